@@ -1,0 +1,71 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+SAMPLE     := $(BUILD)/sample/sample.bin
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+
+PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
+            libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
+            clang libclang-rt-14-dev
+
+.PHONY: all setup build sample run test test-asan fuzz bench install clean
+
+all: build
+
+setup:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" -eq 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq$$missing; \
+	  else \
+	    echo "Kestrix needs these Debian packages. Install them with:"; \
+	    echo "  sudo apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+build: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+sample: build
+	@mkdir -p $(dir $(SAMPLE))
+	$(BUILD)/bin/kestrix-make-sample $(SAMPLE)
+
+run: sample
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Starting the window; open $(SAMPLE) with Файл / Открыть."; \
+	  $(BUILD)/bin/kestrix; \
+	else \
+	  $(BUILD)/bin/kestrix-cli info $(SAMPLE); \
+	  echo; \
+	  echo "No display here. On a desktop, start the window with: $(BUILD)/bin/kestrix"; \
+	  echo "or under a virtual display: xvfb-run -a $(BUILD)/bin/kestrix"; \
+	fi
+
+test: sample
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-asan
+
+# The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails it.
+test-asan: setup
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,128 @@
+#include "code_page.h"
+
+#include <array>
+#include <cerrno>
+#include <iconv.h>
+#include <locale>
+#include <unordered_map>
+
+namespace kestrix {
+namespace {
+
+// Converts one byte of fromCode to a code point; -1 when unassigned.
+long DecodeByte(iconv_t converter, uint8_t byte)
+{
+    char in[1] = {static_cast<char>(byte)};
+    uint8_t out[4] = {};
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    std::size_t inLeft = 1;
+    std::size_t outLeft = sizeof out;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || outLeft != 0)
+        return -1;
+    return static_cast<long>(out[0] | out[1] << 8 | out[2] << 16 | static_cast<uint32_t>(out[3]) << 24);
+}
+
+std::array<char32_t, 256> DecodeTable(const char* code)
+{
+    std::array<char32_t, 256> table{};
+    iconv_t converter = iconv_open("UCS-4LE", code);
+    for (int b = 0; b < 256; ++b) {
+        const long cp = converter == reinterpret_cast<iconv_t>(-1) ? -1 : DecodeByte(converter, static_cast<uint8_t>(b));
+        table[b] = cp < 0 ? static_cast<char32_t>(b) : static_cast<char32_t>(cp);
+    }
+    if (converter != reinterpret_cast<iconv_t>(-1))
+        iconv_close(converter);
+    return table;
+}
+
+struct CodePages {
+    std::array<char32_t, 256> ansi = DecodeTable("CP1251");
+    std::array<char32_t, 256> oem = DecodeTable("CP866");
+    std::unordered_map<char32_t, uint8_t> ansiReverse;
+    std::unordered_map<char32_t, uint8_t> oemReverse;
+    std::array<uint8_t, 256> lower{};
+    std::array<uint8_t, 256> toOem{};
+    std::array<uint8_t, 256> toAnsi{};
+
+    CodePages()
+    {
+        for (int b = 255; b >= 0; --b) {
+            ansiReverse[ansi[b]] = static_cast<uint8_t>(b);
+            oemReverse[oem[b]] = static_cast<uint8_t>(b);
+        }
+        const std::ctype<wchar_t>* ctype = nullptr;
+        std::locale unicode;
+        try {
+            unicode = std::locale("C.UTF-8");
+            ctype = &std::use_facet<std::ctype<wchar_t>>(unicode);
+        } catch (const std::runtime_error&) {
+            ctype = &std::use_facet<std::ctype<wchar_t>>(std::locale::classic());
+        }
+        for (int b = 0; b < 256; ++b) {
+            const auto lowered = static_cast<char32_t>(ctype->tolower(static_cast<wchar_t>(ansi[b])));
+            const auto it = ansiReverse.find(lowered);
+            lower[b] = it == ansiReverse.end() ? static_cast<uint8_t>(b) : it->second;
+            const auto o = oemReverse.find(ansi[b]);
+            toOem[b] = o == oemReverse.end() ? '?' : o->second;
+            const auto a = ansiReverse.find(oem[b]);
+            toAnsi[b] = a == ansiReverse.end() ? '?' : a->second;
+        }
+    }
+};
+
+const CodePages& Pages()
+{
+    static const CodePages pages;
+    return pages;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+char32_t Cp1251ToUnicode(uint8_t byte) noexcept { return Pages().ansi[byte]; }
+
+std::string Cp1251ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes)
+        AppendUtf8(out, Pages().ansi[static_cast<uint8_t>(c)]);
+    return out;
+}
+
+std::u16string Cp1251ToUtf16(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes)
+        out += static_cast<char16_t>(Pages().ansi[static_cast<uint8_t>(c)]);
+    return out;
+}
+
+int Cp1251FromUnicode(char32_t codePoint) noexcept
+{
+    const auto& reverse = Pages().ansiReverse;
+    const auto it = reverse.find(codePoint);
+    return it == reverse.end() ? -1 : it->second;
+}
+
+uint8_t AnsiLower(uint8_t byte) noexcept { return Pages().lower[byte]; }
+uint8_t AnsiToOem(uint8_t byte) noexcept { return Pages().toOem[byte]; }
+uint8_t OemToAnsi(uint8_t byte) noexcept { return Pages().toAnsi[byte]; }
+
+}  // namespace kestrix

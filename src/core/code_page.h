@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kestrix {
+
+// Windows-1251, the code page of the image's text and of the user interface.
+// Tables are derived once from the C library's iconv converters; a byte the code
+// page leaves unassigned (98h) maps to the code point of the same value.
+
+// Unicode code point of a Windows-1251 byte.
+char32_t Cp1251ToUnicode(uint8_t byte) noexcept;
+// One character per byte: 00h stays U+0000.
+std::string Cp1251ToUtf8(std::string_view bytes);
+std::u16string Cp1251ToUtf16(std::string_view bytes);
+// Windows-1251 byte for a code point, or -1 when the code page has none.
+int Cp1251FromUnicode(char32_t codePoint) noexcept;
+
+// The platform's ANSI lower-casing of one Windows-1251 byte (Cyrillic included).
+uint8_t AnsiLower(uint8_t byte) noexcept;
+
+// The OEM code page (866) conversions; a character without a counterpart becomes "?".
+uint8_t AnsiToOem(uint8_t byte) noexcept;
+uint8_t OemToAnsi(uint8_t byte) noexcept;
+
+}  // namespace kestrix

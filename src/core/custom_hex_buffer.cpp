@@ -1,0 +1,254 @@
+#include "custom_hex_buffer.h"
+
+#include "exceptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+// 100 * done / count rounded to the nearest integer, halves to even.
+uint8_t PercentHalfEven(int64_t done, int64_t count)
+{
+    const int64_t numerator = 100 * done;
+    int64_t quotient = numerator / count;
+    const int64_t twice = 2 * (numerator % count);
+    if (twice > count || (twice == count && (quotient & 1) != 0))
+        ++quotient;
+    return static_cast<uint8_t>(quotient);
+}
+
+[[noreturn]] void RaiseCannotOpen(const std::string& path, int error)
+{
+    throw EFOpenError(FormatMessage("Cannot open %s.\r\n(%s.)", {path, SystemErrorText(error)}));
+}
+
+// The check before a load: an existing file (not a folder) that opens for reading.
+void CheckFileOpens(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        RaiseCannotOpen(path, errno);
+    if (S_ISDIR(info.st_mode))
+        RaiseCannotOpen(path, EISDIR);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        RaiseCannotOpen(path, errno);
+    ::close(fd);
+}
+
+}  // namespace
+
+TCustomHexBuffer::TCustomHexBuffer()
+{
+    for (int i = 0; i < 256; ++i)
+        m_exactTable[i] = m_lowerTable[i] = static_cast<uint8_t>(i);
+}
+
+void TCustomHexBuffer::LoadFromFile(const std::string& path)
+{
+    CheckFileOpens(path);
+    TFileStream file(path, fmOpenRead);
+    m_loadingName = path;
+    try {
+        LoadFromStream(file);
+    } catch (...) {
+        m_loadingName.clear();
+        throw;
+    }
+    m_fileName = path;
+    m_loadingName.clear();
+}
+
+void TCustomHexBuffer::LoadFromStream(TStream& source)
+{
+    m_dataStore.Clear();
+    std::exception_ptr failure;
+    try {
+        source.SetPosition(0);
+        const int64_t size = source.Size();
+        if (size > INT32_MAX)
+            throw ERangeError("Range check error");
+        m_dataStore.SetSize(size);
+        m_dataStore.SetPosition(0);
+        CopyWithProgress(source, m_dataStore, -1, pkLoad);
+        m_dataStore.SetPosition(0);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (m_undoNesting == 0)
+        ResetUndo();
+    m_modified = false;
+    MoveCaret(0);
+    if (OnChange)
+        OnChange(*this);
+    if (failure) {
+        m_dataStore.Clear();
+        ResetUndo();
+        std::rethrow_exception(failure);
+    }
+}
+
+void TCustomHexBuffer::CopyWithProgress(TStream& source, TStream& destination, int32_t count, TProgressKind kind)
+{
+    if (count == -1) {
+        const int64_t rest = source.Size() - source.Position();
+        if (rest > INT32_MAX)
+            throw ERangeError("Range check error");
+        count = static_cast<int32_t>(std::max<int64_t>(rest, 0));
+    }
+    if (count <= 0)
+        return;
+
+    const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
+    auto* memorySource = dynamic_cast<TMemoryStream*>(&source);
+    const bool intoStore = &destination == &m_dataStore;
+    std::vector<uint8_t> transfer;
+
+    int32_t remaining = count;
+    uint8_t last = 255;
+    while (remaining > 0) {
+        const uint8_t p = PercentHalfEven(count - remaining, count);
+        if (p != last || remaining <= kTransferSize) {
+            last = remaining > kTransferSize ? p : 100;
+            ReportProgress(kind, name, last);
+        }
+        const int32_t n = std::min(remaining, kTransferSize);
+        // Copy straight between the blocks where one side is in memory; the
+        // bytes moved and the failures raised are those of the chunked copy.
+        if (memorySource != nullptr) {
+            const int64_t position = memorySource->Position();
+            if (position < 0 || position + n > memorySource->Size())
+                throw EReadError("Stream read error");
+            destination.WriteBuffer(memorySource->Memory() + position, n);
+            memorySource->SetPosition(position + n);
+        } else if (intoStore && m_dataStore.Position() + n <= m_dataStore.Size()) {
+            const int64_t position = m_dataStore.Position();
+            source.ReadBuffer(m_dataStore.Memory() + position, n);
+            m_dataStore.SetPosition(position + n);
+        } else {
+            transfer.resize(kTransferSize);
+            source.ReadBuffer(transfer.data(), n);
+            destination.WriteBuffer(transfer.data(), n);
+        }
+        remaining -= n;
+    }
+}
+
+void TCustomHexBuffer::ReportProgress(TProgressKind kind, const std::string& name, uint8_t percent)
+{
+    if (!OnProgress)
+        return;
+    bool cancel = false;
+    OnProgress(*this, kind, name, percent, cancel);
+    if (cancel)
+        throw EHexBuffer("Operation Cancelled");
+}
+
+void TCustomHexBuffer::WriteRangeToStream(TStream& destination, int32_t start, int32_t count)
+{
+    m_dataStore.SetPosition(start);
+    CopyWithProgress(m_dataStore, destination, count, pkSave);
+}
+
+void TCustomHexBuffer::SetSelStart(int32_t v)
+{
+    if (v < 0 || v >= DataSize())
+        throw EHexBuffer("Invalid selection start");
+    MoveCaret(v);
+}
+
+void TCustomHexBuffer::SetSelEnd(int32_t w)
+{
+    if (w < -1 || w >= DataSize())
+        throw EHexBuffer("Invalid selection end");
+    ClearSelection();
+    if (w < 0)
+        return;
+    const int32_t c = m_caret;
+    const int32_t u = m_bytesPerUnit;
+    m_low = std::min(c, w) / u * u;
+    m_high = std::min(std::max(c, w) / u * u + u - 1, DataSize() - 1);
+    m_anchor = c <= w ? m_low : m_high;
+    SelectionChanged();
+}
+
+int32_t TCustomHexBuffer::SelectionLength() const noexcept
+{
+    return m_anchor < 0 ? 0 : m_high - m_low + 1;
+}
+
+void TCustomHexBuffer::ResetToEmpty(const std::string& name)
+{
+    m_dataStore.Clear();
+    m_fileName = name;
+    ResetUndo();
+    ClearSelection();
+    m_modified = false;
+    MoveCaret(0);
+    if (OnChange)
+        OnChange(*this);
+}
+
+void TCustomHexBuffer::SetBytesPerUnit(int32_t value)
+{
+    if (value != 1 && value != 2 && value != 4 && value != 8)
+        throw EHexBuffer("Invalid bytes per unit");
+    m_bytesPerUnit = value;
+}
+
+void TCustomHexBuffer::SetTranslation(TTranslationKind value)
+{
+    if (value == m_translation)
+        return;
+    if (value != tkAsIs && m_unicodeChars)
+        throw EHexBuffer("Translations cannot be used in unicode mode");
+    m_translation = value;
+}
+
+void TCustomHexBuffer::SetUnicodeChars(bool value) noexcept
+{
+    m_unicodeChars = value;
+    if (value)
+        m_translation = tkAsIs;
+}
+
+void TCustomHexBuffer::MoveCaret(int32_t position)
+{
+    m_caret = position;
+    ClearSelection();
+    SelectionChanged();
+}
+
+void TCustomHexBuffer::SelectionChanged()
+{
+    if (m_pendingChanges++ > 0)
+        return;
+    if (PostNotice)
+        PostNotice([this] { DeliverSelectionNotice(); });
+}
+
+void TCustomHexBuffer::DeliverSelectionNotice()
+{
+    if (m_pendingChanges == 0)
+        return;
+    m_pendingChanges = 0;
+    if (OnSelectionChanged)
+        OnSelectionChanged(*this);
+}
+
+void TCustomHexBuffer::ResetUndo() noexcept
+{
+    m_undoStore.Clear();
+    m_undoCount = 0;
+    m_undoNesting = 0;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,26 @@
+#include "result_row.h"
+
+#include "exceptions.h"
+
+#include <charconv>
+
+namespace kestrix {
+
+const std::string& TResultRow::Cell(std::size_t k) const
+{
+    static const std::string empty;
+    return k < Cells.size() ? Cells[k] : empty;
+}
+
+int32_t StrToInt(const std::string& text)
+{
+    int32_t value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (text.empty() || error != std::errc() || end != last)
+        throw EConvertError(FormatMessage("'%s' is not a valid integer value", {text}));
+    return value;
+}
+
+}  // namespace kestrix

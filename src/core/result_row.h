@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// One line of a result list: a caption (first column) and text cells (cell k in
+// column k + 1). Text is Windows-1251 bytes as read from the image; numbers are
+// decimal text.
+struct TResultRow {
+    std::string Caption;
+    std::vector<std::string> Cells;
+    int32_t ImageIndex = -1;
+
+    // Cell k, or an empty text when the row has fewer cells.
+    const std::string& Cell(std::size_t k) const;
+    bool operator==(const TResultRow&) const = default;
+};
+
+// Cell positions of the file and picture lists.
+enum TRowCell : std::size_t { rcType = 0, rcStart = 1, rcEnd = 2, rcSize = 3 };
+
+// Icon indices of ImageList1 that rows carry.
+inline constexpr int32_t kFileRowIcon = 11;
+inline constexpr int32_t kPictureRowIcon = 5;
+
+// Strict decimal conversion: an optional "-" then digits, within signed 32 bits.
+// Raises EConvertError "'%s' is not a valid integer value" (the text in place of %s).
+int32_t StrToInt(const std::string& text);
+
+}  // namespace kestrix

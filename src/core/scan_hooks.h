@@ -1,0 +1,23 @@
+#pragma once
+
+#include "result_row.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace kestrix {
+
+// How a long analysis talks to its front end. Every member may be empty.
+struct TScanHooks {
+    // The progress gauge: shown with a maximum, moved, hidden.
+    std::function<void(int32_t maximum)> GaugeShow;
+    std::function<void(int32_t value)> GaugeValue;
+    std::function<void()> GaugeHide;
+    // A row was appended to the list being built.
+    std::function<void(const TResultRow& row)> RowAppended;
+    // A point where the front end may process pending events. Returning false
+    // ends the analysis early (its result is then incomplete).
+    std::function<bool()> Yield;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,181 @@
+#include "stream.h"
+
+#include "exceptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix {
+
+int64_t TStream::Size()
+{
+    const int64_t position = Seek(0, TSeekOrigin::soCurrent);
+    const int64_t size = Seek(0, TSeekOrigin::soEnd);
+    Seek(position, TSeekOrigin::soBeginning);
+    return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int32_t count)
+{
+    if (count > 0 && Read(buffer, count) != count)
+        throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int32_t count)
+{
+    if (count > 0 && Write(buffer, count) != count)
+        throw EWriteError("Stream write error");
+}
+
+int32_t TMemoryStream::Read(void* buffer, int32_t count)
+{
+    if (count <= 0 || m_position < 0 || m_position >= m_size)
+        return 0;
+    const int64_t n = std::min<int64_t>(count, m_size - m_position);
+    std::memcpy(buffer, m_memory.get() + m_position, static_cast<std::size_t>(n));
+    m_position += n;
+    return static_cast<int32_t>(n);
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count)
+{
+    if (count <= 0 || m_position < 0)
+        return 0;
+    const int64_t end = m_position + count;
+    if (end > m_capacity) {
+        // Grow geometrically so that a series of small writes stays linear.
+        Reserve(std::max(end, m_capacity + m_capacity / 2));
+    }
+    if (m_position > m_size)
+        std::memset(m_memory.get() + m_size, 0, static_cast<std::size_t>(m_position - m_size));
+    std::memcpy(m_memory.get() + m_position, buffer, static_cast<std::size_t>(count));
+    m_position = end;
+    m_size = std::max(m_size, end);
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    switch (origin) {
+    case TSeekOrigin::soBeginning: m_position = offset; break;
+    case TSeekOrigin::soCurrent: m_position += offset; break;
+    case TSeekOrigin::soEnd: m_position = m_size + offset; break;
+    }
+    return m_position;
+}
+
+void TMemoryStream::SetSize(int64_t newSize)
+{
+    newSize = std::max<int64_t>(newSize, 0);
+    if (newSize == 0) {
+        Clear();
+        return;
+    }
+    if (newSize > m_capacity)
+        Reserve(newSize);
+    m_size = newSize;
+    m_position = std::min(m_position, m_size);
+}
+
+void TMemoryStream::Clear()
+{
+    m_memory.reset();
+    m_size = m_capacity = m_position = 0;
+}
+
+void TMemoryStream::Reserve(int64_t capacity)
+{
+    std::unique_ptr<uint8_t[]> block;
+    try {
+        block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(capacity));
+    } catch (const std::bad_alloc&) {
+        throw EStreamError("Out of memory while expanding memory stream");
+    }
+    if (m_size > 0)
+        std::memcpy(block.get(), m_memory.get(), static_cast<std::size_t>(m_size));
+    m_memory = std::move(block);
+    m_capacity = capacity;
+}
+
+TFileStream::TFileStream(const std::string& path, unsigned mode) : m_fileName(path)
+{
+    int flags = O_CLOEXEC;
+    if (mode == fmCreate)
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+    else if ((mode & 3) == fmOpenWrite)
+        flags |= O_WRONLY;
+    else if ((mode & 3) == fmOpenReadWrite)
+        flags |= O_RDWR;
+    else
+        flags |= O_RDONLY;
+    m_fd = ::open(path.c_str(), flags, 0666);
+    if (m_fd < 0) {
+        const int error = errno;
+        if (mode == fmCreate)
+            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
+        throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", {path, SystemErrorText(error)}));
+    }
+}
+
+TFileStream::TFileStream(int fd, std::string path) : m_fd(fd), m_fileName(std::move(path)) {}
+
+TFileStream::~TFileStream()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+int32_t TFileStream::Read(void* buffer, int32_t count)
+{
+    int32_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(m_fd, out + done, static_cast<std::size_t>(count - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            m_lastError = errno;
+        if (n <= 0)
+            break;
+        done += static_cast<int32_t>(n);
+    }
+    return done;
+}
+
+int32_t TFileStream::Write(const void* buffer, int32_t count)
+{
+    int32_t done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, in + done, static_cast<std::size_t>(count - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            m_lastError = errno;
+        if (n <= 0)
+            break;
+        done += static_cast<int32_t>(n);
+    }
+    return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
+    return ::lseek(m_fd, offset, whence);
+}
+
+void TFileStream::SetSize(int64_t newSize)
+{
+    if (::ftruncate(m_fd, newSize) != 0)
+        throw EStreamError(FormatMessage("Stream size error: %s", {SystemErrorText(errno)}));
+}
+
+}  // namespace kestrix

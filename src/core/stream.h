@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrix {
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+// A sequence of bytes with a current position. Read and Write move as many
+// bytes as they can and return that count; ReadBuffer and WriteBuffer demand
+// the exact count and raise EReadError "Stream read error" or EWriteError
+// "Stream write error" otherwise (bytes moved before the shortfall stay moved).
+class TStream {
+public:
+    virtual ~TStream() = default;
+
+    // Reads up to count bytes at the position into buffer; returns the number read (0 at the end).
+    virtual int32_t Read(void* buffer, int32_t count) = 0;
+    // Writes up to count bytes at the position; returns the number written.
+    virtual int32_t Write(const void* buffer, int32_t count) = 0;
+    // Moves the position; returns the new position.
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    // Total size in bytes.
+    virtual int64_t Size();
+    // Truncates or extends the stream; raises on failure.
+    virtual void SetSize(int64_t newSize) = 0;
+
+    int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+
+    void ReadBuffer(void* buffer, int32_t count);
+    void WriteBuffer(const void* buffer, int32_t count);
+};
+
+// A growable in-memory block. Growing allocates once to the requested size and
+// keeps the bytes already held; memory beyond the old size is not initialised.
+// Allocation failure raises EStreamError "Out of memory while expanding memory stream".
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    TMemoryStream(const TMemoryStream&) = delete;
+    TMemoryStream& operator=(const TMemoryStream&) = delete;
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return m_size; }
+    void SetSize(int64_t newSize) override;
+
+    // Drops the block (size and position 0).
+    void Clear();
+    uint8_t* Memory() noexcept { return m_memory.get(); }
+    const uint8_t* Memory() const noexcept { return m_memory.get(); }
+    int64_t SizeValue() const noexcept { return m_size; }
+
+private:
+    void Reserve(int64_t capacity);
+
+    std::unique_ptr<uint8_t[]> m_memory;
+    int64_t m_size = 0;
+    int64_t m_capacity = 0;
+    int64_t m_position = 0;
+};
+
+// The image buffer's data store: a plain memory stream.
+class TBufferMemoryStream : public TMemoryStream {};
+
+enum TFileMode : unsigned {
+    fmOpenRead = 0x0000,
+    fmOpenWrite = 0x0001,
+    fmOpenReadWrite = 0x0002,
+    fmCreate = 0xFF00,
+};
+
+// A file stream over a POSIX descriptor. Opening with fmOpenRead shares the file
+// with other readers and writers. Failure raises EFOpenError
+// "Cannot open file "%s". %s" or, for fmCreate, EFCreateError
+// "Cannot create file "%s". %s" (path, system error text).
+class TFileStream : public TStream {
+public:
+    TFileStream(const std::string& path, unsigned mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    void SetSize(int64_t newSize) override;
+
+    const std::string& FileName() const noexcept { return m_fileName; }
+    int Handle() const noexcept { return m_fd; }
+    // errno of the last failed Read or Write, 0 when none failed.
+    int LastError() const noexcept { return m_lastError; }
+
+protected:
+    // Takes ownership of an already open descriptor.
+    TFileStream(int fd, std::string path);
+
+private:
+    int m_fd = -1;
+    std::string m_fileName;
+    int m_lastError = 0;
+};
+
+}  // namespace kestrix

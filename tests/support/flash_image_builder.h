@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrix::testing {
+
+// Offsets of the five firmware facts and their stop bytes.
+struct FactLayout {
+    int32_t offset;
+    uint8_t stop;
+};
+inline constexpr FactLayout kPdsFact{102976, 0xFF};
+inline constexpr FactLayout kFirmwareVersionFact{9568740, 0x00};
+inline constexpr FactLayout kPhoneModelFact{82451, 0x05};
+inline constexpr FactLayout kSerialNumberFact{82960, 0x00};
+inline constexpr FactLayout kFlexVersionFact{102926, 0x00};
+
+// Builds small synthetic flash images in memory: a filled block with facts,
+// file-system entries and pictures written at chosen offsets. Text arguments are
+// Windows-1251 bytes.
+class FlashImageBuilder {
+public:
+    explicit FlashImageBuilder(std::size_t size, uint8_t fill = 0xFF);
+
+    FlashImageBuilder& Fill(std::size_t offset, std::size_t count, uint8_t value);
+    FlashImageBuilder& Put(std::size_t offset, std::string_view bytes);
+    FlashImageBuilder& Put(std::size_t offset, const std::vector<uint8_t>& bytes);
+    // Writes text followed by the fact's stop byte at the fact's offset.
+    FlashImageBuilder& PutFact(FactLayout fact, std::string_view text);
+    // A file-system entry with its signature at h: the name as 2-byte
+    // characters from h - 89 (a 00h low byte after it), the size big-endian at
+    // h + 22 and data from h + 38. h must be at least 89.
+    FlashImageBuilder& PutFileEntry(std::size_t h, std::string_view name, uint32_t size, std::string_view data = {});
+
+    const std::vector<uint8_t>& Bytes() const noexcept { return m_bytes; }
+    std::string_view View() const noexcept;
+    void WriteTo(const std::string& path) const;
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// A well-formed GIF89a: width x height with a 4-colour palette; frames > 1 adds
+// a looping application extension and one graphic control extension (delay in
+// hundredths) per frame. comment, when not empty, is stored in a comment
+// extension before the first frame (to plant bytes such as 00 3B).
+struct GifSpec {
+    uint16_t width = 8;
+    uint16_t height = 8;
+    int frames = 1;
+    uint16_t delay = 10;
+    std::string comment;
+    bool graphicControl = true;
+};
+std::vector<uint8_t> MakeGif(const GifSpec& spec);
+
+// A 1-bit bottom-up bitmap file whose header carries the 13-byte pattern the
+// graphics scan looks for (file size below 256, pixel data at 62).
+std::vector<uint8_t> MakeSmallBmp(uint16_t width, uint16_t height);
+
+// Reads a whole file; empty when it cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+}  // namespace kestrix::testing
