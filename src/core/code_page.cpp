@@ -121,6 +121,22 @@ int Cp1251FromUnicode(char32_t codePoint) noexcept
     return it == reverse.end() ? -1 : it->second;
 }
 
+std::string Utf8ToCp1251(std::string_view utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<uint8_t>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        char32_t cp = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < utf8.size(); ++k)
+            cp = cp << 6 | (static_cast<uint8_t>(utf8[i + static_cast<std::size_t>(k)]) & 0x3F);
+        i += static_cast<std::size_t>(length);
+        const int byte = Cp1251FromUnicode(cp);
+        out += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return out;
+}
+
 uint8_t AnsiLower(uint8_t byte) noexcept { return Pages().lower[byte]; }
 uint8_t AnsiToOem(uint8_t byte) noexcept { return Pages().toOem[byte]; }
 uint8_t OemToAnsi(uint8_t byte) noexcept { return Pages().toAnsi[byte]; }

@@ -18,6 +18,10 @@ std::u16string Cp1251ToUtf16(std::string_view bytes);
 // Windows-1251 byte for a code point, or -1 when the code page has none.
 int Cp1251FromUnicode(char32_t codePoint) noexcept;
 
+// UTF-8 text as Windows-1251 bytes; a character the code page lacks becomes "?".
+// For the program's own fixed texts (captions, defaults) written in UTF-8 source.
+std::string Utf8ToCp1251(std::string_view utf8);
+
 // The platform's ANSI lower-casing of one Windows-1251 byte (Cyrillic included).
 uint8_t AnsiLower(uint8_t byte) noexcept;
 

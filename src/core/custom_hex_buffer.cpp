@@ -125,7 +125,7 @@ void TCustomHexBuffer::CopyWithProgress(TStream& source, TStream& destination, i
         // bytes moved and the failures raised are those of the chunked copy.
         if (memorySource != nullptr) {
             const int64_t position = memorySource->Position();
-            if (position < 0 || position + n > memorySource->Size())
+            if (position < 0 || position + n > memorySource->SizeValue())
                 throw EReadError("Stream read error");
             destination.WriteBuffer(memorySource->Memory() + position, n);
             memorySource->SetPosition(position + n);

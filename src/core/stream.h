@@ -42,6 +42,8 @@ public:
     TMemoryStream() = default;
     TMemoryStream(const TMemoryStream&) = delete;
     TMemoryStream& operator=(const TMemoryStream&) = delete;
+    TMemoryStream(TMemoryStream&&) noexcept = default;
+    TMemoryStream& operator=(TMemoryStream&&) noexcept = default;
 
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
@@ -98,6 +100,13 @@ public:
 protected:
     // Takes ownership of an already open descriptor.
     TFileStream(int fd, std::string path);
+    // Gives up the descriptor without closing it; returns it.
+    int ReleaseHandle() noexcept
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd = -1;

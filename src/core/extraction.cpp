@@ -1,0 +1,125 @@
+#include "extraction.h"
+
+#include "code_page.h"
+#include "exceptions.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix {
+namespace {
+
+// A file stream over a freshly made temporary file; removes the file unless
+// it was handed on with Commit().
+class TTemporaryFileStream : public TFileStream {
+public:
+    static TTemporaryFileStream Create(const std::string& folder, const std::string& finalPath)
+    {
+        std::string pattern = folder + "/.kestrix-XXXXXX";
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {finalPath, SystemErrorText(errno)}));
+        // mkstemp makes the file private; give it the permissions a plain create would.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        return TTemporaryFileStream(fd, pattern);
+    }
+
+    TTemporaryFileStream(TTemporaryFileStream&& other) noexcept
+        : TFileStream(other.ReleaseHandle(), other.FileName()), m_keep(other.m_keep) {}
+
+    ~TTemporaryFileStream() override
+    {
+        if (!m_keep)
+            ::unlink(FileName().c_str());
+    }
+
+    // Flushes the file and renames it over path.
+    void Commit(const std::string& path)
+    {
+        if (::close(ReleaseHandle()) != 0)
+            throw EWriteError("Stream write error");
+        if (::rename(FileName().c_str(), path.c_str()) != 0)
+            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(errno)}));
+        m_keep = true;
+    }
+
+private:
+    TTemporaryFileStream(int fd, const std::string& path) : TFileStream(fd, path) {}
+
+    bool m_keep = false;
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int32_t RangeCount(int32_t start, int32_t end)
+{
+    const int64_t count = static_cast<int64_t>(end) - start;
+    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+std::string SafeFileName(const std::string& caption)
+{
+    std::string name;
+    name.reserve(caption.size() * 2);
+    for (const char c : caption) {
+        const char32_t cp = Cp1251ToUnicode(static_cast<uint8_t>(c));
+        if (cp == U'/' || cp == U'\\' || cp < 0x20 || cp == 0x7F)
+            name += '_';
+        else
+            name += Cp1251ToUtf8(std::string_view(&c, 1));
+    }
+    if (name.empty() || name == "." || name == "..")
+        name.insert(0, "_");
+    return name;
+}
+
+std::vector<TExtractItem> PlanExtraction(TSavePage page, const std::vector<TResultRow>& rows,
+                                         const std::vector<bool>& selected)
+{
+    std::vector<TExtractItem> items;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!selected.empty() && (i >= selected.size() || !selected[i]))
+            continue;
+        const TResultRow& row = rows[i];
+        if (page == spFiles && row.Cell(rcEnd).empty())
+            continue;
+        if (page == spGraphics && row.Caption.empty())
+            continue;
+        const std::string name = page == spFiles ? row.Caption : row.Caption + "." + row.Cell(rcType);
+        items.push_back({static_cast<int32_t>(i), SafeFileName(name), row.Cell(rcStart), row.Cell(rcEnd)});
+    }
+    return items;
+}
+
+std::string ExtractItem(TCustomHexBuffer& buffer, const std::string& folder, const TExtractItem& item)
+{
+    const int32_t end = StrToInt(item.EndText);
+    const int32_t start = StrToInt(item.StartText);
+    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + item.FileName;
+    WriteRangeToFileAtomically(buffer, path, start, RangeCount(start, end));
+    return path;
+}
+
+void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
+{
+    TTemporaryFileStream file = TTemporaryFileStream::Create(FolderOf(path), path);
+    buffer.WriteRangeToStream(file, start, count);
+    file.Commit(path);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,351 @@
+#include "custom_hex_buffer.h"
+#include "exceptions.h"
+#include "flash_image_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+
+namespace kestrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Pattern(std::size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+
+TMemoryStream MemoryOf(const std::vector<uint8_t>& bytes)
+{
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    return stream;
+}
+
+// A stream that claims more bytes than it delivers, as a file that shrinks while it is read.
+class ShortStream : public TMemoryStream {
+public:
+    explicit ShortStream(int64_t claimed) : m_claimed(claimed) {}
+    int64_t Size() override { return m_claimed; }
+
+private:
+    int64_t m_claimed;
+};
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("kestrix-buffer-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        const std::string path = (m_dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    fs::path m_dir;
+};
+
+using HexBufferLoad = TempDir;
+
+TEST(HexBufferProgress, ReportsFollowTheChunks)
+{
+    const struct {
+        const char* name;
+        std::size_t size;
+        std::vector<int> reports;
+    } cases[] = {
+        {"empty", 0, {}},
+        {"one byte", 1, {100}},
+        {"exactly one chunk", 61440, {100}},
+        {"one chunk and a byte", 61441, {0, 100}},
+        {"exactly two chunks", 122880, {0, 100}},
+        {"three chunks", 184320, {0, 33, 100}},
+    };
+    for (const auto& c : cases) {
+        THexBuffer buffer;
+        std::vector<int> reports;
+        std::vector<TProgressKind> kinds;
+        buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind kind, const std::string&, uint8_t percent, bool&) {
+            reports.push_back(percent);
+            kinds.push_back(kind);
+        };
+        const auto bytes = Pattern(c.size);
+        TMemoryStream source = MemoryOf(bytes);
+        buffer.LoadFromStream(source);
+        EXPECT_EQ(reports, c.reports) << c.name;
+        EXPECT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
+        for (TProgressKind kind : kinds)
+            EXPECT_EQ(kind, pkLoad) << c.name;
+    }
+}
+
+TEST_F(HexBufferLoad, LoadsWholeFileAndNamesItself)
+{
+    const auto bytes = Pattern(200000);
+    const std::string path = Write("Прошивка с пробелами.bin", bytes);
+    THexBuffer buffer;
+    buffer.ResetToEmpty("Untitled");
+    EXPECT_EQ(buffer.FileName(), "Untitled");
+    std::string reportedName;
+    buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string& name, uint8_t, bool&) {
+        reportedName = name;
+    };
+    buffer.LoadFromFile(path);
+    ASSERT_EQ(buffer.DataSize(), 200000);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data()));
+    EXPECT_EQ(buffer.ByteAt(0), bytes.front());
+    EXPECT_EQ(buffer.ByteAt(199999), bytes.back());
+    EXPECT_EQ(buffer.FileName(), path);
+    EXPECT_EQ(reportedName, path);
+    EXPECT_TRUE(buffer.LoadingName().empty());
+    EXPECT_EQ(buffer.CaretPosition(), 0);
+    EXPECT_EQ(buffer.SelectionLength(), 0);
+}
+
+TEST_F(HexBufferLoad, EmptyFileLoadsAndRefusesEverySelectionStart)
+{
+    const std::string path = Write("empty.bin", {});
+    THexBuffer buffer;
+    int reports = 0;
+    buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t, bool&) { ++reports; };
+    buffer.LoadFromFile(path);
+    EXPECT_EQ(buffer.DataSize(), 0);
+    EXPECT_EQ(reports, 0);
+    EXPECT_EQ(buffer.FileName(), path);
+    EXPECT_THROW(buffer.SetSelStart(0), EHexBuffer);
+    EXPECT_NO_THROW(buffer.SetSelEnd(-1));
+}
+
+TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
+{
+    const auto bytes = Pattern(5000);
+    const std::string good = Write("good.bin", bytes);
+    const struct {
+        const char* name;
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {"missing file", (m_dir / "missing.bin").string(), "No such file or directory"},
+        {"folder", m_dir.string(), "Is a directory"},
+        {"empty path", "", "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        THexBuffer buffer;
+        buffer.LoadFromFile(good);
+        try {
+            buffer.LoadFromFile(c.path);
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.ClassName(), "EFOpenError");
+            EXPECT_EQ(std::string(e.what()), "Cannot open " + c.path + ".\r\n(" + c.reason + ".)") << c.name;
+        }
+        EXPECT_EQ(buffer.DataSize(), 5000) << c.name;
+        EXPECT_EQ(buffer.FileName(), good) << c.name;
+        EXPECT_EQ(buffer.ByteAt(4999), bytes.back()) << c.name;
+    }
+}
+
+TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
+{
+    const std::string small = Write("small.bin", Pattern(100));
+    const std::string huge = (m_dir / "huge.bin").string();
+    {
+        std::ofstream(huge, std::ios::binary).put('x');
+    }
+    fs::resize_file(huge, 2147483648ull);  // sparse: costs no disk
+    THexBuffer buffer;
+    buffer.LoadFromFile(small);
+    try {
+        buffer.LoadFromFile(huge);
+        ADD_FAILURE() << "no error";
+    } catch (const ERangeError& e) {
+        EXPECT_STREQ(e.what(), "Range check error");
+    }
+    EXPECT_EQ(buffer.DataSize(), 0);
+    EXPECT_EQ(buffer.FileName(), small);
+}
+
+TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
+{
+    THexBuffer buffer;
+    TMemoryStream first = MemoryOf(Pattern(300));
+    buffer.LoadFromStream(first);
+
+    ShortStream shortSource(200000);
+    const auto delivered = Pattern(100000);
+    shortSource.WriteBuffer(delivered.data(), static_cast<int32_t>(delivered.size()));
+    try {
+        buffer.LoadFromStream(shortSource);
+        ADD_FAILURE() << "no error";
+    } catch (const EReadError& e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+    }
+    EXPECT_EQ(buffer.DataSize(), 0);
+
+    TMemoryStream second = MemoryOf(Pattern(200000));
+    buffer.OnProgress = [](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& cancel) {
+        cancel = percent > 0;
+    };
+    try {
+        buffer.LoadFromStream(second);
+        ADD_FAILURE() << "no error";
+    } catch (const EHexBuffer& e) {
+        EXPECT_STREQ(e.what(), "Operation Cancelled");
+    }
+    EXPECT_EQ(buffer.DataSize(), 0);
+}
+
+TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
+{
+    constexpr int32_t kSize = 200000;
+    const auto bytes = Pattern(kSize);
+    const struct {
+        const char* name;
+        int32_t start;
+        int32_t count;
+        bool fails;
+        std::size_t written;  // bytes in the destination afterwards
+    } cases[] = {
+        {"count 0", 10, 0, false, 0},
+        {"negative count", 10, -5, false, 0},
+        {"to the end", 150000, -1, false, 50000},
+        {"last byte", kSize - 1, 1, false, 1},
+        {"whole image", 0, kSize, false, kSize},
+        {"one past the end", kSize - 10, 11, true, 0},
+        {"negative start", -1, 10, true, 0},
+        {"start at the end", kSize, 1, true, 0},
+        {"whole chunks inside stay", 1000, kSize, true, 3 * 61440},
+    };
+    THexBuffer buffer;
+    TMemoryStream source = MemoryOf(bytes);
+    buffer.LoadFromStream(source);
+    for (const auto& c : cases) {
+        TMemoryStream out;
+        if (c.fails)
+            EXPECT_THROW(buffer.WriteRangeToStream(out, c.start, c.count), EReadError) << c.name;
+        else
+            EXPECT_NO_THROW(buffer.WriteRangeToStream(out, c.start, c.count)) << c.name;
+        ASSERT_EQ(out.Size(), static_cast<int64_t>(c.written)) << c.name;
+        if (c.written > 0)
+            EXPECT_TRUE(std::equal(out.Memory(), out.Memory() + c.written, bytes.begin() + std::max(c.start, 0)))
+                << c.name;
+    }
+}
+
+TEST(HexBufferRange, WritesAtTheDestinationsPosition)
+{
+    THexBuffer buffer;
+    TMemoryStream source = MemoryOf({1, 2, 3, 4, 5});
+    buffer.LoadFromStream(source);
+    TMemoryStream out = MemoryOf({9, 9, 9, 9});
+    out.SetPosition(2);
+    buffer.WriteRangeToStream(out, 1, 3);
+    EXPECT_EQ(out.Position(), 5);
+    ASSERT_EQ(out.Size(), 5);
+    EXPECT_EQ(std::vector<uint8_t>(out.Memory(), out.Memory() + 5), (std::vector<uint8_t>{9, 9, 2, 3, 4}));
+}
+
+TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
+{
+    const struct {
+        const char* name;
+        int32_t bytesPerUnit;
+        std::vector<std::pair<char, int32_t>> steps;  // 's' SelStart, 'e' SelEnd
+        int32_t length;
+    } cases[] = {
+        {"backwards", 1, {{'s', 10}, {'e', 5}}, 6},
+        {"one byte", 1, {{'s', 7}, {'e', 7}}, 1},
+        {"start alone", 1, {{'s', 7}}, 0},
+        {"end -1 clears", 1, {{'s', 7}, {'e', 3}, {'e', -1}}, 0},
+        {"widened to units", 4, {{'s', 5}, {'e', 9}}, 8},
+        {"clipped at the end", 8, {{'s', 90}, {'e', 99}}, 12},
+    };
+    for (const auto& c : cases) {
+        THexBuffer buffer;
+        TMemoryStream source = MemoryOf(Pattern(100));
+        buffer.LoadFromStream(source);
+        buffer.SetBytesPerUnit(c.bytesPerUnit);
+        for (const auto& [kind, value] : c.steps)
+            kind == 's' ? buffer.SetSelStart(value) : buffer.SetSelEnd(value);
+        EXPECT_EQ(buffer.SelectionLength(), c.length) << c.name;
+    }
+}
+
+TEST(HexBufferSelection, OutOfRangeSettersRaiseAndChangeNothing)
+{
+    THexBuffer buffer;
+    TMemoryStream source = MemoryOf(Pattern(100));
+    buffer.LoadFromStream(source);
+    buffer.SetSelStart(20);
+    buffer.SetSelEnd(10);
+    for (int32_t v : {-1, 100}) {
+        try {
+            buffer.SetSelStart(v);
+            ADD_FAILURE() << v;
+        } catch (const EHexBuffer& e) {
+            EXPECT_STREQ(e.what(), "Invalid selection start");
+        }
+    }
+    for (int32_t w : {-2, 100}) {
+        try {
+            buffer.SetSelEnd(w);
+            ADD_FAILURE() << w;
+        } catch (const EHexBuffer& e) {
+            EXPECT_STREQ(e.what(), "Invalid selection end");
+        }
+    }
+    EXPECT_EQ(buffer.SelectionLength(), 11);
+    EXPECT_EQ(buffer.CaretPosition(), 20);
+}
+
+TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
+{
+    THexBuffer buffer;
+    std::vector<std::function<void()>> queue;
+    int delivered = 0;
+    buffer.PostNotice = [&](std::function<void()> notice) { queue.push_back(std::move(notice)); };
+    buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { ++delivered; };
+    TMemoryStream source = MemoryOf(Pattern(100));
+    buffer.LoadFromStream(source);
+    buffer.SetSelStart(9);
+    buffer.SetSelEnd(3);
+    EXPECT_EQ(delivered, 0);
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_EQ(buffer.PendingSelectionChanges(), 3);
+    queue.front()();
+    EXPECT_EQ(delivered, 1);
+    EXPECT_EQ(buffer.PendingSelectionChanges(), 0);
+    buffer.SetSelStart(1);
+    EXPECT_EQ(queue.size(), 2u);
+}
+
+TEST(HexBufferEvents, OnChangeFiresAfterEveryLoad)
+{
+    THexBuffer buffer;
+    int changes = 0;
+    buffer.OnChange = [&](TCustomHexBuffer& sender) {
+        EXPECT_EQ(&sender, &buffer);
+        ++changes;
+    };
+    TMemoryStream source = MemoryOf(Pattern(10));
+    buffer.LoadFromStream(source);
+    ShortStream bad(50);
+    EXPECT_THROW(buffer.LoadFromStream(bad), EReadError);
+    EXPECT_EQ(changes, 2);
+}
+
+}  // namespace
+}  // namespace kestrix
