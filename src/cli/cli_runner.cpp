@@ -1,0 +1,277 @@
+#include "cli_runner.h"
+
+#include "code_page.h"
+#include "custom_hex_buffer.h"
+#include "exceptions.h"
+#include "extraction.h"
+#include "file_entry_scan.h"
+#include "firmware_info.h"
+#include "graphics_scan.h"
+#include "json_writer.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+enum class TCommand { Info, Files, Graphics };
+
+struct TCliRequest {
+    TCommand command = TCommand::Info;
+    std::string imagePath;  // as given
+    bool json = false;
+    std::optional<std::string> extractFolder;
+};
+
+struct TExtractReport {
+    std::vector<std::pair<int32_t, std::string>> written;
+    std::vector<std::pair<int32_t, std::string>> failed;
+};
+
+std::string Local(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+// Image text as printable UTF-8 for the plain tables: control characters are
+// shown as \xNN so that the terminal is not driven by the image's bytes.
+std::string Printable(const std::string& cp1251)
+{
+    std::string out;
+    for (const char c : cp1251) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte < 0x20 || byte == 0x7F || byte == 0x98) {
+            static const char* digits = "0123456789ABCDEF";
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 15];
+        } else {
+            out += Cp1251ToUtf8(std::string_view(&c, 1));
+        }
+    }
+    return out;
+}
+
+// Width of UTF-8 text in characters.
+std::size_t Columns(const std::string& utf8)
+{
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string Padded(const std::string& utf8, std::size_t width)
+{
+    const std::size_t used = Columns(utf8);
+    return utf8 + std::string(width > used ? width - used : 0, ' ');
+}
+
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& lines)
+{
+    std::vector<std::size_t> widths;
+    for (const auto& line : lines)
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            widths.resize(std::max(widths.size(), line.size()));
+            widths[k] = std::max(widths[k], Columns(line[k]));
+        }
+    for (const auto& line : lines) {
+        std::string text;
+        for (std::size_t k = 0; k < line.size(); ++k)
+            text += k + 1 == line.size() ? line[k] : Padded(line[k], widths[k]) + "  ";
+        out << text << '\n';
+    }
+}
+
+void PrintInfo(std::ostream& out, const TCliRequest& request, const THexBuffer& buffer)
+{
+    const auto rows = ReadFirmwareInfo(buffer);
+    if (request.json) {
+        JsonWriter json;
+        json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
+        json.Key("info").BeginArray();
+        for (const TResultRow& row : rows)
+            json.BeginObject()
+                .Key("caption")
+                .String(Cp1251ToUtf8(row.Caption))
+                .Key("value")
+                .String(Cp1251ToUtf8(row.Cell(0)))
+                .EndObject();
+        json.EndArray().EndObject();
+        out << json.Text() << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> lines;
+    for (const TResultRow& row : rows)
+        lines.push_back({Cp1251ToUtf8(row.Caption), Printable(row.Cell(0))});
+    PrintTable(out, lines);
+}
+
+TExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, TSavePage page,
+                       const std::string& folder, std::ostream& err)
+{
+    TExtractReport report;
+    for (const TExtractItem& item : PlanExtraction(page, rows)) {
+        try {
+            ExtractItem(buffer, folder, item);
+            report.written.emplace_back(item.Row, item.FileName);
+        } catch (const std::exception& e) {
+            std::string message = e.what();
+            std::replace(message.begin(), message.end(), '\r', ' ');
+            err << "kestrix-cli: row " << item.Row << " (" << item.FileName << "): " << message << '\n';
+            report.failed.emplace_back(item.Row, message);
+        }
+    }
+    return report;
+}
+
+void PrintRows(std::ostream& out, const TCliRequest& request, const THexBuffer& buffer,
+               const std::vector<TResultRow>& rows, const std::optional<TExtractReport>& report)
+{
+    if (request.json) {
+        JsonWriter json;
+        json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
+        json.Key("rows").BeginArray();
+        for (const TResultRow& row : rows) {
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(row.Caption));
+            json.Key("type").String(Cp1251ToUtf8(row.Cell(rcType)));
+            json.Key("start").NumberText(row.Cell(rcStart));
+            json.Key("end").NumberText(row.Cell(rcEnd));
+            json.Key("size").NumberText(row.Cell(rcSize));
+            json.EndObject();
+        }
+        json.EndArray();
+        if (report) {
+            json.Key("written").BeginArray();
+            for (const auto& [row, file] : report->written)
+                json.BeginObject().Key("row").Number(row).Key("file").String(file).EndObject();
+            json.EndArray().Key("failed").BeginArray();
+            for (const auto& [row, error] : report->failed)
+                json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
+            json.EndArray();
+        }
+        json.EndObject();
+        out << json.Text() << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> lines{{"#", "name", "type", "start", "end", "size"}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const TResultRow& row = rows[i];
+        lines.push_back({std::to_string(i), Printable(row.Caption), Printable(row.Cell(rcType)),
+                         row.Cell(rcStart), row.Cell(rcEnd), row.Cell(rcSize)});
+    }
+    PrintTable(out, lines);
+    out << rows.size() << (rows.size() == 1 ? " row" : " rows") << '\n';
+    if (report)
+        out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
+}
+
+int Execute(const TCliRequest& request, std::ostream& out, std::ostream& err)
+{
+    THexBuffer buffer;
+    buffer.ResetToEmpty("Untitled");
+    try {
+        buffer.LoadFromFile(request.imagePath);
+    } catch (const std::exception& e) {
+        std::string message = e.what();
+        message.erase(std::remove(message.begin(), message.end(), '\r'), message.end());
+        err << "kestrix-cli: " << message << '\n';
+        return csFailed;
+    }
+    if (request.command == TCommand::Info) {
+        PrintInfo(out, request, buffer);
+        return csOk;
+    }
+
+    const bool files = request.command == TCommand::Files;
+    const auto scanned = files ? ScanFileEntries(buffer, {}) : ScanGraphics(buffer, {});
+    if (!scanned)
+        err << "kestrix-cli: the image has " << buffer.DataSize()
+            << " bytes; images of 1000 bytes or less are not scanned\n";
+    const std::vector<TResultRow> rows = scanned.value_or(std::vector<TResultRow>{});
+
+    std::optional<TExtractReport> report;
+    if (request.extractFolder) {
+        if (!QDir().mkpath(QFile::decodeName(request.extractFolder->c_str()))) {
+            err << "kestrix-cli: cannot create the folder " << *request.extractFolder << '\n';
+            return csFailed;
+        }
+        report = Extract(buffer, rows, files ? spFiles : spGraphics, *request.extractFolder, err);
+    }
+    PrintRows(out, request, buffer, rows, report);
+    return report && !report->failed.empty() ? csFailed : csOk;
+}
+
+}  // namespace
+
+int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Reads a Motorola flash image (*.bin) and prints what Kestrix finds in it.\n\n"
+        "Commands:\n"
+        "  info IMAGE        the five facts read at fixed offsets\n"
+        "  files IMAGE       the phone file system's entries\n"
+        "  graphics IMAGE    GIF pictures and small bitmaps\n\n"
+        "Exit status: 0 success, 1 the image could not be read or a file could not be written, 2 usage.");
+    parser.addPositionalArgument("command", "info, files or graphics");
+    parser.addPositionalArgument("image", "the flash image to read");
+    const QCommandLineOption jsonOption("json", "Print one JSON object instead of a table.");
+    const QCommandLineOption extractOption(
+        "extract", "files, graphics: also save every listed item into DIR (created when missing).", "DIR");
+    const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
+    const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
+    parser.addOptions({jsonOption, extractOption, helpOption, versionOption});
+
+    if (!parser.parse(arguments)) {
+        err << "kestrix-cli: " << parser.errorText().toStdString() << "\nTry 'kestrix-cli --help'.\n";
+        return csUsage;
+    }
+    if (parser.isSet(helpOption)) {
+        out << parser.helpText().replace(QStringLiteral("[options]"), QStringLiteral("[options] command image"))
+                   .toStdString();
+        return csOk;
+    }
+    if (parser.isSet(versionOption)) {
+        out << "kestrix-cli " << KESTRIX_VERSION << '\n';
+        return csOk;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    TCliRequest request;
+    if (command == QLatin1String("info"))
+        request.command = TCommand::Info;
+    else if (command == QLatin1String("files"))
+        request.command = TCommand::Files;
+    else if (command == QLatin1String("graphics"))
+        request.command = TCommand::Graphics;
+    else {
+        err << (command.isEmpty() ? std::string("kestrix-cli: missing command")
+                                  : "kestrix-cli: unknown command '" + command.toStdString() + "'")
+            << "\nTry 'kestrix-cli --help'.\n";
+        return csUsage;
+    }
+    if (positional.size() != 2) {
+        err << "kestrix-cli: " << (positional.size() < 2 ? "missing image" : "too many arguments")
+            << "\nTry 'kestrix-cli --help'.\n";
+        return csUsage;
+    }
+    if (parser.isSet(extractOption) && request.command == TCommand::Info) {
+        err << "kestrix-cli: --extract goes with files or graphics\n";
+        return csUsage;
+    }
+    request.imagePath = Local(positional[1]);
+    request.json = parser.isSet(jsonOption);
+    if (parser.isSet(extractOption))
+        request.extractFolder = Local(parser.value(extractOption));
+    return Execute(request, out, err);
+}
+
+}  // namespace kestrix

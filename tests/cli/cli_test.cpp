@@ -1,0 +1,179 @@
+#include "cli_runner.h"
+#include "code_page.h"
+#include "flash_image_builder.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace kestrix {
+namespace {
+
+using testing::FlashImageBuilder;
+using testing::ReadFileBytes;
+
+struct CliResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliResult Run(QStringList arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    arguments.prepend(QStringLiteral("kestrix-cli"));
+    const int status = RunCli(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+QJsonObject Json(const std::string& text)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "exactly one line";
+    return document.object();
+}
+
+class CliImages : public ::testing::Test {
+protected:
+    QString Write(const QString& name, const FlashImageBuilder& image)
+    {
+        const QString path = m_dir.filePath(name);
+        image.WriteTo(path.toStdString());
+        return path;
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
+{
+    FlashImageBuilder image(9600000, 0x00);
+    image.PutFact(testing::kPdsFact, "ab.c");
+    image.PutFact(testing::kFirmwareVersionFact, "r3");
+    image.Put(testing::kPhoneModelFact.offset, std::string_view("V3\0x\x98\x05", 6));
+    image.PutFact(testing::kSerialNumberFact, Utf8ToCp1251("ЗН-1"));
+    image.PutFact(testing::kFlexVersionFact, "F\"1\\");
+    const QString path = Write(QStringLiteral("образ с пробелом.bin"), image);
+
+    const CliResult result = Run({"info", path, "--json"});
+    EXPECT_EQ(result.status, csOk) << result.err;
+    const std::string expected = "{\"image\": \"" + path.toStdString() +
+                                 "\", \"size\": 9600000, \"info\": ["
+                                 "{\"caption\": \"PDS\", \"value\": \"ABC\"}, "
+                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\"}, "
+                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\"}, "
+                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\"}, "
+                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\"}]}\n";
+    EXPECT_EQ(result.out, expected);
+    Json(result.out);
+
+    const CliResult plain = Run({"info", path});
+    EXPECT_EQ(plain.status, csOk);
+    EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
+}
+
+TEST_F(CliImages, ExitStatusesAndMessages)
+{
+    FlashImageBuilder image(500, 0x00);
+    const QString small = Write("small.bin", image);
+    const QString missing = m_dir.filePath("missing.bin");
+    const struct {
+        const char* name;
+        QStringList arguments;
+        int status;
+        std::string errContains;
+    } cases[] = {
+        {"no arguments", {}, csUsage, "missing command"},
+        {"unknown command", {"list", small}, csUsage, "unknown command 'list'"},
+        {"missing image", {"info"}, csUsage, "missing image"},
+        {"extra argument", {"info", small, small}, csUsage, "too many arguments"},
+        {"unknown option", {"info", small, "--fast"}, csUsage, "--fast"},
+        {"extract with info", {"info", small, "--extract", m_dir.path()}, csUsage, "--extract"},
+        {"missing file", {"info", missing}, csFailed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
+        {"folder", {"files", m_dir.path()}, csFailed, "Is a directory"},
+        {"small image", {"files", small, "--json"}, csOk, "1000 bytes or less"},
+        {"help", {"--help"}, csOk, ""},
+        {"version", {"--version"}, csOk, ""},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Run(c.arguments);
+        EXPECT_EQ(result.status, c.status) << c.name << ": " << result.err;
+        EXPECT_NE(result.err.find(c.errContains), std::string::npos) << c.name << ": " << result.err;
+    }
+    EXPECT_EQ(Json(Run({"graphics", small, "--json"}).out)["rows"].toArray().size(), 0);
+    EXPECT_NE(Run({"--help"}).out.find("graphics IMAGE"), std::string::npos);
+}
+
+TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
+{
+    FlashImageBuilder image(64 * 1024, 0xFF);
+    image.PutFileEntry(1000, "first.txt", 10, "0123456789");
+    image.PutFileEntry(3000, "../escape", 5, "EVIL!");
+    image.PutFileEntry(5000, "blocked", 3, "abc");
+    image.PutFileEntry(7000, Utf8ToCp1251("Звонок.amr"), 4, "ring");
+    image.PutFileEntry(9000, "large.bin", 100000);
+    const QString path = Write("entries.bin", image);
+    const QString out = m_dir.filePath("out");
+    QDir().mkpath(out + "/blocked");  // a folder where a file should go: that row fails
+
+    const CliResult result = Run({"files", path, "--json", "--extract", out});
+    EXPECT_EQ(result.status, csFailed);
+    EXPECT_NE(result.err.find("row 2 (blocked)"), std::string::npos) << result.err;
+    const QJsonObject json = Json(result.out);
+    const QJsonArray rows = json["rows"].toArray();
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0].toObject()["caption"].toString(), "first.txt");
+    EXPECT_EQ(rows[0].toObject()["type"].toString(), "txt");
+    EXPECT_EQ(rows[0].toObject()["start"].toInt(), 1038);
+    EXPECT_EQ(rows[0].toObject()["end"].toInt(), 1048);
+    EXPECT_TRUE(rows[4].toObject()["end"].isNull());
+    EXPECT_EQ(rows[4].toObject()["size"].toInt(), 100000);
+
+    const QJsonArray written = json["written"].toArray();
+    const QJsonArray failed = json["failed"].toArray();
+    ASSERT_EQ(written.size(), 3);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed[0].toObject()["row"].toInt(), 2);
+    EXPECT_EQ(written[1].toObject()["file"].toString(), ".._escape");
+    EXPECT_EQ(written[2].toObject()["file"].toString(), "Звонок.amr");
+
+    const auto bytes = image.Bytes();
+    EXPECT_EQ(ReadFileBytes((out + "/first.txt").toStdString()),
+              std::vector<uint8_t>(bytes.begin() + 1038, bytes.begin() + 1048));
+    EXPECT_EQ(ReadFileBytes((out + "/.._escape").toStdString()),
+              std::vector<uint8_t>(bytes.begin() + 3038, bytes.begin() + 3043));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no temporary file is left behind";
+    EXPECT_FALSE(QFile::exists(m_dir.filePath("escape")));
+}
+
+TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
+{
+    FlashImageBuilder image(9568256 + 200000, 0x00);
+    const auto gif = testing::MakeGif({});
+    image.Put(9568256 + 1000, gif);
+    image.Put(9568256 + 5000, gif);
+    const auto bmp = testing::MakeSmallBmp(16, 8);
+    image.Put(50000, bmp);
+    const QString path = Write("pictures.bin", image);
+    const QString out = m_dir.filePath("pictures");
+
+    const CliResult result = Run({"graphics", path, "--extract", out});
+    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_NE(result.out.find("written: 3, failed: 0"), std::string::npos) << result.out;
+    const std::vector<uint8_t> gifBytes(gif.begin(), gif.end());
+    EXPECT_EQ(ReadFileBytes((out + "/Файл (1).gif").toStdString()), gifBytes);
+    EXPECT_EQ(ReadFileBytes((out + "/Файл (2).bmp").toStdString()).size(), bmp.size());
+}
+
+}  // namespace
+}  // namespace kestrix

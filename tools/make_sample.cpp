@@ -1,0 +1,185 @@
+// Writes a deterministic synthetic flash image for trying Kestrix out and for
+// benchmarks: erased (FFh) and zeroed blocks mixed with noise, the five facts at
+// their offsets, file-system entries, GIF pictures above 0x920000 and small
+// bitmaps. The same size always gives the same bytes.
+//
+//   kestrix-make-sample [--size BYTES] OUTPUT
+#include "code_page.h"
+#include "flash_image_builder.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using kestrix::Utf8ToCp1251;
+using kestrix::testing::FlashImageBuilder;
+using kestrix::testing::GifSpec;
+
+constexpr std::size_t kDefaultSize = 12 * 1024 * 1024;
+constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kGifRegion = 9700000;
+
+class Random {
+public:
+    explicit Random(uint64_t seed) : m_state(seed) {}
+    uint64_t Next()
+    {
+        uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
+
+private:
+    uint64_t m_state;
+};
+
+// Noise that never contains the byte 0x3B or a run that looks like a record:
+// bytes 0x40..0x7F and 0x80..0xFE only, so no pattern of the scans appears by chance.
+void FillNoise(std::vector<uint8_t>& bytes, std::size_t offset, std::size_t count, Random& random)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto value = static_cast<uint8_t>(0x80 | random.Next() % 0x7F);
+        bytes[offset + i] = value;
+    }
+}
+
+std::vector<uint8_t> Background(std::size_t size, Random& random)
+{
+    std::vector<uint8_t> bytes(size, 0xFF);
+    for (std::size_t block = 0; block < size; block += kBlock) {
+        const std::size_t count = std::min(kBlock, size - block);
+        switch (random.Below(4)) {
+        case 0: break;  // erased
+        case 1: std::memset(bytes.data() + block, 0, count); break;
+        default: FillNoise(bytes, block, count, random); break;
+        }
+    }
+    return bytes;
+}
+
+struct Entry {
+    const char* name;  // UTF-8
+    uint32_t size;
+};
+
+constexpr Entry kEntries[] = {
+    {"readme.txt", 120}, {"readme.txt", 120}, {"main.c", 383},      {"logo.gif", 384},
+    {"a.gz", 385},       {"Мелодия.mid", 240}, {"Звонок.amr", 5000}, {"noext", 16},
+    {"readme.txt", 64},  {"config.ini", 200},  {"Обои.jpg", 300000}, {".ab", 3},
+};
+
+void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, Random& random)
+{
+    std::size_t h = from;
+    std::size_t index = 0;
+    while (h + 38 + 400 < to) {
+        const Entry& entry = kEntries[index % std::size(kEntries)];
+        std::string data(std::min<uint32_t>(entry.size, 384), '\0');
+        for (char& c : data)
+            c = static_cast<char>('A' + random.Below(26));
+        image.PutFileEntry(h, Utf8ToCp1251(entry.name), entry.size, data);
+        h += 1024 + random.Below(4096);
+        ++index;
+    }
+}
+
+// GIFs back to back with noise between them (no run of 13 FFh), so each one is listed.
+std::size_t PutGifs(FlashImageBuilder& image, std::size_t from, std::size_t to, Random& random)
+{
+    std::vector<uint8_t> noise(to - from);
+    FillNoise(noise, 0, noise.size(), random);
+    image.Put(from, noise);
+    std::size_t at = from;
+    int index = 0;
+    while (at + 4096 < to) {
+        GifSpec spec;
+        spec.width = static_cast<uint16_t>(8 + random.Below(40));
+        spec.height = static_cast<uint16_t>(8 + random.Below(40));
+        spec.frames = index % 3 == 1 ? 3 : 1;
+        spec.delay = static_cast<uint16_t>(10 * (1 + index % 4));
+        if (index % 5 == 2)
+            spec.comment = std::string("made by kestrix\x00\x3B", 17);
+        const auto gif = kestrix::testing::MakeGif(spec);
+        if (at + gif.size() >= to)
+            break;
+        image.Put(at, gif);
+        at += gif.size() + 16 + random.Below(512);
+        ++index;
+    }
+    return at;
+}
+
+void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Random& random)
+{
+    for (std::size_t at = from; at + 256 < to; at += 4096 + random.Below(4096)) {
+        const auto width = static_cast<uint16_t>(8 + random.Below(25));
+        const auto height = static_cast<uint16_t>(4 + random.Below(20));
+        image.Put(at, kestrix::testing::MakeSmallBmp(width, height));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::size_t size = kDefaultSize;
+    const char* output = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc)
+            size = std::strtoull(argv[++i], nullptr, 10);
+        else if (argv[i][0] != '-' && output == nullptr)
+            output = argv[i];
+        else
+            output = nullptr, i = argc;
+    }
+    if (output == nullptr || size < kGifRegion + 1024 * 1024 || size > 0x7FFFFFFFull) {
+        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] OUTPUT\n"
+                             "BYTES from %zu to 2147483647 (default %zu)\n",
+                     kGifRegion + 1024 * 1024, kDefaultSize);
+        return 2;
+    }
+
+    Random random(0x4B45535452495855ull ^ size);
+    FlashImageBuilder image(0);
+    {
+        auto background = Background(size, random);
+        image = FlashImageBuilder(size);
+        image.Put(0, background);
+    }
+    image.Fill(80000, 24000, 0x00);
+    image.PutFact(kestrix::testing::kPhoneModelFact, "V3i");
+    image.PutFact(kestrix::testing::kSerialNumberFact, Utf8ToCp1251("ЗН-0123456789"));
+    image.PutFact(kestrix::testing::kFlexVersionFact, "R4441D_G_08.01.03R");
+    image.Put(kestrix::testing::kPdsFact.offset, std::string_view("pds.v3i.r26\xFF", 12));
+    image.Fill(9568700, 100, 0x00);
+    image.PutFact(kestrix::testing::kFirmwareVersionFact, "r4441d_g_08.01.03r");
+
+    // File entries between the facts and the pictures, pictures above 0x920000,
+    // bitmaps in the last part; larger images repeat the same mixture in every
+    // 16 MiB stretch below the GIF search bound.
+    const std::size_t gifEnd = std::min<std::size_t>(size, 278790143);
+    PutEntries(image, 200000, 200000 + 1024 * 1024, random);
+    const std::size_t gifsEnd = PutGifs(image, kGifRegion, std::min(kGifRegion + 1024 * 1024, gifEnd - 1024), random);
+    PutBitmaps(image, gifsEnd + 8192, gifsEnd + 8192 + 256 * 1024, random);
+    for (std::size_t stretch = 16 * 1024 * 1024; stretch + 4 * 1024 * 1024 < size; stretch += 16 * 1024 * 1024) {
+        PutEntries(image, stretch, stretch + 1024 * 1024, random);
+        if (stretch + 3 * 1024 * 1024 < gifEnd)
+            PutGifs(image, stretch + 1024 * 1024 + 65536, stretch + 2 * 1024 * 1024, random);
+        PutBitmaps(image, stretch + 3 * 1024 * 1024, stretch + 3 * 1024 * 1024 + 256 * 1024, random);
+    }
+
+    try {
+        image.WriteTo(output);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kestrix-make-sample: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
