@@ -1,0 +1,101 @@
+// Loading a flash image: THexBuffer::LoadFromFile against a plain read() of the
+// same file into one fresh buffer, side by side, page cache warm.
+//
+//   load_bench [--image PATH]   (default: a 256 MiB file made in $TMPDIR)
+#include "custom_hex_buffer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string g_image;
+
+std::string MakeImage(std::size_t size)
+{
+    const char* folder = std::getenv("TMPDIR");
+    const std::string path = std::string(folder ? folder : "/tmp") + "/kestrix-load-bench.bin";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && static_cast<std::size_t>(info.st_size) == size)
+        return path;
+    std::vector<uint8_t> block(1 << 20);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    for (std::size_t done = 0; out && done < size; done += block.size()) {
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<uint8_t>((done + i) * 2654435761u >> 13);
+        std::fwrite(block.data(), 1, block.size(), out);
+    }
+    if (out)
+        std::fclose(out);
+    return path;
+}
+
+int64_t FileSize(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+void BM_PlainRead(benchmark::State& state)
+{
+    const int64_t size = FileSize(g_image);
+    for (auto _ : state) {
+        const int fd = ::open(g_image.c_str(), O_RDONLY);
+        auto buffer = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(size));
+        int64_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(fd, buffer.get() + done, static_cast<std::size_t>(size - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(buffer[static_cast<std::size_t>(size - 1)]);
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+}
+
+void BM_LoadFromFile(benchmark::State& state)
+{
+    const int64_t size = FileSize(g_image);
+    for (auto _ : state) {
+        kestrix::THexBuffer buffer;
+        buffer.LoadFromFile(g_image);
+        benchmark::DoNotOptimize(buffer.ByteAt(buffer.DataSize() - 1));
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+}
+
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--image") == 0) {
+            g_image = argv[i + 1];
+            for (int k = i; k + 2 <= argc; ++k)
+                argv[k] = argv[k + 2];
+            argc -= 2;
+            break;
+        }
+    if (g_image.empty())
+        g_image = MakeImage(256u << 20);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
