@@ -10,7 +10,7 @@ PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
             clang libclang-rt-14-dev
 
-.PHONY: all setup build sample run test test-asan fuzz bench install clean
+.PHONY: all setup build sample run test test-asan fuzz install clean
 
 all: build
 
@@ -69,3 +69,17 @@ install: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# libFuzzer harnesses (clang, ASan, UBSan), FUZZ_SECONDS each, corpora kept in $(FUZZ_BUILD)/corpus.
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKESTRIX_FUZZ=ON -DKESTRIX_TESTS=OFF -DKESTRIX_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; for fuzzer in $(FUZZ_BUILD)/bin/*_fuzzer; do \
+	  name=$$(basename $$fuzzer _fuzzer); corpus=$(FUZZ_BUILD)/corpus/$$name; \
+	  mkdir -p $$corpus; cp -n fuzz/corpus/$$name/* $$corpus/ 2>/dev/null || true; \
+	  seeds=""; [ $$name = picture ] && [ -d ../shared/testdata ] && seeds=../shared/testdata; \
+	  echo "== $$name: $(FUZZ_SECONDS) s"; \
+	  QT_QPA_PLATFORM=offscreen $$fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 \
+	    -artifact_prefix=$(FUZZ_BUILD)/$$name- -print_final_stats=1 $$corpus $$seeds; \
+	done
