@@ -21,60 +21,96 @@ using TPictureNotify = std::function<void(TPictureHolder& Sender)>;
 // through Qt's image readers over the kept bytes. Failures raise
 // kestrix::Exception with the messages "Could not load image. Invalid format",
 // "Could not load image", "Stream read error" (and the allocation messages).
+//
+// A GIF frame start is a position p with p + 9 < size where the bytes
+// 21 F9 04 sit at p and 2C at p + 8 (a graphic control extension directly
+// followed by an image descriptor); every position is tested, the block
+// structure is not walked. Frame starts are numbered from 1. All multi-byte
+// GIF numbers are little-endian.
+//
+// States: empty (Empty() true, nothing drawn), shown (bytes and a decoded
+// picture) and undecodable (bytes kept, Empty() false, nothing to draw).
 class TPictureHolder {
 public:
+    // Empty, 96 x 96 pixels per inch, Frame 0.
     TPictureHolder();
     ~TPictureHolder();
     TPictureHolder(const TPictureHolder&) = delete;
     TPictureHolder& operator=(const TPictureHolder&) = delete;
 
-    // Takes the whole stream from its first byte, decodes it (Frame := 1) and
-    // raises OnChange; a decoding error propagates and OnChange is not raised.
+    // Takes the whole stream from its first byte (whatever its position; the
+    // stream is left at its end), Frame := 1, decodes and raises OnChange.
+    // A decoding error propagates and OnChange is not raised; the bytes stay
+    // and the holder is then undecodable. nullptr does nothing.
     void LoadFromStream(TStream* stream);
     // Like LoadFromStream but swallows every error (then Empty() is true);
     // raises OnClear, then OnChange, on success.
     void LoadFromFile(const std::string& fileName);
     // Takes the whole stream and decodes it with the current Frame; no event.
+    // nullptr does nothing.
     void ReadData(TStream* stream);
-    // Writes all kept bytes at the stream's position.
+    // Writes all kept bytes at the stream's position; nullptr does nothing.
     void WriteData(TStream* stream) const;
     void SaveToStream(TStream* stream) const { WriteData(stream); }
-    // Copies another holder's bytes (nullptr clears).
+    // Copies another holder's bytes, decodes them with this holder's Frame and
+    // raises OnChange (decoding errors propagate). nullptr clears the holder
+    // and raises OnChange, then OnClear.
     void Assign(const TPictureHolder* source);
 
-    // Draws the decoded picture scaled into rect, moved by FrameLeft/FrameTop.
+    // Draws the whole decoded picture scaled into rect (x, y, width, height)
+    // moved by FrameLeft/FrameTop; nothing when Empty, undecodable or when
+    // rect has no area.
     void Draw(QPainter& canvas, const QRect& rect) const;
 
     bool Empty() const noexcept;
+    // The decoded picture's size in pixels at PixelsPerInchX/Y (at 96 the
+    // decoder's own pixel size); 0 without a decoded picture.
     int32_t Width() const noexcept;
     int32_t Height() const noexcept;
     void SetWidth(int32_t) noexcept {}
     void SetHeight(int32_t) noexcept {}
+    // True when a decoded picture is present.
     bool HasPicture() const noexcept;
 
+    // True when there are at least 5 bytes and the first four are "GIF8".
     bool IsGIF() const noexcept;
-    // -1 when not a GIF; otherwise the number of frame starts (cached).
+    // -1 when not a GIF; otherwise the number of frame starts (cached until
+    // the bytes are replaced).
     int32_t FrameCount();
-    // Delay of frame start n (1-based) in hundredths, or -1.
+    // Delay of frame start n (1-based) in hundredths of a second, or -1 when
+    // there is no such frame start or the bytes are not a GIF. A found frame
+    // start also sets FrameTransparent and FrameDisposal.
     int32_t FrameDelay(int32_t n);
+    // 0 without a decoded picture; else the GIF's logical screen size when
+    // one was read, else Width / Height.
     int32_t DisplayWidth() const noexcept;
     int32_t DisplayHeight() const noexcept;
 
+    // 0 or less: the whole data; k >= 1: frame start k is handed to the
+    // decoder as the first image (bytes before frame start 1, then from frame
+    // start k to the end).
     int32_t Frame() const noexcept;
-    // Re-decodes (when there are bytes) and raises OnFrameChange.
+    // Stores the frame (no range check); when there are bytes, re-decodes and
+    // raises OnFrameChange (decoding errors propagate, no event then).
     void SetFrame(int32_t frame);
 
+    // Image descriptor of the selected frame; left/top are 0 unless a frame
+    // k >= 1 was selected and found.
     uint16_t FrameLeft() const noexcept;
     uint16_t FrameTop() const noexcept;
     uint16_t FrameWidth() const noexcept;
     uint16_t FrameHeight() const noexcept;
+    // Transparency flag and disposal method (0..7) of the frame start last
+    // found by FrameDelay.
     bool FrameTransparent() const noexcept;
     uint16_t FrameDisposal() const noexcept;
+    // The GIF's logical screen size; 0 when none was read.
     uint16_t ScreenWidth() const noexcept;
     uint16_t ScreenHeight() const noexcept;
     int32_t PixelsPerInchX() const noexcept;
     int32_t PixelsPerInchY() const noexcept;
     void SetPixelsPerInch(int32_t x, int32_t y) noexcept;
+    // Persisted flag; nothing reads it.
     bool Stretch() const noexcept;
     void SetStretch(bool value) noexcept;
 
@@ -88,6 +124,14 @@ public:
 private:
     struct State;
     std::unique_ptr<State> m;
+
+    void TakeBytes(TStream& source);
+    void DecodeData();
+    bool IsFrameStart(int32_t p) const noexcept;
 };
+
+// Largest decoded picture, in pixels, the holder accepts; larger ones fail
+// as an invalid format instead of being allocated.
+inline constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 
 }  // namespace kestrix
