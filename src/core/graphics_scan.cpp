@@ -1,0 +1,216 @@
+#include "graphics_scan.h"
+
+#include "file_entry_scan.h"
+#include "sliced_find.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kestrix {
+namespace {
+
+constexpr std::string_view kGifHeader = "4749463839";
+constexpr std::string_view kErasedRun = "FFFFFFFFFFFFFFFFFFFFFFFFFF";
+constexpr std::string_view kGifTrailer = "003B";
+constexpr std::string_view kBmpHeader = "000000000000003E0000002800";
+// The pattern starts this far into the bitmap file; the byte before it is the
+// low byte of the file size.
+constexpr int32_t kBmpPatternOffset = 3;
+constexpr int32_t kBmpSizeCellShortfall = 6;
+
+// "Файл (" in Windows-1251.
+constexpr std::string_view kCaptionPrefix = "\xD4\xE0\xE9\xEB (";
+
+TResultRow PictureRow(int32_t n, const char* type, int64_t start, int64_t end, int64_t size)
+{
+    TResultRow row;
+    row.Caption = std::string(kCaptionPrefix) + std::to_string(n) + ")";
+    row.Cells = {type, std::to_string(start), std::to_string(end), std::to_string(size)};
+    row.ImageIndex = kPictureRowIcon;
+    return row;
+}
+
+// Size in bytes of a colour table announced by a packed field, 0 when absent.
+int64_t ColourTableSize(uint8_t packed)
+{
+    return (packed & 0x80) != 0 ? int64_t{3} << ((packed & 0x07) + 1) : 0;
+}
+
+// Steps over a chain of data sub-blocks ending with a zero-length block.
+bool SkipSubBlocks(const TCustomHexBuffer& buffer, int64_t& p, int64_t limit)
+{
+    for (;;) {
+        if (p >= limit)
+            return false;
+        const uint8_t length = buffer.ByteAt(static_cast<int32_t>(p));
+        ++p;
+        if (length == 0)
+            return true;
+        p += length;
+    }
+}
+
+void CallGaugeShow(const TScanHooks& hooks)
+{
+    if (hooks.GaugeShow)
+        hooks.GaugeShow(kGraphicsGaugeMaximum);
+}
+
+void CallGaugeHide(const TScanHooks& hooks)
+{
+    if (hooks.GaugeHide)
+        hooks.GaugeHide();
+}
+
+// Moves the gauge to n and lets the front end run; false when it asks to stop.
+bool Progress(const TScanHooks& hooks, int32_t n)
+{
+    if (hooks.GaugeValue)
+        hooks.GaugeValue(n);
+    return !hooks.Yield || hooks.Yield();
+}
+
+void Append(std::vector<TResultRow>& rows, TResultRow row, const TScanHooks& hooks)
+{
+    rows.push_back(std::move(row));
+    if (hooks.RowAppended)
+        hooks.RowAppended(rows.back());
+}
+
+// Ends the last GIF row at its trailer; false when the front end asked to stop.
+bool FixLastGifEnd(TCustomHexBuffer& buffer, TResultRow& row, int32_t start, const TScanHooks& hooks)
+{
+    const int32_t limit = std::min(buffer.DataSize(), kGifSearchBound);
+    const int32_t trailer = FindGifTrailer(buffer, start, limit);
+    if (trailer >= 0) {
+        const int64_t end = static_cast<int64_t>(trailer) + 1;
+        row.Cells[rcEnd] = std::to_string(end);
+        row.Cells[rcSize] = std::to_string(end - start - 2);
+        return true;
+    }
+    // Not a well-formed GIF: fall back to the first 00 3B after its header.
+    const SlicedFindResult t = FindHexPatternSliced(buffer, kGifTrailer, start + 1, kGifSearchBound, hooks);
+    if (t.offset >= 0) {
+        row.Cells[rcEnd] = std::to_string(static_cast<int64_t>(t.offset) + 2);
+        row.Cells[rcSize] = std::to_string(static_cast<int64_t>(t.offset) - start);
+    }
+    return !t.stopped;
+}
+
+// GIF headers above kGifPassStart; each picture runs to the next header unless
+// a run of 13 FFh lies between them. False when the front end asked to stop.
+bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const TScanHooks& hooks)
+{
+    const int32_t rangeEnd = std::min(buffer.DataSize(), kGifSearchBound);
+    int32_t pos = kGifPassStart;
+    int32_t lastStart = -1;
+    for (;;) {
+        const SlicedFindResult header = FindHexPatternSliced(buffer, kGifHeader, pos + 1, kGifSearchBound, hooks);
+        if (header.stopped)
+            return false;
+        pos = header.offset;
+        if (pos < 0)
+            break;
+        const SlicedFindResult next = FindHexPatternSliced(buffer, kGifHeader, pos + 1, kGifSearchBound, hooks);
+        if (next.stopped)
+            return false;
+        if (next.offset >= 0) {
+            const SlicedFindResult erased = FindHexPatternSliced(buffer, kErasedRun, pos + 1, next.offset, hooks);
+            if (erased.stopped)
+                return false;
+            if (erased.offset >= 0)
+                continue;
+        }
+        const auto n = static_cast<int32_t>(rows.size());
+        if (!Progress(hooks, n))
+            return false;
+        // The last header runs to the end of the searched range.
+        const int32_t end = next.offset >= 0 ? next.offset : rangeEnd;
+        Append(rows, PictureRow(n, "gif", pos, end, static_cast<int64_t>(end) - pos), hooks);
+        lastStart = pos;
+    }
+    if (lastStart < 0)
+        return true;
+    return FixLastGifEnd(buffer, rows.back(), lastStart, hooks);
+}
+
+// Small bitmaps found by the 13 bytes from offset 3 of their file header.
+void BmpPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const TScanHooks& hooks)
+{
+    const int32_t dataSize = buffer.DataSize();
+    int32_t pos = 0;
+    for (;;) {
+        const SlicedFindResult match = FindHexPatternSliced(buffer, kBmpHeader, pos + 1, dataSize, hooks);
+        if (match.stopped)
+            return;
+        pos = match.offset;
+        if (!Progress(hooks, static_cast<int32_t>(rows.size())) || pos < 0)
+            return;
+        const int32_t start = pos - kBmpPatternOffset;
+        // A match at offset 1 or 2 would put the file's start before the image.
+        if (start < 0)
+            continue;
+        const uint8_t fileSize = buffer.ByteAt(pos - 1);
+        Append(rows,
+               PictureRow(static_cast<int32_t>(rows.size()), "bmp", start, static_cast<int64_t>(start) + fileSize,
+                          fileSize - kBmpSizeCellShortfall),
+               hooks);
+    }
+}
+
+}  // namespace
+
+int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t limit)
+{
+    const int64_t end = std::min(limit, buffer.DataSize());
+    constexpr int64_t kHeaderAndScreen = 13;
+    if (start < 0 || start + kHeaderAndScreen > end)
+        return -1;
+    auto at = [&buffer](int64_t offset) { return buffer.ByteAt(static_cast<int32_t>(offset)); };
+    if (at(start) != 'G' || at(start + 1) != 'I' || at(start + 2) != 'F' || at(start + 3) != '8' ||
+        (at(start + 4) != '7' && at(start + 4) != '9') || at(start + 5) != 'a')
+        return -1;
+    int64_t p = start + kHeaderAndScreen + ColourTableSize(at(start + 10));
+    for (;;) {
+        if (p >= end)
+            return -1;
+        switch (at(p)) {
+        case 0x3B:
+            return static_cast<int32_t>(p);
+        case 0x21:  // extension: introducer, label, sub-blocks
+            p += 2;
+            if (!SkipSubBlocks(buffer, p, end))
+                return -1;
+            break;
+        case 0x2C: {  // image: descriptor, local colour table, LZW code size, sub-blocks
+            constexpr int64_t kDescriptor = 10;
+            if (p + kDescriptor > end)
+                return -1;
+            p += kDescriptor + ColourTableSize(at(p + 9)) + 1;
+            if (!SkipSubBlocks(buffer, p, end))
+                return -1;
+            break;
+        }
+        default:
+            return -1;
+        }
+    }
+}
+
+std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const TScanHooks& hooks)
+{
+    if (buffer.DataSize() <= kMinScanSize)
+        return std::nullopt;
+    std::vector<TResultRow> rows;
+    CallGaugeShow(hooks);
+    const bool carryOn = GifPass(buffer, rows, hooks);
+    CallGaugeHide(hooks);
+    if (!carryOn)
+        return rows;
+    CallGaugeShow(hooks);
+    BmpPass(buffer, rows, hooks);
+    CallGaugeHide(hooks);
+    return rows;
+}
+
+}  // namespace kestrix
