@@ -1,0 +1,178 @@
+#include "exceptions.h"
+#include "pattern_search.h"
+#include "sliced_find.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+void Load(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
+{
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    buffer.LoadFromStream(stream);
+}
+
+// 47 49 at 0, 5 and 8 of a 10-byte image.
+std::vector<uint8_t> SmallImage() { return {0x47, 0x49, 0x00, 0x41, 0x00, 0x47, 0x49, 0x41, 0x47, 0x49}; }
+
+TEST(FindHexPattern, RangeBounds)
+{
+    struct Case {
+        const char* pattern;
+        int32_t from, to, expected;
+    };
+    const Case cases[] = {
+        {"4749", 0, 10, 0},      {"4749", 1, 10, 5},     {"4749", -5, 10, 0},    {"4749", 6, 10, 8},
+        {"4749", 6, 9, -1},      {"4749", 6, 1000, 8},   {"4749", 9, 1000, -1},  {"4749", 10, 1000, -1},
+        {"4749", 0, 0, -1},      {"4749", 0, -7, -1},    {"47 4", 1, 10, 5},     {"zz", 0, 10, -1},
+        {"", 0, 10, -1},         {"474941", 0, 10, 5},   {"0041", 0, 10, 2},
+    };
+    for (const Case& c : cases) {
+        THexBuffer buffer;
+        Load(buffer, SmallImage());
+        EXPECT_EQ(FindHexPattern(buffer, c.pattern, c.from, c.to), c.expected)
+            << c.pattern << " from " << c.from << " to " << c.to;
+    }
+}
+
+TEST(FindHexPattern, SelectsTheMatchAndKeepsTheSelectionOtherwise)
+{
+    THexBuffer buffer;
+    Load(buffer, SmallImage());
+    ASSERT_EQ(FindHexPattern(buffer, "474941", 0, 10), 5);
+    EXPECT_EQ(buffer.CaretPosition(), 7);
+    EXPECT_EQ(buffer.SelectionLow(), 5);
+    EXPECT_EQ(buffer.SelectionHigh(), 7);
+    EXPECT_EQ(buffer.SelectionLength(), 3);
+
+    for (const char* miss : {"4A4B", "", "x", "4"}) {
+        EXPECT_EQ(FindHexPattern(buffer, miss, 0, 10), -1) << miss;
+        EXPECT_EQ(buffer.SelectionLow(), 5) << miss;
+        EXPECT_EQ(buffer.SelectionLength(), 3) << miss;
+    }
+}
+
+TEST(FindHexPattern, OneByteSearchMovesPastAOneByteSelection)
+{
+    THexBuffer buffer;
+    Load(buffer, SmallImage());
+    EXPECT_EQ(FindHexPattern(buffer, "47", 0, 10), 0);
+    EXPECT_EQ(FindHexPattern(buffer, "47", 0, 10), 5) << "the rule looks at the length only";
+    EXPECT_EQ(FindHexPattern(buffer, "47", 5, 10), 8);
+    EXPECT_EQ(FindHexPattern(buffer, "47", 8, 10), -1);
+
+    ASSERT_EQ(FindHexPattern(buffer, "4749", 0, 10), 0);
+    EXPECT_EQ(FindHexPattern(buffer, "4749", 0, 10), 0) << "no skip for a longer pattern";
+    EXPECT_EQ(FindHexPattern(buffer, "47", 0, 10), 0) << "no skip after a two-byte selection";
+}
+
+TEST(FindHexPattern, PatternMustFillWholeUnitsAndHonoursSwapNibbles)
+{
+    THexBuffer buffer;
+    Load(buffer, SmallImage());
+    buffer.SetBytesPerUnit(2);
+    EXPECT_EQ(FindHexPattern(buffer, "474941", 0, 10), -1);
+    EXPECT_EQ(FindHexPattern(buffer, "4749", 1, 10), 5);
+    buffer.SetBytesPerUnit(1);
+    buffer.SetSwapNibbles(true);
+    EXPECT_EQ(FindHexPattern(buffer, "7494", 0, 10), 0);
+}
+
+TEST(HexIntText, ConversionsBothWays)
+{
+    struct Out {
+        uint32_t value;
+        int32_t width;
+        const char* text;
+    };
+    for (const Out& c : std::initializer_list<Out>{{0, 2, "00"},
+                                                   {31, 2, "1F"},
+                                                   {255, 2, "FF"},
+                                                   {256, 2, "00"},
+                                                   {171, 2, "AB"},
+                                                   {5, 2, "05"},
+                                                   {0, 1, "0"},
+                                                   {384, 8, "00000180"},
+                                                   {0xFFFFFFFFu, 8, "FFFFFFFF"},
+                                                   {0xFFFFFFFFu, 10, "00FFFFFFFF"}})
+        EXPECT_EQ(IntToHexText(c.value, c.width), c.text) << c.value << " width " << c.width;
+
+    struct In {
+        const char* text;
+        uint32_t value;
+    };
+    for (const In& c : std::initializer_list<In>{
+             {"00000180", 384}, {"ff", 255}, {"aBc", 0xABC}, {"1FFFFFFFF", 0xFFFFFFFFu}, {"123456789", 0x23456789}})
+        EXPECT_EQ(HexTextToInt(c.text), c.value) << c.text;
+
+    for (const std::string bad : {"", "1G", "1 F", "$1F", "0x1F", "-1"}) {
+        try {
+            HexTextToInt(bad);
+            ADD_FAILURE() << "no error for '" << bad << "'";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Message(), "Ошибка в ходе преобразования шестнадцатеричного числа " + bad + " в целое число.");
+        }
+    }
+}
+
+TEST(FindHexPatternSliced, SameResultAndSelectionAsOneSearch)
+{
+    std::mt19937 random(99);
+    std::vector<uint8_t> data(3000);
+    for (auto& b : data)
+        b = static_cast<uint8_t>(random() % 3 == 0 ? 0x47 : random() % 2 ? 0x49 : 0x00);
+    THexBuffer sliced;
+    THexBuffer whole;
+    Load(sliced, data);
+    Load(whole, data);
+    int yields = 0;
+    TScanHooks hooks;
+    hooks.Yield = [&yields] {
+        ++yields;
+        return true;
+    };
+    for (const char* pattern : {"474947", "4949494949", "000000", "4700"}) {
+        for (int k = 0; k < 200; ++k) {
+            const auto from = static_cast<int32_t>(random() % 3100) - 50;
+            const auto to = static_cast<int32_t>(random() % 3100);
+            const auto slice = static_cast<int32_t>(1 + random() % 40);
+            const SlicedFindResult r = FindHexPatternSliced(sliced, pattern, from, to, hooks, slice);
+            ASSERT_EQ(r.offset, FindHexPattern(whole, pattern, from, to))
+                << pattern << " from " << from << " to " << to << " slice " << slice;
+            EXPECT_FALSE(r.stopped);
+            EXPECT_EQ(sliced.SelectionLow(), whole.SelectionLow());
+            EXPECT_EQ(sliced.SelectionHigh(), whole.SelectionHigh());
+        }
+    }
+    EXPECT_GT(yields, 0);
+}
+
+TEST(FindHexPatternSliced, YieldsBetweenSlicesAndStopsWhenAsked)
+{
+    THexBuffer buffer;
+    std::vector<uint8_t> data(100, 0x00);
+    data[95] = 0x47;
+    data[96] = 0x49;
+    Load(buffer, data);
+    int yields = 0;
+    TScanHooks hooks;
+    hooks.Yield = [&yields] { return ++yields < 1000; };
+    // Slices start at 0, 10, ..., 90: nine yields between ten slices.
+    EXPECT_EQ(FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10).offset, 95);
+    EXPECT_EQ(yields, 9);
+
+    yields = 0;
+    hooks.Yield = [&yields] { return ++yields < 3; };
+    const SlicedFindResult stopped = FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.offset, -1);
+    EXPECT_EQ(yields, 3);
+}
+
+}  // namespace
+}  // namespace kestrix
