@@ -1,0 +1,33 @@
+#pragma once
+
+#include "result_row.h"
+
+#include <ostream>
+
+namespace kestrix {
+
+// Readable rows in test failure messages: caption and cells, non-ASCII bytes in hex.
+inline void PrintTo(const TResultRow& row, std::ostream* out)
+{
+    auto text = [out](const std::string& s) {
+        *out << '"';
+        for (const unsigned char c : s) {
+            if (c >= 0x20 && c < 0x7F) {
+                *out << static_cast<char>(c);
+            } else {
+                static constexpr char kDigits[] = "0123456789ABCDEF";
+                *out << "\\x" << kDigits[c >> 4] << kDigits[c & 15];
+            }
+        }
+        *out << '"';
+    };
+    *out << '{';
+    text(row.Caption);
+    for (const std::string& cell : row.Cells) {
+        *out << ", ";
+        text(cell);
+    }
+    *out << ", icon " << row.ImageIndex << '}';
+}
+
+}  // namespace kestrix
