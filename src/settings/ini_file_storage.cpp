@@ -1,0 +1,218 @@
+#include "ini_file_storage.h"
+
+#include "settings_exceptions.h"
+
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace kestrix {
+
+namespace {
+
+constexpr int kLockTimeoutMs = 10000;
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// The file as lines, with what is needed to write it back as it was.
+struct IniText {
+    QStringList lines;
+    QString eol = QStringLiteral("\n");
+    bool bom = false;
+    bool finalEol = true;
+};
+
+// A missing file is an empty text; false when the file exists but cannot be read.
+bool LoadIni(const QString& fileName, IniText* text)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    if (bytes.startsWith(kUtf8Bom)) {
+        text->bom = true;
+        bytes.remove(0, 3);
+    }
+    if (bytes.isEmpty())
+        return true;
+    if (bytes.contains("\r\n"))
+        text->eol = QStringLiteral("\r\n");
+    text->finalEol = bytes.endsWith('\n');
+    text->lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (text->finalEol)
+        text->lines.removeLast();
+    for (QString& line : text->lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return true;
+}
+
+bool IsSectionLine(const QString& line, QString* name)
+{
+    const QString trimmed = line.trimmed();
+    if (!trimmed.startsWith(QLatin1Char('[')))
+        return false;
+    const qsizetype close = trimmed.indexOf(QLatin1Char(']'));
+    *name = (close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1)).trimmed();
+    return true;
+}
+
+bool IsKeyLine(const QString& line, QString* key, QString* value)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed[0] == QLatin1Char(';') || trimmed[0] == QLatin1Char('#'))
+        return false;
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return false;
+    *key = line.left(equals).trimmed();
+    *value = line.mid(equals + 1).trimmed();
+    return true;
+}
+
+// The lines of the first section named section: its header and the line after its last one.
+struct SectionRange {
+    qsizetype header = -1;
+    qsizetype end = -1;
+};
+
+SectionRange FindSection(const QStringList& lines, const QString& section)
+{
+    SectionRange range;
+    const QString wanted = section.trimmed();
+    QString name;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!IsSectionLine(lines[i], &name))
+            continue;
+        if (range.header >= 0) {
+            range.end = i;
+            return range;
+        }
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            range.header = i;
+    }
+    if (range.header >= 0)
+        range.end = lines.size();
+    return range;
+}
+
+// The line of the first key named ident in range, or -1.
+qsizetype FindKey(const QStringList& lines, const SectionRange& range, const QString& ident, QString* key,
+                  QString* value)
+{
+    const QString wanted = ident.trimmed();
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (IsKeyLine(lines[i], key, value) && key->compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QString Unquote(const QString& value)
+{
+    if (value.size() >= 2 && value.front() == value.back() &&
+        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')))
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+QString Truncate(const QString& text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    // Never leave half of a surrogate pair at the end.
+    if (text[length - 1].isHighSurrogate())
+        --length;
+    return text.left(length);
+}
+
+bool HasLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+}  // namespace
+
+TIniFileStorage::TIniFileStorage(QString fileName) : m_fileName(std::move(fileName)) {}
+
+bool TIniFileStorage::ValueExists(const QString& section, const QString& ident)
+{
+    IniText text;
+    if (!LoadIni(m_fileName, &text))
+        throw EIniFileException(FormatMessage("Unable to read %s", {m_fileName.toStdString()}));
+    const SectionRange range = FindSection(text.lines, section);
+    QString key;
+    QString value;
+    return range.header >= 0 && FindKey(text.lines, range, ident, &key, &value) >= 0;
+}
+
+QString TIniFileStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
+{
+    IniText text;
+    if (!LoadIni(m_fileName, &text))
+        throw EIniFileException(FormatMessage("Unable to read %s", {m_fileName.toStdString()}));
+    const SectionRange range = FindSection(text.lines, section);
+    QString key;
+    QString value;
+    if (range.header < 0 || FindKey(text.lines, range, ident, &key, &value) < 0)
+        return Truncate(defaultValue, kMaxRead);
+    return Truncate(Unquote(value), kMaxRead);
+}
+
+void TIniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)
+{
+    const auto fail = [this] {
+        throw EIniFileException(FormatMessage("Unable to write to %s", {m_fileName.toStdString()}));
+    };
+    const QString trimmedSection = section.trimmed();
+    const QString trimmedIdent = ident.trimmed();
+    if (trimmedSection.isEmpty() || trimmedIdent.isEmpty() || HasLineBreak(section) || HasLineBreak(ident) ||
+        HasLineBreak(value) || section.contains(QLatin1Char(']')) || ident.contains(QLatin1Char('=')) ||
+        trimmedIdent.startsWith(QLatin1Char('[')) || trimmedIdent.startsWith(QLatin1Char(';')) ||
+        trimmedIdent.startsWith(QLatin1Char('#')))
+        fail();
+
+    QLockFile lock(m_fileName + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockTimeoutMs))
+        fail();
+    IniText text;
+    if (!LoadIni(m_fileName, &text))
+        fail();
+
+    const SectionRange range = FindSection(text.lines, section);
+    if (range.header < 0) {
+        text.lines << QLatin1Char('[') + section + QLatin1Char(']') << ident + QLatin1Char('=') + value;
+    } else {
+        QString key;
+        QString oldValue;
+        const qsizetype line = FindKey(text.lines, range, ident, &key, &oldValue);
+        if (line >= 0) {
+            const QString replaced = key + QLatin1Char('=') + value;
+            if (text.lines[line] == replaced)
+                return;
+            text.lines[line] = replaced;
+        } else {
+            qsizetype after = range.header;
+            for (qsizetype i = range.header + 1; i < range.end; ++i) {
+                if (!text.lines[i].trimmed().isEmpty())
+                    after = i;
+            }
+            text.lines.insert(after + 1, ident + QLatin1Char('=') + value);
+        }
+    }
+
+    QByteArray bytes = text.bom ? QByteArray(kUtf8Bom) : QByteArray();
+    bytes += text.lines.join(text.eol).toUtf8();
+    if (text.finalEol)
+        bytes += text.eol.toUtf8();
+    QSaveFile out(m_fileName);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        fail();
+}
+
+}  // namespace kestrix

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "store_types.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace kestrix {
+
+// Outcome of a registry operation.
+enum TRegResult : uint8_t {
+    rrSuccess = 0,
+    rrNotFound,       // the key or value does not exist
+    rrAccessDenied,   // the handle or the key lacks a right the operation needs
+    rrBadPath,        // an empty, too long or control-character key name, or a path too deep
+    rrInvalidHandle,  // the handle is not open, or its root is not kept on this system
+    rrWriteFault      // the store file could not be locked or replaced
+};
+
+// An open key: the root, the key names below it and the rights it was opened with.
+struct TRegHandle {
+    bool valid = false;
+    TRegRootKey root = hkeyCurrentUser;
+    QStringList path;
+    uint32_t access = 0;
+};
+
+// The per-user registry: every predefined root except HKEY_PERFORMANCE_DATA and
+// HKEY_DYN_DATA is kept in a file of its own (TRegistryFile) in one folder.
+// Each operation reads the file afresh; each change is one locked, atomic
+// rewrite of it. A handle grants the rights it was opened with, and a key can
+// be opened only with rights its access line grants.
+class TRegistry {
+public:
+    // folder holds the root files; it is made on the first change.
+    explicit TRegistry(QString folder);
+
+    // <per-user configuration folder>/kestrix/registry, honouring XDG_CONFIG_HOME.
+    static QString DefaultFolder();
+    // The file that holds root, e.g. <folder>/HKEY_CURRENT_USER.kreg; empty for a root not kept.
+    QString FileName(TRegRootKey root) const;
+    // The predefined handle of root, with all rights; not valid for a root not kept.
+    TRegHandle RootKey(TRegRootKey root) const;
+
+    // Opens the key subKey below parent (an empty subKey opens parent again) with
+    // the rights access. rrNotFound when a key on the way is missing, rrAccessDenied
+    // when the key does not grant every right of access.
+    TRegResult OpenKey(const TRegHandle& parent, const QString& subKey, uint32_t access, TRegHandle* key) const;
+    // As OpenKey, but makes the missing keys of the path first; that needs
+    // KEY_CREATE_SUB_KEY on parent and on the deepest key that exists. With
+    // dryRun nothing is written: the result tells whether the call would succeed.
+    TRegResult CreateKey(const TRegHandle& parent, const QString& subKey, uint32_t access, TRegHandle* key,
+                         bool dryRun = false);
+    // The type and data of the value name (letter case ignored); needs KEY_QUERY_VALUE.
+    TRegResult QueryValue(const TRegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const;
+    // The names of the key's values, in the order they were made; needs KEY_QUERY_VALUE.
+    TRegResult ValueNames(const TRegHandle& key, QStringList* names) const;
+    // Stores a value, replacing one of that name; needs KEY_SET_VALUE.
+    TRegResult SetValue(const TRegHandle& key, const QString& name, uint32_t type, const QByteArray& data);
+
+private:
+    QString m_folder;
+};
+
+}  // namespace kestrix

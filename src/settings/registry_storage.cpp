@@ -1,0 +1,83 @@
+#include "registry_storage.h"
+
+#include "registry_file.h"
+#include "settings_exceptions.h"
+
+namespace kestrix {
+
+namespace {
+
+[[noreturn]] void Raise(const char* format, const QString& name)
+{
+    throw ERegistryException(FormatMessage(format, {name.toStdString()}));
+}
+
+}  // namespace
+
+TRegistryStorage::TRegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath)
+    : m_registry(folder), m_root(m_registry.RootKey(root)), m_basePath(basePath), m_access(access)
+{
+    // The base key is not made before the first write, so that reading a store
+    // that was never written leaves nothing behind; a dry run decides now whether
+    // it could be made, as the sections go under the root when it cannot.
+    TRegHandle base;
+    TRegResult result = m_registry.OpenKey(m_root, m_basePath, m_access, &base);
+    if (result == rrNotFound)
+        result = m_registry.CreateKey(m_root, m_basePath, m_access, &base, true);
+    m_underRoot = result != rrSuccess;
+}
+
+bool TRegistryStorage::OpenSection(const QString& section, TRegHandle* key) const
+{
+    TRegHandle base = m_root;
+    if (!m_underRoot && m_registry.OpenKey(m_root, m_basePath, m_access, &base) != rrSuccess)
+        return false;
+    return m_registry.OpenKey(base, section, m_access, key) == rrSuccess;
+}
+
+bool TRegistryStorage::ValueExists(const QString& section, const QString& ident)
+{
+    TRegHandle key;
+    QStringList names;
+    if (!OpenSection(section, &key) || m_registry.ValueNames(key, &names) != rrSuccess)
+        return false;
+    return names.contains(ident, Qt::CaseInsensitive);
+}
+
+QString TRegistryStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
+{
+    TRegHandle key;
+    uint32_t type = REG_NONE;
+    QByteArray data;
+    if (!OpenSection(section, &key) || m_registry.QueryValue(key, ident, &type, &data) != rrSuccess)
+        return defaultValue;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        Raise("Invalid data type for '%s'", ident);
+    const qsizetype nul = data.indexOf('\0');
+    if (nul >= 0)
+        data.truncate(nul);
+    if (!IsValidUtf8(data))
+        Raise("Failed to get data for '%s'", ident);
+    return QString::fromUtf8(data);
+}
+
+void TRegistryStorage::WriteString(const QString& section, const QString& ident, const QString& value)
+{
+    TRegHandle base = m_root;
+    if (!m_underRoot && m_registry.CreateKey(m_root, m_basePath, m_access, &base) != rrSuccess)
+        Raise("Failed to create key %s", section);
+    TRegHandle key;
+    if (m_registry.OpenKey(base, section, 0, &key) != rrSuccess &&
+        m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key) != rrSuccess)
+        Raise("Failed to create key %s", section);
+    // A section that cannot be opened with the access rights cannot take the
+    // value: that is reported like any other failure to set it.
+    if (m_registry.OpenKey(base, section, m_access, &key) != rrSuccess)
+        Raise("Failed to set data for '%s'", ident);
+    QByteArray data = value.toUtf8();
+    data += '\0';
+    if (m_registry.SetValue(key, ident, REG_SZ, data) != rrSuccess)
+        Raise("Failed to set data for '%s'", ident);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrix {
+
+// One place where named text settings live, grouped in sections.
+class TSettingsStorage {
+public:
+    virtual ~TSettingsStorage() = default;
+
+    // True when the section exists and holds a value named ident (letter case ignored).
+    virtual bool ValueExists(const QString& section, const QString& ident) = 0;
+    // The stored text, or defaultValue when the section or the value is missing.
+    virtual QString ReadString(const QString& section, const QString& ident, const QString& defaultValue) = 0;
+    // Stores value under ident in section, creating the section when missing.
+    virtual void WriteString(const QString& section, const QString& ident, const QString& value) = 0;
+};
+
+}  // namespace kestrix
