@@ -1,0 +1,643 @@
+#include "form1.h"
+
+#include "about_memo.h"
+#include "error_box.h"
+#include "exceptions.h"
+#include "extraction.h"
+#include "file_entry_scan.h"
+#include "firmware_info.h"
+#include "graphics_scan.h"
+#include "image_list.h"
+#include "pattern_search.h"
+#include "picture_view.h"
+#include "progress_gauge.h"
+#include "result_list_view.h"
+#include "stream.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+// Resources compiled into a static library are registered by hand.
+static void InitAppResources()
+{
+    Q_INIT_RESOURCE(kestrix);
+}
+
+namespace kestrix {
+namespace {
+
+const QString kSettingsSection = QStringLiteral("Kestrix");
+const QString kSettingsKey = QStringLiteral("Path");
+
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+int32_t RangeCount(int32_t start, int32_t end)
+{
+    const int64_t count = static_cast<int64_t>(end) - start;
+    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
+}
+
+QString AboutText()
+{
+    return QStringLiteral(
+        "Программа извлекает из образа прошивки телефона Motorola всё полезное: сведения о прошивке "
+        "(PDS, версию прошивки, модель телефона, заводской номер и версию Flex), файлы файловой "
+        "системы телефона и DRM графику (картинки GIF и BMP), которые можно просмотреть и сохранить.\n"
+        "\n"
+        "В найденных файлах, сохраняются те, в которых есть конечный адрес.\n"
+        "\n"
+        "Автор приглашает всех, кто хочет помочь в развитии программы, присоединиться к работе на "
+        "веб-форуме (ссылка ниже).\n"
+        "\n"
+        "Просьба к тем, кто будет читать исходные тексты программы: не критикуйте их.");
+}
+
+}  // namespace
+
+TForm1::TForm1(TFormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(std::move(seams))
+{
+    InitAppResources();
+    setWindowTitle(QStringLiteral("Kestrix 1.2"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kestrix-64.png")));
+    move(193, 132);
+    resize(862, 586);
+
+    Hex1.ResetToEmpty("Untitled");
+    Hex1.PostNotice = [this](std::function<void()> notice) {
+        QMetaObject::invokeMethod(this, std::move(notice), Qt::QueuedConnection);
+    };
+    RegIniStore1.SetPathType(ptRegistry);
+    RegIniStore1.SetPath(QStringLiteral("\\Software\\"));
+    OpenDialog1.Title = QStringLiteral("Open file");
+    OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin");
+    SaveDialog1.Title = QStringLiteral("Save file");
+    SaveDialog1.Filter = QStringLiteral("All files|*.*");
+
+    BuildMenu();
+    BuildToolBar();
+    BuildPages();
+
+    Stat = new QLabel(QStringLiteral("Kestrix"), this);
+    Stat->setObjectName(QStringLiteral("Stat"));
+    Stat->setFixedWidth(193);
+    Stat->setAlignment(Qt::AlignCenter);
+    Stat->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(Stat);
+    statusBar()->setFixedHeight(21);
+    statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // The buffer outlives this window's event handling; its notices must not.
+    Hex1.PostNotice = nullptr;
+}
+
+void TForm1::BuildMenu()
+{
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
+    N2 = file->addAction(QStringLiteral("Открыть"));
+    file->addSeparator();
+    N4 = file->addAction(QStringLiteral("Выход"));
+    QMenu* utilities = bar->addMenu(QStringLiteral("Утилиты"));
+    gif1 = utilities->addAction(TImageList::Icon(6), QStringLiteral("Поиск DRM графики"));
+    N7 = utilities->addAction(TImageList::Icon(6), QStringLiteral("Поиск файлов"));
+    N6 = bar->addAction(QStringLiteral("О Программе"));
+
+    N2->setObjectName(QStringLiteral("N2"));
+    N4->setObjectName(QStringLiteral("N4"));
+    N6->setObjectName(QStringLiteral("N6"));
+    N7->setObjectName(QStringLiteral("N7"));
+    gif1->setObjectName(QStringLiteral("gif1"));
+    connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(N6, &QAction::triggered, this, &TForm1::N6Click);
+    connect(N7, &QAction::triggered, this, &TForm1::N7Click);
+    connect(gif1, &QAction::triggered, this, &TForm1::gif1Click);
+}
+
+void TForm1::BuildToolBar()
+{
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setFixedHeight(25);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
+    bar->toggleViewAction()->setVisible(false);
+
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(8);
+    bar->addWidget(gap);
+
+    const auto button = [bar](const QString& name, const QString& caption, int width, int icon) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName(name);
+        b->setText(caption);
+        b->setIcon(TImageList::Icon(icon));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        b->setFixedSize(width, 23);
+        bar->addWidget(b);
+        return b;
+    };
+    OpenButton = button(QStringLiteral("OpenButton"), QStringLiteral("Открыть"), 80, 0);
+    Save = button(QStringLiteral("Save"), QStringLiteral("Сохранить"), 88, 1);
+    SaveAllButton = button(QStringLiteral("SaveAllButton"), QStringLiteral("Сохранить все"), 112, 2);
+    connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    connect(Save, &QToolButton::clicked, this, &TForm1::SaveClick);
+    connect(SaveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllClick);
+}
+
+void TForm1::BuildPages()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* separator = new QFrame(central);
+    separator->setObjectName(QStringLiteral("Separator"));
+    separator->setFixedHeight(2);
+    separator->setStyleSheet(QStringLiteral(
+        "#Separator { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+        "stop:0 #7a8aa0, stop:0.5 #c8d2e0, stop:1 #eef1f5); }"));
+    column->addWidget(separator);
+
+    auto* strip = new QWidget(central);
+    strip->setFixedHeight(5);
+    auto* stripLayout = new QVBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    ProgressBar = new TProgressGauge(strip);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setFixedHeight(5);
+    ProgressBar->hide();
+    stripLayout->addWidget(ProgressBar);
+    column->addWidget(strip);
+
+    Page = new QTabWidget(central);
+    Page->setObjectName(QStringLiteral("Page"));
+    Page->setIconSize(QSize(16, 16));
+    Page->setDocumentMode(false);
+    column->addWidget(Page, 1);
+    setCentralWidget(central);
+
+    const Qt::Alignment centre = Qt::AlignHCenter;
+    const Qt::Alignment left = Qt::AlignLeft;
+    FileList = new TResultListView(
+        {
+            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
+            {QStringLiteral("Тип"), 100, centre, 100, 0, false},
+            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Размер"), 100, centre, 100, 0, false},
+        },
+        true, true);
+    FileList->setObjectName(QStringLiteral("FileList"));
+    Page->addTab(FileList, TImageList::Icon(10), QStringLiteral("Найденые файлы"));
+
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setHandleWidth(10);
+    splitter->setOpaqueResize(false);
+    splitter->setChildrenCollapsible(false);
+    Finded = new TResultListView(
+        {
+            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
+            {QStringLiteral("Тип"), 100, centre, 100, 100, false},
+            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, left, 100, 0, false},
+            {QStringLiteral("Размер"), 100, left, 100, 100, false},
+        },
+        true, true);
+    Finded->setObjectName(QStringLiteral("Finded"));
+    Finded->setMinimumWidth(10);
+    Finded->OnSelectItem = [this](int32_t row, bool selected) { FindedSelectItem(row, selected); };
+    auto* group = new QGroupBox(QStringLiteral("Просмотр"));
+    group->setMinimumWidth(10);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->setContentsMargins(4, 4, 4, 4);
+    PictureView1 = new TPictureView(group);
+    PictureView1->setObjectName(QStringLiteral("PictureView1"));
+    PictureView1->SetPicturePosition(bpCenter);
+    PictureView1->SetStretchMode(smNever);
+    groupLayout->addWidget(PictureView1);
+    splitter->addWidget(Finded);
+    splitter->addWidget(group);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({862 - 188 - 10, 188});
+    Page->addTab(splitter, TImageList::Icon(8), QStringLiteral("DRM графика"));
+    LoadPlaceholder();
+
+    InfoList = new TResultListView(
+        {
+            {QStringLiteral("Раздел"), 0, left, 0, 0, true},
+            {QStringLiteral("Значение"), 300, left, 0, 0, false},
+        },
+        false, false);
+    InfoList->setObjectName(QStringLiteral("InfoList"));
+    Page->addTab(InfoList, TImageList::Icon(7), QStringLiteral("О Прошивке"));
+
+    Page->addTab(BuildAboutPage(), TImageList::Icon(9), QStringLiteral("О Программе"));
+    Page->setCurrentIndex(kFilesPage);
+}
+
+QWidget* TForm1::BuildAboutPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->setSpacing(10);
+
+    auto* title = new QLabel(QStringLiteral("<div style='font-size:20pt; font-weight:bold'>Kestrix 1.2</div>"
+                                            "<div style='font-size:11pt'>Автор: команда разработчиков Kestrix</div>"),
+                             page);
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+
+    auto* memo = new TAboutMemo(AboutText(), page);
+    memo->setObjectName(QStringLiteral("AboutMemo"));
+    layout->addWidget(memo, 1);
+
+    auto* link = new QLabel(
+        QStringLiteral("<a href='https://kestrix.example.org/forum'>Форум программы: kestrix.example.org/forum</a>"),
+        page);
+    link->setObjectName(QStringLiteral("ForumLink"));
+    link->setAlignment(Qt::AlignCenter);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    link->setOpenExternalLinks(true);
+    layout->addWidget(link);
+    return page;
+}
+
+void TForm1::LoadPlaceholder()
+{
+    QFile file(QStringLiteral(":/icons/placeholder.bmp"));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.constData(), static_cast<int32_t>(bytes.size()));
+    stream.SetPosition(0);
+    PictureView1->Picture().ReadData(&stream);
+    PictureView1->Refresh();
+}
+
+const std::vector<TResultRow>& TForm1::FileListRows() const
+{
+    return FileList->Rows();
+}
+
+const std::vector<TResultRow>& TForm1::FindedRows() const
+{
+    return Finded->Rows();
+}
+
+const std::vector<TResultRow>& TForm1::InfoListRows() const
+{
+    return InfoList->Rows();
+}
+
+QString TForm1::StatusText() const
+{
+    return Stat->text();
+}
+
+int32_t TForm1::ActivePage() const
+{
+    return Page->currentIndex();
+}
+
+bool TForm1::GaugeShown() const
+{
+    return !ProgressBar->isHidden();
+}
+
+int32_t TForm1::FindHexPattern(std::string_view pattern, int32_t from, int32_t to)
+{
+    return kestrix::FindHexPattern(Hex1, pattern, from, to);
+}
+
+std::string TForm1::IntToHexText(uint32_t value, int32_t width)
+{
+    return kestrix::IntToHexText(value, width);
+}
+
+uint32_t TForm1::HexTextToInt(const std::string& text)
+{
+    return kestrix::HexTextToInt(text);
+}
+
+void TForm1::ShowFirmwareInfo()
+{
+    InfoList->Model().SetRows(ReadFirmwareInfo(Hex1));
+}
+
+// Commands ------------------------------------------------------------------
+
+void TForm1::N2Click()
+{
+    RunCommand([this] { OpenImage(TOpenOrder::RememberAfterLoad); });
+}
+
+void TForm1::OpenButtonClick()
+{
+    RunCommand([this] { OpenImage(TOpenOrder::RememberBeforeLoad); });
+}
+
+void TForm1::N4Click()
+{
+    close();
+}
+
+void TForm1::N6Click()
+{
+    Page->setCurrentIndex(kAboutPage);
+}
+
+void TForm1::N7Click()
+{
+    RunCommand([this] {
+        if (const auto count = RunScan(*FileList, ScanFileEntries))
+            Stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
+    });
+}
+
+void TForm1::gif1Click()
+{
+    RunCommand([this] { RunScan(*Finded, ScanGraphics); });
+}
+
+void TForm1::SaveClick()
+{
+    RunCommand([this] { SaveRows(true); });
+}
+
+void TForm1::SaveAllClick()
+{
+    RunCommand([this] { SaveRows(false); });
+}
+
+void TForm1::FindedSelectItem(int32_t row, bool selected)
+{
+    RunCommand([&] { PreviewRow(row, selected); });
+}
+
+void TForm1::FormCreate()
+{
+    RunCommand([this] { RestoreOpenFolder(); });
+}
+
+void TForm1::FormCloseQuery(bool& CanClose)
+{
+    CanClose = true;
+    if (!OpenDialog1.FileName.isEmpty())
+        RememberFolder(FolderWithSeparator(OpenDialog1.FileName));
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (m_scanRunning) {
+        // The scan is inside an event-processing round: let it end at its
+        // next yield, then close from a fresh event.
+        m_scanCancelled = true;
+        m_closeAfterScan = true;
+        event->ignore();
+        return;
+    }
+    bool canClose = true;
+    RunCommand([&] { FormCloseQuery(canClose); });
+    event->setAccepted(canClose);
+}
+
+// Command bodies --------------------------------------------------------------
+
+void TForm1::RunCommand(const std::function<void()>& command)
+{
+    // A scan lets events through; a command reaching here meanwhile (its
+    // action is disabled, but a slot can still be called) would change the
+    // lists or the image under the scan.
+    if (m_scanRunning)
+        return;
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TForm1::ReportError(const QString& message)
+{
+    const QString text = ErrorBoxText(message);
+    if (Seams.ErrorBox)
+        Seams.ErrorBox(text);
+    else
+        ShowErrorBox(this, text);
+}
+
+void TForm1::OpenImage(TOpenOrder order)
+{
+    const QString fileName = Seams.OpenFile ? Seams.OpenFile(OpenDialog1) : ExecuteOpenDialog(this, OpenDialog1);
+    if (fileName.isEmpty())
+        return;
+    OpenDialog1.FileName = fileName;
+    const QString folder = FolderWithSeparator(fileName);
+    if (order == TOpenOrder::RememberBeforeLoad)
+        RememberFolder(folder);
+    Hex1.LoadFromFile(LocalPath(fileName));
+    // Rows found in the previous image name ranges of that image; they go
+    // with it rather than point into the new one.
+    FileList->Model().Clear();
+    Finded->Model().Clear();
+    Stat->setText(QFileInfo(fileName).fileName());
+    if (order == TOpenOrder::RememberAfterLoad)
+        RememberFolder(folder);
+    ShowFirmwareInfo();
+}
+
+void TForm1::RememberFolder(const QString& folder)
+{
+    RegIniStore1.WriteString(kSettingsSection, kSettingsKey, folder);
+}
+
+void TForm1::RestoreOpenFolder()
+{
+    if (!RegIniStore1.ValueExists(kSettingsSection, kSettingsKey))
+        return;
+    const QString folder = RegIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        OpenDialog1.InitialDir = RegIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
+}
+
+void TForm1::PreviewRow(int32_t row, bool selected)
+{
+    if (!selected || Finded->SelCount() != 1)
+        return;
+    const auto& rows = Finded->Rows();
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || rows[static_cast<std::size_t>(row)].Caption.empty())
+        return;
+    const TResultRow& item = rows[static_cast<std::size_t>(Finded->SelectedRows().front())];
+    const int32_t end = StrToInt(item.Cell(rcEnd));
+    const int32_t start = StrToInt(item.Cell(rcStart));
+    // Written under a temporary name and renamed, so a link planted under the
+    // scratch name is replaced rather than followed.
+    WriteRangeToFileAtomically(Hex1, kScratchFile, start, RangeCount(start, end));
+    TFileStream scratch(kScratchFile, fmOpenRead);
+    PictureView1->Picture().LoadFromStream(&scratch);
+    PictureView1->Refresh();
+}
+
+void TForm1::SaveRows(bool selectedOnly)
+{
+    const int32_t page = ActivePage();
+    if (page == kFilesPage)
+        SaveList(page, *FileList, selectedOnly);
+    else if (page == kGraphicsPage)
+        SaveList(page, *Finded, selectedOnly);
+}
+
+void TForm1::SaveList(int32_t page, TResultListView& list, bool selectedOnly)
+{
+    const auto& rows = list.Rows();
+    if (rows.empty() || (selectedOnly && list.SelCount() == 0))
+        return;
+    const std::vector<TExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
+                                                           selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
+    const bool showGauge = page == kGraphicsPage;
+    if (showGauge) {
+        ProgressBar->SetMin(0);
+        ProgressBar->SetMax(static_cast<int32_t>(items.size()));
+        ProgressBar->SetPosition(0);
+        ProgressBar->show();
+    }
+    const QString target = Seams.SaveFile ? Seams.SaveFile(SaveDialog1) : ExecuteSaveDialog(this, SaveDialog1);
+    if (!target.isEmpty()) {
+        SaveDialog1.FileName = target;
+        const std::string folder = LocalPath(QFileInfo(target).path());
+        int32_t written = 0;
+        for (const TExtractItem& item : items) {
+            ExtractItem(Hex1, folder, item);
+            if (showGauge)
+                ProgressBar->SetPosition(++written);
+        }
+    }
+    if (showGauge)
+        ProgressBar->hide();
+}
+
+// Scans -----------------------------------------------------------------------
+
+std::optional<std::size_t> TForm1::RunScan(TResultListView& list, const TScan& scan)
+{
+    if (Hex1.DataSize() <= kMinScanSize)
+        return std::nullopt;
+
+    struct TScanScope {
+        TForm1& form;
+        ~TScanScope() { form.EndScan(); }
+    };
+    m_scanRunning = true;
+    m_scanCancelled = false;
+    m_scanList = &list;
+    SetCommandsEnabled(false);
+    FileList->SetSelectable(false);
+    Finded->SetSelectable(false);
+    list.Model().Clear();
+    m_yieldClock.start();
+
+    TScanScope scope{*this};
+    auto rows = scan(Hex1, MakeScanHooks());
+    m_pendingRows.clear();
+    if (!rows)
+        return std::nullopt;
+    const std::size_t count = rows->size();
+    list.Model().SetRows(std::move(*rows));
+    return count;
+}
+
+TScanHooks TForm1::MakeScanHooks()
+{
+    TScanHooks hooks;
+    hooks.GaugeShow = [this](int32_t maximum) {
+        ProgressBar->SetMin(0);
+        ProgressBar->SetMax(maximum);
+        ProgressBar->SetPosition(0);
+        ProgressBar->show();
+    };
+    hooks.GaugeValue = [this](int32_t value) { ProgressBar->SetPosition(value); };
+    hooks.GaugeHide = [this] {
+        ProgressBar->hide();
+        ProgressBar->SetMin(0);
+    };
+    hooks.RowAppended = [this](const TResultRow& row) { m_pendingRows.push_back(row); };
+    hooks.Yield = [this] { return ScanYield(); };
+    return hooks;
+}
+
+bool TForm1::ScanYield()
+{
+    // Processing events costs far more than one search step; doing it at
+    // most once per interval keeps the window answering without slowing the scan.
+    if (m_yieldClock.elapsed() >= m_yieldIntervalMs) {
+        FlushPendingRows();
+        QCoreApplication::processEvents();
+        m_yieldClock.restart();
+    }
+    return !m_scanCancelled;
+}
+
+void TForm1::FlushPendingRows()
+{
+    if (m_scanList && !m_pendingRows.empty())
+        m_scanList->Model().AppendRows(std::exchange(m_pendingRows, {}));
+}
+
+void TForm1::SetCommandsEnabled(bool enabled)
+{
+    for (QAction* action : {N2, N7, gif1})
+        action->setEnabled(enabled);
+    for (QToolButton* button : {OpenButton, Save, SaveAllButton})
+        button->setEnabled(enabled);
+}
+
+void TForm1::EndScan()
+{
+    m_pendingRows.clear();
+    ProgressBar->hide();
+    ProgressBar->SetMin(0);
+    SetCommandsEnabled(true);
+    FileList->SetSelectable(true);
+    Finded->SetSelectable(true);
+    m_scanList = nullptr;
+    m_scanRunning = false;
+    if (m_closeAfterScan) {
+        m_closeAfterScan = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+}  // namespace kestrix

@@ -1,0 +1,160 @@
+#pragma once
+
+#include "custom_hex_buffer.h"
+#include "file_dialog.h"
+#include "reg_ini_store.h"
+#include "result_row.h"
+#include "scan_hooks.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QTabWidget;
+class QToolButton;
+
+namespace kestrix {
+
+class TPictureView;
+class TProgressGauge;
+class TResultListView;
+
+// How the window asks the user: replaceable so that the commands run without
+// modal dialogs. Empty members fall back to the real dialogs.
+struct TFormSeams {
+    // Shows the dialog; returns the chosen path, or an empty text for cancel.
+    std::function<QString(const TFileDialog& dialog)> OpenFile;
+    std::function<QString(const TFileDialog& dialog)> SaveFile;
+    // Shows the error box with the final text (full stop already applied).
+    std::function<void(const QString& text)> ErrorBox;
+};
+
+// The main window: menu, tool bar, progress gauge, the pages of found files,
+// found pictures with their preview, firmware information and about, and the
+// status panel. Every command runs on the user-interface thread; a failure
+// ends the command where it occurs and shows its message in the error box.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int32_t kFilesPage = 0;
+    static constexpr int32_t kGraphicsPage = 1;
+    static constexpr int32_t kInfoPage = 2;
+    static constexpr int32_t kAboutPage = 3;
+    // The preview's scratch file, in the current working directory.
+    static constexpr const char* kScratchFile = "temp.tmp";
+
+    // Builds the window and runs FormCreate.
+    explicit TForm1(TFormSeams seams = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Owned components.
+    THexBuffer Hex1;
+    TRegIniStore RegIniStore1;
+    TFileDialog OpenDialog1;
+    TFileDialog SaveDialog1;
+    QTabWidget* Page = nullptr;
+    TResultListView* FileList = nullptr;
+    TResultListView* Finded = nullptr;
+    TResultListView* InfoList = nullptr;
+    TProgressGauge* ProgressBar = nullptr;
+    QLabel* Stat = nullptr;
+    TPictureView* PictureView1 = nullptr;
+    QToolButton* OpenButton = nullptr;
+    QToolButton* Save = nullptr;
+    QToolButton* SaveAllButton = nullptr;
+    QAction* N2 = nullptr;    // Файл / Открыть
+    QAction* N4 = nullptr;    // Файл / Выход
+    QAction* N6 = nullptr;    // О Программе
+    QAction* N7 = nullptr;    // Утилиты / Поиск файлов
+    QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
+
+    TFormSeams Seams;
+
+    // Read access to the window's state.
+    const std::vector<TResultRow>& FileListRows() const;
+    const std::vector<TResultRow>& FindedRows() const;
+    const std::vector<TResultRow>& InfoListRows() const;
+    QString StatusText() const;
+    int32_t ActivePage() const;
+    // Whether the gauge is shown (whether or not the window is on screen).
+    bool GaugeShown() const;
+    bool ScanRunning() const noexcept { return m_scanRunning; }
+
+    // The least time between two event-processing rounds of a scan, in ms.
+    void SetYieldInterval(int32_t milliseconds) noexcept { m_yieldIntervalMs = milliseconds; }
+
+    // Pattern search over Hex1 and the hex helpers (see pattern_search.h).
+    int32_t FindHexPattern(std::string_view pattern, int32_t from, int32_t to);
+    static std::string IntToHexText(uint32_t value, int32_t width);
+    static uint32_t HexTextToInt(const std::string& text);
+
+    // Refills InfoList with the five facts of the loaded image.
+    void ShowFirmwareInfo();
+
+public slots:
+    void N2Click();
+    void OpenButtonClick();
+    void N4Click();
+    void N6Click();
+    void N7Click();
+    void gif1Click();
+    void SaveClick();
+    void SaveAllClick();
+    // The selection of Finded's row changed to selected.
+    void FindedSelectItem(int32_t row, bool selected);
+    void FormCreate();
+    // Stores the last folder; CanClose stays true.
+    void FormCloseQuery(bool& CanClose);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class TOpenOrder { RememberAfterLoad, RememberBeforeLoad };
+    using TScan = std::function<std::optional<std::vector<TResultRow>>(TCustomHexBuffer&, const TScanHooks&)>;
+
+    void BuildMenu();
+    void BuildToolBar();
+    void BuildPages();
+    QWidget* BuildAboutPage();
+    void LoadPlaceholder();
+
+    // Runs command, showing any failure in the error box; does nothing while
+    // a scan runs.
+    void RunCommand(const std::function<void()>& command);
+    void ReportError(const QString& message);
+
+    void OpenImage(TOpenOrder order);
+    void RememberFolder(const QString& folder);
+    void RestoreOpenFolder();
+    void PreviewRow(int32_t row, bool selected);
+    void SaveRows(bool selectedOnly);
+    void SaveList(int32_t page, TResultListView& list, bool selectedOnly);
+
+    // Runs scan over list; the rows it returns replace the list. The number
+    // of rows, or nothing when the image is too small to scan.
+    std::optional<std::size_t> RunScan(TResultListView& list, const TScan& scan);
+    TScanHooks MakeScanHooks();
+    bool ScanYield();
+    void FlushPendingRows();
+    void SetCommandsEnabled(bool enabled);
+    void EndScan();
+
+    bool m_scanRunning = false;
+    bool m_scanCancelled = false;
+    bool m_closeAfterScan = false;
+    TResultListView* m_scanList = nullptr;
+    std::vector<TResultRow> m_pendingRows;
+    QElapsedTimer m_yieldClock;
+    int32_t m_yieldIntervalMs = 16;
+};
+
+}  // namespace kestrix

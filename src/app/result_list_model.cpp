@@ -1,0 +1,91 @@
+#include "result_list_model.h"
+
+#include "code_page.h"
+#include "image_list.h"
+
+#include <iterator>
+
+namespace kestrix {
+
+TResultListModel::TResultListModel(std::vector<TListColumn> columns, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(std::move(columns))
+{
+}
+
+void TResultListModel::SetRows(std::vector<TResultRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void TResultListModel::AppendRows(std::vector<TResultRow> rows)
+{
+    if (rows.empty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+QString TResultListModel::DisplayText(const std::string& bytes)
+{
+    QString text = QString::fromStdU16String(Cp1251ToUtf16(bytes));
+    text.replace(QChar(u'\0'), QChar(0x2400));
+    return text;
+}
+
+int TResultListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int TResultListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant TResultListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const TResultRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
+    case Qt::DecorationRole:
+        if (column == 0 && row.ImageIndex >= 0)
+            return TImageList::Icon(row.ImageIndex);
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(m_columns[static_cast<std::size_t>(column)].Alignment | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant TResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return {};
+    const TListColumn& column = m_columns[static_cast<std::size_t>(section)];
+    if (role == Qt::DisplayRole)
+        return column.Caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(column.Alignment | Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags TResultListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (m_firstColumnOnly && index.column() != 0)
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "flash_image_builder.h"
+#include "form1.h"
+#include "progress_gauge.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrix::testing {
+
+// A main window driven without dialogs, in a temporary working folder with
+// its own settings home: the open and save dialogs answer with the next
+// queued path (an empty text cancels) and the error box only records.
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_oldCwd = QDir::currentPath();
+        m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        QDir(m_dir.path()).mkpath(QStringLiteral("config"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("config")));
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    }
+
+    void TearDown() override
+    {
+        m_form.reset();
+        QDir::setCurrent(m_oldCwd);
+        if (m_oldConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    }
+
+    TForm1& Form()
+    {
+        if (!m_form)
+            m_form = MakeForm();
+        return *m_form;
+    }
+
+    std::unique_ptr<TForm1> MakeForm()
+    {
+        TFormSeams seams;
+        seams.OpenFile = [this](const TFileDialog& dialog) {
+            m_openStartFolders.push_back(dialog.StartFolder());
+            return Next(m_openAnswers);
+        };
+        seams.SaveFile = [this](const TFileDialog&) {
+            m_gaugeAtSaveDialog.push_back(m_current && m_current->GaugeShown() ? m_current->ProgressBar->Max() : -1);
+            return Next(m_saveAnswers);
+        };
+        seams.ErrorBox = [this](const QString& text) { m_errors.push_back(text); };
+        auto form = std::make_unique<TForm1>(seams);
+        form->SetYieldInterval(0);
+        m_current = form.get();
+        return form;
+    }
+
+    // Path of name inside the temporary folder.
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+    // Writes image under name and opens it through the menu.
+    QString OpenImage(const FlashImageBuilder& image, const QString& name = QStringLiteral("phone.bin"))
+    {
+        const QString path = Path(name);
+        image.WriteTo(QFile::encodeName(path).toStdString());
+        m_openAnswers.push_back(path);
+        Form().N2Click();
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TForm1> m_form;
+    // The form made last.
+    TForm1* m_current = nullptr;
+    std::vector<QString> m_openAnswers;
+    std::vector<QString> m_saveAnswers;
+    std::vector<QString> m_openStartFolders;
+    // Per save dialog shown: the gauge's maximum while it was open, -1 when hidden.
+    std::vector<int> m_gaugeAtSaveDialog;
+    std::vector<QString> m_errors;
+
+private:
+    static QString Next(std::vector<QString>& answers)
+    {
+        if (answers.empty())
+            return {};
+        QString answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+
+    QString m_oldCwd;
+    QByteArray m_oldConfig;
+};
+
+}  // namespace kestrix::testing

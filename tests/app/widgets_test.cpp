@@ -1,0 +1,115 @@
+#include "error_box.h"
+#include "file_dialog.h"
+#include "progress_gauge.h"
+#include "result_list_view.h"
+
+#include <QHeaderView>
+
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+TEST(ErrorBoxText, AddsAFullStopAfterCharactersAboveIt)
+{
+    const struct {
+        QString message;
+        QString shown;
+    } cases[] = {
+        {QString(), QString()},
+        {QStringLiteral("Stream read error"), QStringLiteral("Stream read error.")},
+        {QStringLiteral("'x' is not a valid integer value"), QStringLiteral("'x' is not a valid integer value.")},
+        {QStringLiteral("Already ends."), QStringLiteral("Already ends.")},
+        {QStringLiteral("Cannot create file \"a\". (b)"), QStringLiteral("Cannot create file \"a\". (b)")},
+        {QStringLiteral("ends with 7"), QStringLiteral("ends with 7.")},
+        {QStringLiteral("slash/"), QStringLiteral("slash/.")},
+        {QStringLiteral("dash-"), QStringLiteral("dash-")},
+        {QStringLiteral("Done!"), QStringLiteral("Done!")},
+        {QStringLiteral("Ошибка"), QStringLiteral("Ошибка.")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message.toStdString();
+}
+
+TEST(TProgressGauge, ClampsThePositionIntoItsRange)
+{
+    TProgressGauge gauge;
+    EXPECT_FALSE(gauge.isTextVisible());
+    gauge.SetMax(10);
+    gauge.SetPosition(15);
+    EXPECT_EQ(gauge.Position(), 10);
+    EXPECT_EQ(gauge.value(), 10);
+    gauge.SetPosition(-3);
+    EXPECT_EQ(gauge.Position(), 0);
+    gauge.SetPosition(7);
+    gauge.SetMax(5);
+    EXPECT_EQ(gauge.Position(), 5);
+
+    // An empty range draws an empty bar rather than Qt's busy indicator.
+    gauge.SetMax(0);
+    EXPECT_EQ(gauge.Position(), 0);
+    EXPECT_LT(gauge.minimum(), gauge.maximum());
+    EXPECT_EQ(gauge.value(), gauge.minimum());
+}
+
+TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
+{
+    TResultListModel model({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
+                            {QStringLiteral("Value"), 100, Qt::AlignHCenter, 0, 0, false}});
+    model.SetRows({{std::string("A\0B", 3), {"\xCF\xF0\xE8"}, 11}, {"x", {}, -1}});
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("A\u2400B"));
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("При"));
+    EXPECT_EQ(model.data(model.index(1, 1)).toString(), QString());
+    EXPECT_FALSE(model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(model.data(model.index(1, 0), Qt::DecorationRole).isValid());
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+    EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+}
+
+TEST(TResultListView, KeepsColumnsWithinTheirLimits)
+{
+    TResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
+                          {QStringLiteral("Fixed"), 100, Qt::AlignLeft, 100, 100, false},
+                          {QStringLiteral("Wider"), 100, Qt::AlignLeft, 100, 0, false}},
+                         true, true);
+    QHeaderView* head = view.header();
+    EXPECT_EQ(head->sectionSize(1), 100);
+    head->resizeSection(2, 40);
+    EXPECT_EQ(head->sectionSize(2), 100);
+    head->resizeSection(2, 250);
+    EXPECT_EQ(head->sectionSize(2), 250);
+    head->resizeSection(1, 150);
+    EXPECT_EQ(head->sectionSize(1), 100);
+}
+
+TEST(TResultListView, ReportsEachSelectionChangeOnce)
+{
+    TResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true}}, true, true);
+    view.Model().SetRows({{"a", {}, -1}, {"b", {}, -1}, {"c", {}, -1}});
+    std::vector<std::pair<int32_t, bool>> events;
+    view.OnSelectItem = [&](int32_t row, bool selected) { events.emplace_back(row, selected); };
+    view.SelectRows({0, 2});
+    EXPECT_EQ(view.SelectedRows(), (std::vector<int32_t>{0, 2}));
+    view.SelectRows({1});
+    EXPECT_EQ(view.SelCount(), 1);
+    EXPECT_EQ(events, (std::vector<std::pair<int32_t, bool>>{{0, true}, {2, true}, {0, false}, {2, false}, {1, true}}));
+    EXPECT_EQ(view.SelectedFlags(), (std::vector<bool>{false, true, false}));
+    view.Model().Clear();
+    EXPECT_EQ(view.SelCount(), 0);
+}
+
+TEST(TFileDialog, FiltersAndFolders)
+{
+    TFileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}};
+    EXPECT_EQ(open.QtFilter(), QStringLiteral("Motorola Flash File (*.bin)"));
+    TFileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), QStringLiteral("/start"), {}};
+    EXPECT_EQ(save.QtFilter(), QStringLiteral("All files (*)"));
+    EXPECT_EQ(save.StartFolder(), QStringLiteral("/start"));
+    save.FileName = QStringLiteral("/chosen/dir/name.bin");
+    EXPECT_EQ(save.StartFolder(), QStringLiteral("/chosen/dir/"));
+    EXPECT_EQ(FolderWithSeparator(QStringLiteral("name.bin")), QString());
+}
+
+}  // namespace
+}  // namespace kestrix
