@@ -1,0 +1,102 @@
+#pragma once
+
+// Small pictures for the holder and view tests, built on the shared GIF maker.
+#include "flash_image_builder.h"
+#include "stream.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace kestrix::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// The MakeGif palette, by colour index.
+inline const QRgb kGifPalette[4] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+
+// A 24-bit bitmap file of one colour, written by Qt's BMP writer.
+inline Bytes MakeSolidBmp(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray raw;
+    QBuffer buffer(&raw);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "BMP"))
+        throw std::runtime_error("cannot write bitmap");
+    return Bytes(raw.begin(), raw.end());
+}
+
+// Offsets of the graphic control extensions MakeGif wrote, one per frame.
+inline std::vector<std::size_t> GraphicControlOffsets(const Bytes& gif)
+{
+    std::vector<std::size_t> offsets;
+    for (std::size_t p = 0; p + 9 < gif.size(); ++p)
+        if (gif[p] == 0x21 && gif[p + 1] == 0xF9 && gif[p + 2] == 0x04 && gif[p + 8] == 0x2C)
+            offsets.push_back(p);
+    return offsets;
+}
+
+inline void PutLe16At(Bytes& bytes, std::size_t offset, uint16_t value)
+{
+    bytes.at(offset) = static_cast<uint8_t>(value);
+    bytes.at(offset + 1) = static_cast<uint8_t>(value >> 8);
+}
+
+// Rewrites frame (0-based) of a MakeGif picture: its delay, packed byte
+// (disposal << 2 | transparent flag; the transparent index is 0, black) and
+// its image position.
+struct FramePatch {
+    uint16_t delay = 10;
+    uint8_t packed = 0x04;
+    uint16_t left = 0;
+    uint16_t top = 0;
+};
+inline void PatchFrame(Bytes& gif, std::size_t frame, const FramePatch& patch)
+{
+    const std::size_t p = GraphicControlOffsets(gif).at(frame);
+    gif[p + 3] = patch.packed;
+    PutLe16At(gif, p + 4, patch.delay);
+    PutLe16At(gif, p + 9, patch.left);
+    PutLe16At(gif, p + 11, patch.top);
+}
+
+inline void SetScreenSize(Bytes& gif, uint16_t width, uint16_t height)
+{
+    PutLe16At(gif, 6, width);
+    PutLe16At(gif, 8, height);
+}
+
+// A MakeGif animation whose frames carry the given delays.
+inline Bytes MakeGifWithDelays(uint16_t width, uint16_t height, const std::vector<uint16_t>& delays)
+{
+    Bytes gif = MakeGif({width, height, static_cast<int>(delays.size()), 0, {}, true});
+    for (std::size_t i = 0; i < delays.size(); ++i)
+        PatchFrame(gif, i, {delays[i], 0x04, 0, 0});
+    return gif;
+}
+
+inline void FillStream(TMemoryStream& stream, const Bytes& bytes)
+{
+    stream.Clear();
+    if (!bytes.empty())
+        stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+}
+
+// Loads bytes through LoadFromStream; the holder's own errors propagate.
+template <typename Holder>
+void Load(Holder& holder, const Bytes& bytes)
+{
+    TMemoryStream stream;
+    FillStream(stream, bytes);
+    holder.LoadFromStream(&stream);
+}
+
+}  // namespace kestrix::testing

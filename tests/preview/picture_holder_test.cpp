@@ -1,0 +1,527 @@
+#include "picture_holder.h"
+
+#include "exceptions.h"
+#include "picture_fixtures.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+using testing::Bytes;
+using testing::Load;
+using testing::MakeGif;
+using testing::kGifPalette;
+
+constexpr const char* kInvalidFormat = "Could not load image. Invalid format";
+
+Bytes DataOf(const TPictureHolder& holder)
+{
+    const auto& data = holder.Data();
+    return Bytes(data.Memory(), data.Memory() + data.SizeValue());
+}
+
+// Records the holder's notifications in order.
+struct EventLog {
+    std::vector<std::string> events;
+    explicit EventLog(TPictureHolder& holder)
+    {
+        holder.OnChange = [this](TPictureHolder&) { events.push_back("change"); };
+        holder.OnFrameChange = [this](TPictureHolder&) { events.push_back("frame"); };
+        holder.OnClear = [this](TPictureHolder&) { events.push_back("clear"); };
+    }
+};
+
+// Draws the holder at its pixel size (as a canvas does for a point) on a
+// white canvas.
+QImage Render(const TPictureHolder& holder, QSize canvasSize = {32, 32})
+{
+    QImage canvas(canvasSize, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    holder.Draw(painter, QRect(0, 0, holder.Width(), holder.Height()));
+    painter.end();
+    return canvas;
+}
+
+bool AllWhite(const QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255))
+                return false;
+    return true;
+}
+
+// Reports a bigger size than it can deliver.
+class ShortStream : public TMemoryStream {
+public:
+    int64_t Size() override { return TMemoryStream::Size() + 10; }
+};
+
+TEST(PictureHolder, StartsEmpty)
+{
+    TPictureHolder holder;
+    EXPECT_TRUE(holder.Empty());
+    EXPECT_FALSE(holder.HasPicture());
+    EXPECT_EQ(holder.Frame(), 0);
+    EXPECT_EQ(holder.PixelsPerInchX(), 96);
+    EXPECT_EQ(holder.PixelsPerInchY(), 96);
+    EXPECT_EQ(holder.FrameCount(), -1);
+    EXPECT_EQ(holder.Width(), 0);
+    EXPECT_TRUE(AllWhite(Render(holder)));
+}
+
+TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
+{
+    const Bytes gif = MakeGif({8, 4, 1, 10, {}, true});
+    TMemoryStream stream;
+    testing::FillStream(stream, gif);
+    ASSERT_EQ(stream.Position(), static_cast<int64_t>(gif.size()));  // as left by the writer
+
+    TPictureHolder holder;
+    EventLog log(holder);
+    holder.LoadFromStream(&stream);
+
+    EXPECT_EQ(DataOf(holder), gif);
+    EXPECT_EQ(stream.Position(), static_cast<int64_t>(gif.size()));
+    EXPECT_FALSE(holder.Empty());
+    EXPECT_EQ(holder.Frame(), 1);
+    EXPECT_EQ(holder.Width(), 8);
+    EXPECT_EQ(holder.Height(), 4);
+    EXPECT_EQ(log.events, std::vector<std::string>{"change"});
+
+    holder.LoadFromStream(nullptr);
+    EXPECT_EQ(log.events.size(), 1u);
+}
+
+TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
+{
+    Bytes truncated = MakeGif({8, 8, 1, 10, {}, true});
+    truncated.resize(30);
+    const Bytes cases[] = {
+        {},
+        {'G', 'I', 'F', '8'},
+        {'B', 'M', 0, 0, 0, 0, 0, 0},
+        truncated,
+        Bytes(200, 0x5A),
+    };
+    for (const auto& bytes : cases) {
+        SCOPED_TRACE(bytes.size());
+        TPictureHolder holder;
+        EventLog log(holder);
+        try {
+            Load(holder, bytes);
+            ADD_FAILURE() << "no exception";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), kInvalidFormat);
+        }
+        EXPECT_EQ(DataOf(holder), bytes);
+        EXPECT_FALSE(holder.Empty());
+        EXPECT_FALSE(holder.HasPicture());
+        EXPECT_EQ(holder.Width(), 0);
+        EXPECT_EQ(holder.Height(), 0);
+        EXPECT_EQ(holder.DisplayWidth(), 0);
+        EXPECT_EQ(holder.DisplayHeight(), 0);
+        EXPECT_TRUE(log.events.empty());
+        EXPECT_TRUE(AllWhite(Render(holder)));
+    }
+}
+
+TEST(PictureHolder, LoadingAfterAFailureShowsTheNewPictureAndAFailureDropsTheOldOne)
+{
+    TPictureHolder holder;
+    Load(holder, MakeGif({8, 8, 1, 10, {}, true}));
+    EXPECT_THROW(Load(holder, Bytes(20, 0)), Exception);
+    EXPECT_FALSE(holder.HasPicture());
+    Load(holder, testing::MakeSolidBmp(5, 3, Qt::red));
+    EXPECT_EQ(holder.Width(), 5);
+    EXPECT_EQ(Render(holder).pixel(4, 2), qRgb(255, 0, 0));
+}
+
+TEST(PictureHolder, StreamDeliveringLessThanItsSizeIsAReadError)
+{
+    ShortStream stream;
+    testing::FillStream(stream, MakeGif({8, 8, 1, 10, {}, true}));
+    TPictureHolder holder;
+    EventLog log(holder);
+    try {
+        holder.LoadFromStream(&stream);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+    }
+    EXPECT_THROW(holder.ReadData(&stream), Exception);
+    EXPECT_TRUE(log.events.empty());
+}
+
+TEST(PictureHolder, IsGifNeedsFiveBytesStartingWithGif8)
+{
+    const struct {
+        std::string bytes;
+        bool gif;
+    } cases[] = {
+        {"GIF8", false}, {"GIF8x", true}, {"GIF89a", true}, {"gif89a", false}, {"GIF7a", false}, {"BM123456", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        TPictureHolder holder;
+        EXPECT_THROW(Load(holder, Bytes(c.bytes.begin(), c.bytes.end())), Exception);
+        EXPECT_EQ(holder.IsGIF(), c.gif);
+        EXPECT_EQ(holder.FrameCount(), c.gif ? 0 : -1);
+    }
+}
+
+// Frame starts are found by a byte-pattern test at every position.
+TEST(PictureHolder, FrameCountTestsEveryPosition)
+{
+    const std::string gce = std::string("\x21\xF9\x04\x04\x0A\x00\x00\x00\x2C", 9);
+    const std::string header = "GIF89a";
+    Bytes commentWithPattern = MakeGif({4, 4, 2, 10, gce + "pad", true});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        int32_t count;
+    } cases[] = {
+        {"separator is the last byte", [&] { std::string s = header + gce; return Bytes(s.begin(), s.end()); }(), 0},
+        {"one byte after the separator", [&] { std::string s = header + gce + "x"; return Bytes(s.begin(), s.end()); }(),
+         1},
+        {"extension not followed by a descriptor",
+         [&] { std::string s = header + gce + "xx"; s[s.size() - 3] = 0x21; return Bytes(s.begin(), s.end()); }(), 0},
+        {"pattern in a comment counts too", commentWithPattern, 3},
+        {"frames without graphic control", MakeGif({4, 4, 3, 10, {}, false}), 0},
+        {"three frames", MakeGif({4, 4, 3, 10, {}, true}), 3},
+        {"not a GIF", [&] { std::string s = "GIF7a" + gce + "xx"; return Bytes(s.begin(), s.end()); }(), -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPictureHolder holder;
+        try {
+            Load(holder, c.bytes);
+        } catch (const Exception&) {
+        }
+        EXPECT_EQ(holder.FrameCount(), c.count);
+    }
+}
+
+TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
+{
+    const Bytes three = MakeGif({4, 4, 3, 10, {}, true});
+    const Bytes one = MakeGif({4, 4, 1, 10, {}, true});
+    const std::string path = (std::filesystem::temp_directory_path() / "kestrix_preview_recount.gif").string();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(one.data()),
+                                                static_cast<std::streamsize>(one.size()));
+    TPictureHolder source;
+    Load(source, one);
+
+    const struct {
+        const char* name;
+        std::function<void(TPictureHolder&)> replace;
+    } cases[] = {
+        {"LoadFromStream", [&](TPictureHolder& h) { Load(h, one); }},
+        {"ReadData",
+         [&](TPictureHolder& h) {
+             TMemoryStream s;
+             testing::FillStream(s, one);
+             h.ReadData(&s);
+         }},
+        {"Assign", [&](TPictureHolder& h) { h.Assign(&source); }},
+        {"LoadFromFile", [&](TPictureHolder& h) { h.LoadFromFile(path); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPictureHolder holder;
+        Load(holder, three);
+        ASSERT_EQ(holder.FrameCount(), 3);
+        holder.SetFrame(1);
+        c.replace(holder);
+        EXPECT_EQ(holder.FrameCount(), 1);
+        EXPECT_TRUE(holder.HasPicture());
+    }
+    std::filesystem::remove(path);
+}
+
+TEST(PictureHolder, FrameDelayReadsTheNumberedFrameStart)
+{
+    Bytes gif = testing::MakeGifWithDelays(4, 4, {5, 600, 7});
+    testing::PatchFrame(gif, 1, {600, 0x09, 0, 0});  // disposal 2, transparent
+    TPictureHolder holder;
+    Load(holder, gif);
+
+    EXPECT_EQ(holder.FrameDelay(1), 5);
+    EXPECT_EQ(holder.FrameDisposal(), 1);
+    EXPECT_FALSE(holder.FrameTransparent());
+    EXPECT_EQ(holder.FrameDelay(2), 600);
+    EXPECT_EQ(holder.FrameDisposal(), 2);
+    EXPECT_TRUE(holder.FrameTransparent());
+    for (int32_t n : {0, -1, 4, 100}) {
+        EXPECT_EQ(holder.FrameDelay(n), -1) << n;
+        EXPECT_EQ(holder.FrameDisposal(), 2);
+        EXPECT_TRUE(holder.FrameTransparent());
+    }
+    EXPECT_EQ(holder.FrameDelay(3), 7);
+
+    TPictureHolder bitmap;
+    Load(bitmap, testing::MakeSolidBmp(2, 2, Qt::red));
+    EXPECT_EQ(bitmap.FrameDelay(1), -1);
+}
+
+// MakeGif paints frame f with colour index (x + y + f) % 4, so the pixel at
+// (0, 0) tells which frame the decoder saw first.
+TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
+{
+    // A comment holding 00 3B before the frames must not end the picture.
+    const Bytes gif = MakeGif({4, 4, 5, 10, std::string("\x00\x3B", 2), true});
+    TPictureHolder holder;
+    Load(holder, gif);
+    ASSERT_EQ(holder.FrameCount(), 5);
+
+    const struct {
+        int32_t frame;
+        int colourIndex;
+    } cases[] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {5, 0}, {-4, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame);
+        holder.SetFrame(c.frame);
+        EXPECT_EQ(holder.Frame(), c.frame);
+        EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[c.colourIndex]);
+        EXPECT_EQ(Render(holder).pixel(1, 0), kGifPalette[(c.colourIndex + 1) % 4]);
+    }
+
+    // Beyond the last frame only the bytes before frame start 1 remain.
+    try {
+        holder.SetFrame(6);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), kInvalidFormat);
+    }
+    EXPECT_FALSE(holder.HasPicture());
+    EXPECT_FALSE(holder.Empty());
+    holder.SetFrame(4);
+    EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[3]);
+}
+
+TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
+{
+    Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
+    testing::SetScreenSize(gif, 12, 10);
+    testing::PatchFrame(gif, 0, {10, 0x04, 3, 2});
+    testing::PatchFrame(gif, 1, {10, 0x04, 1, 5});
+    TPictureHolder holder;
+    Load(holder, gif);
+    EXPECT_EQ(holder.ScreenWidth(), 12);
+    EXPECT_EQ(holder.ScreenHeight(), 10);
+    EXPECT_EQ(holder.DisplayWidth(), 12);
+
+    // The decoder itself places frame 1 at (3, 2) of the logical screen.
+    holder.SetFrame(0);
+    EXPECT_EQ(holder.FrameLeft(), 0);
+    EXPECT_EQ(holder.FrameTop(), 0);
+    EXPECT_EQ(Render(holder).pixel(3, 2), kGifPalette[0]);
+    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[1]);
+
+    holder.SetFrame(1);
+    EXPECT_EQ(holder.FrameLeft(), 3);
+    EXPECT_EQ(holder.FrameTop(), 2);
+    EXPECT_EQ(holder.FrameWidth(), 4);
+    EXPECT_EQ(holder.FrameHeight(), 4);
+    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[0]);
+
+    holder.SetFrame(2);
+    EXPECT_EQ(holder.FrameLeft(), 1);
+    EXPECT_EQ(holder.FrameTop(), 5);
+    EXPECT_EQ(Render(holder).pixel(2, 10), kGifPalette[1]);
+}
+
+TEST(PictureHolder, GifWithoutGraphicControlIsDecodedWholeWithoutScreenSize)
+{
+    TPictureHolder holder;
+    Load(holder, MakeGif({6, 3, 2, 10, {}, false}));
+    EXPECT_EQ(holder.FrameCount(), 0);
+    EXPECT_EQ(holder.ScreenWidth(), 0);
+    EXPECT_EQ(holder.ScreenHeight(), 0);
+    EXPECT_EQ(holder.DisplayWidth(), holder.Width());
+    EXPECT_EQ(holder.DisplayHeight(), holder.Height());
+    EXPECT_EQ(holder.Width(), 6);
+}
+
+TEST(PictureHolder, WritingFrameRedecodesAndNotifiesOnlyWhenThereAreBytes)
+{
+    TPictureHolder empty;
+    EventLog emptyLog(empty);
+    empty.SetFrame(3);
+    EXPECT_EQ(empty.Frame(), 3);
+    EXPECT_TRUE(emptyLog.events.empty());
+    EXPECT_TRUE(empty.Empty());
+
+    TPictureHolder holder;
+    Load(holder, MakeGif({4, 4, 2, 10, {}, true}));
+    EventLog log(holder);
+    holder.SetFrame(2);
+    EXPECT_EQ(log.events, std::vector<std::string>{"frame"});
+    EXPECT_THROW(holder.SetFrame(9), Exception);
+    EXPECT_EQ(log.events.size(), 1u);
+    EXPECT_FALSE(holder.Empty());
+}
+
+TEST(PictureHolder, AssignFromNothingClearsAndNotifiesChangeThenClear)
+{
+    TPictureHolder holder;
+    Load(holder, MakeGif({4, 4, 1, 10, {}, true}));
+    EventLog log(holder);
+    holder.Assign(nullptr);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"change", "clear"}));
+    EXPECT_TRUE(holder.Empty());
+    EXPECT_EQ(holder.Data().SizeValue(), 0);
+    EXPECT_FALSE(holder.HasPicture());
+    EXPECT_EQ(holder.FrameCount(), -1);
+}
+
+TEST(PictureHolder, AssignFromAHolderCopiesBytesAndDecodesWithItsOwnFrame)
+{
+    const Bytes gif = MakeGif({4, 4, 3, 10, {}, true});
+    TPictureHolder source;
+    Load(source, gif);
+
+    TPictureHolder holder;
+    holder.SetFrame(2);
+    EventLog log(holder);
+    holder.Assign(&source);
+    EXPECT_EQ(DataOf(holder), gif);
+    EXPECT_EQ(holder.Frame(), 2);
+    EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[1]);
+    EXPECT_EQ(log.events, std::vector<std::string>{"change"});
+
+    TPictureHolder broken;
+    EXPECT_THROW(Load(broken, Bytes(12, 1)), Exception);
+    EXPECT_THROW(holder.Assign(&broken), Exception);
+    EXPECT_EQ(log.events.size(), 1u);
+    EXPECT_FALSE(holder.Empty());
+    EXPECT_FALSE(holder.HasPicture());
+    EXPECT_EQ(DataOf(holder), Bytes(12, 1));
+}
+
+TEST(PictureHolder, LoadFromFileSwallowsErrorsAndEndsEmpty)
+{
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string good = (dir / "kestrix_preview_good.bmp").string();
+    const std::string bad = (dir / "kestrix_preview_bad.bmp").string();
+    const Bytes bmp = testing::MakeSolidBmp(3, 2, Qt::blue);
+    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()),
+                                                static_cast<std::streamsize>(bmp.size()));
+    std::ofstream(bad, std::ios::binary) << "not a picture at all";
+
+    TPictureHolder holder;
+    EventLog log(holder);
+    holder.LoadFromFile(good);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"clear", "change"}));
+    EXPECT_FALSE(holder.Empty());
+    EXPECT_EQ(holder.Frame(), 1);
+    EXPECT_EQ(holder.Width(), 3);
+
+    for (const std::string& path : {bad, (dir / "kestrix_preview_missing.bmp").string()}) {
+        SCOPED_TRACE(path);
+        log.events.clear();
+        EXPECT_NO_THROW(holder.LoadFromFile(path));
+        EXPECT_TRUE(holder.Empty());
+        EXPECT_TRUE(log.events.empty());
+        EXPECT_TRUE(AllWhite(Render(holder)));
+    }
+    std::filesystem::remove(good);
+    std::filesystem::remove(bad);
+}
+
+TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
+{
+    TPictureHolder holder;
+    holder.SetFrame(3);
+    EventLog log(holder);
+    TMemoryStream stream;
+    testing::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
+    holder.ReadData(&stream);
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_FALSE(holder.Empty());
+    EXPECT_EQ(holder.Frame(), 3);
+    EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[2]);
+    holder.ReadData(nullptr);
+    EXPECT_EQ(holder.Frame(), 3);
+}
+
+TEST(PictureHolder, WriteDataAppendsAllBytesAtThePosition)
+{
+    const Bytes bmp = testing::MakeSolidBmp(2, 2, Qt::green);
+    TPictureHolder holder;
+    Load(holder, bmp);
+    TMemoryStream out;
+    out.WriteBuffer("abcd", 4);
+    out.SetPosition(2);
+    holder.WriteData(&out);
+    holder.WriteData(nullptr);
+    Bytes expected{'a', 'b'};
+    expected.insert(expected.end(), bmp.begin(), bmp.end());
+    EXPECT_EQ(Bytes(out.Memory(), out.Memory() + out.SizeValue()), expected);
+}
+
+TEST(PictureHolder, PixelSizeFollowsTheResolution)
+{
+    const struct {
+        int pixels;
+        int32_t ppi;
+        int32_t expected;
+    } cases[] = {{16, 96, 16}, {16, 120, 20}, {16, 144, 24}, {16, 72, 12}, {1, 96, 1}, {37, 96, 37}, {37, 48, 19}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pixels << " px at " << c.ppi);
+        TPictureHolder holder;
+        holder.SetPixelsPerInch(c.ppi, c.ppi);
+        Load(holder, testing::MakeSolidBmp(c.pixels, c.pixels, Qt::red));
+        EXPECT_EQ(holder.Width(), c.expected);
+        EXPECT_EQ(holder.Height(), c.expected);
+    }
+}
+
+TEST(PictureHolder, DrawScalesTheWholePictureIntoTheRectangle)
+{
+    TPictureHolder holder;
+    Load(holder, MakeGif({4, 4, 1, 10, {}, true}));
+    QImage canvas(16, 16, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    holder.Draw(painter, QRect(0, 0, 8, 16));
+    holder.Draw(painter, QRect(8, 0, 0, 16));
+    painter.end();
+    EXPECT_EQ(canvas.pixel(0, 0), kGifPalette[0]);
+    EXPECT_EQ(canvas.pixel(2, 0), kGifPalette[1]);
+    EXPECT_EQ(canvas.pixel(7, 15), kGifPalette[(3 + 3) % 4]);
+    EXPECT_EQ(canvas.pixel(0, 4), kGifPalette[1]);
+    EXPECT_EQ(canvas.pixel(8, 0), qRgb(255, 255, 255));
+}
+
+TEST(PictureHolder, RefusesPicturesTooLargeToDecode)
+{
+    Bytes hugeScreen = MakeGif({4, 4, 1, 10, {}, true});
+    testing::SetScreenSize(hugeScreen, 65535, 65535);
+    Bytes hugeBmp = testing::MakeSolidBmp(2, 2, Qt::red);
+    testing::PutLe16At(hugeBmp, 18, 30000);  // width
+    testing::PutLe16At(hugeBmp, 22, 30000);  // height
+    for (const Bytes& bytes : {hugeScreen, hugeBmp}) {
+        TPictureHolder holder;
+        try {
+            Load(holder, bytes);
+            ADD_FAILURE() << "decoded";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), kInvalidFormat);
+        }
+        EXPECT_FALSE(holder.HasPicture());
+    }
+}
+
+}  // namespace
+}  // namespace kestrix
