@@ -84,13 +84,14 @@ int32_t TCustomHexBuffer::FindBytesReporting(const uint8_t* pattern, int32_t len
     const uint8_t* data = Data();
     const int32_t size = DataSize();
     const int32_t step = size / 500;
-    int64_t passes = 0;
+    // Counts down to the next pass that is a multiple of step.
+    int32_t passesToReport = step;
     int64_t p = start;
     int32_t i = 0;
     int64_t restart = static_cast<int64_t>(start) + 1;
     for (;;) {
-        ++passes;
-        if (step == 0 || passes % step == 0) {
+        if (step == 0 || --passesToReport == 0) {
+            passesToReport = step;
             const double percent = static_cast<double>(p) / size * 100;
             ReportProgress(pkFind, m_fileName, static_cast<uint8_t>(std::nearbyint(percent)));
         }
