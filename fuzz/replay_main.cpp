@@ -1,5 +1,6 @@
 // Runs a fuzz target over files and folders of inputs, once each, without
 // libFuzzer: the ordinary build replays the seed corpora this way.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

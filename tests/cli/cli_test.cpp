@@ -24,7 +24,7 @@ struct CliResult {
     std::string err;
 };
 
-CliResult Run(QStringList arguments)
+CliResult RunCliWith(QStringList arguments)
 {
     std::ostringstream out;
     std::ostringstream err;
@@ -64,7 +64,7 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     image.PutFact(testing::kFlexVersionFact, "F\"1\\");
     const QString path = Write(QStringLiteral("образ с пробелом.bin"), image);
 
-    const CliResult result = Run({"info", path, "--json"});
+    const CliResult result = RunCliWith({"info", path, "--json"});
     EXPECT_EQ(result.status, csOk) << result.err;
     const std::string expected = "{\"image\": \"" + path.toStdString() +
                                  "\", \"size\": 9600000, \"info\": ["
@@ -76,7 +76,7 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     EXPECT_EQ(result.out, expected);
     Json(result.out);
 
-    const CliResult plain = Run({"info", path});
+    const CliResult plain = RunCliWith({"info", path});
     EXPECT_EQ(plain.status, csOk);
     EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
@@ -97,7 +97,7 @@ TEST_F(CliImages, ExitStatusesAndMessages)
         {"unknown command", {"list", small}, csUsage, "unknown command 'list'"},
         {"missing image", {"info"}, csUsage, "missing image"},
         {"extra argument", {"info", small, small}, csUsage, "too many arguments"},
-        {"unknown option", {"info", small, "--fast"}, csUsage, "--fast"},
+        {"unknown option", {"info", small, "--fast"}, csUsage, "Unknown option 'fast'"},
         {"extract with info", {"info", small, "--extract", m_dir.path()}, csUsage, "--extract"},
         {"missing file", {"info", missing}, csFailed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
         {"folder", {"files", m_dir.path()}, csFailed, "Is a directory"},
@@ -106,12 +106,12 @@ TEST_F(CliImages, ExitStatusesAndMessages)
         {"version", {"--version"}, csOk, ""},
     };
     for (const auto& c : cases) {
-        const CliResult result = Run(c.arguments);
+        const CliResult result = RunCliWith(c.arguments);
         EXPECT_EQ(result.status, c.status) << c.name << ": " << result.err;
         EXPECT_NE(result.err.find(c.errContains), std::string::npos) << c.name << ": " << result.err;
     }
-    EXPECT_EQ(Json(Run({"graphics", small, "--json"}).out)["rows"].toArray().size(), 0);
-    EXPECT_NE(Run({"--help"}).out.find("graphics IMAGE"), std::string::npos);
+    EXPECT_EQ(Json(RunCliWith({"graphics", small, "--json"}).out)["rows"].toArray().size(), 0);
+    EXPECT_NE(RunCliWith({"--help"}).out.find("graphics IMAGE"), std::string::npos);
 }
 
 TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
@@ -126,7 +126,7 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     const QString out = m_dir.filePath("out");
     QDir().mkpath(out + "/blocked");  // a folder where a file should go: that row fails
 
-    const CliResult result = Run({"files", path, "--json", "--extract", out});
+    const CliResult result = RunCliWith({"files", path, "--json", "--extract", out});
     EXPECT_EQ(result.status, csFailed);
     EXPECT_NE(result.err.find("row 2 (blocked)"), std::string::npos) << result.err;
     const QJsonObject json = Json(result.out);
@@ -167,7 +167,7 @@ TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
     const QString path = Write("pictures.bin", image);
     const QString out = m_dir.filePath("pictures");
 
-    const CliResult result = Run({"graphics", path, "--extract", out});
+    const CliResult result = RunCliWith({"graphics", path, "--extract", out});
     EXPECT_EQ(result.status, csOk) << result.err;
     EXPECT_NE(result.out.find("written: 3, failed: 0"), std::string::npos) << result.out;
     const std::vector<uint8_t> gifBytes(gif.begin(), gif.end());
