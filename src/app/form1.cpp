@@ -147,15 +147,21 @@ void TForm1::BuildToolBar()
     bar->setIconSize(QSize(16, 16));
     bar->setFixedHeight(25);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
-    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"));
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"
+                                      "QToolButton { padding: 1px 2px; }"));
     bar->toggleViewAction()->setVisible(false);
 
     auto* gap = new QWidget(bar);
     gap->setFixedWidth(8);
     bar->addWidget(gap);
 
-    const auto button = [bar](const QString& name, const QString& caption, int width, int icon) {
+    // The buttons keep their fixed widths; a slightly smaller face lets the
+    // longest caption fit beside its icon in common desktop fonts.
+    QFont face = bar->font();
+    face.setPointSizeF(std::min<qreal>(face.pointSizeF(), 8.0));
+    const auto button = [bar, face](const QString& name, const QString& caption, int width, int icon) {
         auto* b = new QToolButton(bar);
+        b->setFont(face);
         b->setObjectName(name);
         b->setText(caption);
         b->setIcon(TImageList::Icon(icon));

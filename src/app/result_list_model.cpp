@@ -6,6 +6,13 @@
 #include <iterator>
 
 namespace kestrix {
+namespace {
+
+// U+2423 OPEN BOX: common fonts have it, unlike the control pictures
+// (U+2400), and no Windows-1251 character looks like it.
+constexpr QChar kZeroByteSymbol(0x2423);
+
+}  // namespace
 
 TResultListModel::TResultListModel(std::vector<TListColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::move(columns))
@@ -32,7 +39,7 @@ void TResultListModel::AppendRows(std::vector<TResultRow> rows)
 QString TResultListModel::DisplayText(const std::string& bytes)
 {
     QString text = QString::fromStdU16String(Cp1251ToUtf16(bytes));
-    text.replace(QChar(u'\0'), QChar(0x2400));
+    text.replace(QChar(u'\0'), kZeroByteSymbol);
     return text;
 }
 

@@ -24,8 +24,8 @@ struct TListColumn {
 
 // The rows of one result list as a read-only table: column 0 shows the
 // caption with the row's icon, column k + 1 shows cell k. Text is decoded
-// from Windows-1251 when shown; a zero byte inside a value shows as U+2400
-// (the symbol for NUL), so a value never ends early on screen.
+// from Windows-1251 when shown; a zero byte inside a value shows as U+2423
+// (a visible open box), so a value never ends early on screen.
 class TResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -57,7 +57,7 @@ TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
     TResultListModel model({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
                             {QStringLiteral("Value"), 100, Qt::AlignHCenter, 0, 0, false}});
     model.SetRows({{std::string("A\0B", 3), {"\xCF\xF0\xE8"}, 11}, {"x", {}, -1}});
-    EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("A\u2400B"));
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("A\u2423B"));
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("При"));
     EXPECT_EQ(model.data(model.index(1, 1)).toString(), QString());
     EXPECT_FALSE(model.data(model.index(0, 0), Qt::DecorationRole).value<QIcon>().isNull());
