@@ -1,0 +1,23 @@
+// The settings store reading an arbitrary store file: parsing either fails with
+// the store's exception or gives a key whose text parses back to the same text.
+#include "exceptions.h"
+#include "registry_file.h"
+
+#include <QByteArray>
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    std::unique_ptr<kestrix::TRegKey> root;
+    try {
+        root = kestrix::TRegistryFile::Parse(bytes);
+    } catch (const kestrix::Exception&) {
+        return 0;
+    }
+    const QByteArray text = kestrix::TRegistryFile::Serialize(*root);
+    if (kestrix::TRegistryFile::Serialize(*kestrix::TRegistryFile::Parse(text)) != text)
+        std::abort();
+    return 0;
+}
