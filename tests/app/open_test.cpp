@@ -157,5 +157,25 @@ TEST_F(FormTest, CloseStoresTheFolderOfTheChosenFileEvenWhenItFailedToLoad)
     EXPECT_EQ(m_openStartFolders[1], Path(QStringLiteral("elsewhere/")));
 }
 
+TEST_F(FormTest, ADamagedStoreIsReportedAndTheWindowStaysUsable)
+{
+    const QString folder = Path(QStringLiteral("config/kestrix/registry"));
+    QDir().mkpath(folder);
+    QFile store(folder + QStringLiteral("/HKEY_CURRENT_USER.kreg"));
+    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+    store.write("\x01 this is not a settings file {{{\n");
+    store.close();
+
+    TForm1& f = Form();
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_TRUE(f.OpenDialog1.InitialDir.isEmpty());
+
+    // The menu Open loads before it remembers the folder, so the image is in.
+    OpenImage(FlashImageBuilder(2000));
+    EXPECT_EQ(f.Hex1.DataSize(), 2000);
+    EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
+    EXPECT_EQ(m_errors.size(), 2u);
+}
+
 }  // namespace
 }  // namespace kestrix::testing
