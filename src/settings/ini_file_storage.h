@@ -14,6 +14,7 @@ public:
     // fileName is used as given (a relative name against the working folder).
     explicit TIniFileStorage(QString fileName);
 
+    // The file as given to the constructor.
     const QString& FileName() const { return m_fileName; }
 
     // A missing file holds nothing. Raises EIniFileException when it exists but cannot be read.

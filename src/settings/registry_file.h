@@ -31,18 +31,23 @@ struct TRegValue {
 // spelling they were made with. Access is the set of rights granted on the key.
 class TRegKey {
 public:
+    // An empty key granting all rights (KEY_ALL_ACCESS).
     explicit TRegKey(QString name = {});
 
+    // The name as the key was made; empty for a root.
     const QString& Name() const { return m_name; }
+    // The rights the key grants to whoever opens it (an access mask).
     uint32_t Access() const { return m_access; }
     void SetAccess(uint32_t access) { m_access = access; }
 
+    // The values in the order they were made.
     const std::vector<TRegValue>& Values() const { return m_values; }
     // The value named name, or nullptr.
     const TRegValue* FindValue(const QString& name) const;
     // Replaces the data and type of the value named name (its spelling kept) or adds it.
     void SetValue(const QString& name, uint32_t type, const QByteArray& data);
 
+    // The direct subkeys in the order they were made.
     const std::vector<std::unique_ptr<TRegKey>>& SubKeys() const { return m_subKeys; }
     // The direct subkey named name, or nullptr.
     TRegKey* FindSubKey(const QString& name) const;
