@@ -84,7 +84,7 @@ std::string SafeFileName(const std::string& caption)
             name += Cp1251ToUtf8(std::string_view(&c, 1));
     }
     if (name.empty() || name == "." || name == "..")
-        name.insert(0, "_");
+        name = "_" + name;
     return name;
 }
 
