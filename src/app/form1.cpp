@@ -547,8 +547,11 @@ void TForm1::SaveList(int32_t page, TResultListView& list, bool selectedOnly)
         int32_t written = 0;
         for (const TExtractItem& item : items) {
             ExtractItem(Hex1, folder, item);
-            if (showGauge)
+            if (showGauge) {
                 ProgressBar->SetPosition(++written);
+                // No events are processed while saving; show the step now.
+                ProgressBar->repaint();
+            }
         }
     }
     if (showGauge)

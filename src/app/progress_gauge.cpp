@@ -1,45 +1,74 @@
 #include "progress_gauge.h"
 
+#include <QPainter>
+#include <QStyle>
+
 #include <algorithm>
 
 namespace kestrix {
 
-TProgressGauge::TProgressGauge(QWidget* parent) : QProgressBar(parent)
+TProgressGauge::TProgressGauge(QWidget* parent) : QWidget(parent)
 {
-    setTextVisible(false);
-    Apply();
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 void TProgressGauge::SetMin(int32_t value)
 {
     m_min = value;
-    Apply();
+    Changed();
 }
 
 void TProgressGauge::SetMax(int32_t value)
 {
     m_max = value;
-    Apply();
+    Changed();
 }
 
 void TProgressGauge::SetPosition(int32_t value)
 {
     m_position = value;
-    Apply();
+    Changed();
 }
 
-void TProgressGauge::Apply()
+void TProgressGauge::Changed()
 {
     m_position = m_max > m_min ? std::clamp(m_position, m_min, m_max) : m_min;
-    if (m_max > m_min) {
-        setRange(m_min, m_max);
-        setValue(m_position);
-    } else {
-        // QProgressBar turns an empty range into a busy indicator; an empty
-        // range here means an empty bar.
-        setRange(0, 1);
-        setValue(0);
-    }
+    if (FilledWidth() != m_paintedWidth)
+        update();
+}
+
+int TProgressGauge::FilledWidth() const
+{
+    if (m_max <= m_min)
+        return 0;
+    return static_cast<int>((static_cast<int64_t>(m_position) - m_min) * width() /
+                            (static_cast<int64_t>(m_max) - m_min));
+}
+
+QStyleOptionProgressBar TProgressGauge::StyleOption() const
+{
+    QStyleOptionProgressBar option;
+    option.initFrom(this);
+    const bool ranged = m_max > m_min;
+    option.minimum = ranged ? m_min : 0;
+    option.maximum = ranged ? m_max : 1;
+    option.progress = ranged ? m_position : 0;
+    option.textVisible = false;
+    option.state |= QStyle::State_Horizontal;
+    return option;
+}
+
+QSize TProgressGauge::sizeHint() const
+{
+    return {100, 5};
+}
+
+void TProgressGauge::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QStyleOptionProgressBar option = StyleOption();
+    style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, this);
+    m_paintedWidth = FilledWidth();
 }
 
 }  // namespace kestrix

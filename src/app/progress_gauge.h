@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProgressBar>
+#include <QStyleOptionProgressBar>
+#include <QWidget>
 
 #include <cstdint>
 
@@ -9,7 +10,9 @@ namespace kestrix {
 // The window's progress gauge: a bar without text with its own minimum,
 // maximum and position. A position outside [Min, Max] is clamped into it; when
 // Min and Max are equal (or Max is below Min) the bar is drawn empty.
-class TProgressGauge : public QProgressBar {
+// Changes repaint with the next event round (or at once with repaint()), so
+// moving the gauge once per scan hit costs next to nothing.
+class TProgressGauge : public QWidget {
     Q_OBJECT
 public:
     // Created with minimum 0, maximum 100, position 0.
@@ -23,12 +26,24 @@ public:
     void SetMax(int32_t value);
     void SetPosition(int32_t value);
 
+    // How the bar is drawn now: an empty range becomes 0..1 at 0, never
+    // the style's busy indicator.
+    QStyleOptionProgressBar StyleOption() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
-    void Apply();
+    void Changed();
+    // The filled width in pixels for the current values.
+    int FilledWidth() const;
 
     int32_t m_min = 0;
     int32_t m_max = 100;
     int32_t m_position = 0;
+    int m_paintedWidth = -1;
 };
 
 }  // namespace kestrix

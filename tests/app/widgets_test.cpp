@@ -34,22 +34,25 @@ TEST(ErrorBoxText, AddsAFullStopAfterCharactersAboveIt)
 TEST(TProgressGauge, ClampsThePositionIntoItsRange)
 {
     TProgressGauge gauge;
-    EXPECT_FALSE(gauge.isTextVisible());
+    EXPECT_EQ(gauge.Min(), 0);
+    EXPECT_EQ(gauge.Max(), 100);
     gauge.SetMax(10);
     gauge.SetPosition(15);
     EXPECT_EQ(gauge.Position(), 10);
-    EXPECT_EQ(gauge.value(), 10);
+    EXPECT_EQ(gauge.StyleOption().progress, 10);
     gauge.SetPosition(-3);
     EXPECT_EQ(gauge.Position(), 0);
     gauge.SetPosition(7);
     gauge.SetMax(5);
     EXPECT_EQ(gauge.Position(), 5);
 
-    // An empty range draws an empty bar rather than Qt's busy indicator.
+    // An empty range draws an empty bar rather than the style's busy indicator.
     gauge.SetMax(0);
     EXPECT_EQ(gauge.Position(), 0);
-    EXPECT_LT(gauge.minimum(), gauge.maximum());
-    EXPECT_EQ(gauge.value(), gauge.minimum());
+    const QStyleOptionProgressBar option = gauge.StyleOption();
+    EXPECT_LT(option.minimum, option.maximum);
+    EXPECT_EQ(option.progress, option.minimum);
+    EXPECT_FALSE(option.textVisible);
 }
 
 TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
