@@ -75,7 +75,19 @@ constexpr Entry kEntries[] = {
     {"readme.txt", 64},  {"config.ini", 200},  {"Обои.jpg", 300000}, {".ab", 3},
 };
 
-void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, Random& random)
+// The first stretch repeats the fixed names (so duplicates get removed); later
+// stretches number them, name_<stretch>_<n>.ext, so every entry is listed.
+std::string EntryName(const char* name, std::size_t stretch, std::size_t index)
+{
+    const std::string text = Utf8ToCp1251(name);
+    if (stretch == 0)
+        return text;
+    const auto dot = text.rfind('.');
+    const std::string suffix = "_" + std::to_string(stretch) + "_" + std::to_string(index);
+    return dot == std::string::npos || dot == 0 ? text + suffix : text.substr(0, dot) + suffix + text.substr(dot);
+}
+
+void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std::size_t stretch, Random& random)
 {
     std::size_t h = from;
     std::size_t index = 0;
@@ -84,7 +96,7 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
         std::string data(std::min<uint32_t>(entry.size, 384), '\0');
         for (char& c : data)
             c = static_cast<char>('A' + random.Below(26));
-        image.PutFileEntry(h, Utf8ToCp1251(entry.name), entry.size, data);
+        image.PutFileEntry(h, EntryName(entry.name, stretch, index), entry.size, data);
         h += 1024 + random.Below(4096);
         ++index;
     }
@@ -165,11 +177,11 @@ int main(int argc, char** argv)
     // bitmaps in the last part; larger images repeat the same mixture in every
     // 16 MiB stretch below the GIF search bound.
     const std::size_t gifEnd = std::min<std::size_t>(size, 278790143);
-    PutEntries(image, 200000, 200000 + 1024 * 1024, random);
+    PutEntries(image, 200000, 200000 + 1024 * 1024, 0, random);
     const std::size_t gifsEnd = PutGifs(image, kGifRegion, std::min(kGifRegion + 1024 * 1024, gifEnd - 1024), random);
     PutBitmaps(image, gifsEnd + 8192, gifsEnd + 8192 + 256 * 1024, random);
     for (std::size_t stretch = 16 * 1024 * 1024; stretch + 4 * 1024 * 1024 < size; stretch += 16 * 1024 * 1024) {
-        PutEntries(image, stretch, stretch + 1024 * 1024, random);
+        PutEntries(image, stretch, stretch + 1024 * 1024, stretch >> 24, random);
         if (stretch + 3 * 1024 * 1024 < gifEnd)
             PutGifs(image, stretch + 1024 * 1024 + 65536, stretch + 2 * 1024 * 1024, random);
         PutBitmaps(image, stretch + 3 * 1024 * 1024, stretch + 3 * 1024 * 1024 + 256 * 1024, random);

@@ -138,6 +138,7 @@ std::string Utf8ToCp1251(std::string_view utf8)
 }
 
 uint8_t AnsiLower(uint8_t byte) noexcept { return Pages().lower[byte]; }
+const std::array<uint8_t, 256>& AnsiLowerTable() noexcept { return Pages().lower; }
 uint8_t AnsiToOem(uint8_t byte) noexcept { return Pages().toOem[byte]; }
 uint8_t OemToAnsi(uint8_t byte) noexcept { return Pages().toAnsi[byte]; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,6 +25,8 @@ std::string Utf8ToCp1251(std::string_view utf8);
 
 // The platform's ANSI lower-casing of one Windows-1251 byte (Cyrillic included).
 uint8_t AnsiLower(uint8_t byte) noexcept;
+// The same lower-casing as a table indexed by byte.
+const std::array<uint8_t, 256>& AnsiLowerTable() noexcept;
 
 // The OEM code page (866) conversions; a character without a counterpart becomes "?".
 uint8_t AnsiToOem(uint8_t byte) noexcept;

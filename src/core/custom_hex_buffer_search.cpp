@@ -14,9 +14,10 @@ void TCustomHexBuffer::PrepareFindData(ByteString data, bool ignoreCase, bool as
     }
     auto* bytes = reinterpret_cast<uint8_t*>(data.data());
     const auto count = static_cast<int32_t>(data.size());
+    const std::array<uint8_t, 256>& lower = AnsiLowerTable();
     if (ignoreCase)
         for (int32_t i = 0; i < count; ++i)
-            bytes[i] = AnsiLower(bytes[i]);
+            bytes[i] = lower[bytes[i]];
     if (asText && m_translation != tkAsIs)
         TranslateFromAnsi(m_translation, bytes, bytes, count);
     if (asText && m_unicodeChars) {
@@ -33,14 +34,17 @@ void TCustomHexBuffer::PrepareFindData(ByteString data, bool ignoreCase, bool as
         prepared = std::move(data);
     }
 
+    for (int i = 0; i < 256; ++i)
+        m_exactTable[i] = static_cast<uint8_t>(i);
+    if (m_translation == tkAsIs) {
+        m_lowerTable = lower;
+        return;
+    }
     for (int i = 0; i < 256; ++i) {
         uint8_t b = static_cast<uint8_t>(i);
-        m_exactTable[i] = b;
-        if (m_translation != tkAsIs)
-            TranslateToAnsi(m_translation, &b, &b, 1);
-        b = AnsiLower(b);
-        if (m_translation != tkAsIs)
-            TranslateFromAnsi(m_translation, &b, &b, 1);
+        TranslateToAnsi(m_translation, &b, &b, 1);
+        b = lower[b];
+        TranslateFromAnsi(m_translation, &b, &b, 1);
         m_lowerTable[i] = b;
     }
 }
