@@ -96,7 +96,10 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std:
         std::string data(std::min<uint32_t>(entry.size, 384), '\0');
         for (char& c : data)
             c = static_cast<char>('A' + random.Below(26));
-        image.PutFileEntry(h, EntryName(entry.name, stretch, index), entry.size, data);
+    std::string suffix(1, '_');
+    suffix += std::to_string(stretch);
+    suffix += '_';
+    suffix += std::to_string(index);
         h += 1024 + random.Below(4096);
         ++index;
     }
