@@ -83,7 +83,10 @@ std::string EntryName(const char* name, std::size_t stretch, std::size_t index)
     if (stretch == 0)
         return text;
     const auto dot = text.rfind('.');
-    const std::string suffix = "_" + std::to_string(stretch) + "_" + std::to_string(index);
+    std::string suffix(1, '_');
+    suffix += std::to_string(stretch);
+    suffix += '_';
+    suffix += std::to_string(index);
     return dot == std::string::npos || dot == 0 ? text + suffix : text.substr(0, dot) + suffix + text.substr(dot);
 }
 
@@ -96,10 +99,7 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std:
         std::string data(std::min<uint32_t>(entry.size, 384), '\0');
         for (char& c : data)
             c = static_cast<char>('A' + random.Below(26));
-    std::string suffix(1, '_');
-    suffix += std::to_string(stretch);
-    suffix += '_';
-    suffix += std::to_string(index);
+        image.PutFileEntry(h, EntryName(entry.name, stretch, index), entry.size, data);
         h += 1024 + random.Below(4096);
         ++index;
     }
