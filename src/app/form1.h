@@ -100,21 +100,38 @@ public:
     void ShowFirmwareInfo();
 
 public slots:
+    // Файл / Открыть: choose an image, load it, show its name, remember its
+    // folder, fill the information table. Cancel changes nothing.
     void N2Click();
+    // Tool button "Открыть": the same, with the folder remembered before loading.
     void OpenButtonClick();
+    // Файл / Выход: closes the window.
     void N4Click();
+    // О Программе: makes the about page active.
     void N6Click();
+    // Утилиты / Поиск файлов: lists the image's file entries in FileList and
+    // shows their count; an image of 1000 bytes or less changes nothing.
     void N7Click();
+    // Утилиты / Поиск DRM графики: lists the image's GIF and BMP pictures in
+    // Finded; an image of 1000 bytes or less changes nothing.
     void gif1Click();
+    // Tool button "Сохранить": writes the selected rows of the active page's
+    // list as files into the folder chosen in the save dialog.
     void SaveClick();
+    // Tool button "Сохранить все": the same for every row of that list.
     void SaveAllClick();
-    // The selection of Finded's row changed to selected.
+    // The selection of Finded's row changed to selected: previews the row when
+    // it is the only selected one (through the scratch file "temp.tmp").
     void FindedSelectItem(int32_t row, bool selected);
+    // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
-    // Stores the last folder; CanClose stays true.
+    // Stores the folder of the file last chosen in the open dialog, if any;
+    // CanClose stays true.
     void FormCloseQuery(bool& CanClose);
 
 protected:
+    // Runs FormCloseQuery; a close asked for while a scan runs ends the scan
+    // at its next yield and closes afterwards.
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -58,7 +58,8 @@ protected:
 
     std::vector<uint8_t> Range(std::size_t start, std::size_t end) const
     {
-        return {m_image.begin() + static_cast<std::ptrdiff_t>(start), m_image.begin() + static_cast<std::ptrdiff_t>(end)};
+        const auto begin = m_image.begin();
+        return {begin + static_cast<std::ptrdiff_t>(start), begin + static_cast<std::ptrdiff_t>(end)};
     }
 
     std::vector<uint8_t> m_image;
