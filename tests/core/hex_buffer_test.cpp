@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
@@ -176,6 +177,36 @@ TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
     }
     EXPECT_EQ(buffer.DataSize(), 0);
     EXPECT_EQ(buffer.FileName(), small);
+}
+
+// Another program cuts the image short right after the load took its size.
+class ShrinkingFileStream : public TFileStream {
+public:
+    using TFileStream::TFileStream;
+    int64_t Size() override
+    {
+        const int64_t size = TFileStream::Size();
+        EXPECT_EQ(::truncate(FileName().c_str(), size / 2), 0);
+        return size;
+    }
+};
+
+TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
+{
+    const auto bytes = Pattern(300000);
+    THexBuffer buffer;
+    {
+        ShrinkingFileStream shrinking(Write("shrinks.bin", bytes), fmOpenRead);
+        EXPECT_THROW(buffer.LoadFromStream(shrinking), EReadError);
+        EXPECT_EQ(buffer.DataSize(), 0);
+    }
+    // A file removed after it was opened is still read whole from the open handle.
+    const std::string path = Write("vanishes.bin", bytes);
+    TFileStream vanishing(path, fmOpenRead);
+    fs::remove(path);
+    buffer.LoadFromStream(vanishing);
+    ASSERT_EQ(buffer.DataSize(), 300000);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data()));
 }
 
 TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
