@@ -1,7 +1,6 @@
 #include "result_list_model.h"
 
 #include "code_page.h"
-#include "image_list.h"
 
 #include <iterator>
 
@@ -64,8 +63,12 @@ QVariant TResultListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
     case Qt::DecorationRole:
-        if (column == 0 && row.ImageIndex >= 0)
-            return TImageList::Icon(row.ImageIndex);
+        if (column == 0 && row.ImageIndex >= 0 && row.ImageIndex < TImageList::kCount) {
+            QIcon& icon = m_icons[static_cast<std::size_t>(row.ImageIndex)];
+            if (icon.isNull())
+                icon = TImageList::Icon(row.ImageIndex);
+            return icon;
+        }
         return {};
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[static_cast<std::size_t>(column)].Alignment | Qt::AlignVCenter);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "image_list.h"
 #include "result_row.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -52,6 +55,8 @@ public:
     void SetFirstColumnSelectable(bool value) noexcept { m_firstColumnOnly = value; }
 
 private:
+    // Row icons, made once per list rather than for every painted row.
+    mutable std::array<QIcon, TImageList::kCount> m_icons;
     std::vector<TListColumn> m_columns;
     std::vector<TResultRow> m_rows;
     bool m_firstColumnOnly = false;
