@@ -156,6 +156,33 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     EXPECT_FALSE(QFile::exists(m_dir.filePath("escape")));
 }
 
+TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
+{
+    const struct {
+        std::string name;  // as stored in the image
+        QString file;      // as written
+    } cases[] = {
+        {"../../up", ".._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},      {".", "_."},
+        {"a\\b", "a_b"},       {"tab\there", "tab_here"},     {"\x01\x1F\x7F", "___"},
+    };
+    FlashImageBuilder image(32 * 1024, 0xFF);
+    std::size_t h = 1000;
+    for (const auto& c : cases) {
+        image.PutFileEntry(h, c.name, 4, "data");
+        h += 2000;
+    }
+    const QString out = m_dir.filePath("deep/inside");
+    const CliResult result = RunCliWith({"files", Write("hostile.bin", image), "--extract", out});
+    EXPECT_EQ(result.status, csOk) << result.err;
+    QStringList expected;
+    for (const auto& c : cases)
+        expected << c.file;
+    expected.sort();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "only the image";
+    EXPECT_EQ(QDir(m_dir.filePath("deep")).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
 TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
 {
     FlashImageBuilder image(9568256 + 200000, 0x00);
