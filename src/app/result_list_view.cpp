@@ -145,8 +145,6 @@ void TResultListView::SetRowSelected(int32_t row, bool selected)
 
 void TResultListView::SetSelectable(bool value)
 {
-    if (!value)
-        clearSelection();
     setSelectionMode(value ? m_selectionMode : QAbstractItemView::NoSelection);
 }
 

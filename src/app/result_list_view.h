@@ -33,7 +33,7 @@ public:
     // Adds one row to the selection or removes it, leaving the others.
     void SetRowSelected(int32_t row, bool selected);
 
-    // Turns user selection off (and clears it) or back on.
+    // Turns selecting by the user off (the selection stays as it is) or back on.
     void SetSelectable(bool value);
 
     // Raised once per row whose selection changed, after the change.

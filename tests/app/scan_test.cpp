@@ -73,6 +73,7 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
         bool openEnabled = true;
         bool saveEnabled = true;
         bool gaugeShown = false;
+        bool picturesSelectable = true;
         int32_t gaugeMax = 0;
         std::size_t rows = 0;
     } seen;
@@ -82,10 +83,15 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
         seen.openEnabled = f.N2->isEnabled() || f.OpenButton->isEnabled();
         seen.saveEnabled = f.Save->isEnabled() || f.SaveAllButton->isEnabled() || f.gif1->isEnabled();
         seen.gaugeShown = f.GaugeShown();
+        seen.picturesSelectable = f.Finded->selectionMode() != QAbstractItemView::NoSelection;
         seen.gaugeMax = f.ProgressBar->Max();
         seen.rows = static_cast<std::size_t>(f.FileList->Model().rowCount());
         f.N2Click();  // must not run: nothing is chosen
     });
+    // The other list keeps its selection through the scan.
+    f.Finded->OnSelectItem = nullptr;
+    f.Finded->Model().SetRows({{"picture", {"gif", "0", "1", "1"}, kPictureRowIcon}});
+    f.Finded->SelectRows({0});
     m_openAnswers = {Path(QStringLiteral("never-opened.bin"))};
     f.N7Click();
     ASSERT_TRUE(seen.ran);
@@ -93,6 +99,7 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
     EXPECT_FALSE(seen.openEnabled);
     EXPECT_FALSE(seen.saveEnabled);
     EXPECT_TRUE(seen.gaugeShown);
+    EXPECT_FALSE(seen.picturesSelectable);
     EXPECT_EQ(seen.gaugeMax, 20000);
     EXPECT_GE(seen.rows, 1u);
     EXPECT_LT(seen.rows, 4u);
@@ -101,6 +108,8 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
     EXPECT_TRUE(f.N2->isEnabled());
     EXPECT_TRUE(f.OpenButton->isEnabled());
     EXPECT_FALSE(f.ScanRunning());
+    EXPECT_EQ(f.Finded->SelectedRows(), std::vector<int32_t>{0});
+    EXPECT_NE(f.Finded->selectionMode(), QAbstractItemView::NoSelection);
 }
 
 TEST_F(FormTest, CloseDuringAScanEndsTheScanThenCloses)
