@@ -11,6 +11,10 @@ namespace {
 // (U+2400), and no Windows-1251 character looks like it.
 constexpr QChar kZeroByteSymbol(0x2423);
 
+// A value read up to a stop byte can run to the end of a large image; the list
+// shows its beginning so that painting a row stays cheap.
+constexpr std::size_t kMaxShownBytes = 4096;
+
 }  // namespace
 
 TResultListModel::TResultListModel(std::vector<TListColumn> columns, QObject* parent)
@@ -37,8 +41,12 @@ void TResultListModel::AppendRows(std::vector<TResultRow> rows)
 
 QString TResultListModel::DisplayText(const std::string& bytes)
 {
-    QString text = QString::fromStdU16String(Cp1251ToUtf16(bytes));
+    const bool cut = bytes.size() > kMaxShownBytes;
+    QString text = QString::fromStdU16String(
+        Cp1251ToUtf16(std::string_view(bytes).substr(0, cut ? kMaxShownBytes : bytes.size())));
     text.replace(QChar(u'\0'), kZeroByteSymbol);
+    if (cut)
+        text += QStringLiteral("… (%1 bytes)").arg(bytes.size());
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace kestrix {
@@ -34,15 +35,18 @@ std::vector<TResultRow> ReadFirmwareInfo(const TCustomHexBuffer& buffer)
     for (const FactField& fact : kFacts) {
         TResultRow row{Utf8ToCp1251(fact.caption), {unknown}, -1};
         if (fact.offset < size) {
-            std::string value;
-            for (int32_t at = fact.offset; at < size; ++at) {
-                const uint8_t byte = buffer.ByteAt(at);
-                if (byte == fact.stop)
-                    break;
-                if (fact.dropFullStops && byte == '.')
-                    continue;
-                value += static_cast<char>(fact.upperCase && byte >= 'a' && byte <= 'z' ? byte - 0x20 : byte);
-            }
+            // The value runs to the stop byte or, without one, to the end of the image.
+            const uint8_t* first = buffer.Data() + fact.offset;
+            const uint8_t* last = buffer.Data() + size;
+            const auto* stop =
+                static_cast<const uint8_t*>(std::memchr(first, fact.stop, static_cast<std::size_t>(last - first)));
+            std::string value(first, stop != nullptr ? stop : last);
+            if (fact.dropFullStops)
+                std::erase(value, '.');
+            if (fact.upperCase)
+                for (char& c : value)
+                    if (c >= 'a' && c <= 'z')
+                        c = static_cast<char>(c - 0x20);
             row.Cells[0] = std::move(value);
         }
         rows.push_back(std::move(row));

@@ -70,6 +70,17 @@ TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
     EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
 }
 
+TEST(TResultListModel, ShowsOnlyTheBeginningOfAValueThatRunsOn)
+{
+    // An image without the stop byte makes a value that runs to its end.
+    TResultListModel model({{QStringLiteral("Value"), 0, Qt::AlignLeft, 0, 0, true}});
+    model.SetRows({{std::string(50'000'000, 'x'), {}, -1}});
+    const QString shown = model.data(model.index(0, 0)).toString();
+    EXPECT_TRUE(shown.startsWith(QString(4096, u'x')));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("… (50000000 bytes)"))) << shown.right(30).toStdString();
+    EXPECT_LT(shown.size(), 5000);
+}
+
 TEST(TResultListView, KeepsColumnsWithinTheirLimits)
 {
     TResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
