@@ -1,0 +1,49 @@
+// Saving found items: a thousand rows of the graphics list written as files,
+// each atomically (temporary file, then rename), as "Сохранить все" and
+// kestrix-cli --extract do.
+#include "custom_hex_buffer.h"
+#include "extraction.h"
+#include "flash_image_builder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace kestrix;
+
+void BM_SaveThousandRows(benchmark::State& state)
+{
+    const auto rowCount = static_cast<int32_t>(state.range(0));
+    const int32_t rowSize = static_cast<int32_t>(state.range(1));
+    testing::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
+    THexBuffer buffer;
+    TMemoryStream source;
+    source.WriteBuffer(image.Bytes().data(), static_cast<int32_t>(image.Bytes().size()));
+    buffer.LoadFromStream(source);
+
+    std::vector<TResultRow> rows;
+    for (int32_t i = 0; i < rowCount; ++i)
+        rows.push_back({"\xD4\xE0\xE9\xEB (" + std::to_string(i) + ")",
+                        {"gif", std::to_string(i * rowSize), std::to_string((i + 1) * rowSize), ""},
+                        kPictureRowIcon});
+    const auto items = PlanExtraction(spGraphics, rows);
+    const auto folder = std::filesystem::temp_directory_path() / ("kestrix-extract-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+
+    for (auto _ : state) {
+        for (const TExtractItem& item : items)
+            ExtractItem(buffer, folder.string(), item);
+    }
+    state.SetItemsProcessed(state.iterations() * rowCount);
+    std::filesystem::remove_all(folder);
+}
+
+BENCHMARK(BM_SaveThousandRows)->Args({1000, 1500})->Args({1000, 200})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
