@@ -130,16 +130,20 @@ TFileStream::~TFileStream()
         ::close(m_fd);
 }
 
-int32_t TFileStream::Read(void* buffer, int32_t count)
+namespace {
+
+// Repeats a read or write system call until count bytes moved, the end came or
+// it failed; returns the bytes moved and leaves errno of a failure in error.
+template <typename Byte, typename Call>
+int32_t TransferAll(Byte* bytes, int32_t count, int& error, Call call)
 {
     int32_t done = 0;
-    auto* out = static_cast<char*>(buffer);
     while (done < count) {
-        const ssize_t n = ::read(m_fd, out + done, static_cast<std::size_t>(count - done));
+        const ssize_t n = call(bytes + done, static_cast<std::size_t>(count - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            m_lastError = errno;
+            error = errno;
         if (n <= 0)
             break;
         done += static_cast<int32_t>(n);
@@ -147,21 +151,18 @@ int32_t TFileStream::Read(void* buffer, int32_t count)
     return done;
 }
 
+}  // namespace
+
+int32_t TFileStream::Read(void* buffer, int32_t count)
+{
+    return TransferAll(static_cast<char*>(buffer), count, m_lastError,
+                       [this](char* at, std::size_t n) { return ::read(m_fd, at, n); });
+}
+
 int32_t TFileStream::Write(const void* buffer, int32_t count)
 {
-    int32_t done = 0;
-    const auto* in = static_cast<const char*>(buffer);
-    while (done < count) {
-        const ssize_t n = ::write(m_fd, in + done, static_cast<std::size_t>(count - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            m_lastError = errno;
-        if (n <= 0)
-            break;
-        done += static_cast<int32_t>(n);
-    }
-    return done;
+    return TransferAll(static_cast<const char*>(buffer), count, m_lastError,
+                       [this](const char* at, std::size_t n) { return ::write(m_fd, at, n); });
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)

@@ -1,5 +1,6 @@
 #include "file_entry_scan.h"
 #include "flash_image_builder.h"
+#include "image_loading.h"
 #include "result_row_printer.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +11,9 @@
 namespace kestrix {
 namespace {
 
-using testing::FlashImageBuilder;
+using testing::LoadImage;
 
-void Load(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
-{
-    TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(stream);
-}
+using testing::FlashImageBuilder;
 
 // Records every hook call as text, in order.
 struct HookLog {
@@ -47,13 +43,13 @@ TEST(ScanFileEntries, RefusesSmallImagesWithoutTouchingTheFrontEnd)
 {
     for (const std::size_t size : {std::size_t{0}, std::size_t{1000}}) {
         THexBuffer buffer;
-        Load(buffer, std::vector<uint8_t>(size, 0x00));
+        LoadImage(buffer, std::vector<uint8_t>(size, 0x00));
         HookLog log;
         EXPECT_FALSE(ScanFileEntries(buffer, log.Hooks()).has_value()) << size;
         EXPECT_TRUE(log.calls.empty());
     }
     THexBuffer buffer;
-    Load(buffer, std::vector<uint8_t>(1001, 0xFF));
+    LoadImage(buffer, std::vector<uint8_t>(1001, 0xFF));
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
@@ -70,7 +66,7 @@ TEST(ScanFileEntries, ListsEntriesWithSizesEndsAndTypes)
         .PutFileEntry(1100, "index.html", 0)
         .PutFileEntry(1400, ".ab", 10);
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
@@ -93,7 +89,7 @@ TEST(ScanFileEntries, RepeatedNamesAreListedOnce)
     FlashImageBuilder image(4000);
     image.PutFileEntry(200, "one", 1).PutFileEntry(400, "one", 2).PutFileEntry(600, "two", 3).PutFileEntry(800, "one", 4);
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
@@ -115,7 +111,7 @@ TEST(ScanFileEntries, SkipsHitsWhoseNameOrSizeLiesOutsideTheImage)
         .PutFileEntry(200, "edge", 7)
         .Put(2000 - 25, signature);         // size bytes would end past the image
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
@@ -130,7 +126,7 @@ TEST(ScanFileEntries, SkipsHitsWhoseNameOrSizeLiesOutsideTheImage)
         .Put(static_cast<std::size_t>(h - 89), std::string("t", 1))
         .Put(static_cast<std::size_t>(h), signature)
         .Put(static_cast<std::size_t>(h + 22), std::string("\x00\x00\x00\x05", 4));
-    Load(buffer, edges.Bytes());
+    LoadImage(buffer, edges.Bytes());
     const auto both = ScanFileEntries(buffer, {});
     ASSERT_TRUE(both.has_value());
     EXPECT_EQ(*both, (std::vector<TResultRow>{FileRow("low", "xxx", 89, std::to_string(89 + 38 + 1), "1"),
@@ -144,7 +140,7 @@ TEST(ScanFileEntries, NameTakesLowBytesUpToTheFirstZero)
     image.Put(300 - 88, std::string(1, '\x04')).Put(300 - 86, std::string(1, '\x04'));  // high bytes are ignored
     image.Put(300 - 89, std::string(1, '\x00'));  // the first character is taken even when it is 00h
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     const auto rows = ScanFileEntries(buffer, {});
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 1u);
@@ -157,7 +153,7 @@ TEST(ScanFileEntries, StopsWhenTheFrontEndAsks)
     FlashImageBuilder image(4000);
     image.PutFileEntry(200, "one", 1).PutFileEntry(400, "two", 2).PutFileEntry(600, "three", 3);
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     HookLog log;
     log.yieldsBeforeStop = 2;
     const auto rows = ScanFileEntries(buffer, log.Hooks());

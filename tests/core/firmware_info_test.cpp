@@ -2,20 +2,16 @@
 #include "custom_hex_buffer.h"
 #include "firmware_info.h"
 #include "flash_image_builder.h"
+#include "image_loading.h"
 
 #include <gtest/gtest.h>
 
 namespace kestrix {
 namespace {
 
-using testing::FlashImageBuilder;
+using testing::LoadImage;
 
-void Load(THexBuffer& buffer, const std::vector<uint8_t>& bytes)
-{
-    TMemoryStream source;
-    source.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(source);
-}
+using testing::FlashImageBuilder;
 
 std::vector<std::string> Values(const THexBuffer& buffer)
 {
@@ -48,7 +44,7 @@ TEST(FirmwareInfo, EachValueFollowsItsStopByteAndCaseRule)
         .PutFact(testing::kSerialNumberFact, Utf8ToCp1251("Серия-77a"))
         .PutFact(testing::kFlexVersionFact, "");
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     const std::vector<std::string> expected = {"AB12C", "R3_0E.30", std::string("V3i\0xz", 6),
                                                Utf8ToCp1251("Серия-77a"), ""};
     EXPECT_EQ(Values(buffer), expected);
@@ -64,7 +60,7 @@ TEST(FirmwareInfo, TheEndOfTheImageCutsValuesShort)
     image.PutFact(testing::kSerialNumberFact, "SN1");
     image.PutFact(testing::kFlexVersionFact, "R373_G");
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     const std::vector<std::string> expected = {"PDS", kUnknown, "E398", "SN1", "R373_G"};
     EXPECT_EQ(Values(buffer), expected);
 }

@@ -1,5 +1,6 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "image_loading.h"
 #include "graphics_scan.h"
 #include "result_row_printer.h"
 
@@ -12,19 +13,14 @@
 namespace kestrix {
 namespace {
 
+using testing::LoadImage;
+
 using testing::FlashImageBuilder;
 using testing::GifSpec;
 using testing::MakeGif;
 using testing::MakeSmallBmp;
 
 constexpr int32_t kBase = kGifPassStart;
-
-void Load(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
-{
-    TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(stream);
-}
 
 struct HookLog {
     std::vector<std::string> calls;
@@ -54,7 +50,7 @@ TResultRow PictureRow(int n, const std::string& type, int64_t start, int64_t end
 std::vector<TResultRow> Scan(const FlashImageBuilder& image, HookLog* log = nullptr)
 {
     THexBuffer buffer;
-    Load(buffer, image.Bytes());
+    LoadImage(buffer, image.Bytes());
     HookLog unused;
     auto rows = ScanGraphics(buffer, (log != nullptr ? log : &unused)->Hooks());
     EXPECT_TRUE(rows.has_value());
@@ -64,12 +60,12 @@ std::vector<TResultRow> Scan(const FlashImageBuilder& image, HookLog* log = null
 TEST(ScanGraphics, RefusesSmallImagesAndScansFromOneByteMore)
 {
     THexBuffer buffer;
-    Load(buffer, std::vector<uint8_t>(1000, 0x00));
+    LoadImage(buffer, std::vector<uint8_t>(1000, 0x00));
     HookLog log;
     EXPECT_FALSE(ScanGraphics(buffer, log.Hooks()).has_value());
     EXPECT_TRUE(log.calls.empty());
 
-    Load(buffer, std::vector<uint8_t>(1001, 0x00));
+    LoadImage(buffer, std::vector<uint8_t>(1001, 0x00));
     const auto rows = ScanGraphics(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
     EXPECT_TRUE(rows->empty()) << "no GIF row, so no trailer fix-up; the BMP pass still runs";
@@ -214,7 +210,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
         FlashImageBuilder image(static_cast<std::size_t>(b + size + 100), 0x00);
         image.Put(a, first).Put(b, gif);
         THexBuffer buffer;
-        Load(buffer, image.Bytes());
+        LoadImage(buffer, image.Bytes());
         ASSERT_EQ(FindGifTrailer(buffer, b, buffer.DataSize()), b + size - 1) << name;
         const auto rows = ScanGraphics(buffer, {});
         ASSERT_TRUE(rows.has_value());
@@ -255,7 +251,7 @@ TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
         THexBuffer buffer;
         std::vector<uint8_t> bytes(100, 0x00);  // the picture starts at 100
         bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
-        Load(buffer, bytes);
+        LoadImage(buffer, bytes);
         const int32_t start = c.start < 0 ? c.start : 100 + c.start;
         EXPECT_EQ(FindGifTrailer(buffer, start, 100 + c.limitFromStart), c.expected < 0 ? -1 : 100 + c.expected)
             << "start " << c.start << " limit " << c.limitFromStart;

@@ -1,4 +1,5 @@
 #include "exceptions.h"
+#include "image_loading.h"
 #include "pattern_search.h"
 #include "sliced_find.h"
 
@@ -10,12 +11,7 @@
 namespace kestrix {
 namespace {
 
-void Load(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
-{
-    TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(stream);
-}
+using testing::LoadImage;
 
 // 47 49 at 0, 5 and 8 of a 10-byte image.
 std::vector<uint8_t> SmallImage() { return {0x47, 0x49, 0x00, 0x41, 0x00, 0x47, 0x49, 0x41, 0x47, 0x49}; }
@@ -34,7 +30,7 @@ TEST(FindHexPattern, RangeBounds)
     };
     for (const Case& c : cases) {
         THexBuffer buffer;
-        Load(buffer, SmallImage());
+        LoadImage(buffer, SmallImage());
         EXPECT_EQ(FindHexPattern(buffer, c.pattern, c.from, c.to), c.expected)
             << c.pattern << " from " << c.from << " to " << c.to;
     }
@@ -43,7 +39,7 @@ TEST(FindHexPattern, RangeBounds)
 TEST(FindHexPattern, SelectsTheMatchAndKeepsTheSelectionOtherwise)
 {
     THexBuffer buffer;
-    Load(buffer, SmallImage());
+    LoadImage(buffer, SmallImage());
     ASSERT_EQ(FindHexPattern(buffer, "474941", 0, 10), 5);
     EXPECT_EQ(buffer.CaretPosition(), 7);
     EXPECT_EQ(buffer.SelectionLow(), 5);
@@ -60,7 +56,7 @@ TEST(FindHexPattern, SelectsTheMatchAndKeepsTheSelectionOtherwise)
 TEST(FindHexPattern, OneByteSearchMovesPastAOneByteSelection)
 {
     THexBuffer buffer;
-    Load(buffer, SmallImage());
+    LoadImage(buffer, SmallImage());
     EXPECT_EQ(FindHexPattern(buffer, "47", 0, 10), 0);
     EXPECT_EQ(FindHexPattern(buffer, "47", 0, 10), 5) << "the rule looks at the length only";
     EXPECT_EQ(FindHexPattern(buffer, "47", 5, 10), 8);
@@ -74,7 +70,7 @@ TEST(FindHexPattern, OneByteSearchMovesPastAOneByteSelection)
 TEST(FindHexPattern, PatternMustFillWholeUnitsAndHonoursSwapNibbles)
 {
     THexBuffer buffer;
-    Load(buffer, SmallImage());
+    LoadImage(buffer, SmallImage());
     buffer.SetBytesPerUnit(2);
     EXPECT_EQ(FindHexPattern(buffer, "474941", 0, 10), -1);
     EXPECT_EQ(FindHexPattern(buffer, "4749", 1, 10), 5);
@@ -128,8 +124,8 @@ TEST(FindHexPatternSliced, SameResultAndSelectionAsOneSearch)
         b = static_cast<uint8_t>(random() % 3 == 0 ? 0x47 : random() % 2 ? 0x49 : 0x00);
     THexBuffer sliced;
     THexBuffer whole;
-    Load(sliced, data);
-    Load(whole, data);
+    LoadImage(sliced, data);
+    LoadImage(whole, data);
     int yields = 0;
     TScanHooks hooks;
     hooks.Yield = [&yields] {
@@ -158,7 +154,7 @@ TEST(FindHexPatternSliced, YieldsBetweenSlicesAndStopsWhenAsked)
     std::vector<uint8_t> data(100, 0x00);
     data[95] = 0x47;
     data[96] = 0x49;
-    Load(buffer, data);
+    LoadImage(buffer, data);
     int yields = 0;
     TScanHooks hooks;
     hooks.Yield = [&yields] { return ++yields < 1000; };

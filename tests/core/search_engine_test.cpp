@@ -12,13 +12,7 @@
 namespace kestrix {
 namespace {
 
-void Load(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
-{
-    TMemoryStream stream;
-    if (!bytes.empty())
-        stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(stream);
-}
+using testing::LoadImage;
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values)
 {
@@ -182,7 +176,7 @@ TEST(FindBytes, BoundsOverlapAndRestart)
     };
     for (const Case& c : cases) {
         THexBuffer buffer;
-        Load(buffer, c.data);
+        LoadImage(buffer, c.data);
         EXPECT_EQ(buffer.FindBytes(c.pattern.data(), static_cast<int32_t>(c.pattern.size()), c.start, c.last, false),
                   c.expected)
             << "start " << c.start << " last " << c.last << " pattern length " << c.pattern.size();
@@ -252,7 +246,7 @@ TEST(FindBytes, AgreesWithTheByteByByteScanOnRandomImages)
         for (std::size_t size : sizes) {
             THexBuffer buffer;
             const std::vector<uint8_t> data = NoisyImage(random, size);
-            Load(buffer, data);
+            LoadImage(buffer, data);
             for (int k = 0; k < 150; ++k) {
                 const bool ignoreCase = k % 5 == 0;
                 buffer.SetTranslation(kinds[k % 3]);
@@ -308,7 +302,7 @@ TEST(FindBytes, LongRangesWithSparseHitsAgreeWithTheByteByByteScan)
     for (std::size_t i = 50000; i < 50012; ++i)
         data[i] = 0xFF;  // twelve FFh in zeros: one short of the erased run
     THexBuffer buffer;
-    Load(buffer, data);
+    LoadImage(buffer, data);
     ByteString prepared;
     for (const std::string& p : patterns) {
         buffer.PrepareFindData(p, false, false, prepared);
@@ -327,7 +321,7 @@ TEST(FindBytes, LongRangesWithSparseHitsAgreeWithTheByteByByteScan)
 TEST(FindBytes, IgnoreCaseMatchesAnyCaseThroughTheLowerTable)
 {
     THexBuffer buffer;
-    Load(buffer, std::vector<uint8_t>{'x', 'g', 'I', 'f', 'G', 'I', 'F', 0xC0, 0xE0});
+    LoadImage(buffer, std::vector<uint8_t>{'x', 'g', 'I', 'f', 'G', 'I', 'F', 0xC0, 0xE0});
     ByteString prepared;
     buffer.PrepareFindData("GIF", true, false, prepared);
     const auto* pattern = reinterpret_cast<const uint8_t*>(prepared.data());
@@ -348,7 +342,7 @@ struct Report {
 TEST(FindBytes, ReportsEveryPassOfSmallBuffersAndEveryStepOfLargeOnes)
 {
     THexBuffer buffer;
-    Load(buffer, std::vector<uint8_t>(10, 0x00));
+    LoadImage(buffer, std::vector<uint8_t>(10, 0x00));
     buffer.SetFindProgress(true);
     std::vector<Report> reports;
     buffer.OnProgress = [&](TCustomHexBuffer& sender, TProgressKind kind, const std::string& name, uint8_t percent,
@@ -370,7 +364,7 @@ TEST(FindBytes, ReportsEveryPassOfSmallBuffersAndEveryStepOfLargeOnes)
     // a pass that does not move p forward.
     std::vector<uint8_t> data(1250, 0x00);
     data[1000] = 0x01;
-    Load(buffer, data);
+    LoadImage(buffer, data);
     reports.clear();
     const uint8_t pair[] = {0x00, 0x01};
     EXPECT_EQ(buffer.FindBytes(pair, 2, 0, 1249, false), 999);
@@ -383,7 +377,7 @@ TEST(FindBytes, ReportsEveryPassOfSmallBuffersAndEveryStepOfLargeOnes)
 TEST(FindBytes, CancelFromTheProgressHandlerEndsTheSearch)
 {
     THexBuffer buffer;
-    Load(buffer, std::vector<uint8_t>(100, 0x00));
+    LoadImage(buffer, std::vector<uint8_t>(100, 0x00));
     buffer.SetFindProgress(true);
     int calls = 0;
     buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t, bool& cancel) {

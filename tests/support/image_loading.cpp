@@ -1,0 +1,12 @@
+#include "image_loading.h"
+
+namespace kestrix::testing {
+
+void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
+{
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    buffer.LoadFromStream(stream);
+}
+
+}  // namespace kestrix::testing

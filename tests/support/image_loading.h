@@ -1,0 +1,13 @@
+#pragma once
+
+#include "custom_hex_buffer.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kestrix::testing {
+
+// Loads bytes into buffer as an opened image (through LoadFromStream).
+void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes);
+
+}  // namespace kestrix::testing
