@@ -1,6 +1,7 @@
 #include "code_page.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
+#include "image_loading.h"
 #include "hex_text.h"
 
 #include <gtest/gtest.h>
