@@ -1,0 +1,234 @@
+// How well the window answers while it scans a large image, and what the
+// scans cost inside the window against the same scans called directly.
+//
+//   window_probe [--runs N] IMAGE
+//   window_probe --screenshot PNG IMAGE
+//
+// The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
+// image is opened through the open dialog's seam. A 1 ms timer runs during each
+// scan; the longest time between two of its firings (counting from the scan's
+// start to the first firing and from the last firing to the scan's end) is how
+// long the window did not answer. With --screenshot the window instead shows
+// both scans' results with a picture previewed and is saved as a PNG.
+//
+// The probe works in a temporary folder with its own settings home, so neither
+// the user's settings nor the current folder (the preview's scratch file) are
+// touched.
+#include "file_entry_scan.h"
+#include "form1.h"
+#include "graphics_scan.h"
+#include "result_list_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+
+namespace {
+
+using kestrix::TForm1;
+
+struct TScanFigures {
+    double longestGapMs = 0;
+    double windowMs = std::numeric_limits<double>::max();
+    double plainMs = std::numeric_limits<double>::max();
+};
+
+// Lets the event loop run for about ms milliseconds.
+void RunEventsFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+double Milliseconds(qint64 nanoseconds)
+{
+    return static_cast<double>(nanoseconds) / 1e6;
+}
+
+// Runs command with a 1 ms timer firing around it; returns the command's time
+// and stores the longest stretch without a firing in longestGap (ns).
+qint64 TimeWithPing(const std::function<void()>& command, qint64& longestGap)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    bool recording = false;
+    longestGap = 0;
+    QTimer ping;
+    ping.setTimerType(Qt::PreciseTimer);
+    ping.setInterval(1);
+    QObject::connect(&ping, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (recording)
+            longestGap = std::max(longestGap, now - last);
+        last = now;
+    });
+    ping.start();
+    RunEventsFor(20);
+
+    const qint64 start = clock.nsecsElapsed();
+    last = start;
+    recording = true;
+    command();
+    const qint64 end = clock.nsecsElapsed();
+    recording = false;
+    longestGap = std::max(longestGap, end - last);
+    ping.stop();
+    return end - start;
+}
+
+qint64 TimePlain(const std::function<void()>& command)
+{
+    QElapsedTimer clock;
+    clock.start();
+    command();
+    return clock.nsecsElapsed();
+}
+
+int Fail(const char* message)
+{
+    std::fprintf(stderr, "window_probe: %s\n", message);
+    return 1;
+}
+
+// The GIF row among the first ones whose picture is largest, or -1.
+int32_t LargeGifRow(TForm1& form)
+{
+    const auto& rows = form.FindedRows();
+    int32_t best = -1;
+    int32_t bestArea = 0;
+    for (std::size_t i = 0; i < rows.size() && i < 40; ++i) {
+        if (rows[i].Cell(kestrix::rcType) != "gif")
+            continue;
+        const int32_t start = std::atoi(rows[i].Cell(kestrix::rcStart).c_str());
+        if (start < 0 || start + 10 > form.Hex1.DataSize())
+            continue;
+        const int32_t width = form.Hex1.ByteAt(start + 6) | form.Hex1.ByteAt(start + 7) << 8;
+        const int32_t height = form.Hex1.ByteAt(start + 8) | form.Hex1.ByteAt(start + 9) << 8;
+        if (width * height > bestArea && width <= 160 && height <= 160) {
+            bestArea = width * height;
+            best = static_cast<int32_t>(i);
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QString screenshot;
+    QString image;
+    int runs = 3;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QStringLiteral("--screenshot") && i + 1 < argc)
+            screenshot = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--runs") && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (!arg.startsWith(QLatin1Char('-')) && image.isEmpty())
+            image = arg;
+        else
+            image.clear(), i = argc;
+    }
+    if (image.isEmpty()) {
+        std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
+                             "       window_probe --screenshot PNG IMAGE\n");
+        return 2;
+    }
+    image = QFileInfo(image).absoluteFilePath();
+    if (!screenshot.isEmpty())
+        screenshot = QFileInfo(screenshot).absoluteFilePath();
+
+    QTemporaryDir home;
+    if (!home.isValid())
+        return Fail("cannot make a temporary folder");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    QDir::setCurrent(home.path());
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrix"));
+
+    QString error;
+    kestrix::TFormSeams seams;
+    seams.OpenFile = [&image](const kestrix::TFileDialog&) { return image; };
+    seams.SaveFile = [](const kestrix::TFileDialog&) { return QString(); };
+    seams.ErrorBox = [&error](const QString& text) { error = text; };
+    TForm1 form(seams);
+    form.show();
+    RunEventsFor(200);
+
+    form.N2Click();
+    if (!error.isEmpty())
+        return Fail(error.toLocal8Bit().constData());
+    RunEventsFor(100);
+
+    if (!screenshot.isEmpty()) {
+        form.N7Click();
+        form.gif1Click();
+        form.Page->setCurrentIndex(TForm1::kGraphicsPage);
+        RunEventsFor(100);
+        const int32_t row = LargeGifRow(form);
+        if (row >= 0) {
+            form.Finded->SelectRows({row});
+            form.Finded->scrollTo(form.Finded->Model().index(row, 0));
+        }
+        RunEventsFor(500);
+        if (!error.isEmpty())
+            return Fail(error.toLocal8Bit().constData());
+        if (!form.grab().save(screenshot, "PNG"))
+            return Fail("cannot write the screenshot");
+        std::printf("%s: %dx%d, %zu files, %zu pictures, preview of row %d\n", screenshot.toLocal8Bit().constData(),
+                    form.width(), form.height(), form.FileListRows().size(), form.FindedRows().size(), row);
+        return 0;
+    }
+
+    TScanFigures files;
+    TScanFigures graphics;
+    std::size_t fileRows = 0;
+    std::size_t pictureRows = 0;
+    const auto measure = [&form](TScanFigures& figures, void (TForm1::*command)(),
+                                 const std::function<std::size_t()>& plainScan, std::size_t& rows) {
+        figures.plainMs = std::min(figures.plainMs, Milliseconds(TimePlain([&] { rows = plainScan(); })));
+        qint64 gap = 0;
+        const qint64 window = TimeWithPing([&] { (form.*command)(); }, gap);
+        figures.windowMs = std::min(figures.windowMs, Milliseconds(window));
+        figures.longestGapMs = std::max(figures.longestGapMs, Milliseconds(gap));
+        RunEventsFor(50);
+    };
+    for (int run = 0; run < runs; ++run) {
+        measure(files, &TForm1::N7Click, [&form] { return kestrix::ScanFileEntries(form.Hex1, {})->size(); },
+                fileRows);
+        measure(graphics, &TForm1::gif1Click, [&form] { return kestrix::ScanGraphics(form.Hex1, {})->size(); },
+                pictureRows);
+    }
+    if (!error.isEmpty())
+        return Fail(error.toLocal8Bit().constData());
+    if (form.FileListRows().size() != fileRows || form.FindedRows().size() != pictureRows)
+        return Fail("the window's rows differ from the plain scans' rows");
+
+    std::printf("image: %s (%d MiB), platform %s, best of %d runs, longest gap of all\n",
+                image.toLocal8Bit().constData(), form.Hex1.DataSize() >> 20,
+                QApplication::platformName().toLocal8Bit().constData(), runs);
+    std::printf("%-9s %8s %15s %11s %10s %7s\n", "scan", "rows", "longest_gap_ms", "window_ms", "plain_ms", "ratio");
+    const auto line = [](const char* name, std::size_t rows, const TScanFigures& figures) {
+        std::printf("%-9s %8zu %15.1f %11.1f %10.1f %7.2f\n", name, rows, figures.longestGapMs, figures.windowMs,
+                    figures.plainMs, figures.plainMs > 0 ? figures.windowMs / figures.plainMs : 0.0);
+    };
+    line("files", fileRows, files);
+    line("graphics", pictureRows, graphics);
+    return 0;
+}
