@@ -46,12 +46,8 @@ constexpr Entry kEntries[] = {
     {9000000, "Я", 3},
 };
 
-struct PlacedGif {
-    int32_t at;
-    std::vector<uint8_t> bytes;
-};
-
-struct PlacedBmp {
+// A picture written into the image at an offset.
+struct Placed {
     int32_t at;
     std::vector<uint8_t> bytes;
 };
@@ -141,7 +137,7 @@ protected:
         }
 
         m_bmps = {{150000, MakeSmallBmp(8, 8)}, {6000000, MakeSmallBmp(16, 4)}, {10200000, MakeSmallBmp(32, 12)}};
-        for (const PlacedBmp& bmp : m_bmps)
+        for (const Placed& bmp : m_bmps)
             image.Put(static_cast<std::size_t>(bmp.at), bmp.bytes);
 
         m_image = image.Bytes();
@@ -156,8 +152,8 @@ protected:
 
     std::vector<uint8_t> m_image;
     QString m_imagePath;
-    std::vector<PlacedGif> m_gifs;
-    std::vector<PlacedBmp> m_bmps;
+    std::vector<Placed> m_gifs;
+    std::vector<Placed> m_bmps;
 };
 
 TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
