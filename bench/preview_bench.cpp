@@ -22,11 +22,11 @@ using namespace kestrix;
 
 void BM_PreviewRow(benchmark::State& state)
 {
-    testing::GifSpec spec;
-    spec.width = static_cast<uint16_t>(state.range(0));
-    spec.height = static_cast<uint16_t>(state.range(0));
-    spec.frames = static_cast<int>(state.range(1));
-    const auto gif = testing::MakeGif(spec);
+    testing::GifOptions options;
+    options.width = static_cast<uint16_t>(state.range(0));
+    options.height = static_cast<uint16_t>(state.range(0));
+    options.frames = static_cast<int>(state.range(1));
+    const auto gif = testing::MakeGif(options);
     testing::FlashImageBuilder image(gif.size() + 8192, 0x00);
     image.Put(4096, gif);
     THexBuffer buffer;

@@ -18,7 +18,7 @@ namespace {
 
 using kestrix::Utf8ToCp1251;
 using kestrix::testing::FlashImageBuilder;
-using kestrix::testing::GifSpec;
+using kestrix::testing::GifOptions;
 
 constexpr std::size_t kDefaultSize = 12 * 1024 * 1024;
 constexpr std::size_t kBlock = 64 * 1024;
@@ -114,14 +114,14 @@ std::size_t PutGifs(FlashImageBuilder& image, std::size_t from, std::size_t to, 
     std::size_t at = from;
     int index = 0;
     while (at + 4096 < to) {
-        GifSpec spec;
-        spec.width = static_cast<uint16_t>(8 + random.Below(40));
-        spec.height = static_cast<uint16_t>(8 + random.Below(40));
-        spec.frames = index % 3 == 1 ? 3 : 1;
-        spec.delay = static_cast<uint16_t>(10 * (1 + index % 4));
+        GifOptions options;
+        options.width = static_cast<uint16_t>(8 + random.Below(40));
+        options.height = static_cast<uint16_t>(8 + random.Below(40));
+        options.frames = index % 3 == 1 ? 3 : 1;
+        options.delay = static_cast<uint16_t>(10 * (1 + index % 4));
         if (index % 5 == 2)
-            spec.comment = std::string("made by kestrix\x00\x3B", 17);
-        const auto gif = kestrix::testing::MakeGif(spec);
+            options.comment = std::string("made by kestrix\x00\x3B", 17);
+        const auto gif = kestrix::testing::MakeGif(options);
         if (at + gif.size() >= to)
             break;
         image.Put(at, gif);

@@ -121,7 +121,7 @@ protected:
         image.Put(7000000, MakeGif({}));
         image.Put(static_cast<std::size_t>(kGifPassStart), MakeGif({}));
 
-        const GifSpec specs[] = {
+        const GifOptions gifOptions[] = {
             {20, 10, 1, 10, {}, true},
             {48, 32, 3, 20, {}, true},                           // animated
             {60, 40, 1, 10, {}, true},                           // the one previewed
@@ -130,8 +130,8 @@ protected:
         };
         int32_t at = 9700000;
         image.Fill(static_cast<std::size_t>(at), 100000, kGifGapFill);
-        for (const GifSpec& spec : specs) {
-            m_gifs.push_back({at, MakeGif(spec)});
+        for (const GifOptions& options : gifOptions) {
+            m_gifs.push_back({at, MakeGif(options)});
             image.Put(static_cast<std::size_t>(at), m_gifs.back().bytes);
             at += static_cast<int32_t>(m_gifs.back().bytes.size()) + 300;
         }

@@ -171,10 +171,10 @@ protected:
     void SetUp() override
     {
         FormTest::SetUp();
-        GifSpec first;
+        GifOptions first;
         first.width = 20;
         first.height = 10;
-        GifSpec second;
+        GifOptions second;
         second.width = 7;
         second.height = 5;
         m_first = MakeGif(first);

@@ -16,7 +16,7 @@ namespace {
 using testing::LoadImage;
 
 using testing::FlashImageBuilder;
-using testing::GifSpec;
+using testing::GifOptions;
 using testing::MakeGif;
 using testing::MakeSmallBmp;
 
@@ -136,10 +136,10 @@ TEST(ScanGraphics, LastGifWithoutAWellFormedBody)
 
 TEST(ScanGraphics, BlockWalkIgnoresTrailerBytesInsideThePicture)
 {
-    GifSpec spec;
-    spec.comment = std::string("a\x00\x3B z", 5);
-    spec.frames = 3;
-    const auto gif = MakeGif(spec);
+    GifOptions options;
+    options.comment = std::string("a\x00\x3B z", 5);
+    options.frames = 3;
+    const auto gif = MakeGif(options);
     const auto size = static_cast<int32_t>(gif.size());
     const int32_t s = kBase + 64;
     FlashImageBuilder image(kBase + 4096, 0x00);
@@ -221,9 +221,9 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
 
 TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
 {
-    GifSpec spec;
-    spec.frames = 2;
-    auto gif = MakeGif(spec);
+    GifOptions options;
+    options.frames = 2;
+    auto gif = MakeGif(options);
     const auto size = static_cast<int32_t>(gif.size());
     auto gif87 = gif;
     gif87[4] = '7';

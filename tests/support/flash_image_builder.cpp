@@ -120,46 +120,46 @@ void FlashImageBuilder::WriteTo(const std::string& path) const
         throw std::runtime_error("cannot write " + path);
 }
 
-std::vector<uint8_t> MakeGif(const GifSpec& spec)
+std::vector<uint8_t> MakeGif(const GifOptions& options)
 {
     std::vector<uint8_t> gif{'G', 'I', 'F', '8', '9', 'a'};
-    PutLe16(gif, spec.width);
-    PutLe16(gif, spec.height);
+    PutLe16(gif, options.width);
+    PutLe16(gif, options.height);
     gif.push_back(0x81);  // global colour table of 4 entries
     gif.push_back(0);
     gif.push_back(0);
     const uint8_t palette[12] = {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF};
     gif.insert(gif.end(), std::begin(palette), std::end(palette));
-    if (spec.frames > 1) {
+    if (options.frames > 1) {
         const char loop[] = "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00";
         gif.insert(gif.end(), loop, loop + sizeof loop - 1);
     }
-    if (!spec.comment.empty()) {
+    if (!options.comment.empty()) {
         gif.push_back(0x21);
         gif.push_back(0xFE);
-        for (std::size_t i = 0; i < spec.comment.size(); i += 255) {
-            const std::size_t n = std::min<std::size_t>(255, spec.comment.size() - i);
+        for (std::size_t i = 0; i < options.comment.size(); i += 255) {
+            const std::size_t n = std::min<std::size_t>(255, options.comment.size() - i);
             gif.push_back(static_cast<uint8_t>(n));
-            gif.insert(gif.end(), spec.comment.begin() + static_cast<std::ptrdiff_t>(i),
-                       spec.comment.begin() + static_cast<std::ptrdiff_t>(i + n));
+            gif.insert(gif.end(), options.comment.begin() + static_cast<std::ptrdiff_t>(i),
+                       options.comment.begin() + static_cast<std::ptrdiff_t>(i + n));
         }
         gif.push_back(0);
     }
-    for (int frame = 0; frame < spec.frames; ++frame) {
-        if (spec.graphicControl) {
+    for (int frame = 0; frame < options.frames; ++frame) {
+        if (options.graphicControl) {
             gif.insert(gif.end(), {0x21, 0xF9, 0x04, 0x04});
-            PutLe16(gif, spec.delay);
+            PutLe16(gif, options.delay);
             gif.insert(gif.end(), {0x00, 0x00});
         }
         gif.push_back(0x2C);
         PutLe16(gif, 0);
         PutLe16(gif, 0);
-        PutLe16(gif, spec.width);
-        PutLe16(gif, spec.height);
+        PutLe16(gif, options.width);
+        PutLe16(gif, options.height);
         gif.push_back(0);
-        std::vector<uint8_t> pixels(static_cast<std::size_t>(spec.width) * spec.height);
+        std::vector<uint8_t> pixels(static_cast<std::size_t>(options.width) * options.height);
         for (std::size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>((i / spec.width + i % spec.width + static_cast<std::size_t>(frame)) % 4);
+            pixels[i] = static_cast<uint8_t>((i / options.width + i % options.width + static_cast<std::size_t>(frame)) % 4);
         const auto data = EncodePixels(pixels);
         gif.insert(gif.end(), data.begin(), data.end());
     }

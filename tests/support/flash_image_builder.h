@@ -47,7 +47,7 @@ private:
 // a looping application extension and one graphic control extension (delay in
 // hundredths) per frame. comment, when not empty, is stored in a comment
 // extension before the first frame (to plant bytes such as 00 3B).
-struct GifSpec {
+struct GifOptions {
     uint16_t width = 8;
     uint16_t height = 8;
     int frames = 1;
@@ -55,7 +55,7 @@ struct GifSpec {
     std::string comment;
     bool graphicControl = true;
 };
-std::vector<uint8_t> MakeGif(const GifSpec& spec);
+std::vector<uint8_t> MakeGif(const GifOptions& options);
 
 // A 1-bit bottom-up bitmap file whose header carries the 13-byte pattern the
 // graphics scan looks for (file size below 256, pixel data at 62).
