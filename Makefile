@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 
 PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev time
 
 .PHONY: all setup build sample run test test-asan fuzz install clean
 
