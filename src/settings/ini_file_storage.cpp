@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <optional>
+
 namespace kestrix {
 
 namespace {
@@ -136,32 +138,33 @@ bool HasLineBreak(const QString& text)
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
 }
 
+// The raw value of ident in section of fileName, or nothing when either is missing.
+std::optional<QString> LookUp(const QString& fileName, const QString& section, const QString& ident)
+{
+    IniText text;
+    if (!LoadIni(fileName, &text))
+        throw EIniFileException(FormatMessage("Unable to read %s", {fileName.toStdString()}));
+    const SectionRange range = FindSection(text.lines, section);
+    QString key;
+    QString value;
+    if (range.header < 0 || FindKey(text.lines, range, ident, &key, &value) < 0)
+        return std::nullopt;
+    return value;
+}
+
 }  // namespace
 
 TIniFileStorage::TIniFileStorage(QString fileName) : m_fileName(std::move(fileName)) {}
 
 bool TIniFileStorage::ValueExists(const QString& section, const QString& ident)
 {
-    IniText text;
-    if (!LoadIni(m_fileName, &text))
-        throw EIniFileException(FormatMessage("Unable to read %s", {m_fileName.toStdString()}));
-    const SectionRange range = FindSection(text.lines, section);
-    QString key;
-    QString value;
-    return range.header >= 0 && FindKey(text.lines, range, ident, &key, &value) >= 0;
+    return LookUp(m_fileName, section, ident).has_value();
 }
 
 QString TIniFileStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
 {
-    IniText text;
-    if (!LoadIni(m_fileName, &text))
-        throw EIniFileException(FormatMessage("Unable to read %s", {m_fileName.toStdString()}));
-    const SectionRange range = FindSection(text.lines, section);
-    QString key;
-    QString value;
-    if (range.header < 0 || FindKey(text.lines, range, ident, &key, &value) < 0)
-        return Truncate(defaultValue, kMaxRead);
-    return Truncate(Unquote(value), kMaxRead);
+    const std::optional<QString> value = LookUp(m_fileName, section, ident);
+    return Truncate(value ? Unquote(*value) : defaultValue, kMaxRead);
 }
 
 void TIniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)

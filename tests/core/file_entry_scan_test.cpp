@@ -1,6 +1,7 @@
 #include "file_entry_scan.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
+#include "scan_hook_log.h"
 #include "result_row_printer.h"
 
 #include <gtest/gtest.h>
@@ -12,27 +13,9 @@ namespace kestrix {
 namespace {
 
 using testing::LoadImage;
+using HookLog = testing::ScanHookLog;
 
 using testing::FlashImageBuilder;
-
-// Records every hook call as text, in order.
-struct HookLog {
-    std::vector<std::string> calls;
-    int yieldsBeforeStop = -1;  // -1: never stop
-    TScanHooks Hooks()
-    {
-        TScanHooks hooks;
-        hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
-        hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
-        hooks.GaugeHide = [this] { calls.push_back("hide"); };
-        hooks.RowAppended = [this](const TResultRow& row) { calls.push_back("row " + row.Caption); };
-        hooks.Yield = [this] {
-            calls.push_back("yield");
-            return yieldsBeforeStop < 0 || --yieldsBeforeStop > 0;
-        };
-        return hooks;
-    }
-};
 
 TResultRow FileRow(std::string name, std::string type, int32_t h, std::string end, std::string size)
 {

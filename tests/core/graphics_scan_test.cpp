@@ -1,6 +1,7 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
+#include "scan_hook_log.h"
 #include "graphics_scan.h"
 #include "result_row_printer.h"
 
@@ -15,30 +16,17 @@ namespace {
 
 using testing::LoadImage;
 
+// The picture scans label rows by type.
+struct HookLog : testing::ScanHookLog {
+    HookLog() { rowLabel = [](const TResultRow& row) { return row.Cell(rcType); }; }
+};
+
 using testing::FlashImageBuilder;
 using testing::GifOptions;
 using testing::MakeGif;
 using testing::MakeSmallBmp;
 
 constexpr int32_t kBase = kGifPassStart;
-
-struct HookLog {
-    std::vector<std::string> calls;
-    int yieldsBeforeStop = -1;  // -1: never stop
-    TScanHooks Hooks()
-    {
-        TScanHooks hooks;
-        hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
-        hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
-        hooks.GaugeHide = [this] { calls.push_back("hide"); };
-        hooks.RowAppended = [this](const TResultRow& row) { calls.push_back("row " + row.Cell(rcType)); };
-        hooks.Yield = [this] {
-            calls.push_back("yield");
-            return yieldsBeforeStop < 0 || --yieldsBeforeStop > 0;
-        };
-        return hooks;
-    }
-};
 
 TResultRow PictureRow(int n, const std::string& type, int64_t start, int64_t end, int64_t size)
 {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "scan_hooks.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrix::testing {
+
+// Records every hook call of a scan as text, in order: "show N", "value N",
+// "hide", "row <label>", "yield". Yield answers false once yieldsBeforeStop
+// yields have been made (-1: never).
+struct ScanHookLog {
+    std::vector<std::string> calls;
+    int yieldsBeforeStop = -1;
+    // What "row" records of an appended row; the caption unless replaced.
+    std::function<std::string(const TResultRow&)> rowLabel = [](const TResultRow& row) { return row.Caption; };
+
+    TScanHooks Hooks()
+    {
+        TScanHooks hooks;
+        hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
+        hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
+        hooks.GaugeHide = [this] { calls.push_back("hide"); };
+        hooks.RowAppended = [this](const TResultRow& row) { calls.push_back("row " + rowLabel(row)); };
+        hooks.Yield = [this] {
+            calls.push_back("yield");
+            return yieldsBeforeStop < 0 || --yieldsBeforeStop > 0;
+        };
+        return hooks;
+    }
+};
+
+}  // namespace kestrix::testing
