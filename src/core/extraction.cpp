@@ -24,9 +24,13 @@ public:
         const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd < 0)
             throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {finalPath, SystemErrorText(errno)}));
-        // mkstemp makes the file private; give it the permissions a plain create would.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
+        // mkstemp makes the file private; give it the permissions a plain create
+        // would. The process's mask is read once: reading it means setting it.
+        static const mode_t mask = [] {
+            const mode_t current = ::umask(0);
+            ::umask(current);
+            return current;
+        }();
         ::fchmod(fd, 0666 & ~mask);
         return TTemporaryFileStream(fd, pattern);
     }
