@@ -21,7 +21,7 @@ void BM_SaveThousandRows(benchmark::State& state)
     const int32_t rowSize = static_cast<int32_t>(state.range(1));
     testing::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
     THexBuffer buffer;
-    TMemoryStream source;
+    MemoryStream source;
     source.WriteBuffer(image.Bytes().data(), static_cast<int32_t>(image.Bytes().size()));
     buffer.LoadFromStream(source);
 
@@ -35,8 +35,8 @@ void BM_SaveThousandRows(benchmark::State& state)
     std::filesystem::create_directories(folder);
 
     for (auto _ : state) {
-        for (const TExtractItem& item : items)
-            ExtractItem(buffer, folder.string(), item);
+        for (const ExtractItem& item : items)
+            ExtractToFolder(buffer, folder.string(), item);
     }
     state.SetItemsProcessed(state.iterations() * rowCount);
     std::filesystem::remove_all(folder);

@@ -78,7 +78,7 @@ void LongestPause(benchmark::State& state, Scan scan)
     double longest = 0;
     for (auto _ : state) {
         Clock::time_point last = Clock::now();
-        kestrix::TScanHooks hooks;
+        kestrix::ScanHooks hooks;
         hooks.Yield = [&] {
             const Clock::time_point now = Clock::now();
             longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
@@ -93,12 +93,12 @@ void LongestPause(benchmark::State& state, Scan scan)
 
 void FileEntryScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::TScanHooks& h) { kestrix::ScanFileEntries(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanFileEntries(b, h); });
 }
 
 void GraphicsScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::TScanHooks& h) { kestrix::ScanGraphics(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanGraphics(b, h); });
 }
 
 BENCHMARK(FileEntryScan)->Unit(benchmark::kMillisecond);

@@ -38,7 +38,7 @@ namespace {
 
 using kestrix::TForm1;
 
-struct TScanFigures {
+struct ScanFigures {
     double longestGapMs = 0;
     double windowMs = std::numeric_limits<double>::max();
     double plainMs = std::numeric_limits<double>::max();
@@ -163,9 +163,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
 
     QString error;
-    kestrix::TFormSeams seams;
-    seams.OpenFile = [&image](const kestrix::TFileDialog&) { return image; };
-    seams.SaveFile = [](const kestrix::TFileDialog&) { return QString(); };
+    kestrix::FormSeams seams;
+    seams.OpenFile = [&image](const kestrix::FileDialog&) { return image; };
+    seams.SaveFile = [](const kestrix::FileDialog&) { return QString(); };
     seams.ErrorBox = [&error](const QString& text) { error = text; };
     TForm1 form(seams);
     form.show();
@@ -196,11 +196,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    TScanFigures files;
-    TScanFigures graphics;
+    ScanFigures files;
+    ScanFigures graphics;
     std::size_t fileRows = 0;
     std::size_t pictureRows = 0;
-    const auto measure = [&form](TScanFigures& figures, void (TForm1::*command)(),
+    const auto measure = [&form](ScanFigures& figures, void (TForm1::*command)(),
                                  const std::function<std::size_t()>& plainScan, std::size_t& rows) {
         figures.plainMs = std::min(figures.plainMs, Milliseconds(TimePlain([&] { rows = plainScan(); })));
         qint64 gap = 0;
@@ -224,7 +224,7 @@ int main(int argc, char** argv)
                 image.toLocal8Bit().constData(), form.Hex1.DataSize() >> 20,
                 QApplication::platformName().toLocal8Bit().constData(), runs);
     std::printf("%-9s %8s %15s %11s %10s %7s\n", "scan", "rows", "longest_gap_ms", "window_ms", "plain_ms", "ratio");
-    const auto line = [](const char* name, std::size_t rows, const TScanFigures& figures) {
+    const auto line = [](const char* name, std::size_t rows, const ScanFigures& figures) {
         std::printf("%-9s %8zu %15.1f %11.1f %10.1f %7.2f\n", name, rows, figures.longestGapMs, figures.windowMs,
                     figures.plainMs, figures.plainMs > 0 ? figures.windowMs / figures.plainMs : 0.0);
     };

@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }();
     // One stream kept across inputs, so that only the buffer's own block is
     // allocated for each input.
-    static TMemoryStream source;
+    static MemoryStream source;
     const std::size_t imageSize = std::max<std::size_t>(offset + size - 1, 1001);
     source.SetSize(static_cast<int64_t>(imageSize));
     uint8_t* bytes = source.Memory();
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(!row.Caption.empty());
         CheckName(row.Caption);
     }
-    for (const TExtractItem& item : PlanExtraction(spFiles, *files))
+    for (const ExtractItem& item : PlanExtraction(spFiles, *files))
         CheckName(item.FileName), Check(!item.EndText.empty());
 
     const auto pictures = ScanGraphics(buffer, {});

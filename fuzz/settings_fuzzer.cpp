@@ -10,14 +10,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    std::unique_ptr<kestrix::TRegKey> root;
+    std::unique_ptr<kestrix::RegistryKey> root;
     try {
-        root = kestrix::TRegistryFile::Parse(bytes);
+        root = kestrix::RegistryFile::Parse(bytes);
     } catch (const kestrix::Exception&) {
         return 0;
     }
-    const QByteArray text = kestrix::TRegistryFile::Serialize(*root);
-    if (kestrix::TRegistryFile::Serialize(*kestrix::TRegistryFile::Parse(text)) != text)
+    const QByteArray text = kestrix::RegistryFile::Serialize(*root);
+    if (kestrix::RegistryFile::Serialize(*kestrix::RegistryFile::Parse(text)) != text)
         std::abort();
     return 0;
 }

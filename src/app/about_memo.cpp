@@ -2,7 +2,7 @@
 
 namespace kestrix {
 
-TAboutMemo::TAboutMemo(const QString& text, QWidget* parent) : QPlainTextEdit(text, parent)
+AboutMemo::AboutMemo(const QString& text, QWidget* parent) : QPlainTextEdit(text, parent)
 {
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -11,18 +11,18 @@ TAboutMemo::TAboutMemo(const QString& text, QWidget* parent) : QPlainTextEdit(te
     HideCaret();
 }
 
-void TAboutMemo::HideCaret()
+void AboutMemo::HideCaret()
 {
     setCursorWidth(0);
 }
 
-void TAboutMemo::mousePressEvent(QMouseEvent* event)
+void AboutMemo::mousePressEvent(QMouseEvent* event)
 {
     QPlainTextEdit::mousePressEvent(event);
     HideCaret();
 }
 
-void TAboutMemo::mouseMoveEvent(QMouseEvent* event)
+void AboutMemo::mouseMoveEvent(QMouseEvent* event)
 {
     QPlainTextEdit::mouseMoveEvent(event);
     HideCaret();

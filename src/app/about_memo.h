@@ -6,10 +6,10 @@ namespace kestrix {
 
 // The about page's read-only text: selectable, never editable, and without a
 // blinking caret (hidden again on every click and mouse move over it).
-class TAboutMemo : public QPlainTextEdit {
+class AboutMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit TAboutMemo(const QString& text, QWidget* parent = nullptr);
+    explicit AboutMemo(const QString& text, QWidget* parent = nullptr);
 
     // Hides the text caret.
     void HideCaret();

@@ -5,7 +5,7 @@
 
 namespace kestrix {
 
-QString TFileDialog::QtFilter() const
+QString FileDialog::QtFilter() const
 {
     const QStringList parts = Filter.split(u'|');
     QStringList entries;
@@ -22,18 +22,18 @@ QString TFileDialog::QtFilter() const
     return entries.join(QStringLiteral(";;"));
 }
 
-QString TFileDialog::StartFolder() const
+QString FileDialog::StartFolder() const
 {
     const QString folder = FolderWithSeparator(FileName);
     return folder.isEmpty() ? InitialDir : folder;
 }
 
-QString ExecuteOpenDialog(QWidget* owner, const TFileDialog& dialog)
+QString ExecuteOpenDialog(QWidget* owner, const FileDialog& dialog)
 {
     return QFileDialog::getOpenFileName(owner, dialog.Title, dialog.StartFolder(), dialog.QtFilter());
 }
 
-QString ExecuteSaveDialog(QWidget* owner, const TFileDialog& dialog)
+QString ExecuteSaveDialog(QWidget* owner, const FileDialog& dialog)
 {
     // The chosen name only points at a folder; the files written there carry
     // their own names, so overwriting it is not asked about.

@@ -9,7 +9,7 @@ namespace kestrix {
 // The settings of an open or save dialog that outlive one showing of it.
 // Filter holds description|mask pairs separated by "|", e.g.
 // "Motorola Flash File (*.bin)|*.bin".
-struct TFileDialog {
+struct FileDialog {
     QString Title;
     QString Filter;
     // The folder the dialog starts in when FileName is empty; empty = the default.
@@ -27,9 +27,9 @@ struct TFileDialog {
 
 // Shows dialog as a modal open-file dialog; the chosen path, or an empty text
 // when cancelled. Does not change dialog.
-QString ExecuteOpenDialog(QWidget* owner, const TFileDialog& dialog);
+QString ExecuteOpenDialog(QWidget* owner, const FileDialog& dialog);
 // The same as a save-file dialog (an existing file may be chosen without a question).
-QString ExecuteSaveDialog(QWidget* owner, const TFileDialog& dialog);
+QString ExecuteSaveDialog(QWidget* owner, const FileDialog& dialog);
 
 // The folder part of a path: everything up to and including its last "/";
 // an empty text when it has none.

@@ -73,7 +73,7 @@ QString AboutText()
 
 }  // namespace
 
-TForm1::TForm1(TFormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(std::move(seams))
+TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(std::move(seams))
 {
     InitAppResources();
     setWindowTitle(QStringLiteral("Kestrix 1.2"));
@@ -122,8 +122,8 @@ void TForm1::BuildMenu()
     file->addSeparator();
     N4 = file->addAction(QStringLiteral("Выход"));
     QMenu* utilities = bar->addMenu(QStringLiteral("Утилиты"));
-    gif1 = utilities->addAction(TImageList::Icon(6), QStringLiteral("Поиск DRM графики"));
-    N7 = utilities->addAction(TImageList::Icon(6), QStringLiteral("Поиск файлов"));
+    gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM графики"));
+    N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск файлов"));
     N6 = bar->addAction(QStringLiteral("О Программе"));
 
     N2->setObjectName(QStringLiteral("N2"));
@@ -164,7 +164,7 @@ void TForm1::BuildToolBar()
         b->setFont(face);
         b->setObjectName(name);
         b->setText(caption);
-        b->setIcon(TImageList::Icon(icon));
+        b->setIcon(ImageList::Icon(icon));
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setAutoRaise(true);
         b->setFixedSize(width, 23);
@@ -198,7 +198,7 @@ void TForm1::BuildPages()
     strip->setFixedHeight(5);
     auto* stripLayout = new QVBoxLayout(strip);
     stripLayout->setContentsMargins(0, 0, 0, 0);
-    ProgressBar = new TProgressGauge(strip);
+    ProgressBar = new ProgressGauge(strip);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setFixedHeight(5);
     ProgressBar->hide();
@@ -214,7 +214,7 @@ void TForm1::BuildPages()
 
     const Qt::Alignment centre = Qt::AlignHCenter;
     const Qt::Alignment left = Qt::AlignLeft;
-    FileList = new TResultListView(
+    FileList = new ResultListView(
         {
             {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
             {QStringLiteral("Тип"), 100, centre, 100, 0, false},
@@ -224,13 +224,13 @@ void TForm1::BuildPages()
         },
         true, true);
     FileList->setObjectName(QStringLiteral("FileList"));
-    Page->addTab(FileList, TImageList::Icon(10), QStringLiteral("Найденые файлы"));
+    Page->addTab(FileList, ImageList::Icon(10), QStringLiteral("Найденые файлы"));
 
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->setHandleWidth(10);
     splitter->setOpaqueResize(false);
     splitter->setChildrenCollapsible(false);
-    Finded = new TResultListView(
+    Finded = new ResultListView(
         {
             {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
             {QStringLiteral("Тип"), 100, centre, 100, 100, false},
@@ -256,19 +256,19 @@ void TForm1::BuildPages()
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
     splitter->setSizes({862 - 188 - 10, 188});
-    Page->addTab(splitter, TImageList::Icon(8), QStringLiteral("DRM графика"));
+    Page->addTab(splitter, ImageList::Icon(8), QStringLiteral("DRM графика"));
     LoadPlaceholder();
 
-    InfoList = new TResultListView(
+    InfoList = new ResultListView(
         {
             {QStringLiteral("Раздел"), 0, left, 0, 0, true},
             {QStringLiteral("Значение"), 300, left, 0, 0, false},
         },
         false, false);
     InfoList->setObjectName(QStringLiteral("InfoList"));
-    Page->addTab(InfoList, TImageList::Icon(7), QStringLiteral("О Прошивке"));
+    Page->addTab(InfoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
 
-    Page->addTab(BuildAboutPage(), TImageList::Icon(9), QStringLiteral("О Программе"));
+    Page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
     Page->setCurrentIndex(kFilesPage);
 }
 
@@ -285,7 +285,7 @@ QWidget* TForm1::BuildAboutPage()
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
 
-    auto* memo = new TAboutMemo(AboutText(), page);
+    auto* memo = new AboutMemo(AboutText(), page);
     memo->setObjectName(QStringLiteral("AboutMemo"));
     layout->addWidget(memo, 1);
 
@@ -306,7 +306,7 @@ void TForm1::LoadPlaceholder()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray bytes = file.readAll();
-    TMemoryStream stream;
+    MemoryStream stream;
     stream.WriteBuffer(bytes.constData(), static_cast<int32_t>(bytes.size()));
     stream.SetPosition(0);
     PictureView1->Picture().ReadData(&stream);
@@ -367,12 +367,12 @@ void TForm1::ShowFirmwareInfo()
 
 void TForm1::N2Click()
 {
-    RunCommand([this] { OpenImage(TOpenOrder::RememberAfterLoad); });
+    RunCommand([this] { OpenImage(OpenOrder::RememberAfterLoad); });
 }
 
 void TForm1::OpenButtonClick()
 {
-    RunCommand([this] { OpenImage(TOpenOrder::RememberBeforeLoad); });
+    RunCommand([this] { OpenImage(OpenOrder::RememberBeforeLoad); });
 }
 
 void TForm1::N4Click()
@@ -465,14 +465,14 @@ void TForm1::ReportError(const QString& message)
         ShowErrorBox(this, text);
 }
 
-void TForm1::OpenImage(TOpenOrder order)
+void TForm1::OpenImage(OpenOrder order)
 {
     const QString fileName = Seams.OpenFile ? Seams.OpenFile(OpenDialog1) : ExecuteOpenDialog(this, OpenDialog1);
     if (fileName.isEmpty())
         return;
     OpenDialog1.FileName = fileName;
     const QString folder = FolderWithSeparator(fileName);
-    if (order == TOpenOrder::RememberBeforeLoad)
+    if (order == OpenOrder::RememberBeforeLoad)
         RememberFolder(folder);
     Hex1.LoadFromFile(LocalPath(fileName));
     // Rows found in the previous image name ranges of that image; they go
@@ -480,7 +480,7 @@ void TForm1::OpenImage(TOpenOrder order)
     FileList->Model().Clear();
     Finded->Model().Clear();
     Stat->setText(QFileInfo(fileName).fileName());
-    if (order == TOpenOrder::RememberAfterLoad)
+    if (order == OpenOrder::RememberAfterLoad)
         RememberFolder(folder);
     ShowFirmwareInfo();
 }
@@ -512,7 +512,7 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
     WriteRangeToFileAtomically(Hex1, kScratchFile, start, RangeCount(start, end));
-    TFileStream scratch(kScratchFile, fmOpenRead);
+    FileStream scratch(kScratchFile, fmOpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
 }
@@ -526,12 +526,12 @@ void TForm1::SaveRows(bool selectedOnly)
         SaveList(page, *Finded, selectedOnly);
 }
 
-void TForm1::SaveList(int32_t page, TResultListView& list, bool selectedOnly)
+void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
 {
     const auto& rows = list.Rows();
     if (rows.empty() || (selectedOnly && list.SelCount() == 0))
         return;
-    const std::vector<TExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
+    const std::vector<ExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
                                                            selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
     const bool showGauge = page == kGraphicsPage;
     if (showGauge) {
@@ -545,8 +545,8 @@ void TForm1::SaveList(int32_t page, TResultListView& list, bool selectedOnly)
         SaveDialog1.FileName = target;
         const std::string folder = LocalPath(QFileInfo(target).path());
         int32_t written = 0;
-        for (const TExtractItem& item : items) {
-            ExtractItem(Hex1, folder, item);
+        for (const ExtractItem& item : items) {
+            ExtractToFolder(Hex1, folder, item);
             if (showGauge) {
                 ProgressBar->SetPosition(++written);
                 // No events are processed while saving; show the step now.
@@ -560,14 +560,14 @@ void TForm1::SaveList(int32_t page, TResultListView& list, bool selectedOnly)
 
 // Scans -----------------------------------------------------------------------
 
-std::optional<std::size_t> TForm1::RunScan(TResultListView& list, const TScan& scan)
+std::optional<std::size_t> TForm1::RunScan(ResultListView& list, const ScanFunction& scan)
 {
     if (Hex1.DataSize() <= kMinScanSize)
         return std::nullopt;
 
-    struct TScanScope {
+    struct ScanScope {
         TForm1& form;
-        ~TScanScope() { form.EndScan(); }
+        ~ScanScope() { form.EndScan(); }
     };
     m_scanRunning = true;
     m_scanCancelled = false;
@@ -578,7 +578,7 @@ std::optional<std::size_t> TForm1::RunScan(TResultListView& list, const TScan& s
     list.Model().Clear();
     m_yieldClock.start();
 
-    TScanScope scope{*this};
+    ScanScope scope{*this};
     auto rows = scan(Hex1, MakeScanHooks());
     m_pendingRows.clear();
     if (!rows)
@@ -588,9 +588,9 @@ std::optional<std::size_t> TForm1::RunScan(TResultListView& list, const TScan& s
     return count;
 }
 
-TScanHooks TForm1::MakeScanHooks()
+ScanHooks TForm1::MakeScanHooks()
 {
-    TScanHooks hooks;
+    ScanHooks hooks;
     hooks.GaugeShow = [this](int32_t maximum) {
         ProgressBar->SetMin(0);
         ProgressBar->SetMax(maximum);

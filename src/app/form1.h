@@ -24,15 +24,15 @@ class QToolButton;
 namespace kestrix {
 
 class TPictureView;
-class TProgressGauge;
-class TResultListView;
+class ProgressGauge;
+class ResultListView;
 
 // How the window asks the user: replaceable so that the commands run without
 // modal dialogs. Empty members fall back to the real dialogs.
-struct TFormSeams {
+struct FormSeams {
     // Shows the dialog; returns the chosen path, or an empty text for cancel.
-    std::function<QString(const TFileDialog& dialog)> OpenFile;
-    std::function<QString(const TFileDialog& dialog)> SaveFile;
+    std::function<QString(const FileDialog& dialog)> OpenFile;
+    std::function<QString(const FileDialog& dialog)> SaveFile;
     // Shows the error box with the final text (full stop already applied).
     std::function<void(const QString& text)> ErrorBox;
 };
@@ -52,19 +52,19 @@ public:
     static constexpr const char* kScratchFile = "temp.tmp";
 
     // Builds the window and runs FormCreate.
-    explicit TForm1(TFormSeams seams = {}, QWidget* parent = nullptr);
+    explicit TForm1(FormSeams seams = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Owned components.
     THexBuffer Hex1;
     TRegIniStore RegIniStore1;
-    TFileDialog OpenDialog1;
-    TFileDialog SaveDialog1;
+    FileDialog OpenDialog1;
+    FileDialog SaveDialog1;
     QTabWidget* Page = nullptr;
-    TResultListView* FileList = nullptr;
-    TResultListView* Finded = nullptr;
-    TResultListView* InfoList = nullptr;
-    TProgressGauge* ProgressBar = nullptr;
+    ResultListView* FileList = nullptr;
+    ResultListView* Finded = nullptr;
+    ResultListView* InfoList = nullptr;
+    ProgressGauge* ProgressBar = nullptr;
     QLabel* Stat = nullptr;
     TPictureView* PictureView1 = nullptr;
     QToolButton* OpenButton = nullptr;
@@ -76,7 +76,7 @@ public:
     QAction* N7 = nullptr;    // Утилиты / Поиск файлов
     QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
 
-    TFormSeams Seams;
+    FormSeams Seams;
 
     // Read access to the window's state.
     const std::vector<TResultRow>& FileListRows() const;
@@ -135,8 +135,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class TOpenOrder { RememberAfterLoad, RememberBeforeLoad };
-    using TScan = std::function<std::optional<std::vector<TResultRow>>(TCustomHexBuffer&, const TScanHooks&)>;
+    enum class OpenOrder { RememberAfterLoad, RememberBeforeLoad };
+    using ScanFunction = std::function<std::optional<std::vector<TResultRow>>(TCustomHexBuffer&, const ScanHooks&)>;
 
     void BuildMenu();
     void BuildToolBar();
@@ -149,17 +149,17 @@ private:
     void RunCommand(const std::function<void()>& command);
     void ReportError(const QString& message);
 
-    void OpenImage(TOpenOrder order);
+    void OpenImage(OpenOrder order);
     void RememberFolder(const QString& folder);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
-    void SaveList(int32_t page, TResultListView& list, bool selectedOnly);
+    void SaveList(int32_t page, ResultListView& list, bool selectedOnly);
 
     // Runs scan over list; the rows it returns replace the list. The number
     // of rows, or nothing when the image is too small to scan.
-    std::optional<std::size_t> RunScan(TResultListView& list, const TScan& scan);
-    TScanHooks MakeScanHooks();
+    std::optional<std::size_t> RunScan(ResultListView& list, const ScanFunction& scan);
+    ScanHooks MakeScanHooks();
     bool ScanYield();
     void FlushPendingRows();
     void SetCommandsEnabled(bool enabled);
@@ -168,7 +168,7 @@ private:
     bool m_scanRunning = false;
     bool m_scanCancelled = false;
     bool m_closeAfterScan = false;
-    TResultListView* m_scanList = nullptr;
+    ResultListView* m_scanList = nullptr;
     std::vector<TResultRow> m_pendingRows;
     QElapsedTimer m_yieldClock;
     int32_t m_yieldIntervalMs = 16;

@@ -4,7 +4,7 @@
 
 namespace kestrix {
 
-QIcon TImageList::Icon(int32_t index)
+QIcon ImageList::Icon(int32_t index)
 {
     if (index < 0 || index >= kCount)
         return {};

@@ -10,7 +10,7 @@ namespace kestrix {
 // tabs and the list rows use them: 0 open, 1 save, 2 save all, 3 exit,
 // 4 document, 5 picture row, 6 search, 7 firmware information, 8 graphics,
 // 9 about, 10 files, 11 file row.
-class TImageList {
+class ImageList {
 public:
     static constexpr int32_t kCount = 12;
 

@@ -7,37 +7,37 @@
 
 namespace kestrix {
 
-TProgressGauge::TProgressGauge(QWidget* parent) : QWidget(parent)
+ProgressGauge::ProgressGauge(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void TProgressGauge::SetMin(int32_t value)
+void ProgressGauge::SetMin(int32_t value)
 {
     m_min = value;
     Changed();
 }
 
-void TProgressGauge::SetMax(int32_t value)
+void ProgressGauge::SetMax(int32_t value)
 {
     m_max = value;
     Changed();
 }
 
-void TProgressGauge::SetPosition(int32_t value)
+void ProgressGauge::SetPosition(int32_t value)
 {
     m_position = value;
     Changed();
 }
 
-void TProgressGauge::Changed()
+void ProgressGauge::Changed()
 {
     m_position = m_max > m_min ? std::clamp(m_position, m_min, m_max) : m_min;
     if (FilledWidth() != m_paintedWidth)
         update();
 }
 
-int TProgressGauge::FilledWidth() const
+int ProgressGauge::FilledWidth() const
 {
     if (m_max <= m_min)
         return 0;
@@ -45,7 +45,7 @@ int TProgressGauge::FilledWidth() const
                             (static_cast<int64_t>(m_max) - m_min));
 }
 
-QStyleOptionProgressBar TProgressGauge::StyleOption() const
+QStyleOptionProgressBar ProgressGauge::StyleOption() const
 {
     QStyleOptionProgressBar option;
     option.initFrom(this);
@@ -58,12 +58,12 @@ QStyleOptionProgressBar TProgressGauge::StyleOption() const
     return option;
 }
 
-QSize TProgressGauge::sizeHint() const
+QSize ProgressGauge::sizeHint() const
 {
     return {100, 5};
 }
 
-void TProgressGauge::paintEvent(QPaintEvent*)
+void ProgressGauge::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QStyleOptionProgressBar option = StyleOption();

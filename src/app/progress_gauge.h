@@ -12,11 +12,11 @@ namespace kestrix {
 // Min and Max are equal (or Max is below Min) the bar is drawn empty.
 // Changes repaint with the next event round (or at once with repaint()), so
 // moving the gauge once per scan hit costs next to nothing.
-class TProgressGauge : public QWidget {
+class ProgressGauge : public QWidget {
     Q_OBJECT
 public:
     // Created with minimum 0, maximum 100, position 0.
-    explicit TProgressGauge(QWidget* parent = nullptr);
+    explicit ProgressGauge(QWidget* parent = nullptr);
 
     int32_t Min() const noexcept { return m_min; }
     int32_t Max() const noexcept { return m_max; }

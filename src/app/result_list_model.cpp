@@ -17,19 +17,19 @@ constexpr std::size_t kMaxShownBytes = 4096;
 
 }  // namespace
 
-TResultListModel::TResultListModel(std::vector<TListColumn> columns, QObject* parent)
+ResultListModel::ResultListModel(std::vector<ListColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::move(columns))
 {
 }
 
-void TResultListModel::SetRows(std::vector<TResultRow> rows)
+void ResultListModel::SetRows(std::vector<TResultRow> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
 }
 
-void TResultListModel::AppendRows(std::vector<TResultRow> rows)
+void ResultListModel::AppendRows(std::vector<TResultRow> rows)
 {
     if (rows.empty())
         return;
@@ -39,7 +39,7 @@ void TResultListModel::AppendRows(std::vector<TResultRow> rows)
     endInsertRows();
 }
 
-QString TResultListModel::DisplayText(const std::string& bytes)
+QString ResultListModel::DisplayText(const std::string& bytes)
 {
     const bool cut = bytes.size() > kMaxShownBytes;
     QString text = QString::fromStdU16String(
@@ -50,17 +50,17 @@ QString TResultListModel::DisplayText(const std::string& bytes)
     return text;
 }
 
-int TResultListModel::rowCount(const QModelIndex& parent) const
+int ResultListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int TResultListModel::columnCount(const QModelIndex& parent) const
+int ResultListModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
-QVariant TResultListModel::data(const QModelIndex& index, int role) const
+QVariant ResultListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
@@ -71,10 +71,10 @@ QVariant TResultListModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
     case Qt::DecorationRole:
-        if (column == 0 && row.ImageIndex >= 0 && row.ImageIndex < TImageList::kCount) {
+        if (column == 0 && row.ImageIndex >= 0 && row.ImageIndex < ImageList::kCount) {
             QIcon& icon = m_icons[static_cast<std::size_t>(row.ImageIndex)];
             if (icon.isNull())
-                icon = TImageList::Icon(row.ImageIndex);
+                icon = ImageList::Icon(row.ImageIndex);
             return icon;
         }
         return {};
@@ -85,11 +85,11 @@ QVariant TResultListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant TResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
-    const TListColumn& column = m_columns[static_cast<std::size_t>(section)];
+    const ListColumn& column = m_columns[static_cast<std::size_t>(section)];
     if (role == Qt::DisplayRole)
         return column.Caption;
     if (role == Qt::TextAlignmentRole)
@@ -97,7 +97,7 @@ QVariant TResultListModel::headerData(int section, Qt::Orientation orientation, 
     return {};
 }
 
-Qt::ItemFlags TResultListModel::flags(const QModelIndex& index) const
+Qt::ItemFlags ResultListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;

@@ -15,7 +15,7 @@ namespace kestrix {
 
 // One column of a result list: its header caption, width and limits in
 // pixels (0 = no limit), and the alignment of its header and cells.
-struct TListColumn {
+struct ListColumn {
     QString Caption;
     int32_t Width = 100;
     Qt::Alignment Alignment = Qt::AlignLeft;
@@ -29,13 +29,13 @@ struct TListColumn {
 // caption with the row's icon, column k + 1 shows cell k. Text is decoded
 // from Windows-1251 when shown; a zero byte inside a value shows as U+2423
 // (a visible open box), so a value never ends early on screen.
-class TResultListModel : public QAbstractTableModel {
+class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit TResultListModel(std::vector<TListColumn> columns, QObject* parent = nullptr);
+    explicit ResultListModel(std::vector<ListColumn> columns, QObject* parent = nullptr);
 
     const std::vector<TResultRow>& Rows() const noexcept { return m_rows; }
-    const std::vector<TListColumn>& Columns() const noexcept { return m_columns; }
+    const std::vector<ListColumn>& Columns() const noexcept { return m_columns; }
     // Replaces every row at once.
     void SetRows(std::vector<TResultRow> rows);
     // Appends rows at the end.
@@ -56,8 +56,8 @@ public:
 
 private:
     // Row icons, made once per list rather than for every painted row.
-    mutable std::array<QIcon, TImageList::kCount> m_icons;
-    std::vector<TListColumn> m_columns;
+    mutable std::array<QIcon, ImageList::kCount> m_icons;
+    std::vector<ListColumn> m_columns;
     std::vector<TResultRow> m_rows;
     bool m_firstColumnOnly = false;
 };

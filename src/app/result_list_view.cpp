@@ -12,7 +12,7 @@ namespace kestrix {
 namespace {
 
 // Draws each cell as usual, then its right and bottom grid line.
-class TGridDelegate : public QStyledItemDelegate {
+class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
@@ -37,14 +37,14 @@ public:
 
 }  // namespace
 
-TResultListView::TResultListView(std::vector<TListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent)
+ResultListView::ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent)
     : QTreeView(parent),
-      m_model(new TResultListModel(std::move(columns), this)),
+      m_model(new ResultListModel(std::move(columns), this)),
       m_selectionMode(multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection)
 {
     m_model->SetFirstColumnSelectable(!rowSelect);
     setModel(m_model);
-    setItemDelegate(new TGridDelegate(this));
+    setItemDelegate(new GridDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -62,7 +62,7 @@ TResultListView::TResultListView(std::vector<TListColumn> columns, bool multiSel
     head->setMinimumSectionSize(24);
     const auto& cols = m_model->Columns();
     for (int i = 0; i < static_cast<int>(cols.size()); ++i) {
-        const TListColumn& c = cols[static_cast<std::size_t>(i)];
+        const ListColumn& c = cols[static_cast<std::size_t>(i)];
         if (c.AutoSize) {
             head->setSectionResizeMode(i, QHeaderView::Stretch);
             continue;
@@ -78,15 +78,15 @@ TResultListView::TResultListView(std::vector<TListColumn> columns, bool multiSel
     connect(m_model, &QAbstractItemModel::modelReset, this, invalidate);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, invalidate);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, invalidate);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TResultListView::SelectionChanged);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ResultListView::SelectionChanged);
 }
 
-void TResultListView::ClampSection(int section, int newSize)
+void ResultListView::ClampSection(int section, int newSize)
 {
     const auto& cols = m_model->Columns();
     if (section < 0 || section >= static_cast<int>(cols.size()))
         return;
-    const TListColumn& c = cols[static_cast<std::size_t>(section)];
+    const ListColumn& c = cols[static_cast<std::size_t>(section)];
     int size = newSize;
     if (c.MinWidth > 0)
         size = std::max(size, c.MinWidth);
@@ -96,12 +96,12 @@ void TResultListView::ClampSection(int section, int newSize)
         header()->resizeSection(section, size);
 }
 
-int32_t TResultListView::SelCount() const
+int32_t ResultListView::SelCount() const
 {
     return static_cast<int32_t>(SelectedRows().size());
 }
 
-std::vector<int32_t> TResultListView::SelectedRows() const
+std::vector<int32_t> ResultListView::SelectedRows() const
 {
     if (!m_cacheValid) {
         std::set<int32_t> rows;
@@ -114,7 +114,7 @@ std::vector<int32_t> TResultListView::SelectedRows() const
     return m_selectedCache;
 }
 
-std::vector<bool> TResultListView::SelectedFlags() const
+std::vector<bool> ResultListView::SelectedFlags() const
 {
     std::vector<bool> flags(m_model->Rows().size(), false);
     for (const int32_t r : SelectedRows())
@@ -123,7 +123,7 @@ std::vector<bool> TResultListView::SelectedFlags() const
     return flags;
 }
 
-void TResultListView::SelectRows(const std::vector<int32_t>& rows)
+void ResultListView::SelectRows(const std::vector<int32_t>& rows)
 {
     QItemSelection selection;
     const int count = m_model->rowCount();
@@ -134,7 +134,7 @@ void TResultListView::SelectRows(const std::vector<int32_t>& rows)
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
-void TResultListView::SetRowSelected(int32_t row, bool selected)
+void ResultListView::SetRowSelected(int32_t row, bool selected)
 {
     if (row < 0 || row >= m_model->rowCount())
         return;
@@ -143,12 +143,12 @@ void TResultListView::SetRowSelected(int32_t row, bool selected)
     selectionModel()->select(selection, selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
-void TResultListView::SetSelectable(bool value)
+void ResultListView::SetSelectable(bool value)
 {
     setSelectionMode(value ? m_selectionMode : QAbstractItemView::NoSelection);
 }
 
-void TResultListView::SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+void ResultListView::SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     m_cacheValid = false;
     if (!OnSelectItem)

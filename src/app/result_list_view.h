@@ -13,13 +13,13 @@ namespace kestrix {
 // A report-style list of result rows: fixed columns with widths and limits,
 // grid lines, row icons, never sorted and never edited. rowSelect highlights
 // whole rows; otherwise only the first column can be selected.
-class TResultListView : public QTreeView {
+class ResultListView : public QTreeView {
     Q_OBJECT
 public:
-    TResultListView(std::vector<TListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent = nullptr);
+    ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent = nullptr);
 
-    TResultListModel& Model() noexcept { return *m_model; }
-    const TResultListModel& Model() const noexcept { return *m_model; }
+    ResultListModel& Model() noexcept { return *m_model; }
+    const ResultListModel& Model() const noexcept { return *m_model; }
     const std::vector<TResultRow>& Rows() const noexcept { return m_model->Rows(); }
 
     // Number of selected rows.
@@ -43,7 +43,7 @@ private:
     void ClampSection(int section, int newSize);
     void SelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
 
-    TResultListModel* m_model;
+    ResultListModel* m_model;
     QAbstractItemView::SelectionMode m_selectionMode;
     // Selected rows, ascending, computed on demand and dropped when the
     // selection or the rows change: a large selection raises one event per

@@ -21,16 +21,16 @@
 namespace kestrix {
 namespace {
 
-enum class TCommand { Info, Files, Graphics };
+enum class Command { Info, Files, Graphics };
 
-struct TCliRequest {
-    TCommand command = TCommand::Info;
+struct CliRequest {
+    Command command = Command::Info;
     std::string imagePath;  // as given
     bool json = false;
     std::optional<std::string> extractFolder;
 };
 
-struct TExtractReport {
+struct ExtractReport {
     std::vector<std::pair<int32_t, std::string>> written;
     std::vector<std::pair<int32_t, std::string>> failed;
 };
@@ -89,7 +89,7 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
 }
 
-void PrintInfo(std::ostream& out, const TCliRequest& request, const THexBuffer& buffer)
+void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& buffer)
 {
     const auto rows = ReadFirmwareInfo(buffer);
     if (request.json) {
@@ -113,13 +113,13 @@ void PrintInfo(std::ostream& out, const TCliRequest& request, const THexBuffer& 
     PrintTable(out, lines);
 }
 
-TExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, TSavePage page,
+ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, SavePage page,
                        const std::string& folder, std::ostream& err)
 {
-    TExtractReport report;
-    for (const TExtractItem& item : PlanExtraction(page, rows)) {
+    ExtractReport report;
+    for (const ExtractItem& item : PlanExtraction(page, rows)) {
         try {
-            ExtractItem(buffer, folder, item);
+            ExtractToFolder(buffer, folder, item);
             report.written.emplace_back(item.Row, item.FileName);
         } catch (const std::exception& e) {
             std::string message = e.what();
@@ -131,8 +131,8 @@ TExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, 
     return report;
 }
 
-void PrintRows(std::ostream& out, const TCliRequest& request, const THexBuffer& buffer,
-               const std::vector<TResultRow>& rows, const std::optional<TExtractReport>& report)
+void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& buffer,
+               const std::vector<TResultRow>& rows, const std::optional<ExtractReport>& report)
 {
     if (request.json) {
         JsonWriter json;
@@ -172,7 +172,7 @@ void PrintRows(std::ostream& out, const TCliRequest& request, const THexBuffer& 
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
 }
 
-int Execute(const TCliRequest& request, std::ostream& out, std::ostream& err)
+int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
@@ -184,19 +184,19 @@ int Execute(const TCliRequest& request, std::ostream& out, std::ostream& err)
         err << "kestrix-cli: " << message << '\n';
         return csFailed;
     }
-    if (request.command == TCommand::Info) {
+    if (request.command == Command::Info) {
         PrintInfo(out, request, buffer);
         return csOk;
     }
 
-    const bool files = request.command == TCommand::Files;
+    const bool files = request.command == Command::Files;
     const auto scanned = files ? ScanFileEntries(buffer, {}) : ScanGraphics(buffer, {});
     if (!scanned)
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const std::vector<TResultRow> rows = scanned.value_or(std::vector<TResultRow>{});
 
-    std::optional<TExtractReport> report;
+    std::optional<ExtractReport> report;
     if (request.extractFolder) {
         if (!QDir().mkpath(QFile::decodeName(request.extractFolder->c_str()))) {
             err << "kestrix-cli: cannot create the folder " << *request.extractFolder << '\n';
@@ -245,13 +245,13 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
 
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    TCliRequest request;
+    CliRequest request;
     if (command == QLatin1String("info"))
-        request.command = TCommand::Info;
+        request.command = Command::Info;
     else if (command == QLatin1String("files"))
-        request.command = TCommand::Files;
+        request.command = Command::Files;
     else if (command == QLatin1String("graphics"))
-        request.command = TCommand::Graphics;
+        request.command = Command::Graphics;
     else {
         err << (command.isEmpty() ? std::string("kestrix-cli: missing command")
                                   : "kestrix-cli: unknown command '" + command.toStdString() + "'")
@@ -263,7 +263,7 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
             << "\nTry 'kestrix-cli --help'.\n";
         return csUsage;
     }
-    if (parser.isSet(extractOption) && request.command == TCommand::Info) {
+    if (parser.isSet(extractOption) && request.command == Command::Info) {
         err << "kestrix-cli: --extract goes with files or graphics\n";
         return csUsage;
     }

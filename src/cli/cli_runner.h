@@ -7,13 +7,13 @@
 namespace kestrix {
 
 // Exit statuses of kestrix-cli.
-enum TCliStatus : int { csOk = 0, csFailed = 1, csUsage = 2 };
+enum CliStatus : int { csOk = 0, csFailed = 1, csUsage = 2 };
 
 // Runs kestrix-cli with its arguments (arguments[0] is the program name):
 //   info IMAGE [--json]
 //   files IMAGE [--json] [--extract DIR]
 //   graphics IMAGE [--json] [--extract DIR]
-// Results go to out, messages to err. Returns a TCliStatus.
+// Results go to out, messages to err. Returns a CliStatus.
 int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrix

@@ -55,7 +55,7 @@ TCustomHexBuffer::TCustomHexBuffer()
 void TCustomHexBuffer::LoadFromFile(const std::string& path)
 {
     CheckFileOpens(path);
-    TFileStream file(path, fmOpenRead);
+    FileStream file(path, fmOpenRead);
     m_loadingName = path;
     try {
         LoadFromStream(file);
@@ -67,7 +67,7 @@ void TCustomHexBuffer::LoadFromFile(const std::string& path)
     m_loadingName.clear();
 }
 
-void TCustomHexBuffer::LoadFromStream(TStream& source)
+void TCustomHexBuffer::LoadFromStream(Stream& source)
 {
     m_dataStore.Clear();
     std::exception_ptr failure;
@@ -96,7 +96,7 @@ void TCustomHexBuffer::LoadFromStream(TStream& source)
     }
 }
 
-void TCustomHexBuffer::CopyWithProgress(TStream& source, TStream& destination, int32_t count, TProgressKind kind)
+void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind)
 {
     if (count == -1) {
         const int64_t rest = source.Size() - source.Position();
@@ -108,7 +108,7 @@ void TCustomHexBuffer::CopyWithProgress(TStream& source, TStream& destination, i
         return;
 
     const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
-    auto* memorySource = dynamic_cast<TMemoryStream*>(&source);
+    auto* memorySource = dynamic_cast<MemoryStream*>(&source);
     const bool intoStore = &destination == &m_dataStore;
     std::vector<uint8_t> transfer;
 
@@ -152,7 +152,7 @@ void TCustomHexBuffer::ReportProgress(TProgressKind kind, const std::string& nam
         throw EHexBuffer("Operation Cancelled");
 }
 
-void TCustomHexBuffer::WriteRangeToStream(TStream& destination, int32_t start, int32_t count)
+void TCustomHexBuffer::WriteRangeToStream(Stream& destination, int32_t start, int32_t count)
 {
     m_dataStore.SetPosition(start);
     CopyWithProgress(m_dataStore, destination, count, pkSave);

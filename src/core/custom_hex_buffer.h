@@ -18,9 +18,9 @@ enum TProgressKind : uint8_t { pkLoad = 0, pkSave = 1, pkFind = 2 };
 // operation with EHexBuffer "Operation Cancelled".
 using TProgressEvent = std::function<void(TCustomHexBuffer& Sender, TProgressKind ProgressType,
                                           const std::string& aName, uint8_t Percent, bool& Cancel)>;
-using TNotifyEvent = std::function<void(TCustomHexBuffer& Sender)>;
+using NotifyEvent = std::function<void(TCustomHexBuffer& Sender)>;
 // Queues a callable to run later on the owner's event loop.
-using TPostNotice = std::function<void(std::function<void()>)>;
+using NoticePoster = std::function<void(std::function<void()>)>;
 
 // Byte string: counted single-byte characters, zero bytes allowed.
 using ByteString = std::string;
@@ -43,16 +43,16 @@ public:
     // delivers fewer bytes than its size, EHexBuffer on Cancel (buffer empty).
     void LoadFromFile(const std::string& path);
     // Replaces the image with the whole source, from its first byte.
-    void LoadFromStream(TStream& source);
+    void LoadFromStream(Stream& source);
 
     // Copies count bytes (-1: to the source's end) from source to destination at
     // their positions in 61440-byte chunks, reporting progress as kind.
-    void CopyWithProgress(TStream& source, TStream& destination, int32_t count, TProgressKind kind);
+    void CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind);
 
     // Writes count bytes from start (count -1: to the end) at destination's
     // position. count <= 0 writes nothing; a range outside the data raises
     // EReadError "Stream read error" after the whole chunks that lie inside.
-    void WriteRangeToStream(TStream& destination, int32_t start, int32_t count);
+    void WriteRangeToStream(Stream& destination, int32_t start, int32_t count);
 
     int32_t DataSize() const noexcept { return static_cast<int32_t>(m_dataStore.SizeValue()); }
     // The byte at offset; the caller keeps 0 <= offset < DataSize(). No check.
@@ -99,11 +99,11 @@ public:
     void SetMaxUndo(int32_t value) noexcept { m_maxUndo = value; }
 
     TProgressEvent OnProgress;
-    TNotifyEvent OnChange;
-    TNotifyEvent OnSelectionChanged;
+    NotifyEvent OnChange;
+    NotifyEvent OnSelectionChanged;
     // How the deferred selection notice reaches the event loop. Without a poster
     // the notice stays pending until DeliverSelectionNotice() runs.
-    TPostNotice PostNotice;
+    NoticePoster PostNotice;
 
     // Delivers a pending selection notice now (OnSelectionChanged once).
     void DeliverSelectionNotice();
@@ -143,7 +143,7 @@ private:
     int32_t m_low = -1;
     int32_t m_high = -1;
     bool m_modified = false;
-    TMemoryStream m_undoStore;
+    MemoryStream m_undoStore;
     int32_t m_undoCount = 0;
     int32_t m_undoNesting = 0;
 

@@ -16,9 +16,9 @@ namespace {
 
 // A file stream over a freshly made temporary file; removes the file unless
 // it was handed on with Commit().
-class TTemporaryFileStream : public TFileStream {
+class TemporaryFileStream : public FileStream {
 public:
-    static TTemporaryFileStream Create(const std::string& folder, const std::string& finalPath)
+    static TemporaryFileStream Create(const std::string& folder, const std::string& finalPath)
     {
         std::string pattern = folder + "/.kestrix-XXXXXX";
         const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -32,13 +32,13 @@ public:
             return current;
         }();
         ::fchmod(fd, 0666 & ~mask);
-        return TTemporaryFileStream(fd, pattern);
+        return TemporaryFileStream(fd, pattern);
     }
 
-    TTemporaryFileStream(TTemporaryFileStream&& other) noexcept
-        : TFileStream(other.ReleaseHandle(), other.FileName()), m_keep(other.m_keep) {}
+    TemporaryFileStream(TemporaryFileStream&& other) noexcept
+        : FileStream(other.ReleaseHandle(), other.FileName()), m_keep(other.m_keep) {}
 
-    ~TTemporaryFileStream() override
+    ~TemporaryFileStream() override
     {
         if (!m_keep)
             ::unlink(FileName().c_str());
@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    TTemporaryFileStream(int fd, const std::string& path) : TFileStream(fd, path) {}
+    TemporaryFileStream(int fd, const std::string& path) : FileStream(fd, path) {}
 
     bool m_keep = false;
 };
@@ -92,10 +92,10 @@ std::string SafeFileName(const std::string& caption)
     return name;
 }
 
-std::vector<TExtractItem> PlanExtraction(TSavePage page, const std::vector<TResultRow>& rows,
+std::vector<ExtractItem> PlanExtraction(SavePage page, const std::vector<TResultRow>& rows,
                                          const std::vector<bool>& selected)
 {
-    std::vector<TExtractItem> items;
+    std::vector<ExtractItem> items;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
@@ -110,7 +110,7 @@ std::vector<TExtractItem> PlanExtraction(TSavePage page, const std::vector<TResu
     return items;
 }
 
-std::string ExtractItem(TCustomHexBuffer& buffer, const std::string& folder, const TExtractItem& item)
+std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const ExtractItem& item)
 {
     const int32_t end = StrToInt(item.EndText);
     const int32_t start = StrToInt(item.StartText);
@@ -121,7 +121,7 @@ std::string ExtractItem(TCustomHexBuffer& buffer, const std::string& folder, con
 
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
 {
-    TTemporaryFileStream file = TTemporaryFileStream::Create(FolderOf(path), path);
+    TemporaryFileStream file = TemporaryFileStream::Create(FolderOf(path), path);
     buffer.WriteRangeToStream(file, start, count);
     file.Commit(path);
 }

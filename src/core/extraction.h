@@ -10,11 +10,11 @@
 namespace kestrix {
 
 // Which list a save acts on.
-enum TSavePage : int32_t { spFiles = 0, spGraphics = 1 };
+enum SavePage : int32_t { spFiles = 0, spGraphics = 1 };
 
 // One file a save will write: the row, the file name inside the chosen folder
 // (UTF-8, already made safe) and the row's range cells as text.
-struct TExtractItem {
+struct ExtractItem {
     int32_t Row = -1;
     std::string FileName;
     std::string StartText;
@@ -30,7 +30,7 @@ std::string SafeFileName(const std::string& caption);
 // cell, named after the caption. Graphics page: rows with a non-empty caption,
 // named caption + "." + type. selected (one flag per row) limits the rows; empty
 // means every row.
-std::vector<TExtractItem> PlanExtraction(TSavePage page, const std::vector<TResultRow>& rows,
+std::vector<ExtractItem> PlanExtraction(SavePage page, const std::vector<TResultRow>& rows,
                                          const std::vector<bool>& selected = {});
 
 // Writes the item's range of the image to folder/FileName. The file is written
@@ -38,7 +38,7 @@ std::vector<TExtractItem> PlanExtraction(TSavePage page, const std::vector<TResu
 // when complete, so a failure leaves no new file and an older file intact.
 // Raises EConvertError for a bad range cell, EFCreateError
 // "Cannot create file "%s". %s", EReadError or EWriteError. Returns the full path.
-std::string ExtractItem(TCustomHexBuffer& buffer, const std::string& folder, const TExtractItem& item);
+std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const ExtractItem& item);
 
 // Writes buffer[start, start + count) to path the same way (count <= 0: an empty file).
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count);

@@ -62,7 +62,7 @@ std::string FileTypeOf(const std::string& name)
     return "xxx";
 }
 
-std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const TScanHooks& hooks)
+std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
 {
     const int32_t dataSize = buffer.DataSize();
     if (dataSize <= kMinScanSize)

@@ -16,7 +16,7 @@ inline constexpr int32_t kMinScanSize = 1000;
 // returns the rows of the file list: caption = name, cells type, start, end
 // (empty for sizes above 384), size; duplicate names removed. std::nullopt when
 // the image has 1000 bytes or less (nothing is to change).
-std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const TScanHooks& hooks);
+std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks);
 
 // The type cell for a file name (Windows-1251 bytes): the extension after a
 // dot at one of the last three positions, or "xxx".

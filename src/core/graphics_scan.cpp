@@ -50,27 +50,27 @@ bool SkipSubBlocks(const TCustomHexBuffer& buffer, int64_t& p, int64_t limit)
     }
 }
 
-void CallGaugeShow(const TScanHooks& hooks)
+void CallGaugeShow(const ScanHooks& hooks)
 {
     if (hooks.GaugeShow)
         hooks.GaugeShow(kGraphicsGaugeMaximum);
 }
 
-void CallGaugeHide(const TScanHooks& hooks)
+void CallGaugeHide(const ScanHooks& hooks)
 {
     if (hooks.GaugeHide)
         hooks.GaugeHide();
 }
 
 // Moves the gauge to n and lets the front end run; false when it asks to stop.
-bool Progress(const TScanHooks& hooks, int32_t n)
+bool Progress(const ScanHooks& hooks, int32_t n)
 {
     if (hooks.GaugeValue)
         hooks.GaugeValue(n);
     return !hooks.Yield || hooks.Yield();
 }
 
-void Append(std::vector<TResultRow>& rows, TResultRow row, const TScanHooks& hooks)
+void Append(std::vector<TResultRow>& rows, TResultRow row, const ScanHooks& hooks)
 {
     rows.push_back(std::move(row));
     if (hooks.RowAppended)
@@ -78,7 +78,7 @@ void Append(std::vector<TResultRow>& rows, TResultRow row, const TScanHooks& hoo
 }
 
 // Ends the last GIF row at its trailer; false when the front end asked to stop.
-bool FixLastGifEnd(TCustomHexBuffer& buffer, TResultRow& row, int32_t start, const TScanHooks& hooks)
+bool FixLastGifEnd(TCustomHexBuffer& buffer, TResultRow& row, int32_t start, const ScanHooks& hooks)
 {
     const int32_t limit = std::min(buffer.DataSize(), kGifSearchBound);
     const int32_t trailer = FindGifTrailer(buffer, start, limit);
@@ -99,7 +99,7 @@ bool FixLastGifEnd(TCustomHexBuffer& buffer, TResultRow& row, int32_t start, con
 
 // GIF headers above kGifPassStart; each picture runs to the next header unless
 // a run of 13 FFh lies between them. False when the front end asked to stop.
-bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const TScanHooks& hooks)
+bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const ScanHooks& hooks)
 {
     const int32_t rangeEnd = std::min(buffer.DataSize(), kGifSearchBound);
     int32_t pos = kGifPassStart;
@@ -135,7 +135,7 @@ bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const TSca
 }
 
 // Small bitmaps found by the 13 bytes from offset 3 of their file header.
-void BmpPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const TScanHooks& hooks)
+void BmpPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const ScanHooks& hooks)
 {
     const int32_t dataSize = buffer.DataSize();
     int32_t pos = 0;
@@ -197,7 +197,7 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
     }
 }
 
-std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const TScanHooks& hooks)
+std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
 {
     if (buffer.DataSize() <= kMinScanSize)
         return std::nullopt;

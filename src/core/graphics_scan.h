@@ -16,7 +16,7 @@ inline constexpr int32_t kGraphicsGaugeMaximum = 800;
 // Lists GIF pictures above 9568256 and small bitmaps: rows captioned
 // "Файл (n)" with cells type ("gif" or "bmp"), start, end, size. std::nullopt
 // when the image has 1000 bytes or less.
-std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const TScanHooks& hooks);
+std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks);
 
 // Offset of the trailer byte 3Bh of the GIF starting at start, found by walking
 // its blocks without reading at or beyond limit; -1 when the walk fails.

@@ -20,7 +20,7 @@ struct TResultRow {
 };
 
 // Cell positions of the file and picture lists.
-enum TRowCell : std::size_t { rcType = 0, rcStart = 1, rcEnd = 2, rcSize = 3 };
+enum RowCell : std::size_t { rcType = 0, rcStart = 1, rcEnd = 2, rcSize = 3 };
 
 // Icon indices of ImageList1 that rows carry.
 inline constexpr int32_t kFileRowIcon = 11;

@@ -8,7 +8,7 @@
 namespace kestrix {
 
 // How a long analysis talks to its front end. Every member may be empty.
-struct TScanHooks {
+struct ScanHooks {
     // The progress gauge: shown with a maximum, moved, hidden.
     std::function<void(int32_t maximum)> GaugeShow;
     std::function<void(int32_t value)> GaugeValue;

@@ -9,7 +9,7 @@
 namespace kestrix {
 
 SlicedFindResult FindHexPatternSliced(TCustomHexBuffer& buffer, std::string_view pattern, int32_t from, int32_t to,
-                                      const TScanHooks& hooks, int32_t sliceSize)
+                                      const ScanHooks& hooks, int32_t sliceSize)
 {
     std::vector<uint8_t> converted(pattern.size() / 2 + 1);
     int32_t length = 0;

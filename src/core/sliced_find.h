@@ -21,6 +21,6 @@ struct SlicedFindResult {
 // hooks.Yield called between slices. The offset and the selection afterwards
 // are those of the single search; on a stop the offset is -1.
 SlicedFindResult FindHexPatternSliced(TCustomHexBuffer& buffer, std::string_view pattern, int32_t from, int32_t to,
-                                      const TScanHooks& hooks, int32_t sliceSize = kSearchSliceSize);
+                                      const ScanHooks& hooks, int32_t sliceSize = kSearchSliceSize);
 
 }  // namespace kestrix

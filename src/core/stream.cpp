@@ -12,27 +12,27 @@
 
 namespace kestrix {
 
-int64_t TStream::Size()
+int64_t Stream::Size()
 {
-    const int64_t position = Seek(0, TSeekOrigin::soCurrent);
-    const int64_t size = Seek(0, TSeekOrigin::soEnd);
-    Seek(position, TSeekOrigin::soBeginning);
+    const int64_t position = Seek(0, SeekOrigin::soCurrent);
+    const int64_t size = Seek(0, SeekOrigin::soEnd);
+    Seek(position, SeekOrigin::soBeginning);
     return size;
 }
 
-void TStream::ReadBuffer(void* buffer, int32_t count)
+void Stream::ReadBuffer(void* buffer, int32_t count)
 {
     if (count > 0 && Read(buffer, count) != count)
         throw EReadError("Stream read error");
 }
 
-void TStream::WriteBuffer(const void* buffer, int32_t count)
+void Stream::WriteBuffer(const void* buffer, int32_t count)
 {
     if (count > 0 && Write(buffer, count) != count)
         throw EWriteError("Stream write error");
 }
 
-int32_t TMemoryStream::Read(void* buffer, int32_t count)
+int32_t MemoryStream::Read(void* buffer, int32_t count)
 {
     if (count <= 0 || m_position < 0 || m_position >= m_size)
         return 0;
@@ -42,7 +42,7 @@ int32_t TMemoryStream::Read(void* buffer, int32_t count)
     return static_cast<int32_t>(n);
 }
 
-int32_t TMemoryStream::Write(const void* buffer, int32_t count)
+int32_t MemoryStream::Write(const void* buffer, int32_t count)
 {
     if (count <= 0 || m_position < 0)
         return 0;
@@ -59,17 +59,17 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count)
     return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin)
 {
     switch (origin) {
-    case TSeekOrigin::soBeginning: m_position = offset; break;
-    case TSeekOrigin::soCurrent: m_position += offset; break;
-    case TSeekOrigin::soEnd: m_position = m_size + offset; break;
+    case SeekOrigin::soBeginning: m_position = offset; break;
+    case SeekOrigin::soCurrent: m_position += offset; break;
+    case SeekOrigin::soEnd: m_position = m_size + offset; break;
     }
     return m_position;
 }
 
-void TMemoryStream::SetSize(int64_t newSize)
+void MemoryStream::SetSize(int64_t newSize)
 {
     newSize = std::max<int64_t>(newSize, 0);
     if (newSize == 0) {
@@ -82,13 +82,13 @@ void TMemoryStream::SetSize(int64_t newSize)
     m_position = std::min(m_position, m_size);
 }
 
-void TMemoryStream::Clear()
+void MemoryStream::Clear()
 {
     m_memory.reset();
     m_size = m_capacity = m_position = 0;
 }
 
-void TMemoryStream::Reserve(int64_t capacity)
+void MemoryStream::Reserve(int64_t capacity)
 {
     std::unique_ptr<uint8_t[]> block;
     try {
@@ -102,7 +102,7 @@ void TMemoryStream::Reserve(int64_t capacity)
     m_capacity = capacity;
 }
 
-TFileStream::TFileStream(const std::string& path, unsigned mode) : m_fileName(path)
+FileStream::FileStream(const std::string& path, unsigned mode) : m_fileName(path)
 {
     int flags = O_CLOEXEC;
     if (mode == fmCreate)
@@ -122,9 +122,9 @@ TFileStream::TFileStream(const std::string& path, unsigned mode) : m_fileName(pa
     }
 }
 
-TFileStream::TFileStream(int fd, std::string path) : m_fd(fd), m_fileName(std::move(path)) {}
+FileStream::FileStream(int fd, std::string path) : m_fd(fd), m_fileName(std::move(path)) {}
 
-TFileStream::~TFileStream()
+FileStream::~FileStream()
 {
     if (m_fd >= 0)
         ::close(m_fd);
@@ -153,27 +153,27 @@ int32_t TransferAll(Byte* bytes, int32_t count, int& error, Call call)
 
 }  // namespace
 
-int32_t TFileStream::Read(void* buffer, int32_t count)
+int32_t FileStream::Read(void* buffer, int32_t count)
 {
     return TransferAll(static_cast<char*>(buffer), count, m_lastError,
                        [this](char* at, std::size_t n) { return ::read(m_fd, at, n); });
 }
 
-int32_t TFileStream::Write(const void* buffer, int32_t count)
+int32_t FileStream::Write(const void* buffer, int32_t count)
 {
     return TransferAll(static_cast<const char*>(buffer), count, m_lastError,
                        [this](const char* at, std::size_t n) { return ::write(m_fd, at, n); });
 }
 
-int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+    const int whence = origin == SeekOrigin::soBeginning ? SEEK_SET
+                       : origin == SeekOrigin::soCurrent ? SEEK_CUR
                                                           : SEEK_END;
     return ::lseek(m_fd, offset, whence);
 }
 
-void TFileStream::SetSize(int64_t newSize)
+void FileStream::SetSize(int64_t newSize)
 {
     if (::ftruncate(m_fd, newSize) != 0)
         throw EStreamError(FormatMessage("Stream size error: %s", {SystemErrorText(errno)}));

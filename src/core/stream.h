@@ -6,29 +6,29 @@
 
 namespace kestrix {
 
-enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+enum class SeekOrigin { soBeginning, soCurrent, soEnd };
 
 // A sequence of bytes with a current position. Read and Write move as many
 // bytes as they can and return that count; ReadBuffer and WriteBuffer demand
 // the exact count and raise EReadError "Stream read error" or EWriteError
 // "Stream write error" otherwise (bytes moved before the shortfall stay moved).
-class TStream {
+class Stream {
 public:
-    virtual ~TStream() = default;
+    virtual ~Stream() = default;
 
     // Reads up to count bytes at the position into buffer; returns the number read (0 at the end).
     virtual int32_t Read(void* buffer, int32_t count) = 0;
     // Writes up to count bytes at the position; returns the number written.
     virtual int32_t Write(const void* buffer, int32_t count) = 0;
     // Moves the position; returns the new position.
-    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
     // Total size in bytes.
     virtual int64_t Size();
     // Truncates or extends the stream; raises on failure.
     virtual void SetSize(int64_t newSize) = 0;
 
-    int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
-    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+    int64_t Position() { return Seek(0, SeekOrigin::soCurrent); }
+    void SetPosition(int64_t position) { Seek(position, SeekOrigin::soBeginning); }
 
     void ReadBuffer(void* buffer, int32_t count);
     void WriteBuffer(const void* buffer, int32_t count);
@@ -37,17 +37,17 @@ public:
 // A growable in-memory block. Growing allocates once to the requested size and
 // keeps the bytes already held; memory beyond the old size is not initialised.
 // Allocation failure raises EStreamError "Out of memory while expanding memory stream".
-class TMemoryStream : public TStream {
+class MemoryStream : public Stream {
 public:
-    TMemoryStream() = default;
-    TMemoryStream(const TMemoryStream&) = delete;
-    TMemoryStream& operator=(const TMemoryStream&) = delete;
-    TMemoryStream(TMemoryStream&&) noexcept = default;
-    TMemoryStream& operator=(TMemoryStream&&) noexcept = default;
+    MemoryStream() = default;
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+    MemoryStream(MemoryStream&&) noexcept = default;
+    MemoryStream& operator=(MemoryStream&&) noexcept = default;
 
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
     int64_t Size() override { return m_size; }
     void SetSize(int64_t newSize) override;
 
@@ -67,9 +67,9 @@ private:
 };
 
 // The image buffer's data store: a plain memory stream.
-class TBufferMemoryStream : public TMemoryStream {};
+class TBufferMemoryStream : public MemoryStream {};
 
-enum TFileMode : unsigned {
+enum FileMode : unsigned {
     fmOpenRead = 0x0000,
     fmOpenWrite = 0x0001,
     fmOpenReadWrite = 0x0002,
@@ -80,16 +80,16 @@ enum TFileMode : unsigned {
 // with other readers and writers. Failure raises EFOpenError
 // "Cannot open file "%s". %s" or, for fmCreate, EFCreateError
 // "Cannot create file "%s". %s" (path, system error text).
-class TFileStream : public TStream {
+class FileStream : public Stream {
 public:
-    TFileStream(const std::string& path, unsigned mode);
-    ~TFileStream() override;
-    TFileStream(const TFileStream&) = delete;
-    TFileStream& operator=(const TFileStream&) = delete;
+    FileStream(const std::string& path, unsigned mode);
+    ~FileStream() override;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
 
     int32_t Read(void* buffer, int32_t count) override;
     int32_t Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
     void SetSize(int64_t newSize) override;
 
     const std::string& FileName() const noexcept { return m_fileName; }
@@ -99,7 +99,7 @@ public:
 
 protected:
     // Takes ownership of an already open descriptor.
-    TFileStream(int fd, std::string path);
+    FileStream(int fd, std::string path);
     // Gives up the descriptor without closing it; returns it.
     int ReleaseHandle() noexcept
     {

@@ -25,7 +25,7 @@ void DrawBothWays(const TPictureHolder& holder, QImage& canvas)
 
 void ExercisePictureHolder(const uint8_t* data, size_t size)
 {
-    TMemoryStream stream;
+    MemoryStream stream;
     const auto count = static_cast<int32_t>(std::min<size_t>(size, std::numeric_limits<int32_t>::max()));
     if (count > 0)
         stream.WriteBuffer(data, count);

@@ -80,7 +80,7 @@ struct TPictureHolder::State {
     // Extent of DecodedPicture in hundredths of a millimetre.
     int32_t HimetricWidth = 0;
     int32_t HimetricHeight = 0;
-    TMemoryStream Data;
+    MemoryStream Data;
     bool Empty = true;
     bool Stretch = false;
     int32_t PixelsPerInchX = 96;
@@ -110,7 +110,7 @@ TPictureHolder::TPictureHolder() : m(std::make_unique<State>()) {}
 
 TPictureHolder::~TPictureHolder() = default;
 
-void TPictureHolder::TakeBytes(TStream& source)
+void TPictureHolder::TakeBytes(Stream& source)
 {
     source.SetPosition(0);
     const int64_t size = source.Size();
@@ -124,7 +124,7 @@ void TPictureHolder::TakeBytes(TStream& source)
         source.ReadBuffer(m->Data.Memory(), static_cast<int32_t>(size));
 }
 
-void TPictureHolder::LoadFromStream(TStream* stream)
+void TPictureHolder::LoadFromStream(Stream* stream)
 {
     if (stream == nullptr)
         return;
@@ -141,7 +141,7 @@ void TPictureHolder::LoadFromStream(TStream* stream)
 void TPictureHolder::LoadFromFile(const std::string& fileName)
 {
     try {
-        TFileStream file(fileName, fmOpenRead);
+        FileStream file(fileName, fmOpenRead);
         TakeBytes(file);
         m->Empty = false;
         m->Frame = 1;
@@ -157,7 +157,7 @@ void TPictureHolder::LoadFromFile(const std::string& fileName)
     }
 }
 
-void TPictureHolder::ReadData(TStream* stream)
+void TPictureHolder::ReadData(Stream* stream)
 {
     if (stream == nullptr)
         return;
@@ -167,7 +167,7 @@ void TPictureHolder::ReadData(TStream* stream)
     DecodeData();
 }
 
-void TPictureHolder::WriteData(TStream* stream) const
+void TPictureHolder::WriteData(Stream* stream) const
 {
     if (stream == nullptr)
         return;
@@ -362,6 +362,6 @@ void TPictureHolder::SetPixelsPerInch(int32_t x, int32_t y) noexcept
 
 bool TPictureHolder::Stretch() const noexcept { return m->Stretch; }
 void TPictureHolder::SetStretch(bool value) noexcept { m->Stretch = value; }
-const TMemoryStream& TPictureHolder::Data() const noexcept { return m->Data; }
+const MemoryStream& TPictureHolder::Data() const noexcept { return m->Data; }
 
 }  // namespace kestrix

@@ -15,7 +15,7 @@ class QPainter;
 namespace kestrix {
 
 class TPictureHolder;
-using TPictureNotify = std::function<void(TPictureHolder& Sender)>;
+using PictureNotify = std::function<void(TPictureHolder& Sender)>;
 
 // Keeps the raw bytes of one GIF or BMP and draws them decoded. Decoding goes
 // through Qt's image readers over the kept bytes. Failures raise
@@ -42,16 +42,16 @@ public:
     // stream is left at its end), Frame := 1, decodes and raises OnChange.
     // A decoding error propagates and OnChange is not raised; the bytes stay
     // and the holder is then undecodable. nullptr does nothing.
-    void LoadFromStream(TStream* stream);
+    void LoadFromStream(Stream* stream);
     // Like LoadFromStream but swallows every error (then Empty() is true);
     // raises OnClear, then OnChange, on success.
     void LoadFromFile(const std::string& fileName);
     // Takes the whole stream and decodes it with the current Frame; no event.
     // nullptr does nothing.
-    void ReadData(TStream* stream);
+    void ReadData(Stream* stream);
     // Writes all kept bytes at the stream's position; nullptr does nothing.
-    void WriteData(TStream* stream) const;
-    void SaveToStream(TStream* stream) const { WriteData(stream); }
+    void WriteData(Stream* stream) const;
+    void SaveToStream(Stream* stream) const { WriteData(stream); }
     // Copies another holder's bytes, decodes them with this holder's Frame and
     // raises OnChange (decoding errors propagate). nullptr clears the holder
     // and raises OnChange, then OnClear.
@@ -115,17 +115,17 @@ public:
     void SetStretch(bool value) noexcept;
 
     // The kept bytes.
-    const TMemoryStream& Data() const noexcept;
+    const MemoryStream& Data() const noexcept;
 
-    TPictureNotify OnChange;
-    TPictureNotify OnFrameChange;
-    TPictureNotify OnClear;
+    PictureNotify OnChange;
+    PictureNotify OnFrameChange;
+    PictureNotify OnClear;
 
 private:
     struct State;
     std::unique_ptr<State> m;
 
-    void TakeBytes(TStream& source);
+    void TakeBytes(Stream& source);
     void DecodeData();
     bool IsFrameStart(int32_t p) const noexcept;
 };

@@ -154,20 +154,20 @@ std::optional<QString> LookUp(const QString& fileName, const QString& section, c
 
 }  // namespace
 
-TIniFileStorage::TIniFileStorage(QString fileName) : m_fileName(std::move(fileName)) {}
+IniFileStorage::IniFileStorage(QString fileName) : m_fileName(std::move(fileName)) {}
 
-bool TIniFileStorage::ValueExists(const QString& section, const QString& ident)
+bool IniFileStorage::ValueExists(const QString& section, const QString& ident)
 {
     return LookUp(m_fileName, section, ident).has_value();
 }
 
-QString TIniFileStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
+QString IniFileStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
 {
     const std::optional<QString> value = LookUp(m_fileName, section, ident);
     return Truncate(value ? Unquote(*value) : defaultValue, kMaxRead);
 }
 
-void TIniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)
+void IniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     const auto fail = [this] {
         throw EIniFileException(FormatMessage("Unable to write to %s", {m_fileName.toStdString()}));

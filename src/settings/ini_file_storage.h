@@ -9,10 +9,10 @@ namespace kestrix {
 // match wins; keys and values are read without surrounding blanks, and a value
 // enclosed in a pair of matching quotes loses them. Lines before the first
 // section, lines without '=' and lines starting with ';' or '#' are skipped.
-class TIniFileStorage : public TSettingsStorage {
+class IniFileStorage : public SettingsStorage {
 public:
     // fileName is used as given (a relative name against the working folder).
-    explicit TIniFileStorage(QString fileName);
+    explicit IniFileStorage(QString fileName);
 
     // The file as given to the constructor.
     const QString& FileName() const { return m_fileName; }

@@ -52,7 +52,7 @@ struct TRegIniStore::State {
     TRegRootKey regKey = hkeyCurrentUser;
     TRegAccess regAccess = RegAccessOf(keyAllAccess);
     bool refreshNeeded = true;
-    std::unique_ptr<TSettingsStorage> storage;
+    std::unique_ptr<SettingsStorage> storage;
 
     template <typename T>
     void Assign(T& field, const T& value)
@@ -123,12 +123,12 @@ void TRegIniStore::PrepareStorage()
         if (path.isEmpty())
             path = QStringLiteral("\\Software\\Temp\\") + ApplicationTitle();
         const QString keyPath = path.startsWith(QLatin1Char('\\')) ? path.mid(1) : path;
-        m->storage = std::make_unique<TRegistryStorage>(TRegistry::DefaultFolder(), m->regKey,
+        m->storage = std::make_unique<RegistryStorage>(Registry::DefaultFolder(), m->regKey,
                                                         RegAccessMask(m->regAccess), keyPath);
     } else {
         if (path.isEmpty())
             path = DefaultIniFile();
-        m->storage = std::make_unique<TIniFileStorage>(path);
+        m->storage = std::make_unique<IniFileStorage>(path);
     }
     m->path = path;
     m->refreshNeeded = false;

@@ -9,7 +9,7 @@
 
 namespace kestrix {
 
-class TSettingsStorage;
+class SettingsStorage;
 
 // Named text settings in sections, kept in a per-user registry-like store or an
 // ini file. Failures raise kestrix::Exception with the store's messages

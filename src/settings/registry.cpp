@@ -21,7 +21,7 @@ bool IsKept(TRegRootKey root)
 }
 
 // Splits a key path into key names; one trailing backslash is allowed.
-TRegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* names)
+RegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* names)
 {
     names->clear();
     if (subKey.isEmpty())
@@ -29,10 +29,10 @@ TRegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* na
     QStringList parts = subKey.split(QLatin1Char('\\'));
     if (parts.size() > 1 && parts.back().isEmpty())
         parts.removeLast();
-    if (baseDepth + parts.size() > TRegistryFile::kMaxKeyDepth)
+    if (baseDepth + parts.size() > RegistryFile::kMaxKeyDepth)
         return rrBadPath;
     for (const QString& name : parts) {
-        if (name.isEmpty() || name.size() > TRegistryFile::kMaxKeyNameLength)
+        if (name.isEmpty() || name.size() > RegistryFile::kMaxKeyNameLength)
             return rrBadPath;
         for (const QChar c : name) {
             if (c.unicode() < 0x20 || c.unicode() == 0x7F)
@@ -43,9 +43,9 @@ TRegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* na
     return rrSuccess;
 }
 
-TRegKey* Find(TRegKey& root, const QStringList& path)
+RegistryKey* Find(RegistryKey& root, const QStringList& path)
 {
-    TRegKey* key = &root;
+    RegistryKey* key = &root;
     for (const QString& name : path) {
         key = key->FindSubKey(name);
         if (key == nullptr)
@@ -56,66 +56,66 @@ TRegKey* Find(TRegKey& root, const QStringList& path)
 
 }  // namespace
 
-TRegistry::TRegistry(QString folder) : m_folder(std::move(folder)) {}
+Registry::Registry(QString folder) : m_folder(std::move(folder)) {}
 
-QString TRegistry::DefaultFolder()
+QString Registry::DefaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/kestrix/registry");
 }
 
-QString TRegistry::FileName(TRegRootKey root) const
+QString Registry::FileName(TRegRootKey root) const
 {
     if (!IsKept(root))
         return {};
     return m_folder + QLatin1Char('/') + QLatin1String(kRootNames[root]) + QStringLiteral(".kreg");
 }
 
-TRegHandle TRegistry::RootKey(TRegRootKey root) const
+RegHandle Registry::RootKey(TRegRootKey root) const
 {
-    TRegHandle handle;
+    RegHandle handle;
     handle.root = root;
     handle.valid = IsKept(root);
     handle.access = handle.valid ? KEY_ALL_ACCESS : 0;
     return handle;
 }
 
-TRegResult TRegistry::OpenKey(const TRegHandle& parent, const QString& subKey, uint32_t access,
-                              TRegHandle* key) const
+RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access,
+                              RegHandle* key) const
 {
     if (!parent.valid)
         return rrInvalidHandle;
     QStringList names;
-    if (const TRegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
+    if (const RegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
         return split;
     const QStringList path = parent.path + names;
-    const std::unique_ptr<TRegKey> root = TRegistryFile::Load(FileName(parent.root));
-    const TRegKey* found = Find(*root, path);
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(parent.root));
+    const RegistryKey* found = Find(*root, path);
     if (found == nullptr)
         return rrNotFound;
     if ((access & ~found->Access()) != 0)
         return rrAccessDenied;
-    *key = TRegHandle{true, parent.root, path, access};
+    *key = RegHandle{true, parent.root, path, access};
     return rrSuccess;
 }
 
-TRegResult TRegistry::CreateKey(const TRegHandle& parent, const QString& subKey, uint32_t access, TRegHandle* key,
+RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
                                 bool dryRun)
 {
     if (!parent.valid)
         return rrInvalidHandle;
     QStringList names;
-    if (const TRegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
+    if (const RegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
         return split;
     const QStringList path = parent.path + names;
 
     // Walks the path as far as it exists and decides whether the rest may be made.
-    const auto check = [&](TRegKey& root, bool* create) {
+    const auto check = [&](RegistryKey& root, bool* create) {
         *create = false;
-        TRegKey* deepest = &root;
+        RegistryKey* deepest = &root;
         qsizetype depth = 0;
         for (; depth < path.size(); ++depth) {
-            TRegKey* next = deepest->FindSubKey(path[depth]);
+            RegistryKey* next = deepest->FindSubKey(path[depth]);
             if (next == nullptr)
                 break;
             deepest = next;
@@ -133,13 +133,13 @@ TRegResult TRegistry::CreateKey(const TRegHandle& parent, const QString& subKey,
 
     const QString fileName = FileName(parent.root);
     bool create = false;
-    TRegResult result = check(*TRegistryFile::Load(fileName), &create);
+    RegResult result = check(*RegistryFile::Load(fileName), &create);
     if (result == rrSuccess && create && !dryRun) {
-        const bool written = TRegistryFile::Update(fileName, [&](TRegKey& root, bool& modified) {
+        const bool written = RegistryFile::Update(fileName, [&](RegistryKey& root, bool& modified) {
             result = check(root, &create);
             if (result != rrSuccess || !create)
                 return;
-            TRegKey* made = &root;
+            RegistryKey* made = &root;
             for (const QString& name : path)
                 made = &made->SubKey(name);
             modified = true;
@@ -148,19 +148,19 @@ TRegResult TRegistry::CreateKey(const TRegHandle& parent, const QString& subKey,
             return rrWriteFault;
     }
     if (result == rrSuccess)
-        *key = TRegHandle{true, parent.root, path, access};
+        *key = RegHandle{true, parent.root, path, access};
     return result;
 }
 
-TRegResult TRegistry::QueryValue(const TRegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const
+RegResult Registry::QueryValue(const RegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const
 {
     if (!key.valid)
         return rrInvalidHandle;
     if ((key.access & KEY_QUERY_VALUE) == 0)
         return rrAccessDenied;
-    const std::unique_ptr<TRegKey> root = TRegistryFile::Load(FileName(key.root));
-    const TRegKey* found = Find(*root, key.path);
-    const TRegValue* value = found != nullptr ? found->FindValue(name) : nullptr;
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
+    const RegistryKey* found = Find(*root, key.path);
+    const RegValue* value = found != nullptr ? found->FindValue(name) : nullptr;
     if (value == nullptr)
         return rrNotFound;
     *type = value->type;
@@ -168,36 +168,36 @@ TRegResult TRegistry::QueryValue(const TRegHandle& key, const QString& name, uin
     return rrSuccess;
 }
 
-TRegResult TRegistry::ValueNames(const TRegHandle& key, QStringList* names) const
+RegResult Registry::ValueNames(const RegHandle& key, QStringList* names) const
 {
     if (!key.valid)
         return rrInvalidHandle;
     if ((key.access & KEY_QUERY_VALUE) == 0)
         return rrAccessDenied;
-    const std::unique_ptr<TRegKey> root = TRegistryFile::Load(FileName(key.root));
-    const TRegKey* found = Find(*root, key.path);
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
+    const RegistryKey* found = Find(*root, key.path);
     if (found == nullptr)
         return rrNotFound;
     names->clear();
-    for (const TRegValue& value : found->Values())
+    for (const RegValue& value : found->Values())
         names->append(value.name);
     return rrSuccess;
 }
 
-TRegResult TRegistry::SetValue(const TRegHandle& key, const QString& name, uint32_t type, const QByteArray& data)
+RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t type, const QByteArray& data)
 {
     if (!key.valid)
         return rrInvalidHandle;
     if ((key.access & KEY_SET_VALUE) == 0)
         return rrAccessDenied;
-    TRegResult result = rrSuccess;
-    const bool written = TRegistryFile::Update(FileName(key.root), [&](TRegKey& root, bool& modified) {
-        TRegKey* found = Find(root, key.path);
+    RegResult result = rrSuccess;
+    const bool written = RegistryFile::Update(FileName(key.root), [&](RegistryKey& root, bool& modified) {
+        RegistryKey* found = Find(root, key.path);
         if (found == nullptr) {
             result = rrNotFound;
             return;
         }
-        const TRegValue* old = found->FindValue(name);
+        const RegValue* old = found->FindValue(name);
         if (old != nullptr && old->type == type && old->data == data)
             return;
         found->SetValue(name, type, data);

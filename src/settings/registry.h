@@ -11,7 +11,7 @@
 namespace kestrix {
 
 // Outcome of a registry operation.
-enum TRegResult : uint8_t {
+enum RegResult : uint8_t {
     rrSuccess = 0,
     rrNotFound,       // the key or value does not exist
     rrAccessDenied,   // the handle or the key lacks a right the operation needs
@@ -21,7 +21,7 @@ enum TRegResult : uint8_t {
 };
 
 // An open key: the root, the key names below it and the rights it was opened with.
-struct TRegHandle {
+struct RegHandle {
     bool valid = false;
     TRegRootKey root = hkeyCurrentUser;
     QStringList path;
@@ -29,37 +29,37 @@ struct TRegHandle {
 };
 
 // The per-user registry: every predefined root except HKEY_PERFORMANCE_DATA and
-// HKEY_DYN_DATA is kept in a file of its own (TRegistryFile) in one folder.
+// HKEY_DYN_DATA is kept in a file of its own (RegistryFile) in one folder.
 // Each operation reads the file afresh; each change is one locked, atomic
 // rewrite of it. A handle grants the rights it was opened with, and a key can
 // be opened only with rights its access line grants.
-class TRegistry {
+class Registry {
 public:
     // folder holds the root files; it is made on the first change.
-    explicit TRegistry(QString folder);
+    explicit Registry(QString folder);
 
     // <per-user configuration folder>/kestrix/registry, honouring XDG_CONFIG_HOME.
     static QString DefaultFolder();
     // The file that holds root, e.g. <folder>/HKEY_CURRENT_USER.kreg; empty for a root not kept.
     QString FileName(TRegRootKey root) const;
     // The predefined handle of root, with all rights; not valid for a root not kept.
-    TRegHandle RootKey(TRegRootKey root) const;
+    RegHandle RootKey(TRegRootKey root) const;
 
     // Opens the key subKey below parent (an empty subKey opens parent again) with
     // the rights access. rrNotFound when a key on the way is missing, rrAccessDenied
     // when the key does not grant every right of access.
-    TRegResult OpenKey(const TRegHandle& parent, const QString& subKey, uint32_t access, TRegHandle* key) const;
+    RegResult OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key) const;
     // As OpenKey, but makes the missing keys of the path first; that needs
     // KEY_CREATE_SUB_KEY on parent and on the deepest key that exists. With
     // dryRun nothing is written: the result tells whether the call would succeed.
-    TRegResult CreateKey(const TRegHandle& parent, const QString& subKey, uint32_t access, TRegHandle* key,
+    RegResult CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
                          bool dryRun = false);
     // The type and data of the value name (letter case ignored); needs KEY_QUERY_VALUE.
-    TRegResult QueryValue(const TRegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const;
+    RegResult QueryValue(const RegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const;
     // The names of the key's values, in the order they were made; needs KEY_QUERY_VALUE.
-    TRegResult ValueNames(const TRegHandle& key, QStringList* names) const;
+    RegResult ValueNames(const RegHandle& key, QStringList* names) const;
     // Stores a value, replacing one of that name; needs KEY_SET_VALUE.
-    TRegResult SetValue(const TRegHandle& key, const QString& name, uint32_t type, const QByteArray& data);
+    RegResult SetValue(const RegHandle& key, const QString& name, uint32_t type, const QByteArray& data);
 
 private:
     QString m_folder;

@@ -101,9 +101,9 @@ class Parser {
 public:
     explicit Parser(const QByteArray& bytes) : m_bytes(bytes) {}
 
-    std::unique_ptr<TRegKey> Run()
+    std::unique_ptr<RegistryKey> Run()
     {
-        auto root = std::make_unique<TRegKey>();
+        auto root = std::make_unique<RegistryKey>();
         bool blank = true;
         for (const char c : m_bytes) {
             if (!IsBlank(c)) {
@@ -114,7 +114,7 @@ public:
         if (blank)
             return root;
 
-        TRegKey* current = root.get();
+        RegistryKey* current = root.get();
         qsizetype start = 0;
         while (start <= m_bytes.size()) {
             qsizetype stop = m_bytes.indexOf('\n', start);
@@ -125,9 +125,9 @@ public:
             m_end = m_bytes.constData() + stop;
             Trim();
             if (m_line == 1) {
-                if (std::string(m_p, m_end) != TRegistryFile::kSignature)
+                if (std::string(m_p, m_end) != RegistryFile::kSignature)
                     Fail(std::string("not a settings store file: the first line must be \"") +
-                         TRegistryFile::kSignature + "\"");
+                         RegistryFile::kSignature + "\"");
             } else if (m_p == m_end || *m_p == ';' || *m_p == '#') {
                 // blank line or comment
             } else if (*m_p == '[') {
@@ -162,7 +162,7 @@ private:
             ++m_p;
     }
 
-    TRegKey* ParseKeyPath(TRegKey& root)
+    RegistryKey* ParseKeyPath(RegistryKey& root)
     {
         if (m_end[-1] != ']' || m_end - m_p < 2)
             Fail("a key path must end with ']'");
@@ -172,14 +172,14 @@ private:
         if (!IsValidUtf8(path))
             Fail("the key path is not valid UTF-8");
         const QStringList names = QString::fromUtf8(path).split(QLatin1Char('\\'));
-        if (names.size() > TRegistryFile::kMaxKeyDepth)
-            Fail("the key path is deeper than " + std::to_string(TRegistryFile::kMaxKeyDepth) + " keys");
-        TRegKey* key = &root;
+        if (names.size() > RegistryFile::kMaxKeyDepth)
+            Fail("the key path is deeper than " + std::to_string(RegistryFile::kMaxKeyDepth) + " keys");
+        RegistryKey* key = &root;
         for (const QString& name : names) {
             if (name.isEmpty())
                 Fail("empty key name in the key path");
-            if (name.size() > TRegistryFile::kMaxKeyNameLength)
-                Fail("a key name is longer than " + std::to_string(TRegistryFile::kMaxKeyNameLength) +
+            if (name.size() > RegistryFile::kMaxKeyNameLength)
+                Fail("a key name is longer than " + std::to_string(RegistryFile::kMaxKeyNameLength) +
                      " characters");
             if (HasControlCharacter(name))
                 Fail("a key name holds a control character");
@@ -336,7 +336,7 @@ private:
         return out;
     }
 
-    void ParseValue(TRegKey& key)
+    void ParseValue(RegistryKey& key)
     {
         const QByteArray nameBytes = ParseQuoted();
         if (!IsValidUtf8(nameBytes))
@@ -364,7 +364,7 @@ private:
         key.SetValue(name, type, data);
     }
 
-    void ParseAttribute(TRegKey& key)
+    void ParseAttribute(RegistryKey& key)
     {
         const std::string word = ParseWord();
         if (word != "access")
@@ -432,11 +432,11 @@ void AppendData(QByteArray& out, uint32_t type, const QByteArray& data)
     out += '>';
 }
 
-void AppendBody(QByteArray& out, const TRegKey& key)
+void AppendBody(QByteArray& out, const RegistryKey& key)
 {
     if (key.Access() != KEY_ALL_ACCESS)
         out += "access = 0x" + QByteArray::number(key.Access(), 16).rightJustified(8, '0') + '\n';
-    for (const TRegValue& value : key.Values()) {
+    for (const RegValue& value : key.Values()) {
         AppendQuoted(out, value.name.toUtf8());
         out += " = ";
         const TypeName* known = nullptr;
@@ -454,7 +454,7 @@ void AppendBody(QByteArray& out, const TRegKey& key)
     }
 }
 
-void AppendKeys(QByteArray& out, const TRegKey& key, const QByteArray& path)
+void AppendKeys(QByteArray& out, const RegistryKey& key, const QByteArray& path)
 {
     for (const auto& subKey : key.SubKeys()) {
         const QByteArray subPath = path.isEmpty() ? subKey->Name().toUtf8() : path + '\\' + subKey->Name().toUtf8();
@@ -471,44 +471,44 @@ bool IsValidUtf8(const QByteArray& bytes)
     return IsValidUtf8Bytes(bytes.constData(), bytes.size());
 }
 
-TRegKey::TRegKey(QString name) : m_name(std::move(name)) {}
+RegistryKey::RegistryKey(QString name) : m_name(std::move(name)) {}
 
-const TRegValue* TRegKey::FindValue(const QString& name) const
+const RegValue* RegistryKey::FindValue(const QString& name) const
 {
     const auto it = m_valueIndex.constFind(Fold(name));
     return it == m_valueIndex.cend() ? nullptr : &m_values[static_cast<size_t>(*it)];
 }
 
-void TRegKey::SetValue(const QString& name, uint32_t type, const QByteArray& data)
+void RegistryKey::SetValue(const QString& name, uint32_t type, const QByteArray& data)
 {
     const QString folded = Fold(name);
     const auto it = m_valueIndex.constFind(folded);
     if (it != m_valueIndex.cend()) {
-        TRegValue& value = m_values[static_cast<size_t>(*it)];
+        RegValue& value = m_values[static_cast<size_t>(*it)];
         value.type = type;
         value.data = data;
         return;
     }
     m_valueIndex.insert(folded, static_cast<int32_t>(m_values.size()));
-    m_values.push_back(TRegValue{name, type, data});
+    m_values.push_back(RegValue{name, type, data});
 }
 
-TRegKey* TRegKey::FindSubKey(const QString& name) const
+RegistryKey* RegistryKey::FindSubKey(const QString& name) const
 {
     const auto it = m_subKeyIndex.constFind(Fold(name));
     return it == m_subKeyIndex.cend() ? nullptr : m_subKeys[static_cast<size_t>(*it)].get();
 }
 
-TRegKey& TRegKey::SubKey(const QString& name)
+RegistryKey& RegistryKey::SubKey(const QString& name)
 {
-    if (TRegKey* existing = FindSubKey(name))
+    if (RegistryKey* existing = FindSubKey(name))
         return *existing;
     m_subKeyIndex.insert(Fold(name), static_cast<int32_t>(m_subKeys.size()));
-    m_subKeys.push_back(std::make_unique<TRegKey>(name));
+    m_subKeys.push_back(std::make_unique<RegistryKey>(name));
     return *m_subKeys.back();
 }
 
-bool TRegKey::operator==(const TRegKey& other) const
+bool RegistryKey::operator==(const RegistryKey& other) const
 {
     if (m_name != other.m_name || m_access != other.m_access || m_values != other.m_values ||
         m_subKeys.size() != other.m_subKeys.size())
@@ -520,12 +520,12 @@ bool TRegKey::operator==(const TRegKey& other) const
     return true;
 }
 
-std::unique_ptr<TRegKey> TRegistryFile::Parse(const QByteArray& bytes)
+std::unique_ptr<RegistryKey> RegistryFile::Parse(const QByteArray& bytes)
 {
     return Parser(bytes).Run();
 }
 
-QByteArray TRegistryFile::Serialize(const TRegKey& root)
+QByteArray RegistryFile::Serialize(const RegistryKey& root)
 {
     QByteArray out = QByteArray(kSignature) + '\n';
     AppendBody(out, root);
@@ -533,11 +533,11 @@ QByteArray TRegistryFile::Serialize(const TRegKey& root)
     return out;
 }
 
-std::unique_ptr<TRegKey> TRegistryFile::Load(const QString& fileName)
+std::unique_ptr<RegistryKey> RegistryFile::Load(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.exists())
-        return std::make_unique<TRegKey>();
+        return std::make_unique<RegistryKey>();
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
@@ -553,14 +553,14 @@ std::unique_ptr<TRegKey> TRegistryFile::Load(const QString& fileName)
     }
 }
 
-bool TRegistryFile::Update(const QString& fileName, const std::function<void(TRegKey& root, bool& modified)>& change)
+bool RegistryFile::Update(const QString& fileName, const std::function<void(RegistryKey& root, bool& modified)>& change)
 {
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
         return false;
     QLockFile lock(fileName + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockTimeoutMs))
         return false;
-    const std::unique_ptr<TRegKey> root = Load(fileName);
+    const std::unique_ptr<RegistryKey> root = Load(fileName);
     bool modified = false;
     change(*root, modified);
     if (!modified)

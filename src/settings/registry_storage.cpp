@@ -14,39 +14,39 @@ namespace {
 
 }  // namespace
 
-TRegistryStorage::TRegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath)
+RegistryStorage::RegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath)
     : m_registry(folder), m_root(m_registry.RootKey(root)), m_basePath(basePath), m_access(access)
 {
     // The base key is not made before the first write, so that reading a store
     // that was never written leaves nothing behind; a dry run decides now whether
     // it could be made, as the sections go under the root when it cannot.
-    TRegHandle base;
-    TRegResult result = m_registry.OpenKey(m_root, m_basePath, m_access, &base);
+    RegHandle base;
+    RegResult result = m_registry.OpenKey(m_root, m_basePath, m_access, &base);
     if (result == rrNotFound)
         result = m_registry.CreateKey(m_root, m_basePath, m_access, &base, true);
     m_underRoot = result != rrSuccess;
 }
 
-bool TRegistryStorage::OpenSection(const QString& section, TRegHandle* key) const
+bool RegistryStorage::OpenSection(const QString& section, RegHandle* key) const
 {
-    TRegHandle base = m_root;
+    RegHandle base = m_root;
     if (!m_underRoot && m_registry.OpenKey(m_root, m_basePath, m_access, &base) != rrSuccess)
         return false;
     return m_registry.OpenKey(base, section, m_access, key) == rrSuccess;
 }
 
-bool TRegistryStorage::ValueExists(const QString& section, const QString& ident)
+bool RegistryStorage::ValueExists(const QString& section, const QString& ident)
 {
-    TRegHandle key;
+    RegHandle key;
     QStringList names;
     if (!OpenSection(section, &key) || m_registry.ValueNames(key, &names) != rrSuccess)
         return false;
     return names.contains(ident, Qt::CaseInsensitive);
 }
 
-QString TRegistryStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
+QString RegistryStorage::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
 {
-    TRegHandle key;
+    RegHandle key;
     uint32_t type = REG_NONE;
     QByteArray data;
     if (!OpenSection(section, &key) || m_registry.QueryValue(key, ident, &type, &data) != rrSuccess)
@@ -61,12 +61,12 @@ QString TRegistryStorage::ReadString(const QString& section, const QString& iden
     return QString::fromUtf8(data);
 }
 
-void TRegistryStorage::WriteString(const QString& section, const QString& ident, const QString& value)
+void RegistryStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
-    TRegHandle base = m_root;
+    RegHandle base = m_root;
     if (!m_underRoot && m_registry.CreateKey(m_root, m_basePath, m_access, &base) != rrSuccess)
         Raise("Failed to create key %s", section);
-    TRegHandle key;
+    RegHandle key;
     if (m_registry.OpenKey(base, section, 0, &key) != rrSuccess &&
         m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key) != rrSuccess)
         Raise("Failed to create key %s", section);

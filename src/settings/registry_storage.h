@@ -7,7 +7,7 @@ namespace kestrix {
 
 // Settings in the registry: a section is a subkey of the base key, an ident a
 // value name in it, a setting a REG_SZ value (UTF-8 text and a terminating NUL).
-class TRegistryStorage : public TSettingsStorage {
+class RegistryStorage : public SettingsStorage {
 public:
     // Keeps the settings below root\basePath (basePath without a leading
     // backslash) in the registry kept in folder, opening keys with access.
@@ -15,7 +15,7 @@ public:
     // the sections are looked up directly under the root. The base key itself
     // is made by the first write. Raises ERegistryException for a damaged or
     // unreadable store file.
-    TRegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath);
+    RegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath);
 
     // False also when the section cannot be opened with the access rights.
     bool ValueExists(const QString& section, const QString& ident) override;
@@ -30,10 +30,10 @@ public:
     void WriteString(const QString& section, const QString& ident, const QString& value) override;
 
 private:
-    bool OpenSection(const QString& section, TRegHandle* key) const;
+    bool OpenSection(const QString& section, RegHandle* key) const;
 
-    TRegistry m_registry;
-    TRegHandle m_root;
+    Registry m_registry;
+    RegHandle m_root;
     QString m_basePath;
     uint32_t m_access;
     bool m_underRoot = false;

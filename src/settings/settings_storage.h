@@ -5,9 +5,9 @@
 namespace kestrix {
 
 // One place where named text settings live, grouped in sections.
-class TSettingsStorage {
+class SettingsStorage {
 public:
-    virtual ~TSettingsStorage() = default;
+    virtual ~SettingsStorage() = default;
 
     // True when the section exists and holds a value named ident (letter case ignored).
     virtual bool ValueExists(const QString& section, const QString& ident) = 0;

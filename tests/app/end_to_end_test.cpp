@@ -61,17 +61,17 @@ std::vector<uint8_t> EntryData(std::size_t index, uint32_t size)
 }
 
 // File name (UTF-8) -> contents.
-using TFiles = std::map<std::string, std::vector<uint8_t>>;
+using FileMap = std::map<std::string, std::vector<uint8_t>>;
 
-TFiles FilesIn(const QString& folder)
+FileMap FilesIn(const QString& folder)
 {
-    TFiles files;
+    FileMap files;
     for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
         files[info.fileName().toStdString()] = ReadFileBytes(QFile::encodeName(info.filePath()).toStdString());
     return files;
 }
 
-void ExpectFiles(const TFiles& actual, const TFiles& expected)
+void ExpectFiles(const FileMap& actual, const FileMap& expected)
 {
     std::vector<std::string> actualNames;
     for (const auto& [name, bytes] : actual)
@@ -175,7 +175,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
         {QStringLiteral("Заводской номер"), QStringLiteral("ЗН-0042")},
         {QStringLiteral("Версия Flex"), QStringLiteral("R373_G_0E.30.49R_A")},
     };
-    const TResultListModel& info = f.InfoList->Model();
+    const ResultListModel& info = f.InfoList->Model();
     ASSERT_EQ(info.rowCount(), 5);
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(info.data(info.index(row, 0)).toString(), facts[row][0]);
@@ -264,7 +264,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     EXPECT_EQ(entryRange(1), EntryData(1, 240));
 
     // A GIF runs to the next one, the last one to its trailer; a bitmap to its size.
-    TFiles expectedPictures;
+    FileMap expectedPictures;
     for (std::size_t i = 0; i < m_gifs.size(); ++i) {
         const int32_t end = i + 1 < m_gifs.size() ? m_gifs[i + 1].at
                                                    : m_gifs[i].at + static_cast<int32_t>(m_gifs[i].bytes.size());

@@ -49,12 +49,12 @@ protected:
 
     std::unique_ptr<TForm1> MakeForm()
     {
-        TFormSeams seams;
-        seams.OpenFile = [this](const TFileDialog& dialog) {
+        FormSeams seams;
+        seams.OpenFile = [this](const FileDialog& dialog) {
             m_openStartFolders.push_back(dialog.StartFolder());
             return Next(m_openAnswers);
         };
-        seams.SaveFile = [this](const TFileDialog&) {
+        seams.SaveFile = [this](const FileDialog&) {
             m_gaugeAtSaveDialog.push_back(m_current && m_current->GaugeShown() ? m_current->ProgressBar->Max() : -1);
             return Next(m_saveAnswers);
         };

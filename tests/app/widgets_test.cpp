@@ -31,9 +31,9 @@ TEST(ErrorBoxText, AddsAFullStopAfterCharactersAboveIt)
         EXPECT_EQ(ErrorBoxText(c.message), c.shown) << c.message.toStdString();
 }
 
-TEST(TProgressGauge, ClampsThePositionIntoItsRange)
+TEST(ProgressGauge, ClampsThePositionIntoItsRange)
 {
-    TProgressGauge gauge;
+    ProgressGauge gauge;
     EXPECT_EQ(gauge.Min(), 0);
     EXPECT_EQ(gauge.Max(), 100);
     gauge.SetMax(10);
@@ -55,9 +55,9 @@ TEST(TProgressGauge, ClampsThePositionIntoItsRange)
     EXPECT_FALSE(option.textVisible);
 }
 
-TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
+TEST(ResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
 {
-    TResultListModel model({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
+    ResultListModel model({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
                             {QStringLiteral("Value"), 100, Qt::AlignHCenter, 0, 0, false}});
     model.SetRows({{std::string("A\0B", 3), {"\xCF\xF0\xE8"}, 11}, {"x", {}, -1}});
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("A\u2423B"));
@@ -70,10 +70,10 @@ TEST(TResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
     EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
 }
 
-TEST(TResultListModel, ShowsOnlyTheBeginningOfAValueThatRunsOn)
+TEST(ResultListModel, ShowsOnlyTheBeginningOfAValueThatRunsOn)
 {
     // An image without the stop byte makes a value that runs to its end.
-    TResultListModel model({{QStringLiteral("Value"), 0, Qt::AlignLeft, 0, 0, true}});
+    ResultListModel model({{QStringLiteral("Value"), 0, Qt::AlignLeft, 0, 0, true}});
     model.SetRows({{std::string(50'000'000, 'x'), {}, -1}});
     const QString shown = model.data(model.index(0, 0)).toString();
     EXPECT_TRUE(shown.startsWith(QString(4096, u'x')));
@@ -81,9 +81,9 @@ TEST(TResultListModel, ShowsOnlyTheBeginningOfAValueThatRunsOn)
     EXPECT_LT(shown.size(), 5000);
 }
 
-TEST(TResultListView, KeepsColumnsWithinTheirLimits)
+TEST(ResultListView, KeepsColumnsWithinTheirLimits)
 {
-    TResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
+    ResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
                           {QStringLiteral("Fixed"), 100, Qt::AlignLeft, 100, 100, false},
                           {QStringLiteral("Wider"), 100, Qt::AlignLeft, 100, 0, false}},
                          true, true);
@@ -97,9 +97,9 @@ TEST(TResultListView, KeepsColumnsWithinTheirLimits)
     EXPECT_EQ(head->sectionSize(1), 100);
 }
 
-TEST(TResultListView, ReportsEachSelectionChangeOnce)
+TEST(ResultListView, ReportsEachSelectionChangeOnce)
 {
-    TResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true}}, true, true);
+    ResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true}}, true, true);
     view.Model().SetRows({{"a", {}, -1}, {"b", {}, -1}, {"c", {}, -1}});
     std::vector<std::pair<int32_t, bool>> events;
     view.OnSelectItem = [&](int32_t row, bool selected) { events.emplace_back(row, selected); };
@@ -113,11 +113,11 @@ TEST(TResultListView, ReportsEachSelectionChangeOnce)
     EXPECT_EQ(view.SelCount(), 0);
 }
 
-TEST(TFileDialog, FiltersAndFolders)
+TEST(FileDialog, FiltersAndFolders)
 {
-    TFileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}};
+    FileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}};
     EXPECT_EQ(open.QtFilter(), QStringLiteral("Motorola Flash File (*.bin)"));
-    TFileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), QStringLiteral("/start"), {}};
+    FileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), QStringLiteral("/start"), {}};
     EXPECT_EQ(save.QtFilter(), QStringLiteral("All files (*)"));
     EXPECT_EQ(save.StartFolder(), QStringLiteral("/start"));
     save.FileName = QStringLiteral("/chosen/dir/name.bin");

@@ -85,7 +85,7 @@ protected:
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<uint8_t>(i % 253);
         m_image = bytes;
-        TMemoryStream source;
+        MemoryStream source;
         source.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
         m_buffer.LoadFromStream(source);
     }
@@ -117,7 +117,7 @@ protected:
 TEST_F(ExtractionFiles, WritesTheRowsRangeAndReplacesAnOlderFile)
 {
     Plant("a.bin", "old content");
-    const std::string path = ExtractItem(m_buffer, m_dir.string(), {0, "a.bin", "70000", "200000"});
+    const std::string path = ExtractToFolder(m_buffer, m_dir.string(), {0, "a.bin", "70000", "200000"});
     EXPECT_EQ(path, (m_dir / "a.bin").string());
     const auto written = ReadFileBytes(path);
     EXPECT_EQ(written, std::vector<uint8_t>(m_image.begin() + 70000, m_image.begin() + 200000));
@@ -129,7 +129,7 @@ TEST_F(ExtractionFiles, AFailedRowLeavesNoNewFileAndTheOlderFileIntact)
     Plant("keep.bin", "older");
     const struct {
         const char* name;
-        TExtractItem item;
+        ExtractItem item;
     } cases[] = {
         {"range past the end", {0, "keep.bin", "250000", "400000"}},
         {"negative start", {0, "keep.bin", "-3", "10"}},
@@ -137,7 +137,7 @@ TEST_F(ExtractionFiles, AFailedRowLeavesNoNewFileAndTheOlderFileIntact)
         {"new name, range past the end", {0, "new.bin", "299999", "300001"}},
     };
     for (const auto& c : cases) {
-        EXPECT_THROW(ExtractItem(m_buffer, m_dir.string(), c.item), Exception) << c.name;
+        EXPECT_THROW(ExtractToFolder(m_buffer, m_dir.string(), c.item), Exception) << c.name;
         EXPECT_EQ(Content("keep.bin"), "older") << c.name;
         EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bin"}) << c.name;
     }
@@ -158,7 +158,7 @@ TEST_F(ExtractionFiles, MissingFolderIsACreateError)
 {
     const std::string folder = (m_dir / "gone").string();
     try {
-        ExtractItem(m_buffer, folder, {0, "x.bin", "0", "10"});
+        ExtractToFolder(m_buffer, folder, {0, "x.bin", "0", "10"});
         ADD_FAILURE() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + folder + "/x.bin\". No such file or directory");
@@ -176,7 +176,7 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int status = 1;
         try {
-            ExtractItem(m_buffer, m_dir.string(), {0, "big.bin", "0", "300000"});
+            ExtractToFolder(m_buffer, m_dir.string(), {0, "big.bin", "0", "300000"});
         } catch (const EWriteError&) {
             status = 0;
         } catch (...) {

@@ -23,15 +23,15 @@ std::vector<uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
-TMemoryStream MemoryOf(const std::vector<uint8_t>& bytes)
+MemoryStream MemoryOf(const std::vector<uint8_t>& bytes)
 {
-    TMemoryStream stream;
+    MemoryStream stream;
     stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
     return stream;
 }
 
 // A stream that claims more bytes than it delivers, as a file that shrinks while it is read.
-class ShortStream : public TMemoryStream {
+class ShortStream : public MemoryStream {
 public:
     explicit ShortStream(int64_t claimed) : m_claimed(claimed) {}
     int64_t Size() override { return m_claimed; }
@@ -84,7 +84,7 @@ TEST(HexBufferProgress, ReportsFollowTheChunks)
             kinds.push_back(kind);
         };
         const auto bytes = Pattern(c.size);
-        TMemoryStream source = MemoryOf(bytes);
+        MemoryStream source = MemoryOf(bytes);
         buffer.LoadFromStream(source);
         EXPECT_EQ(reports, c.reports) << c.name;
         EXPECT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
@@ -180,12 +180,12 @@ TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
 }
 
 // Another program cuts the image short right after the load took its size.
-class ShrinkingFileStream : public TFileStream {
+class ShrinkingFileStream : public FileStream {
 public:
-    using TFileStream::TFileStream;
+    using FileStream::FileStream;
     int64_t Size() override
     {
-        const int64_t size = TFileStream::Size();
+        const int64_t size = FileStream::Size();
         EXPECT_EQ(::truncate(FileName().c_str(), size / 2), 0);
         return size;
     }
@@ -202,7 +202,7 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
     }
     // A file removed after it was opened is still read whole from the open handle.
     const std::string path = Write("vanishes.bin", bytes);
-    TFileStream vanishing(path, fmOpenRead);
+    FileStream vanishing(path, fmOpenRead);
     fs::remove(path);
     buffer.LoadFromStream(vanishing);
     ASSERT_EQ(buffer.DataSize(), 300000);
@@ -212,7 +212,7 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
 TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
 {
     THexBuffer buffer;
-    TMemoryStream first = MemoryOf(Pattern(300));
+    MemoryStream first = MemoryOf(Pattern(300));
     buffer.LoadFromStream(first);
 
     ShortStream shortSource(200000);
@@ -226,7 +226,7 @@ TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
     }
     EXPECT_EQ(buffer.DataSize(), 0);
 
-    TMemoryStream second = MemoryOf(Pattern(200000));
+    MemoryStream second = MemoryOf(Pattern(200000));
     buffer.OnProgress = [](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& cancel) {
         cancel = percent > 0;
     };
@@ -261,10 +261,10 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         {"whole chunks inside stay", 1000, kSize, true, 3 * 61440},
     };
     THexBuffer buffer;
-    TMemoryStream source = MemoryOf(bytes);
+    MemoryStream source = MemoryOf(bytes);
     buffer.LoadFromStream(source);
     for (const auto& c : cases) {
-        TMemoryStream out;
+        MemoryStream out;
         if (c.fails)
             EXPECT_THROW(buffer.WriteRangeToStream(out, c.start, c.count), EReadError) << c.name;
         else
@@ -279,9 +279,9 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
 TEST(HexBufferRange, WritesAtTheDestinationsPosition)
 {
     THexBuffer buffer;
-    TMemoryStream source = MemoryOf({1, 2, 3, 4, 5});
+    MemoryStream source = MemoryOf({1, 2, 3, 4, 5});
     buffer.LoadFromStream(source);
-    TMemoryStream out = MemoryOf({9, 9, 9, 9});
+    MemoryStream out = MemoryOf({9, 9, 9, 9});
     out.SetPosition(2);
     buffer.WriteRangeToStream(out, 1, 3);
     EXPECT_EQ(out.Position(), 5);
@@ -306,7 +306,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
-        TMemoryStream source = MemoryOf(Pattern(100));
+        MemoryStream source = MemoryOf(Pattern(100));
         buffer.LoadFromStream(source);
         buffer.SetBytesPerUnit(c.bytesPerUnit);
         for (const auto& [kind, value] : c.steps)
@@ -318,7 +318,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
 TEST(HexBufferSelection, OutOfRangeSettersRaiseAndChangeNothing)
 {
     THexBuffer buffer;
-    TMemoryStream source = MemoryOf(Pattern(100));
+    MemoryStream source = MemoryOf(Pattern(100));
     buffer.LoadFromStream(source);
     buffer.SetSelStart(20);
     buffer.SetSelEnd(10);
@@ -349,7 +349,7 @@ TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
     int delivered = 0;
     buffer.PostNotice = [&](std::function<void()> notice) { queue.push_back(std::move(notice)); };
     buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { ++delivered; };
-    TMemoryStream source = MemoryOf(Pattern(100));
+    MemoryStream source = MemoryOf(Pattern(100));
     buffer.LoadFromStream(source);
     buffer.SetSelStart(9);
     buffer.SetSelEnd(3);
@@ -371,7 +371,7 @@ TEST(HexBufferEvents, OnChangeFiresAfterEveryLoad)
         EXPECT_EQ(&sender, &buffer);
         ++changes;
     };
-    TMemoryStream source = MemoryOf(Pattern(10));
+    MemoryStream source = MemoryOf(Pattern(10));
     buffer.LoadFromStream(source);
     ShortStream bad(50);
     EXPECT_THROW(buffer.LoadFromStream(bad), EReadError);

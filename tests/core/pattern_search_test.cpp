@@ -127,7 +127,7 @@ TEST(FindHexPatternSliced, SameResultAndSelectionAsOneSearch)
     LoadImage(sliced, data);
     LoadImage(whole, data);
     int yields = 0;
-    TScanHooks hooks;
+    ScanHooks hooks;
     hooks.Yield = [&yields] {
         ++yields;
         return true;
@@ -156,7 +156,7 @@ TEST(FindHexPatternSliced, YieldsBetweenSlicesAndStopsWhenAsked)
     data[96] = 0x49;
     LoadImage(buffer, data);
     int yields = 0;
-    TScanHooks hooks;
+    ScanHooks hooks;
     hooks.Yield = [&yields] { return ++yields < 1000; };
     // Slices start at 0, 10, ..., 90: nine yields between ten slices.
     EXPECT_EQ(FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10).offset, 95);

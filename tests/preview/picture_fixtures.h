@@ -83,7 +83,7 @@ inline Bytes MakeGifWithDelays(uint16_t width, uint16_t height, const std::vecto
     return gif;
 }
 
-inline void FillStream(TMemoryStream& stream, const Bytes& bytes)
+inline void FillStream(MemoryStream& stream, const Bytes& bytes)
 {
     stream.Clear();
     if (!bytes.empty())
@@ -94,7 +94,7 @@ inline void FillStream(TMemoryStream& stream, const Bytes& bytes)
 template <typename Holder>
 void Load(Holder& holder, const Bytes& bytes)
 {
-    TMemoryStream stream;
+    MemoryStream stream;
     FillStream(stream, bytes);
     holder.LoadFromStream(&stream);
 }

@@ -62,9 +62,9 @@ bool AllWhite(const QImage& image)
 }
 
 // Reports a bigger size than it can deliver.
-class ShortStream : public TMemoryStream {
+class ShortStream : public MemoryStream {
 public:
-    int64_t Size() override { return TMemoryStream::Size() + 10; }
+    int64_t Size() override { return MemoryStream::Size() + 10; }
 };
 
 TEST(PictureHolder, StartsEmpty)
@@ -83,7 +83,7 @@ TEST(PictureHolder, StartsEmpty)
 TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
 {
     const Bytes gif = MakeGif({8, 4, 1, 10, {}, true});
-    TMemoryStream stream;
+    MemoryStream stream;
     testing::FillStream(stream, gif);
     ASSERT_EQ(stream.Position(), static_cast<int64_t>(gif.size()));  // as left by the writer
 
@@ -229,7 +229,7 @@ TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
         {"LoadFromStream", [&](TPictureHolder& h) { Load(h, one); }},
         {"ReadData",
          [&](TPictureHolder& h) {
-             TMemoryStream s;
+             MemoryStream s;
              testing::FillStream(s, one);
              h.ReadData(&s);
          }},
@@ -444,7 +444,7 @@ TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
     TPictureHolder holder;
     holder.SetFrame(3);
     EventLog log(holder);
-    TMemoryStream stream;
+    MemoryStream stream;
     testing::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
     holder.ReadData(&stream);
     EXPECT_TRUE(log.events.empty());
@@ -460,7 +460,7 @@ TEST(PictureHolder, WriteDataAppendsAllBytesAtThePosition)
     const Bytes bmp = testing::MakeSolidBmp(2, 2, Qt::green);
     TPictureHolder holder;
     Load(holder, bmp);
-    TMemoryStream out;
+    MemoryStream out;
     out.WriteBuffer("abcd", 4);
     out.SetPosition(2);
     holder.WriteData(&out);

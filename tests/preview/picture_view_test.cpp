@@ -277,7 +277,7 @@ TEST(PictureView, LoadedTakesTheSurfaceResolutionAndAnimationFlag)
 {
     TPictureView view;
     view.Picture().SetPixelsPerInch(50, 60);
-    TMemoryStream stream;
+    MemoryStream stream;
     testing::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
     view.Picture().ReadData(&stream);
     EXPECT_FALSE(view.IsAnimated());

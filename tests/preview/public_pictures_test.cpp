@@ -85,7 +85,7 @@ QImage ReferenceDecode(const std::vector<uint8_t>& bytes)
 
 void LoadBytes(TPictureHolder& holder, const std::vector<uint8_t>& bytes)
 {
-    TMemoryStream stream;
+    MemoryStream stream;
     stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
     holder.LoadFromStream(&stream);
 }

@@ -30,7 +30,7 @@ private:
 [[maybe_unused]] ::testing::Environment* const kIsolatedConfig =
     ::testing::AddGlobalTestEnvironment(new IsolatedConfigEnvironment);
 
-const QByteArray kSignature = QByteArray(TRegistryFile::kSignature) + '\n';
+const QByteArray kSignature = QByteArray(RegistryFile::kSignature) + '\n';
 
 // The main window's store: base key HKEY_CURRENT_USER\Software.
 void UseMainWindowSettings(TRegIniStore& store)

@@ -10,12 +10,12 @@
 namespace kestrix {
 namespace {
 
-const QByteArray kSignature = QByteArray(TRegistryFile::kSignature) + '\n';
+const QByteArray kSignature = QByteArray(RegistryFile::kSignature) + '\n';
 
 std::string ParseError(const QByteArray& bytes)
 {
     try {
-        TRegistryFile::Parse(bytes);
+        RegistryFile::Parse(bytes);
     } catch (const ERegistryException& e) {
         return e.Message();
     }
@@ -24,26 +24,26 @@ std::string ParseError(const QByteArray& bytes)
 
 TEST(RegistryFile, WritesReadableTextAndReadsItBack)
 {
-    TRegKey root;
-    TRegKey& kestrix = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
+    RegistryKey root;
+    RegistryKey& kestrix = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
     kestrix.SetValue(QStringLiteral("Path"), REG_SZ, QStringLiteral("/home/me/Образы/").toUtf8() + '\0');
     kestrix.SetValue(QStringLiteral("Count"), REG_DWORD, QByteArray("\x2a\0\0\0", 4));
     kestrix.SetValue(QStringLiteral("Blob"), REG_BINARY, QByteArray("\x01\x02\xff", 3));
     root.SubKey(QStringLiteral("Locked")).SetAccess(KEY_READ);
 
-    const QByteArray text = TRegistryFile::Serialize(root);
+    const QByteArray text = RegistryFile::Serialize(root);
     EXPECT_EQ(text.toStdString(), (kSignature + "\n[Software]\n\n[Software\\Kestrix]\n" +
                                    QStringLiteral("\"Path\" = sz \"/home/me/Образы/\"\n").toUtf8() +
                                    "\"Count\" = dword 42\n\"Blob\" = binary <01 02 ff>\n\n[Locked]\naccess = 0x00020019\n")
                                       .toStdString());
-    EXPECT_EQ(*TRegistryFile::Parse(text), root);
+    EXPECT_EQ(*RegistryFile::Parse(text), root);
 }
 
 TEST(RegistryFile, RoundTripKeepsEveryNameTypeAndByte)
 {
-    TRegKey root;
+    RegistryKey root;
     root.SetValue(QString(), REG_SZ, QByteArray("value of the root\0", 18));
-    TRegKey& key = root.SubKey(QStringLiteral("A ] [ b")).SubKey(QStringLiteral("Ключ with spaces "));
+    RegistryKey& key = root.SubKey(QStringLiteral("A ] [ b")).SubKey(QStringLiteral("Ключ with spaces "));
     key.SetAccess(0);
     const struct {
         QString name;
@@ -68,43 +68,43 @@ TEST(RegistryFile, RoundTripKeepsEveryNameTypeAndByte)
         key.SetValue(v.name, v.type, v.data);
     root.SubKey(QStringLiteral("A ] [ b")).SubKey(QStringLiteral("second")).SubKey(QStringLiteral("third"));
 
-    const std::unique_ptr<TRegKey> parsed = TRegistryFile::Parse(TRegistryFile::Serialize(root));
-    EXPECT_EQ(*parsed, root) << TRegistryFile::Serialize(*parsed).toStdString();
+    const std::unique_ptr<RegistryKey> parsed = RegistryFile::Parse(RegistryFile::Serialize(root));
+    EXPECT_EQ(*parsed, root) << RegistryFile::Serialize(*parsed).toStdString();
 }
 
 TEST(RegistryFile, NamesMatchWithoutRegardToLetterCase)
 {
-    const std::unique_ptr<TRegKey> root = TRegistryFile::Parse(kSignature +
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Parse(kSignature +
                                                                "[Software\\Kestrix]\n\"Path\" = sz \"/a/\"\n"
                                                                "[SOFTWARE\\kestrix\\Ä]\n[software\\KESTRIX\\ä]\n");
     ASSERT_EQ(root->SubKeys().size(), 1u);
-    const TRegKey* kestrix = root->FindSubKey(QStringLiteral("software"))->FindSubKey(QStringLiteral("KESTRIX"));
+    const RegistryKey* kestrix = root->FindSubKey(QStringLiteral("software"))->FindSubKey(QStringLiteral("KESTRIX"));
     ASSERT_NE(kestrix, nullptr);
     EXPECT_EQ(kestrix->Name(), QStringLiteral("Kestrix"));
     EXPECT_EQ(kestrix->SubKeys().size(), 1u);
     ASSERT_NE(kestrix->FindValue(QStringLiteral("pATH")), nullptr);
     EXPECT_EQ(kestrix->FindValue(QStringLiteral("pATH"))->name, QStringLiteral("Path"));
 
-    TRegKey key;
+    RegistryKey key;
     key.SetValue(QStringLiteral("Path"), REG_SZ, "a");
     key.SetValue(QStringLiteral("PATH"), REG_DWORD, "bcde");
     ASSERT_EQ(key.Values().size(), 1u);
-    EXPECT_EQ(key.Values()[0], (TRegValue{QStringLiteral("Path"), REG_DWORD, "bcde"}));
+    EXPECT_EQ(key.Values()[0], (RegValue{QStringLiteral("Path"), REG_DWORD, "bcde"}));
 }
 
 TEST(RegistryFile, BlankFileIsEmptyAndCommentsAreSkipped)
 {
-    EXPECT_EQ(*TRegistryFile::Parse(QByteArray()), TRegKey());
-    EXPECT_EQ(*TRegistryFile::Parse(" \r\n\t\n"), TRegKey());
-    const std::unique_ptr<TRegKey> root =
-        TRegistryFile::Parse(kSignature + "; comment\r\n  # another\r\n\r\n  [K]  \r\n  \"v\"=dword 0x10  \r\n");
+    EXPECT_EQ(*RegistryFile::Parse(QByteArray()), RegistryKey());
+    EXPECT_EQ(*RegistryFile::Parse(" \r\n\t\n"), RegistryKey());
+    const std::unique_ptr<RegistryKey> root =
+        RegistryFile::Parse(kSignature + "; comment\r\n  # another\r\n\r\n  [K]  \r\n  \"v\"=dword 0x10  \r\n");
     ASSERT_NE(root->FindSubKey(QStringLiteral("K")), nullptr);
     EXPECT_EQ(root->FindSubKey(QStringLiteral("K"))->Values().at(0).data, QByteArray("\x10\0\0\0", 4));
 }
 
 TEST(RegistryFile, MalformedContentNamesTheLineAndTheFault)
 {
-    const QByteArray deep = "[" + QByteArray("k\\").repeated(TRegistryFile::kMaxKeyDepth) + "k]";
+    const QByteArray deep = "[" + QByteArray("k\\").repeated(RegistryFile::kMaxKeyDepth) + "k]";
     const struct {
         QByteArray body;  // after the signature line
         const char* error;
@@ -149,13 +149,13 @@ TEST(RegistryFile, MalformedContentNamesTheLineAndTheFault)
 // must give a result or an ERegistryException, never anything else.
 TEST(RegistryFile, MutatedFilesParseOrRaise)
 {
-    TRegKey root;
-    TRegKey& key = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
+    RegistryKey root;
+    RegistryKey& key = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
     key.SetValue(QStringLiteral("Path"), REG_SZ, QByteArray("/a \"b\"\\\n\0", 9));
     key.SetValue(QStringLiteral("N"), REG_QWORD, QByteArray(8, '\x7f'));
     key.SetValue(QStringLiteral("B"), REG_BINARY, QByteArray("\x00\x01", 2));
     key.SetAccess(KEY_READ);
-    const QByteArray valid = TRegistryFile::Serialize(root);
+    const QByteArray valid = RegistryFile::Serialize(root);
     const char kInteresting[] = "\"\\[]<>=x0\n\r\t\xff ";
 
     std::mt19937 random(12345);
@@ -173,9 +173,9 @@ TEST(RegistryFile, MutatedFilesParseOrRaise)
             }
         }
         try {
-            const std::unique_ptr<TRegKey> result = TRegistryFile::Parse(bytes);
+            const std::unique_ptr<RegistryKey> result = RegistryFile::Parse(bytes);
             ++parsed;
-            EXPECT_EQ(*TRegistryFile::Parse(TRegistryFile::Serialize(*result)), *result) << bytes.toStdString();
+            EXPECT_EQ(*RegistryFile::Parse(RegistryFile::Serialize(*result)), *result) << bytes.toStdString();
         } catch (const ERegistryException&) {
         }
     }

@@ -17,9 +17,9 @@ struct ScanHookLog {
     // What "row" records of an appended row; the caption unless replaced.
     std::function<std::string(const TResultRow&)> rowLabel = [](const TResultRow& row) { return row.Caption; };
 
-    TScanHooks Hooks()
+    ScanHooks Hooks()
     {
-        TScanHooks hooks;
+        ScanHooks hooks;
         hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
         hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
         hooks.GaugeHide = [this] { calls.push_back("hide"); };
