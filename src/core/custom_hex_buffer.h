@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace kestrix {
@@ -59,6 +60,8 @@ public:
     uint8_t ByteAt(int32_t offset) const noexcept { return m_dataStore.Memory()[offset]; }
     // The whole image, DataSize() bytes (null when empty).
     const uint8_t* Data() const noexcept { return m_dataStore.Memory(); }
+    // The whole image as a read-only span of DataSize() bytes (empty when empty).
+    std::span<const uint8_t> Bytes() const noexcept { return {Data(), static_cast<std::size_t>(DataSize())}; }
 
     // Clears the selection and moves the caret to v. Raises EHexBuffer
     // "Invalid selection start" unless 0 <= v < DataSize().
