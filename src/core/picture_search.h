@@ -1,0 +1,60 @@
+#pragma once
+
+#include "scan_hooks.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// The picture formats the deep picture search recognises.
+enum class PictureType : uint8_t { Gif, Bmp, Jpeg, Png };
+
+// How whole a found picture is.
+//   Complete:  the walk reached the format's end marker and the pixels decode in full;
+//   Truncated: the header is sound but the walk met the image's end, an impossible
+//              block or erased flash before the end marker;
+//   Damaged:   the structure is whole but the pixels do not decode, or stop short.
+enum class PictureStatus : uint8_t { Complete, Truncated, Damaged };
+
+// "gif", "bmp", "jpg", "png": also the extension of a saved picture.
+const char* PictureTypeName(PictureType type) noexcept;
+// "complete", "truncated", "damaged".
+const char* PictureStatusName(PictureStatus status) noexcept;
+
+// One picture found anywhere in the image. Offsets are zero-based, signed 32-bit.
+struct FoundPicture {
+    PictureType Type = PictureType::Gif;
+    PictureStatus Status = PictureStatus::Complete;
+    int32_t Start = 0;
+    // One past the last byte the walk accepted (the end marker's last byte + 1).
+    int32_t End = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    // Frames of a GIF; 0 for the other formats.
+    int32_t Frames = 0;
+    // The name of the file-system entry whose data this picture is (Windows-1251
+    // bytes as read from the image); empty when no entry holds it.
+    std::string EntryName;
+
+    int32_t Size() const noexcept { return End - Start; }
+    bool operator==(const FoundPicture&) const = default;
+};
+
+// Decides whether bytes (one found picture, its structure already walked) decode to
+// fully defined pixels. The core has no decoder of its own: the front ends pass one.
+// An empty check counts every structurally whole picture as complete.
+using PictureDecodeCheck = std::function<bool(PictureType type, std::span<const uint8_t> bytes)>;
+
+// Finds every GIF, BMP, JPEG and PNG picture in image in one pass, walking each to its
+// true end. Pictures lying inside another listed picture are not listed. Rows are in
+// order of their start. Reports progress through hooks (GaugeShow/GaugeValue/
+// GaugeHide/Yield; RowAppended is not used); std::nullopt when Yield ended the search.
+std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks,
+                                                         const PictureDecodeCheck& check = {});
+
+}  // namespace kestrix
