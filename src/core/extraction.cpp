@@ -1,72 +1,14 @@
 #include "extraction.h"
 
+#include "atomic_file.h"
 #include "code_page.h"
 #include "exceptions.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix {
 namespace {
-
-// A file stream over a freshly made temporary file; removes the file unless
-// it was handed on with Commit().
-class TemporaryFileStream : public FileStream {
-public:
-    static TemporaryFileStream Create(const std::string& folder, const std::string& finalPath)
-    {
-        std::string pattern = folder + "/.kestrix-XXXXXX";
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
-            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {finalPath, SystemErrorText(errno)}));
-        // mkstemp makes the file private; give it the permissions a plain create
-        // would. The process's mask is read once: reading it means setting it.
-        static const mode_t mask = [] {
-            const mode_t current = ::umask(0);
-            ::umask(current);
-            return current;
-        }();
-        ::fchmod(fd, 0666 & ~mask);
-        return TemporaryFileStream(fd, pattern);
-    }
-
-    TemporaryFileStream(TemporaryFileStream&& other) noexcept
-        : FileStream(other.ReleaseHandle(), other.FileName()), m_keep(other.m_keep) {}
-
-    ~TemporaryFileStream() override
-    {
-        if (!m_keep)
-            ::unlink(FileName().c_str());
-    }
-
-    // Flushes the file and renames it over path.
-    void Commit(const std::string& path)
-    {
-        if (::close(ReleaseHandle()) != 0)
-            throw EWriteError("Stream write error");
-        if (::rename(FileName().c_str(), path.c_str()) != 0)
-            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(errno)}));
-        m_keep = true;
-    }
-
-private:
-    TemporaryFileStream(int fd, const std::string& path) : FileStream(fd, path) {}
-
-    bool m_keep = false;
-};
-
-std::string FolderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 int32_t RangeCount(int32_t start, int32_t end)
 {
@@ -121,9 +63,9 @@ std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder,
 
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
 {
-    TemporaryFileStream file = TemporaryFileStream::Create(FolderOf(path), path);
+    AtomicFile file(path);
     buffer.WriteRangeToStream(file, start, count);
-    file.Commit(path);
+    file.Commit();
 }
 
 }  // namespace kestrix

@@ -1,0 +1,197 @@
+#include "atomic_file.h"
+
+#include "exceptions.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix {
+namespace {
+
+// Temporary files that carry a name while a write is under way, for the signal
+// handler: a slot is claimed (0 -> 1), filled, published (1 -> 2) and released.
+// Only lock-free atomics and unlink() are touched from the handler.
+struct PendingFile {
+    std::atomic<int> state{0};
+    char path[PATH_MAX]{};
+};
+std::array<PendingFile, 64> g_pending;
+
+int ClaimSlot(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (std::size_t k = 0; k < g_pending.size(); ++k) {
+        int expected = 0;
+        if (g_pending[k].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(g_pending[k].path, path.c_str(), path.size() + 1);
+            g_pending[k].state.store(2);
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+void ReleaseSlot(int slot)
+{
+    if (slot >= 0)
+        g_pending[static_cast<std::size_t>(slot)].state.store(0);
+}
+
+void RemovePendingFiles(int signal)
+{
+    for (PendingFile& file : g_pending)
+        if (file.state.load() == 2)
+            ::unlink(file.path);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+EFCreateError CreateError(const std::string& path, int error)
+{
+    return EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
+}
+
+// A fresh hidden name in folder; the caller creates it exclusively.
+std::string TemporaryName(const std::string& folder)
+{
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::string name = folder + "/.kestrix-";
+    for (int k = 0; k < 6; ++k)
+        name += kLetters[random() % (sizeof(kLetters) - 1)];
+    return name;
+}
+
+bool HasProcFds()
+{
+    static const bool has = ::access("/proc/self/fd", X_OK) == 0;
+    return has;
+}
+
+}  // namespace
+
+AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
+{
+    const std::string folder = FolderOf(path);
+    // Linking an unnamed file in needs /proc (or a privilege this program does not ask for).
+    if (kind == Kind::Unnamed && HasProcFds()) {
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return {fd, {}};
+        // Refusals that say only that this file system has no unnamed files.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw CreateError(path, errno);
+    }
+    std::string pattern = folder + "/.kestrix-XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw CreateError(path, errno);
+    // mkstemp makes the file private; give it the permissions a plain create
+    // would. The process's mask is read once: reading it means setting it.
+    static const mode_t mask = [] {
+        const mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
+    ::fchmod(fd, 0666 & ~mask);
+    return {fd, pattern};
+}
+
+AtomicFile::AtomicFile(std::string path, Kind kind) : AtomicFile(path, Open(path, kind)) {}
+
+AtomicFile::AtomicFile(std::string path, Opened opened)
+    : FileStream(opened.fd, opened.name.empty() ? path : opened.name),
+      m_path(std::move(path)),
+      m_temporaryName(std::move(opened.name)),
+      m_unnamed(m_temporaryName.empty())
+{
+    if (!m_unnamed)
+        m_slot = ClaimSlot(m_temporaryName);
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (!m_committed && !m_temporaryName.empty())
+        ::unlink(m_temporaryName.c_str());
+    ReleaseSlot(m_slot);
+}
+
+void AtomicFile::LinkUnderTemporaryName(const std::string& source)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_temporaryName = TemporaryName(FolderOf(m_path));
+        // Published before the link, so that no moment has a name the handler does not know.
+        m_slot = ClaimSlot(m_temporaryName);
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, m_temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return;
+        const int error = errno;
+        ReleaseSlot(m_slot);
+        m_slot = -1;
+        m_temporaryName.clear();
+        if (error != EEXIST)
+            throw CreateError(m_path, error);
+    }
+    throw CreateError(m_path, EEXIST);
+}
+
+void AtomicFile::Commit()
+{
+    const int fd = ReleaseHandle();
+    bool linkedUnderFinalName = false;
+    if (m_unnamed) {
+        const std::string source = "/proc/self/fd/" + std::to_string(fd);
+        // A new name is taken at once; an older file is replaced through a named
+        // step (link, then rename), the only moment the file carries a temporary name.
+        linkedUnderFinalName =
+            ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        const int error = errno;
+        try {
+            if (!linkedUnderFinalName && error != EEXIST)
+                throw CreateError(m_path, error);
+            if (!linkedUnderFinalName)
+                LinkUnderTemporaryName(source);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    }
+    if (::close(fd) != 0) {
+        if (linkedUnderFinalName)
+            ::unlink(m_path.c_str());
+        throw EWriteError("Stream write error");
+    }
+    if (!linkedUnderFinalName && ::rename(m_temporaryName.c_str(), m_path.c_str()) != 0)
+        throw CreateError(m_path, errno);
+    m_committed = true;
+}
+
+void InstallInterruptCleanup()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction action {};
+        action.sa_handler = RemovePendingFiles;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace kestrix
