@@ -7,13 +7,16 @@
 #include "file_entry_scan.h"
 #include "firmware_info.h"
 #include "graphics_scan.h"
+#include "batch_runner.h"
 #include "json_writer.h"
+#include "terminal_text.h"
 
-#include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 
 #include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,20 +28,24 @@ enum class Command { Info, Files, Graphics };
 
 struct CliRequest {
     Command command = Command::Info;
-    std::string imagePath;  // as given
+    std::vector<std::string> images;  // as given, bytes
     bool json = false;
     std::optional<std::string> extractFolder;
+    int jobs = 1;
+};
+
+// One image of a request: its path (bytes, as given) and where its files go.
+struct ImageTask {
+    std::string imagePath;
+    std::string shownPath;  // UTF-8 for JSON and tables
+    std::optional<std::string> extractFolder;
+    bool errorObject = false;  // a failed load prints {"image", "error"} in JSON
 };
 
 struct ExtractReport {
     std::vector<std::pair<int32_t, std::string>> written;
     std::vector<std::pair<int32_t, std::string>> failed;
 };
-
-std::string Local(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
 
 // Image text as printable UTF-8 for the plain tables: control characters are
 // shown as \xNN so that the terminal is not driven by the image's bytes.
@@ -89,12 +96,12 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
 }
 
-void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& buffer)
+void PrintInfo(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer)
 {
     const auto rows = ReadFirmwareInfo(buffer);
     if (request.json) {
         JsonWriter json;
-        json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
+        json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
         json.Key("info").BeginArray();
         for (const TResultRow& row : rows)
             json.BeginObject()
@@ -124,19 +131,20 @@ ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, S
         } catch (const std::exception& e) {
             std::string message = e.what();
             std::replace(message.begin(), message.end(), '\r', ' ');
-            err << "kestrix-cli: row " << item.Row << " (" << item.FileName << "): " << message << '\n';
+            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName) << "): "
+                << TerminalText(message) << '\n';
             report.failed.emplace_back(item.Row, message);
         }
     }
     return report;
 }
 
-void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& buffer,
+void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer,
                const std::vector<TResultRow>& rows, const std::optional<ExtractReport>& report)
 {
     if (request.json) {
         JsonWriter json;
-        json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
+        json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
         json.Key("rows").BeginArray();
         for (const TResultRow& row : rows) {
             json.BeginObject().Key("caption").String(Cp1251ToUtf8(row.Caption));
@@ -172,20 +180,26 @@ void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& b
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
 }
 
-int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
+int Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
     try {
-        buffer.LoadFromFile(request.imagePath);
+        buffer.LoadFromFile(task.imagePath);
     } catch (const std::exception& e) {
         std::string message = e.what();
         message.erase(std::remove(message.begin(), message.end(), '\r'), message.end());
-        err << "kestrix-cli: " << message << '\n';
+        err << "kestrix-cli: " << TerminalText(message, true) << '\n';
+        if (task.errorObject && request.json) {
+            JsonWriter json;
+            std::replace(message.begin(), message.end(), '\n', ' ');
+            json.BeginObject().Key("image").String(task.shownPath).Key("error").String(ShownText(message)).EndObject();
+            out << json.Text() << '\n';
+        }
         return csFailed;
     }
     if (request.command == Command::Info) {
-        PrintInfo(out, request, buffer);
+        PrintInfo(out, request, task, buffer);
         return csOk;
     }
 
@@ -197,81 +211,159 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
     const std::vector<TResultRow> rows = scanned.value_or(std::vector<TResultRow>{});
 
     std::optional<ExtractReport> report;
-    if (request.extractFolder) {
-        if (!QDir().mkpath(QFile::decodeName(request.extractFolder->c_str()))) {
-            err << "kestrix-cli: cannot create the folder " << *request.extractFolder << '\n';
+    if (task.extractFolder) {
+        std::error_code error;
+        std::filesystem::create_directories(*task.extractFolder, error);
+        if (error) {
+            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.extractFolder) << ": "
+                << error.message() << '\n';
             return csFailed;
         }
-        report = Extract(buffer, rows, files ? spFiles : spGraphics, *request.extractFolder, err);
+        report = Extract(buffer, rows, files ? spFiles : spGraphics, *task.extractFolder, err);
     }
-    PrintRows(out, request, buffer, rows, report);
+    PrintRows(out, request, task, buffer, rows, report);
     return report && !report->failed.empty() ? csFailed : csOk;
+}
+
+// Runs the request over its images: one image as a single run, several side by
+// side (at most request.jobs at once) with their output in the order given.
+int ExecuteAll(const CliRequest& request, std::ostream& out, std::ostream& err)
+{
+    const bool several = request.images.size() > 1;
+    const std::vector<std::string> folders = several ? ImageFolderNames(request.images) : std::vector<std::string>{};
+    auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {
+        ImageTask task{image, ShownText(image), request.extractFolder, several};
+        if (several && task.extractFolder)
+            *task.extractFolder += "/" + folders[index];
+        if (several && !request.json)
+            imageOut << "==> " << TerminalText(image) << " <==\n";
+        return Execute(request, task, imageOut, imageErr);
+    };
+    return RunImagesInOrder(request.images, request.jobs, run, out, err);
+}
+
+constexpr const char* kHelp =
+    "Usage: kestrix-cli [options] command image...\n"
+    "Reads Motorola flash images (*.bin) and prints what Kestrix finds in them.\n"
+    "\n"
+    "Commands:\n"
+    "  info IMAGE...        the five facts read at fixed offsets\n"
+    "  files IMAGE...       the phone file system's entries\n"
+    "  graphics IMAGE...    GIF pictures and small bitmaps\n"
+    "\n"
+    "Options:\n"
+    "  --json               Print one JSON object per image (one per line).\n"
+    "  --extract DIR        files, graphics: also save every listed item into DIR\n"
+    "                       (created when missing); with several images each image's\n"
+    "                       items go into DIR/<image file name>/.\n"
+    "  --jobs N             Read at most N images at once (default: the number of cores).\n"
+    "  -h, --help           Show this help.\n"
+    "  -v, --version        Show the version.\n"
+    "\n"
+    "Exit status: 0 success, 1 an image could not be read, a file could not be written\n"
+    "or the output could not be written, 2 usage.\n";
+
+// Parses the arguments (bytes as the system gave them, arguments[0] the program)
+// into request; returns a usage message, empty on success.
+std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest& request, bool& help, bool& version)
+{
+    std::vector<std::string> positional;
+    bool optionsEnd = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnd || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        std::string name = argument.substr(argument[1] == '-' ? 2 : 1);
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); argument[1] == '-' && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+        }
+        auto takeValue = [&]() -> std::optional<std::string> {
+            if (value)
+                return value;
+            if (i + 1 < arguments.size())
+                return arguments[++i];
+            return std::nullopt;
+        };
+        if (argument == "--") {
+            optionsEnd = true;
+        } else if (name == "json" && !value) {
+            request.json = true;
+        } else if (name == "h" || name == "help") {
+            help = true;
+        } else if (name == "v" || name == "version") {
+            version = true;
+        } else if (name == "extract") {
+            request.extractFolder = takeValue();
+            if (!request.extractFolder || request.extractFolder->empty())
+                return "Missing value after '--extract'.";
+        } else if (name == "jobs") {
+            const std::optional<std::string> text = takeValue();
+            int jobs = 0;
+            const char* end = text ? text->data() + text->size() : nullptr;
+            if (!text || std::from_chars(text->data(), end, jobs).ptr != end || jobs < 1)
+                return "--jobs takes a whole number of at least 1.";
+            request.jobs = jobs;
+        } else {
+            return "Unknown option '" + TerminalText(name) + "'.";
+        }
+    }
+    if (help || version)
+        return {};
+    const std::string command = positional.empty() ? std::string() : positional[0];
+    if (command == "info")
+        request.command = Command::Info;
+    else if (command == "files")
+        request.command = Command::Files;
+    else if (command == "graphics")
+        request.command = Command::Graphics;
+    else
+        return command.empty() ? "missing command" : "unknown command '" + TerminalText(command) + "'";
+    if (positional.size() < 2)
+        return "missing image";
+    if (request.extractFolder && request.command == Command::Info)
+        return "--extract goes with files or graphics";
+    request.images.assign(positional.begin() + 1, positional.end());
+    return {};
 }
 
 }  // namespace
 
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    CliRequest request;
+    request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    bool help = false;
+    bool version = false;
+    const std::string usage = ParseArguments(arguments, request, help, version);
+    if (!usage.empty()) {
+        err << "kestrix-cli: " << usage << "\nTry 'kestrix-cli --help'.\n";
+        return csUsage;
+    }
+    int status = csOk;
+    if (help)
+        out << kHelp;
+    else if (version)
+        out << "kestrix-cli " << KESTRIX_VERSION << '\n';
+    else
+        status = ExecuteAll(request, out, err);
+    out.flush();
+    if (!out) {
+        err << "kestrix-cli: the output could not be written\n";
+        return csFailed;
+    }
+    return status;
+}
+
 int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        "Reads a Motorola flash image (*.bin) and prints what Kestrix finds in it.\n\n"
-        "Commands:\n"
-        "  info IMAGE        the five facts read at fixed offsets\n"
-        "  files IMAGE       the phone file system's entries\n"
-        "  graphics IMAGE    GIF pictures and small bitmaps\n\n"
-        "Exit status: 0 success, 1 the image could not be read or a file could not be written, 2 usage.");
-    parser.addPositionalArgument("command", "info, files or graphics");
-    parser.addPositionalArgument("image", "the flash image to read");
-    const QCommandLineOption jsonOption("json", "Print one JSON object instead of a table.");
-    const QCommandLineOption extractOption(
-        "extract", "files, graphics: also save every listed item into DIR (created when missing).", "DIR");
-    const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
-    const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({jsonOption, extractOption, helpOption, versionOption});
-
-    if (!parser.parse(arguments)) {
-        err << "kestrix-cli: " << parser.errorText().toStdString() << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
-    }
-    if (parser.isSet(helpOption)) {
-        out << parser.helpText().replace(QStringLiteral("[options]"), QStringLiteral("[options] command image"))
-                   .toStdString();
-        return csOk;
-    }
-    if (parser.isSet(versionOption)) {
-        out << "kestrix-cli " << KESTRIX_VERSION << '\n';
-        return csOk;
-    }
-
-    const QStringList positional = parser.positionalArguments();
-    const QString command = positional.value(0);
-    CliRequest request;
-    if (command == QLatin1String("info"))
-        request.command = Command::Info;
-    else if (command == QLatin1String("files"))
-        request.command = Command::Files;
-    else if (command == QLatin1String("graphics"))
-        request.command = Command::Graphics;
-    else {
-        err << (command.isEmpty() ? std::string("kestrix-cli: missing command")
-                                  : "kestrix-cli: unknown command '" + command.toStdString() + "'")
-            << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
-    }
-    if (positional.size() != 2) {
-        err << "kestrix-cli: " << (positional.size() < 2 ? "missing image" : "too many arguments")
-            << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
-    }
-    if (parser.isSet(extractOption) && request.command == Command::Info) {
-        err << "kestrix-cli: --extract goes with files or graphics\n";
-        return csUsage;
-    }
-    request.imagePath = Local(positional[1]);
-    request.json = parser.isSet(jsonOption);
-    if (parser.isSet(extractOption))
-        request.extractFolder = Local(parser.value(extractOption));
-    return Execute(request, out, err);
+    std::vector<std::string> bytes;
+    for (const QString& argument : arguments)
+        bytes.push_back(QFile::encodeName(argument).toStdString());
+    return RunCli(bytes, out, err);
 }
 
 }  // namespace kestrix

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// What one image's run printed and how it ended.
+struct ImageOutcome {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs one image: writes its results to out and its messages to err, returns an
+// exit status (0 success).
+using ImageRun = std::function<int(std::size_t index, const std::string& image, std::ostream& out, std::ostream& err)>;
+
+// Runs run over every image with at most jobs (>= 1) runs at once, so that at most
+// jobs images are in memory. Each run's output is held until every earlier image's
+// output has been written, so out and err receive the images in the order given.
+// Returns the highest status of all runs (0 when every run succeeded).
+int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
+                     std::ostream& err);
+
+// Folder names for images extracted side by side into one folder: each image's
+// file name, with " (2)", " (3)", … added where two images share a file name.
+std::vector<std::string> ImageFolderNames(const std::vector<std::string>& images);
+
+}  // namespace kestrix

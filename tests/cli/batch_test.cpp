@@ -1,0 +1,228 @@
+#include "batch_runner.h"
+#include "cli_runner.h"
+#include "flash_image_builder.h"
+#include "terminal_text.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+namespace kestrix {
+namespace {
+
+using testing::FlashImageBuilder;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunWith(const std::vector<std::string>& arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> all{"kestrix-cli"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const int status = RunCli(all, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+QJsonObject Json(const std::string& line)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+    return document.object();
+}
+
+class Batch : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const FlashImageBuilder& image)
+    {
+        const std::string path = m_dir.filePath(QString::fromStdString(name)).toStdString();
+        image.WriteTo(path);
+        return path;
+    }
+    std::string Path(const std::string& name) const { return m_dir.filePath(QString::fromStdString(name)).toStdString(); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(Batch, JsonLinesInTheOrderGivenWithAFailingImageAmongGoodOnes)
+{
+    std::vector<std::string> images;
+    for (int k = 0; k < 6; ++k) {
+        FlashImageBuilder image(4096 + 1000 * k, 0xFF);
+        image.PutFileEntry(1000, QStringLiteral("f%1.txt").arg(k).toStdString(), 3, "abc");
+        images.push_back(Write(QStringLiteral("image%1.bin").arg(k).toStdString(), image));
+    }
+    images.insert(images.begin() + 2, Path("missing.bin"));
+    for (const char* jobs : {"1", "3", "8"}) {
+        std::vector<std::string> arguments{"files", "--json", "--jobs", jobs};
+        arguments.insert(arguments.end(), images.begin(), images.end());
+        const CliRun run = RunWith(arguments);
+        EXPECT_EQ(run.status, csFailed) << jobs;
+        EXPECT_NE(run.err.find("Cannot open " + Path("missing.bin")), std::string::npos) << run.err;
+        const std::vector<std::string> lines = Lines(run.out);
+        ASSERT_EQ(lines.size(), images.size()) << jobs << run.out;
+        for (std::size_t k = 0; k < images.size(); ++k) {
+            const QJsonObject object = Json(lines[k]);
+            EXPECT_EQ(object["image"].toString().toStdString(), images[k]) << jobs;
+            if (k == 2)
+                EXPECT_TRUE(object["error"].toString().startsWith("Cannot open")) << lines[k];
+            else
+                EXPECT_EQ(object["rows"].toArray().size(), 1) << lines[k];
+        }
+    }
+}
+
+TEST_F(Batch, PlainOutputHasAHeaderPerImageAndOneImageHasNone)
+{
+    FlashImageBuilder image(4096, 0x00);
+    const std::string a = Write("a.bin", image);
+    const std::string b = Write("b.bin", image);
+    const CliRun two = RunWith({"info", a, b});
+    EXPECT_EQ(two.status, csOk) << two.err;
+    const std::size_t first = two.out.find("==> " + a + " <==\n");
+    const std::size_t second = two.out.find("==> " + b + " <==\n");
+    EXPECT_EQ(first, 0u) << two.out;
+    EXPECT_NE(second, std::string::npos);
+    EXPECT_EQ(RunWith({"info", a}).out.find("==>"), std::string::npos);
+}
+
+TEST_F(Batch, ExtractsEachImageIntoAFolderOfItsName)
+{
+    FlashImageBuilder image(8192, 0xFF);
+    image.PutFileEntry(1000, "note.txt", 4, "data");
+    QDir(m_dir.path()).mkpath("other");
+    const std::string a = Write("dump.bin", image);
+    const std::string b = Write("other/dump.bin", image);
+    const std::string out = Path("out");
+    const CliRun run = RunWith({"files", a, b, "--extract", out});
+    EXPECT_EQ(run.status, csOk) << run.err;
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin/note.txt")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin (2)/note.txt")));
+}
+
+TEST(BatchRunner, RunsAtMostJobsAtOnceAndPrintsInOrder)
+{
+    std::vector<std::string> images(12);
+    std::atomic<int> running = 0;
+    std::atomic<int> most = 0;
+    auto run = [&](std::size_t index, const std::string&, std::ostream& out, std::ostream& err) {
+        most = std::max(most.load(), ++running);
+        // Later images finish first, so the order is the printer's work.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * (12 - static_cast<int>(index))));
+        --running;
+        out << index << '\n';
+        err << 'e' << index << '\n';
+        return index == 5 ? 1 : 0;
+    };
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunImagesInOrder(images, 3, run, out, err), 1);
+    EXPECT_LE(most.load(), 3);
+    std::string expected;
+    for (int k = 0; k < 12; ++k)
+        expected += std::to_string(k) + "\n";
+    EXPECT_EQ(out.str(), expected);
+}
+
+TEST(BatchRunner, FolderNamesAreTheImagesFileNamesMadeUnique)
+{
+    EXPECT_EQ(ImageFolderNames({"a/x.bin", "b/x.bin", "x.bin", "y/", "/", ".."}),
+              (std::vector<std::string>{"x.bin", "x.bin (2)", "x.bin (3)", "y", "image", "image (2)"}));
+}
+
+TEST(TerminalText, EscapesControlsAndBytesThatAreNotUtf8)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string terminal;
+        std::string shown;
+    } cases[] = {
+        {"plain", "dump.bin", "dump.bin", "dump.bin"},
+        {"cyrillic", "образ.bin", "образ.bin", "образ.bin"},
+        {"escape sequence", "\x1B[31mred", "\\x1B[31mred", "\x1B[31mred"},
+        {"windows-1251", "\xEE\xE1\xF0\xE0\xE7", "\\xEE\\xE1\\xF0\\xE0\\xE7",
+         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"C1 control U+0098", "a\xC2\x98z", "a\\xC2\\x98z", "a\xC2\x98z"},
+        {"line break", "a\nb", "a\\x0Ab", "a\nb"},
+        {"overlong slash", "\xC0\xAF", "\\xC0\\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"cut sequence", "\xD0", "\\xD0", "\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TerminalText(c.bytes), c.terminal) << c.name;
+        EXPECT_EQ(ShownText(c.bytes), c.shown) << c.name;
+    }
+    EXPECT_EQ(TerminalText("a\nb", true), "a\nb");
+}
+
+// The real program, for what only a process shows: bytes of argv and a failing stdout.
+class Program : public Batch {
+protected:
+    static QString Cli() { return QStringLiteral(KESTRIX_CLI_PATH); }
+};
+
+TEST_F(Program, Windows1251PathsAreOpenedAndCreatedByTheirBytes)
+{
+    FlashImageBuilder image(8192, 0xFF);
+    image.PutFileEntry(1000, "note.txt", 4, "data");
+    image.WriteTo(QFile::encodeName(m_dir.path()).toStdString() + "/\xEE\xE1\xF0\xE0\xE7.bin");  // "образ.bin"
+    // The shell makes the argument bytes itself, so no text encoding stands between.
+    QProcess process;
+    process.start("/bin/sh", {"-c",
+                              "exec \"$0\" files \"$(printf '%s/\\356\\341\\360\\340\\347.bin' \"$1\")\" "
+                              "--extract \"$(printf '%s/\\357\\340\\357\\352\\340' \"$1\")\"",
+                              Cli(), m_dir.path()});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(QFile::encodeName(m_dir.path()).toStdString() + "/\xEF\xE0\xEF\xEA\xE0/note.txt"))
+        << "the folder is created under the bytes given (\"папка\" in Windows-1251)";
+
+    process.start("/bin/sh", {"-c", "exec \"$0\" info \"$(printf '%s/\\033[31m\\356.bin' \"$1\")\"", Cli(),
+                              m_dir.path()});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QByteArray err = process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_NE(err.indexOf("\\x1B[31m\\xEE.bin"), -1) << err.toStdString();
+    EXPECT_EQ(err.indexOf('\x1B'), -1) << "no control byte reaches the terminal";
+}
+
+TEST_F(Program, OutputThatCannotBeWrittenFails)
+{
+    FlashImageBuilder image(4096, 0x00);
+    const std::string path = Write("a.bin", image);
+    for (const char* redirect : {">/dev/full", ">&-"}) {
+        QProcess process;
+        process.start("/bin/sh", {"-c", "exec \"$0\" files \"$1\" --json " + QString::fromLatin1(redirect), Cli(),
+                                  QString::fromStdString(path)});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 1) << redirect;
+        EXPECT_NE(process.readAllStandardError().indexOf("output could not be written"), -1) << redirect;
+    }
+}
+
+}  // namespace
+}  // namespace kestrix
