@@ -1,4 +1,5 @@
 // The program entry: one main window and its event loop.
+#include "atomic_file.h"
 #include "form1.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     // A write past the file-size limit then fails with an error message
     // instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    kestrix::InstallInterruptCleanup();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));

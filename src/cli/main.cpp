@@ -1,3 +1,4 @@
+#include "atomic_file.h"
 #include "cli_runner.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
     HoldClosedStream(STDERR_FILENO);
     // A file-size limit then fails the write (and the row) instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    kestrix::InstallInterruptCleanup();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
