@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include "registry_file.h"
+#include "registry_key.h"
 
 #include <QStandardPaths>
 
@@ -29,29 +30,10 @@ RegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* nam
     QStringList parts = subKey.split(QLatin1Char('\\'));
     if (parts.size() > 1 && parts.back().isEmpty())
         parts.removeLast();
-    if (baseDepth + parts.size() > RegistryFile::kMaxKeyDepth)
+    if (RegistryKey::CheckPath(parts, baseDepth) != KeyPathFault::None)
         return rrBadPath;
-    for (const QString& name : parts) {
-        if (name.isEmpty() || name.size() > RegistryFile::kMaxKeyNameLength)
-            return rrBadPath;
-        for (const QChar c : name) {
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                return rrBadPath;
-        }
-    }
     *names = parts;
     return rrSuccess;
-}
-
-RegistryKey* Find(RegistryKey& root, const QStringList& path)
-{
-    RegistryKey* key = &root;
-    for (const QString& name : path) {
-        key = key->FindSubKey(name);
-        if (key == nullptr)
-            return nullptr;
-    }
-    return key;
 }
 
 }  // namespace
@@ -90,7 +72,7 @@ RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint
         return split;
     const QStringList path = parent.path + names;
     const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(parent.root));
-    const RegistryKey* found = Find(*root, path);
+    const RegistryKey* found = root->FindPath(path);
     if (found == nullptr)
         return rrNotFound;
     if ((access & ~found->Access()) != 0)
@@ -159,12 +141,12 @@ RegResult Registry::QueryValue(const RegHandle& key, const QString& name, uint32
     if ((key.access & KEY_QUERY_VALUE) == 0)
         return rrAccessDenied;
     const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
-    const RegistryKey* found = Find(*root, key.path);
+    const RegistryKey* found = root->FindPath(key.path);
     const RegValue* value = found != nullptr ? found->FindValue(name) : nullptr;
     if (value == nullptr)
         return rrNotFound;
-    *type = value->type;
-    *data = value->data;
+    *type = value->Type;
+    *data = value->Data;
     return rrSuccess;
 }
 
@@ -175,12 +157,12 @@ RegResult Registry::ValueNames(const RegHandle& key, QStringList* names) const
     if ((key.access & KEY_QUERY_VALUE) == 0)
         return rrAccessDenied;
     const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
-    const RegistryKey* found = Find(*root, key.path);
+    const RegistryKey* found = root->FindPath(key.path);
     if (found == nullptr)
         return rrNotFound;
     names->clear();
     for (const RegValue& value : found->Values())
-        names->append(value.name);
+        names->append(value.Name);
     return rrSuccess;
 }
 
@@ -192,13 +174,13 @@ RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t
         return rrAccessDenied;
     RegResult result = rrSuccess;
     const bool written = RegistryFile::Update(FileName(key.root), [&](RegistryKey& root, bool& modified) {
-        RegistryKey* found = Find(root, key.path);
+        RegistryKey* found = root.FindPath(key.path);
         if (found == nullptr) {
             result = rrNotFound;
             return;
         }
         const RegValue* old = found->FindValue(name);
-        if (old != nullptr && old->type == type && old->data == data)
+        if (old != nullptr && old->Type == type && old->Data == data)
             return;
         found->SetValue(name, type, data);
         modified = true;

@@ -1,6 +1,5 @@
 #include "registry_storage.h"
 
-#include "registry_file.h"
 #include "settings_exceptions.h"
 
 namespace kestrix {
@@ -56,7 +55,7 @@ QString RegistryStorage::ReadString(const QString& section, const QString& ident
     const qsizetype nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
-    if (!IsValidUtf8(data))
+    if (!data.isValidUtf8())
         Raise("Failed to get data for '%s'", ident);
     return QString::fromUtf8(data);
 }

@@ -1,6 +1,6 @@
 #include "reg_ini_store.h"
 
-#include "registry_file.h"
+#include "registry_text.h"
 #include "settings_exceptions.h"
 #include "settings_test_support.h"
 
@@ -30,7 +30,7 @@ private:
 [[maybe_unused]] ::testing::Environment* const kIsolatedConfig =
     ::testing::AddGlobalTestEnvironment(new IsolatedConfigEnvironment);
 
-const QByteArray kSignature = QByteArray(RegistryFile::kSignature) + '\n';
+const QByteArray kSignature = QByteArray(RegistryText::kSignature) + '\n';
 
 // The main window's store: base key HKEY_CURRENT_USER\Software.
 void UseMainWindowSettings(TRegIniStore& store)
