@@ -11,21 +11,21 @@
 namespace kestrix {
 
 // Outcome of a registry operation.
-enum RegResult : uint8_t {
-    rrSuccess = 0,
-    rrNotFound,       // the key or value does not exist
-    rrAccessDenied,   // the handle or the key lacks a right the operation needs
-    rrBadPath,        // an empty, too long or control-character key name, or a path too deep
-    rrInvalidHandle,  // the handle is not open, or its root is not kept on this system
-    rrWriteFault      // the store file could not be locked or replaced
+enum class RegResult : uint8_t {
+    Success,
+    NotFound,       // the key or value does not exist
+    AccessDenied,   // the handle or the key lacks a right the operation needs
+    BadPath,        // an empty, too long or control-character key name, or a path too deep
+    InvalidHandle,  // the handle is not open, or its root is not kept on this system
+    WriteFault,     // the store file could not be locked or replaced
 };
 
 // An open key: the root, the key names below it and the rights it was opened with.
 struct RegHandle {
-    bool valid = false;
-    TRegRootKey root = hkeyCurrentUser;
-    QStringList path;
-    uint32_t access = 0;
+    bool Valid = false;
+    TRegRootKey Root = hkeyCurrentUser;
+    QStringList Path;
+    uint32_t Access = 0;
 };
 
 // The per-user registry: every predefined root except HKEY_PERFORMANCE_DATA and
@@ -46,7 +46,7 @@ public:
     RegHandle RootKey(TRegRootKey root) const;
 
     // Opens the key subKey below parent (an empty subKey opens parent again) with
-    // the rights access. rrNotFound when a key on the way is missing, rrAccessDenied
+    // the rights access. NotFound when a key on the way is missing, AccessDenied
     // when the key does not grant every right of access.
     RegResult OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key) const;
     // As OpenKey, but makes the missing keys of the path first; that needs

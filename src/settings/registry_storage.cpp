@@ -21,24 +21,24 @@ RegistryStorage::RegistryStorage(const QString& folder, TRegRootKey root, uint32
     // it could be made, as the sections go under the root when it cannot.
     RegHandle base;
     RegResult result = m_registry.OpenKey(m_root, m_basePath, m_access, &base);
-    if (result == rrNotFound)
+    if (result == RegResult::NotFound)
         result = m_registry.CreateKey(m_root, m_basePath, m_access, &base, true);
-    m_underRoot = result != rrSuccess;
+    m_underRoot = result != RegResult::Success;
 }
 
 bool RegistryStorage::OpenSection(const QString& section, RegHandle* key) const
 {
     RegHandle base = m_root;
-    if (!m_underRoot && m_registry.OpenKey(m_root, m_basePath, m_access, &base) != rrSuccess)
+    if (!m_underRoot && m_registry.OpenKey(m_root, m_basePath, m_access, &base) != RegResult::Success)
         return false;
-    return m_registry.OpenKey(base, section, m_access, key) == rrSuccess;
+    return m_registry.OpenKey(base, section, m_access, key) == RegResult::Success;
 }
 
 bool RegistryStorage::ValueExists(const QString& section, const QString& ident)
 {
     RegHandle key;
     QStringList names;
-    if (!OpenSection(section, &key) || m_registry.ValueNames(key, &names) != rrSuccess)
+    if (!OpenSection(section, &key) || m_registry.ValueNames(key, &names) != RegResult::Success)
         return false;
     return names.contains(ident, Qt::CaseInsensitive);
 }
@@ -48,7 +48,7 @@ QString RegistryStorage::ReadString(const QString& section, const QString& ident
     RegHandle key;
     uint32_t type = REG_NONE;
     QByteArray data;
-    if (!OpenSection(section, &key) || m_registry.QueryValue(key, ident, &type, &data) != rrSuccess)
+    if (!OpenSection(section, &key) || m_registry.QueryValue(key, ident, &type, &data) != RegResult::Success)
         return defaultValue;
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         Raise("Invalid data type for '%s'", ident);
@@ -63,19 +63,19 @@ QString RegistryStorage::ReadString(const QString& section, const QString& ident
 void RegistryStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     RegHandle base = m_root;
-    if (!m_underRoot && m_registry.CreateKey(m_root, m_basePath, m_access, &base) != rrSuccess)
+    if (!m_underRoot && m_registry.CreateKey(m_root, m_basePath, m_access, &base) != RegResult::Success)
         Raise("Failed to create key %s", section);
     RegHandle key;
-    if (m_registry.OpenKey(base, section, 0, &key) != rrSuccess &&
-        m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key) != rrSuccess)
+    if (m_registry.OpenKey(base, section, 0, &key) != RegResult::Success &&
+        m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key) != RegResult::Success)
         Raise("Failed to create key %s", section);
     // A section that cannot be opened with the access rights cannot take the
     // value: that is reported like any other failure to set it.
-    if (m_registry.OpenKey(base, section, m_access, &key) != rrSuccess)
+    if (m_registry.OpenKey(base, section, m_access, &key) != RegResult::Success)
         Raise("Failed to set data for '%s'", ident);
     QByteArray data = value.toUtf8();
     data += '\0';
-    if (m_registry.SetValue(key, ident, REG_SZ, data) != rrSuccess)
+    if (m_registry.SetValue(key, ident, REG_SZ, data) != RegResult::Success)
         Raise("Failed to set data for '%s'", ident);
 }
 

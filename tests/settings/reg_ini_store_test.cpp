@@ -17,7 +17,7 @@
 namespace kestrix {
 namespace {
 
-using testing::TempConfigTest;
+using test::TempConfigTest;
 
 // Even a test that forgets the fixture must not reach the user's settings.
 class IsolatedConfigEnvironment : public ::testing::Environment {
