@@ -125,7 +125,7 @@ RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, ui
             for (const QString& name : path)
                 made = &made->SubKey(name);
             modified = true;
-        });
+        }, &m_lastWriteFault);
         if (!written)
             return RegResult::WriteFault;
     }
@@ -184,7 +184,7 @@ RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t
             return;
         found->SetValue(name, type, data);
         modified = true;
-    });
+    }, &m_lastWriteFault);
     return written ? result : RegResult::WriteFault;
 }
 

@@ -17,7 +17,7 @@ enum class RegResult : uint8_t {
     AccessDenied,   // the handle or the key lacks a right the operation needs
     BadPath,        // an empty, too long or control-character key name, or a path too deep
     InvalidHandle,  // the handle is not open, or its root is not kept on this system
-    WriteFault,     // the store file could not be locked or replaced
+    WriteFault,     // the store file could not be locked or replaced: see Registry::LastWriteFault
 };
 
 // An open key: the root, the key names below it and the rights it was opened with.
@@ -61,8 +61,13 @@ public:
     // Stores a value, replacing one of that name; needs KEY_SET_VALUE.
     RegResult SetValue(const RegHandle& key, const QString& name, uint32_t type, const QByteArray& data);
 
+    // Why the last CreateKey or SetValue that gave WriteFault failed: the folder
+    // or file that could not be used and the system's reason (RegistryFile::Update).
+    const QString& LastWriteFault() const { return m_lastWriteFault; }
+
 private:
     QString m_folder;
+    QString m_lastWriteFault;
 };
 
 }  // namespace kestrix

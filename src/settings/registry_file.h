@@ -23,8 +23,12 @@ public:
     // Read-modify-write under the file's lock: loads the file, runs change on its
     // root and, when change sets modified, replaces the file atomically. Returns
     // false when the folder, the lock or the new file could not be made (nothing
-    // is changed then); raises like Load for a damaged file.
-    static bool Update(const QString& fileName, const Change& change);
+    // is changed then) and sets fault, when given, to what could not be done:
+    // "cannot create the settings folder <folder>: <system's reason>", "cannot
+    // create the lock file <file>.lock: <reason>", "the settings file <file> is
+    // locked by another program" or "cannot write the settings file <file>:
+    // <reason>". Raises like Load for a damaged file.
+    static bool Update(const QString& fileName, const Change& change, QString* fault = nullptr);
 };
 
 }  // namespace kestrix

@@ -6,9 +6,12 @@ namespace kestrix {
 
 namespace {
 
-[[noreturn]] void Raise(const char* format, const QString& name)
+[[noreturn]] void Raise(const char* format, const QString& name, const QString& writeFault = {})
 {
-    throw ERegistryException(FormatMessage(format, {name.toStdString()}));
+    std::string message = FormatMessage(format, {name.toStdString()});
+    if (!writeFault.isEmpty())
+        message += ": " + writeFault.toStdString();
+    throw ERegistryException(message);
 }
 
 }  // namespace
@@ -60,23 +63,27 @@ QString RegistryStorage::ReadString(const QString& section, const QString& ident
     return QString::fromUtf8(data);
 }
 
+void RegistryStorage::Check(RegResult result, const char* format, const QString& name) const
+{
+    if (result != RegResult::Success)
+        Raise(format, name, result == RegResult::WriteFault ? m_registry.LastWriteFault() : QString());
+}
+
 void RegistryStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     RegHandle base = m_root;
-    if (!m_underRoot && m_registry.CreateKey(m_root, m_basePath, m_access, &base) != RegResult::Success)
-        Raise("Failed to create key %s", section);
+    if (!m_underRoot)
+        Check(m_registry.CreateKey(m_root, m_basePath, m_access, &base), "Failed to create key %s", section);
     RegHandle key;
-    if (m_registry.OpenKey(base, section, 0, &key) != RegResult::Success &&
-        m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key) != RegResult::Success)
-        Raise("Failed to create key %s", section);
+    if (m_registry.OpenKey(base, section, 0, &key) != RegResult::Success)
+        Check(m_registry.CreateKey(base, section, KEY_ALL_ACCESS, &key), "Failed to create key %s", section);
     // A section that cannot be opened with the access rights cannot take the
     // value: that is reported like any other failure to set it.
     if (m_registry.OpenKey(base, section, m_access, &key) != RegResult::Success)
         Raise("Failed to set data for '%s'", ident);
     QByteArray data = value.toUtf8();
     data += '\0';
-    if (m_registry.SetValue(key, ident, REG_SZ, data) != RegResult::Success)
-        Raise("Failed to set data for '%s'", ident);
+    Check(m_registry.SetValue(key, ident, REG_SZ, data), "Failed to set data for '%s'", ident);
 }
 
 }  // namespace kestrix
