@@ -35,8 +35,8 @@ QString DefaultIniFile()
 uint32_t RegAccessMask(TRegAccess access)
 {
     static constexpr uint32_t kRights[] = {
-        KEY_QUERY_VALUE, KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY,
-        KEY_CREATE_LINK, KEY_READ,      KEY_WRITE,          KEY_EXECUTE,            KEY_ALL_ACCESS,
+        KEY_QUERY_VALUE, KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY, KEY_CREATE_LINK,
+        KEY_READ,        KEY_WRITE,     KEY_EXECUTE,        KEY_ALL_ACCESS,
     };
     uint32_t mask = 0;
     for (int key = keyQueryValue; key <= keyAllAccess; ++key) {
@@ -124,7 +124,7 @@ void TRegIniStore::PrepareStorage()
             path = QStringLiteral("\\Software\\Temp\\") + ApplicationTitle();
         const QString keyPath = path.startsWith(QLatin1Char('\\')) ? path.mid(1) : path;
         m->Storage = std::make_unique<RegistryStorage>(Registry::DefaultFolder(), m->RegKey,
-                                                        RegAccessMask(m->RegAccess), keyPath);
+                                                       RegAccessMask(m->RegAccess), keyPath);
     } else {
         if (path.isEmpty())
             path = DefaultIniFile();

@@ -10,7 +10,7 @@ namespace kestrix {
 namespace {
 
 constexpr const char* kRootNames[] = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
 };
 
@@ -62,8 +62,7 @@ RegHandle Registry::RootKey(TRegRootKey root) const
     return handle;
 }
 
-RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access,
-                              RegHandle* key) const
+RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key) const
 {
     if (!parent.Valid)
         return RegResult::InvalidHandle;
@@ -82,7 +81,7 @@ RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint
 }
 
 RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
-                                bool dryRun)
+                              bool dryRun)
 {
     if (!parent.Valid)
         return RegResult::InvalidHandle;
@@ -117,7 +116,7 @@ RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, ui
     bool create = false;
     RegResult result = check(*RegistryFile::Load(fileName), &create);
     if (result == RegResult::Success && create && !dryRun) {
-        const bool written = RegistryFile::Update(fileName, [&](RegistryKey& root, bool& modified) {
+        const auto make = [&](RegistryKey& root, bool& modified) {
             result = check(root, &create);
             if (result != RegResult::Success || !create)
                 return;
@@ -125,8 +124,8 @@ RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, ui
             for (const QString& name : path)
                 made = &made->SubKey(name);
             modified = true;
-        }, &m_lastWriteFault);
-        if (!written)
+        };
+        if (!RegistryFile::Update(fileName, make, &m_lastWriteFault))
             return RegResult::WriteFault;
     }
     if (result == RegResult::Success)
@@ -173,7 +172,7 @@ RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t
     if ((key.Access & KEY_SET_VALUE) == 0)
         return RegResult::AccessDenied;
     RegResult result = RegResult::Success;
-    const bool written = RegistryFile::Update(FileName(key.Root), [&](RegistryKey& root, bool& modified) {
+    const auto set = [&](RegistryKey& root, bool& modified) {
         RegistryKey* found = root.FindPath(key.Path);
         if (found == nullptr) {
             result = RegResult::NotFound;
@@ -184,8 +183,8 @@ RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t
             return;
         found->SetValue(name, type, data);
         modified = true;
-    }, &m_lastWriteFault);
-    return written ? result : RegResult::WriteFault;
+    };
+    return RegistryFile::Update(FileName(key.Root), set, &m_lastWriteFault) ? result : RegResult::WriteFault;
 }
 
 }  // namespace kestrix

@@ -53,7 +53,7 @@ public:
     // KEY_CREATE_SUB_KEY on parent and on the deepest key that exists. With
     // dryRun nothing is written: the result tells whether the call would succeed.
     RegResult CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
-                         bool dryRun = false);
+                        bool dryRun = false);
     // The type and data of the value name (letter case ignored); needs KEY_QUERY_VALUE.
     RegResult QueryValue(const RegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const;
     // The names of the key's values, in the order they were made; needs KEY_QUERY_VALUE.

@@ -17,9 +17,11 @@ struct TypeName {
 };
 
 constexpr TypeName kTypeNames[] = {
-    {REG_NONE, "none"},   {REG_SZ, "sz"},     {REG_EXPAND_SZ, "expand_sz"},
-    {REG_BINARY, "binary"}, {REG_DWORD, "dword"}, {REG_DWORD_BIG_ENDIAN, "dword_be"},
-    {REG_LINK, "link"},   {REG_MULTI_SZ, "multi_sz"}, {REG_QWORD, "qword"},
+    {REG_NONE, "none"},           {REG_SZ, "sz"},
+    {REG_EXPAND_SZ, "expand_sz"}, {REG_BINARY, "binary"},
+    {REG_DWORD, "dword"},         {REG_DWORD_BIG_ENDIAN, "dword_be"},
+    {REG_LINK, "link"},           {REG_MULTI_SZ, "multi_sz"},
+    {REG_QWORD, "qword"},
 };
 
 int HexDigit(char c)
@@ -161,8 +163,7 @@ private:
                 m_p += 2;
                 break;
             }
-            default:
-                Fail(std::string("unknown escape \\") + (e >= 0x20 && e < 0x7F ? std::string(1, e) : "?"));
+            default: Fail(std::string("unknown escape \\") + (e >= 0x20 && e < 0x7F ? std::string(1, e) : "?"));
             }
         }
     }

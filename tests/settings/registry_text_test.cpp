@@ -32,10 +32,11 @@ TEST(RegistryText, WritesReadableTextAndReadsItBack)
     root.SubKey(QStringLiteral("Locked")).SetAccess(KEY_READ);
 
     const QByteArray text = RegistryText::Serialize(root);
-    EXPECT_EQ(text.toStdString(), (kSignature + "\n[Software]\n\n[Software\\Kestrix]\n" +
-                                   QStringLiteral("\"Path\" = sz \"/home/me/Образы/\"\n").toUtf8() +
-                                   "\"Count\" = dword 42\n\"Blob\" = binary <01 02 ff>\n\n[Locked]\naccess = 0x00020019\n")
-                                      .toStdString());
+    EXPECT_EQ(text.toStdString(),
+              (kSignature + "\n[Software]\n\n[Software\\Kestrix]\n" +
+               QStringLiteral("\"Path\" = sz \"/home/me/Образы/\"\n").toUtf8() +
+               "\"Count\" = dword 42\n\"Blob\" = binary <01 02 ff>\n\n[Locked]\naccess = 0x00020019\n")
+                  .toStdString());
     EXPECT_EQ(*RegistryText::Parse(text), root);
 }
 
@@ -74,9 +75,9 @@ TEST(RegistryText, RoundTripKeepsEveryNameTypeAndByte)
 
 TEST(RegistryText, NamesMatchWithoutRegardToLetterCase)
 {
-    const std::unique_ptr<RegistryKey> root = RegistryText::Parse(kSignature +
-                                                               "[Software\\Kestrix]\n\"Path\" = sz \"/a/\"\n"
-                                                               "[SOFTWARE\\kestrix\\Ä]\n[software\\KESTRIX\\ä]\n");
+    const std::unique_ptr<RegistryKey> root =
+        RegistryText::Parse(kSignature + "[Software\\Kestrix]\n\"Path\" = sz \"/a/\"\n"
+                                         "[SOFTWARE\\kestrix\\Ä]\n[software\\KESTRIX\\ä]\n");
     ASSERT_EQ(root->SubKeys().size(), 1u);
     const RegistryKey* kestrix = root->FindSubKey(QStringLiteral("software"))->FindSubKey(QStringLiteral("KESTRIX"));
     ASSERT_NE(kestrix, nullptr);
