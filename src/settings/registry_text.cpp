@@ -35,6 +35,20 @@ int HexDigit(char c)
     return -1;
 }
 
+std::string KeyPathFaultText(KeyPathFault fault)
+{
+    switch (fault) {
+    case KeyPathFault::None: break;
+    case KeyPathFault::TooDeep:
+        return "the key path is deeper than " + std::to_string(RegistryKey::kMaxKeyDepth) + " keys";
+    case KeyPathFault::EmptyName: return "empty key name in the key path";
+    case KeyPathFault::NameTooLong:
+        return "a key name is longer than " + std::to_string(RegistryKey::kMaxKeyNameLength) + " characters";
+    case KeyPathFault::ControlCharacter: return "a key name holds a control character";
+    }
+    return {};
+}
+
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -116,15 +130,8 @@ private:
         if (!path.isValidUtf8())
             Fail("the key path is not valid UTF-8");
         const QStringList names = QString::fromUtf8(path).split(QLatin1Char('\\'));
-        switch (RegistryKey::CheckPath(names)) {
-        case KeyPathFault::None: break;
-        case KeyPathFault::TooDeep:
-            Fail("the key path is deeper than " + std::to_string(RegistryKey::kMaxKeyDepth) + " keys");
-        case KeyPathFault::EmptyName: Fail("empty key name in the key path");
-        case KeyPathFault::NameTooLong:
-            Fail("a key name is longer than " + std::to_string(RegistryKey::kMaxKeyNameLength) + " characters");
-        case KeyPathFault::ControlCharacter: Fail("a key name holds a control character");
-        }
+        if (const KeyPathFault fault = RegistryKey::CheckPath(names); fault != KeyPathFault::None)
+            Fail(KeyPathFaultText(fault));
         RegistryKey* key = &root;
         for (const QString& name : names)
             key = &key->SubKey(name);
