@@ -18,10 +18,10 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 // The file as lines, with what is needed to write it back as it was.
 struct IniText {
-    QStringList lines;
-    QString eol = QStringLiteral("\n");
-    bool bom = false;
-    bool finalEol = true;
+    QStringList Lines;
+    QString Eol = QStringLiteral("\n");
+    bool Bom = false;
+    bool FinalEol = true;
 };
 
 // A missing file is an empty text; false when the file exists but cannot be read.
@@ -36,18 +36,18 @@ bool LoadIni(const QString& fileName, IniText* text)
     if (file.error() != QFileDevice::NoError)
         return false;
     if (bytes.startsWith(kUtf8Bom)) {
-        text->bom = true;
+        text->Bom = true;
         bytes.remove(0, 3);
     }
     if (bytes.isEmpty())
         return true;
     if (bytes.contains("\r\n"))
-        text->eol = QStringLiteral("\r\n");
-    text->finalEol = bytes.endsWith('\n');
-    text->lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (text->finalEol)
-        text->lines.removeLast();
-    for (QString& line : text->lines) {
+        text->Eol = QStringLiteral("\r\n");
+    text->FinalEol = bytes.endsWith('\n');
+    text->Lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (text->FinalEol)
+        text->Lines.removeLast();
+    for (QString& line : text->Lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
     }
@@ -79,8 +79,8 @@ bool IsKeyLine(const QString& line, QString* key, QString* value)
 
 // The lines of the first section named section: its header and the line after its last one.
 struct SectionRange {
-    qsizetype header = -1;
-    qsizetype end = -1;
+    qsizetype Header = -1;
+    qsizetype End = -1;
 };
 
 SectionRange FindSection(const QStringList& lines, const QString& section)
@@ -91,15 +91,15 @@ SectionRange FindSection(const QStringList& lines, const QString& section)
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!IsSectionLine(lines[i], &name))
             continue;
-        if (range.header >= 0) {
-            range.end = i;
+        if (range.Header >= 0) {
+            range.End = i;
             return range;
         }
         if (name.compare(wanted, Qt::CaseInsensitive) == 0)
-            range.header = i;
+            range.Header = i;
     }
-    if (range.header >= 0)
-        range.end = lines.size();
+    if (range.Header >= 0)
+        range.End = lines.size();
     return range;
 }
 
@@ -108,7 +108,7 @@ qsizetype FindKey(const QStringList& lines, const SectionRange& range, const QSt
                   QString* value)
 {
     const QString wanted = ident.trimmed();
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+    for (qsizetype i = range.Header + 1; i < range.End; ++i) {
         if (IsKeyLine(lines[i], key, value) && key->compare(wanted, Qt::CaseInsensitive) == 0)
             return i;
     }
@@ -144,10 +144,10 @@ std::optional<QString> LookUp(const QString& fileName, const QString& section, c
     IniText text;
     if (!LoadIni(fileName, &text))
         throw EIniFileException(FormatMessage("Unable to read %s", {fileName.toStdString()}));
-    const SectionRange range = FindSection(text.lines, section);
+    const SectionRange range = FindSection(text.Lines, section);
     QString key;
     QString value;
-    if (range.header < 0 || FindKey(text.lines, range, ident, &key, &value) < 0)
+    if (range.Header < 0 || FindKey(text.Lines, range, ident, &key, &value) < 0)
         return std::nullopt;
     return value;
 }
@@ -187,32 +187,32 @@ void IniFileStorage::WriteString(const QString& section, const QString& ident, c
     if (!LoadIni(m_fileName, &text))
         fail();
 
-    const SectionRange range = FindSection(text.lines, section);
-    if (range.header < 0) {
-        text.lines << QLatin1Char('[') + section + QLatin1Char(']') << ident + QLatin1Char('=') + value;
+    const SectionRange range = FindSection(text.Lines, section);
+    if (range.Header < 0) {
+        text.Lines << QLatin1Char('[') + section + QLatin1Char(']') << ident + QLatin1Char('=') + value;
     } else {
         QString key;
         QString oldValue;
-        const qsizetype line = FindKey(text.lines, range, ident, &key, &oldValue);
+        const qsizetype line = FindKey(text.Lines, range, ident, &key, &oldValue);
         if (line >= 0) {
             const QString replaced = key + QLatin1Char('=') + value;
-            if (text.lines[line] == replaced)
+            if (text.Lines[line] == replaced)
                 return;
-            text.lines[line] = replaced;
+            text.Lines[line] = replaced;
         } else {
-            qsizetype after = range.header;
-            for (qsizetype i = range.header + 1; i < range.end; ++i) {
-                if (!text.lines[i].trimmed().isEmpty())
+            qsizetype after = range.Header;
+            for (qsizetype i = range.Header + 1; i < range.End; ++i) {
+                if (!text.Lines[i].trimmed().isEmpty())
                     after = i;
             }
-            text.lines.insert(after + 1, ident + QLatin1Char('=') + value);
+            text.Lines.insert(after + 1, ident + QLatin1Char('=') + value);
         }
     }
 
-    QByteArray bytes = text.bom ? QByteArray(kUtf8Bom) : QByteArray();
-    bytes += text.lines.join(text.eol).toUtf8();
-    if (text.finalEol)
-        bytes += text.eol.toUtf8();
+    QByteArray bytes = text.Bom ? QByteArray(kUtf8Bom) : QByteArray();
+    bytes += text.Lines.join(text.Eol).toUtf8();
+    if (text.FinalEol)
+        bytes += text.Eol.toUtf8();
     QSaveFile out(m_fileName);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         fail();

@@ -35,8 +35,8 @@ QString DefaultIniFile()
 uint32_t RegAccessMask(TRegAccess access)
 {
     static constexpr uint32_t kRights[] = {
-        KEY_QUERY_VALUE, KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY,
-        KEY_CREATE_LINK, KEY_READ,      KEY_WRITE,          KEY_EXECUTE,            KEY_ALL_ACCESS,
+        KEY_QUERY_VALUE, KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY, KEY_CREATE_LINK,
+        KEY_READ,        KEY_WRITE,     KEY_EXECUTE,        KEY_ALL_ACCESS,
     };
     uint32_t mask = 0;
     for (int key = keyQueryValue; key <= keyAllAccess; ++key) {
@@ -47,12 +47,12 @@ uint32_t RegAccessMask(TRegAccess access)
 }
 
 struct TRegIniStore::State {
-    QString path;
-    TStorePathType pathType = ptIniFile;
-    TRegRootKey regKey = hkeyCurrentUser;
-    TRegAccess regAccess = RegAccessOf(keyAllAccess);
-    bool refreshNeeded = true;
-    std::unique_ptr<SettingsStorage> storage;
+    QString Path;
+    TStorePathType PathType = ptIniFile;
+    TRegRootKey RegKey = hkeyCurrentUser;
+    TRegAccess RegAccess = RegAccessOf(keyAllAccess);
+    bool RefreshNeeded = true;
+    std::unique_ptr<SettingsStorage> Storage;
 
     template <typename T>
     void Assign(T& field, const T& value)
@@ -60,7 +60,7 @@ struct TRegIniStore::State {
         if (field == value)
             return;
         field = value;
-        refreshNeeded = true;
+        RefreshNeeded = true;
     }
 };
 
@@ -70,86 +70,86 @@ TRegIniStore::~TRegIniStore() = default;
 
 QString TRegIniStore::Path() const
 {
-    return m->path;
+    return m->Path;
 }
 
 void TRegIniStore::SetPath(const QString& value)
 {
-    m->Assign(m->path, value);
+    m->Assign(m->Path, value);
 }
 
 TStorePathType TRegIniStore::PathType() const
 {
-    return m->pathType;
+    return m->PathType;
 }
 
 void TRegIniStore::SetPathType(TStorePathType value)
 {
-    m->Assign(m->pathType, value);
+    m->Assign(m->PathType, value);
 }
 
 TRegRootKey TRegIniStore::RegKey() const
 {
-    return m->regKey;
+    return m->RegKey;
 }
 
 void TRegIniStore::SetRegKey(TRegRootKey value)
 {
-    m->Assign(m->regKey, value);
+    m->Assign(m->RegKey, value);
 }
 
 TRegAccess TRegIniStore::RegAccess() const
 {
-    return m->regAccess;
+    return m->RegAccess;
 }
 
 void TRegIniStore::SetRegAccess(TRegAccess value)
 {
-    m->Assign(m->regAccess, value);
+    m->Assign(m->RegAccess, value);
 }
 
 bool TRegIniStore::RefreshNeeded() const
 {
-    return m->refreshNeeded;
+    return m->RefreshNeeded;
 }
 
 void TRegIniStore::PrepareStorage()
 {
-    if (!m->refreshNeeded)
+    if (!m->RefreshNeeded)
         return;
-    m->storage.reset();
-    QString path = m->path;
-    if (m->pathType == ptRegistry) {
+    m->Storage.reset();
+    QString path = m->Path;
+    if (m->PathType == ptRegistry) {
         if (path.isEmpty())
             path = QStringLiteral("\\Software\\Temp\\") + ApplicationTitle();
         const QString keyPath = path.startsWith(QLatin1Char('\\')) ? path.mid(1) : path;
-        m->storage = std::make_unique<RegistryStorage>(Registry::DefaultFolder(), m->regKey,
-                                                        RegAccessMask(m->regAccess), keyPath);
+        m->Storage = std::make_unique<RegistryStorage>(Registry::DefaultFolder(), m->RegKey,
+                                                       RegAccessMask(m->RegAccess), keyPath);
     } else {
         if (path.isEmpty())
             path = DefaultIniFile();
-        m->storage = std::make_unique<IniFileStorage>(path);
+        m->Storage = std::make_unique<IniFileStorage>(path);
     }
-    m->path = path;
-    m->refreshNeeded = false;
+    m->Path = path;
+    m->RefreshNeeded = false;
 }
 
 bool TRegIniStore::ValueExists(const QString& section, const QString& ident)
 {
     PrepareStorage();
-    return m->storage->ValueExists(section, ident);
+    return m->Storage->ValueExists(section, ident);
 }
 
 QString TRegIniStore::ReadString(const QString& section, const QString& ident, const QString& defaultValue)
 {
     PrepareStorage();
-    return m->storage->ReadString(section, ident, defaultValue);
+    return m->Storage->ReadString(section, ident, defaultValue);
 }
 
 void TRegIniStore::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     PrepareStorage();
-    m->storage->WriteString(section, ident, value);
+    m->Storage->WriteString(section, ident, value);
 }
 
 }  // namespace kestrix

@@ -58,7 +58,11 @@ public:
     QString ReadString(const QString& section, const QString& ident, const QString& defaultValue);
     // Stores value under ident, creating the section when missing. Registry:
     // raises "Failed to create key <section>" or "Failed to set data for
-    // '<ident>'"; ini file: "Unable to write to <file name>".
+    // '<ident>'", followed, when the store file could not be written, by the
+    // folder or file that could not be used and the system's reason (e.g.
+    // "Failed to create key Kestrix: cannot create the settings folder
+    // /home/me/.config/kestrix/registry: Not a directory"); ini file: "Unable
+    // to write to <file name>".
     void WriteString(const QString& section, const QString& ident, const QString& value);
 
 private:

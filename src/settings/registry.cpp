@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include "registry_file.h"
+#include "registry_key.h"
 
 #include <QStandardPaths>
 
@@ -9,7 +10,7 @@ namespace kestrix {
 namespace {
 
 constexpr const char* kRootNames[] = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
 };
 
@@ -25,33 +26,14 @@ RegResult SplitPath(const QString& subKey, qsizetype baseDepth, QStringList* nam
 {
     names->clear();
     if (subKey.isEmpty())
-        return rrSuccess;
+        return RegResult::Success;
     QStringList parts = subKey.split(QLatin1Char('\\'));
     if (parts.size() > 1 && parts.back().isEmpty())
         parts.removeLast();
-    if (baseDepth + parts.size() > RegistryFile::kMaxKeyDepth)
-        return rrBadPath;
-    for (const QString& name : parts) {
-        if (name.isEmpty() || name.size() > RegistryFile::kMaxKeyNameLength)
-            return rrBadPath;
-        for (const QChar c : name) {
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                return rrBadPath;
-        }
-    }
+    if (RegistryKey::CheckPath(parts, baseDepth) != KeyPathFault::None)
+        return RegResult::BadPath;
     *names = parts;
-    return rrSuccess;
-}
-
-RegistryKey* Find(RegistryKey& root, const QStringList& path)
-{
-    RegistryKey* key = &root;
-    for (const QString& name : path) {
-        key = key->FindSubKey(name);
-        if (key == nullptr)
-            return nullptr;
-    }
-    return key;
+    return RegResult::Success;
 }
 
 }  // namespace
@@ -74,40 +56,39 @@ QString Registry::FileName(TRegRootKey root) const
 RegHandle Registry::RootKey(TRegRootKey root) const
 {
     RegHandle handle;
-    handle.root = root;
-    handle.valid = IsKept(root);
-    handle.access = handle.valid ? KEY_ALL_ACCESS : 0;
+    handle.Root = root;
+    handle.Valid = IsKept(root);
+    handle.Access = handle.Valid ? KEY_ALL_ACCESS : 0;
     return handle;
 }
 
-RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access,
-                              RegHandle* key) const
+RegResult Registry::OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key) const
 {
-    if (!parent.valid)
-        return rrInvalidHandle;
+    if (!parent.Valid)
+        return RegResult::InvalidHandle;
     QStringList names;
-    if (const RegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
+    if (const RegResult split = SplitPath(subKey, parent.Path.size(), &names); split != RegResult::Success)
         return split;
-    const QStringList path = parent.path + names;
-    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(parent.root));
-    const RegistryKey* found = Find(*root, path);
+    const QStringList path = parent.Path + names;
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(parent.Root));
+    const RegistryKey* found = root->FindPath(path);
     if (found == nullptr)
-        return rrNotFound;
+        return RegResult::NotFound;
     if ((access & ~found->Access()) != 0)
-        return rrAccessDenied;
-    *key = RegHandle{true, parent.root, path, access};
-    return rrSuccess;
+        return RegResult::AccessDenied;
+    *key = RegHandle{true, parent.Root, path, access};
+    return RegResult::Success;
 }
 
 RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
-                                bool dryRun)
+                              bool dryRun)
 {
-    if (!parent.valid)
-        return rrInvalidHandle;
+    if (!parent.Valid)
+        return RegResult::InvalidHandle;
     QStringList names;
-    if (const RegResult split = SplitPath(subKey, parent.path.size(), &names); split != rrSuccess)
+    if (const RegResult split = SplitPath(subKey, parent.Path.size(), &names); split != RegResult::Success)
         return split;
-    const QStringList path = parent.path + names;
+    const QStringList path = parent.Path + names;
 
     // Walks the path as far as it exists and decides whether the rest may be made.
     const auto check = [&](RegistryKey& root, bool* create) {
@@ -120,90 +101,90 @@ RegResult Registry::CreateKey(const RegHandle& parent, const QString& subKey, ui
                 break;
             deepest = next;
         }
-        if (depth < parent.path.size())
-            return rrNotFound;
+        if (depth < parent.Path.size())
+            return RegResult::NotFound;
         if (depth == path.size())
-            return (access & ~deepest->Access()) != 0 ? rrAccessDenied : rrSuccess;
-        if ((parent.access & KEY_CREATE_SUB_KEY) == 0 || (deepest->Access() & KEY_CREATE_SUB_KEY) == 0 ||
+            return (access & ~deepest->Access()) != 0 ? RegResult::AccessDenied : RegResult::Success;
+        if ((parent.Access & KEY_CREATE_SUB_KEY) == 0 || (deepest->Access() & KEY_CREATE_SUB_KEY) == 0 ||
             (access & ~KEY_ALL_ACCESS) != 0)
-            return rrAccessDenied;
+            return RegResult::AccessDenied;
         *create = true;
-        return rrSuccess;
+        return RegResult::Success;
     };
 
-    const QString fileName = FileName(parent.root);
+    const QString fileName = FileName(parent.Root);
     bool create = false;
     RegResult result = check(*RegistryFile::Load(fileName), &create);
-    if (result == rrSuccess && create && !dryRun) {
-        const bool written = RegistryFile::Update(fileName, [&](RegistryKey& root, bool& modified) {
+    if (result == RegResult::Success && create && !dryRun) {
+        const auto make = [&](RegistryKey& root, bool& modified) {
             result = check(root, &create);
-            if (result != rrSuccess || !create)
+            if (result != RegResult::Success || !create)
                 return;
             RegistryKey* made = &root;
             for (const QString& name : path)
                 made = &made->SubKey(name);
             modified = true;
-        });
-        if (!written)
-            return rrWriteFault;
+        };
+        if (!RegistryFile::Update(fileName, make, &m_lastWriteFault))
+            return RegResult::WriteFault;
     }
-    if (result == rrSuccess)
-        *key = RegHandle{true, parent.root, path, access};
+    if (result == RegResult::Success)
+        *key = RegHandle{true, parent.Root, path, access};
     return result;
 }
 
 RegResult Registry::QueryValue(const RegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const
 {
-    if (!key.valid)
-        return rrInvalidHandle;
-    if ((key.access & KEY_QUERY_VALUE) == 0)
-        return rrAccessDenied;
-    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
-    const RegistryKey* found = Find(*root, key.path);
+    if (!key.Valid)
+        return RegResult::InvalidHandle;
+    if ((key.Access & KEY_QUERY_VALUE) == 0)
+        return RegResult::AccessDenied;
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.Root));
+    const RegistryKey* found = root->FindPath(key.Path);
     const RegValue* value = found != nullptr ? found->FindValue(name) : nullptr;
     if (value == nullptr)
-        return rrNotFound;
-    *type = value->type;
-    *data = value->data;
-    return rrSuccess;
+        return RegResult::NotFound;
+    *type = value->Type;
+    *data = value->Data;
+    return RegResult::Success;
 }
 
 RegResult Registry::ValueNames(const RegHandle& key, QStringList* names) const
 {
-    if (!key.valid)
-        return rrInvalidHandle;
-    if ((key.access & KEY_QUERY_VALUE) == 0)
-        return rrAccessDenied;
-    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.root));
-    const RegistryKey* found = Find(*root, key.path);
+    if (!key.Valid)
+        return RegResult::InvalidHandle;
+    if ((key.Access & KEY_QUERY_VALUE) == 0)
+        return RegResult::AccessDenied;
+    const std::unique_ptr<RegistryKey> root = RegistryFile::Load(FileName(key.Root));
+    const RegistryKey* found = root->FindPath(key.Path);
     if (found == nullptr)
-        return rrNotFound;
+        return RegResult::NotFound;
     names->clear();
     for (const RegValue& value : found->Values())
-        names->append(value.name);
-    return rrSuccess;
+        names->append(value.Name);
+    return RegResult::Success;
 }
 
 RegResult Registry::SetValue(const RegHandle& key, const QString& name, uint32_t type, const QByteArray& data)
 {
-    if (!key.valid)
-        return rrInvalidHandle;
-    if ((key.access & KEY_SET_VALUE) == 0)
-        return rrAccessDenied;
-    RegResult result = rrSuccess;
-    const bool written = RegistryFile::Update(FileName(key.root), [&](RegistryKey& root, bool& modified) {
-        RegistryKey* found = Find(root, key.path);
+    if (!key.Valid)
+        return RegResult::InvalidHandle;
+    if ((key.Access & KEY_SET_VALUE) == 0)
+        return RegResult::AccessDenied;
+    RegResult result = RegResult::Success;
+    const auto set = [&](RegistryKey& root, bool& modified) {
+        RegistryKey* found = root.FindPath(key.Path);
         if (found == nullptr) {
-            result = rrNotFound;
+            result = RegResult::NotFound;
             return;
         }
         const RegValue* old = found->FindValue(name);
-        if (old != nullptr && old->type == type && old->data == data)
+        if (old != nullptr && old->Type == type && old->Data == data)
             return;
         found->SetValue(name, type, data);
         modified = true;
-    });
-    return written ? result : rrWriteFault;
+    };
+    return RegistryFile::Update(FileName(key.Root), set, &m_lastWriteFault) ? result : RegResult::WriteFault;
 }
 
 }  // namespace kestrix

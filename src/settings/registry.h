@@ -11,21 +11,21 @@
 namespace kestrix {
 
 // Outcome of a registry operation.
-enum RegResult : uint8_t {
-    rrSuccess = 0,
-    rrNotFound,       // the key or value does not exist
-    rrAccessDenied,   // the handle or the key lacks a right the operation needs
-    rrBadPath,        // an empty, too long or control-character key name, or a path too deep
-    rrInvalidHandle,  // the handle is not open, or its root is not kept on this system
-    rrWriteFault      // the store file could not be locked or replaced
+enum class RegResult : uint8_t {
+    Success,
+    NotFound,       // the key or value does not exist
+    AccessDenied,   // the handle or the key lacks a right the operation needs
+    BadPath,        // an empty, too long or control-character key name, or a path too deep
+    InvalidHandle,  // the handle is not open, or its root is not kept on this system
+    WriteFault,     // the store file could not be locked or replaced: see Registry::LastWriteFault
 };
 
 // An open key: the root, the key names below it and the rights it was opened with.
 struct RegHandle {
-    bool valid = false;
-    TRegRootKey root = hkeyCurrentUser;
-    QStringList path;
-    uint32_t access = 0;
+    bool Valid = false;
+    TRegRootKey Root = hkeyCurrentUser;
+    QStringList Path;
+    uint32_t Access = 0;
 };
 
 // The per-user registry: every predefined root except HKEY_PERFORMANCE_DATA and
@@ -46,14 +46,14 @@ public:
     RegHandle RootKey(TRegRootKey root) const;
 
     // Opens the key subKey below parent (an empty subKey opens parent again) with
-    // the rights access. rrNotFound when a key on the way is missing, rrAccessDenied
+    // the rights access. NotFound when a key on the way is missing, AccessDenied
     // when the key does not grant every right of access.
     RegResult OpenKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key) const;
     // As OpenKey, but makes the missing keys of the path first; that needs
     // KEY_CREATE_SUB_KEY on parent and on the deepest key that exists. With
     // dryRun nothing is written: the result tells whether the call would succeed.
     RegResult CreateKey(const RegHandle& parent, const QString& subKey, uint32_t access, RegHandle* key,
-                         bool dryRun = false);
+                        bool dryRun = false);
     // The type and data of the value name (letter case ignored); needs KEY_QUERY_VALUE.
     RegResult QueryValue(const RegHandle& key, const QString& name, uint32_t* type, QByteArray* data) const;
     // The names of the key's values, in the order they were made; needs KEY_QUERY_VALUE.
@@ -61,8 +61,13 @@ public:
     // Stores a value, replacing one of that name; needs KEY_SET_VALUE.
     RegResult SetValue(const RegHandle& key, const QString& name, uint32_t type, const QByteArray& data);
 
+    // Why the last CreateKey or SetValue that gave WriteFault failed: the folder
+    // or file that could not be used and the system's reason (RegistryFile::Update).
+    const QString& LastWriteFault() const { return m_lastWriteFault; }
+
 private:
     QString m_folder;
+    QString m_lastWriteFault;
 };
 
 }  // namespace kestrix

@@ -1,15 +1,19 @@
 #include "registry_file.h"
 
+#include "registry_text.h"
 #include "settings_exceptions.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
 
-#include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <string>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace kestrix {
 
@@ -18,520 +22,33 @@ namespace {
 // Long enough for another window's read-modify-write, short enough not to freeze the window.
 constexpr int kLockTimeoutMs = 10000;
 
-struct TypeName {
-    uint32_t type;
-    const char* name;
-};
-
-constexpr TypeName kTypeNames[] = {
-    {REG_NONE, "none"},   {REG_SZ, "sz"},     {REG_EXPAND_SZ, "expand_sz"},
-    {REG_BINARY, "binary"}, {REG_DWORD, "dword"}, {REG_DWORD_BIG_ENDIAN, "dword_be"},
-    {REG_LINK, "link"},   {REG_MULTI_SZ, "multi_sz"}, {REG_QWORD, "qword"},
-};
-
-QString Fold(const QString& name)
+// Returns false after setting fault, when given, to format with name and reason.
+bool Fail(QString* fault, const char* format, const QString& name, const std::string& reason = {})
 {
-    return name.toCaseFolded();
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8Bytes(const char* p, qsizetype size)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(p);
-    qsizetype i = 0;
-    while (i < size) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra = 0;
-        uint32_t code = 0;
-        uint32_t least = 0;
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1, code = c & 0x1F, least = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2, code = c & 0x0F, least = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3, code = c & 0x07, least = 0x10000;
-        } else {
-            return false;
-        }
-        if (size - i <= extra)
-            return false;
-        for (int k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (s[i + k] & 0x3F);
-        }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-bool HasControlCharacter(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return true;
-    }
+    if (fault != nullptr)
+        *fault = QString::fromStdString(FormatMessage(format, {name.toStdString(), reason}));
     return false;
 }
 
-int HexDigit(char c)
+bool MakeFolder(const QString& folder, QString* fault)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (!error)
+        return true;
+    return Fail(fault, "cannot create the settings folder %s: %s", folder, SystemErrorText(error.value()));
 }
 
-bool IsBlank(char c)
+// QLockFile keeps no system error; whether the folder may be written gives it
+// for the usual causes (no permission, a read-only file system).
+std::string LockFileError(const QString& folder)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// Reads one file line by line; each line is parsed with a cursor between p and end.
-class Parser {
-public:
-    explicit Parser(const QByteArray& bytes) : m_bytes(bytes) {}
-
-    std::unique_ptr<RegistryKey> Run()
-    {
-        auto root = std::make_unique<RegistryKey>();
-        bool blank = true;
-        for (const char c : m_bytes) {
-            if (!IsBlank(c)) {
-                blank = false;
-                break;
-            }
-        }
-        if (blank)
-            return root;
-
-        RegistryKey* current = root.get();
-        qsizetype start = 0;
-        while (start <= m_bytes.size()) {
-            qsizetype stop = m_bytes.indexOf('\n', start);
-            if (stop < 0)
-                stop = m_bytes.size();
-            ++m_line;
-            m_p = m_bytes.constData() + start;
-            m_end = m_bytes.constData() + stop;
-            Trim();
-            if (m_line == 1) {
-                if (std::string(m_p, m_end) != RegistryFile::kSignature)
-                    Fail(std::string("not a settings store file: the first line must be \"") +
-                         RegistryFile::kSignature + "\"");
-            } else if (m_p == m_end || *m_p == ';' || *m_p == '#') {
-                // blank line or comment
-            } else if (*m_p == '[') {
-                current = ParseKeyPath(*root);
-            } else if (*m_p == '"') {
-                ParseValue(*current);
-            } else {
-                ParseAttribute(*current);
-            }
-            start = stop + 1;
-        }
-        return root;
-    }
-
-private:
-    [[noreturn]] void Fail(const std::string& what) const
-    {
-        throw ERegistryException("line " + std::to_string(m_line) + ": " + what);
-    }
-
-    void Trim()
-    {
-        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
-            ++m_p;
-        while (m_end > m_p && (m_end[-1] == ' ' || m_end[-1] == '\t' || m_end[-1] == '\r'))
-            --m_end;
-    }
-
-    void SkipSpaces()
-    {
-        while (m_p < m_end && (*m_p == ' ' || *m_p == '\t'))
-            ++m_p;
-    }
-
-    RegistryKey* ParseKeyPath(RegistryKey& root)
-    {
-        if (m_end[-1] != ']' || m_end - m_p < 2)
-            Fail("a key path must end with ']'");
-        const QByteArray path(m_p + 1, m_end - m_p - 2);
-        if (path.isEmpty())
-            Fail("empty key path");
-        if (!IsValidUtf8(path))
-            Fail("the key path is not valid UTF-8");
-        const QStringList names = QString::fromUtf8(path).split(QLatin1Char('\\'));
-        if (names.size() > RegistryFile::kMaxKeyDepth)
-            Fail("the key path is deeper than " + std::to_string(RegistryFile::kMaxKeyDepth) + " keys");
-        RegistryKey* key = &root;
-        for (const QString& name : names) {
-            if (name.isEmpty())
-                Fail("empty key name in the key path");
-            if (name.size() > RegistryFile::kMaxKeyNameLength)
-                Fail("a key name is longer than " + std::to_string(RegistryFile::kMaxKeyNameLength) +
-                     " characters");
-            if (HasControlCharacter(name))
-                Fail("a key name holds a control character");
-            key = &key->SubKey(name);
-        }
-        return key;
-    }
-
-    QByteArray ParseQuoted()
-    {
-        QByteArray out;
-        ++m_p;
-        while (true) {
-            if (m_p == m_end)
-                Fail("quoted text without its closing '\"'");
-            const char c = *m_p++;
-            if (c == '"')
-                return out;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (m_p == m_end)
-                Fail("quoted text without its closing '\"'");
-            const char e = *m_p++;
-            switch (e) {
-            case '\\': out += '\\'; break;
-            case '"': out += '"'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'x': {
-                const int high = m_end - m_p >= 2 ? HexDigit(m_p[0]) : -1;
-                const int low = high >= 0 ? HexDigit(m_p[1]) : -1;
-                if (low < 0)
-                    Fail("\\x must be followed by two hex digits");
-                out += static_cast<char>(high * 16 + low);
-                m_p += 2;
-                break;
-            }
-            default:
-                Fail(std::string("unknown escape \\") + (e >= 0x20 && e < 0x7F ? std::string(1, e) : "?"));
-            }
-        }
-    }
-
-    std::string ParseWord()
-    {
-        const char* begin = m_p;
-        while (m_p < m_end && ((*m_p >= 'a' && *m_p <= 'z') || (*m_p >= '0' && *m_p <= '9') || *m_p == '_'))
-            ++m_p;
-        return std::string(begin, m_p);
-    }
-
-    // A decimal or 0x-prefixed hexadecimal number of at most limit.
-    uint64_t ParseNumber(uint64_t limit, const char* what)
-    {
-        uint64_t value = 0;
-        int base = 10;
-        if (m_end - m_p >= 2 && m_p[0] == '0' && (m_p[1] == 'x' || m_p[1] == 'X')) {
-            base = 16;
-            m_p += 2;
-        }
-        const char* digits = m_p;
-        while (m_p < m_end) {
-            const int digit = HexDigit(*m_p);
-            if (digit < 0 || digit >= base)
-                break;
-            if (value > (limit - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base))
-                Fail(std::string(what) + " is too large");
-            value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-            ++m_p;
-        }
-        if (m_p == digits)
-            Fail(std::string("expected ") + what);
-        return value;
-    }
-
-    void ExpectEquals(const char* after)
-    {
-        SkipSpaces();
-        if (m_p == m_end || *m_p != '=')
-            Fail(std::string("expected '=' after ") + after);
-        ++m_p;
-        SkipSpaces();
-    }
-
-    void ExpectLineEnd()
-    {
-        SkipSpaces();
-        if (m_p != m_end)
-            Fail("unexpected text at the end of the line");
-    }
-
-    uint32_t ParseType()
-    {
-        const std::string word = ParseWord();
-        if (word == "type") {
-            if (m_p == m_end || *m_p != '(')
-                Fail("expected '(' after type");
-            ++m_p;
-            const auto type = static_cast<uint32_t>(ParseNumber(UINT32_MAX, "a type number"));
-            if (m_p == m_end || *m_p != ')')
-                Fail("expected ')' after the type number");
-            ++m_p;
-            return type;
-        }
-        for (const TypeName& entry : kTypeNames) {
-            if (word == entry.name)
-                return entry.type;
-        }
-        if (word.empty())
-            Fail("expected a value type");
-        Fail("unknown value type '" + word + "'");
-    }
-
-    QByteArray ParseHexBytes()
-    {
-        QByteArray out;
-        ++m_p;
-        while (true) {
-            SkipSpaces();
-            if (m_p == m_end)
-                Fail("hex bytes without their closing '>'");
-            if (*m_p == '>') {
-                ++m_p;
-                return out;
-            }
-            const int high = HexDigit(*m_p);
-            const int low = m_end - m_p >= 2 ? HexDigit(m_p[1]) : -1;
-            if (high < 0 || low < 0)
-                Fail("expected two hex digits per byte");
-            out += static_cast<char>(high * 16 + low);
-            m_p += 2;
-        }
-    }
-
-    QByteArray ParseNumberData(uint32_t type)
-    {
-        QByteArray out;
-        if (type == REG_QWORD) {
-            uint64_t value = ParseNumber(UINT64_MAX, "a number");
-            for (int i = 0; i < 8; ++i, value >>= 8)
-                out += static_cast<char>(value & 0xFF);
-        } else if (type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN) {
-            uint64_t value = ParseNumber(UINT32_MAX, "a number");
-            for (int i = 0; i < 4; ++i, value >>= 8)
-                out += static_cast<char>(value & 0xFF);
-            if (type == REG_DWORD_BIG_ENDIAN)
-                std::reverse(out.begin(), out.end());
-        } else {
-            Fail("a number is only allowed for dword, dword_be and qword values");
-        }
-        return out;
-    }
-
-    void ParseValue(RegistryKey& key)
-    {
-        const QByteArray nameBytes = ParseQuoted();
-        if (!IsValidUtf8(nameBytes))
-            Fail("the value name is not valid UTF-8");
-        const QString name = QString::fromUtf8(nameBytes);
-        ExpectEquals("the value name");
-        const uint32_t type = ParseType();
-        SkipSpaces();
-        QByteArray data;
-        if (m_p == m_end) {
-            Fail("expected the value's data");
-        } else if (*m_p == '"') {
-            data = ParseQuoted();
-            data += '\0';
-        } else if (*m_p == '<') {
-            data = ParseHexBytes();
-        } else if (HexDigit(*m_p) >= 0 && HexDigit(*m_p) < 10) {
-            data = ParseNumberData(type);
-        } else {
-            Fail("expected \"text\", <hex bytes> or a number");
-        }
-        ExpectLineEnd();
-        if (key.FindValue(name) != nullptr)
-            Fail("the value \"" + name.toStdString() + "\" appears twice in one key");
-        key.SetValue(name, type, data);
-    }
-
-    void ParseAttribute(RegistryKey& key)
-    {
-        const std::string word = ParseWord();
-        if (word != "access")
-            Fail("expected a [key path], a \"value\" = type data line or access = rights");
-        ExpectEquals("access");
-        key.SetAccess(static_cast<uint32_t>(ParseNumber(UINT32_MAX, "the access rights")));
-        ExpectLineEnd();
-    }
-
-    const QByteArray& m_bytes;
-    int64_t m_line = 0;
-    const char* m_p = nullptr;
-    const char* m_end = nullptr;
-};
-
-void AppendQuoted(QByteArray& out, const QByteArray& bytes)
-{
-    static const char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (b < 0x20 || b == 0x7F) {
-                out += "\\x";
-                out += kHex[b >> 4];
-                out += kHex[b & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-}
-
-void AppendData(QByteArray& out, uint32_t type, const QByteArray& data)
-{
-    if ((type == REG_SZ || type == REG_EXPAND_SZ) && !data.isEmpty() && data.back() == '\0' &&
-        IsValidUtf8Bytes(data.constData(), data.size() - 1)) {
-        AppendQuoted(out, data.first(data.size() - 1));
-        return;
-    }
-    const auto byteAt = [&data](int i) { return static_cast<uint64_t>(static_cast<unsigned char>(data[i])); };
-    if ((type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN) && data.size() == 4) {
-        uint64_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= byteAt(type == REG_DWORD ? i : 3 - i) << (8 * i);
-        out += QByteArray::number(static_cast<qulonglong>(value));
-        return;
-    }
-    if (type == REG_QWORD && data.size() == 8) {
-        uint64_t value = 0;
-        for (int i = 0; i < 8; ++i)
-            value |= byteAt(i) << (8 * i);
-        out += QByteArray::number(static_cast<qulonglong>(value));
-        return;
-    }
-    out += '<';
-    out += data.toHex(' ');
-    out += '>';
-}
-
-void AppendBody(QByteArray& out, const RegistryKey& key)
-{
-    if (key.Access() != KEY_ALL_ACCESS)
-        out += "access = 0x" + QByteArray::number(key.Access(), 16).rightJustified(8, '0') + '\n';
-    for (const RegValue& value : key.Values()) {
-        AppendQuoted(out, value.name.toUtf8());
-        out += " = ";
-        const TypeName* known = nullptr;
-        for (const TypeName& entry : kTypeNames) {
-            if (entry.type == value.type)
-                known = &entry;
-        }
-        if (known != nullptr)
-            out += known->name;
-        else
-            out += "type(" + QByteArray::number(value.type) + ')';
-        out += ' ';
-        AppendData(out, value.type, value.data);
-        out += '\n';
-    }
-}
-
-void AppendKeys(QByteArray& out, const RegistryKey& key, const QByteArray& path)
-{
-    for (const auto& subKey : key.SubKeys()) {
-        const QByteArray subPath = path.isEmpty() ? subKey->Name().toUtf8() : path + '\\' + subKey->Name().toUtf8();
-        out += "\n[" + subPath + "]\n";
-        AppendBody(out, *subKey);
-        AppendKeys(out, *subKey, subPath);
-    }
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        return SystemErrorText(errno);
+    return "unknown error";
 }
 
 }  // namespace
-
-bool IsValidUtf8(const QByteArray& bytes)
-{
-    return IsValidUtf8Bytes(bytes.constData(), bytes.size());
-}
-
-RegistryKey::RegistryKey(QString name) : m_name(std::move(name)) {}
-
-const RegValue* RegistryKey::FindValue(const QString& name) const
-{
-    const auto it = m_valueIndex.constFind(Fold(name));
-    return it == m_valueIndex.cend() ? nullptr : &m_values[static_cast<size_t>(*it)];
-}
-
-void RegistryKey::SetValue(const QString& name, uint32_t type, const QByteArray& data)
-{
-    const QString folded = Fold(name);
-    const auto it = m_valueIndex.constFind(folded);
-    if (it != m_valueIndex.cend()) {
-        RegValue& value = m_values[static_cast<size_t>(*it)];
-        value.type = type;
-        value.data = data;
-        return;
-    }
-    m_valueIndex.insert(folded, static_cast<int32_t>(m_values.size()));
-    m_values.push_back(RegValue{name, type, data});
-}
-
-RegistryKey* RegistryKey::FindSubKey(const QString& name) const
-{
-    const auto it = m_subKeyIndex.constFind(Fold(name));
-    return it == m_subKeyIndex.cend() ? nullptr : m_subKeys[static_cast<size_t>(*it)].get();
-}
-
-RegistryKey& RegistryKey::SubKey(const QString& name)
-{
-    if (RegistryKey* existing = FindSubKey(name))
-        return *existing;
-    m_subKeyIndex.insert(Fold(name), static_cast<int32_t>(m_subKeys.size()));
-    m_subKeys.push_back(std::make_unique<RegistryKey>(name));
-    return *m_subKeys.back();
-}
-
-bool RegistryKey::operator==(const RegistryKey& other) const
-{
-    if (m_name != other.m_name || m_access != other.m_access || m_values != other.m_values ||
-        m_subKeys.size() != other.m_subKeys.size())
-        return false;
-    for (size_t i = 0; i < m_subKeys.size(); ++i) {
-        if (!(*m_subKeys[i] == *other.m_subKeys[i]))
-            return false;
-    }
-    return true;
-}
-
-std::unique_ptr<RegistryKey> RegistryFile::Parse(const QByteArray& bytes)
-{
-    return Parser(bytes).Run();
-}
-
-QByteArray RegistryFile::Serialize(const RegistryKey& root)
-{
-    QByteArray out = QByteArray(kSignature) + '\n';
-    AppendBody(out, root);
-    AppendKeys(out, root, QByteArray());
-    return out;
-}
 
 std::unique_ptr<RegistryKey> RegistryFile::Load(const QString& fileName)
 {
@@ -546,30 +63,35 @@ std::unique_ptr<RegistryKey> RegistryFile::Load(const QString& fileName)
                                                {fileName.toStdString(), file.errorString().toStdString()}));
     }
     try {
-        return Parse(bytes);
+        return RegistryText::Parse(bytes);
     } catch (const ERegistryException& e) {
         throw ERegistryException(
             FormatMessage("The settings file %s is damaged: %s", {fileName.toStdString(), e.what()}));
     }
 }
 
-bool RegistryFile::Update(const QString& fileName, const std::function<void(RegistryKey& root, bool& modified)>& change)
+bool RegistryFile::Update(const QString& fileName, const Change& change, QString* fault)
 {
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!MakeFolder(folder, fault))
         return false;
-    QLockFile lock(fileName + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockTimeoutMs))
-        return false;
+    const QString lockName = fileName + QStringLiteral(".lock");
+    QLockFile lock(lockName);
+    if (!lock.tryLock(kLockTimeoutMs)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            return Fail(fault, "the settings file %s is locked by another program", fileName);
+        return Fail(fault, "cannot create the lock file %s: %s", lockName, LockFileError(folder));
+    }
     const std::unique_ptr<RegistryKey> root = Load(fileName);
     bool modified = false;
     change(*root, modified);
     if (!modified)
         return true;
-    const QByteArray bytes = Serialize(*root);
+    const QByteArray bytes = RegistryText::Serialize(*root);
     QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        return false;
-    return out.commit();
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return Fail(fault, "cannot write the settings file %s: %s", fileName, out.errorString().toStdString());
+    return true;
 }
 
 }  // namespace kestrix

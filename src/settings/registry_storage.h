@@ -26,11 +26,14 @@ public:
     QString ReadString(const QString& section, const QString& ident, const QString& defaultValue) override;
     // Makes a missing section with all rights, opens it with the access rights
     // and sets the value. Raises "Failed to create key <section>" or "Failed to
-    // set data for '<ident>'" (also when the section cannot be opened).
+    // set data for '<ident>'" (also when the section cannot be opened); when the
+    // store file could not be written, ": " and Registry::LastWriteFault follow.
     void WriteString(const QString& section, const QString& ident, const QString& value) override;
 
 private:
     bool OpenSection(const QString& section, RegHandle* key) const;
+    // Raises format with name unless result is Success.
+    void Check(RegResult result, const char* format, const QString& name) const;
 
     Registry m_registry;
     RegHandle m_root;

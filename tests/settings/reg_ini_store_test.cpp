@@ -1,6 +1,6 @@
 #include "reg_ini_store.h"
 
-#include "registry_file.h"
+#include "registry_text.h"
 #include "settings_exceptions.h"
 #include "settings_test_support.h"
 
@@ -11,13 +11,15 @@
 #include <optional>
 #include <string>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace kestrix {
 namespace {
 
-using testing::TempConfigTest;
+using test::TempConfigTest;
 
 // Even a test that forgets the fixture must not reach the user's settings.
 class IsolatedConfigEnvironment : public ::testing::Environment {
@@ -30,7 +32,7 @@ private:
 [[maybe_unused]] ::testing::Environment* const kIsolatedConfig =
     ::testing::AddGlobalTestEnvironment(new IsolatedConfigEnvironment);
 
-const QByteArray kSignature = QByteArray(RegistryFile::kSignature) + '\n';
+const QByteArray kSignature = QByteArray(RegistryText::kSignature) + '\n';
 
 // The main window's store: base key HKEY_CURRENT_USER\Software.
 void UseMainWindowSettings(TRegIniStore& store)
@@ -48,6 +50,43 @@ std::string ErrorOf(const std::function<void()>& call)
     }
     return "no error";
 }
+
+// Runs call in a child process with an ordinary user's rights (as "nobody" when
+// the tests run as root) and returns ErrorOf(call) there.
+std::string ErrorOfUnprivileged(const std::function<void()>& call)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return "no pipe";
+    const pid_t child = fork();
+    if (child < 0)
+        return "no child process";
+    if (child == 0) {
+        close(channel[0]);
+        const passwd* nobody = getpwnam("nobody");
+        std::string error = "root's rights could not be dropped";
+        if (geteuid() != 0 || (nobody != nullptr && setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 &&
+                               setuid(nobody->pw_uid) == 0))
+            error = ErrorOf(call);
+        const bool sent = write(channel[1], error.data(), error.size()) == static_cast<ssize_t>(error.size());
+        _exit(sent ? 0 : 1);
+    }
+    close(channel[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+        error.append(buffer, static_cast<size_t>(got));
+    close(channel[0]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? error : "the child process failed: " + error;
+}
+
+// r-x for everyone, and rwx for everyone.
+constexpr QFile::Permissions kReadableFolder =
+    QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+constexpr QFile::Permissions kWritableFolder =
+    kReadableFolder | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
 
 class RegIniStoreTest : public TempConfigTest {};
 
@@ -138,7 +177,7 @@ TEST_F(RegIniStoreTest, FirstRunFindsNothingAndCreatesNothingUntilTheFirstWrite)
 TEST_F(RegIniStoreTest, ReadsValuesByTheirStoredType)
 {
     const struct {
-        const char* value;  // the line of "Path" in [Software\Kestrix]
+        const char* value;   // the line of "Path" in [Software\Kestrix]
         const char* result;  // the text read, or the error
     } cases[] = {
         {"\"path\" = sz \"/lower/case/name/\"", "/lower/case/name/"},
@@ -240,8 +279,7 @@ TEST_F(RegIniStoreTest, AccessRightsDecideWhatMayBeWritten)
         const char* writeError;
         bool readable;  // the value can be seen with these rights
     } cases[] = {
-        {"read rights, first run", RegAccessOf(keyRead), {}, "ERegistryException: Failed to create key Kestrix",
-         false},
+        {"read rights, first run", RegAccessOf(keyRead), {}, "ERegistryException: Failed to create key Kestrix", false},
         {"read rights, section exists", RegAccessOf(keyRead), existing,
          "ERegistryException: Failed to set data for 'Path'", true},
         // The section grants less than the store asks for, so it cannot be opened to take the value.
@@ -342,15 +380,64 @@ TEST_F(RegIniStoreTest, DamagedOrUnreadableStoreNamesTheFile)
     }
 }
 
-TEST_F(RegIniStoreTest, WriteFailsWhenTheStoreFolderCannotBeMade)
+// The folder or file that could not be used follows the store's message, with
+// the system's reason. Permissions stop no one running as root, so the cases
+// that need them run in a child process with an ordinary user's rights.
+TEST_F(RegIniStoreTest, WriteFailureNamesTheFolderOrFileAndWhy)
 {
-    WriteFile(TempPath(QStringLiteral("plain-file")), "x");
-    qputenv("XDG_CONFIG_HOME", TempPath(QStringLiteral("plain-file")).toUtf8());
-    TRegIniStore store;
-    UseMainWindowSettings(store);
-    EXPECT_FALSE(store.ValueExists(QStringLiteral("Kestrix"), QStringLiteral("Path")));
-    EXPECT_EQ(ErrorOf([&] { store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), "/a/"); }),
-              "ERegistryException: Failed to create key Kestrix");
+    const QString plainFile = TempPath(QStringLiteral("plain-file"));
+    const QString folder = ConfigHome() + QStringLiteral("/kestrix/registry");
+    const std::string lockFile = RootFile().toStdString() + ".lock";
+    const auto writeSection = [&] {
+        WriteFile(RootFile(), kSignature + "[Software\\Kestrix]\n\"Path\" = sz \"/old/\"\n");
+    };
+    constexpr QFile::Permissions kPrivileged = {};
+    const struct {
+        const char* name;
+        QString configHome;
+        std::function<void()> prepare;
+        QFile::Permissions folderRights;  // kPrivileged: written by this process, folder left as it is
+        std::string error;
+        const char* valueAfter;
+    } cases[] = {
+        {"configuration home is a file", plainFile, [] {}, kPrivileged,
+         "Failed to create key Kestrix: cannot create the settings folder " + plainFile.toStdString() +
+             "/kestrix/registry: Not a directory",
+         "Str"},
+        {"settings folder is a file", ConfigHome(), [&] { WriteFile(folder, "x"); }, kPrivileged,
+         "Failed to create key Kestrix: cannot create the settings folder " + folder.toStdString() +
+             ": Not a directory",
+         "Str"},
+        {"read-only settings folder, first run", ConfigHome(), [&] { QDir().mkpath(folder); }, kReadableFolder,
+         "Failed to create key Kestrix: cannot create the lock file " + lockFile + ": Permission denied", "Str"},
+        {"read-only settings folder, section exists", ConfigHome(), writeSection, kReadableFolder,
+         "Failed to set data for 'Path': cannot create the lock file " + lockFile + ": Permission denied", "/old/"},
+        {"read-only settings file", ConfigHome(), writeSection, kWritableFolder,
+         "Failed to set data for 'Path': cannot write the settings file " + RootFile().toStdString() +
+             ": Existing file " + RootFile().toStdString() + " is not writable",
+         "/old/"},
+    };
+    WriteFile(plainFile, "x");
+    // An ordinary user must reach the folder to be refused the write.
+    ASSERT_TRUE(QFile::setPermissions(QFileInfo(plainFile).path(), kReadableFolder | QFile::WriteOwner));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::setPermissions(folder, kReadableFolder | QFile::WriteOwner);
+        QDir(ConfigHome()).removeRecursively();
+        c.prepare();
+        const bool unprivileged = c.folderRights != kPrivileged;
+        if (unprivileged) {
+            ASSERT_TRUE(QFile::setPermissions(folder, c.folderRights));
+        }
+        qputenv("XDG_CONFIG_HOME", c.configHome.toUtf8());
+        TRegIniStore store;
+        UseMainWindowSettings(store);
+        const auto write = [&] { store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), "/a/"); };
+        EXPECT_EQ(unprivileged ? ErrorOfUnprivileged(write) : ErrorOf(write), "ERegistryException: " + c.error);
+        EXPECT_EQ(store.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Path"), QStringLiteral("Str")),
+                  QString::fromUtf8(c.valueAfter));
+    }
+    QFile::setPermissions(folder, kReadableFolder | QFile::WriteOwner);
 }
 
 // Each storage is written by two processes at once; no value may be lost and
@@ -464,9 +551,9 @@ TEST_F(IniFileStoreTest, ReadsValuesAsTheProfileFunctionsDo)
         const char* ident;
         const char* value;
     } cases[] = {
-        {"Spaced", "a b"},   {"Quoted", "  kept  "}, {"Single", " x "},     {"Uneven", "\"x'"},
-        {"Comment", "Str"},  {";Comment", "Str"},    {"Empty", ""},         {"TWICE", "first"},
-        {"Later", "Str"},    {"top", "Str"},         {"no equals sign", "Str"},
+        {"Spaced", "a b"},         {"Quoted", "  kept  "}, {"Single", " x "},  {"Uneven", "\"x'"}, {"Comment", "Str"},
+        {";Comment", "Str"},       {"Empty", ""},          {"TWICE", "first"}, {"Later", "Str"},   {"top", "Str"},
+        {"no equals sign", "Str"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Read("Kestrix", c.ident), QString::fromUtf8(c.value)) << c.ident;
@@ -478,7 +565,8 @@ TEST_F(IniFileStoreTest, ReadReturnsAtMost2047Characters)
     m_store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), longValue);
     EXPECT_TRUE(ReadFile(m_store.Path()).contains(longValue.toUtf8()));
     EXPECT_EQ(Read("Kestrix", "Path"), longValue.left(2047));
-    EXPECT_EQ(m_store.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Missing"), longValue), longValue.left(2047));
+    EXPECT_EQ(m_store.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Missing"), longValue),
+              longValue.left(2047));
 
     const QString pair = QStringLiteral("\U0001F600");
     m_store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Pairs"), QString(2046, QLatin1Char('x')) + pair);

@@ -1,4 +1,4 @@
-#include "registry_file.h"
+#include "registry_text.h"
 
 #include "settings_exceptions.h"
 
@@ -10,19 +10,19 @@
 namespace kestrix {
 namespace {
 
-const QByteArray kSignature = QByteArray(RegistryFile::kSignature) + '\n';
+const QByteArray kSignature = QByteArray(RegistryText::kSignature) + '\n';
 
 std::string ParseError(const QByteArray& bytes)
 {
     try {
-        RegistryFile::Parse(bytes);
+        RegistryText::Parse(bytes);
     } catch (const ERegistryException& e) {
         return e.Message();
     }
     return "parsed";
 }
 
-TEST(RegistryFile, WritesReadableTextAndReadsItBack)
+TEST(RegistryText, WritesReadableTextAndReadsItBack)
 {
     RegistryKey root;
     RegistryKey& kestrix = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
@@ -31,15 +31,16 @@ TEST(RegistryFile, WritesReadableTextAndReadsItBack)
     kestrix.SetValue(QStringLiteral("Blob"), REG_BINARY, QByteArray("\x01\x02\xff", 3));
     root.SubKey(QStringLiteral("Locked")).SetAccess(KEY_READ);
 
-    const QByteArray text = RegistryFile::Serialize(root);
-    EXPECT_EQ(text.toStdString(), (kSignature + "\n[Software]\n\n[Software\\Kestrix]\n" +
-                                   QStringLiteral("\"Path\" = sz \"/home/me/Образы/\"\n").toUtf8() +
-                                   "\"Count\" = dword 42\n\"Blob\" = binary <01 02 ff>\n\n[Locked]\naccess = 0x00020019\n")
-                                      .toStdString());
-    EXPECT_EQ(*RegistryFile::Parse(text), root);
+    const QByteArray text = RegistryText::Serialize(root);
+    EXPECT_EQ(text.toStdString(),
+              (kSignature + "\n[Software]\n\n[Software\\Kestrix]\n" +
+               QStringLiteral("\"Path\" = sz \"/home/me/Образы/\"\n").toUtf8() +
+               "\"Count\" = dword 42\n\"Blob\" = binary <01 02 ff>\n\n[Locked]\naccess = 0x00020019\n")
+                  .toStdString());
+    EXPECT_EQ(*RegistryText::Parse(text), root);
 }
 
-TEST(RegistryFile, RoundTripKeepsEveryNameTypeAndByte)
+TEST(RegistryText, RoundTripKeepsEveryNameTypeAndByte)
 {
     RegistryKey root;
     root.SetValue(QString(), REG_SZ, QByteArray("value of the root\0", 18));
@@ -68,22 +69,22 @@ TEST(RegistryFile, RoundTripKeepsEveryNameTypeAndByte)
         key.SetValue(v.name, v.type, v.data);
     root.SubKey(QStringLiteral("A ] [ b")).SubKey(QStringLiteral("second")).SubKey(QStringLiteral("third"));
 
-    const std::unique_ptr<RegistryKey> parsed = RegistryFile::Parse(RegistryFile::Serialize(root));
-    EXPECT_EQ(*parsed, root) << RegistryFile::Serialize(*parsed).toStdString();
+    const std::unique_ptr<RegistryKey> parsed = RegistryText::Parse(RegistryText::Serialize(root));
+    EXPECT_EQ(*parsed, root) << RegistryText::Serialize(*parsed).toStdString();
 }
 
-TEST(RegistryFile, NamesMatchWithoutRegardToLetterCase)
+TEST(RegistryText, NamesMatchWithoutRegardToLetterCase)
 {
-    const std::unique_ptr<RegistryKey> root = RegistryFile::Parse(kSignature +
-                                                               "[Software\\Kestrix]\n\"Path\" = sz \"/a/\"\n"
-                                                               "[SOFTWARE\\kestrix\\Ä]\n[software\\KESTRIX\\ä]\n");
+    const std::unique_ptr<RegistryKey> root =
+        RegistryText::Parse(kSignature + "[Software\\Kestrix]\n\"Path\" = sz \"/a/\"\n"
+                                         "[SOFTWARE\\kestrix\\Ä]\n[software\\KESTRIX\\ä]\n");
     ASSERT_EQ(root->SubKeys().size(), 1u);
     const RegistryKey* kestrix = root->FindSubKey(QStringLiteral("software"))->FindSubKey(QStringLiteral("KESTRIX"));
     ASSERT_NE(kestrix, nullptr);
     EXPECT_EQ(kestrix->Name(), QStringLiteral("Kestrix"));
     EXPECT_EQ(kestrix->SubKeys().size(), 1u);
     ASSERT_NE(kestrix->FindValue(QStringLiteral("pATH")), nullptr);
-    EXPECT_EQ(kestrix->FindValue(QStringLiteral("pATH"))->name, QStringLiteral("Path"));
+    EXPECT_EQ(kestrix->FindValue(QStringLiteral("pATH"))->Name, QStringLiteral("Path"));
 
     RegistryKey key;
     key.SetValue(QStringLiteral("Path"), REG_SZ, "a");
@@ -92,19 +93,19 @@ TEST(RegistryFile, NamesMatchWithoutRegardToLetterCase)
     EXPECT_EQ(key.Values()[0], (RegValue{QStringLiteral("Path"), REG_DWORD, "bcde"}));
 }
 
-TEST(RegistryFile, BlankFileIsEmptyAndCommentsAreSkipped)
+TEST(RegistryText, BlankFileIsEmptyAndCommentsAreSkipped)
 {
-    EXPECT_EQ(*RegistryFile::Parse(QByteArray()), RegistryKey());
-    EXPECT_EQ(*RegistryFile::Parse(" \r\n\t\n"), RegistryKey());
+    EXPECT_EQ(*RegistryText::Parse(QByteArray()), RegistryKey());
+    EXPECT_EQ(*RegistryText::Parse(" \r\n\t\n"), RegistryKey());
     const std::unique_ptr<RegistryKey> root =
-        RegistryFile::Parse(kSignature + "; comment\r\n  # another\r\n\r\n  [K]  \r\n  \"v\"=dword 0x10  \r\n");
+        RegistryText::Parse(kSignature + "; comment\r\n  # another\r\n\r\n  [K]  \r\n  \"v\"=dword 0x10  \r\n");
     ASSERT_NE(root->FindSubKey(QStringLiteral("K")), nullptr);
-    EXPECT_EQ(root->FindSubKey(QStringLiteral("K"))->Values().at(0).data, QByteArray("\x10\0\0\0", 4));
+    EXPECT_EQ(root->FindSubKey(QStringLiteral("K"))->Values().at(0).Data, QByteArray("\x10\0\0\0", 4));
 }
 
-TEST(RegistryFile, MalformedContentNamesTheLineAndTheFault)
+TEST(RegistryText, MalformedContentNamesTheLineAndTheFault)
 {
-    const QByteArray deep = "[" + QByteArray("k\\").repeated(RegistryFile::kMaxKeyDepth) + "k]";
+    const QByteArray deep = "[" + QByteArray("k\\").repeated(RegistryKey::kMaxKeyDepth) + "k]";
     const struct {
         QByteArray body;  // after the signature line
         const char* error;
@@ -147,7 +148,7 @@ TEST(RegistryFile, MalformedContentNamesTheLineAndTheFault)
 
 // The parser is fed arbitrary bytes by a fuzzer; mutated and cut-short files
 // must give a result or an ERegistryException, never anything else.
-TEST(RegistryFile, MutatedFilesParseOrRaise)
+TEST(RegistryText, MutatedFilesParseOrRaise)
 {
     RegistryKey root;
     RegistryKey& key = root.SubKey(QStringLiteral("Software")).SubKey(QStringLiteral("Kestrix"));
@@ -155,7 +156,7 @@ TEST(RegistryFile, MutatedFilesParseOrRaise)
     key.SetValue(QStringLiteral("N"), REG_QWORD, QByteArray(8, '\x7f'));
     key.SetValue(QStringLiteral("B"), REG_BINARY, QByteArray("\x00\x01", 2));
     key.SetAccess(KEY_READ);
-    const QByteArray valid = RegistryFile::Serialize(root);
+    const QByteArray valid = RegistryText::Serialize(root);
     const char kInteresting[] = "\"\\[]<>=x0\n\r\t\xff ";
 
     std::mt19937 random(12345);
@@ -173,9 +174,9 @@ TEST(RegistryFile, MutatedFilesParseOrRaise)
             }
         }
         try {
-            const std::unique_ptr<RegistryKey> result = RegistryFile::Parse(bytes);
+            const std::unique_ptr<RegistryKey> result = RegistryText::Parse(bytes);
             ++parsed;
-            EXPECT_EQ(*RegistryFile::Parse(RegistryFile::Serialize(*result)), *result) << bytes.toStdString();
+            EXPECT_EQ(*RegistryText::Parse(RegistryText::Serialize(*result)), *result) << bytes.toStdString();
         } catch (const ERegistryException&) {
         }
     }
