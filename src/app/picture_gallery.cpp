@@ -47,9 +47,19 @@ public:
     {
         const QWidget* widget = option.widget;
         QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-        QStyleOptionViewItem panel = option;
-        panel.features &= ~QStyleOptionViewItem::HasDisplay;
-        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &panel, painter, widget);
+        const bool selected = (option.state & QStyle::State_Selected) != 0;
+        const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + kSide + kPadding,
+                             option.rect.width() - 4, option.fontMetrics.height());
+        // The whole cell is tinted and the caption highlighted in full, so a
+        // selected picture stays recognisable.
+        if (selected) {
+            QColor tint = option.palette.color(group, QPalette::Highlight);
+            tint.setAlpha(60);
+            painter->fillRect(option.rect, tint);
+            painter->fillRect(textRect, option.palette.brush(group, QPalette::Highlight));
+        }
 
         const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide,
                         kSide);
@@ -66,11 +76,8 @@ public:
         if (status != PictureStatus::Complete)
             DrawBadge(*painter, box, status);
 
-        const bool selected = (option.state & QStyle::State_Selected) != 0;
-        const QRect textRect(option.rect.x() + 2, box.bottom() + 1 + kPadding, option.rect.width() - 4,
-                             option.fontMetrics.height());
         const QString caption = index.data(Qt::DisplayRole).toString();
-        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignTop,
                           option.fontMetrics.elidedText(caption, Qt::ElideMiddle, textRect.width()));
         if (option.state & QStyle::State_HasFocus) {

@@ -63,6 +63,7 @@ public:
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
     PictureGalleryModel& Model() noexcept { return *m_model; }
+    const PictureGalleryModel& Model() const noexcept { return *m_model; }
     QListView* Grid() const noexcept { return m_grid; }
     QTreeView* Details() const noexcept { return m_details; }
     PictureGalleryPreview* Preview() const noexcept { return m_preview; }
