@@ -1,7 +1,7 @@
 // How well the picture gallery answers with many pictures: fills it with
 // 10,000 small pictures of the four kinds and scrolls through the thumbnail grid.
 //
-//   gallery_probe [--count N] [--large] [--screenshot PNG]
+//   gallery_probe [--count N] [--large] [--screenshot PNG [--details]]
 //
 // The gallery is shown on whatever platform Qt picks (under Xvfb: xcb). A 1 ms
 // timer runs during each phase; the longest time between two of its firings
@@ -13,7 +13,7 @@
 // selecting, previewing, switching to the detailed list, selecting all and
 // back. --large makes the pictures ten times wider and higher. With
 // --screenshot the gallery is instead saved as a PNG once its first
-// thumbnails are in.
+// thumbnails are in (--details: showing the detailed list).
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
 
@@ -257,17 +257,20 @@ int main(int argc, char** argv)
 {
     int count = 10000;
     bool large = false;
+    bool details = false;
     QString screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--count" && i + 1 < argc) {
             count = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--details") {
+            details = true;
         } else if (arg == "--large") {
             large = true;
         } else if (arg == "--screenshot" && i + 1 < argc) {
             screenshot = QString::fromLocal8Bit(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: gallery_probe [--count N] [--large] [--screenshot PNG]\n");
+            std::fprintf(stderr, "usage: gallery_probe [--count N] [--large] [--screenshot PNG [--details]]\n");
             return 2;
         }
     }
@@ -286,6 +289,8 @@ int main(int argc, char** argv)
     const double firstSettle = Settle(gallery);
     if (!screenshot.isEmpty()) {
         gallery.SelectRows({7});
+        if (details)
+            gallery.SetMode(PictureGallery::ViewMode::Details);
         RunEventsFor(300);
         if (!gallery.grab().save(screenshot, "PNG")) {
             std::fprintf(stderr, "gallery_probe: cannot write %s\n", screenshot.toLocal8Bit().constData());

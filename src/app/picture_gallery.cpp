@@ -281,19 +281,20 @@ void PictureGallery::BuildDetails()
 
     QHeaderView* head = m_details->header();
     head->setSectionsMovable(false);
-    head->setStretchLastSection(false);
+    // The table is wider than its share of the page: the name keeps a readable
+    // width and the status column takes what is left.
+    head->setStretchLastSection(true);
     head->setMinimumSectionSize(40);
     struct Width {
         int Column;
         int Pixels;
     };
     static constexpr Width widths[] = {
-        {PictureGalleryModel::cType, 50},       {PictureGalleryModel::cStart, 90},
-        {PictureGalleryModel::cEnd, 90},        {PictureGalleryModel::cSize, 80},
-        {PictureGalleryModel::cDimensions, 110}, {PictureGalleryModel::cFrames, 60},
-        {PictureGalleryModel::cStatus, 90},
+        {PictureGalleryModel::cName, 160},  {PictureGalleryModel::cType, 45},
+        {PictureGalleryModel::cStart, 100}, {PictureGalleryModel::cEnd, 100},
+        {PictureGalleryModel::cSize, 70},   {PictureGalleryModel::cDimensions, 115},
+        {PictureGalleryModel::cFrames, 60}, {PictureGalleryModel::cStatus, 90},
     };
-    head->setSectionResizeMode(PictureGalleryModel::cName, QHeaderView::Stretch);
     for (const Width& w : widths) {
         head->setSectionResizeMode(w.Column, QHeaderView::Interactive);
         head->resizeSection(w.Column, w.Pixels);
@@ -415,7 +416,7 @@ bool PictureGallery::RowInView(int32_t row) const
 int32_t PictureGallery::WantedPreviewRow() const
 {
     const QModelIndex current = m_selection->currentIndex();
-    if (current.isValid() && m_selection->isRowSelected(current.row(), {}))
+    if (current.isValid() && m_selection->isSelected(current.siblingAtColumn(0)))
         return current.row();
     int32_t first = -1;
     for (const QItemSelectionRange& range : m_selection->selection())
