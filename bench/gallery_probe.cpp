@@ -1,0 +1,384 @@
+// How well the picture gallery answers with many pictures: fills it with
+// 10,000 small pictures of the four kinds and scrolls through the thumbnail grid.
+//
+//   gallery_probe [--count N] [--large] [--screenshot PNG [--details]]
+//
+// The gallery is shown on whatever platform Qt picks (under Xvfb: xcb). A 1 ms
+// timer runs during each phase; the longest time between two of its firings
+// (counting from the phase's start to the first firing and from the last firing
+// to its end) is how long the window did not answer. Phases: filling the
+// gallery; scrolling page by page to the end at about 60 steps a second;
+// jumping to 40 random places as a dragged scroll bar does, each jump waiting
+// for the thumbnails at its place (on fresh rows, so nothing is cached);
+// selecting, previewing, switching to the detailed list, selecting all and
+// back. --large makes the pictures ten times wider and higher. With
+// --screenshot the gallery is instead saved as a PNG once its first
+// thumbnails are in (--details: showing the detailed list).
+#include "picture_gallery.h"
+#include "picture_gallery_model.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using kestrix::FoundPicture;
+using kestrix::PictureGallery;
+using kestrix::PictureStatus;
+using kestrix::PictureType;
+using Bytes = std::vector<uint8_t>;
+
+// Lets the event loop run for about ms milliseconds, waiting for events as the
+// window's own loop does (a loop that spins on processEvents would be taken
+// for busy by the scheduler and answer later than a real window).
+void RunEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// How long the window did not answer during a phase: the longest time between
+// two firings of the 1 ms timer, and how many times it went more than a frame
+// (16 ms) and more than 50 ms without one.
+struct Gap {
+    double LongestMs = 0;
+    int OverFrame = 0;
+    int Over50 = 0;
+};
+
+// Runs phase with a 1 ms timer firing around it.
+Gap LongestGap(const std::function<void()>& phase)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    Gap gap;
+    bool recording = false;
+    const auto record = [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (recording) {
+            const double ms = static_cast<double>(now - last) / 1e6;
+            gap.LongestMs = std::max(gap.LongestMs, ms);
+            gap.OverFrame += ms > 16 ? 1 : 0;
+            gap.Over50 += ms > 50 ? 1 : 0;
+        }
+        last = now;
+    };
+    QTimer ping;
+    ping.setTimerType(Qt::PreciseTimer);
+    ping.setInterval(1);
+    QObject::connect(&ping, &QTimer::timeout, record);
+    ping.start();
+    RunEventsFor(20);
+    record();
+    recording = true;
+    phase();
+    record();
+    ping.stop();
+    return gap;
+}
+
+Bytes Encode(const QImage& image, const char* format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return Bytes(data.begin(), data.end());
+}
+
+// Qt writes no GIF: a four-colour GIF89a whose LZW stream restarts with a clear
+// code every two pixels, so its codes stay three bits wide.
+Bytes Gif(int width, int height, int seed)
+{
+    Bytes out = {'G', 'I', 'F', '8', '9', 'a'};
+    const auto put16 = [&out](int v) {
+        out.push_back(static_cast<uint8_t>(v & 0xFF));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    put16(width);
+    put16(height);
+    out.insert(out.end(), {0x81, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
+    out.push_back(0x2C);
+    put16(0);
+    put16(0);
+    put16(width);
+    put16(height);
+    out.insert(out.end(), {0, 2});
+    Bytes packed;
+    uint32_t bits = 0;
+    int count = 0;
+    const auto code = [&](uint32_t value) {
+        bits |= value << count;
+        for (count += 3; count >= 8; count -= 8, bits >>= 8)
+            packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+    };
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 2 == 0)
+            code(4);
+        code(static_cast<uint32_t>(((i % width) / 4 + (i / width) / 4 + seed) % 4));
+    }
+    code(5);
+    if (count > 0)
+        packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+    for (std::size_t at = 0; at < packed.size(); at += 255) {
+        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
+                   packed.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    out.insert(out.end(), {0, 0x3B});
+    return out;
+}
+
+QImage Drawing(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(seed * 37 % 360, 90, 240));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor::fromHsv(seed * 53 % 360, 200, 200));
+    painter.drawEllipse(QRectF(width * 0.15, height * 0.15, width * 0.7, height * 0.7));
+    painter.setPen(Qt::black);
+    painter.drawText(image.rect(), Qt::AlignCenter, QString::number(seed));
+    return image;
+}
+
+struct Sample {
+    Bytes Image;
+    std::vector<FoundPicture> Rows;
+};
+
+// count small pictures (with large: ten times wider and higher) of the four
+// kinds among erased flash; every ninth one is named, every 23rd truncated and
+// every 31st damaged.
+Sample MakeSample(int count, bool large)
+{
+    struct Template {
+        Bytes Data;
+        PictureType Type;
+        int Width;
+        int Height;
+    };
+    std::vector<Template> templates;
+    for (int i = 0; i < 64; ++i) {
+        const int scale = large ? 10 : 1;
+        const int width = (16 + (i * 13) % 49) * scale;
+        const int height = (16 + (i * 29) % 49) * scale;
+        switch (i % 4) {
+        case 0:
+            templates.push_back({Gif(width, height, i), PictureType::Gif, width, height});
+            break;
+        case 1:
+            templates.push_back({Encode(Drawing(width, height, i), "BMP"), PictureType::Bmp, width, height});
+            break;
+        case 2:
+            templates.push_back({Encode(Drawing(width, height, i), "JPEG"), PictureType::Jpeg, width, height});
+            break;
+        default:
+            templates.push_back({Encode(Drawing(width, height, i), "PNG"), PictureType::Png, width, height});
+            break;
+        }
+    }
+    Sample sample;
+    for (int i = 0; i < count; ++i) {
+        const Template& t = templates[static_cast<std::size_t>(i) % templates.size()];
+        sample.Image.insert(sample.Image.end(), 16 + i % 7, 0xFF);
+        FoundPicture row;
+        row.Type = t.Type;
+        row.Start = static_cast<int32_t>(sample.Image.size());
+        sample.Image.insert(sample.Image.end(), t.Data.begin(), t.Data.end());
+        row.End = static_cast<int32_t>(sample.Image.size());
+        row.Width = t.Width;
+        row.Height = t.Height;
+        row.Frames = t.Type == PictureType::Gif ? 1 : 0;
+        if (i % 23 == 5)
+            row.Status = PictureStatus::Truncated;
+        if (i % 31 == 7)
+            row.Status = PictureStatus::Damaged;
+        if (i % 9 == 0)
+            row.EntryName = "\xEB\xEE\xE3\xEE_" + std::to_string(i) + ".gif";  // "лого_N.gif"
+        sample.Rows.push_back(std::move(row));
+    }
+    return sample;
+}
+
+bool VisibleThumbnailsIn(const PictureGallery& gallery)
+{
+    const QListView& grid = *gallery.Grid();
+    const QRect view = grid.viewport()->rect();
+    bool any = false;
+    for (int r = 0; r < static_cast<int>(gallery.Rows().size()); ++r) {
+        if (!view.intersects(grid.visualRect(grid.model()->index(r, 0))))
+            continue;
+        any = true;
+        const kestrix::ThumbnailState state = gallery.Model().State(r);
+        if (state == kestrix::ThumbnailState::NotDecoded || state == kestrix::ThumbnailState::Queued ||
+            state == kestrix::ThumbnailState::Decoding)
+            return false;
+    }
+    return any;
+}
+
+// Runs events until the thumbnails in view are in; milliseconds taken, or -1.
+double Settle(const PictureGallery& gallery)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!VisibleThumbnailsIn(gallery) || !gallery.Model().DecoderIdle()) {
+        if (clock.elapsed() > 10000)
+            return -1;
+        RunEventsFor(2);
+    }
+    return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int count = 10000;
+    bool large = false;
+    bool details = false;
+    QString screenshot;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--count" && i + 1 < argc) {
+            count = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--details") {
+            details = true;
+        } else if (arg == "--large") {
+            large = true;
+        } else if (arg == "--screenshot" && i + 1 < argc) {
+            screenshot = QString::fromLocal8Bit(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: gallery_probe [--count N] [--large] [--screenshot PNG [--details]]\n");
+            return 2;
+        }
+    }
+
+    QApplication app(argc, argv);
+    const Sample sample = MakeSample(count, large);
+    PictureGallery gallery;
+    gallery.resize(862, 560);
+    gallery.show();
+    RunEventsFor(200);
+
+    const Gap fillGap = LongestGap([&] {
+        gallery.SetPictures(sample.Rows, sample.Image);
+        RunEventsFor(50);
+    });
+    const double firstSettle = Settle(gallery);
+    if (!screenshot.isEmpty()) {
+        gallery.SelectRows({7});
+        if (details)
+            gallery.SetMode(PictureGallery::ViewMode::Details);
+        RunEventsFor(300);
+        if (!gallery.grab().save(screenshot, "PNG")) {
+            std::fprintf(stderr, "gallery_probe: cannot write %s\n", screenshot.toLocal8Bit().constData());
+            return 1;
+        }
+        std::printf("%s: %dx%d, %d pictures\n", screenshot.toLocal8Bit().constData(), gallery.width(),
+                    gallery.height(), count);
+        return 0;
+    }
+
+    QScrollBar& scroll = *gallery.Grid()->verticalScrollBar();
+    int steps = 0;
+    const Gap scrollGap = LongestGap([&] {
+        while (scroll.value() < scroll.maximum()) {
+            scroll.setValue(scroll.value() + scroll.pageStep());
+            ++steps;
+            RunEventsFor(16);
+        }
+    });
+    const int32_t decodesScrolling = gallery.Model().DecodeCount();
+    const int64_t cacheAfterScrolling = gallery.Model().CacheCost();
+    const double endSettle = Settle(gallery);
+
+    // Each jump waits until the thumbnails at its place are in: how long that
+    // takes is what the user sees as the grid filling in.
+    gallery.SetPictures(sample.Rows, sample.Image);
+    RunEventsFor(50);
+    QRandomGenerator random(12345);
+    double worstSettle = std::max(firstSettle, endSettle);
+    double totalSettle = 0;
+    constexpr int kJumps = 40;
+    const Gap jumpGap = LongestGap([&] {
+        for (int i = 0; i < kJumps; ++i) {
+            scroll.setValue(static_cast<int>(random.bounded(scroll.maximum() + 1)));
+            const double settle = Settle(gallery);
+            worstSettle = settle < 0 ? 1e9 : std::max(worstSettle, settle);
+            totalSettle += settle;
+            RunEventsFor(10);
+        }
+    });
+
+    const Gap commandGap = LongestGap([&] {
+        gallery.SelectRows({count / 2});
+        RunEventsFor(100);
+        gallery.SetMode(PictureGallery::ViewMode::Details);
+        RunEventsFor(100);
+        gallery.Details()->selectAll();
+        RunEventsFor(100);
+        gallery.SetMode(PictureGallery::ViewMode::Thumbnails);
+        RunEventsFor(100);
+        gallery.ClearSelection();
+        RunEventsFor(100);
+    });
+
+    // What one frame of the grid costs the window's thread.
+    QElapsedTimer paintClock;
+    double paintMax = 0;
+    double paintTotal = 0;
+    constexpr int kPaints = 200;
+    for (int i = 0; i < kPaints; ++i) {
+        paintClock.start();
+        gallery.Grid()->viewport()->repaint();
+        const double ms = static_cast<double>(paintClock.nsecsElapsed()) / 1e6;
+        paintMax = std::max(paintMax, ms);
+        paintTotal += ms;
+    }
+
+    std::printf("gallery: %d pictures (%d KiB of image), platform %s, grid %dx%d\n", count,
+                static_cast<int>(sample.Image.size() >> 10), QApplication::platformName().toLocal8Bit().constData(),
+                gallery.Grid()->viewport()->width(), gallery.Grid()->viewport()->height());
+    std::printf("%-28s %15s %10s %10s\n", "phase", "longest_gap_ms", "gaps>16ms", "gaps>50ms");
+    const auto line = [](const char* phase, const Gap& gap, const char* note) {
+        std::printf("%-28s %15.1f %10d %10d   %s\n", phase, gap.LongestMs, gap.OverFrame, gap.Over50, note);
+    };
+    char note[96];
+    line("fill", fillGap, "");
+    std::snprintf(note, sizeof note, "(%d page steps, %d thumbnails decoded)", steps, decodesScrolling);
+    line("scroll to the end", scrollGap, note);
+    std::snprintf(note, sizeof note, "(%d jumps, thumbnails in after %.1f ms on average)", kJumps,
+                  totalSettle / kJumps);
+    line("jump about", jumpGap, note);
+    line("select, details, select all", commandGap, "");
+    std::printf("thumbnails in view in within %.1f ms at worst; cache after scrolling %lld KiB of %lld KiB\n",
+                worstSettle, static_cast<long long>(cacheAfterScrolling >> 10),
+                static_cast<long long>(gallery.Model().CacheLimit() >> 10));
+    std::printf("one repaint of the grid: %.2f ms on average, %.2f ms at most (%d repaints)\n",
+                paintTotal / kPaints, paintMax, kPaints);
+    const double worst = std::max({fillGap.LongestMs, scrollGap.LongestMs, jumpGap.LongestMs, commandGap.LongestMs});
+    std::printf("longest gap of all: %.1f ms (target 100 ms): %s\n", worst, worst <= 100 ? "met" : "MISSED");
+    return worst <= 100 ? 0 : 1;
+}

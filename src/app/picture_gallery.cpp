@@ -1,0 +1,481 @@
+#include "picture_gallery.h"
+
+#include "picture_gallery_preview.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kestrix {
+namespace {
+
+constexpr int kSide = PictureGalleryModel::kThumbnailSide;
+constexpr int kPadding = 4;
+constexpr int kCellWidth = kSide + 24;
+constexpr int kPreviewWidth = 270;
+constexpr int kPageWidth = 862;
+
+// One thumbnail cell: the picture centred in a square, a badge in its corner for
+// a truncated or damaged picture, the caption on one line below.
+class ThumbnailDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return {kCellWidth, kPadding + kSide + kPadding + option.fontMetrics.height() + kPadding};
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QWidget* widget = option.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        const bool selected = (option.state & QStyle::State_Selected) != 0;
+        const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + kSide + kPadding,
+                             option.rect.width() - 4, option.fontMetrics.height());
+        // The whole cell is tinted and the caption highlighted in full, so a
+        // selected picture stays recognisable.
+        if (selected) {
+            QColor tint = option.palette.color(group, QPalette::Highlight);
+            tint.setAlpha(60);
+            painter->fillRect(option.rect, tint);
+            painter->fillRect(textRect, option.palette.brush(group, QPalette::Highlight));
+        }
+
+        const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide,
+                        kSide);
+        const QImage image = index.data(PictureGalleryModel::ThumbnailRole).value<QImage>();
+        if (!image.isNull()) {
+            QRect target(QPoint(), image.size());
+            target.moveCenter(box.center());
+            painter->drawImage(target.topLeft(), image);
+        } else {
+            DrawPlaceholder(*painter, option, box,
+                            static_cast<ThumbnailState>(index.data(PictureGalleryModel::ThumbnailStateRole).toInt()));
+        }
+        const auto status = static_cast<PictureStatus>(index.data(PictureGalleryModel::PictureStatusRole).toInt());
+        if (status != PictureStatus::Complete)
+            DrawBadge(*painter, box, status);
+
+        const QString caption = index.data(Qt::DisplayRole).toString();
+        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignTop,
+                          option.fontMetrics.elidedText(caption, Qt::ElideMiddle, textRect.width()));
+        if (option.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.rect = option.rect.adjusted(1, 1, -1, -1);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
+    }
+
+private:
+    // A faint frame while the thumbnail is on its way; a crossed frame when there
+    // will be none.
+    static void DrawPlaceholder(QPainter& painter, const QStyleOptionViewItem& option, const QRect& box,
+                                ThumbnailState state)
+    {
+        painter.save();
+        const bool failed = state == ThumbnailState::Undecodable || state == ThumbnailState::TooLarge ||
+                            state == ThumbnailState::OutsideImage;
+        QRect frame(0, 0, kSide / 2, kSide / 2);
+        frame.moveCenter(box.center());
+        painter.setPen(option.palette.color(failed ? QPalette::Mid : QPalette::Midlight));
+        painter.drawRect(frame);
+        if (failed) {
+            painter.drawLine(frame.topLeft(), frame.bottomRight());
+            painter.drawLine(frame.topRight(), frame.bottomLeft());
+        }
+        painter.restore();
+    }
+
+    static void DrawBadge(QPainter& painter, const QRect& box, PictureStatus status)
+    {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRect badge(box.right() - 17, box.top(), 18, 18);
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setBrush(status == PictureStatus::Truncated ? QColor(0xE0, 0x8A, 0x00) : QColor(0xD0, 0x30, 0x30));
+        painter.drawEllipse(badge.adjusted(1, 1, -1, -1));
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(12);
+        painter.setFont(font);
+        painter.drawText(badge, Qt::AlignCenter, QStringLiteral("!"));
+        painter.restore();
+    }
+};
+
+// Draws each cell as usual, then its right and bottom grid line, as the window's
+// other lists do.
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Midlight).darker(108));
+        const QRect r = option.rect;
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), 19));
+        return size;
+    }
+};
+
+QString PreviewMessage(ThumbnailState state, QSize sourceSize)
+{
+    switch (state) {
+    case ThumbnailState::TooLarge:
+        if (sourceSize.isValid())
+            return QStringLiteral("Картинка слишком велика для просмотра (%1 × %2)")
+                .arg(sourceSize.width())
+                .arg(sourceSize.height());
+        return QStringLiteral("Картинка слишком велика для просмотра");
+    case ThumbnailState::OutsideImage:
+        return QStringLiteral("Картинка лежит вне образа");
+    default:
+        return QStringLiteral("Картинка не раскодируется");
+    }
+}
+
+}  // namespace
+
+PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new PictureGalleryModel(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(4, 2, 4, 0);
+    bar->setSpacing(2);
+    const auto toggle = [this, bar](const QString& name, const QString& caption, QStyle::StandardPixmap icon) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(name);
+        button->setText(caption);
+        button->setIcon(style()->standardIcon(icon));
+        button->setIconSize(QSize(16, 16));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        bar->addWidget(button);
+        return button;
+    };
+    m_thumbnailsButton = toggle(QStringLiteral("ThumbnailsButton"), QStringLiteral("Эскизы"),
+                                QStyle::SP_FileDialogContentsView);
+    m_detailsButton = toggle(QStringLiteral("DetailsButton"), QStringLiteral("Таблица"),
+                             QStyle::SP_FileDialogDetailedView);
+    m_thumbnailsButton->setChecked(true);
+    auto* toggles = new QButtonGroup(this);
+    toggles->setExclusive(true);
+    toggles->addButton(m_thumbnailsButton);
+    toggles->addButton(m_detailsButton);
+    connect(m_thumbnailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Thumbnails); });
+    connect(m_detailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Details); });
+    bar->addStretch(1);
+    layout->addLayout(bar);
+
+    m_stack = new QStackedWidget(this);
+    BuildGrid();
+    BuildDetails();
+    m_stack->addWidget(m_grid);
+    m_stack->addWidget(m_details);
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setHandleWidth(10);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_stack);
+    m_splitter->addWidget(BuildPreviewGroup());
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({kPageWidth - kPreviewWidth - 10, kPreviewWidth});
+    layout->addWidget(m_splitter, 1);
+
+    // Both views show one selection, so switching keeps what the user picked.
+    m_selection = m_grid->selectionModel();
+    QItemSelectionModel* detailsOwn = m_details->selectionModel();
+    m_details->setSelectionModel(m_selection);
+    delete detailsOwn;
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { UpdatePreviewRow(); });
+    connect(m_selection, &QItemSelectionModel::currentChanged, this, [this] { UpdatePreviewRow(); });
+
+    m_model->RowWanted = [this](int32_t row) { return RowInView(row); };
+    m_model->OnPreviewDecoded = [this](int32_t row, const DecodedPicture& picture) { PreviewDecoded(row, picture); };
+}
+
+PictureGallery::~PictureGallery()
+{
+    m_model->OnPreviewDecoded = nullptr;
+    m_model->RowWanted = nullptr;
+}
+
+void PictureGallery::BuildGrid()
+{
+    m_grid = new QListView(this);
+    m_grid->setObjectName(QStringLiteral("PictureGrid"));
+    auto* delegate = new ThumbnailDelegate(m_grid);
+    m_grid->setItemDelegate(delegate);
+    m_grid->setViewMode(QListView::IconMode);
+    m_grid->setMovement(QListView::Static);
+    m_grid->setResizeMode(QListView::Adjust);
+    m_grid->setFlow(QListView::LeftToRight);
+    m_grid->setWrapping(true);
+    m_grid->setUniformItemSizes(true);
+    m_grid->setWordWrap(false);
+    m_grid->setModel(m_model);
+    m_grid->setModelColumn(PictureGalleryModel::cName);
+    m_grid->setGridSize(QSize(kCellWidth + 4, kPadding * 3 + kSide + m_grid->fontMetrics().height() + 4));
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionRectVisible(true);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setDragEnabled(false);
+    m_grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
+}
+
+void PictureGallery::BuildDetails()
+{
+    m_details = new QTreeView(this);
+    m_details->setObjectName(QStringLiteral("PictureDetails"));
+    m_details->setModel(m_model);
+    m_details->setItemDelegate(new GridLineDelegate(m_details));
+    m_details->setRootIsDecorated(false);
+    m_details->setItemsExpandable(false);
+    m_details->setUniformRowHeights(true);
+    m_details->setSortingEnabled(false);
+    m_details->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_details->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_details->setAllColumnsShowFocus(true);
+    m_details->setIconSize(QSize(16, 16));
+    m_details->setTextElideMode(Qt::ElideRight);
+
+    QHeaderView* head = m_details->header();
+    head->setSectionsMovable(false);
+    // The table is wider than its share of the page: the name keeps a readable
+    // width and the status column takes what is left.
+    head->setStretchLastSection(true);
+    head->setMinimumSectionSize(40);
+    struct Width {
+        int Column;
+        int Pixels;
+    };
+    static constexpr Width widths[] = {
+        {PictureGalleryModel::cName, 160},  {PictureGalleryModel::cType, 45},
+        {PictureGalleryModel::cStart, 100}, {PictureGalleryModel::cEnd, 100},
+        {PictureGalleryModel::cSize, 70},   {PictureGalleryModel::cDimensions, 115},
+        {PictureGalleryModel::cFrames, 60}, {PictureGalleryModel::cStatus, 90},
+    };
+    for (const Width& w : widths) {
+        head->setSectionResizeMode(w.Column, QHeaderView::Interactive);
+        head->resizeSection(w.Column, w.Pixels);
+    }
+}
+
+QWidget* PictureGallery::BuildPreviewGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Просмотр"), this);
+    group->setMinimumWidth(10);
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(4, 4, 4, 4);
+    m_preview = new PictureGalleryPreview(group);
+    m_preview->setObjectName(QStringLiteral("PicturePreview"));
+    layout->addWidget(m_preview, 1);
+    m_previewInfo = new QLabel(group);
+    m_previewInfo->setObjectName(QStringLiteral("PictureInfo"));
+    m_previewInfo->setWordWrap(true);
+    m_previewInfo->setTextFormat(Qt::PlainText);
+    m_previewInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_previewInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_previewInfo);
+
+    // A resize comes in many small steps while the splitter is dragged.
+    m_previewResize = new QTimer(this);
+    m_previewResize->setSingleShot(true);
+    m_previewResize->setInterval(150);
+    connect(m_previewResize, &QTimer::timeout, this, [this] { PreviewResized(); });
+    connect(m_preview, &PictureGalleryPreview::Resized, m_previewResize, qOverload<>(&QTimer::start));
+    return group;
+}
+
+void PictureGallery::SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image)
+{
+    m_model->SetPictures(std::move(rows), image);
+    m_selection->clear();
+    UpdatePreviewRow();
+}
+
+void PictureGallery::Clear()
+{
+    SetPictures({}, {});
+}
+
+const std::vector<FoundPicture>& PictureGallery::Rows() const noexcept
+{
+    return m_model->Rows();
+}
+
+std::span<const uint8_t> PictureGallery::Image() const noexcept
+{
+    return m_model->Image();
+}
+
+void PictureGallery::SetMode(ViewMode mode)
+{
+    m_mode = mode;
+    QAbstractItemView* shown = mode == ViewMode::Thumbnails ? static_cast<QAbstractItemView*>(m_grid) : m_details;
+    m_stack->setCurrentWidget(shown);
+    m_thumbnailsButton->setChecked(mode == ViewMode::Thumbnails);
+    m_detailsButton->setChecked(mode == ViewMode::Details);
+    if (m_selection->currentIndex().isValid())
+        shown->scrollTo(m_selection->currentIndex());
+}
+
+std::vector<int32_t> PictureGallery::SelectedRows() const
+{
+    std::vector<int32_t> rows;
+    for (const QItemSelectionRange& range : m_selection->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void PictureGallery::SelectRows(const std::vector<int32_t>& rows)
+{
+    std::vector<int32_t> wanted;
+    const int32_t count = m_model->rowCount();
+    for (const int32_t r : rows)
+        if (r >= 0 && r < count)
+            wanted.push_back(r);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+
+    QItemSelection selection;
+    const int lastColumn = PictureGalleryModel::kColumnCount - 1;
+    for (std::size_t i = 0; i < wanted.size();) {
+        std::size_t j = i;
+        while (j + 1 < wanted.size() && wanted[j + 1] == wanted[j] + 1)
+            ++j;
+        selection.select(m_model->index(wanted[i], 0), m_model->index(wanted[j], lastColumn));
+        i = j + 1;
+    }
+    m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void PictureGallery::ClearSelection()
+{
+    m_selection->clear();
+}
+
+void PictureGallery::SetSelectable(bool value)
+{
+    m_selectable = value;
+    const auto mode = value ? QAbstractItemView::ExtendedSelection : QAbstractItemView::NoSelection;
+    m_grid->setSelectionMode(mode);
+    m_details->setSelectionMode(mode);
+}
+
+bool PictureGallery::RowInView(int32_t row) const
+{
+    if (!m_grid->isVisible())
+        return false;
+    return m_grid->viewport()->rect().intersects(m_grid->visualRect(m_model->index(row, 0)));
+}
+
+int32_t PictureGallery::WantedPreviewRow() const
+{
+    const QModelIndex current = m_selection->currentIndex();
+    if (current.isValid() && m_selection->isSelected(current.siblingAtColumn(0)))
+        return current.row();
+    int32_t first = -1;
+    for (const QItemSelectionRange& range : m_selection->selection())
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    return first;
+}
+
+void PictureGallery::UpdatePreviewRow()
+{
+    const int32_t row = WantedPreviewRow();
+    if (row == m_previewRow)
+        return;
+    m_previewRow = row;
+    ShowPreview(row);
+    emit PictureSelected(row);
+}
+
+void PictureGallery::ShowPreview(int32_t row)
+{
+    m_model->CancelPreview();
+    m_previewBox = QSize();
+    if (row < 0) {
+        m_preview->Clear();
+        m_previewInfo->clear();
+        return;
+    }
+    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    QString info = PictureGalleryModel::Caption(picture, row) + QLatin1Char('\n') +
+                   PictureGalleryModel::TypeText(picture.Type);
+    if (picture.Width > 0 && picture.Height > 0)
+        info += QStringLiteral(", %1 × %2").arg(picture.Width).arg(picture.Height);
+    if (picture.Type == PictureType::Gif)
+        info += QStringLiteral(", кадров: %1").arg(picture.Frames);
+    info += QStringLiteral("\n%1 байт с %2\n").arg(picture.Size()).arg(picture.Start) +
+            PictureGalleryModel::StatusText(picture.Status);
+    m_previewInfo->setText(info);
+    m_preview->SetMessage(QStringLiteral("Загрузка…"));
+    m_previewBox = m_preview->size().expandedTo(QSize(1, 1));
+    m_model->RequestPreview(row, m_previewBox);
+}
+
+void PictureGallery::PreviewDecoded(int32_t row, const DecodedPicture& picture)
+{
+    if (row != m_previewRow)
+        return;
+    if (picture.State == ThumbnailState::Ready)
+        m_preview->SetPicture(picture.Image, picture.SourceSize);
+    else
+        m_preview->SetMessage(PreviewMessage(picture.State, picture.SourceSize));
+}
+
+void PictureGallery::PreviewResized()
+{
+    const QSize box = m_preview->size().expandedTo(QSize(1, 1));
+    if (m_previewRow < 0 || !m_preview->Reduced() || box == m_previewBox)
+        return;
+    m_previewBox = box;
+    m_model->RequestPreview(m_previewRow, box);
+}
+
+}  // namespace kestrix

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "picture_gallery_model.h"
+#include "picture_search.h"
+
+#include <QSize>
+#include <QWidget>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class QItemSelectionModel;
+class QLabel;
+class QListView;
+class QSplitter;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+namespace kestrix {
+
+class PictureGalleryPreview;
+
+// The page of every picture found in the image: a grid of thumbnails (caption
+// under each; truncated and damaged pictures carry a badge) or, switched by two
+// tool buttons, a detailed list; beside it a framed preview that shows the
+// selected picture large. Both views share one selection: several pictures can be
+// selected for saving. Thumbnails are decoded only for the rows in view, off the
+// window's thread, and kept in a bounded cache (PictureGalleryModel).
+class PictureGallery : public QWidget {
+    Q_OBJECT
+public:
+    enum class ViewMode { Thumbnails, Details };
+
+    explicit PictureGallery(QWidget* parent = nullptr);
+    ~PictureGallery() override;
+
+    // Shows rows, whose offsets point into image. image must stay alive and
+    // unchanged until the next SetPictures or Clear, or until the gallery is
+    // destroyed: call Clear before the image is replaced. The selection and the
+    // preview are cleared.
+    void SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image);
+    void Clear();
+    const std::vector<FoundPicture>& Rows() const noexcept;
+    std::span<const uint8_t> Image() const noexcept;
+
+    ViewMode Mode() const noexcept { return m_mode; }
+    void SetMode(ViewMode mode);
+
+    // Indexes of the selected rows, ascending.
+    std::vector<int32_t> SelectedRows() const;
+    // Selects exactly the given rows (indexes outside the rows are ignored).
+    void SelectRows(const std::vector<int32_t>& rows);
+    void ClearSelection();
+    // Turns selecting by the user off (the selection stays as it is), for the
+    // time a scan runs, or back on.
+    void SetSelectable(bool value);
+    bool Selectable() const noexcept { return m_selectable; }
+
+    // The row the preview shows; -1 for none.
+    int32_t PreviewRow() const noexcept { return m_previewRow; }
+
+    PictureGalleryModel& Model() noexcept { return *m_model; }
+    const PictureGalleryModel& Model() const noexcept { return *m_model; }
+    QListView* Grid() const noexcept { return m_grid; }
+    QTreeView* Details() const noexcept { return m_details; }
+    PictureGalleryPreview* Preview() const noexcept { return m_preview; }
+    QLabel* PreviewInfo() const noexcept { return m_previewInfo; }
+    QToolButton* ThumbnailsButton() const noexcept { return m_thumbnailsButton; }
+    QToolButton* DetailsButton() const noexcept { return m_detailsButton; }
+
+signals:
+    // The picture to show large changed: the current row when it is selected,
+    // otherwise the first selected row; -1 when nothing is selected.
+    void PictureSelected(int32_t row);
+
+private:
+    void BuildGrid();
+    void BuildDetails();
+    QWidget* BuildPreviewGroup();
+    bool RowInView(int32_t row) const;
+    int32_t WantedPreviewRow() const;
+    void UpdatePreviewRow();
+    void ShowPreview(int32_t row);
+    void PreviewDecoded(int32_t row, const DecodedPicture& picture);
+    void PreviewResized();
+
+    PictureGalleryModel* m_model = nullptr;
+    QItemSelectionModel* m_selection = nullptr;
+    QToolButton* m_thumbnailsButton = nullptr;
+    QToolButton* m_detailsButton = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    QListView* m_grid = nullptr;
+    QTreeView* m_details = nullptr;
+    PictureGalleryPreview* m_preview = nullptr;
+    QLabel* m_previewInfo = nullptr;
+    QTimer* m_previewResize = nullptr;
+    ViewMode m_mode = ViewMode::Thumbnails;
+    bool m_selectable = true;
+    int32_t m_previewRow = -1;
+    // The box the preview's picture was decoded to fit.
+    QSize m_previewBox;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,508 @@
+#include "picture_gallery.h"
+#include "picture_gallery_model.h"
+#include "picture_gallery_preview.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace kestrix {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+QImage Pattern(int width, int height, int seed = 0)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + seed) & 255, (y * 5 + seed * 3) & 255, (x ^ y) & 255));
+    return image;
+}
+
+Bytes Encode(const QImage& image, const char* format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format)) << format;
+    return Bytes(data.begin(), data.end());
+}
+
+void Put16(Bytes& out, int value)
+{
+    out.push_back(static_cast<uint8_t>(value & 0xFF));
+    out.push_back(static_cast<uint8_t>(value >> 8 & 0xFF));
+}
+
+// Qt writes no GIF: a four-colour GIF89a whose LZW stream restarts with a clear
+// code every two pixels, so its codes stay three bits wide.
+Bytes Gif(int width, int height)
+{
+    Bytes out = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16(out, width);
+    Put16(out, height);
+    out.insert(out.end(), {0x81, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
+    out.push_back(0x2C);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, width);
+    Put16(out, height);
+    out.insert(out.end(), {0, 2});
+
+    Bytes packed;
+    uint32_t bits = 0;
+    int count = 0;
+    const auto code = [&](uint32_t value) {
+        bits |= value << count;
+        count += 3;
+        while (count >= 8) {
+            packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 2 == 0)
+            code(4);
+        code(static_cast<uint32_t>(i % 3));
+    }
+    code(5);
+    if (count > 0)
+        packed.push_back(static_cast<uint8_t>(bits & 0xFF));
+    for (std::size_t at = 0; at < packed.size(); at += 255) {
+        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
+                   packed.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    out.insert(out.end(), {0, 0x3B});
+    return out;
+}
+
+uint32_t Crc32(std::span<const uint8_t> bytes)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (const uint8_t b : bytes) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
+
+constexpr std::array<uint8_t, 2> kSof0 = {0xFF, 0xC0};
+
+// Pictures laid among erased flash, each with the row the search would give it.
+struct BuiltImage {
+    Bytes Image;
+    std::vector<FoundPicture> Rows;
+
+    FoundPicture& Add(const Bytes& picture, PictureType type, QSize size = {})
+    {
+        Image.insert(Image.end(), 37, 0xFF);
+        FoundPicture row;
+        row.Type = type;
+        row.Start = static_cast<int32_t>(Image.size());
+        Image.insert(Image.end(), picture.begin(), picture.end());
+        row.End = static_cast<int32_t>(Image.size());
+        row.Width = size.width();
+        row.Height = size.height();
+        row.Frames = type == PictureType::Gif ? 1 : 0;
+        Rows.push_back(row);
+        return Rows.back();
+    }
+};
+
+// Runs the event loop until done() holds or about ms milliseconds pass.
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+std::vector<int32_t> RowsInView(const PictureGallery& gallery)
+{
+    std::vector<int32_t> rows;
+    const QListView& grid = *gallery.Grid();
+    for (int32_t r = 0; r < static_cast<int32_t>(gallery.Rows().size()); ++r)
+        if (grid.viewport()->rect().intersects(grid.visualRect(grid.model()->index(r, 0))))
+            rows.push_back(r);
+    return rows;
+}
+
+bool Settled(ThumbnailState state)
+{
+    return state != ThumbnailState::NotDecoded && state != ThumbnailState::Queued &&
+           state != ThumbnailState::Decoding;
+}
+
+// Waits until every row in view has its thumbnail or its placeholder for good.
+bool WaitForThumbnails(PictureGallery& gallery)
+{
+    return WaitUntil([&gallery] {
+        if (!gallery.Model().DecoderIdle())
+            return false;
+        const std::vector<int32_t> rows = RowsInView(gallery);
+        return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&gallery](int32_t r) {
+            return Settled(gallery.Model().State(r));
+        });
+    });
+}
+
+void Click(QAbstractItemView& view, int32_t row)
+{
+    const QPoint at = view.visualRect(view.model()->index(row, 0)).center();
+    const QPoint global = view.viewport()->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &press);
+    QApplication::sendEvent(view.viewport(), &release);
+}
+
+TEST(PictureGalleryModel, ShowsEachRowsCaptionCellsAndStatus)
+{
+    const struct {
+        const char* name;
+        FoundPicture row;
+        std::array<const char*, PictureGalleryModel::kColumnCount> cells;
+    } cases[] = {
+        {"named gif",
+         {PictureType::Gif, PictureStatus::Complete, 100, 350, 16, 8, 3, "\xCB\xEE\xE3\xEE.gif"},
+         {"Лого.gif", "gif", "100", "350", "250", "16 × 8", "3", "Целая"}},
+        {"unnamed truncated jpeg",
+         {PictureType::Jpeg, PictureStatus::Truncated, 4096, 5000, 640, 480, 0, ""},
+         {"Картинка (2)", "jpg", "4096", "5000", "904", "640 × 480", "", "Обрезана"}},
+        {"damaged png of unknown size",
+         {PictureType::Png, PictureStatus::Damaged, 7, 8, 0, 0, 0, ""},
+         {"Картинка (3)", "png", "7", "8", "1", "", "", "Повреждена"}},
+        {"bmp named with a zero byte",
+         {PictureType::Bmp, PictureStatus::Complete, 0, 62, 1, 1, 0, std::string("a\0b", 3)},
+         {"a\u2423b", "bmp", "0", "62", "62", "1 × 1", "", "Целая"}},
+    };
+    PictureGalleryModel model;
+    std::vector<FoundPicture> rows;
+    for (const auto& c : cases)
+        rows.push_back(c.row);
+    model.SetPictures(rows, {});
+    ASSERT_EQ(model.rowCount(), static_cast<int>(std::size(cases)));
+    ASSERT_EQ(model.columnCount(), 8);
+
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const auto& c = cases[r];
+        for (int column = 0; column < model.columnCount(); ++column)
+            EXPECT_EQ(model.data(model.index(r, column)).toString(), QString::fromUtf8(c.cells[column]))
+                << c.name << ", column " << column;
+        EXPECT_EQ(model.data(model.index(r, 0), PictureGalleryModel::PictureStatusRole).toInt(),
+                  static_cast<int>(c.row.Status))
+            << c.name;
+        const QString tip = model.data(model.index(r, 3), Qt::ToolTipRole).toString();
+        EXPECT_TRUE(tip.startsWith(QString::fromUtf8(c.cells[0]))) << c.name;
+        EXPECT_TRUE(tip.contains(PictureGalleryModel::StatusText(c.row.Status) + QLatin1Char(':'))) << c.name;
+        const bool marked = c.row.Status != PictureStatus::Complete;
+        EXPECT_EQ(model.data(model.index(r, PictureGalleryModel::cStatus), Qt::ForegroundRole).isValid(), marked)
+            << c.name;
+        EXPECT_FALSE(model.flags(model.index(r, 0)) & Qt::ItemIsEditable);
+    }
+
+    QStringList headers;
+    for (int column = 0; column < model.columnCount(); ++column)
+        headers << model.headerData(column, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, QStringList({"Имя файла", "Тип", "Начало файла", "Конец файла", "Размер", "Ширина × высота",
+                                    "Кадров", "Состояние"}));
+    // Reading cells and tooltips never decodes a picture.
+    EXPECT_EQ(model.DecodeCount(), 0);
+}
+
+TEST(DecodeGalleryPicture, DecodesEachKindToFitAndRefusesWhatItMustNot)
+{
+    // Headers claiming 60000 x 60000 pixels.
+    Bytes hugePng = Encode(Pattern(4, 4), "PNG");
+    for (const int at : {16, 20})
+        hugePng[at + 2] = 0xEA, hugePng[at + 3] = 0x60;
+    const uint32_t crc = Crc32({hugePng.data() + 12, 17});
+    for (int i = 0; i < 4; ++i)
+        hugePng[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    Bytes hugeJpeg = Encode(Pattern(8, 8), "JPEG");
+    const auto sof = std::search(hugeJpeg.begin(), hugeJpeg.end(), kSof0.begin(), kSof0.end());
+    ASSERT_NE(sof, hugeJpeg.end());
+    for (const int at : {5, 7})
+        sof[at] = 0xEA, sof[at + 1] = 0x60;
+    Bytes hugeGif = Gif(2, 2);
+    hugeGif[6] = hugeGif[8] = 0x60;
+    hugeGif[7] = hugeGif[9] = 0xEA;
+    Bytes hugeBmp = Encode(Pattern(4, 4), "BMP");
+    hugeBmp[18] = hugeBmp[22] = 0x60;
+    hugeBmp[19] = hugeBmp[23] = 0xEA;
+    Bytes junk = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0};
+    junk.insert(junk.end(), 300, 0xA5);
+    const Bytes png = Encode(Pattern(300, 150), "PNG");
+    const QSize box(96, 96);
+
+    const struct {
+        const char* name;
+        Bytes bytes;
+        QSize box;
+        QSize declared;
+        ThumbnailState state;
+        QSize shown;
+    } cases[] = {
+        {"png larger than the box", png, box, {300, 150}, ThumbnailState::Ready, {96, 48}},
+        {"tall jpeg", Encode(Pattern(200, 400), "JPEG"), box, {}, ThumbnailState::Ready, {48, 96}},
+        {"small bmp is not enlarged", Encode(Pattern(40, 30), "BMP"), box, {}, ThumbnailState::Ready, {40, 30}},
+        {"gif", Gif(20, 10), box, {20, 10}, ThumbnailState::Ready, {20, 10}},
+        {"no box keeps the size", png, QSize(), {}, ThumbnailState::Ready, {300, 150}},
+        {"signature and garbage", junk, box, {}, ThumbnailState::Undecodable, {}},
+        {"no bytes", {}, box, {}, ThumbnailState::Undecodable, {}},
+        {"header of a huge png", hugePng, box, {}, ThumbnailState::TooLarge, {}},
+        {"header of a huge jpeg", hugeJpeg, box, {}, ThumbnailState::TooLarge, {}},
+        // The decoders refuse these before allocating their pixels.
+        {"header of a huge gif", hugeGif, box, {}, ThumbnailState::Undecodable, {}},
+        {"header of a huge bmp", hugeBmp, box, {}, ThumbnailState::Undecodable, {}},
+        {"huge size from the search", png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
+    };
+    for (const auto& c : cases) {
+        const DecodedPicture decoded = DecodeGalleryPicture(c.bytes, c.box, c.declared);
+        EXPECT_EQ(decoded.State, c.state) << c.name;
+        EXPECT_EQ(decoded.Image.size(), c.shown.isValid() ? c.shown : QSize(0, 0)) << c.name;
+        if (c.state == ThumbnailState::Ready) {
+            EXPECT_EQ(decoded.Image.format(), QImage::Format_ARGB32_Premultiplied) << c.name;
+        }
+    }
+}
+
+class PictureGalleryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gallery = std::make_unique<PictureGallery>();
+        gallery->resize(900, 520);
+        QObject::connect(gallery.get(), &PictureGallery::PictureSelected,
+                         [this](int32_t row) { signalled.push_back(row); });
+    }
+
+    // Four decodable pictures of every kind and, when asked, rows the gallery
+    // must refuse to decode.
+    void FillFourKinds()
+    {
+        built.Add(Gif(24, 12), PictureType::Gif, {24, 12}).EntryName = "\xCB\xEE\xE3\xEE.gif";
+        built.Add(Encode(Pattern(40, 30), "BMP"), PictureType::Bmp, {40, 30}).Status = PictureStatus::Truncated;
+        built.Add(Encode(Pattern(200, 100), "JPEG"), PictureType::Jpeg, {200, 100});
+        built.Add(Encode(Pattern(16, 16), "PNG"), PictureType::Png, {16, 16}).Status = PictureStatus::Damaged;
+    }
+
+    void Show()
+    {
+        gallery->SetPictures(built.Rows, built.Image);
+        gallery->show();
+    }
+
+    BuiltImage built;
+    std::unique_ptr<PictureGallery> gallery;
+    std::vector<int32_t> signalled;
+};
+
+TEST_F(PictureGalleryTest, SwitchesBetweenThumbnailsAndDetailsKeepingTheSelection)
+{
+    FillFourKinds();
+    Show();
+    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
+    EXPECT_EQ(gallery->Grid()->viewMode(), QListView::IconMode);
+    gallery->SelectRows({1, 3});
+
+    gallery->DetailsButton()->click();
+    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Details);
+    EXPECT_TRUE(gallery->Details()->isVisible());
+    EXPECT_FALSE(gallery->Grid()->isVisible());
+    EXPECT_TRUE(gallery->DetailsButton()->isChecked());
+    EXPECT_FALSE(gallery->ThumbnailsButton()->isChecked());
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{1, 3}));
+    EXPECT_TRUE(gallery->Details()->selectionModel()->isRowSelected(3, {}));
+
+    // A click in the list selects there and stays selected in the grid.
+    Click(*gallery->Details(), 2);
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    gallery->ThumbnailsButton()->click();
+    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
+    EXPECT_TRUE(gallery->Grid()->isVisible());
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Model().index(2, 0)));
+}
+
+TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
+{
+    FillFourKinds();
+    Show();
+    ASSERT_TRUE(WaitForThumbnails(*gallery));
+
+    Click(*gallery->Grid(), 2);
+    EXPECT_EQ(signalled, (std::vector<int32_t>{2}));
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    EXPECT_EQ(gallery->PreviewRow(), 2);
+    ASSERT_TRUE(WaitUntil([this] { return !gallery->Preview()->Picture().isNull(); }));
+    EXPECT_EQ(gallery->Preview()->Picture().size(), QSize(200, 100));
+    EXPECT_TRUE(gallery->PreviewInfo()->text().contains(QStringLiteral("200 × 100")));
+
+    // A small picture is shown enlarged by a whole factor.
+    gallery->SelectRows({0, 1});
+    EXPECT_EQ(signalled.back(), 0);
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{0, 1}));
+    ASSERT_TRUE(WaitUntil([this] { return gallery->Preview()->Picture().size() == QSize(24, 12); }));
+    const QRect shown = gallery->Preview()->PictureRect();
+    EXPECT_EQ(shown.width() % 24, 0);
+    EXPECT_GE(shown.width(), 48);
+    EXPECT_TRUE(gallery->PreviewInfo()->text().startsWith(QStringLiteral("Лого.gif")));
+
+    gallery->ClearSelection();
+    EXPECT_EQ(signalled.back(), -1);
+    EXPECT_TRUE(gallery->SelectedRows().empty());
+    EXPECT_TRUE(gallery->Preview()->Picture().isNull());
+
+    // While a scan runs the user cannot select; the selection made before stays.
+    gallery->SelectRows({3});
+    gallery->SetSelectable(false);
+    Click(*gallery->Grid(), 1);
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3}));
+    gallery->SetSelectable(true);
+    Click(*gallery->Grid(), 1);
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{1}));
+
+    // New rows drop the selection and the preview.
+    gallery->SetPictures(built.Rows, built.Image);
+    EXPECT_TRUE(gallery->SelectedRows().empty());
+    EXPECT_EQ(gallery->PreviewRow(), -1);
+    EXPECT_EQ(signalled.back(), -1);
+}
+
+TEST_F(PictureGalleryTest, DecodesOnlyTheRowsInViewAndKeepsTheCacheInItsBound)
+{
+    for (int i = 0; i < 300; ++i)
+        built.Add(Encode(Pattern(64, 64, i), "PNG"), PictureType::Png, {64, 64});
+    gallery->SetPictures(built.Rows, built.Image);
+    const int64_t thumbnail = 64 * 64 * 4;
+    gallery->Model().SetCacheLimit(40 * thumbnail);
+    WaitUntil([] { return false; }, 50);
+    EXPECT_EQ(gallery->Model().DecodeCount(), 0);
+
+    gallery->show();
+    ASSERT_TRUE(WaitForThumbnails(*gallery));
+    const std::vector<int32_t> first = RowsInView(*gallery);
+    ASSERT_GE(first.size(), 6u);
+    EXPECT_EQ(gallery->Model().DecodeCount(), static_cast<int32_t>(first.size()));
+    for (const int32_t r : first)
+        EXPECT_EQ(gallery->Model().State(r), ThumbnailState::Ready) << r;
+    EXPECT_EQ(gallery->Model().State(299), ThumbnailState::NotDecoded);
+
+    QScrollBar& scroll = *gallery->Grid()->verticalScrollBar();
+    while (scroll.value() < scroll.maximum()) {
+        scroll.setValue(scroll.value() + scroll.pageStep());
+        ASSERT_TRUE(WaitForThumbnails(*gallery)) << scroll.value();
+        EXPECT_LE(gallery->Model().CacheCost(), 40 * thumbnail);
+    }
+    EXPECT_GE(gallery->Model().DecodeCount(), 300);
+    EXPECT_EQ(gallery->Model().State(299), ThumbnailState::Ready);
+    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::NotDecoded);
+    EXPECT_LE(gallery->Model().CachedCount(), 40);
+
+    // Pictures dropped from the cache come back when scrolled to again.
+    scroll.setValue(0);
+    ASSERT_TRUE(WaitForThumbnails(*gallery));
+    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::Ready);
+}
+
+TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
+{
+    Bytes junk = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    junk.insert(junk.end(), 200, 0x5A);
+    built.Add(junk, PictureType::Png, {10, 10}).Status = PictureStatus::Damaged;
+    built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {70000, 70000});
+    built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {20, 20});
+    FoundPicture outside = built.Rows.back();
+    outside.Start = static_cast<int32_t>(built.Image.size()) - 10;
+    outside.End = static_cast<int32_t>(built.Image.size()) + 100;
+    built.Rows.push_back(outside);
+    FoundPicture negative = outside;
+    negative.Start = -5;
+    negative.End = 40;
+    built.Rows.push_back(negative);
+    Show();
+    ASSERT_TRUE(WaitForThumbnails(*gallery));
+
+    const ThumbnailState expected[] = {ThumbnailState::Undecodable, ThumbnailState::TooLarge, ThumbnailState::Ready,
+                                       ThumbnailState::OutsideImage, ThumbnailState::OutsideImage};
+    for (int32_t r = 0; r < 5; ++r) {
+        EXPECT_EQ(gallery->Model().State(r), expected[r]) << r;
+        if (expected[r] != ThumbnailState::Ready) {
+            EXPECT_TRUE(gallery->Model().data(gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
+                            .value<QImage>()
+                            .isNull());
+        }
+    }
+    EXPECT_TRUE(gallery->Model()
+                    .data(gallery->Model().index(1, 0), Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("слишком велика")));
+    // The placeholders paint.
+    EXPECT_FALSE(gallery->Grid()->grab().isNull());
+
+    const struct {
+        int32_t row;
+        const char* message;
+    } previews[] = {
+        {0, "Картинка не раскодируется"},
+        {1, "Картинка слишком велика для просмотра (70000 × 70000)"},
+        {3, "Картинка лежит вне образа"},
+    };
+    for (const auto& p : previews) {
+        gallery->SelectRows({p.row});
+        EXPECT_TRUE(WaitUntil([&] { return gallery->Preview()->Message() == QString::fromUtf8(p.message); }))
+            << p.row << ": " << gallery->Preview()->Message().toStdString();
+        EXPECT_TRUE(gallery->Preview()->Picture().isNull());
+    }
+}
+
+TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoes)
+{
+    for (int i = 0; i < 12; ++i)
+        built.Add(Encode(Pattern(900, 900, i), "PNG"), PictureType::Png, {900, 900});
+    Show();
+    ASSERT_TRUE(WaitUntil([this] { return gallery->Model().DecodeCount() > 0; }));
+    gallery->SelectRows({0});
+
+    // The old image is freed as soon as the rows are replaced.
+    auto replacement = std::make_unique<BuiltImage>();
+    replacement->Add(Encode(Pattern(8, 8), "PNG"), PictureType::Png, {8, 8});
+    gallery->SetPictures(replacement->Rows, replacement->Image);
+    built = BuiltImage{};
+    built.Image.shrink_to_fit();
+    ASSERT_TRUE(WaitForThumbnails(*gallery));
+    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::Ready);
+    EXPECT_EQ(gallery->PreviewRow(), -1);
+
+    gallery->Clear();
+    EXPECT_EQ(gallery->Model().rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace kestrix
