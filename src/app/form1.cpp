@@ -4,6 +4,7 @@
 #include "error_box.h"
 #include "exceptions.h"
 #include "extraction.h"
+#include "file_drop.h"
 #include "file_entry_scan.h"
 #include "firmware_info.h"
 #include "graphics_scan.h"
@@ -16,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -88,7 +90,9 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     RegIniStore1.SetPathType(ptRegistry);
     RegIniStore1.SetPath(QStringLiteral("\\Software\\"));
     OpenDialog1.Title = QStringLiteral("Open file");
-    OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin");
+    // The image filter comes first and is the one selected; the second entry
+    // reaches images saved under other names.
+    OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin|Все файлы|*");
     SaveDialog1.Title = QStringLiteral("Save file");
     SaveDialog1.Filter = QStringLiteral("All files|*.*");
 
@@ -104,6 +108,8 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     statusBar()->addWidget(Stat);
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+
+    new FileDropFilter(this, [this](const QString& path) { OpenFile(path); });
 
     FormCreate();
 }
@@ -375,6 +381,11 @@ void TForm1::OpenButtonClick()
     RunCommand([this] { OpenImage(OpenOrder::RememberBeforeLoad); });
 }
 
+void TForm1::OpenFile(const QString& path)
+{
+    RunCommand([&] { OpenChosenFile(path, OpenOrder::RememberAfterLoad); });
+}
+
 void TForm1::N4Click()
 {
     close();
@@ -470,6 +481,11 @@ void TForm1::OpenImage(OpenOrder order)
     const QString fileName = Seams.OpenFile ? Seams.OpenFile(OpenDialog1) : ExecuteOpenDialog(this, OpenDialog1);
     if (fileName.isEmpty())
         return;
+    OpenChosenFile(fileName, order);
+}
+
+void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
+{
     OpenDialog1.FileName = fileName;
     const QString folder = FolderWithSeparator(fileName);
     if (order == OpenOrder::RememberBeforeLoad)
@@ -480,6 +496,7 @@ void TForm1::OpenImage(OpenOrder order)
     FileList->Model().Clear();
     Finded->Model().Clear();
     Stat->setText(QFileInfo(fileName).fileName());
+    Stat->setToolTip(QDir::toNativeSeparators(fileName));
     if (order == OpenOrder::RememberAfterLoad)
         RememberFolder(folder);
     ShowFirmwareInfo();

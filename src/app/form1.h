@@ -99,6 +99,11 @@ public:
     // Refills InfoList with the five facts of the loaded image.
     void ShowFirmwareInfo();
 
+    // Opens the image at path as Файл / Открыть does after its dialog: used
+    // for the image named on the command line and for a file dropped on the
+    // window. The path becomes the open dialog's chosen file.
+    void OpenFile(const QString& path);
+
 public slots:
     // Файл / Открыть: choose an image, load it, show its name, remember its
     // folder, fill the information table. Cancel changes nothing.
@@ -150,6 +155,7 @@ private:
     void ReportError(const QString& message);
 
     void OpenImage(OpenOrder order);
+    void OpenChosenFile(const QString& fileName, OpenOrder order);
     void RememberFolder(const QString& folder);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
