@@ -13,8 +13,10 @@
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
+#include "row_copy.h"
 #include "stream.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
@@ -99,6 +102,7 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     BuildMenu();
     BuildToolBar();
     BuildPages();
+    BuildCopyAction();
 
     Stat = new QLabel(QStringLiteral("Kestrix"), this);
     Stat->setObjectName(QStringLiteral("Stat"));
@@ -122,15 +126,21 @@ TForm1::~TForm1()
 
 void TForm1::BuildMenu()
 {
+    // "&" marks the letter that opens an item with Alt; Qt underlines it and
+    // shows the caption without it.
     QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
-    N2 = file->addAction(QStringLiteral("Открыть"));
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
+    N2 = file->addAction(QStringLiteral("&Открыть"));
     file->addSeparator();
-    N4 = file->addAction(QStringLiteral("Выход"));
-    QMenu* utilities = bar->addMenu(QStringLiteral("Утилиты"));
-    gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM графики"));
-    N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск файлов"));
-    N6 = bar->addAction(QStringLiteral("О Программе"));
+    N4 = file->addAction(QStringLiteral("&Выход"));
+    QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
+    gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
+    N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
+    N6 = bar->addAction(QStringLiteral("&О Программе"));
+    N2->setShortcut(QKeySequence::Open);
+    N4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    N7->setShortcut(QKeySequence(Qt::Key_F5));
+    gif1->setShortcut(QKeySequence(Qt::Key_F6));
 
     N2->setObjectName(QStringLiteral("N2"));
     N4->setObjectName(QStringLiteral("N4"));
@@ -142,6 +152,19 @@ void TForm1::BuildMenu()
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(gif1, &QAction::triggered, this, &TForm1::gif1Click);
+}
+
+void TForm1::BuildCopyAction()
+{
+    CopyRows = new QAction(QStringLiteral("Копировать"), this);
+    CopyRows->setObjectName(QStringLiteral("CopyRows"));
+    CopyRows->setShortcut(QKeySequence::Copy);
+    addAction(CopyRows);
+    for (ResultListView* list : {FileList, Finded, InfoList}) {
+        list->addAction(CopyRows);
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    connect(CopyRows, &QAction::triggered, this, &TForm1::CopyClick);
 }
 
 void TForm1::BuildToolBar()
@@ -180,6 +203,14 @@ void TForm1::BuildToolBar()
     OpenButton = button(QStringLiteral("OpenButton"), QStringLiteral("Открыть"), 80, 0);
     Save = button(QStringLiteral("Save"), QStringLiteral("Сохранить"), 88, 1);
     SaveAllButton = button(QStringLiteral("SaveAllButton"), QStringLiteral("Сохранить все"), 112, 2);
+    Save->setShortcut(QKeySequence::Save);
+    SaveAllButton->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    const auto hint = [](QToolButton* b, const QKeySequence& keys) {
+        b->setToolTip(QStringLiteral("%1 (%2)").arg(b->text(), keys.toString(QKeySequence::NativeText)));
+    };
+    hint(OpenButton, QKeySequence::Open);
+    hint(Save, Save->shortcut());
+    hint(SaveAllButton, SaveAllButton->shortcut());
     connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
     connect(Save, &QToolButton::clicked, this, &TForm1::SaveClick);
     connect(SaveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllClick);
@@ -344,6 +375,20 @@ int32_t TForm1::ActivePage() const
     return Page->currentIndex();
 }
 
+ResultListView* TForm1::ActiveList() const
+{
+    switch (ActivePage()) {
+    case kFilesPage:
+        return FileList;
+    case kGraphicsPage:
+        return Finded;
+    case kInfoPage:
+        return InfoList;
+    default:
+        return nullptr;
+    }
+}
+
 bool TForm1::GaugeShown() const
 {
     return !ProgressBar->isHidden();
@@ -417,6 +462,14 @@ void TForm1::SaveClick()
 void TForm1::SaveAllClick()
 {
     RunCommand([this] { SaveRows(false); });
+}
+
+void TForm1::CopyClick()
+{
+    const ResultListView* list = ActiveList();
+    const QString text = list ? SelectedRowsText(*list) : QString();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void TForm1::FindedSelectItem(int32_t row, bool selected)

@@ -75,6 +75,7 @@ public:
     QAction* N6 = nullptr;    // О Программе
     QAction* N7 = nullptr;    // Утилиты / Поиск файлов
     QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
+    QAction* CopyRows = nullptr;  // Ctrl+C and the lists' context menu
 
     FormSeams Seams;
 
@@ -84,6 +85,8 @@ public:
     const std::vector<TResultRow>& InfoListRows() const;
     QString StatusText() const;
     int32_t ActivePage() const;
+    // The list of the active page; nullptr on the about page.
+    ResultListView* ActiveList() const;
     // Whether the gauge is shown (whether or not the window is on screen).
     bool GaugeShown() const;
     bool ScanRunning() const noexcept { return m_scanRunning; }
@@ -125,6 +128,9 @@ public slots:
     void SaveClick();
     // Tool button "Сохранить все": the same for every row of that list.
     void SaveAllClick();
+    // Ctrl+C: puts the selected rows of the active page's list on the
+    // clipboard as tab-separated text; without selected rows nothing changes.
+    void CopyClick();
     // The selection of Finded's row changed to selected: previews the row when
     // it is the only selected one (through the scratch file "temp.tmp").
     void FindedSelectItem(int32_t row, bool selected);
@@ -146,6 +152,7 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void BuildPages();
+    void BuildCopyAction();
     QWidget* BuildAboutPage();
     void LoadPlaceholder();
 

@@ -4,13 +4,20 @@
 #include "file_drop.h"
 #include "form_fixture.h"
 #include "qt_translations.h"
+#include "result_list_view.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
 #include <QTranslator>
 #include <QUrl>
 
@@ -120,6 +127,102 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
 TEST_F(FormTest, TheOpenDialogAlsoOffersEveryFile)
 {
     EXPECT_EQ(Form().OpenDialog1.QtFilter(), QStringLiteral("Motorola Flash File (*.bin);;Все файлы (*)"));
+}
+
+// Every command with a key: the menu's Alt letters keep the captions' text,
+// and each key runs its command in the shown window.
+TEST_F(FormTest, KeysRunTheirCommands)
+{
+    TForm1& f = Form();
+    const struct {
+        QAction* action;
+        QString caption;
+        QKeySequence alt;
+    } menu[] = {
+        {f.menuBar()->actions()[0], QStringLiteral("Файл"), QKeySequence(Qt::ALT | Qt::Key(u'Ф'))},
+        {f.N2, QStringLiteral("Открыть"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
+        {f.N4, QStringLiteral("Выход"), QKeySequence(Qt::ALT | Qt::Key(u'В'))},
+        {f.menuBar()->actions()[1], QStringLiteral("Утилиты"), QKeySequence(Qt::ALT | Qt::Key(u'У'))},
+        {f.gif1, QStringLiteral("Поиск DRM графики"), QKeySequence(Qt::ALT | Qt::Key(u'Г'))},
+        {f.N7, QStringLiteral("Поиск файлов"), QKeySequence(Qt::ALT | Qt::Key(u'Ф'))},
+        {f.N6, QStringLiteral("О Программе"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
+    };
+    for (const auto& m : menu) {
+        EXPECT_EQ(QString(m.action->text()).remove(u'&'), m.caption);
+        EXPECT_EQ(QKeySequence::mnemonic(m.action->text()), m.alt) << m.caption.toStdString();
+    }
+
+    FlashImageBuilder image(20000, 0x11);
+    image.PutFileEntry(1000, "first.bin", 16).PutFileEntry(2000, "second.txt", 20).Put(9000, MakeSmallBmp(8, 8));
+    OpenImage(image);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+
+    QTest::keyClick(&f, Qt::Key_F5);
+    EXPECT_EQ(f.StatusText(), QStringLiteral("Всего файлов: %1").arg(f.FileListRows().size()));
+    EXPECT_GE(f.FileListRows().size(), 2u);
+    QTest::keyClick(&f, Qt::Key_F6);
+    EXPECT_EQ(f.FindedRows().size(), 1u);
+
+    QTest::keyClick(&f, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(m_openStartFolders.size(), 2u);
+
+    // A tool button's key presses it visibly: the click follows a moment later.
+    f.FileList->SelectRows({1});
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_gaugeAtSaveDialog.size() == 1; }));
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_gaugeAtSaveDialog.size() == 2; }));
+    EXPECT_TRUE(f.Save->toolTip().contains(QStringLiteral("Ctrl+S"))) << f.Save->toolTip().toStdString();
+
+    QTest::sendKeyEvent(QTest::Click, &f, Qt::Key(u'О'), QStringLiteral("о"), Qt::AltModifier);
+    EXPECT_EQ(f.ActivePage(), TForm1::kAboutPage);
+
+    QTest::keyClick(&f, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(m_errors.empty());
+}
+
+// Ctrl+C copies the selected rows of the active page's list, whole rows also
+// where only the first column can be selected; without a selection the
+// clipboard keeps what it had.
+TEST_F(FormTest, CopyPutsTheSelectedRowsOnTheClipboard)
+{
+    TForm1& f = Form();
+    f.FileList->Model().SetRows({
+        {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
+        {"b.txt", {"txt", "30", "", "999"}, kFileRowIcon},
+        {"c\tx.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
+    });
+    f.InfoList->Model().SetRows({{"PDS", {"AB12C"}, -1}, {"Model", {"E398"}, -1}});
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+
+    const struct {
+        int page;
+        std::vector<int32_t> selected;
+        QString text;
+    } cases[] = {
+        {TForm1::kFilesPage, {2, 0}, QStringLiteral("a.txt\ttxt\t10\t20\t10\nc x.txt\ttxt\t40\t45\t5\n")},
+        {TForm1::kInfoPage, {1}, QStringLiteral("Model\tE398\n")},
+        {TForm1::kFilesPage, {}, QStringLiteral("before")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        clipboard->setText(QStringLiteral("before"));
+        f.Page->setCurrentIndex(c.page);
+        f.ActiveList()->SelectRows(c.selected);
+        f.ActiveList()->setFocus();
+        QTest::keyClick(f.ActiveList(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clipboard->text(), c.text);
+    }
+    f.Page->setCurrentIndex(TForm1::kAboutPage);
+    clipboard->setText(QStringLiteral("before"));
+    f.CopyClick();
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
 }
 
 }  // namespace
