@@ -14,6 +14,8 @@
 #include "progress_gauge.h"
 #include "result_list_view.h"
 #include "row_copy.h"
+#include "save_summary.h"
+#include "status_message.h"
 #include "stream.h"
 
 #include <QClipboard>
@@ -98,6 +100,9 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin|Все файлы|*");
     SaveDialog1.Title = QStringLiteral("Save file");
     SaveDialog1.Filter = QStringLiteral("All files|*.*");
+    SaveDialog1.ReadyName = QStringLiteral("Сохранить сюда");
+    SaveDialog1.Note = QStringLiteral("Файлы сохраняются под своими именами в показанную папку; "
+                                      "имя в поле выше только выбирает папку.");
 
     BuildMenu();
     BuildToolBar();
@@ -110,6 +115,9 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     Stat->setAlignment(Qt::AlignCenter);
     Stat->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(Stat);
+    SaveResult = new StatusMessage(this);
+    SaveResult->setObjectName(QStringLiteral("SaveResult"));
+    statusBar()->addWidget(SaveResult, 1);
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
 
@@ -370,6 +378,11 @@ QString TForm1::StatusText() const
     return Stat->text();
 }
 
+QString TForm1::SaveSummaryText() const
+{
+    return SaveResult->Message();
+}
+
 int32_t TForm1::ActivePage() const
 {
     return Page->currentIndex();
@@ -590,19 +603,39 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 void TForm1::SaveRows(bool selectedOnly)
 {
     const int32_t page = ActivePage();
-    if (page == kFilesPage)
-        SaveList(page, *FileList, selectedOnly);
-    else if (page == kGraphicsPage)
-        SaveList(page, *Finded, selectedOnly);
+    SaveOutcome outcome;
+    outcome.Reason = page == kFilesPage ? SkipReason::NoEndAddress : SkipReason::NoName;
+    try {
+        if (page == kFilesPage)
+            SaveList(page, *FileList, selectedOnly, outcome);
+        else if (page == kGraphicsPage)
+            SaveList(page, *Finded, selectedOnly, outcome);
+        else
+            outcome.End = SaveEnd::NoList;
+    } catch (...) {
+        outcome.End = SaveEnd::Failed;
+        ShowSaveSummary(outcome);
+        throw;
+    }
+    ShowSaveSummary(outcome);
 }
 
-void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
+void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
+{
+    SaveResult->SetMessage(SaveSummary(outcome), QDir::toNativeSeparators(outcome.Folder));
+}
+
+void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome)
 {
     const auto& rows = list.Rows();
-    if (rows.empty() || (selectedOnly && list.SelCount() == 0))
+    if (rows.empty() || (selectedOnly && list.SelCount() == 0)) {
+        outcome.End = rows.empty() ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
+    }
     const std::vector<ExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
                                                            selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
+    const auto considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.size();
+    outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = page == kGraphicsPage;
     if (showGauge) {
         ProgressBar->SetMin(0);
@@ -613,16 +646,19 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
     const QString target = Seams.SaveFile ? Seams.SaveFile(SaveDialog1) : ExecuteSaveDialog(this, SaveDialog1);
     if (!target.isEmpty()) {
         SaveDialog1.FileName = target;
-        const std::string folder = LocalPath(QFileInfo(target).path());
-        int32_t written = 0;
+        outcome.Folder = QFileInfo(target).path();
+        const std::string folder = LocalPath(outcome.Folder);
         for (const ExtractItem& item : items) {
             ExtractToFolder(Hex1, folder, item);
+            ++outcome.Written;
             if (showGauge) {
-                ProgressBar->SetPosition(++written);
+                ProgressBar->SetPosition(outcome.Written);
                 // No events are processed while saving; show the step now.
                 ProgressBar->repaint();
             }
         }
+    } else {
+        outcome.End = SaveEnd::Cancelled;
     }
     if (showGauge)
         ProgressBar->hide();

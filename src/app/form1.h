@@ -25,6 +25,8 @@ namespace kestrix {
 
 class TPictureView;
 class ProgressGauge;
+class StatusMessage;
+struct SaveOutcome;
 class ResultListView;
 
 // How the window asks the user: replaceable so that the commands run without
@@ -66,6 +68,7 @@ public:
     ResultListView* InfoList = nullptr;
     ProgressGauge* ProgressBar = nullptr;
     QLabel* Stat = nullptr;
+    StatusMessage* SaveResult = nullptr;  // right of Stat: what the last save did
     TPictureView* PictureView1 = nullptr;
     QToolButton* OpenButton = nullptr;
     QToolButton* Save = nullptr;
@@ -84,6 +87,8 @@ public:
     const std::vector<TResultRow>& FindedRows() const;
     const std::vector<TResultRow>& InfoListRows() const;
     QString StatusText() const;
+    // The whole account of the last save on the status bar; empty before any.
+    QString SaveSummaryText() const;
     int32_t ActivePage() const;
     // The list of the active page; nullptr on the about page.
     ResultListView* ActiveList() const;
@@ -167,7 +172,8 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
-    void SaveList(int32_t page, ResultListView& list, bool selectedOnly);
+    void SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome);
+    void ShowSaveSummary(const SaveOutcome& outcome);
 
     // Runs scan over list; the rows it returns replace the list. The number
     // of rows, or nothing when the image is too small to scan.
