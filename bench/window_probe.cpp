@@ -11,9 +11,9 @@
 // long the window did not answer. With --screenshot the window instead shows
 // both scans' results with a picture previewed and is saved as a PNG.
 //
-// The probe works in a temporary folder with its own settings home, so neither
-// the user's settings nor the current folder (the preview's scratch file) are
-// touched.
+// The probe works in a temporary folder with its own settings and cache homes,
+// so neither the user's settings nor the user's cache (the preview's scratch
+// file) are touched.
 #include "file_entry_scan.h"
 #include "form1.h"
 #include "graphics_scan.h"
@@ -157,6 +157,7 @@ int main(int argc, char** argv)
     if (!home.isValid())
         return Fail("cannot make a temporary folder");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path()));
     QDir::setCurrent(home.path());
 
     QApplication app(argc, argv);

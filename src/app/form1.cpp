@@ -16,6 +16,7 @@
 #include "row_copy.h"
 #include "save_summary.h"
 #include "status_message.h"
+#include "user_guide.h"
 #include "stream.h"
 
 #include <QClipboard>
@@ -30,6 +31,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -73,7 +75,7 @@ QString AboutText()
         "В найденных файлах, сохраняются те, в которых есть конечный адрес.\n"
         "\n"
         "Автор приглашает всех, кто хочет помочь в развитии программы, присоединиться к работе на "
-        "веб-форуме (ссылка ниже).\n"
+        "веб-форуме программы.\n"
         "\n"
         "Просьба к тем, кто будет читать исходные тексты программы: не критикуйте их.");
 }
@@ -334,10 +336,10 @@ QWidget* TForm1::BuildAboutPage()
     memo->setObjectName(QStringLiteral("AboutMemo"));
     layout->addWidget(memo, 1);
 
-    auto* link = new QLabel(
-        QStringLiteral("<a href='https://kestrix.example.org/forum'>Форум программы: kestrix.example.org/forum</a>"),
-        page);
-    link->setObjectName(QStringLiteral("ForumLink"));
+    auto* link = new QLabel(QStringLiteral("<a href='%1'>Руководство пользователя</a>")
+                                .arg(UserGuideUrl().toString(QUrl::FullyEncoded).toHtmlEscaped()),
+                            page);
+    link->setObjectName(QStringLiteral("GuideLink"));
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(true);
@@ -376,6 +378,15 @@ const std::vector<TResultRow>& TForm1::InfoListRows() const
 QString TForm1::StatusText() const
 {
     return Stat->text();
+}
+
+std::string TForm1::ScratchFile() const
+{
+    // The working folder may be read-only, or the user's home where a stray
+    // file is unwelcome; the scratch file is cache.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(folder);
+    return LocalPath(QDir(folder).filePath(QStringLiteral("temp.tmp")));
 }
 
 QString TForm1::SaveSummaryText() const
@@ -594,8 +605,8 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     const int32_t start = StrToInt(item.Cell(rcStart));
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
-    WriteRangeToFileAtomically(Hex1, kScratchFile, start, RangeCount(start, end));
-    FileStream scratch(kScratchFile, fmOpenRead);
+    WriteRangeToFileAtomically(Hex1, ScratchFile(), start, RangeCount(start, end));
+    FileStream scratch(ScratchFile(), fmOpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
 }

@@ -50,8 +50,9 @@ public:
     static constexpr int32_t kGraphicsPage = 1;
     static constexpr int32_t kInfoPage = 2;
     static constexpr int32_t kAboutPage = 3;
-    // The preview's scratch file, in the current working directory.
-    static constexpr const char* kScratchFile = "temp.tmp";
+    // The preview's scratch file "temp.tmp" in the user's cache folder
+    // (created when missing), as a local path.
+    std::string ScratchFile() const;
 
     // Builds the window and runs FormCreate.
     explicit TForm1(FormSeams seams = {}, QWidget* parent = nullptr);
@@ -137,7 +138,7 @@ public slots:
     // clipboard as tab-separated text; without selected rows nothing changes.
     void CopyClick();
     // The selection of Finded's row changed to selected: previews the row when
-    // it is the only selected one (through the scratch file "temp.tmp").
+    // it is the only selected one (through the scratch file, see ScratchFile).
     void FindedSelectItem(int32_t row, bool selected);
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();

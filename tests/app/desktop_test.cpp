@@ -5,16 +5,19 @@
 #include "form_fixture.h"
 #include "qt_translations.h"
 #include "result_list_view.h"
+#include "user_guide.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -223,6 +226,34 @@ TEST_F(FormTest, CopyPutsTheSelectedRowsOnTheClipboard)
     clipboard->setText(QStringLiteral("before"));
     f.CopyClick();
     EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
+}
+
+// The about page's link opens the README page made at build time, found
+// beside the program as an installed one would be.
+TEST_F(FormTest, TheAboutPageLinksToTheUserGuide)
+{
+    const QStringList candidates = UserGuideCandidates();
+    ASSERT_EQ(candidates.size(), 2);
+    EXPECT_TRUE(candidates[0].endsWith(QStringLiteral("/share/doc/Kestrix/README.html"))) << candidates[0].toStdString();
+    EXPECT_TRUE(candidates[1].endsWith(QStringLiteral("/README.md"))) << candidates[1].toStdString();
+    const QUrl guide = UserGuideUrl();
+    EXPECT_EQ(guide, QUrl::fromLocalFile(candidates[0]));
+
+    QFile page(guide.toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>Kestrix</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("kestrix-cli info IMAGE")));
+    const QRegularExpressionMatch picture = QRegularExpression(QStringLiteral("<img src=\"([^\"]+)\"")).match(html);
+    ASSERT_TRUE(picture.hasMatch());
+    EXPECT_TRUE(QFileInfo(QFileInfo(guide.toLocalFile()).dir(), picture.captured(1)).isFile())
+        << picture.captured(1).toStdString();
+
+    const auto* link = Form().findChild<QLabel*>(QStringLiteral("GuideLink"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(link->openExternalLinks());
+    EXPECT_TRUE(link->text().contains(QStringLiteral("href='%1'").arg(guide.toString(QUrl::FullyEncoded))))
+        << link->text().toStdString();
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace kestrix::testing {
 
 // A main window driven without dialogs, in a temporary working folder with
-// its own settings home: the open and save dialogs answer with the next
+// its own settings and cache homes: the open and save dialogs answer with the next
 // queued path (an empty text cancels) and the error box only records.
 class FormTest : public ::testing::Test {
 protected:
@@ -32,8 +32,10 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_oldCwd = QDir::currentPath();
         m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        m_oldCache = qgetenv("XDG_CACHE_HOME");
         QDir(m_dir.path()).mkpath(QStringLiteral("config"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("config")));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(Path("cache")));
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
     }
 
@@ -41,10 +43,12 @@ protected:
     {
         m_form.reset();
         QDir::setCurrent(m_oldCwd);
-        if (m_oldConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        for (const auto& [name, old] : {std::pair{"XDG_CONFIG_HOME", m_oldConfig}, {"XDG_CACHE_HOME", m_oldCache}}) {
+            if (old.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, old);
+        }
     }
 
     TForm1& Form()
@@ -108,6 +112,7 @@ private:
 
     QString m_oldCwd;
     QByteArray m_oldConfig;
+    QByteArray m_oldCache;
 };
 
 }  // namespace kestrix::testing

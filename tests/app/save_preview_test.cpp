@@ -189,13 +189,16 @@ protected:
         OpenImage(image);
         Form().gif1Click();
         Form().Page->setCurrentIndex(TForm1::kGraphicsPage);
+        m_scratch = QDir(m_dir.path()).relativeFilePath(QFile::decodeName(Form().ScratchFile().c_str()));
+        ASSERT_TRUE(m_scratch.startsWith(QStringLiteral("cache/"))) << m_scratch.toStdString();
     }
 
     std::vector<uint8_t> m_first;
     std::vector<uint8_t> m_second;
     int32_t m_a = 0;
     int32_t m_b = 0;
-    const QString m_scratch = QStringLiteral("temp.tmp");
+    // The scratch file, in the cache folder, relative to the working folder.
+    QString m_scratch;
 };
 
 TEST_F(PreviewTest, SelectingOneRowShowsItsPicture)
