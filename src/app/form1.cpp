@@ -139,6 +139,7 @@ void TForm1::BuildMenu()
     // "&" marks the letter that opens an item with Alt; Qt underlines it and
     // shows the caption without it.
     QMenuBar* bar = menuBar();
+    bar->setFixedHeight(22);
     QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
     N2 = file->addAction(QStringLiteral("&Открыть"));
     file->addSeparator();
@@ -498,7 +499,7 @@ void TForm1::CopyClick()
 
 void TForm1::FindedSelectItem(int32_t row, bool selected)
 {
-    RunCommand([&] { PreviewRow(row, selected); });
+    RunCommand([&] { PreviewOrClear(row, selected); });
 }
 
 void TForm1::FormCreate()
@@ -565,18 +566,63 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
 {
     OpenDialog1.FileName = fileName;
     const QString folder = FolderWithSeparator(fileName);
+    // The last-folder memory is a convenience: a settings fault must not cost
+    // the user the image, so it is reported after the open has done its work.
+    QString settingsFault;
+    const auto remember = [&] {
+        try {
+            RememberFolder(folder);
+        } catch (const std::exception& e) {
+            settingsFault = QString::fromUtf8(e.what());
+        }
+    };
     if (order == OpenOrder::RememberBeforeLoad)
-        RememberFolder(folder);
-    Hex1.LoadFromFile(LocalPath(fileName));
+        remember();
+    try {
+        LoadImage(fileName);
+        Stat->setText(QFileInfo(fileName).fileName());
+        Stat->setToolTip(QDir::toNativeSeparators(fileName));
+        if (order == OpenOrder::RememberAfterLoad)
+            remember();
+        ShowFirmwareInfo();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    }
+    if (!settingsFault.isEmpty())
+        ReportError(settingsFault);
+}
+
+void TForm1::LoadImage(const QString& fileName)
+{
+    const bool hadImage = Hex1.DataSize() > 0;
+    try {
+        Hex1.LoadFromFile(LocalPath(fileName));
+    } catch (...) {
+        // A load that failed while reading has emptied the buffer: what was
+        // found in the old image must not be shown or saved as if it were there.
+        if (hadImage && Hex1.DataSize() == 0) {
+            ForgetImageResults();
+            Stat->setText(QStringLiteral("Kestrix"));
+            Stat->setToolTip({});
+        }
+        throw;
+    }
     // Rows found in the previous image name ranges of that image; they go
     // with it rather than point into the new one.
+    ForgetImageResults();
+}
+
+void TForm1::ForgetImageResults()
+{
     FileList->Model().Clear();
     Finded->Model().Clear();
-    Stat->setText(QFileInfo(fileName).fileName());
-    Stat->setToolTip(QDir::toNativeSeparators(fileName));
-    if (order == OpenOrder::RememberAfterLoad)
-        RememberFolder(folder);
-    ShowFirmwareInfo();
+    InfoList->Model().Clear();
+    ClearPreview();
+}
+
+void TForm1::ClearPreview()
+{
+    LoadPlaceholder();
 }
 
 void TForm1::RememberFolder(const QString& folder)
@@ -591,6 +637,17 @@ void TForm1::RestoreOpenFolder()
     const QString folder = RegIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         OpenDialog1.InitialDir = RegIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
+}
+
+void TForm1::PreviewOrClear(int32_t row, bool selected)
+{
+    try {
+        PreviewRow(row, selected);
+    } catch (...) {
+        // The picture of the row before must not stand for a row that has none.
+        ClearPreview();
+        throw;
+    }
 }
 
 void TForm1::PreviewRow(int32_t row, bool selected)

@@ -115,7 +115,8 @@ public:
 
 public slots:
     // Файл / Открыть: choose an image, load it, show its name, remember its
-    // folder, fill the information table. Cancel changes nothing.
+    // folder, fill the information table. Cancel changes nothing. A load
+    // drops the rows, facts and preview of the image before.
     void N2Click();
     // Tool button "Открыть": the same, with the folder remembered before loading.
     void OpenButtonClick();
@@ -168,7 +169,17 @@ private:
     void ReportError(const QString& message);
 
     void OpenImage(OpenOrder order);
+    // Opens fileName in the given order. Load errors and a fault of the
+    // settings store are reported here, the settings fault last, so that it
+    // never stops the image from loading or its facts from showing.
     void OpenChosenFile(const QString& fileName, OpenOrder order);
+    // Loads fileName into Hex1 and drops the old image's rows, facts and
+    // preview; a failed load drops them too when it has emptied the buffer.
+    void LoadImage(const QString& fileName);
+    void ForgetImageResults();
+    // Shows the placeholder picture, as at start.
+    void ClearPreview();
+    void PreviewOrClear(int32_t row, bool selected);
     void RememberFolder(const QString& folder);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);

@@ -252,6 +252,8 @@ TEST_F(PreviewTest, ScratchFileReplacesAPlantedLinkAndSurvivesABadPicture)
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(m_errors[0].startsWith(QStringLiteral("Could not load image"))) << m_errors[0].toStdString();
     EXPECT_EQ(ReadQ(Path(m_scratch)).size(), 40u);
+    // The picture of the row before does not stay on screen: the placeholder shows.
+    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
 
     f.Finded->SelectRows({1});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_second);
