@@ -2,8 +2,10 @@
 
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QStringList>
+#include <QTreeView>
 
 namespace kestrix {
 
@@ -30,14 +32,46 @@ QString FileDialog::StartFolder() const
     return folder.isEmpty() ? InitialDir : folder;
 }
 
+namespace {
+
+std::unique_ptr<QFileDialog> MakeDialog(QWidget* owner, const FileDialog& dialog)
+{
+    auto box = std::make_unique<QFileDialog>(owner, dialog.Title, dialog.StartFolder(), dialog.QtFilter());
+    // Qt's own dialog opens so small, with fixed column widths, that sizes
+    // and dates are cut; a desktop's dialog has neither part.
+    box->resize(760, 460);
+    if (auto* list = box->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    return box;
+}
+
+QString Execute(QFileDialog& box)
+{
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return {};
+    return box.selectedFiles().front();
+}
+
+}  // namespace
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialog& dialog)
+{
+    auto box = MakeDialog(owner, dialog);
+    box->setAcceptMode(QFileDialog::AcceptOpen);
+    box->setFileMode(QFileDialog::ExistingFile);
+    return box;
+}
+
 QString ExecuteOpenDialog(QWidget* owner, const FileDialog& dialog)
 {
-    return QFileDialog::getOpenFileName(owner, dialog.Title, dialog.StartFolder(), dialog.QtFilter());
+    return Execute(*MakeOpenDialog(owner, dialog));
 }
 
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialog& dialog)
 {
-    auto box = std::make_unique<QFileDialog>(owner, dialog.Title, dialog.StartFolder(), dialog.QtFilter());
+    auto box = MakeDialog(owner, dialog);
     box->setAcceptMode(QFileDialog::AcceptSave);
     // The chosen name only points at a folder; the files written there carry
     // their own names, so overwriting it is not asked about.
@@ -57,10 +91,7 @@ std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialog& di
 
 QString ExecuteSaveDialog(QWidget* owner, const FileDialog& dialog)
 {
-    const std::unique_ptr<QFileDialog> box = MakeSaveDialog(owner, dialog);
-    if (box->exec() != QDialog::Accepted || box->selectedFiles().isEmpty())
-        return {};
-    return box->selectedFiles().front();
+    return Execute(*MakeSaveDialog(owner, dialog));
 }
 
 QString FolderWithSeparator(const QString& path)

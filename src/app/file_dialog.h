@@ -32,12 +32,16 @@ struct FileDialog {
     QString StartFolder() const;
 };
 
+// The open-file dialog for dialog, not yet shown: one existing file, starting
+// in StartFolder() with the first filter entry selected.
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialog& dialog);
+
 // The save-file dialog for dialog, not yet shown: Qt's own dialog (which can
 // carry the note), starting in StartFolder() with ReadyName in its name field,
 // and not asking before an existing file is chosen.
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialog& dialog);
 
-// Shows dialog as a modal open-file dialog; the chosen path, or an empty text
+// Shows MakeOpenDialog's dialog modally; the chosen path, or an empty text
 // when cancelled. Does not change dialog.
 QString ExecuteOpenDialog(QWidget* owner, const FileDialog& dialog);
 // Shows MakeSaveDialog's dialog modally; the chosen path, or an empty text when cancelled.

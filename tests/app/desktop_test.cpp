@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
@@ -129,7 +130,15 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
 
 TEST_F(FormTest, TheOpenDialogAlsoOffersEveryFile)
 {
-    EXPECT_EQ(Form().OpenDialog1.QtFilter(), QStringLiteral("Motorola Flash File (*.bin);;Все файлы (*)"));
+    TForm1& f = Form();
+    f.OpenDialog1.InitialDir = m_dir.path();
+    const std::unique_ptr<QFileDialog> box = MakeOpenDialog(&f, f.OpenDialog1);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Open file"));
+    EXPECT_EQ(box->nameFilters(),
+              (QStringList{QStringLiteral("Motorola Flash File (*.bin)"), QStringLiteral("Все файлы (*)")}));
+    EXPECT_EQ(box->selectedNameFilter(), QStringLiteral("Motorola Flash File (*.bin)"));
+    EXPECT_EQ(box->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(box->directory().absolutePath(), m_dir.path());
 }
 
 // Every command with a key: the menu's Alt letters keep the captions' text,
