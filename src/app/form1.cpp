@@ -16,8 +16,8 @@
 #include "row_copy.h"
 #include "save_summary.h"
 #include "status_message.h"
-#include "user_guide.h"
 #include "stream.h"
+#include "user_guide.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
