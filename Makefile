@@ -6,7 +6,7 @@ SAMPLE     := $(BUILD)/sample/sample.bin
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 \
+PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-translations-l10n \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
             clang libclang-rt-14-dev time
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Redraws docs/screenshot.png: the window on a virtual display (Xvfb) with the
-# default sample image opened, both scans run and a picture previewed.
+# Redraws the README's pictures on a virtual display (Xvfb): docs/screenshot.png,
+# the window with the default sample image opened, both scans run and a picture
+# previewed, and docs/open_dialog.png, the open dialog in Russian.
 #
 #   bench/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -16,4 +17,6 @@ command -v xvfb-run > /dev/null || { echo "xvfb-run is missing (Debian package x
 "$build/bin/kestrix-make-sample" "$image"
 
 mkdir -p "$root/docs"
-xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" "$image"
+# The desktop of a Russian user: dates and file types in the dialog follow it.
+LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" \
+  --open-dialog "$root/docs/open_dialog.png" "$image"

@@ -2,26 +2,31 @@
 // scans cost inside the window against the same scans called directly.
 //
 //   window_probe [--runs N] IMAGE
-//   window_probe --screenshot PNG IMAGE
+//   window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE
 //
 // The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
 // image is opened through the open dialog's seam. A 1 ms timer runs during each
 // scan; the longest time between two of its firings (counting from the scan's
 // start to the first firing and from the last firing to the scan's end) is how
 // long the window did not answer. With --screenshot the window instead shows
-// both scans' results with a picture previewed and is saved as a PNG.
+// both scans' results with a picture previewed and is saved as a PNG; with
+// --open-dialog the open dialog, in Russian, in a folder holding the image is
+// saved as a PNG.
 //
-// The probe works in a temporary folder with its own settings home, so neither
-// the user's settings nor the current folder (the preview's scratch file) are
-// touched.
+// The probe works in a temporary folder with its own settings and cache homes,
+// so neither the user's settings nor the user's cache (the preview's scratch
+// file) are touched.
+#include "file_dialog.h"
 #include "file_entry_scan.h"
 #include "form1.h"
 #include "graphics_scan.h"
+#include "qt_translations.h"
 #include "result_list_view.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QTabWidget>
@@ -131,12 +136,15 @@ int32_t LargeGifRow(TForm1& form)
 int main(int argc, char** argv)
 {
     QString screenshot;
+    QString openDialog;
     QString image;
     int runs = 3;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QStringLiteral("--screenshot") && i + 1 < argc)
             screenshot = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--open-dialog") && i + 1 < argc)
+            openDialog = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--runs") && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (!arg.startsWith(QLatin1Char('-')) && image.isEmpty())
@@ -146,21 +154,26 @@ int main(int argc, char** argv)
     }
     if (image.isEmpty()) {
         std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
-                             "       window_probe --screenshot PNG IMAGE\n");
+                             "       window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE\n");
         return 2;
     }
     image = QFileInfo(image).absoluteFilePath();
     if (!screenshot.isEmpty())
         screenshot = QFileInfo(screenshot).absoluteFilePath();
+    if (!openDialog.isEmpty())
+        openDialog = QFileInfo(openDialog).absoluteFilePath();
 
     QTemporaryDir home;
     if (!home.isValid())
         return Fail("cannot make a temporary folder");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path()));
     QDir::setCurrent(home.path());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
+    // Whatever the machine's language, the pictures show the Russian window.
+    kestrix::InstallQtTranslations(app, QLocale(QLocale::Russian, QLocale::Russia));
 
     QString error;
     kestrix::FormSeams seams;
@@ -193,8 +206,30 @@ int main(int argc, char** argv)
             return Fail("cannot write the screenshot");
         std::printf("%s: %dx%d, %zu files, %zu pictures, preview of row %d\n", screenshot.toLocal8Bit().constData(),
                     form.width(), form.height(), form.FileListRows().size(), form.FindedRows().size(), row);
-        return 0;
     }
+    if (!openDialog.isEmpty()) {
+        // A folder as a user keeps it: two images under their phones' names.
+        // Its path shows in the picture, so it is not a random one.
+        const QString folder = QDir::temp().filePath(QStringLiteral("Прошивки"));
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        for (const QString& name :
+             {QStringLiteral("E398_R373_G_0E.30.49R.bin"), QStringLiteral("V3i_R4441D_G_08.01.03R.bin")}) {
+            if (!QFile::copy(image, folder + u'/' + name))
+                return Fail("cannot copy the image for the open dialog");
+        }
+        form.OpenDialog1.FileName = folder + QStringLiteral("/V3i_R4441D_G_08.01.03R.bin");
+        const auto dialog = kestrix::MakeOpenDialog(&form, form.OpenDialog1);
+        dialog->show();
+        // The folder's files are listed by a background thread.
+        RunEventsFor(1000);
+        if (!dialog->grab().save(openDialog, "PNG"))
+            return Fail("cannot write the open dialog's picture");
+        std::printf("%s: %dx%d\n", openDialog.toLocal8Bit().constData(), dialog->width(), dialog->height());
+        QDir(folder).removeRecursively();
+    }
+    if (!screenshot.isEmpty() || !openDialog.isEmpty())
+        return 0;
 
     ScanFigures files;
     ScanFigures graphics;

@@ -8,6 +8,9 @@ AboutMemo::AboutMemo(const QString& text, QWidget* parent) : QPlainTextEdit(text
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
+    // A file dropped here goes on to the window, which opens it.
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
     HideCaret();
 }
 

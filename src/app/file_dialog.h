@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <memory>
+
+class QFileDialog;
 class QWidget;
 
 namespace kestrix {
@@ -16,6 +19,10 @@ struct FileDialog {
     QString InitialDir;
     // The file chosen the last time the dialog was confirmed; empty when never.
     QString FileName;
+    // The name the dialog's name field starts with; empty leaves it empty.
+    QString ReadyName;
+    // A line of explanation shown in the dialog under its fields; empty for none.
+    QString Note;
 
     // The filter as Qt writes it ("desc (mask);;desc (mask)"); a description
     // that already ends with its mask in brackets is kept as it is, and the
@@ -25,10 +32,19 @@ struct FileDialog {
     QString StartFolder() const;
 };
 
-// Shows dialog as a modal open-file dialog; the chosen path, or an empty text
+// The open-file dialog for dialog, not yet shown: one existing file, starting
+// in StartFolder() with the first filter entry selected.
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialog& dialog);
+
+// The save-file dialog for dialog, not yet shown: Qt's own dialog (which can
+// carry the note), starting in StartFolder() with ReadyName in its name field,
+// and not asking before an existing file is chosen.
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialog& dialog);
+
+// Shows MakeOpenDialog's dialog modally; the chosen path, or an empty text
 // when cancelled. Does not change dialog.
 QString ExecuteOpenDialog(QWidget* owner, const FileDialog& dialog);
-// The same as a save-file dialog (an existing file may be chosen without a question).
+// Shows MakeSaveDialog's dialog modally; the chosen path, or an empty text when cancelled.
 QString ExecuteSaveDialog(QWidget* owner, const FileDialog& dialog);
 
 // The folder part of a path: everything up to and including its last "/";

@@ -4,6 +4,7 @@
 #include "error_box.h"
 #include "exceptions.h"
 #include "extraction.h"
+#include "file_drop.h"
 #include "file_entry_scan.h"
 #include "firmware_info.h"
 #include "graphics_scan.h"
@@ -12,17 +13,25 @@
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
+#include "row_copy.h"
+#include "save_summary.h"
+#include "status_message.h"
 #include "stream.h"
+#include "user_guide.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -66,7 +75,7 @@ QString AboutText()
         "В найденных файлах, сохраняются те, в которых есть конечный адрес.\n"
         "\n"
         "Автор приглашает всех, кто хочет помочь в развитии программы, присоединиться к работе на "
-        "веб-форуме (ссылка ниже).\n"
+        "веб-форуме программы.\n"
         "\n"
         "Просьба к тем, кто будет читать исходные тексты программы: не критикуйте их.");
 }
@@ -88,13 +97,19 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     RegIniStore1.SetPathType(ptRegistry);
     RegIniStore1.SetPath(QStringLiteral("\\Software\\"));
     OpenDialog1.Title = QStringLiteral("Open file");
-    OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin");
+    // The image filter comes first and is the one selected; the second entry
+    // reaches images saved under other names.
+    OpenDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin|Все файлы|*");
     SaveDialog1.Title = QStringLiteral("Save file");
     SaveDialog1.Filter = QStringLiteral("All files|*.*");
+    SaveDialog1.ReadyName = QStringLiteral("Сохранить сюда");
+    SaveDialog1.Note = QStringLiteral("Файлы сохраняются под своими именами в показанную папку; "
+                                      "имя в поле выше только выбирает папку.");
 
     BuildMenu();
     BuildToolBar();
     BuildPages();
+    BuildCopyAction();
 
     Stat = new QLabel(QStringLiteral("Kestrix"), this);
     Stat->setObjectName(QStringLiteral("Stat"));
@@ -102,8 +117,13 @@ TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(st
     Stat->setAlignment(Qt::AlignCenter);
     Stat->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(Stat);
+    SaveResult = new StatusMessage(this);
+    SaveResult->setObjectName(QStringLiteral("SaveResult"));
+    statusBar()->addWidget(SaveResult, 1);
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+
+    new FileDropFilter(this, [this](const QString& path) { OpenFile(path); });
 
     FormCreate();
 }
@@ -116,15 +136,22 @@ TForm1::~TForm1()
 
 void TForm1::BuildMenu()
 {
+    // "&" marks the letter that opens an item with Alt; Qt underlines it and
+    // shows the caption without it.
     QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu(QStringLiteral("Файл"));
-    N2 = file->addAction(QStringLiteral("Открыть"));
+    bar->setFixedHeight(22);
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
+    N2 = file->addAction(QStringLiteral("&Открыть"));
     file->addSeparator();
-    N4 = file->addAction(QStringLiteral("Выход"));
-    QMenu* utilities = bar->addMenu(QStringLiteral("Утилиты"));
-    gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM графики"));
-    N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск файлов"));
-    N6 = bar->addAction(QStringLiteral("О Программе"));
+    N4 = file->addAction(QStringLiteral("&Выход"));
+    QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
+    gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
+    N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
+    N6 = bar->addAction(QStringLiteral("&О Программе"));
+    N2->setShortcut(QKeySequence::Open);
+    N4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    N7->setShortcut(QKeySequence(Qt::Key_F5));
+    gif1->setShortcut(QKeySequence(Qt::Key_F6));
 
     N2->setObjectName(QStringLiteral("N2"));
     N4->setObjectName(QStringLiteral("N4"));
@@ -136,6 +163,19 @@ void TForm1::BuildMenu()
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(gif1, &QAction::triggered, this, &TForm1::gif1Click);
+}
+
+void TForm1::BuildCopyAction()
+{
+    CopyRows = new QAction(QStringLiteral("Копировать"), this);
+    CopyRows->setObjectName(QStringLiteral("CopyRows"));
+    CopyRows->setShortcut(QKeySequence::Copy);
+    addAction(CopyRows);
+    for (ResultListView* list : {FileList, Finded, InfoList}) {
+        list->addAction(CopyRows);
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    connect(CopyRows, &QAction::triggered, this, &TForm1::CopyClick);
 }
 
 void TForm1::BuildToolBar()
@@ -174,6 +214,14 @@ void TForm1::BuildToolBar()
     OpenButton = button(QStringLiteral("OpenButton"), QStringLiteral("Открыть"), 80, 0);
     Save = button(QStringLiteral("Save"), QStringLiteral("Сохранить"), 88, 1);
     SaveAllButton = button(QStringLiteral("SaveAllButton"), QStringLiteral("Сохранить все"), 112, 2);
+    Save->setShortcut(QKeySequence::Save);
+    SaveAllButton->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    const auto hint = [](QToolButton* b, const QKeySequence& keys) {
+        b->setToolTip(QStringLiteral("%1 (%2)").arg(b->text(), keys.toString(QKeySequence::NativeText)));
+    };
+    hint(OpenButton, QKeySequence::Open);
+    hint(Save, Save->shortcut());
+    hint(SaveAllButton, SaveAllButton->shortcut());
     connect(OpenButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
     connect(Save, &QToolButton::clicked, this, &TForm1::SaveClick);
     connect(SaveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllClick);
@@ -289,10 +337,10 @@ QWidget* TForm1::BuildAboutPage()
     memo->setObjectName(QStringLiteral("AboutMemo"));
     layout->addWidget(memo, 1);
 
-    auto* link = new QLabel(
-        QStringLiteral("<a href='https://kestrix.example.org/forum'>Форум программы: kestrix.example.org/forum</a>"),
-        page);
-    link->setObjectName(QStringLiteral("ForumLink"));
+    auto* link = new QLabel(QStringLiteral("<a href='%1'>Руководство пользователя</a>")
+                                .arg(UserGuideUrl().toString(QUrl::FullyEncoded).toHtmlEscaped()),
+                            page);
+    link->setObjectName(QStringLiteral("GuideLink"));
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(true);
@@ -333,9 +381,37 @@ QString TForm1::StatusText() const
     return Stat->text();
 }
 
+std::string TForm1::ScratchFile() const
+{
+    // The working folder may be read-only, or the user's home where a stray
+    // file is unwelcome; the scratch file is cache.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(folder);
+    return LocalPath(QDir(folder).filePath(QStringLiteral("temp.tmp")));
+}
+
+QString TForm1::SaveSummaryText() const
+{
+    return SaveResult->Message();
+}
+
 int32_t TForm1::ActivePage() const
 {
     return Page->currentIndex();
+}
+
+ResultListView* TForm1::ActiveList() const
+{
+    switch (ActivePage()) {
+    case kFilesPage:
+        return FileList;
+    case kGraphicsPage:
+        return Finded;
+    case kInfoPage:
+        return InfoList;
+    default:
+        return nullptr;
+    }
 }
 
 bool TForm1::GaugeShown() const
@@ -375,6 +451,11 @@ void TForm1::OpenButtonClick()
     RunCommand([this] { OpenImage(OpenOrder::RememberBeforeLoad); });
 }
 
+void TForm1::OpenFile(const QString& path)
+{
+    RunCommand([&] { OpenChosenFile(path, OpenOrder::RememberAfterLoad); });
+}
+
 void TForm1::N4Click()
 {
     close();
@@ -408,9 +489,17 @@ void TForm1::SaveAllClick()
     RunCommand([this] { SaveRows(false); });
 }
 
+void TForm1::CopyClick()
+{
+    const ResultListView* list = ActiveList();
+    const QString text = list ? SelectedRowsText(*list) : QString();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
 void TForm1::FindedSelectItem(int32_t row, bool selected)
 {
-    RunCommand([&] { PreviewRow(row, selected); });
+    RunCommand([&] { PreviewOrClear(row, selected); });
 }
 
 void TForm1::FormCreate()
@@ -470,19 +559,70 @@ void TForm1::OpenImage(OpenOrder order)
     const QString fileName = Seams.OpenFile ? Seams.OpenFile(OpenDialog1) : ExecuteOpenDialog(this, OpenDialog1);
     if (fileName.isEmpty())
         return;
+    OpenChosenFile(fileName, order);
+}
+
+void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
+{
     OpenDialog1.FileName = fileName;
     const QString folder = FolderWithSeparator(fileName);
+    // The last-folder memory is a convenience: a settings fault must not cost
+    // the user the image, so it is reported after the open has done its work.
+    QString settingsFault;
+    const auto remember = [&] {
+        try {
+            RememberFolder(folder);
+        } catch (const std::exception& e) {
+            settingsFault = QString::fromUtf8(e.what());
+        }
+    };
     if (order == OpenOrder::RememberBeforeLoad)
-        RememberFolder(folder);
-    Hex1.LoadFromFile(LocalPath(fileName));
+        remember();
+    try {
+        LoadImage(fileName);
+        Stat->setText(QFileInfo(fileName).fileName());
+        Stat->setToolTip(QDir::toNativeSeparators(fileName));
+        if (order == OpenOrder::RememberAfterLoad)
+            remember();
+        ShowFirmwareInfo();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    }
+    if (!settingsFault.isEmpty())
+        ReportError(settingsFault);
+}
+
+void TForm1::LoadImage(const QString& fileName)
+{
+    const bool hadImage = Hex1.DataSize() > 0;
+    try {
+        Hex1.LoadFromFile(LocalPath(fileName));
+    } catch (...) {
+        // A load that failed while reading has emptied the buffer: what was
+        // found in the old image must not be shown or saved as if it were there.
+        if (hadImage && Hex1.DataSize() == 0) {
+            ForgetImageResults();
+            Stat->setText(QStringLiteral("Kestrix"));
+            Stat->setToolTip({});
+        }
+        throw;
+    }
     // Rows found in the previous image name ranges of that image; they go
     // with it rather than point into the new one.
+    ForgetImageResults();
+}
+
+void TForm1::ForgetImageResults()
+{
     FileList->Model().Clear();
     Finded->Model().Clear();
-    Stat->setText(QFileInfo(fileName).fileName());
-    if (order == OpenOrder::RememberAfterLoad)
-        RememberFolder(folder);
-    ShowFirmwareInfo();
+    InfoList->Model().Clear();
+    ClearPreview();
+}
+
+void TForm1::ClearPreview()
+{
+    LoadPlaceholder();
 }
 
 void TForm1::RememberFolder(const QString& folder)
@@ -499,6 +639,17 @@ void TForm1::RestoreOpenFolder()
         OpenDialog1.InitialDir = RegIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
 }
 
+void TForm1::PreviewOrClear(int32_t row, bool selected)
+{
+    try {
+        PreviewRow(row, selected);
+    } catch (...) {
+        // The picture of the row before must not stand for a row that has none.
+        ClearPreview();
+        throw;
+    }
+}
+
 void TForm1::PreviewRow(int32_t row, bool selected)
 {
     if (!selected || Finded->SelCount() != 1)
@@ -511,8 +662,8 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     const int32_t start = StrToInt(item.Cell(rcStart));
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
-    WriteRangeToFileAtomically(Hex1, kScratchFile, start, RangeCount(start, end));
-    FileStream scratch(kScratchFile, fmOpenRead);
+    WriteRangeToFileAtomically(Hex1, ScratchFile(), start, RangeCount(start, end));
+    FileStream scratch(ScratchFile(), fmOpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
 }
@@ -520,19 +671,39 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 void TForm1::SaveRows(bool selectedOnly)
 {
     const int32_t page = ActivePage();
-    if (page == kFilesPage)
-        SaveList(page, *FileList, selectedOnly);
-    else if (page == kGraphicsPage)
-        SaveList(page, *Finded, selectedOnly);
+    SaveOutcome outcome;
+    outcome.Reason = page == kFilesPage ? SkipReason::NoEndAddress : SkipReason::NoName;
+    try {
+        if (page == kFilesPage)
+            SaveList(page, *FileList, selectedOnly, outcome);
+        else if (page == kGraphicsPage)
+            SaveList(page, *Finded, selectedOnly, outcome);
+        else
+            outcome.End = SaveEnd::NoList;
+    } catch (...) {
+        outcome.End = SaveEnd::Failed;
+        ShowSaveSummary(outcome);
+        throw;
+    }
+    ShowSaveSummary(outcome);
 }
 
-void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
+void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
+{
+    SaveResult->SetMessage(SaveSummary(outcome), QDir::toNativeSeparators(outcome.Folder));
+}
+
+void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome)
 {
     const auto& rows = list.Rows();
-    if (rows.empty() || (selectedOnly && list.SelCount() == 0))
+    if (rows.empty() || (selectedOnly && list.SelCount() == 0)) {
+        outcome.End = rows.empty() ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
+    }
     const std::vector<ExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
                                                            selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
+    const auto considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.size();
+    outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = page == kGraphicsPage;
     if (showGauge) {
         ProgressBar->SetMin(0);
@@ -543,16 +714,19 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
     const QString target = Seams.SaveFile ? Seams.SaveFile(SaveDialog1) : ExecuteSaveDialog(this, SaveDialog1);
     if (!target.isEmpty()) {
         SaveDialog1.FileName = target;
-        const std::string folder = LocalPath(QFileInfo(target).path());
-        int32_t written = 0;
+        outcome.Folder = QFileInfo(target).path();
+        const std::string folder = LocalPath(outcome.Folder);
         for (const ExtractItem& item : items) {
             ExtractToFolder(Hex1, folder, item);
+            ++outcome.Written;
             if (showGauge) {
-                ProgressBar->SetPosition(++written);
+                ProgressBar->SetPosition(outcome.Written);
                 // No events are processed while saving; show the step now.
                 ProgressBar->repaint();
             }
         }
+    } else {
+        outcome.End = SaveEnd::Cancelled;
     }
     if (showGauge)
         ProgressBar->hide();

@@ -25,6 +25,8 @@ namespace kestrix {
 
 class TPictureView;
 class ProgressGauge;
+class StatusMessage;
+struct SaveOutcome;
 class ResultListView;
 
 // How the window asks the user: replaceable so that the commands run without
@@ -48,8 +50,9 @@ public:
     static constexpr int32_t kGraphicsPage = 1;
     static constexpr int32_t kInfoPage = 2;
     static constexpr int32_t kAboutPage = 3;
-    // The preview's scratch file, in the current working directory.
-    static constexpr const char* kScratchFile = "temp.tmp";
+    // The preview's scratch file "temp.tmp" in the user's cache folder
+    // (created when missing), as a local path.
+    std::string ScratchFile() const;
 
     // Builds the window and runs FormCreate.
     explicit TForm1(FormSeams seams = {}, QWidget* parent = nullptr);
@@ -66,6 +69,7 @@ public:
     ResultListView* InfoList = nullptr;
     ProgressGauge* ProgressBar = nullptr;
     QLabel* Stat = nullptr;
+    StatusMessage* SaveResult = nullptr;  // right of Stat: what the last save did
     TPictureView* PictureView1 = nullptr;
     QToolButton* OpenButton = nullptr;
     QToolButton* Save = nullptr;
@@ -75,6 +79,7 @@ public:
     QAction* N6 = nullptr;    // О Программе
     QAction* N7 = nullptr;    // Утилиты / Поиск файлов
     QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
+    QAction* CopyRows = nullptr;  // Ctrl+C and the lists' context menu
 
     FormSeams Seams;
 
@@ -83,7 +88,11 @@ public:
     const std::vector<TResultRow>& FindedRows() const;
     const std::vector<TResultRow>& InfoListRows() const;
     QString StatusText() const;
+    // The whole account of the last save on the status bar; empty before any.
+    QString SaveSummaryText() const;
     int32_t ActivePage() const;
+    // The list of the active page; nullptr on the about page.
+    ResultListView* ActiveList() const;
     // Whether the gauge is shown (whether or not the window is on screen).
     bool GaugeShown() const;
     bool ScanRunning() const noexcept { return m_scanRunning; }
@@ -99,9 +108,15 @@ public:
     // Refills InfoList with the five facts of the loaded image.
     void ShowFirmwareInfo();
 
+    // Opens the image at path as Файл / Открыть does after its dialog: used
+    // for the image named on the command line and for a file dropped on the
+    // window. The path becomes the open dialog's chosen file.
+    void OpenFile(const QString& path);
+
 public slots:
     // Файл / Открыть: choose an image, load it, show its name, remember its
-    // folder, fill the information table. Cancel changes nothing.
+    // folder, fill the information table. Cancel changes nothing. A load
+    // drops the rows, facts and preview of the image before.
     void N2Click();
     // Tool button "Открыть": the same, with the folder remembered before loading.
     void OpenButtonClick();
@@ -120,8 +135,11 @@ public slots:
     void SaveClick();
     // Tool button "Сохранить все": the same for every row of that list.
     void SaveAllClick();
+    // Ctrl+C: puts the selected rows of the active page's list on the
+    // clipboard as tab-separated text; without selected rows nothing changes.
+    void CopyClick();
     // The selection of Finded's row changed to selected: previews the row when
-    // it is the only selected one (through the scratch file "temp.tmp").
+    // it is the only selected one (through the scratch file, see ScratchFile).
     void FindedSelectItem(int32_t row, bool selected);
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
@@ -141,6 +159,7 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void BuildPages();
+    void BuildCopyAction();
     QWidget* BuildAboutPage();
     void LoadPlaceholder();
 
@@ -150,11 +169,23 @@ private:
     void ReportError(const QString& message);
 
     void OpenImage(OpenOrder order);
+    // Opens fileName in the given order. Load errors and a fault of the
+    // settings store are reported here, the settings fault last, so that it
+    // never stops the image from loading or its facts from showing.
+    void OpenChosenFile(const QString& fileName, OpenOrder order);
+    // Loads fileName into Hex1 and drops the old image's rows, facts and
+    // preview; a failed load drops them too when it has emptied the buffer.
+    void LoadImage(const QString& fileName);
+    void ForgetImageResults();
+    // Shows the placeholder picture, as at start.
+    void ClearPreview();
+    void PreviewOrClear(int32_t row, bool selected);
     void RememberFolder(const QString& folder);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
-    void SaveList(int32_t page, ResultListView& list, bool selectedOnly);
+    void SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome);
+    void ShowSaveSummary(const SaveOutcome& outcome);
 
     // Runs scan over list; the rows it returns replace the list. The number
     // of rows, or nothing when the image is too small to scan.

@@ -1,6 +1,8 @@
 // The program entry: one main window and its event loop.
 #include "atomic_file.h"
+#include "command_line.h"
 #include "form1.h"
+#include "qt_translations.h"
 
 #include <QApplication>
 
@@ -15,9 +17,17 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
+    QApplication::setApplicationVersion(QStringLiteral("1.2"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
+    kestrix::InstallQtTranslations(app);
+    const QString image = kestrix::ImageArgument(QApplication::arguments());
 
     kestrix::TForm1 form;
     form.show();
+    if (!image.isEmpty()) {
+        // Opened from the running event loop, so that the window is on screen
+        // before a possible error box.
+        QMetaObject::invokeMethod(&form, [&form, image] { form.OpenFile(image); }, Qt::QueuedConnection);
+    }
     return QApplication::exec();
 }

@@ -220,7 +220,8 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     ASSERT_EQ(f.Finded->SelectedRows(), std::vector<int32_t>{previewed});
     const std::vector<uint8_t> previewBytes =
         Range(std::stoi(pictures[previewed].Cell(rcStart)), std::stoi(pictures[previewed].Cell(rcEnd)));
-    EXPECT_EQ(ReadFileBytes(TForm1::kScratchFile), previewBytes);
+    EXPECT_EQ(ReadFileBytes(f.ScratchFile()), previewBytes);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("temp.tmp")));
 
     const QImage decoded = QImage::fromData(previewBytes.data(), static_cast<int>(previewBytes.size()))
                                .convertToFormat(QImage::Format_RGB32);

@@ -10,13 +10,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Failure messages show texts rather than their UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kestrix::testing {
 
 // A main window driven without dialogs, in a temporary working folder with
-// its own settings home: the open and save dialogs answer with the next
+// its own settings and cache homes: the open and save dialogs answer with the next
 // queued path (an empty text cancels) and the error box only records.
 class FormTest : public ::testing::Test {
 protected:
@@ -25,8 +32,10 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_oldCwd = QDir::currentPath();
         m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        m_oldCache = qgetenv("XDG_CACHE_HOME");
         QDir(m_dir.path()).mkpath(QStringLiteral("config"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("config")));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(Path("cache")));
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
     }
 
@@ -34,10 +43,12 @@ protected:
     {
         m_form.reset();
         QDir::setCurrent(m_oldCwd);
-        if (m_oldConfig.isNull())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        for (const auto& [name, old] : {std::pair{"XDG_CONFIG_HOME", m_oldConfig}, {"XDG_CACHE_HOME", m_oldCache}}) {
+            if (old.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, old);
+        }
     }
 
     TForm1& Form()
@@ -101,6 +112,7 @@ private:
 
     QString m_oldCwd;
     QByteArray m_oldConfig;
+    QByteArray m_oldCache;
 };
 
 }  // namespace kestrix::testing

@@ -4,8 +4,13 @@
 #include "progress_gauge.h"
 #include "result_list_view.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
 #include <QTabWidget>
 #include <QToolButton>
+
+#include <functional>
 
 namespace kestrix::testing {
 namespace {
@@ -37,6 +42,9 @@ TEST_F(FormTest, StartsEmptyWithThePlaceholderShown)
     EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
     EXPECT_EQ(f.PictureView1->Picture().Height(), 16);
     EXPECT_EQ(f.Save->objectName(), QStringLiteral("Save"));
+    f.show();
+    QApplication::processEvents();
+    EXPECT_EQ(f.menuBar()->height(), 22);
     EXPECT_TRUE(m_errors.empty());
 }
 
@@ -157,24 +165,116 @@ TEST_F(FormTest, CloseStoresTheFolderOfTheChosenFileEvenWhenItFailedToLoad)
     EXPECT_EQ(m_openStartFolders[1], Path(QStringLiteral("elsewhere/")));
 }
 
-TEST_F(FormTest, ADamagedStoreIsReportedAndTheWindowStaysUsable)
+// The last-folder memory is a convenience: with a damaged store or a settings
+// folder that cannot be made, both open commands load the image and show its
+// facts, and the store's error follows once, after them.
+TEST_F(FormTest, ASettingsFaultIsReportedAfterTheImageIsIn)
 {
-    const QString folder = Path(QStringLiteral("config/kestrix/registry"));
-    QDir().mkpath(folder);
-    QFile store(folder + QStringLiteral("/HKEY_CURRENT_USER.kreg"));
-    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
-    store.write("\x01 this is not a settings file {{{\n");
-    store.close();
+    const QString registryFolder = Path(QStringLiteral("config/kestrix/registry"));
+    const auto damageStore = [&] {
+        QDir().mkpath(registryFolder);
+        QFile store(registryFolder + QStringLiteral("/HKEY_CURRENT_USER.kreg"));
+        ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+        store.write("\x01 this is not a settings file {{{\n");
+    };
+    // A file where the settings folder belongs: no user, root included, can write there.
+    const auto blockFolder = [&] {
+        QFile blocker(Path(QStringLiteral("config/kestrix")));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    };
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        void (TForm1::*open)();
+        std::size_t errorsAtStart;
+    } cases[] = {
+        {"damaged store, menu", damageStore, &TForm1::N2Click, 1},
+        {"damaged store, tool bar", damageStore, &TForm1::OpenButtonClick, 1},
+        {"unwritable folder, menu", blockFolder, &TForm1::N2Click, 0},
+        {"unwritable folder, tool bar", blockFolder, &TForm1::OpenButtonClick, 0},
+    };
+    const QString image = Path(QStringLiteral("phone.bin"));
+    FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c").WriteTo(QFile::encodeName(image).toStdString());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(Path(QStringLiteral("config"))).removeRecursively();
+        QDir().mkpath(Path(QStringLiteral("config")));
+        c.fault();
+        m_errors.clear();
+        auto form = MakeForm();
+        TForm1& f = *form;
+        EXPECT_EQ(m_errors.size(), c.errorsAtStart);
+        EXPECT_TRUE(f.OpenDialog1.InitialDir.isEmpty());
 
+        std::vector<std::size_t> factsAtError;
+        f.Seams.ErrorBox = [&](const QString& text) {
+            m_errors.push_back(text);
+            factsAtError.push_back(f.InfoListRows().size());
+        };
+        m_openAnswers = {image};
+        (f.*c.open)();
+        EXPECT_EQ(f.Hex1.DataSize(), 110000);
+        EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
+        ASSERT_EQ(f.InfoListRows().size(), 5u);
+        EXPECT_EQ(f.InfoListRows()[0].Cell(0), "AB12C");
+        EXPECT_EQ(m_errors.size(), c.errorsAtStart + 1);
+        EXPECT_EQ(factsAtError, std::vector<std::size_t>{5});
+    }
+}
+
+// A load that fails while reading empties the buffer: the rows, facts and
+// preview of the image before go with it. A file that cannot be opened leaves
+// everything as it was; a good load drops the old preview too.
+TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
+{
     TForm1& f = Form();
-    ASSERT_EQ(m_errors.size(), 1u);
-    EXPECT_TRUE(f.OpenDialog1.InitialDir.isEmpty());
+    const auto showPicture = [&f] {
+        const std::vector<uint8_t> gif = MakeGif({});
+        MemoryStream stream;
+        stream.WriteBuffer(gif.data(), static_cast<int32_t>(gif.size()));
+        f.PictureView1->Picture().LoadFromStream(&stream);
+        ASSERT_NE(f.PictureView1->Picture().Width(), 16);
+    };
+    const auto fill = [&] {
+        f.FileList->Model().SetRows({Row("old file")});
+        f.Finded->Model().SetRows({Row("old picture")});
+        f.Stat->setText(QStringLiteral("Всего файлов: 1"));
+        showPicture();
+    };
+    OpenImage(FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c"));
+    fill();
 
-    // The menu Open loads before it remembers the folder, so the image is in.
-    OpenImage(FlashImageBuilder(2000));
-    EXPECT_EQ(f.Hex1.DataSize(), 2000);
-    EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
-    EXPECT_EQ(m_errors.size(), 2u);
+    m_openAnswers = {Path(QStringLiteral("missing.bin"))};
+    f.N2Click();
+    EXPECT_EQ(f.Hex1.DataSize(), 110000);
+    EXPECT_EQ(f.FileListRows().size(), 1u);
+    EXPECT_EQ(f.FindedRows().size(), 1u);
+    EXPECT_EQ(f.InfoListRows().size(), 5u);
+    EXPECT_NE(f.PictureView1->Picture().Width(), 16);
+
+    // 2 GiB, too large to load: the buffer is emptied on the way.
+    QFile huge(Path(QStringLiteral("huge.bin")));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(int64_t{1} << 31));
+    huge.close();
+    for (void (TForm1::*open)() : {&TForm1::N2Click, &TForm1::OpenButtonClick}) {
+        OpenImage(FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c"));
+        fill();
+        m_errors.clear();
+        m_openAnswers = {huge.fileName()};
+        (f.*open)();
+        EXPECT_EQ(m_errors.size(), 1u);
+        EXPECT_EQ(f.Hex1.DataSize(), 0);
+        EXPECT_TRUE(f.FileListRows().empty());
+        EXPECT_TRUE(f.FindedRows().empty());
+        EXPECT_TRUE(f.InfoListRows().empty());
+        EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
+        EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
+    }
+
+    showPicture();
+    OpenImage(FlashImageBuilder(5000));
+    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
 }
 
 }  // namespace

@@ -189,13 +189,16 @@ protected:
         OpenImage(image);
         Form().gif1Click();
         Form().Page->setCurrentIndex(TForm1::kGraphicsPage);
+        m_scratch = QDir(m_dir.path()).relativeFilePath(QFile::decodeName(Form().ScratchFile().c_str()));
+        ASSERT_TRUE(m_scratch.startsWith(QStringLiteral("cache/"))) << m_scratch.toStdString();
     }
 
     std::vector<uint8_t> m_first;
     std::vector<uint8_t> m_second;
     int32_t m_a = 0;
     int32_t m_b = 0;
-    const QString m_scratch = QStringLiteral("temp.tmp");
+    // The scratch file, in the cache folder, relative to the working folder.
+    QString m_scratch;
 };
 
 TEST_F(PreviewTest, SelectingOneRowShowsItsPicture)
@@ -249,6 +252,8 @@ TEST_F(PreviewTest, ScratchFileReplacesAPlantedLinkAndSurvivesABadPicture)
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(m_errors[0].startsWith(QStringLiteral("Could not load image"))) << m_errors[0].toStdString();
     EXPECT_EQ(ReadQ(Path(m_scratch)).size(), 40u);
+    // The picture of the row before does not stay on screen: the placeholder shows.
+    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
 
     f.Finded->SelectRows({1});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_second);

@@ -115,9 +115,9 @@ TEST(ResultListView, ReportsEachSelectionChangeOnce)
 
 TEST(FileDialog, FiltersAndFolders)
 {
-    FileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}};
+    FileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}, {}, {}};
     EXPECT_EQ(open.QtFilter(), QStringLiteral("Motorola Flash File (*.bin)"));
-    FileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), QStringLiteral("/start"), {}};
+    FileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), QStringLiteral("/start"), {}, {}, {}};
     EXPECT_EQ(save.QtFilter(), QStringLiteral("All files (*)"));
     EXPECT_EQ(save.StartFolder(), QStringLiteral("/start"));
     save.FileName = QStringLiteral("/chosen/dir/name.bin");

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace kestrix {
+
+// How a Save or Save all ended.
+enum class SaveEnd {
+    Written,      // every planned file was written (possibly none)
+    Failed,       // an error stopped it after Written files
+    Cancelled,    // the save dialog was cancelled
+    NoSelection,  // Save with no row selected
+    EmptyList,    // the page's list has no rows
+    NoList,       // a page without a list to save
+};
+
+// Why rows of a save were passed over: the files page writes only rows with
+// an end address, the graphics page only rows with a name.
+enum class SkipReason { NoEndAddress, NoName };
+
+// What one save did.
+struct SaveOutcome {
+    SaveEnd End = SaveEnd::Written;
+    int32_t Written = 0;
+    // Rows the save considered (the selected ones, or all for Save all) but
+    // did not write, and why.
+    int32_t Skipped = 0;
+    SkipReason Reason = SkipReason::NoEndAddress;
+    // The folder the files went into, as shown to the user.
+    QString Folder;
+};
+
+// n and the Russian noun form that goes with it: one for 1, 21, 101...;
+// few for 2-4, 22-24...; many for 0, 5-20, 25-30, 111-114...
+// ("1 файл", "3 файла", "11 файлов").
+QString RussianCount(int32_t n, const QString& one, const QString& few, const QString& many);
+
+// The status bar's account of a save, for example "Сохранено 774 файла в
+// /home/user/pictures; пропущена 1 строка без конечного адреса". A save that
+// wrote nothing says why; a cancelled one gives an empty text.
+QString SaveSummary(const SaveOutcome& outcome);
+
+}  // namespace kestrix
