@@ -9,6 +9,7 @@
 #include "firmware_info.h"
 #include "graphics_scan.h"
 #include "image_list.h"
+#include "kestrix_version.h"
 #include "pattern_search.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
@@ -85,7 +86,7 @@ QString AboutText()
 TForm1::TForm1(FormSeams seams, QWidget* parent) : QMainWindow(parent), Seams(std::move(seams))
 {
     InitAppResources();
-    setWindowTitle(QStringLiteral("Kestrix 1.2"));
+    setWindowTitle(QStringLiteral("Kestrix ") + QString::fromLatin1(kShortVersion));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kestrix-64.png")));
     move(193, 132);
     resize(862, 586);
@@ -327,8 +328,9 @@ QWidget* TForm1::BuildAboutPage()
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(10);
 
-    auto* title = new QLabel(QStringLiteral("<div style='font-size:20pt; font-weight:bold'>Kestrix 1.2</div>"
-                                            "<div style='font-size:11pt'>Автор: команда разработчиков Kestrix</div>"),
+    auto* title = new QLabel(QStringLiteral("<div style='font-size:20pt; font-weight:bold'>Kestrix %1</div>"
+                                            "<div style='font-size:11pt'>Автор: команда разработчиков Kestrix</div>")
+                                 .arg(QString::fromLatin1(kShortVersion)),
                              page);
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);

@@ -2,6 +2,7 @@
 #include "atomic_file.h"
 #include "command_line.h"
 #include "form1.h"
+#include "kestrix_version.h"
 #include "qt_translations.h"
 
 #include <QApplication>
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kestrix::kShortVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
     kestrix::InstallQtTranslations(app);
     const QString image = kestrix::ImageArgument(QApplication::arguments());

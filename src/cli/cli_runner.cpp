@@ -9,6 +9,7 @@
 #include "graphics_scan.h"
 #include "batch_runner.h"
 #include "json_writer.h"
+#include "kestrix_version.h"
 #include "terminal_text.h"
 
 #include <QFile>
@@ -347,7 +348,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     if (help)
         out << kHelp;
     else if (version)
-        out << "kestrix-cli " << KESTRIX_VERSION << '\n';
+        out << "kestrix-cli " << kVersion << '\n';
     else
         status = ExecuteAll(request, out, err);
     out.flush();

@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 #include "cli_runner.h"
+#include "kestrix_version.h"
 
 #include <QCoreApplication>
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv)
     kestrix::InstallInterruptCleanup();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrix::kVersion));
     std::ios::sync_with_stdio(false);
     if (outputClosed)
         std::cout.setstate(std::ios::badbit);
