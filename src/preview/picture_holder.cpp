@@ -1,15 +1,15 @@
 #include "picture_holder.h"
 
 #include "exceptions.h"
+#include "strict_decoder.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageReader>
 #include <QPainter>
 
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace kestrix {
@@ -17,10 +17,6 @@ namespace {
 
 constexpr int32_t kHimetricPerInch = 2540;
 constexpr int32_t kDecoderPixelsPerInch = 96;
-// Qt's own ceiling for one image allocation, in megabytes; the pixel-count
-// check below refuses earlier, this guards formats whose size is unknown
-// before decoding.
-constexpr int kAllocationLimitMb = 128;
 
 // a * b / c rounded to nearest, halves away from zero, with a 64-bit intermediate.
 int32_t MulDivRound(int32_t a, int32_t b, int32_t c) noexcept
@@ -41,36 +37,6 @@ uint16_t ReadLe16(const uint8_t* data, int32_t size, int32_t offset) noexcept
     const uint16_t lo = offset < size ? data[offset] : 0;
     const uint16_t hi = offset + 1 < size ? data[offset + 1] : 0;
     return static_cast<uint16_t>(lo | (hi << 8));
-}
-
-bool TooLarge(const QSize& size) noexcept
-{
-    return size.isValid() && int64_t{size.width()} * size.height() > kMaxPicturePixels;
-}
-
-// Decodes the first image of bytes with the GIF or the BMP reader, whichever
-// accepts them. Other formats are not offered to the decoder.
-QImage DecodeFirstImage(QBuffer& device)
-{
-    for (const char* format : {"gif", "bmp"}) {
-        device.seek(0);
-        QImageReader reader(&device, format);
-        reader.setAutoDetectImageFormat(false);
-        reader.setAllocationLimit(kAllocationLimitMb);
-        if (!reader.canRead())
-            continue;
-        if (TooLarge(reader.size()))
-            throw Exception("Could not load image. Invalid format");
-        QImage image;
-        if (!reader.read(&image))
-            throw Exception("Could not load image. Invalid format");
-        if (image.isNull())
-            throw Exception("Could not load image");
-        if (TooLarge(image.size()))
-            throw Exception("Could not load image. Invalid format");
-        return image;
-    }
-    throw Exception("Could not load image. Invalid format");
 }
 
 }  // namespace
@@ -281,14 +247,15 @@ void TPictureHolder::DecodeData()
         kept.assign(d, d + n);
     }
 
-    QBuffer device;
-    device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(kept.data()),
-                                           static_cast<qsizetype>(kept.size())));
-    if (!device.open(QIODevice::ReadOnly))
-        throw Exception("Could not create image stream");
-
     m->ReleasePicture();
-    QImage image = DecodeFirstImage(device);
+    const std::span<const uint8_t> bytes(kept);
+    const std::optional<PictureType> type = PreviewPictureType(bytes);
+    if (!type)
+        throw Exception("Could not load image. Invalid format");
+    DecodedPicture picture = DecodePicture(*type, bytes, 1);
+    if (!picture.Ok())
+        throw Exception("Could not load image. Invalid format");
+    QImage image = std::move(picture.Frames.front());
     m->HimetricWidth = MulDivRound(image.width(), kHimetricPerInch, kDecoderPixelsPerInch);
     m->HimetricHeight = MulDivRound(image.height(), kHimetricPerInch, kDecoderPixelsPerInch);
     m->DecodedPicture = std::move(image);

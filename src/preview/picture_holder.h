@@ -18,9 +18,11 @@ class TPictureHolder;
 using PictureNotify = std::function<void(TPictureHolder& Sender)>;
 
 // Keeps the raw bytes of one GIF or BMP and draws them decoded. Decoding goes
-// through Qt's image readers over the kept bytes. Failures raise
-// kestrix::Exception with the messages "Could not load image. Invalid format",
-// "Could not load image", "Stream read error" (and the allocation messages).
+// through the strict decoder (DecodePicture) over the kept bytes: a picture
+// whose data stop short or whose pixels are not all defined is refused like
+// one that is no picture at all. Failures raise kestrix::Exception with the
+// messages "Could not load image. Invalid format", "Stream read error" and
+// "Could not allocate memory for image".
 //
 // A GIF frame start is a position p with p + 9 < size where the bytes
 // 21 F9 04 sit at p and 2C at p + 8 (a graphic control extension directly
@@ -129,9 +131,5 @@ private:
     void DecodeData();
     bool IsFrameStart(int32_t p) const noexcept;
 };
-
-// Largest decoded picture, in pixels, the holder accepts; larger ones fail
-// as an invalid format instead of being allocated.
-inline constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 
 }  // namespace kestrix

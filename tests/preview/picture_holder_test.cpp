@@ -103,15 +103,26 @@ TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
     EXPECT_EQ(log.events.size(), 1u);
 }
 
+// Pictures whose data stop short are refused like bytes that are no picture:
+// the reader would fill the missing pixels from whatever memory held.
 TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
 {
-    Bytes truncated = MakeGif({8, 8, 1, 10, {}, true});
-    truncated.resize(30);
+    auto cut = [](Bytes bytes, std::size_t drop) {
+        bytes.resize(bytes.size() - drop);
+        return bytes;
+    };
+    const Bytes gif = MakeGif({8, 8, 1, 10, {}, true});
+    const Bytes bmp = testing::MakeSolidBmp(5, 3, Qt::red);
+    Bytes brokenRle = testing::MakeSmallBmp(8, 2);
+    brokenRle[30] = 1;  // RLE8 compression over data that is no RLE stream
     const Bytes cases[] = {
         {},
         {'G', 'I', 'F', '8'},
         {'B', 'M', 0, 0, 0, 0, 0, 0},
-        truncated,
+        cut(gif, gif.size() - 30),
+        cut(gif, 4),  // inside the image data
+        cut(bmp, 1),  // the last row one byte short
+        brokenRle,
         Bytes(200, 0x5A),
     };
     for (const auto& bytes : cases) {
@@ -339,6 +350,22 @@ TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
     EXPECT_EQ(holder.FrameLeft(), 1);
     EXPECT_EQ(holder.FrameTop(), 5);
     EXPECT_EQ(Render(holder).pixel(2, 10), kGifPalette[1]);
+}
+
+TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
+{
+    Bytes gif = MakeGif({4, 4, 1, 10, {}, true});
+    testing::SetScreenSize(gif, 12, 10);
+    testing::PatchFrame(gif, 0, {10, 0x04, 3, 2});
+    gif[11] = 1;  // background colour red: what the reader fills the screen with
+    TPictureHolder holder;
+    Load(holder, gif);
+    holder.SetFrame(0);
+    const QImage shown = Render(holder);
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(11, 9), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(3, 2), kGifPalette[0]);
+    EXPECT_EQ(shown.pixel(6, 5), kGifPalette[(3 + 3) % 4]);
 }
 
 TEST(PictureHolder, GifWithoutGraphicControlIsDecodedWholeWithoutScreenSize)
