@@ -275,10 +275,9 @@ void TPictureHolder::Draw(QPainter& canvas, const QRect& rect) const
 {
     if (m->Empty || m->DecodedPicture.isNull())
         return;
-    const QRect target = rect.translated(m->FrameLeft, m->FrameTop);
-    if (target.width() <= 0 || target.height() <= 0)
+    if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    canvas.drawImage(target, m->DecodedPicture);
+    canvas.drawImage(rect, m->DecodedPicture);
 }
 
 bool TPictureHolder::Empty() const noexcept { return m->Empty; }

@@ -59,9 +59,10 @@ public:
     // and raises OnChange, then OnClear.
     void Assign(const TPictureHolder* source);
 
-    // Draws the whole decoded picture scaled into rect (x, y, width, height)
-    // moved by FrameLeft/FrameTop; nothing when Empty, undecodable or when
-    // rect has no area.
+    // Draws the whole decoded picture scaled into rect (x, y, width, height);
+    // nothing when Empty, undecodable or when rect has no area. A GIF frame
+    // comes from the decoder already placed on its logical screen, so it is
+    // not moved again by FrameLeft/FrameTop.
     void Draw(QPainter& canvas, const QRect& rect) const;
 
     bool Empty() const noexcept;

@@ -320,7 +320,9 @@ TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
     EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[3]);
 }
 
-TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
+// The decoder places each frame on the logical screen; the holder records the
+// selected frame's descriptor but draws the frame where the decoder put it.
+TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 {
     Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
     testing::SetScreenSize(gif, 12, 10);
@@ -331,25 +333,31 @@ TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
     EXPECT_EQ(holder.ScreenWidth(), 12);
     EXPECT_EQ(holder.ScreenHeight(), 10);
     EXPECT_EQ(holder.DisplayWidth(), 12);
+    const QRgb white = qRgb(255, 255, 255);
 
-    // The decoder itself places frame 1 at (3, 2) of the logical screen.
-    holder.SetFrame(0);
-    EXPECT_EQ(holder.FrameLeft(), 0);
-    EXPECT_EQ(holder.FrameTop(), 0);
-    EXPECT_EQ(Render(holder).pixel(3, 2), kGifPalette[0]);
-    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[1]);
-
-    holder.SetFrame(1);
-    EXPECT_EQ(holder.FrameLeft(), 3);
-    EXPECT_EQ(holder.FrameTop(), 2);
+    const struct {
+        int32_t frame;
+        uint16_t left;
+        uint16_t top;
+        QPoint firstPixel;  // where the frame's pixel (0, 0) lands
+        int colourIndex;
+    } cases[] = {{0, 0, 0, {3, 2}, 0}, {1, 3, 2, {3, 2}, 0}, {2, 1, 5, {1, 5}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame);
+        holder.SetFrame(c.frame);
+        EXPECT_EQ(holder.FrameLeft(), c.left);
+        EXPECT_EQ(holder.FrameTop(), c.top);
+        const QImage shown = Render(holder);
+        EXPECT_EQ(shown.pixel(c.firstPixel), kGifPalette[c.colourIndex]);
+        EXPECT_EQ(shown.pixel(c.firstPixel + QPoint(1, 0)), kGifPalette[(c.colourIndex + 1) % 4]);
+        EXPECT_EQ(shown.pixel(c.firstPixel - QPoint(1, 0)), white);
+        // Where a second move by the frame's own left and top would put it.
+        if (c.left != 0 || c.top != 0) {
+            EXPECT_NE(shown.pixel(c.firstPixel + QPoint(c.left, c.top)), kGifPalette[c.colourIndex]);
+        }
+    }
     EXPECT_EQ(holder.FrameWidth(), 4);
     EXPECT_EQ(holder.FrameHeight(), 4);
-    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[0]);
-
-    holder.SetFrame(2);
-    EXPECT_EQ(holder.FrameLeft(), 1);
-    EXPECT_EQ(holder.FrameTop(), 5);
-    EXPECT_EQ(Render(holder).pixel(2, 10), kGifPalette[1]);
 }
 
 TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
