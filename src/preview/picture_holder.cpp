@@ -15,22 +15,6 @@
 namespace kestrix {
 namespace {
 
-constexpr int32_t kHimetricPerInch = 2540;
-constexpr int32_t kDecoderPixelsPerInch = 96;
-
-// a * b / c rounded to nearest, halves away from zero, with a 64-bit intermediate.
-int32_t MulDivRound(int32_t a, int32_t b, int32_t c) noexcept
-{
-    if (c == 0)
-        return 0;
-    const int64_t product = int64_t{a} * b;
-    const bool negative = (product < 0) != (c < 0);
-    const int64_t absProduct = product < 0 ? -product : product;
-    const int64_t absC = c < 0 ? -int64_t{c} : int64_t{c};
-    const int64_t quotient = (absProduct + absC / 2) / absC;
-    return static_cast<int32_t>(negative ? -quotient : quotient);
-}
-
 uint16_t ReadLe16(const uint8_t* data, int32_t size, int32_t offset) noexcept
 {
     // Bytes past the end read as 0: the fields are taken "as far as the data reaches".
@@ -43,9 +27,6 @@ uint16_t ReadLe16(const uint8_t* data, int32_t size, int32_t offset) noexcept
 
 struct TPictureHolder::State {
     QImage DecodedPicture;
-    // Extent of DecodedPicture in hundredths of a millimetre.
-    int32_t HimetricWidth = 0;
-    int32_t HimetricHeight = 0;
     MemoryStream Data;
     bool Empty = true;
     bool Stretch = false;
@@ -65,11 +46,7 @@ struct TPictureHolder::State {
     int32_t Size() const noexcept { return static_cast<int32_t>(Data.SizeValue()); }
     const uint8_t* Bytes() const noexcept { return Data.Memory(); }
 
-    void ReleasePicture() noexcept
-    {
-        DecodedPicture = QImage();
-        HimetricWidth = HimetricHeight = 0;
-    }
+    void ReleasePicture() noexcept { DecodedPicture = QImage(); }
 };
 
 TPictureHolder::TPictureHolder() : m(std::make_unique<State>()) {}
@@ -255,10 +232,7 @@ void TPictureHolder::DecodeData()
     DecodedPicture picture = DecodePicture(*type, bytes, 1);
     if (!picture.Ok())
         throw Exception("Could not load image. Invalid format");
-    QImage image = std::move(picture.Frames.front());
-    m->HimetricWidth = MulDivRound(image.width(), kHimetricPerInch, kDecoderPixelsPerInch);
-    m->HimetricHeight = MulDivRound(image.height(), kHimetricPerInch, kDecoderPixelsPerInch);
-    m->DecodedPicture = std::move(image);
+    m->DecodedPicture = std::move(picture.Frames.front());
 }
 
 void TPictureHolder::SetFrame(int32_t frame)
@@ -282,15 +256,9 @@ void TPictureHolder::Draw(QPainter& canvas, const QRect& rect) const
 
 bool TPictureHolder::Empty() const noexcept { return m->Empty; }
 
-int32_t TPictureHolder::Width() const noexcept
-{
-    return m->DecodedPicture.isNull() ? 0 : MulDivRound(m->HimetricWidth, m->PixelsPerInchX, kHimetricPerInch);
-}
+int32_t TPictureHolder::Width() const noexcept { return m->DecodedPicture.width(); }
 
-int32_t TPictureHolder::Height() const noexcept
-{
-    return m->DecodedPicture.isNull() ? 0 : MulDivRound(m->HimetricHeight, m->PixelsPerInchY, kHimetricPerInch);
-}
+int32_t TPictureHolder::Height() const noexcept { return m->DecodedPicture.height(); }
 
 bool TPictureHolder::HasPicture() const noexcept { return !m->DecodedPicture.isNull(); }
 

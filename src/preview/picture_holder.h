@@ -66,8 +66,10 @@ public:
     void Draw(QPainter& canvas, const QRect& rect) const;
 
     bool Empty() const noexcept;
-    // The decoded picture's size in pixels at PixelsPerInchX/Y (at 96 the
-    // decoder's own pixel size); 0 without a decoded picture.
+    // The decoded picture's own size in pixels, at every PixelsPerInchX/Y:
+    // the decoder measures in pixels, so converting to a physical extent and
+    // back at the same resolution gives the pixels again. 0 without a decoded
+    // picture.
     int32_t Width() const noexcept;
     int32_t Height() const noexcept;
     void SetWidth(int32_t) noexcept {}
@@ -110,6 +112,8 @@ public:
     // The GIF's logical screen size; 0 when none was read.
     uint16_t ScreenWidth() const noexcept;
     uint16_t ScreenHeight() const noexcept;
+    // The resolution of the surface the picture is shown on (96 x 96 until the
+    // view's Loaded sets it); the pixel size does not depend on it.
     int32_t PixelsPerInchX() const noexcept;
     int32_t PixelsPerInchY() const noexcept;
     void SetPixelsPerInch(int32_t x, int32_t y) noexcept;
