@@ -204,9 +204,12 @@ std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool
     any = false;
     const int depth = low.depth();
     const auto bytesPerPixel = static_cast<std::size_t>(depth / 8);
+    const auto rowBytes = (static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 7) / 8;
     for (int y = 0; y < height; ++y) {
         const uchar* a = low.constScanLine(y);
         const uchar* b = high.constScanLine(y);
+        if (std::memcmp(a, b, rowBytes) == 0)
+            continue;
         uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         for (int x = 0; x < width; ++x) {
             const bool differs =
