@@ -61,7 +61,7 @@ int CountDifferences(const QImage& actual, const QImage& expected)
 
 // Every GIF of the suite against the frames it expects: the last frame shows
 // every image as composed, the screen they leave uncovered transparent.
-TEST(PublicPictures, PygifFramesMatchTheSuite)
+TEST(PublicSuites, PygifFramesMatchTheSuite)
 {
     const fs::path folder = kTestData / "pygif-test-suite";
     if (!fs::exists(folder / "TESTS"))
@@ -103,7 +103,7 @@ TEST(PublicPictures, PygifFramesMatchTheSuite)
 }
 
 // Files of the suites whose faults are known from their descriptions.
-TEST(PublicPictures, KnownFaults)
+TEST(PublicSuites, KnownFaults)
 {
     const struct {
         const char* path;
@@ -145,7 +145,7 @@ TEST(PublicPictures, KnownFaults)
 // RLE bitmaps against the same pictures stored uncompressed, or against the
 // suite's rendering that leaves the pixels skipped by moves and early ends
 // transparent.
-TEST(PublicPictures, RleBitmapsMatchTheirReferences)
+TEST(PublicSuites, RleBitmapsMatchTheirReferences)
 {
     const struct {
         const char* picture;
