@@ -7,7 +7,7 @@
 namespace kestrix {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpFields;
 using testing::BuildBmp;
 using testing::Bytes;
 using testing::PutLe32;
@@ -15,8 +15,8 @@ using testing::PutLe32;
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 
-Bytes Rle8(const Bytes& stream) { return BuildBmp(BmpSpec{4, 4, 8, kRle8, stream}); }
-Bytes Rle4(const Bytes& stream) { return BuildBmp(BmpSpec{4, 4, 4, kRle4, stream}); }
+Bytes Rle8(const Bytes& stream) { return BuildBmp(BmpFields{4, 4, 8, kRle8, stream}); }
+Bytes Rle4(const Bytes& stream) { return BuildBmp(BmpFields{4, 4, 4, kRle4, stream}); }
 
 Bytes Truncated(Bytes bytes, std::size_t keep)
 {
@@ -55,10 +55,10 @@ Bytes Os2Bitmap(int width, int height)
 
 TEST(BmpStructure, WalkTable)
 {
-    const Bytes bmp8 = BuildBmp(BmpSpec{5, 3, 8, 0, testing::PatternRows8(5, 3)});
-    const Bytes topDown = BuildBmp(BmpSpec{5, -3, 8, 0, testing::PatternRows8(5, 3)});
-    const Bytes bmp1 = BuildBmp(BmpSpec{33, 2, 1, 0, Bytes(16, 0x5A)});
-    const Bytes bmp4 = BuildBmp(BmpSpec{9, 2, 4, 0, Bytes(16, 0x12)});
+    const Bytes bmp8 = BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)});
+    const Bytes topDown = BuildBmp(BmpFields{5, -3, 8, 0, testing::PatternRows8(5, 3)});
+    const Bytes bmp1 = BuildBmp(BmpFields{33, 2, 1, 0, Bytes(16, 0x5A)});
+    const Bytes bmp4 = BuildBmp(BmpFields{9, 2, 4, 0, Bytes(16, 0x12)});
     const Bytes bmp24 = testing::WriteWithQt("bmp", 7, 5);
     const Bytes os2 = Os2Bitmap(6, 2);
     // Rows of 4 pixels: an encoded run, an absolute run, a move, early ends.
@@ -97,8 +97,8 @@ TEST(BmpStructure, WalkTable)
         {"RLE8 move past the bitmap", Rle8({0, 2, 0, 5, 0, 1}), PictureFault::Damaged},
         {"RLE8 line end past the last row", Rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), PictureFault::Damaged},
         {"RLE8 run after the last row", Rle8({0, 2, 0, 4, 1, 1, 0, 1}), PictureFault::Damaged},
-        {"RLE8 top-down", BuildBmp(BmpSpec{4, -4, 8, kRle8, rleEarlyEnd}), PictureFault::Damaged},
-        {"RLE8 with 4 bits per pixel", BuildBmp(BmpSpec{4, 4, 4, kRle8, rleEarlyEnd}), PictureFault::Damaged},
+        {"RLE8 top-down", BuildBmp(BmpFields{4, -4, 8, kRle8, rleEarlyEnd}), PictureFault::Damaged},
+        {"RLE8 with 4 bits per pixel", BuildBmp(BmpFields{4, 4, 4, kRle8, rleEarlyEnd}), PictureFault::Damaged},
         {"info header of 14 bytes", WithLe32(bmp8, 14, 14), PictureFault::Damaged},
         {"width 0", WithLe32(bmp8, 18, 0), PictureFault::Damaged},
         {"negative width", WithLe32(bmp8, 18, 0xFFFFFFFB), PictureFault::Damaged},
@@ -121,7 +121,7 @@ TEST(BmpStructure, ReportsSizeDepthAndCompression)
     EXPECT_EQ(rle.BitsPerPixel, 4);
     EXPECT_EQ(rle.Compression, kRle4);
     EXPECT_TRUE(rle.Rle);
-    const BmpLayout topDown = WalkBmp(BuildBmp(BmpSpec{5, -3, 8, 0, testing::PatternRows8(5, 3)}));
+    const BmpLayout topDown = WalkBmp(BuildBmp(BmpFields{5, -3, 8, 0, testing::PatternRows8(5, 3)}));
     EXPECT_EQ(topDown.Height, -3);
     EXPECT_FALSE(topDown.Rle);
 }

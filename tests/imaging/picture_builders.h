@@ -231,7 +231,7 @@ inline Bytes BuildGif(uint16_t screenWidth, uint16_t screenHeight, const std::ve
 
 // A bitmap file with a 40-byte info header. pixelData is stored as given at
 // the pixel offset (after the palette); rows are not padded here.
-struct BmpSpec {
+struct BmpFields {
     int32_t width = 4;
     int32_t height = 4;
     uint16_t bitsPerPixel = 8;
@@ -240,7 +240,7 @@ struct BmpSpec {
     std::vector<QRgb> palette = {kPalette[0], kPalette[1], kPalette[2], kPalette[3]};
 };
 
-inline Bytes BuildBmp(const BmpSpec& spec)
+inline Bytes BuildBmp(const BmpFields& spec)
 {
     const auto paletteBytes = static_cast<uint32_t>(spec.palette.size() * 4);
     const uint32_t offset = 14 + 40 + paletteBytes;

@@ -17,7 +17,7 @@
 namespace kestrix {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpFields;
 using testing::BuildBmp;
 using testing::BuildGif;
 using testing::Bytes;
@@ -154,7 +154,7 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
 {
     const DecodedPicture picture =
-        DecodePicture(PictureType::Bmp, BuildBmp(BmpSpec{5, 3, 8, 0, testing::PatternRows8(5, 3)}));
+        DecodePicture(PictureType::Bmp, BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     ExpectPixels(picture.Frames[0], {5, 3}, [](int x, int y) { return kPalette[(x + y) % 4]; });
@@ -167,7 +167,7 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
     // Stored rows from the bottom: row 0 gets two pixels of colour 1, a move
     // goes 1 right and 2 up, one pixel of colour 3 ends that row, the next row
     // is all colour 2, then the bitmap ends.
-    const Bytes bmp = BuildBmp(BmpSpec{4, 4, 8, 1, {2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1}});
+    const Bytes bmp = BuildBmp(BmpFields{4, 4, 8, 1, {2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1}});
     const DecodedPicture picture = DecodePicture(PictureType::Bmp, bmp);
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ExpectPixels(picture.Frames.at(0), {4, 4}, [](int x, int y) {
@@ -185,7 +185,7 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
 TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
 {
     const Bytes gif = BuildGif(6, 6, {GifImage{0, 0, 6, 6, {}}});
-    const Bytes bmp = BuildBmp(BmpSpec{5, 3, 8, 0, testing::PatternRows8(5, 3)});
+    const Bytes bmp = BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)});
     const Bytes jpeg = testing::WriteWithQt("jpeg");
     const Bytes progressive = testing::WriteWithQt("jpeg", 64, 48, true);
     const Bytes png = testing::WriteWithQt("png", 200, 150);
@@ -208,7 +208,7 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
         {"GIF screen too large", PictureType::Gif, hugeScreen, PictureFault::TooLarge},
         {"bitmap", PictureType::Bmp, bmp, PictureFault::None},
         {"bitmap cut", PictureType::Bmp, Truncated(bmp, bmp.size() - 1), PictureFault::CutShort},
-        {"bitmap with a broken RLE", PictureType::Bmp, BuildBmp(BmpSpec{4, 4, 8, 1, {5, 1, 0, 1}}),
+        {"bitmap with a broken RLE", PictureType::Bmp, BuildBmp(BmpFields{4, 4, 8, 1, {5, 1, 0, 1}}),
          PictureFault::Damaged},
         {"JPEG", PictureType::Jpeg, jpeg, PictureFault::None},
         {"progressive JPEG", PictureType::Jpeg, progressive, PictureFault::None},
