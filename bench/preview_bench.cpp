@@ -6,9 +6,13 @@
 #include "flash_image_builder.h"
 #include "image_loading.h"
 #include "picture_holder.h"
+#include "strict_decoder.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -51,6 +55,73 @@ void BM_PreviewRow(benchmark::State& state)
 }
 
 BENCHMARK(BM_PreviewRow)->Args({48, 1})->Args({48, 3})->Args({180, 1})->Unit(benchmark::kMicrosecond);
+
+const char* FormatName(PictureType type)
+{
+    const char* names[] = {"gif", "bmp", "jpeg", "png"};
+    return names[static_cast<int>(type)];
+}
+
+// A picture of the given type, side x side pixels: a GIF animation of
+// three frames, an 8-bit bitmap, a photo-like JPEG or PNG written by Qt.
+std::vector<uint8_t> SamplePicture(PictureType type, int side)
+{
+    if (type == PictureType::Gif) {
+        testing::GifOptions options;
+        options.width = options.height = static_cast<uint16_t>(side);
+        options.frames = 3;
+        return testing::MakeGif(options);
+    }
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / side, y * 255 / side, (x * y) & 0xFF));
+    if (type == PictureType::Bmp)
+        image = image.convertToFormat(QImage::Format_Indexed8);
+    QByteArray raw;
+    QBuffer buffer(&raw);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, FormatName(type)).write(image);
+    return std::vector<uint8_t>(raw.begin(), raw.end());
+}
+
+// The decode check the deep picture search runs on every picture it finds.
+void BM_DecodesInFull(benchmark::State& state)
+{
+    const auto type = static_cast<PictureType>(state.range(0));
+    const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DecodesInFull(type, bytes));
+    state.SetLabel(std::string(FormatName(type)) + ", " + std::to_string(bytes.size()) + " bytes");
+}
+
+// Qt's reader alone over the same pictures, every frame: what the checks cost on top.
+void BM_QtReadOnly(benchmark::State& state)
+{
+    const auto type = static_cast<PictureType>(state.range(0));
+    const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
+    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<qsizetype>(bytes.size()));
+    for (auto _ : state) {
+        QBuffer device;
+        device.setData(raw);
+        device.open(QIODevice::ReadOnly);
+        QImageReader reader(&device, FormatName(type));
+        QImage image;
+        while (reader.read(&image))
+            benchmark::DoNotOptimize(image.constBits());
+    }
+    state.SetLabel(std::string(FormatName(type)) + ", " + std::to_string(bytes.size()) + " bytes");
+}
+
+void PictureArgs(benchmark::internal::Benchmark* benchmark)
+{
+    for (const PictureType type : {PictureType::Gif, PictureType::Bmp, PictureType::Jpeg, PictureType::Png})
+        benchmark->Args({static_cast<int64_t>(type), 176})->Args({static_cast<int64_t>(type), 640});
+}
+
+BENCHMARK(BM_DecodesInFull)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QtReadOnly)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,10 +1,13 @@
 // The picture holder over arbitrary bytes: load, count frames, select every
-// frame, look up delays and draw into an image.
+// frame, look up delays and draw into an image; then the strict decoder with
+// the bytes taken as each of its four formats, frames kept and not kept.
 #include "exercise_picture_holder.h"
+#include "strict_decoder.h"
 
 #include <QGuiApplication>
 
 #include <cstdlib>
+#include <span>
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
@@ -17,5 +20,17 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     kestrix::ExercisePictureHolder(data, size);
+    const std::span<const uint8_t> bytes(data, size);
+    for (const auto type : {kestrix::PictureType::Gif, kestrix::PictureType::Bmp, kestrix::PictureType::Jpeg,
+                            kestrix::PictureType::Png}) {
+        const kestrix::DecodedPicture picture = kestrix::DecodePicture(type, bytes, 4);
+        // An accepted picture always has a frame; every frame has the format promised.
+        if (picture.Ok() == picture.Frames.empty())
+            std::abort();
+        for (const QImage& frame : picture.Frames)
+            if (frame.format() != QImage::Format_ARGB32_Premultiplied)
+                std::abort();
+        (void)kestrix::DecodesInFull(type, bytes);
+    }
     return 0;
 }

@@ -307,6 +307,7 @@ void TForm1::BuildPages()
     splitter->setSizes({862 - 188 - 10, 188});
     Page->addTab(splitter, ImageList::Icon(8), QStringLiteral("DRM графика"));
     LoadPlaceholder();
+    PictureView1->Loaded();
 
     InfoList = new ResultListView(
         {

@@ -1,39 +1,19 @@
 #include "picture_holder.h"
 
 #include "exceptions.h"
+#include "strict_decoder.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageReader>
 #include <QPainter>
 
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace kestrix {
 namespace {
-
-constexpr int32_t kHimetricPerInch = 2540;
-constexpr int32_t kDecoderPixelsPerInch = 96;
-// Qt's own ceiling for one image allocation, in megabytes; the pixel-count
-// check below refuses earlier, this guards formats whose size is unknown
-// before decoding.
-constexpr int kAllocationLimitMb = 128;
-
-// a * b / c rounded to nearest, halves away from zero, with a 64-bit intermediate.
-int32_t MulDivRound(int32_t a, int32_t b, int32_t c) noexcept
-{
-    if (c == 0)
-        return 0;
-    const int64_t product = int64_t{a} * b;
-    const bool negative = (product < 0) != (c < 0);
-    const int64_t absProduct = product < 0 ? -product : product;
-    const int64_t absC = c < 0 ? -int64_t{c} : int64_t{c};
-    const int64_t quotient = (absProduct + absC / 2) / absC;
-    return static_cast<int32_t>(negative ? -quotient : quotient);
-}
 
 uint16_t ReadLe16(const uint8_t* data, int32_t size, int32_t offset) noexcept
 {
@@ -43,43 +23,10 @@ uint16_t ReadLe16(const uint8_t* data, int32_t size, int32_t offset) noexcept
     return static_cast<uint16_t>(lo | (hi << 8));
 }
 
-bool TooLarge(const QSize& size) noexcept
-{
-    return size.isValid() && int64_t{size.width()} * size.height() > kMaxPicturePixels;
-}
-
-// Decodes the first image of bytes with the GIF or the BMP reader, whichever
-// accepts them. Other formats are not offered to the decoder.
-QImage DecodeFirstImage(QBuffer& device)
-{
-    for (const char* format : {"gif", "bmp"}) {
-        device.seek(0);
-        QImageReader reader(&device, format);
-        reader.setAutoDetectImageFormat(false);
-        reader.setAllocationLimit(kAllocationLimitMb);
-        if (!reader.canRead())
-            continue;
-        if (TooLarge(reader.size()))
-            throw Exception("Could not load image. Invalid format");
-        QImage image;
-        if (!reader.read(&image))
-            throw Exception("Could not load image. Invalid format");
-        if (image.isNull())
-            throw Exception("Could not load image");
-        if (TooLarge(image.size()))
-            throw Exception("Could not load image. Invalid format");
-        return image;
-    }
-    throw Exception("Could not load image. Invalid format");
-}
-
 }  // namespace
 
 struct TPictureHolder::State {
     QImage DecodedPicture;
-    // Extent of DecodedPicture in hundredths of a millimetre.
-    int32_t HimetricWidth = 0;
-    int32_t HimetricHeight = 0;
     MemoryStream Data;
     bool Empty = true;
     bool Stretch = false;
@@ -99,11 +46,7 @@ struct TPictureHolder::State {
     int32_t Size() const noexcept { return static_cast<int32_t>(Data.SizeValue()); }
     const uint8_t* Bytes() const noexcept { return Data.Memory(); }
 
-    void ReleasePicture() noexcept
-    {
-        DecodedPicture = QImage();
-        HimetricWidth = HimetricHeight = 0;
-    }
+    void ReleasePicture() noexcept { DecodedPicture = QImage(); }
 };
 
 TPictureHolder::TPictureHolder() : m(std::make_unique<State>()) {}
@@ -281,17 +224,15 @@ void TPictureHolder::DecodeData()
         kept.assign(d, d + n);
     }
 
-    QBuffer device;
-    device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(kept.data()),
-                                           static_cast<qsizetype>(kept.size())));
-    if (!device.open(QIODevice::ReadOnly))
-        throw Exception("Could not create image stream");
-
     m->ReleasePicture();
-    QImage image = DecodeFirstImage(device);
-    m->HimetricWidth = MulDivRound(image.width(), kHimetricPerInch, kDecoderPixelsPerInch);
-    m->HimetricHeight = MulDivRound(image.height(), kHimetricPerInch, kDecoderPixelsPerInch);
-    m->DecodedPicture = std::move(image);
+    const std::span<const uint8_t> bytes(kept);
+    const std::optional<PictureType> type = PreviewPictureType(bytes);
+    if (!type)
+        throw Exception("Could not load image. Invalid format");
+    DecodedPicture picture = DecodePicture(*type, bytes, 1);
+    if (!picture.Ok())
+        throw Exception("Could not load image. Invalid format");
+    m->DecodedPicture = std::move(picture.Frames.front());
 }
 
 void TPictureHolder::SetFrame(int32_t frame)
@@ -308,23 +249,16 @@ void TPictureHolder::Draw(QPainter& canvas, const QRect& rect) const
 {
     if (m->Empty || m->DecodedPicture.isNull())
         return;
-    const QRect target = rect.translated(m->FrameLeft, m->FrameTop);
-    if (target.width() <= 0 || target.height() <= 0)
+    if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    canvas.drawImage(target, m->DecodedPicture);
+    canvas.drawImage(rect, m->DecodedPicture);
 }
 
 bool TPictureHolder::Empty() const noexcept { return m->Empty; }
 
-int32_t TPictureHolder::Width() const noexcept
-{
-    return m->DecodedPicture.isNull() ? 0 : MulDivRound(m->HimetricWidth, m->PixelsPerInchX, kHimetricPerInch);
-}
+int32_t TPictureHolder::Width() const noexcept { return m->DecodedPicture.width(); }
 
-int32_t TPictureHolder::Height() const noexcept
-{
-    return m->DecodedPicture.isNull() ? 0 : MulDivRound(m->HimetricHeight, m->PixelsPerInchY, kHimetricPerInch);
-}
+int32_t TPictureHolder::Height() const noexcept { return m->DecodedPicture.height(); }
 
 bool TPictureHolder::HasPicture() const noexcept { return !m->DecodedPicture.isNull(); }
 

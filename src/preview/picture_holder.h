@@ -18,9 +18,11 @@ class TPictureHolder;
 using PictureNotify = std::function<void(TPictureHolder& Sender)>;
 
 // Keeps the raw bytes of one GIF or BMP and draws them decoded. Decoding goes
-// through Qt's image readers over the kept bytes. Failures raise
-// kestrix::Exception with the messages "Could not load image. Invalid format",
-// "Could not load image", "Stream read error" (and the allocation messages).
+// through the strict decoder (DecodePicture) over the kept bytes: a picture
+// whose data stop short or whose pixels are not all defined is refused like
+// one that is no picture at all. Failures raise kestrix::Exception with the
+// messages "Could not load image. Invalid format", "Stream read error" and
+// "Could not allocate memory for image".
 //
 // A GIF frame start is a position p with p + 9 < size where the bytes
 // 21 F9 04 sit at p and 2C at p + 8 (a graphic control extension directly
@@ -57,14 +59,17 @@ public:
     // and raises OnChange, then OnClear.
     void Assign(const TPictureHolder* source);
 
-    // Draws the whole decoded picture scaled into rect (x, y, width, height)
-    // moved by FrameLeft/FrameTop; nothing when Empty, undecodable or when
-    // rect has no area.
+    // Draws the whole decoded picture scaled into rect (x, y, width, height);
+    // nothing when Empty, undecodable or when rect has no area. A GIF frame
+    // comes from the decoder already placed on its logical screen, so it is
+    // not moved again by FrameLeft/FrameTop.
     void Draw(QPainter& canvas, const QRect& rect) const;
 
     bool Empty() const noexcept;
-    // The decoded picture's size in pixels at PixelsPerInchX/Y (at 96 the
-    // decoder's own pixel size); 0 without a decoded picture.
+    // The decoded picture's own size in pixels, at every PixelsPerInchX/Y:
+    // the decoder measures in pixels, so converting to a physical extent and
+    // back at the same resolution gives the pixels again. 0 without a decoded
+    // picture.
     int32_t Width() const noexcept;
     int32_t Height() const noexcept;
     void SetWidth(int32_t) noexcept {}
@@ -107,6 +112,8 @@ public:
     // The GIF's logical screen size; 0 when none was read.
     uint16_t ScreenWidth() const noexcept;
     uint16_t ScreenHeight() const noexcept;
+    // The resolution of the surface the picture is shown on (96 x 96 until the
+    // view's Loaded sets it); the pixel size does not depend on it.
     int32_t PixelsPerInchX() const noexcept;
     int32_t PixelsPerInchY() const noexcept;
     void SetPixelsPerInch(int32_t x, int32_t y) noexcept;
@@ -129,9 +136,5 @@ private:
     void DecodeData();
     bool IsFrameStart(int32_t p) const noexcept;
 };
-
-// Largest decoded picture, in pixels, the holder accepts; larger ones fail
-// as an invalid format instead of being allocated.
-inline constexpr int64_t kMaxPicturePixels = int64_t{4096} * 4096;
 
 }  // namespace kestrix

@@ -242,7 +242,7 @@ void TPictureView::paintEvent(QPaintEvent* event)
     const QRect area = event->rect();
     ForEachPictureRect([&](const QRect& rect) {
         // Tiles outside the repainted area would be clipped away anyway.
-        if (rect.translated(m->Picture.FrameLeft(), m->Picture.FrameTop()).intersects(area))
+        if (rect.intersects(area))
             m->Picture.Draw(painter, rect);
         return true;
     });

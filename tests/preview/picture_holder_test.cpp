@@ -103,15 +103,26 @@ TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
     EXPECT_EQ(log.events.size(), 1u);
 }
 
+// Pictures whose data stop short are refused like bytes that are no picture:
+// the reader would fill the missing pixels from whatever memory held.
 TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
 {
-    Bytes truncated = MakeGif({8, 8, 1, 10, {}, true});
-    truncated.resize(30);
+    auto cut = [](Bytes bytes, std::size_t drop) {
+        bytes.resize(bytes.size() - drop);
+        return bytes;
+    };
+    const Bytes gif = MakeGif({8, 8, 1, 10, {}, true});
+    const Bytes bmp = testing::MakeSolidBmp(5, 3, Qt::red);
+    Bytes brokenRle = testing::MakeSmallBmp(8, 2);
+    brokenRle[30] = 1;  // RLE8 compression over data that is no RLE stream
     const Bytes cases[] = {
         {},
         {'G', 'I', 'F', '8'},
         {'B', 'M', 0, 0, 0, 0, 0, 0},
-        truncated,
+        cut(gif, gif.size() - 30),
+        cut(gif, 4),  // inside the image data
+        cut(bmp, 1),  // the last row one byte short
+        brokenRle,
         Bytes(200, 0x5A),
     };
     for (const auto& bytes : cases) {
@@ -309,7 +320,9 @@ TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
     EXPECT_EQ(Render(holder).pixel(0, 0), kGifPalette[3]);
 }
 
-TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
+// The decoder places each frame on the logical screen; the holder records the
+// selected frame's descriptor but draws the frame where the decoder put it.
+TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 {
     Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
     testing::SetScreenSize(gif, 12, 10);
@@ -320,25 +333,47 @@ TEST(PictureHolder, OnlyASelectedFrameMovesTheDrawingByItsPosition)
     EXPECT_EQ(holder.ScreenWidth(), 12);
     EXPECT_EQ(holder.ScreenHeight(), 10);
     EXPECT_EQ(holder.DisplayWidth(), 12);
+    const QRgb white = qRgb(255, 255, 255);
 
-    // The decoder itself places frame 1 at (3, 2) of the logical screen.
-    holder.SetFrame(0);
-    EXPECT_EQ(holder.FrameLeft(), 0);
-    EXPECT_EQ(holder.FrameTop(), 0);
-    EXPECT_EQ(Render(holder).pixel(3, 2), kGifPalette[0]);
-    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[1]);
-
-    holder.SetFrame(1);
-    EXPECT_EQ(holder.FrameLeft(), 3);
-    EXPECT_EQ(holder.FrameTop(), 2);
+    const struct {
+        int32_t frame;
+        uint16_t left;
+        uint16_t top;
+        QPoint firstPixel;  // where the frame's pixel (0, 0) lands
+        int colourIndex;
+    } cases[] = {{0, 0, 0, {3, 2}, 0}, {1, 3, 2, {3, 2}, 0}, {2, 1, 5, {1, 5}, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame);
+        holder.SetFrame(c.frame);
+        EXPECT_EQ(holder.FrameLeft(), c.left);
+        EXPECT_EQ(holder.FrameTop(), c.top);
+        const QImage shown = Render(holder);
+        EXPECT_EQ(shown.pixel(c.firstPixel), kGifPalette[c.colourIndex]);
+        EXPECT_EQ(shown.pixel(c.firstPixel + QPoint(1, 0)), kGifPalette[(c.colourIndex + 1) % 4]);
+        EXPECT_EQ(shown.pixel(c.firstPixel - QPoint(1, 0)), white);
+        // Where a second move by the frame's own left and top would put it.
+        if (c.left != 0 || c.top != 0) {
+            EXPECT_NE(shown.pixel(c.firstPixel + QPoint(c.left, c.top)), kGifPalette[c.colourIndex]);
+        }
+    }
     EXPECT_EQ(holder.FrameWidth(), 4);
     EXPECT_EQ(holder.FrameHeight(), 4);
-    EXPECT_EQ(Render(holder).pixel(6, 4), kGifPalette[0]);
+}
 
-    holder.SetFrame(2);
-    EXPECT_EQ(holder.FrameLeft(), 1);
-    EXPECT_EQ(holder.FrameTop(), 5);
-    EXPECT_EQ(Render(holder).pixel(2, 10), kGifPalette[1]);
+TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
+{
+    Bytes gif = MakeGif({4, 4, 1, 10, {}, true});
+    testing::SetScreenSize(gif, 12, 10);
+    testing::PatchFrame(gif, 0, {10, 0x04, 3, 2});
+    gif[11] = 1;  // background colour red: what the reader fills the screen with
+    TPictureHolder holder;
+    Load(holder, gif);
+    holder.SetFrame(0);
+    const QImage shown = Render(holder);
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(11, 9), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(3, 2), kGifPalette[0]);
+    EXPECT_EQ(shown.pixel(6, 5), kGifPalette[(3 + 3) % 4]);
 }
 
 TEST(PictureHolder, GifWithoutGraphicControlIsDecodedWholeWithoutScreenSize)
@@ -470,20 +505,24 @@ TEST(PictureHolder, WriteDataAppendsAllBytesAtThePosition)
     EXPECT_EQ(Bytes(out.Memory(), out.Memory() + out.SizeValue()), expected);
 }
 
-TEST(PictureHolder, PixelSizeFollowsTheResolution)
+// The view's Loaded gives the holder the screen's resolution: a picture is
+// still drawn at its own pixel size, at 144 pixels per inch as at 96.
+TEST(PictureHolder, PixelSizeIsThePicturesAtEveryResolution)
 {
-    const struct {
-        int pixels;
-        int32_t ppi;
-        int32_t expected;
-    } cases[] = {{16, 96, 16}, {16, 120, 20}, {16, 144, 24}, {16, 72, 12}, {1, 96, 1}, {37, 96, 37}, {37, 48, 19}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.pixels << " px at " << c.ppi);
-        TPictureHolder holder;
-        holder.SetPixelsPerInch(c.ppi, c.ppi);
-        Load(holder, testing::MakeSolidBmp(c.pixels, c.pixels, Qt::red));
-        EXPECT_EQ(holder.Width(), c.expected);
-        EXPECT_EQ(holder.Height(), c.expected);
+    const int32_t resolutions[] = {96, 120, 144, 72, 48, 1};
+    for (const int32_t ppi : resolutions) {
+        SCOPED_TRACE(ppi);
+        TPictureHolder before;
+        before.SetPixelsPerInch(ppi, ppi);
+        Load(before, testing::MakeSolidBmp(16, 16, Qt::red));
+        TPictureHolder after;
+        Load(after, testing::MakeSolidBmp(37, 5, Qt::red));
+        after.SetPixelsPerInch(ppi, ppi * 2);
+        EXPECT_EQ(before.Width(), 16);
+        EXPECT_EQ(before.Height(), 16);
+        EXPECT_EQ(after.Width(), 37);
+        EXPECT_EQ(after.Height(), 5);
+        EXPECT_EQ(after.DisplayWidth(), 37);
     }
 }
 

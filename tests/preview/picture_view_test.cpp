@@ -287,6 +287,18 @@ TEST(PictureView, LoadedTakesTheSurfaceResolutionAndAnimationFlag)
     EXPECT_EQ(view.Picture().PixelsPerInchY(), view.logicalDpiY());
 }
 
+// On a 144 DPI screen the preview's 16 x 16 picture stays 16 x 16, centred.
+TEST(PictureView, PictureKeepsItsPixelSizeOnAScreenOfAnyResolution)
+{
+    TPictureView view;
+    view.resize(186, 465);
+    view.SetPicturePosition(bpCenter);
+    Load(view.Picture(), MakeSolidBmp(16, 16, kRed));
+    view.Loaded();
+    view.Picture().SetPixelsPerInch(144, 144);
+    EXPECT_EQ(view.PictureRect(), QRect(85, 224, 16, 16));
+}
+
 // Ticks at which the shown frame changed, with the frame shown from then on.
 std::map<int, int> DriveTicks(TPictureView& view, int ticks)
 {

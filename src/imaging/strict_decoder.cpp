@@ -1,0 +1,328 @@
+#include "strict_decoder.h"
+
+#include "bmp_structure.h"
+#include "gif_structure.h"
+#include "jpeg_warning_trap.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrix {
+namespace {
+
+constexpr QImage::Format kFrameFormat = QImage::Format_ARGB32_Premultiplied;
+// Qt's own ceiling for one image allocation, in megabytes; the pixel-count
+// checks refuse earlier, this guards sizes known only while decoding.
+constexpr int kAllocationLimitMb = 128;
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr uint8_t kJpegSignature[3] = {0xFF, 0xD8, 0xFF};
+
+bool TooLarge(const QSize& size) noexcept
+{
+    return size.isValid() && int64_t{size.width()} * size.height() > kMaxPicturePixels;
+}
+
+bool StartsWith(std::span<const uint8_t> bytes, const uint8_t* prefix, std::size_t count) noexcept
+{
+    return bytes.size() >= count && std::memcmp(bytes.data(), prefix, count) == 0;
+}
+
+DecodedPicture Refuse(PictureFault fault)
+{
+    DecodedPicture picture;
+    picture.Fault = fault;
+    return picture;
+}
+
+// A Qt image reader over bytes that stay the caller's (nothing is copied).
+class PictureReader {
+public:
+    PictureReader(std::span<const uint8_t> bytes, const char* format)
+    {
+        m_device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<qsizetype>(bytes.size())));
+        m_device.open(QIODevice::ReadOnly);
+        m_reader.setDevice(&m_device);
+        m_reader.setFormat(format);
+        m_reader.setAutoDetectImageFormat(false);
+        m_reader.setAllocationLimit(kAllocationLimitMb);
+    }
+
+    QImageReader& operator*() noexcept { return m_reader; }
+    QImageReader* operator->() noexcept { return &m_reader; }
+
+private:
+    QBuffer m_device;
+    QImageReader m_reader;
+};
+
+// Which pixels of the logical screen the images of a GIF have drawn on so far,
+// following each image's disposal: restoring to the background uncovers its
+// rectangle again, restoring to the previous state brings back the coverage
+// from before it.
+class ScreenCoverage {
+public:
+    // Shows image upTo of images after those before it, on a screen of size.
+    void Show(const QSize& size, const std::vector<GifImageRect>& images, std::size_t upTo)
+    {
+        if (size != m_size) {
+            m_size = size;
+            m_covered.assign(static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()), 0);
+            for (std::size_t i = 0; i < upTo; ++i)
+                Draw(images, i);
+        }
+        Draw(images, upTo);
+    }
+
+    // Makes every pixel of frame (of the screen's size) that is not covered now transparent.
+    void ClearUncovered(QImage& frame) const
+    {
+        const int width = m_size.width();
+        for (int y = 0; y < m_size.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(frame.scanLine(y));
+            const uint8_t* covered = m_covered.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+            for (int x = 0; x < width; ++x)
+                if (covered[x] == 0)
+                    line[x] = 0;
+        }
+    }
+
+private:
+    void Draw(const std::vector<GifImageRect>& images, std::size_t k)
+    {
+        if (k > 0) {
+            const uint8_t disposal = images[k - 1].Disposal;
+            if (disposal == 2)
+                Fill(images[k - 1], 0);
+            else if (disposal == 3)
+                m_covered = m_beforePrevious;
+        }
+        if (images[k].Disposal == 3)
+            m_beforePrevious = m_covered;
+        Fill(images[k], 1);
+    }
+
+    void Fill(const GifImageRect& image, uint8_t value)
+    {
+        const int left = std::min(image.Left, m_size.width());
+        const int top = std::min(image.Top, m_size.height());
+        const int right = std::min(image.Left + image.Width, m_size.width());
+        const int bottom = std::min(image.Top + image.Height, m_size.height());
+        for (int y = top; y < bottom; ++y) {
+            uint8_t* row = m_covered.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(m_size.width());
+            std::fill(row + left, row + right, value);
+        }
+    }
+
+    QSize m_size;
+    std::vector<uint8_t> m_covered;
+    std::vector<uint8_t> m_beforePrevious;
+};
+
+DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
+{
+    const GifLayout layout = WalkGif(bytes);
+    if (layout.Fault != PictureFault::None)
+        return Refuse(layout.Fault);
+    if (int64_t{layout.ScreenWidth} * layout.ScreenHeight > kMaxPicturePixels)
+        return Refuse(PictureFault::TooLarge);
+    for (const GifImageRect& image : layout.Images)
+        if (int64_t{image.Width} * image.Height > kMaxPicturePixels)
+            return Refuse(PictureFault::TooLarge);
+    PictureReader reader(bytes, "gif");
+    if (!reader->canRead())
+        return Refuse(PictureFault::DecoderFailed);
+    if (TooLarge(reader->size()))
+        return Refuse(PictureFault::TooLarge);
+
+    DecodedPicture picture;
+    ScreenCoverage coverage;
+    const auto frames = std::min<std::size_t>(static_cast<std::size_t>(maxFrames), layout.Images.size());
+    for (std::size_t k = 0; k < frames; ++k) {
+        // Qt gives every image already placed on the screen and composed over
+        // the frames before it; the screen outside them is filled by Qt.
+        QImage frame;
+        if (!reader->read(&frame) || frame.isNull())
+            return Refuse(PictureFault::DecoderFailed);
+        if (TooLarge(frame.size()))
+            return Refuse(PictureFault::TooLarge);
+        if (!keep)
+            continue;
+        coverage.Show(frame.size(), layout.Images, k);
+        QImage shown = frame.convertToFormat(kFrameFormat);
+        coverage.ClearUncovered(shown);
+        picture.Frames.push_back(std::move(shown));
+    }
+    return picture;
+}
+
+// Reads a bitmap into a canvas filled with fill beforehand, so that the pixels
+// the reader leaves unwritten hold a known value. Qt reads into the given image
+// when it already has the picture's size and format; the size and format the
+// reader announces are tried first, then those of what it actually read.
+PictureFault ReadIntoFilledCanvas(std::span<const uint8_t> bytes, uint fill, QImage& canvas)
+{
+    QSize size;
+    QImage::Format format = QImage::Format_Invalid;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        PictureReader reader(bytes, "bmp");
+        if (!reader->canRead())
+            return PictureFault::DecoderFailed;
+        if (attempt == 0) {
+            size = reader->size();
+            format = reader->imageFormat();
+        }
+        if (TooLarge(size))
+            return PictureFault::TooLarge;
+        canvas = size.isValid() && format != QImage::Format_Invalid ? QImage(size, format) : QImage();
+        canvas.fill(fill);
+        const uchar* before = canvas.constBits();
+        if (!reader->read(&canvas) || canvas.isNull())
+            return PictureFault::DecoderFailed;
+        if (TooLarge(canvas.size()))
+            return PictureFault::TooLarge;
+        if (before != nullptr && canvas.constBits() == before)
+            return PictureFault::None;
+        size = canvas.size();
+        format = canvas.format();
+    }
+    // The reader would not read into a prepared canvas: its pixels cannot be vouched for.
+    return PictureFault::DecoderFailed;
+}
+
+// Marks the pixels in which two reads of one bitmap into differently filled
+// canvases differ: the reader wrote neither of them.
+std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool& any)
+{
+    const int width = low.width();
+    const int height = low.height();
+    std::vector<uint8_t> unwritten(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    any = false;
+    const int depth = low.depth();
+    const auto bytesPerPixel = static_cast<std::size_t>(depth / 8);
+    const auto rowBytes = (static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 7) / 8;
+    for (int y = 0; y < height; ++y) {
+        const uchar* a = low.constScanLine(y);
+        const uchar* b = high.constScanLine(y);
+        if (std::memcmp(a, b, rowBytes) == 0)
+            continue;
+        uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        for (int x = 0; x < width; ++x) {
+            const bool differs =
+                depth % 8 != 0 ? low.pixelIndex(x, y) != high.pixelIndex(x, y)
+                               : std::memcmp(a + static_cast<std::size_t>(x) * bytesPerPixel,
+                                             b + static_cast<std::size_t>(x) * bytesPerPixel, bytesPerPixel) != 0;
+            mark[x] = differs ? 1 : 0;
+            any = any || differs;
+        }
+    }
+    return unwritten;
+}
+
+DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
+{
+    const BmpLayout layout = WalkBmp(bytes);
+    if (layout.Fault != PictureFault::None)
+        return Refuse(layout.Fault);
+    QImage low;
+    QImage high;
+    if (const PictureFault fault = ReadIntoFilledCanvas(bytes, 0x00000000u, low); fault != PictureFault::None)
+        return Refuse(fault);
+    if (const PictureFault fault = ReadIntoFilledCanvas(bytes, 0xFFFFFFFFu, high); fault != PictureFault::None)
+        return Refuse(fault);
+    if (low.size() != high.size() || low.format() != high.format())
+        return Refuse(PictureFault::DecoderFailed);
+
+    bool anyUnwritten = false;
+    const std::vector<uint8_t> unwritten = UnwrittenPixels(low, high, anyUnwritten);
+    // RLE moves and early line ends skip pixels on purpose; anywhere else a
+    // pixel left unwritten means the reader ran out of data.
+    if (anyUnwritten && !layout.Rle)
+        return Refuse(PictureFault::UndefinedPixels);
+
+    DecodedPicture picture;
+    if (!keep)
+        return picture;
+    QImage shown = low.convertToFormat(kFrameFormat);
+    if (anyUnwritten) {
+        const auto width = static_cast<std::size_t>(shown.width());
+        for (int y = 0; y < shown.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
+            const uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * width;
+            for (std::size_t x = 0; x < width; ++x)
+                if (mark[x] != 0)
+                    line[x] = 0;
+        }
+    }
+    picture.Frames.push_back(std::move(shown));
+    return picture;
+}
+
+DecodedPicture DecodeSingle(PictureType type, std::span<const uint8_t> bytes, bool keep)
+{
+    const bool jpeg = type == PictureType::Jpeg;
+    if (jpeg ? !StartsWith(bytes, kJpegSignature, sizeof kJpegSignature)
+             : !StartsWith(bytes, kPngSignature, sizeof kPngSignature))
+        return Refuse(PictureFault::NotRecognised);
+    // Both readers fill what they could not decode: the PNG reader then
+    // fails, the JPEG reader only warns and reports success.
+    std::optional<JpegWarningTrap> trap;
+    if (jpeg)
+        trap.emplace();
+    PictureReader reader(bytes, jpeg ? "jpeg" : "png");
+    if (!reader->canRead())
+        return Refuse(PictureFault::DecoderFailed);
+    if (TooLarge(reader->size()))
+        return Refuse(PictureFault::TooLarge);
+    QImage image;
+    if (!reader->read(&image) || image.isNull() || (trap && trap->Warned()))
+        return Refuse(PictureFault::DecoderFailed);
+    trap.reset();
+    if (TooLarge(image.size()))
+        return Refuse(PictureFault::TooLarge);
+    DecodedPicture picture;
+    if (keep)
+        picture.Frames.push_back(image.convertToFormat(kFrameFormat));
+    return picture;
+}
+
+DecodedPicture Decode(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
+{
+    switch (type) {
+    case PictureType::Gif:
+        return DecodeGif(bytes, std::max(maxFrames, 1), keep);
+    case PictureType::Bmp:
+        return DecodeBmp(bytes, keep);
+    case PictureType::Jpeg:
+    case PictureType::Png:
+        return DecodeSingle(type, bytes, keep);
+    }
+    return Refuse(PictureFault::NotRecognised);
+}
+
+}  // namespace
+
+DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames)
+{
+    return Decode(type, bytes, maxFrames, true);
+}
+
+bool DecodesInFull(PictureType type, std::span<const uint8_t> bytes)
+{
+    return Decode(type, bytes, std::numeric_limits<int32_t>::max(), false).Ok();
+}
+
+std::optional<PictureType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept
+{
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "GIF8", 4) == 0)
+        return PictureType::Gif;
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
+        return PictureType::Bmp;
+    return std::nullopt;
+}
+
+}  // namespace kestrix

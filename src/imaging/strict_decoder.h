@@ -1,0 +1,52 @@
+#pragma once
+
+#include "picture_fault.h"
+#include "picture_search.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kestrix {
+
+// The outcome of a strict decode: the frames, or the reason for refusing them.
+struct DecodedPicture {
+    PictureFault Fault = PictureFault::None;
+    // Format_ARGB32_Premultiplied. A GIF gives one frame per image, each as it
+    // is shown on the logical screen (the image placed, the frames before it
+    // composed under it); the other formats give one frame.
+    std::vector<QImage> Frames;
+
+    bool Ok() const noexcept { return Fault == PictureFault::None; }
+};
+
+// Decodes a picture of the given type with Qt's image readers and refuses it
+// unless every pixel is defined:
+// - GIF: the block structure is walked first (WalkGif) and every image's LZW
+//   data must give all its pixels; in each frame, the parts of the screen that
+//   no image covers at that point (after the disposals of the images before
+//   it) are transparent.
+// - BMP: the headers and pixel data are walked first (WalkBmp); pixels that
+//   the reader leaves unwritten refuse an uncompressed bitmap and are
+//   transparent in an RLE one (where moves and early line ends skip them).
+// - JPEG, PNG: the reader must succeed without reporting corrupt or missing
+//   data.
+// The whole structure is checked, also for frames beyond maxFrames; only the
+// first maxFrames frames (at least one) are decoded. Needs no QGuiApplication
+// and no display; may be called from several threads.
+DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes,
+                             int32_t maxFrames = std::numeric_limits<int32_t>::max());
+
+// True when DecodePicture would accept the picture with all its frames; the
+// frames are decoded but not kept. Matches PictureDecodeCheck.
+bool DecodesInFull(PictureType type, std::span<const uint8_t> bytes);
+
+// Gif for bytes starting with "GIF8", Bmp for "BM", else std::nullopt: the two
+// kinds of picture the preview shows.
+std::optional<PictureType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept;
+
+}  // namespace kestrix

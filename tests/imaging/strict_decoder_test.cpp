@@ -1,0 +1,331 @@
+#include "strict_decoder.h"
+
+#include "gif_structure.h"
+#include "picture_builders.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace kestrix {
+namespace {
+
+using testing::BmpFields;
+using testing::BuildBmp;
+using testing::BuildGif;
+using testing::Bytes;
+using testing::GifImage;
+using testing::kPalette;
+
+constexpr QRgb kTransparent = 0;
+
+Bytes Truncated(Bytes bytes, std::size_t keep)
+{
+    bytes.resize(keep);
+    return bytes;
+}
+
+// Expected colour of each pixel of a frame; kTransparent where nothing is shown.
+void ExpectPixels(const QImage& frame, QSize size, const std::function<QRgb(int x, int y)>& expected)
+{
+    ASSERT_EQ(frame.size(), size);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            ASSERT_EQ(frame.pixel(x, y), expected(x, y)) << "at " << x << ", " << y;
+}
+
+uint32_t Crc32(const Bytes& bytes)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void PutBe32(Bytes& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+Bytes PngChunk(const char* type, const Bytes& data)
+{
+    Bytes typed(type, type + 4);
+    for (uint8_t byte : data)
+        typed.push_back(byte);
+    Bytes out;
+    PutBe32(out, static_cast<uint32_t>(data.size()));
+    for (uint8_t byte : typed)
+        out.push_back(byte);
+    PutBe32(out, Crc32(typed));
+    return out;
+}
+
+// The PNG rebuilt with its compressed image data cut to keep bytes, every
+// chunk whole and its CRC right: only the pixel data stop short.
+Bytes PngWithImageDataCut(const Bytes& png, std::size_t keep)
+{
+    Bytes header(png.begin(), png.begin() + 8);
+    Bytes ihdr;
+    Bytes idat;
+    for (std::size_t p = 8; p + 12 <= png.size();) {
+        const std::size_t length = (std::size_t{png[p]} << 24) | (std::size_t{png[p + 1]} << 16) |
+                                   (std::size_t{png[p + 2]} << 8) | png[p + 3];
+        const std::string type(png.begin() + static_cast<std::ptrdiff_t>(p + 4),
+                               png.begin() + static_cast<std::ptrdiff_t>(p + 8));
+        const Bytes data(png.begin() + static_cast<std::ptrdiff_t>(p + 8),
+                         png.begin() + static_cast<std::ptrdiff_t>(p + 8 + length));
+        if (type == "IHDR")
+            ihdr = data;
+        else if (type == "IDAT")
+            idat.insert(idat.end(), data.begin(), data.end());
+        p += 12 + length;
+    }
+    return testing::Concat(
+        {header, PngChunk("IHDR", ihdr), PngChunk("IDAT", Truncated(idat, keep)), PngChunk("IEND", {})});
+}
+
+TEST(StrictDecoder, GifScreenOutsideTheImageIsTransparentNotTheBackgroundColour)
+{
+    // Background colour index 1 (red): Qt fills the screen with it.
+    const DecodedPicture picture = DecodePicture(PictureType::Gif, BuildGif(8, 6, {GifImage{3, 2, 4, 4, {}}}, 1));
+    ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
+    ASSERT_EQ(picture.Frames.size(), 1u);
+    EXPECT_EQ(picture.Frames[0].format(), QImage::Format_ARGB32_Premultiplied);
+    ExpectPixels(picture.Frames[0], {8, 6}, [](int x, int y) {
+        const bool inside = x >= 3 && x < 7 && y >= 2 && y < 6;
+        return inside ? kPalette[(x - 3 + y - 2) % 4] : kTransparent;
+    });
+}
+
+TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
+{
+    const std::vector<GifImage> images = {GifImage{0, 0, 4, 4, {}}, GifImage{5, 2, 4, 3, Bytes(12, 3)}};
+    const Bytes gif = BuildGif(10, 6, images);
+    auto first = [](int x, int y) { return x < 4 && y < 4 ? kPalette[(x + y) % 4] : kTransparent; };
+    const DecodedPicture picture = DecodePicture(PictureType::Gif, gif);
+    ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
+    ASSERT_EQ(picture.Frames.size(), 2u);
+    ExpectPixels(picture.Frames[0], {10, 6}, first);
+    ExpectPixels(picture.Frames[1], {10, 6}, [&](int x, int y) {
+        return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : first(x, y);
+    });
+
+    // Restoring the first image to the background uncovers it again.
+    std::vector<GifImage> disposed = images;
+    disposed[0].disposal = 2;
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(10, 6, disposed)).Frames.at(1), {10, 6}, [](int x, int y) {
+        return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent;
+    });
+
+    EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 1).Frames.size(), 1u);
+    EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 0).Frames.size(), 1u);
+    // The second image's data stop short: refused even when only the first frame is asked for.
+    const Bytes cut = Truncated(gif, gif.size() - 4);
+    EXPECT_EQ(DecodePicture(PictureType::Gif, cut, 1).Fault, PictureFault::CutShort);
+    EXPECT_TRUE(DecodePicture(PictureType::Gif, cut, 1).Frames.empty());
+}
+
+TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
+{
+    GifImage image{0, 0, 4, 4, {}};
+    image.transparentIndex = 2;
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(4, 4, {image})).Frames.at(0), {4, 4}, [](int x, int y) {
+        return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4];
+    });
+    // Partly off the screen: Qt clips it; the part on the screen is shown.
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(5, 5, {GifImage{3, 3, 4, 4, {}}})).Frames.at(0), {5, 5},
+                 [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
+    // Wholly off the screen: nothing is shown.
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(5, 5, {GifImage{30, 0, 4, 4, {}}})).Frames.at(0), {5, 5},
+                 [](int, int) { return kTransparent; });
+}
+
+TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
+{
+    const DecodedPicture picture =
+        DecodePicture(PictureType::Bmp, BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)}));
+    ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
+    ASSERT_EQ(picture.Frames.size(), 1u);
+    ExpectPixels(picture.Frames[0], {5, 3}, [](int x, int y) { return kPalette[(x + y) % 4]; });
+}
+
+// RLE moves, early line ends and an early end of bitmap skip pixels: they are
+// transparent, every written pixel has its colour.
+TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
+{
+    // Stored rows from the bottom: row 0 gets two pixels of colour 1, a move
+    // goes 1 right and 2 up, one pixel of colour 3 ends that row, the next row
+    // is all colour 2, then the bitmap ends.
+    const Bytes bmp = BuildBmp(BmpFields{4, 4, 8, 1, {2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1}});
+    const DecodedPicture picture = DecodePicture(PictureType::Bmp, bmp);
+    ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
+    ExpectPixels(picture.Frames.at(0), {4, 4}, [](int x, int y) {
+        const int stored = 3 - y;
+        if (stored == 0)
+            return x < 2 ? kPalette[1] : kTransparent;
+        if (stored == 2)
+            return x == 3 ? kPalette[3] : kTransparent;
+        if (stored == 3)
+            return kPalette[2];
+        return kTransparent;
+    });
+}
+
+TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
+{
+    const Bytes gif = BuildGif(6, 6, {GifImage{0, 0, 6, 6, {}}});
+    const Bytes bmp = BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)});
+    const Bytes jpeg = testing::WriteWithQt("jpeg");
+    const Bytes progressive = testing::WriteWithQt("jpeg", 64, 48, true);
+    const Bytes png = testing::WriteWithQt("png", 200, 150);
+    Bytes endInside = jpeg;
+    endInside[jpeg.size() / 2] = 0xFF;
+    endInside[jpeg.size() / 2 + 1] = 0xD9;
+    Bytes zeroTail = jpeg;
+    std::fill(zeroTail.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2), zeroTail.end() - 2, 0);
+    Bytes hugeScreen = gif;
+    hugeScreen[6] = hugeScreen[7] = hugeScreen[8] = hugeScreen[9] = 0xFF;
+
+    const struct {
+        const char* name;
+        PictureType type;
+        Bytes bytes;
+        PictureFault fault;
+    } cases[] = {
+        {"GIF", PictureType::Gif, gif, PictureFault::None},
+        {"GIF cut", PictureType::Gif, Truncated(gif, gif.size() - 5), PictureFault::CutShort},
+        {"GIF screen too large", PictureType::Gif, hugeScreen, PictureFault::TooLarge},
+        {"bitmap", PictureType::Bmp, bmp, PictureFault::None},
+        {"bitmap cut", PictureType::Bmp, Truncated(bmp, bmp.size() - 1), PictureFault::CutShort},
+        {"bitmap with a broken RLE", PictureType::Bmp, BuildBmp(BmpFields{4, 4, 8, 1, {5, 1, 0, 1}}),
+         PictureFault::Damaged},
+        {"JPEG", PictureType::Jpeg, jpeg, PictureFault::None},
+        {"progressive JPEG", PictureType::Jpeg, progressive, PictureFault::None},
+        {"JPEG without its end marker", PictureType::Jpeg, Truncated(jpeg, jpeg.size() - 2), PictureFault::None},
+        {"JPEG cut in its scan", PictureType::Jpeg, Truncated(jpeg, jpeg.size() * 2 / 3), PictureFault::DecoderFailed},
+        {"progressive JPEG cut", PictureType::Jpeg, Truncated(progressive, progressive.size() * 2 / 3),
+         PictureFault::DecoderFailed},
+        {"JPEG with an end marker in its scan", PictureType::Jpeg, endInside, PictureFault::DecoderFailed},
+        {"JPEG scan zeroed", PictureType::Jpeg, zeroTail, PictureFault::DecoderFailed},
+        {"JPEG headers only", PictureType::Jpeg, Truncated(jpeg, 20), PictureFault::DecoderFailed},
+        {"PNG", PictureType::Png, png, PictureFault::None},
+        {"PNG whose image data stop short", PictureType::Png, PngWithImageDataCut(png, 200),
+         PictureFault::DecoderFailed},
+        {"PNG cut", PictureType::Png, Truncated(png, png.size() / 2), PictureFault::DecoderFailed},
+        {"GIF asked as PNG", PictureType::Png, gif, PictureFault::NotRecognised},
+        {"PNG asked as JPEG", PictureType::Jpeg, png, PictureFault::NotRecognised},
+        {"JPEG asked as bitmap", PictureType::Bmp, jpeg, PictureFault::NotRecognised},
+        {"bitmap asked as GIF", PictureType::Gif, bmp, PictureFault::NotRecognised},
+        {"nothing", PictureType::Png, {}, PictureFault::NotRecognised},
+    };
+    const PictureDecodeCheck check = DecodesInFull;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedPicture picture = DecodePicture(c.type, c.bytes);
+        EXPECT_EQ(picture.Fault, c.fault) << PictureFaultName(picture.Fault);
+        EXPECT_EQ(picture.Frames.empty(), c.fault != PictureFault::None);
+        EXPECT_EQ(check(c.type, c.bytes), c.fault == PictureFault::None);
+    }
+}
+
+TEST(StrictDecoder, JpegAndPngPixels)
+{
+    for (const char* format : {"jpeg", "png"}) {
+        SCOPED_TRACE(format);
+        const PictureType type = format[0] == 'j' ? PictureType::Jpeg : PictureType::Png;
+        const DecodedPicture picture = DecodePicture(type, testing::WriteWithQt(format, 64, 48));
+        ASSERT_TRUE(picture.Ok());
+        ASSERT_EQ(picture.Frames.size(), 1u);
+        const QImage& frame = picture.Frames[0];
+        EXPECT_EQ(frame.size(), QSize(64, 48));
+        // Lossy JPEG stays near the gradient; PNG is exact.
+        const int tolerance = format[0] == 'j' ? 24 : 0;
+        for (const QPoint point : {QPoint(0, 0), QPoint(32, 24), QPoint(63, 47)}) {
+            const QRgb expected = qRgb(point.x() * 255 / 64, point.y() * 255 / 48, (point.x() * point.y()) & 0xFF);
+            const QRgb actual = frame.pixel(point);
+            EXPECT_LE(std::abs(qRed(actual) - qRed(expected)), tolerance);
+            EXPECT_LE(std::abs(qGreen(actual) - qGreen(expected)), tolerance);
+            EXPECT_EQ(qAlpha(actual), 255);
+        }
+    }
+}
+
+QStringList g_messages;
+void RecordMessage(QtMsgType, const QMessageLogContext&, const QString& message) { g_messages << message; }
+
+// The JPEG reader's complaints decide the check, whatever the logging rules
+// say, and go nowhere else; other messages still reach the handler in place.
+TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
+{
+    const Bytes jpeg = testing::WriteWithQt("jpeg");
+    const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false\nqt.gui.imageio.jpeg=false"));
+    g_messages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(RecordMessage);
+    const bool cutAccepted = DecodesInFull(PictureType::Jpeg, cut);
+    const bool wholeAccepted = DecodesInFull(PictureType::Jpeg, jpeg);
+    qWarning("after the decode");
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    EXPECT_FALSE(cutAccepted);
+    EXPECT_TRUE(wholeAccepted);
+    EXPECT_EQ(g_messages, QStringList{QStringLiteral("after the decode")});
+}
+
+TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)
+{
+    const Bytes jpeg = testing::WriteWithQt("jpeg");
+    const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
+    const Bytes gif = BuildGif(16, 16, {GifImage{0, 0, 16, 16, {}}});
+    std::atomic<int> wrong{0};
+    auto run = [&](const Bytes& bytes, PictureType type, bool expected) {
+        for (int i = 0; i < 40; ++i)
+            if (DecodesInFull(type, bytes) != expected)
+                ++wrong;
+    };
+    std::thread damaged(run, std::cref(cut), PictureType::Jpeg, false);
+    std::thread whole(run, std::cref(jpeg), PictureType::Jpeg, true);
+    std::thread other(run, std::cref(gif), PictureType::Gif, true);
+    damaged.join();
+    whole.join();
+    other.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(StrictDecoder, RunsWithoutAGuiApplication)
+{
+    ASSERT_NE(QCoreApplication::instance(), nullptr);
+    EXPECT_EQ(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
+    EXPECT_TRUE(DecodesInFull(PictureType::Gif, BuildGif(4, 4, {GifImage{}})));
+    EXPECT_TRUE(DecodesInFull(PictureType::Jpeg, testing::WriteWithQt("jpeg")));
+    EXPECT_TRUE(DecodesInFull(PictureType::Png, testing::WriteWithQt("png")));
+    EXPECT_TRUE(DecodesInFull(PictureType::Bmp, testing::WriteWithQt("bmp")));
+}
+
+TEST(StrictDecoder, PreviewPictureTypeBySignature)
+{
+    const struct {
+        std::string bytes;
+        std::optional<PictureType> type;
+    } cases[] = {
+        {"GIF89a", PictureType::Gif}, {"GIF8", PictureType::Gif}, {"GIF7", std::nullopt},
+        {"BM", PictureType::Bmp},     {"B", std::nullopt},        {"\x89PNG", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PreviewPictureType(Bytes(c.bytes.begin(), c.bytes.end())), c.type) << c.bytes;
+}
+
+}  // namespace
+}  // namespace kestrix
