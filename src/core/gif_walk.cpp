@@ -30,6 +30,7 @@ public:
         m_result.Height = static_cast<int32_t>(ReadLe16(m_bytes, 8));
         m_p = kScreenEnd + ColourTableSize(m_bytes[10]);
         m_accepted = m_p;
+        m_firstBlock = m_p;
         for (;;) {
             if (m_p >= m_size)
                 return Finish(WalkVerdict::Truncated);
@@ -125,8 +126,6 @@ private:
 
     bool SkipImage() noexcept
     {
-        if (m_firstImage < 0)
-            m_firstImage = m_p;
         if (m_p + kDescriptorSize > m_size)
             return false;
         const ImageData data = ImageDataFollows(m_p);
@@ -173,7 +172,7 @@ private:
     {
         m_result.Verdict = verdict;
         m_result.End = static_cast<int32_t>(m_accepted);
-        m_result.SureEnd = static_cast<int32_t>(m_firstImage >= 0 ? std::min(m_firstImage, m_accepted) : m_accepted);
+        m_result.SureEnd = static_cast<int32_t>(std::min(m_firstBlock, m_accepted));
         m_result.Examined = std::min(m_size, std::max(m_p, m_accepted) + 1);
         return m_result;
     }
@@ -182,7 +181,7 @@ private:
     int64_t m_size;
     int64_t m_p = 0;
     int64_t m_accepted = 0;
-    int64_t m_firstImage = -1;
+    int64_t m_firstBlock = 0;
     WalkResult m_result;
 };
 

@@ -21,7 +21,7 @@ constexpr int64_t kSliceSize = int64_t{1} << 20;
 // Walking beyond the accepted parts and walking candidates inside truncated
 // pictures may cost this much in all (bytes per image byte, plus a fixed part);
 // only hostile images reach it. A walk's own accepted parts never count.
-constexpr int64_t kExtraWorkPerByte = 2;
+constexpr int64_t kExtraWorkPerByte = 1;
 constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
 
 // A file-system entry: its signature lies this far before the entry's data,

@@ -26,10 +26,10 @@ struct WalkResult {
     // False when a whole structure holds no image data at all (a GIF without
     // a frame, a JPEG without a scan, a PNG without IDAT).
     bool HasImageData = false;
-    // Where the image data begin (the first image descriptor, the first scan's
-    // data, the pixels; for PNG, whose chunks carry CRCs, the end): a truncated
-    // walk is sure of the parts before it, while later parts may be bytes that
-    // followed the cut. At most End.
+    // The end of the header (a GIF's first block, a JPEG's first scan data, a
+    // BMP's pixels; for PNG, whose chunks carry CRCs, End): a truncated walk is
+    // sure of the parts before it, while later parts may be bytes that followed
+    // the cut. At most End.
     int32_t SureEnd = 0;
     // One past the furthest byte the walk read or stepped over: its cost.
     int64_t Examined = 0;

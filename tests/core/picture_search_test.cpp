@@ -154,7 +154,7 @@ void PutGifs(FlashLayout& flash)
     const Bytes large = BuildGif({.width = 60, .height = 40});
     const GifSpec traps[] = {
         {.gif87a = true},
-        {.comment = std::string("00 3B:\0\x3B, again:\0\x3B", 20)},
+        {.comment = std::string("00 3B:\0\x3B, again:\0\x3B", 18)},
         {.globalPalette = {0x00, 0x3B, 0x00, 0x3B, 0x00, 0x3B, 0x10, 0x00, 0x3B, 0x00, 0x3B, 0x00}},
         {.frames = 2, .delay = 0x3B00},
     };
@@ -252,7 +252,7 @@ TEST(FindAllPictures, FindsEveryBuiltPictureWithItsExactRangeStatusAndName)
         EXPECT_EQ(row.Size(), row.End - row.Start);
 }
 
-TEST(FindAllPictures, AskesTheDecodeCheckAboutWholePicturesOnly)
+TEST(FindAllPictures, AsksTheDecodeCheckAboutWholePicturesOnly)
 {
     FlashLayout flash(64 * 1024);
     const Bytes gif = BuildGif({});
