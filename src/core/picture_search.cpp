@@ -3,13 +3,11 @@
 #include "bmp_walk.h"
 #include "gif_walk.h"
 #include "jpeg_walk.h"
+#include "picture_candidates.h"
 #include "png_walk.h"
 
 #include <algorithm>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace kestrix {
 namespace {
@@ -29,64 +27,6 @@ constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
 constexpr int64_t kEntryDataOffset = 38;
 constexpr int64_t kEntryNameDistance = 89;
 constexpr uint8_t kEntrySignature[7] = {0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00};
-
-// First two bytes of each format: "GI", "BM", FF D8, 89 "P".
-constexpr uint8_t kFirstBytes[4] = {'G', 'B', 0xFF, 0x89};
-constexpr uint8_t kSecondBytes[4] = {'I', 'M', 0xD8, 'P'};
-constexpr PictureType kTypes[4] = {PictureType::Gif, PictureType::Bmp, PictureType::Jpeg, PictureType::Png};
-
-int TypeIndexAt(const uint8_t* data, int64_t p) noexcept
-{
-    for (int k = 0; k < 4; ++k)
-        if (data[p] == kFirstBytes[k] && data[p + 1] == kSecondBytes[k])
-            return k;
-    return -1;
-}
-
-// Lowest p with from <= p < to at which one of the four first-byte pairs starts,
-// or -1. Requires to < size (the pair's second byte lies inside the data).
-int64_t NextCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept
-{
-    int64_t p = from;
-#ifdef __SSE2__
-    const __m128i first[4] = {_mm_set1_epi8(static_cast<char>(kFirstBytes[0])),
-                              _mm_set1_epi8(static_cast<char>(kFirstBytes[1])),
-                              _mm_set1_epi8(static_cast<char>(kFirstBytes[2])),
-                              _mm_set1_epi8(static_cast<char>(kFirstBytes[3]))};
-    const __m128i second[4] = {_mm_set1_epi8(static_cast<char>(kSecondBytes[0])),
-                               _mm_set1_epi8(static_cast<char>(kSecondBytes[1])),
-                               _mm_set1_epi8(static_cast<char>(kSecondBytes[2])),
-                               _mm_set1_epi8(static_cast<char>(kSecondBytes[3]))};
-    auto block = [&](int64_t at) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
-        __m128i any = _mm_and_si128(_mm_cmpeq_epi8(a, first[0]), _mm_cmpeq_epi8(b, second[0]));
-        for (int k = 1; k < 4; ++k)
-            any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(a, first[k]), _mm_cmpeq_epi8(b, second[k])));
-        return any;
-    };
-    // Every load of a round ends at p + 64 <= to < size.
-    while (p + 64 <= to) {
-        const __m128i m0 = block(p);
-        const __m128i m1 = block(p + 16);
-        const __m128i m2 = block(p + 32);
-        const __m128i m3 = block(p + 48);
-        const __m128i any = _mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3));
-        if (_mm_movemask_epi8(any) != 0) {
-            const uint64_t mask = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m0))) |
-                                  static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m1))) << 16 |
-                                  static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m2))) << 32 |
-                                  static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(m3))) << 48;
-            return p + __builtin_ctzll(mask);
-        }
-        p += 64;
-    }
-#endif
-    for (; p < to; ++p)
-        if (TypeIndexAt(data, p) >= 0)
-            return p;
-    return -1;
-}
 
 // The name of the file-system entry whose data start at start, read as the file
 // scan reads it (the low byte of each 2-byte character from h - 89 up to the
@@ -136,7 +76,7 @@ private:
             const int64_t sliceEnd = std::min(lastCandidate, pos + kSliceSize);
             const int64_t sliceStart = pos;
             while (pos < sliceEnd) {
-                const int64_t candidate = NextCandidate(m_image.data(), pos, sliceEnd);
+                const int64_t candidate = NextPictureCandidate(m_image.data(), pos, sliceEnd);
                 if (candidate < 0)
                     break;
                 pos = Consider(candidate);
@@ -189,7 +129,7 @@ private:
             if (m_extraBudget <= 0)
                 return Cover().End;
         }
-        const PictureType type = kTypes[TypeIndexAt(m_image.data(), start)];
+        const PictureType type = *PictureCandidateKind(m_image.data(), start);
         const WalkResult walk = Walk(type, m_image.subspan(static_cast<std::size_t>(start)));
         m_work += walk.Examined;
         m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);

@@ -1,5 +1,6 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "picture_candidates.h"
 #include "picture_builders.h"
 #include "picture_search.h"
 #include "scan_hook_log.h"
@@ -360,6 +361,35 @@ TEST(FindAllPictures, EmptyAndTinyImages)
     EXPECT_TRUE(Search({}).empty());
     EXPECT_TRUE(Search({'G'}).empty());
     EXPECT_TRUE(Search({0xFF, 0xD8}).empty());
+}
+
+TEST(NextPictureCandidate, VectorsAgreeWithAPlainLoopAtEveryEdge)
+{
+    // Sparse pairs (and halves of pairs) around the 16-, 32- and 64-byte rounds.
+    Bytes data(700, 0x00);
+    const std::pair<std::size_t, Bytes> planted[] = {
+        {0, {'G', 'I'}},   {15, {'B', 'M'}},   {31, {0xFF, 0xD8}}, {63, {0x89, 'P'}}, {64, {'G', 'I'}},
+        {127, {'B', 'X'}}, {128, {'X', 'M'}},  {191, {0xFF, 0xFF}}, {200, {0xFF, 0xD8}}, {333, {'G', 'G', 'I'}},
+        {511, {0x89, 'P'}}, {640, {'B', 'M'}}, {697, {'G', 'I'}},
+    };
+    for (const auto& [at, bytes] : planted)
+        std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    auto plain = [&](int64_t from, int64_t to) -> int64_t {
+        for (int64_t p = from; p < to; ++p)
+            if (PictureCandidateKind(data.data(), p))
+                return p;
+        return -1;
+    };
+    for (int64_t from = 0; from < 699; from += 7)
+        for (int64_t to = from; to < 699; to += 13) {
+            const int64_t expected = plain(from, to);
+            ASSERT_EQ(NextPictureCandidate(data.data(), from, to), expected) << from << ".." << to;
+            ASSERT_EQ(NextPictureCandidatePortable(data.data(), from, to), expected) << from << ".." << to;
+        }
+    EXPECT_EQ(PictureCandidateKind(data.data(), 334), Gif);
+    EXPECT_EQ(PictureCandidateKind(data.data(), 640), Bmp);
+    EXPECT_EQ(PictureCandidateKind(data.data(), 200), Jpeg);
+    EXPECT_EQ(PictureCandidateKind(data.data(), 511), Png);
 }
 
 // --- hostile images ----------------------------------------------------------
