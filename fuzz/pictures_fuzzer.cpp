@@ -113,8 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         if (useCheck && damageOdd && row.Status == PictureStatus::Complete)
             Check(row.Size() % 2 == 0);
         Check(row.Frames == 0 || row.Type == PictureType::Gif);
+        // A named picture lies 38 bytes after an entry signature (00 00 01 FF ...).
         if (!row.EntryName.empty())
-            Check(row.Start >= 38 + 89 && row.EntryName.size() <= 45 && bytes[static_cast<std::size_t>(row.Start) - 36] == 0x01);
+            Check(row.Start >= 38 + 89 && row.EntryName.size() <= 45 &&
+                  bytes[static_cast<std::size_t>(row.Start) - 36] == 0x01);
     }
     Check(asked <= static_cast<int>(rows->size()));
     return 0;

@@ -10,8 +10,10 @@ namespace kestrix {
 // offset past the headers and inside the picture) and finds the picture's end:
 // the little-endian file-size field, or, where that is 0 or too small for the
 // pixels, the pixel offset plus the 4-byte-padded row size times |height|. A file
-// size far larger than the pixels need is not trusted either. Whole when the end
-// lies inside bytes, else truncated at the end of bytes. Reads only the headers.
+// size far larger than the pixels need is not trusted either. RLE pixels have no
+// size of their own: their file size (or else the image size field) must be one
+// they can have, or the bytes are no picture. Whole when the end lies inside bytes,
+// else truncated at the end of bytes. Reads only the headers.
 WalkResult WalkBmp(std::span<const uint8_t> bytes) noexcept;
 
 }  // namespace kestrix

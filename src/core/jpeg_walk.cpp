@@ -175,7 +175,8 @@ private:
     {
         m_result.Verdict = verdict;
         m_result.End = static_cast<int32_t>(m_accepted);
-        m_result.SureEnd = static_cast<int32_t>(m_firstScanData >= 0 ? std::min(m_firstScanData, m_accepted) : m_accepted);
+        const int64_t sureEnd = m_firstScanData >= 0 ? std::min(m_firstScanData, m_accepted) : m_accepted;
+        m_result.SureEnd = static_cast<int32_t>(sureEnd);
         m_result.Examined = std::min(m_size, std::max(m_p, m_accepted) + 1);
         return m_result;
     }

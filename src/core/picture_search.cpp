@@ -7,7 +7,7 @@
 #include "png_walk.h"
 
 #include <algorithm>
-
+#include <string>
 
 namespace kestrix {
 namespace {
@@ -166,7 +166,8 @@ private:
             return PictureStatus::Truncated;
         if (!walk.HasImageData)
             return PictureStatus::Damaged;
-        if (m_check && !m_check(type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(walk.End))))
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(walk.End));
+        if (m_check && !m_check(type, bytes))
             return PictureStatus::Damaged;
         return PictureStatus::Complete;
     }

@@ -29,19 +29,22 @@ void PrintTo(const FoundPicture& row, std::ostream* out)
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::BmpSpec;
+using testing::BmpPlan;
 using testing::BuildBmp;
 using testing::BuildGif;
 using testing::BuildJpeg;
 using testing::BuildPng;
 using testing::FlashImageBuilder;
-using testing::GifSpec;
-using testing::JpegSpec;
-using testing::PngSpec;
+using testing::GifPlan;
+using testing::JpegPlan;
+using testing::PngPlan;
 using enum PictureType;
 using enum PictureStatus;
 
-Bytes Cut(const Bytes& bytes, std::size_t count) { return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)}; }
+Bytes Cut(const Bytes& bytes, std::size_t count)
+{
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)};
+}
 
 Bytes Then(Bytes bytes, const Bytes& more)
 {
@@ -153,16 +156,16 @@ void PutGifs(FlashLayout& flash)
     const Bytes plain = BuildGif({});
     const Bytes animation = BuildGif({.frames = 3, .localPaletteFrame = 1});
     const Bytes large = BuildGif({.width = 60, .height = 40});
-    const GifSpec traps[] = {
+    const GifPlan traps[] = {
         {.gif87a = true},
         {.comment = std::string("00 3B:\0\x3B, again:\0\x3B", 18)},
         {.globalPalette = {0x00, 0x3B, 0x00, 0x3B, 0x00, 0x3B, 0x10, 0x00, 0x3B, 0x00, 0x3B, 0x00}},
         {.frames = 2, .delay = 0x3B00},
     };
     flash.Put(plain, Whole(Gif, plain, 8, 6));
-    for (const GifSpec& spec : traps) {
-        const Bytes gif = BuildGif(spec);
-        flash.Put(gif, Whole(Gif, gif, 8, 6, spec.frames));
+    for (const GifPlan& plan : traps) {
+        const Bytes gif = BuildGif(plan);
+        flash.Put(gif, Whole(Gif, gif, 8, 6, plan.frames));
     }
     flash.Put(animation, Whole(Gif, animation, 8, 6, 3));
     flash.Put(large, Whole(Gif, large, 60, 40));
@@ -175,12 +178,12 @@ void PutGifs(FlashLayout& flash)
 
 void PutBitmaps(FlashLayout& flash)
 {
-    const BmpSpec specs[] = {{12, 8, 5, 5},    {40, 1, 33, 2},  {40, 4, 5, 3},  {40, 16, 3, 3},  {40, 32, 4, 2},
+    const BmpPlan plans[] = {{12, 8, 5, 5},    {40, 1, 33, 2},  {40, 4, 5, 3},  {40, 16, 3, 3},  {40, 32, 4, 2},
                              {52, 16, 5, 2},   {56, 32, 3, 3},  {108, 24, 2, 4}, {124, 8, 4, -5}, {40, 24, 5, -3},
                              {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
-    for (const BmpSpec& spec : specs) {
-        const Bytes bmp = BuildBmp(spec);
-        flash.Put(bmp, Whole(Bmp, bmp, spec.width, std::abs(spec.height)));
+    for (const BmpPlan& plan : plans) {
+        const Bytes bmp = BuildBmp(plan);
+        flash.Put(bmp, Whole(Bmp, bmp, plan.width, std::abs(plan.height)));
     }
     flash.Put(Then({'B', 'M'}, Garbage(100, 2)));
     flash.Put(Then(Cut(BuildBmp({}), 14), Garbage(40, 3)));
@@ -189,10 +192,10 @@ void PutBitmaps(FlashLayout& flash)
 void PutJpegs(FlashLayout& flash)
 {
     const Bytes plain = BuildJpeg({});
-    const JpegSpec traps[] = {{.thumbnail = true}, {.comment = "\xFF\xD9 and \xFF\xD8\xFF\xE0"}, {.progressive = true}};
+    const JpegPlan traps[] = {{.thumbnail = true}, {.comment = "\xFF\xD9 and \xFF\xD8\xFF\xE0"}, {.progressive = true}};
     flash.Put(plain, Whole(Jpeg, plain, 32, 8));
-    for (const JpegSpec& spec : traps) {
-        const Bytes jpeg = BuildJpeg(spec);
+    for (const JpegPlan& plan : traps) {
+        const Bytes jpeg = BuildJpeg(plan);
         flash.Put(jpeg, Whole(Jpeg, jpeg, 32, 8));
     }
     const std::size_t scan = Find(plain, {0xFF, 0xDA}) + 11;
@@ -204,10 +207,10 @@ void PutJpegs(FlashLayout& flash)
 void PutPngs(FlashLayout& flash)
 {
     const Bytes split = BuildPng({.width = 30, .height = 20, .idatChunks = 3});
-    const PngSpec specs[] = {{}, {.text = "IEND\xAE\x42\x60\x82"}};
-    for (const PngSpec& spec : specs) {
-        const Bytes png = BuildPng(spec);
-        flash.Put(png, Whole(Png, png, static_cast<int32_t>(spec.width), static_cast<int32_t>(spec.height)));
+    const PngPlan plans[] = {{}, {.text = "IEND\xAE\x42\x60\x82"}};
+    for (const PngPlan& plan : plans) {
+        const Bytes png = BuildPng(plan);
+        flash.Put(png, Whole(Png, png, static_cast<int32_t>(plan.width), static_cast<int32_t>(plan.height)));
     }
     flash.Put(split, Whole(Png, split, 30, 20));
     const std::size_t secondIdat = Find(split, {'I', 'D', 'A', 'T'}, 1) - 4;

@@ -15,14 +15,14 @@ namespace kestrix {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::BmpSpec;
+using testing::BmpPlan;
 using testing::BuildBmp;
 using testing::BuildGif;
 using testing::BuildJpeg;
 using testing::BuildPng;
-using testing::GifSpec;
-using testing::JpegSpec;
-using testing::PngSpec;
+using testing::GifPlan;
+using testing::JpegPlan;
+using testing::PngPlan;
 
 constexpr int32_t kWhole = -1;
 
@@ -46,7 +46,15 @@ struct WalkCase {
     int32_t frames = -1;
 };
 
-Bytes Cut(const Bytes& bytes, std::size_t count) { return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)}; }
+Bytes Cut(const Bytes& bytes, std::size_t count)
+{
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+Bytes From(const Bytes& bytes, std::size_t at)
+{
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end()};
+}
 
 Bytes Then(Bytes bytes, const Bytes& more)
 {
@@ -124,8 +132,7 @@ std::vector<WalkCase> GifCases()
          WalkVerdict::Whole},
         {"frames, one with a local palette", kAnimation, WalkVerdict::Whole, kWhole, 3},
         {"data over several sub-blocks", kLargeGif, WalkVerdict::Whole, kWhole, 1},
-        {"an unknown extension first", Then(Then(Cut(kGif, 25), {0x21, 0x2A, 0x02, 'h', 'i', 0x00}),
-                                            Bytes(kGif.begin() + 25, kGif.end())),
+        {"an unknown extension first", Then(Then(Cut(kGif, 25), {0x21, 0x2A, 0x02, 'h', 'i', 0x00}), From(kGif, 25)),
          WalkVerdict::Whole},
         {"cut before the second frame", Cut(kAnimation, Find(kAnimation, {0x21, 0xF9}, 1)), WalkVerdict::Truncated,
          static_cast<int32_t>(Find(kAnimation, {0x21, 0xF9}, 1)), 1},
@@ -170,12 +177,12 @@ std::vector<WalkCase> BmpCases()
 {
     const Bytes bmp = BuildBmp({});
     std::vector<WalkCase> cases;
-    const BmpSpec depths[] = {{12, 1, 9, 3},  {12, 4, 3, 2},  {12, 8, 5, 5},  {12, 24, 7, 2}, {40, 1, 33, 2},
+    const BmpPlan depths[] = {{12, 1, 9, 3},  {12, 4, 3, 2},  {12, 8, 5, 5},  {12, 24, 7, 2}, {40, 1, 33, 2},
                               {40, 4, 5, 3},  {40, 8, 6, 6},  {40, 16, 3, 3}, {40, 24, 1, 1}, {40, 32, 4, 2},
                               {52, 16, 5, 2}, {56, 32, 3, 3}, {108, 24, 2, 4}, {124, 32, 3, 1}, {124, 8, 4, -5},
                               {40, 24, 5, -3}};
-    for (const BmpSpec& spec : depths)
-        cases.push_back({"header and depth", BuildBmp(spec), WalkVerdict::Whole});
+    for (const BmpPlan& plan : depths)
+        cases.push_back({"header and depth", BuildBmp(plan), WalkVerdict::Whole});
     const auto size = static_cast<int32_t>(bmp.size());
     cases.insert(cases.end(), {
         {"file size 0", BuildBmp({.fileSizeField = 0}), WalkVerdict::Whole},
@@ -237,8 +244,7 @@ std::vector<WalkCase> JpegCases()
         {"FF D9 of a thumbnail in APP1", kJpegWithThumbnail, WalkVerdict::Whole},
         {"FF D9 and FF D8 FF in a comment", BuildJpeg({.comment = "x\xFF\xD9\xFF\xD8\xFF\xD9"}), WalkVerdict::Whole},
         {"progressive", BuildJpeg({.progressive = true}), WalkVerdict::Whole},
-        {"fill bytes before a marker", Then(Then(Cut(kJpeg, quantisation), {0xFF, 0xFF}),
-                                            Bytes(kJpeg.begin() + static_cast<std::ptrdiff_t>(quantisation), kJpeg.end())),
+        {"fill bytes before a marker", Then(Then(Cut(kJpeg, quantisation), {0xFF, 0xFF}), From(kJpeg, quantisation)),
          WalkVerdict::Whole},
         {"cut in the scan", Cut(kJpeg, kScanData + 1), WalkVerdict::Truncated, static_cast<int32_t>(kScanData + 1)},
         {"cut before the scan", Cut(kJpeg, kScanData - 10), WalkVerdict::Truncated,
@@ -248,9 +254,7 @@ std::vector<WalkCase> JpegCases()
         {"cut in the thumbnail, before the frame", Cut(kJpegWithThumbnail, 60), WalkVerdict::NotPicture},
         {"start and garbage", Then({0xFF, 0xD8, 0xFF}, Garbage(300, 5)), WalkVerdict::NotPicture},
         {"start and end only", {0xFF, 0xD8, 0xFF, 0xD9}, WalkVerdict::NotPicture},
-        {"a scan before the frame", Then(Cut(kJpeg, 2), Bytes(kJpeg.begin() + static_cast<std::ptrdiff_t>(kScanData - 10),
-                                                               kJpeg.end())),
-         WalkVerdict::NotPicture},
+        {"a scan before the frame", Then(Cut(kJpeg, 2), From(kJpeg, kScanData - 10)), WalkVerdict::NotPicture},
     };
 }
 

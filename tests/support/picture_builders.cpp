@@ -120,79 +120,79 @@ uint32_t PlainAdler32(const uint8_t* data, std::size_t size)
     return b << 16 | a;
 }
 
-std::vector<uint8_t> BuildGif(const GifSpec& spec)
+std::vector<uint8_t> BuildGif(const GifPlan& plan)
 {
-    if (spec.globalPalette.size() != 12)
+    if (plan.globalPalette.size() != 12)
         throw std::invalid_argument("the global palette has 4 entries");
     Bytes gif;
-    Append(gif, std::string(spec.gif87a ? "GIF87a" : "GIF89a"));
-    Le16(gif, spec.width);
-    Le16(gif, spec.height);
+    Append(gif, std::string(plan.gif87a ? "GIF87a" : "GIF89a"));
+    Le16(gif, plan.width);
+    Le16(gif, plan.height);
     Append(gif, {0x81, 0x00, 0x00});  // global table of 4 colours
-    Append(gif, spec.globalPalette);
-    if (!spec.gif87a && spec.frames > 1) {
+    Append(gif, plan.globalPalette);
+    if (!plan.gif87a && plan.frames > 1) {
         Append(gif, {0x21, 0xFF, 0x0B});
         Append(gif, std::string("NETSCAPE2.0"));
         Append(gif, {0x03, 0x01, 0x00, 0x00, 0x00});
     }
-    if (!spec.gif87a && !spec.comment.empty()) {
+    if (!plan.gif87a && !plan.comment.empty()) {
         Append(gif, {0x21, 0xFE});
-        SubBlocks(gif, spec.comment);
+        SubBlocks(gif, plan.comment);
     }
-    for (int frame = 0; frame < spec.frames; ++frame) {
-        if (!spec.gif87a) {
+    for (int frame = 0; frame < plan.frames; ++frame) {
+        if (!plan.gif87a) {
             Append(gif, {0x21, 0xF9, 0x04, 0x04});
-            Le16(gif, spec.delay);
+            Le16(gif, plan.delay);
             Append(gif, {0x00, 0x00});
         }
         gif.push_back(0x2C);
         Le16(gif, 0);
         Le16(gif, 0);
-        Le16(gif, spec.width);
-        Le16(gif, spec.height);
-        if (frame == spec.localPaletteFrame) {
+        Le16(gif, plan.width);
+        Le16(gif, plan.height);
+        if (frame == plan.localPaletteFrame) {
             gif.push_back(0x81);
-            Append(gif, Bytes(spec.globalPalette.rbegin(), spec.globalPalette.rend()));
+            Append(gif, Bytes(plan.globalPalette.rbegin(), plan.globalPalette.rend()));
         } else {
             gif.push_back(0x00);
         }
-        Bytes pixels(static_cast<std::size_t>(spec.width) * spec.height);
+        Bytes pixels(static_cast<std::size_t>(plan.width) * plan.height);
         for (std::size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>((i / spec.width + i % spec.width + static_cast<std::size_t>(frame)) % 4);
+            pixels[i] = static_cast<uint8_t>((i / plan.width + i % plan.width + static_cast<std::size_t>(frame)) % 4);
         Append(gif, LzwSubBlocks(pixels, 2));
     }
     gif.push_back(0x3B);
     return gif;
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec)
+std::vector<uint8_t> BuildBmp(const BmpPlan& plan)
 {
-    const bool core = spec.headerSize == 12;
-    const bool masks = !core && (spec.bits == 16 || spec.bits == 32);
-    const uint32_t colours = spec.bits <= 8 ? 1u << spec.bits : 0;
+    const bool core = plan.headerSize == 12;
+    const bool masks = !core && (plan.bits == 16 || plan.bits == 32);
+    const uint32_t colours = plan.bits <= 8 ? 1u << plan.bits : 0;
     const uint32_t paletteBytes = colours * (core ? 3 : 4);
-    const uint32_t maskBytes = masks && spec.headerSize == 40 ? 12 : 0;
-    const uint32_t offset = 14 + spec.headerSize + maskBytes + paletteBytes;
-    const uint32_t rowBytes = (static_cast<uint32_t>(spec.width) * spec.bits + 31) / 32 * 4;
-    const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
+    const uint32_t maskBytes = masks && plan.headerSize == 40 ? 12 : 0;
+    const uint32_t offset = 14 + plan.headerSize + maskBytes + paletteBytes;
+    const uint32_t rowBytes = (static_cast<uint32_t>(plan.width) * plan.bits + 31) / 32 * 4;
+    const uint32_t rows = static_cast<uint32_t>(plan.height < 0 ? -plan.height : plan.height);
     const uint32_t fileSize = offset + rowBytes * rows;
 
     Bytes bmp{'B', 'M'};
-    Le32(bmp, spec.fileSizeField < 0 ? fileSize : static_cast<uint32_t>(spec.fileSizeField));
+    Le32(bmp, plan.fileSizeField < 0 ? fileSize : static_cast<uint32_t>(plan.fileSizeField));
     Le32(bmp, 0);
     Le32(bmp, offset);
     Bytes header;
-    Le32(header, spec.headerSize);
+    Le32(header, plan.headerSize);
     if (core) {
-        Le16(header, static_cast<uint32_t>(spec.width));
-        Le16(header, static_cast<uint32_t>(spec.height));
+        Le16(header, static_cast<uint32_t>(plan.width));
+        Le16(header, static_cast<uint32_t>(plan.height));
         Le16(header, 1);
-        Le16(header, spec.bits);
+        Le16(header, plan.bits);
     } else {
-        Le32(header, static_cast<uint32_t>(spec.width));
-        Le32(header, static_cast<uint32_t>(spec.height));
+        Le32(header, static_cast<uint32_t>(plan.width));
+        Le32(header, static_cast<uint32_t>(plan.height));
         Le16(header, 1);
-        Le16(header, spec.bits);
+        Le16(header, plan.bits);
         Le32(header, masks ? 3 : 0);
         Le32(header, rowBytes * rows);
         Le32(header, 2835);
@@ -201,20 +201,20 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& spec)
         Le32(header, 0);
         Bytes maskValues;
         if (masks) {
-            const bool wide = spec.bits == 32;
+            const bool wide = plan.bits == 32;
             Le32(maskValues, wide ? 0x00FF0000 : 0xF800);
             Le32(maskValues, wide ? 0x0000FF00 : 0x07E0);
             Le32(maskValues, wide ? 0x000000FF : 0x001F);
         }
-        if (spec.headerSize == 40) {
+        if (plan.headerSize == 40) {
             Append(header, maskValues);
         } else {
             maskValues.resize(16, 0);
             Append(header, maskValues);
-            header.resize(spec.headerSize, 0);
-            if (spec.headerSize >= 108)
+            header.resize(plan.headerSize, 0);
+            if (plan.headerSize >= 108)
                 std::copy_n("BGRs", 4, header.begin() + 56);  // LCS_sRGB
-            if (spec.headerSize == 124)
+            if (plan.headerSize == 124)
                 header[108] = 4;  // perceptual intent
         }
     }
@@ -233,12 +233,12 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& spec)
     return bmp;
 }
 
-std::vector<uint8_t> BuildPng(const PngSpec& spec)
+std::vector<uint8_t> BuildPng(const PngPlan& plan)
 {
     Bytes raw;
-    for (uint32_t y = 0; y < spec.height; ++y) {
+    for (uint32_t y = 0; y < plan.height; ++y) {
         raw.push_back(0);  // filter: none
-        for (uint32_t x = 0; x < spec.width; ++x)
+        for (uint32_t x = 0; x < plan.width; ++x)
             Append(raw, {static_cast<uint8_t>(x * 40), static_cast<uint8_t>(y * 60), 0x3B});
     }
     Bytes zlib{0x78, 0x01};
@@ -254,18 +254,18 @@ std::vector<uint8_t> BuildPng(const PngSpec& spec)
 
     Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     Bytes header;
-    Be32(header, spec.width);
-    Be32(header, spec.height);
+    Be32(header, plan.width);
+    Be32(header, plan.height);
     Append(header, {8, 2, 0, 0, 0});
     PngChunk(png, "IHDR", header);
-    if (!spec.text.empty()) {
+    if (!plan.text.empty()) {
         Bytes text;
         Append(text, std::string("Comment"));
         text.push_back(0);
-        Append(text, spec.text);
+        Append(text, plan.text);
         PngChunk(png, "tEXt", text);
     }
-    const std::size_t parts = static_cast<std::size_t>(std::max(1, spec.idatChunks));
+    const std::size_t parts = static_cast<std::size_t>(std::max(1, plan.idatChunks));
     const std::size_t step = (zlib.size() + parts - 1) / parts;
     for (std::size_t i = 0; i < zlib.size(); i += step)
         PngChunk(png, "IDAT",
@@ -275,37 +275,37 @@ std::vector<uint8_t> BuildPng(const PngSpec& spec)
     return png;
 }
 
-std::vector<uint8_t> BuildJpeg(const JpegSpec& spec)
+std::vector<uint8_t> BuildJpeg(const JpegPlan& plan)
 {
     Bytes jpeg{0xFF, 0xD8};
     Bytes jfif;
     Append(jfif, std::string("JFIF"));
     Append(jfif, {0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00});
     JpegSegment(jpeg, 0xE0, jfif);
-    if (spec.thumbnail) {
+    if (plan.thumbnail) {
         Bytes exif;
         Append(exif, std::string("Exif"));
         Append(exif, {0x00, 0x00});
         Append(exif, BuildJpeg({}));
         JpegSegment(jpeg, 0xE1, exif);
     }
-    if (!spec.comment.empty())
-        JpegSegment(jpeg, 0xFE, Bytes(spec.comment.begin(), spec.comment.end()));
+    if (!plan.comment.empty())
+        JpegSegment(jpeg, 0xFE, Bytes(plan.comment.begin(), plan.comment.end()));
     Bytes quantisation{0x00};
     quantisation.resize(65, 0x01);
     JpegSegment(jpeg, 0xDB, quantisation);
     // 8 high, 32 wide, one grey component sampled 1 x 1 with table 0.
-    JpegSegment(jpeg, spec.progressive ? 0xC2 : 0xC0, {0x08, 0x00, 0x08, 0x00, 0x20, 0x01, 0x01, 0x11, 0x00});
+    JpegSegment(jpeg, plan.progressive ? 0xC2 : 0xC0, {0x08, 0x00, 0x08, 0x00, 0x20, 0x01, 0x01, 0x11, 0x00});
     // DC: category 0 is "0", category 8 is "100000"; AC: end of block is "0".
     Bytes dcTable{0x00, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x08};
     Bytes acTable{0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00};
     Bytes tables = dcTable;
     Append(tables, acTable);
-    JpegSegment(jpeg, 0xC4, spec.progressive ? dcTable : tables);
+    JpegSegment(jpeg, 0xC4, plan.progressive ? dcTable : tables);
     JpegSegment(jpeg, 0xDD, {0x00, 0x02});  // restart every two blocks
     // Each restart interval: a block with DC difference 0, then one with +255,
     // whose eight 1 bits fill a byte that is stuffed as FF 00.
-    if (spec.progressive) {
+    if (plan.progressive) {
         JpegSegment(jpeg, 0xDA, {0x01, 0x01, 0x00, 0x00, 0x00, 0x00});
         Append(jpeg, {0x41, 0xFF, 0x00, 0xFF, 0xD0, 0x41, 0xFF, 0x00});
         JpegSegment(jpeg, 0xC4, acTable);
