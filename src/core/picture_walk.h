@@ -13,7 +13,7 @@ namespace kestrix {
 enum class WalkVerdict : uint8_t { NotPicture, Truncated, Whole };
 
 // The result of walking one picture's structure. Offsets are relative to the
-// first byte of the walked bytes.
+// first byte of the walked bytes, which are never more than 2^31 - 1.
 struct WalkResult {
     WalkVerdict Verdict = WalkVerdict::NotPicture;
     // One past the last part the walk accepted: the end marker's last byte + 1
