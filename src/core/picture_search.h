@@ -51,9 +51,16 @@ struct FoundPicture {
 using PictureDecodeCheck = std::function<bool(PictureType type, std::span<const uint8_t> bytes)>;
 
 // Finds every GIF, BMP, JPEG and PNG picture in image in one pass, walking each to its
-// true end. Pictures lying inside another listed picture are not listed. Rows are in
-// order of their start. Reports progress through hooks (GaugeShow/GaugeValue/
-// GaugeHide/Yield; RowAppended is not used); std::nullopt when Yield ended the search.
+// true end (see WalkGif, WalkBmp, WalkJpeg, WalkPng). Pictures lying inside another
+// listed picture are not listed; but where the walk of a truncated picture ran on past
+// its image data into another picture, the truncated one ends where that one starts.
+// Rows are in order of their start. A row whose bytes are the data of a file-system
+// entry (signature 00 00 01 FF 00 00 00 at its start - 38) carries the entry's name.
+// check decides Complete or Damaged for whole pictures with image data (it is never
+// asked about truncated ones). Reports progress through hooks (GaugeShow with the
+// image size, GaugeValue with the offset reached, Yield after every few MiB of work,
+// GaugeHide; RowAppended is not used); std::nullopt when Yield ended the search.
+// The work is linear in the image size, also for hostile images.
 std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks,
                                                          const PictureDecodeCheck& check = {});
 

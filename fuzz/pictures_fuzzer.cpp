@@ -1,0 +1,123 @@
+// The picture walks and the deep picture search over arbitrary bytes. The first
+// input byte chooses how much erased flash (FFh) lies before and after the rest,
+// and what the decode check answers. Every result is checked against the rules
+// the walks and the search promise.
+#include "bmp_walk.h"
+#include "gif_walk.h"
+#include "jpeg_walk.h"
+#include "picture_candidates.h"
+#include "picture_search.h"
+#include "png_walk.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using namespace kestrix;
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+WalkResult Walk(PictureType type, std::span<const uint8_t> bytes)
+{
+    switch (type) {
+    case PictureType::Gif:
+        return WalkGif(bytes);
+    case PictureType::Bmp:
+        return WalkBmp(bytes);
+    case PictureType::Jpeg:
+        return WalkJpeg(bytes);
+    case PictureType::Png:
+        return WalkPng(bytes);
+    }
+    return {};
+}
+
+// A walk's result stays in its bytes; a whole picture ends with its end marker and
+// walks the same when nothing follows it.
+void CheckWalk(PictureType type, std::span<const uint8_t> bytes)
+{
+    const WalkResult walk = Walk(type, bytes);
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (walk.Verdict == WalkVerdict::NotPicture) {
+        Check(walk.End == 0);
+        return;
+    }
+    Check(walk.End > 0 && walk.End <= size);
+    Check(walk.SureEnd >= 0 && walk.SureEnd <= walk.End);
+    Check(walk.Examined >= walk.End && walk.Examined <= size);
+    Check(walk.Width >= 1 && walk.Height >= 1 && walk.Frames >= 0);
+    if (walk.Verdict != WalkVerdict::Whole)
+        return;
+    const auto end = static_cast<std::size_t>(walk.End);
+    if (type == PictureType::Gif)
+        Check(bytes[end - 1] == 0x3B);
+    if (type == PictureType::Jpeg)
+        Check(end >= 4 && bytes[end - 2] == 0xFF && bytes[end - 1] == 0xD9);
+    if (type == PictureType::Png)
+        Check(end >= 45 && std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(end - 8),
+                                      bytes.begin() + static_cast<std::ptrdiff_t>(end - 4), "IEND"));
+    const WalkResult alone = Walk(type, bytes.first(end));
+    Check(alone.Verdict == WalkVerdict::Whole && alone.End == walk.End && alone.Width == walk.Width &&
+          alone.Height == walk.Height && alone.Frames == walk.Frames);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const uint8_t control = data[0];
+    std::vector<uint8_t> image(control & 0x0F, 0xFF);
+    image.insert(image.end(), data + 1, data + size);
+    image.resize(image.size() + ((control & 0x10) != 0 ? 300 : 0), 0xFF);
+    const std::span<const uint8_t> bytes(image);
+
+    // Every walk from the first byte, and each candidate's own walk.
+    for (const PictureType type : {PictureType::Gif, PictureType::Bmp, PictureType::Jpeg, PictureType::Png})
+        CheckWalk(type, bytes);
+    for (std::size_t at = 0; at + 1 < bytes.size(); ++at)
+        if (const auto type = PictureCandidateKind(bytes.data(), static_cast<int64_t>(at)))
+            CheckWalk(*type, bytes.subspan(at));
+
+    // The check calls some pictures damaged, by the parity of their size.
+    const bool damageOdd = (control & 0x20) != 0;
+    int asked = 0;
+    const PictureDecodeCheck check = [&](PictureType, std::span<const uint8_t> picture) {
+        ++asked;
+        Check(picture.data() >= bytes.data() && picture.data() + picture.size() <= bytes.data() + bytes.size());
+        return !(damageOdd && picture.size() % 2 == 1);
+    };
+    const bool useCheck = (control & 0x40) != 0;
+    const auto rows = FindAllPictures(bytes, {}, useCheck ? check : PictureDecodeCheck{});
+    Check(rows.has_value());
+    int32_t previousEnd = 0;
+    for (const FoundPicture& row : *rows) {
+        Check(row.Start >= previousEnd && row.End > row.Start && row.End <= static_cast<int32_t>(bytes.size()));
+        previousEnd = row.End;
+        const auto rest = bytes.subspan(static_cast<std::size_t>(row.Start));
+        if (row.Status == PictureStatus::Truncated) {
+            Check(Walk(row.Type, rest).Verdict == WalkVerdict::Truncated);
+        } else {
+            // A whole picture walks the same with nothing after it.
+            const WalkResult walk = Walk(row.Type, rest.first(static_cast<std::size_t>(row.Size())));
+            Check(walk.Verdict == WalkVerdict::Whole && walk.End == row.Size());
+            Check(row.Width == walk.Width && row.Height == walk.Height && row.Frames == walk.Frames);
+        }
+        if (useCheck && damageOdd && row.Status == PictureStatus::Complete)
+            Check(row.Size() % 2 == 0);
+        Check(row.Frames == 0 || row.Type == PictureType::Gif);
+        // A named picture lies 38 bytes after an entry signature (00 00 01 FF ...).
+        if (!row.EntryName.empty())
+            Check(row.Start >= 38 + 89 && row.EntryName.size() <= 45 &&
+                  bytes[static_cast<std::size_t>(row.Start) - 36] == 0x01);
+    }
+    Check(asked <= static_cast<int>(rows->size()));
+    return 0;
+}

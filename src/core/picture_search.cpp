@@ -1,0 +1,224 @@
+#include "picture_search.h"
+
+#include "bmp_walk.h"
+#include "gif_walk.h"
+#include "jpeg_walk.h"
+#include "picture_candidates.h"
+#include "png_walk.h"
+
+#include <algorithm>
+#include <string>
+
+namespace kestrix {
+namespace {
+
+// Work (bytes scanned or walked) between two chances for the front end to run.
+constexpr int64_t kYieldInterval = int64_t{4} << 20;
+// Candidates are looked for in slices of this many bytes.
+constexpr int64_t kSliceSize = int64_t{1} << 20;
+// Walking beyond the accepted parts and walking candidates inside truncated
+// pictures may cost this much in all (bytes per image byte, plus a fixed part);
+// only hostile images reach it. A walk's own accepted parts never count.
+constexpr int64_t kExtraWorkPerByte = 1;
+constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
+
+// A file-system entry: its signature lies this far before the entry's data,
+// and the name's first character this far before the signature.
+constexpr int64_t kEntryDataOffset = 38;
+constexpr int64_t kEntryNameDistance = 89;
+constexpr uint8_t kEntrySignature[7] = {0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00};
+
+// The name of the file-system entry whose data start at start, read as the file
+// scan reads it (the low byte of each 2-byte character from h - 89 up to the
+// first zero after the first one); empty when no entry signature lies at
+// h = start - 38 or the name would begin before the image.
+std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
+{
+    const int64_t h = start - kEntryDataOffset;
+    if (h < kEntryNameDistance || !std::equal(std::begin(kEntrySignature), std::end(kEntrySignature),
+                                              image.begin() + static_cast<std::ptrdiff_t>(h)))
+        return {};
+    std::string name(1, static_cast<char>(image[static_cast<std::size_t>(h - kEntryNameDistance)]));
+    // The signature's second byte (h + 1) is zero, so the name ends there at the latest.
+    for (int64_t q = h - kEntryNameDistance + 2; image[static_cast<std::size_t>(q)] != 0; q += 2)
+        name += static_cast<char>(image[static_cast<std::size_t>(q)]);
+    return name;
+}
+
+class PictureSearch {
+public:
+    PictureSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const PictureDecodeCheck& check)
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_check(check),
+          m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
+    {
+    }
+
+    std::optional<std::vector<FoundPicture>> Run()
+    {
+        if (m_hooks.GaugeShow)
+            m_hooks.GaugeShow(static_cast<int32_t>(m_size));
+        const bool finished = Scan();
+        if (m_hooks.GaugeHide)
+            m_hooks.GaugeHide();
+        if (!finished)
+            return std::nullopt;
+        return std::move(m_rows);
+    }
+
+private:
+    // False when the front end asked to stop.
+    bool Scan()
+    {
+        // A candidate needs its second byte inside the image.
+        const int64_t lastCandidate = m_size - 1;
+        int64_t pos = 0;
+        while (pos < lastCandidate) {
+            const int64_t sliceEnd = std::min(lastCandidate, pos + kSliceSize);
+            const int64_t sliceStart = pos;
+            while (pos < sliceEnd) {
+                const int64_t candidate = NextPictureCandidate(m_image.data(), pos, sliceEnd);
+                if (candidate < 0)
+                    break;
+                pos = Consider(candidate);
+                if (m_work >= kYieldInterval && !Progress(pos))
+                    return false;
+            }
+            pos = std::max(pos, sliceEnd);
+            m_work += pos - sliceStart;
+            if (m_work >= kYieldInterval && !Progress(pos))
+                return false;
+        }
+        return true;
+    }
+
+    bool Progress(int64_t pos)
+    {
+        m_work = 0;
+        if (m_hooks.GaugeValue)
+            m_hooks.GaugeValue(static_cast<int32_t>(std::min(pos, m_size)));
+        return !m_hooks.Yield || m_hooks.Yield();
+    }
+
+    WalkResult Walk(PictureType type, std::span<const uint8_t> bytes) const noexcept
+    {
+        switch (type) {
+        case PictureType::Gif:
+            return WalkGif(bytes);
+        case PictureType::Bmp:
+            return WalkBmp(bytes);
+        case PictureType::Jpeg:
+            return WalkJpeg(bytes);
+        case PictureType::Png:
+            return WalkPng(bytes, m_extraBudget > 0 ? PngCrc::Check : PngCrc::Trust);
+        }
+        return {};
+    }
+
+    // Walks the candidate at start and lists it where it belongs; returns where
+    // the search for candidates goes on.
+    int64_t Consider(int64_t start)
+    {
+        const bool nested = m_cover >= 0 && start < Cover().End;
+        if (nested) {
+            // Whatever starts inside a whole picture, or inside the parts of a
+            // truncated one that its walk is sure of, is part of it.
+            if (Cover().Status != PictureStatus::Truncated)
+                return Cover().End;
+            if (start < m_coverSureEnd)
+                return m_coverSureEnd;
+            if (m_extraBudget <= 0)
+                return Cover().End;
+        }
+        const PictureType type = *PictureCandidateKind(m_image.data(), start);
+        const WalkResult walk = Walk(type, m_image.subspan(static_cast<std::size_t>(start)));
+        m_work += walk.Examined;
+        m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
+        if (walk.Verdict == WalkVerdict::NotPicture)
+            return start + 1;
+        // A truncated walk that ran on past its cut has met this picture.
+        if (nested)
+            Cover().End = static_cast<int32_t>(start);
+        m_rows.push_back(MakeRow(type, start, walk));
+        m_cover = static_cast<int32_t>(m_rows.size() - 1);
+        m_coverSureEnd = start + walk.SureEnd;
+        return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
+    }
+
+    FoundPicture& Cover() { return m_rows[static_cast<std::size_t>(m_cover)]; }
+
+    FoundPicture MakeRow(PictureType type, int64_t start, const WalkResult& walk) const
+    {
+        FoundPicture row;
+        row.Type = type;
+        row.Start = static_cast<int32_t>(start);
+        row.End = static_cast<int32_t>(start + walk.End);
+        row.Width = walk.Width;
+        row.Height = walk.Height;
+        row.Frames = walk.Frames;
+        row.Status = StatusOf(type, start, walk);
+        row.EntryName = EntryNameAt(m_image, start);
+        return row;
+    }
+
+    PictureStatus StatusOf(PictureType type, int64_t start, const WalkResult& walk) const
+    {
+        if (walk.Verdict != WalkVerdict::Whole)
+            return PictureStatus::Truncated;
+        if (!walk.HasImageData)
+            return PictureStatus::Damaged;
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(walk.End));
+        if (m_check && !m_check(type, bytes))
+            return PictureStatus::Damaged;
+        return PictureStatus::Complete;
+    }
+
+    std::span<const uint8_t> m_image;
+    int64_t m_size;
+    const ScanHooks& m_hooks;
+    const PictureDecodeCheck& m_check;
+    std::vector<FoundPicture> m_rows;
+    // The listed row that reaches furthest, -1 before the first, and the end of
+    // the parts its walk is sure of.
+    int32_t m_cover = -1;
+    int64_t m_coverSureEnd = 0;
+    int64_t m_extraBudget;
+    int64_t m_work = 0;
+};
+
+}  // namespace
+
+const char* PictureTypeName(PictureType type) noexcept
+{
+    switch (type) {
+    case PictureType::Gif:
+        return "gif";
+    case PictureType::Bmp:
+        return "bmp";
+    case PictureType::Jpeg:
+        return "jpg";
+    case PictureType::Png:
+        return "png";
+    }
+    return "";
+}
+
+const char* PictureStatusName(PictureStatus status) noexcept
+{
+    switch (status) {
+    case PictureStatus::Complete:
+        return "complete";
+    case PictureStatus::Truncated:
+        return "truncated";
+    case PictureStatus::Damaged:
+        return "damaged";
+    }
+    return "";
+}
+
+std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks,
+                                                         const PictureDecodeCheck& check)
+{
+    return PictureSearch(image, hooks, check).Run();
+}
+
+}  // namespace kestrix
