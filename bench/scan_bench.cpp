@@ -43,19 +43,19 @@ THexBuffer& Image()
 void FileEntryScan(benchmark::State& state)
 {
     THexBuffer& buffer = Image();
-    std::size_t rows = 0;
+    kestrix::FoundRows rows;
     for (auto _ : state)
-        rows = kestrix::ScanFileEntries(buffer, {})->size();
-    state.counters["rows"] = static_cast<double>(rows);
+        kestrix::ScanFileEntries(buffer, {}, rows);
+    state.counters["rows"] = static_cast<double>(rows.Count());
 }
 
 void GraphicsScan(benchmark::State& state)
 {
     THexBuffer& buffer = Image();
-    std::size_t rows = 0;
+    kestrix::FoundRows rows;
     for (auto _ : state)
-        rows = kestrix::ScanGraphics(buffer, {})->size();
-    state.counters["rows"] = static_cast<double>(rows);
+        kestrix::ScanGraphics(buffer, {}, rows);
+    state.counters["rows"] = static_cast<double>(rows.Count());
 }
 
 // 512 MiB without a single hit: every search runs to the end of the image.
@@ -93,12 +93,18 @@ void LongestPause(benchmark::State& state, Scan scan)
 
 void FileEntryScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanFileEntries(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) {
+        kestrix::FoundRows rows;
+        kestrix::ScanFileEntries(b, h, rows);
+    });
 }
 
 void GraphicsScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanGraphics(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) {
+        kestrix::FoundRows rows;
+        kestrix::ScanGraphics(b, h, rows);
+    });
 }
 
 BENCHMARK(FileEntryScan)->Unit(benchmark::kMillisecond);

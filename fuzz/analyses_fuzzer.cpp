@@ -66,30 +66,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     Check(ReadFirmwareInfo(buffer).size() == 5);
 
-    const auto files = ScanFileEntries(buffer, {});
-    Check(files.has_value());
-    for (const TResultRow& row : *files) {
-        const int32_t start = Number(row.Cell(rcStart));
-        const int32_t end = Number(row.Cell(rcEnd));
-        Check(start >= 89 + 38 && start + 25 - 38 < dataSize);
-        Check(row.Cell(rcEnd).empty() || (end >= start && end - start <= 384));
-        Check(!row.Caption.empty());
-        CheckName(row.Caption);
+    FoundRows files;
+    Check(ScanFileEntries(buffer, {}, files));
+    for (std::size_t i = 0; i < files.Count(); ++i) {
+        const FoundRow& row = files[i];
+        Check(row.Start >= 89 + 38 && row.Start + 25 - 38 < dataSize);
+        Check(!row.HasEnd() || (row.End >= row.Start && row.End - row.Start <= 384));
+        Check(!files.Name(i).empty());
+        CheckName(std::string(files.Name(i)));
+        const TResultRow text = FileRowText(files, i);
+        Check(text.Cell(rcStart) == std::to_string(row.Start) && Number(text.Cell(rcEnd)) == (row.HasEnd() ? row.End : -1));
     }
-    for (const ExtractItem& item : PlanExtraction(spFiles, *files))
-        CheckName(item.FileName), Check(!item.EndText.empty());
+    for (const ExtractItem& item : PlanExtraction(spFiles, files))
+        CheckName(item.FileName), Check(files[static_cast<std::size_t>(item.Row)].HasEnd());
 
-    const auto pictures = ScanGraphics(buffer, {});
-    Check(pictures.has_value());
-    for (const TResultRow& row : *pictures) {
-        const int32_t start = Number(row.Cell(rcStart));
-        const int32_t end = Number(row.Cell(rcEnd));
-        Check(start >= 0 && start < dataSize);
-        if (row.Cell(rcType) == "gif")
-            Check(start > kGifPassStart && end > start && end <= std::min(dataSize, kGifSearchBound));
+    FoundRows pictures;
+    Check(ScanGraphics(buffer, {}, pictures));
+    for (std::size_t i = 0; i < pictures.Count(); ++i) {
+        const FoundRow& row = pictures[i];
+        Check(row.Start >= 0 && row.Start < dataSize && row.HasEnd());
+        if (row.Type == ItemType::Gif)
+            Check(row.Start > kGifPassStart && row.End > row.Start && row.End <= std::min(dataSize, kGifSearchBound));
         else
-            Check(row.Cell(rcType) == "bmp" && end >= start && end - start <= 255);
-        CheckName(row.Caption + "." + row.Cell(rcType));
+            Check(row.Type == ItemType::Bmp && row.End >= row.Start && row.End - row.Start <= 255);
+        const TResultRow text = PictureRowText(pictures, i);
+        CheckName(text.Caption + "." + text.Cell(rcType));
     }
     return 0;
 }

@@ -3,7 +3,11 @@
 // their offsets, file-system entries, GIF pictures above 0x920000 and small
 // bitmaps. The same size always gives the same bytes.
 //
-//   kestrix-make-sample [--size BYTES] OUTPUT
+//   kestrix-make-sample [--size BYTES] [--dense] OUTPUT
+//
+// --dense writes a hostile image instead: the bitmap header pattern every 16
+// bytes below the GIF pass start and "GIF89a" back to back above it, so that
+// the graphics scan lists a row for every few bytes.
 #include "code_page.h"
 #include "flash_image_builder.h"
 
@@ -140,25 +144,52 @@ void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
     }
 }
 
+std::vector<uint8_t> DenseBytes(std::size_t size)
+{
+    static constexpr uint8_t kBitmap[16] = {0x42, 0x4D, 0x20, 0, 0, 0, 0, 0, 0, 0, 0x3E, 0, 0, 0, 0x28, 0};
+    static constexpr uint8_t kGif[6] = {'G', 'I', 'F', '8', '9', 'a'};
+    std::vector<uint8_t> bytes(size, 0x00);
+    const std::size_t gifStart = std::min<std::size_t>(size, 9568256);
+    for (std::size_t at = 0; at + sizeof kBitmap <= gifStart; at += sizeof kBitmap)
+        std::memcpy(bytes.data() + at, kBitmap, sizeof kBitmap);
+    for (std::size_t at = gifStart; at + sizeof kGif <= size; at += sizeof kGif)
+        std::memcpy(bytes.data() + at, kGif, sizeof kGif);
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::size_t size = kDefaultSize;
     const char* output = nullptr;
+    bool dense = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc)
             size = std::strtoull(argv[++i], nullptr, 10);
+        else if (std::strcmp(argv[i], "--dense") == 0)
+            dense = true;
         else if (argv[i][0] != '-' && output == nullptr)
             output = argv[i];
         else
             output = nullptr, i = argc;
     }
     if (output == nullptr || size < kGifRegion + 1024 * 1024 || size > 0x7FFFFFFFull) {
-        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] OUTPUT\n"
+        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] [--dense] OUTPUT\n"
                              "BYTES from %zu to 2147483647 (default %zu)\n",
                      kGifRegion + 1024 * 1024, kDefaultSize);
         return 2;
+    }
+
+    if (dense) {
+        const std::vector<uint8_t> bytes = DenseBytes(size);
+        std::FILE* file = std::fopen(output, "wb");
+        const bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (file == nullptr || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "kestrix-make-sample: cannot write %s\n", output);
+            return 1;
+        }
+        return 0;
     }
 
     Random random(0x4B45535452495855ull ^ size);

@@ -30,8 +30,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <climits>
 #include <exception>
+#include <new>
 
 // Resources compiled into a static library are registered by hand.
 static void InitAppResources()
@@ -44,17 +44,6 @@ namespace {
 
 const QString kSettingsSection = QStringLiteral("Kestrix");
 const QString kSettingsKey = QStringLiteral("Path");
-
-std::string LocalPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-int32_t RangeCount(int32_t start, int32_t end)
-{
-    const int64_t count = static_cast<int64_t>(end) - start;
-    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
-}
 
 QString AboutText()
 {
@@ -313,17 +302,17 @@ void TForm1::LoadPlaceholder()
     PictureView1->Refresh();
 }
 
-const std::vector<TResultRow>& TForm1::FileListRows() const
+std::vector<TResultRow> TForm1::FileListRows() const
 {
     return FileList->Rows();
 }
 
-const std::vector<TResultRow>& TForm1::FindedRows() const
+std::vector<TResultRow> TForm1::FindedRows() const
 {
     return Finded->Rows();
 }
 
-const std::vector<TResultRow>& TForm1::InfoListRows() const
+std::vector<TResultRow> TForm1::InfoListRows() const
 {
     return InfoList->Rows();
 }
@@ -388,14 +377,14 @@ void TForm1::N6Click()
 void TForm1::N7Click()
 {
     RunCommand([this] {
-        if (const auto count = RunScan(*FileList, ScanFileEntries))
+        if (const auto count = RunScan(*FileList, ScanFileEntries, FileRowText))
             Stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
     });
 }
 
 void TForm1::gif1Click()
 {
-    RunCommand([this] { RunScan(*Finded, ScanGraphics); });
+    RunCommand([this] { RunScan(*Finded, ScanGraphics, PictureRowText); });
 }
 
 void TForm1::SaveClick()
@@ -451,6 +440,8 @@ void TForm1::RunCommand(const std::function<void()>& command)
         return;
     try {
         command();
+    } catch (const std::bad_alloc&) {
+        ReportError(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         ReportError(QString::fromUtf8(e.what()));
     }
@@ -474,7 +465,7 @@ void TForm1::OpenImage(OpenOrder order)
     const QString folder = FolderWithSeparator(fileName);
     if (order == OpenOrder::RememberBeforeLoad)
         RememberFolder(folder);
-    Hex1.LoadFromFile(LocalPath(fileName));
+    Hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
     // Rows found in the previous image name ranges of that image; they go
     // with it rather than point into the new one.
     FileList->Model().Clear();
@@ -503,15 +494,14 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 {
     if (!selected || Finded->SelCount() != 1)
         return;
-    const auto& rows = Finded->Rows();
-    if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || rows[static_cast<std::size_t>(row)].Caption.empty())
+    const ResultListModel& rows = Finded->Model();
+    const auto index = static_cast<std::size_t>(row);
+    if (row < 0 || index >= rows.RowCount() || rows.Row(index).Caption.empty())
         return;
-    const TResultRow& item = rows[static_cast<std::size_t>(Finded->SelectedRows().front())];
-    const int32_t end = StrToInt(item.Cell(rcEnd));
-    const int32_t start = StrToInt(item.Cell(rcStart));
+    const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(Finded->SelectedRows().front())));
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
-    WriteRangeToFileAtomically(Hex1, kScratchFile, start, RangeCount(start, end));
+    WriteRangeToFileAtomically(Hex1, kScratchFile, range.Start, range.Count());
     FileStream scratch(kScratchFile, fmOpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
@@ -528,11 +518,13 @@ void TForm1::SaveRows(bool selectedOnly)
 
 void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
 {
-    const auto& rows = list.Rows();
-    if (rows.empty() || (selectedOnly && list.SelCount() == 0))
+    const ResultListModel& rows = list.Model();
+    if (rows.RowCount() == 0 || (selectedOnly && list.SelCount() == 0))
         return;
-    const std::vector<ExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
-                                                           selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
+    const std::vector<ExtractItem> items =
+        PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows.RowCount(),
+                       [&rows](std::size_t i) { return rows.Row(i); },
+                       selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
     const bool showGauge = page == kGraphicsPage;
     if (showGauge) {
         ProgressBar->SetMin(0);
@@ -543,10 +535,10 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
     const QString target = Seams.SaveFile ? Seams.SaveFile(SaveDialog1) : ExecuteSaveDialog(this, SaveDialog1);
     if (!target.isEmpty()) {
         SaveDialog1.FileName = target;
-        const std::string folder = LocalPath(QFileInfo(target).path());
+        const std::string folder = QFile::encodeName(QFileInfo(target).path()).toStdString();
         int32_t written = 0;
         for (const ExtractItem& item : items) {
-            ExtractToFolder(Hex1, folder, item);
+            ExtractToFolder(Hex1, folder, item.FileName, RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row))));
             if (showGauge) {
                 ProgressBar->SetPosition(++written);
                 // No events are processed while saving; show the step now.
@@ -560,7 +552,7 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
 
 // Scans -----------------------------------------------------------------------
 
-std::optional<std::size_t> TForm1::RunScan(ResultListView& list, const ScanFunction& scan)
+std::optional<std::size_t> TForm1::RunScan(ResultListView& list, ScanFunction scan, RowTextFunction text)
 {
     if (Hex1.DataSize() <= kMinScanSize)
         return std::nullopt;
@@ -575,17 +567,13 @@ std::optional<std::size_t> TForm1::RunScan(ResultListView& list, const ScanFunct
     SetCommandsEnabled(false);
     FileList->SetSelectable(false);
     Finded->SetSelectable(false);
-    list.Model().Clear();
     m_yieldClock.start();
 
     ScanScope scope{*this};
-    auto rows = scan(Hex1, MakeScanHooks());
-    m_pendingRows.clear();
-    if (!rows)
+    if (!scan(Hex1, MakeScanHooks(), list.Model().BeginFill(text)))
         return std::nullopt;
-    const std::size_t count = rows->size();
-    list.Model().SetRows(std::move(*rows));
-    return count;
+    list.Model().EndFill();
+    return list.Model().RowCount();
 }
 
 ScanHooks TForm1::MakeScanHooks()
@@ -602,7 +590,6 @@ ScanHooks TForm1::MakeScanHooks()
         ProgressBar->hide();
         ProgressBar->SetMin(0);
     };
-    hooks.RowAppended = [this](const TResultRow& row) { m_pendingRows.push_back(row); };
     hooks.Yield = [this] { return ScanYield(); };
     return hooks;
 }
@@ -612,17 +599,12 @@ bool TForm1::ScanYield()
     // Processing events costs far more than one search step; doing it at
     // most once per interval keeps the window answering without slowing the scan.
     if (m_yieldClock.elapsed() >= m_yieldIntervalMs) {
-        FlushPendingRows();
+        if (m_scanList)
+            m_scanList->Model().ShowFilled();
         QCoreApplication::processEvents();
         m_yieldClock.restart();
     }
     return !m_scanCancelled;
-}
-
-void TForm1::FlushPendingRows()
-{
-    if (m_scanList && !m_pendingRows.empty())
-        m_scanList->Model().AppendRows(std::exchange(m_pendingRows, {}));
 }
 
 void TForm1::SetCommandsEnabled(bool enabled)
@@ -635,7 +617,8 @@ void TForm1::SetCommandsEnabled(bool enabled)
 
 void TForm1::EndScan()
 {
-    m_pendingRows.clear();
+    if (m_scanList)
+        m_scanList->Model().EndFill();
     ProgressBar->hide();
     ProgressBar->SetMin(0);
     SetCommandsEnabled(true);

@@ -79,9 +79,9 @@ public:
     FormSeams Seams;
 
     // Read access to the window's state.
-    const std::vector<TResultRow>& FileListRows() const;
-    const std::vector<TResultRow>& FindedRows() const;
-    const std::vector<TResultRow>& InfoListRows() const;
+    std::vector<TResultRow> FileListRows() const;
+    std::vector<TResultRow> FindedRows() const;
+    std::vector<TResultRow> InfoListRows() const;
     QString StatusText() const;
     int32_t ActivePage() const;
     // Whether the gauge is shown (whether or not the window is on screen).
@@ -136,7 +136,8 @@ protected:
 
 private:
     enum class OpenOrder { RememberAfterLoad, RememberBeforeLoad };
-    using ScanFunction = std::function<std::optional<std::vector<TResultRow>>(TCustomHexBuffer&, const ScanHooks&)>;
+    using ScanFunction = bool (*)(TCustomHexBuffer&, const ScanHooks&, FoundRows&);
+    using RowTextFunction = TResultRow (*)(const FoundRows&, std::size_t);
 
     void BuildMenu();
     void BuildToolBar();
@@ -156,12 +157,11 @@ private:
     void SaveRows(bool selectedOnly);
     void SaveList(int32_t page, ResultListView& list, bool selectedOnly);
 
-    // Runs scan over list; the rows it returns replace the list. The number
-    // of rows, or nothing when the image is too small to scan.
-    std::optional<std::size_t> RunScan(ResultListView& list, const ScanFunction& scan);
+    // Runs scan, which fills list as it goes (rows shown through text). The
+    // number of rows, or nothing when the image is too small to scan.
+    std::optional<std::size_t> RunScan(ResultListView& list, ScanFunction scan, RowTextFunction text);
     ScanHooks MakeScanHooks();
     bool ScanYield();
-    void FlushPendingRows();
     void SetCommandsEnabled(bool enabled);
     void EndScan();
 
@@ -169,7 +169,6 @@ private:
     bool m_scanCancelled = false;
     bool m_closeAfterScan = false;
     ResultListView* m_scanList = nullptr;
-    std::vector<TResultRow> m_pendingRows;
     QElapsedTimer m_yieldClock;
     int32_t m_yieldIntervalMs = 16;
 };

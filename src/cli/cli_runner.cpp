@@ -14,12 +14,18 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrix {
 namespace {
+
+// Bytes of JSON text gathered before they are written out.
+constexpr std::size_t kJsonFlushSize = 1 << 16;
 
 enum class Command { Info, Files, Graphics };
 
@@ -73,20 +79,32 @@ std::string Padded(const std::string& utf8, std::size_t width)
     return utf8 + std::string(width > used ? width - used : 0, ' ');
 }
 
-void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& lines)
+// Prints count lines of cells in columns as wide as their widest cell (the
+// last column unpadded). lineOf(k) gives line k; it is asked twice per line,
+// so that a table of millions of lines is never held whole.
+template <std::size_t N>
+void PrintTable(std::ostream& out, std::size_t count,
+                const std::function<std::array<std::string, N>(std::size_t)>& lineOf)
 {
-    std::vector<std::size_t> widths;
-    for (const auto& line : lines)
-        for (std::size_t k = 0; k < line.size(); ++k) {
-            widths.resize(std::max(widths.size(), line.size()));
+    std::array<std::size_t, N> widths{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto line = lineOf(i);
+        for (std::size_t k = 0; k < N; ++k)
             widths[k] = std::max(widths[k], Columns(line[k]));
-        }
-    for (const auto& line : lines) {
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto line = lineOf(i);
         std::string text;
-        for (std::size_t k = 0; k < line.size(); ++k)
-            text += k + 1 == line.size() ? line[k] : Padded(line[k], widths[k]) + "  ";
+        for (std::size_t k = 0; k < N; ++k)
+            text += k + 1 == N ? line[k] : Padded(line[k], widths[k]) + "  ";
         out << text << '\n';
     }
+}
+
+// Writes what json holds so far, so that a long list is never held whole.
+void Flush(std::ostream& out, JsonWriter& json)
+{
+    out << json.TakeText();
 }
 
 void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& buffer)
@@ -107,19 +125,19 @@ void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& b
         out << json.Text() << '\n';
         return;
     }
-    std::vector<std::vector<std::string>> lines;
-    for (const TResultRow& row : rows)
-        lines.push_back({Cp1251ToUtf8(row.Caption), Printable(row.Cell(0))});
-    PrintTable(out, lines);
+    PrintTable<2>(out, rows.size(), [&rows](std::size_t i) {
+        return std::array<std::string, 2>{Cp1251ToUtf8(rows[i].Caption), Printable(rows[i].Cell(0))};
+    });
 }
 
-ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, SavePage page,
-                       const std::string& folder, std::ostream& err)
+ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, SavePage page, const std::string& folder,
+                      std::ostream& err)
 {
     ExtractReport report;
     for (const ExtractItem& item : PlanExtraction(page, rows)) {
         try {
-            ExtractToFolder(buffer, folder, item);
+            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+            ExtractToFolder(buffer, folder, item.FileName, {row.Start, row.End});
             report.written.emplace_back(item.Row, item.FileName);
         } catch (const std::exception& e) {
             std::string message = e.what();
@@ -131,20 +149,27 @@ ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, S
     return report;
 }
 
-void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& buffer,
-               const std::vector<TResultRow>& rows, const std::optional<ExtractReport>& report)
+void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& buffer, const FoundRows& rows,
+               const RowTextFunction& rowText, const std::optional<ExtractReport>& report)
 {
     if (request.json) {
         JsonWriter json;
         json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
         json.Key("rows").BeginArray();
-        for (const TResultRow& row : rows) {
-            json.BeginObject().Key("caption").String(Cp1251ToUtf8(row.Caption));
-            json.Key("type").String(Cp1251ToUtf8(row.Cell(rcType)));
-            json.Key("start").NumberText(row.Cell(rcStart));
-            json.Key("end").NumberText(row.Cell(rcEnd));
-            json.Key("size").NumberText(row.Cell(rcSize));
+        for (std::size_t i = 0; i < rows.Count(); ++i) {
+            const FoundRow& row = rows[i];
+            const TResultRow text = rowText(i);
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(text.Caption));
+            json.Key("type").String(Cp1251ToUtf8(text.Cell(rcType)));
+            json.Key("start").Number(row.Start);
+            if (row.HasEnd())
+                json.Key("end").Number(row.End);
+            else
+                json.Key("end").Null();
+            json.Key("size").Number(row.Size);
             json.EndObject();
+            if (json.Text().size() >= kJsonFlushSize)
+                Flush(out, json);
         }
         json.EndArray();
         if (report) {
@@ -157,17 +182,18 @@ void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& b
             json.EndArray();
         }
         json.EndObject();
-        out << json.Text() << '\n';
+        Flush(out, json);
+        out << '\n';
         return;
     }
-    std::vector<std::vector<std::string>> lines{{"#", "name", "type", "start", "end", "size"}};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const TResultRow& row = rows[i];
-        lines.push_back({std::to_string(i), Printable(row.Caption), Printable(row.Cell(rcType)),
-                         row.Cell(rcStart), row.Cell(rcEnd), row.Cell(rcSize)});
-    }
-    PrintTable(out, lines);
-    out << rows.size() << (rows.size() == 1 ? " row" : " rows") << '\n';
+    PrintTable<6>(out, rows.Count() + 1, [&rowText](std::size_t line) {
+        if (line == 0)
+            return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
+        const TResultRow row = rowText(line - 1);
+        return std::array<std::string, 6>{std::to_string(line - 1), Printable(row.Caption), Printable(row.Cell(rcType)),
+                                          row.Cell(rcStart),       row.Cell(rcEnd),         row.Cell(rcSize)};
+    });
+    out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
 }
@@ -190,11 +216,12 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
     }
 
     const bool files = request.command == Command::Files;
-    const auto scanned = files ? ScanFileEntries(buffer, {}) : ScanGraphics(buffer, {});
-    if (!scanned)
+    FoundRows rows;
+    if (!(files ? ScanFileEntries(buffer, {}, rows) : ScanGraphics(buffer, {}, rows)))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
-    const std::vector<TResultRow> rows = scanned.value_or(std::vector<TResultRow>{});
+    const auto text = files ? FileRowText : PictureRowText;
+    const RowTextFunction rowText = [&rows, text](std::size_t i) { return text(rows, i); };
 
     std::optional<ExtractReport> report;
     if (request.extractFolder) {
@@ -204,7 +231,7 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
         }
         report = Extract(buffer, rows, files ? spFiles : spGraphics, *request.extractFolder, err);
     }
-    PrintRows(out, request, buffer, rows, report);
+    PrintRows(out, request, buffer, rows, rowText, report);
     return report && !report->failed.empty() ? csFailed : csOk;
 }
 
@@ -271,7 +298,13 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
     request.json = parser.isSet(jsonOption);
     if (parser.isSet(extractOption))
         request.extractFolder = Local(parser.value(extractOption));
-    return Execute(request, out, err);
+    try {
+        return Execute(request, out, err);
+    } catch (const std::bad_alloc&) {
+        out.flush();
+        err << "kestrix-cli: Out of memory\n";
+        return csFailed;
+    }
 }
 
 }  // namespace kestrix

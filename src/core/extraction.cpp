@@ -2,6 +2,8 @@
 
 #include "code_page.h"
 #include "exceptions.h"
+#include "file_entry_scan.h"
+#include "graphics_scan.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,12 +70,6 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int32_t RangeCount(int32_t start, int32_t end)
-{
-    const int64_t count = static_cast<int64_t>(end) - start;
-    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
-}
-
 }  // namespace
 
 std::string SafeFileName(const std::string& caption)
@@ -92,30 +88,48 @@ std::string SafeFileName(const std::string& caption)
     return name;
 }
 
-std::vector<ExtractItem> PlanExtraction(SavePage page, const std::vector<TResultRow>& rows,
+int32_t ItemRange::Count() const noexcept
+{
+    const int64_t count = static_cast<int64_t>(End) - Start;
+    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
+}
+
+std::vector<ExtractItem> PlanExtraction(SavePage page, std::size_t count, const RowTextFunction& rowText,
                                          const std::vector<bool>& selected)
 {
     std::vector<ExtractItem> items;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
-        const TResultRow& row = rows[i];
+        const TResultRow row = rowText(i);
         if (page == spFiles && row.Cell(rcEnd).empty())
             continue;
         if (page == spGraphics && row.Caption.empty())
             continue;
         const std::string name = page == spFiles ? row.Caption : row.Caption + "." + row.Cell(rcType);
-        items.push_back({static_cast<int32_t>(i), SafeFileName(name), row.Cell(rcStart), row.Cell(rcEnd)});
+        items.push_back({static_cast<int32_t>(i), SafeFileName(name)});
     }
     return items;
 }
 
-std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const ExtractItem& item)
+std::vector<ExtractItem> PlanExtraction(SavePage page, const FoundRows& rows, const std::vector<bool>& selected)
 {
-    const int32_t end = StrToInt(item.EndText);
-    const int32_t start = StrToInt(item.StartText);
-    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + item.FileName;
-    WriteRangeToFileAtomically(buffer, path, start, RangeCount(start, end));
+    const auto text = page == spFiles ? FileRowText : PictureRowText;
+    return PlanExtraction(page, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
+}
+
+ItemRange RangeOfCells(const TResultRow& row)
+{
+    const int32_t end = StrToInt(row.Cell(rcEnd));
+    const int32_t start = StrToInt(row.Cell(rcStart));
+    return {start, end};
+}
+
+std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
+                            ItemRange range)
+{
+    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + fileName;
+    WriteRangeToFileAtomically(buffer, path, range.Start, range.Count());
     return path;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "found_rows.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ enum RowCell : std::size_t { rcType = 0, rcStart = 1, rcEnd = 2, rcSize = 3 };
 // Icon indices of ImageList1 that rows carry.
 inline constexpr int32_t kFileRowIcon = 11;
 inline constexpr int32_t kPictureRowIcon = 5;
+
+// A found row as a list shows it: caption, then the type, start, end (empty
+// without one) and size cells in decimal.
+TResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon);
 
 // Strict decimal conversion: an optional "-" then digits, within signed 32 bits.
 // Raises EConvertError "'%s' is not a valid integer value" (the text in place of %s).

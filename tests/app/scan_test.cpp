@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <new>
+
 namespace kestrix::testing {
 namespace {
 
@@ -144,6 +146,16 @@ TEST_F(FormTest, GraphicsScanListsBitmapsWithoutGifs)
     EXPECT_FALSE(Form().GaugeShown());
     EXPECT_TRUE(Form().gif1->isEnabled());
     EXPECT_TRUE(m_errors.empty());
+}
+
+TEST_F(FormTest, RunningOutOfMemoryShowsAnErrorBoxAndTheWindowGoesOn)
+{
+    auto form = MakeForm();
+    form->Seams.OpenFile = [](const FileDialog&) -> QString { throw std::bad_alloc(); };
+    form->N2Click();
+    EXPECT_EQ(m_errors, std::vector<QString>{QStringLiteral("Out of memory.")});
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Kestrix"));
+    EXPECT_TRUE(form->N2->isEnabled());
 }
 
 }  // namespace

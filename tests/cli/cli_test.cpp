@@ -1,6 +1,7 @@
 #include "cli_runner.h"
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "graphics_scan.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -10,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
@@ -200,6 +205,42 @@ TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
     const std::vector<uint8_t> gifBytes(gif.begin(), gif.end());
     EXPECT_EQ(ReadFileBytes((out + "/Файл (1).gif").toStdString()), gifBytes);
     EXPECT_EQ(ReadFileBytes((out + "/Файл (2).bmp").toStdString()).size(), bmp.size());
+}
+
+// Bytes of address space the process has mapped.
+uint64_t MappedBytes()
+{
+    uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(CliImages, RunningOutOfMemoryEndsWithAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps more than an address space limit leaves";
+#endif
+    // "GIF89a" back to back above the GIF pass start: a row every 6 bytes, more
+    // rows than the limit below leaves room for once the image is loaded.
+    constexpr std::size_t kDense = 8 * 1024 * 1024;
+    FlashImageBuilder image(static_cast<std::size_t>(kGifPassStart) + kDense, 0x00);
+    for (std::size_t at = kGifPassStart; at + 6 <= image.Bytes().size(); at += 6)
+        image.Put(at, "GIF89a");
+    const QString path = Write("dense.bin", image);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{MappedBytes() + 40 * 1024 * 1024, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const CliResult result = RunCliWith({"graphics", path});
+        const bool told = result.err == "kestrix-cli: Out of memory\n";
+        ::_exit(result.status == csFailed && told ? 0 : 3);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the command line was ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no out-of-memory failure reported";
 }
 
 }  // namespace

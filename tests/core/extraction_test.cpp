@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
@@ -47,6 +48,11 @@ TEST(SafeFileName, KeepsEveryNameInsideItsFolder)
         EXPECT_EQ(SafeFileName(c.caption), c.expected) << c.expected;
 }
 
+std::vector<ExtractItem> Plan(SavePage page, const std::vector<TResultRow>& rows, const std::vector<bool>& selected = {})
+{
+    return PlanExtraction(page, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
+}
+
 TEST(PlanExtraction, FiltersRowsByPage)
 {
     const std::vector<TResultRow> rows = {
@@ -55,22 +61,46 @@ TEST(PlanExtraction, FiltersRowsByPage)
         Row("", "gif", "300", "320"),
         Row("x/y", "c", "400", "401"),
     };
-    const auto files = PlanExtraction(spFiles, rows);
+    const auto files = Plan(spFiles, rows);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].Row, 0);
     EXPECT_EQ(files[1].FileName, "_");
     EXPECT_EQ(files[2].FileName, "x_y");
-    EXPECT_EQ(files[2].StartText, "400");
+    EXPECT_EQ(files[2].Row, 3);
 
-    const auto pictures = PlanExtraction(spGraphics, rows);
+    const auto pictures = Plan(spGraphics, rows);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(pictures[0].FileName, "first.txt.txt");
     EXPECT_EQ(pictures[1].FileName, "big.bin.bin");
     EXPECT_EQ(pictures[2].Row, 3);
 
-    const auto selected = PlanExtraction(spFiles, rows, {false, true, true, true});
+    const auto selected = Plan(spFiles, rows, {false, true, true, true});
     ASSERT_EQ(selected.size(), 2u);
     EXPECT_EQ(selected[0].Row, 2);
+}
+
+TEST(RangeOfCells, ReadsTheEndCellThenTheStartCell)
+{
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "-3", "10")).Count(), 13);
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "10", "4")).Count(), -6);
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "-2147483648", "2147483647")).Count(), INT32_MAX);
+    const struct {
+        const char* start;
+        const char* end;
+        const char* message;
+    } bad[] = {
+        {"12a", "20", "'12a' is not a valid integer value"},
+        {"1", "", "'' is not a valid integer value"},
+        {"x", "y", "'y' is not a valid integer value"},
+    };
+    for (const auto& c : bad) {
+        try {
+            RangeOfCells(Row("a", "txt", c.start, c.end));
+            ADD_FAILURE() << "no error for " << c.start << " " << c.end;
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
 }
 
 class ExtractionFiles : public ::testing::Test {
@@ -117,7 +147,7 @@ protected:
 TEST_F(ExtractionFiles, WritesTheRowsRangeAndReplacesAnOlderFile)
 {
     Plant("a.bin", "old content");
-    const std::string path = ExtractToFolder(m_buffer, m_dir.string(), {0, "a.bin", "70000", "200000"});
+    const std::string path = ExtractToFolder(m_buffer, m_dir.string(), "a.bin", {70000, 200000});
     EXPECT_EQ(path, (m_dir / "a.bin").string());
     const auto written = ReadFileBytes(path);
     EXPECT_EQ(written, std::vector<uint8_t>(m_image.begin() + 70000, m_image.begin() + 200000));
@@ -129,15 +159,15 @@ TEST_F(ExtractionFiles, AFailedRowLeavesNoNewFileAndTheOlderFileIntact)
     Plant("keep.bin", "older");
     const struct {
         const char* name;
-        ExtractItem item;
+        const char* file;
+        ItemRange range;
     } cases[] = {
-        {"range past the end", {0, "keep.bin", "250000", "400000"}},
-        {"negative start", {0, "keep.bin", "-3", "10"}},
-        {"bad cell", {0, "keep.bin", "12a", "20"}},
-        {"new name, range past the end", {0, "new.bin", "299999", "300001"}},
+        {"range past the end", "keep.bin", {250000, 400000}},
+        {"negative start", "keep.bin", {-3, 10}},
+        {"new name, range past the end", "new.bin", {299999, 300001}},
     };
     for (const auto& c : cases) {
-        EXPECT_THROW(ExtractToFolder(m_buffer, m_dir.string(), c.item), Exception) << c.name;
+        EXPECT_THROW(ExtractToFolder(m_buffer, m_dir.string(), c.file, c.range), Exception) << c.name;
         EXPECT_EQ(Content("keep.bin"), "older") << c.name;
         EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bin"}) << c.name;
     }
@@ -158,7 +188,7 @@ TEST_F(ExtractionFiles, MissingFolderIsACreateError)
 {
     const std::string folder = (m_dir / "gone").string();
     try {
-        ExtractToFolder(m_buffer, folder, {0, "x.bin", "0", "10"});
+        ExtractToFolder(m_buffer, folder, "x.bin", {0, 10});
         ADD_FAILURE() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + folder + "/x.bin\". No such file or directory");
@@ -176,7 +206,7 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int status = 1;
         try {
-            ExtractToFolder(m_buffer, m_dir.string(), {0, "big.bin", "0", "300000"});
+            ExtractToFolder(m_buffer, m_dir.string(), "big.bin", {0, 300000});
         } catch (const EWriteError&) {
             status = 0;
         } catch (...) {

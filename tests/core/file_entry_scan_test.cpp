@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,18 @@ using testing::LoadImage;
 using HookLog = testing::ScanHookLog;
 
 using testing::FlashImageBuilder;
+
+// The scan's rows as the file list shows them, or nothing when it refused.
+std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+{
+    FoundRows rows;
+    if (!kestrix::ScanFileEntries(buffer, hooks, rows))
+        return std::nullopt;
+    std::vector<TResultRow> texts;
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        texts.push_back(FileRowText(rows, i));
+    return texts;
+}
 
 TResultRow FileRow(std::string name, std::string type, int32_t h, std::string end, std::string size)
 {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,23 @@ using testing::LoadImage;
 
 // The picture scans label rows by type.
 struct HookLog : testing::ScanHookLog {
-    HookLog() { rowLabel = [](const TResultRow& row) { return row.Cell(rcType); }; }
+    HookLog()
+    {
+        rowLabel = [](const FoundRows& rows) { return PictureRowText(rows, rows.Count() - 1).Cell(rcType); };
+    }
 };
+
+// The scan's rows as the picture list shows them, or nothing when it refused.
+std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+{
+    FoundRows rows;
+    if (!kestrix::ScanGraphics(buffer, hooks, rows))
+        return std::nullopt;
+    std::vector<TResultRow> texts;
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        texts.push_back(PictureRowText(rows, i));
+    return texts;
+}
 
 using testing::FlashImageBuilder;
 using testing::GifOptions;
