@@ -33,7 +33,7 @@ void BM_SaveThousandRows(benchmark::State& state)
         row.End = (i + 1) * rowSize;
         rows.Append(row);
     }
-    const auto items = PlanExtraction(spGraphics, rows);
+    const auto items = PlanExtraction(ListKind::Graphics, rows);
     const auto folder = std::filesystem::temp_directory_path() / ("kestrix-extract-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
 

@@ -75,9 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(!files.Name(i).empty());
         CheckName(std::string(files.Name(i)));
         const TResultRow text = FileRowText(files, i);
-        Check(text.Cell(rcStart) == std::to_string(row.Start) && Number(text.Cell(rcEnd)) == (row.HasEnd() ? row.End : -1));
+        Check(text.Cell(rcStart) == std::to_string(row.Start));
+        Check(Number(text.Cell(rcEnd)) == (row.HasEnd() ? row.End : -1));
     }
-    for (const ExtractItem& item : PlanExtraction(spFiles, files))
+    for (const ExtractItem& item : PlanExtraction(ListKind::Files, files))
         CheckName(item.FileName), Check(files[static_cast<std::size_t>(item.Row)].HasEnd());
 
     FoundRows pictures;

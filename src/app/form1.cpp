@@ -6,7 +6,6 @@
 #include "extraction.h"
 #include "file_entry_scan.h"
 #include "firmware_info.h"
-#include "graphics_scan.h"
 #include "image_list.h"
 #include "pattern_search.h"
 #include "picture_view.h"
@@ -377,14 +376,14 @@ void TForm1::N6Click()
 void TForm1::N7Click()
 {
     RunCommand([this] {
-        if (const auto count = RunScan(*FileList, ScanFileEntries, FileRowText))
+        if (const auto count = RunScan(ListKind::Files))
             Stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
     });
 }
 
 void TForm1::gif1Click()
 {
-    RunCommand([this] { RunScan(*Finded, ScanGraphics, PictureRowText); });
+    RunCommand([this] { RunScan(ListKind::Graphics); });
 }
 
 void TForm1::SaveClick()
@@ -509,23 +508,21 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 
 void TForm1::SaveRows(bool selectedOnly)
 {
-    const int32_t page = ActivePage();
-    if (page == kFilesPage)
-        SaveList(page, *FileList, selectedOnly);
-    else if (page == kGraphicsPage)
-        SaveList(page, *Finded, selectedOnly);
+    if (const auto kind = ListOfPage(ActivePage()))
+        SaveList(*kind, selectedOnly);
 }
 
-void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
+void TForm1::SaveList(ListKind kind, bool selectedOnly)
 {
+    const ListTraits& traits = TraitsOf(kind);
+    ResultListView& list = ListView(kind);
     const ResultListModel& rows = list.Model();
     if (rows.RowCount() == 0 || (selectedOnly && list.SelCount() == 0))
         return;
     const std::vector<ExtractItem> items =
-        PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows.RowCount(),
-                       [&rows](std::size_t i) { return rows.Row(i); },
+        PlanExtraction(kind, rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); },
                        selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
-    const bool showGauge = page == kGraphicsPage;
+    const bool showGauge = traits.SaveShowsProgress;
     if (showGauge) {
         ProgressBar->SetMin(0);
         ProgressBar->SetMax(static_cast<int32_t>(items.size()));
@@ -550,10 +547,26 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly)
         ProgressBar->hide();
 }
 
+std::optional<ListKind> TForm1::ListOfPage(int32_t page)
+{
+    if (page == kFilesPage)
+        return ListKind::Files;
+    if (page == kGraphicsPage)
+        return ListKind::Graphics;
+    return std::nullopt;
+}
+
+ResultListView& TForm1::ListView(ListKind kind) const
+{
+    return kind == ListKind::Files ? *FileList : *Finded;
+}
+
 // Scans -----------------------------------------------------------------------
 
-std::optional<std::size_t> TForm1::RunScan(ResultListView& list, ScanFunction scan, RowTextFunction text)
+std::optional<std::size_t> TForm1::RunScan(ListKind kind)
 {
+    const ListTraits& traits = TraitsOf(kind);
+    ResultListView& list = ListView(kind);
     if (Hex1.DataSize() <= kMinScanSize)
         return std::nullopt;
 
@@ -570,7 +583,7 @@ std::optional<std::size_t> TForm1::RunScan(ResultListView& list, ScanFunction sc
     m_yieldClock.start();
 
     ScanScope scope{*this};
-    if (!scan(Hex1, MakeScanHooks(), list.Model().BeginFill(text)))
+    if (!traits.Scan(Hex1, MakeScanHooks(), list.Model().BeginFill(traits.Text)))
         return std::nullopt;
     list.Model().EndFill();
     return list.Model().RowCount();

@@ -2,6 +2,7 @@
 
 #include "custom_hex_buffer.h"
 #include "file_dialog.h"
+#include "list_kind.h"
 #include "reg_ini_store.h"
 #include "result_row.h"
 #include "scan_hooks.h"
@@ -136,8 +137,6 @@ protected:
 
 private:
     enum class OpenOrder { RememberAfterLoad, RememberBeforeLoad };
-    using ScanFunction = bool (*)(TCustomHexBuffer&, const ScanHooks&, FoundRows&);
-    using RowTextFunction = TResultRow (*)(const FoundRows&, std::size_t);
 
     void BuildMenu();
     void BuildToolBar();
@@ -155,11 +154,15 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
-    void SaveList(int32_t page, ResultListView& list, bool selectedOnly);
+    void SaveList(ListKind kind, bool selectedOnly);
 
-    // Runs scan, which fills list as it goes (rows shown through text). The
-    // number of rows, or nothing when the image is too small to scan.
-    std::optional<std::size_t> RunScan(ResultListView& list, ScanFunction scan, RowTextFunction text);
+    // The list a page shows, if any, and the view of a list.
+    static std::optional<ListKind> ListOfPage(int32_t page);
+    ResultListView& ListView(ListKind kind) const;
+
+    // Runs the scan of a list, which fills its view as it goes. The number
+    // of rows, or nothing when the image is too small to scan.
+    std::optional<std::size_t> RunScan(ListKind kind);
     ScanHooks MakeScanHooks();
     bool ScanYield();
     void SetCommandsEnabled(bool enabled);

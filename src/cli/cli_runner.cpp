@@ -4,10 +4,9 @@
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "extraction.h"
-#include "file_entry_scan.h"
 #include "firmware_info.h"
-#include "graphics_scan.h"
 #include "json_writer.h"
+#include "list_kind.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -27,10 +26,9 @@ namespace {
 // Bytes of JSON text gathered before they are written out.
 constexpr std::size_t kJsonFlushSize = 1 << 16;
 
-enum class Command { Info, Files, Graphics };
-
 struct CliRequest {
-    Command command = Command::Info;
+    // The list to print; none for the facts ("info").
+    std::optional<ListKind> list;
     std::string imagePath;  // as given
     bool json = false;
     std::optional<std::string> extractFolder;
@@ -41,28 +39,11 @@ struct ExtractReport {
     std::vector<std::pair<int32_t, std::string>> failed;
 };
 
-std::string Local(const QString& text)
-{
-    return QFile::encodeName(text).toStdString();
-}
-
 // Image text as printable UTF-8 for the plain tables: control characters are
 // shown as \xNN so that the terminal is not driven by the image's bytes.
 std::string Printable(const std::string& cp1251)
 {
-    std::string out;
-    for (const char c : cp1251) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte < 0x20 || byte == 0x7F || byte == 0x98) {
-            static const char* digits = "0123456789ABCDEF";
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 15];
-        } else {
-            out += Cp1251ToUtf8(std::string_view(&c, 1));
-        }
-    }
-    return out;
+    return Cp1251ToCleanUtf8(cp1251, ControlShown::HexEscape);
 }
 
 // Width of UTF-8 text in characters.
@@ -130,11 +111,11 @@ void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& b
     });
 }
 
-ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, SavePage page, const std::string& folder,
+ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
                       std::ostream& err)
 {
     ExtractReport report;
-    for (const ExtractItem& item : PlanExtraction(page, rows)) {
+    for (const ExtractItem& item : PlanExtraction(list, rows)) {
         try {
             const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
             ExtractToFolder(buffer, folder, item.FileName, {row.Start, row.End});
@@ -210,18 +191,17 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
         err << "kestrix-cli: " << message << '\n';
         return csFailed;
     }
-    if (request.command == Command::Info) {
+    if (!request.list) {
         PrintInfo(out, request, buffer);
         return csOk;
     }
 
-    const bool files = request.command == Command::Files;
+    const ListTraits& list = TraitsOf(*request.list);
     FoundRows rows;
-    if (!(files ? ScanFileEntries(buffer, {}, rows) : ScanGraphics(buffer, {}, rows)))
+    if (!list.Scan(buffer, {}, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
-    const auto text = files ? FileRowText : PictureRowText;
-    const RowTextFunction rowText = [&rows, text](std::size_t i) { return text(rows, i); };
+    const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
 
     std::optional<ExtractReport> report;
     if (request.extractFolder) {
@@ -229,7 +209,7 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
             err << "kestrix-cli: cannot create the folder " << *request.extractFolder << '\n';
             return csFailed;
         }
-        report = Extract(buffer, rows, files ? spFiles : spGraphics, *request.extractFolder, err);
+        report = Extract(buffer, rows, list.Kind, *request.extractFolder, err);
     }
     PrintRows(out, request, buffer, rows, rowText, report);
     return report && !report->failed.empty() ? csFailed : csOk;
@@ -273,13 +253,12 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
     CliRequest request;
-    if (command == QLatin1String("info"))
-        request.command = Command::Info;
-    else if (command == QLatin1String("files"))
-        request.command = Command::Files;
-    else if (command == QLatin1String("graphics"))
-        request.command = Command::Graphics;
-    else {
+    const std::string commandName = command.toStdString();
+    const auto named = std::find_if(AllLists().begin(), AllLists().end(),
+                                    [&commandName](const ListTraits& list) { return commandName == list.Name; });
+    if (named != AllLists().end())
+        request.list = named->Kind;
+    else if (command != QLatin1String("info")) {
         err << (command.isEmpty() ? std::string("kestrix-cli: missing command")
                                   : "kestrix-cli: unknown command '" + command.toStdString() + "'")
             << "\nTry 'kestrix-cli --help'.\n";
@@ -290,14 +269,14 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
             << "\nTry 'kestrix-cli --help'.\n";
         return csUsage;
     }
-    if (parser.isSet(extractOption) && request.command == Command::Info) {
+    if (parser.isSet(extractOption) && !request.list) {
         err << "kestrix-cli: --extract goes with files or graphics\n";
         return csUsage;
     }
-    request.imagePath = Local(positional[1]);
+    request.imagePath = QFile::encodeName(positional[1]).toStdString();
     request.json = parser.isSet(jsonOption);
     if (parser.isSet(extractOption))
-        request.extractFolder = Local(parser.value(extractOption));
+        request.extractFolder = QFile::encodeName(parser.value(extractOption)).toStdString();
     try {
         return Execute(request, out, err);
     } catch (const std::bad_alloc&) {

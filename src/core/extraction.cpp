@@ -2,8 +2,6 @@
 
 #include "code_page.h"
 #include "exceptions.h"
-#include "file_entry_scan.h"
-#include "graphics_scan.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -74,15 +72,10 @@ std::string FolderOf(const std::string& path)
 
 std::string SafeFileName(const std::string& caption)
 {
-    std::string name;
-    name.reserve(caption.size() * 2);
-    for (const char c : caption) {
-        const char32_t cp = Cp1251ToUnicode(static_cast<uint8_t>(c));
-        if (cp == U'/' || cp == U'\\' || cp < 0x20 || cp == 0x7F)
-            name += '_';
-        else
-            name += Cp1251ToUtf8(std::string_view(&c, 1));
-    }
+    std::string separated = caption;
+    std::replace(separated.begin(), separated.end(), '/', '_');
+    std::replace(separated.begin(), separated.end(), '\\', '_');
+    std::string name = Cp1251ToCleanUtf8(separated, ControlShown::Underscore);
     if (name.empty() || name == "." || name == "..")
         name = "_" + name;
     return name;
@@ -94,28 +87,25 @@ int32_t ItemRange::Count() const noexcept
     return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
 }
 
-std::vector<ExtractItem> PlanExtraction(SavePage page, std::size_t count, const RowTextFunction& rowText,
+std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
                                          const std::vector<bool>& selected)
 {
+    const ListTraits& traits = TraitsOf(list);
     std::vector<ExtractItem> items;
     for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
         const TResultRow row = rowText(i);
-        if (page == spFiles && row.Cell(rcEnd).empty())
-            continue;
-        if (page == spGraphics && row.Caption.empty())
-            continue;
-        const std::string name = page == spFiles ? row.Caption : row.Caption + "." + row.Cell(rcType);
-        items.push_back({static_cast<int32_t>(i), SafeFileName(name)});
+        if (traits.Saves(row))
+            items.push_back({static_cast<int32_t>(i), SafeFileName(traits.SaveName(row))});
     }
     return items;
 }
 
-std::vector<ExtractItem> PlanExtraction(SavePage page, const FoundRows& rows, const std::vector<bool>& selected)
+std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, const std::vector<bool>& selected)
 {
-    const auto text = page == spFiles ? FileRowText : PictureRowText;
-    return PlanExtraction(page, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
+    const auto text = TraitsOf(list).Text;
+    return PlanExtraction(list, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
 }
 
 ItemRange RangeOfCells(const TResultRow& row)

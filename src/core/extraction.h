@@ -2,6 +2,7 @@
 
 #include "custom_hex_buffer.h"
 #include "found_rows.h"
+#include "list_kind.h"
 #include "result_row.h"
 
 #include <cstddef>
@@ -11,9 +12,6 @@
 #include <vector>
 
 namespace kestrix {
-
-// Which list a save acts on.
-enum SavePage : int32_t { spFiles = 0, spGraphics = 1 };
 
 // One file a save will write: the row and the file name inside the chosen
 // folder (UTF-8, already made safe).
@@ -31,21 +29,20 @@ struct ItemRange {
 };
 
 // A caption (Windows-1251 bytes) as a file name that stays inside its folder:
-// decoded to UTF-8; "/", "\" and U+0000..U+001F, U+007F become "_"; a name that is
-// then empty, "." or ".." gets a leading "_".
+// decoded to UTF-8; "/", "\" and the control characters (IsControlByte)
+// become "_"; a name that is then empty, "." or ".." gets a leading "_".
 std::string SafeFileName(const std::string& caption);
 
 // Row index of a list as the list shows it.
 using RowTextFunction = std::function<TResultRow(std::size_t index)>;
 
-// The items a save writes, in list order, of the count rows that rowText
-// gives. Files page: rows with a non-empty end cell, named after the caption.
-// Graphics page: rows with a non-empty caption, named caption + "." + type.
-// selected (one flag per row) limits the rows; empty means every row.
-std::vector<ExtractItem> PlanExtraction(SavePage page, std::size_t count, const RowTextFunction& rowText,
+// The items a save of list writes, in list order, of the count rows that
+// rowText gives: the rows its save rule keeps, under their save names made
+// safe. selected (one flag per row) limits the rows; empty means every row.
+std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
                                          const std::vector<bool>& selected = {});
-// The same for the found rows of the page's list.
-std::vector<ExtractItem> PlanExtraction(SavePage page, const FoundRows& rows, const std::vector<bool>& selected = {});
+// The same for the found rows of list.
+std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, const std::vector<bool>& selected = {});
 
 // The range a row names by its cells: the end cell and then the start cell,
 // read with StrToInt (EConvertError "'%s' is not a valid integer value").

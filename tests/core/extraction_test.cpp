@@ -42,15 +42,16 @@ TEST(SafeFileName, KeepsEveryNameInsideItsFolder)
         {".", "_."},
         {"..", "_.."},
         {"...", "..."},
-        {"\x98", "\xC2\x98"},
+        {"\x98", "_"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SafeFileName(c.caption), c.expected) << c.expected;
 }
 
-std::vector<ExtractItem> Plan(SavePage page, const std::vector<TResultRow>& rows, const std::vector<bool>& selected = {})
+std::vector<ExtractItem> Plan(ListKind list, const std::vector<TResultRow>& rows,
+                              const std::vector<bool>& selected = {})
 {
-    return PlanExtraction(page, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
+    return PlanExtraction(list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
 }
 
 TEST(PlanExtraction, FiltersRowsByPage)
@@ -61,20 +62,20 @@ TEST(PlanExtraction, FiltersRowsByPage)
         Row("", "gif", "300", "320"),
         Row("x/y", "c", "400", "401"),
     };
-    const auto files = Plan(spFiles, rows);
+    const auto files = Plan(ListKind::Files, rows);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].Row, 0);
     EXPECT_EQ(files[1].FileName, "_");
     EXPECT_EQ(files[2].FileName, "x_y");
     EXPECT_EQ(files[2].Row, 3);
 
-    const auto pictures = Plan(spGraphics, rows);
+    const auto pictures = Plan(ListKind::Graphics, rows);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(pictures[0].FileName, "first.txt.txt");
     EXPECT_EQ(pictures[1].FileName, "big.bin.bin");
     EXPECT_EQ(pictures[2].Row, 3);
 
-    const auto selected = Plan(spFiles, rows, {false, true, true, true});
+    const auto selected = Plan(ListKind::Files, rows, {false, true, true, true});
     ASSERT_EQ(selected.size(), 2u);
     EXPECT_EQ(selected[0].Row, 2);
 }
