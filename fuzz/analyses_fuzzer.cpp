@@ -9,6 +9,7 @@
 #include "graphics_scan.h"
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,31 @@ int32_t Number(const std::string& text)
     return text.empty() ? -1 : StrToInt(text);
 }
 
+// A saved name: not empty, not hidden, no separator and no control character.
+void CheckSavedName(const std::string& name)
+{
+    Check(!name.empty() && name.front() != '.');
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        Check(c != '/' && c != '\\' && c >= 0x20 && c != 0x7F);
+        // U+0080..U+009F in UTF-8.
+        Check(!(c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) <= 0x9F));
+    }
+}
+
 void CheckName(const std::string& caption)
 {
-    const std::string name = SafeFileName(caption);
-    Check(!name.empty() && name != "." && name != "..");
-    for (const char c : name)
-        Check(c != '/' && c != '\\' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    CheckSavedName(SafeFileName(caption));
+}
+
+// Every item of a save has a safe name of its own.
+void CheckPlan(const std::vector<ExtractItem>& items)
+{
+    std::set<std::string> names;
+    for (const ExtractItem& item : items) {
+        CheckSavedName(item.FileName);
+        Check(names.insert(item.FileName).second);
+    }
 }
 
 }  // namespace
@@ -78,8 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(text.Cell(rcStart) == std::to_string(row.Start));
         Check(Number(text.Cell(rcEnd)) == (row.HasEnd() ? row.End : -1));
     }
-    for (const ExtractItem& item : PlanExtraction(ListKind::Files, files))
-        CheckName(item.FileName), Check(files[static_cast<std::size_t>(item.Row)].HasEnd());
+    const auto saved = PlanExtraction(ListKind::Files, files);
+    CheckPlan(saved);
+    for (const ExtractItem& item : saved)
+        Check(files[static_cast<std::size_t>(item.Row)].HasEnd());
 
     FoundRows pictures;
     Check(ScanGraphics(buffer, {}, pictures));
@@ -93,5 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         const TResultRow text = PictureRowText(pictures, i);
         CheckName(text.Caption + "." + text.Cell(rcType));
     }
+    CheckPlan(PlanExtraction(ListKind::Graphics, pictures));
     return 0;
 }

@@ -523,6 +523,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly)
         PlanExtraction(kind, rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); },
                        selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
     const bool showGauge = traits.SaveShowsProgress;
+    std::exception_ptr refused;
     if (showGauge) {
         ProgressBar->SetMin(0);
         ProgressBar->SetMax(static_cast<int32_t>(items.size()));
@@ -535,7 +536,14 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly)
         const std::string folder = QFile::encodeName(QFileInfo(target).path()).toStdString();
         int32_t written = 0;
         for (const ExtractItem& item : items) {
-            ExtractToFolder(Hex1, folder, item.FileName, RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row))));
+            const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row)));
+            try {
+                ExtractToFolder(Hex1, folder, item.FileName, range);
+            } catch (const EReplacesImage&) {
+                // The open image is kept and the other rows go on; the refusal is told at the end.
+                refused = std::current_exception();
+                continue;
+            }
             if (showGauge) {
                 ProgressBar->SetPosition(++written);
                 // No events are processed while saving; show the step now.
@@ -545,6 +553,8 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly)
     }
     if (showGauge)
         ProgressBar->hide();
+    if (refused)
+        std::rethrow_exception(refused);
 }
 
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)

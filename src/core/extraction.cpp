@@ -10,9 +10,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace kestrix {
 namespace {
+
+// The failure to write the file at path, with the system's reason when known.
+EWriteError WriteError(const std::string& path, int error)
+{
+    const std::string file = FormatMessage("Stream write error in file \"%s\"", {path});
+    return EWriteError(error != 0 ? file + ". " + SystemErrorText(error) : file);
+}
 
 // A file stream over a freshly made temporary file; removes the file unless
 // it was handed on with Commit().
@@ -48,7 +57,7 @@ public:
     void Commit(const std::string& path)
     {
         if (::close(ReleaseHandle()) != 0)
-            throw EWriteError("Stream write error");
+            throw WriteError(path, errno);
         if (::rename(FileName().c_str(), path.c_str()) != 0)
             throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(errno)}));
         m_keep = true;
@@ -59,6 +68,24 @@ private:
 
     bool m_keep = false;
 };
+
+// Whether path names the file the image in buffer was loaded from.
+bool IsOpenImage(const TCustomHexBuffer& buffer, const std::string& path)
+{
+    struct stat target {};
+    struct stat image {};
+    return ::stat(path.c_str(), &target) == 0 && ::stat(buffer.FileName().c_str(), &image) == 0 &&
+           target.st_dev == image.st_dev && target.st_ino == image.st_ino;
+}
+
+// name with " (n)" before its extension, the part from its last "." unless
+// that is its first character.
+std::string Numbered(const std::string& name, int n)
+{
+    const std::size_t dot = name.find_last_of('.');
+    const std::size_t at = dot == std::string::npos || dot == 0 ? name.size() : dot;
+    return name.substr(0, at) + " (" + std::to_string(n) + ")" + name.substr(at);
+}
 
 std::string FolderOf(const std::string& path)
 {
@@ -76,8 +103,9 @@ std::string SafeFileName(const std::string& caption)
     std::replace(separated.begin(), separated.end(), '/', '_');
     std::replace(separated.begin(), separated.end(), '\\', '_');
     std::string name = Cp1251ToCleanUtf8(separated, ControlShown::Underscore);
-    if (name.empty() || name == "." || name == "..")
-        name = "_" + name;
+    // Nothing saved is hidden; "." and ".." are covered too.
+    if (name.empty() || name.front() == '.')
+        name.insert(0, 1, '_');
     return name;
 }
 
@@ -92,12 +120,25 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const 
 {
     const ListTraits& traits = TraitsOf(list);
     std::vector<ExtractItem> items;
+    std::unordered_set<std::string> taken;
+    // Per name given more than once, the number its next copy tries first.
+    std::unordered_map<std::string, int> nextNumber;
     for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
         const TResultRow row = rowText(i);
-        if (traits.Saves(row))
-            items.push_back({static_cast<int32_t>(i), SafeFileName(traits.SaveName(row))});
+        if (!traits.Saves(row))
+            continue;
+        std::string name = SafeFileName(traits.SaveName(row));
+        if (!taken.insert(name).second) {
+            int& n = nextNumber.try_emplace(name, 2).first->second;
+            std::string numbered = Numbered(name, n);
+            while (!taken.insert(numbered).second)
+                numbered = Numbered(name, ++n);
+            ++n;
+            name = std::move(numbered);
+        }
+        items.push_back({static_cast<int32_t>(i), std::move(name)});
     }
     return items;
 }
@@ -125,8 +166,14 @@ std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder,
 
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
 {
+    if (IsOpenImage(buffer, path))
+        throw EReplacesImage(FormatMessage("Cannot replace the open image \"%s\"", {path}));
     TemporaryFileStream file = TemporaryFileStream::Create(FolderOf(path), path);
-    buffer.WriteRangeToStream(file, start, count);
+    try {
+        buffer.WriteRangeToStream(file, start, count);
+    } catch (const EWriteError&) {
+        throw WriteError(path, file.LastError());
+    }
     file.Commit(path);
 }
 

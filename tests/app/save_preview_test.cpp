@@ -164,6 +164,24 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     EXPECT_EQ(m_errors[1], QStringLiteral("'12x' is not a valid integer value."));
 }
 
+TEST_F(SaveTest, SavingBesideTheImageKeepsTheImageAndTheOtherRows)
+{
+    TForm1& f = Form();
+    f.FileList->Model().SetRows({
+        {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
+        {"phone.bin", {"bin", "30", "40", "10"}, kFileRowIcon},
+        {"a.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
+    });
+    m_saveAnswers = {Path(QStringLiteral("any"))};
+    f.SaveAllClick();
+    ASSERT_EQ(m_errors.size(), 1u);
+    const QString image = Path(QStringLiteral("phone.bin"));
+    EXPECT_EQ(m_errors[0], QStringLiteral("Cannot replace the open image \"") + image + QStringLiteral("\""));
+    EXPECT_EQ(ReadQ(image), m_image);
+    EXPECT_EQ(ReadQ(Path(QStringLiteral("a.txt"))), Range(10, 20));
+    EXPECT_EQ(ReadQ(Path(QStringLiteral("a (2).txt"))), Range(40, 45));
+}
+
 // Two GIF pictures back to back above the GIF pass start and a bitmap: the
 // graphics scan lists them and selecting one row previews it.
 class PreviewTest : public FormTest {

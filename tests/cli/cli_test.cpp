@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -149,13 +150,13 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     ASSERT_EQ(written.size(), 3);
     ASSERT_EQ(failed.size(), 1);
     EXPECT_EQ(failed[0].toObject()["row"].toInt(), 2);
-    EXPECT_EQ(written[1].toObject()["file"].toString(), ".._escape");
+    EXPECT_EQ(written[1].toObject()["file"].toString(), "_.._escape");
     EXPECT_EQ(written[2].toObject()["file"].toString(), "Звонок.amr");
 
     const auto bytes = image.Bytes();
     EXPECT_EQ(ReadFileBytes((out + "/first.txt").toStdString()),
               std::vector<uint8_t>(bytes.begin() + 1038, bytes.begin() + 1048));
-    EXPECT_EQ(ReadFileBytes((out + "/.._escape").toStdString()),
+    EXPECT_EQ(ReadFileBytes((out + "/_.._escape").toStdString()),
               std::vector<uint8_t>(bytes.begin() + 3038, bytes.begin() + 3043));
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no temporary file is left behind";
     EXPECT_FALSE(QFile::exists(m_dir.filePath("escape")));
@@ -167,8 +168,8 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
         std::string name;  // as stored in the image
         QString file;      // as written
     } cases[] = {
-        {"../../up", ".._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},      {".", "_."},
-        {"a\\b", "a_b"},       {"tab\there", "tab_here"},     {"\x01\x1F\x7F", "___"},
+        {"../../up", "_.._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},           {".", "_."},
+        {"a\\b", "a_b"},          {"tab\there", "tab_here"},     {"\x01\x1F\x7F\x98", "____"}, {".bashrc", "_.bashrc"},
     };
     FlashImageBuilder image(32 * 1024, 0xFF);
     std::size_t h = 1000;
@@ -186,6 +187,31 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "only the image";
     EXPECT_EQ(QDir(m_dir.filePath("deep")).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+TEST_F(CliImages, ExtractKeepsEveryEntryButNeverReplacesTheImage)
+{
+    // Saved into the image's own folder: one entry bears the image's name, three
+    // distinct names clean to one.
+    FlashImageBuilder image(16 * 1024, 0xFF);
+    image.PutFileEntry(1000, "a/b.txt", 3, "one");
+    image.PutFileEntry(3000, "phone.bin", 4, "evil");
+    image.PutFileEntry(5000, "a\\b.txt", 3, "two");
+    image.PutFileEntry(7000, "a_b.txt", 5, "three");
+    const QString path = Write("phone.bin", image);
+
+    const CliResult result = RunCliWith({"files", path, "--json", "--extract", m_dir.path()});
+    EXPECT_EQ(result.status, csFailed);
+    EXPECT_EQ(result.err, "kestrix-cli: row 1 (phone.bin): Cannot replace the open image \"" +
+                              m_dir.filePath("phone.bin").toStdString() + "\"\n");
+    EXPECT_EQ(ReadFileBytes(path.toStdString()), image.Bytes());
+    const QJsonObject json = Json(result.out);
+    EXPECT_EQ(json["failed"].toArray().size(), 1);
+    const auto text = [](const char* bytes) { return std::vector<uint8_t>(bytes, bytes + std::strlen(bytes)); };
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b.txt").toStdString()), text("one"));
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b (2).txt").toStdString()), text("two"));
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b (3).txt").toStdString()), text("three"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
 }
 
 TEST_F(CliImages, GraphicsExtractWritesEveryPicture)

@@ -26,32 +26,60 @@ TResultRow Row(const std::string& caption, const std::string& type, const std::s
     return {caption, {type, start, end, ""}, kFileRowIcon};
 }
 
-TEST(SafeFileName, KeepsEveryNameInsideItsFolder)
-{
-    const struct {
-        std::string caption;  // Windows-1251
-        std::string expected;  // UTF-8
-    } cases[] = {
-        {"readme.txt", "readme.txt"},
-        {Utf8ToCp1251("Файл (3).gif"), "Файл (3).gif"},
-        {"../../.bashrc", ".._.._.bashrc"},
-        {"/etc/x", "_etc_x"},
-        {"a\\b", "a_b"},
-        {std::string("nul\0in\x01side\x1F\x7F", 13), "nul_in_side__"},
-        {"", "_"},
-        {".", "_."},
-        {"..", "_.."},
-        {"...", "..."},
-        {"\x98", "_"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(SafeFileName(c.caption), c.expected) << c.expected;
-}
-
 std::vector<ExtractItem> Plan(ListKind list, const std::vector<TResultRow>& rows,
                               const std::vector<bool>& selected = {})
 {
     return PlanExtraction(list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
+}
+
+// Every name a save gives, in list order: cleaned, never hidden, never empty,
+// and never the name of an earlier row of the same save.
+TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
+{
+    const struct {
+        std::string caption;  // Windows-1251
+        std::string file;     // UTF-8
+    } cases[] = {
+        {"readme.txt", "readme.txt"},
+        {Utf8ToCp1251("Звонок.amr"), "Звонок.amr"},
+        {"../../.bashrc", "_.._.._.bashrc"},
+        {".bashrc", "_.bashrc"},
+        {".profile", "_.profile"},
+        {"/etc/x", "_etc_x"},
+        {std::string("nul\0in\x01side\x1F\x7F", 13), "nul_in_side__"},
+        {"a\x98" "b", "a_b"},
+        {"", "_"},
+        {".", "_."},
+        {"..", "_.."},
+        {"...", "_..."},
+        {"a/b.txt", "a_b.txt"},
+        {"a\\b.txt", "a_b (2).txt"},
+        {"a_b.txt", "a_b (3).txt"},
+        {"a_b (2).txt", "a_b (2) (2).txt"},
+        {"x.tar.gz", "x.tar.gz"},
+        {"x.tar.gz", "x.tar (2).gz"},
+        {"noext", "noext"},
+        {"noext", "noext (2)"},
+        {".bashrc", "_ (2).bashrc"},
+        {"_", "_ (2)"},
+        {"a.", "a."},
+        {"a.", "a (2)."},
+    };
+    std::vector<TResultRow> rows;
+    for (const auto& c : cases)
+        rows.push_back(Row(c.caption, "x", "0", "1"));
+    const auto items = Plan(ListKind::Files, rows);
+    ASSERT_EQ(items.size(), std::size(cases));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].Row, static_cast<int32_t>(i));
+        EXPECT_EQ(items[i].FileName, cases[i].file) << "row " << i;
+    }
+    // A row left out takes no name from the rows after it.
+    const auto some = Plan(ListKind::Files, rows, {false, false, false, false, false, false, false, false, false,
+                                                   false, false, false, false, true, true});
+    ASSERT_EQ(some.size(), 2u);
+    EXPECT_EQ(some[0].FileName, "a_b.txt");
+    EXPECT_EQ(some[1].FileName, "a_b (2).txt");
 }
 
 TEST(PlanExtraction, FiltersRowsByPage)
@@ -196,6 +224,27 @@ TEST_F(ExtractionFiles, MissingFolderIsACreateError)
     }
 }
 
+TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
+{
+    const std::string image = (m_dir / "phone.bin").string();
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(m_image.data()), static_cast<std::streamsize>(m_image.size()));
+    THexBuffer buffer;
+    buffer.LoadFromFile(image);
+    // The same file however its folder is spelt.
+    for (const fs::path& folder : {m_dir, m_dir / "."}) {
+        try {
+            ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
+            ADD_FAILURE() << "the image was replaced through " << folder;
+        } catch (const EReplacesImage& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(image), m_image);
+    ExtractToFolder(buffer, m_dir.string(), "other.bin", {0, 64});
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"other.bin", "phone.bin"}));
+}
+
 TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
 {
     Plant("big.bin", "older");
@@ -208,8 +257,9 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         int status = 1;
         try {
             ExtractToFolder(m_buffer, m_dir.string(), "big.bin", {0, 300000});
-        } catch (const EWriteError&) {
-            status = 0;
+        } catch (const EWriteError& e) {
+            const std::string expected = "Stream write error in file \"" + (m_dir / "big.bin").string() + "\". File too large";
+            status = e.what() == expected ? 0 : 3;
         } catch (...) {
             status = 2;
         }
