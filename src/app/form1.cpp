@@ -348,7 +348,10 @@ uint32_t TForm1::HexTextToInt(const std::string& text)
 
 void TForm1::ShowFirmwareInfo()
 {
-    InfoList->Model().SetRows(ReadFirmwareInfo(Hex1));
+    std::vector<TResultRow> rows;
+    for (const FirmwareFact& fact : ReadFirmwareInfo(Hex1.Bytes()))
+        rows.push_back({fact.Caption, {ShownFactValue(fact)}, -1});
+    InfoList->Model().SetRows(std::move(rows));
 }
 
 // Commands ------------------------------------------------------------------

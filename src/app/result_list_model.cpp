@@ -9,10 +9,6 @@ namespace {
 // (U+2400), and no Windows-1251 character looks like it.
 constexpr QChar kZeroByteSymbol(0x2423);
 
-// A value read up to a stop byte can run to the end of a large image; the list
-// shows its beginning so that painting a row stays cheap.
-constexpr std::size_t kMaxShownBytes = 4096;
-
 }  // namespace
 
 ResultListModel::ResultListModel(std::vector<ListColumn> columns, QObject* parent)
@@ -85,12 +81,8 @@ void ResultListModel::EndFill()
 
 QString ResultListModel::DisplayText(const std::string& bytes)
 {
-    const bool cut = bytes.size() > kMaxShownBytes;
-    QString text = QString::fromStdU16String(
-        Cp1251ToUtf16(std::string_view(bytes).substr(0, cut ? kMaxShownBytes : bytes.size())));
+    QString text = QString::fromStdU16String(Cp1251ToUtf16(bytes));
     text.replace(QChar(u'\0'), kZeroByteSymbol);
-    if (cut)
-        text += QStringLiteral("… (%1 bytes)").arg(bytes.size());
     return text;
 }
 

@@ -90,24 +90,26 @@ void Flush(std::ostream& out, JsonWriter& json)
 
 void PrintInfo(std::ostream& out, const CliRequest& request, const THexBuffer& buffer)
 {
-    const auto rows = ReadFirmwareInfo(buffer);
+    const auto facts = ReadFirmwareInfo(buffer.Bytes());
     if (request.json) {
         JsonWriter json;
         json.BeginObject().Key("image").String(request.imagePath).Key("size").Number(buffer.DataSize());
         json.Key("info").BeginArray();
-        for (const TResultRow& row : rows)
-            json.BeginObject()
-                .Key("caption")
-                .String(Cp1251ToUtf8(row.Caption))
-                .Key("value")
-                .String(Cp1251ToUtf8(row.Cell(0)))
-                .EndObject();
+        for (const FirmwareFact& fact : facts) {
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(fact.Caption));
+            json.Key("value").String(Cp1251ToUtf8(fact.Value)).Key("length");
+            if (fact.Length)
+                json.Number(*fact.Length);
+            else
+                json.Null();
+            json.EndObject();
+        }
         json.EndArray().EndObject();
         out << json.Text() << '\n';
         return;
     }
-    PrintTable<2>(out, rows.size(), [&rows](std::size_t i) {
-        return std::array<std::string, 2>{Cp1251ToUtf8(rows[i].Caption), Printable(rows[i].Cell(0))};
+    PrintTable<2>(out, facts.size(), [&facts](std::size_t i) {
+        return std::array<std::string, 2>{Cp1251ToUtf8(facts[i].Caption), Printable(ShownFactValue(facts[i]))};
     });
 }
 

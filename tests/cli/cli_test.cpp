@@ -74,11 +74,11 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     EXPECT_EQ(result.status, csOk) << result.err;
     const std::string expected = "{\"image\": \"" + path.toStdString() +
                                  "\", \"size\": 9600000, \"info\": ["
-                                 "{\"caption\": \"PDS\", \"value\": \"ABC\"}, "
-                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\"}, "
-                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\"}, "
-                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\"}, "
-                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\"}]}\n";
+                                 "{\"caption\": \"PDS\", \"value\": \"ABC\", \"length\": 3}, "
+                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\", \"length\": 2}, "
+                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\", \"length\": 5}, "
+                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\", \"length\": 4}, "
+                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}]}\n";
     EXPECT_EQ(result.out, expected);
     Json(result.out);
 
@@ -86,6 +86,40 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     EXPECT_EQ(plain.status, csOk);
     EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
+}
+
+TEST_F(CliImages, InfoOfABlankImageShowsTheBeginningAndLengthOfEachFact)
+{
+    // No stop byte of the PDS (FFh) or of the phone model (05h) anywhere: both
+    // run to the end of the image; the firmware version lies beyond it.
+    const QString path = Write("blank.bin", FlashImageBuilder(4 * 1024 * 1024, 0x00));
+    const QJsonArray info = Json(RunCliWith({"info", path, "--json"}).out)["info"].toArray();
+    ASSERT_EQ(info.size(), 5);
+    const struct {
+        QString value;
+        QJsonValue length;
+    } expected[] = {
+        {QString(4096, QChar(u'\0')), 4 * 1024 * 1024 - 102976},
+        {QStringLiteral("Неизвестно"), QJsonValue::Null},
+        {QString(4096, QChar(u'\0')), 4 * 1024 * 1024 - 82451},
+        {QString(), 0},
+        {QString(), 0},
+    };
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(info[i].toObject()["value"].toString(), expected[i].value) << i;
+        EXPECT_EQ(info[i].toObject()["length"], expected[i].length) << i;
+    }
+
+    const CliResult plain = RunCliWith({"info", path});
+    const std::string zeros = [] {
+        std::string text;
+        for (int i = 0; i < 4096; ++i)
+            text += "\\x00";
+        return text;
+    }();
+    EXPECT_NE(plain.out.find("PDS              " + zeros + "… (4091328 bytes)\n"), std::string::npos);
+    EXPECT_NE(plain.out.find("Заводской номер  \n"), std::string::npos);
+    EXPECT_LT(plain.out.size(), 40000u);
 }
 
 TEST_F(CliImages, ExitStatusesAndMessages)
