@@ -19,7 +19,7 @@ void BM_SaveThousandRows(benchmark::State& state)
 {
     const auto rowCount = static_cast<int32_t>(state.range(0));
     const int32_t rowSize = static_cast<int32_t>(state.range(1));
-    testing::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
+    test_support::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
     THexBuffer buffer;
     MemoryStream source;
     source.WriteBuffer(image.Bytes().data(), static_cast<int32_t>(image.Bytes().size()));

@@ -22,15 +22,15 @@ using namespace kestrix;
 
 void BM_PreviewRow(benchmark::State& state)
 {
-    testing::GifOptions options;
+    test_support::GifOptions options;
     options.width = static_cast<uint16_t>(state.range(0));
     options.height = static_cast<uint16_t>(state.range(0));
     options.frames = static_cast<int>(state.range(1));
-    const auto gif = testing::MakeGif(options);
-    testing::FlashImageBuilder image(gif.size() + 8192, 0x00);
+    const auto gif = test_support::MakeGif(options);
+    test_support::FlashImageBuilder image(gif.size() + 8192, 0x00);
     image.Put(4096, gif);
     THexBuffer buffer;
-    testing::LoadImage(buffer, image.Bytes());
+    test_support::LoadImage(buffer, image.Bytes());
 
     const auto folder = std::filesystem::temp_directory_path() / ("kestrix-preview-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);

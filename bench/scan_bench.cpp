@@ -24,9 +24,9 @@ THexBuffer& Image()
         auto put = [&bytes](std::size_t at, const std::vector<uint8_t>& item) {
             std::copy(item.begin(), item.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         };
-        const auto gif = kestrix::testing::MakeGif({});
-        const auto bmp = kestrix::testing::MakeSmallBmp(8, 8);
-        kestrix::testing::FlashImageBuilder entries(4096, 0x00);
+        const auto gif = kestrix::test_support::MakeGif({});
+        const auto bmp = kestrix::test_support::MakeSmallBmp(8, 8);
+        kestrix::test_support::FlashImageBuilder entries(4096, 0x00);
         for (int k = 0; k < 400; ++k) {
             const std::size_t at = (static_cast<std::size_t>(k) + 1) * (kImageSize / 402);
             entries.PutFileEntry(100, "file" + std::to_string(k) + ".bin", static_cast<uint32_t>(k * 3));

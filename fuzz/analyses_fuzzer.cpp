@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(!files.Name(i).empty());
         CheckName(std::string(files.Name(i)));
         const TResultRow text = FileRowText(files, i);
-        Check(text.Cell(rcStart) == std::to_string(row.Start));
-        Check(Number(text.Cell(rcEnd)) == (row.HasEnd() ? row.End : -1));
+        Check(text.Cell(RowCell::Start) == std::to_string(row.Start));
+        Check(Number(text.Cell(RowCell::End)) == (row.HasEnd() ? row.End : -1));
     }
     const auto saved = PlanExtraction(ListKind::Files, files);
     CheckPlan(saved);
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         else
             Check(row.Type == ItemType::Bmp && row.End >= row.Start && row.End - row.Start <= 255);
         const TResultRow text = PictureRowText(pictures, i);
-        CheckName(text.Caption + "." + text.Cell(rcType));
+        CheckName(text.Caption + "." + text.Cell(RowCell::Type));
     }
     CheckPlan(PlanExtraction(ListKind::Graphics, pictures));
     return 0;

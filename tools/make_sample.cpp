@@ -21,8 +21,8 @@
 namespace {
 
 using kestrix::Utf8ToCp1251;
-using kestrix::testing::FlashImageBuilder;
-using kestrix::testing::GifOptions;
+using kestrix::test_support::FlashImageBuilder;
+using kestrix::test_support::GifOptions;
 
 constexpr std::size_t kDefaultSize = 12 * 1024 * 1024;
 constexpr std::size_t kBlock = 64 * 1024;
@@ -125,7 +125,7 @@ std::size_t PutGifs(FlashImageBuilder& image, std::size_t from, std::size_t to, 
         options.delay = static_cast<uint16_t>(10 * (1 + index % 4));
         if (index % 5 == 2)
             options.comment = std::string("made by kestrix\x00\x3B", 17);
-        const auto gif = kestrix::testing::MakeGif(options);
+        const auto gif = kestrix::test_support::MakeGif(options);
         if (at + gif.size() >= to)
             break;
         image.Put(at, gif);
@@ -140,7 +140,7 @@ void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
     for (std::size_t at = from; at + 256 < to; at += 4096 + random.Below(4096)) {
         const auto width = static_cast<uint16_t>(8 + random.Below(25));
         const auto height = static_cast<uint16_t>(4 + random.Below(20));
-        image.Put(at, kestrix::testing::MakeSmallBmp(width, height));
+        image.Put(at, kestrix::test_support::MakeSmallBmp(width, height));
     }
 }
 
@@ -200,12 +200,12 @@ int main(int argc, char** argv)
         image.Put(0, background);
     }
     image.Fill(80000, 24000, 0x00);
-    image.PutFact(kestrix::testing::kPhoneModelFact, "V3i");
-    image.PutFact(kestrix::testing::kSerialNumberFact, Utf8ToCp1251("ЗН-0123456789"));
-    image.PutFact(kestrix::testing::kFlexVersionFact, "R4441D_G_08.01.03R");
-    image.Put(kestrix::testing::kPdsFact.offset, std::string_view("pds.v3i.r26\xFF", 12));
+    image.PutFact(kestrix::test_support::kPhoneModelFact, "V3i");
+    image.PutFact(kestrix::test_support::kSerialNumberFact, Utf8ToCp1251("ЗН-0123456789"));
+    image.PutFact(kestrix::test_support::kFlexVersionFact, "R4441D_G_08.01.03R");
+    image.Put(kestrix::test_support::kPdsFact.offset, std::string_view("pds.v3i.r26\xFF", 12));
     image.Fill(9568700, 100, 0x00);
-    image.PutFact(kestrix::testing::kFirmwareVersionFact, "r4441d_g_08.01.03r");
+    image.PutFact(kestrix::test_support::kFirmwareVersionFact, "r4441d_g_08.01.03r");
 
     // File entries between the facts and the pictures, pictures above 0x920000,
     // bitmaps in the last part; larger images repeat the same mixture in every

@@ -143,7 +143,7 @@ void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& b
             const FoundRow& row = rows[i];
             const TResultRow text = rowText(i);
             json.BeginObject().Key("caption").String(Cp1251ToUtf8(text.Caption));
-            json.Key("type").String(Cp1251ToUtf8(text.Cell(rcType)));
+            json.Key("type").String(Cp1251ToUtf8(text.Cell(RowCell::Type)));
             json.Key("start").Number(row.Start);
             if (row.HasEnd())
                 json.Key("end").Number(row.End);
@@ -173,15 +173,16 @@ void PrintRows(std::ostream& out, const CliRequest& request, const THexBuffer& b
         if (line == 0)
             return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
         const TResultRow row = rowText(line - 1);
-        return std::array<std::string, 6>{std::to_string(line - 1), Printable(row.Caption), Printable(row.Cell(rcType)),
-                                          row.Cell(rcStart),       row.Cell(rcEnd),         row.Cell(rcSize)};
+        return std::array<std::string, 6>{std::to_string(line - 1),   Printable(row.Caption),
+                                          Printable(row.Cell(RowCell::Type)), row.Cell(RowCell::Start),
+                                          row.Cell(RowCell::End),             row.Cell(RowCell::Size)};
     });
     out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
 }
 
-int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
+CliStatus Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
@@ -191,11 +192,11 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
         std::string message = e.what();
         message.erase(std::remove(message.begin(), message.end(), '\r'), message.end());
         err << "kestrix-cli: " << message << '\n';
-        return csFailed;
+        return CliStatus::Failed;
     }
     if (!request.list) {
         PrintInfo(out, request, buffer);
-        return csOk;
+        return CliStatus::Ok;
     }
 
     const ListTraits& list = TraitsOf(*request.list);
@@ -209,17 +210,17 @@ int Execute(const CliRequest& request, std::ostream& out, std::ostream& err)
     if (request.extractFolder) {
         if (!QDir().mkpath(QFile::decodeName(request.extractFolder->c_str()))) {
             err << "kestrix-cli: cannot create the folder " << *request.extractFolder << '\n';
-            return csFailed;
+            return CliStatus::Failed;
         }
         report = Extract(buffer, rows, list.Kind, *request.extractFolder, err);
     }
     PrintRows(out, request, buffer, rows, rowText, report);
-    return report && !report->failed.empty() ? csFailed : csOk;
+    return report && !report->failed.empty() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 }  // namespace
 
-int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
+CliStatus RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -240,16 +241,16 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
 
     if (!parser.parse(arguments)) {
         err << "kestrix-cli: " << parser.errorText().toStdString() << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
+        return CliStatus::Usage;
     }
     if (parser.isSet(helpOption)) {
         out << parser.helpText().replace(QStringLiteral("[options]"), QStringLiteral("[options] command image"))
                    .toStdString();
-        return csOk;
+        return CliStatus::Ok;
     }
     if (parser.isSet(versionOption)) {
         out << "kestrix-cli " << KESTRIX_VERSION << '\n';
-        return csOk;
+        return CliStatus::Ok;
     }
 
     const QStringList positional = parser.positionalArguments();
@@ -264,16 +265,16 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
         err << (command.isEmpty() ? std::string("kestrix-cli: missing command")
                                   : "kestrix-cli: unknown command '" + command.toStdString() + "'")
             << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
+        return CliStatus::Usage;
     }
     if (positional.size() != 2) {
         err << "kestrix-cli: " << (positional.size() < 2 ? "missing image" : "too many arguments")
             << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
+        return CliStatus::Usage;
     }
     if (parser.isSet(extractOption) && !request.list) {
         err << "kestrix-cli: --extract goes with files or graphics\n";
-        return csUsage;
+        return CliStatus::Usage;
     }
     request.imagePath = QFile::encodeName(positional[1]).toStdString();
     request.json = parser.isSet(jsonOption);
@@ -284,7 +285,7 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
     } catch (const std::bad_alloc&) {
         out.flush();
         err << "kestrix-cli: Out of memory\n";
-        return csFailed;
+        return CliStatus::Failed;
     }
 }
 

@@ -7,13 +7,13 @@
 namespace kestrix {
 
 // Exit statuses of kestrix-cli.
-enum CliStatus : int { csOk = 0, csFailed = 1, csUsage = 2 };
+enum class CliStatus : int { Ok = 0, Failed = 1, Usage = 2 };
 
 // Runs kestrix-cli with its arguments (arguments[0] is the program name):
 //   info IMAGE [--json]
 //   files IMAGE [--json] [--extract DIR]
 //   graphics IMAGE [--json] [--extract DIR]
-// Results go to out, messages to err. Returns a CliStatus.
-int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err);
+// Results go to out, messages to err.
+CliStatus RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrix

@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
     std::ios::sync_with_stdio(false);
-    const int status = kestrix::RunCli(QCoreApplication::arguments(), std::cout, std::cerr);
+    const auto status = static_cast<int>(kestrix::RunCli(QCoreApplication::arguments(), std::cout, std::cerr));
     std::cout.flush();
     return status;
 }

@@ -151,8 +151,8 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, co
 
 ItemRange RangeOfCells(const TResultRow& row)
 {
-    const int32_t end = StrToInt(row.Cell(rcEnd));
-    const int32_t start = StrToInt(row.Cell(rcStart));
+    const int32_t end = StrToInt(row.Cell(RowCell::End));
+    const int32_t start = StrToInt(row.Cell(RowCell::Start));
     return {start, end};
 }
 

@@ -9,7 +9,7 @@ namespace {
 // File entries are saved when their data are known to end, under their name.
 bool FileSaved(const TResultRow& row)
 {
-    return !row.Cell(rcEnd).empty();
+    return !row.Cell(RowCell::End).empty();
 }
 
 std::string FileSaveName(const TResultRow& row)
@@ -25,7 +25,7 @@ bool PictureSaved(const TResultRow& row)
 
 std::string PictureSaveName(const TResultRow& row)
 {
-    return row.Caption + "." + row.Cell(rcType);
+    return row.Caption + "." + row.Cell(RowCell::Type);
 }
 
 constexpr ListTraits kLists[] = {

@@ -8,6 +8,9 @@
 
 namespace kestrix {
 
+// Cell positions of the file and picture lists.
+enum class RowCell : std::size_t { Type = 0, Start = 1, End = 2, Size = 3 };
+
 // One line of a result list: a caption (first column) and text cells (cell k in
 // column k + 1). Text is Windows-1251 bytes as read from the image; numbers are
 // decimal text.
@@ -18,11 +21,11 @@ struct TResultRow {
 
     // Cell k, or an empty text when the row has fewer cells.
     const std::string& Cell(std::size_t k) const;
+    const std::string& Cell(RowCell cell) const { return Cell(static_cast<std::size_t>(cell)); }
+    // Cell k for writing; the row gets the cells it lacks, empty.
+    std::string& Cell(RowCell cell);
     bool operator==(const TResultRow&) const = default;
 };
-
-// Cell positions of the file and picture lists.
-enum RowCell : std::size_t { rcType = 0, rcStart = 1, rcEnd = 2, rcSize = 3 };
 
 // Icon indices of ImageList1 that rows carry.
 inline constexpr int32_t kFileRowIcon = 11;

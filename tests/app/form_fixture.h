@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // A main window driven without dialogs, in a temporary working folder with
 // its own settings home: the open and save dialogs answer with the next
@@ -103,4 +103,4 @@ private:
     QByteArray m_oldConfig;
 };
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

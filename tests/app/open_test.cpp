@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 const QString kSection = QStringLiteral("Kestrix");
@@ -191,4 +191,4 @@ TEST_F(FormTest, AFactWithoutAStopByteShowsItsBeginningAndLength)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

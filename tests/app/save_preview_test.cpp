@@ -11,7 +11,7 @@
 
 #include <map>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 std::vector<uint8_t> ReadQ(const QString& path)
@@ -142,8 +142,8 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
 
     f.Page->setCurrentIndex(TForm1::kGraphicsPage);
     auto rows = f.FindedRows();
-    rows[1].Cells[rcStart] = "5000";  // beyond the 4096-byte image
-    rows[1].Cells[rcEnd] = "5010";
+    rows[1].Cell(RowCell::Start) = "5000";  // beyond the 4096-byte image
+    rows[1].Cell(RowCell::End) = "5010";
     f.Finded->Model().SetRows(rows);
     m_saveAnswers = {folder + QStringLiteral("/x")};
     f.SaveAllClick();
@@ -155,7 +155,7 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     EXPECT_TRUE(f.GaugeShown());
     EXPECT_EQ(f.ProgressBar->Position(), 1);
 
-    rows[1].Cells[rcEnd] = "12x";
+    rows[1].Cell(RowCell::End) = "12x";
     f.Finded->Model().SetRows(rows);
     f.Finded->SelectRows({1});
     m_saveAnswers = {folder + QStringLiteral("/x")};
@@ -221,9 +221,9 @@ TEST_F(PreviewTest, SelectingOneRowShowsItsPicture)
     TForm1& f = Form();
     const auto& rows = f.FindedRows();
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].Cell(rcStart), std::to_string(m_a));
-    EXPECT_EQ(rows[0].Cell(rcEnd), std::to_string(m_b));
-    EXPECT_EQ(rows[2].Cell(rcType), "bmp");
+    EXPECT_EQ(rows[0].Cell(RowCell::Start), std::to_string(m_a));
+    EXPECT_EQ(rows[0].Cell(RowCell::End), std::to_string(m_b));
+    EXPECT_EQ(rows[2].Cell(RowCell::Type), "bmp");
 
     f.Finded->SelectRows({0});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_first);
@@ -274,4 +274,4 @@ TEST_F(PreviewTest, ScratchFileReplacesAPlantedLinkAndSurvivesABadPicture)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -12,7 +12,7 @@
 
 #include <new>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 std::vector<std::string> Captions(const std::vector<TResultRow>& rows)
@@ -141,8 +141,8 @@ TEST_F(FormTest, GraphicsScanListsBitmapsWithoutGifs)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].Caption, Utf8ToCp1251("Файл (0)"));
     EXPECT_EQ(rows[1].Caption, Utf8ToCp1251("Файл (1)"));
-    EXPECT_EQ(rows[1].Cell(rcType), "bmp");
-    EXPECT_EQ(rows[1].Cell(rcStart), "3000");
+    EXPECT_EQ(rows[1].Cell(RowCell::Type), "bmp");
+    EXPECT_EQ(rows[1].Cell(RowCell::Start), "3000");
     EXPECT_FALSE(Form().GaugeShown());
     EXPECT_TRUE(Form().gif1->isEnabled());
     EXPECT_TRUE(m_errors.empty());
@@ -159,4 +159,4 @@ TEST_F(FormTest, RunningOutOfMemoryShowsAnErrorBoxAndTheWindowGoesOn)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

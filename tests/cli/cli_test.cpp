@@ -21,11 +21,11 @@
 namespace kestrix {
 namespace {
 
-using testing::FlashImageBuilder;
-using testing::ReadFileBytes;
+using test_support::FlashImageBuilder;
+using test_support::ReadFileBytes;
 
 struct CliResult {
-    int status;
+    CliStatus status;
     std::string out;
     std::string err;
 };
@@ -35,7 +35,7 @@ CliResult RunCliWith(QStringList arguments)
     std::ostringstream out;
     std::ostringstream err;
     arguments.prepend(QStringLiteral("kestrix-cli"));
-    const int status = RunCli(arguments, out, err);
+    const CliStatus status = RunCli(arguments, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -63,15 +63,15 @@ protected:
 TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
 {
     FlashImageBuilder image(9600000, 0x00);
-    image.PutFact(testing::kPdsFact, "ab.c");
-    image.PutFact(testing::kFirmwareVersionFact, "r3");
-    image.Put(testing::kPhoneModelFact.offset, std::string_view("V3\0x\x98\x05", 6));
-    image.PutFact(testing::kSerialNumberFact, Utf8ToCp1251("ЗН-1"));
-    image.PutFact(testing::kFlexVersionFact, "F\"1\\");
+    image.PutFact(test_support::kPdsFact, "ab.c");
+    image.PutFact(test_support::kFirmwareVersionFact, "r3");
+    image.Put(test_support::kPhoneModelFact.offset, std::string_view("V3\0x\x98\x05", 6));
+    image.PutFact(test_support::kSerialNumberFact, Utf8ToCp1251("ЗН-1"));
+    image.PutFact(test_support::kFlexVersionFact, "F\"1\\");
     const QString path = Write(QStringLiteral("образ с пробелом.bin"), image);
 
     const CliResult result = RunCliWith({"info", path, "--json"});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     const std::string expected = "{\"image\": \"" + path.toStdString() +
                                  "\", \"size\": 9600000, \"info\": ["
                                  "{\"caption\": \"PDS\", \"value\": \"ABC\", \"length\": 3}, "
@@ -83,7 +83,7 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     Json(result.out);
 
     const CliResult plain = RunCliWith({"info", path});
-    EXPECT_EQ(plain.status, csOk);
+    EXPECT_EQ(plain.status, CliStatus::Ok);
     EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
 }
@@ -130,20 +130,20 @@ TEST_F(CliImages, ExitStatusesAndMessages)
     const struct {
         const char* name;
         QStringList arguments;
-        int status;
+        CliStatus status;
         std::string errContains;
     } cases[] = {
-        {"no arguments", {}, csUsage, "missing command"},
-        {"unknown command", {"list", small}, csUsage, "unknown command 'list'"},
-        {"missing image", {"info"}, csUsage, "missing image"},
-        {"extra argument", {"info", small, small}, csUsage, "too many arguments"},
-        {"unknown option", {"info", small, "--fast"}, csUsage, "Unknown option 'fast'"},
-        {"extract with info", {"info", small, "--extract", m_dir.path()}, csUsage, "--extract"},
-        {"missing file", {"info", missing}, csFailed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
-        {"folder", {"files", m_dir.path()}, csFailed, "Is a directory"},
-        {"small image", {"files", small, "--json"}, csOk, "1000 bytes or less"},
-        {"help", {"--help"}, csOk, ""},
-        {"version", {"--version"}, csOk, ""},
+        {"no arguments", {}, CliStatus::Usage, "missing command"},
+        {"unknown command", {"list", small}, CliStatus::Usage, "unknown command 'list'"},
+        {"missing image", {"info"}, CliStatus::Usage, "missing image"},
+        {"extra argument", {"info", small, small}, CliStatus::Usage, "too many arguments"},
+        {"unknown option", {"info", small, "--fast"}, CliStatus::Usage, "Unknown option 'fast'"},
+        {"extract with info", {"info", small, "--extract", m_dir.path()}, CliStatus::Usage, "--extract"},
+        {"missing file", {"info", missing}, CliStatus::Failed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
+        {"folder", {"files", m_dir.path()}, CliStatus::Failed, "Is a directory"},
+        {"small image", {"files", small, "--json"}, CliStatus::Ok, "1000 bytes or less"},
+        {"help", {"--help"}, CliStatus::Ok, ""},
+        {"version", {"--version"}, CliStatus::Ok, ""},
     };
     for (const auto& c : cases) {
         const CliResult result = RunCliWith(c.arguments);
@@ -167,7 +167,7 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     QDir().mkpath(out + "/blocked");  // a folder where a file should go: that row fails
 
     const CliResult result = RunCliWith({"files", path, "--json", "--extract", out});
-    EXPECT_EQ(result.status, csFailed);
+    EXPECT_EQ(result.status, CliStatus::Failed);
     EXPECT_NE(result.err.find("row 2 (blocked)"), std::string::npos) << result.err;
     const QJsonObject json = Json(result.out);
     const QJsonArray rows = json["rows"].toArray();
@@ -213,7 +213,7 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
     }
     const QString out = m_dir.filePath("deep/inside");
     const CliResult result = RunCliWith({"files", Write("hostile.bin", image), "--extract", out});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     QStringList expected;
     for (const auto& c : cases)
         expected << c.file;
@@ -235,7 +235,7 @@ TEST_F(CliImages, ExtractKeepsEveryEntryButNeverReplacesTheImage)
     const QString path = Write("phone.bin", image);
 
     const CliResult result = RunCliWith({"files", path, "--json", "--extract", m_dir.path()});
-    EXPECT_EQ(result.status, csFailed);
+    EXPECT_EQ(result.status, CliStatus::Failed);
     EXPECT_EQ(result.err, "kestrix-cli: row 1 (phone.bin): Cannot replace the open image \"" +
                               m_dir.filePath("phone.bin").toStdString() + "\"\n");
     EXPECT_EQ(ReadFileBytes(path.toStdString()), image.Bytes());
@@ -251,16 +251,16 @@ TEST_F(CliImages, ExtractKeepsEveryEntryButNeverReplacesTheImage)
 TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
 {
     FlashImageBuilder image(9568256 + 200000, 0x00);
-    const auto gif = testing::MakeGif({});
+    const auto gif = test_support::MakeGif({});
     image.Put(9568256 + 1000, gif);
     image.Put(9568256 + 5000, gif);
-    const auto bmp = testing::MakeSmallBmp(16, 8);
+    const auto bmp = test_support::MakeSmallBmp(16, 8);
     image.Put(50000, bmp);
     const QString path = Write("pictures.bin", image);
     const QString out = m_dir.filePath("pictures");
 
     const CliResult result = RunCliWith({"graphics", path, "--extract", out});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     EXPECT_NE(result.out.find("written: 3, failed: 0"), std::string::npos) << result.out;
     const std::vector<uint8_t> gifBytes(gif.begin(), gif.end());
     EXPECT_EQ(ReadFileBytes((out + "/Файл (1).gif").toStdString()), gifBytes);
@@ -295,7 +295,7 @@ TEST_F(CliImages, RunningOutOfMemoryEndsWithAMessage)
         ::setrlimit(RLIMIT_AS, &limit);
         const CliResult result = RunCliWith({"graphics", path});
         const bool told = result.err == "kestrix-cli: Out of memory\n";
-        ::_exit(result.status == csFailed && told ? 0 : 3);
+        ::_exit(result.status == CliStatus::Failed && told ? 0 : 3);
     }
     int status = -1;
     ::waitpid(child, &status, 0);

@@ -18,7 +18,7 @@ namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFileBytes;
+using test_support::ReadFileBytes;
 
 TResultRow Row(const std::string& caption, const std::string& type, const std::string& start,
                const std::string& end)
@@ -237,7 +237,8 @@ TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
             ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
             ADD_FAILURE() << "the image was replaced through " << folder;
         } catch (const EReplacesImage& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
+            const std::string path = (folder / "phone.bin").string();
+            EXPECT_EQ(std::string(e.what()), "Cannot replace the open image \"" + path + "\"");
         }
     }
     EXPECT_EQ(ReadFileBytes(image), m_image);
@@ -258,7 +259,8 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         try {
             ExtractToFolder(m_buffer, m_dir.string(), "big.bin", {0, 300000});
         } catch (const EWriteError& e) {
-            const std::string expected = "Stream write error in file \"" + (m_dir / "big.bin").string() + "\". File too large";
+            const std::string path = (m_dir / "big.bin").string();
+            const std::string expected = "Stream write error in file \"" + path + "\". File too large";
             status = e.what() == expected ? 0 : 3;
         } catch (...) {
             status = 2;

@@ -15,13 +15,13 @@
 namespace kestrix {
 namespace {
 
-using testing::LoadImage;
+using test_support::LoadImage;
 
 // The picture scans label rows by type.
-struct HookLog : testing::ScanHookLog {
+struct HookLog : test_support::ScanHookLog {
     HookLog()
     {
-        rowLabel = [](const FoundRows& rows) { return PictureRowText(rows, rows.Count() - 1).Cell(rcType); };
+        rowLabel = [](const FoundRows& rows) { return PictureRowText(rows, rows.Count() - 1).Cell(RowCell::Type); };
     }
 };
 
@@ -37,10 +37,10 @@ std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, co
     return texts;
 }
 
-using testing::FlashImageBuilder;
-using testing::GifOptions;
-using testing::MakeGif;
-using testing::MakeSmallBmp;
+using test_support::FlashImageBuilder;
+using test_support::GifOptions;
+using test_support::MakeGif;
+using test_support::MakeSmallBmp;
 
 constexpr int32_t kBase = kGifPassStart;
 
@@ -192,7 +192,7 @@ TEST(ScanGraphics, StopsWhenTheFrontEndAsks)
     log.yieldsBeforeStop = 2;
     const auto rows = Scan(image, &log);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].Cell(rcEnd), std::to_string(kBase + 1000)) << "no fix-up after a stop";
+    EXPECT_EQ(rows[0].Cell(RowCell::End), std::to_string(kBase + 1000)) << "no fix-up after a stop";
     EXPECT_EQ(log.calls.back(), "hide");
 }
 
@@ -207,7 +207,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
                            "wuffs/test/data/hibiscus.regular.gif"};
     const auto first = MakeGif({});
     for (const char* name : files) {
-        const auto gif = testing::ReadFileBytes((root / name).string());
+        const auto gif = test_support::ReadFileBytes((root / name).string());
         ASSERT_FALSE(gif.empty()) << name;
         const auto size = static_cast<int32_t>(gif.size());
         const int32_t a = kBase + 10, b = kBase + 1000;

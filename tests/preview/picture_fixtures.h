@@ -16,6 +16,8 @@
 
 namespace kestrix::testing {
 
+using namespace kestrix::test_support;
+
 using Bytes = std::vector<uint8_t>;
 
 // The MakeGif palette, by colour index.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // Records every hook call of a scan as text, in order: "show N", "value N",
 // "hide", "row <label>", "yield". Yield answers false once yieldsBeforeStop
@@ -34,4 +34,4 @@ struct ScanHookLog {
     }
 };
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support
