@@ -39,12 +39,12 @@ int64_t ColourTableSize(uint8_t packed)
 }
 
 // Steps over a chain of data sub-blocks ending with a zero-length block.
-bool SkipSubBlocks(const TCustomHexBuffer& buffer, int64_t& p, int64_t limit)
+bool SkipSubBlocks(std::span<const uint8_t> image, int64_t& p, int64_t limit)
 {
     for (;;) {
         if (p >= limit)
             return false;
-        const uint8_t length = buffer.ByteAt(static_cast<int32_t>(p));
+        const uint8_t length = image[static_cast<std::size_t>(p)];
         ++p;
         if (length == 0)
             return true;
@@ -84,7 +84,7 @@ bool FixLastGifEnd(TCustomHexBuffer& buffer, FoundRow& row, const ScanHooks& hoo
 {
     const int32_t start = row.Start;
     const int32_t limit = std::min(buffer.DataSize(), kGifSearchBound);
-    const int32_t trailer = FindGifTrailer(buffer, start, limit);
+    const int32_t trailer = FindGifTrailer(buffer.Bytes(), start, limit);
     if (trailer >= 0) {
         row.End = trailer + 1;
         row.Size = static_cast<int64_t>(row.End) - start - 2;
@@ -160,13 +160,13 @@ void BmpPass(TCustomHexBuffer& buffer, FoundRows& rows, const ScanHooks& hooks)
 
 }  // namespace
 
-int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t limit)
+int32_t FindGifTrailer(std::span<const uint8_t> image, int32_t start, int32_t limit)
 {
-    const int64_t end = std::min(limit, buffer.DataSize());
+    const int64_t end = std::min<int64_t>(limit, static_cast<int64_t>(image.size()));
     constexpr int64_t kHeaderAndScreen = 13;
     if (start < 0 || start + kHeaderAndScreen > end)
         return -1;
-    auto at = [&buffer](int64_t offset) { return buffer.ByteAt(static_cast<int32_t>(offset)); };
+    auto at = [image](int64_t offset) { return image[static_cast<std::size_t>(offset)]; };
     if (at(start) != 'G' || at(start + 1) != 'I' || at(start + 2) != 'F' || at(start + 3) != '8' ||
         (at(start + 4) != '7' && at(start + 4) != '9') || at(start + 5) != 'a')
         return -1;
@@ -179,7 +179,7 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
             return static_cast<int32_t>(p);
         case 0x21:  // extension: introducer, label, sub-blocks
             p += 2;
-            if (!SkipSubBlocks(buffer, p, end))
+            if (!SkipSubBlocks(image, p, end))
                 return -1;
             break;
         case 0x2C: {  // image: descriptor, local colour table, LZW code size, sub-blocks
@@ -187,7 +187,7 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
             if (p + kDescriptor > end)
                 return -1;
             p += kDescriptor + ColourTableSize(at(p + 9)) + 1;
-            if (!SkipSubBlocks(buffer, p, end))
+            if (!SkipSubBlocks(image, p, end))
                 return -1;
             break;
         }

@@ -6,6 +6,8 @@
 #include "scan_hooks.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 
 namespace kestrix {
 
@@ -22,8 +24,9 @@ bool ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& r
 // cells type ("gif" or "bmp"), start, end, size; icon 5.
 TResultRow PictureRowText(const FoundRows& rows, std::size_t index);
 
-// Offset of the trailer byte 3Bh of the GIF starting at start, found by walking
-// its blocks without reading at or beyond limit; -1 when the walk fails.
-int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t limit);
+// Offset in image of the trailer byte 3Bh of the GIF starting at start, found
+// by walking its blocks without reading at or beyond limit (nor the image's
+// end); -1 when the walk fails.
+int32_t FindGifTrailer(std::span<const uint8_t> image, int32_t start, int32_t limit);
 
 }  // namespace kestrix

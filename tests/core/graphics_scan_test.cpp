@@ -215,7 +215,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
         image.Put(a, first).Put(b, gif);
         THexBuffer buffer;
         LoadImage(buffer, image.Bytes());
-        ASSERT_EQ(FindGifTrailer(buffer, b, buffer.DataSize()), b + size - 1) << name;
+        ASSERT_EQ(FindGifTrailer(buffer.Bytes(), b, buffer.DataSize()), b + size - 1) << name;
         const auto rows = ScanGraphics(buffer, {});
         ASSERT_TRUE(rows.has_value());
         ASSERT_GE(rows->size(), 2u) << name;
@@ -257,7 +257,7 @@ TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
         bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
         LoadImage(buffer, bytes);
         const int32_t start = c.start < 0 ? c.start : 100 + c.start;
-        EXPECT_EQ(FindGifTrailer(buffer, start, 100 + c.limitFromStart), c.expected < 0 ? -1 : 100 + c.expected)
+        EXPECT_EQ(FindGifTrailer(buffer.Bytes(), start, 100 + c.limitFromStart), c.expected < 0 ? -1 : 100 + c.expected)
             << "start " << c.start << " limit " << c.limitFromStart;
     }
 }
