@@ -19,24 +19,29 @@ void BM_SaveThousandRows(benchmark::State& state)
 {
     const auto rowCount = static_cast<int32_t>(state.range(0));
     const int32_t rowSize = static_cast<int32_t>(state.range(1));
-    testing::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
+    test_support::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
     THexBuffer buffer;
     MemoryStream source;
     source.WriteBuffer(image.Bytes().data(), static_cast<int32_t>(image.Bytes().size()));
     buffer.LoadFromStream(source);
 
-    std::vector<TResultRow> rows;
-    for (int32_t i = 0; i < rowCount; ++i)
-        rows.push_back({"\xD4\xE0\xE9\xEB (" + std::to_string(i) + ")",
-                        {"gif", std::to_string(i * rowSize), std::to_string((i + 1) * rowSize), ""},
-                        kPictureRowIcon});
-    const auto items = PlanExtraction(spGraphics, rows);
+    FoundRows rows;
+    for (int32_t i = 0; i < rowCount; ++i) {
+        FoundRow row;
+        row.Type = ItemType::Gif;
+        row.Start = i * rowSize;
+        row.End = (i + 1) * rowSize;
+        rows.Append(row);
+    }
+    const auto items = PlanExtraction(ListKind::Graphics, rows);
     const auto folder = std::filesystem::temp_directory_path() / ("kestrix-extract-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
 
     for (auto _ : state) {
-        for (const ExtractItem& item : items)
-            ExtractToFolder(buffer, folder.string(), item);
+        for (const ExtractItem& item : items) {
+            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+            ExtractToFolder(buffer, folder.string(), item.FileName, {row.Start, row.End});
+        }
     }
     state.SetItemsProcessed(state.iterations() * rowCount);
     std::filesystem::remove_all(folder);

@@ -30,14 +30,14 @@ std::vector<uint8_t> MakeImage()
 {
     std::vector<uint8_t> bytes = bench::FlashLikeBytes(kImageSize, 4);
     const std::vector<std::vector<uint8_t>> pictures = {
-        testing::BuildGif({.width = 60, .height = 40}),
-        testing::BuildGif({.frames = 4, .comment = std::string("\0\x3B", 2)}),
-        testing::BuildBmp({.bits = 24, .width = 40, .height = 30}),
-        testing::BuildBmp({.headerSize = 124, .bits = 8, .width = 16, .height = -16}),
-        testing::BuildJpeg({.thumbnail = true}),
-        testing::BuildPng({.width = 64, .height = 64, .idatChunks = 2}),
+        test_support::BuildGif({.width = 60, .height = 40}),
+        test_support::BuildGif({.frames = 4, .comment = std::string("\0\x3B", 2)}),
+        test_support::BuildBmp({.bits = 24, .width = 40, .height = 30}),
+        test_support::BuildBmp({.headerSize = 124, .bits = 8, .width = 16, .height = -16}),
+        test_support::BuildJpeg({.thumbnail = true}),
+        test_support::BuildPng({.width = 64, .height = 64, .idatChunks = 2}),
     };
-    testing::FlashImageBuilder entry(200, 0x00);
+    test_support::FlashImageBuilder entry(200, 0x00);
     const std::size_t step = kImageSize / (kPicturesOfEachKind * pictures.size() + 1);
     std::size_t at = step;
     for (int k = 0; k < kPicturesOfEachKind; ++k)
@@ -85,7 +85,7 @@ void LoadAndReadFacts(benchmark::State& state)
     for (auto _ : state) {
         THexBuffer buffer;
         buffer.LoadFromFile(path);
-        benchmark::DoNotOptimize(ReadFirmwareInfo(buffer));
+        benchmark::DoNotOptimize(ReadFirmwareInfo(buffer.Bytes()));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kImageSize));
 }

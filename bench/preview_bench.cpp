@@ -26,15 +26,15 @@ using namespace kestrix;
 
 void BM_PreviewRow(benchmark::State& state)
 {
-    testing::GifOptions options;
+    test_support::GifOptions options;
     options.width = static_cast<uint16_t>(state.range(0));
     options.height = static_cast<uint16_t>(state.range(0));
     options.frames = static_cast<int>(state.range(1));
-    const auto gif = testing::MakeGif(options);
-    testing::FlashImageBuilder image(gif.size() + 8192, 0x00);
+    const auto gif = test_support::MakeGif(options);
+    test_support::FlashImageBuilder image(gif.size() + 8192, 0x00);
     image.Put(4096, gif);
     THexBuffer buffer;
-    testing::LoadImage(buffer, image.Bytes());
+    test_support::LoadImage(buffer, image.Bytes());
 
     const auto folder = std::filesystem::temp_directory_path() / ("kestrix-preview-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -67,10 +67,10 @@ const char* FormatName(PictureType type)
 std::vector<uint8_t> SamplePicture(PictureType type, int side)
 {
     if (type == PictureType::Gif) {
-        testing::GifOptions options;
+        test_support::GifOptions options;
         options.width = options.height = static_cast<uint16_t>(side);
         options.frames = 3;
-        return testing::MakeGif(options);
+        return test_support::MakeGif(options);
     }
     QImage image(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y)

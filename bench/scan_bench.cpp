@@ -24,9 +24,9 @@ THexBuffer& Image()
         auto put = [&bytes](std::size_t at, const std::vector<uint8_t>& item) {
             std::copy(item.begin(), item.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         };
-        const auto gif = kestrix::testing::MakeGif({});
-        const auto bmp = kestrix::testing::MakeSmallBmp(8, 8);
-        kestrix::testing::FlashImageBuilder entries(4096, 0x00);
+        const auto gif = kestrix::test_support::MakeGif({});
+        const auto bmp = kestrix::test_support::MakeSmallBmp(8, 8);
+        kestrix::test_support::FlashImageBuilder entries(4096, 0x00);
         for (int k = 0; k < 400; ++k) {
             const std::size_t at = (static_cast<std::size_t>(k) + 1) * (kImageSize / 402);
             entries.PutFileEntry(100, "file" + std::to_string(k) + ".bin", static_cast<uint32_t>(k * 3));
@@ -43,19 +43,19 @@ THexBuffer& Image()
 void FileEntryScan(benchmark::State& state)
 {
     THexBuffer& buffer = Image();
-    std::size_t rows = 0;
+    kestrix::FoundRows rows;
     for (auto _ : state)
-        rows = kestrix::ScanFileEntries(buffer, {})->size();
-    state.counters["rows"] = static_cast<double>(rows);
+        kestrix::ScanFileEntries(buffer, {}, rows);
+    state.counters["rows"] = static_cast<double>(rows.Count());
 }
 
 void GraphicsScan(benchmark::State& state)
 {
     THexBuffer& buffer = Image();
-    std::size_t rows = 0;
+    kestrix::FoundRows rows;
     for (auto _ : state)
-        rows = kestrix::ScanGraphics(buffer, {})->size();
-    state.counters["rows"] = static_cast<double>(rows);
+        kestrix::ScanGraphics(buffer, {}, rows);
+    state.counters["rows"] = static_cast<double>(rows.Count());
 }
 
 // 512 MiB without a single hit: every search runs to the end of the image.
@@ -93,12 +93,18 @@ void LongestPause(benchmark::State& state, Scan scan)
 
 void FileEntryScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanFileEntries(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) {
+        kestrix::FoundRows rows;
+        kestrix::ScanFileEntries(b, h, rows);
+    });
 }
 
 void GraphicsScanPause(benchmark::State& state)
 {
-    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) { kestrix::ScanGraphics(b, h); });
+    LongestPause(state, [](THexBuffer& b, const kestrix::ScanHooks& h) {
+        kestrix::FoundRows rows;
+        kestrix::ScanGraphics(b, h, rows);
+    });
 }
 
 BENCHMARK(FileEntryScan)->Unit(benchmark::kMillisecond);

@@ -3,6 +3,7 @@
 //
 //   window_probe [--runs N] IMAGE
 //   window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE
+//   window_probe --memory IMAGE
 //
 // The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
 // image is opened through the open dialog's seam. A 1 ms timer runs during each
@@ -12,6 +13,8 @@
 // both scans' results with a picture previewed and is saved as a PNG; with
 // --open-dialog the open dialog, in Russian, in a folder holding the image is
 // saved as a PNG.
+// With --memory the window runs each scan once and the probe reports the rows
+// listed and the process's peak memory.
 //
 // The probe works in a temporary folder with its own settings and cache homes,
 // so neither the user's settings nor the user's cache (the preview's scratch
@@ -103,6 +106,18 @@ qint64 TimePlain(const std::function<void()>& command)
     return clock.nsecsElapsed();
 }
 
+// The process's peak resident memory in KiB, or -1.
+long PeakKib()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
 int Fail(const char* message)
 {
     std::fprintf(stderr, "window_probe: %s\n", message);
@@ -112,13 +127,13 @@ int Fail(const char* message)
 // The GIF row among the first ones whose picture is largest, or -1.
 int32_t LargeGifRow(TForm1& form)
 {
-    const auto& rows = form.FindedRows();
+    const kestrix::FoundRows* rows = form.Finded->Model().Found();
     int32_t best = -1;
     int32_t bestArea = 0;
-    for (std::size_t i = 0; i < rows.size() && i < 40; ++i) {
-        if (rows[i].Cell(kestrix::rcType) != "gif")
+    for (std::size_t i = 0; rows != nullptr && i < rows->Count() && i < 40; ++i) {
+        if ((*rows)[i].Type != kestrix::ItemType::Gif)
             continue;
-        const int32_t start = std::atoi(rows[i].Cell(kestrix::rcStart).c_str());
+        const int32_t start = (*rows)[i].Start;
         if (start < 0 || start + 10 > form.Hex1.DataSize())
             continue;
         const int32_t width = form.Hex1.ByteAt(start + 6) | form.Hex1.ByteAt(start + 7) << 8;
@@ -139,12 +154,15 @@ int main(int argc, char** argv)
     QString openDialog;
     QString image;
     int runs = 3;
+    bool memory = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QStringLiteral("--screenshot") && i + 1 < argc)
             screenshot = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--open-dialog") && i + 1 < argc)
             openDialog = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--memory"))
+            memory = true;
         else if (arg == QStringLiteral("--runs") && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (!arg.startsWith(QLatin1Char('-')) && image.isEmpty())
@@ -154,7 +172,8 @@ int main(int argc, char** argv)
     }
     if (image.isEmpty()) {
         std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
-                             "       window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE\n");
+                             "       window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE\n"
+                             "       window_probe --memory IMAGE\n");
         return 2;
     }
     image = QFileInfo(image).absoluteFilePath();
@@ -205,7 +224,24 @@ int main(int argc, char** argv)
         if (!form.grab().save(screenshot, "PNG"))
             return Fail("cannot write the screenshot");
         std::printf("%s: %dx%d, %zu files, %zu pictures, preview of row %d\n", screenshot.toLocal8Bit().constData(),
-                    form.width(), form.height(), form.FileListRows().size(), form.FindedRows().size(), row);
+                    form.width(), form.height(), form.FileList->Model().RowCount(), form.Finded->Model().RowCount(),
+                    row);
+    }
+
+    if (memory) {
+        const long loaded = PeakKib();
+        form.N7Click();
+        form.gif1Click();
+        RunEventsFor(100);
+        if (!error.isEmpty())
+            return Fail(error.toLocal8Bit().constData());
+        std::printf("image: %s (%d MiB), platform %s\n", image.toLocal8Bit().constData(), form.Hex1.DataSize() >> 20,
+                    QApplication::platformName().toLocal8Bit().constData());
+        std::printf("rows: %zu files, %zu pictures\n", form.FileList->Model().RowCount(),
+                    form.Finded->Model().RowCount());
+        std::printf("peak memory: %ld MiB with the image open, %ld MiB after both scans\n", loaded / 1024,
+                    PeakKib() / 1024);
+        return 0;
     }
     if (!openDialog.isEmpty()) {
         // A folder as a user keeps it: two images under their phones' names.
@@ -245,14 +281,26 @@ int main(int argc, char** argv)
         RunEventsFor(50);
     };
     for (int run = 0; run < runs; ++run) {
-        measure(files, &TForm1::N7Click, [&form] { return kestrix::ScanFileEntries(form.Hex1, {})->size(); },
-                fileRows);
-        measure(graphics, &TForm1::gif1Click, [&form] { return kestrix::ScanGraphics(form.Hex1, {})->size(); },
-                pictureRows);
+        measure(
+            files, &TForm1::N7Click,
+            [&form] {
+                kestrix::FoundRows rows;
+                kestrix::ScanFileEntries(form.Hex1, {}, rows);
+                return rows.Count();
+            },
+            fileRows);
+        measure(
+            graphics, &TForm1::gif1Click,
+            [&form] {
+                kestrix::FoundRows rows;
+                kestrix::ScanGraphics(form.Hex1, {}, rows);
+                return rows.Count();
+            },
+            pictureRows);
     }
     if (!error.isEmpty())
         return Fail(error.toLocal8Bit().constData());
-    if (form.FileListRows().size() != fileRows || form.FindedRows().size() != pictureRows)
+    if (form.FileList->Model().RowCount() != fileRows || form.Finded->Model().RowCount() != pictureRows)
         return Fail("the window's rows differ from the plain scans' rows");
 
     std::printf("image: %s (%d MiB), platform %s, best of %d runs, longest gap of all\n",

@@ -9,6 +9,7 @@
 #include "graphics_scan.h"
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,31 @@ int32_t Number(const std::string& text)
     return text.empty() ? -1 : StrToInt(text);
 }
 
+// A saved name: not empty, not hidden, no separator and no control character.
+void CheckSavedName(const std::string& name)
+{
+    Check(!name.empty() && name.front() != '.');
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        Check(c != '/' && c != '\\' && c >= 0x20 && c != 0x7F);
+        // U+0080..U+009F in UTF-8.
+        Check(!(c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) <= 0x9F));
+    }
+}
+
 void CheckName(const std::string& caption)
 {
-    const std::string name = SafeFileName(caption);
-    Check(!name.empty() && name != "." && name != "..");
-    for (const char c : name)
-        Check(c != '/' && c != '\\' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    CheckSavedName(SafeFileName(caption));
+}
+
+// Every item of a save has a safe name of its own.
+void CheckPlan(const std::vector<ExtractItem>& items)
+{
+    std::set<std::string> names;
+    for (const ExtractItem& item : items) {
+        CheckSavedName(item.FileName);
+        Check(names.insert(item.FileName).second);
+    }
 }
 
 }  // namespace
@@ -64,32 +84,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     buffer.LoadFromStream(source);
     const int32_t dataSize = buffer.DataSize();
 
-    Check(ReadFirmwareInfo(buffer).size() == 5);
+    for (const FirmwareFact& fact : ReadFirmwareInfo(buffer.Bytes()))
+        Check(fact.Value.size() <= kMaxFactBytes && (!fact.Length || *fact.Length >= 0));
 
-    const auto files = ScanFileEntries(buffer, {});
-    Check(files.has_value());
-    for (const TResultRow& row : *files) {
-        const int32_t start = Number(row.Cell(rcStart));
-        const int32_t end = Number(row.Cell(rcEnd));
-        Check(start >= 89 + 38 && start + 25 - 38 < dataSize);
-        Check(row.Cell(rcEnd).empty() || (end >= start && end - start <= 384));
-        Check(!row.Caption.empty());
-        CheckName(row.Caption);
+    FoundRows files;
+    Check(ScanFileEntries(buffer, {}, files));
+    for (std::size_t i = 0; i < files.Count(); ++i) {
+        const FoundRow& row = files[i];
+        Check(row.Start >= 89 + 38 && row.Start + 25 - 38 < dataSize);
+        Check(!row.HasEnd() || (row.End >= row.Start && row.End - row.Start <= 384));
+        Check(!files.Name(i).empty());
+        CheckName(std::string(files.Name(i)));
+        const TResultRow text = FileRowText(files, i);
+        Check(text.Cell(RowCell::Start) == std::to_string(row.Start));
+        Check(Number(text.Cell(RowCell::End)) == (row.HasEnd() ? row.End : -1));
     }
-    for (const ExtractItem& item : PlanExtraction(spFiles, *files))
-        CheckName(item.FileName), Check(!item.EndText.empty());
+    const auto saved = PlanExtraction(ListKind::Files, files);
+    CheckPlan(saved);
+    for (const ExtractItem& item : saved)
+        Check(files[static_cast<std::size_t>(item.Row)].HasEnd());
 
-    const auto pictures = ScanGraphics(buffer, {});
-    Check(pictures.has_value());
-    for (const TResultRow& row : *pictures) {
-        const int32_t start = Number(row.Cell(rcStart));
-        const int32_t end = Number(row.Cell(rcEnd));
-        Check(start >= 0 && start < dataSize);
-        if (row.Cell(rcType) == "gif")
-            Check(start > kGifPassStart && end > start && end <= std::min(dataSize, kGifSearchBound));
+    FoundRows pictures;
+    Check(ScanGraphics(buffer, {}, pictures));
+    for (std::size_t i = 0; i < pictures.Count(); ++i) {
+        const FoundRow& row = pictures[i];
+        Check(row.Start >= 0 && row.Start < dataSize && row.HasEnd());
+        if (row.Type == ItemType::Gif)
+            Check(row.Start > kGifPassStart && row.End > row.Start && row.End <= std::min(dataSize, kGifSearchBound));
         else
-            Check(row.Cell(rcType) == "bmp" && end >= start && end - start <= 255);
-        CheckName(row.Caption + "." + row.Cell(rcType));
+            Check(row.Type == ItemType::Bmp && row.End >= row.Start && row.End - row.Start <= 255);
+        const TResultRow text = PictureRowText(pictures, i);
+        CheckName(text.Caption + "." + text.Cell(RowCell::Type));
     }
+    CheckPlan(PlanExtraction(ListKind::Graphics, pictures));
     return 0;
 }

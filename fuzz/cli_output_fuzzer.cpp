@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             arguments.push_back("--json");
         std::ostringstream out;
         std::ostringstream err;
-        Check(RunCli(arguments, out, err) == 0);
+        Check(RunCli(arguments, out, err) == CliStatus::Ok);
         const std::string text = out.str();
         Check(!text.empty() && text.back() == '\n');
         if (json) {

@@ -3,7 +3,11 @@
 // their offsets, file-system entries, GIF pictures above 0x920000 and small
 // bitmaps. The same size always gives the same bytes.
 //
-//   kestrix-make-sample [--size BYTES] OUTPUT
+//   kestrix-make-sample [--size BYTES] [--dense] OUTPUT
+//
+// --dense writes a hostile image instead: the bitmap header pattern every 16
+// bytes below the GIF pass start and "GIF89a" back to back above it, so that
+// the graphics scan lists a row for every few bytes.
 #include "code_page.h"
 #include "flash_image_builder.h"
 
@@ -17,8 +21,8 @@
 namespace {
 
 using kestrix::Utf8ToCp1251;
-using kestrix::testing::FlashImageBuilder;
-using kestrix::testing::GifOptions;
+using kestrix::test_support::FlashImageBuilder;
+using kestrix::test_support::GifOptions;
 
 constexpr std::size_t kDefaultSize = 12 * 1024 * 1024;
 constexpr std::size_t kBlock = 64 * 1024;
@@ -121,7 +125,7 @@ std::size_t PutGifs(FlashImageBuilder& image, std::size_t from, std::size_t to, 
         options.delay = static_cast<uint16_t>(10 * (1 + index % 4));
         if (index % 5 == 2)
             options.comment = std::string("made by kestrix\x00\x3B", 17);
-        const auto gif = kestrix::testing::MakeGif(options);
+        const auto gif = kestrix::test_support::MakeGif(options);
         if (at + gif.size() >= to)
             break;
         image.Put(at, gif);
@@ -136,8 +140,21 @@ void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
     for (std::size_t at = from; at + 256 < to; at += 4096 + random.Below(4096)) {
         const auto width = static_cast<uint16_t>(8 + random.Below(25));
         const auto height = static_cast<uint16_t>(4 + random.Below(20));
-        image.Put(at, kestrix::testing::MakeSmallBmp(width, height));
+        image.Put(at, kestrix::test_support::MakeSmallBmp(width, height));
     }
+}
+
+std::vector<uint8_t> DenseBytes(std::size_t size)
+{
+    static constexpr uint8_t kBitmap[16] = {0x42, 0x4D, 0x20, 0, 0, 0, 0, 0, 0, 0, 0x3E, 0, 0, 0, 0x28, 0};
+    static constexpr uint8_t kGif[6] = {'G', 'I', 'F', '8', '9', 'a'};
+    std::vector<uint8_t> bytes(size, 0x00);
+    const std::size_t gifStart = std::min<std::size_t>(size, 9568256);
+    for (std::size_t at = 0; at + sizeof kBitmap <= gifStart; at += sizeof kBitmap)
+        std::memcpy(bytes.data() + at, kBitmap, sizeof kBitmap);
+    for (std::size_t at = gifStart; at + sizeof kGif <= size; at += sizeof kGif)
+        std::memcpy(bytes.data() + at, kGif, sizeof kGif);
+    return bytes;
 }
 
 }  // namespace
@@ -146,19 +163,33 @@ int main(int argc, char** argv)
 {
     std::size_t size = kDefaultSize;
     const char* output = nullptr;
+    bool dense = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc)
             size = std::strtoull(argv[++i], nullptr, 10);
+        else if (std::strcmp(argv[i], "--dense") == 0)
+            dense = true;
         else if (argv[i][0] != '-' && output == nullptr)
             output = argv[i];
         else
             output = nullptr, i = argc;
     }
     if (output == nullptr || size < kGifRegion + 1024 * 1024 || size > 0x7FFFFFFFull) {
-        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] OUTPUT\n"
+        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] [--dense] OUTPUT\n"
                              "BYTES from %zu to 2147483647 (default %zu)\n",
                      kGifRegion + 1024 * 1024, kDefaultSize);
         return 2;
+    }
+
+    if (dense) {
+        const std::vector<uint8_t> bytes = DenseBytes(size);
+        std::FILE* file = std::fopen(output, "wb");
+        const bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (file == nullptr || std::fclose(file) != 0 || !written) {
+            std::fprintf(stderr, "kestrix-make-sample: cannot write %s\n", output);
+            return 1;
+        }
+        return 0;
     }
 
     Random random(0x4B45535452495855ull ^ size);
@@ -169,12 +200,12 @@ int main(int argc, char** argv)
         image.Put(0, background);
     }
     image.Fill(80000, 24000, 0x00);
-    image.PutFact(kestrix::testing::kPhoneModelFact, "V3i");
-    image.PutFact(kestrix::testing::kSerialNumberFact, Utf8ToCp1251("ЗН-0123456789"));
-    image.PutFact(kestrix::testing::kFlexVersionFact, "R4441D_G_08.01.03R");
-    image.Put(kestrix::testing::kPdsFact.offset, std::string_view("pds.v3i.r26\xFF", 12));
+    image.PutFact(kestrix::test_support::kPhoneModelFact, "V3i");
+    image.PutFact(kestrix::test_support::kSerialNumberFact, Utf8ToCp1251("ЗН-0123456789"));
+    image.PutFact(kestrix::test_support::kFlexVersionFact, "R4441D_G_08.01.03R");
+    image.Put(kestrix::test_support::kPdsFact.offset, std::string_view("pds.v3i.r26\xFF", 12));
     image.Fill(9568700, 100, 0x00);
-    image.PutFact(kestrix::testing::kFirmwareVersionFact, "r4441d_g_08.01.03r");
+    image.PutFact(kestrix::test_support::kFirmwareVersionFact, "r4441d_g_08.01.03r");
 
     // File entries between the facts and the pictures, pictures above 0x920000,
     // bitmaps in the last part; larger images repeat the same mixture in every

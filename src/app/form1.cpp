@@ -7,7 +7,6 @@
 #include "file_drop.h"
 #include "file_entry_scan.h"
 #include "firmware_info.h"
-#include "graphics_scan.h"
 #include "image_list.h"
 #include "kestrix_version.h"
 #include "pattern_search.h"
@@ -40,8 +39,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <climits>
 #include <exception>
+#include <new>
 
 // Resources compiled into a static library are registered by hand.
 static void InitAppResources()
@@ -54,17 +53,6 @@ namespace {
 
 const QString kSettingsSection = QStringLiteral("Kestrix");
 const QString kSettingsKey = QStringLiteral("Path");
-
-std::string LocalPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-int32_t RangeCount(int32_t start, int32_t end)
-{
-    const int64_t count = static_cast<int64_t>(end) - start;
-    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
-}
 
 QString AboutText()
 {
@@ -364,17 +352,17 @@ void TForm1::LoadPlaceholder()
     PictureView1->Refresh();
 }
 
-const std::vector<TResultRow>& TForm1::FileListRows() const
+std::vector<TResultRow> TForm1::FileListRows() const
 {
     return FileList->Rows();
 }
 
-const std::vector<TResultRow>& TForm1::FindedRows() const
+std::vector<TResultRow> TForm1::FindedRows() const
 {
     return Finded->Rows();
 }
 
-const std::vector<TResultRow>& TForm1::InfoListRows() const
+std::vector<TResultRow> TForm1::InfoListRows() const
 {
     return InfoList->Rows();
 }
@@ -390,7 +378,7 @@ std::string TForm1::ScratchFile() const
     // file is unwelcome; the scratch file is cache.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
     QDir().mkpath(folder);
-    return LocalPath(QDir(folder).filePath(QStringLiteral("temp.tmp")));
+    return QFile::encodeName(QDir(folder).filePath(QStringLiteral("temp.tmp"))).toStdString();
 }
 
 QString TForm1::SaveSummaryText() const
@@ -439,7 +427,10 @@ uint32_t TForm1::HexTextToInt(const std::string& text)
 
 void TForm1::ShowFirmwareInfo()
 {
-    InfoList->Model().SetRows(ReadFirmwareInfo(Hex1));
+    std::vector<TResultRow> rows;
+    for (const FirmwareFact& fact : ReadFirmwareInfo(Hex1.Bytes()))
+        rows.push_back({fact.Caption, {ShownFactValue(fact)}, -1});
+    InfoList->Model().SetRows(std::move(rows));
 }
 
 // Commands ------------------------------------------------------------------
@@ -472,14 +463,14 @@ void TForm1::N6Click()
 void TForm1::N7Click()
 {
     RunCommand([this] {
-        if (const auto count = RunScan(*FileList, ScanFileEntries))
+        if (const auto count = RunScan(ListKind::Files))
             Stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
     });
 }
 
 void TForm1::gif1Click()
 {
-    RunCommand([this] { RunScan(*Finded, ScanGraphics); });
+    RunCommand([this] { RunScan(ListKind::Graphics); });
 }
 
 void TForm1::SaveClick()
@@ -543,6 +534,8 @@ void TForm1::RunCommand(const std::function<void()>& command)
         return;
     try {
         command();
+    } catch (const std::bad_alloc&) {
+        ReportError(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         ReportError(QString::fromUtf8(e.what()));
     }
@@ -599,7 +592,7 @@ void TForm1::LoadImage(const QString& fileName)
 {
     const bool hadImage = Hex1.DataSize() > 0;
     try {
-        Hex1.LoadFromFile(LocalPath(fileName));
+        Hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
     } catch (...) {
         // A load that failed while reading has emptied the buffer: what was
         // found in the old image must not be shown or saved as if it were there.
@@ -657,15 +650,14 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 {
     if (!selected || Finded->SelCount() != 1)
         return;
-    const auto& rows = Finded->Rows();
-    if (row < 0 || static_cast<std::size_t>(row) >= rows.size() || rows[static_cast<std::size_t>(row)].Caption.empty())
+    const ResultListModel& rows = Finded->Model();
+    const auto index = static_cast<std::size_t>(row);
+    if (row < 0 || index >= rows.RowCount() || rows.Row(index).Caption.empty())
         return;
-    const TResultRow& item = rows[static_cast<std::size_t>(Finded->SelectedRows().front())];
-    const int32_t end = StrToInt(item.Cell(rcEnd));
-    const int32_t start = StrToInt(item.Cell(rcStart));
+    const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(Finded->SelectedRows().front())));
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
-    WriteRangeToFileAtomically(Hex1, ScratchFile(), start, RangeCount(start, end));
+    WriteRangeToFileAtomically(Hex1, ScratchFile(), range.Start, range.Count());
     FileStream scratch(ScratchFile(), fmOpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
@@ -673,14 +665,12 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 
 void TForm1::SaveRows(bool selectedOnly)
 {
-    const int32_t page = ActivePage();
+    const auto kind = ListOfPage(ActivePage());
     SaveOutcome outcome;
-    outcome.Reason = page == kFilesPage ? SkipReason::NoEndAddress : SkipReason::NoName;
+    outcome.Reason = kind == ListKind::Files ? SkipReason::NoEndAddress : SkipReason::NoName;
     try {
-        if (page == kFilesPage)
-            SaveList(page, *FileList, selectedOnly, outcome);
-        else if (page == kGraphicsPage)
-            SaveList(page, *Finded, selectedOnly, outcome);
+        if (kind)
+            SaveList(*kind, selectedOnly, outcome);
         else
             outcome.End = SaveEnd::NoList;
     } catch (...) {
@@ -696,18 +686,22 @@ void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
     SaveResult->SetMessage(SaveSummary(outcome), QDir::toNativeSeparators(outcome.Folder));
 }
 
-void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome)
+void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 {
-    const auto& rows = list.Rows();
-    if (rows.empty() || (selectedOnly && list.SelCount() == 0)) {
-        outcome.End = rows.empty() ? SaveEnd::EmptyList : SaveEnd::NoSelection;
+    const ListTraits& traits = TraitsOf(kind);
+    ResultListView& list = ListView(kind);
+    const ResultListModel& rows = list.Model();
+    if (rows.RowCount() == 0 || (selectedOnly && list.SelCount() == 0)) {
+        outcome.End = rows.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
-    const std::vector<ExtractItem> items = PlanExtraction(page == kFilesPage ? spFiles : spGraphics, rows,
-                                                           selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
-    const auto considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.size();
+    const std::vector<ExtractItem> items =
+        PlanExtraction(kind, rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); },
+                       selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
+    const std::size_t considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.RowCount();
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
-    const bool showGauge = page == kGraphicsPage;
+    const bool showGauge = traits.SaveShowsProgress;
+    std::exception_ptr refused;
     if (showGauge) {
         ProgressBar->SetMin(0);
         ProgressBar->SetMax(static_cast<int32_t>(items.size()));
@@ -718,9 +712,16 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly, Sav
     if (!target.isEmpty()) {
         SaveDialog1.FileName = target;
         outcome.Folder = QFileInfo(target).path();
-        const std::string folder = LocalPath(outcome.Folder);
+        const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
         for (const ExtractItem& item : items) {
-            ExtractToFolder(Hex1, folder, item);
+            const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row)));
+            try {
+                ExtractToFolder(Hex1, folder, item.FileName, range);
+            } catch (const EReplacesImage&) {
+                // The open image is kept and the other rows go on; the refusal is told at the end.
+                refused = std::current_exception();
+                continue;
+            }
             ++outcome.Written;
             if (showGauge) {
                 ProgressBar->SetPosition(outcome.Written);
@@ -733,12 +734,30 @@ void TForm1::SaveList(int32_t page, ResultListView& list, bool selectedOnly, Sav
     }
     if (showGauge)
         ProgressBar->hide();
+    if (refused)
+        std::rethrow_exception(refused);
+}
+
+std::optional<ListKind> TForm1::ListOfPage(int32_t page)
+{
+    if (page == kFilesPage)
+        return ListKind::Files;
+    if (page == kGraphicsPage)
+        return ListKind::Graphics;
+    return std::nullopt;
+}
+
+ResultListView& TForm1::ListView(ListKind kind) const
+{
+    return kind == ListKind::Files ? *FileList : *Finded;
 }
 
 // Scans -----------------------------------------------------------------------
 
-std::optional<std::size_t> TForm1::RunScan(ResultListView& list, const ScanFunction& scan)
+std::optional<std::size_t> TForm1::RunScan(ListKind kind)
 {
+    const ListTraits& traits = TraitsOf(kind);
+    ResultListView& list = ListView(kind);
     if (Hex1.DataSize() <= kMinScanSize)
         return std::nullopt;
 
@@ -752,17 +771,13 @@ std::optional<std::size_t> TForm1::RunScan(ResultListView& list, const ScanFunct
     SetCommandsEnabled(false);
     FileList->SetSelectable(false);
     Finded->SetSelectable(false);
-    list.Model().Clear();
     m_yieldClock.start();
 
     ScanScope scope{*this};
-    auto rows = scan(Hex1, MakeScanHooks());
-    m_pendingRows.clear();
-    if (!rows)
+    if (!traits.Scan(Hex1, MakeScanHooks(), list.Model().BeginFill(traits.Text)))
         return std::nullopt;
-    const std::size_t count = rows->size();
-    list.Model().SetRows(std::move(*rows));
-    return count;
+    list.Model().EndFill();
+    return list.Model().RowCount();
 }
 
 ScanHooks TForm1::MakeScanHooks()
@@ -779,7 +794,6 @@ ScanHooks TForm1::MakeScanHooks()
         ProgressBar->hide();
         ProgressBar->SetMin(0);
     };
-    hooks.RowAppended = [this](const TResultRow& row) { m_pendingRows.push_back(row); };
     hooks.Yield = [this] { return ScanYield(); };
     return hooks;
 }
@@ -789,17 +803,12 @@ bool TForm1::ScanYield()
     // Processing events costs far more than one search step; doing it at
     // most once per interval keeps the window answering without slowing the scan.
     if (m_yieldClock.elapsed() >= m_yieldIntervalMs) {
-        FlushPendingRows();
+        if (m_scanList)
+            m_scanList->Model().ShowFilled();
         QCoreApplication::processEvents();
         m_yieldClock.restart();
     }
     return !m_scanCancelled;
-}
-
-void TForm1::FlushPendingRows()
-{
-    if (m_scanList && !m_pendingRows.empty())
-        m_scanList->Model().AppendRows(std::exchange(m_pendingRows, {}));
 }
 
 void TForm1::SetCommandsEnabled(bool enabled)
@@ -812,7 +821,8 @@ void TForm1::SetCommandsEnabled(bool enabled)
 
 void TForm1::EndScan()
 {
-    m_pendingRows.clear();
+    if (m_scanList)
+        m_scanList->Model().EndFill();
     ProgressBar->hide();
     ProgressBar->SetMin(0);
     SetCommandsEnabled(true);

@@ -2,6 +2,7 @@
 
 #include "custom_hex_buffer.h"
 #include "file_dialog.h"
+#include "list_kind.h"
 #include "reg_ini_store.h"
 #include "result_row.h"
 #include "scan_hooks.h"
@@ -84,9 +85,9 @@ public:
     FormSeams Seams;
 
     // Read access to the window's state.
-    const std::vector<TResultRow>& FileListRows() const;
-    const std::vector<TResultRow>& FindedRows() const;
-    const std::vector<TResultRow>& InfoListRows() const;
+    std::vector<TResultRow> FileListRows() const;
+    std::vector<TResultRow> FindedRows() const;
+    std::vector<TResultRow> InfoListRows() const;
     QString StatusText() const;
     // The whole account of the last save on the status bar; empty before any.
     QString SaveSummaryText() const;
@@ -154,7 +155,6 @@ protected:
 
 private:
     enum class OpenOrder { RememberAfterLoad, RememberBeforeLoad };
-    using ScanFunction = std::function<std::optional<std::vector<TResultRow>>(TCustomHexBuffer&, const ScanHooks&)>;
 
     void BuildMenu();
     void BuildToolBar();
@@ -184,15 +184,18 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
-    void SaveList(int32_t page, ResultListView& list, bool selectedOnly, SaveOutcome& outcome);
+    void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);
     void ShowSaveSummary(const SaveOutcome& outcome);
 
-    // Runs scan over list; the rows it returns replace the list. The number
+    // The list a page shows, if any, and the view of a list.
+    static std::optional<ListKind> ListOfPage(int32_t page);
+    ResultListView& ListView(ListKind kind) const;
+
+    // Runs the scan of a list, which fills its view as it goes. The number
     // of rows, or nothing when the image is too small to scan.
-    std::optional<std::size_t> RunScan(ResultListView& list, const ScanFunction& scan);
+    std::optional<std::size_t> RunScan(ListKind kind);
     ScanHooks MakeScanHooks();
     bool ScanYield();
-    void FlushPendingRows();
     void SetCommandsEnabled(bool enabled);
     void EndScan();
 
@@ -200,7 +203,6 @@ private:
     bool m_scanCancelled = false;
     bool m_closeAfterScan = false;
     ResultListView* m_scanList = nullptr;
-    std::vector<TResultRow> m_pendingRows;
     QElapsedTimer m_yieldClock;
     int32_t m_yieldIntervalMs = 16;
 };

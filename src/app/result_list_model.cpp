@@ -2,18 +2,12 @@
 
 #include "code_page.h"
 
-#include <iterator>
-
 namespace kestrix {
 namespace {
 
 // U+2423 OPEN BOX: common fonts have it, unlike the control pictures
 // (U+2400), and no Windows-1251 character looks like it.
 constexpr QChar kZeroByteSymbol(0x2423);
-
-// A value read up to a stop byte can run to the end of a large image; the list
-// shows its beginning so that painting a row stays cheap.
-constexpr std::size_t kMaxShownBytes = 4096;
 
 }  // namespace
 
@@ -22,37 +16,79 @@ ResultListModel::ResultListModel(std::vector<ListColumn> columns, QObject* paren
 {
 }
 
+TResultRow ResultListModel::Row(std::size_t index) const
+{
+    return m_text != nullptr ? m_text(m_found, index) : m_rows[index];
+}
+
+std::vector<TResultRow> ResultListModel::Rows() const
+{
+    std::vector<TResultRow> rows;
+    rows.reserve(m_shown);
+    for (std::size_t i = 0; i < m_shown; ++i)
+        rows.push_back(Row(i));
+    return rows;
+}
+
 void ResultListModel::SetRows(std::vector<TResultRow> rows)
 {
     beginResetModel();
+    m_found.Clear();
+    m_text = nullptr;
     m_rows = std::move(rows);
+    m_shown = m_rows.size();
+    m_filling = false;
     endResetModel();
 }
 
-void ResultListModel::AppendRows(std::vector<TResultRow> rows)
+void ResultListModel::SetFoundRows(FoundRows rows, RowText text)
 {
-    if (rows.empty())
+    beginResetModel();
+    m_rows.clear();
+    m_found = std::move(rows);
+    m_text = text;
+    m_shown = m_found.Count();
+    m_filling = false;
+    endResetModel();
+}
+
+FoundRows& ResultListModel::BeginFill(RowText text)
+{
+    SetFoundRows({}, text);
+    m_filling = true;
+    return m_found;
+}
+
+void ResultListModel::ShowFilled()
+{
+    const std::size_t count = m_found.Count();
+    if (!m_filling || count <= m_shown)
         return;
-    const int first = static_cast<int>(m_rows.size());
-    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    beginInsertRows({}, static_cast<int>(m_shown), static_cast<int>(count) - 1);
+    m_shown = count;
     endInsertRows();
+}
+
+void ResultListModel::EndFill()
+{
+    if (!m_filling)
+        return;
+    beginResetModel();
+    m_shown = m_found.Count();
+    m_filling = false;
+    endResetModel();
 }
 
 QString ResultListModel::DisplayText(const std::string& bytes)
 {
-    const bool cut = bytes.size() > kMaxShownBytes;
-    QString text = QString::fromStdU16String(
-        Cp1251ToUtf16(std::string_view(bytes).substr(0, cut ? kMaxShownBytes : bytes.size())));
+    QString text = QString::fromStdU16String(Cp1251ToUtf16(bytes));
     text.replace(QChar(u'\0'), kZeroByteSymbol);
-    if (cut)
-        text += QStringLiteral("… (%1 bytes)").arg(bytes.size());
     return text;
 }
 
 int ResultListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_shown);
 }
 
 int ResultListModel::columnCount(const QModelIndex& parent) const
@@ -64,20 +100,25 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
-    const TResultRow& row = m_rows[static_cast<std::size_t>(index.row())];
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
+        const TResultRow row = Row(static_cast<std::size_t>(index.row()));
         return DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
-    case Qt::DecorationRole:
-        if (column == 0 && row.ImageIndex >= 0 && row.ImageIndex < ImageList::kCount) {
+    }
+    case Qt::DecorationRole: {
+        if (column != 0)
+            return {};
+        const TResultRow row = Row(static_cast<std::size_t>(index.row()));
+        if (row.ImageIndex >= 0 && row.ImageIndex < ImageList::kCount) {
             QIcon& icon = m_icons[static_cast<std::size_t>(row.ImageIndex)];
             if (icon.isNull())
                 icon = ImageList::Icon(row.ImageIndex);
             return icon;
         }
         return {};
+    }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[static_cast<std::size_t>(column)].Alignment | Qt::AlignVCenter);
     default:

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -30,33 +31,59 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(size.height(), 19));
+        size.setHeight(std::max(size.height(), kMinRowHeight));
         return size;
     }
+
+    // The height of a row that shows an icon and one line of text in view.
+    int RowHeight(const QAbstractItemView* view) const
+    {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+        option.decorationSize = view->iconSize();
+        option.text = QStringLiteral("Xg");
+        const QStyle* style = view->style();
+        return std::max(style->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view).height(),
+                        kMinRowHeight);
+    }
+
+private:
+    static constexpr int kMinRowHeight = 19;
 };
 
 }  // namespace
 
 ResultListView::ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent)
-    : QTreeView(parent),
+    : QTableView(parent),
       m_model(new ResultListModel(std::move(columns), this)),
       m_selectionMode(multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection)
 {
     m_model->SetFirstColumnSelectable(!rowSelect);
     setModel(m_model);
-    setItemDelegate(new GridDelegate(this));
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
+    auto* delegate = new GridDelegate(this);
+    setItemDelegate(delegate);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
     setSortingEnabled(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(m_selectionMode);
     setSelectionBehavior(rowSelect ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
-    setAllColumnsShowFocus(rowSelect);
     setIconSize(QSize(16, 16));
     setTextElideMode(Qt::ElideRight);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
-    QHeaderView* head = header();
+    // Every row is as high as a row with an icon and one line of text.
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(delegate->RowHeight(this));
+
+    QHeaderView* head = horizontalHeader();
+    head->setHighlightSections(false);
     head->setSectionsMovable(false);
     head->setStretchLastSection(false);
     head->setMinimumSectionSize(24);
@@ -93,7 +120,7 @@ void ResultListView::ClampSection(int section, int newSize)
     if (c.MaxWidth > 0)
         size = std::min(size, c.MaxWidth);
     if (size != newSize && !c.AutoSize)
-        header()->resizeSection(section, size);
+        horizontalHeader()->resizeSection(section, size);
 }
 
 int32_t ResultListView::SelCount() const
@@ -104,11 +131,12 @@ int32_t ResultListView::SelCount() const
 std::vector<int32_t> ResultListView::SelectedRows() const
 {
     if (!m_cacheValid) {
-        std::set<int32_t> rows;
+        m_selectedCache.clear();
         for (const QItemSelectionRange& range : selectionModel()->selection())
             for (int r = range.top(); r <= range.bottom(); ++r)
-                rows.insert(r);
-        m_selectedCache.assign(rows.begin(), rows.end());
+                m_selectedCache.push_back(r);
+        std::sort(m_selectedCache.begin(), m_selectedCache.end());
+        m_selectedCache.erase(std::unique(m_selectedCache.begin(), m_selectedCache.end()), m_selectedCache.end());
         m_cacheValid = true;
     }
     return m_selectedCache;
@@ -116,7 +144,7 @@ std::vector<int32_t> ResultListView::SelectedRows() const
 
 std::vector<bool> ResultListView::SelectedFlags() const
 {
-    std::vector<bool> flags(m_model->Rows().size(), false);
+    std::vector<bool> flags(m_model->RowCount(), false);
     for (const int32_t r : SelectedRows())
         if (r >= 0 && static_cast<std::size_t>(r) < flags.size())
             flags[static_cast<std::size_t>(r)] = true;

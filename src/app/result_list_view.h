@@ -2,7 +2,7 @@
 
 #include "result_list_model.h"
 
-#include <QTreeView>
+#include <QTableView>
 
 #include <cstdint>
 #include <functional>
@@ -12,15 +12,18 @@ namespace kestrix {
 
 // A report-style list of result rows: fixed columns with widths and limits,
 // grid lines, row icons, never sorted and never edited. rowSelect highlights
-// whole rows; otherwise only the first column can be selected.
-class ResultListView : public QTreeView {
+// whole rows; otherwise only the first column can be selected. Rows all have
+// one height and the view keeps no state per row beyond a few bytes, so a
+// list of tens of millions of rows stays small.
+class ResultListView : public QTableView {
     Q_OBJECT
 public:
     ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent = nullptr);
 
     ResultListModel& Model() noexcept { return *m_model; }
     const ResultListModel& Model() const noexcept { return *m_model; }
-    const std::vector<TResultRow>& Rows() const noexcept { return m_model->Rows(); }
+    // Every row as text.
+    std::vector<TResultRow> Rows() const { return m_model->Rows(); }
 
     // Number of selected rows.
     int32_t SelCount() const;

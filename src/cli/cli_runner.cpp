@@ -4,31 +4,35 @@
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "extraction.h"
-#include "file_entry_scan.h"
 #include "firmware_info.h"
-#include "graphics_scan.h"
 #include "batch_runner.h"
 #include "json_writer.h"
 #include "kestrix_version.h"
+#include "list_kind.h"
 #include "terminal_text.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <filesystem>
-#include <thread>
+#include <functional>
+#include <new>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
 namespace kestrix {
 namespace {
 
-enum class Command { Info, Files, Graphics };
+// Bytes of JSON text gathered before they are written out.
+constexpr std::size_t kJsonFlushSize = 1 << 16;
 
 struct CliRequest {
-    Command command = Command::Info;
+    // The list to print; none for the facts ("info").
+    std::optional<ListKind> list;
     std::vector<std::string> images;  // as given, bytes
     bool json = false;
     std::optional<std::string> extractFolder;
@@ -52,19 +56,7 @@ struct ExtractReport {
 // shown as \xNN so that the terminal is not driven by the image's bytes.
 std::string Printable(const std::string& cp1251)
 {
-    std::string out;
-    for (const char c : cp1251) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte < 0x20 || byte == 0x7F || byte == 0x98) {
-            static const char* digits = "0123456789ABCDEF";
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 15];
-        } else {
-            out += Cp1251ToUtf8(std::string_view(&c, 1));
-        }
-    }
-    return out;
+    return Cp1251ToCleanUtf8(cp1251, ControlShown::HexEscape);
 }
 
 // Width of UTF-8 text in characters.
@@ -81,53 +73,67 @@ std::string Padded(const std::string& utf8, std::size_t width)
     return utf8 + std::string(width > used ? width - used : 0, ' ');
 }
 
-void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& lines)
+// Prints count lines of cells in columns as wide as their widest cell (the
+// last column unpadded). lineOf(k) gives line k; it is asked twice per line,
+// so that a table of millions of lines is never held whole.
+template <std::size_t N>
+void PrintTable(std::ostream& out, std::size_t count,
+                const std::function<std::array<std::string, N>(std::size_t)>& lineOf)
 {
-    std::vector<std::size_t> widths;
-    for (const auto& line : lines)
-        for (std::size_t k = 0; k < line.size(); ++k) {
-            widths.resize(std::max(widths.size(), line.size()));
+    std::array<std::size_t, N> widths{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto line = lineOf(i);
+        for (std::size_t k = 0; k < N; ++k)
             widths[k] = std::max(widths[k], Columns(line[k]));
-        }
-    for (const auto& line : lines) {
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto line = lineOf(i);
         std::string text;
-        for (std::size_t k = 0; k < line.size(); ++k)
-            text += k + 1 == line.size() ? line[k] : Padded(line[k], widths[k]) + "  ";
+        for (std::size_t k = 0; k < N; ++k)
+            text += k + 1 == N ? line[k] : Padded(line[k], widths[k]) + "  ";
         out << text << '\n';
     }
 }
 
+// Writes what json holds so far, so that a long list is never held whole.
+void Flush(std::ostream& out, JsonWriter& json)
+{
+    out << json.TakeText();
+}
+
 void PrintInfo(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer)
 {
-    const auto rows = ReadFirmwareInfo(buffer);
+    const auto facts = ReadFirmwareInfo(buffer.Bytes());
     if (request.json) {
         JsonWriter json;
         json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
         json.Key("info").BeginArray();
-        for (const TResultRow& row : rows)
-            json.BeginObject()
-                .Key("caption")
-                .String(Cp1251ToUtf8(row.Caption))
-                .Key("value")
-                .String(Cp1251ToUtf8(row.Cell(0)))
-                .EndObject();
+        for (const FirmwareFact& fact : facts) {
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(fact.Caption));
+            json.Key("value").String(Cp1251ToUtf8(fact.Value)).Key("length");
+            if (fact.Length)
+                json.Number(*fact.Length);
+            else
+                json.Null();
+            json.EndObject();
+        }
         json.EndArray().EndObject();
         out << json.Text() << '\n';
         return;
     }
-    std::vector<std::vector<std::string>> lines;
-    for (const TResultRow& row : rows)
-        lines.push_back({Cp1251ToUtf8(row.Caption), Printable(row.Cell(0))});
-    PrintTable(out, lines);
+    PrintTable<2>(out, facts.size(), [&facts](std::size_t i) {
+        return std::array<std::string, 2>{Cp1251ToUtf8(facts[i].Caption), Printable(ShownFactValue(facts[i]))};
+    });
 }
 
-ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, SavePage page,
-                       const std::string& folder, std::ostream& err)
+ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
+                      std::ostream& err)
 {
     ExtractReport report;
-    for (const ExtractItem& item : PlanExtraction(page, rows)) {
+    for (const ExtractItem& item : PlanExtraction(list, rows)) {
         try {
-            ExtractToFolder(buffer, folder, item);
+            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+            ExtractToFolder(buffer, folder, item.FileName, {row.Start, row.End});
             report.written.emplace_back(item.Row, item.FileName);
         } catch (const std::exception& e) {
             std::string message = e.what();
@@ -141,19 +147,26 @@ ExtractReport Extract(THexBuffer& buffer, const std::vector<TResultRow>& rows, S
 }
 
 void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer,
-               const std::vector<TResultRow>& rows, const std::optional<ExtractReport>& report)
+               const FoundRows& rows, const RowTextFunction& rowText, const std::optional<ExtractReport>& report)
 {
     if (request.json) {
         JsonWriter json;
         json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
         json.Key("rows").BeginArray();
-        for (const TResultRow& row : rows) {
-            json.BeginObject().Key("caption").String(Cp1251ToUtf8(row.Caption));
-            json.Key("type").String(Cp1251ToUtf8(row.Cell(rcType)));
-            json.Key("start").NumberText(row.Cell(rcStart));
-            json.Key("end").NumberText(row.Cell(rcEnd));
-            json.Key("size").NumberText(row.Cell(rcSize));
+        for (std::size_t i = 0; i < rows.Count(); ++i) {
+            const FoundRow& row = rows[i];
+            const TResultRow text = rowText(i);
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(text.Caption));
+            json.Key("type").String(Cp1251ToUtf8(text.Cell(RowCell::Type)));
+            json.Key("start").Number(row.Start);
+            if (row.HasEnd())
+                json.Key("end").Number(row.End);
+            else
+                json.Key("end").Null();
+            json.Key("size").Number(row.Size);
             json.EndObject();
+            if (json.Text().size() >= kJsonFlushSize)
+                Flush(out, json);
         }
         json.EndArray();
         if (report) {
@@ -166,22 +179,24 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
             json.EndArray();
         }
         json.EndObject();
-        out << json.Text() << '\n';
+        Flush(out, json);
+        out << '\n';
         return;
     }
-    std::vector<std::vector<std::string>> lines{{"#", "name", "type", "start", "end", "size"}};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const TResultRow& row = rows[i];
-        lines.push_back({std::to_string(i), Printable(row.Caption), Printable(row.Cell(rcType)),
-                         row.Cell(rcStart), row.Cell(rcEnd), row.Cell(rcSize)});
-    }
-    PrintTable(out, lines);
-    out << rows.size() << (rows.size() == 1 ? " row" : " rows") << '\n';
+    PrintTable<6>(out, rows.Count() + 1, [&rowText](std::size_t line) {
+        if (line == 0)
+            return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
+        const TResultRow row = rowText(line - 1);
+        return std::array<std::string, 6>{std::to_string(line - 1),   Printable(row.Caption),
+                                          Printable(row.Cell(RowCell::Type)), row.Cell(RowCell::Start),
+                                          row.Cell(RowCell::End),             row.Cell(RowCell::Size)};
+    });
+    out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
 }
 
-int Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
+CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
@@ -197,19 +212,19 @@ int Execute(const CliRequest& request, const ImageTask& task, std::ostream& out,
             json.BeginObject().Key("image").String(task.shownPath).Key("error").String(ShownText(message)).EndObject();
             out << json.Text() << '\n';
         }
-        return csFailed;
+        return CliStatus::Failed;
     }
-    if (request.command == Command::Info) {
+    if (!request.list) {
         PrintInfo(out, request, task, buffer);
-        return csOk;
+        return CliStatus::Ok;
     }
 
-    const bool files = request.command == Command::Files;
-    const auto scanned = files ? ScanFileEntries(buffer, {}) : ScanGraphics(buffer, {});
-    if (!scanned)
+    const ListTraits& list = TraitsOf(*request.list);
+    FoundRows rows;
+    if (!list.Scan(buffer, {}, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
-    const std::vector<TResultRow> rows = scanned.value_or(std::vector<TResultRow>{});
+    const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
 
     std::optional<ExtractReport> report;
     if (task.extractFolder) {
@@ -218,17 +233,17 @@ int Execute(const CliRequest& request, const ImageTask& task, std::ostream& out,
         if (error) {
             err << "kestrix-cli: cannot create the folder " << TerminalText(*task.extractFolder) << ": "
                 << error.message() << '\n';
-            return csFailed;
+            return CliStatus::Failed;
         }
-        report = Extract(buffer, rows, files ? spFiles : spGraphics, *task.extractFolder, err);
+        report = Extract(buffer, rows, list.Kind, *task.extractFolder, err);
     }
-    PrintRows(out, request, task, buffer, rows, report);
-    return report && !report->failed.empty() ? csFailed : csOk;
+    PrintRows(out, request, task, buffer, rows, rowText, report);
+    return report && !report->failed.empty() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 // Runs the request over its images: one image as a single run, several side by
 // side (at most request.jobs at once) with their output in the order given.
-int ExecuteAll(const CliRequest& request, std::ostream& out, std::ostream& err)
+CliStatus ExecuteAll(const CliRequest& request, std::ostream& out, std::ostream& err)
 {
     const bool several = request.images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.images) : std::vector<std::string>{};
@@ -238,31 +253,38 @@ int ExecuteAll(const CliRequest& request, std::ostream& out, std::ostream& err)
             *task.extractFolder += "/" + folders[index];
         if (several && !request.json)
             imageOut << "==> " << TerminalText(image) << " <==\n";
-        return Execute(request, task, imageOut, imageErr);
+        return static_cast<int>(Execute(request, task, imageOut, imageErr));
     };
-    return RunImagesInOrder(request.images, request.jobs, run, out, err);
+    return static_cast<CliStatus>(RunImagesInOrder(request.images, request.jobs, run, out, err));
 }
 
-constexpr const char* kHelp =
-    "Usage: kestrix-cli [options] command image...\n"
-    "Reads Motorola flash images (*.bin) and prints what Kestrix finds in them.\n"
-    "\n"
-    "Commands:\n"
-    "  info IMAGE...        the five facts read at fixed offsets\n"
-    "  files IMAGE...       the phone file system's entries\n"
-    "  graphics IMAGE...    GIF pictures and small bitmaps\n"
-    "\n"
-    "Options:\n"
-    "  --json               Print one JSON object per image (one per line).\n"
-    "  --extract DIR        files, graphics: also save every listed item into DIR\n"
-    "                       (created when missing); with several images each image's\n"
-    "                       items go into DIR/<image file name>/.\n"
-    "  --jobs N             Read at most N images at once (default: the number of cores).\n"
-    "  -h, --help           Show this help.\n"
-    "  -v, --version        Show the version.\n"
-    "\n"
-    "Exit status: 0 success, 1 an image could not be read, a file could not be written\n"
-    "or the output could not be written, 2 usage.\n";
+std::string Help()
+{
+    std::string commands;
+    for (const ListTraits& list : AllLists()) {
+        const std::string usage = std::string(list.Name) + " IMAGE...";
+        commands += "  " + usage + std::string(usage.size() < 19 ? 19 - usage.size() : 1, ' ') +
+                    std::string(list.Description) + "\n";
+    }
+    return "Usage: kestrix-cli [options] command image...\n"
+           "Reads Motorola flash images (*.bin) and prints what Kestrix finds in them.\n"
+           "\n"
+           "Commands:\n"
+           "  info IMAGE...        the five facts read at fixed offsets\n" +
+           commands +
+           "\n"
+           "Options:\n"
+           "  --json               Print one JSON object per image (one per line).\n"
+           "  --extract DIR        Lists: also save every listed item into DIR (created when\n"
+           "                       missing); with several images each image's items go into\n"
+           "                       DIR/<image file name>/.\n"
+           "  --jobs N             Read at most N images at once (default: the number of cores).\n"
+           "  -h, --help           Show this help.\n"
+           "  -v, --version        Show the version.\n"
+           "\n"
+           "Exit status: 0 success, 1 an image could not be read, a file could not be written\n"
+           "or the output could not be written, 2 usage.\n";
+}
 
 // Parses the arguments (bytes as the system gave them, arguments[0] the program)
 // into request; returns a usage message, empty on success.
@@ -315,25 +337,23 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
     if (help || version)
         return {};
     const std::string command = positional.empty() ? std::string() : positional[0];
-    if (command == "info")
-        request.command = Command::Info;
-    else if (command == "files")
-        request.command = Command::Files;
-    else if (command == "graphics")
-        request.command = Command::Graphics;
-    else
+    const auto named = std::find_if(AllLists().begin(), AllLists().end(),
+                                    [&command](const ListTraits& list) { return command == list.Name; });
+    if (named != AllLists().end())
+        request.list = named->Kind;
+    else if (command != "info")
         return command.empty() ? "missing command" : "unknown command '" + TerminalText(command) + "'";
     if (positional.size() < 2)
         return "missing image";
-    if (request.extractFolder && request.command == Command::Info)
-        return "--extract goes with files or graphics";
+    if (request.extractFolder && !request.list)
+        return "--extract goes with a list, not info";
     request.images.assign(positional.begin() + 1, positional.end());
     return {};
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
     CliRequest request;
     request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -342,11 +362,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const std::string usage = ParseArguments(arguments, request, help, version);
     if (!usage.empty()) {
         err << "kestrix-cli: " << usage << "\nTry 'kestrix-cli --help'.\n";
-        return csUsage;
+        return CliStatus::Usage;
     }
-    int status = csOk;
+    CliStatus status = CliStatus::Ok;
     if (help)
-        out << kHelp;
+        out << Help();
     else if (version)
         out << "kestrix-cli " << kVersion << '\n';
     else
@@ -354,12 +374,12 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     out.flush();
     if (!out) {
         err << "kestrix-cli: the output could not be written\n";
-        return csFailed;
+        return CliStatus::Failed;
     }
     return status;
 }
 
-int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
+CliStatus RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
 {
     std::vector<std::string> bytes;
     for (const QString& argument : arguments)

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrix {
 
@@ -24,6 +25,8 @@ public:
     JsonWriter& Null();
 
     const std::string& Text() const noexcept { return m_text; }
+    // The text built so far, handed over; building goes on after it.
+    std::string TakeText() noexcept { return std::exchange(m_text, {}); }
 
     // text as a quoted JSON string.
     static std::string Quote(std::string_view utf8);

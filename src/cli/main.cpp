@@ -46,5 +46,5 @@ int main(int argc, char** argv)
         std::cout.setstate(std::ios::badbit);
     // File names are bytes: the arguments are taken as the system gave them.
     const std::vector<std::string> arguments(argv, argv + argc);
-    return kestrix::RunCli(arguments, std::cout, std::cerr);
+    return static_cast<int>(kestrix::RunCli(arguments, std::cout, std::cerr));
 }

@@ -114,6 +114,32 @@ std::u16string Cp1251ToUtf16(std::string_view bytes)
     return out;
 }
 
+bool IsControlByte(uint8_t byte) noexcept
+{
+    const char32_t cp = Pages().ansi[byte];
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
+
+std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (!IsControlByte(byte)) {
+            AppendUtf8(out, Pages().ansi[byte]);
+        } else if (shown == ControlShown::Underscore) {
+            out += '_';
+        } else {
+            out += "\\x";
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 15];
+        }
+    }
+    return out;
+}
+
 int Cp1251FromUnicode(char32_t codePoint) noexcept
 {
     const auto& reverse = Pages().ansiReverse;

@@ -16,6 +16,18 @@ char32_t Cp1251ToUnicode(uint8_t byte) noexcept;
 // One character per byte: 00h stays U+0000.
 std::string Cp1251ToUtf8(std::string_view bytes);
 std::u16string Cp1251ToUtf16(std::string_view bytes);
+// Whether a Windows-1251 byte decodes to a control character: C0
+// (U+0000..U+001F), U+007F, or C1 (U+0080..U+009F; the unassigned 98h lands there).
+bool IsControlByte(uint8_t byte) noexcept;
+
+// How Cp1251ToCleanUtf8 replaces a control character.
+enum class ControlShown {
+    Underscore,  // "_"
+    HexEscape,   // "\xNN", NN the byte in upper-case hex
+};
+// Windows-1251 text as UTF-8 with every control character (IsControlByte) replaced.
+std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown);
+
 // Windows-1251 byte for a code point, or -1 when the code page has none.
 int Cp1251FromUnicode(char32_t codePoint) noexcept;
 

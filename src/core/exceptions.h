@@ -36,6 +36,8 @@ KESTRIX_EXCEPTION(EReadError, EStreamError)
 KESTRIX_EXCEPTION(EWriteError, EStreamError)
 KESTRIX_EXCEPTION(EFOpenError, EStreamError)
 KESTRIX_EXCEPTION(EFCreateError, EStreamError)
+// A save would have replaced the file the open image was loaded from.
+KESTRIX_EXCEPTION(EReplacesImage, EFCreateError)
 KESTRIX_EXCEPTION(EHexBuffer, Exception)
 KESTRIX_EXCEPTION(ERangeError, Exception)
 KESTRIX_EXCEPTION(EConvertError, Exception)

@@ -5,67 +5,120 @@
 #include "exceptions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace kestrix {
 namespace {
 
-int32_t RangeCount(int32_t start, int32_t end)
+// The failure to write the file at path, with the system's reason when known.
+EWriteError WriteError(const std::string& path, int error)
 {
-    const int64_t count = static_cast<int64_t>(end) - start;
-    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
+    const std::string file = FormatMessage("Stream write error in file \"%s\"", {path});
+    return EWriteError(error != 0 ? file + ". " + SystemErrorText(error) : file);
+}
+
+// Whether path names the file the image in buffer was loaded from.
+bool IsOpenImage(const TCustomHexBuffer& buffer, const std::string& path)
+{
+    struct stat target {};
+    struct stat image {};
+    return ::stat(path.c_str(), &target) == 0 && ::stat(buffer.FileName().c_str(), &image) == 0 &&
+           target.st_dev == image.st_dev && target.st_ino == image.st_ino;
+}
+
+// name with " (n)" before its extension, the part from its last "." unless
+// that is its first character.
+std::string Numbered(const std::string& name, int n)
+{
+    const std::size_t dot = name.find_last_of('.');
+    const std::size_t at = dot == std::string::npos || dot == 0 ? name.size() : dot;
+    return name.substr(0, at) + " (" + std::to_string(n) + ")" + name.substr(at);
 }
 
 }  // namespace
 
 std::string SafeFileName(const std::string& caption)
 {
-    std::string name;
-    name.reserve(caption.size() * 2);
-    for (const char c : caption) {
-        const char32_t cp = Cp1251ToUnicode(static_cast<uint8_t>(c));
-        if (cp == U'/' || cp == U'\\' || cp < 0x20 || cp == 0x7F)
-            name += '_';
-        else
-            name += Cp1251ToUtf8(std::string_view(&c, 1));
-    }
-    if (name.empty() || name == "." || name == "..")
-        name = "_" + name;
+    std::string separated = caption;
+    std::replace(separated.begin(), separated.end(), '/', '_');
+    std::replace(separated.begin(), separated.end(), '\\', '_');
+    std::string name = Cp1251ToCleanUtf8(separated, ControlShown::Underscore);
+    // Nothing saved is hidden; "." and ".." are covered too.
+    if (name.empty() || name.front() == '.')
+        name.insert(0, 1, '_');
     return name;
 }
 
-std::vector<ExtractItem> PlanExtraction(SavePage page, const std::vector<TResultRow>& rows,
+int32_t ItemRange::Count() const noexcept
+{
+    const int64_t count = static_cast<int64_t>(End) - Start;
+    return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
+}
+
+std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
                                          const std::vector<bool>& selected)
 {
+    const ListTraits& traits = TraitsOf(list);
     std::vector<ExtractItem> items;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::unordered_set<std::string> taken;
+    // Per name given more than once, the number its next copy tries first.
+    std::unordered_map<std::string, int> nextNumber;
+    for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
-        const TResultRow& row = rows[i];
-        if (page == spFiles && row.Cell(rcEnd).empty())
+        const TResultRow row = rowText(i);
+        if (!traits.Saves(row))
             continue;
-        if (page == spGraphics && row.Caption.empty())
-            continue;
-        const std::string name = page == spFiles ? row.Caption : row.Caption + "." + row.Cell(rcType);
-        items.push_back({static_cast<int32_t>(i), SafeFileName(name), row.Cell(rcStart), row.Cell(rcEnd)});
+        std::string name = SafeFileName(traits.SaveName(row));
+        if (!taken.insert(name).second) {
+            int& n = nextNumber.try_emplace(name, 2).first->second;
+            std::string numbered = Numbered(name, n);
+            while (!taken.insert(numbered).second)
+                numbered = Numbered(name, ++n);
+            ++n;
+            name = std::move(numbered);
+        }
+        items.push_back({static_cast<int32_t>(i), std::move(name)});
     }
     return items;
 }
 
-std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const ExtractItem& item)
+std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, const std::vector<bool>& selected)
 {
-    const int32_t end = StrToInt(item.EndText);
-    const int32_t start = StrToInt(item.StartText);
-    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + item.FileName;
-    WriteRangeToFileAtomically(buffer, path, start, RangeCount(start, end));
+    const auto text = TraitsOf(list).Text;
+    return PlanExtraction(list, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
+}
+
+ItemRange RangeOfCells(const TResultRow& row)
+{
+    const int32_t end = StrToInt(row.Cell(RowCell::End));
+    const int32_t start = StrToInt(row.Cell(RowCell::Start));
+    return {start, end};
+}
+
+std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
+                            ItemRange range)
+{
+    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + fileName;
+    WriteRangeToFileAtomically(buffer, path, range.Start, range.Count());
     return path;
 }
 
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
 {
+    if (IsOpenImage(buffer, path))
+        throw EReplacesImage(FormatMessage("Cannot replace the open image \"%s\"", {path}));
     AtomicFile file(path);
-    buffer.WriteRangeToStream(file, start, count);
-    file.Commit();
+    try {
+        buffer.WriteRangeToStream(file, start, count);
+        file.Commit();
+    } catch (const EWriteError&) {
+        throw WriteError(path, file.LastError() != 0 ? file.LastError() : errno);
+    }
 }
 
 }  // namespace kestrix

@@ -3,7 +3,10 @@
 #include "sliced_find.h"
 
 #include <algorithm>
+#include <climits>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 namespace kestrix {
@@ -19,24 +22,25 @@ constexpr uint32_t kInlineSizeLimit = 384;
 
 // Low bytes of the 2-byte characters from h - 89 up to the first zero after
 // the first one; the signature's zero at h + 1 ends it at the latest.
-std::string ReadEntryName(const TCustomHexBuffer& buffer, int32_t h)
+std::string ReadEntryName(std::span<const uint8_t> image, int32_t h)
 {
-    std::string name(1, static_cast<char>(buffer.ByteAt(h - kNameDistance)));
-    for (int32_t q = h - kNameDistance + 2; buffer.ByteAt(q) != 0; q += 2)
-        name += static_cast<char>(buffer.ByteAt(q));
+    std::string name(1, static_cast<char>(image[static_cast<std::size_t>(h - kNameDistance)]));
+    for (auto q = static_cast<std::size_t>(h - kNameDistance + 2); image[q] != 0; q += 2)
+        name += static_cast<char>(image[q]);
     return name;
 }
 
-uint32_t ReadBigEndian32(const TCustomHexBuffer& buffer, int32_t offset)
+uint32_t ReadBigEndian32(std::span<const uint8_t> image, int32_t offset)
 {
-    return static_cast<uint32_t>(buffer.ByteAt(offset)) << 24 | static_cast<uint32_t>(buffer.ByteAt(offset + 1)) << 16 |
-           static_cast<uint32_t>(buffer.ByteAt(offset + 2)) << 8 | buffer.ByteAt(offset + 3);
+    const auto at = static_cast<std::size_t>(offset);
+    return static_cast<uint32_t>(image[at]) << 24 | static_cast<uint32_t>(image[at + 1]) << 16 |
+           static_cast<uint32_t>(image[at + 2]) << 8 | image[at + 3];
 }
 
-void RemoveRepeatedCaptions(std::vector<TResultRow>& rows)
+void RemoveRepeatedNames(FoundRows& rows)
 {
-    std::unordered_set<std::string> seen;
-    std::erase_if(rows, [&seen](const TResultRow& row) { return !seen.insert(row.Caption).second; });
+    std::unordered_set<std::string_view> seen;
+    rows.RemoveIf([&seen](const FoundRow&, std::string_view name) { return !seen.insert(name).second; });
 }
 
 }  // namespace
@@ -62,13 +66,14 @@ std::string FileTypeOf(const std::string& name)
     return "xxx";
 }
 
-std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows)
 {
     const int32_t dataSize = buffer.DataSize();
     if (dataSize <= kMinScanSize)
-        return std::nullopt;
+        return false;
 
-    std::vector<TResultRow> rows;
+    rows.Clear();
+    const std::span<const uint8_t> image = buffer.Bytes();
     if (hooks.GaugeShow)
         hooks.GaugeShow(dataSize);
     int32_t previous = 0;
@@ -79,21 +84,21 @@ std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer,
         const int32_t h = hit.offset;
         previous = h;
         // Entries whose name would start before the image or whose size would
-        // run past its end are not complete in this image.
-        if (h >= kNameDistance && static_cast<int64_t>(h) + kSizeOffset + 3 < dataSize) {
-            std::string name = ReadEntryName(buffer, h);
-            if (rows.empty() || rows.back().Caption != name) {
-                const uint32_t size = ReadBigEndian32(buffer, h + kSizeOffset);
-                const int64_t start = static_cast<int64_t>(h) + kDataOffset;
-                TResultRow row;
-                row.Cells = {FileTypeOf(name), std::to_string(start),
-                             size <= kInlineSizeLimit ? std::to_string(start + size) : std::string(),
-                             std::to_string(size)};
-                row.Caption = std::move(name);
-                row.ImageIndex = kFileRowIcon;
-                rows.push_back(std::move(row));
+        // run past its end are not complete in this image; nor is one whose
+        // data would start beyond the largest offset.
+        if (h >= kNameDistance && static_cast<int64_t>(h) + kSizeOffset + 3 < dataSize &&
+            h <= INT32_MAX - kDataOffset) {
+            const std::string name = ReadEntryName(image, h);
+            if (rows.Empty() || rows.Name(rows.Count() - 1) != name) {
+                const uint32_t size = ReadBigEndian32(image, h + kSizeOffset);
+                FoundRow row;
+                row.Start = h + kDataOffset;
+                if (size <= kInlineSizeLimit)
+                    row.End = OffsetOrNoEnd(static_cast<int64_t>(row.Start) + size);
+                row.Size = size;
+                rows.Append(row, name);
                 if (hooks.RowAppended)
-                    hooks.RowAppended(rows.back());
+                    hooks.RowAppended(rows);
                 if (hooks.GaugeValue)
                     hooks.GaugeValue(h);
             }
@@ -101,10 +106,17 @@ std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer,
         if (hooks.Yield && !hooks.Yield())
             break;
     }
-    RemoveRepeatedCaptions(rows);
+    RemoveRepeatedNames(rows);
     if (hooks.GaugeHide)
         hooks.GaugeHide();
-    return rows;
+    return true;
+}
+
+TResultRow FileRowText(const FoundRows& rows, std::size_t index)
+{
+    std::string name(rows.Name(index));
+    std::string type = FileTypeOf(name);
+    return RowText(std::move(name), std::move(type), rows[index], kFileRowIcon);
 }
 
 }  // namespace kestrix

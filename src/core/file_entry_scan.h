@@ -1,11 +1,12 @@
 #pragma once
 
 #include "custom_hex_buffer.h"
+#include "found_rows.h"
 #include "result_row.h"
 #include "scan_hooks.h"
 
-#include <optional>
-#include <vector>
+#include <cstddef>
+#include <string>
 
 namespace kestrix {
 
@@ -13,10 +14,16 @@ namespace kestrix {
 inline constexpr int32_t kMinScanSize = 1000;
 
 // Walks the image for file-system entries (signature 00 00 01 FF 00 00 00) and
-// returns the rows of the file list: caption = name, cells type, start, end
-// (empty for sizes above 384), size; duplicate names removed. std::nullopt when
-// the image has 1000 bytes or less (nothing is to change).
-std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks);
+// replaces rows with one row per entry name, in order of the entries: start =
+// the data start, end = start + size for sizes up to 384 (none for larger
+// ones), size = the entry's unsigned 32-bit size, the name kept with the row;
+// a name already listed is not listed again. False, rows untouched, when the
+// image has 1000 bytes or less.
+bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows);
+
+// Row index of a file list as the list shows it: caption = the name, cells
+// type (FileTypeOf the name), start, end, size; icon 11.
+TResultRow FileRowText(const FoundRows& rows, std::size_t index);
 
 // The type cell for a file name (Windows-1251 bytes): the extension after a
 // dot at one of the last three positions, or "xxx".

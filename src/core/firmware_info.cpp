@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -24,34 +25,53 @@ constexpr FactField kFacts[] = {
     {"Версия Flex", 102926, 0x00, false, false},
 };
 
+// Reads field's value from run, the image from the field's offset on.
+FirmwareFact ReadFact(const FactField& field, std::span<const uint8_t> run)
+{
+    // The value runs to the stop byte or, without one, to the end of the image.
+    const auto* stop = static_cast<const uint8_t*>(std::memchr(run.data(), field.stop, run.size()));
+    const std::span<const uint8_t> value = run.first(stop != nullptr ? static_cast<std::size_t>(stop - run.data())
+                                                                     : run.size());
+    FirmwareFact fact;
+    fact.Caption = Utf8ToCp1251(field.caption);
+    if (field.dropFullStops) {
+        const auto stops = static_cast<std::size_t>(std::count(value.begin(), value.end(), '.'));
+        fact.Length = static_cast<int32_t>(value.size() - stops);
+        for (auto at = value.begin(); at != value.end() && fact.Value.size() < kMaxFactBytes; ++at)
+            if (*at != '.')
+                fact.Value += static_cast<char>(*at);
+    } else {
+        fact.Length = static_cast<int32_t>(value.size());
+        const std::span<const uint8_t> kept = value.first(std::min(value.size(), kMaxFactBytes));
+        fact.Value.assign(kept.begin(), kept.end());
+    }
+    if (field.upperCase)
+        for (char& c : fact.Value)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 0x20);
+    return fact;
+}
+
 }  // namespace
 
-std::vector<TResultRow> ReadFirmwareInfo(const TCustomHexBuffer& buffer)
+std::vector<FirmwareFact> ReadFirmwareInfo(std::span<const uint8_t> image)
 {
-    const std::string unknown = Utf8ToCp1251("Неизвестно");
-    const int32_t size = buffer.DataSize();
-    std::vector<TResultRow> rows;
-    rows.reserve(std::size(kFacts));
-    for (const FactField& fact : kFacts) {
-        TResultRow row{Utf8ToCp1251(fact.caption), {unknown}, -1};
-        if (fact.offset < size) {
-            // The value runs to the stop byte or, without one, to the end of the image.
-            const uint8_t* first = buffer.Data() + fact.offset;
-            const uint8_t* last = buffer.Data() + size;
-            const auto* stop =
-                static_cast<const uint8_t*>(std::memchr(first, fact.stop, static_cast<std::size_t>(last - first)));
-            std::string value(first, stop != nullptr ? stop : last);
-            if (fact.dropFullStops)
-                std::erase(value, '.');
-            if (fact.upperCase)
-                for (char& c : value)
-                    if (c >= 'a' && c <= 'z')
-                        c = static_cast<char>(c - 0x20);
-            row.Cells[0] = std::move(value);
-        }
-        rows.push_back(std::move(row));
+    std::vector<FirmwareFact> facts;
+    facts.reserve(std::size(kFacts));
+    for (const FactField& field : kFacts) {
+        if (static_cast<std::size_t>(field.offset) < image.size())
+            facts.push_back(ReadFact(field, image.subspan(static_cast<std::size_t>(field.offset))));
+        else
+            facts.push_back({Utf8ToCp1251(field.caption), Utf8ToCp1251("Неизвестно"), std::nullopt});
     }
-    return rows;
+    return facts;
+}
+
+std::string ShownFactValue(const FirmwareFact& fact)
+{
+    if (!fact.Length || static_cast<std::size_t>(*fact.Length) <= fact.Value.size())
+        return fact.Value;
+    return fact.Value + Utf8ToCp1251("… (" + std::to_string(*fact.Length) + " bytes)");
 }
 
 }  // namespace kestrix

@@ -4,6 +4,7 @@
 #include "sliced_find.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 namespace kestrix {
@@ -21,12 +22,13 @@ constexpr int32_t kBmpSizeCellShortfall = 6;
 // "Файл (" in Windows-1251.
 constexpr std::string_view kCaptionPrefix = "\xD4\xE0\xE9\xEB (";
 
-TResultRow PictureRow(int32_t n, const char* type, int64_t start, int64_t end, int64_t size)
+FoundRow PictureRow(ItemType type, int32_t start, int32_t end, int64_t size)
 {
-    TResultRow row;
-    row.Caption = std::string(kCaptionPrefix) + std::to_string(n) + ")";
-    row.Cells = {type, std::to_string(start), std::to_string(end), std::to_string(size)};
-    row.ImageIndex = kPictureRowIcon;
+    FoundRow row;
+    row.Type = type;
+    row.Start = start;
+    row.End = end;
+    row.Size = size;
     return row;
 }
 
@@ -37,12 +39,12 @@ int64_t ColourTableSize(uint8_t packed)
 }
 
 // Steps over a chain of data sub-blocks ending with a zero-length block.
-bool SkipSubBlocks(const TCustomHexBuffer& buffer, int64_t& p, int64_t limit)
+bool SkipSubBlocks(std::span<const uint8_t> image, int64_t& p, int64_t limit)
 {
     for (;;) {
         if (p >= limit)
             return false;
-        const uint8_t length = buffer.ByteAt(static_cast<int32_t>(p));
+        const uint8_t length = image[static_cast<std::size_t>(p)];
         ++p;
         if (length == 0)
             return true;
@@ -70,40 +72,40 @@ bool Progress(const ScanHooks& hooks, int32_t n)
     return !hooks.Yield || hooks.Yield();
 }
 
-void Append(std::vector<TResultRow>& rows, TResultRow row, const ScanHooks& hooks)
+void Append(FoundRows& rows, const FoundRow& row, const ScanHooks& hooks)
 {
-    rows.push_back(std::move(row));
+    rows.Append(row);
     if (hooks.RowAppended)
-        hooks.RowAppended(rows.back());
+        hooks.RowAppended(rows);
 }
 
 // Ends the last GIF row at its trailer; false when the front end asked to stop.
-bool FixLastGifEnd(TCustomHexBuffer& buffer, TResultRow& row, int32_t start, const ScanHooks& hooks)
+bool FixLastGifEnd(TCustomHexBuffer& buffer, FoundRow& row, const ScanHooks& hooks)
 {
+    const int32_t start = row.Start;
     const int32_t limit = std::min(buffer.DataSize(), kGifSearchBound);
-    const int32_t trailer = FindGifTrailer(buffer, start, limit);
+    const int32_t trailer = FindGifTrailer(buffer.Bytes(), start, limit);
     if (trailer >= 0) {
-        const int64_t end = static_cast<int64_t>(trailer) + 1;
-        row.Cells[rcEnd] = std::to_string(end);
-        row.Cells[rcSize] = std::to_string(end - start - 2);
+        row.End = trailer + 1;
+        row.Size = static_cast<int64_t>(row.End) - start - 2;
         return true;
     }
     // Not a well-formed GIF: fall back to the first 00 3B after its header.
     const SlicedFindResult t = FindHexPatternSliced(buffer, kGifTrailer, start + 1, kGifSearchBound, hooks);
     if (t.offset >= 0) {
-        row.Cells[rcEnd] = std::to_string(static_cast<int64_t>(t.offset) + 2);
-        row.Cells[rcSize] = std::to_string(static_cast<int64_t>(t.offset) - start);
+        row.End = t.offset + 2;
+        row.Size = static_cast<int64_t>(t.offset) - start;
     }
     return !t.stopped;
 }
 
 // GIF headers above kGifPassStart; each picture runs to the next header unless
 // a run of 13 FFh lies between them. False when the front end asked to stop.
-bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const ScanHooks& hooks)
+bool GifPass(TCustomHexBuffer& buffer, FoundRows& rows, const ScanHooks& hooks)
 {
     const int32_t rangeEnd = std::min(buffer.DataSize(), kGifSearchBound);
     int32_t pos = kGifPassStart;
-    int32_t lastStart = -1;
+    bool listed = false;
     for (;;) {
         const SlicedFindResult header = FindHexPatternSliced(buffer, kGifHeader, pos + 1, kGifSearchBound, hooks);
         if (header.stopped)
@@ -121,38 +123,36 @@ bool GifPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const Scan
             if (erased.offset >= 0)
                 continue;
         }
-        const auto n = static_cast<int32_t>(rows.size());
-        if (!Progress(hooks, n))
+        if (!Progress(hooks, static_cast<int32_t>(rows.Count())))
             return false;
         // The last header runs to the end of the searched range.
         const int32_t end = next.offset >= 0 ? next.offset : rangeEnd;
-        Append(rows, PictureRow(n, "gif", pos, end, static_cast<int64_t>(end) - pos), hooks);
-        lastStart = pos;
+        Append(rows, PictureRow(ItemType::Gif, pos, end, static_cast<int64_t>(end) - pos), hooks);
+        listed = true;
     }
-    if (lastStart < 0)
-        return true;
-    return FixLastGifEnd(buffer, rows.back(), lastStart, hooks);
+    return !listed || FixLastGifEnd(buffer, rows.Back(), hooks);
 }
 
 // Small bitmaps found by the 13 bytes from offset 3 of their file header.
-void BmpPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const ScanHooks& hooks)
+void BmpPass(TCustomHexBuffer& buffer, FoundRows& rows, const ScanHooks& hooks)
 {
     const int32_t dataSize = buffer.DataSize();
+    const std::span<const uint8_t> image = buffer.Bytes();
     int32_t pos = 0;
     for (;;) {
         const SlicedFindResult match = FindHexPatternSliced(buffer, kBmpHeader, pos + 1, dataSize, hooks);
         if (match.stopped)
             return;
         pos = match.offset;
-        if (!Progress(hooks, static_cast<int32_t>(rows.size())) || pos < 0)
+        if (!Progress(hooks, static_cast<int32_t>(rows.Count())) || pos < 0)
             return;
         const int32_t start = pos - kBmpPatternOffset;
         // A match at offset 1 or 2 would put the file's start before the image.
         if (start < 0)
             continue;
-        const uint8_t fileSize = buffer.ByteAt(pos - 1);
+        const uint8_t fileSize = image[static_cast<std::size_t>(pos - 1)];
         Append(rows,
-               PictureRow(static_cast<int32_t>(rows.size()), "bmp", start, static_cast<int64_t>(start) + fileSize,
+               PictureRow(ItemType::Bmp, start, OffsetOrNoEnd(static_cast<int64_t>(start) + fileSize),
                           fileSize - kBmpSizeCellShortfall),
                hooks);
     }
@@ -160,13 +160,13 @@ void BmpPass(TCustomHexBuffer& buffer, std::vector<TResultRow>& rows, const Scan
 
 }  // namespace
 
-int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t limit)
+int32_t FindGifTrailer(std::span<const uint8_t> image, int32_t start, int32_t limit)
 {
-    const int64_t end = std::min(limit, buffer.DataSize());
+    const int64_t end = std::min<int64_t>(limit, static_cast<int64_t>(image.size()));
     constexpr int64_t kHeaderAndScreen = 13;
     if (start < 0 || start + kHeaderAndScreen > end)
         return -1;
-    auto at = [&buffer](int64_t offset) { return buffer.ByteAt(static_cast<int32_t>(offset)); };
+    auto at = [image](int64_t offset) { return image[static_cast<std::size_t>(offset)]; };
     if (at(start) != 'G' || at(start + 1) != 'I' || at(start + 2) != 'F' || at(start + 3) != '8' ||
         (at(start + 4) != '7' && at(start + 4) != '9') || at(start + 5) != 'a')
         return -1;
@@ -179,7 +179,7 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
             return static_cast<int32_t>(p);
         case 0x21:  // extension: introducer, label, sub-blocks
             p += 2;
-            if (!SkipSubBlocks(buffer, p, end))
+            if (!SkipSubBlocks(image, p, end))
                 return -1;
             break;
         case 0x2C: {  // image: descriptor, local colour table, LZW code size, sub-blocks
@@ -187,7 +187,7 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
             if (p + kDescriptor > end)
                 return -1;
             p += kDescriptor + ColourTableSize(at(p + 9)) + 1;
-            if (!SkipSubBlocks(buffer, p, end))
+            if (!SkipSubBlocks(image, p, end))
                 return -1;
             break;
         }
@@ -197,20 +197,27 @@ int32_t FindGifTrailer(const TCustomHexBuffer& buffer, int32_t start, int32_t li
     }
 }
 
-std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+bool ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows)
 {
     if (buffer.DataSize() <= kMinScanSize)
-        return std::nullopt;
-    std::vector<TResultRow> rows;
+        return false;
+    rows.Clear();
     CallGaugeShow(hooks);
     const bool carryOn = GifPass(buffer, rows, hooks);
     CallGaugeHide(hooks);
     if (!carryOn)
-        return rows;
+        return true;
     CallGaugeShow(hooks);
     BmpPass(buffer, rows, hooks);
     CallGaugeHide(hooks);
-    return rows;
+    return true;
+}
+
+TResultRow PictureRowText(const FoundRows& rows, std::size_t index)
+{
+    const FoundRow& row = rows[index];
+    return RowText(std::string(kCaptionPrefix) + std::to_string(index) + ")", row.Type == ItemType::Gif ? "gif" : "bmp",
+                   row, kPictureRowIcon);
 }
 
 }  // namespace kestrix

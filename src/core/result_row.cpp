@@ -12,6 +12,22 @@ const std::string& TResultRow::Cell(std::size_t k) const
     return k < Cells.size() ? Cells[k] : empty;
 }
 
+std::string& TResultRow::Cell(RowCell cell)
+{
+    const auto k = static_cast<std::size_t>(cell);
+    if (Cells.size() <= k)
+        Cells.resize(k + 1);
+    return Cells[k];
+}
+
+TResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon)
+{
+    return {std::move(caption),
+            {std::move(type), std::to_string(row.Start), row.HasEnd() ? std::to_string(row.End) : std::string(),
+             std::to_string(row.Size)},
+            icon};
+}
+
 int32_t StrToInt(const std::string& text)
 {
     int32_t value = 0;

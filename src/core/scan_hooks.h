@@ -1,6 +1,6 @@
 #pragma once
 
-#include "result_row.h"
+#include "found_rows.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,8 +13,8 @@ struct ScanHooks {
     std::function<void(int32_t maximum)> GaugeShow;
     std::function<void(int32_t value)> GaugeValue;
     std::function<void()> GaugeHide;
-    // A row was appended to the list being built.
-    std::function<void(const TResultRow& row)> RowAppended;
+    // A row was appended at the end of the list being built.
+    std::function<void(const FoundRows& rows)> RowAppended;
     // A point where the front end may process pending events. Returning false
     // ends the analysis early (its result is then incomplete).
     std::function<bool()> Yield;

@@ -25,7 +25,7 @@
 #include <QTranslator>
 #include <QUrl>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 const QString kSection = QStringLiteral("Kestrix");
@@ -266,4 +266,4 @@ TEST_F(FormTest, TheAboutPageLinksToTheUserGuide)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -19,7 +19,7 @@
 
 #include <map>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 constexpr std::size_t kImageSize = 10 * 1024 * 1024;
@@ -202,8 +202,8 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         const bool gif = i < m_gifs.size();
         EXPECT_EQ(pictures[i].Caption, Utf8ToCp1251("Файл (" + std::to_string(i) + ")"));
-        EXPECT_EQ(pictures[i].Cell(rcType), gif ? "gif" : "bmp");
-        EXPECT_EQ(pictures[i].Cell(rcStart), std::to_string(gif ? m_gifs[i].at : m_bmps[i - m_gifs.size()].at));
+        EXPECT_EQ(pictures[i].Cell(RowCell::Type), gif ? "gif" : "bmp");
+        EXPECT_EQ(pictures[i].Cell(RowCell::Start), std::to_string(gif ? m_gifs[i].at : m_bmps[i - m_gifs.size()].at));
     }
     EXPECT_FALSE(f.GaugeShown());
     EXPECT_TRUE(m_errors.empty());
@@ -219,7 +219,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     Click(f.Finded->viewport(), f.Finded->visualRect(index).center());
     ASSERT_EQ(f.Finded->SelectedRows(), std::vector<int32_t>{previewed});
     const std::vector<uint8_t> previewBytes =
-        Range(std::stoi(pictures[previewed].Cell(rcStart)), std::stoi(pictures[previewed].Cell(rcEnd)));
+        Range(std::stoi(pictures[previewed].Cell(RowCell::Start)), std::stoi(pictures[previewed].Cell(RowCell::End)));
     EXPECT_EQ(ReadFileBytes(f.ScratchFile()), previewBytes);
     EXPECT_FALSE(QFile::exists(QStringLiteral("temp.tmp")));
 
@@ -278,4 +278,4 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

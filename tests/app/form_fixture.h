@@ -20,7 +20,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // A main window driven without dialogs, in a temporary working folder with
 // its own settings and cache homes: the open and save dialogs answer with the next
@@ -115,4 +115,4 @@ private:
     QByteArray m_oldCache;
 };
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

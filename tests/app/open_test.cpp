@@ -12,7 +12,7 @@
 
 #include <functional>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 const QString kSection = QStringLiteral("Kestrix");
@@ -277,5 +277,18 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
     EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
 }
 
+// A blank image: the PDS and the phone model have no stop byte and run to
+// the image's end; the list shows their beginning and their length.
+TEST_F(FormTest, AFactWithoutAStopByteShowsItsBeginningAndLength)
+{
+    OpenImage(FlashImageBuilder(2 * 1024 * 1024, 0x00));
+    const ResultListModel& info = Form().InfoList->Model();
+    ASSERT_EQ(info.rowCount(), 5);
+    const QString pds = info.data(info.index(0, 1)).toString();
+    EXPECT_EQ(pds, QString(4096, QChar(0x2423)) + QStringLiteral("… (%1 bytes)").arg(2 * 1024 * 1024 - 102976));
+    EXPECT_EQ(info.data(info.index(3, 1)).toString(), QString());
+    EXPECT_TRUE(m_errors.empty());
+}
+
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -11,7 +11,7 @@
 
 #include <map>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 std::vector<uint8_t> ReadQ(const QString& path)
@@ -142,8 +142,8 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
 
     f.Page->setCurrentIndex(TForm1::kGraphicsPage);
     auto rows = f.FindedRows();
-    rows[1].Cells[rcStart] = "5000";  // beyond the 4096-byte image
-    rows[1].Cells[rcEnd] = "5010";
+    rows[1].Cell(RowCell::Start) = "5000";  // beyond the 4096-byte image
+    rows[1].Cell(RowCell::End) = "5010";
     f.Finded->Model().SetRows(rows);
     m_saveAnswers = {folder + QStringLiteral("/x")};
     f.SaveAllClick();
@@ -155,13 +155,31 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     EXPECT_TRUE(f.GaugeShown());
     EXPECT_EQ(f.ProgressBar->Position(), 1);
 
-    rows[1].Cells[rcEnd] = "12x";
+    rows[1].Cell(RowCell::End) = "12x";
     f.Finded->Model().SetRows(rows);
     f.Finded->SelectRows({1});
     m_saveAnswers = {folder + QStringLiteral("/x")};
     f.SaveClick();
     ASSERT_EQ(m_errors.size(), 2u);
     EXPECT_EQ(m_errors[1], QStringLiteral("'12x' is not a valid integer value."));
+}
+
+TEST_F(SaveTest, SavingBesideTheImageKeepsTheImageAndTheOtherRows)
+{
+    TForm1& f = Form();
+    f.FileList->Model().SetRows({
+        {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
+        {"phone.bin", {"bin", "30", "40", "10"}, kFileRowIcon},
+        {"a.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
+    });
+    m_saveAnswers = {Path(QStringLiteral("any"))};
+    f.SaveAllClick();
+    ASSERT_EQ(m_errors.size(), 1u);
+    const QString image = Path(QStringLiteral("phone.bin"));
+    EXPECT_EQ(m_errors[0], QStringLiteral("Cannot replace the open image \"") + image + QStringLiteral("\""));
+    EXPECT_EQ(ReadQ(image), m_image);
+    EXPECT_EQ(ReadQ(Path(QStringLiteral("a.txt"))), Range(10, 20));
+    EXPECT_EQ(ReadQ(Path(QStringLiteral("a (2).txt"))), Range(40, 45));
 }
 
 // Two GIF pictures back to back above the GIF pass start and a bitmap: the
@@ -206,9 +224,9 @@ TEST_F(PreviewTest, SelectingOneRowShowsItsPicture)
     TForm1& f = Form();
     const auto& rows = f.FindedRows();
     ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].Cell(rcStart), std::to_string(m_a));
-    EXPECT_EQ(rows[0].Cell(rcEnd), std::to_string(m_b));
-    EXPECT_EQ(rows[2].Cell(rcType), "bmp");
+    EXPECT_EQ(rows[0].Cell(RowCell::Start), std::to_string(m_a));
+    EXPECT_EQ(rows[0].Cell(RowCell::End), std::to_string(m_b));
+    EXPECT_EQ(rows[2].Cell(RowCell::Type), "bmp");
 
     f.Finded->SelectRows({0});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_first);
@@ -261,4 +279,4 @@ TEST_F(PreviewTest, ScratchFileReplacesAPlantedLinkAndSurvivesABadPicture)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

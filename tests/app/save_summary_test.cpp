@@ -12,7 +12,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 TEST(SaveSummary, CountsInTheirRussianForms)
@@ -165,4 +165,4 @@ TEST_F(SaveSummaryTest, TheSaveDialogStartsWithAReadyNameAndSaysWhereFilesGo)
 }
 
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -10,7 +10,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-namespace kestrix::testing {
+#include <new>
+
+namespace kestrix::test_support {
 namespace {
 
 std::vector<std::string> Captions(const std::vector<TResultRow>& rows)
@@ -139,12 +141,22 @@ TEST_F(FormTest, GraphicsScanListsBitmapsWithoutGifs)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].Caption, Utf8ToCp1251("Файл (0)"));
     EXPECT_EQ(rows[1].Caption, Utf8ToCp1251("Файл (1)"));
-    EXPECT_EQ(rows[1].Cell(rcType), "bmp");
-    EXPECT_EQ(rows[1].Cell(rcStart), "3000");
+    EXPECT_EQ(rows[1].Cell(RowCell::Type), "bmp");
+    EXPECT_EQ(rows[1].Cell(RowCell::Start), "3000");
     EXPECT_FALSE(Form().GaugeShown());
     EXPECT_TRUE(Form().gif1->isEnabled());
     EXPECT_TRUE(m_errors.empty());
 }
 
+TEST_F(FormTest, RunningOutOfMemoryShowsAnErrorBoxAndTheWindowGoesOn)
+{
+    auto form = MakeForm();
+    form->Seams.OpenFile = [](const FileDialog&) -> QString { throw std::bad_alloc(); };
+    form->N2Click();
+    EXPECT_EQ(m_errors, std::vector<QString>{QStringLiteral("Out of memory.")});
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Kestrix"));
+    EXPECT_TRUE(form->N2->isEnabled());
+}
+
 }  // namespace
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -20,10 +20,10 @@
 namespace kestrix {
 namespace {
 
-using testing::FlashImageBuilder;
+using test_support::FlashImageBuilder;
 
 struct CliRun {
-    int status;
+    CliStatus status;
     std::string out;
     std::string err;
 };
@@ -34,7 +34,7 @@ CliRun RunWith(const std::vector<std::string>& arguments)
     std::ostringstream err;
     std::vector<std::string> all{"kestrix-cli"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    const int status = RunCli(all, out, err);
+    const CliStatus status = RunCli(all, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -81,7 +81,7 @@ TEST_F(Batch, JsonLinesInTheOrderGivenWithAFailingImageAmongGoodOnes)
         std::vector<std::string> arguments{"files", "--json", "--jobs", jobs};
         arguments.insert(arguments.end(), images.begin(), images.end());
         const CliRun run = RunWith(arguments);
-        EXPECT_EQ(run.status, csFailed) << jobs;
+        EXPECT_EQ(run.status, CliStatus::Failed) << jobs;
         EXPECT_NE(run.err.find("Cannot open " + Path("missing.bin")), std::string::npos) << run.err;
         const std::vector<std::string> lines = Lines(run.out);
         ASSERT_EQ(lines.size(), images.size()) << jobs << run.out;
@@ -102,7 +102,7 @@ TEST_F(Batch, PlainOutputHasAHeaderPerImageAndOneImageHasNone)
     const std::string a = Write("a.bin", image);
     const std::string b = Write("b.bin", image);
     const CliRun two = RunWith({"info", a, b});
-    EXPECT_EQ(two.status, csOk) << two.err;
+    EXPECT_EQ(two.status, CliStatus::Ok) << two.err;
     const std::size_t first = two.out.find("==> " + a + " <==\n");
     const std::size_t second = two.out.find("==> " + b + " <==\n");
     EXPECT_EQ(first, 0u) << two.out;
@@ -119,7 +119,7 @@ TEST_F(Batch, ExtractsEachImageIntoAFolderOfItsName)
     const std::string b = Write("other/dump.bin", image);
     const std::string out = Path("out");
     const CliRun run = RunWith({"files", a, b, "--extract", out});
-    EXPECT_EQ(run.status, csOk) << run.err;
+    EXPECT_EQ(run.status, CliStatus::Ok) << run.err;
     EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin/note.txt")));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin (2)/note.txt")));
 }

@@ -1,6 +1,7 @@
 #include "cli_runner.h"
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "graphics_scan.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -10,16 +11,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
 
-using testing::FlashImageBuilder;
-using testing::ReadFileBytes;
+using test_support::FlashImageBuilder;
+using test_support::ReadFileBytes;
 
 struct CliResult {
-    int status;
+    CliStatus status;
     std::string out;
     std::string err;
 };
@@ -29,7 +35,7 @@ CliResult RunCliWith(QStringList arguments)
     std::ostringstream out;
     std::ostringstream err;
     arguments.prepend(QStringLiteral("kestrix-cli"));
-    const int status = RunCli(arguments, out, err);
+    const CliStatus status = RunCli(arguments, out, err);
     return {status, out.str(), err.str()};
 }
 
@@ -57,29 +63,63 @@ protected:
 TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
 {
     FlashImageBuilder image(9600000, 0x00);
-    image.PutFact(testing::kPdsFact, "ab.c");
-    image.PutFact(testing::kFirmwareVersionFact, "r3");
-    image.Put(testing::kPhoneModelFact.offset, std::string_view("V3\0x\x98\x05", 6));
-    image.PutFact(testing::kSerialNumberFact, Utf8ToCp1251("ЗН-1"));
-    image.PutFact(testing::kFlexVersionFact, "F\"1\\");
+    image.PutFact(test_support::kPdsFact, "ab.c");
+    image.PutFact(test_support::kFirmwareVersionFact, "r3");
+    image.Put(test_support::kPhoneModelFact.offset, std::string_view("V3\0x\x98\x05", 6));
+    image.PutFact(test_support::kSerialNumberFact, Utf8ToCp1251("ЗН-1"));
+    image.PutFact(test_support::kFlexVersionFact, "F\"1\\");
     const QString path = Write(QStringLiteral("образ с пробелом.bin"), image);
 
     const CliResult result = RunCliWith({"info", path, "--json"});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     const std::string expected = "{\"image\": \"" + path.toStdString() +
                                  "\", \"size\": 9600000, \"info\": ["
-                                 "{\"caption\": \"PDS\", \"value\": \"ABC\"}, "
-                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\"}, "
-                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\"}, "
-                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\"}, "
-                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\"}]}\n";
+                                 "{\"caption\": \"PDS\", \"value\": \"ABC\", \"length\": 3}, "
+                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\", \"length\": 2}, "
+                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\", \"length\": 5}, "
+                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\", \"length\": 4}, "
+                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}]}\n";
     EXPECT_EQ(result.out, expected);
     Json(result.out);
 
     const CliResult plain = RunCliWith({"info", path});
-    EXPECT_EQ(plain.status, csOk);
+    EXPECT_EQ(plain.status, CliStatus::Ok);
     EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
+}
+
+TEST_F(CliImages, InfoOfABlankImageShowsTheBeginningAndLengthOfEachFact)
+{
+    // No stop byte of the PDS (FFh) or of the phone model (05h) anywhere: both
+    // run to the end of the image; the firmware version lies beyond it.
+    const QString path = Write("blank.bin", FlashImageBuilder(4 * 1024 * 1024, 0x00));
+    const QJsonArray info = Json(RunCliWith({"info", path, "--json"}).out)["info"].toArray();
+    ASSERT_EQ(info.size(), 5);
+    const struct {
+        QString value;
+        QJsonValue length;
+    } expected[] = {
+        {QString(4096, QChar(u'\0')), 4 * 1024 * 1024 - 102976},
+        {QStringLiteral("Неизвестно"), QJsonValue::Null},
+        {QString(4096, QChar(u'\0')), 4 * 1024 * 1024 - 82451},
+        {QString(), 0},
+        {QString(), 0},
+    };
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(info[i].toObject()["value"].toString(), expected[i].value) << i;
+        EXPECT_EQ(info[i].toObject()["length"], expected[i].length) << i;
+    }
+
+    const CliResult plain = RunCliWith({"info", path});
+    const std::string zeros = [] {
+        std::string text;
+        for (int i = 0; i < 4096; ++i)
+            text += "\\x00";
+        return text;
+    }();
+    EXPECT_NE(plain.out.find("PDS              " + zeros + "… (4091328 bytes)\n"), std::string::npos);
+    EXPECT_NE(plain.out.find("Заводской номер  \n"), std::string::npos);
+    EXPECT_LT(plain.out.size(), 40000u);
 }
 
 TEST_F(CliImages, ExitStatusesAndMessages)
@@ -90,22 +130,22 @@ TEST_F(CliImages, ExitStatusesAndMessages)
     const struct {
         const char* name;
         QStringList arguments;
-        int status;
+        CliStatus status;
         std::string errContains;
     } cases[] = {
-        {"no arguments", {}, csUsage, "missing command"},
-        {"unknown command", {"list", small}, csUsage, "unknown command 'list'"},
-        {"missing image", {"info"}, csUsage, "missing image"},
-        {"jobs zero", {"info", small, "--jobs", "0"}, csUsage, "--jobs takes a whole number"},
-        {"jobs not a number", {"info", small, "--jobs=two"}, csUsage, "--jobs takes a whole number"},
-        {"extract without folder", {"files", small, "--extract"}, csUsage, "Missing value after '--extract'"},
-        {"unknown option", {"info", small, "--fast"}, csUsage, "Unknown option 'fast'"},
-        {"extract with info", {"info", small, "--extract", m_dir.path()}, csUsage, "--extract"},
-        {"missing file", {"info", missing}, csFailed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
-        {"folder", {"files", m_dir.path()}, csFailed, "Is a directory"},
-        {"small image", {"files", small, "--json"}, csOk, "1000 bytes or less"},
-        {"help", {"--help"}, csOk, ""},
-        {"version", {"--version"}, csOk, ""},
+        {"no arguments", {}, CliStatus::Usage, "missing command"},
+        {"unknown command", {"list", small}, CliStatus::Usage, "unknown command 'list'"},
+        {"missing image", {"info"}, CliStatus::Usage, "missing image"},
+        {"jobs zero", {"info", small, "--jobs", "0"}, CliStatus::Usage, "--jobs takes a whole number"},
+        {"jobs not a number", {"info", small, "--jobs=two"}, CliStatus::Usage, "--jobs takes a whole number"},
+        {"extract without folder", {"files", small, "--extract"}, CliStatus::Usage, "Missing value after '--extract'"},
+        {"unknown option", {"info", small, "--fast"}, CliStatus::Usage, "Unknown option 'fast'"},
+        {"extract with info", {"info", small, "--extract", m_dir.path()}, CliStatus::Usage, "--extract"},
+        {"missing file", {"info", missing}, CliStatus::Failed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
+        {"folder", {"files", m_dir.path()}, CliStatus::Failed, "Is a directory"},
+        {"small image", {"files", small, "--json"}, CliStatus::Ok, "1000 bytes or less"},
+        {"help", {"--help"}, CliStatus::Ok, ""},
+        {"version", {"--version"}, CliStatus::Ok, ""},
     };
     for (const auto& c : cases) {
         const CliResult result = RunCliWith(c.arguments);
@@ -129,7 +169,7 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     QDir().mkpath(out + "/blocked");  // a folder where a file should go: that row fails
 
     const CliResult result = RunCliWith({"files", path, "--json", "--extract", out});
-    EXPECT_EQ(result.status, csFailed);
+    EXPECT_EQ(result.status, CliStatus::Failed);
     EXPECT_NE(result.err.find("row 2 (blocked)"), std::string::npos) << result.err;
     const QJsonObject json = Json(result.out);
     const QJsonArray rows = json["rows"].toArray();
@@ -146,13 +186,13 @@ TEST_F(CliImages, FilesListsAndExtractsEntriesAndGoesOnPastAFailedRow)
     ASSERT_EQ(written.size(), 3);
     ASSERT_EQ(failed.size(), 1);
     EXPECT_EQ(failed[0].toObject()["row"].toInt(), 2);
-    EXPECT_EQ(written[1].toObject()["file"].toString(), ".._escape");
+    EXPECT_EQ(written[1].toObject()["file"].toString(), "_.._escape");
     EXPECT_EQ(written[2].toObject()["file"].toString(), "Звонок.amr");
 
     const auto bytes = image.Bytes();
     EXPECT_EQ(ReadFileBytes((out + "/first.txt").toStdString()),
               std::vector<uint8_t>(bytes.begin() + 1038, bytes.begin() + 1048));
-    EXPECT_EQ(ReadFileBytes((out + "/.._escape").toStdString()),
+    EXPECT_EQ(ReadFileBytes((out + "/_.._escape").toStdString()),
               std::vector<uint8_t>(bytes.begin() + 3038, bytes.begin() + 3043));
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3) << "no temporary file is left behind";
     EXPECT_FALSE(QFile::exists(m_dir.filePath("escape")));
@@ -164,8 +204,8 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
         std::string name;  // as stored in the image
         QString file;      // as written
     } cases[] = {
-        {"../../up", ".._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},      {".", "_."},
-        {"a\\b", "a_b"},       {"tab\there", "tab_here"},     {"\x01\x1F\x7F", "___"},
+        {"../../up", "_.._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},           {".", "_."},
+        {"a\\b", "a_b"},          {"tab\there", "tab_here"},     {"\x01\x1F\x7F\x98", "____"}, {".bashrc", "_.bashrc"},
     };
     FlashImageBuilder image(32 * 1024, 0xFF);
     std::size_t h = 1000;
@@ -175,7 +215,7 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
     }
     const QString out = m_dir.filePath("deep/inside");
     const CliResult result = RunCliWith({"files", Write("hostile.bin", image), "--extract", out});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     QStringList expected;
     for (const auto& c : cases)
         expected << c.file;
@@ -185,23 +225,84 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
     EXPECT_EQ(QDir(m_dir.filePath("deep")).entryList(QDir::Files | QDir::Hidden).size(), 0);
 }
 
+TEST_F(CliImages, ExtractKeepsEveryEntryButNeverReplacesTheImage)
+{
+    // Saved into the image's own folder: one entry bears the image's name, three
+    // distinct names clean to one.
+    FlashImageBuilder image(16 * 1024, 0xFF);
+    image.PutFileEntry(1000, "a/b.txt", 3, "one");
+    image.PutFileEntry(3000, "phone.bin", 4, "evil");
+    image.PutFileEntry(5000, "a\\b.txt", 3, "two");
+    image.PutFileEntry(7000, "a_b.txt", 5, "three");
+    const QString path = Write("phone.bin", image);
+
+    const CliResult result = RunCliWith({"files", path, "--json", "--extract", m_dir.path()});
+    EXPECT_EQ(result.status, CliStatus::Failed);
+    EXPECT_EQ(result.err, "kestrix-cli: row 1 (phone.bin): Cannot replace the open image \"" +
+                              m_dir.filePath("phone.bin").toStdString() + "\"\n");
+    EXPECT_EQ(ReadFileBytes(path.toStdString()), image.Bytes());
+    const QJsonObject json = Json(result.out);
+    EXPECT_EQ(json["failed"].toArray().size(), 1);
+    const auto text = [](const char* bytes) { return std::vector<uint8_t>(bytes, bytes + std::strlen(bytes)); };
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b.txt").toStdString()), text("one"));
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b (2).txt").toStdString()), text("two"));
+    EXPECT_EQ(ReadFileBytes(m_dir.filePath("a_b (3).txt").toStdString()), text("three"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}
+
 TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
 {
     FlashImageBuilder image(9568256 + 200000, 0x00);
-    const auto gif = testing::MakeGif({});
+    const auto gif = test_support::MakeGif({});
     image.Put(9568256 + 1000, gif);
     image.Put(9568256 + 5000, gif);
-    const auto bmp = testing::MakeSmallBmp(16, 8);
+    const auto bmp = test_support::MakeSmallBmp(16, 8);
     image.Put(50000, bmp);
     const QString path = Write("pictures.bin", image);
     const QString out = m_dir.filePath("pictures");
 
     const CliResult result = RunCliWith({"graphics", path, "--extract", out});
-    EXPECT_EQ(result.status, csOk) << result.err;
+    EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
     EXPECT_NE(result.out.find("written: 3, failed: 0"), std::string::npos) << result.out;
     const std::vector<uint8_t> gifBytes(gif.begin(), gif.end());
     EXPECT_EQ(ReadFileBytes((out + "/Файл (1).gif").toStdString()), gifBytes);
     EXPECT_EQ(ReadFileBytes((out + "/Файл (2).bmp").toStdString()).size(), bmp.size());
+}
+
+// Bytes of address space the process has mapped.
+uint64_t MappedBytes()
+{
+    uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(CliImages, RunningOutOfMemoryEndsWithAMessage)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps more than an address space limit leaves";
+#endif
+    // "GIF89a" back to back above the GIF pass start: a row every 6 bytes, more
+    // rows than the limit below leaves room for once the image is loaded.
+    constexpr std::size_t kDense = 8 * 1024 * 1024;
+    FlashImageBuilder image(static_cast<std::size_t>(kGifPassStart) + kDense, 0x00);
+    for (std::size_t at = kGifPassStart; at + 6 <= image.Bytes().size(); at += 6)
+        image.Put(at, "GIF89a");
+    const QString path = Write("dense.bin", image);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{MappedBytes() + 40 * 1024 * 1024, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const CliResult result = RunCliWith({"graphics", path});
+        const bool told = result.err == "kestrix-cli: Out of memory\n";
+        ::_exit(result.status == CliStatus::Failed && told ? 0 : 3);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the command line was ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no out-of-memory failure reported";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
@@ -17,7 +18,7 @@ namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadFileBytes;
+using test_support::ReadFileBytes;
 
 TResultRow Row(const std::string& caption, const std::string& type, const std::string& start,
                const std::string& end)
@@ -25,26 +26,60 @@ TResultRow Row(const std::string& caption, const std::string& type, const std::s
     return {caption, {type, start, end, ""}, kFileRowIcon};
 }
 
-TEST(SafeFileName, KeepsEveryNameInsideItsFolder)
+std::vector<ExtractItem> Plan(ListKind list, const std::vector<TResultRow>& rows,
+                              const std::vector<bool>& selected = {})
+{
+    return PlanExtraction(list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
+}
+
+// Every name a save gives, in list order: cleaned, never hidden, never empty,
+// and never the name of an earlier row of the same save.
+TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
 {
     const struct {
         std::string caption;  // Windows-1251
-        std::string expected;  // UTF-8
+        std::string file;     // UTF-8
     } cases[] = {
         {"readme.txt", "readme.txt"},
-        {Utf8ToCp1251("Файл (3).gif"), "Файл (3).gif"},
-        {"../../.bashrc", ".._.._.bashrc"},
+        {Utf8ToCp1251("Звонок.amr"), "Звонок.amr"},
+        {"../../.bashrc", "_.._.._.bashrc"},
+        {".bashrc", "_.bashrc"},
+        {".profile", "_.profile"},
         {"/etc/x", "_etc_x"},
-        {"a\\b", "a_b"},
         {std::string("nul\0in\x01side\x1F\x7F", 13), "nul_in_side__"},
+        {"a\x98" "b", "a_b"},
         {"", "_"},
         {".", "_."},
         {"..", "_.."},
-        {"...", "..."},
-        {"\x98", "\xC2\x98"},
+        {"...", "_..."},
+        {"a/b.txt", "a_b.txt"},
+        {"a\\b.txt", "a_b (2).txt"},
+        {"a_b.txt", "a_b (3).txt"},
+        {"a_b (2).txt", "a_b (2) (2).txt"},
+        {"x.tar.gz", "x.tar.gz"},
+        {"x.tar.gz", "x.tar (2).gz"},
+        {"noext", "noext"},
+        {"noext", "noext (2)"},
+        {".bashrc", "_ (2).bashrc"},
+        {"_", "_ (2)"},
+        {"a.", "a."},
+        {"a.", "a (2)."},
     };
+    std::vector<TResultRow> rows;
     for (const auto& c : cases)
-        EXPECT_EQ(SafeFileName(c.caption), c.expected) << c.expected;
+        rows.push_back(Row(c.caption, "x", "0", "1"));
+    const auto items = Plan(ListKind::Files, rows);
+    ASSERT_EQ(items.size(), std::size(cases));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].Row, static_cast<int32_t>(i));
+        EXPECT_EQ(items[i].FileName, cases[i].file) << "row " << i;
+    }
+    // A row left out takes no name from the rows after it.
+    const auto some = Plan(ListKind::Files, rows, {false, false, false, false, false, false, false, false, false,
+                                                   false, false, false, false, true, true});
+    ASSERT_EQ(some.size(), 2u);
+    EXPECT_EQ(some[0].FileName, "a_b.txt");
+    EXPECT_EQ(some[1].FileName, "a_b (2).txt");
 }
 
 TEST(PlanExtraction, FiltersRowsByPage)
@@ -55,22 +90,46 @@ TEST(PlanExtraction, FiltersRowsByPage)
         Row("", "gif", "300", "320"),
         Row("x/y", "c", "400", "401"),
     };
-    const auto files = PlanExtraction(spFiles, rows);
+    const auto files = Plan(ListKind::Files, rows);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_EQ(files[0].Row, 0);
     EXPECT_EQ(files[1].FileName, "_");
     EXPECT_EQ(files[2].FileName, "x_y");
-    EXPECT_EQ(files[2].StartText, "400");
+    EXPECT_EQ(files[2].Row, 3);
 
-    const auto pictures = PlanExtraction(spGraphics, rows);
+    const auto pictures = Plan(ListKind::Graphics, rows);
     ASSERT_EQ(pictures.size(), 3u);
     EXPECT_EQ(pictures[0].FileName, "first.txt.txt");
     EXPECT_EQ(pictures[1].FileName, "big.bin.bin");
     EXPECT_EQ(pictures[2].Row, 3);
 
-    const auto selected = PlanExtraction(spFiles, rows, {false, true, true, true});
+    const auto selected = Plan(ListKind::Files, rows, {false, true, true, true});
     ASSERT_EQ(selected.size(), 2u);
     EXPECT_EQ(selected[0].Row, 2);
+}
+
+TEST(RangeOfCells, ReadsTheEndCellThenTheStartCell)
+{
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "-3", "10")).Count(), 13);
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "10", "4")).Count(), -6);
+    EXPECT_EQ(RangeOfCells(Row("a", "txt", "-2147483648", "2147483647")).Count(), INT32_MAX);
+    const struct {
+        const char* start;
+        const char* end;
+        const char* message;
+    } bad[] = {
+        {"12a", "20", "'12a' is not a valid integer value"},
+        {"1", "", "'' is not a valid integer value"},
+        {"x", "y", "'y' is not a valid integer value"},
+    };
+    for (const auto& c : bad) {
+        try {
+            RangeOfCells(Row("a", "txt", c.start, c.end));
+            ADD_FAILURE() << "no error for " << c.start << " " << c.end;
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
 }
 
 class ExtractionFiles : public ::testing::Test {
@@ -117,7 +176,7 @@ protected:
 TEST_F(ExtractionFiles, WritesTheRowsRangeAndReplacesAnOlderFile)
 {
     Plant("a.bin", "old content");
-    const std::string path = ExtractToFolder(m_buffer, m_dir.string(), {0, "a.bin", "70000", "200000"});
+    const std::string path = ExtractToFolder(m_buffer, m_dir.string(), "a.bin", {70000, 200000});
     EXPECT_EQ(path, (m_dir / "a.bin").string());
     const auto written = ReadFileBytes(path);
     EXPECT_EQ(written, std::vector<uint8_t>(m_image.begin() + 70000, m_image.begin() + 200000));
@@ -129,15 +188,15 @@ TEST_F(ExtractionFiles, AFailedRowLeavesNoNewFileAndTheOlderFileIntact)
     Plant("keep.bin", "older");
     const struct {
         const char* name;
-        ExtractItem item;
+        const char* file;
+        ItemRange range;
     } cases[] = {
-        {"range past the end", {0, "keep.bin", "250000", "400000"}},
-        {"negative start", {0, "keep.bin", "-3", "10"}},
-        {"bad cell", {0, "keep.bin", "12a", "20"}},
-        {"new name, range past the end", {0, "new.bin", "299999", "300001"}},
+        {"range past the end", "keep.bin", {250000, 400000}},
+        {"negative start", "keep.bin", {-3, 10}},
+        {"new name, range past the end", "new.bin", {299999, 300001}},
     };
     for (const auto& c : cases) {
-        EXPECT_THROW(ExtractToFolder(m_buffer, m_dir.string(), c.item), Exception) << c.name;
+        EXPECT_THROW(ExtractToFolder(m_buffer, m_dir.string(), c.file, c.range), Exception) << c.name;
         EXPECT_EQ(Content("keep.bin"), "older") << c.name;
         EXPECT_EQ(Entries(), std::vector<std::string>{"keep.bin"}) << c.name;
     }
@@ -158,11 +217,33 @@ TEST_F(ExtractionFiles, MissingFolderIsACreateError)
 {
     const std::string folder = (m_dir / "gone").string();
     try {
-        ExtractToFolder(m_buffer, folder, {0, "x.bin", "0", "10"});
+        ExtractToFolder(m_buffer, folder, "x.bin", {0, 10});
         ADD_FAILURE() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + folder + "/x.bin\". No such file or directory");
     }
+}
+
+TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
+{
+    const std::string image = (m_dir / "phone.bin").string();
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(m_image.data()), static_cast<std::streamsize>(m_image.size()));
+    THexBuffer buffer;
+    buffer.LoadFromFile(image);
+    // The same file however its folder is spelt.
+    for (const fs::path& folder : {m_dir, m_dir / "."}) {
+        try {
+            ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
+            ADD_FAILURE() << "the image was replaced through " << folder;
+        } catch (const EReplacesImage& e) {
+            const std::string path = (folder / "phone.bin").string();
+            EXPECT_EQ(std::string(e.what()), "Cannot replace the open image \"" + path + "\"");
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(image), m_image);
+    ExtractToFolder(buffer, m_dir.string(), "other.bin", {0, 64});
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"other.bin", "phone.bin"}));
 }
 
 TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
@@ -176,9 +257,11 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int status = 1;
         try {
-            ExtractToFolder(m_buffer, m_dir.string(), {0, "big.bin", "0", "300000"});
-        } catch (const EWriteError&) {
-            status = 0;
+            ExtractToFolder(m_buffer, m_dir.string(), "big.bin", {0, 300000});
+        } catch (const EWriteError& e) {
+            const std::string path = (m_dir / "big.bin").string();
+            const std::string expected = "Stream write error in file \"" + path + "\". File too large";
+            status = e.what() == expected ? 0 : 3;
         } catch (...) {
             status = 2;
         }

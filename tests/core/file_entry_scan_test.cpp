@@ -6,16 +6,29 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrix {
 namespace {
 
-using testing::LoadImage;
-using HookLog = testing::ScanHookLog;
+using test_support::LoadImage;
+using HookLog = test_support::ScanHookLog;
 
-using testing::FlashImageBuilder;
+using test_support::FlashImageBuilder;
+
+// The scan's rows as the file list shows them, or nothing when it refused.
+std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+{
+    FoundRows rows;
+    if (!kestrix::ScanFileEntries(buffer, hooks, rows))
+        return std::nullopt;
+    std::vector<TResultRow> texts;
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        texts.push_back(FileRowText(rows, i));
+    return texts;
+}
 
 TResultRow FileRow(std::string name, std::string type, int32_t h, std::string end, std::string size)
 {
@@ -128,7 +141,7 @@ TEST(ScanFileEntries, NameTakesLowBytesUpToTheFirstZero)
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 1u);
     EXPECT_EQ((*rows)[0].Caption, std::string("\x00\xE0\xE9\xEB.bin", 8));
-    EXPECT_EQ((*rows)[0].Cell(rcType), "bin");
+    EXPECT_EQ((*rows)[0].Cell(RowCell::Type), "bin");
 }
 
 TEST(ScanFileEntries, StopsWhenTheFrontEndAsks)

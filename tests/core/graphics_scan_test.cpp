@@ -8,23 +8,39 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrix {
 namespace {
 
-using testing::LoadImage;
+using test_support::LoadImage;
 
 // The picture scans label rows by type.
-struct HookLog : testing::ScanHookLog {
-    HookLog() { rowLabel = [](const TResultRow& row) { return row.Cell(rcType); }; }
+struct HookLog : test_support::ScanHookLog {
+    HookLog()
+    {
+        rowLabel = [](const FoundRows& rows) { return PictureRowText(rows, rows.Count() - 1).Cell(RowCell::Type); };
+    }
 };
 
-using testing::FlashImageBuilder;
-using testing::GifOptions;
-using testing::MakeGif;
-using testing::MakeSmallBmp;
+// The scan's rows as the picture list shows them, or nothing when it refused.
+std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+{
+    FoundRows rows;
+    if (!kestrix::ScanGraphics(buffer, hooks, rows))
+        return std::nullopt;
+    std::vector<TResultRow> texts;
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        texts.push_back(PictureRowText(rows, i));
+    return texts;
+}
+
+using test_support::FlashImageBuilder;
+using test_support::GifOptions;
+using test_support::MakeGif;
+using test_support::MakeSmallBmp;
 
 constexpr int32_t kBase = kGifPassStart;
 
@@ -176,7 +192,7 @@ TEST(ScanGraphics, StopsWhenTheFrontEndAsks)
     log.yieldsBeforeStop = 2;
     const auto rows = Scan(image, &log);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].Cell(rcEnd), std::to_string(kBase + 1000)) << "no fix-up after a stop";
+    EXPECT_EQ(rows[0].Cell(RowCell::End), std::to_string(kBase + 1000)) << "no fix-up after a stop";
     EXPECT_EQ(log.calls.back(), "hide");
 }
 
@@ -191,7 +207,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
                            "wuffs/test/data/hibiscus.regular.gif"};
     const auto first = MakeGif({});
     for (const char* name : files) {
-        const auto gif = testing::ReadFileBytes((root / name).string());
+        const auto gif = test_support::ReadFileBytes((root / name).string());
         ASSERT_FALSE(gif.empty()) << name;
         const auto size = static_cast<int32_t>(gif.size());
         const int32_t a = kBase + 10, b = kBase + 1000;
@@ -199,7 +215,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
         image.Put(a, first).Put(b, gif);
         THexBuffer buffer;
         LoadImage(buffer, image.Bytes());
-        ASSERT_EQ(FindGifTrailer(buffer, b, buffer.DataSize()), b + size - 1) << name;
+        ASSERT_EQ(FindGifTrailer(buffer.Bytes(), b, buffer.DataSize()), b + size - 1) << name;
         const auto rows = ScanGraphics(buffer, {});
         ASSERT_TRUE(rows.has_value());
         ASSERT_GE(rows->size(), 2u) << name;
@@ -241,7 +257,7 @@ TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
         bytes.insert(bytes.end(), c.bytes.begin(), c.bytes.end());
         LoadImage(buffer, bytes);
         const int32_t start = c.start < 0 ? c.start : 100 + c.start;
-        EXPECT_EQ(FindGifTrailer(buffer, start, 100 + c.limitFromStart), c.expected < 0 ? -1 : 100 + c.expected)
+        EXPECT_EQ(FindGifTrailer(buffer.Bytes(), start, 100 + c.limitFromStart), c.expected < 0 ? -1 : 100 + c.expected)
             << "start " << c.start << " limit " << c.limitFromStart;
     }
 }

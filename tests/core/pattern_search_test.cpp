@@ -11,7 +11,7 @@
 namespace kestrix {
 namespace {
 
-using testing::LoadImage;
+using test_support::LoadImage;
 
 // 47 49 at 0, 5 and 8 of a 10-byte image.
 std::vector<uint8_t> SmallImage() { return {0x47, 0x49, 0x00, 0x41, 0x00, 0x47, 0x49, 0x41, 0x47, 0x49}; }

@@ -29,15 +29,15 @@ void PrintTo(const FoundPicture& row, std::ostream* out)
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::BmpPlan;
-using testing::BuildBmp;
-using testing::BuildGif;
-using testing::BuildJpeg;
-using testing::BuildPng;
-using testing::FlashImageBuilder;
-using testing::GifPlan;
-using testing::JpegPlan;
-using testing::PngPlan;
+using test_support::BmpPlan;
+using test_support::BuildBmp;
+using test_support::BuildGif;
+using test_support::BuildJpeg;
+using test_support::BuildPng;
+using test_support::FlashImageBuilder;
+using test_support::GifPlan;
+using test_support::JpegPlan;
+using test_support::PngPlan;
 using enum PictureType;
 using enum PictureStatus;
 
@@ -144,7 +144,7 @@ private:
 
 std::vector<FoundPicture> Search(const Bytes& image, const PictureDecodeCheck& check = {})
 {
-    testing::ScanHookLog log;
+    test_support::ScanHookLog log;
     auto rows = FindAllPictures(image, log.Hooks(), check);
     EXPECT_TRUE(rows.has_value());
     return rows.value_or(std::vector<FoundPicture>{});
@@ -341,7 +341,7 @@ TEST(FindAllPictures, ReportsProgressAndStopsWhenAsked)
     for (std::size_t at = 12345; at + gif.size() < image.size(); at += 3 << 20)
         std::copy(gif.begin(), gif.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
 
-    testing::ScanHookLog log;
+    test_support::ScanHookLog log;
     const auto rows = FindAllPictures(image, log.Hooks());
     ASSERT_TRUE(rows.has_value());
     EXPECT_EQ(rows->size(), 7u);
@@ -495,7 +495,7 @@ std::vector<PublicPicture> PublicPictures()
             const std::string extension = entry.path().extension().string();
             if (entry.is_regular_file() && (extension == ".gif" || extension == ".bmp"))
                 pictures.push_back({std::string(suite) + "/" + entry.path().filename().string(),
-                                    testing::ReadFileBytes(entry.path().string())});
+                                    test_support::ReadFileBytes(entry.path().string())});
         }
     }
     std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.name < b.name; });

@@ -15,14 +15,14 @@ namespace kestrix {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using testing::BmpPlan;
-using testing::BuildBmp;
-using testing::BuildGif;
-using testing::BuildJpeg;
-using testing::BuildPng;
-using testing::GifPlan;
-using testing::JpegPlan;
-using testing::PngPlan;
+using test_support::BmpPlan;
+using test_support::BuildBmp;
+using test_support::BuildGif;
+using test_support::BuildJpeg;
+using test_support::BuildPng;
+using test_support::GifPlan;
+using test_support::JpegPlan;
+using test_support::PngPlan;
 
 constexpr int32_t kWhole = -1;
 
@@ -312,7 +312,7 @@ TEST(Crc32, MatchesThePlainComputation)
 {
     const Bytes data = Garbage(1000, 11);
     for (const std::size_t size : {0, 1, 7, 8, 9, 1000})
-        EXPECT_EQ(Crc32(std::span(data.data(), size)), testing::PlainCrc32(data.data(), size)) << size;
+        EXPECT_EQ(Crc32(std::span(data.data(), size)), test_support::PlainCrc32(data.data(), size)) << size;
     EXPECT_EQ(Crc32(std::span(data).subspan(500), Crc32(std::span(data).first(500))), Crc32(data));
 }
 

@@ -13,7 +13,7 @@
 namespace kestrix {
 namespace {
 
-using testing::LoadImage;
+using test_support::LoadImage;
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values)
 {

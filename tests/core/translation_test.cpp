@@ -6,6 +6,7 @@
 #include <array>
 #include <numeric>
 #include <set>
+#include <string>
 
 namespace kestrix {
 namespace {
@@ -135,6 +136,23 @@ TEST(Translation, CustomKindUsesTheSharedPair)
     EXPECT_EQ(out, 'A');
     from['A'] = 'A';
     to['B'] = 'B';
+}
+
+TEST(CodePage, ControlCharactersAreCleanedByOneRule)
+{
+    // C0, 7Fh and 98h (the one byte that decodes into the C1 range) are control
+    // characters; every other byte is a character of the code page.
+    int controls = 0;
+    for (int b = 0; b < 256; ++b)
+        controls += IsControlByte(static_cast<uint8_t>(b)) ? 1 : 0;
+    EXPECT_EQ(controls, 32 + 1 + 1);
+    EXPECT_TRUE(IsControlByte(0x98));
+    EXPECT_FALSE(IsControlByte(0x97));
+    EXPECT_FALSE(IsControlByte(' '));
+
+    const std::string text("a\x00\x1F\x7F\x98\xC0\x85", 7);
+    EXPECT_EQ(Cp1251ToCleanUtf8(text, ControlShown::Underscore), "a____\xD0\x90\xE2\x80\xA6");
+    EXPECT_EQ(Cp1251ToCleanUtf8(text, ControlShown::HexEscape), "a\\x00\\x1F\\x7F\\x98\xD0\x90\xE2\x80\xA6");
 }
 
 }  // namespace

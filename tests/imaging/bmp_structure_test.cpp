@@ -7,10 +7,10 @@
 namespace kestrix {
 namespace {
 
-using testing::BmpFields;
-using testing::BuildBmp;
-using testing::Bytes;
-using testing::PutLe32;
+using test_support::BmpFields;
+using test_support::BuildBmp;
+using test_support::Bytes;
+using test_support::PutLe32;
 
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
@@ -37,16 +37,16 @@ Bytes Os2Bitmap(int width, int height)
 {
     Bytes out{'B', 'M'};
     const uint32_t offset = 14 + 12 + 4 * 3;
-    const Bytes rows = testing::PatternRows8(width, height);
+    const Bytes rows = test_support::PatternRows8(width, height);
     PutLe32(out, offset + static_cast<uint32_t>(rows.size()));
     PutLe32(out, 0);
     PutLe32(out, offset);
     PutLe32(out, 12);
-    testing::PutLe16(out, static_cast<uint32_t>(width));
-    testing::PutLe16(out, static_cast<uint32_t>(height));
-    testing::PutLe16(out, 1);
-    testing::PutLe16(out, 8);
-    for (QRgb colour : testing::kPalette)
+    test_support::PutLe16(out, static_cast<uint32_t>(width));
+    test_support::PutLe16(out, static_cast<uint32_t>(height));
+    test_support::PutLe16(out, 1);
+    test_support::PutLe16(out, 8);
+    for (QRgb colour : test_support::kPalette)
         out.insert(out.end(), {static_cast<uint8_t>(qBlue(colour)), static_cast<uint8_t>(qGreen(colour)),
                                static_cast<uint8_t>(qRed(colour))});
     out.insert(out.end(), rows.begin(), rows.end());
@@ -55,11 +55,11 @@ Bytes Os2Bitmap(int width, int height)
 
 TEST(BmpStructure, WalkTable)
 {
-    const Bytes bmp8 = BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)});
-    const Bytes topDown = BuildBmp(BmpFields{5, -3, 8, 0, testing::PatternRows8(5, 3)});
+    const Bytes bmp8 = BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)});
+    const Bytes topDown = BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)});
     const Bytes bmp1 = BuildBmp(BmpFields{33, 2, 1, 0, Bytes(16, 0x5A)});
     const Bytes bmp4 = BuildBmp(BmpFields{9, 2, 4, 0, Bytes(16, 0x12)});
-    const Bytes bmp24 = testing::WriteWithQt("bmp", 7, 5);
+    const Bytes bmp24 = test_support::WriteWithQt("bmp", 7, 5);
     const Bytes os2 = Os2Bitmap(6, 2);
     // Rows of 4 pixels: an encoded run, an absolute run, a move, early ends.
     const Bytes rleWhole{4, 1, 0, 0, 0, 4, 1, 2, 3, 0, 0, 0, 2, 2, 2, 0, 0, 0, 4, 3, 0, 0, 0, 1};
@@ -121,7 +121,7 @@ TEST(BmpStructure, ReportsSizeDepthAndCompression)
     EXPECT_EQ(rle.BitsPerPixel, 4);
     EXPECT_EQ(rle.Compression, kRle4);
     EXPECT_TRUE(rle.Rle);
-    const BmpLayout topDown = WalkBmp(BuildBmp(BmpFields{5, -3, 8, 0, testing::PatternRows8(5, 3)}));
+    const BmpLayout topDown = WalkBmp(BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)}));
     EXPECT_EQ(topDown.Height, -3);
     EXPECT_FALSE(topDown.Rle);
 }

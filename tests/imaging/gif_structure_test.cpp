@@ -9,15 +9,15 @@
 namespace kestrix {
 namespace {
 
-using testing::Bytes;
-using testing::BuildGif;
-using testing::Concat;
-using testing::EncodeLzw;
-using testing::GifHeader;
-using testing::GifImage;
-using testing::GifImageHead;
-using testing::LzwStyle;
-using testing::SubBlocks;
+using test_support::Bytes;
+using test_support::BuildGif;
+using test_support::Concat;
+using test_support::EncodeLzw;
+using test_support::GifHeader;
+using test_support::GifImage;
+using test_support::GifImageHead;
+using test_support::LzwStyle;
+using test_support::SubBlocks;
 
 const GifImage kImage{};
 
@@ -36,7 +36,7 @@ Bytes Truncated(Bytes bytes, std::size_t keep)
 TEST(GifStructure, WalkTable)
 {
     const Bytes whole = BuildGif(4, 4, {kImage});
-    const Bytes lzw = EncodeLzw(testing::PatternPixels(4, 4), 2, LzwStyle::Literals);
+    const Bytes lzw = EncodeLzw(test_support::PatternPixels(4, 4), 2, LzwStyle::Literals);
     const Bytes withComment = [] {
         Bytes gif = GifHeader(4, 4);
         const Bytes comment = Concat({{0x21, 0xFE}, SubBlocks({0x00, 0x3B, 0x00, 0x3B})});
@@ -64,7 +64,7 @@ TEST(GifStructure, WalkTable)
          PictureFault::None, 1},
         {"comment holding 00 3B", withComment, PictureFault::None, 1},
         {"LZW data beyond the last pixel", WithImageData(SubBlocks(Concat({lzw, lzw}))), PictureFault::None, 1},
-        {"no end code after the last pixel", WithImageData(SubBlocks(EncodeLzw(testing::PatternPixels(4, 4), 2,
+        {"no end code after the last pixel", WithImageData(SubBlocks(EncodeLzw(test_support::PatternPixels(4, 4), 2,
                                                                               LzwStyle::Literals, false))),
          PictureFault::None, 1},
         {"zero-size image", BuildGif(4, 4, {GifImage{0, 0, 0, 0, {}}}), PictureFault::None, 1},
@@ -78,7 +78,7 @@ TEST(GifStructure, WalkTable)
         {"cut inside a sub-block", Truncated(whole, dataStart + 3), PictureFault::CutShort, 0},
         {"cut before the block terminator", Truncated(whole, whole.size() - 2), PictureFault::CutShort, 0},
         {"end code before the last pixel",
-         WithImageData(SubBlocks(EncodeLzw(testing::PatternPixels(4, 3), 2, LzwStyle::Literals))),
+         WithImageData(SubBlocks(EncodeLzw(test_support::PatternPixels(4, 3), 2, LzwStyle::Literals))),
          PictureFault::CutShort, 0},
         {"sub-blocks end before the last pixel", WithImageData(SubBlocks(Truncated(lzw, lzw.size() - 3))),
          PictureFault::CutShort, 0},

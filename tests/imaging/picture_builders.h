@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -300,4 +300,4 @@ inline Bytes WriteWithQt(const char* format, int width = 64, int height = 48, bo
     return Bytes(raw.begin(), raw.end());
 }
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

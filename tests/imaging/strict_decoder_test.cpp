@@ -17,12 +17,12 @@
 namespace kestrix {
 namespace {
 
-using testing::BmpFields;
-using testing::BuildBmp;
-using testing::BuildGif;
-using testing::Bytes;
-using testing::GifImage;
-using testing::kPalette;
+using test_support::BmpFields;
+using test_support::BuildBmp;
+using test_support::BuildGif;
+using test_support::Bytes;
+using test_support::GifImage;
+using test_support::kPalette;
 
 constexpr QRgb kTransparent = 0;
 
@@ -91,7 +91,7 @@ Bytes PngWithImageDataCut(const Bytes& png, std::size_t keep)
             idat.insert(idat.end(), data.begin(), data.end());
         p += 12 + length;
     }
-    return testing::Concat(
+    return test_support::Concat(
         {header, PngChunk("IHDR", ihdr), PngChunk("IDAT", Truncated(idat, keep)), PngChunk("IEND", {})});
 }
 
@@ -154,7 +154,7 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
 {
     const DecodedPicture picture =
-        DecodePicture(PictureType::Bmp, BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)}));
+        DecodePicture(PictureType::Bmp, BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     ExpectPixels(picture.Frames[0], {5, 3}, [](int x, int y) { return kPalette[(x + y) % 4]; });
@@ -185,10 +185,10 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
 TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
 {
     const Bytes gif = BuildGif(6, 6, {GifImage{0, 0, 6, 6, {}}});
-    const Bytes bmp = BuildBmp(BmpFields{5, 3, 8, 0, testing::PatternRows8(5, 3)});
-    const Bytes jpeg = testing::WriteWithQt("jpeg");
-    const Bytes progressive = testing::WriteWithQt("jpeg", 64, 48, true);
-    const Bytes png = testing::WriteWithQt("png", 200, 150);
+    const Bytes bmp = BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)});
+    const Bytes jpeg = test_support::WriteWithQt("jpeg");
+    const Bytes progressive = test_support::WriteWithQt("jpeg", 64, 48, true);
+    const Bytes png = test_support::WriteWithQt("png", 200, 150);
     Bytes endInside = jpeg;
     endInside[jpeg.size() / 2] = 0xFF;
     endInside[jpeg.size() / 2 + 1] = 0xD9;
@@ -244,7 +244,7 @@ TEST(StrictDecoder, JpegAndPngPixels)
     for (const char* format : {"jpeg", "png"}) {
         SCOPED_TRACE(format);
         const PictureType type = format[0] == 'j' ? PictureType::Jpeg : PictureType::Png;
-        const DecodedPicture picture = DecodePicture(type, testing::WriteWithQt(format, 64, 48));
+        const DecodedPicture picture = DecodePicture(type, test_support::WriteWithQt(format, 64, 48));
         ASSERT_TRUE(picture.Ok());
         ASSERT_EQ(picture.Frames.size(), 1u);
         const QImage& frame = picture.Frames[0];
@@ -268,7 +268,7 @@ void RecordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
 // say, and go nowhere else; other messages still reach the handler in place.
 TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
 {
-    const Bytes jpeg = testing::WriteWithQt("jpeg");
+    const Bytes jpeg = test_support::WriteWithQt("jpeg");
     const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false\nqt.gui.imageio.jpeg=false"));
     g_messages.clear();
@@ -286,7 +286,7 @@ TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
 
 TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)
 {
-    const Bytes jpeg = testing::WriteWithQt("jpeg");
+    const Bytes jpeg = test_support::WriteWithQt("jpeg");
     const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
     const Bytes gif = BuildGif(16, 16, {GifImage{0, 0, 16, 16, {}}});
     std::atomic<int> wrong{0};
@@ -309,9 +309,9 @@ TEST(StrictDecoder, RunsWithoutAGuiApplication)
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     EXPECT_EQ(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
     EXPECT_TRUE(DecodesInFull(PictureType::Gif, BuildGif(4, 4, {GifImage{}})));
-    EXPECT_TRUE(DecodesInFull(PictureType::Jpeg, testing::WriteWithQt("jpeg")));
-    EXPECT_TRUE(DecodesInFull(PictureType::Png, testing::WriteWithQt("png")));
-    EXPECT_TRUE(DecodesInFull(PictureType::Bmp, testing::WriteWithQt("bmp")));
+    EXPECT_TRUE(DecodesInFull(PictureType::Jpeg, test_support::WriteWithQt("jpeg")));
+    EXPECT_TRUE(DecodesInFull(PictureType::Png, test_support::WriteWithQt("png")));
+    EXPECT_TRUE(DecodesInFull(PictureType::Bmp, test_support::WriteWithQt("bmp")));
 }
 
 TEST(StrictDecoder, PreviewPictureTypeBySignature)

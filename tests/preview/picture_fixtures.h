@@ -14,7 +14,9 @@
 #include <stdexcept>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
+
+using namespace kestrix::test_support;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -99,4 +101,4 @@ void Load(Holder& holder, const Bytes& bytes)
     holder.LoadFromStream(&stream);
 }
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

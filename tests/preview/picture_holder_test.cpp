@@ -16,10 +16,10 @@
 namespace kestrix {
 namespace {
 
-using testing::Bytes;
-using testing::Load;
-using testing::MakeGif;
-using testing::kGifPalette;
+using test_support::Bytes;
+using test_support::Load;
+using test_support::MakeGif;
+using test_support::kGifPalette;
 
 constexpr const char* kInvalidFormat = "Could not load image. Invalid format";
 
@@ -84,7 +84,7 @@ TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
 {
     const Bytes gif = MakeGif({8, 4, 1, 10, {}, true});
     MemoryStream stream;
-    testing::FillStream(stream, gif);
+    test_support::FillStream(stream, gif);
     ASSERT_EQ(stream.Position(), static_cast<int64_t>(gif.size()));  // as left by the writer
 
     TPictureHolder holder;
@@ -112,8 +112,8 @@ TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
         return bytes;
     };
     const Bytes gif = MakeGif({8, 8, 1, 10, {}, true});
-    const Bytes bmp = testing::MakeSolidBmp(5, 3, Qt::red);
-    Bytes brokenRle = testing::MakeSmallBmp(8, 2);
+    const Bytes bmp = test_support::MakeSolidBmp(5, 3, Qt::red);
+    Bytes brokenRle = test_support::MakeSmallBmp(8, 2);
     brokenRle[30] = 1;  // RLE8 compression over data that is no RLE stream
     const Bytes cases[] = {
         {},
@@ -153,7 +153,7 @@ TEST(PictureHolder, LoadingAfterAFailureShowsTheNewPictureAndAFailureDropsTheOld
     Load(holder, MakeGif({8, 8, 1, 10, {}, true}));
     EXPECT_THROW(Load(holder, Bytes(20, 0)), Exception);
     EXPECT_FALSE(holder.HasPicture());
-    Load(holder, testing::MakeSolidBmp(5, 3, Qt::red));
+    Load(holder, test_support::MakeSolidBmp(5, 3, Qt::red));
     EXPECT_EQ(holder.Width(), 5);
     EXPECT_EQ(Render(holder).pixel(4, 2), qRgb(255, 0, 0));
 }
@@ -161,7 +161,7 @@ TEST(PictureHolder, LoadingAfterAFailureShowsTheNewPictureAndAFailureDropsTheOld
 TEST(PictureHolder, StreamDeliveringLessThanItsSizeIsAReadError)
 {
     ShortStream stream;
-    testing::FillStream(stream, MakeGif({8, 8, 1, 10, {}, true}));
+    test_support::FillStream(stream, MakeGif({8, 8, 1, 10, {}, true}));
     TPictureHolder holder;
     EventLog log(holder);
     try {
@@ -241,7 +241,7 @@ TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
         {"ReadData",
          [&](TPictureHolder& h) {
              MemoryStream s;
-             testing::FillStream(s, one);
+             test_support::FillStream(s, one);
              h.ReadData(&s);
          }},
         {"Assign", [&](TPictureHolder& h) { h.Assign(&source); }},
@@ -262,8 +262,8 @@ TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
 
 TEST(PictureHolder, FrameDelayReadsTheNumberedFrameStart)
 {
-    Bytes gif = testing::MakeGifWithDelays(4, 4, {5, 600, 7});
-    testing::PatchFrame(gif, 1, {600, 0x09, 0, 0});  // disposal 2, transparent
+    Bytes gif = test_support::MakeGifWithDelays(4, 4, {5, 600, 7});
+    test_support::PatchFrame(gif, 1, {600, 0x09, 0, 0});  // disposal 2, transparent
     TPictureHolder holder;
     Load(holder, gif);
 
@@ -281,7 +281,7 @@ TEST(PictureHolder, FrameDelayReadsTheNumberedFrameStart)
     EXPECT_EQ(holder.FrameDelay(3), 7);
 
     TPictureHolder bitmap;
-    Load(bitmap, testing::MakeSolidBmp(2, 2, Qt::red));
+    Load(bitmap, test_support::MakeSolidBmp(2, 2, Qt::red));
     EXPECT_EQ(bitmap.FrameDelay(1), -1);
 }
 
@@ -325,9 +325,9 @@ TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
 TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 {
     Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
-    testing::SetScreenSize(gif, 12, 10);
-    testing::PatchFrame(gif, 0, {10, 0x04, 3, 2});
-    testing::PatchFrame(gif, 1, {10, 0x04, 1, 5});
+    test_support::SetScreenSize(gif, 12, 10);
+    test_support::PatchFrame(gif, 0, {10, 0x04, 3, 2});
+    test_support::PatchFrame(gif, 1, {10, 0x04, 1, 5});
     TPictureHolder holder;
     Load(holder, gif);
     EXPECT_EQ(holder.ScreenWidth(), 12);
@@ -363,8 +363,8 @@ TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
 {
     Bytes gif = MakeGif({4, 4, 1, 10, {}, true});
-    testing::SetScreenSize(gif, 12, 10);
-    testing::PatchFrame(gif, 0, {10, 0x04, 3, 2});
+    test_support::SetScreenSize(gif, 12, 10);
+    test_support::PatchFrame(gif, 0, {10, 0x04, 3, 2});
     gif[11] = 1;  // background colour red: what the reader fills the screen with
     TPictureHolder holder;
     Load(holder, gif);
@@ -449,7 +449,7 @@ TEST(PictureHolder, LoadFromFileSwallowsErrorsAndEndsEmpty)
     const auto dir = std::filesystem::temp_directory_path();
     const std::string good = (dir / "kestrix_preview_good.bmp").string();
     const std::string bad = (dir / "kestrix_preview_bad.bmp").string();
-    const Bytes bmp = testing::MakeSolidBmp(3, 2, Qt::blue);
+    const Bytes bmp = test_support::MakeSolidBmp(3, 2, Qt::blue);
     std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()),
                                                 static_cast<std::streamsize>(bmp.size()));
     std::ofstream(bad, std::ios::binary) << "not a picture at all";
@@ -480,7 +480,7 @@ TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
     holder.SetFrame(3);
     EventLog log(holder);
     MemoryStream stream;
-    testing::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
+    test_support::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
     holder.ReadData(&stream);
     EXPECT_TRUE(log.events.empty());
     EXPECT_FALSE(holder.Empty());
@@ -492,7 +492,7 @@ TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
 
 TEST(PictureHolder, WriteDataAppendsAllBytesAtThePosition)
 {
-    const Bytes bmp = testing::MakeSolidBmp(2, 2, Qt::green);
+    const Bytes bmp = test_support::MakeSolidBmp(2, 2, Qt::green);
     TPictureHolder holder;
     Load(holder, bmp);
     MemoryStream out;
@@ -514,9 +514,9 @@ TEST(PictureHolder, PixelSizeIsThePicturesAtEveryResolution)
         SCOPED_TRACE(ppi);
         TPictureHolder before;
         before.SetPixelsPerInch(ppi, ppi);
-        Load(before, testing::MakeSolidBmp(16, 16, Qt::red));
+        Load(before, test_support::MakeSolidBmp(16, 16, Qt::red));
         TPictureHolder after;
-        Load(after, testing::MakeSolidBmp(37, 5, Qt::red));
+        Load(after, test_support::MakeSolidBmp(37, 5, Qt::red));
         after.SetPixelsPerInch(ppi, ppi * 2);
         EXPECT_EQ(before.Width(), 16);
         EXPECT_EQ(before.Height(), 16);
@@ -546,10 +546,10 @@ TEST(PictureHolder, DrawScalesTheWholePictureIntoTheRectangle)
 TEST(PictureHolder, RefusesPicturesTooLargeToDecode)
 {
     Bytes hugeScreen = MakeGif({4, 4, 1, 10, {}, true});
-    testing::SetScreenSize(hugeScreen, 65535, 65535);
-    Bytes hugeBmp = testing::MakeSolidBmp(2, 2, Qt::red);
-    testing::PutLe16At(hugeBmp, 18, 30000);  // width
-    testing::PutLe16At(hugeBmp, 22, 30000);  // height
+    test_support::SetScreenSize(hugeScreen, 65535, 65535);
+    Bytes hugeBmp = test_support::MakeSolidBmp(2, 2, Qt::red);
+    test_support::PutLe16At(hugeBmp, 18, 30000);  // width
+    test_support::PutLe16At(hugeBmp, 22, 30000);  // height
     for (const Bytes& bytes : {hugeScreen, hugeBmp}) {
         TPictureHolder holder;
         try {

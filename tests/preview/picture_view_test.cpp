@@ -18,10 +18,10 @@
 namespace kestrix {
 namespace {
 
-using testing::Bytes;
-using testing::Load;
-using testing::MakeGif;
-using testing::MakeSolidBmp;
+using test_support::Bytes;
+using test_support::Load;
+using test_support::MakeGif;
+using test_support::MakeSolidBmp;
 
 const QRgb kBackground = qRgb(192, 192, 192);
 const QRgb kRed = qRgb(255, 0, 0);
@@ -278,7 +278,7 @@ TEST(PictureView, LoadedTakesTheSurfaceResolutionAndAnimationFlag)
     TPictureView view;
     view.Picture().SetPixelsPerInch(50, 60);
     MemoryStream stream;
-    testing::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
+    test_support::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
     view.Picture().ReadData(&stream);
     EXPECT_FALSE(view.IsAnimated());
     view.Loaded();
@@ -315,7 +315,7 @@ std::map<int, int> DriveTicks(TPictureView& view, int ticks)
 TEST(PictureView, EachFrameStaysForItsDelayInTicks)
 {
     TPictureView view;
-    Load(view.Picture(), testing::MakeGifWithDelays(4, 4, {10, 20, 30}));
+    Load(view.Picture(), test_support::MakeGifWithDelays(4, 4, {10, 20, 30}));
     ASSERT_TRUE(view.IsAnimated());
     ASSERT_EQ(view.Picture().Frame(), 0);
     EXPECT_EQ(DriveTicks(view, 61), (std::map<int, int>{{0, 1}, {10, 2}, {30, 3}, {60, 1}}));
@@ -326,7 +326,7 @@ TEST(PictureView, EachFrameStaysForItsDelayInTicks)
 TEST(PictureView, ZeroDelayLeavesTheAnimationRestingOnThatFrame)
 {
     TPictureView view;
-    Load(view.Picture(), testing::MakeGifWithDelays(4, 4, {10, 0, 10}));
+    Load(view.Picture(), test_support::MakeGifWithDelays(4, 4, {10, 0, 10}));
     EXPECT_EQ(DriveTicks(view, 200), (std::map<int, int>{{0, 1}, {10, 2}}));
 }
 
@@ -342,7 +342,7 @@ TEST(PictureView, SingleFramePictureIsNotAnimatedAndTicksAreNotCounted)
 TEST(PictureView, SwitchingAnimationOffAndOnRestartsTheCountFromTheFrameShown)
 {
     TPictureView view;
-    Load(view.Picture(), testing::MakeGifWithDelays(4, 4, {10, 20, 30}));
+    Load(view.Picture(), test_support::MakeGifWithDelays(4, 4, {10, 20, 30}));
     view.SetAnimate(true);
     DriveTicks(view, 11);
     ASSERT_EQ(view.Picture().Frame(), 2);
@@ -359,7 +359,7 @@ TEST(PictureView, SwitchingAnimationOffAndOnRestartsTheCountFromTheFrameShown)
 TEST(PictureView, TheTimerDrivesTheAnimationOnlyWhileAnimateIsOn)
 {
     TPictureView view;
-    Load(view.Picture(), testing::MakeGifWithDelays(4, 4, {1, 1, 1}));
+    Load(view.Picture(), test_support::MakeGifWithDelays(4, 4, {1, 1, 1}));
     view.SetAnimate(true);
     QElapsedTimer clock;
     clock.start();
@@ -397,9 +397,9 @@ TEST(PictureView, FrameChangeReactsToTheRecordedDisposal)
     for (uint8_t disposal = 0; disposal < 8; ++disposal) {
         SCOPED_TRACE(int(disposal));
         Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
-        testing::SetScreenSize(gif, 12, 12);
-        testing::PatchFrame(gif, 0, {10, static_cast<uint8_t>(disposal << 2), 0, 0});
-        testing::PatchFrame(gif, 1, {10, 0x04, uint16_t(frameRect.left()), uint16_t(frameRect.top())});
+        test_support::SetScreenSize(gif, 12, 12);
+        test_support::PatchFrame(gif, 0, {10, static_cast<uint8_t>(disposal << 2), 0, 0});
+        test_support::PatchFrame(gif, 1, {10, 0x04, uint16_t(frameRect.left()), uint16_t(frameRect.top())});
 
         Scene scene;
         int viewEvents = 0;

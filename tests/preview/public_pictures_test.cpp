@@ -108,7 +108,7 @@ TEST(PublicPictures, EveryFileLoadsOrFailsWithTheHolderMessageAndSurvivesEveryOp
     int refused = 0;
     for (const auto& file : files) {
         SCOPED_TRACE(file.string());
-        const auto bytes = testing::ReadFileBytes(file.string());
+        const auto bytes = test_support::ReadFileBytes(file.string());
 
         TPictureHolder holder;
         try {
@@ -212,7 +212,7 @@ TEST(PublicPictures, KnownFilesFrameStarts)
         if (!fs::exists(file))
             GTEST_SKIP() << "missing " << file;
         TPictureHolder holder;
-        LoadBytes(holder, testing::ReadFileBytes(file.string()));
+        LoadBytes(holder, test_support::ReadFileBytes(file.string()));
         EXPECT_EQ(holder.FrameCount(), c.frames);
         for (std::size_t i = 0; i < c.delays.size(); ++i)
             EXPECT_EQ(holder.FrameDelay(static_cast<int32_t>(i + 1)), c.delays[i]);

@@ -19,7 +19,7 @@
 namespace kestrix {
 namespace {
 
-using test::TempConfigTest;
+using test_support::TempConfigTest;
 
 // Even a test that forgets the fixture must not reach the user's settings.
 class IsolatedConfigEnvironment : public ::testing::Environment {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrix::test {
+namespace kestrix::test_support {
 
 // Points XDG_CONFIG_HOME at a fresh temporary folder for each test, so that no
 // test reads or writes the user's real settings.
@@ -57,4 +57,4 @@ private:
     QByteArray m_oldConfigHome;
 };
 
-}  // namespace kestrix::test
+}  // namespace kestrix::test_support

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 void PutLe16(std::vector<uint8_t>& out, uint16_t v)
@@ -202,4 +202,4 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

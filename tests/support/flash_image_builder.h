@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // Offsets of the five firmware facts and their stop bytes.
 struct FactLayout {
@@ -64,4 +64,4 @@ std::vector<uint8_t> MakeSmallBmp(uint16_t width, uint16_t height);
 // Reads a whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -1,6 +1,6 @@
 #include "image_loading.h"
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
 {
@@ -9,4 +9,4 @@ void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
     buffer.LoadFromStream(stream);
 }
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // Loads bytes into buffer as an opened image (through LoadFromStream).
 void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes);
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -319,4 +319,4 @@ std::vector<uint8_t> BuildJpeg(const JpegPlan& plan)
     return jpeg;
 }
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // Pictures of the four formats the picture search knows, built byte by byte
 // with the structures (and the traps) a test needs. Every one decodes (bitmap
@@ -66,4 +66,4 @@ std::vector<uint8_t> BuildJpeg(const JpegPlan& plan);
 uint32_t PlainCrc32(const uint8_t* data, std::size_t size);
 uint32_t PlainAdler32(const uint8_t* data, std::size_t size);
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrix::testing {
+namespace kestrix::test_support {
 
 // Records every hook call of a scan as text, in order: "show N", "value N",
 // "hide", "row <label>", "yield". Yield answers false once yieldsBeforeStop
@@ -14,8 +14,10 @@ namespace kestrix::testing {
 struct ScanHookLog {
     std::vector<std::string> calls;
     int yieldsBeforeStop = -1;
-    // What "row" records of an appended row; the caption unless replaced.
-    std::function<std::string(const TResultRow&)> rowLabel = [](const TResultRow& row) { return row.Caption; };
+    // What "row" records of the row appended last; its name unless replaced.
+    std::function<std::string(const FoundRows&)> rowLabel = [](const FoundRows& rows) {
+        return std::string(rows.Name(rows.Count() - 1));
+    };
 
     ScanHooks Hooks()
     {
@@ -23,7 +25,7 @@ struct ScanHookLog {
         hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
         hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
         hooks.GaugeHide = [this] { calls.push_back("hide"); };
-        hooks.RowAppended = [this](const TResultRow& row) { calls.push_back("row " + rowLabel(row)); };
+        hooks.RowAppended = [this](const FoundRows& rows) { calls.push_back("row " + rowLabel(rows)); };
         hooks.Yield = [this] {
             calls.push_back("yield");
             return yieldsBeforeStop < 0 || --yieldsBeforeStop > 0;
@@ -32,4 +34,4 @@ struct ScanHookLog {
     }
 };
 
-}  // namespace kestrix::testing
+}  // namespace kestrix::test_support
