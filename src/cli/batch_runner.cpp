@@ -13,20 +13,28 @@
 namespace kestrix {
 namespace {
 
-ImageOutcome RunOne(const ImageRun& run, std::size_t index, const std::string& image)
+// Runs one image, turning what escapes it into a message and a failure.
+int RunGuarded(const ImageRun& run, std::size_t index, const std::string& image, std::ostream& out,
+               std::ostream& err)
+{
+    try {
+        return run(index, image, out, err);
+    } catch (const std::bad_alloc&) {
+        out.flush();
+        err << "kestrix-cli: Out of memory\n";
+    } catch (const std::exception& e) {
+        out.flush();
+        err << "kestrix-cli: " << e.what() << '\n';
+    }
+    return 1;
+}
+
+ImageOutcome RunHeld(const ImageRun& run, std::size_t index, const std::string& image)
 {
     std::ostringstream out;
     std::ostringstream err;
     ImageOutcome outcome;
-    try {
-        outcome.status = run(index, image, out, err);
-    } catch (const std::bad_alloc&) {
-        err << "kestrix-cli: Out of memory\n";
-        outcome.status = 1;
-    } catch (const std::exception& e) {
-        err << "kestrix-cli: " << e.what() << '\n';
-        outcome.status = 1;
-    }
+    outcome.status = RunGuarded(run, index, image, out, err);
     outcome.out = std::move(out).str();
     outcome.err = std::move(err).str();
     return outcome;
@@ -52,7 +60,7 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
                     return;
                 index = next++;
             }
-            ImageOutcome outcome = RunOne(run, index, images[index]);
+            ImageOutcome outcome = RunHeld(run, index, images[index]);
             std::lock_guard lock(mutex);
             outcomes[index] = std::move(outcome);
             done.notify_one();
@@ -66,9 +74,12 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
         out.flush();
         status = std::max(status, outcome.status);
     };
+    // One at a time, each image writes straight through: a long list is never held whole.
     if (workers <= 1) {
-        for (std::size_t index = 0; index < images.size(); ++index)
-            print(RunOne(run, index, images[index]));
+        for (std::size_t index = 0; index < images.size(); ++index) {
+            status = std::max(status, RunGuarded(run, index, images[index], out, err));
+            out.flush();
+        }
         return status;
     }
 

@@ -19,8 +19,10 @@ struct ImageOutcome {
 using ImageRun = std::function<int(std::size_t index, const std::string& image, std::ostream& out, std::ostream& err)>;
 
 // Runs run over every image with at most jobs (>= 1) runs at once, so that at most
-// jobs images are in memory. Each run's output is held until every earlier image's
+// jobs images are in memory. With one run at a time each image writes straight to
+// out and err; with more, each run's output is held until every earlier image's
 // output has been written, so out and err receive the images in the order given.
+// A run that throws counts as failed, with its message on err.
 // Returns the highest status of all runs (0 when every run succeeded).
 int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
                      std::ostream& err);
