@@ -55,7 +55,7 @@ TCustomHexBuffer::TCustomHexBuffer()
 void TCustomHexBuffer::LoadFromFile(const std::string& path)
 {
     CheckFileOpens(path);
-    FileStream file(path, fmOpenRead);
+    FileStream file(path, FileMode::OpenRead);
     m_loadingName = path;
     try {
         LoadFromStream(file);

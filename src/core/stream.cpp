@@ -14,9 +14,9 @@ namespace kestrix {
 
 int64_t Stream::Size()
 {
-    const int64_t position = Seek(0, SeekOrigin::soCurrent);
-    const int64_t size = Seek(0, SeekOrigin::soEnd);
-    Seek(position, SeekOrigin::soBeginning);
+    const int64_t position = Seek(0, SeekOrigin::Current);
+    const int64_t size = Seek(0, SeekOrigin::End);
+    Seek(position, SeekOrigin::Beginning);
     return size;
 }
 
@@ -62,9 +62,9 @@ int32_t MemoryStream::Write(const void* buffer, int32_t count)
 int64_t MemoryStream::Seek(int64_t offset, SeekOrigin origin)
 {
     switch (origin) {
-    case SeekOrigin::soBeginning: m_position = offset; break;
-    case SeekOrigin::soCurrent: m_position += offset; break;
-    case SeekOrigin::soEnd: m_position = m_size + offset; break;
+    case SeekOrigin::Beginning: m_position = offset; break;
+    case SeekOrigin::Current: m_position += offset; break;
+    case SeekOrigin::End: m_position = m_size + offset; break;
     }
     return m_position;
 }
@@ -102,21 +102,27 @@ void MemoryStream::Reserve(int64_t capacity)
     m_capacity = capacity;
 }
 
-FileStream::FileStream(const std::string& path, unsigned mode) : m_fileName(path)
+namespace {
+
+int OpenFlags(FileMode mode)
 {
-    int flags = O_CLOEXEC;
-    if (mode == fmCreate)
-        flags |= O_WRONLY | O_CREAT | O_TRUNC;
-    else if ((mode & 3) == fmOpenWrite)
-        flags |= O_WRONLY;
-    else if ((mode & 3) == fmOpenReadWrite)
-        flags |= O_RDWR;
-    else
-        flags |= O_RDONLY;
-    m_fd = ::open(path.c_str(), flags, 0666);
+    switch (mode) {
+    case FileMode::OpenRead: return O_RDONLY;
+    case FileMode::OpenWrite: return O_WRONLY;
+    case FileMode::OpenReadWrite: return O_RDWR;
+    case FileMode::Create: return O_WRONLY | O_CREAT | O_TRUNC;
+    }
+    return O_RDONLY;
+}
+
+}  // namespace
+
+FileStream::FileStream(const std::string& path, FileMode mode) : m_fileName(path)
+{
+    m_fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
     if (m_fd < 0) {
         const int error = errno;
-        if (mode == fmCreate)
+        if (mode == FileMode::Create)
             throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
         throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", {path, SystemErrorText(error)}));
     }
@@ -167,8 +173,8 @@ int32_t FileStream::Write(const void* buffer, int32_t count)
 
 int64_t FileStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    const int whence = origin == SeekOrigin::soBeginning ? SEEK_SET
-                       : origin == SeekOrigin::soCurrent ? SEEK_CUR
+    const int whence = origin == SeekOrigin::Beginning ? SEEK_SET
+                       : origin == SeekOrigin::Current ? SEEK_CUR
                                                           : SEEK_END;
     return ::lseek(m_fd, offset, whence);
 }

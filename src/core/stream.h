@@ -6,7 +6,7 @@
 
 namespace kestrix {
 
-enum class SeekOrigin { soBeginning, soCurrent, soEnd };
+enum class SeekOrigin { Beginning, Current, End };
 
 // A sequence of bytes with a current position. Read and Write move as many
 // bytes as they can and return that count; ReadBuffer and WriteBuffer demand
@@ -27,8 +27,8 @@ public:
     // Truncates or extends the stream; raises on failure.
     virtual void SetSize(int64_t newSize) = 0;
 
-    int64_t Position() { return Seek(0, SeekOrigin::soCurrent); }
-    void SetPosition(int64_t position) { Seek(position, SeekOrigin::soBeginning); }
+    int64_t Position() { return Seek(0, SeekOrigin::Current); }
+    void SetPosition(int64_t position) { Seek(position, SeekOrigin::Beginning); }
 
     void ReadBuffer(void* buffer, int32_t count);
     void WriteBuffer(const void* buffer, int32_t count);
@@ -69,20 +69,15 @@ private:
 // The image buffer's data store: a plain memory stream.
 class TBufferMemoryStream : public MemoryStream {};
 
-enum FileMode : unsigned {
-    fmOpenRead = 0x0000,
-    fmOpenWrite = 0x0001,
-    fmOpenReadWrite = 0x0002,
-    fmCreate = 0xFF00,
-};
+enum class FileMode { OpenRead, OpenWrite, OpenReadWrite, Create };
 
-// A file stream over a POSIX descriptor. Opening with fmOpenRead shares the file
+// A file stream over a POSIX descriptor. Opening with OpenRead shares the file
 // with other readers and writers. Failure raises EFOpenError
-// "Cannot open file "%s". %s" or, for fmCreate, EFCreateError
+// "Cannot open file "%s". %s" or, for Create, EFCreateError
 // "Cannot create file "%s". %s" (path, system error text).
 class FileStream : public Stream {
 public:
-    FileStream(const std::string& path, unsigned mode);
+    FileStream(const std::string& path, FileMode mode);
     ~FileStream() override;
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;

@@ -196,13 +196,13 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
     const auto bytes = Pattern(300000);
     THexBuffer buffer;
     {
-        ShrinkingFileStream shrinking(Write("shrinks.bin", bytes), fmOpenRead);
+        ShrinkingFileStream shrinking(Write("shrinks.bin", bytes), FileMode::OpenRead);
         EXPECT_THROW(buffer.LoadFromStream(shrinking), EReadError);
         EXPECT_EQ(buffer.DataSize(), 0);
     }
     // A file removed after it was opened is still read whole from the open handle.
     const std::string path = Write("vanishes.bin", bytes);
-    FileStream vanishing(path, fmOpenRead);
+    FileStream vanishing(path, FileMode::OpenRead);
     fs::remove(path);
     buffer.LoadFromStream(vanishing);
     ASSERT_EQ(buffer.DataSize(), 300000);
