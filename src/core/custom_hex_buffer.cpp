@@ -7,6 +7,7 @@
 #include <climits>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -43,6 +44,86 @@ void CheckFileOpens(const std::string& path)
         RaiseCannotOpen(path, errno);
     ::close(fd);
 }
+
+constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
+
+// The progress reports of a copy of count bytes in chunks: before a chunk, a
+// report whenever the rounded percentage changed, and 100 before the last chunk.
+class ChunkProgress {
+public:
+    explicit ChunkProgress(int32_t count) noexcept : m_count(count) {}
+
+    // The percentage to report before the chunk that starts with remaining bytes
+    // still to copy, or none.
+    std::optional<uint8_t> Before(int32_t remaining) noexcept
+    {
+        const uint8_t p = PercentHalfEven(m_count - remaining, m_count);
+        if (p == m_last && remaining > kChunk)
+            return std::nullopt;
+        m_last = remaining > kChunk ? p : 100;
+        return m_last;
+    }
+
+private:
+    int32_t m_count;
+    uint8_t m_last = 255;  // nothing reported yet
+};
+
+// Moves a copy's chunks from the source's position to the destination's. Every
+// route moves the bytes that a 61440-byte transfer buffer would and raises what
+// it would: EReadError when the source holds fewer than n bytes, EWriteError
+// when the destination takes fewer. Chunks moved before a failure stay moved.
+class ChunkMover {
+public:
+    // loadTarget: the destination when it is the block being loaded, else null.
+    ChunkMover(Stream& source, Stream& destination, MemoryStream* loadTarget)
+        : m_source(source), m_destination(destination), m_memorySource(dynamic_cast<MemoryStream*>(&source)),
+          m_loadTarget(loadTarget)
+    {
+    }
+
+    void Move(int32_t n)
+    {
+        if (m_memorySource != nullptr)
+            OutOfMemorySource(n);
+        else if (m_loadTarget != nullptr && m_loadTarget->Position() + n <= m_loadTarget->SizeValue())
+            IntoLoadTarget(n);
+        else
+            ThroughTransferBuffer(n);
+    }
+
+private:
+    void OutOfMemorySource(int32_t n)
+    {
+        const int64_t position = m_memorySource->Position();
+        if (position < 0 || position + n > m_memorySource->SizeValue())
+            throw EReadError("Stream read error");
+        m_destination.WriteBuffer(m_memorySource->Memory() + position, n);
+        m_memorySource->SetPosition(position + n);
+    }
+
+    // A short read leaves part of a chunk in the block, which the failed load
+    // empties anyway; every other destination gets whole chunks only.
+    void IntoLoadTarget(int32_t n)
+    {
+        const int64_t position = m_loadTarget->Position();
+        m_source.ReadBuffer(m_loadTarget->Memory() + position, n);
+        m_loadTarget->SetPosition(position + n);
+    }
+
+    void ThroughTransferBuffer(int32_t n)
+    {
+        m_transfer.resize(kChunk);
+        m_source.ReadBuffer(m_transfer.data(), n);
+        m_destination.WriteBuffer(m_transfer.data(), n);
+    }
+
+    Stream& m_source;
+    Stream& m_destination;
+    MemoryStream* m_memorySource;
+    MemoryStream* m_loadTarget;
+    std::vector<uint8_t> m_transfer;
+};
 
 }  // namespace
 
@@ -108,36 +189,13 @@ void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int
         return;
 
     const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
-    auto* memorySource = dynamic_cast<MemoryStream*>(&source);
-    const bool intoStore = &destination == &m_dataStore;
-    std::vector<uint8_t> transfer;
-
-    int32_t remaining = count;
-    uint8_t last = 255;
-    while (remaining > 0) {
-        const uint8_t p = PercentHalfEven(count - remaining, count);
-        if (p != last || remaining <= kTransferSize) {
-            last = remaining > kTransferSize ? p : 100;
-            ReportProgress(kind, name, last);
-        }
+    ChunkMover mover(source, destination, &destination == &m_dataStore ? &m_dataStore : nullptr);
+    ChunkProgress progress(count);
+    for (int32_t remaining = count; remaining > 0;) {
+        if (const std::optional<uint8_t> percent = progress.Before(remaining))
+            ReportProgress(kind, name, *percent);
         const int32_t n = std::min(remaining, kTransferSize);
-        // Copy straight between the blocks where one side is in memory; the
-        // bytes moved and the failures raised are those of the chunked copy.
-        if (memorySource != nullptr) {
-            const int64_t position = memorySource->Position();
-            if (position < 0 || position + n > memorySource->SizeValue())
-                throw EReadError("Stream read error");
-            destination.WriteBuffer(memorySource->Memory() + position, n);
-            memorySource->SetPosition(position + n);
-        } else if (intoStore && m_dataStore.Position() + n <= m_dataStore.Size()) {
-            const int64_t position = m_dataStore.Position();
-            source.ReadBuffer(m_dataStore.Memory() + position, n);
-            m_dataStore.SetPosition(position + n);
-        } else {
-            transfer.resize(kTransferSize);
-            source.ReadBuffer(transfer.data(), n);
-            destination.WriteBuffer(transfer.data(), n);
-        }
+        mover.Move(n);
         remaining -= n;
     }
 }

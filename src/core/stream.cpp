@@ -7,8 +7,24 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTRIX_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRIX_ASAN 1
+#endif
+#endif
+#ifdef KESTRIX_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+#ifndef KESTRIX_HUGE_PAGES
+#define KESTRIX_HUGE_PAGES 1
+#endif
 
 namespace kestrix {
 
@@ -88,14 +104,75 @@ void MemoryStream::Clear()
     m_size = m_capacity = m_position = 0;
 }
 
+namespace {
+
+[[noreturn]] void RaiseOutOfMemory()
+{
+    throw EStreamError("Out of memory while expanding memory stream");
+}
+
+// Maps size bytes (a multiple of alignment) of zero pages at an address that is
+// a multiple of alignment, or returns null.
+uint8_t* MapAligned(std::size_t size, std::size_t alignment)
+{
+    // Map one alignment more than needed and give back what lies outside the aligned span.
+    void* raw = ::mmap(nullptr, size + alignment, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const auto rawStart = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t start = (rawStart + alignment - 1) / alignment * alignment;
+    if (start > rawStart)
+        ::munmap(raw, start - rawStart);
+    if (const std::size_t tail = rawStart + alignment - start; tail > 0)
+        ::munmap(reinterpret_cast<void*>(start + size), tail);
+    return reinterpret_cast<uint8_t*>(start);
+}
+
+}  // namespace
+
+void BlockRelease::operator()(uint8_t* block) const noexcept
+{
+    if (mappedSize == 0) {
+        delete[] block;
+        return;
+    }
+#ifdef KESTRIX_ASAN
+    ASAN_UNPOISON_MEMORY_REGION(block, mappedSize);
+#endif
+    ::munmap(block, mappedSize);
+}
+
+MemoryBlock MemoryStream::AllocateBlock(int64_t capacity)
+{
+    try {
+        return MemoryBlock(new uint8_t[static_cast<std::size_t>(capacity)]);
+    } catch (const std::bad_alloc&) {
+        RaiseOutOfMemory();
+    }
+}
+
+MemoryBlock TBufferMemoryStream::AllocateBlock(int64_t capacity)
+{
+    if (capacity < kHugePageSize)
+        return MemoryStream::AllocateBlock(capacity);
+    const auto huge = static_cast<std::size_t>(kHugePageSize);
+    const std::size_t mapped = (static_cast<std::size_t>(capacity) + huge - 1) / huge * huge;
+    uint8_t* block = MapAligned(mapped, huge);
+    if (block == nullptr)
+        RaiseOutOfMemory();
+#if KESTRIX_HUGE_PAGES && defined(MADV_HUGEPAGE)
+    // Fails where the kernel has no transparent huge pages; small pages serve then.
+    ::madvise(block, mapped, MADV_HUGEPAGE);
+#endif
+#ifdef KESTRIX_ASAN
+    ASAN_POISON_MEMORY_REGION(block + capacity, mapped - static_cast<std::size_t>(capacity));
+#endif
+    return MemoryBlock(block, BlockRelease{mapped});
+}
+
 void MemoryStream::Reserve(int64_t capacity)
 {
-    std::unique_ptr<uint8_t[]> block;
-    try {
-        block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(capacity));
-    } catch (const std::bad_alloc&) {
-        throw EStreamError("Out of memory while expanding memory stream");
-    }
+    MemoryBlock block = AllocateBlock(capacity);
     if (m_size > 0)
         std::memcpy(block.get(), m_memory.get(), static_cast<std::size_t>(m_size));
     m_memory = std::move(block);
@@ -175,7 +252,7 @@ int64_t FileStream::Seek(int64_t offset, SeekOrigin origin)
 {
     const int whence = origin == SeekOrigin::Beginning ? SEEK_SET
                        : origin == SeekOrigin::Current ? SEEK_CUR
-                                                          : SEEK_END;
+                                                        : SEEK_END;
     return ::lseek(m_fd, offset, whence);
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -114,6 +115,20 @@ TEST_F(HexBufferLoad, LoadsWholeFileAndNamesItself)
     EXPECT_TRUE(buffer.LoadingName().empty());
     EXPECT_EQ(buffer.CaretPosition(), 0);
     EXPECT_EQ(buffer.SelectionLength(), 0);
+}
+
+TEST_F(HexBufferLoad, ImagesOfSeveralMebibytesLandWholeOnAlignedBlocks)
+{
+    THexBuffer buffer;
+    for (const std::size_t size : {std::size_t{5 << 20} + 123, std::size_t{100}, std::size_t{4 << 20}}) {
+        const auto bytes = Pattern(size);
+        buffer.LoadFromFile(Write("image.bin", bytes));
+        ASSERT_EQ(buffer.DataSize(), static_cast<int32_t>(size));
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data())) << size;
+        if (size >= 2 << 20) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.Data()) % (2 << 20), 0u) << size;
+        }
+    }
 }
 
 TEST_F(HexBufferLoad, EmptyFileLoadsAndRefusesEverySelectionStart)
@@ -239,6 +254,41 @@ TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
     EXPECT_EQ(buffer.DataSize(), 0);
 }
 
+// Bytes of address space the process holds now.
+int64_t AddressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return 0;
+}
+
+// Loads an image of 1 GiB with 64 MiB of address space left; reports on stderr
+// what the load raised and the size left, and exits 0 when it raised.
+[[noreturn]] void LoadBeyondTheMemoryLeft()
+{
+    THexBuffer buffer;
+    MemoryStream first = MemoryOf(Pattern(300));
+    buffer.LoadFromStream(first);
+    const rlimit limit{static_cast<rlim_t>(AddressSpaceInUse() + (64 << 20)), RLIM_INFINITY};
+    ::setrlimit(RLIMIT_AS, &limit);
+    ShortStream claimsOneGibibyte(1 << 30);
+    try {
+        buffer.LoadFromStream(claimsOneGibibyte);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s: %s; size %d\n", e.ClassName().c_str(), e.what(), buffer.DataSize());
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+TEST(HexBufferFailureDeathTest, ImageBeyondTheMemoryLeftIsOutOfMemoryAndEmptiesTheBuffer)
+{
+    EXPECT_EXIT(LoadBeyondTheMemoryLeft(), ::testing::ExitedWithCode(0),
+                "EStreamError: Out of memory while expanding memory stream; size 0");
+}
+
 TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
 {
     constexpr int32_t kSize = 200000;
@@ -270,9 +320,10 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         else
             EXPECT_NO_THROW(buffer.WriteRangeToStream(out, c.start, c.count)) << c.name;
         ASSERT_EQ(out.Size(), static_cast<int64_t>(c.written)) << c.name;
-        if (c.written > 0)
+        if (c.written > 0) {
             EXPECT_TRUE(std::equal(out.Memory(), out.Memory() + c.written, bytes.begin() + std::max(c.start, 0)))
                 << c.name;
+        }
     }
 }
 
