@@ -31,19 +31,47 @@ uint8_t PercentHalfEven(int64_t done, int64_t count)
     throw EFOpenError(FormatMessage("Cannot open %s.\r\n(%s.)", {path, SystemErrorText(error)}));
 }
 
-// The check before a load: an existing file (not a folder) that opens for reading.
-void CheckFileOpens(const std::string& path)
+// Why a file of this type cannot be loaded whole, or 0: a regular file or a
+// block device tells its size before it is read; a FIFO, pipe or socket cannot,
+// and a character device has none.
+int RefusalOf(mode_t type)
 {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        RaiseCannotOpen(path, errno);
-    if (S_ISDIR(info.st_mode))
-        RaiseCannotOpen(path, EISDIR);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (S_ISREG(type) || S_ISBLK(type))
+        return 0;
+    if (S_ISDIR(type))
+        return EISDIR;
+    if (S_ISFIFO(type) || S_ISSOCK(type))
+        return ESPIPE;
+    return ENOTSUP;
+}
+
+// The check before a load: opens path for reading, shared with other readers
+// and writers, and returns the descriptor once what was opened proves to be a
+// file with a size. Opening does not wait, as it would for a FIFO without a writer.
+int OpenImageFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         RaiseCannotOpen(path, errno);
-    ::close(fd);
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0 ? errno : RefusalOf(info.st_mode);
+    // Files of the process file system claim to be regular but have no end to seek to.
+    if (error == 0 && (::lseek(fd, 0, SEEK_END) < 0 || ::lseek(fd, 0, SEEK_SET) < 0))
+        error = errno;
+    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
+        ::close(fd);
+        RaiseCannotOpen(path, error);
+    }
+    return fd;
 }
+
+// The image file, read through the descriptor that passed the check.
+class ImageFile : public FileStream {
+public:
+    explicit ImageFile(const std::string& path) : FileStream(OpenImageFile(path), path) {}
+};
 
 constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
 
@@ -135,8 +163,7 @@ TCustomHexBuffer::TCustomHexBuffer()
 
 void TCustomHexBuffer::LoadFromFile(const std::string& path)
 {
-    CheckFileOpens(path);
-    FileStream file(path, FileMode::OpenRead);
+    ImageFile file(path);
     m_loadingName = path;
     try {
         LoadFromStream(file);

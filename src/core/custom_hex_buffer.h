@@ -38,10 +38,12 @@ public:
     TCustomHexBuffer(const TCustomHexBuffer&) = delete;
     TCustomHexBuffer& operator=(const TCustomHexBuffer&) = delete;
 
-    // Replaces the image with the whole file at path. Raises EFOpenError when the
-    // path is missing, a folder or unreadable (buffer unchanged); ERangeError for
-    // 2 GiB or more, EStreamError when out of memory, EReadError when the file
-    // delivers fewer bytes than its size, EHexBuffer on Cancel (buffer empty).
+    // Replaces the image with the whole file at path, a regular file or a block
+    // device. Raises EFOpenError "Cannot open %s.\r\n(%s.)" at once when the path
+    // is missing, unreadable, a folder, a FIFO, pipe, socket, character device or
+    // has no size (buffer unchanged); ERangeError for 2 GiB or more, EStreamError
+    // when out of memory, EReadError when the file delivers fewer bytes than its
+    // size, EHexBuffer on Cancel (buffer empty, file name kept).
     void LoadFromFile(const std::string& path);
     // Replaces the image with the whole source, from its first byte.
     void LoadFromStream(Stream& source);

@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <numeric>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -145,10 +150,39 @@ TEST_F(HexBufferLoad, EmptyFileLoadsAndRefusesEverySelectionStart)
     EXPECT_NO_THROW(buffer.SetSelEnd(-1));
 }
 
+// Loads path on another thread and returns what it raised. A load still running
+// after 10 s waits for a FIFO's writer: the guard opens one to release it and
+// sets hung.
+std::exception_ptr LoadGuarded(THexBuffer& buffer, const std::string& path, bool& hung)
+{
+    auto load = std::async(std::launch::async, [&buffer, &path] {
+        try {
+            buffer.LoadFromFile(path);
+        } catch (...) {
+            return std::current_exception();
+        }
+        return std::exception_ptr();
+    });
+    hung = load.wait_for(std::chrono::seconds(10)) == std::future_status::timeout;
+    if (hung)
+        ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+    return load.get();
+}
+
 TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
 {
     const auto bytes = Pattern(5000);
     const std::string good = Write("good.bin", bytes);
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const std::string socketPath = (m_dir / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     const struct {
         const char* name;
         std::string path;
@@ -157,21 +191,33 @@ TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
         {"missing file", (m_dir / "missing.bin").string(), "No such file or directory"},
         {"folder", m_dir.string(), "Is a directory"},
         {"empty path", "", "No such file or directory"},
+        {"FIFO without a writer", fifo, "Illegal seek"},
+        {"pipe, as /dev/stdin", "/proc/self/fd/" + std::to_string(pipeEnds[0]), "Illegal seek"},
+        {"socket", socketPath, "No such device or address"},
+        {"character device", "/dev/null", "Operation not supported"},
+        {"file without an end", "/proc/self/status", "Invalid argument"},
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
         buffer.LoadFromFile(good);
+        bool hung = false;
+        const std::exception_ptr failure = LoadGuarded(buffer, c.path, hung);
+        EXPECT_FALSE(hung) << c.name;
         try {
-            buffer.LoadFromFile(c.path);
+            if (failure)
+                std::rethrow_exception(failure);
             ADD_FAILURE() << c.name << ": no error";
         } catch (const EFOpenError& e) {
             EXPECT_EQ(e.ClassName(), "EFOpenError");
             EXPECT_EQ(std::string(e.what()), "Cannot open " + c.path + ".\r\n(" + c.reason + ".)") << c.name;
         }
-        EXPECT_EQ(buffer.DataSize(), 5000) << c.name;
         EXPECT_EQ(buffer.FileName(), good) << c.name;
+        ASSERT_EQ(buffer.DataSize(), 5000) << c.name;
         EXPECT_EQ(buffer.ByteAt(4999), bytes.back()) << c.name;
     }
+    ::close(listener);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 }
 
 TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
