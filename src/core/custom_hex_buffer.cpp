@@ -79,11 +79,11 @@ constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
 // report whenever the rounded percentage changed, and 100 before the last chunk.
 class ChunkProgress {
 public:
-    explicit ChunkProgress(int32_t count) noexcept : m_count(count) {}
+    explicit ChunkProgress(int64_t count) noexcept : m_count(count) {}
 
     // The percentage to report before the chunk that starts with remaining bytes
     // still to copy, or none.
-    std::optional<uint8_t> Before(int32_t remaining) noexcept
+    std::optional<uint8_t> Before(int64_t remaining) noexcept
     {
         const uint8_t p = PercentHalfEven(m_count - remaining, m_count);
         if (p == m_last && remaining > kChunk)
@@ -93,7 +93,7 @@ public:
     }
 
 private:
-    int32_t m_count;
+    int64_t m_count;
     uint8_t m_last = 255;  // nothing reported yet
 };
 
@@ -194,34 +194,32 @@ void TCustomHexBuffer::LoadFromStream(Stream& source)
     if (m_undoNesting == 0)
         ResetUndo();
     m_modified = false;
-    MoveCaret(0);
-    if (OnChange)
-        OnChange(*this);
+    PlaceCaret(0);
+    // Emptied before OnChange, so that no handler sees the bytes of a load that failed.
     if (failure) {
         m_dataStore.Clear();
         ResetUndo();
-        std::rethrow_exception(failure);
     }
+    AnnounceChange();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind)
 {
-    if (count == -1) {
-        const int64_t rest = source.Size() - source.Position();
-        if (rest > INT32_MAX)
-            throw ERangeError("Range check error");
-        count = static_cast<int32_t>(std::max<int64_t>(rest, 0));
-    }
-    if (count <= 0)
+    // The rest of a source positioned before its start can exceed 32 bits; the
+    // first chunk's read then fails as for any range that starts outside.
+    const int64_t total = count == -1 ? source.Size() - source.Position() : count;
+    if (total <= 0)
         return;
 
     const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
     ChunkMover mover(source, destination, &destination == &m_dataStore ? &m_dataStore : nullptr);
-    ChunkProgress progress(count);
-    for (int32_t remaining = count; remaining > 0;) {
+    ChunkProgress progress(total);
+    for (int64_t remaining = total; remaining > 0;) {
         if (const std::optional<uint8_t> percent = progress.Before(remaining))
             ReportProgress(kind, name, *percent);
-        const int32_t n = std::min(remaining, kTransferSize);
+        const auto n = static_cast<int32_t>(std::min<int64_t>(remaining, kTransferSize));
         mover.Move(n);
         remaining -= n;
     }
@@ -275,11 +273,9 @@ void TCustomHexBuffer::ResetToEmpty(const std::string& name)
     m_dataStore.Clear();
     m_fileName = name;
     ResetUndo();
-    ClearSelection();
     m_modified = false;
-    MoveCaret(0);
-    if (OnChange)
-        OnChange(*this);
+    PlaceCaret(0);
+    AnnounceChange();
 }
 
 void TCustomHexBuffer::SetBytesPerUnit(int32_t value)
@@ -307,8 +303,14 @@ void TCustomHexBuffer::SetUnicodeChars(bool value) noexcept
 
 void TCustomHexBuffer::MoveCaret(int32_t position)
 {
-    m_caret = position;
-    ClearSelection();
+    PlaceCaret(position);
+    SelectionChanged();
+}
+
+void TCustomHexBuffer::AnnounceChange()
+{
+    if (OnChange)
+        OnChange(*this);
     SelectionChanged();
 }
 

@@ -49,7 +49,10 @@ public:
     void LoadFromStream(Stream& source);
 
     // Copies count bytes (-1: to the source's end) from source to destination at
-    // their positions in 61440-byte chunks, reporting progress as kind.
+    // their positions in 61440-byte chunks, reporting progress as kind before
+    // chunks; any other count <= 0 copies and reports nothing. EReadError when
+    // the source runs short, EWriteError when the destination takes less, EHexBuffer
+    // "Operation Cancelled" on Cancel; chunks copied before stay copied.
     void CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind);
 
     // Writes count bytes from start (count -1: to the end) at destination's
@@ -132,9 +135,17 @@ public:
     const std::array<uint8_t, 256>& LowerTable() const noexcept { return m_lowerTable; }
 
 private:
+    // Moves the caret and clears the selection, then raises the notification.
     void MoveCaret(int32_t position);
+    void PlaceCaret(int32_t position) noexcept
+    {
+        m_caret = position;
+        ClearSelection();
+    }
     void ClearSelection() noexcept { m_anchor = m_low = m_high = -1; }
     void SelectionChanged();
+    // Fires OnChange, then raises the selection-changed notification.
+    void AnnounceChange();
     void ResetUndo() noexcept;
     void ReportProgress(TProgressKind kind, const std::string& name, uint8_t percent);
     int32_t FindBytesReporting(const uint8_t* pattern, int32_t length, int32_t start, int32_t last,

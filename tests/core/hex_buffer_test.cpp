@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -355,6 +356,8 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         {"negative start", -1, 10, true, 0},
         {"start at the end", kSize, 1, true, 0},
         {"whole chunks inside stay", 1000, kSize, true, 3 * 61440},
+        {"rest from the lowest start", INT32_MIN, -1, true, 0},
+        {"rest from past the end", kSize + 5, -1, false, 0},
     };
     THexBuffer buffer;
     MemoryStream source = MemoryOf(bytes);
@@ -460,19 +463,24 @@ TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
     EXPECT_EQ(queue.size(), 2u);
 }
 
-TEST(HexBufferEvents, OnChangeFiresAfterEveryLoad)
+TEST(HexBufferEvents, OnChangeFiresAfterEveryLoadAndResetBeforeTheSelectionNotice)
 {
     THexBuffer buffer;
-    int changes = 0;
+    std::vector<std::string> events;
     buffer.OnChange = [&](TCustomHexBuffer& sender) {
         EXPECT_EQ(&sender, &buffer);
-        ++changes;
+        events.push_back("change, size " + std::to_string(sender.DataSize()));
     };
+    buffer.PostNotice = [](std::function<void()> notice) { notice(); };
+    buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { events.push_back("selection"); };
+
     MemoryStream source = MemoryOf(Pattern(10));
     buffer.LoadFromStream(source);
     ShortStream bad(50);
     EXPECT_THROW(buffer.LoadFromStream(bad), EReadError);
-    EXPECT_EQ(changes, 2);
+    buffer.ResetToEmpty("Untitled");
+    EXPECT_EQ(events, (std::vector<std::string>{"change, size 10", "selection", "change, size 0", "selection",
+                                                "change, size 0", "selection"}));
 }
 
 }  // namespace
