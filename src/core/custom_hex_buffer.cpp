@@ -205,6 +205,12 @@ void TCustomHexBuffer::LoadFromStream(Stream& source)
         std::rethrow_exception(failure);
 }
 
+void TCustomHexBuffer::LoadFromBytes(std::span<const uint8_t> bytes)
+{
+    SpanStream source(bytes);
+    LoadFromStream(source);
+}
+
 void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind)
 {
     // The rest of a source positioned before its start can exceed 32 bits; the

@@ -45,8 +45,12 @@ public:
     // when out of memory, EReadError when the file delivers fewer bytes than its
     // size, EHexBuffer on Cancel (buffer empty, file name kept).
     void LoadFromFile(const std::string& path);
-    // Replaces the image with the whole source, from its first byte.
+    // Replaces the image with the whole source, from its first byte. Raises as
+    // LoadFromFile does once the file is open (buffer empty).
     void LoadFromStream(Stream& source);
+    // Replaces the image with a copy of bytes, with the reports, events and
+    // states of LoadFromStream.
+    void LoadFromBytes(std::span<const uint8_t> bytes);
 
     // Copies count bytes (-1: to the source's end) from source to destination at
     // their positions in 61440-byte chunks, reporting progress as kind before

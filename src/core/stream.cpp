@@ -170,6 +170,32 @@ MemoryBlock TBufferMemoryStream::AllocateBlock(int64_t capacity)
     return MemoryBlock(block, BlockRelease{mapped});
 }
 
+int32_t SpanStream::Read(void* buffer, int32_t count)
+{
+    const auto size = static_cast<int64_t>(m_bytes.size());
+    if (count <= 0 || m_position < 0 || m_position >= size)
+        return 0;
+    const int64_t n = std::min<int64_t>(count, size - m_position);
+    std::memcpy(buffer, m_bytes.data() + m_position, static_cast<std::size_t>(n));
+    m_position += n;
+    return static_cast<int32_t>(n);
+}
+
+int64_t SpanStream::Seek(int64_t offset, SeekOrigin origin)
+{
+    switch (origin) {
+    case SeekOrigin::Beginning: m_position = offset; break;
+    case SeekOrigin::Current: m_position += offset; break;
+    case SeekOrigin::End: m_position = static_cast<int64_t>(m_bytes.size()) + offset; break;
+    }
+    return m_position;
+}
+
+void SpanStream::SetSize(int64_t)
+{
+    throw EStreamError("Stream size error: read-only stream");
+}
+
 void MemoryStream::Reserve(int64_t capacity)
 {
     MemoryBlock block = AllocateBlock(capacity);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace kestrix {
@@ -90,6 +91,23 @@ public:
 
 protected:
     MemoryBlock AllocateBlock(int64_t capacity) override;
+};
+
+// A read-only stream over bytes it does not own; they must outlive it. Writes
+// take nothing and SetSize raises EStreamError "Stream size error: read-only stream".
+class SpanStream : public Stream {
+public:
+    explicit SpanStream(std::span<const uint8_t> bytes) noexcept : m_bytes(bytes) {}
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(m_bytes.size()); }
+    void SetSize(int64_t newSize) override;
+
+private:
+    std::span<const uint8_t> m_bytes;
+    int64_t m_position = 0;
 };
 
 enum class FileMode { OpenRead, OpenWrite, OpenReadWrite, Create };

@@ -85,18 +85,23 @@ TEST(HexBufferProgress, ReportsFollowTheChunks)
     for (const auto& c : cases) {
         THexBuffer buffer;
         std::vector<int> reports;
-        std::vector<TProgressKind> kinds;
+        TProgressKind expectedKind = pkLoad;
         buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind kind, const std::string&, uint8_t percent, bool&) {
             reports.push_back(percent);
-            kinds.push_back(kind);
+            EXPECT_EQ(kind, expectedKind) << c.name;
         };
         const auto bytes = Pattern(c.size);
-        MemoryStream source = MemoryOf(bytes);
-        buffer.LoadFromStream(source);
+        buffer.LoadFromBytes(bytes);
         EXPECT_EQ(reports, c.reports) << c.name;
-        EXPECT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
-        for (TProgressKind kind : kinds)
-            EXPECT_EQ(kind, pkLoad) << c.name;
+        ASSERT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data())) << c.name;
+
+        reports.clear();
+        expectedKind = pkSave;
+        MemoryStream out;
+        buffer.WriteRangeToStream(out, 0, -1);
+        EXPECT_EQ(reports, c.reports) << c.name;
+        EXPECT_EQ(out.Size(), static_cast<int64_t>(c.size)) << c.name;
     }
 }
 
@@ -274,8 +279,7 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
 TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
 {
     THexBuffer buffer;
-    MemoryStream first = MemoryOf(Pattern(300));
-    buffer.LoadFromStream(first);
+    buffer.LoadFromBytes(Pattern(300));
 
     ShortStream shortSource(200000);
     const auto delivered = Pattern(100000);
@@ -288,12 +292,11 @@ TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
     }
     EXPECT_EQ(buffer.DataSize(), 0);
 
-    MemoryStream second = MemoryOf(Pattern(200000));
     buffer.OnProgress = [](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& cancel) {
         cancel = percent > 0;
     };
     try {
-        buffer.LoadFromStream(second);
+        buffer.LoadFromBytes(Pattern(200000));
         ADD_FAILURE() << "no error";
     } catch (const EHexBuffer& e) {
         EXPECT_STREQ(e.what(), "Operation Cancelled");
@@ -316,8 +319,7 @@ int64_t AddressSpaceInUse()
 [[noreturn]] void LoadBeyondTheMemoryLeft()
 {
     THexBuffer buffer;
-    MemoryStream first = MemoryOf(Pattern(300));
-    buffer.LoadFromStream(first);
+    buffer.LoadFromBytes(Pattern(300));
     const rlimit limit{static_cast<rlim_t>(AddressSpaceInUse() + (64 << 20)), RLIM_INFINITY};
     ::setrlimit(RLIMIT_AS, &limit);
     ShortStream claimsOneGibibyte(1 << 30);
@@ -360,8 +362,7 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         {"rest from past the end", kSize + 5, -1, false, 0},
     };
     THexBuffer buffer;
-    MemoryStream source = MemoryOf(bytes);
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(bytes);
     for (const auto& c : cases) {
         MemoryStream out;
         if (c.fails)
@@ -379,8 +380,7 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
 TEST(HexBufferRange, WritesAtTheDestinationsPosition)
 {
     THexBuffer buffer;
-    MemoryStream source = MemoryOf({1, 2, 3, 4, 5});
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(std::vector<uint8_t>{1, 2, 3, 4, 5});
     MemoryStream out = MemoryOf({9, 9, 9, 9});
     out.SetPosition(2);
     buffer.WriteRangeToStream(out, 1, 3);
@@ -406,8 +406,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
-        MemoryStream source = MemoryOf(Pattern(100));
-        buffer.LoadFromStream(source);
+        buffer.LoadFromBytes(Pattern(100));
         buffer.SetBytesPerUnit(c.bytesPerUnit);
         for (const auto& [kind, value] : c.steps)
             kind == 's' ? buffer.SetSelStart(value) : buffer.SetSelEnd(value);
@@ -418,8 +417,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
 TEST(HexBufferSelection, OutOfRangeSettersRaiseAndChangeNothing)
 {
     THexBuffer buffer;
-    MemoryStream source = MemoryOf(Pattern(100));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(Pattern(100));
     buffer.SetSelStart(20);
     buffer.SetSelEnd(10);
     for (int32_t v : {-1, 100}) {
@@ -449,8 +447,7 @@ TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
     int delivered = 0;
     buffer.PostNotice = [&](std::function<void()> notice) { queue.push_back(std::move(notice)); };
     buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { ++delivered; };
-    MemoryStream source = MemoryOf(Pattern(100));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(Pattern(100));
     buffer.SetSelStart(9);
     buffer.SetSelEnd(3);
     EXPECT_EQ(delivered, 0);
@@ -474,8 +471,7 @@ TEST(HexBufferEvents, OnChangeFiresAfterEveryLoadAndResetBeforeTheSelectionNotic
     buffer.PostNotice = [](std::function<void()> notice) { notice(); };
     buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { events.push_back("selection"); };
 
-    MemoryStream source = MemoryOf(Pattern(10));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(Pattern(10));
     ShortStream bad(50);
     EXPECT_THROW(buffer.LoadFromStream(bad), EReadError);
     buffer.ResetToEmpty("Untitled");
