@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Whole-process figures of kestrix-cli on a generated flash-like image:
-# wall time (best of N runs, page cache warm) and peak memory of info, files
-# and graphics, side by side.
+# Whole-process figures of kestrix-cli on a generated flash-like image, page
+# cache warm: wall time (best of N runs, the commands taking turns) of info,
+# files and graphics against read_baseline, which reads the same file whole
+# into a fresh block (2 MiB-aligned and advised for huge pages, and plain), and
+# the peak memory of each.
 #
 #   bench/cli_bench.sh [BUILD_DIR] [SIZE_BYTES] [RUNS]
 set -euo pipefail
@@ -10,35 +12,66 @@ size=${2:-268435456}
 runs=${3:-5}
 image=${TMPDIR:-/tmp}/kestrix-bench-$size.bin
 cli=$build/bin/kestrix-cli
+baseline=$build/bin/read_baseline
 
-[ -x "$cli" ] || { echo "build first: $cli is missing" >&2; exit 1; }
+for program in "$cli" "$baseline"; do
+  [ -x "$program" ] || { echo "build first: $program is missing" >&2; exit 1; }
+done
 [ -f "$image" ] || "$build/bin/kestrix-make-sample" --size "$size" "$image"
 cat "$image" > /dev/null
 
-best_ms() {
-  local best=""
-  for _ in $(seq "$runs"); do
-    local start end ms
-    start=$(date +%s%N)
-    "$@" > /dev/null
-    end=$(date +%s%N)
-    ms=$(( (end - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+names=("read, huge pages" "read, plain" info files graphics)
+# Sets cmd to the command line of row $1.
+command_of() {
+  case $1 in
+    0) cmd=("$baseline" "$image") ;;
+    1) cmd=("$baseline" --plain "$image") ;;
+    2) cmd=("$cli" info "$image") ;;
+    3) cmd=("$cli" files "$image") ;;
+    4) cmd=("$cli" graphics "$image") ;;
+  esac
+}
+
+elapsed_ms() {
+  local start end
+  command_of "$1"
+  start=$(date +%s%N)
+  "${cmd[@]}" > /dev/null
+  end=$(date +%s%N)
+  echo $(( (end - start) / 1000000 ))
+}
+
+peak_mib() {
+  local kib
+  command_of "$1"
+  kib=$(/usr/bin/time -f '%M' "${cmd[@]}" 2>&1 > /dev/null | tail -n 1)
+  echo $(( kib / 1024 ))
+}
+
+declare -a best
+for _ in $(seq "$runs"); do
+  for i in "${!names[@]}"; do
+    ms=$(elapsed_ms "$i")
+    if [ -z "${best[$i]:-}" ] || [ "$ms" -lt "${best[$i]}" ]; then best[$i]=$ms; fi
   done
-  echo "$best"
-}
-
-peak_kib() {
-  /usr/bin/time -f '%M' "$@" 2>&1 > /dev/null | tail -n 1
-}
-
-printf 'image: %s (%d MiB)\n' "$image" $((size >> 20))
-printf '%-10s %10s %12s %14s\n' command best_ms ratio_to_info peak_MiB
-info_ms=$(best_ms "$cli" info "$image")
-for command in info files graphics; do
-  ms=$(best_ms "$cli" "$command" "$image")
-  kib=$(peak_kib "$cli" "$command" "$image")
-  ratio=$(awk -v a="$ms" -v b="$info_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-  printf '%-10s %10d %12s %14d\n' "$command" "$ms" "$ratio" $((kib / 1024))
 done
-echo "memory budget for info: image size + 64 MiB = $(( (size >> 20) + 64 )) MiB"
+
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
+}
+
+thp=$(cat /sys/kernel/mm/transparent_hugepage/enabled 2> /dev/null || echo "not offered")
+printf 'image: %s (%d MiB), transparent huge pages: %s\n' "$image" $((size >> 20)) "$thp"
+printf '%-18s %8s %16s %9s\n' command best_ms ratio_to_hp_read peak_MiB
+for i in "${!names[@]}"; do
+  printf '%-18s %8d %16s %9d\n' "${names[$i]}" "${best[$i]}" "$(ratio "${best[$i]}" "${best[0]}")" "$(peak_mib "$i")"
+done
+
+info_peak=$(peak_mib 2)
+budget=$(( (size >> 20) + 64 ))
+info_ratio=$(ratio "${best[2]}" "${best[0]}")
+verdict() { if [ "$1" = 1 ]; then echo within; else echo OVER; fi; }
+echo "info against the huge-page read: ${info_ratio}x, at most 1.50x:" \
+  "$(verdict "$(awk -v r="$info_ratio" 'BEGIN { print (r <= 1.5) }')")"
+echo "info peak memory: $info_peak MiB, at most image + 64 MiB = $budget MiB:" \
+  "$(verdict "$([ "$info_peak" -le "$budget" ] && echo 1 || echo 0)")"

@@ -21,9 +21,7 @@ void BM_SaveThousandRows(benchmark::State& state)
     const int32_t rowSize = static_cast<int32_t>(state.range(1));
     test_support::FlashImageBuilder image(static_cast<std::size_t>(rowCount) * rowSize + 4096, 0x5A);
     THexBuffer buffer;
-    MemoryStream source;
-    source.WriteBuffer(image.Bytes().data(), static_cast<int32_t>(image.Bytes().size()));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(image.Bytes());
 
     FoundRows rows;
     for (int32_t i = 0; i < rowCount; ++i) {

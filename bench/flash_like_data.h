@@ -56,9 +56,7 @@ inline std::vector<uint8_t> FlashLikeBytes(std::size_t size, uint32_t seed, int 
 
 inline void LoadBytes(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes)
 {
-    MemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-    buffer.LoadFromStream(stream);
+    buffer.LoadFromBytes(bytes);
 }
 
 }  // namespace kestrix::bench

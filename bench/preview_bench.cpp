@@ -44,7 +44,7 @@ void BM_PreviewRow(benchmark::State& state)
 
     for (auto _ : state) {
         WriteRangeToFileAtomically(buffer, scratch, 4096, static_cast<int32_t>(gif.size()));
-        FileStream stream(scratch, fmOpenRead);
+        FileStream stream(scratch, FileMode::OpenRead);
         holder.LoadFromStream(&stream);
         holder.SetFrame(0);
         QPainter painter(&canvas);

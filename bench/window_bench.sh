@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# How long the window stops answering while it scans a large image, and the
+# How long the window takes to open a large image against a plain read of it,
+# how long it stops answering while it scans the image, and the
 # scans' time in the window against the same scans called directly. Runs
 # window_probe on a virtual display (Xvfb, the xcb platform).
 #

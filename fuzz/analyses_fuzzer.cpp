@@ -70,18 +70,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             bytes[i] = "\x00\x05\xFF"[i % 3];
         return bytes;
     }();
-    // One stream kept across inputs, so that only the buffer's own block is
+    // One block kept across inputs, so that only the buffer's own block is
     // allocated for each input.
-    static MemoryStream source;
+    static std::vector<uint8_t> image;
     const std::size_t imageSize = std::max<std::size_t>(offset + size - 1, 1001);
-    source.SetSize(static_cast<int64_t>(imageSize));
-    uint8_t* bytes = source.Memory();
+    image.resize(imageSize);
+    uint8_t* bytes = image.data();
     std::copy(padding.begin(), padding.begin() + static_cast<std::ptrdiff_t>(offset), bytes);
     std::fill(bytes + offset, bytes + imageSize, 0);
     std::copy(data + 1, data + size, bytes + offset);
 
     THexBuffer buffer;
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(image);
     const int32_t dataSize = buffer.DataSize();
 
     for (const FirmwareFact& fact : ReadFirmwareInfo(buffer.Bytes()))

@@ -104,9 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const std::vector<uint8_t> pattern(data + 6, data + 6 + split);
     const std::vector<uint8_t> image(data + 6 + split, data + size);
     THexBuffer buffer;
-    MemoryStream source;
-    source.WriteBuffer(image.data(), static_cast<int32_t>(image.size()));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(image);
     const int32_t found = buffer.FindBytes(pattern.data(), static_cast<int32_t>(pattern.size()), start, last, false);
     Check(found == ReferenceFind(image, pattern, start, last));
     return 0;

@@ -658,7 +658,7 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
     WriteRangeToFileAtomically(Hex1, ScratchFile(), range.Start, range.Count());
-    FileStream scratch(ScratchFile(), fmOpenRead);
+    FileStream scratch(ScratchFile(), FileMode::OpenRead);
     PictureView1->Picture().LoadFromStream(&scratch);
     PictureView1->Refresh();
 }

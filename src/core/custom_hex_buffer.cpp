@@ -7,6 +7,7 @@
 #include <climits>
 #include <exception>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,19 +31,127 @@ uint8_t PercentHalfEven(int64_t done, int64_t count)
     throw EFOpenError(FormatMessage("Cannot open %s.\r\n(%s.)", {path, SystemErrorText(error)}));
 }
 
-// The check before a load: an existing file (not a folder) that opens for reading.
-void CheckFileOpens(const std::string& path)
+// Why a file of this type cannot be loaded whole, or 0: a regular file or a
+// block device tells its size before it is read; a FIFO, pipe or socket cannot,
+// and a character device has none.
+int RefusalOf(mode_t type)
 {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        RaiseCannotOpen(path, errno);
-    if (S_ISDIR(info.st_mode))
-        RaiseCannotOpen(path, EISDIR);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (S_ISREG(type) || S_ISBLK(type))
+        return 0;
+    if (S_ISDIR(type))
+        return EISDIR;
+    if (S_ISFIFO(type) || S_ISSOCK(type))
+        return ESPIPE;
+    return ENOTSUP;
+}
+
+// The check before a load: opens path for reading, shared with other readers
+// and writers, and returns the descriptor once what was opened proves to be a
+// file with a size. Opening does not wait, as it would for a FIFO without a writer.
+int OpenImageFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         RaiseCannotOpen(path, errno);
-    ::close(fd);
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0 ? errno : RefusalOf(info.st_mode);
+    // Files of the process file system claim to be regular but have no end to seek to.
+    if (error == 0 && (::lseek(fd, 0, SEEK_END) < 0 || ::lseek(fd, 0, SEEK_SET) < 0))
+        error = errno;
+    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
+        ::close(fd);
+        RaiseCannotOpen(path, error);
+    }
+    return fd;
 }
+
+// The image file, read through the descriptor that passed the check.
+class ImageFile : public FileStream {
+public:
+    explicit ImageFile(const std::string& path) : FileStream(OpenImageFile(path), path) {}
+};
+
+constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
+
+// The progress reports of a copy of count bytes in chunks: before a chunk, a
+// report whenever the rounded percentage changed, and 100 before the last chunk.
+class ChunkProgress {
+public:
+    explicit ChunkProgress(int64_t count) noexcept : m_count(count) {}
+
+    // The percentage to report before the chunk that starts with remaining bytes
+    // still to copy, or none.
+    std::optional<uint8_t> Before(int64_t remaining) noexcept
+    {
+        const uint8_t p = PercentHalfEven(m_count - remaining, m_count);
+        if (p == m_last && remaining > kChunk)
+            return std::nullopt;
+        m_last = remaining > kChunk ? p : 100;
+        return m_last;
+    }
+
+private:
+    int64_t m_count;
+    uint8_t m_last = 255;  // nothing reported yet
+};
+
+// Moves a copy's chunks from the source's position to the destination's. Every
+// route moves the bytes that a 61440-byte transfer buffer would and raises what
+// it would: EReadError when the source holds fewer than n bytes, EWriteError
+// when the destination takes fewer. Chunks moved before a failure stay moved.
+class ChunkMover {
+public:
+    // loadTarget: the destination when it is the block being loaded, else null.
+    ChunkMover(Stream& source, Stream& destination, MemoryStream* loadTarget)
+        : m_source(source), m_destination(destination), m_memorySource(dynamic_cast<MemoryStream*>(&source)),
+          m_loadTarget(loadTarget)
+    {
+    }
+
+    void Move(int32_t n)
+    {
+        if (m_memorySource != nullptr)
+            OutOfMemorySource(n);
+        else if (m_loadTarget != nullptr && m_loadTarget->Position() + n <= m_loadTarget->SizeValue())
+            IntoLoadTarget(n);
+        else
+            ThroughTransferBuffer(n);
+    }
+
+private:
+    void OutOfMemorySource(int32_t n)
+    {
+        const int64_t position = m_memorySource->Position();
+        if (position < 0 || position + n > m_memorySource->SizeValue())
+            throw EReadError("Stream read error");
+        m_destination.WriteBuffer(m_memorySource->Memory() + position, n);
+        m_memorySource->SetPosition(position + n);
+    }
+
+    // A short read leaves part of a chunk in the block, which the failed load
+    // empties anyway; every other destination gets whole chunks only.
+    void IntoLoadTarget(int32_t n)
+    {
+        const int64_t position = m_loadTarget->Position();
+        m_source.ReadBuffer(m_loadTarget->Memory() + position, n);
+        m_loadTarget->SetPosition(position + n);
+    }
+
+    void ThroughTransferBuffer(int32_t n)
+    {
+        m_transfer.resize(kChunk);
+        m_source.ReadBuffer(m_transfer.data(), n);
+        m_destination.WriteBuffer(m_transfer.data(), n);
+    }
+
+    Stream& m_source;
+    Stream& m_destination;
+    MemoryStream* m_memorySource;
+    MemoryStream* m_loadTarget;
+    std::vector<uint8_t> m_transfer;
+};
 
 }  // namespace
 
@@ -54,8 +163,7 @@ TCustomHexBuffer::TCustomHexBuffer()
 
 void TCustomHexBuffer::LoadFromFile(const std::string& path)
 {
-    CheckFileOpens(path);
-    FileStream file(path, fmOpenRead);
+    ImageFile file(path);
     m_loadingName = path;
     try {
         LoadFromStream(file);
@@ -86,58 +194,39 @@ void TCustomHexBuffer::LoadFromStream(Stream& source)
     if (m_undoNesting == 0)
         ResetUndo();
     m_modified = false;
-    MoveCaret(0);
-    if (OnChange)
-        OnChange(*this);
+    PlaceCaret(0);
+    // Emptied before OnChange, so that no handler sees the bytes of a load that failed.
     if (failure) {
         m_dataStore.Clear();
         ResetUndo();
-        std::rethrow_exception(failure);
     }
+    AnnounceChange();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TCustomHexBuffer::LoadFromBytes(std::span<const uint8_t> bytes)
+{
+    SpanStream source(bytes);
+    LoadFromStream(source);
 }
 
 void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind)
 {
-    if (count == -1) {
-        const int64_t rest = source.Size() - source.Position();
-        if (rest > INT32_MAX)
-            throw ERangeError("Range check error");
-        count = static_cast<int32_t>(std::max<int64_t>(rest, 0));
-    }
-    if (count <= 0)
+    // The rest of a source positioned before its start can exceed 32 bits; the
+    // first chunk's read then fails as for any range that starts outside.
+    const int64_t total = count == -1 ? source.Size() - source.Position() : count;
+    if (total <= 0)
         return;
 
     const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
-    auto* memorySource = dynamic_cast<MemoryStream*>(&source);
-    const bool intoStore = &destination == &m_dataStore;
-    std::vector<uint8_t> transfer;
-
-    int32_t remaining = count;
-    uint8_t last = 255;
-    while (remaining > 0) {
-        const uint8_t p = PercentHalfEven(count - remaining, count);
-        if (p != last || remaining <= kTransferSize) {
-            last = remaining > kTransferSize ? p : 100;
-            ReportProgress(kind, name, last);
-        }
-        const int32_t n = std::min(remaining, kTransferSize);
-        // Copy straight between the blocks where one side is in memory; the
-        // bytes moved and the failures raised are those of the chunked copy.
-        if (memorySource != nullptr) {
-            const int64_t position = memorySource->Position();
-            if (position < 0 || position + n > memorySource->SizeValue())
-                throw EReadError("Stream read error");
-            destination.WriteBuffer(memorySource->Memory() + position, n);
-            memorySource->SetPosition(position + n);
-        } else if (intoStore && m_dataStore.Position() + n <= m_dataStore.Size()) {
-            const int64_t position = m_dataStore.Position();
-            source.ReadBuffer(m_dataStore.Memory() + position, n);
-            m_dataStore.SetPosition(position + n);
-        } else {
-            transfer.resize(kTransferSize);
-            source.ReadBuffer(transfer.data(), n);
-            destination.WriteBuffer(transfer.data(), n);
-        }
+    ChunkMover mover(source, destination, &destination == &m_dataStore ? &m_dataStore : nullptr);
+    ChunkProgress progress(total);
+    for (int64_t remaining = total; remaining > 0;) {
+        if (const std::optional<uint8_t> percent = progress.Before(remaining))
+            ReportProgress(kind, name, *percent);
+        const auto n = static_cast<int32_t>(std::min<int64_t>(remaining, kTransferSize));
+        mover.Move(n);
         remaining -= n;
     }
 }
@@ -190,11 +279,9 @@ void TCustomHexBuffer::ResetToEmpty(const std::string& name)
     m_dataStore.Clear();
     m_fileName = name;
     ResetUndo();
-    ClearSelection();
     m_modified = false;
-    MoveCaret(0);
-    if (OnChange)
-        OnChange(*this);
+    PlaceCaret(0);
+    AnnounceChange();
 }
 
 void TCustomHexBuffer::SetBytesPerUnit(int32_t value)
@@ -222,8 +309,14 @@ void TCustomHexBuffer::SetUnicodeChars(bool value) noexcept
 
 void TCustomHexBuffer::MoveCaret(int32_t position)
 {
-    m_caret = position;
-    ClearSelection();
+    PlaceCaret(position);
+    SelectionChanged();
+}
+
+void TCustomHexBuffer::AnnounceChange()
+{
+    if (OnChange)
+        OnChange(*this);
     SelectionChanged();
 }
 

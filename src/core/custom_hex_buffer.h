@@ -38,16 +38,25 @@ public:
     TCustomHexBuffer(const TCustomHexBuffer&) = delete;
     TCustomHexBuffer& operator=(const TCustomHexBuffer&) = delete;
 
-    // Replaces the image with the whole file at path. Raises EFOpenError when the
-    // path is missing, a folder or unreadable (buffer unchanged); ERangeError for
-    // 2 GiB or more, EStreamError when out of memory, EReadError when the file
-    // delivers fewer bytes than its size, EHexBuffer on Cancel (buffer empty).
+    // Replaces the image with the whole file at path, a regular file or a block
+    // device. Raises EFOpenError "Cannot open %s.\r\n(%s.)" at once when the path
+    // is missing, unreadable, a folder, a FIFO, pipe, socket, character device or
+    // has no size (buffer unchanged); ERangeError for 2 GiB or more, EStreamError
+    // when out of memory, EReadError when the file delivers fewer bytes than its
+    // size, EHexBuffer on Cancel (buffer empty, file name kept).
     void LoadFromFile(const std::string& path);
-    // Replaces the image with the whole source, from its first byte.
+    // Replaces the image with the whole source, from its first byte. Raises as
+    // LoadFromFile does once the file is open (buffer empty).
     void LoadFromStream(Stream& source);
+    // Replaces the image with a copy of bytes, with the reports, events and
+    // states of LoadFromStream.
+    void LoadFromBytes(std::span<const uint8_t> bytes);
 
     // Copies count bytes (-1: to the source's end) from source to destination at
-    // their positions in 61440-byte chunks, reporting progress as kind.
+    // their positions in 61440-byte chunks, reporting progress as kind before
+    // chunks; any other count <= 0 copies and reports nothing. EReadError when
+    // the source runs short, EWriteError when the destination takes less, EHexBuffer
+    // "Operation Cancelled" on Cancel; chunks copied before stay copied.
     void CopyWithProgress(Stream& source, Stream& destination, int32_t count, TProgressKind kind);
 
     // Writes count bytes from start (count -1: to the end) at destination's
@@ -130,9 +139,17 @@ public:
     const std::array<uint8_t, 256>& LowerTable() const noexcept { return m_lowerTable; }
 
 private:
+    // Moves the caret and clears the selection, then raises the notification.
     void MoveCaret(int32_t position);
+    void PlaceCaret(int32_t position) noexcept
+    {
+        m_caret = position;
+        ClearSelection();
+    }
     void ClearSelection() noexcept { m_anchor = m_low = m_high = -1; }
     void SelectionChanged();
+    // Fires OnChange, then raises the selection-changed notification.
+    void AnnounceChange();
     void ResetUndo() noexcept;
     void ReportProgress(TProgressKind kind, const std::string& name, uint8_t percent);
     int32_t FindBytesReporting(const uint8_t* pattern, int32_t length, int32_t start, int32_t last,

@@ -84,7 +84,7 @@ void TPictureHolder::LoadFromStream(Stream* stream)
 void TPictureHolder::LoadFromFile(const std::string& fileName)
 {
     try {
-        FileStream file(fileName, fmOpenRead);
+        FileStream file(fileName, FileMode::OpenRead);
         TakeBytes(file);
         m->Empty = false;
         m->Frame = 1;

@@ -144,9 +144,7 @@ protected:
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<uint8_t>(i % 253);
         m_image = bytes;
-        MemoryStream source;
-        source.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
-        m_buffer.LoadFromStream(source);
+        m_buffer.LoadFromBytes(bytes);
     }
     void TearDown() override { fs::remove_all(m_dir); }
 

@@ -4,10 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <numeric>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -78,18 +85,23 @@ TEST(HexBufferProgress, ReportsFollowTheChunks)
     for (const auto& c : cases) {
         THexBuffer buffer;
         std::vector<int> reports;
-        std::vector<TProgressKind> kinds;
+        TProgressKind expectedKind = pkLoad;
         buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind kind, const std::string&, uint8_t percent, bool&) {
             reports.push_back(percent);
-            kinds.push_back(kind);
+            EXPECT_EQ(kind, expectedKind) << c.name;
         };
         const auto bytes = Pattern(c.size);
-        MemoryStream source = MemoryOf(bytes);
-        buffer.LoadFromStream(source);
+        buffer.LoadFromBytes(bytes);
         EXPECT_EQ(reports, c.reports) << c.name;
-        EXPECT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
-        for (TProgressKind kind : kinds)
-            EXPECT_EQ(kind, pkLoad) << c.name;
+        ASSERT_EQ(buffer.DataSize(), static_cast<int32_t>(c.size)) << c.name;
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data())) << c.name;
+
+        reports.clear();
+        expectedKind = pkSave;
+        MemoryStream out;
+        buffer.WriteRangeToStream(out, 0, -1);
+        EXPECT_EQ(reports, c.reports) << c.name;
+        EXPECT_EQ(out.Size(), static_cast<int64_t>(c.size)) << c.name;
     }
 }
 
@@ -116,6 +128,20 @@ TEST_F(HexBufferLoad, LoadsWholeFileAndNamesItself)
     EXPECT_EQ(buffer.SelectionLength(), 0);
 }
 
+TEST_F(HexBufferLoad, ImagesOfSeveralMebibytesLandWholeOnAlignedBlocks)
+{
+    THexBuffer buffer;
+    for (const std::size_t size : {std::size_t{5 << 20} + 123, std::size_t{100}, std::size_t{4 << 20}}) {
+        const auto bytes = Pattern(size);
+        buffer.LoadFromFile(Write("image.bin", bytes));
+        ASSERT_EQ(buffer.DataSize(), static_cast<int32_t>(size));
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.Data())) << size;
+        if (size >= 2 << 20) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.Data()) % (2 << 20), 0u) << size;
+        }
+    }
+}
+
 TEST_F(HexBufferLoad, EmptyFileLoadsAndRefusesEverySelectionStart)
 {
     const std::string path = Write("empty.bin", {});
@@ -130,10 +156,39 @@ TEST_F(HexBufferLoad, EmptyFileLoadsAndRefusesEverySelectionStart)
     EXPECT_NO_THROW(buffer.SetSelEnd(-1));
 }
 
+// Loads path on another thread and returns what it raised. A load still running
+// after 10 s waits for a FIFO's writer: the guard opens one to release it and
+// sets hung.
+std::exception_ptr LoadGuarded(THexBuffer& buffer, const std::string& path, bool& hung)
+{
+    auto load = std::async(std::launch::async, [&buffer, &path] {
+        try {
+            buffer.LoadFromFile(path);
+        } catch (...) {
+            return std::current_exception();
+        }
+        return std::exception_ptr();
+    });
+    hung = load.wait_for(std::chrono::seconds(10)) == std::future_status::timeout;
+    if (hung)
+        ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+    return load.get();
+}
+
 TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
 {
     const auto bytes = Pattern(5000);
     const std::string good = Write("good.bin", bytes);
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const std::string socketPath = (m_dir / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     const struct {
         const char* name;
         std::string path;
@@ -142,21 +197,33 @@ TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
         {"missing file", (m_dir / "missing.bin").string(), "No such file or directory"},
         {"folder", m_dir.string(), "Is a directory"},
         {"empty path", "", "No such file or directory"},
+        {"FIFO without a writer", fifo, "Illegal seek"},
+        {"pipe, as /dev/stdin", "/proc/self/fd/" + std::to_string(pipeEnds[0]), "Illegal seek"},
+        {"socket", socketPath, "No such device or address"},
+        {"character device", "/dev/null", "Operation not supported"},
+        {"file without an end", "/proc/self/status", "Invalid argument"},
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
         buffer.LoadFromFile(good);
+        bool hung = false;
+        const std::exception_ptr failure = LoadGuarded(buffer, c.path, hung);
+        EXPECT_FALSE(hung) << c.name;
         try {
-            buffer.LoadFromFile(c.path);
+            if (failure)
+                std::rethrow_exception(failure);
             ADD_FAILURE() << c.name << ": no error";
         } catch (const EFOpenError& e) {
             EXPECT_EQ(e.ClassName(), "EFOpenError");
             EXPECT_EQ(std::string(e.what()), "Cannot open " + c.path + ".\r\n(" + c.reason + ".)") << c.name;
         }
-        EXPECT_EQ(buffer.DataSize(), 5000) << c.name;
         EXPECT_EQ(buffer.FileName(), good) << c.name;
+        ASSERT_EQ(buffer.DataSize(), 5000) << c.name;
         EXPECT_EQ(buffer.ByteAt(4999), bytes.back()) << c.name;
     }
+    ::close(listener);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 }
 
 TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
@@ -196,13 +263,13 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
     const auto bytes = Pattern(300000);
     THexBuffer buffer;
     {
-        ShrinkingFileStream shrinking(Write("shrinks.bin", bytes), fmOpenRead);
+        ShrinkingFileStream shrinking(Write("shrinks.bin", bytes), FileMode::OpenRead);
         EXPECT_THROW(buffer.LoadFromStream(shrinking), EReadError);
         EXPECT_EQ(buffer.DataSize(), 0);
     }
     // A file removed after it was opened is still read whole from the open handle.
     const std::string path = Write("vanishes.bin", bytes);
-    FileStream vanishing(path, fmOpenRead);
+    FileStream vanishing(path, FileMode::OpenRead);
     fs::remove(path);
     buffer.LoadFromStream(vanishing);
     ASSERT_EQ(buffer.DataSize(), 300000);
@@ -212,8 +279,7 @@ TEST_F(HexBufferLoad, ImageThatShrinksOrVanishesDuringTheLoad)
 TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
 {
     THexBuffer buffer;
-    MemoryStream first = MemoryOf(Pattern(300));
-    buffer.LoadFromStream(first);
+    buffer.LoadFromBytes(Pattern(300));
 
     ShortStream shortSource(200000);
     const auto delivered = Pattern(100000);
@@ -226,17 +292,50 @@ TEST(HexBufferFailure, ShortSourceAndCancelEmptyTheBuffer)
     }
     EXPECT_EQ(buffer.DataSize(), 0);
 
-    MemoryStream second = MemoryOf(Pattern(200000));
     buffer.OnProgress = [](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& cancel) {
         cancel = percent > 0;
     };
     try {
-        buffer.LoadFromStream(second);
+        buffer.LoadFromBytes(Pattern(200000));
         ADD_FAILURE() << "no error";
     } catch (const EHexBuffer& e) {
         EXPECT_STREQ(e.what(), "Operation Cancelled");
     }
     EXPECT_EQ(buffer.DataSize(), 0);
+}
+
+// Bytes of address space the process holds now.
+int64_t AddressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoll(line.substr(7)) * 1024;
+    return 0;
+}
+
+// Loads an image of 1 GiB with 64 MiB of address space left; reports on stderr
+// what the load raised and the size left, and exits 0 when it raised.
+[[noreturn]] void LoadBeyondTheMemoryLeft()
+{
+    THexBuffer buffer;
+    buffer.LoadFromBytes(Pattern(300));
+    const rlimit limit{static_cast<rlim_t>(AddressSpaceInUse() + (64 << 20)), RLIM_INFINITY};
+    ::setrlimit(RLIMIT_AS, &limit);
+    ShortStream claimsOneGibibyte(1 << 30);
+    try {
+        buffer.LoadFromStream(claimsOneGibibyte);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s: %s; size %d\n", e.ClassName().c_str(), e.what(), buffer.DataSize());
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+TEST(HexBufferFailureDeathTest, ImageBeyondTheMemoryLeftIsOutOfMemoryAndEmptiesTheBuffer)
+{
+    EXPECT_EXIT(LoadBeyondTheMemoryLeft(), ::testing::ExitedWithCode(0),
+                "EStreamError: Out of memory while expanding memory stream; size 0");
 }
 
 TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
@@ -259,10 +358,11 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         {"negative start", -1, 10, true, 0},
         {"start at the end", kSize, 1, true, 0},
         {"whole chunks inside stay", 1000, kSize, true, 3 * 61440},
+        {"rest from the lowest start", INT32_MIN, -1, true, 0},
+        {"rest from past the end", kSize + 5, -1, false, 0},
     };
     THexBuffer buffer;
-    MemoryStream source = MemoryOf(bytes);
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(bytes);
     for (const auto& c : cases) {
         MemoryStream out;
         if (c.fails)
@@ -270,17 +370,17 @@ TEST(HexBufferRange, WriteRangeToStreamFollowsItsTable)
         else
             EXPECT_NO_THROW(buffer.WriteRangeToStream(out, c.start, c.count)) << c.name;
         ASSERT_EQ(out.Size(), static_cast<int64_t>(c.written)) << c.name;
-        if (c.written > 0)
+        if (c.written > 0) {
             EXPECT_TRUE(std::equal(out.Memory(), out.Memory() + c.written, bytes.begin() + std::max(c.start, 0)))
                 << c.name;
+        }
     }
 }
 
 TEST(HexBufferRange, WritesAtTheDestinationsPosition)
 {
     THexBuffer buffer;
-    MemoryStream source = MemoryOf({1, 2, 3, 4, 5});
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(std::vector<uint8_t>{1, 2, 3, 4, 5});
     MemoryStream out = MemoryOf({9, 9, 9, 9});
     out.SetPosition(2);
     buffer.WriteRangeToStream(out, 1, 3);
@@ -306,8 +406,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
-        MemoryStream source = MemoryOf(Pattern(100));
-        buffer.LoadFromStream(source);
+        buffer.LoadFromBytes(Pattern(100));
         buffer.SetBytesPerUnit(c.bytesPerUnit);
         for (const auto& [kind, value] : c.steps)
             kind == 's' ? buffer.SetSelStart(value) : buffer.SetSelEnd(value);
@@ -318,8 +417,7 @@ TEST(HexBufferSelection, SettersFollowTheCaretAndUnits)
 TEST(HexBufferSelection, OutOfRangeSettersRaiseAndChangeNothing)
 {
     THexBuffer buffer;
-    MemoryStream source = MemoryOf(Pattern(100));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(Pattern(100));
     buffer.SetSelStart(20);
     buffer.SetSelEnd(10);
     for (int32_t v : {-1, 100}) {
@@ -349,8 +447,7 @@ TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
     int delivered = 0;
     buffer.PostNotice = [&](std::function<void()> notice) { queue.push_back(std::move(notice)); };
     buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { ++delivered; };
-    MemoryStream source = MemoryOf(Pattern(100));
-    buffer.LoadFromStream(source);
+    buffer.LoadFromBytes(Pattern(100));
     buffer.SetSelStart(9);
     buffer.SetSelEnd(3);
     EXPECT_EQ(delivered, 0);
@@ -363,19 +460,23 @@ TEST(HexBufferSelection, NoticeIsDeferredAndDeliveredOnce)
     EXPECT_EQ(queue.size(), 2u);
 }
 
-TEST(HexBufferEvents, OnChangeFiresAfterEveryLoad)
+TEST(HexBufferEvents, OnChangeFiresAfterEveryLoadAndResetBeforeTheSelectionNotice)
 {
     THexBuffer buffer;
-    int changes = 0;
+    std::vector<std::string> events;
     buffer.OnChange = [&](TCustomHexBuffer& sender) {
         EXPECT_EQ(&sender, &buffer);
-        ++changes;
+        events.push_back("change, size " + std::to_string(sender.DataSize()));
     };
-    MemoryStream source = MemoryOf(Pattern(10));
-    buffer.LoadFromStream(source);
+    buffer.PostNotice = [](std::function<void()> notice) { notice(); };
+    buffer.OnSelectionChanged = [&](TCustomHexBuffer&) { events.push_back("selection"); };
+
+    buffer.LoadFromBytes(Pattern(10));
     ShortStream bad(50);
     EXPECT_THROW(buffer.LoadFromStream(bad), EReadError);
-    EXPECT_EQ(changes, 2);
+    buffer.ResetToEmpty("Untitled");
+    EXPECT_EQ(events, (std::vector<std::string>{"change, size 10", "selection", "change, size 0", "selection",
+                                                "change, size 0", "selection"}));
 }
 
 }  // namespace

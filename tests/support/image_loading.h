@@ -7,7 +7,7 @@
 
 namespace kestrix::test_support {
 
-// Loads bytes into buffer as an opened image (through LoadFromStream).
+// Loads bytes into buffer as an opened image.
 void LoadImage(TCustomHexBuffer& buffer, const std::vector<uint8_t>& bytes);
 
 }  // namespace kestrix::test_support
