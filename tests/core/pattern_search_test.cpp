@@ -1,4 +1,5 @@
 #include "exceptions.h"
+#include "hex_text.h"
 #include "image_loading.h"
 #include "pattern_search.h"
 #include "sliced_find.h"

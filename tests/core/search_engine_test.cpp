@@ -25,11 +25,10 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values)
 
 std::string Hex(const std::string& bytes)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
+        out += HexDigit(c >> 4);
+        out += HexDigit(c);
     }
     return out;
 }
