@@ -16,6 +16,8 @@ constexpr std::string_view kBmpHeader = "000000000000003E0000002800";
 // The pattern starts this far into the bitmap file; the byte before it is the
 // low byte of the file size.
 constexpr int32_t kBmpPatternOffset = 3;
+// The bitmap list has always shown the file size less the 6 bytes of its
+// signature and size field; saving uses the range, which is the whole file.
 constexpr int32_t kBmpSizeCellShortfall = 6;
 
 // "Файл (" in Windows-1251.
@@ -72,6 +74,8 @@ bool FixLastGifEnd(TCustomHexBuffer& buffer, FoundRow& row, const ScanHooks& hoo
     const int32_t trailer = FindGifTrailer(buffer.Bytes(), start, limit);
     if (trailer >= 0) {
         row.End = trailer + 1;
+        // The size counts up to the trailer's 00, as the list has always shown it:
+        // two less than the range, which ends one past the trailer byte 3Bh.
         row.Size = static_cast<int64_t>(row.End) - start - 2;
         return true;
     }
