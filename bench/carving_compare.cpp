@@ -1,0 +1,597 @@
+// Builds a flash image with known pictures (every kind, the false-end traps,
+// odd offsets, pictures inside file entries, truncated pictures, decoys and
+// public test pictures among erased flash), writes it with a table of what is
+// where, and scores the deep picture search and a generic carver against it.
+//
+//   carving_compare build DIR TESTDATA   writes DIR/carving_image.bin and DIR/carving_expected.tsv
+//   carving_compare score DIR [CARVED]   runs the search on the image and scores it; with CARVED
+//                                        (a carver's output folder with audit.txt) scores that too
+#include "code_page.h"
+#include "flash_image_builder.h"
+#include "picture_builders.h"
+#include "picture_search.h"
+#include "strict_decoder.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kestrix;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+namespace ts = test_support;
+
+constexpr std::size_t kImageSize = 24u << 20;
+constexpr std::size_t kPublicSample = 72;
+constexpr std::size_t kLargestPublicFile = 1u << 20;
+const char* const kKinds[] = {"gif", "bmp", "jpg", "png"};
+
+// One row of the expected table. Status is complete, damaged, truncated or decoy.
+struct Expected {
+    int64_t start = 0;
+    int64_t end = 0;
+    std::string type;
+    std::string status;
+    std::string entry;  // UTF-8
+    std::string source;
+};
+
+// One picture a tool listed. Status is empty where the tool has none.
+struct Listed {
+    int64_t start = 0;
+    int64_t end = 0;
+    std::string type;
+    std::string status;
+    std::string entry;  // UTF-8
+};
+
+Bytes Cut(const Bytes& bytes, std::size_t count)
+{
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size()))};
+}
+
+Bytes Then(Bytes bytes, const Bytes& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+}
+
+Bytes Garbage(std::size_t count, uint32_t seed)
+{
+    Bytes bytes(count);
+    for (auto& b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    return bytes;
+}
+
+std::size_t Find(const Bytes& bytes, const Bytes& pattern, int n = 0)
+{
+    auto at = bytes.begin();
+    for (;; ++at) {
+        at = std::search(at, bytes.end(), pattern.begin(), pattern.end());
+        if (at == bytes.end())
+            throw std::logic_error("pattern not in the picture");
+        if (n-- == 0)
+            return static_cast<std::size_t>(at - bytes.begin());
+    }
+}
+
+// Places pieces in erased flash one after another, each after a gap of a few
+// KiB to a few tens of KiB; most start at odd offsets, every third on a 512-byte
+// boundary (where block-wise carvers look first).
+class Layout {
+public:
+    Layout() : m_builder(kImageSize) {}
+
+    std::size_t Put(const Bytes& bytes, const std::string& type, const std::string& status,
+                    const std::string& source, std::size_t expectedSize = 0)
+    {
+        const std::size_t at = NextOffset();
+        Place(at, bytes);
+        m_rows.push_back({static_cast<int64_t>(at), static_cast<int64_t>(at + (expectedSize ? expectedSize : bytes.size())),
+                          type, status, "", source});
+        return at;
+    }
+
+    // The picture as the data of a file-system entry called name (UTF-8).
+    void PutInEntry(const std::string& name, const Bytes& bytes, const std::string& type, const std::string& source)
+    {
+        const std::size_t h = NextOffset() + 89;
+        const std::size_t at = h + 38;
+        m_builder.PutFileEntry(h, Utf8ToCp1251(name), static_cast<uint32_t>(bytes.size()),
+                               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        m_rows.push_back({static_cast<int64_t>(at), static_cast<int64_t>(at + bytes.size()), type, "complete", name,
+                          source});
+        m_next = at + bytes.size();
+    }
+
+    // The first count bytes of a picture as the last bytes of the image.
+    void PutAtImageEnd(const Bytes& bytes, const std::string& type, const std::string& source)
+    {
+        const std::size_t at = kImageSize - bytes.size();
+        if (at < m_next)
+            throw std::logic_error("the image is full");
+        m_builder.Put(at, bytes);
+        m_rows.push_back({static_cast<int64_t>(at), static_cast<int64_t>(kImageSize), type, "truncated", "", source});
+    }
+
+    bool Fits(std::size_t size) const { return NextOffset() + size + 70000 < kImageSize; }
+    const Bytes& Image() const { return m_builder.Bytes(); }
+    const std::vector<Expected>& Rows() const { return m_rows; }
+
+private:
+    std::size_t NextOffset() const
+    {
+        const std::size_t gap = 4096 + (m_rows.size() * 7919) % 40000;
+        const std::size_t at = m_next + gap;
+        return m_rows.size() % 3 == 0 ? (at + 511) / 512 * 512 : at | 1;
+    }
+
+    void Place(std::size_t at, const Bytes& bytes)
+    {
+        if (at + bytes.size() > kImageSize)
+            throw std::logic_error("the image is full");
+        m_builder.Put(at, bytes);
+        m_next = at + bytes.size();
+    }
+
+    ts::FlashImageBuilder m_builder;
+    std::size_t m_next = 70000;
+    std::vector<Expected> m_rows;
+};
+
+void PutGifs(Layout& flash)
+{
+    const Bytes plain = ts::BuildGif({});
+    const Bytes animation = ts::BuildGif({.frames = 3, .localPaletteFrame = 1});
+    flash.Put(plain, "gif", "complete", "built: GIF89a");
+    flash.Put(ts::BuildGif({.gif87a = true}), "gif", "complete", "built: GIF87a");
+    flash.Put(animation, "gif", "complete", "built: animated, 3 frames, local palette");
+    flash.Put(ts::BuildGif({.width = 60, .height = 40}), "gif", "complete", "built: 60x40");
+    flash.Put(ts::BuildGif({.comment = std::string("00 3B:\0\x3B, again:\0\x3B", 18)}), "gif", "complete",
+              "built: trap 00 3B in a comment");
+    flash.Put(ts::BuildGif({.globalPalette = {0x00, 0x3B, 0x00, 0x3B, 0x00, 0x3B, 0x10, 0x00, 0x3B, 0x00, 0x3B, 0x00}}),
+              "gif", "complete", "built: trap 00 3B in the palette");
+    flash.Put(ts::BuildGif({.frames = 2, .delay = 0x3B00}), "gif", "complete", "built: trap 00 3B in a delay");
+    flash.Put(ts::BuildGif({.frames = 4, .comment = std::string("\0\x3B\0\x3B", 4), .localPaletteFrame = 2}), "gif",
+              "complete", "built: animated, comment trap");
+    flash.Put(Cut(animation, Find(animation, {0x21, 0xF9}, 1)), "gif", "truncated", "built: cut before frame 2");
+    flash.Put(Cut(plain, plain.size() - 1), "gif", "truncated", "built: no trailer");
+    flash.Put(Cut(plain, plain.size() - 6), "gif", "truncated", "built: cut in the image data");
+    flash.Put(Then(Cut(plain, 6), Garbage(200, 1)), "gif", "decoy", "decoy: GIF89a + garbage");
+    flash.Put(Then(Cut(plain, 10), Bytes(15, 0x00)), "gif", "decoy", "decoy: screen + zeros");
+    flash.Put(Then(Bytes{'G', 'I', 'F', '8', '7', 'a'}, Garbage(300, 11)), "gif", "decoy", "decoy: GIF87a + garbage");
+}
+
+void PutBitmaps(Layout& flash)
+{
+    const ts::BmpPlan plans[] = {{12, 8, 5, 5},     {12, 24, 9, 4},   {40, 1, 33, 2},  {40, 4, 5, 3},
+                                 {40, 8, 16, 16},   {40, 16, 3, 3},   {40, 24, 40, 30}, {40, 32, 4, 2},
+                                 {52, 16, 5, 2},    {56, 32, 3, 3},   {108, 24, 2, 4},  {124, 8, 4, -5},
+                                 {40, 24, 5, -3},   {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
+    for (const ts::BmpPlan& plan : plans) {
+        std::ostringstream source;
+        source << "built: BMP header " << plan.headerSize << ", " << plan.bits << " bit, " << plan.width << "x"
+               << plan.height;
+        if (plan.fileSizeField >= 0)
+            source << ", size field " << plan.fileSizeField;
+        flash.Put(ts::BuildBmp(plan), "bmp", "complete", source.str());
+    }
+    const Bytes large = ts::BuildBmp({.width = 40, .height = 30});
+    flash.Put(Cut(large, 700), "bmp", "truncated", "built: 24 bit 40x30 cut at 700 of " + std::to_string(large.size()));
+    const Bytes eight = ts::BuildBmp({.bits = 8, .width = 64, .height = 64});
+    flash.Put(Cut(eight, 2000), "bmp", "truncated", "built: 8 bit 64x64 cut at 2000 of " + std::to_string(eight.size()));
+    flash.Put(Then({'B', 'M'}, Garbage(100, 2)), "bmp", "decoy", "decoy: BM + garbage");
+    flash.Put(Then(Cut(ts::BuildBmp({}), 14), Garbage(40, 3)), "bmp", "decoy", "decoy: file header + garbage");
+}
+
+void PutJpegs(Layout& flash)
+{
+    const Bytes plain = ts::BuildJpeg({});
+    const Bytes thumbnail = ts::BuildJpeg({.thumbnail = true});
+    flash.Put(plain, "jpg", "complete", "built: baseline");
+    flash.Put(ts::BuildJpeg({.progressive = true}), "jpg", "complete", "built: progressive");
+    flash.Put(thumbnail, "jpg", "complete", "built: trap APP1 thumbnail with its FF D9");
+    flash.Put(ts::BuildJpeg({.thumbnail = true, .progressive = true}), "jpg", "complete",
+              "built: progressive with thumbnail");
+    flash.Put(ts::BuildJpeg({.comment = "\xFF\xD9 and \xFF\xD8\xFF\xE0"}), "jpg", "complete",
+              "built: trap FF D9 in a comment");
+    flash.Put(Cut(plain, Find(plain, {0xFF, 0xDA}) + 11), "jpg", "truncated", "built: cut in the scan");
+    flash.Put(Cut(thumbnail, Find(thumbnail, {0xFF, 0xDA}, 1) + 11), "jpg", "truncated",
+              "built: thumbnail, cut in the scan");
+    flash.Put(Cut(plain, plain.size() - 2), "jpg", "truncated", "built: no EOI");
+    flash.Put(Then({0xFF, 0xD8, 0xFF}, Garbage(200, 4)), "jpg", "decoy", "decoy: FF D8 FF + garbage");
+    flash.Put({0xFF, 0xD8, 0xFF, 0xD9}, "jpg", "decoy", "decoy: FF D8 FF D9");
+}
+
+void PutPngs(Layout& flash)
+{
+    const Bytes split = ts::BuildPng({.width = 30, .height = 20, .idatChunks = 3});
+    flash.Put(ts::BuildPng({}), "png", "complete", "built: one IDAT");
+    flash.Put(split, "png", "complete", "built: three IDAT");
+    flash.Put(ts::BuildPng({.width = 50, .height = 40, .idatChunks = 5}), "png", "complete", "built: five IDAT");
+    flash.Put(ts::BuildPng({.text = "IEND\xAE\x42\x60\x82"}), "png", "complete", "built: trap IEND in a tEXt chunk");
+    const std::size_t secondIdat = Find(split, {'I', 'D', 'A', 'T'}, 1) - 4;
+    flash.Put(Cut(split, secondIdat + 30), "png", "truncated", "built: cut in IDAT 2");
+    flash.Put(Cut(split, split.size() - 12), "png", "truncated", "built: no IEND");
+    flash.Put(Then(Cut(split, 8), Garbage(100, 5)), "png", "decoy", "decoy: signature + garbage");
+}
+
+void PutEntries(Layout& flash)
+{
+    flash.PutInEntry("Заставка.gif", ts::BuildGif({.comment = std::string("\0\x3B", 2)}), "gif",
+                     "entry: GIF, comment trap");
+    flash.PutInEntry("Анимация 2.gif", ts::BuildGif({.frames = 3, .delay = 0x3B00}), "gif", "entry: animated GIF");
+    flash.PutInEntry("photo.jpg", ts::BuildJpeg({.thumbnail = true}), "jpg", "entry: JPEG with thumbnail");
+    flash.PutInEntry("Фон.jpg", ts::BuildJpeg({.progressive = true}), "jpg", "entry: progressive JPEG");
+    flash.PutInEntry("Значок 1.bmp", ts::BuildBmp({.bits = 8}), "bmp", "entry: 8 bit BMP");
+    flash.PutInEntry("logo.bmp", ts::BuildBmp({.headerSize = 124, .bits = 32, .width = 6, .height = 6}), "bmp",
+                     "entry: V5 32 bit BMP");
+    flash.PutInEntry("icon.png", ts::BuildPng({}), "png", "entry: PNG");
+    flash.PutInEntry("Кнопка.png", ts::BuildPng({.width = 12, .height = 12, .idatChunks = 2}), "png",
+                     "entry: PNG, two IDAT");
+}
+
+bool QtDecodes(const Bytes& bytes)
+{
+    QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return !reader.read().isNull();
+}
+
+// The public GIF and BMP files that Qt decodes, an even sample of them.
+std::vector<fs::path> PublicSample(const fs::path& testdata)
+{
+    const char* const folders[] = {"bmpsuite/g", "giflib/pic", "pygif-test-suite", "peterdn-gif-test-suite",
+                                   "image-rs-image/tests/images"};
+    std::vector<fs::path> decodable;
+    for (const char* folder : folders) {
+        if (!fs::exists(testdata / folder))
+            continue;
+        for (const auto& item : fs::recursive_directory_iterator(testdata / folder)) {
+            std::string ext = item.path().extension().string();
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (!item.is_regular_file() || (ext != ".gif" && ext != ".bmp") || item.file_size() > kLargestPublicFile)
+                continue;
+            if (QtDecodes(ts::ReadFileBytes(item.path().string())))
+                decodable.push_back(item.path());
+        }
+    }
+    std::sort(decodable.begin(), decodable.end());
+    std::vector<fs::path> sample;
+    const std::size_t count = std::min(kPublicSample, decodable.size());
+    for (std::size_t i = 0; i < count; ++i)
+        sample.push_back(decodable[i * decodable.size() / count]);
+    std::cerr << decodable.size() << " public files that Qt decodes, " << sample.size() << " placed\n";
+    return sample;
+}
+
+void PutPublic(Layout& flash, const fs::path& testdata)
+{
+    for (const fs::path& path : PublicSample(testdata)) {
+        const Bytes bytes = ts::ReadFileBytes(path.string());
+        if (!flash.Fits(bytes.size()))
+            break;
+        const bool gif = bytes.size() >= 4 && bytes[0] == 'G';
+        const PictureType type = gif ? PictureType::Gif : PictureType::Bmp;
+        const std::string status = DecodesInFull(type, bytes) ? "complete" : "damaged";
+        flash.Put(bytes, gif ? "gif" : "bmp", status, fs::relative(path, testdata).string());
+    }
+}
+
+// --- tables ------------------------------------------------------------------
+
+void WriteExpected(const std::string& path, const std::vector<Expected>& rows)
+{
+    std::ofstream out(path);
+    out << "start\tend\ttype\tstatus\tentry\tsource\n";
+    for (const Expected& row : rows)
+        out << row.start << '\t' << row.end << '\t' << row.type << '\t' << row.status << '\t' << row.entry << '\t'
+            << row.source << '\n';
+}
+
+std::vector<std::string> SplitTabs(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        fields.push_back(field);
+    if (!line.empty() && line.back() == '\t')
+        fields.emplace_back();
+    return fields;
+}
+
+std::vector<Expected> ReadExpected(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    std::vector<Expected> rows;
+    while (std::getline(in, line)) {
+        const auto f = SplitTabs(line);
+        if (f.size() < 6)
+            continue;
+        rows.push_back({std::stoll(f[0]), std::stoll(f[1]), f[2], f[3], f[4], f[5]});
+    }
+    return rows;
+}
+
+std::string Trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The carver's audit.txt: "N:\tNAME.EXT \t SIZE \t OFFSET \t COMMENT"; the carved
+// file in CARVED/EXT/NAME.EXT gives the true size.
+std::vector<Listed> ReadCarved(const fs::path& carved, const Bytes& image, int& differing)
+{
+    std::ifstream in(carved / "audit.txt");
+    std::string line;
+    std::vector<Listed> rows;
+    while (std::getline(in, line)) {
+        const auto f = SplitTabs(line);
+        if (f.size() < 4 || f[0].empty() || !std::isdigit(static_cast<unsigned char>(f[0][0])) || f[0].back() != ':')
+            continue;
+        const std::string name = Trim(f[1]);
+        const std::string ext = fs::path(name).extension().string().substr(1);
+        const Bytes bytes = ts::ReadFileBytes((carved / ext / name).string());
+        Listed row;
+        row.start = std::stoll(Trim(f[3]));
+        row.end = row.start + static_cast<int64_t>(bytes.size());
+        row.type = ext == "jpeg" ? "jpg" : ext;
+        if (row.end > static_cast<int64_t>(image.size()) ||
+            !std::equal(bytes.begin(), bytes.end(), image.begin() + row.start))
+            ++differing;
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end(), [](const Listed& a, const Listed& b) { return a.start < b.start; });
+    return rows;
+}
+
+std::vector<Listed> Search(const Bytes& image, double& seconds)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    const auto found = FindAllPictures(image, ScanHooks{}, DecodesInFull);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    std::vector<Listed> rows;
+    for (const FoundPicture& picture : found.value())
+        rows.push_back({picture.Start, picture.End, PictureTypeName(picture.Type), PictureStatusName(picture.Status),
+                        Cp1251ToUtf8(picture.EntryName)});
+    return rows;
+}
+
+// --- scoring -----------------------------------------------------------------
+
+struct Score {
+    int whole = 0, exact = 0, wrongEnd = 0, missed = 0, wrongStatus = 0;
+    int truncated = 0, truncatedListed = 0, truncatedMarked = 0;
+    int decoys = 0, decoysListed = 0;
+    int named = 0, namedRight = 0;
+    int others = 0;
+};
+
+std::string Describe(const Expected& e)
+{
+    std::ostringstream out;
+    out << e.type << " at " << e.start << " (0x" << std::hex << e.start << std::dec << ", " << e.source << ")";
+    return out.str();
+}
+
+std::map<std::string, Score> ScoreRows(const std::vector<Expected>& expected, const std::vector<Listed>& listed,
+                                       bool hasStatus, std::vector<std::string>& notes)
+{
+    std::map<std::string, Score> scores;
+    std::map<int64_t, const Listed*> byStart;
+    for (const Listed& row : listed)
+        byStart.emplace(row.start, &row);
+    std::vector<bool> accounted(listed.size(), false);
+    auto mark = [&](const Listed* row) { accounted[static_cast<std::size_t>(row - listed.data())] = true; };
+
+    for (const Expected& e : expected) {
+        Score& s = scores[e.type];
+        const auto it = byStart.find(e.start);
+        const Listed* row = it == byStart.end() ? nullptr : it->second;
+        if (row)
+            mark(row);
+        std::ostringstream got;
+        if (row)
+            got << row->type << " " << row->start << ".." << row->end << (row->status.empty() ? "" : " ")
+                << row->status;
+        if (e.status == "decoy") {
+            ++s.decoys;
+            for (const Listed& other : listed)
+                if (other.start >= e.start && other.start < e.end && &other != row) {
+                    row = &other;
+                    mark(row);
+                }
+            if (row) {
+                ++s.decoysListed;
+                notes.push_back("decoy listed: " + Describe(e) + ": got " + row->type + " " +
+                                std::to_string(row->start) + ".." + std::to_string(row->end) + " " + row->status);
+            }
+            continue;
+        }
+        if (e.status == "truncated") {
+            ++s.truncated;
+            if (row)
+                ++s.truncatedListed;
+            if (row && row->status == "truncated")
+                ++s.truncatedMarked;
+            else if (hasStatus || row)
+                notes.push_back("truncated not marked: " + Describe(e) + ", bytes placed " + std::to_string(e.start) +
+                                ".." + std::to_string(e.end) + ": got " + (row ? got.str() : "nothing"));
+            continue;
+        }
+        ++s.whole;
+        if (!e.entry.empty())
+            ++s.named;
+        if (!row) {
+            ++s.missed;
+            notes.push_back("missed: " + Describe(e) + ", expected " + std::to_string(e.start) + ".." +
+                            std::to_string(e.end));
+            continue;
+        }
+        if (row->end == e.end && row->type == e.type) {
+            ++s.exact;
+        } else {
+            ++s.wrongEnd;
+            notes.push_back("wrong end: " + Describe(e) + ", expected " + std::to_string(e.start) + ".." +
+                            std::to_string(e.end) + " (" + std::to_string(e.end - e.start) + " bytes), got " +
+                            got.str() + " (" + std::to_string(row->end - row->start) + " bytes)");
+        }
+        if (hasStatus && row->status != e.status) {
+            ++s.wrongStatus;
+            notes.push_back("status: " + Describe(e) + ", expected " + e.status + ", got " + got.str());
+        }
+        if (!e.entry.empty() && row->entry == e.entry)
+            ++s.namedRight;
+        else if (!e.entry.empty() && hasStatus)
+            notes.push_back("name: " + Describe(e) + ", expected \"" + e.entry + "\", got \"" + row->entry + "\"");
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (accounted[i])
+            continue;
+        const Listed& row = listed[i];
+        ++scores[row.type].others;
+        std::string where = "in erased flash";
+        for (const Expected& e : expected)
+            if (row.start > e.start && row.start < e.end)
+                where = "inside " + Describe(e);
+        notes.push_back("other row: " + row.type + " " + std::to_string(row.start) + ".." + std::to_string(row.end) +
+                        (row.status.empty() ? "" : " " + row.status) + ", " + where);
+    }
+    return scores;
+}
+
+void PrintTable(const std::string& title, const std::map<std::string, Score>& scores, bool hasStatus)
+{
+    std::cout << "### " << title << "\n\n"
+              << "| kind | whole pictures | found exact | wrong end | missed | wrong status | truncated | "
+                 "truncated listed | marked truncated | decoys | decoys listed | in entries | named | other rows |\n"
+              << "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+    Score total;
+    auto line = [&](const std::string& kind, const Score& s) {
+        std::cout << "| " << kind << " | " << s.whole << " | " << s.exact << " | " << s.wrongEnd << " | " << s.missed
+                  << " | " << (hasStatus ? std::to_string(s.wrongStatus) : "n/a") << " | " << s.truncated << " | "
+                  << s.truncatedListed << " | " << s.truncatedMarked << " | " << s.decoys << " | " << s.decoysListed
+                  << " | " << s.named << " | " << s.namedRight << " | " << s.others << " |\n";
+    };
+    for (const char* kind : kKinds) {
+        const auto it = scores.find(kind);
+        const Score s = it == scores.end() ? Score{} : it->second;
+        line(kind, s);
+        total.whole += s.whole, total.exact += s.exact, total.wrongEnd += s.wrongEnd, total.missed += s.missed;
+        total.wrongStatus += s.wrongStatus, total.truncated += s.truncated, total.truncatedListed += s.truncatedListed;
+        total.truncatedMarked += s.truncatedMarked, total.decoys += s.decoys, total.decoysListed += s.decoysListed;
+        total.named += s.named, total.namedRight += s.namedRight, total.others += s.others;
+    }
+    line("**all**", total);
+    std::cout << '\n';
+}
+
+void PrintNotes(const std::vector<std::string>& notes)
+{
+    if (notes.empty()) {
+        std::cout << "No differences from the expected table.\n\n";
+        return;
+    }
+    for (const std::string& note : notes)
+        std::cout << "- " << note << '\n';
+    std::cout << '\n';
+}
+
+int Build(const fs::path& dir, const fs::path& testdata)
+{
+    Layout flash;
+    PutGifs(flash);
+    PutBitmaps(flash);
+    PutJpegs(flash);
+    PutPngs(flash);
+    PutEntries(flash);
+    PutPublic(flash, testdata);
+    const Bytes tail = ts::BuildBmp({.width = 40, .height = 30});
+    flash.PutAtImageEnd(Cut(tail, 700), "bmp", "built: 24 bit 40x30 cut by the image's end");
+    fs::create_directories(dir);
+    std::ofstream((dir / "carving_image.bin").string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(flash.Image().data()), static_cast<std::streamsize>(flash.Image().size()));
+    WriteExpected((dir / "carving_expected.tsv").string(), flash.Rows());
+    std::cerr << flash.Rows().size() << " rows expected, image " << flash.Image().size() << " bytes\n";
+    return 0;
+}
+
+int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved)
+{
+    const Bytes image = ts::ReadFileBytes((dir / "carving_image.bin").string());
+    const std::vector<Expected> expected = ReadExpected((dir / "carving_expected.tsv").string());
+    if (image.empty() || expected.empty()) {
+        std::cerr << "no image or expected table in " << dir << '\n';
+        return 2;
+    }
+    double seconds = 0;
+    const std::vector<Listed> rows = Search(image, seconds);
+    {
+        std::ofstream out((dir / "kestrix_rows.tsv").string());
+        out << "start\tend\ttype\tstatus\tentry\n";
+        for (const Listed& row : rows)
+            out << row.start << '\t' << row.end << '\t' << row.type << '\t' << row.status << '\t' << row.entry << '\n';
+    }
+    std::vector<std::string> notes;
+    const auto ours = ScoreRows(expected, rows, true, notes);
+    char timing[64];
+    std::snprintf(timing, sizeof timing, "%.3f", seconds);
+    PrintTable("Deep picture search (FindAllPictures + DecodesInFull): " + std::to_string(rows.size()) + " rows, " +
+                   timing + " s",
+               ours, true);
+    PrintNotes(notes);
+    if (carved) {
+        int differing = 0;
+        const std::vector<Listed> carvedRows = ReadCarved(*carved, image, differing);
+        notes.clear();
+        const auto theirs = ScoreRows(expected, carvedRows, false, notes);
+        PrintTable("Carver: " + std::to_string(carvedRows.size()) + " files carved" +
+                       (differing ? ", " + std::to_string(differing) + " differ from the image at their offset" : ""),
+                   theirs, false);
+        PrintNotes(notes);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "build" && argc == 4)
+        return Build(argv[2], argv[3]);
+    if (mode == "score" && (argc == 3 || argc == 4))
+        return ScoreAll(argv[2], argc == 4 ? std::optional<fs::path>(argv[3]) : std::nullopt);
+    std::cerr << "usage: carving_compare build DIR TESTDATA | carving_compare score DIR [CARVED]\n";
+    return 2;
+}
