@@ -223,11 +223,46 @@ std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool
     return unwritten;
 }
 
+// Qt reads the 40-byte info header and the 108- and 124-byte ones, but not the
+// 52- and 56-byte ones in between, which add only the colour masks (and alpha
+// mask) at the place the 108-byte header keeps them. Such a bitmap is read as
+// the same picture with its header widened to 108 bytes; empty for any other.
+std::vector<uint8_t> WidenedBitmapHeader(std::span<const uint8_t> bytes)
+{
+    constexpr std::size_t kFileHeader = 14;
+    constexpr uint32_t kWide = 108;
+    if (bytes.size() < kFileHeader + 4)
+        return {};
+    const auto le32 = [&bytes](std::size_t at) {
+        return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+               static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+    };
+    const uint32_t infoSize = le32(kFileHeader);
+    if ((infoSize != 52 && infoSize != 56) || bytes.size() < kFileHeader + infoSize)
+        return {};
+    const uint32_t grow = kWide - infoSize;
+    std::vector<uint8_t> wide(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kFileHeader + infoSize));
+    wide.insert(wide.end(), grow, 0);
+    wide.insert(wide.end(), bytes.begin() + static_cast<std::ptrdiff_t>(kFileHeader + infoSize), bytes.end());
+    const auto put32 = [&wide](std::size_t at, uint32_t value) {
+        for (int k = 0; k < 4; ++k)
+            wide[at + static_cast<std::size_t>(k)] = static_cast<uint8_t>(value >> (8 * k));
+    };
+    if (const uint32_t fileSize = le32(2); fileSize != 0)
+        put32(2, fileSize + grow);
+    put32(10, le32(10) + grow);
+    put32(kFileHeader, kWide);
+    return wide;
+}
+
 DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
 {
     const BmpLayout layout = WalkBmpLayout(bytes);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
+    const std::vector<uint8_t> widened = WidenedBitmapHeader(bytes);
+    if (!widened.empty())
+        bytes = widened;
     QImage low;
     QImage high;
     if (const PictureFault fault = ReadIntoFilledCanvas(bytes, 0x00000000u, low); fault != PictureFault::None)
