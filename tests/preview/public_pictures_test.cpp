@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -24,6 +25,19 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kTestData = KESTRIX_TESTDATA_DIR;
+
+int32_t Le32(const std::vector<uint8_t>& bytes, std::size_t at)
+{
+    return bytes.size() < at + 4 ? 0
+                                 : static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) | bytes[at + 1] << 8 |
+                                                        bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+
+// The info header size of a bitmap file; 0 for anything else.
+int32_t BitmapInfoHeaderSize(const std::vector<uint8_t>& bytes)
+{
+    return bytes.size() > 18 && bytes[0] == 'B' && bytes[1] == 'M' ? Le32(bytes, 14) : 0;
+}
 
 std::vector<fs::path> PublicPictures()
 {
@@ -115,6 +129,12 @@ TEST(PublicPictures, EveryFileLoadsOrFailsWithTheHolderMessageAndSurvivesEveryOp
             LoadBytes(holder, bytes);
             ++decoded;
             const QImage reference = ReferenceDecode(bytes);
+            if (reference.isNull() && BitmapInfoHeaderSize(bytes) >= 52 && BitmapInfoHeaderSize(bytes) <= 56) {
+                // Qt reads no 52- or 56-byte info header; the holder widens it.
+                EXPECT_EQ(holder.Width(), Le32(bytes, 18));
+                EXPECT_EQ(holder.Height(), std::abs(Le32(bytes, 22)));
+                continue;
+            }
             EXPECT_FALSE(reference.isNull());
             EXPECT_EQ(holder.Width(), reference.width());
             EXPECT_EQ(holder.Height(), reference.height());
