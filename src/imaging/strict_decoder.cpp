@@ -125,7 +125,7 @@ private:
 
 DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
 {
-    const GifLayout layout = WalkGif(bytes);
+    const GifLayout layout = ReadGifLayout(bytes);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
     if (int64_t{layout.ScreenWidth} * layout.ScreenHeight > kMaxPicturePixels)
@@ -225,7 +225,7 @@ std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool
 
 DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
 {
-    const BmpLayout layout = WalkBmp(bytes);
+    const BmpLayout layout = ReadBmpLayout(bytes);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
     QImage low;
