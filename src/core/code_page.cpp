@@ -1,5 +1,7 @@
 #include "code_page.h"
 
+#include "hex_text.h"
+
 #include <array>
 #include <cerrno>
 #include <iconv.h>
@@ -122,7 +124,6 @@ bool IsControlByte(uint8_t byte) noexcept
 
 std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 2);
     for (const char c : bytes) {
@@ -133,8 +134,8 @@ std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown)
             out += '_';
         } else {
             out += "\\x";
-            out += kDigits[byte >> 4];
-            out += kDigits[byte & 15];
+            out += HexDigit(byte >> 4);
+            out += HexDigit(byte);
         }
     }
     return out;

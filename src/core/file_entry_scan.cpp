@@ -74,8 +74,7 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
 
     rows.Clear();
     const std::span<const uint8_t> image = buffer.Bytes();
-    if (hooks.GaugeShow)
-        hooks.GaugeShow(dataSize);
+    hooks.ShowGauge(dataSize);
     int32_t previous = 0;
     for (;;) {
         const SlicedFindResult hit = FindHexPatternSliced(buffer, kEntrySignature, previous + 1, dataSize, hooks);
@@ -97,18 +96,15 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
                     row.End = OffsetOrNoEnd(static_cast<int64_t>(row.Start) + size);
                 row.Size = size;
                 rows.Append(row, name);
-                if (hooks.RowAppended)
-                    hooks.RowAppended(rows);
-                if (hooks.GaugeValue)
-                    hooks.GaugeValue(h);
+                hooks.TellRowAppended(rows);
+                hooks.MoveGauge(h);
             }
         }
-        if (hooks.Yield && !hooks.Yield())
+        if (!hooks.KeepGoing())
             break;
     }
     RemoveRepeatedNames(rows);
-    if (hooks.GaugeHide)
-        hooks.GaugeHide();
+    hooks.HideGauge();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "custom_hex_buffer.h"
 #include "found_rows.h"
+#include "min_scan_size.h"
 #include "result_row.h"
 #include "scan_hooks.h"
 
@@ -9,9 +10,6 @@
 #include <string>
 
 namespace kestrix {
-
-// The smallest image the scans accept is one byte larger than this.
-inline constexpr int32_t kMinScanSize = 1000;
 
 // Walks the image for file-system entries (signature 00 00 01 FF 00 00 00) and
 // replaces rows with one row per entry name, in order of the entries: start =

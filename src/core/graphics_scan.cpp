@@ -1,6 +1,5 @@
 #include "graphics_scan.h"
 
-#include "file_entry_scan.h"
 #include "sliced_find.h"
 
 #include <algorithm>
@@ -52,31 +51,17 @@ bool SkipSubBlocks(std::span<const uint8_t> image, int64_t& p, int64_t limit)
     }
 }
 
-void CallGaugeShow(const ScanHooks& hooks)
-{
-    if (hooks.GaugeShow)
-        hooks.GaugeShow(kGraphicsGaugeMaximum);
-}
-
-void CallGaugeHide(const ScanHooks& hooks)
-{
-    if (hooks.GaugeHide)
-        hooks.GaugeHide();
-}
-
 // Moves the gauge to n and lets the front end run; false when it asks to stop.
 bool Progress(const ScanHooks& hooks, int32_t n)
 {
-    if (hooks.GaugeValue)
-        hooks.GaugeValue(n);
-    return !hooks.Yield || hooks.Yield();
+    hooks.MoveGauge(n);
+    return hooks.KeepGoing();
 }
 
 void Append(FoundRows& rows, const FoundRow& row, const ScanHooks& hooks)
 {
     rows.Append(row);
-    if (hooks.RowAppended)
-        hooks.RowAppended(rows);
+    hooks.TellRowAppended(rows);
 }
 
 // Ends the last GIF row at its trailer; false when the front end asked to stop.
@@ -202,14 +187,14 @@ bool ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& r
     if (buffer.DataSize() <= kMinScanSize)
         return false;
     rows.Clear();
-    CallGaugeShow(hooks);
+    hooks.ShowGauge(kGraphicsGaugeMaximum);
     const bool carryOn = GifPass(buffer, rows, hooks);
-    CallGaugeHide(hooks);
+    hooks.HideGauge();
     if (!carryOn)
         return true;
-    CallGaugeShow(hooks);
+    hooks.ShowGauge(kGraphicsGaugeMaximum);
     BmpPass(buffer, rows, hooks);
-    CallGaugeHide(hooks);
+    hooks.HideGauge();
     return true;
 }
 

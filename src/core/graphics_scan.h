@@ -2,6 +2,7 @@
 
 #include "custom_hex_buffer.h"
 #include "found_rows.h"
+#include "min_scan_size.h"
 #include "result_row.h"
 #include "scan_hooks.h"
 

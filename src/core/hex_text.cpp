@@ -1,9 +1,9 @@
 #include "hex_text.h"
 
-namespace kestrix {
-namespace {
+#include "exceptions.h"
 
-// Value of a hex digit, or -1 for any other byte.
+namespace kestrix {
+
 int HexDigitValue(char c) noexcept
 {
     if (c >= '0' && c <= '9')
@@ -14,8 +14,6 @@ int HexDigitValue(char c) noexcept
         return c - 'a' + 10;
     return -1;
 }
-
-}  // namespace
 
 uint8_t* HexTextToBytes(const char* source, uint8_t* destination, int32_t sourceLength, bool swapNibbles,
                         int32_t& count)
@@ -38,6 +36,38 @@ uint8_t* HexTextToBytes(const char* source, uint8_t* destination, int32_t source
             swapNibbles ? static_cast<uint8_t>((accumulated & 0x0F) << 4 | accumulated >> 4) : accumulated;
     }
     return destination;
+}
+
+std::string IntToHexText(uint32_t value, int32_t width)
+{
+    if (width < 1)
+        return {};
+    std::string text(static_cast<std::size_t>(width), '0');
+    for (auto place = text.rbegin(); place != text.rend() && value != 0; ++place, value >>= 4)
+        *place = HexDigit(value);
+    return text;
+}
+
+std::string_view HexConversionErrorFormat()
+{
+    return "Ошибка в ходе преобразования шестнадцатеричного числа %s в целое число.";
+}
+
+uint32_t HexTextToInt(const std::string& text)
+{
+    auto fail = [&text] {
+        throw EConvertError(FormatMessage(std::string(HexConversionErrorFormat()), {text}));
+    };
+    if (text.empty())
+        fail();
+    uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
+            fail();
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    return value;
 }
 
 }  // namespace kestrix

@@ -42,43 +42,4 @@ int32_t FindHexPattern(TCustomHexBuffer& buffer, std::string_view pattern, int32
     return found;
 }
 
-std::string IntToHexText(uint32_t value, int32_t width)
-{
-    if (width < 1)
-        return {};
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(static_cast<std::size_t>(width), '0');
-    for (auto place = text.rbegin(); place != text.rend() && value != 0; ++place, value >>= 4)
-        *place = kDigits[value & 0x0F];
-    return text;
-}
-
-std::string_view HexConversionErrorFormat()
-{
-    return "Ошибка в ходе преобразования шестнадцатеричного числа %s в целое число.";
-}
-
-uint32_t HexTextToInt(const std::string& text)
-{
-    auto fail = [&text] {
-        throw EConvertError(FormatMessage(std::string(HexConversionErrorFormat()), {text}));
-    };
-    if (text.empty())
-        fail();
-    uint32_t value = 0;
-    for (const char c : text) {
-        uint32_t digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<uint32_t>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f')
-            digit = static_cast<uint32_t>(c - 'a' + 10);
-        else
-            fail();
-        value = value << 4 | digit;
-    }
-    return value;
-}
-
 }  // namespace kestrix

@@ -3,7 +3,6 @@
 #include "custom_hex_buffer.h"
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace kestrix {
@@ -14,14 +13,5 @@ namespace kestrix {
 // then SelEnd := s). A one-byte pattern after a one-byte selection starts one
 // byte later. Never raises for a pattern or a range.
 int32_t FindHexPattern(TCustomHexBuffer& buffer, std::string_view pattern, int32_t from, int32_t to);
-
-// Exactly width upper-case hex digits of value (the low width digits when longer).
-std::string IntToHexText(uint32_t value, int32_t width);
-
-// The unsigned 32-bit value of hex text (digits 0-9, A-F, a-f only; longer
-// text keeps its low 32 bits). Raises EConvertError with
-// "Ошибка в ходе преобразования шестнадцатеричного числа %s в целое число."
-std::string_view HexConversionErrorFormat();
-uint32_t HexTextToInt(const std::string& text);
 
 }  // namespace kestrix

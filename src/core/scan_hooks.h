@@ -22,6 +22,30 @@ struct ScanHooks {
     // The front end's strict decoder, for the analyses that tell whole pictures
     // from damaged ones; empty: every structurally whole picture is whole.
     PictureDecodeCheck DecodeCheck;
+
+    // The calls an analysis makes; each does nothing for an empty member.
+    void ShowGauge(int32_t maximum) const
+    {
+        if (GaugeShow)
+            GaugeShow(maximum);
+    }
+    void MoveGauge(int32_t value) const
+    {
+        if (GaugeValue)
+            GaugeValue(value);
+    }
+    void HideGauge() const
+    {
+        if (GaugeHide)
+            GaugeHide();
+    }
+    void TellRowAppended(const FoundRows& rows) const
+    {
+        if (RowAppended)
+            RowAppended(rows);
+    }
+    // Yields to the front end; false when it asks the analysis to end.
+    bool KeepGoing() const { return !Yield || Yield(); }
 };
 
 }  // namespace kestrix

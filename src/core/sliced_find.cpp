@@ -31,7 +31,7 @@ SlicedFindResult FindHexPatternSliced(TCustomHexBuffer& buffer, std::string_view
         start += sliceSize;
         if (start + length > end)
             return {};
-        if (hooks.Yield && !hooks.Yield())
+        if (!hooks.KeepGoing())
             return {-1, true};
     }
 }

@@ -1,14 +1,16 @@
 #include "code_page.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
+#include "error_of.h"
 #include "extraction.h"
 #include "flash_image_builder.h"
+#include "image_loading.h"
+#include "temp_folder_test.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -18,6 +20,7 @@ namespace kestrix {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ErrorOf;
 using test_support::ReadFileBytes;
 
 TResultRow Row(const std::string& caption, const std::string& type, const std::string& start,
@@ -116,57 +119,35 @@ TEST(RangeOfCells, ReadsTheEndCellThenTheStartCell)
     const struct {
         const char* start;
         const char* end;
-        const char* message;
+        const char* error;
     } bad[] = {
-        {"12a", "20", "'12a' is not a valid integer value"},
-        {"1", "", "'' is not a valid integer value"},
-        {"x", "y", "'y' is not a valid integer value"},
+        {"12a", "20", "EConvertError: '12a' is not a valid integer value"},
+        {"1", "", "EConvertError: '' is not a valid integer value"},
+        {"x", "y", "EConvertError: 'y' is not a valid integer value"},
     };
-    for (const auto& c : bad) {
-        try {
-            RangeOfCells(Row("a", "txt", c.start, c.end));
-            ADD_FAILURE() << "no error for " << c.start << " " << c.end;
-        } catch (const EConvertError& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
-    }
+    for (const auto& c : bad)
+        EXPECT_EQ(ErrorOf([&] { RangeOfCells(Row("a", "txt", c.start, c.end)); }), c.error);
 }
 
-class ExtractionFiles : public ::testing::Test {
+// A folder to save into and an image of 300000 bytes counting 0 to 252 over and over.
+class ExtractionFiles : public test_support::TempFolderTest {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() / ("kestrix-extract-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        std::vector<uint8_t> bytes(300000);
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-            bytes[i] = static_cast<uint8_t>(i % 253);
-        m_image = bytes;
-        m_buffer.LoadFromBytes(bytes);
+        TempFolderTest::SetUp();
+        m_image.resize(300000);
+        for (std::size_t i = 0; i < m_image.size(); ++i)
+            m_image[i] = static_cast<uint8_t>(i % 253);
+        test_support::LoadImage(m_buffer, m_image);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
-    void Plant(const std::string& name, const std::string& content)
+    void Plant(const std::string& name, const std::string& content) const { Write(name, content); }
+    std::string Content(const std::string& name) const
     {
-        std::ofstream(m_dir / name, std::ios::binary) << content;
-    }
-    std::string Content(const std::string& name)
-    {
-        const auto bytes = ReadFileBytes((m_dir / name).string());
+        const auto bytes = ReadFileBytes(Path(name));
         return {bytes.begin(), bytes.end()};
     }
-    std::vector<std::string> Entries()
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
-    fs::path m_dir;
     std::vector<uint8_t> m_image;
     THexBuffer m_buffer;
 };
@@ -175,7 +156,7 @@ TEST_F(ExtractionFiles, WritesTheRowsRangeAndReplacesAnOlderFile)
 {
     Plant("a.bin", "old content");
     const std::string path = ExtractToFolder(m_buffer, m_dir.string(), "a.bin", {70000, 200000});
-    EXPECT_EQ(path, (m_dir / "a.bin").string());
+    EXPECT_EQ(path, Path("a.bin"));
     const auto written = ReadFileBytes(path);
     EXPECT_EQ(written, std::vector<uint8_t>(m_image.begin() + 70000, m_image.begin() + 200000));
     EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
@@ -202,10 +183,9 @@ TEST_F(ExtractionFiles, AFailedRowLeavesNoNewFileAndTheOlderFileIntact)
 
 TEST_F(ExtractionFiles, PlantedLinkIsReplacedNotFollowed)
 {
-    const fs::path victim = m_dir / "victim";
     Plant("victim", "precious");
-    fs::create_symlink(victim, m_dir / "temp.tmp");
-    WriteRangeToFileAtomically(m_buffer, (m_dir / "temp.tmp").string(), 10, 5);
+    fs::create_symlink(Path("victim"), Path("temp.tmp"));
+    WriteRangeToFileAtomically(m_buffer, Path("temp.tmp"), 10, 5);
     EXPECT_EQ(Content("victim"), "precious");
     EXPECT_FALSE(fs::is_symlink(m_dir / "temp.tmp"));
     EXPECT_EQ(fs::file_size(m_dir / "temp.tmp"), 5u);
@@ -213,31 +193,20 @@ TEST_F(ExtractionFiles, PlantedLinkIsReplacedNotFollowed)
 
 TEST_F(ExtractionFiles, MissingFolderIsACreateError)
 {
-    const std::string folder = (m_dir / "gone").string();
-    try {
-        ExtractToFolder(m_buffer, folder, "x.bin", {0, 10});
-        ADD_FAILURE() << "no error";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + folder + "/x.bin\". No such file or directory");
-    }
+    const std::string folder = Path("gone");
+    EXPECT_EQ(ErrorOf([&] { ExtractToFolder(m_buffer, folder, "x.bin", {0, 10}); }),
+              "EFCreateError: Cannot create file \"" + folder + "/x.bin\". No such file or directory");
 }
 
 TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
 {
-    const std::string image = (m_dir / "phone.bin").string();
-    std::ofstream(image, std::ios::binary)
-        .write(reinterpret_cast<const char*>(m_image.data()), static_cast<std::streamsize>(m_image.size()));
+    const std::string image = Write("phone.bin", m_image);
     THexBuffer buffer;
     buffer.LoadFromFile(image);
     // The same file however its folder is spelt.
     for (const fs::path& folder : {m_dir, m_dir / "."}) {
-        try {
-            ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
-            ADD_FAILURE() << "the image was replaced through " << folder;
-        } catch (const EReplacesImage& e) {
-            const std::string path = (folder / "phone.bin").string();
-            EXPECT_EQ(std::string(e.what()), "Cannot replace the open image \"" + path + "\"");
-        }
+        EXPECT_EQ(ErrorOf([&] { ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64}); }),
+                  "EReplacesImage: Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
     }
     EXPECT_EQ(ReadFileBytes(image), m_image);
     ExtractToFolder(buffer, m_dir.string(), "other.bin", {0, 64});
@@ -257,8 +226,7 @@ TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)
         try {
             ExtractToFolder(m_buffer, m_dir.string(), "big.bin", {0, 300000});
         } catch (const EWriteError& e) {
-            const std::string path = (m_dir / "big.bin").string();
-            const std::string expected = "Stream write error in file \"" + path + "\". File too large";
+            const std::string expected = "Stream write error in file \"" + Path("big.bin") + "\". File too large";
             status = e.what() == expected ? 0 : 3;
         } catch (...) {
             status = 2;

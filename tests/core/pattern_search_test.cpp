@@ -1,4 +1,6 @@
+#include "error_of.h"
 #include "exceptions.h"
+#include "hex_text.h"
 #include "image_loading.h"
 #include "pattern_search.h"
 #include "sliced_find.h"
@@ -11,6 +13,7 @@
 namespace kestrix {
 namespace {
 
+using test_support::ErrorOf;
 using test_support::LoadImage;
 
 // 47 49 at 0, 5 and 8 of a 10-byte image.
@@ -28,11 +31,23 @@ TEST(FindHexPattern, RangeBounds)
         {"4749", 0, 0, -1},      {"4749", 0, -7, -1},    {"47 4", 1, 10, 5},     {"zz", 0, 10, -1},
         {"", 0, 10, -1},         {"474941", 0, 10, 5},   {"0041", 0, 10, 2},
     };
+    // Each case again with 0 to 34 bytes of padding before and after the image;
+    // A5h is in no pattern, so the padding takes part in no match.
+    constexpr int32_t kMaxPadding = 34;
+    THexBuffer buffer;
     for (const Case& c : cases) {
-        THexBuffer buffer;
-        LoadImage(buffer, SmallImage());
-        EXPECT_EQ(FindHexPattern(buffer, c.pattern, c.from, c.to), c.expected)
-            << c.pattern << " from " << c.from << " to " << c.to;
+        for (int32_t before = 0; before <= kMaxPadding; ++before) {
+            for (int32_t after = 0; after <= kMaxPadding; ++after) {
+                std::vector<uint8_t> image(static_cast<std::size_t>(before), 0xA5);
+                const std::vector<uint8_t> small = SmallImage();
+                image.insert(image.end(), small.begin(), small.end());
+                image.insert(image.end(), static_cast<std::size_t>(after), 0xA5);
+                LoadImage(buffer, image);
+                ASSERT_EQ(FindHexPattern(buffer, c.pattern, c.from + before, c.to + before),
+                          c.expected < 0 ? -1 : c.expected + before)
+                    << c.pattern << " from " << c.from << " to " << c.to << " padding " << before << " and " << after;
+            }
+        }
     }
 }
 
@@ -107,12 +122,8 @@ TEST(HexIntText, ConversionsBothWays)
         EXPECT_EQ(HexTextToInt(c.text), c.value) << c.text;
 
     for (const std::string bad : {"", "1G", "1 F", "$1F", "0x1F", "-1"}) {
-        try {
-            HexTextToInt(bad);
-            ADD_FAILURE() << "no error for '" << bad << "'";
-        } catch (const EConvertError& e) {
-            EXPECT_EQ(e.Message(), "Ошибка в ходе преобразования шестнадцатеричного числа " + bad + " в целое число.");
-        }
+        EXPECT_EQ(ErrorOf([&] { HexTextToInt(bad); }),
+                  "EConvertError: Ошибка в ходе преобразования шестнадцатеричного числа " + bad + " в целое число.");
     }
 }
 

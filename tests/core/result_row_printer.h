@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hex_text.h"
 #include "result_row.h"
 
 #include <ostream>
@@ -15,8 +16,7 @@ inline void PrintTo(const TResultRow& row, std::ostream* out)
             if (c >= 0x20 && c < 0x7F) {
                 *out << static_cast<char>(c);
             } else {
-                static constexpr char kDigits[] = "0123456789ABCDEF";
-                *out << "\\x" << kDigits[c >> 4] << kDigits[c & 15];
+                *out << "\\x" << HexDigit(c >> 4) << HexDigit(c);
             }
         }
         *out << '"';

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,47 +27,55 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values)
 
 std::string Hex(const std::string& bytes)
 {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
+        out += HexDigit(c >> 4);
+        out += HexDigit(c);
     }
     return out;
 }
 
-// The byte-by-byte scan with a restart position, as the engine defines it.
+// The plain search: the lowest s from max(start, 0) whose length bytes, mapped
+// through table, equal pattern and end at or before last (clamped to the data).
 int32_t ReferenceFind(const std::vector<uint8_t>& data, const std::array<uint8_t, 256>& table,
                       const std::string& pattern, int32_t start, int32_t last)
 {
-    const auto size = static_cast<int32_t>(data.size());
-    const auto length = static_cast<int32_t>(pattern.size());
-    if (last >= size)
-        last = size - 1;
-    if (length < 1)
-        return -1;
-    if (start < 0)
-        start = 0;
-    if (int64_t{start} + length > int64_t{last} + 1)
-        return -1;
-    int32_t p = start, i = 0, r = start + 1;
-    for (;;) {
-        if (p > last)
-            return -1;
-        if (table[data[static_cast<std::size_t>(p)]] == static_cast<uint8_t>(pattern[static_cast<std::size_t>(i)])) {
-            if (i == length - 1)
-                return p - length + 1;
-            if (i == 0)
-                r = p + 1;
-            ++p;
+    const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(data.size()) - 1);
+    const auto length = static_cast<int64_t>(pattern.size());
+    for (int64_t s = std::max(start, 0); length > 0 && s + length - 1 <= end; ++s) {
+        int64_t i = 0;
+        while (i < length && table[data[static_cast<std::size_t>(s + i)]] == static_cast<uint8_t>(pattern[i]))
             ++i;
-        } else {
-            p = r;
-            i = 0;
-            r = p + 1;
-        }
+        if (i == length)
+            return static_cast<int32_t>(s);
     }
+    return -1;
 }
+
+// A byte found in neither bytes nor pattern: padding made of it can take part
+// in no match, so padding a case moves its answer by the padding in front only.
+uint8_t UnusedByte(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& pattern)
+{
+    std::array<bool, 256> used{};
+    for (const uint8_t b : bytes)
+        used[b] = true;
+    for (const uint8_t b : pattern)
+        used[b] = true;
+    return static_cast<uint8_t>(std::find(used.begin(), used.end(), false) - used.begin());
+}
+
+// bytes with before padding bytes in front and after behind them.
+std::vector<uint8_t> Padded(const std::vector<uint8_t>& bytes, uint8_t pad, int32_t before, int32_t after)
+{
+    std::vector<uint8_t> out(static_cast<std::size_t>(before), pad);
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    out.insert(out.end(), static_cast<std::size_t>(after), pad);
+    return out;
+}
+
+// Padding before and after each search case, as byte-search libraries test
+// the edges of their blocks: 0 to 34 bytes on each side.
+constexpr int32_t kMaxPadding = 34;
 
 TEST(HexTextToBytes, ConvertsDigitPairsAndSkipsEverythingElse)
 {
@@ -175,12 +185,19 @@ TEST(FindBytes, BoundsOverlapAndRestart)
         {Bytes({1, 2, 1, 2, 3}), Bytes({1, 2, 3}), 0, 4, 2},
         {Bytes({0, 0, 0, 1, 0xFF}), Bytes({0, 0, 1, 0xFF}), 0, 4, 1},
     };
+    THexBuffer buffer;
     for (const Case& c : cases) {
-        THexBuffer buffer;
-        LoadImage(buffer, c.data);
-        EXPECT_EQ(buffer.FindBytes(c.pattern.data(), static_cast<int32_t>(c.pattern.size()), c.start, c.last, false),
-                  c.expected)
-            << "start " << c.start << " last " << c.last << " pattern length " << c.pattern.size();
+        const uint8_t pad = UnusedByte(c.data, c.pattern);
+        for (int32_t before = 0; before <= kMaxPadding; ++before) {
+            for (int32_t after = 0; after <= kMaxPadding; ++after) {
+                LoadImage(buffer, Padded(c.data, pad, before, after));
+                ASSERT_EQ(buffer.FindBytes(c.pattern.data(), static_cast<int32_t>(c.pattern.size()),
+                                           c.start + before, c.last + before, false),
+                          c.expected < 0 ? -1 : c.expected + before)
+                    << "start " << c.start << " last " << c.last << " pattern length " << c.pattern.size()
+                    << " padding " << before << " and " << after;
+            }
+        }
     }
 }
 
@@ -242,7 +259,8 @@ TEST(FindBytes, AgreesWithTheByteByByteScanOnRandomImages)
     std::mt19937 random(20240611);
     const std::size_t sizes[] = {0, 1, 2, 7, 13, 31, 64, 65, 127, 200, 1000, 5000};
     const TTranslationKind kinds[] = {tkAsIs, tkDos8, tkBCD};
-    int cases = 0;
+    int found = 0;
+    int missed = 0;
     for (int round = 0; round < 3; ++round) {
         for (std::size_t size : sizes) {
             THexBuffer buffer;
@@ -273,11 +291,13 @@ TEST(FindBytes, AgreesWithTheByteByByteScanOnRandomImages)
                     << "reporting scan, pattern " << Hex(prepared);
                 buffer.SetFindProgress(false);
                 buffer.OnProgress = nullptr;
-                ++cases;
+                ++(expected >= 0 ? found : missed);
             }
         }
     }
-    EXPECT_GT(cases, 5000);
+    // Both answers are common enough for the comparison to mean something.
+    EXPECT_GT(found, 500);
+    EXPECT_GT(missed, 500);
 }
 
 TEST(FindBytes, LongRangesWithSparseHitsAgreeWithTheByteByByteScan)
