@@ -228,7 +228,7 @@ PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new P
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this] { UpdatePreviewRow(); });
 
     m_model->RowWanted = [this](int32_t row) { return RowInView(row); };
-    m_model->OnPreviewDecoded = [this](int32_t row, const DecodedPicture& picture) { PreviewDecoded(row, picture); };
+    m_model->OnPreviewDecoded = [this](int32_t row, const GalleryPicture& picture) { PreviewDecoded(row, picture); };
 }
 
 PictureGallery::~PictureGallery()
@@ -459,7 +459,7 @@ void PictureGallery::ShowPreview(int32_t row)
     m_model->RequestPreview(row, m_previewBox);
 }
 
-void PictureGallery::PreviewDecoded(int32_t row, const DecodedPicture& picture)
+void PictureGallery::PreviewDecoded(int32_t row, const GalleryPicture& picture)
 {
     if (row != m_previewRow)
         return;

@@ -84,7 +84,7 @@ private:
     int32_t WantedPreviewRow() const;
     void UpdatePreviewRow();
     void ShowPreview(int32_t row);
-    void PreviewDecoded(int32_t row, const DecodedPicture& picture);
+    void PreviewDecoded(int32_t row, const GalleryPicture& picture);
     void PreviewResized();
 
     PictureGalleryModel* m_model = nullptr;

@@ -66,9 +66,9 @@ QString ThumbnailNote(ThumbnailState state)
 
 }  // namespace
 
-DecodedPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, QSize declaredSize)
+GalleryPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, QSize declaredSize)
 {
-    DecodedPicture result;
+    GalleryPicture result;
     if (bytes.empty())
         return result;
     if (!declaredSize.isEmpty() && AboveGuard(declaredSize)) {
@@ -210,7 +210,7 @@ void PictureGalleryModel::RequestPreview(int32_t row, QSize box)
         return;
     if (PictureBytes(row).empty()) {
         m_previewRequest.reset();
-        DecodedPicture outside;
+        GalleryPicture outside;
         outside.State = ThumbnailState::OutsideImage;
         if (OnPreviewDecoded)
             OnPreviewDecoded(row, outside);
@@ -409,13 +409,13 @@ void PictureGalleryModel::Start(const Job& job)
     const uint32_t generation = m_generation;
     m_busy = true;
     m_pool.start([this, bytes, declared, job, generation] {
-        const DecodedPicture decoded = DecodeGalleryPicture(bytes, job.Box, declared);
+        const GalleryPicture decoded = DecodeGalleryPicture(bytes, job.Box, declared);
         QMetaObject::invokeMethod(
             this, [this, generation, job, decoded] { Finished(generation, job, decoded); }, Qt::QueuedConnection);
     });
 }
 
-void PictureGalleryModel::Finished(uint32_t generation, const Job& job, const DecodedPicture& picture)
+void PictureGalleryModel::Finished(uint32_t generation, const Job& job, const GalleryPicture& picture)
 {
     if (generation != m_generation)
         return;

@@ -35,8 +35,8 @@ inline constexpr int64_t kMaxDecodedPixels = 4096LL * 4096;
 // size until decoding is stopped here).
 inline constexpr int kDecodeAllocationLimitMb = 128;
 
-// The outcome of one decode.
-struct DecodedPicture {
+// The outcome of one gallery decode: a thumbnail or the reason there is none.
+struct GalleryPicture {
     // Ready, Undecodable, TooLarge or OutsideImage.
     ThumbnailState State = ThumbnailState::Undecodable;
     // The first frame, ARGB32 premultiplied; null unless State is Ready.
@@ -50,7 +50,7 @@ struct DecodedPicture {
 // declaredSize (the search's width and height; invalid or empty when unknown) and
 // the header's size are both checked against kMaxDecodedPixels before any pixel is
 // decoded. Empty bytes are Undecodable. Safe to call on any thread.
-DecodedPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, QSize declaredSize = {});
+GalleryPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, QSize declaredSize = {});
 
 // The found pictures as a read-only table (name, type, start, end, size,
 // width × height, frames, status) with thumbnails decoded on demand.
@@ -124,7 +124,7 @@ public:
     void RequestPreview(int32_t row, QSize box);
     // Drops a preview request that has not started.
     void CancelPreview() noexcept { m_previewRequest.reset(); }
-    std::function<void(int32_t row, const DecodedPicture& picture)> OnPreviewDecoded;
+    std::function<void(int32_t row, const GalleryPicture& picture)> OnPreviewDecoded;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -146,7 +146,7 @@ private:
     void PostDispatch() const;
     void Dispatch();
     void Start(const Job& job);
-    void Finished(uint32_t generation, const Job& job, const DecodedPicture& picture);
+    void Finished(uint32_t generation, const Job& job, const GalleryPicture& picture);
 
     std::vector<FoundPicture> m_rows;
     std::span<const uint8_t> m_image;

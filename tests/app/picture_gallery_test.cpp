@@ -283,7 +283,7 @@ TEST(DecodeGalleryPicture, DecodesEachKindToFitAndRefusesWhatItMustNot)
         {"huge size from the search", png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
     };
     for (const auto& c : cases) {
-        const DecodedPicture decoded = DecodeGalleryPicture(c.bytes, c.box, c.declared);
+        const GalleryPicture decoded = DecodeGalleryPicture(c.bytes, c.box, c.declared);
         EXPECT_EQ(decoded.State, c.state) << c.name;
         EXPECT_EQ(decoded.Image.size(), c.shown.isValid() ? c.shown : QSize(0, 0)) << c.name;
         if (c.state == ThumbnailState::Ready) {
