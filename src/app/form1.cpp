@@ -11,6 +11,8 @@
 #include "kestrix_version.h"
 #include "min_scan_size.h"
 #include "pattern_search.h"
+#include "picture_gallery.h"
+#include "picture_list.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
@@ -18,6 +20,7 @@
 #include "save_summary.h"
 #include "status_message.h"
 #include "stream.h"
+#include "strict_decoder.h"
 #include "user_guide.h"
 
 #include <QClipboard>
@@ -122,6 +125,8 @@ TForm1::~TForm1()
 {
     // The buffer outlives this window's event handling; its notices must not.
     Hex1.PostNotice = nullptr;
+    // The gallery, a child widget, outlives Hex1; its decoders must not.
+    AllPictures->Clear();
 }
 
 void TForm1::BuildMenu()
@@ -137,22 +142,26 @@ void TForm1::BuildMenu()
     QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
     gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
     N7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
+    AllPicturesSearch = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск всех &картинок"));
     N6 = bar->addAction(QStringLiteral("&О Программе"));
     N2->setShortcut(QKeySequence::Open);
     N4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     N7->setShortcut(QKeySequence(Qt::Key_F5));
     gif1->setShortcut(QKeySequence(Qt::Key_F6));
+    AllPicturesSearch->setShortcut(QKeySequence(Qt::Key_F7));
 
     N2->setObjectName(QStringLiteral("N2"));
     N4->setObjectName(QStringLiteral("N4"));
     N6->setObjectName(QStringLiteral("N6"));
     N7->setObjectName(QStringLiteral("N7"));
     gif1->setObjectName(QStringLiteral("gif1"));
+    AllPicturesSearch->setObjectName(QStringLiteral("AllPicturesSearch"));
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
     connect(N6, &QAction::triggered, this, &TForm1::N6Click);
     connect(N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(gif1, &QAction::triggered, this, &TForm1::gif1Click);
+    connect(AllPicturesSearch, &QAction::triggered, this, &TForm1::AllPicturesSearchClick);
 }
 
 void TForm1::BuildCopyAction()
@@ -308,6 +317,10 @@ void TForm1::BuildPages()
     Page->addTab(InfoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
 
     Page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
+
+    AllPictures = new PictureGallery;
+    AllPictures->setObjectName(QStringLiteral("AllPictures"));
+    Page->addTab(AllPictures, ImageList::Icon(8), QStringLiteral("Все картинки"));
     Page->setCurrentIndex(kFilesPage);
 }
 
@@ -474,6 +487,14 @@ void TForm1::gif1Click()
     RunCommand([this] { RunScan(ListKind::Graphics); });
 }
 
+void TForm1::AllPicturesSearchClick()
+{
+    RunCommand([this] {
+        Page->setCurrentIndex(kPicturesPage);
+        Stat->setText(QStringLiteral("Всего картинок: %1").arg(RunPictureSearch()));
+    });
+}
+
 void TForm1::SaveClick()
 {
     RunCommand([this] { SaveRows(true); });
@@ -592,6 +613,7 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
 void TForm1::LoadImage(const QString& fileName)
 {
     const bool hadImage = Hex1.DataSize() > 0;
+    ForgetPictures();
     try {
         Hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
     } catch (...) {
@@ -614,7 +636,14 @@ void TForm1::ForgetImageResults()
     FileList->Model().Clear();
     Finded->Model().Clear();
     InfoList->Model().Clear();
+    ForgetPictures();
     ClearPreview();
+}
+
+void TForm1::ForgetPictures()
+{
+    AllPictures->Clear();
+    m_pictureRows.Clear();
 }
 
 void TForm1::ClearPreview()
@@ -690,16 +719,14 @@ void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
 void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 {
     const ListTraits& traits = TraitsOf(kind);
-    ResultListView& list = ListView(kind);
-    const ResultListModel& rows = list.Model();
-    if (rows.RowCount() == 0 || (selectedOnly && list.SelCount() == 0)) {
-        outcome.End = rows.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
+    const SaveSource rows = SaveSourceOf(kind);
+    if (rows.Count == 0 || (selectedOnly && rows.SelCount == 0)) {
+        outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
     const std::vector<ExtractItem> items =
-        PlanExtraction(kind, rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); },
-                       selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
-    const std::size_t considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.RowCount();
+        PlanExtraction(kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : std::vector<bool>{});
+    const std::size_t considered = selectedOnly ? rows.SelCount : rows.Count;
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = traits.SaveShowsProgress;
     std::exception_ptr refused;
@@ -715,7 +742,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.Folder = QFileInfo(target).path();
         const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
         for (const ExtractItem& item : items) {
-            const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row)));
+            const ItemRange range = RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
             try {
                 ExtractToFolder(Hex1, folder, item.FileName, range);
             } catch (const EReplacesImage&) {
@@ -739,12 +766,30 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         std::rethrow_exception(refused);
 }
 
+TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
+{
+    if (kind == ListKind::Pictures) {
+        std::vector<bool> selected(m_pictureRows.Count(), false);
+        const std::vector<int32_t> rows = AllPictures->SelectedRows();
+        for (const int32_t row : rows)
+            selected[static_cast<std::size_t>(row)] = true;
+        return {m_pictureRows.Count(), [this](std::size_t i) { return AllPicturesRowText(m_pictureRows, i); },
+                std::move(selected), rows.size()};
+    }
+    const ResultListView& list = ListView(kind);
+    const ResultListModel& rows = list.Model();
+    return {rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); }, list.SelectedFlags(),
+            static_cast<std::size_t>(list.SelCount())};
+}
+
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)
 {
     if (page == kFilesPage)
         return ListKind::Files;
     if (page == kGraphicsPage)
         return ListKind::Graphics;
+    if (page == kPicturesPage)
+        return ListKind::Pictures;
     return std::nullopt;
 }
 
@@ -762,23 +807,36 @@ std::optional<std::size_t> TForm1::RunScan(ListKind kind)
     if (Hex1.DataSize() <= kMinScanSize)
         return std::nullopt;
 
-    struct ScanScope {
-        TForm1& form;
-        ~ScanScope() { form.EndScan(); }
-    };
-    m_scanRunning = true;
-    m_scanCancelled = false;
-    m_scanList = &list;
-    SetCommandsEnabled(false);
-    FileList->SetSelectable(false);
-    Finded->SetSelectable(false);
-    m_yieldClock.start();
-
     ScanScope scope{*this};
+    BeginScan(&list);
     if (!traits.Scan(Hex1, MakeScanHooks(), list.Model().BeginFill(traits.Text)))
         return std::nullopt;
     list.Model().EndFill();
     return list.Model().RowCount();
+}
+
+std::size_t TForm1::RunPictureSearch()
+{
+    ScanScope scope{*this};
+    BeginScan(nullptr);
+    ForgetPictures();
+    ScanHooks hooks = MakeScanHooks();
+    hooks.DecodeCheck = DecodesInFull;
+    TraitsOf(ListKind::Pictures).Scan(Hex1, hooks, m_pictureRows);
+    AllPictures->SetPictures(PicturesOf(m_pictureRows), Hex1.Bytes());
+    return m_pictureRows.Count();
+}
+
+void TForm1::BeginScan(ResultListView* list)
+{
+    m_scanRunning = true;
+    m_scanCancelled = false;
+    m_scanList = list;
+    SetCommandsEnabled(false);
+    FileList->SetSelectable(false);
+    Finded->SetSelectable(false);
+    AllPictures->SetSelectable(false);
+    m_yieldClock.start();
 }
 
 ScanHooks TForm1::MakeScanHooks()
@@ -814,7 +872,7 @@ bool TForm1::ScanYield()
 
 void TForm1::SetCommandsEnabled(bool enabled)
 {
-    for (QAction* action : {N2, N7, gif1})
+    for (QAction* action : {N2, N7, gif1, AllPicturesSearch})
         action->setEnabled(enabled);
     for (QToolButton* button : {OpenButton, Save, SaveAllButton})
         button->setEnabled(enabled);
@@ -829,6 +887,7 @@ void TForm1::EndScan()
     SetCommandsEnabled(true);
     FileList->SetSelectable(true);
     Finded->SetSelectable(true);
+    AllPictures->SetSelectable(true);
     m_scanList = nullptr;
     m_scanRunning = false;
     if (m_closeAfterScan) {

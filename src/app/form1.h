@@ -1,7 +1,9 @@
 #pragma once
 
 #include "custom_hex_buffer.h"
+#include "extraction.h"
 #include "file_dialog.h"
+#include "found_rows.h"
 #include "list_kind.h"
 #include "reg_ini_store.h"
 #include "result_row.h"
@@ -25,6 +27,7 @@ class QToolButton;
 namespace kestrix {
 
 class TPictureView;
+class PictureGallery;
 class ProgressGauge;
 class StatusMessage;
 struct SaveOutcome;
@@ -51,6 +54,8 @@ public:
     static constexpr int32_t kGraphicsPage = 1;
     static constexpr int32_t kInfoPage = 2;
     static constexpr int32_t kAboutPage = 3;
+    // Every picture of the deep picture search, after the four pages above.
+    static constexpr int32_t kPicturesPage = 4;
     // The preview's scratch file "temp.tmp" in the user's cache folder
     // (created when missing), as a local path.
     std::string ScratchFile() const;
@@ -72,6 +77,7 @@ public:
     QLabel* Stat = nullptr;
     StatusMessage* SaveResult = nullptr;  // right of Stat: what the last save did
     TPictureView* PictureView1 = nullptr;
+    PictureGallery* AllPictures = nullptr;  // the page "Все картинки"
     QToolButton* OpenButton = nullptr;
     QToolButton* Save = nullptr;
     QToolButton* SaveAllButton = nullptr;
@@ -80,6 +86,7 @@ public:
     QAction* N6 = nullptr;    // О Программе
     QAction* N7 = nullptr;    // Утилиты / Поиск файлов
     QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
+    QAction* AllPicturesSearch = nullptr;  // Утилиты / Поиск всех картинок
     QAction* CopyRows = nullptr;  // Ctrl+C and the lists' context menu
 
     FormSeams Seams;
@@ -88,6 +95,8 @@ public:
     std::vector<TResultRow> FileListRows() const;
     std::vector<TResultRow> FindedRows() const;
     std::vector<TResultRow> InfoListRows() const;
+    // The rows of the page "Все картинки", in the gallery's order.
+    const FoundRows& PictureRows() const noexcept { return m_pictureRows; }
     QString StatusText() const;
     // The whole account of the last save on the status bar; empty before any.
     QString SaveSummaryText() const;
@@ -131,6 +140,10 @@ public slots:
     // Утилиты / Поиск DRM графики: lists the image's GIF and BMP pictures in
     // Finded; an image of 1000 bytes or less changes nothing.
     void gif1Click();
+    // Утилиты / Поиск всех картинок: finds every GIF, BMP, JPEG and PNG picture
+    // of the image (strictly decoded to tell whole ones from damaged ones) and
+    // shows them on the page "Все картинки"; images of any size are searched.
+    void AllPicturesSearchClick();
     // Tool button "Сохранить": writes the selected rows of the active page's
     // list as files into the folder chosen in the save dialog.
     void SaveClick();
@@ -184,6 +197,15 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
+    // The rows a save of a list reads: how many, each as the list shows it,
+    // and which are selected.
+    struct SaveSource {
+        std::size_t Count = 0;
+        RowTextFunction Text;
+        std::vector<bool> Selected;
+        std::size_t SelCount = 0;
+    };
+    SaveSource SaveSourceOf(ListKind kind) const;
     void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);
     void ShowSaveSummary(const SaveOutcome& outcome);
 
@@ -194,6 +216,19 @@ private:
     // Runs the scan of a list, which fills its view as it goes. The number
     // of rows, or nothing when the image is too small to scan.
     std::optional<std::size_t> RunScan(ListKind kind);
+    // Runs the deep picture search into m_pictureRows and shows its rows in
+    // AllPictures; the number of pictures.
+    std::size_t RunPictureSearch();
+    // Empties the page "Все картинки"; before the image is replaced, the
+    // gallery's decoders must be done with it.
+    void ForgetPictures();
+    // The scan state from BeginScan (commands off, lists not selectable) to
+    // EndScan, which the scope runs however the scan ends.
+    void BeginScan(ResultListView* list);
+    struct ScanScope {
+        TForm1& form;
+        ~ScanScope() { form.EndScan(); }
+    };
     ScanHooks MakeScanHooks();
     bool ScanYield();
     void SetCommandsEnabled(bool enabled);
@@ -203,6 +238,7 @@ private:
     bool m_scanCancelled = false;
     bool m_closeAfterScan = false;
     ResultListView* m_scanList = nullptr;
+    FoundRows m_pictureRows;
     QElapsedTimer m_yieldClock;
     int32_t m_yieldIntervalMs = 16;
 };
