@@ -132,17 +132,17 @@ int Fail(const char* message)
 // The GIF row among the first ones whose picture is largest, or -1.
 int32_t LargeGifRow(TForm1& form)
 {
-    const kestrix::FoundRows* rows = form.Finded->Model().Found();
+    const kestrix::FoundRows* rows = form.Finded()->Model().Found();
     int32_t best = -1;
     int32_t bestArea = 0;
     for (std::size_t i = 0; rows != nullptr && i < rows->Count() && i < 40; ++i) {
         if ((*rows)[i].Type != kestrix::ItemType::Gif)
             continue;
         const int32_t start = (*rows)[i].Start;
-        if (start < 0 || start + 10 > form.Hex1.DataSize())
+        if (start < 0 || start + 10 > form.Hex1().DataSize())
             continue;
-        const int32_t width = form.Hex1.ByteAt(start + 6) | form.Hex1.ByteAt(start + 7) << 8;
-        const int32_t height = form.Hex1.ByteAt(start + 8) | form.Hex1.ByteAt(start + 9) << 8;
+        const int32_t width = form.Hex1().ByteAt(start + 6) | form.Hex1().ByteAt(start + 7) << 8;
+        const int32_t height = form.Hex1().ByteAt(start + 8) | form.Hex1().ByteAt(start + 9) << 8;
         if (width * height > bestArea && width <= 160 && height <= 160) {
             bestArea = width * height;
             best = static_cast<int32_t>(i);
@@ -221,12 +221,12 @@ int main(int argc, char** argv)
     if (!screenshot.isEmpty()) {
         form.N7Click();
         form.gif1Click();
-        form.Page->setCurrentIndex(TForm1::kGraphicsPage);
+        form.Page()->setCurrentIndex(TForm1::kGraphicsPage);
         RunEventsFor(100);
         const int32_t row = LargeGifRow(form);
         if (row >= 0) {
-            form.Finded->SelectRows({row});
-            form.Finded->scrollTo(form.Finded->Model().index(row, 0));
+            form.Finded()->SelectRows({row});
+            form.Finded()->scrollTo(form.Finded()->Model().index(row, 0));
         }
         RunEventsFor(500);
         if (!error.isEmpty())
@@ -234,18 +234,18 @@ int main(int argc, char** argv)
         if (!form.grab().save(screenshot, "PNG"))
             return Fail("cannot write the screenshot");
         std::printf("%s: %dx%d, %zu files, %zu pictures, preview of row %d\n", screenshot.toLocal8Bit().constData(),
-                    form.width(), form.height(), form.FileList->Model().RowCount(), form.Finded->Model().RowCount(),
+                    form.width(), form.height(), form.FileList()->Model().RowCount(), form.Finded()->Model().RowCount(),
                     row);
     }
 
     if (!pictures.isEmpty()) {
         form.AllPicturesSearchClick();
         // The JPEG the sample holds among its first rows, shown large.
-        const auto& rows = form.AllPictures->Rows();
+        const auto& rows = form.AllPictures()->Rows();
         const auto jpeg = std::find_if(rows.begin(), rows.end(),
                                        [](const kestrix::FoundPicture& row) { return row.Type == kestrix::PictureType::Jpeg; });
         if (jpeg != rows.end())
-            form.AllPictures->SelectRows({static_cast<int32_t>(jpeg - rows.begin())});
+            form.AllPictures()->SelectRows({static_cast<int32_t>(jpeg - rows.begin())});
         RunEventsFor(1500);
         if (!error.isEmpty())
             return Fail(error.toLocal8Bit().constData());
@@ -261,10 +261,10 @@ int main(int argc, char** argv)
         RunEventsFor(100);
         if (!error.isEmpty())
             return Fail(error.toLocal8Bit().constData());
-        std::printf("image: %s (%d MiB), platform %s\n", image.toLocal8Bit().constData(), form.Hex1.DataSize() >> 20,
+        std::printf("image: %s (%d MiB), platform %s\n", image.toLocal8Bit().constData(), form.Hex1().DataSize() >> 20,
                     QApplication::platformName().toLocal8Bit().constData());
-        std::printf("rows: %zu files, %zu pictures\n", form.FileList->Model().RowCount(),
-                    form.Finded->Model().RowCount());
+        std::printf("rows: %zu files, %zu pictures\n", form.FileList()->Model().RowCount(),
+                    form.Finded()->Model().RowCount());
         std::printf("peak memory: %ld MiB with the image open, %ld MiB after both scans\n", loaded / 1024,
                     PeakKib() / 1024);
         return 0;
@@ -280,8 +280,9 @@ int main(int argc, char** argv)
             if (!QFile::copy(image, folder + u'/' + name))
                 return Fail("cannot copy the image for the open dialog");
         }
-        form.OpenDialog1.FileName = folder + QStringLiteral("/V3i_R4441D_G_08.01.03R.bin");
-        const auto dialog = kestrix::MakeOpenDialog(&form, form.OpenDialog1);
+        kestrix::FileDialog chosen = form.OpenDialog1();
+        chosen.FileName = folder + QStringLiteral("/V3i_R4441D_G_08.01.03R.bin");
+        const auto dialog = kestrix::MakeOpenDialog(&form, chosen);
         dialog->show();
         // The folder's files are listed by a background thread.
         RunEventsFor(1000);
@@ -307,6 +308,10 @@ int main(int argc, char** argv)
     if (!error.isEmpty())
         return Fail(error.toLocal8Bit().constData());
 
+    // The plain scans select their matches in the buffer they search, so they
+    // run over a copy of the image of their own.
+    kestrix::THexBuffer plainImage;
+    plainImage.LoadFromFile(imagePath);
     ScanFigures files;
     ScanFigures graphics;
     std::size_t fileRows = 0;
@@ -323,28 +328,28 @@ int main(int argc, char** argv)
     for (int run = 0; run < runs; ++run) {
         measure(
             files, &TForm1::N7Click,
-            [&form] {
+            [&plainImage] {
                 kestrix::FoundRows rows;
-                kestrix::ScanFileEntries(form.Hex1, {}, rows);
+                kestrix::ScanFileEntries(plainImage, {}, rows);
                 return rows.Count();
             },
             fileRows);
         measure(
             graphics, &TForm1::gif1Click,
-            [&form] {
+            [&plainImage] {
                 kestrix::FoundRows rows;
-                kestrix::ScanGraphics(form.Hex1, {}, rows);
+                kestrix::ScanGraphics(plainImage, {}, rows);
                 return rows.Count();
             },
             pictureRows);
     }
     if (!error.isEmpty())
         return Fail(error.toLocal8Bit().constData());
-    if (form.FileList->Model().RowCount() != fileRows || form.Finded->Model().RowCount() != pictureRows)
+    if (form.FileList()->Model().RowCount() != fileRows || form.Finded()->Model().RowCount() != pictureRows)
         return Fail("the window's rows differ from the plain scans' rows");
 
     std::printf("image: %s (%d MiB), platform %s, best of %d runs, longest gap of all\n",
-                image.toLocal8Bit().constData(), form.Hex1.DataSize() >> 20,
+                image.toLocal8Bit().constData(), form.Hex1().DataSize() >> 20,
                 QApplication::platformName().toLocal8Bit().constData(), runs);
     std::printf("open: %.1f ms in the window, %.1f ms read into a block on huge pages, ratio %.2f\n", openMs, readMs,
                 readMs > 0 ? openMs / readMs : 0.0);

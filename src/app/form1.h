@@ -7,9 +7,8 @@
 #include "list_kind.h"
 #include "reg_ini_store.h"
 #include "result_row.h"
-#include "scan_hooks.h"
+#include "scan_session.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -44,9 +43,10 @@ struct FormSeams {
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
-// found pictures with their preview, firmware information and about, and the
-// status panel. Every command runs on the user-interface thread; a failure
-// ends the command where it occurs and shows its message in the error box.
+// found pictures with their preview, firmware information, about and every
+// picture of the deep picture search, and the status panel. Every command runs
+// on the user-interface thread; a failure ends the command where it occurs and
+// shows its message in the error box.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -64,32 +64,36 @@ public:
     explicit TForm1(FormSeams seams = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Owned components.
-    THexBuffer Hex1;
-    TRegIniStore RegIniStore1;
-    FileDialog OpenDialog1;
-    FileDialog SaveDialog1;
-    QTabWidget* Page = nullptr;
-    ResultListView* FileList = nullptr;
-    ResultListView* Finded = nullptr;
-    ResultListView* InfoList = nullptr;
-    ProgressGauge* ProgressBar = nullptr;
-    QLabel* Stat = nullptr;
-    StatusMessage* SaveResult = nullptr;  // right of Stat: what the last save did
-    TPictureView* PictureView1 = nullptr;
-    PictureGallery* AllPictures = nullptr;  // the page "Все картинки"
-    QToolButton* OpenButton = nullptr;
-    QToolButton* Save = nullptr;
-    QToolButton* SaveAllButton = nullptr;
-    QAction* N2 = nullptr;    // Файл / Открыть
-    QAction* N4 = nullptr;    // Файл / Выход
-    QAction* N6 = nullptr;    // О Программе
-    QAction* N7 = nullptr;    // Утилиты / Поиск файлов
-    QAction* gif1 = nullptr;  // Утилиты / Поиск DRM графики
-    QAction* AllPicturesSearch = nullptr;  // Утилиты / Поиск всех картинок
-    QAction* CopyRows = nullptr;  // Ctrl+C and the lists' context menu
+    // The owned components, read-only: the widgets are handed out for reading
+    // their state and for driving them as the user would.
+    const THexBuffer& Hex1() const noexcept { return m_hex1; }
+    const TRegIniStore& RegIniStore1() const noexcept { return m_regIniStore1; }
+    const FileDialog& OpenDialog1() const noexcept { return m_openDialog1; }
+    const FileDialog& SaveDialog1() const noexcept { return m_saveDialog1; }
+    QTabWidget* Page() const noexcept { return m_page; }
+    ResultListView* FileList() const noexcept { return m_fileList; }
+    ResultListView* Finded() const noexcept { return m_finded; }
+    ResultListView* InfoList() const noexcept { return m_infoList; }
+    ProgressGauge* ProgressBar() const noexcept { return m_progressBar; }
+    QLabel* Stat() const noexcept { return m_stat; }
+    // Right of Stat: what the last save did.
+    StatusMessage* SaveResult() const noexcept { return m_saveResult; }
+    TPictureView* PictureView1() const noexcept { return m_pictureView1; }
+    PictureGallery* AllPictures() const noexcept { return m_allPictures; }  // the page "Все картинки"
+    QToolButton* OpenButton() const noexcept { return m_openButton; }
+    QToolButton* Save() const noexcept { return m_save; }
+    QToolButton* SaveAllButton() const noexcept { return m_saveAllButton; }
+    QAction* N2() const noexcept { return m_n2; }              // Файл / Открыть
+    QAction* N4() const noexcept { return m_n4; }              // Файл / Выход
+    QAction* N6() const noexcept { return m_n6; }              // О Программе
+    QAction* N7() const noexcept { return m_n7; }              // Утилиты / Поиск файлов
+    QAction* gif1() const noexcept { return m_gif1; }          // Утилиты / Поиск DRM графики
+    // Утилиты / Поиск всех картинок
+    QAction* AllPicturesSearch() const noexcept { return m_allPicturesSearch; }
+    QAction* CopyRows() const noexcept { return m_copyRows; }  // Ctrl+C and the lists' context menu
 
-    FormSeams Seams;
+    // How the window asks the user; replaceable at any time.
+    FormSeams& Seams() noexcept { return m_seams; }
 
     // Read access to the window's state.
     std::vector<TResultRow> FileListRows() const;
@@ -105,10 +109,10 @@ public:
     ResultListView* ActiveList() const;
     // Whether the gauge is shown (whether or not the window is on screen).
     bool GaugeShown() const;
-    bool ScanRunning() const noexcept { return m_scanRunning; }
+    bool ScanRunning() const noexcept { return m_scan.Running(); }
 
     // The least time between two event-processing rounds of a scan, in ms.
-    void SetYieldInterval(int32_t milliseconds) noexcept { m_yieldIntervalMs = milliseconds; }
+    void SetYieldInterval(int32_t milliseconds) noexcept { m_scan.SetYieldInterval(milliseconds); }
 
     // Pattern search over Hex1 and the hex helpers (see pattern_search.h).
     int32_t FindHexPattern(std::string_view pattern, int32_t from, int32_t to);
@@ -169,9 +173,14 @@ protected:
 private:
     enum class OpenOrder { RememberAfterLoad, RememberBeforeLoad };
 
+    // The window's construction (form1_layout.cpp): the components' settings,
+    // then the bands from the menu down to the status bar.
+    void ConfigureComponents();
+    void BuildLayout();
     void BuildMenu();
     void BuildToolBar();
     void BuildPages();
+    void BuildStatusBar();
     void BuildCopyAction();
     QWidget* BuildAboutPage();
     void LoadPlaceholder();
@@ -216,31 +225,39 @@ private:
     // Runs the scan of a list, which fills its view as it goes. The number
     // of rows, or nothing when the image is too small to scan.
     std::optional<std::size_t> RunScan(ListKind kind);
-    // Runs the deep picture search into m_pictureRows and shows its rows in
-    // AllPictures; the number of pictures.
-    std::size_t RunPictureSearch();
     // Empties the page "Все картинки"; before the image is replaced, the
     // gallery's decoders must be done with it.
     void ForgetPictures();
-    // The scan state from BeginScan (commands off, lists not selectable) to
-    // EndScan, which the scope runs however the scan ends.
-    void BeginScan(ResultListView* list);
-    struct ScanScope {
-        TForm1& form;
-        ~ScanScope() { form.EndScan(); }
-    };
-    ScanHooks MakeScanHooks();
-    bool ScanYield();
-    void SetCommandsEnabled(bool enabled);
-    void EndScan();
+    // Switches the commands that change the image or the lists, and the
+    // selection of the two result lists, on or off.
+    void SetInteractive(bool enabled);
 
-    bool m_scanRunning = false;
-    bool m_scanCancelled = false;
-    bool m_closeAfterScan = false;
-    ResultListView* m_scanList = nullptr;
+    THexBuffer m_hex1;
+    TRegIniStore m_regIniStore1;
+    FileDialog m_openDialog1;
+    FileDialog m_saveDialog1;
+    QTabWidget* m_page = nullptr;
+    ResultListView* m_fileList = nullptr;
+    ResultListView* m_finded = nullptr;
+    ResultListView* m_infoList = nullptr;
+    ProgressGauge* m_progressBar = nullptr;
+    QLabel* m_stat = nullptr;
+    StatusMessage* m_saveResult = nullptr;
+    TPictureView* m_pictureView1 = nullptr;
+    QToolButton* m_openButton = nullptr;
+    QToolButton* m_save = nullptr;
+    QToolButton* m_saveAllButton = nullptr;
+    QAction* m_n2 = nullptr;
+    QAction* m_n4 = nullptr;
+    QAction* m_n6 = nullptr;
+    QAction* m_n7 = nullptr;
+    QAction* m_gif1 = nullptr;
+    QAction* m_allPicturesSearch = nullptr;
+    PictureGallery* m_allPictures = nullptr;
     FoundRows m_pictureRows;
-    QElapsedTimer m_yieldClock;
-    int32_t m_yieldIntervalMs = 16;
+    QAction* m_copyRows = nullptr;
+    FormSeams m_seams;
+    ScanSession m_scan;
 };
 
 }  // namespace kestrix

@@ -74,12 +74,12 @@ TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
 {
     OpenImage(PicturesImage());
     TForm1& f = Form();
-    EXPECT_EQ(f.AllPicturesSearch->text(), QStringLiteral("Поиск всех &картинок"));
-    EXPECT_EQ(f.AllPicturesSearch->shortcut(), QKeySequence(Qt::Key_F7));
-    f.AllPicturesSearch->trigger();
+    EXPECT_EQ(f.AllPicturesSearch()->text(), QStringLiteral("Поиск всех &картинок"));
+    EXPECT_EQ(f.AllPicturesSearch()->shortcut(), QKeySequence(Qt::Key_F7));
+    f.AllPicturesSearch()->trigger();
 
     EXPECT_EQ(f.ActivePage(), TForm1::kPicturesPage);
-    const std::vector<FoundPicture>& rows = f.AllPictures->Rows();
+    const std::vector<FoundPicture>& rows = f.AllPictures()->Rows();
     ASSERT_EQ(rows.size(), m_expected.size());
     EXPECT_EQ(PicturesOf(f.PictureRows()), rows);
     std::vector<PictureStatus> statuses;
@@ -90,7 +90,7 @@ TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
     using enum PictureStatus;
     EXPECT_EQ(statuses, (std::vector<PictureStatus>{Complete, Complete, Truncated, Complete, Damaged, Complete}));
     EXPECT_EQ(f.StatusText(), QStringLiteral("Всего картинок: 6"));
-    EXPECT_TRUE(f.AllPictures->Selectable());
+    EXPECT_TRUE(f.AllPictures()->Selectable());
     EXPECT_FALSE(f.GaugeShown());
     EXPECT_TRUE(m_errors.empty());
 }
@@ -102,13 +102,13 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     f.AllPicturesSearchClick();
     const auto bytesOf = [this](std::size_t row) {
         const FoundRow& found = Form().PictureRows()[row];
-        const auto& image = Form().Hex1.Bytes();
+        const auto& image = Form().Hex1().Bytes();
         return Bytes(image.begin() + found.Start, image.begin() + found.End);
     };
 
     const QString some = Path(QStringLiteral("some"));
     QDir().mkpath(some);
-    f.AllPictures->SelectRows({1, 3, 4});
+    f.AllPictures()->SelectRows({1, 3, 4});
     m_saveAnswers = {some + QStringLiteral("/any name")};
     f.SaveClick();
     const auto saved = FilesIn(some);
@@ -149,10 +149,10 @@ TEST_F(AllPicturesTest, CommandsAreBlockedWhileTheSearchRuns)
     QTimer::singleShot(0, &f, [&] {
         seen.ran = true;
         seen.running = f.ScanRunning();
-        seen.anyEnabled = f.N2->isEnabled() || f.N7->isEnabled() || f.gif1->isEnabled() ||
-                          f.AllPicturesSearch->isEnabled() || f.Save->isEnabled() || f.SaveAllButton->isEnabled() ||
-                          f.OpenButton->isEnabled();
-        seen.selectable = f.AllPictures->Selectable();
+        seen.anyEnabled = f.N2()->isEnabled() || f.N7()->isEnabled() || f.gif1()->isEnabled() ||
+                          f.AllPicturesSearch()->isEnabled() || f.Save()->isEnabled() || f.SaveAllButton()->isEnabled() ||
+                          f.OpenButton()->isEnabled();
+        seen.selectable = f.AllPictures()->Selectable();
         seen.gaugeShown = f.GaugeShown();
         f.N2Click();  // must not run
         f.N7Click();
@@ -166,9 +166,9 @@ TEST_F(AllPicturesTest, CommandsAreBlockedWhileTheSearchRuns)
     EXPECT_TRUE(seen.gaugeShown);
     EXPECT_EQ(m_openAnswers.size(), 1u);
     EXPECT_TRUE(f.FileListRows().empty());
-    EXPECT_EQ(f.AllPictures->Rows().size(), m_expected.size());
-    EXPECT_TRUE(f.AllPicturesSearch->isEnabled());
-    EXPECT_TRUE(f.AllPictures->Selectable());
+    EXPECT_EQ(f.AllPictures()->Rows().size(), m_expected.size());
+    EXPECT_TRUE(f.AllPicturesSearch()->isEnabled());
+    EXPECT_TRUE(f.AllPictures()->Selectable());
 }
 
 TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
@@ -176,18 +176,18 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
     OpenImage(PicturesImage());
     TForm1& f = Form();
     f.AllPicturesSearchClick();
-    ASSERT_FALSE(f.AllPictures->Rows().empty());
+    ASSERT_FALSE(f.AllPictures()->Rows().empty());
     OpenImage(PicturesImage(), QStringLiteral("second.bin"));
-    EXPECT_TRUE(f.AllPictures->Rows().empty());
-    EXPECT_TRUE(f.AllPictures->Image().empty());
+    EXPECT_TRUE(f.AllPictures()->Rows().empty());
+    EXPECT_TRUE(f.AllPictures()->Image().empty());
     EXPECT_EQ(f.PictureRows().Count(), 0u);
 
     f.AllPicturesSearchClick();
-    ASSERT_FALSE(f.AllPictures->Rows().empty());
+    ASSERT_FALSE(f.AllPictures()->Rows().empty());
     m_openAnswers = {Path(QStringLiteral("missing.bin"))};
     f.N2Click();
     EXPECT_EQ(m_errors.size(), 1u);
-    EXPECT_TRUE(f.AllPictures->Rows().empty());
+    EXPECT_TRUE(f.AllPictures()->Rows().empty());
     EXPECT_EQ(f.PictureRows().Count(), 0u);
 }
 

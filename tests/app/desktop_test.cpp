@@ -73,19 +73,19 @@ TEST_F(FormTest, TheImageNamedOnTheCommandLineOpensAsFromTheMenu)
     TForm1& f = Form();
     f.OpenFile(named);
     EXPECT_TRUE(m_errors.empty());
-    EXPECT_EQ(f.Hex1.DataSize(), 110000);
+    EXPECT_EQ(f.Hex1().DataSize(), 110000);
     EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
-    EXPECT_EQ(f.Stat->toolTip(), image);
+    EXPECT_EQ(f.Stat()->toolTip(), image);
     ASSERT_EQ(f.InfoListRows().size(), 5u);
     EXPECT_EQ(f.InfoListRows()[0].Cell(0), "AB12C");
-    EXPECT_EQ(f.RegIniStore1.ReadString(kSection, kKey, {}), Path(QStringLiteral("images/")));
-    EXPECT_EQ(f.OpenDialog1.FileName, image);
+    EXPECT_EQ(Settings().ReadString(kSection, kKey, {}), Path(QStringLiteral("images/")));
+    EXPECT_EQ(f.OpenDialog1().FileName, image);
     EXPECT_TRUE(m_openStartFolders.empty());
 
     f.OpenFile(Path(QStringLiteral("missing.bin")));
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(m_errors[0].contains(QStringLiteral("missing.bin"))) << m_errors[0].toStdString();
-    EXPECT_EQ(f.Hex1.DataSize(), 110000);
+    EXPECT_EQ(f.Hex1().DataSize(), 110000);
 }
 
 TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
@@ -121,18 +121,19 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
         QApplication::sendEvent(&f, &drop);
         EXPECT_EQ(drop.isAccepted(), d.taken);
         QApplication::processEvents();
-        EXPECT_EQ(f.Hex1.DataSize(), d.taken ? 2500 : 0);
+        EXPECT_EQ(f.Hex1().DataSize(), d.taken ? 2500 : 0);
     }
     EXPECT_EQ(f.StatusText(), QStringLiteral("dropped.bin"));
-    EXPECT_EQ(f.RegIniStore1.ReadString(kSection, kKey, {}), FolderWithSeparator(image));
+    EXPECT_EQ(Settings().ReadString(kSection, kKey, {}), FolderWithSeparator(image));
     EXPECT_TRUE(m_errors.empty());
 }
 
 TEST_F(FormTest, TheOpenDialogAlsoOffersEveryFile)
 {
     TForm1& f = Form();
-    f.OpenDialog1.InitialDir = m_dir.path();
-    const std::unique_ptr<QFileDialog> box = MakeOpenDialog(&f, f.OpenDialog1);
+    FileDialog dialog = f.OpenDialog1();
+    dialog.InitialDir = m_dir.path();
+    const std::unique_ptr<QFileDialog> box = MakeOpenDialog(&f, dialog);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Open file"));
     EXPECT_EQ(box->nameFilters(),
               (QStringList{QStringLiteral("Motorola Flash File (*.bin)"), QStringLiteral("Все файлы (*)")}));
@@ -152,12 +153,12 @@ TEST_F(FormTest, KeysRunTheirCommands)
         QKeySequence alt;
     } menu[] = {
         {f.menuBar()->actions()[0], QStringLiteral("Файл"), QKeySequence(Qt::ALT | Qt::Key(u'Ф'))},
-        {f.N2, QStringLiteral("Открыть"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
-        {f.N4, QStringLiteral("Выход"), QKeySequence(Qt::ALT | Qt::Key(u'В'))},
+        {f.N2(), QStringLiteral("Открыть"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
+        {f.N4(), QStringLiteral("Выход"), QKeySequence(Qt::ALT | Qt::Key(u'В'))},
         {f.menuBar()->actions()[1], QStringLiteral("Утилиты"), QKeySequence(Qt::ALT | Qt::Key(u'У'))},
-        {f.gif1, QStringLiteral("Поиск DRM графики"), QKeySequence(Qt::ALT | Qt::Key(u'Г'))},
-        {f.N7, QStringLiteral("Поиск файлов"), QKeySequence(Qt::ALT | Qt::Key(u'Ф'))},
-        {f.N6, QStringLiteral("О Программе"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
+        {f.gif1(), QStringLiteral("Поиск DRM графики"), QKeySequence(Qt::ALT | Qt::Key(u'Г'))},
+        {f.N7(), QStringLiteral("Поиск файлов"), QKeySequence(Qt::ALT | Qt::Key(u'Ф'))},
+        {f.N6(), QStringLiteral("О Программе"), QKeySequence(Qt::ALT | Qt::Key(u'О'))},
     };
     for (const auto& m : menu) {
         EXPECT_EQ(QString(m.action->text()).remove(u'&'), m.caption);
@@ -181,12 +182,12 @@ TEST_F(FormTest, KeysRunTheirCommands)
     EXPECT_EQ(m_openStartFolders.size(), 2u);
 
     // A tool button's key presses it visibly: the click follows a moment later.
-    f.FileList->SelectRows({1});
+    f.FileList()->SelectRows({1});
     QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return m_gaugeAtSaveDialog.size() == 1; }));
     QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return m_gaugeAtSaveDialog.size() == 2; }));
-    EXPECT_TRUE(f.Save->toolTip().contains(QStringLiteral("Ctrl+S"))) << f.Save->toolTip().toStdString();
+    EXPECT_TRUE(f.Save()->toolTip().contains(QStringLiteral("Ctrl+S"))) << f.Save()->toolTip().toStdString();
 
     QTest::sendKeyEvent(QTest::Click, &f, Qt::Key(u'О'), QStringLiteral("о"), Qt::AltModifier);
     EXPECT_EQ(f.ActivePage(), TForm1::kAboutPage);
@@ -202,12 +203,12 @@ TEST_F(FormTest, KeysRunTheirCommands)
 TEST_F(FormTest, CopyPutsTheSelectedRowsOnTheClipboard)
 {
     TForm1& f = Form();
-    f.FileList->Model().SetRows({
+    f.FileList()->Model().SetRows({
         {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
         {"b.txt", {"txt", "30", "", "999"}, kFileRowIcon},
         {"c\tx.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
     });
-    f.InfoList->Model().SetRows({{"PDS", {"AB12C"}, -1}, {"Model", {"E398"}, -1}});
+    f.InfoList()->Model().SetRows({{"PDS", {"AB12C"}, -1}, {"Model", {"E398"}, -1}});
     f.show();
     QApplication::setActiveWindow(&f);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
@@ -225,13 +226,13 @@ TEST_F(FormTest, CopyPutsTheSelectedRowsOnTheClipboard)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         clipboard->setText(QStringLiteral("before"));
-        f.Page->setCurrentIndex(c.page);
+        f.Page()->setCurrentIndex(c.page);
         f.ActiveList()->SelectRows(c.selected);
         f.ActiveList()->setFocus();
         QTest::keyClick(f.ActiveList(), Qt::Key_C, Qt::ControlModifier);
         EXPECT_EQ(clipboard->text(), c.text);
     }
-    f.Page->setCurrentIndex(TForm1::kAboutPage);
+    f.Page()->setCurrentIndex(TForm1::kAboutPage);
     clipboard->setText(QStringLiteral("before"));
     f.CopyClick();
     EXPECT_EQ(clipboard->text(), QStringLiteral("before"));

@@ -164,9 +164,9 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
 
     // Open through the menu: the file's name in the status panel, the facts table.
     m_openAnswers = {m_imagePath};
-    f.N2->trigger();
+    f.N2()->trigger();
     ASSERT_TRUE(m_errors.empty()) << m_errors.front().toStdString();
-    EXPECT_EQ(f.Hex1.DataSize(), static_cast<int32_t>(kImageSize));
+    EXPECT_EQ(f.Hex1().DataSize(), static_cast<int32_t>(kImageSize));
     EXPECT_EQ(f.StatusText(), QStringLiteral("прошивка.bin"));
     const QString facts[][2] = {
         {QStringLiteral("PDS"), QStringLiteral("PDSE398R1")},
@@ -175,7 +175,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
         {QStringLiteral("Заводской номер"), QStringLiteral("ЗН-0042")},
         {QStringLiteral("Версия Flex"), QStringLiteral("R373_G_0E.30.49R_A")},
     };
-    const ResultListModel& info = f.InfoList->Model();
+    const ResultListModel& info = f.InfoList()->Model();
     ASSERT_EQ(info.rowCount(), 5);
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(info.data(info.index(row, 0)).toString(), facts[row][0]);
@@ -183,7 +183,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     }
 
     // File scan from the menu: one row per name, the count in the status panel.
-    f.N7->trigger();
+    f.N7()->trigger();
     std::vector<std::string> captions;
     for (const TResultRow& row : f.FileListRows())
         captions.push_back(row.Caption);
@@ -193,10 +193,10 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
         names.push_back(Utf8ToCp1251(name));
     EXPECT_EQ(captions, names);
     EXPECT_EQ(f.StatusText(), QStringLiteral("Всего файлов: 8"));
-    EXPECT_EQ(f.FileList->Model().data(f.FileList->Model().index(1, 0)).toString(), QStringLiteral("Мелодия.mid"));
+    EXPECT_EQ(f.FileList()->Model().data(f.FileList()->Model().index(1, 0)).toString(), QStringLiteral("Мелодия.mid"));
 
     // Graphics scan: the GIFs above the pass start in order, then the bitmaps.
-    f.gif1->trigger();
+    f.gif1()->trigger();
     const auto& pictures = f.FindedRows();
     ASSERT_EQ(pictures.size(), m_gifs.size() + m_bmps.size());
     for (std::size_t i = 0; i < pictures.size(); ++i) {
@@ -209,15 +209,15 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     EXPECT_TRUE(m_errors.empty());
 
     // Preview: click the tab, then the row; the picture is drawn centred.
-    QTabBar* tabs = f.Page->tabBar();
+    QTabBar* tabs = f.Page()->tabBar();
     Click(tabs, tabs->tabRect(TForm1::kGraphicsPage).center());
     ASSERT_EQ(f.ActivePage(), TForm1::kGraphicsPage);
     QApplication::processEvents();
     const int previewed = 2;
-    const QModelIndex index = f.Finded->Model().index(previewed, 0);
-    f.Finded->scrollTo(index);
-    Click(f.Finded->viewport(), f.Finded->visualRect(index).center());
-    ASSERT_EQ(f.Finded->SelectedRows(), std::vector<int32_t>{previewed});
+    const QModelIndex index = f.Finded()->Model().index(previewed, 0);
+    f.Finded()->scrollTo(index);
+    Click(f.Finded()->viewport(), f.Finded()->visualRect(index).center());
+    ASSERT_EQ(f.Finded()->SelectedRows(), std::vector<int32_t>{previewed});
     const std::vector<uint8_t> previewBytes =
         Range(std::stoi(pictures[previewed].Cell(RowCell::Start)), std::stoi(pictures[previewed].Cell(RowCell::End)));
     EXPECT_EQ(ReadFileBytes(f.ScratchFile()), previewBytes);
@@ -228,7 +228,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     ASSERT_EQ(decoded.size(), QSize(60, 40));
     EXPECT_EQ(decoded.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(decoded.pixel(1, 0), qRgb(255, 0, 0));
-    const QImage shown = f.PictureView1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = f.PictureView1()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QPoint origin((shown.width() - decoded.width()) / 2, (shown.height() - decoded.height()) / 2);
     ASSERT_GE(origin.x(), 0);
     ASSERT_GE(origin.y(), 0);
@@ -244,10 +244,10 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     QDir().mkpath(filesFolder);
     QDir().mkpath(picturesFolder);
     m_saveAnswers = {picturesFolder + QStringLiteral("/any")};
-    f.SaveAllButton->click();
+    f.SaveAllButton()->click();
     Click(tabs, tabs->tabRect(TForm1::kFilesPage).center());
     m_saveAnswers = {filesFolder + QStringLiteral("/any")};
-    f.SaveAllButton->click();
+    f.SaveAllButton()->click();
     EXPECT_TRUE(m_errors.empty());
 
     const auto entryRange = [this](std::size_t i) {

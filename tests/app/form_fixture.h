@@ -42,6 +42,7 @@ protected:
     void TearDown() override
     {
         m_form.reset();
+        m_settings.reset();
         QDir::setCurrent(m_oldCwd);
         for (const auto& [name, old] : {std::pair{"XDG_CONFIG_HOME", m_oldConfig}, {"XDG_CACHE_HOME", m_oldCache}}) {
             if (old.isNull())
@@ -66,7 +67,7 @@ protected:
             return Next(m_openAnswers);
         };
         seams.SaveFile = [this](const FileDialog&) {
-            m_gaugeAtSaveDialog.push_back(m_current && m_current->GaugeShown() ? m_current->ProgressBar->Max() : -1);
+            m_gaugeAtSaveDialog.push_back(m_current && m_current->GaugeShown() ? m_current->ProgressBar()->Max() : -1);
             return Next(m_saveAnswers);
         };
         seams.ErrorBox = [this](const QString& text) { m_errors.push_back(text); };
@@ -74,6 +75,18 @@ protected:
         form->SetYieldInterval(0);
         m_current = form.get();
         return form;
+    }
+
+    // The settings store where the window keeps its folder, set up as the
+    // window sets up its own; it reads the store afresh at every call.
+    TRegIniStore& Settings()
+    {
+        if (!m_settings) {
+            m_settings = std::make_unique<TRegIniStore>();
+            m_settings->SetPathType(ptRegistry);
+            m_settings->SetPath(QStringLiteral("\\Software\\"));
+        }
+        return *m_settings;
     }
 
     // Path of name inside the temporary folder.
@@ -101,6 +114,8 @@ protected:
     std::vector<QString> m_errors;
 
 private:
+    std::unique_ptr<TRegIniStore> m_settings;
+
     static QString Next(std::vector<QString>& answers)
     {
         if (answers.empty())

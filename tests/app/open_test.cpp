@@ -30,19 +30,19 @@ TEST_F(FormTest, StartsEmptyWithThePlaceholderShown)
     EXPECT_EQ(f.size(), QSize(862, 586));
     EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
     EXPECT_EQ(f.ActivePage(), TForm1::kFilesPage);
-    EXPECT_EQ(f.Page->count(), 5);
-    EXPECT_EQ(f.Page->tabText(TForm1::kPicturesPage), QStringLiteral("Все картинки"));
+    EXPECT_EQ(f.Page()->count(), 5);
+    EXPECT_EQ(f.Page()->tabText(TForm1::kPicturesPage), QStringLiteral("Все картинки"));
     EXPECT_FALSE(f.GaugeShown());
-    EXPECT_EQ(f.ProgressBar->Min(), 0);
-    EXPECT_EQ(f.ProgressBar->Max(), 100);
-    EXPECT_EQ(f.ProgressBar->Position(), 0);
-    EXPECT_EQ(f.Hex1.DataSize(), 0);
+    EXPECT_EQ(f.ProgressBar()->Min(), 0);
+    EXPECT_EQ(f.ProgressBar()->Max(), 100);
+    EXPECT_EQ(f.ProgressBar()->Position(), 0);
+    EXPECT_EQ(f.Hex1().DataSize(), 0);
     EXPECT_TRUE(f.FileListRows().empty());
     EXPECT_TRUE(f.FindedRows().empty());
     EXPECT_TRUE(f.InfoListRows().empty());
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
-    EXPECT_EQ(f.PictureView1->Picture().Height(), 16);
-    EXPECT_EQ(f.Save->objectName(), QStringLiteral("Save"));
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 16);
+    EXPECT_EQ(f.PictureView1()->Picture().Height(), 16);
+    EXPECT_EQ(f.Save()->objectName(), QStringLiteral("Save"));
     f.show();
     QApplication::processEvents();
     EXPECT_EQ(f.menuBar()->height(), 22);
@@ -81,22 +81,22 @@ TEST_F(FormTest, OpenCommandsInTheirOrder)
         SCOPED_TRACE(c.name);
         auto form = MakeForm();
         TForm1& f = *form;
-        f.RegIniStore1.WriteString(kSection, kKey, QStringLiteral("before"));
-        f.FileList->Model().SetRows({Row("old file")});
-        f.Finded->Model().SetRows({Row("old picture")});
+        Settings().WriteString(kSection, kKey, QStringLiteral("before"));
+        f.FileList()->Model().SetRows({Row("old file")});
+        f.Finded()->Model().SetRows({Row("old picture")});
         m_errors.clear();
 
         (f.*c.open)();  // cancelled
         EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
-        EXPECT_EQ(f.RegIniStore1.ReadString(kSection, kKey, {}), QStringLiteral("before"));
-        EXPECT_TRUE(f.OpenDialog1.FileName.isEmpty());
+        EXPECT_EQ(Settings().ReadString(kSection, kKey, {}), QStringLiteral("before"));
+        EXPECT_TRUE(f.OpenDialog1().FileName.isEmpty());
 
         m_openAnswers = {missing};
         (f.*c.open)();
         ASSERT_EQ(m_errors.size(), 1u);
         EXPECT_TRUE(m_errors[0].contains(missing)) << m_errors[0].toStdString();
         EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
-        EXPECT_EQ(f.RegIniStore1.ReadString(kSection, kKey, {}),
+        EXPECT_EQ(Settings().ReadString(kSection, kKey, {}),
                   c.remembersFailedFolder ? Path(QStringLiteral("gone/")) : QStringLiteral("before"));
         EXPECT_EQ(f.FileListRows().size(), 1u);
         EXPECT_EQ(f.FindedRows().size(), 1u);
@@ -105,9 +105,9 @@ TEST_F(FormTest, OpenCommandsInTheirOrder)
         m_openAnswers = {good};
         (f.*c.open)();
         EXPECT_EQ(m_errors.size(), 1u);
-        EXPECT_EQ(f.Hex1.DataSize(), 110000);
+        EXPECT_EQ(f.Hex1().DataSize(), 110000);
         EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
-        EXPECT_EQ(f.RegIniStore1.ReadString(kSection, kKey, {}), Path(QStringLiteral("images/")));
+        EXPECT_EQ(Settings().ReadString(kSection, kKey, {}), Path(QStringLiteral("images/")));
         EXPECT_TRUE(f.FileListRows().empty());
         EXPECT_TRUE(f.FindedRows().empty());
         ASSERT_EQ(f.InfoListRows().size(), 5u);
@@ -119,9 +119,9 @@ TEST_F(FormTest, OpenCommandsInTheirOrder)
 TEST_F(FormTest, FirstRunWithoutAChoiceStoresNothing)
 {
     auto form = MakeForm();
-    EXPECT_TRUE(form->OpenDialog1.InitialDir.isEmpty());
+    EXPECT_TRUE(form->OpenDialog1().InitialDir.isEmpty());
     form->close();
-    EXPECT_FALSE(form->RegIniStore1.ValueExists(kSection, kKey));
+    EXPECT_FALSE(Settings().ValueExists(kSection, kKey));
     EXPECT_TRUE(m_errors.empty());
 }
 
@@ -140,9 +140,9 @@ TEST_F(FormTest, StartUpUsesOnlyAStoredFolderThatExists)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.toStdString());
-        MakeForm()->RegIniStore1.WriteString(kSection, kKey, c.stored);
+        Settings().WriteString(kSection, kKey, c.stored);
         auto form = MakeForm();
-        EXPECT_EQ(form->OpenDialog1.InitialDir, c.initialDir);
+        EXPECT_EQ(form->OpenDialog1().InitialDir, c.initialDir);
     }
     EXPECT_TRUE(m_errors.empty());
 }
@@ -155,12 +155,12 @@ TEST_F(FormTest, CloseStoresTheFolderOfTheChosenFileEvenWhenItFailedToLoad)
         m_openAnswers = {Path(QStringLiteral("elsewhere/broken.bin"))};
         form->N2Click();
         EXPECT_EQ(m_errors.size(), 1u);
-        EXPECT_FALSE(form->RegIniStore1.ValueExists(kSection, kKey));
+        EXPECT_FALSE(Settings().ValueExists(kSection, kKey));
         form->close();
-        EXPECT_EQ(form->RegIniStore1.ReadString(kSection, kKey, {}), Path(QStringLiteral("elsewhere/")));
+        EXPECT_EQ(Settings().ReadString(kSection, kKey, {}), Path(QStringLiteral("elsewhere/")));
     }
     auto next = MakeForm();
-    EXPECT_EQ(next->OpenDialog1.InitialDir, Path(QStringLiteral("elsewhere/")));
+    EXPECT_EQ(next->OpenDialog1().InitialDir, Path(QStringLiteral("elsewhere/")));
     next->N2Click();
     ASSERT_EQ(m_openStartFolders.size(), 2u);
     EXPECT_EQ(m_openStartFolders[1], Path(QStringLiteral("elsewhere/")));
@@ -205,16 +205,16 @@ TEST_F(FormTest, ASettingsFaultIsReportedAfterTheImageIsIn)
         auto form = MakeForm();
         TForm1& f = *form;
         EXPECT_EQ(m_errors.size(), c.errorsAtStart);
-        EXPECT_TRUE(f.OpenDialog1.InitialDir.isEmpty());
+        EXPECT_TRUE(f.OpenDialog1().InitialDir.isEmpty());
 
         std::vector<std::size_t> factsAtError;
-        f.Seams.ErrorBox = [&](const QString& text) {
+        f.Seams().ErrorBox = [&](const QString& text) {
             m_errors.push_back(text);
             factsAtError.push_back(f.InfoListRows().size());
         };
         m_openAnswers = {image};
         (f.*c.open)();
-        EXPECT_EQ(f.Hex1.DataSize(), 110000);
+        EXPECT_EQ(f.Hex1().DataSize(), 110000);
         EXPECT_EQ(f.StatusText(), QStringLiteral("phone.bin"));
         ASSERT_EQ(f.InfoListRows().size(), 5u);
         EXPECT_EQ(f.InfoListRows()[0].Cell(0), "AB12C");
@@ -233,13 +233,13 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
         const std::vector<uint8_t> gif = MakeGif({});
         MemoryStream stream;
         stream.WriteBuffer(gif.data(), static_cast<int32_t>(gif.size()));
-        f.PictureView1->Picture().LoadFromStream(&stream);
-        ASSERT_NE(f.PictureView1->Picture().Width(), 16);
+        f.PictureView1()->Picture().LoadFromStream(&stream);
+        ASSERT_NE(f.PictureView1()->Picture().Width(), 16);
     };
     const auto fill = [&] {
-        f.FileList->Model().SetRows({Row("old file")});
-        f.Finded->Model().SetRows({Row("old picture")});
-        f.Stat->setText(QStringLiteral("Всего файлов: 1"));
+        f.FileList()->Model().SetRows({Row("old file")});
+        f.Finded()->Model().SetRows({Row("old picture")});
+        f.Stat()->setText(QStringLiteral("Всего файлов: 1"));
         showPicture();
     };
     OpenImage(FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c"));
@@ -247,11 +247,11 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
 
     m_openAnswers = {Path(QStringLiteral("missing.bin"))};
     f.N2Click();
-    EXPECT_EQ(f.Hex1.DataSize(), 110000);
+    EXPECT_EQ(f.Hex1().DataSize(), 110000);
     EXPECT_EQ(f.FileListRows().size(), 1u);
     EXPECT_EQ(f.FindedRows().size(), 1u);
     EXPECT_EQ(f.InfoListRows().size(), 5u);
-    EXPECT_NE(f.PictureView1->Picture().Width(), 16);
+    EXPECT_NE(f.PictureView1()->Picture().Width(), 16);
 
     // 2 GiB, too large to load: the buffer is emptied on the way.
     QFile huge(Path(QStringLiteral("huge.bin")));
@@ -265,17 +265,17 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
         m_openAnswers = {huge.fileName()};
         (f.*open)();
         EXPECT_EQ(m_errors.size(), 1u);
-        EXPECT_EQ(f.Hex1.DataSize(), 0);
+        EXPECT_EQ(f.Hex1().DataSize(), 0);
         EXPECT_TRUE(f.FileListRows().empty());
         EXPECT_TRUE(f.FindedRows().empty());
         EXPECT_TRUE(f.InfoListRows().empty());
-        EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
+        EXPECT_EQ(f.PictureView1()->Picture().Width(), 16);
         EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
     }
 
     showPicture();
     OpenImage(FlashImageBuilder(5000));
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 16);
 }
 
 // A blank image: the PDS and the phone model have no stop byte and run to
@@ -283,7 +283,7 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
 TEST_F(FormTest, AFactWithoutAStopByteShowsItsBeginningAndLength)
 {
     OpenImage(FlashImageBuilder(2 * 1024 * 1024, 0x00));
-    const ResultListModel& info = Form().InfoList->Model();
+    const ResultListModel& info = Form().InfoList()->Model();
     ASSERT_EQ(info.rowCount(), 5);
     const QString pds = info.data(info.index(0, 1)).toString();
     EXPECT_EQ(pds, QString(4096, QChar(0x2423)) + QStringLiteral("… (%1 bytes)").arg(2 * 1024 * 1024 - 102976));

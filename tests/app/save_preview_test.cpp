@@ -33,14 +33,14 @@ protected:
         m_image = image.Bytes();
         OpenImage(image);
         // These ranges hold no pictures: selecting rows here is about saving only.
-        Form().Finded->OnSelectItem = nullptr;
-        Form().FileList->Model().SetRows({
+        Form().Finded()->OnSelectItem = nullptr;
+        Form().FileList()->Model().SetRows({
             {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
             {"b.txt", {"txt", "30", "", "999"}, kFileRowIcon},
             {"c.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
             {"d.txt", {"txt", "50", "60", "10"}, kFileRowIcon},
         });
-        Form().Finded->Model().SetRows({
+        Form().Finded()->Model().SetRows({
             {Utf8ToCp1251("Файл (0)"), {"gif", "100", "110", "10"}, kPictureRowIcon},
             {Utf8ToCp1251("Файл (1)"), {"bmp", "200", "205", "-1"}, kPictureRowIcon},
             {Utf8ToCp1251("Файл (2)"), {"gif", "300", "301", "1"}, kPictureRowIcon},
@@ -101,9 +101,9 @@ TEST_F(SaveTest, EachPageSavesItsOwnRows)
         const QString folder = Path(QStringLiteral("out%1").arg(++n));
         QDir().mkpath(folder);
         TForm1& f = Form();
-        f.Page->setCurrentIndex(c.page);
-        f.FileList->SelectRows(c.page == 0 ? c.selected : std::vector<int32_t>{});
-        f.Finded->SelectRows(c.page == 1 ? c.selected : std::vector<int32_t>{});
+        f.Page()->setCurrentIndex(c.page);
+        f.FileList()->SelectRows(c.page == 0 ? c.selected : std::vector<int32_t>{});
+        f.Finded()->SelectRows(c.page == 1 ? c.selected : std::vector<int32_t>{});
         m_saveAnswers = {c.cancel ? QString() : folder + QStringLiteral("/any name")};
         m_gaugeAtSaveDialog.clear();
 
@@ -121,7 +121,7 @@ TEST_F(SaveTest, EachPageSavesItsOwnRows)
         EXPECT_EQ(names, wanted);
         EXPECT_FALSE(f.GaugeShown());
         if (c.page == 1 && !c.cancel && !c.files.empty()) {
-            EXPECT_EQ(f.ProgressBar->Position(), f.ProgressBar->Max());
+            EXPECT_EQ(f.ProgressBar()->Position(), f.ProgressBar()->Max());
         }
     }
     EXPECT_TRUE(m_errors.empty());
@@ -140,11 +140,11 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     f.SaveAllClick();
     EXPECT_EQ(ReadQ(folder + QStringLiteral("/a.txt")), Range(10, 20));
 
-    f.Page->setCurrentIndex(TForm1::kGraphicsPage);
+    f.Page()->setCurrentIndex(TForm1::kGraphicsPage);
     auto rows = f.FindedRows();
     rows[1].Cell(RowCell::Start) = "5000";  // beyond the 4096-byte image
     rows[1].Cell(RowCell::End) = "5010";
-    f.Finded->Model().SetRows(rows);
+    f.Finded()->Model().SetRows(rows);
     m_saveAnswers = {folder + QStringLiteral("/x")};
     f.SaveAllClick();
     ASSERT_EQ(m_errors.size(), 1u);
@@ -153,11 +153,11 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/Файл (1).bmp")));
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/Файл (2).gif")));
     EXPECT_TRUE(f.GaugeShown());
-    EXPECT_EQ(f.ProgressBar->Position(), 1);
+    EXPECT_EQ(f.ProgressBar()->Position(), 1);
 
     rows[1].Cell(RowCell::End) = "12x";
-    f.Finded->Model().SetRows(rows);
-    f.Finded->SelectRows({1});
+    f.Finded()->Model().SetRows(rows);
+    f.Finded()->SelectRows({1});
     m_saveAnswers = {folder + QStringLiteral("/x")};
     f.SaveClick();
     ASSERT_EQ(m_errors.size(), 2u);
@@ -167,7 +167,7 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
 TEST_F(SaveTest, SavingBesideTheImageKeepsTheImageAndTheOtherRows)
 {
     TForm1& f = Form();
-    f.FileList->Model().SetRows({
+    f.FileList()->Model().SetRows({
         {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
         {"phone.bin", {"bin", "30", "40", "10"}, kFileRowIcon},
         {"a.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
@@ -206,7 +206,7 @@ protected:
             .Put(5000, MakeSmallBmp(8, 8));
         OpenImage(image);
         Form().gif1Click();
-        Form().Page->setCurrentIndex(TForm1::kGraphicsPage);
+        Form().Page()->setCurrentIndex(TForm1::kGraphicsPage);
         m_scratch = QDir(m_dir.path()).relativeFilePath(QFile::decodeName(Form().ScratchFile().c_str()));
         ASSERT_TRUE(m_scratch.startsWith(QStringLiteral("cache/"))) << m_scratch.toStdString();
     }
@@ -228,23 +228,23 @@ TEST_F(PreviewTest, SelectingOneRowShowsItsPicture)
     EXPECT_EQ(rows[0].Cell(RowCell::End), std::to_string(m_b));
     EXPECT_EQ(rows[2].Cell(RowCell::Type), "bmp");
 
-    f.Finded->SelectRows({0});
+    f.Finded()->SelectRows({0});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_first);
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 20);
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 20);
 
     // Growing the selection to two rows, or shrinking it back, shows nothing new.
     QFile::remove(Path(m_scratch));
-    f.Finded->SetRowSelected(1, true);
-    f.Finded->SetRowSelected(0, false);
+    f.Finded()->SetRowSelected(1, true);
+    f.Finded()->SetRowSelected(0, false);
     EXPECT_FALSE(QFile::exists(Path(m_scratch)));
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 20);
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 20);
 
-    f.Finded->SelectRows({2});
+    f.Finded()->SelectRows({2});
     EXPECT_EQ(ReadQ(Path(m_scratch)).size(), 62u + 8u * 4u);
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 8);
-    f.Finded->SelectRows({1});
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 8);
+    f.Finded()->SelectRows({1});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_second);
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 7);
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 7);
     EXPECT_TRUE(m_errors.empty());
 }
 
@@ -258,22 +258,22 @@ TEST_F(PreviewTest, ScratchFileReplacesAPlantedLinkAndSurvivesABadPicture)
     target.close();
     ASSERT_TRUE(QFile::link(outside, Path(m_scratch)));
 
-    f.Finded->SelectRows({0});
+    f.Finded()->SelectRows({0});
     EXPECT_EQ(ReadQ(outside), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(QFileInfo(Path(m_scratch)).isSymLink());
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_first);
 
     auto rows = f.FindedRows();
     rows.push_back({"broken", {"gif", "0", "40", "40"}, kPictureRowIcon});
-    f.Finded->Model().SetRows(rows);
-    f.Finded->SelectRows({3});
+    f.Finded()->Model().SetRows(rows);
+    f.Finded()->SelectRows({3});
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(m_errors[0].startsWith(QStringLiteral("Could not load image"))) << m_errors[0].toStdString();
     EXPECT_EQ(ReadQ(Path(m_scratch)).size(), 40u);
     // The picture of the row before does not stay on screen: the placeholder shows.
-    EXPECT_EQ(f.PictureView1->Picture().Width(), 16);
+    EXPECT_EQ(f.PictureView1()->Picture().Width(), 16);
 
-    f.Finded->SelectRows({1});
+    f.Finded()->SelectRows({1});
     EXPECT_EQ(ReadQ(Path(m_scratch)), m_second);
     EXPECT_EQ(m_errors.size(), 1u);
 }

@@ -87,13 +87,13 @@ protected:
     {
         FormTest::SetUp();
         OpenImage(FlashImageBuilder(4096, 0x33));
-        Form().Finded->OnSelectItem = nullptr;
-        Form().FileList->Model().SetRows({
+        Form().Finded()->OnSelectItem = nullptr;
+        Form().FileList()->Model().SetRows({
             {"a.txt", {"txt", "10", "20", "10"}, kFileRowIcon},
             {"b.txt", {"txt", "30", "", "999"}, kFileRowIcon},
             {"c.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
         });
-        Form().Finded->Model().SetRows({
+        Form().Finded()->Model().SetRows({
             {Utf8ToCp1251("Файл (0)"), {"gif", "100", "110", "10"}, kPictureRowIcon},
             {"", {"gif", "200", "205", "5"}, kPictureRowIcon},
             {Utf8ToCp1251("Файл (2)"), {"gif", "9000", "9010", "10"}, kPictureRowIcon},
@@ -133,34 +133,35 @@ TEST_F(SaveSummaryTest, EachSaveSaysWhatItDid)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        f.SaveResult->SetMessage(QStringLiteral("before"));
-        f.Page->setCurrentIndex(c.page);
+        f.SaveResult()->SetMessage(QStringLiteral("before"));
+        f.Page()->setCurrentIndex(c.page);
         if (c.page < 2)
             f.ActiveList()->SelectRows(c.selected);
         m_saveAnswers = {c.cancel ? QString() : Path(QStringLiteral("out/Сохранить сюда"))};
         c.all ? f.SaveAllClick() : f.SaveClick();
         EXPECT_EQ(f.SaveSummaryText(), c.summary);
-        EXPECT_EQ(f.SaveResult->toolTip(), c.summary);
+        EXPECT_EQ(f.SaveResult()->toolTip(), c.summary);
     }
     EXPECT_EQ(m_errors, std::vector<QString>{QStringLiteral("Stream read error.")});
-    EXPECT_EQ(f.SaveResult->parentWidget(), f.statusBar());
+    EXPECT_EQ(f.SaveResult()->parentWidget(), f.statusBar());
     f.show();
     QApplication::processEvents();
-    EXPECT_GE(f.SaveResult->x(), f.Stat->x() + f.Stat->width());
+    EXPECT_GE(f.SaveResult()->x(), f.Stat()->x() + f.Stat()->width());
 }
 
 TEST_F(SaveSummaryTest, TheSaveDialogStartsWithAReadyNameAndSaysWhereFilesGo)
 {
     TForm1& f = Form();
-    EXPECT_EQ(f.SaveDialog1.ReadyName, QStringLiteral("Сохранить сюда"));
-    f.SaveDialog1.FileName = Path(QStringLiteral("out/earlier"));
-    const std::unique_ptr<QFileDialog> box = MakeSaveDialog(&f, f.SaveDialog1);
+    EXPECT_EQ(f.SaveDialog1().ReadyName, QStringLiteral("Сохранить сюда"));
+    FileDialog dialog = f.SaveDialog1();
+    dialog.FileName = Path(QStringLiteral("out/earlier"));
+    const std::unique_ptr<QFileDialog> box = MakeSaveDialog(&f, dialog);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Save file"));
     EXPECT_EQ(box->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(box->selectedFiles(), QStringList{Path(QStringLiteral("out/Сохранить сюда"))});
     const auto* note = box->findChild<QLabel*>(QStringLiteral("SaveNote"));
     ASSERT_NE(note, nullptr);
-    EXPECT_EQ(note->text(), f.SaveDialog1.Note);
+    EXPECT_EQ(note->text(), f.SaveDialog1().Note);
     EXPECT_TRUE(note->text().contains(QStringLiteral("в показанную папку")));
 }
 

@@ -43,8 +43,8 @@ TEST_F(FormTest, FileScanRefusesSmallImagesAndFillsTheListOtherwise)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
         OpenImage(FlashImageBuilder(c.size));
-        Form().FileList->Model().SetRows({{"left over", {}, kFileRowIcon}});
-        Form().Stat->setText(QStringLiteral("before"));
+        Form().FileList()->Model().SetRows({{"left over", {}, kFileRowIcon}});
+        Form().Stat()->setText(QStringLiteral("before"));
         Form().N7Click();
         EXPECT_EQ(Form().FileListRows().size(), c.scanned ? 0u : 1u);
         EXPECT_EQ(Form().StatusText(), c.scanned ? QStringLiteral("Всего файлов: 0") : QStringLiteral("before"));
@@ -59,7 +59,7 @@ TEST_F(FormTest, FileScanRefusesSmallImagesAndFillsTheListOtherwise)
     EXPECT_EQ(rows[0].ImageIndex, kFileRowIcon);
     EXPECT_EQ(Form().StatusText(), QStringLiteral("Всего файлов: 4"));
     EXPECT_FALSE(Form().GaugeShown());
-    EXPECT_TRUE(Form().N7->isEnabled());
+    EXPECT_TRUE(Form().N7()->isEnabled());
     EXPECT_TRUE(m_errors.empty());
 }
 
@@ -82,18 +82,18 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
     QTimer::singleShot(0, &f, [&] {
         seen.ran = true;
         seen.running = f.ScanRunning();
-        seen.openEnabled = f.N2->isEnabled() || f.OpenButton->isEnabled();
-        seen.saveEnabled = f.Save->isEnabled() || f.SaveAllButton->isEnabled() || f.gif1->isEnabled();
+        seen.openEnabled = f.N2()->isEnabled() || f.OpenButton()->isEnabled();
+        seen.saveEnabled = f.Save()->isEnabled() || f.SaveAllButton()->isEnabled() || f.gif1()->isEnabled();
         seen.gaugeShown = f.GaugeShown();
-        seen.picturesSelectable = f.Finded->selectionMode() != QAbstractItemView::NoSelection;
-        seen.gaugeMax = f.ProgressBar->Max();
-        seen.rows = static_cast<std::size_t>(f.FileList->Model().rowCount());
+        seen.picturesSelectable = f.Finded()->selectionMode() != QAbstractItemView::NoSelection;
+        seen.gaugeMax = f.ProgressBar()->Max();
+        seen.rows = static_cast<std::size_t>(f.FileList()->Model().rowCount());
         f.N2Click();  // must not run: nothing is chosen
     });
     // The other list keeps its selection through the scan.
-    f.Finded->OnSelectItem = nullptr;
-    f.Finded->Model().SetRows({{"picture", {"gif", "0", "1", "1"}, kPictureRowIcon}});
-    f.Finded->SelectRows({0});
+    f.Finded()->OnSelectItem = nullptr;
+    f.Finded()->Model().SetRows({{"picture", {"gif", "0", "1", "1"}, kPictureRowIcon}});
+    f.Finded()->SelectRows({0});
     m_openAnswers = {Path(QStringLiteral("never-opened.bin"))};
     f.N7Click();
     ASSERT_TRUE(seen.ran);
@@ -107,11 +107,11 @@ TEST_F(FormTest, ScanShowsRowsAsFoundAndBlocksOtherCommands)
     EXPECT_LT(seen.rows, 4u);
     EXPECT_EQ(m_openAnswers.size(), 1u);
     EXPECT_EQ(f.FileListRows().size(), 4u);
-    EXPECT_TRUE(f.N2->isEnabled());
-    EXPECT_TRUE(f.OpenButton->isEnabled());
+    EXPECT_TRUE(f.N2()->isEnabled());
+    EXPECT_TRUE(f.OpenButton()->isEnabled());
     EXPECT_FALSE(f.ScanRunning());
-    EXPECT_EQ(f.Finded->SelectedRows(), std::vector<int32_t>{0});
-    EXPECT_NE(f.Finded->selectionMode(), QAbstractItemView::NoSelection);
+    EXPECT_EQ(f.Finded()->SelectedRows(), std::vector<int32_t>{0});
+    EXPECT_NE(f.Finded()->selectionMode(), QAbstractItemView::NoSelection);
 }
 
 TEST_F(FormTest, CloseDuringAScanEndsTheScanThenCloses)
@@ -126,7 +126,7 @@ TEST_F(FormTest, CloseDuringAScanEndsTheScanThenCloses)
     EXPECT_TRUE(f.isVisible());
     QCoreApplication::processEvents();
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(f.RegIniStore1.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Path"), {}),
+    EXPECT_EQ(Settings().ReadString(QStringLiteral("Kestrix"), QStringLiteral("Path"), {}),
               FolderWithSeparator(Path(QStringLiteral("phone.bin"))));
     EXPECT_TRUE(m_errors.empty());
 }
@@ -144,18 +144,18 @@ TEST_F(FormTest, GraphicsScanListsBitmapsWithoutGifs)
     EXPECT_EQ(rows[1].Cell(RowCell::Type), "bmp");
     EXPECT_EQ(rows[1].Cell(RowCell::Start), "3000");
     EXPECT_FALSE(Form().GaugeShown());
-    EXPECT_TRUE(Form().gif1->isEnabled());
+    EXPECT_TRUE(Form().gif1()->isEnabled());
     EXPECT_TRUE(m_errors.empty());
 }
 
 TEST_F(FormTest, RunningOutOfMemoryShowsAnErrorBoxAndTheWindowGoesOn)
 {
     auto form = MakeForm();
-    form->Seams.OpenFile = [](const FileDialog&) -> QString { throw std::bad_alloc(); };
+    form->Seams().OpenFile = [](const FileDialog&) -> QString { throw std::bad_alloc(); };
     form->N2Click();
     EXPECT_EQ(m_errors, std::vector<QString>{QStringLiteral("Out of memory.")});
     EXPECT_EQ(form->StatusText(), QStringLiteral("Kestrix"));
-    EXPECT_TRUE(form->N2->isEnabled());
+    EXPECT_TRUE(form->N2()->isEnabled());
 }
 
 }  // namespace

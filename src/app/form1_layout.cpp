@@ -1,0 +1,319 @@
+#include "form1.h"
+
+#include "about_memo.h"
+#include "image_list.h"
+#include "kestrix_version.h"
+#include "picture_gallery.h"
+#include "picture_view.h"
+#include "progress_gauge.h"
+#include "result_list_view.h"
+#include "status_message.h"
+#include "user_guide.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+// The construction of the main window: its components' settings and the bands
+// from the menu bar down to the status bar.
+
+namespace kestrix {
+namespace {
+
+QString AboutText()
+{
+    return QStringLiteral(
+        "Программа извлекает из образа прошивки телефона Motorola всё полезное: сведения о прошивке "
+        "(PDS, версию прошивки, модель телефона, заводской номер и версию Flex), файлы файловой "
+        "системы телефона и DRM графику (картинки GIF и BMP), которые можно просмотреть и сохранить.\n"
+        "\n"
+        "В найденных файлах, сохраняются те, в которых есть конечный адрес.\n"
+        "\n"
+        "Автор приглашает всех, кто хочет помочь в развитии программы, присоединиться к работе на "
+        "веб-форуме программы.\n"
+        "\n"
+        "Просьба к тем, кто будет читать исходные тексты программы: не критикуйте их.");
+}
+
+}  // namespace
+
+void TForm1::ConfigureComponents()
+{
+    m_hex1.ResetToEmpty("Untitled");
+    m_hex1.PostNotice = [this](std::function<void()> notice) {
+        QMetaObject::invokeMethod(this, std::move(notice), Qt::QueuedConnection);
+    };
+    m_regIniStore1.SetPathType(ptRegistry);
+    m_regIniStore1.SetPath(QStringLiteral("\\Software\\"));
+    m_openDialog1.Title = QStringLiteral("Open file");
+    // The image filter comes first and is the one selected; the second entry
+    // reaches images saved under other names.
+    m_openDialog1.Filter = QStringLiteral("Motorola Flash File (*.bin)|*.bin|Все файлы|*");
+    m_saveDialog1.Title = QStringLiteral("Save file");
+    m_saveDialog1.Filter = QStringLiteral("All files|*.*");
+    m_saveDialog1.ReadyName = QStringLiteral("Сохранить сюда");
+    m_saveDialog1.Note = QStringLiteral("Файлы сохраняются под своими именами в показанную папку; "
+                                        "имя в поле выше только выбирает папку.");
+}
+
+void TForm1::BuildLayout()
+{
+    setWindowTitle(QStringLiteral("Kestrix ") + QString::fromLatin1(kShortVersion));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kestrix-64.png")));
+    move(193, 132);
+    resize(862, 586);
+    BuildMenu();
+    BuildToolBar();
+    BuildPages();
+    BuildCopyAction();
+    BuildStatusBar();
+}
+
+void TForm1::BuildMenu()
+{
+    // "&" marks the letter that opens an item with Alt; Qt underlines it and
+    // shows the caption without it.
+    QMenuBar* bar = menuBar();
+    bar->setFixedHeight(22);
+    QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
+    m_n2 = file->addAction(QStringLiteral("&Открыть"));
+    file->addSeparator();
+    m_n4 = file->addAction(QStringLiteral("&Выход"));
+    QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
+    m_gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
+    m_n7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
+    m_allPicturesSearch = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск всех &картинок"));
+    m_n6 = bar->addAction(QStringLiteral("&О Программе"));
+    m_n2->setShortcut(QKeySequence::Open);
+    m_n4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_n7->setShortcut(QKeySequence(Qt::Key_F5));
+    m_gif1->setShortcut(QKeySequence(Qt::Key_F6));
+    m_allPicturesSearch->setShortcut(QKeySequence(Qt::Key_F7));
+
+    m_n2->setObjectName(QStringLiteral("N2"));
+    m_n4->setObjectName(QStringLiteral("N4"));
+    m_n6->setObjectName(QStringLiteral("N6"));
+    m_n7->setObjectName(QStringLiteral("N7"));
+    m_gif1->setObjectName(QStringLiteral("gif1"));
+    m_allPicturesSearch->setObjectName(QStringLiteral("AllPicturesSearch"));
+    connect(m_n2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(m_n4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(m_n6, &QAction::triggered, this, &TForm1::N6Click);
+    connect(m_n7, &QAction::triggered, this, &TForm1::N7Click);
+    connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
+    connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::AllPicturesSearchClick);
+}
+
+void TForm1::BuildCopyAction()
+{
+    m_copyRows = new QAction(QStringLiteral("Копировать"), this);
+    m_copyRows->setObjectName(QStringLiteral("CopyRows"));
+    m_copyRows->setShortcut(QKeySequence::Copy);
+    addAction(m_copyRows);
+    for (ResultListView* list : {m_fileList, m_finded, m_infoList}) {
+        list->addAction(m_copyRows);
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    connect(m_copyRows, &QAction::triggered, this, &TForm1::CopyClick);
+}
+
+void TForm1::BuildToolBar()
+{
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setFixedHeight(25);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setStyleSheet(QStringLiteral("QToolBar { border: none; padding: 0px; spacing: 0px; }"
+                                      "QToolButton { padding: 1px 2px; }"));
+    bar->toggleViewAction()->setVisible(false);
+
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(8);
+    bar->addWidget(gap);
+
+    // The buttons keep their fixed widths; a slightly smaller face lets the
+    // longest caption fit beside its icon in common desktop fonts.
+    QFont face = bar->font();
+    face.setPointSizeF(std::min<qreal>(face.pointSizeF(), 8.0));
+    const auto button = [bar, face](const QString& name, const QString& caption, int width, int icon) {
+        auto* b = new QToolButton(bar);
+        b->setFont(face);
+        b->setObjectName(name);
+        b->setText(caption);
+        b->setIcon(ImageList::Icon(icon));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        b->setFixedSize(width, 23);
+        bar->addWidget(b);
+        return b;
+    };
+    m_openButton = button(QStringLiteral("OpenButton"), QStringLiteral("Открыть"), 80, 0);
+    m_save = button(QStringLiteral("Save"), QStringLiteral("Сохранить"), 88, 1);
+    m_saveAllButton = button(QStringLiteral("SaveAllButton"), QStringLiteral("Сохранить все"), 112, 2);
+    m_save->setShortcut(QKeySequence::Save);
+    m_saveAllButton->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    const auto hint = [](QToolButton* b, const QKeySequence& keys) {
+        b->setToolTip(QStringLiteral("%1 (%2)").arg(b->text(), keys.toString(QKeySequence::NativeText)));
+    };
+    hint(m_openButton, QKeySequence::Open);
+    hint(m_save, m_save->shortcut());
+    hint(m_saveAllButton, m_saveAllButton->shortcut());
+    connect(m_openButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    connect(m_save, &QToolButton::clicked, this, &TForm1::SaveClick);
+    connect(m_saveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllClick);
+}
+
+void TForm1::BuildPages()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* separator = new QFrame(central);
+    separator->setObjectName(QStringLiteral("Separator"));
+    separator->setFixedHeight(2);
+    separator->setStyleSheet(QStringLiteral("#Separator { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
+                                            "stop:0 #7a8aa0, stop:0.5 #c8d2e0, stop:1 #eef1f5); }"));
+    column->addWidget(separator);
+
+    auto* strip = new QWidget(central);
+    strip->setFixedHeight(5);
+    auto* stripLayout = new QVBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    m_progressBar = new ProgressGauge(strip);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setFixedHeight(5);
+    m_progressBar->hide();
+    stripLayout->addWidget(m_progressBar);
+    column->addWidget(strip);
+
+    m_page = new QTabWidget(central);
+    m_page->setObjectName(QStringLiteral("Page"));
+    m_page->setIconSize(QSize(16, 16));
+    m_page->setDocumentMode(false);
+    column->addWidget(m_page, 1);
+    setCentralWidget(central);
+
+    const Qt::Alignment centre = Qt::AlignHCenter;
+    const Qt::Alignment left = Qt::AlignLeft;
+    m_fileList = new ResultListView(
+        {
+            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
+            {QStringLiteral("Тип"), 100, centre, 100, 0, false},
+            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Размер"), 100, centre, 100, 0, false},
+        },
+        true, true);
+    m_fileList->setObjectName(QStringLiteral("FileList"));
+    m_page->addTab(m_fileList, ImageList::Icon(10), QStringLiteral("Найденые файлы"));
+
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setHandleWidth(10);
+    splitter->setOpaqueResize(false);
+    splitter->setChildrenCollapsible(false);
+    m_finded = new ResultListView(
+        {
+            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
+            {QStringLiteral("Тип"), 100, centre, 100, 100, false},
+            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, left, 100, 0, false},
+            {QStringLiteral("Размер"), 100, left, 100, 100, false},
+        },
+        true, true);
+    m_finded->setObjectName(QStringLiteral("Finded"));
+    m_finded->setMinimumWidth(10);
+    m_finded->OnSelectItem = [this](int32_t row, bool selected) { FindedSelectItem(row, selected); };
+    auto* group = new QGroupBox(QStringLiteral("Просмотр"));
+    group->setMinimumWidth(10);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->setContentsMargins(4, 4, 4, 4);
+    m_pictureView1 = new TPictureView(group);
+    m_pictureView1->setObjectName(QStringLiteral("PictureView1"));
+    m_pictureView1->SetPicturePosition(bpCenter);
+    m_pictureView1->SetStretchMode(smNever);
+    groupLayout->addWidget(m_pictureView1);
+    splitter->addWidget(m_finded);
+    splitter->addWidget(group);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({862 - 188 - 10, 188});
+    m_page->addTab(splitter, ImageList::Icon(8), QStringLiteral("DRM графика"));
+    LoadPlaceholder();
+    m_pictureView1->Loaded();
+
+    m_infoList = new ResultListView(
+        {
+            {QStringLiteral("Раздел"), 0, left, 0, 0, true},
+            {QStringLiteral("Значение"), 300, left, 0, 0, false},
+        },
+        false, false);
+    m_infoList->setObjectName(QStringLiteral("InfoList"));
+    m_page->addTab(m_infoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
+
+    m_page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
+
+    m_allPictures = new PictureGallery;
+    m_allPictures->setObjectName(QStringLiteral("AllPictures"));
+    m_page->addTab(m_allPictures, ImageList::Icon(8), QStringLiteral("Все картинки"));
+    m_page->setCurrentIndex(kFilesPage);
+}
+
+QWidget* TForm1::BuildAboutPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->setSpacing(10);
+
+    auto* title = new QLabel(QStringLiteral("<div style='font-size:20pt; font-weight:bold'>Kestrix %1</div>"
+                                            "<div style='font-size:11pt'>Автор: команда разработчиков Kestrix</div>")
+                                 .arg(QString::fromLatin1(kShortVersion)),
+                             page);
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+
+    auto* memo = new AboutMemo(AboutText(), page);
+    memo->setObjectName(QStringLiteral("AboutMemo"));
+    layout->addWidget(memo, 1);
+
+    auto* link = new QLabel(QStringLiteral("<a href='%1'>Руководство пользователя</a>")
+                                .arg(UserGuideUrl().toString(QUrl::FullyEncoded).toHtmlEscaped()),
+                            page);
+    link->setObjectName(QStringLiteral("GuideLink"));
+    link->setAlignment(Qt::AlignCenter);
+    link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    link->setOpenExternalLinks(true);
+    layout->addWidget(link);
+    return page;
+}
+
+void TForm1::BuildStatusBar()
+{
+    m_stat = new QLabel(QStringLiteral("Kestrix"), this);
+    m_stat->setObjectName(QStringLiteral("Stat"));
+    m_stat->setFixedWidth(193);
+    m_stat->setAlignment(Qt::AlignCenter);
+    m_stat->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(m_stat);
+    m_saveResult = new StatusMessage(this);
+    m_saveResult->setObjectName(QStringLiteral("SaveResult"));
+    statusBar()->addWidget(m_saveResult, 1);
+    statusBar()->setFixedHeight(21);
+    statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+}
+
+}  // namespace kestrix

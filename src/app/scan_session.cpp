@@ -1,0 +1,107 @@
+#include "scan_session.h"
+
+#include "custom_hex_buffer.h"
+#include "file_entry_scan.h"
+#include "progress_gauge.h"
+#include "result_list_view.h"
+
+#include <QCoreApplication>
+
+#include <utility>
+
+namespace kestrix {
+
+ScanSession::ScanSession(std::function<void(bool enabled)> setInteractive, std::function<void()> closeWindow)
+    : m_setInteractive(std::move(setInteractive)), m_closeWindow(std::move(closeWindow))
+{
+}
+
+std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, ResultListView& list,
+                                            ProgressGauge& gauge)
+{
+    const ListTraits& traits = TraitsOf(kind);
+    if (image.DataSize() <= kMinScanSize)
+        return std::nullopt;
+
+    Begin(&list, gauge);
+    EndScope scope{*this};
+    if (!traits.Scan(image, MakeHooks(), list.Model().BeginFill(traits.Text)))
+        return std::nullopt;
+    list.Model().EndFill();
+    return list.Model().RowCount();
+}
+
+void ScanSession::RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge,
+                              const PictureDecodeCheck& check)
+{
+    Begin(nullptr, gauge);
+    EndScope scope{*this};
+    ScanHooks hooks = MakeHooks();
+    hooks.DecodeCheck = check;
+    TraitsOf(ListKind::Pictures).Scan(image, hooks, rows);
+}
+
+void ScanSession::CloseWhenEnded() noexcept
+{
+    m_cancelled = true;
+    m_closeAfterScan = true;
+}
+
+ScanHooks ScanSession::MakeHooks()
+{
+    ScanHooks hooks;
+    hooks.GaugeShow = [this](int32_t maximum) {
+        m_gauge->SetMin(0);
+        m_gauge->SetMax(maximum);
+        m_gauge->SetPosition(0);
+        m_gauge->show();
+    };
+    hooks.GaugeValue = [this](int32_t value) { m_gauge->SetPosition(value); };
+    hooks.GaugeHide = [this] {
+        m_gauge->hide();
+        m_gauge->SetMin(0);
+    };
+    hooks.Yield = [this] { return Yield(); };
+    return hooks;
+}
+
+bool ScanSession::Yield()
+{
+    // Processing events costs far more than one search step; doing it at
+    // most once per interval keeps the window answering without slowing the scan.
+    if (m_yieldClock.elapsed() >= m_yieldIntervalMs) {
+        if (m_list)
+            m_list->Model().ShowFilled();
+        QCoreApplication::processEvents();
+        m_yieldClock.restart();
+    }
+    return !m_cancelled;
+}
+
+void ScanSession::Begin(ResultListView* list, ProgressGauge& gauge)
+{
+    m_running = true;
+    m_cancelled = false;
+    m_list = list;
+    m_gauge = &gauge;
+    m_setInteractive(false);
+    m_yieldClock.start();
+}
+
+void ScanSession::End()
+{
+    if (m_list)
+        m_list->Model().EndFill();
+    m_gauge->hide();
+    m_gauge->SetMin(0);
+    m_setInteractive(true);
+    m_list = nullptr;
+    m_gauge = nullptr;
+    m_running = false;
+    if (m_closeAfterScan) {
+        m_closeAfterScan = false;
+        m_closeWindow();
+    }
+}
+
+}  // namespace kestrix

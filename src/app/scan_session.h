@@ -1,0 +1,74 @@
+#pragma once
+
+#include "found_rows.h"
+#include "list_kind.h"
+#include "scan_hooks.h"
+
+#include <QElapsedTimer>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace kestrix {
+
+class ProgressGauge;
+class ResultListView;
+class THexBuffer;
+
+// One scan of the image at a time on the user-interface thread: the list
+// being filled shows its rows as they come, the gauge shows the progress, and
+// pending events are processed at most once per yield interval. While the
+// scan runs the window's commands and row selection are switched off through
+// SetInteractive; a close asked for meanwhile ends the scan at its next yield
+// and is carried out through CloseWindow once the scan has ended.
+class ScanSession {
+public:
+    // SetInteractive(false) switches the window's commands and selection off,
+    // SetInteractive(true) on again; CloseWindow closes the window later, from
+    // a fresh event.
+    ScanSession(std::function<void(bool enabled)> setInteractive, std::function<void()> closeWindow);
+
+    // Runs the scan of kind over image into list, showing its progress on
+    // gauge. The number of rows, or nothing when the image is too small to
+    // scan (the list is then left as it was) or the scan was cancelled (the
+    // list keeps the rows found so far).
+    std::optional<std::size_t> Run(ListKind kind, THexBuffer& image, ResultListView& list, ProgressGauge& gauge);
+    // Runs the deep picture search over image into rows, with check as its
+    // strict decode check, showing its progress on gauge. Images of any size
+    // are searched; rows stay empty when the search was cancelled.
+    void RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge, const PictureDecodeCheck& check);
+
+    bool Running() const noexcept { return m_running; }
+    // Ends the running scan at its next yield, then closes the window.
+    void CloseWhenEnded() noexcept;
+
+    // The least time between two event-processing rounds, in ms (16 by default).
+    void SetYieldInterval(int32_t milliseconds) noexcept { m_yieldIntervalMs = milliseconds; }
+
+private:
+    // Ends the scan however Run or RunPictures leaves.
+    struct EndScope {
+        ScanSession& session;
+        ~EndScope() { session.End(); }
+    };
+
+    ScanHooks MakeHooks();
+    bool Yield();
+    // list: the view filled as rows come, if any.
+    void Begin(ResultListView* list, ProgressGauge& gauge);
+    void End();
+
+    std::function<void(bool enabled)> m_setInteractive;
+    std::function<void()> m_closeWindow;
+    bool m_running = false;
+    bool m_cancelled = false;
+    bool m_closeAfterScan = false;
+    ResultListView* m_list = nullptr;
+    ProgressGauge* m_gauge = nullptr;
+    QElapsedTimer m_yieldClock;
+    int32_t m_yieldIntervalMs = 16;
+};
+
+}  // namespace kestrix
