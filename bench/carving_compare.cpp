@@ -377,7 +377,9 @@ std::vector<Listed> ReadCarved(const fs::path& carved, const Bytes& image, int& 
 std::vector<Listed> Search(const Bytes& image, double& seconds)
 {
     const auto begin = std::chrono::steady_clock::now();
-    const auto found = FindAllPictures(image, ScanHooks{}, DecodesInFull);
+    ScanHooks hooks;
+    hooks.DecodeCheck = DecodesInFull;
+    const auto found = FindAllPictures(image, hooks);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     std::vector<Listed> rows;
     for (const FoundPicture& picture : found.value())

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Whole-process figures of kestrix-cli on a generated flash-like image, page
 # cache warm: wall time (best of N runs, the commands taking turns) of info,
-# files and graphics against read_baseline, which reads the same file whole
+# files, graphics and pictures against read_baseline, which reads the same file whole
 # into a fresh block (2 MiB-aligned and advised for huge pages, and plain), and
-# the peak memory of each.
+# the peak memory of each. The deep picture search (pictures, with the strict
+# decode check of every whole picture) is held to twice the time of info.
 #
 #   bench/cli_bench.sh [BUILD_DIR] [SIZE_BYTES] [RUNS]
 set -euo pipefail
@@ -20,7 +21,7 @@ done
 [ -f "$image" ] || "$build/bin/kestrix-make-sample" --size "$size" "$image"
 cat "$image" > /dev/null
 
-names=("read, huge pages" "read, plain" info files graphics)
+names=("read, huge pages" "read, plain" info files graphics pictures)
 # Sets cmd to the command line of row $1.
 command_of() {
   case $1 in
@@ -29,6 +30,7 @@ command_of() {
     2) cmd=("$cli" info "$image") ;;
     3) cmd=("$cli" files "$image") ;;
     4) cmd=("$cli" graphics "$image") ;;
+    5) cmd=("$cli" pictures "$image") ;;
   esac
 }
 
@@ -75,3 +77,6 @@ echo "info against the huge-page read: ${info_ratio}x, at most 1.50x:" \
   "$(verdict "$(awk -v r="$info_ratio" 'BEGIN { print (r <= 1.5) }')")"
 echo "info peak memory: $info_peak MiB, at most image + 64 MiB = $budget MiB:" \
   "$(verdict "$([ "$info_peak" -le "$budget" ] && echo 1 || echo 0)")"
+pictures_ratio=$(ratio "${best[5]}" "${best[2]}")
+echo "pictures against info: ${pictures_ratio}x, at most 2.00x:" \
+  "$(verdict "$(awk -v r="$pictures_ratio" 'BEGIN { print (r <= 2.0) }')")"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Redraws the README's pictures on a virtual display (Xvfb): docs/screenshot.png,
 # the window with the default sample image opened, both scans run and a picture
-# previewed, and docs/open_dialog.png, the open dialog in Russian.
+# previewed, docs/open_dialog.png, the open dialog in Russian, and
+# docs/pictures.png, the page "Все картинки" after the deep picture search.
 #
 #   bench/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -19,4 +20,4 @@ command -v xvfb-run > /dev/null || { echo "xvfb-run is missing (Debian package x
 mkdir -p "$root/docs"
 # The desktop of a Russian user: dates and file types in the dialog follow it.
 LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" \
-  --open-dialog "$root/docs/open_dialog.png" "$image"
+  --open-dialog "$root/docs/open_dialog.png" --pictures "$root/docs/pictures.png" "$image"

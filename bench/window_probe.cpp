@@ -4,7 +4,7 @@
 // the same scans called directly.
 //
 //   window_probe [--runs N] IMAGE
-//   window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE
+//   window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] IMAGE
 //   window_probe --memory IMAGE
 //
 // The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
@@ -14,7 +14,8 @@
 // long the window did not answer. With --screenshot the window instead shows
 // both scans' results with a picture previewed and is saved as a PNG; with
 // --open-dialog the open dialog, in Russian, in a folder holding the image is
-// saved as a PNG.
+// saved as a PNG; with --pictures the page "Все картинки" after the deep
+// picture search, its thumbnails decoded and one picture shown large.
 // With --memory the window runs each scan once and the probe reports the rows
 // listed and the process's peak memory.
 //
@@ -25,6 +26,7 @@
 #include "file_entry_scan.h"
 #include "form1.h"
 #include "graphics_scan.h"
+#include "picture_gallery.h"
 #include "qt_translations.h"
 #include "read_baseline.h"
 #include "result_list_view.h"
@@ -155,6 +157,7 @@ int main(int argc, char** argv)
 {
     QString screenshot;
     QString openDialog;
+    QString pictures;
     QString image;
     int runs = 3;
     bool memory = false;
@@ -164,6 +167,8 @@ int main(int argc, char** argv)
             screenshot = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--open-dialog") && i + 1 < argc)
             openDialog = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--pictures") && i + 1 < argc)
+            pictures = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--memory"))
             memory = true;
         else if (arg == QStringLiteral("--runs") && i + 1 < argc)
@@ -175,7 +180,7 @@ int main(int argc, char** argv)
     }
     if (image.isEmpty()) {
         std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
-                             "       window_probe [--screenshot PNG] [--open-dialog PNG] IMAGE\n"
+                             "       window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] IMAGE\n"
                              "       window_probe --memory IMAGE\n");
         return 2;
     }
@@ -184,6 +189,8 @@ int main(int argc, char** argv)
         screenshot = QFileInfo(screenshot).absoluteFilePath();
     if (!openDialog.isEmpty())
         openDialog = QFileInfo(openDialog).absoluteFilePath();
+    if (!pictures.isEmpty())
+        pictures = QFileInfo(pictures).absoluteFilePath();
 
     QTemporaryDir home;
     if (!home.isValid())
@@ -231,6 +238,22 @@ int main(int argc, char** argv)
                     row);
     }
 
+    if (!pictures.isEmpty()) {
+        form.AllPicturesSearchClick();
+        // The JPEG the sample holds among its first rows, shown large.
+        const auto& rows = form.AllPictures()->Rows();
+        const auto jpeg = std::find_if(rows.begin(), rows.end(),
+                                       [](const kestrix::FoundPicture& row) { return row.Type == kestrix::PictureType::Jpeg; });
+        if (jpeg != rows.end())
+            form.AllPictures()->SelectRows({static_cast<int32_t>(jpeg - rows.begin())});
+        RunEventsFor(1500);
+        if (!error.isEmpty())
+            return Fail(error.toLocal8Bit().constData());
+        if (!form.grab().save(pictures, "PNG"))
+            return Fail("cannot write the pictures page");
+        std::printf("%s: %zu pictures\n", pictures.toLocal8Bit().constData(), rows.size());
+    }
+
     if (memory) {
         const long loaded = PeakKib();
         form.N7Click();
@@ -268,7 +291,7 @@ int main(int argc, char** argv)
         std::printf("%s: %dx%d\n", openDialog.toLocal8Bit().constData(), dialog->width(), dialog->height());
         QDir(folder).removeRecursively();
     }
-    if (!screenshot.isEmpty() || !openDialog.isEmpty())
+    if (!screenshot.isEmpty() || !openDialog.isEmpty() || !pictures.isEmpty())
         return 0;
 
     // Opening again through the menu, taking turns with the plain read.

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    static const char* const kCommands[] = {"info", "files", "graphics", "files"};
+    static const char* const kCommands[] = {"info", "files", "graphics", "pictures"};
     const char* command = kCommands[data[0] & 3];
     const std::size_t offset = (data[0] & 4) != 0 ? kGifPassStart - 64 : 0;
     // Padding of the facts' stop bytes keeps the long stretch below the input cheap.

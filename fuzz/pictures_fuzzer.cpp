@@ -95,7 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return !(damageOdd && picture.size() % 2 == 1);
     };
     const bool useCheck = (control & 0x40) != 0;
-    const auto rows = FindAllPictures(bytes, {}, useCheck ? check : PictureDecodeCheck{});
+    ScanHooks hooks;
+    if (useCheck)
+        hooks.DecodeCheck = check;
+    const auto rows = FindAllPictures(bytes, hooks);
     Check(rows.has_value());
     int32_t previousEnd = 0;
     for (const FoundPicture& row : *rows) {

@@ -1,7 +1,9 @@
 // Writes a deterministic synthetic flash image for trying Kestrix out and for
 // benchmarks: erased (FFh) and zeroed blocks mixed with noise, the five facts at
-// their offsets, file-system entries, GIF pictures above 0x920000 and small
-// bitmaps. The same size always gives the same bytes.
+// their offsets, file-system entries, GIF pictures above 0x920000, small
+// bitmaps, and a few pictures only the deep picture search lists (a JPEG with a
+// thumbnail, a PNG, a GIF87a, a 24-bit bitmap, and a GIF that is the data of
+// the entry "logo.gif"). The same size always gives the same bytes.
 //
 //   kestrix-make-sample [--size BYTES] [--dense] OUTPUT
 //
@@ -10,6 +12,7 @@
 // the graphics scan lists a row for every few bytes.
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "picture_builders.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +106,11 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std:
         std::string data(std::min<uint32_t>(entry.size, 384), '\0');
         for (char& c : data)
             c = static_cast<char>('A' + random.Below(26));
+        // The first "logo.gif" holds a picture; the entry is listed as before.
+        if (stretch == 0 && index == 3) {
+            const auto gif = kestrix::test_support::BuildGif({.width = 12, .height = 10, .frames = 2});
+            data.replace(0, gif.size(), std::string(gif.begin(), gif.end()));
+        }
         image.PutFileEntry(h, EntryName(entry.name, stretch, index), entry.size, data);
         h += 1024 + random.Below(4096);
         ++index;
@@ -141,6 +149,25 @@ void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
         const auto width = static_cast<uint16_t>(8 + random.Below(25));
         const auto height = static_cast<uint16_t>(4 + random.Below(20));
         image.Put(at, kestrix::test_support::MakeSmallBmp(width, height));
+    }
+}
+
+// Pictures that neither the file scan nor the graphics scan lists: no GIF89
+// header, no bitmap with a 62-byte header, no entry signature; at odd offsets
+// among the noise below the GIF pass start.
+void PutDeepPictures(FlashImageBuilder& image, std::size_t from)
+{
+    using namespace kestrix::test_support;
+    const std::vector<uint8_t> pictures[] = {
+        BuildJpeg({.thumbnail = true}),
+        BuildPng({.width = 24, .height = 16, .idatChunks = 2, .text = "made by kestrix"}),
+        BuildGif({.gif87a = true, .width = 16, .height = 12}),
+        BuildBmp({.bits = 24, .width = 9, .height = 7}),
+    };
+    std::size_t at = from;
+    for (const auto& picture : pictures) {
+        image.Put(at, picture);
+        at += picture.size() + 4097;
     }
 }
 
@@ -214,6 +241,7 @@ int main(int argc, char** argv)
     PutEntries(image, 200000, 200000 + 1024 * 1024, 0, random);
     const std::size_t gifsEnd = PutGifs(image, kGifRegion, std::min(kGifRegion + 1024 * 1024, gifEnd - 1024), random);
     PutBitmaps(image, gifsEnd + 8192, gifsEnd + 8192 + 256 * 1024, random);
+    PutDeepPictures(image, 2 * 1024 * 1024 + 3);
     for (std::size_t stretch = 16 * 1024 * 1024; stretch + 4 * 1024 * 1024 < size; stretch += 16 * 1024 * 1024) {
         PutEntries(image, stretch, stretch + 1024 * 1024, stretch >> 24, random);
         if (stretch + 3 * 1024 * 1024 < gifEnd)

@@ -7,6 +7,8 @@
 #include "firmware_info.h"
 #include "hex_text.h"
 #include "pattern_search.h"
+#include "picture_gallery.h"
+#include "picture_list.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
@@ -14,6 +16,7 @@
 #include "save_summary.h"
 #include "status_message.h"
 #include "stream.h"
+#include "strict_decoder.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -60,6 +63,8 @@ TForm1::~TForm1()
 {
     // The buffer outlives this window's event handling; its notices must not.
     m_hex1.PostNotice = nullptr;
+    // The gallery, a child widget, outlives m_hex1; its decoders must not.
+    m_allPictures->Clear();
 }
 
 void TForm1::LoadPlaceholder()
@@ -196,6 +201,17 @@ void TForm1::gif1Click()
     RunCommand([this] { RunScan(ListKind::Graphics); });
 }
 
+void TForm1::AllPicturesSearchClick()
+{
+    RunCommand([this] {
+        m_page->setCurrentIndex(kPicturesPage);
+        ForgetPictures();
+        m_scan.RunPictures(m_hex1, m_pictureRows, *m_progressBar, DecodesInFull);
+        m_allPictures->SetPictures(PicturesOf(m_pictureRows), m_hex1.Bytes());
+        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(m_pictureRows.Count()));
+    });
+}
+
 void TForm1::SaveClick()
 {
     RunCommand([this] { SaveRows(true); });
@@ -314,6 +330,7 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
 void TForm1::LoadImage(const QString& fileName)
 {
     const bool hadImage = m_hex1.DataSize() > 0;
+    ForgetPictures();
     try {
         m_hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
     } catch (...) {
@@ -336,7 +353,14 @@ void TForm1::ForgetImageResults()
     m_fileList->Model().Clear();
     m_finded->Model().Clear();
     m_infoList->Model().Clear();
+    ForgetPictures();
     ClearPreview();
+}
+
+void TForm1::ForgetPictures()
+{
+    m_allPictures->Clear();
+    m_pictureRows.Clear();
 }
 
 void TForm1::ClearPreview()
@@ -412,16 +436,14 @@ void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
 void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 {
     const ListTraits& traits = TraitsOf(kind);
-    ResultListView& list = ListView(kind);
-    const ResultListModel& rows = list.Model();
-    if (rows.RowCount() == 0 || (selectedOnly && list.SelCount() == 0)) {
-        outcome.End = rows.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
+    const SaveSource rows = SaveSourceOf(kind);
+    if (rows.Count == 0 || (selectedOnly && rows.SelCount == 0)) {
+        outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
     const std::vector<ExtractItem> items =
-        PlanExtraction(kind, rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); },
-                       selectedOnly ? list.SelectedFlags() : std::vector<bool>{});
-    const std::size_t considered = selectedOnly ? static_cast<std::size_t>(list.SelCount()) : rows.RowCount();
+        PlanExtraction(kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : std::vector<bool>{});
+    const std::size_t considered = selectedOnly ? rows.SelCount : rows.Count;
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = traits.SaveShowsProgress;
     std::exception_ptr refused;
@@ -437,7 +459,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.Folder = QFileInfo(target).path();
         const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
         for (const ExtractItem& item : items) {
-            const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(item.Row)));
+            const ItemRange range = RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
             try {
                 ExtractToFolder(m_hex1, folder, item.FileName, range);
             } catch (const EReplacesImage&) {
@@ -461,12 +483,30 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         std::rethrow_exception(refused);
 }
 
+TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
+{
+    if (kind == ListKind::Pictures) {
+        std::vector<bool> selected(m_pictureRows.Count(), false);
+        const std::vector<int32_t> rows = m_allPictures->SelectedRows();
+        for (const int32_t row : rows)
+            selected[static_cast<std::size_t>(row)] = true;
+        return {m_pictureRows.Count(), [this](std::size_t i) { return AllPicturesRowText(m_pictureRows, i); },
+                std::move(selected), rows.size()};
+    }
+    const ResultListView& list = ListView(kind);
+    const ResultListModel& rows = list.Model();
+    return {rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); }, list.SelectedFlags(),
+            static_cast<std::size_t>(list.SelCount())};
+}
+
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)
 {
     if (page == kFilesPage)
         return ListKind::Files;
     if (page == kGraphicsPage)
         return ListKind::Graphics;
+    if (page == kPicturesPage)
+        return ListKind::Pictures;
     return std::nullopt;
 }
 
@@ -484,12 +524,13 @@ std::optional<std::size_t> TForm1::RunScan(ListKind kind)
 
 void TForm1::SetInteractive(bool enabled)
 {
-    for (QAction* action : {m_n2, m_n7, m_gif1})
+    for (QAction* action : {m_n2, m_n7, m_gif1, m_allPicturesSearch})
         action->setEnabled(enabled);
     for (QToolButton* button : {m_openButton, m_save, m_saveAllButton})
         button->setEnabled(enabled);
     m_fileList->SetSelectable(enabled);
     m_finded->SetSelectable(enabled);
+    m_allPictures->SetSelectable(enabled);
 }
 
 }  // namespace kestrix

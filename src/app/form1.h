@@ -1,7 +1,9 @@
 #pragma once
 
 #include "custom_hex_buffer.h"
+#include "extraction.h"
 #include "file_dialog.h"
+#include "found_rows.h"
 #include "list_kind.h"
 #include "reg_ini_store.h"
 #include "result_row.h"
@@ -24,6 +26,7 @@ class QToolButton;
 namespace kestrix {
 
 class TPictureView;
+class PictureGallery;
 class ProgressGauge;
 class StatusMessage;
 struct SaveOutcome;
@@ -40,9 +43,10 @@ struct FormSeams {
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
-// found pictures with their preview, firmware information and about, and the
-// status panel. Every command runs on the user-interface thread; a failure
-// ends the command where it occurs and shows its message in the error box.
+// found pictures with their preview, firmware information, about and every
+// picture of the deep picture search, and the status panel. Every command runs
+// on the user-interface thread; a failure ends the command where it occurs and
+// shows its message in the error box.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -50,6 +54,8 @@ public:
     static constexpr int32_t kGraphicsPage = 1;
     static constexpr int32_t kInfoPage = 2;
     static constexpr int32_t kAboutPage = 3;
+    // Every picture of the deep picture search, after the four pages above.
+    static constexpr int32_t kPicturesPage = 4;
     // The preview's scratch file "temp.tmp" in the user's cache folder
     // (created when missing), as a local path.
     std::string ScratchFile() const;
@@ -73,6 +79,7 @@ public:
     // Right of Stat: what the last save did.
     StatusMessage* SaveResult() const noexcept { return m_saveResult; }
     TPictureView* PictureView1() const noexcept { return m_pictureView1; }
+    PictureGallery* AllPictures() const noexcept { return m_allPictures; }  // the page "Все картинки"
     QToolButton* OpenButton() const noexcept { return m_openButton; }
     QToolButton* Save() const noexcept { return m_save; }
     QToolButton* SaveAllButton() const noexcept { return m_saveAllButton; }
@@ -81,6 +88,8 @@ public:
     QAction* N6() const noexcept { return m_n6; }              // О Программе
     QAction* N7() const noexcept { return m_n7; }              // Утилиты / Поиск файлов
     QAction* gif1() const noexcept { return m_gif1; }          // Утилиты / Поиск DRM графики
+    // Утилиты / Поиск всех картинок
+    QAction* AllPicturesSearch() const noexcept { return m_allPicturesSearch; }
     QAction* CopyRows() const noexcept { return m_copyRows; }  // Ctrl+C and the lists' context menu
 
     // How the window asks the user; replaceable at any time.
@@ -90,6 +99,8 @@ public:
     std::vector<TResultRow> FileListRows() const;
     std::vector<TResultRow> FindedRows() const;
     std::vector<TResultRow> InfoListRows() const;
+    // The rows of the page "Все картинки", in the gallery's order.
+    const FoundRows& PictureRows() const noexcept { return m_pictureRows; }
     QString StatusText() const;
     // The whole account of the last save on the status bar; empty before any.
     QString SaveSummaryText() const;
@@ -133,6 +144,10 @@ public slots:
     // Утилиты / Поиск DRM графики: lists the image's GIF and BMP pictures in
     // Finded; an image of 1000 bytes or less changes nothing.
     void gif1Click();
+    // Утилиты / Поиск всех картинок: finds every GIF, BMP, JPEG and PNG picture
+    // of the image (strictly decoded to tell whole ones from damaged ones) and
+    // shows them on the page "Все картинки"; images of any size are searched.
+    void AllPicturesSearchClick();
     // Tool button "Сохранить": writes the selected rows of the active page's
     // list as files into the folder chosen in the save dialog.
     void SaveClick();
@@ -191,6 +206,15 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
+    // The rows a save of a list reads: how many, each as the list shows it,
+    // and which are selected.
+    struct SaveSource {
+        std::size_t Count = 0;
+        RowTextFunction Text;
+        std::vector<bool> Selected;
+        std::size_t SelCount = 0;
+    };
+    SaveSource SaveSourceOf(ListKind kind) const;
     void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);
     void ShowSaveSummary(const SaveOutcome& outcome);
 
@@ -201,6 +225,9 @@ private:
     // Runs the scan of a list, which fills its view as it goes. The number
     // of rows, or nothing when the image is too small to scan.
     std::optional<std::size_t> RunScan(ListKind kind);
+    // Empties the page "Все картинки"; before the image is replaced, the
+    // gallery's decoders must be done with it.
+    void ForgetPictures();
     // Switches the commands that change the image or the lists, and the
     // selection of the two result lists, on or off.
     void SetInteractive(bool enabled);
@@ -225,6 +252,9 @@ private:
     QAction* m_n6 = nullptr;
     QAction* m_n7 = nullptr;
     QAction* m_gif1 = nullptr;
+    QAction* m_allPicturesSearch = nullptr;
+    PictureGallery* m_allPictures = nullptr;
+    FoundRows m_pictureRows;
     QAction* m_copyRows = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

@@ -3,6 +3,7 @@
 #include "about_memo.h"
 #include "image_list.h"
 #include "kestrix_version.h"
+#include "picture_gallery.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
@@ -90,22 +91,26 @@ void TForm1::BuildMenu()
     QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
     m_gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
     m_n7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
+    m_allPicturesSearch = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск всех &картинок"));
     m_n6 = bar->addAction(QStringLiteral("&О Программе"));
     m_n2->setShortcut(QKeySequence::Open);
     m_n4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_n7->setShortcut(QKeySequence(Qt::Key_F5));
     m_gif1->setShortcut(QKeySequence(Qt::Key_F6));
+    m_allPicturesSearch->setShortcut(QKeySequence(Qt::Key_F7));
 
     m_n2->setObjectName(QStringLiteral("N2"));
     m_n4->setObjectName(QStringLiteral("N4"));
     m_n6->setObjectName(QStringLiteral("N6"));
     m_n7->setObjectName(QStringLiteral("N7"));
     m_gif1->setObjectName(QStringLiteral("gif1"));
+    m_allPicturesSearch->setObjectName(QStringLiteral("AllPicturesSearch"));
     connect(m_n2, &QAction::triggered, this, &TForm1::N2Click);
     connect(m_n4, &QAction::triggered, this, &TForm1::N4Click);
     connect(m_n6, &QAction::triggered, this, &TForm1::N6Click);
     connect(m_n7, &QAction::triggered, this, &TForm1::N7Click);
     connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
+    connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::AllPicturesSearchClick);
 }
 
 void TForm1::BuildCopyAction()
@@ -260,6 +265,10 @@ void TForm1::BuildPages()
     m_page->addTab(m_infoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
 
     m_page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
+
+    m_allPictures = new PictureGallery;
+    m_allPictures->setObjectName(QStringLiteral("AllPictures"));
+    m_page->addTab(m_allPictures, ImageList::Icon(8), QStringLiteral("Все картинки"));
     m_page->setCurrentIndex(kFilesPage);
 }
 

@@ -1,6 +1,7 @@
 #include "picture_gallery_model.h"
 
 #include "image_list.h"
+#include "picture_list.h"
 #include "result_list_model.h"
 
 #include <QBuffer>
@@ -151,9 +152,8 @@ std::span<const uint8_t> PictureGalleryModel::PictureBytes(int32_t row) const no
 
 QString PictureGalleryModel::Caption(const FoundPicture& picture, int32_t row)
 {
-    if (picture.EntryName.empty())
-        return QStringLiteral("Картинка (%1)").arg(int64_t{row} + 1);
-    return ResultListModel::DisplayText(picture.EntryName);
+    return ResultListModel::DisplayText(
+        PictureCaption(picture.EntryName, picture.Type, static_cast<std::size_t>(std::max(row, 0))));
 }
 
 QString PictureGalleryModel::TypeText(PictureType type)

@@ -94,8 +94,9 @@ public:
     // The bytes of row; empty when row does not exist or its range is not inside the image.
     std::span<const uint8_t> PictureBytes(int32_t row) const noexcept;
 
-    // The caption under a thumbnail and in the name column: the entry name decoded
-    // from Windows-1251, or "Картинка (row + 1)" when no entry names the picture.
+    // The caption under a thumbnail and in the name column: PictureCaption (the
+    // entry name, or "Картинка (row + 1).ext"), decoded from Windows-1251; also the
+    // name the picture is saved under.
     static QString Caption(const FoundPicture& picture, int32_t row);
     // "gif", "bmp", "jpg", "png".
     static QString TypeText(PictureType type);

@@ -23,16 +23,22 @@ std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, Re
     if (image.DataSize() <= kMinScanSize)
         return std::nullopt;
 
-    struct EndScope {
-        ScanSession& session;
-        ~EndScope() { session.End(); }
-    };
-    Begin(list, gauge);
+    Begin(&list, gauge);
     EndScope scope{*this};
     if (!traits.Scan(image, MakeHooks(), list.Model().BeginFill(traits.Text)))
         return std::nullopt;
     list.Model().EndFill();
     return list.Model().RowCount();
+}
+
+void ScanSession::RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge,
+                              const PictureDecodeCheck& check)
+{
+    Begin(nullptr, gauge);
+    EndScope scope{*this};
+    ScanHooks hooks = MakeHooks();
+    hooks.DecodeCheck = check;
+    TraitsOf(ListKind::Pictures).Scan(image, hooks, rows);
 }
 
 void ScanSession::CloseWhenEnded() noexcept
@@ -72,11 +78,11 @@ bool ScanSession::Yield()
     return !m_cancelled;
 }
 
-void ScanSession::Begin(ResultListView& list, ProgressGauge& gauge)
+void ScanSession::Begin(ResultListView* list, ProgressGauge& gauge)
 {
     m_running = true;
     m_cancelled = false;
-    m_list = &list;
+    m_list = list;
     m_gauge = &gauge;
     m_setInteractive(false);
     m_yieldClock.start();

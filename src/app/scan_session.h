@@ -1,5 +1,6 @@
 #pragma once
 
+#include "found_rows.h"
 #include "list_kind.h"
 #include "scan_hooks.h"
 
@@ -34,6 +35,10 @@ public:
     // scan (the list is then left as it was) or the scan was cancelled (the
     // list keeps the rows found so far).
     std::optional<std::size_t> Run(ListKind kind, THexBuffer& image, ResultListView& list, ProgressGauge& gauge);
+    // Runs the deep picture search over image into rows, with check as its
+    // strict decode check, showing its progress on gauge. Images of any size
+    // are searched; rows stay empty when the search was cancelled.
+    void RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge, const PictureDecodeCheck& check);
 
     bool Running() const noexcept { return m_running; }
     // Ends the running scan at its next yield, then closes the window.
@@ -43,9 +48,16 @@ public:
     void SetYieldInterval(int32_t milliseconds) noexcept { m_yieldIntervalMs = milliseconds; }
 
 private:
+    // Ends the scan however Run or RunPictures leaves.
+    struct EndScope {
+        ScanSession& session;
+        ~EndScope() { session.End(); }
+    };
+
     ScanHooks MakeHooks();
     bool Yield();
-    void Begin(ResultListView& list, ProgressGauge& gauge);
+    // list: the view filled as rows come, if any.
+    void Begin(ResultListView* list, ProgressGauge& gauge);
     void End();
 
     std::function<void(bool enabled)> m_setInteractive;

@@ -9,6 +9,7 @@
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
+#include "strict_decoder.h"
 #include "terminal_text.h"
 
 #include <QFile>
@@ -146,6 +147,41 @@ ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, 
     return report;
 }
 
+// What a row of the deep picture search adds to its JSON object.
+void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, const TResultRow& text)
+{
+    const PictureDetails details = rows.Details(index);
+    json.Key("width").Number(details.Width).Key("height").Number(details.Height);
+    json.Key("frames").NumberText(text.Cell(RowCell::Frames));
+    json.Key("status").String(PictureStatusName(details.Status)).Key("entry");
+    if (rows.Name(index).empty())
+        json.Null();
+    else
+        json.String(Cp1251ToUtf8(rows.Name(index)));
+}
+
+// The plain table of the deep picture search: the columns of its JSON rows.
+void PrintPictureTable(std::ostream& out, const FoundRows& rows, const RowTextFunction& rowText)
+{
+    PrintTable<11>(out, rows.Count() + 1, [&rows, &rowText](std::size_t line) {
+        if (line == 0)
+            return std::array<std::string, 11>{"#",     "name",   "type",   "start",  "end",  "size",
+                                               "width", "height", "frames", "status", "entry"};
+        const TResultRow row = rowText(line - 1);
+        return std::array<std::string, 11>{std::to_string(line - 1),
+                                           Printable(row.Caption),
+                                           row.Cell(RowCell::Type),
+                                           row.Cell(RowCell::Start),
+                                           row.Cell(RowCell::End),
+                                           row.Cell(RowCell::Size),
+                                           row.Cell(RowCell::Width),
+                                           row.Cell(RowCell::Height),
+                                           row.Cell(RowCell::Frames),
+                                           row.Cell(RowCell::Status),
+                                           Printable(std::string(rows.Name(line - 1)))};
+    });
+}
+
 void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer,
                const FoundRows& rows, const RowTextFunction& rowText, const std::optional<ExtractReport>& report)
 {
@@ -164,6 +200,8 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
             else
                 json.Key("end").Null();
             json.Key("size").Number(row.Size);
+            if (request.list == ListKind::Pictures)
+                PictureFields(json, rows, i, text);
             json.EndObject();
             if (json.Text().size() >= kJsonFlushSize)
                 Flush(out, json);
@@ -183,14 +221,17 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
         out << '\n';
         return;
     }
-    PrintTable<6>(out, rows.Count() + 1, [&rowText](std::size_t line) {
-        if (line == 0)
-            return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
-        const TResultRow row = rowText(line - 1);
-        return std::array<std::string, 6>{std::to_string(line - 1),   Printable(row.Caption),
-                                          Printable(row.Cell(RowCell::Type)), row.Cell(RowCell::Start),
-                                          row.Cell(RowCell::End),             row.Cell(RowCell::Size)};
-    });
+    if (request.list == ListKind::Pictures)
+        PrintPictureTable(out, rows, rowText);
+    else
+        PrintTable<6>(out, rows.Count() + 1, [&rowText](std::size_t line) {
+            if (line == 0)
+                return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
+            const TResultRow row = rowText(line - 1);
+            return std::array<std::string, 6>{std::to_string(line - 1),   Printable(row.Caption),
+                                              Printable(row.Cell(RowCell::Type)), row.Cell(RowCell::Start),
+                                              row.Cell(RowCell::End),             row.Cell(RowCell::Size)};
+        });
     out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)
         out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
@@ -221,7 +262,9 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 
     const ListTraits& list = TraitsOf(*request.list);
     FoundRows rows;
-    if (!list.Scan(buffer, {}, rows))
+    ScanHooks hooks;
+    hooks.DecodeCheck = DecodesInFull;
+    if (!list.Scan(buffer, hooks, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picture_type.h"
+
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +17,8 @@ enum class ItemType : uint8_t {
     File,  // a file-system entry: the type cell is the extension of its name
     Gif,
     Bmp,
+    Jpeg,
+    Png,
 };
 
 // One item a scan found: a byte range of the image and the numbers its list
@@ -42,6 +46,17 @@ struct FoundRow {
 // that only a few rows need are better kept beside the rows, as names are.
 static_assert(sizeof(FoundRow) <= 24, "a dense image lists tens of millions of rows");
 
+// What a row of the deep picture search shows beyond its range. Only that list
+// has them, so they live apart from the rows (FoundRows::Details).
+struct PictureDetails {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    // Frames of a GIF; 0 for the other formats.
+    int32_t Frames = 0;
+    PictureStatus Status = PictureStatus::Complete;
+    bool operator==(const PictureDetails&) const = default;
+};
+
 // offset as a row's end, or kNoEnd when it lies beyond the largest offset.
 inline int32_t OffsetOrNoEnd(int64_t offset) noexcept
 {
@@ -63,15 +78,24 @@ public:
     // Appends row; name (Windows-1251 bytes, at most 65535 of them kept) is the
     // name kept with it, empty for a row without one.
     void Append(FoundRow row, std::string_view name = {});
+    // The same for a picture row with its details.
+    void Append(FoundRow row, std::string_view name, const PictureDetails& details);
     // The name kept with row index; empty when it has none.
     std::string_view Name(std::size_t index) const;
+    // The details kept with row index; all zero for a row appended without them.
+    PictureDetails Details(std::size_t index) const;
     // Removes the rows for which remove(row, name) is true; the rest keep their order.
     void RemoveIf(const std::function<bool(const FoundRow& row, std::string_view name)>& remove);
     void Clear();
 
 private:
+    void AppendRow(FoundRow row, std::string_view name);
+
     std::deque<FoundRow> m_rows;
     std::string m_names;
+    // Empty while no row has details; from the first row that has them on, one
+    // per row.
+    std::deque<PictureDetails> m_details;
 };
 
 }  // namespace kestrix

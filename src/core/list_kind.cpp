@@ -2,6 +2,7 @@
 
 #include "file_entry_scan.h"
 #include "graphics_scan.h"
+#include "picture_list.h"
 
 namespace kestrix {
 namespace {
@@ -28,9 +29,23 @@ std::string PictureSaveName(const TResultRow& row)
     return row.Caption + "." + row.Cell(RowCell::Type);
 }
 
+// Every found picture is saved, under its caption (an entry's name, or a
+// numbered name with the extension of its type).
+bool EveryPictureSaved(const TResultRow&)
+{
+    return true;
+}
+
+std::string CaptionSaveName(const TResultRow& row)
+{
+    return row.Caption;
+}
+
 constexpr ListTraits kLists[] = {
     {ListKind::Files, "files", "the phone file system's entries", ScanFileEntries, FileRowText, FileSaved, FileSaveName, false},
     {ListKind::Graphics, "graphics", "GIF pictures and small bitmaps", ScanGraphics, PictureRowText, PictureSaved, PictureSaveName, true},
+    {ListKind::Pictures, "pictures", "every GIF, BMP, JPEG and PNG picture, whole and named", ScanAllPictures,
+     AllPicturesRowText, EveryPictureSaved, CaptionSaveName, true},
 };
 
 }  // namespace

@@ -14,17 +14,17 @@
 namespace kestrix {
 
 // The lists of found items that the front ends show and save.
-enum class ListKind : uint8_t { Files, Graphics };
+enum class ListKind : uint8_t { Files, Graphics, Pictures };
 
 // What makes a list: its scan, how its rows read, and its save rule.
 struct ListTraits {
     ListKind Kind;
-    // The command-line name of the list: "files", "graphics".
+    // The command-line name of the list: "files", "graphics", "pictures".
     std::string_view Name;
     // What the list holds, for the command line's help.
     std::string_view Description;
     // Replaces rows with the image's items; false, rows untouched, when the
-    // image is too small to scan.
+    // image is too small to scan. hooks.DecodeCheck serves the picture search.
     bool (*Scan)(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows);
     // Row index as the list shows it.
     TResultRow (*Text)(const FoundRows& rows, std::size_t index);

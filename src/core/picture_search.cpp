@@ -215,10 +215,9 @@ const char* PictureStatusName(PictureStatus status) noexcept
     return "";
 }
 
-std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks,
-                                                         const PictureDecodeCheck& check)
+std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks)
 {
-    return PictureSearch(image, hooks, check).Run();
+    return PictureSearch(image, hooks, hooks.DecodeCheck).Run();
 }
 
 }  // namespace kestrix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture_type.h"
 #include "scan_hooks.h"
 
 #include <cstdint>
@@ -10,21 +11,6 @@
 #include <vector>
 
 namespace kestrix {
-
-// The picture formats the deep picture search recognises.
-enum class PictureType : uint8_t { Gif, Bmp, Jpeg, Png };
-
-// How whole a found picture is.
-//   Complete:  the walk reached the format's end marker and the pixels decode in full;
-//   Truncated: the header is sound but the walk met the image's end, an impossible
-//              block or erased flash before the end marker;
-//   Damaged:   the structure is whole but the pixels do not decode, or stop short.
-enum class PictureStatus : uint8_t { Complete, Truncated, Damaged };
-
-// "gif", "bmp", "jpg", "png": also the extension of a saved picture.
-const char* PictureTypeName(PictureType type) noexcept;
-// "complete", "truncated", "damaged".
-const char* PictureStatusName(PictureStatus status) noexcept;
 
 // One picture found anywhere in the image. Offsets are zero-based, signed 32-bit.
 struct FoundPicture {
@@ -45,23 +31,17 @@ struct FoundPicture {
     bool operator==(const FoundPicture&) const = default;
 };
 
-// Decides whether bytes (one found picture, its structure already walked) decode to
-// fully defined pixels. The core has no decoder of its own: the front ends pass one.
-// An empty check counts every structurally whole picture as complete.
-using PictureDecodeCheck = std::function<bool(PictureType type, std::span<const uint8_t> bytes)>;
-
 // Finds every GIF, BMP, JPEG and PNG picture in image in one pass, walking each to its
 // true end (see WalkGif, WalkBmp, WalkJpeg, WalkPng). Pictures lying inside another
 // listed picture are not listed; but where the walk of a truncated picture ran on past
 // its image data into another picture, the truncated one ends where that one starts.
 // Rows are in order of their start. A row whose bytes are the data of a file-system
 // entry (signature 00 00 01 FF 00 00 00 at its start - 38) carries the entry's name.
-// check decides Complete or Damaged for whole pictures with image data (it is never
-// asked about truncated ones). Reports progress through hooks (GaugeShow with the
+// hooks.DecodeCheck decides Complete or Damaged for whole pictures with image data (it
+// is never asked about truncated ones). Reports progress through hooks (GaugeShow with the
 // image size, GaugeValue with the offset reached, Yield after every few MiB of work,
 // GaugeHide; RowAppended is not used); std::nullopt when Yield ended the search.
 // The work is linear in the image size, also for hostile images.
-std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks,
-                                                         const PictureDecodeCheck& check = {});
+std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks);
 
 }  // namespace kestrix

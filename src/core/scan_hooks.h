@@ -1,6 +1,7 @@
 #pragma once
 
 #include "found_rows.h"
+#include "picture_type.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,9 @@ struct ScanHooks {
     // A point where the front end may process pending events. Returning false
     // ends the analysis early (its result is then incomplete).
     std::function<bool()> Yield;
+    // The front end's strict decoder, for the analyses that tell whole pictures
+    // from damaged ones; empty: every structurally whole picture is whole.
+    PictureDecodeCheck DecodeCheck;
 
     // The calls an analysis makes; each does nothing for an empty member.
     void ShowGauge(int32_t maximum) const

@@ -69,7 +69,7 @@ PictureFault WalkRle(const uint8_t* d, int64_t n, int64_t offset, int64_t width,
 
 }  // namespace
 
-BmpLayout WalkBmpLayout(std::span<const uint8_t> bytes)
+BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes)
 {
     BmpLayout layout;
     const uint8_t* d = bytes.data();

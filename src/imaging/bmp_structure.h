@@ -30,6 +30,6 @@ struct BmpLayout {
 // a compression other than none, RLE8 with 8 bits, RLE4 with 4 bits, bit
 // fields or alpha bit fields, a top-down RLE bitmap, or an RLE run or move
 // that leaves its row or the bitmap; TooLarge beyond kMaxPicturePixels.
-BmpLayout WalkBmpLayout(std::span<const uint8_t> bytes);
+BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes);
 
 }  // namespace kestrix

@@ -113,7 +113,7 @@ private:
 
 }  // namespace
 
-GifLayout WalkGifLayout(std::span<const uint8_t> bytes)
+GifLayout ReadGifLayout(std::span<const uint8_t> bytes)
 {
     GifLayout layout;
     const uint8_t* d = bytes.data();

@@ -40,6 +40,6 @@ struct GifLayout {
 // Damaged for a minimum code size outside 1..11, a code that is neither in the
 // code table nor the next one to be added before the image is whole, or a GIF
 // without any image. Images holds the images walked before a fault.
-GifLayout WalkGifLayout(std::span<const uint8_t> bytes);
+GifLayout ReadGifLayout(std::span<const uint8_t> bytes);
 
 }  // namespace kestrix

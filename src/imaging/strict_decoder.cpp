@@ -125,7 +125,7 @@ private:
 
 DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
 {
-    const GifLayout layout = WalkGifLayout(bytes);
+    const GifLayout layout = ReadGifLayout(bytes);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
     if (int64_t{layout.ScreenWidth} * layout.ScreenHeight > kMaxPicturePixels)
@@ -257,7 +257,7 @@ std::vector<uint8_t> WidenedBitmapHeader(std::span<const uint8_t> bytes)
 
 DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
 {
-    const BmpLayout layout = WalkBmpLayout(bytes);
+    const BmpLayout layout = ReadBmpLayout(bytes);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
     const std::vector<uint8_t> widened = WidenedBitmapHeader(bytes);

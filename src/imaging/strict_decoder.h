@@ -26,11 +26,11 @@ struct DecodedPicture {
 
 // Decodes a picture of the given type with Qt's image readers and refuses it
 // unless every pixel is defined:
-// - GIF: the block structure is walked first (WalkGifLayout) and every image's LZW
+// - GIF: the block structure is walked first (ReadGifLayout) and every image's LZW
 //   data must give all its pixels; in each frame, the parts of the screen that
 //   no image covers at that point (after the disposals of the images before
 //   it) are transparent.
-// - BMP: the headers and pixel data are walked first (WalkBmpLayout); pixels that
+// - BMP: the headers and pixel data are walked first (ReadBmpLayout); pixels that
 //   the reader leaves unwritten refuse an uncompressed bitmap and are
 //   transparent in an RLE one (where moves and early line ends skip them).
 // - JPEG, PNG: the reader must succeed without reporting corrupt or missing

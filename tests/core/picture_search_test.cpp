@@ -145,7 +145,9 @@ private:
 std::vector<FoundPicture> Search(const Bytes& image, const PictureDecodeCheck& check = {})
 {
     test_support::ScanHookLog log;
-    auto rows = FindAllPictures(image, log.Hooks(), check);
+    ScanHooks hooks = log.Hooks();
+    hooks.DecodeCheck = check;
+    auto rows = FindAllPictures(image, hooks);
     EXPECT_TRUE(rows.has_value());
     return rows.value_or(std::vector<FoundPicture>{});
 }

@@ -109,19 +109,19 @@ TEST(BmpStructure, WalkTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(WalkBmpLayout(c.bytes).Fault, c.fault) << PictureFaultName(WalkBmpLayout(c.bytes).Fault);
+        EXPECT_EQ(ReadBmpLayout(c.bytes).Fault, c.fault) << PictureFaultName(ReadBmpLayout(c.bytes).Fault);
     }
 }
 
 TEST(BmpStructure, ReportsSizeDepthAndCompression)
 {
-    const BmpLayout rle = WalkBmpLayout(Rle4({0, 0, 0, 1}));
+    const BmpLayout rle = ReadBmpLayout(Rle4({0, 0, 0, 1}));
     EXPECT_EQ(rle.Width, 4);
     EXPECT_EQ(rle.Height, 4);
     EXPECT_EQ(rle.BitsPerPixel, 4);
     EXPECT_EQ(rle.Compression, kRle4);
     EXPECT_TRUE(rle.Rle);
-    const BmpLayout topDown = WalkBmpLayout(BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)}));
+    const BmpLayout topDown = ReadBmpLayout(BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)}));
     EXPECT_EQ(topDown.Height, -3);
     EXPECT_FALSE(topDown.Rle);
 }

@@ -92,7 +92,7 @@ TEST(GifStructure, WalkTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const GifLayout layout = WalkGifLayout(c.bytes);
+        const GifLayout layout = ReadGifLayout(c.bytes);
         EXPECT_EQ(layout.Fault, c.fault) << PictureFaultName(layout.Fault);
         EXPECT_EQ(layout.Images.size(), c.images);
     }
@@ -100,7 +100,7 @@ TEST(GifStructure, WalkTable)
 
 TEST(GifStructure, ReportsTheScreenAndEveryImageRectangle)
 {
-    const GifLayout layout = WalkGifLayout(BuildGif(300, 200, {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}));
+    const GifLayout layout = ReadGifLayout(BuildGif(300, 200, {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}));
     ASSERT_EQ(layout.Fault, PictureFault::None);
     EXPECT_EQ(layout.ScreenWidth, 300);
     EXPECT_EQ(layout.ScreenHeight, 200);
@@ -137,11 +137,11 @@ TEST(GifStructure, CountsThePixelsOfRealLzwStreams)
         head.back() = static_cast<uint8_t>(c.minCodeSize);
         const Bytes header = GifHeader(static_cast<uint16_t>(c.width), static_cast<uint16_t>(c.height));
 
-        EXPECT_EQ(WalkGifLayout(Concat({header, head, SubBlocks(lzw), {0x3B}})).Fault, PictureFault::None);
+        EXPECT_EQ(ReadGifLayout(Concat({header, head, SubBlocks(lzw), {0x3B}})).Fault, PictureFault::None);
         // Three bytes hold the padding, the end code and at least a bit of
         // the last pixel code.
         const Bytes cut = Truncated(lzw, lzw.size() - std::min<std::size_t>(3, lzw.size()));
-        EXPECT_EQ(WalkGifLayout(Concat({header, head, SubBlocks(cut), {0x3B}})).Fault, PictureFault::CutShort);
+        EXPECT_EQ(ReadGifLayout(Concat({header, head, SubBlocks(cut), {0x3B}})).Fault, PictureFault::CutShort);
     }
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "custom_hex_buffer.h"
+#include "found_rows.h"
+#include "picture_search.h"
+#include "result_row.h"
+#include "scan_hooks.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrix {
+
+// The caption of row index of the deep picture search's list, which is also the
+// name its file is saved under (Windows-1251, before SafeFileName): the name of
+// the file-system entry whose data the picture is (it has its extension), or
+// "Картинка (index + 1).ext" with ext = PictureTypeName(type).
+std::string PictureCaption(std::string_view entryName, PictureType type, std::size_t index);
+
+// Replaces rows with every picture of the image (FindAllPictures; hooks.DecodeCheck
+// tells whole pictures from damaged ones): types Gif, Bmp, Jpeg, Png, start, end,
+// size = end - start, the entry's name as the row's name and PictureDetails. Images
+// of any size are searched, so the result is always true; rows stay empty when Yield
+// ended the search.
+bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows);
+
+// Row index of the deep picture search's list as it shows: caption PictureCaption,
+// cells type, start, end, size, width, height, frames (empty but for a GIF) and
+// status (PictureStatusName); icon 5.
+TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index);
+
+// The same list's rows as found pictures and back.
+FoundPicture PictureAt(const FoundRows& rows, std::size_t index);
+std::vector<FoundPicture> PicturesOf(const FoundRows& rows);
+void AppendPicture(FoundRows& rows, const FoundPicture& picture);
+
+}  // namespace kestrix

@@ -1,0 +1,195 @@
+#include "code_page.h"
+#include "form_fixture.h"
+#include "picture_builders.h"
+#include "picture_gallery.h"
+#include "picture_list.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <map>
+
+namespace kestrix::test_support {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::map<QString, Bytes> FilesIn(const QString& folder)
+{
+    std::map<QString, Bytes> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        files[name] = ReadFileBytes(QFile::encodeName(QDir(folder).filePath(name)).toStdString());
+    return files;
+}
+
+// A GIF whose screen and image claim 60 rows while its LZW data give 6: whole
+// in structure, but only the strict decode check finds its pixels short.
+Bytes ShortPixelsGif()
+{
+    Bytes gif = BuildGif({});
+    gif[8] = 60;
+    const Bytes descriptor{0x2C, 0x00, 0x00, 0x00, 0x00};
+    const auto image = std::search(gif.begin() + 13, gif.end(), descriptor.begin(), descriptor.end());
+    image[7] = 60;
+    return gif;
+}
+
+class AllPicturesTest : public FormTest {
+protected:
+    // Pictures of every kind among erased flash, one the data of the entry
+    // "Заставка.gif", one cut short, one damaged. m_expected holds each row's
+    // file name and bytes, in list order.
+    FlashImageBuilder PicturesImage(std::size_t size = 64 * 1024)
+    {
+        FlashImageBuilder image(size, 0xFF);
+        const Bytes gif87 = BuildGif({.gif87a = true});
+        const Bytes jpeg = BuildJpeg({.thumbnail = true});
+        const Bytes png = BuildPng({.width = 30, .height = 20, .idatChunks = 3});
+        const Bytes named = BuildGif({.frames = 2});
+        const Bytes bmp = BuildBmp({.bits = 24});
+        const std::size_t cut = 60;
+        image.Put(1001, gif87).Put(5003, jpeg).Put(9000, Bytes(png.begin(), png.begin() + cut));
+        image.PutFileEntry(12000, Utf8ToCp1251("Заставка.gif"), static_cast<uint32_t>(named.size()),
+                           std::string_view(reinterpret_cast<const char*>(named.data()), named.size()));
+        image.Put(16000, ShortPixelsGif()).Put(20000, bmp);
+        m_expected = {
+            {QStringLiteral("Картинка (1).gif"), gif87},
+            {QStringLiteral("Картинка (2).jpg"), jpeg},
+            {QStringLiteral("Картинка (3).png"), {}},  // truncated: its bytes are checked by the CLI tests
+            {QStringLiteral("Заставка.gif"), named},
+            {QStringLiteral("Картинка (5).gif"), ShortPixelsGif()},
+            {QStringLiteral("Картинка (6).bmp"), bmp},
+        };
+        return image;
+    }
+
+    std::vector<std::pair<QString, Bytes>> m_expected;
+};
+
+TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    EXPECT_EQ(f.AllPicturesSearch()->text(), QStringLiteral("Поиск всех &картинок"));
+    EXPECT_EQ(f.AllPicturesSearch()->shortcut(), QKeySequence(Qt::Key_F7));
+    f.AllPicturesSearch()->trigger();
+
+    EXPECT_EQ(f.ActivePage(), TForm1::kPicturesPage);
+    const std::vector<FoundPicture>& rows = f.AllPictures()->Rows();
+    ASSERT_EQ(rows.size(), m_expected.size());
+    EXPECT_EQ(PicturesOf(f.PictureRows()), rows);
+    std::vector<PictureStatus> statuses;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        statuses.push_back(rows[i].Status);
+        EXPECT_EQ(PictureGalleryModel::Caption(rows[i], static_cast<int32_t>(i)), m_expected[i].first);
+    }
+    using enum PictureStatus;
+    EXPECT_EQ(statuses, (std::vector<PictureStatus>{Complete, Complete, Truncated, Complete, Damaged, Complete}));
+    EXPECT_EQ(f.StatusText(), QStringLiteral("Всего картинок: 6"));
+    EXPECT_TRUE(f.AllPictures()->Selectable());
+    EXPECT_FALSE(f.GaugeShown());
+    EXPECT_TRUE(m_errors.empty());
+}
+
+TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.AllPicturesSearchClick();
+    const auto bytesOf = [this](std::size_t row) {
+        const FoundRow& found = Form().PictureRows()[row];
+        const auto& image = Form().Hex1().Bytes();
+        return Bytes(image.begin() + found.Start, image.begin() + found.End);
+    };
+
+    const QString some = Path(QStringLiteral("some"));
+    QDir().mkpath(some);
+    f.AllPictures()->SelectRows({1, 3, 4});
+    m_saveAnswers = {some + QStringLiteral("/any name")};
+    f.SaveClick();
+    const auto saved = FilesIn(some);
+    ASSERT_EQ(saved.size(), 3u);
+    for (const std::size_t row : {1u, 3u, 4u}) {
+        EXPECT_EQ(saved.at(m_expected[row].first), m_expected[row].second) << row;
+        EXPECT_EQ(saved.at(m_expected[row].first), bytesOf(row)) << row;
+    }
+    EXPECT_EQ(m_gaugeAtSaveDialog, std::vector<int>{3});
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 3 файла"))) << f.SaveSummaryText().toStdString();
+
+    const QString all = Path(QStringLiteral("all"));
+    QDir().mkpath(all);
+    m_saveAnswers = {all + QStringLiteral("/any name")};
+    f.SaveAllClick();
+    const auto everything = FilesIn(all);
+    ASSERT_EQ(everything.size(), m_expected.size());
+    for (std::size_t row = 0; row < m_expected.size(); ++row)
+        EXPECT_EQ(everything.at(m_expected[row].first), bytesOf(row)) << row;
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 6 файлов"))) << f.SaveSummaryText().toStdString();
+    EXPECT_FALSE(f.GaugeShown());
+    EXPECT_TRUE(m_errors.empty());
+}
+
+// The search yields every few MiB: meanwhile the commands are off and the
+// gallery cannot be selected in; afterwards all is back.
+TEST_F(AllPicturesTest, CommandsAreBlockedWhileTheSearchRuns)
+{
+    OpenImage(PicturesImage(12 * 1024 * 1024));
+    TForm1& f = Form();
+    struct {
+        bool ran = false;
+        bool running = false;
+        bool anyEnabled = true;
+        bool selectable = true;
+        bool gaugeShown = false;
+    } seen;
+    QTimer::singleShot(0, &f, [&] {
+        seen.ran = true;
+        seen.running = f.ScanRunning();
+        seen.anyEnabled = f.N2()->isEnabled() || f.N7()->isEnabled() || f.gif1()->isEnabled() ||
+                          f.AllPicturesSearch()->isEnabled() || f.Save()->isEnabled() || f.SaveAllButton()->isEnabled() ||
+                          f.OpenButton()->isEnabled();
+        seen.selectable = f.AllPictures()->Selectable();
+        seen.gaugeShown = f.GaugeShown();
+        f.N2Click();  // must not run
+        f.N7Click();
+    });
+    m_openAnswers = {Path(QStringLiteral("never-opened.bin"))};
+    f.AllPicturesSearchClick();
+    ASSERT_TRUE(seen.ran);
+    EXPECT_TRUE(seen.running);
+    EXPECT_FALSE(seen.anyEnabled);
+    EXPECT_FALSE(seen.selectable);
+    EXPECT_TRUE(seen.gaugeShown);
+    EXPECT_EQ(m_openAnswers.size(), 1u);
+    EXPECT_TRUE(f.FileListRows().empty());
+    EXPECT_EQ(f.AllPictures()->Rows().size(), m_expected.size());
+    EXPECT_TRUE(f.AllPicturesSearch()->isEnabled());
+    EXPECT_TRUE(f.AllPictures()->Selectable());
+}
+
+TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.AllPicturesSearchClick();
+    ASSERT_FALSE(f.AllPictures()->Rows().empty());
+    OpenImage(PicturesImage(), QStringLiteral("second.bin"));
+    EXPECT_TRUE(f.AllPictures()->Rows().empty());
+    EXPECT_TRUE(f.AllPictures()->Image().empty());
+    EXPECT_EQ(f.PictureRows().Count(), 0u);
+
+    f.AllPicturesSearchClick();
+    ASSERT_FALSE(f.AllPictures()->Rows().empty());
+    m_openAnswers = {Path(QStringLiteral("missing.bin"))};
+    f.N2Click();
+    EXPECT_EQ(m_errors.size(), 1u);
+    EXPECT_TRUE(f.AllPictures()->Rows().empty());
+    EXPECT_EQ(f.PictureRows().Count(), 0u);
+}
+
+}  // namespace
+}  // namespace kestrix::test_support
