@@ -157,6 +157,8 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes)
             p += 10;
             if ((flags & 0x80) != 0)
                 p += ColourTableBytes(flags);
+            else if ((d[10] & 0x80) == 0)
+                layout.EveryImageHasColours = false;
             if (p >= n)
                 return fail(PictureFault::CutShort);
             LzwPixelCounter counter(d[p++], int64_t{rect.Width} * rect.Height);

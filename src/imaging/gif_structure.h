@@ -27,6 +27,8 @@ struct GifLayout {
     int32_t ScreenHeight = 0;
     // Every whole image, in file order.
     std::vector<GifImageRect> Images;
+    // Whether every image has colours: its own colour table or the screen's.
+    bool EveryImageHasColours = true;
 };
 
 // Walks a GIF ("GIF87a" or "GIF89a"; all numbers little-endian) from its header

@@ -133,6 +133,11 @@ DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool
     for (const GifImageRect& image : layout.Images)
         if (int64_t{image.Width} * image.Height > kMaxPicturePixels)
             return Refuse(PictureFault::TooLarge);
+    // The walk has run every image's LZW codes and counted their pixels: for a
+    // verdict alone Qt's reader has nothing left to find, unless an image has
+    // no colours at all, which Qt refuses.
+    if (!keep && layout.EveryImageHasColours)
+        return {};
     PictureReader reader(bytes, "gif");
     if (!reader->canRead())
         return Refuse(PictureFault::DecoderFailed);

@@ -171,3 +171,30 @@ TEST(PublicSuites, RleBitmapsMatchTheirReferences)
 
 }  // namespace
 }  // namespace kestrix
+
+namespace kestrix {
+namespace {
+
+// The verdict alone (the deep search's check) and a full decode (the preview)
+// agree on every public GIF and bitmap.
+TEST(PublicSuites, TheVerdictAgreesWithTheFullDecode)
+{
+    if (!fs::exists(kTestData))
+        GTEST_SKIP() << "no public pictures under " << kTestData;
+    int checked = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(kTestData)) {
+        const std::string extension = entry.path().extension().string();
+        const bool gif = extension == ".gif" || extension == ".GIF";
+        if (!entry.is_regular_file() || (!gif && extension != ".bmp" && extension != ".BMP"))
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+        const PictureType type = gif ? PictureType::Gif : PictureType::Bmp;
+        EXPECT_EQ(DecodesInFull(type, bytes), DecodePicture(type, bytes).Ok()) << entry.path();
+        ++checked;
+    }
+    EXPECT_GT(checked, 1000);
+}
+
+}  // namespace
+}  // namespace kestrix
