@@ -103,13 +103,14 @@ class Layout {
 public:
     Layout() : m_builder(kImageSize) {}
 
-    std::size_t Put(const Bytes& bytes, const std::string& type, const std::string& status,
-                    const std::string& source, std::size_t expectedSize = 0)
+    std::size_t Put(const Bytes& bytes, const std::string& type, const std::string& status, const std::string& source,
+                    std::size_t expectedSize = 0)
     {
         const std::size_t at = NextOffset();
         Place(at, bytes);
-        m_rows.push_back({static_cast<int64_t>(at), static_cast<int64_t>(at + (expectedSize ? expectedSize : bytes.size())),
-                          type, status, "", source});
+        m_rows.push_back({static_cast<int64_t>(at),
+                          static_cast<int64_t>(at + (expectedSize ? expectedSize : bytes.size())), type, status, "",
+                          source});
         return at;
     }
 
@@ -120,8 +121,8 @@ public:
         const std::size_t at = h + 38;
         m_builder.PutFileEntry(h, Utf8ToCp1251(name), static_cast<uint32_t>(bytes.size()),
                                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        m_rows.push_back({static_cast<int64_t>(at), static_cast<int64_t>(at + bytes.size()), type, "complete", name,
-                          source});
+        m_rows.push_back(
+            {static_cast<int64_t>(at), static_cast<int64_t>(at + bytes.size()), type, "complete", name, source});
         m_next = at + bytes.size();
     }
 
@@ -185,10 +186,10 @@ void PutGifs(Layout& flash)
 
 void PutBitmaps(Layout& flash)
 {
-    const ts::BmpPlan plans[] = {{12, 8, 5, 5},     {12, 24, 9, 4},   {40, 1, 33, 2},  {40, 4, 5, 3},
-                                 {40, 8, 16, 16},   {40, 16, 3, 3},   {40, 24, 40, 30}, {40, 32, 4, 2},
-                                 {52, 16, 5, 2},    {56, 32, 3, 3},   {108, 24, 2, 4},  {124, 8, 4, -5},
-                                 {40, 24, 5, -3},   {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
+    const ts::BmpPlan plans[] = {{12, 8, 5, 5},   {12, 24, 9, 4},    {40, 1, 33, 2},    {40, 4, 5, 3},
+                                 {40, 8, 16, 16}, {40, 16, 3, 3},    {40, 24, 40, 30},  {40, 32, 4, 2},
+                                 {52, 16, 5, 2},  {56, 32, 3, 3},    {108, 24, 2, 4},   {124, 8, 4, -5},
+                                 {40, 24, 5, -3}, {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
     for (const ts::BmpPlan& plan : plans) {
         std::ostringstream source;
         source << "built: BMP header " << plan.headerSize << ", " << plan.bits << " bit, " << plan.width << "x"
@@ -200,7 +201,8 @@ void PutBitmaps(Layout& flash)
     const Bytes large = ts::BuildBmp({.width = 40, .height = 30});
     flash.Put(Cut(large, 700), "bmp", "truncated", "built: 24 bit 40x30 cut at 700 of " + std::to_string(large.size()));
     const Bytes eight = ts::BuildBmp({.bits = 8, .width = 64, .height = 64});
-    flash.Put(Cut(eight, 2000), "bmp", "truncated", "built: 8 bit 64x64 cut at 2000 of " + std::to_string(eight.size()));
+    flash.Put(Cut(eight, 2000), "bmp", "truncated",
+              "built: 8 bit 64x64 cut at 2000 of " + std::to_string(eight.size()));
     flash.Put(Then({'B', 'M'}, Garbage(100, 2)), "bmp", "decoy", "decoy: BM + garbage");
     flash.Put(Then(Cut(ts::BuildBmp({}), 14), Garbage(40, 3)), "bmp", "decoy", "decoy: file header + garbage");
 }

@@ -39,9 +39,9 @@ void WalkAllHits(benchmark::State& state, const char* hexText, bool shortErasedR
     kestrix::ByteString prepared;
     buffer.PrepareFindData(bytes, ignoreCase, false, prepared);
     buffer.SetFindProgress(reporting);
-    buffer.OnProgress = reporting ? [](kestrix::TCustomHexBuffer&, kestrix::TProgressKind, const std::string&, uint8_t,
-                                       bool&) {}
-                                  : kestrix::TProgressEvent{};
+    buffer.OnProgress =
+        reporting ? [](kestrix::TCustomHexBuffer&, kestrix::TProgressKind, const std::string&, uint8_t, bool&) {}
+                  : kestrix::TProgressEvent{};
     const auto* pattern = reinterpret_cast<const uint8_t*>(prepared.data());
     const auto length = static_cast<int32_t>(prepared.size());
     int64_t hits = 0;
@@ -55,18 +55,38 @@ void WalkAllHits(benchmark::State& state, const char* hexText, bool shortErasedR
     buffer.SetFindProgress(false);
     buffer.OnProgress = nullptr;
     state.counters["hits"] = static_cast<double>(hits);
-    state.counters["bytes_per_second"] = benchmark::Counter(static_cast<double>(buffer.DataSize()) *
-                                                                static_cast<double>(state.iterations()),
-                                                            benchmark::Counter::kIsRate);
+    state.counters["bytes_per_second"] = benchmark::Counter(
+        static_cast<double>(buffer.DataSize()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void FileEntrySignature(benchmark::State& s) { WalkAllHits(s, "000001FF000000", false, false, false); }
-void GifHeader(benchmark::State& s) { WalkAllHits(s, "4749463839", false, false, false); }
-void ErasedRunOfThirteen(benchmark::State& s) { WalkAllHits(s, "FFFFFFFFFFFFFFFFFFFFFFFFFF", true, false, false); }
-void GifTrailer(benchmark::State& s) { WalkAllHits(s, "003B", false, false, false); }
-void BmpHeader(benchmark::State& s) { WalkAllHits(s, "000000000000003E0000002800", false, false, false); }
-void GifHeaderIgnoreCase(benchmark::State& s) { WalkAllHits(s, "4749463839", false, true, false); }
-void FileEntrySignatureByteByByte(benchmark::State& s) { WalkAllHits(s, "000001FF000000", false, false, true); }
+void FileEntrySignature(benchmark::State& s)
+{
+    WalkAllHits(s, "000001FF000000", false, false, false);
+}
+void GifHeader(benchmark::State& s)
+{
+    WalkAllHits(s, "4749463839", false, false, false);
+}
+void ErasedRunOfThirteen(benchmark::State& s)
+{
+    WalkAllHits(s, "FFFFFFFFFFFFFFFFFFFFFFFFFF", true, false, false);
+}
+void GifTrailer(benchmark::State& s)
+{
+    WalkAllHits(s, "003B", false, false, false);
+}
+void BmpHeader(benchmark::State& s)
+{
+    WalkAllHits(s, "000000000000003E0000002800", false, false, false);
+}
+void GifHeaderIgnoreCase(benchmark::State& s)
+{
+    WalkAllHits(s, "4749463839", false, true, false);
+}
+void FileEntrySignatureByteByByte(benchmark::State& s)
+{
+    WalkAllHits(s, "000001FF000000", false, false, true);
+}
 
 BENCHMARK(FileEntrySignature)->Unit(benchmark::kMillisecond);
 BENCHMARK(GifHeader)->Unit(benchmark::kMillisecond);

@@ -25,12 +25,8 @@ inline std::vector<uint8_t> FlashLikeBytes(std::size_t size, uint32_t seed, int 
         const uint64_t r = next();
         const std::size_t length = std::min<std::size_t>(size - at, 1024 + (r >> 8) % (63 * 1024));
         switch (r % 3) {
-        case 0:
-            std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at), length, 0x00);
-            break;
-        case 1:
-            std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at), length, 0xFF);
-            break;
+        case 0: std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at), length, 0x00); break;
+        case 1: std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at), length, 0xFF); break;
         default:
             for (std::size_t i = 0; i < length; i += 8) {
                 const uint64_t word = next();

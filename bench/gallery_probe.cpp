@@ -184,12 +184,8 @@ Sample MakeSample(int count, bool large)
         const int width = (16 + (i * 13) % 49) * scale;
         const int height = (16 + (i * 29) % 49) * scale;
         switch (i % 4) {
-        case 0:
-            templates.push_back({Gif(width, height, i), PictureType::Gif, width, height});
-            break;
-        case 1:
-            templates.push_back({Encode(Drawing(width, height, i), "BMP"), PictureType::Bmp, width, height});
-            break;
+        case 0: templates.push_back({Gif(width, height, i), PictureType::Gif, width, height}); break;
+        case 1: templates.push_back({Encode(Drawing(width, height, i), "BMP"), PictureType::Bmp, width, height}); break;
         case 2:
             templates.push_back({Encode(Drawing(width, height, i), "JPEG"), PictureType::Jpeg, width, height});
             break;
@@ -296,8 +292,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "gallery_probe: cannot write %s\n", screenshot.toLocal8Bit().constData());
             return 1;
         }
-        std::printf("%s: %dx%d, %d pictures\n", screenshot.toLocal8Bit().constData(), gallery.width(),
-                    gallery.height(), count);
+        std::printf("%s: %dx%d, %d pictures\n", screenshot.toLocal8Bit().constData(), gallery.width(), gallery.height(),
+                    count);
         return 0;
     }
 
@@ -376,8 +372,8 @@ int main(int argc, char** argv)
     std::printf("thumbnails in view in within %.1f ms at worst; cache after scrolling %lld KiB of %lld KiB\n",
                 worstSettle, static_cast<long long>(cacheAfterScrolling >> 10),
                 static_cast<long long>(gallery.Model().CacheLimit() >> 10));
-    std::printf("one repaint of the grid: %.2f ms on average, %.2f ms at most (%d repaints)\n",
-                paintTotal / kPaints, paintMax, kPaints);
+    std::printf("one repaint of the grid: %.2f ms on average, %.2f ms at most (%d repaints)\n", paintTotal / kPaints,
+                paintMax, kPaints);
     const double worst = std::max({fillGap.LongestMs, scrollGap.LongestMs, jumpGap.LongestMs, commandGap.LongestMs});
     std::printf("longest gap of all: %.1f ms (target 100 ms): %s\n", worst, worst <= 100 ? "met" : "MISSED");
     return worst <= 100 ? 0 : 1;

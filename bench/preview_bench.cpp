@@ -100,8 +100,8 @@ void BM_QtReadOnly(benchmark::State& state)
 {
     const auto type = static_cast<PictureType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<qsizetype>(bytes.size()));
+    const QByteArray raw =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     for (auto _ : state) {
         QBuffer device;
         device.setData(raw);

@@ -242,8 +242,9 @@ int main(int argc, char** argv)
         form.AllPicturesSearchClick();
         // The JPEG the sample holds among its first rows, shown large.
         const auto& rows = form.AllPictures()->Rows();
-        const auto jpeg = std::find_if(rows.begin(), rows.end(),
-                                       [](const kestrix::FoundPicture& row) { return row.Type == kestrix::PictureType::Jpeg; });
+        const auto jpeg = std::find_if(rows.begin(), rows.end(), [](const kestrix::FoundPicture& row) {
+            return row.Type == kestrix::PictureType::Jpeg;
+        });
         if (jpeg != rows.end())
             form.AllPictures()->SelectRows({static_cast<int32_t>(jpeg - rows.begin())});
         RunEventsFor(1500);
@@ -300,8 +301,8 @@ int main(int argc, char** argv)
     const std::string imagePath = QFile::encodeName(image).toStdString();
     for (int run = 0; run < runs; ++run) {
         readMs = std::min(readMs, Milliseconds(TimePlain([&imagePath] {
-                                      kestrix::bench::ReadWhole(imagePath, kestrix::bench::ReadBlock::HugePages);
-                                  })));
+                              kestrix::bench::ReadWhole(imagePath, kestrix::bench::ReadBlock::HugePages);
+                          })));
         openMs = std::min(openMs, Milliseconds(TimePlain([&form] { form.N2Click(); })));
         RunEventsFor(50);
     }

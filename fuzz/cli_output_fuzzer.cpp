@@ -32,9 +32,11 @@ bool SafeForTerminal(const std::string& text)
 {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<uint8_t>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                   : (lead & 0xF8) == 0xF0                  ? 4
-                                                                            : 0;
+        const std::size_t length = lead < 0x80             ? 1
+                                   : (lead & 0xE0) == 0xC0 ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
         if (length == 0 || i + length > text.size())
             return false;
         char32_t cp = length == 1 ? lead : lead & (0x7F >> length);

@@ -26,14 +26,10 @@ void Check(bool condition)
 WalkResult Walk(PictureType type, std::span<const uint8_t> bytes)
 {
     switch (type) {
-    case PictureType::Gif:
-        return WalkGif(bytes);
-    case PictureType::Bmp:
-        return WalkBmp(bytes);
-    case PictureType::Jpeg:
-        return WalkJpeg(bytes);
-    case PictureType::Png:
-        return WalkPng(bytes);
+    case PictureType::Gif: return WalkGif(bytes);
+    case PictureType::Bmp: return WalkBmp(bytes);
+    case PictureType::Jpeg: return WalkJpeg(bytes);
+    case PictureType::Png: return WalkPng(bytes);
     }
     return {};
 }

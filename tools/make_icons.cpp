@@ -222,11 +222,8 @@ void DrawPalette(QPainter& p)
         QPointF at;
         QColor color;
     } dabs[] = {
-        {{4.5, 6.5}, QColor(230, 40, 40)},
-        {{7.5, 4.6}, QColor(250, 200, 20)},
-        {{11, 5.2}, QColor(40, 170, 60)},
-        {{4.6, 10}, QColor(40, 100, 230)},
-        {{7.6, 11.6}, QColor(160, 60, 200)},
+        {{4.5, 6.5}, QColor(230, 40, 40)}, {{7.5, 4.6}, QColor(250, 200, 20)},  {{11, 5.2}, QColor(40, 170, 60)},
+        {{4.6, 10}, QColor(40, 100, 230)}, {{7.6, 11.6}, QColor(160, 60, 200)},
     };
     p.setPen(Outline(QColor(0, 0, 0, 90), 0.4));
     for (const auto& d : dabs) {

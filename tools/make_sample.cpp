@@ -77,7 +77,7 @@ struct Entry {
 };
 
 constexpr Entry kEntries[] = {
-    {"readme.txt", 120}, {"readme.txt", 120}, {"main.c", 383},      {"logo.gif", 384},
+    {"readme.txt", 120}, {"readme.txt", 120},  {"main.c", 383},      {"logo.gif", 384},
     {"a.gz", 385},       {"Мелодия.mid", 240}, {"Звонок.amr", 5000}, {"noext", 16},
     {"readme.txt", 64},  {"config.ini", 200},  {"Обои.jpg", 300000}, {".ab", 3},
 };
@@ -202,8 +202,9 @@ int main(int argc, char** argv)
             output = nullptr, i = argc;
     }
     if (output == nullptr || size < kGifRegion + 1024 * 1024 || size > 0x7FFFFFFFull) {
-        std::fprintf(stderr, "usage: kestrix-make-sample [--size BYTES] [--dense] OUTPUT\n"
-                             "BYTES from %zu to 2147483647 (default %zu)\n",
+        std::fprintf(stderr,
+                     "usage: kestrix-make-sample [--size BYTES] [--dense] OUTPUT\n"
+                     "BYTES from %zu to 2147483647 (default %zu)\n",
                      kGifRegion + 1024 * 1024, kDefaultSize);
         return 2;
     }

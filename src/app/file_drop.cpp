@@ -48,11 +48,11 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event)
         drop->acceptProposedAction();
         // Opening may show an error box; the program the file came from waits
         // for the drop to end, so it is not kept waiting on that box.
-        QMetaObject::invokeMethod(this, [this, path] { m_open(path); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, path] { m_open(path); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return QObject::eventFilter(watched, event);
+    default: return QObject::eventFilter(watched, event);
     }
 }
 

@@ -47,8 +47,7 @@ const QString kSettingsKey = QStringLiteral("Path");
 }  // namespace
 
 TForm1::TForm1(FormSeams seams, QWidget* parent)
-    : QMainWindow(parent),
-      m_seams(std::move(seams)),
+    : QMainWindow(parent), m_seams(std::move(seams)),
       m_scan([this](bool enabled) { SetInteractive(enabled); },
              [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); })
 {
@@ -122,14 +121,10 @@ int32_t TForm1::ActivePage() const
 ResultListView* TForm1::ActiveList() const
 {
     switch (ActivePage()) {
-    case kFilesPage:
-        return m_fileList;
-    case kGraphicsPage:
-        return m_finded;
-    case kInfoPage:
-        return m_infoList;
-    default:
-        return nullptr;
+    case kFilesPage: return m_fileList;
+    case kGraphicsPage: return m_finded;
+    case kInfoPage: return m_infoList;
+    default: return nullptr;
     }
 }
 

@@ -83,11 +83,11 @@ public:
     QToolButton* OpenButton() const noexcept { return m_openButton; }
     QToolButton* Save() const noexcept { return m_save; }
     QToolButton* SaveAllButton() const noexcept { return m_saveAllButton; }
-    QAction* N2() const noexcept { return m_n2; }              // Файл / Открыть
-    QAction* N4() const noexcept { return m_n4; }              // Файл / Выход
-    QAction* N6() const noexcept { return m_n6; }              // О Программе
-    QAction* N7() const noexcept { return m_n7; }              // Утилиты / Поиск файлов
-    QAction* gif1() const noexcept { return m_gif1; }          // Утилиты / Поиск DRM графики
+    QAction* N2() const noexcept { return m_n2; }      // Файл / Открыть
+    QAction* N4() const noexcept { return m_n4; }      // Файл / Выход
+    QAction* N6() const noexcept { return m_n6; }      // О Программе
+    QAction* N7() const noexcept { return m_n7; }      // Утилиты / Поиск файлов
+    QAction* gif1() const noexcept { return m_gif1; }  // Утилиты / Поиск DRM графики
     // Утилиты / Поиск всех картинок
     QAction* AllPicturesSearch() const noexcept { return m_allPicturesSearch; }
     QAction* CopyRows() const noexcept { return m_copyRows; }  // Ctrl+C and the lists' context menu

@@ -28,7 +28,8 @@ int main(int argc, char** argv)
     if (!image.isEmpty()) {
         // Opened from the running event loop, so that the window is on screen
         // before a possible error box.
-        QMetaObject::invokeMethod(&form, [&form, image] { form.OpenFile(image); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form, [&form, image] { form.OpenFile(image); }, Qt::QueuedConnection);
     }
     return QApplication::exec();
 }

@@ -48,8 +48,8 @@ public:
         const QWidget* widget = option.widget;
         QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
         const bool selected = (option.state & QStyle::State_Selected) != 0;
-        const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active
-                                                                                 : QPalette::Inactive;
+        const QPalette::ColorGroup group =
+            (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
         const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + kSide + kPadding,
                              option.rect.width() - 4, option.fontMetrics.height());
         // The whole cell is tinted and the caption highlighted in full, so a
@@ -61,8 +61,7 @@ public:
             painter->fillRect(textRect, option.palette.brush(group, QPalette::Highlight));
         }
 
-        const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide,
-                        kSide);
+        const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide, kSide);
         const QImage image = index.data(PictureGalleryModel::ThumbnailRole).value<QImage>();
         if (!image.isNull()) {
             QRect target(QPoint(), image.size());
@@ -159,10 +158,8 @@ QString PreviewMessage(ThumbnailState state, QSize sourceSize)
                 .arg(sourceSize.width())
                 .arg(sourceSize.height());
         return QStringLiteral("Картинка слишком велика для просмотра");
-    case ThumbnailState::OutsideImage:
-        return QStringLiteral("Картинка лежит вне образа");
-    default:
-        return QStringLiteral("Картинка не раскодируется");
+    case ThumbnailState::OutsideImage: return QStringLiteral("Картинка лежит вне образа");
+    default: return QStringLiteral("Картинка не раскодируется");
     }
 }
 
@@ -189,10 +186,10 @@ PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new P
         bar->addWidget(button);
         return button;
     };
-    m_thumbnailsButton = toggle(QStringLiteral("ThumbnailsButton"), QStringLiteral("Эскизы"),
-                                QStyle::SP_FileDialogContentsView);
-    m_detailsButton = toggle(QStringLiteral("DetailsButton"), QStringLiteral("Таблица"),
-                             QStyle::SP_FileDialogDetailedView);
+    m_thumbnailsButton =
+        toggle(QStringLiteral("ThumbnailsButton"), QStringLiteral("Эскизы"), QStyle::SP_FileDialogContentsView);
+    m_detailsButton =
+        toggle(QStringLiteral("DetailsButton"), QStringLiteral("Таблица"), QStyle::SP_FileDialogDetailedView);
     m_thumbnailsButton->setChecked(true);
     auto* toggles = new QButtonGroup(this);
     toggles->setExclusive(true);
@@ -290,9 +287,8 @@ void PictureGallery::BuildDetails()
         int Pixels;
     };
     static constexpr Width widths[] = {
-        {PictureGalleryModel::cName, 160},  {PictureGalleryModel::cType, 45},
-        {PictureGalleryModel::cStart, 100}, {PictureGalleryModel::cEnd, 100},
-        {PictureGalleryModel::cSize, 70},   {PictureGalleryModel::cDimensions, 115},
+        {PictureGalleryModel::cName, 160},  {PictureGalleryModel::cType, 45},   {PictureGalleryModel::cStart, 100},
+        {PictureGalleryModel::cEnd, 100},   {PictureGalleryModel::cSize, 70},   {PictureGalleryModel::cDimensions, 115},
         {PictureGalleryModel::cFrames, 60}, {PictureGalleryModel::cStatus, 90},
     };
     for (const Width& w : widths) {
@@ -445,8 +441,8 @@ void PictureGallery::ShowPreview(int32_t row)
         return;
     }
     const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
-    QString info = PictureGalleryModel::Caption(picture, row) + QLatin1Char('\n') +
-                   PictureGalleryModel::TypeText(picture.Type);
+    QString info =
+        PictureGalleryModel::Caption(picture, row) + QLatin1Char('\n') + PictureGalleryModel::TypeText(picture.Type);
     if (picture.Width > 0 && picture.Height > 0)
         info += QStringLiteral(", %1 × %2").arg(picture.Width).arg(picture.Height);
     if (picture.Type == PictureType::Gif)

@@ -21,7 +21,8 @@ constexpr std::size_t kMaxQueued = 512;
 
 // The cache never holds less than one thumbnail of full size, or a decoded
 // thumbnail could not be kept and would be asked for again at every repaint.
-constexpr int64_t kMinCacheBytes = int64_t{PictureGalleryModel::kThumbnailSide} * PictureGalleryModel::kThumbnailSide * 4;
+constexpr int64_t kMinCacheBytes =
+    int64_t{PictureGalleryModel::kThumbnailSide} * PictureGalleryModel::kThumbnailSide * 4;
 
 bool AboveGuard(QSize size)
 {
@@ -41,12 +42,9 @@ bool LargerThan(QSize size, QSize box)
 QString StatusExplanation(PictureStatus status)
 {
     switch (status) {
-    case PictureStatus::Complete:
-        return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью");
-    case PictureStatus::Truncated:
-        return QStringLiteral("Обрезана: данные кончились раньше конца картинки");
-    case PictureStatus::Damaged:
-        return QStringLiteral("Повреждена: строение цело, но точки не раскодируются");
+    case PictureStatus::Complete: return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью");
+    case PictureStatus::Truncated: return QStringLiteral("Обрезана: данные кончились раньше конца картинки");
+    case PictureStatus::Damaged: return QStringLiteral("Повреждена: строение цело, но точки не раскодируются");
     }
     return {};
 }
@@ -54,14 +52,10 @@ QString StatusExplanation(PictureStatus status)
 QString ThumbnailNote(ThumbnailState state)
 {
     switch (state) {
-    case ThumbnailState::Undecodable:
-        return QStringLiteral("Эскиз не раскодируется");
-    case ThumbnailState::TooLarge:
-        return QStringLiteral("Картинка слишком велика для эскиза");
-    case ThumbnailState::OutsideImage:
-        return QStringLiteral("Картинка лежит вне образа");
-    default:
-        return {};
+    case ThumbnailState::Undecodable: return QStringLiteral("Эскиз не раскодируется");
+    case ThumbnailState::TooLarge: return QStringLiteral("Картинка слишком велика для эскиза");
+    case ThumbnailState::OutsideImage: return QStringLiteral("Картинка лежит вне образа");
+    default: return {};
     }
 }
 
@@ -78,8 +72,8 @@ GalleryPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, Q
         return result;
     }
 
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<qsizetype>(bytes.size()));
+    QByteArray data =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
@@ -159,14 +153,10 @@ QString PictureGalleryModel::Caption(const FoundPicture& picture, int32_t row)
 QString PictureGalleryModel::TypeText(PictureType type)
 {
     switch (type) {
-    case PictureType::Gif:
-        return QStringLiteral("gif");
-    case PictureType::Bmp:
-        return QStringLiteral("bmp");
-    case PictureType::Jpeg:
-        return QStringLiteral("jpg");
-    case PictureType::Png:
-        return QStringLiteral("png");
+    case PictureType::Gif: return QStringLiteral("gif");
+    case PictureType::Bmp: return QStringLiteral("bmp");
+    case PictureType::Jpeg: return QStringLiteral("jpg");
+    case PictureType::Png: return QStringLiteral("png");
     }
     return {};
 }
@@ -174,12 +164,9 @@ QString PictureGalleryModel::TypeText(PictureType type)
 QString PictureGalleryModel::StatusText(PictureStatus status)
 {
     switch (status) {
-    case PictureStatus::Complete:
-        return QStringLiteral("Целая");
-    case PictureStatus::Truncated:
-        return QStringLiteral("Обрезана");
-    case PictureStatus::Damaged:
-        return QStringLiteral("Повреждена");
+    case PictureStatus::Complete: return QStringLiteral("Целая");
+    case PictureStatus::Truncated: return QStringLiteral("Обрезана");
+    case PictureStatus::Damaged: return QStringLiteral("Повреждена");
     }
     return {};
 }
@@ -238,10 +225,8 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (role) {
-    case Qt::DisplayRole:
-        return CellText(row, column);
-    case Qt::ToolTipRole:
-        return ToolTip(row);
+    case Qt::DisplayRole: return CellText(row, column);
+    case Qt::ToolTipRole: return ToolTip(row);
     case Qt::DecorationRole:
         if (column != cName)
             return {};
@@ -256,23 +241,19 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
         if (column == cStatus && picture.Status == PictureStatus::Damaged)
             return QColor(0xC0, 0x20, 0x20);
         return {};
-    case ThumbnailRole:
-        return column == cName ? Thumbnail(row) : QVariant();
-    case ThumbnailStateRole:
-        return static_cast<int>(State(row));
-    case PictureStatusRole:
-        return static_cast<int>(picture.Status);
-    default:
-        return {};
+    case ThumbnailRole: return column == cName ? Thumbnail(row) : QVariant();
+    case ThumbnailStateRole: return static_cast<int>(State(row));
+    case PictureStatusRole: return static_cast<int>(picture.Status);
+    default: return {};
     }
 }
 
 QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const std::array<QString, kColumnCount> captions = {
-        QStringLiteral("Имя файла"),    QStringLiteral("Тип"),         QStringLiteral("Начало файла"),
-        QStringLiteral("Конец файла"),  QStringLiteral("Размер"),      QStringLiteral("Ширина × высота"),
-        QStringLiteral("Кадров"),       QStringLiteral("Состояние"),
+        QStringLiteral("Имя файла"),   QStringLiteral("Тип"),       QStringLiteral("Начало файла"),
+        QStringLiteral("Конец файла"), QStringLiteral("Размер"),    QStringLiteral("Ширина × высота"),
+        QStringLiteral("Кадров"),      QStringLiteral("Состояние"),
     };
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
@@ -292,26 +273,18 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
-    case cName:
-        return Caption(picture, row);
-    case cType:
-        return TypeText(picture.Type);
-    case cStart:
-        return QString::number(picture.Start);
-    case cEnd:
-        return QString::number(picture.End);
-    case cSize:
-        return QString::number(picture.Size());
+    case cName: return Caption(picture, row);
+    case cType: return TypeText(picture.Type);
+    case cStart: return QString::number(picture.Start);
+    case cEnd: return QString::number(picture.End);
+    case cSize: return QString::number(picture.Size());
     case cDimensions:
         if (picture.Width <= 0 || picture.Height <= 0)
             return {};
         return QStringLiteral("%1 × %2").arg(picture.Width).arg(picture.Height);
-    case cFrames:
-        return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
-    case cStatus:
-        return StatusText(picture.Status);
-    default:
-        return {};
+    case cFrames: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
+    case cStatus: return StatusText(picture.Status);
+    default: return {};
     }
 }
 
@@ -325,8 +298,8 @@ QString PictureGalleryModel::ToolTip(int32_t row) const
     if (picture.Type == PictureType::Gif)
         kind += QStringLiteral(", кадров: %1").arg(picture.Frames);
     kind += QStringLiteral(", %1 байт").arg(picture.Size());
-    QString text = Caption(picture, row) + QLatin1Char('\n') + kind + QLatin1Char('\n') +
-                   StatusExplanation(picture.Status);
+    QString text =
+        Caption(picture, row) + QLatin1Char('\n') + kind + QLatin1Char('\n') + StatusExplanation(picture.Status);
     const QString note = ThumbnailNote(State(row));
     if (!note.isEmpty())
         text += QLatin1Char('\n') + note;
@@ -368,7 +341,8 @@ void PictureGalleryModel::PostDispatch() const
         return;
     m_dispatchPosted = true;
     auto* self = const_cast<PictureGalleryModel*>(this);
-    QMetaObject::invokeMethod(self, [self] { self->Dispatch(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self, [self] { self->Dispatch(); }, Qt::QueuedConnection);
 }
 
 void PictureGalleryModel::Dispatch()

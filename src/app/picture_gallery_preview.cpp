@@ -50,8 +50,8 @@ QRect PictureGalleryPreview::PictureRect() const
     if (own.width() > area.width() || own.height() > area.height()) {
         shown = own.scaled(area, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     } else {
-        const int factor = std::clamp(std::min(area.width() / own.width(), area.height() / own.height()), 1,
-                                      kMaxEnlargement);
+        const int factor =
+            std::clamp(std::min(area.width() / own.width(), area.height() / own.height()), 1, kMaxEnlargement);
         shown = own * factor;
     }
     return {QPoint((area.width() - shown.width()) / 2, (area.height() - shown.height()) / 2), shown};

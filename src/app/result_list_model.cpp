@@ -121,8 +121,7 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns[static_cast<std::size_t>(column)].Alignment | Qt::AlignVCenter);
-    default:
-        return {};
+    default: return {};
     }
 }
 

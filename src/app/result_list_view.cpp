@@ -55,8 +55,7 @@ private:
 }  // namespace
 
 ResultListView::ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent)
-    : QTableView(parent),
-      m_model(new ResultListModel(std::move(columns), this)),
+    : QTableView(parent), m_model(new ResultListModel(std::move(columns), this)),
       m_selectionMode(multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection)
 {
     m_model->SetFirstColumnSelectable(!rowSelect);

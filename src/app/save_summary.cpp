@@ -36,17 +36,12 @@ QString RussianCount(int32_t n, const QString& one, const QString& few, const QS
 QString SaveSummary(const SaveOutcome& outcome)
 {
     switch (outcome.End) {
-    case SaveEnd::Cancelled:
-        return {};
-    case SaveEnd::NoList:
-        return QStringLiteral("Ничего не сохранено: на этой странице нечего сохранять");
-    case SaveEnd::EmptyList:
-        return QStringLiteral("Ничего не сохранено: список пуст");
-    case SaveEnd::NoSelection:
-        return QStringLiteral("Ничего не сохранено: не выбрано ни одной строки");
+    case SaveEnd::Cancelled: return {};
+    case SaveEnd::NoList: return QStringLiteral("Ничего не сохранено: на этой странице нечего сохранять");
+    case SaveEnd::EmptyList: return QStringLiteral("Ничего не сохранено: список пуст");
+    case SaveEnd::NoSelection: return QStringLiteral("Ничего не сохранено: не выбрано ни одной строки");
     case SaveEnd::Written:
-    case SaveEnd::Failed:
-        break;
+    case SaveEnd::Failed: break;
     }
     QString text;
     if (outcome.Written > 0) {

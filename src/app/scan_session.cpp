@@ -31,8 +31,7 @@ std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, Re
     return list.Model().RowCount();
 }
 
-void ScanSession::RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge,
-                              const PictureDecodeCheck& check)
+void ScanSession::RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge, const PictureDecodeCheck& check)
 {
     Begin(nullptr, gauge);
     EndScope scope{*this};

@@ -55,8 +55,7 @@ void StatusMessage::Fit()
     const QString before = m_message.left(at);
     const QString after = m_message.mid(at + m_path.size());
     const int room = width - metrics.horizontalAdvance(before) - metrics.horizontalAdvance(after);
-    setText(metrics.elidedText(before + ElidePath(m_path, metrics, std::max(room, 0)) + after, Qt::ElideRight,
-                               width));
+    setText(metrics.elidedText(before + ElidePath(m_path, metrics, std::max(room, 0)) + after, Qt::ElideRight, width));
 }
 
 }  // namespace kestrix

@@ -14,8 +14,7 @@ namespace kestrix {
 namespace {
 
 // Runs one image, turning what escapes it into a message and a failure.
-int RunGuarded(const ImageRun& run, std::size_t index, const std::string& image, std::ostream& out,
-               std::ostream& err)
+int RunGuarded(const ImageRun& run, std::size_t index, const std::string& image, std::ostream& out, std::ostream& err)
 {
     try {
         return run(index, image, out, err);

@@ -1,11 +1,11 @@
 #include "cli_runner.h"
 
+#include "batch_runner.h"
 #include "code_page.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "extraction.h"
 #include "firmware_info.h"
-#include "batch_runner.h"
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
@@ -21,8 +21,8 @@
 #include <functional>
 #include <new>
 #include <optional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrix {
@@ -63,9 +63,8 @@ std::string Printable(const std::string& cp1251)
 // Width of UTF-8 text in characters.
 std::size_t Columns(const std::string& utf8)
 {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<uint8_t>(c) & 0xC0) != 0x80; }));
 }
 
 std::string Padded(const std::string& utf8, std::size_t width)
@@ -139,8 +138,8 @@ ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, 
         } catch (const std::exception& e) {
             std::string message = e.what();
             std::replace(message.begin(), message.end(), '\r', ' ');
-            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName) << "): "
-                << TerminalText(message) << '\n';
+            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName)
+                << "): " << TerminalText(message) << '\n';
             report.failed.emplace_back(item.Row, message);
         }
     }
@@ -228,9 +227,9 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
             if (line == 0)
                 return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
             const TResultRow row = rowText(line - 1);
-            return std::array<std::string, 6>{std::to_string(line - 1),   Printable(row.Caption),
-                                              Printable(row.Cell(RowCell::Type)), row.Cell(RowCell::Start),
-                                              row.Cell(RowCell::End),             row.Cell(RowCell::Size)};
+            return std::array<std::string, 6>{
+                std::to_string(line - 1), Printable(row.Caption), Printable(row.Cell(RowCell::Type)),
+                row.Cell(RowCell::Start), row.Cell(RowCell::End), row.Cell(RowCell::Size)};
         });
     out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)

@@ -61,9 +61,9 @@ JsonWriter& JsonWriter::Number(int64_t value)
 JsonWriter& JsonWriter::NumberText(std::string_view decimal)
 {
     const std::string_view digits = !decimal.empty() && decimal.front() == '-' ? decimal.substr(1) : decimal;
-    const bool valid = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    }) && (digits.size() == 1 || digits.front() != '0');
+    const bool valid = !digits.empty() &&
+                       std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+                       (digits.size() == 1 || digits.front() != '0');
     if (!valid)
         return Null();
     BeforeValue();

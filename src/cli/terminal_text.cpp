@@ -58,8 +58,8 @@ std::string TerminalText(std::string_view bytes, bool keepLineBreaks)
     while (!bytes.empty()) {
         char32_t codePoint = 0;
         const std::size_t length = Utf8SequenceAt(bytes, codePoint);
-        const bool control = (codePoint < 0x20 && !(keepLineBreaks && codePoint == U'\n')) ||
-                             (codePoint >= 0x7F && codePoint <= 0x9F);
+        const bool control =
+            (codePoint < 0x20 && !(keepLineBreaks && codePoint == U'\n')) || (codePoint >= 0x7F && codePoint <= 0x9F);
         if (length == 0 || control)
             AppendEscaped(out, bytes.substr(0, length == 0 ? 1 : length));
         else

@@ -118,10 +118,8 @@ AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
 AtomicFile::AtomicFile(std::string path, Kind kind) : AtomicFile(path, Open(path, kind)) {}
 
 AtomicFile::AtomicFile(std::string path, Opened opened)
-    : FileStream(opened.fd, opened.name.empty() ? path : opened.name),
-      m_path(std::move(path)),
-      m_temporaryName(std::move(opened.name)),
-      m_unnamed(m_temporaryName.empty())
+    : FileStream(opened.fd, opened.name.empty() ? path : opened.name), m_path(std::move(path)),
+      m_temporaryName(std::move(opened.name)), m_unnamed(m_temporaryName.empty())
 {
     if (!m_unnamed)
         m_slot = ClaimSlot(m_temporaryName);
@@ -160,8 +158,7 @@ void AtomicFile::Commit()
         const std::string source = "/proc/self/fd/" + std::to_string(fd);
         // A new name is taken at once; an older file is replaced through a named
         // step (link, then rename), the only moment the file carries a temporary name.
-        linkedUnderFinalName =
-            ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        linkedUnderFinalName = ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, m_path.c_str(), AT_SYMLINK_FOLLOW) == 0;
         const int error = errno;
         try {
             if (!linkedUnderFinalName && error != EEXIST)

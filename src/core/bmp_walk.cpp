@@ -26,10 +26,8 @@ bool HeaderSizeIsKnown(uint32_t size) noexcept
     case 52:
     case 56:
     case 108:
-    case 124:
-        return true;
-    default:
-        return false;
+    case 124: return true;
+    default: return false;
     }
 }
 
@@ -41,17 +39,12 @@ bool DepthIsKnown(uint32_t bits) noexcept
 bool CompressionSuits(uint32_t compression, uint32_t bits) noexcept
 {
     switch (compression) {
-    case kRgb:
-        return true;
-    case kRle8:
-        return bits == 8;
-    case kRle4:
-        return bits == 4;
+    case kRgb: return true;
+    case kRle8: return bits == 8;
+    case kRle4: return bits == 4;
     case kBitFields:
-    case kAlphaBitFields:
-        return bits == 16 || bits == 32;
-    default:
-        return false;
+    case kAlphaBitFields: return bits == 16 || bits == 32;
+    default: return false;
     }
 }
 

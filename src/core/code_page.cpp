@@ -31,7 +31,8 @@ std::array<char32_t, 256> DecodeTable(const char* code)
     std::array<char32_t, 256> table{};
     iconv_t converter = iconv_open("UCS-4LE", code);
     for (int b = 0; b < 256; ++b) {
-        const long cp = converter == reinterpret_cast<iconv_t>(-1) ? -1 : DecodeByte(converter, static_cast<uint8_t>(b));
+        const long cp =
+            converter == reinterpret_cast<iconv_t>(-1) ? -1 : DecodeByte(converter, static_cast<uint8_t>(b));
         table[b] = cp < 0 ? static_cast<char32_t>(b) : static_cast<char32_t>(cp);
     }
     if (converter != reinterpret_cast<iconv_t>(-1))
@@ -96,7 +97,10 @@ void AppendUtf8(std::string& out, char32_t cp)
 
 }  // namespace
 
-char32_t Cp1251ToUnicode(uint8_t byte) noexcept { return Pages().ansi[byte]; }
+char32_t Cp1251ToUnicode(uint8_t byte) noexcept
+{
+    return Pages().ansi[byte];
+}
 
 std::string Cp1251ToUtf8(std::string_view bytes)
 {
@@ -164,9 +168,21 @@ std::string Utf8ToCp1251(std::string_view utf8)
     return out;
 }
 
-uint8_t AnsiLower(uint8_t byte) noexcept { return Pages().lower[byte]; }
-const std::array<uint8_t, 256>& AnsiLowerTable() noexcept { return Pages().lower; }
-uint8_t AnsiToOem(uint8_t byte) noexcept { return Pages().toOem[byte]; }
-uint8_t OemToAnsi(uint8_t byte) noexcept { return Pages().toAnsi[byte]; }
+uint8_t AnsiLower(uint8_t byte) noexcept
+{
+    return Pages().lower[byte];
+}
+const std::array<uint8_t, 256>& AnsiLowerTable() noexcept
+{
+    return Pages().lower;
+}
+uint8_t AnsiToOem(uint8_t byte) noexcept
+{
+    return Pages().toOem[byte];
+}
+uint8_t OemToAnsi(uint8_t byte) noexcept
+{
+    return Pages().toAnsi[byte];
+}
 
 }  // namespace kestrix

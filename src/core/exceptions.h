@@ -15,20 +15,21 @@ public:
 
 protected:
     Exception(std::string className, const std::string& message)
-        : std::runtime_error(message), m_className(std::move(className)) {}
+        : std::runtime_error(message), m_className(std::move(className))
+    {
+    }
 
 private:
     std::string m_className;
 };
 
-#define KESTRIX_EXCEPTION(Name, Base)                                             \
-    class Name : public Base {                                                    \
-    public:                                                                       \
-        explicit Name(const std::string& message) : Base(#Name, message) {}       \
-                                                                                  \
-    protected:                                                                    \
-        Name(std::string className, const std::string& message)                   \
-            : Base(std::move(className), message) {}                              \
+#define KESTRIX_EXCEPTION(Name, Base)                                                                                  \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        explicit Name(const std::string& message) : Base(#Name, message) {}                                            \
+                                                                                                                       \
+    protected:                                                                                                         \
+        Name(std::string className, const std::string& message) : Base(std::move(className), message) {}               \
     };
 
 KESTRIX_EXCEPTION(EStreamError, Exception)

@@ -60,7 +60,7 @@ int32_t ItemRange::Count() const noexcept
 }
 
 std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
-                                         const std::vector<bool>& selected)
+                                        const std::vector<bool>& selected)
 {
     const ListTraits& traits = TraitsOf(list);
     std::vector<ExtractItem> items;
@@ -90,7 +90,8 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const 
 std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, const std::vector<bool>& selected)
 {
     const auto text = TraitsOf(list).Text;
-    return PlanExtraction(list, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
+    return PlanExtraction(
+        list, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
 }
 
 ItemRange RangeOfCells(const TResultRow& row)

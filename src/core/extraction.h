@@ -44,7 +44,7 @@ using RowTextFunction = std::function<TResultRow(std::size_t index)>;
 // character), so every item has a name of its own. selected (one flag per
 // row) limits the rows; empty means every row.
 std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
-                                         const std::vector<bool>& selected = {});
+                                        const std::vector<bool>& selected = {});
 // The same for the found rows of list.
 std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, const std::vector<bool>& selected = {});
 

@@ -11,7 +11,10 @@ namespace {
 
 // Flash images are mostly erased (FFh) or zero-filled, so every other byte
 // value makes a selective anchor.
-bool IsCommonFlashByte(uint8_t b) noexcept { return b == 0x00 || b == 0xFF; }
+bool IsCommonFlashByte(uint8_t b) noexcept
+{
+    return b == 0x00 || b == 0xFF;
+}
 
 struct Anchors {
     int32_t first;

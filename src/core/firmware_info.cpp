@@ -30,8 +30,8 @@ FirmwareFact ReadFact(const FactField& field, std::span<const uint8_t> run)
 {
     // The value runs to the stop byte or, without one, to the end of the image.
     const auto* stop = static_cast<const uint8_t*>(std::memchr(run.data(), field.stop, run.size()));
-    const std::span<const uint8_t> value = run.first(stop != nullptr ? static_cast<std::size_t>(stop - run.data())
-                                                                     : run.size());
+    const std::span<const uint8_t> value =
+        run.first(stop != nullptr ? static_cast<std::size_t>(stop - run.data()) : run.size());
     FirmwareFact fact;
     fact.Caption = Utf8ToCp1251(field.caption);
     if (field.dropFullStops) {

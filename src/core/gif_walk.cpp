@@ -50,8 +50,7 @@ public:
                 if (!SkipImage())
                     return Finish(WalkVerdict::Truncated);
                 break;
-            default:
-                return Finish(WalkVerdict::Truncated);
+            default: return Finish(WalkVerdict::Truncated);
             }
         }
     }
@@ -89,8 +88,7 @@ private:
             return At(p + 2) == 12;
         case 0xFE:  // comment
             return true;
-        default:
-            return UnknownExtensionIsSound(p);
+        default: return UnknownExtensionIsSound(p);
         }
     }
 

@@ -164,8 +164,7 @@ int32_t FindGifTrailer(std::span<const uint8_t> image, int32_t start, int32_t li
         if (p >= end)
             return -1;
         switch (at(p)) {
-        case 0x3B:
-            return static_cast<int32_t>(p);
+        case 0x3B: return static_cast<int32_t>(p);
         case 0x21:  // extension: introducer, label, sub-blocks
             p += 2;
             if (!SkipSubBlocks(image, p, end))
@@ -180,8 +179,7 @@ int32_t FindGifTrailer(std::span<const uint8_t> image, int32_t start, int32_t li
                 return -1;
             break;
         }
-        default:
-            return -1;
+        default: return -1;
         }
     }
 }

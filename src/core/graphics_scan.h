@@ -12,7 +12,7 @@
 
 namespace kestrix {
 
-inline constexpr int32_t kGifPassStart = 9568256;     // 0x920000
+inline constexpr int32_t kGifPassStart = 9568256;      // 0x920000
 inline constexpr int32_t kGifSearchBound = 278790143;  // 0x109DFFFF, exclusive
 inline constexpr int32_t kGraphicsGaugeMaximum = 800;
 

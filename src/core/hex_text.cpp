@@ -55,9 +55,7 @@ std::string_view HexConversionErrorFormat()
 
 uint32_t HexTextToInt(const std::string& text)
 {
-    auto fail = [&text] {
-        throw EConvertError(FormatMessage(std::string(HexConversionErrorFormat()), {text}));
-    };
+    auto fail = [&text] { throw EConvertError(FormatMessage(std::string(HexConversionErrorFormat()), {text})); };
     if (text.empty())
         fail();
     uint32_t value = 0;

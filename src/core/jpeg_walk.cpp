@@ -12,7 +12,10 @@ constexpr uint8_t kEndOfImage = 0xD9;
 constexpr uint8_t kStartOfScan = 0xDA;
 constexpr uint8_t kStuffedZero = 0x00;
 
-bool IsRestart(uint8_t code) noexcept { return code >= 0xD0 && code <= 0xD7; }
+bool IsRestart(uint8_t code) noexcept
+{
+    return code >= 0xD0 && code <= 0xD7;
+}
 
 bool IsFrameHeader(uint8_t code) noexcept
 {
@@ -29,7 +32,10 @@ bool IsTableOrMiscSegment(uint8_t code) noexcept
 }
 
 // DNL, DHP and EXP occur only after the frame header.
-bool IsLateSegment(uint8_t code) noexcept { return code >= 0xDC && code <= 0xDF && code != 0xDD; }
+bool IsLateSegment(uint8_t code) noexcept
+{
+    return code >= 0xDC && code <= 0xDF && code != 0xDD;
+}
 
 class JpegWalker {
 public:

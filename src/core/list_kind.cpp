@@ -42,8 +42,10 @@ std::string CaptionSaveName(const TResultRow& row)
 }
 
 constexpr ListTraits kLists[] = {
-    {ListKind::Files, "files", "the phone file system's entries", ScanFileEntries, FileRowText, FileSaved, FileSaveName, false},
-    {ListKind::Graphics, "graphics", "GIF pictures and small bitmaps", ScanGraphics, PictureRowText, PictureSaved, PictureSaveName, true},
+    {ListKind::Files, "files", "the phone file system's entries", ScanFileEntries, FileRowText, FileSaved, FileSaveName,
+     false},
+    {ListKind::Graphics, "graphics", "GIF pictures and small bitmaps", ScanGraphics, PictureRowText, PictureSaved,
+     PictureSaveName, true},
     {ListKind::Pictures, "pictures", "every GIF, BMP, JPEG and PNG picture, whole and named", ScanAllPictures,
      AllPicturesRowText, EveryPictureSaved, CaptionSaveName, true},
 };

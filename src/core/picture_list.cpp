@@ -9,14 +9,10 @@ constexpr std::string_view kCaptionPrefix = "\xCA\xE0\xF0\xF2\xE8\xED\xEA\xE0 ("
 ItemType ItemTypeOf(PictureType type) noexcept
 {
     switch (type) {
-    case PictureType::Gif:
-        return ItemType::Gif;
-    case PictureType::Bmp:
-        return ItemType::Bmp;
-    case PictureType::Jpeg:
-        return ItemType::Jpeg;
-    case PictureType::Png:
-        return ItemType::Png;
+    case PictureType::Gif: return ItemType::Gif;
+    case PictureType::Bmp: return ItemType::Bmp;
+    case PictureType::Jpeg: return ItemType::Jpeg;
+    case PictureType::Png: return ItemType::Png;
     }
     return ItemType::Gif;
 }
@@ -24,15 +20,11 @@ ItemType ItemTypeOf(PictureType type) noexcept
 PictureType PictureTypeOf(ItemType type) noexcept
 {
     switch (type) {
-    case ItemType::Bmp:
-        return PictureType::Bmp;
-    case ItemType::Jpeg:
-        return PictureType::Jpeg;
-    case ItemType::Png:
-        return PictureType::Png;
+    case ItemType::Bmp: return PictureType::Bmp;
+    case ItemType::Jpeg: return PictureType::Jpeg;
+    case ItemType::Png: return PictureType::Png;
     case ItemType::File:
-    case ItemType::Gif:
-        break;
+    case ItemType::Gif: break;
     }
     return PictureType::Gif;
 }
@@ -62,8 +54,8 @@ TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index)
     const FoundRow& row = rows[index];
     const PictureDetails details = rows.Details(index);
     const PictureType type = PictureTypeOf(row.Type);
-    TResultRow text = RowText(PictureCaption(rows.Name(index), type, index), PictureTypeName(type), row,
-                              kPictureRowIcon);
+    TResultRow text =
+        RowText(PictureCaption(rows.Name(index), type, index), PictureTypeName(type), row, kPictureRowIcon);
     text.Cell(RowCell::Width) = std::to_string(details.Width);
     text.Cell(RowCell::Height) = std::to_string(details.Height);
     text.Cell(RowCell::Frames) = type == PictureType::Gif ? std::to_string(details.Frames) : std::string();

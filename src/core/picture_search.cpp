@@ -102,14 +102,10 @@ private:
     WalkResult Walk(PictureType type, std::span<const uint8_t> bytes) const noexcept
     {
         switch (type) {
-        case PictureType::Gif:
-            return WalkGif(bytes);
-        case PictureType::Bmp:
-            return WalkBmp(bytes);
-        case PictureType::Jpeg:
-            return WalkJpeg(bytes);
-        case PictureType::Png:
-            return WalkPng(bytes, m_extraBudget > 0 ? PngCrc::Check : PngCrc::Trust);
+        case PictureType::Gif: return WalkGif(bytes);
+        case PictureType::Bmp: return WalkBmp(bytes);
+        case PictureType::Jpeg: return WalkJpeg(bytes);
+        case PictureType::Png: return WalkPng(bytes, m_extraBudget > 0 ? PngCrc::Check : PngCrc::Trust);
         }
         return {};
     }
@@ -190,14 +186,10 @@ private:
 const char* PictureTypeName(PictureType type) noexcept
 {
     switch (type) {
-    case PictureType::Gif:
-        return "gif";
-    case PictureType::Bmp:
-        return "bmp";
-    case PictureType::Jpeg:
-        return "jpg";
-    case PictureType::Png:
-        return "png";
+    case PictureType::Gif: return "gif";
+    case PictureType::Bmp: return "bmp";
+    case PictureType::Jpeg: return "jpg";
+    case PictureType::Png: return "png";
     }
     return "";
 }
@@ -205,12 +197,9 @@ const char* PictureTypeName(PictureType type) noexcept
 const char* PictureStatusName(PictureStatus status) noexcept
 {
     switch (status) {
-    case PictureStatus::Complete:
-        return "complete";
-    case PictureStatus::Truncated:
-        return "truncated";
-    case PictureStatus::Damaged:
-        return "damaged";
+    case PictureStatus::Complete: return "complete";
+    case PictureStatus::Truncated: return "truncated";
+    case PictureStatus::Damaged: return "damaged";
     }
     return "";
 }

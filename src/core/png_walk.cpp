@@ -33,7 +33,10 @@ constexpr CrcTables MakeCrcTables()
 
 constexpr CrcTables kCrcTables = MakeCrcTables();
 
-bool IsLetter(uint8_t c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(uint8_t c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 bool HasType(std::span<const uint8_t> bytes, int64_t chunk, const char* type) noexcept
 {
@@ -62,8 +65,7 @@ bool DepthSuitsColourType(uint8_t depth, uint8_t colourType) noexcept
     case 4:  // grey and alpha
     case 6:  // RGBA
         return depth == 8 || depth == 16;
-    default:
-        return false;
+    default: return false;
     }
 }
 

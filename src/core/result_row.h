@@ -10,7 +10,16 @@ namespace kestrix {
 
 // Cell positions of the file and picture lists; the deep picture search's rows
 // have the four cells after Size too.
-enum class RowCell : std::size_t { Type = 0, Start = 1, End = 2, Size = 3, Width = 4, Height = 5, Frames = 6, Status = 7 };
+enum class RowCell : std::size_t {
+    Type = 0,
+    Start = 1,
+    End = 2,
+    Size = 3,
+    Width = 4,
+    Height = 5,
+    Frames = 6,
+    Status = 7
+};
 
 // One line of a result list: a caption (first column) and text cells (cell k in
 // column k + 1). Text is Windows-1251 bytes as read from the image; numbers are

@@ -12,8 +12,8 @@ namespace kestrix {
 inline constexpr int32_t kSearchSliceSize = 16 * 1024 * 1024;
 
 struct SlicedFindResult {
-    int32_t offset = -1;    // as FindHexPattern: the match, or -1
-    bool stopped = false;   // the front end's Yield asked to end the analysis
+    int32_t offset = -1;   // as FindHexPattern: the match, or -1
+    bool stopped = false;  // the front end's Yield asked to end the analysis
 };
 
 // FindHexPattern(buffer, pattern, from, to), run over slices of at most

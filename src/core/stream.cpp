@@ -276,9 +276,7 @@ int32_t FileStream::Write(const void* buffer, int32_t count)
 
 int64_t FileStream::Seek(int64_t offset, SeekOrigin origin)
 {
-    const int whence = origin == SeekOrigin::Beginning ? SEEK_SET
-                       : origin == SeekOrigin::Current ? SEEK_CUR
-                                                        : SEEK_END;
+    const int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     return ::lseek(m_fd, offset, whence);
 }
 

@@ -101,8 +101,8 @@ TablePair BuildEbcdicPair()
     std::array<int, 256> assigned;
     assigned.fill(-1);
     std::array<bool, 256> used{};
-    for (int b : {0x00, 0x01, 0x02, 0x03, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x18, 0x19, 0x1C,
-                  0x1D, 0x1E, 0x1F})
+    for (int b : {0x00, 0x01, 0x02, 0x03, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x18, 0x19, 0x1C, 0x1D,
+                  0x1E, 0x1F})
         Assign(assigned, used, b, b);
     constexpr std::pair<int, int> kRows[] = {
         {0x09, 0x05}, {0x0A, 0x25}, {0x7F, 0x07}, {0x08, 0x16}, {0x1B, 0x27}, {0x20, 0x40}, {'.', 0x4B},
@@ -173,25 +173,19 @@ void Translate(uint8_t kind, bool fromAnsi, const uint8_t* source, uint8_t* dest
     if (count <= 0)
         return;
     switch (kind & 0x7F) {
-    case tkAsIs:
-        std::memmove(destination, source, static_cast<std::size_t>(count));
-        break;
+    case tkAsIs: std::memmove(destination, source, static_cast<std::size_t>(count)); break;
     case tkDos8:
-    case tkASCII:
-        MapThrough(fromAnsi ? &AnsiToOem : &OemToAnsi, source, destination, count);
-        break;
+    case tkASCII: MapThrough(fromAnsi ? &AnsiToOem : &OemToAnsi, source, destination, count); break;
     case tkMac:
         MapThrough(fromAnsi ? MacPair().fromAnsi.data() : MacPair().toAnsi.data(), source, destination, count);
         break;
     case tkBCD:
-        MapThrough(fromAnsi ? EbcdicPair().fromAnsi.data() : EbcdicPair().toAnsi.data(), source, destination,
-                   count);
+        MapThrough(fromAnsi ? EbcdicPair().fromAnsi.data() : EbcdicPair().toAnsi.data(), source, destination, count);
         break;
     case tkCustom:
         MapThrough(fromAnsi ? CustomFromAnsiTable() : CustomToAnsiTable(), source, destination, count);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -207,7 +201,13 @@ void TranslateToAnsi(uint8_t kind, const uint8_t* source, uint8_t* destination, 
     Translate(kind, false, source, destination, count);
 }
 
-uint8_t* CustomFromAnsiTable() { return Custom().fromAnsi.data(); }
-uint8_t* CustomToAnsiTable() { return Custom().toAnsi.data(); }
+uint8_t* CustomFromAnsiTable()
+{
+    return Custom().fromAnsi.data();
+}
+uint8_t* CustomToAnsiTable()
+{
+    return Custom().toAnsi.data();
+}
 
 }  // namespace kestrix

@@ -9,7 +9,10 @@ constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitFields = 3;
 constexpr uint32_t kBiAlphaBitFields = 6;
 
-uint16_t Le16(const uint8_t* p) noexcept { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) noexcept
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t Le32(const uint8_t* p) noexcept
 {
@@ -125,8 +128,7 @@ BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes)
             return fail(PictureFault::Damaged);
         return fail(WalkRle(d, n, pixelOffset, width, rows, rle8));
     }
-    default:
-        return fail(PictureFault::Damaged);
+    default: return fail(PictureFault::Damaged);
     }
 }
 

@@ -9,9 +9,15 @@ namespace {
 constexpr int kMaxCodeBits = 12;
 constexpr int kTableSize = 1 << kMaxCodeBits;
 
-uint16_t Le16(const uint8_t* p) noexcept { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) noexcept
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
-int32_t ColourTableBytes(uint8_t packed) noexcept { return 3 << ((packed & 0x07) + 1); }
+int32_t ColourTableBytes(uint8_t packed) noexcept
+{
+    return 3 << ((packed & 0x07) + 1);
+}
 
 // Runs the LZW code stream of one image only as far as to know how many pixels
 // it gives: every table entry is represented by the length of its string.

@@ -16,7 +16,10 @@ std::atomic<QtMessageHandler> g_previousHandler{nullptr};
 QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
 thread_local bool* t_warned = nullptr;
 
-bool IsJpegCategory(const char* name) noexcept { return name != nullptr && std::strcmp(name, kJpegCategory) == 0; }
+bool IsJpegCategory(const char* name) noexcept
+{
+    return name != nullptr && std::strcmp(name, kJpegCategory) == 0;
+}
 
 void CatchJpegWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {

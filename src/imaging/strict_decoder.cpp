@@ -43,8 +43,8 @@ class PictureReader {
 public:
     PictureReader(std::span<const uint8_t> bytes, const char* format)
     {
-        m_device.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<qsizetype>(bytes.size())));
+        m_device.setData(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
         m_device.open(QIODevice::ReadOnly);
         m_reader.setDevice(&m_device);
         m_reader.setFormat(format);
@@ -217,10 +217,10 @@ std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool
             continue;
         uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
         for (int x = 0; x < width; ++x) {
-            const bool differs =
-                depth % 8 != 0 ? low.pixelIndex(x, y) != high.pixelIndex(x, y)
-                               : std::memcmp(a + static_cast<std::size_t>(x) * bytesPerPixel,
-                                             b + static_cast<std::size_t>(x) * bytesPerPixel, bytesPerPixel) != 0;
+            const bool differs = depth % 8 != 0
+                                     ? low.pixelIndex(x, y) != high.pixelIndex(x, y)
+                                     : std::memcmp(a + static_cast<std::size_t>(x) * bytesPerPixel,
+                                                   b + static_cast<std::size_t>(x) * bytesPerPixel, bytesPerPixel) != 0;
             mark[x] = differs ? 1 : 0;
             any = any || differs;
         }
@@ -333,13 +333,10 @@ DecodedPicture DecodeSingle(PictureType type, std::span<const uint8_t> bytes, bo
 DecodedPicture Decode(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
 {
     switch (type) {
-    case PictureType::Gif:
-        return DecodeGif(bytes, std::max(maxFrames, 1), keep);
-    case PictureType::Bmp:
-        return DecodeBmp(bytes, keep);
+    case PictureType::Gif: return DecodeGif(bytes, std::max(maxFrames, 1), keep);
+    case PictureType::Bmp: return DecodeBmp(bytes, keep);
     case PictureType::Jpeg:
-    case PictureType::Png:
-        return DecodeSingle(type, bytes, keep);
+    case PictureType::Png: return DecodeSingle(type, bytes, keep);
     }
     return Refuse(PictureFault::NotRecognised);
 }

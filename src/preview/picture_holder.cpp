@@ -254,13 +254,25 @@ void TPictureHolder::Draw(QPainter& canvas, const QRect& rect) const
     canvas.drawImage(rect, m->DecodedPicture);
 }
 
-bool TPictureHolder::Empty() const noexcept { return m->Empty; }
+bool TPictureHolder::Empty() const noexcept
+{
+    return m->Empty;
+}
 
-int32_t TPictureHolder::Width() const noexcept { return m->DecodedPicture.width(); }
+int32_t TPictureHolder::Width() const noexcept
+{
+    return m->DecodedPicture.width();
+}
 
-int32_t TPictureHolder::Height() const noexcept { return m->DecodedPicture.height(); }
+int32_t TPictureHolder::Height() const noexcept
+{
+    return m->DecodedPicture.height();
+}
 
-bool TPictureHolder::HasPicture() const noexcept { return !m->DecodedPicture.isNull(); }
+bool TPictureHolder::HasPicture() const noexcept
+{
+    return !m->DecodedPicture.isNull();
+}
 
 int32_t TPictureHolder::DisplayWidth() const noexcept
 {
@@ -276,17 +288,50 @@ int32_t TPictureHolder::DisplayHeight() const noexcept
     return m->ScreenHeight != 0 ? m->ScreenHeight : Height();
 }
 
-int32_t TPictureHolder::Frame() const noexcept { return m->Frame; }
-uint16_t TPictureHolder::FrameLeft() const noexcept { return m->FrameLeft; }
-uint16_t TPictureHolder::FrameTop() const noexcept { return m->FrameTop; }
-uint16_t TPictureHolder::FrameWidth() const noexcept { return m->FrameWidth; }
-uint16_t TPictureHolder::FrameHeight() const noexcept { return m->FrameHeight; }
-bool TPictureHolder::FrameTransparent() const noexcept { return m->FrameTransparent; }
-uint16_t TPictureHolder::FrameDisposal() const noexcept { return m->FrameDisposal; }
-uint16_t TPictureHolder::ScreenWidth() const noexcept { return m->ScreenWidth; }
-uint16_t TPictureHolder::ScreenHeight() const noexcept { return m->ScreenHeight; }
-int32_t TPictureHolder::PixelsPerInchX() const noexcept { return m->PixelsPerInchX; }
-int32_t TPictureHolder::PixelsPerInchY() const noexcept { return m->PixelsPerInchY; }
+int32_t TPictureHolder::Frame() const noexcept
+{
+    return m->Frame;
+}
+uint16_t TPictureHolder::FrameLeft() const noexcept
+{
+    return m->FrameLeft;
+}
+uint16_t TPictureHolder::FrameTop() const noexcept
+{
+    return m->FrameTop;
+}
+uint16_t TPictureHolder::FrameWidth() const noexcept
+{
+    return m->FrameWidth;
+}
+uint16_t TPictureHolder::FrameHeight() const noexcept
+{
+    return m->FrameHeight;
+}
+bool TPictureHolder::FrameTransparent() const noexcept
+{
+    return m->FrameTransparent;
+}
+uint16_t TPictureHolder::FrameDisposal() const noexcept
+{
+    return m->FrameDisposal;
+}
+uint16_t TPictureHolder::ScreenWidth() const noexcept
+{
+    return m->ScreenWidth;
+}
+uint16_t TPictureHolder::ScreenHeight() const noexcept
+{
+    return m->ScreenHeight;
+}
+int32_t TPictureHolder::PixelsPerInchX() const noexcept
+{
+    return m->PixelsPerInchX;
+}
+int32_t TPictureHolder::PixelsPerInchY() const noexcept
+{
+    return m->PixelsPerInchY;
+}
 
 void TPictureHolder::SetPixelsPerInch(int32_t x, int32_t y) noexcept
 {
@@ -294,8 +339,17 @@ void TPictureHolder::SetPixelsPerInch(int32_t x, int32_t y) noexcept
     m->PixelsPerInchY = y;
 }
 
-bool TPictureHolder::Stretch() const noexcept { return m->Stretch; }
-void TPictureHolder::SetStretch(bool value) noexcept { m->Stretch = value; }
-const MemoryStream& TPictureHolder::Data() const noexcept { return m->Data; }
+bool TPictureHolder::Stretch() const noexcept
+{
+    return m->Stretch;
+}
+void TPictureHolder::SetStretch(bool value) noexcept
+{
+    m->Stretch = value;
+}
+const MemoryStream& TPictureHolder::Data() const noexcept
+{
+    return m->Data;
+}
 
 }  // namespace kestrix

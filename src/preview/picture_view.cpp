@@ -14,7 +14,10 @@ namespace {
 // Major, minor, release and build, one byte each from the most significant down.
 constexpr uint32_t kPackedVersion = 0x01030000;
 
-int32_t Max0(int32_t v) noexcept { return std::max(0, v); }
+int32_t Max0(int32_t v) noexcept
+{
+    return std::max(0, v);
+}
 
 QRect FromEdges(int32_t left, int32_t top, int32_t right, int32_t bottom) noexcept
 {
@@ -53,7 +56,10 @@ TPictureView::~TPictureView()
     m->Picture.OnClear = nullptr;
 }
 
-TPictureHolder& TPictureView::Picture() noexcept { return m->Picture; }
+TPictureHolder& TPictureView::Picture() noexcept
+{
+    return m->Picture;
+}
 
 void TPictureView::SetPicture(const TPictureHolder* picture)
 {
@@ -61,7 +67,10 @@ void TPictureView::SetPicture(const TPictureHolder* picture)
     update();
 }
 
-TPicturePosition TPictureView::PicturePosition() const noexcept { return m->PicturePosition; }
+TPicturePosition TPictureView::PicturePosition() const noexcept
+{
+    return m->PicturePosition;
+}
 
 void TPictureView::SetPicturePosition(TPicturePosition value)
 {
@@ -71,7 +80,10 @@ void TPictureView::SetPicturePosition(TPicturePosition value)
     update();
 }
 
-TStretchMode TPictureView::StretchMode() const noexcept { return m->StretchMode; }
+TStretchMode TPictureView::StretchMode() const noexcept
+{
+    return m->StretchMode;
+}
 
 void TPictureView::SetStretchMode(TStretchMode value)
 {
@@ -81,7 +93,10 @@ void TPictureView::SetStretchMode(TStretchMode value)
     update();
 }
 
-bool TPictureView::AutoSize() const noexcept { return m->AutoSize; }
+bool TPictureView::AutoSize() const noexcept
+{
+    return m->AutoSize;
+}
 
 void TPictureView::SetAutoSize(bool value)
 {
@@ -90,7 +105,10 @@ void TPictureView::SetAutoSize(bool value)
         resize(m->Picture.Width(), m->Picture.Height());
 }
 
-bool TPictureView::Animate() const noexcept { return m->Animate; }
+bool TPictureView::Animate() const noexcept
+{
+    return m->Animate;
+}
 
 void TPictureView::SetAnimate(bool value)
 {
@@ -172,9 +190,7 @@ void TPictureView::ForEachPictureRect(Visit&& visit) const
     const bool shrink = m->StretchMode == smShrink;
 
     switch (m->PicturePosition) {
-    case bpTopLeft:
-        visit(shrink ? FromEdges(0, 0, sw, sh) : at(0, 0));
-        break;
+    case bpTopLeft: visit(shrink ? FromEdges(0, 0, sw, sh) : at(0, 0)); break;
     case bpTopRight:
         if (shrink) {
             const int32_t left = Max0(w - sw);
@@ -183,9 +199,7 @@ void TPictureView::ForEachPictureRect(Visit&& visit) const
             visit(at(Max0(w - dw), 0));
         }
         break;
-    case bpBottomLeft:
-        visit(shrink ? FromEdges(0, Max0(h - sh), sw, h) : at(0, Max0(h - dh)));
-        break;
+    case bpBottomLeft: visit(shrink ? FromEdges(0, Max0(h - sh), sw, h) : at(0, Max0(h - dh))); break;
     case bpBottomRight:
         visit(shrink ? FromEdges(Max0(w - sw), Max0(h - sh), w, h) : at(Max0(w - dw), Max0(h - dh)));
         break;
@@ -204,9 +218,7 @@ void TPictureView::ForEachPictureRect(Visit&& visit) const
                 if (!visit(at(x, y)))
                     return;
         break;
-    case bpStretched:
-        visit(FromEdges(0, 0, w, h));
-        break;
+    case bpStretched: visit(FromEdges(0, 0, w, h)); break;
     case bpStretchedWithAspect:
         if (rx > ry)
             visit(FromEdges(0, 0, w, static_cast<int32_t>(dh / rx)));
@@ -275,17 +287,14 @@ void TPictureView::FrameChanged()
     switch (picture.FrameDisposal()) {
     case 0:
     case 1:
-    case 3:
-        PaintNowWithoutErase();
-        break;
+    case 3: PaintNowWithoutErase(); break;
     case 2:
         // The frame's own rectangle, placed where the view sits in its parent.
         if (QWidget* parent = parentWidget())
             parent->update(QRect(picture.FrameLeft(), picture.FrameTop(), picture.FrameWidth(), picture.FrameHeight())
                                .translated(pos()));
         break;
-    default:
-        break;
+    default: break;
     }
     if (OnFrameChange)
         OnFrameChange(*this);
@@ -311,8 +320,17 @@ void TPictureView::AnimationTick()
     ++m->TickCount;
 }
 
-int32_t TPictureView::TickCount() const noexcept { return m->TickCount; }
-int32_t TPictureView::NextFrameTick() const noexcept { return m->NextFrameTick; }
-bool TPictureView::IsAnimated() const noexcept { return m->IsAnimated; }
+int32_t TPictureView::TickCount() const noexcept
+{
+    return m->TickCount;
+}
+int32_t TPictureView::NextFrameTick() const noexcept
+{
+    return m->NextFrameTick;
+}
+bool TPictureView::IsAnimated() const noexcept
+{
+    return m->IsAnimated;
+}
 
 }  // namespace kestrix

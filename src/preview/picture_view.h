@@ -8,11 +8,17 @@
 #include <memory>
 #include <vector>
 
-
 namespace kestrix {
 
 enum TPicturePosition : uint8_t {
-    bpTopLeft = 0, bpTopRight, bpBottomLeft, bpBottomRight, bpCenter, bpTiled, bpStretched, bpStretchedWithAspect
+    bpTopLeft = 0,
+    bpTopRight,
+    bpBottomLeft,
+    bpBottomRight,
+    bpCenter,
+    bpTiled,
+    bpStretched,
+    bpStretchedWithAspect
 };
 enum TStretchMode : uint8_t { smNever = 0, smShrink = 1 };
 

@@ -21,6 +21,9 @@ TTimerWnd::~TTimerWnd()
     m_timer->stop();
 }
 
-bool TTimerWnd::IsActive() const { return m_timer->isActive(); }
+bool TTimerWnd::IsActive() const
+{
+    return m_timer->isActive();
+}
 
 }  // namespace kestrix

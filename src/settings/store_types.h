@@ -6,11 +6,25 @@ namespace kestrix {
 
 enum TStorePathType : uint8_t { ptIniFile = 0, ptRegistry = 1 };
 enum TRegRootKey : uint8_t {
-    hkeyClassesRoot = 0, hkeyCurrentUser, hkeyLocalMachine, hkeyUsers, hkeyPerformanceData, hkeyCurrentConfig, hkeyDynData
+    hkeyClassesRoot = 0,
+    hkeyCurrentUser,
+    hkeyLocalMachine,
+    hkeyUsers,
+    hkeyPerformanceData,
+    hkeyCurrentConfig,
+    hkeyDynData
 };
 enum TRegAccessKey : uint8_t {
-    keyQueryValue = 0, keySetValue, keyCreateSubKey, keyEnumerateSubKeys, keyNotify, keyCreateLink,
-    keyRead, keyWrite, keyExecute, keyAllAccess
+    keyQueryValue = 0,
+    keySetValue,
+    keyCreateSubKey,
+    keyEnumerateSubKeys,
+    keyNotify,
+    keyCreateLink,
+    keyRead,
+    keyWrite,
+    keyExecute,
+    keyAllAccess
 };
 // A set of TRegAccessKey, one bit per key (bit k = key k).
 using TRegAccess = uint16_t;

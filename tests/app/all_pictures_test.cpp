@@ -57,11 +57,9 @@ protected:
                            std::string_view(reinterpret_cast<const char*>(named.data()), named.size()));
         image.Put(16000, ShortPixelsGif()).Put(20000, bmp);
         m_expected = {
-            {QStringLiteral("Картинка (1).gif"), gif87},
-            {QStringLiteral("Картинка (2).jpg"), jpeg},
+            {QStringLiteral("Картинка (1).gif"), gif87}, {QStringLiteral("Картинка (2).jpg"), jpeg},
             {QStringLiteral("Картинка (3).png"), {}},  // truncated: its bytes are checked by the CLI tests
-            {QStringLiteral("Заставка.gif"), named},
-            {QStringLiteral("Картинка (5).gif"), ShortPixelsGif()},
+            {QStringLiteral("Заставка.gif"), named},     {QStringLiteral("Картинка (5).gif"), ShortPixelsGif()},
             {QStringLiteral("Картинка (6).bmp"), bmp},
         };
         return image;
@@ -118,7 +116,8 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
         EXPECT_EQ(saved.at(m_expected[row].first), bytesOf(row)) << row;
     }
     EXPECT_EQ(m_gaugeAtSaveDialog, std::vector<int>{3});
-    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 3 файла"))) << f.SaveSummaryText().toStdString();
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 3 файла")))
+        << f.SaveSummaryText().toStdString();
 
     const QString all = Path(QStringLiteral("all"));
     QDir().mkpath(all);
@@ -128,7 +127,8 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     ASSERT_EQ(everything.size(), m_expected.size());
     for (std::size_t row = 0; row < m_expected.size(); ++row)
         EXPECT_EQ(everything.at(m_expected[row].first), bytesOf(row)) << row;
-    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 6 файлов"))) << f.SaveSummaryText().toStdString();
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 6 файлов")))
+        << f.SaveSummaryText().toStdString();
     EXPECT_FALSE(f.GaugeShown());
     EXPECT_TRUE(m_errors.empty());
 }
@@ -150,8 +150,8 @@ TEST_F(AllPicturesTest, CommandsAreBlockedWhileTheSearchRuns)
         seen.ran = true;
         seen.running = f.ScanRunning();
         seen.anyEnabled = f.N2()->isEnabled() || f.N7()->isEnabled() || f.gif1()->isEnabled() ||
-                          f.AllPicturesSearch()->isEnabled() || f.Save()->isEnabled() || f.SaveAllButton()->isEnabled() ||
-                          f.OpenButton()->isEnabled();
+                          f.AllPicturesSearch()->isEnabled() || f.Save()->isEnabled() ||
+                          f.SaveAllButton()->isEnabled() || f.OpenButton()->isEnabled();
         seen.selectable = f.AllPictures()->Selectable();
         seen.gaugeShown = f.GaugeShown();
         f.N2Click();  // must not run

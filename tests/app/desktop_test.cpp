@@ -15,8 +15,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMimeData>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -244,7 +244,8 @@ TEST_F(FormTest, TheAboutPageLinksToTheUserGuide)
 {
     const QStringList candidates = UserGuideCandidates();
     ASSERT_EQ(candidates.size(), 2);
-    EXPECT_TRUE(candidates[0].endsWith(QStringLiteral("/share/doc/Kestrix/README.html"))) << candidates[0].toStdString();
+    EXPECT_TRUE(candidates[0].endsWith(QStringLiteral("/share/doc/Kestrix/README.html")))
+        << candidates[0].toStdString();
     EXPECT_TRUE(candidates[1].endsWith(QStringLiteral("/README.md"))) << candidates[1].toStdString();
     const QUrl guide = UserGuideUrl();
     EXPECT_EQ(guide, QUrl::fromLocalFile(candidates[0]));

@@ -34,16 +34,12 @@ struct Entry {
 // Listed in the scan once per name; saved when their size (384 at most) gives
 // them an end.
 constexpr Entry kEntries[] = {
-    {200000, "boot.cfg", 16},
-    {230000, "Мелодия.mid", 240},
-    {260000, "Звонок.amr", 5000},      // too large to know its end
-    {300000, "readme.txt", 384},
-    {330000, "readme.txt", 12},        // same name at once: not listed
-    {2000000, "a.gz", 385},
-    {3000000, "Обои/фон.jpg", 100},    // a separator in the name
-    {5000000, "readme.txt", 20},       // same name later: removed
-    {8000000, "noext", 1},
-    {9000000, "Я", 3},
+    {200000, "boot.cfg", 16},     {230000, "Мелодия.mid", 240},
+    {260000, "Звонок.amr", 5000},                                  // too large to know its end
+    {300000, "readme.txt", 384},  {330000, "readme.txt", 12},      // same name at once: not listed
+    {2000000, "a.gz", 385},       {3000000, "Обои/фон.jpg", 100},  // a separator in the name
+    {5000000, "readme.txt", 20},                                   // same name later: removed
+    {8000000, "noext", 1},        {9000000, "Я", 3},
 };
 
 // A picture written into the image at an offset.
@@ -82,8 +78,8 @@ void ExpectFiles(const FileMap& actual, const FileMap& expected)
     EXPECT_EQ(actualNames, expectedNames);
     for (const auto& [name, bytes] : expected) {
         if (actual.count(name) != 0) {
-            EXPECT_TRUE(actual.at(name) == bytes) << name << ": " << actual.at(name).size() << " bytes written, "
-                                                  << bytes.size() << " expected";
+            EXPECT_TRUE(actual.at(name) == bytes)
+                << name << ": " << actual.at(name).size() << " bytes written, " << bytes.size() << " expected";
         }
     }
 }
@@ -122,11 +118,9 @@ protected:
         image.Put(static_cast<std::size_t>(kGifPassStart), MakeGif({}));
 
         const GifOptions gifOptions[] = {
-            {20, 10, 1, 10, {}, true},
-            {48, 32, 3, 20, {}, true},                           // animated
-            {60, 40, 1, 10, {}, true},                           // the one previewed
-            {9, 9, 1, 10, {}, false},
-            {33, 17, 1, 10, std::string("made\x00\x3B", 6), true},  // 00 3B inside, last
+            {20, 10, 1, 10, {}, true}, {48, 32, 3, 20, {}, true},                              // animated
+            {60, 40, 1, 10, {}, true},                                                         // the one previewed
+            {9, 9, 1, 10, {}, false},  {33, 17, 1, 10, std::string("made\x00\x3B", 6), true},  // 00 3B inside, last
         };
         int32_t at = 9700000;
         image.Fill(static_cast<std::size_t>(at), 100000, kGifGapFill);
@@ -188,8 +182,8 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     for (const TResultRow& row : f.FileListRows())
         captions.push_back(row.Caption);
     std::vector<std::string> names;
-    for (const char* name : {"boot.cfg", "Мелодия.mid", "Звонок.amr", "readme.txt", "a.gz", "Обои/фон.jpg", "noext",
-                             "Я"})
+    for (const char* name :
+         {"boot.cfg", "Мелодия.mid", "Звонок.amr", "readme.txt", "a.gz", "Обои/фон.jpg", "noext", "Я"})
         names.push_back(Utf8ToCp1251(name));
     EXPECT_EQ(captions, names);
     EXPECT_EQ(f.StatusText(), QStringLiteral("Всего файлов: 8"));
@@ -267,8 +261,8 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     // A GIF runs to the next one, the last one to its trailer; a bitmap to its size.
     FileMap expectedPictures;
     for (std::size_t i = 0; i < m_gifs.size(); ++i) {
-        const int32_t end = i + 1 < m_gifs.size() ? m_gifs[i + 1].at
-                                                   : m_gifs[i].at + static_cast<int32_t>(m_gifs[i].bytes.size());
+        const int32_t end =
+            i + 1 < m_gifs.size() ? m_gifs[i + 1].at : m_gifs[i].at + static_cast<int32_t>(m_gifs[i].bytes.size());
         expectedPictures["Файл (" + std::to_string(i) + ").gif"] = Range(m_gifs[i].at, end);
     }
     for (std::size_t i = 0; i < m_bmps.size(); ++i)

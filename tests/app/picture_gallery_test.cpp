@@ -154,8 +154,7 @@ std::vector<int32_t> RowsInView(const PictureGallery& gallery)
 
 bool Settled(ThumbnailState state)
 {
-    return state != ThumbnailState::NotDecoded && state != ThumbnailState::Queued &&
-           state != ThumbnailState::Decoding;
+    return state != ThumbnailState::NotDecoded && state != ThumbnailState::Queued && state != ThumbnailState::Decoding;
 }
 
 // Waits until every row in view has its thumbnail or its placeholder for good.
@@ -165,9 +164,8 @@ bool WaitForThumbnails(PictureGallery& gallery)
         if (!gallery.Model().DecoderIdle())
             return false;
         const std::vector<int32_t> rows = RowsInView(gallery);
-        return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&gallery](int32_t r) {
-            return Settled(gallery.Model().State(r));
-        });
+        return !rows.empty() && std::all_of(rows.begin(), rows.end(),
+                                            [&gallery](int32_t r) { return Settled(gallery.Model().State(r)); });
     });
 }
 
@@ -454,7 +452,8 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
     for (int32_t r = 0; r < 5; ++r) {
         EXPECT_EQ(gallery->Model().State(r), expected[r]) << r;
         if (expected[r] != ThumbnailState::Ready) {
-            EXPECT_TRUE(gallery->Model().data(gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
+            EXPECT_TRUE(gallery->Model()
+                            .data(gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
                             .value<QImage>()
                             .isNull());
         }

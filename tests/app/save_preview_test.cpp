@@ -81,8 +81,13 @@ TEST_F(SaveTest, EachPageSavesItsOwnRows)
     } cases[] = {
         {"files, Save", 0, {0, 1, 2}, false, false, {QStringLiteral("a.txt"), QStringLiteral("c.txt")}, {-1}},
         {"files, Save, none selected", 0, {}, false, false, {}, {}},
-        {"files, Save all", 0, {}, true, false,
-         {QStringLiteral("a.txt"), QStringLiteral("c.txt"), QStringLiteral("d.txt")}, {-1}},
+        {"files, Save all",
+         0,
+         {},
+         true,
+         false,
+         {QStringLiteral("a.txt"), QStringLiteral("c.txt"), QStringLiteral("d.txt")},
+         {-1}},
         {"graphics, Save, none selected", 1, {}, false, false, {}, {}},
         {"graphics, Save", 1, {0, 2}, false, false, {gif0, gif2}, {2}},
         {"graphics, Save all", 1, {1}, true, false, {gif0, bmp1, gif2}, {3}},
@@ -91,9 +96,12 @@ TEST_F(SaveTest, EachPageSavesItsOwnRows)
         {"about page", 3, {}, true, false, {}, {}},
     };
     const std::map<QString, std::vector<uint8_t>> expected = {
-        {QStringLiteral("a.txt"), Range(10, 20)}, {QStringLiteral("c.txt"), Range(40, 45)},
-        {QStringLiteral("d.txt"), Range(50, 60)}, {gif0, Range(100, 110)},
-        {bmp1, Range(200, 205)},                  {gif2, Range(300, 301)},
+        {QStringLiteral("a.txt"), Range(10, 20)},
+        {QStringLiteral("c.txt"), Range(40, 45)},
+        {QStringLiteral("d.txt"), Range(50, 60)},
+        {gif0, Range(100, 110)},
+        {bmp1, Range(200, 205)},
+        {gif2, Range(300, 301)},
     };
     int n = 0;
     for (const auto& c : cases) {

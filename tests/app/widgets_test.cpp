@@ -62,7 +62,7 @@ TEST(ProgressGauge, ClampsThePositionIntoItsRange)
 TEST(ResultListModel, ShowsWindows1251TextWithVisibleZeroBytes)
 {
     ResultListModel model({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
-                            {QStringLiteral("Value"), 100, Qt::AlignHCenter, 0, 0, false}});
+                           {QStringLiteral("Value"), 100, Qt::AlignHCenter, 0, 0, false}});
     model.SetRows({{std::string("A\0B", 3), {"\xCF\xF0\xE8"}, 11}, {"x", {}, -1}});
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("A\u2423B"));
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("При"));
@@ -113,9 +113,9 @@ TEST(ResultListModel, ShowsTypedRowsThroughTheirTextAndGrowsWhileFilled)
 TEST(ResultListView, KeepsColumnsWithinTheirLimits)
 {
     ResultListView view({{QStringLiteral("Name"), 0, Qt::AlignLeft, 0, 0, true},
-                          {QStringLiteral("Fixed"), 100, Qt::AlignLeft, 100, 100, false},
-                          {QStringLiteral("Wider"), 100, Qt::AlignLeft, 100, 0, false}},
-                         true, true);
+                         {QStringLiteral("Fixed"), 100, Qt::AlignLeft, 100, 100, false},
+                         {QStringLiteral("Wider"), 100, Qt::AlignLeft, 100, 0, false}},
+                        true, true);
     QHeaderView* head = view.horizontalHeader();
     EXPECT_EQ(head->sectionSize(1), 100);
     head->resizeSection(2, 40);

@@ -63,7 +63,10 @@ protected:
         image.WriteTo(path);
         return path;
     }
-    std::string Path(const std::string& name) const { return m_dir.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string Path(const std::string& name) const
+    {
+        return m_dir.filePath(QString::fromStdString(name)).toStdString();
+    }
 
     QTemporaryDir m_dir;
 };
@@ -198,11 +201,12 @@ TEST_F(Program, Windows1251PathsAreOpenedAndCreatedByTheirBytes)
                               Cli(), m_dir.path()});
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_TRUE(std::filesystem::exists(QFile::encodeName(m_dir.path()).toStdString() + "/\xEF\xE0\xEF\xEA\xE0/note.txt"))
+    EXPECT_TRUE(
+        std::filesystem::exists(QFile::encodeName(m_dir.path()).toStdString() + "/\xEF\xE0\xEF\xEA\xE0/note.txt"))
         << "the folder is created under the bytes given (\"папка\" in Windows-1251)";
 
-    process.start("/bin/sh", {"-c", "exec \"$0\" info \"$(printf '%s/\\033[31m\\356.bin' \"$1\")\"", Cli(),
-                              m_dir.path()});
+    process.start("/bin/sh",
+                  {"-c", "exec \"$0\" info \"$(printf '%s/\\033[31m\\356.bin' \"$1\")\"", Cli(), m_dir.path()});
     ASSERT_TRUE(process.waitForFinished(30000));
     const QByteArray err = process.readAllStandardError();
     EXPECT_EQ(process.exitCode(), 1);

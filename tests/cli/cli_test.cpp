@@ -72,13 +72,14 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
 
     const CliResult result = RunCliWith({"info", path, "--json"});
     EXPECT_EQ(result.status, CliStatus::Ok) << result.err;
-    const std::string expected = "{\"image\": \"" + path.toStdString() +
-                                 "\", \"size\": 9600000, \"info\": ["
-                                 "{\"caption\": \"PDS\", \"value\": \"ABC\", \"length\": 3}, "
-                                 "{\"caption\": \"Версия прошивки\", \"value\": \"R3\", \"length\": 2}, "
-                                 "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\", \"length\": 5}, "
-                                 "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\", \"length\": 4}, "
-                                 "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}]}\n";
+    const std::string expected =
+        "{\"image\": \"" + path.toStdString() +
+        "\", \"size\": 9600000, \"info\": ["
+        "{\"caption\": \"PDS\", \"value\": \"ABC\", \"length\": 3}, "
+        "{\"caption\": \"Версия прошивки\", \"value\": \"R3\", \"length\": 2}, "
+        "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\", \"length\": 5}, "
+        "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\", \"length\": 4}, "
+        "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}]}\n";
     EXPECT_EQ(result.out, expected);
     Json(result.out);
 
@@ -141,7 +142,10 @@ TEST_F(CliImages, ExitStatusesAndMessages)
         {"extract without folder", {"files", small, "--extract"}, CliStatus::Usage, "Missing value after '--extract'"},
         {"unknown option", {"info", small, "--fast"}, CliStatus::Usage, "Unknown option 'fast'"},
         {"extract with info", {"info", small, "--extract", m_dir.path()}, CliStatus::Usage, "--extract"},
-        {"missing file", {"info", missing}, CliStatus::Failed, "Cannot open " + missing.toStdString() + ".\n(No such file"},
+        {"missing file",
+         {"info", missing},
+         CliStatus::Failed,
+         "Cannot open " + missing.toStdString() + ".\n(No such file"},
         {"folder", {"files", m_dir.path()}, CliStatus::Failed, "Is a directory"},
         {"small image", {"files", small, "--json"}, CliStatus::Ok, "1000 bytes or less"},
         {"help", {"--help"}, CliStatus::Ok, ""},
@@ -204,8 +208,14 @@ TEST_F(CliImages, HostileEntryNamesStayInsideTheFolder)
         std::string name;  // as stored in the image
         QString file;      // as written
     } cases[] = {
-        {"../../up", "_.._.._up"}, {"/etc/passwd", "_etc_passwd"}, {"..", "_.."},           {".", "_."},
-        {"a\\b", "a_b"},          {"tab\there", "tab_here"},     {"\x01\x1F\x7F\x98", "____"}, {".bashrc", "_.bashrc"},
+        {"../../up", "_.._.._up"},
+        {"/etc/passwd", "_etc_passwd"},
+        {"..", "_.."},
+        {".", "_."},
+        {"a\\b", "a_b"},
+        {"tab\there", "tab_here"},
+        {"\x01\x1F\x7F\x98", "____"},
+        {".bashrc", "_.bashrc"},
     };
     FlashImageBuilder image(32 * 1024, 0xFF);
     std::size_t h = 1000;

@@ -53,9 +53,9 @@ QJsonObject Json(const std::string& text)
 
 std::size_t Find(const Bytes& bytes, const Bytes& what, std::size_t from = 0)
 {
-    return static_cast<std::size_t>(std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(),
-                                                what.begin(), what.end()) -
-                                    bytes.begin());
+    return static_cast<std::size_t>(
+        std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(), what.begin(), what.end()) -
+        bytes.begin());
 }
 
 // A GIF whose screen and image claim 60 rows while its LZW data give 6: whole
@@ -147,8 +147,8 @@ TEST_F(CliPictures, JsonListsEveryPictureWithItsRangeDetailsStatusAndName)
         const int start = static_cast<int>(want.start);
         const int size = static_cast<int>(want.bytes.size());
         const QJsonObject expected{{"caption", want.caption}, {"type", want.type},     {"start", start},
-                                   {"end", start + size},      {"size", size},         {"width", want.width},
-                                   {"height", want.height},    {"frames", want.frames}, {"status", want.status},
+                                   {"end", start + size},     {"size", size},          {"width", want.width},
+                                   {"height", want.height},   {"frames", want.frames}, {"status", want.status},
                                    {"entry", want.entry}};
         EXPECT_EQ(row, expected) << i << ": " << QJsonDocument(row).toJson(QJsonDocument::Compact).toStdString();
     }
@@ -185,7 +185,8 @@ TEST_F(CliPictures, PlainTableShowsTheSameColumns)
     EXPECT_EQ(table[0], "#  name              type  start  end    size  width  height  frames  status     entry");
     EXPECT_EQ(table[1], "0  Картинка (1).gif  gif   1001   1068   67    8      6       1       complete   ");
     EXPECT_EQ(table[2], "1  Картинка (2).bmp  bmp   3000   3102   102   5      3               complete   ");
-    EXPECT_EQ(table[5], "4  Заставка.gif      gif   12038  12187  149   8      6       2       complete   Заставка.gif");
+    EXPECT_EQ(table[5],
+              "4  Заставка.gif      gif   12038  12187  149   8      6       2       complete   Заставка.gif");
     EXPECT_EQ(table[6], "5  Картинка (6).png  png   16000  16656  656   30     20              truncated  ");
     EXPECT_EQ(table[8], "7 rows");
     EXPECT_EQ(table[9], "written: 7, failed: 0");

@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         m_dir = fs::temp_directory_path() / ("kestrix-atomic-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         std::ofstream(m_dir / "older.bin") << "older";

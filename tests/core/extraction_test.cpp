@@ -1,7 +1,7 @@
 #include "code_page.h"
 #include "custom_hex_buffer.h"
-#include "exceptions.h"
 #include "error_of.h"
+#include "exceptions.h"
 #include "extraction.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <csignal>
 #include <unistd.h>
 
 namespace kestrix {
@@ -23,8 +23,7 @@ namespace fs = std::filesystem;
 using test_support::ErrorOf;
 using test_support::ReadFileBytes;
 
-TResultRow Row(const std::string& caption, const std::string& type, const std::string& start,
-               const std::string& end)
+TResultRow Row(const std::string& caption, const std::string& type, const std::string& start, const std::string& end)
 {
     return {caption, {type, start, end, ""}, kFileRowIcon};
 }
@@ -32,7 +31,8 @@ TResultRow Row(const std::string& caption, const std::string& type, const std::s
 std::vector<ExtractItem> Plan(ListKind list, const std::vector<TResultRow>& rows,
                               const std::vector<bool>& selected = {})
 {
-    return PlanExtraction(list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
+    return PlanExtraction(
+        list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
 }
 
 // Every name a save gives, in list order: cleaned, never hidden, never empty,
@@ -50,7 +50,9 @@ TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
         {".profile", "_.profile"},
         {"/etc/x", "_etc_x"},
         {std::string("nul\0in\x01side\x1F\x7F", 13), "nul_in_side__"},
-        {"a\x98" "b", "a_b"},
+        {"a\x98"
+         "b",
+         "a_b"},
         {"", "_"},
         {".", "_."},
         {"..", "_.."},
@@ -78,8 +80,9 @@ TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
         EXPECT_EQ(items[i].FileName, cases[i].file) << "row " << i;
     }
     // A row left out takes no name from the rows after it.
-    const auto some = Plan(ListKind::Files, rows, {false, false, false, false, false, false, false, false, false,
-                                                   false, false, false, false, true, true});
+    const auto some =
+        Plan(ListKind::Files, rows,
+             {false, false, false, false, false, false, false, false, false, false, false, false, false, true, true});
     ASSERT_EQ(some.size(), 2u);
     EXPECT_EQ(some[0].FileName, "a_b.txt");
     EXPECT_EQ(some[1].FileName, "a_b (2).txt");
@@ -194,7 +197,9 @@ TEST_F(ExtractionFiles, PlantedLinkIsReplacedNotFollowed)
 TEST_F(ExtractionFiles, MissingFolderIsACreateError)
 {
     const std::string folder = Path("gone");
-    EXPECT_EQ(ErrorOf([&] { ExtractToFolder(m_buffer, folder, "x.bin", {0, 10}); }),
+    EXPECT_EQ(ErrorOf([&] {
+                  ExtractToFolder(m_buffer, folder, "x.bin", {0, 10});
+              }),
               "EFCreateError: Cannot create file \"" + folder + "/x.bin\". No such file or directory");
 }
 
@@ -205,7 +210,9 @@ TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
     buffer.LoadFromFile(image);
     // The same file however its folder is spelt.
     for (const fs::path& folder : {m_dir, m_dir / "."}) {
-        EXPECT_EQ(ErrorOf([&] { ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64}); }),
+        EXPECT_EQ(ErrorOf([&] {
+                      ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
+                  }),
                   "EReplacesImage: Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
     }
     EXPECT_EQ(ReadFileBytes(image), m_image);

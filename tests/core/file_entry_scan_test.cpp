@@ -1,8 +1,8 @@
 #include "file_entry_scan.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
-#include "scan_hook_log.h"
 #include "result_row_printer.h"
+#include "scan_hook_log.h"
 
 #include <gtest/gtest.h>
 
@@ -56,9 +56,10 @@ TEST(ScanFileEntries, RefusesSmallImagesWithoutTouchingTheFrontEnd)
 TEST(ScanFileEntries, ListsEntriesWithSizesEndsAndTypes)
 {
     FlashImageBuilder image(4000);
-    image.PutFileEntry(200, "readme.txt", 384)       // first row: gets its end cell too
-        .PutFileEntry(500, "a.gz", 385)              // one byte too large for an end cell
-        .PutFileEntry(800, "main.c", 0xFFFFFFFFu)    // size read unsigned
+    image
+        .PutFileEntry(200, "readme.txt", 384)      // first row: gets its end cell too
+        .PutFileEntry(500, "a.gz", 385)            // one byte too large for an end cell
+        .PutFileEntry(800, "main.c", 0xFFFFFFFFu)  // size read unsigned
         .PutFileEntry(1100, "index.html", 0)
         .PutFileEntry(1400, ".ab", 10);
     THexBuffer buffer;
@@ -74,16 +75,19 @@ TEST(ScanFileEntries, ListsEntriesWithSizesEndsAndTypes)
         FileRow(".ab", ".ab", 1400, std::to_string(1400 + 38 + 10), "10"),
     };
     EXPECT_EQ(*rows, expected);
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"show 4000", "row readme.txt", "value 200", "yield",
-                                                   "row a.gz", "value 500", "yield", "row main.c", "value 800",
-                                                   "yield", "row index.html", "value 1100", "yield", "row .ab",
-                                                   "value 1400", "yield", "hide"}));
+    EXPECT_EQ(log.calls,
+              (std::vector<std::string>{"show 4000", "row readme.txt", "value 200", "yield", "row a.gz", "value 500",
+                                        "yield", "row main.c", "value 800", "yield", "row index.html", "value 1100",
+                                        "yield", "row .ab", "value 1400", "yield", "hide"}));
 }
 
 TEST(ScanFileEntries, RepeatedNamesAreListedOnce)
 {
     FlashImageBuilder image(4000);
-    image.PutFileEntry(200, "one", 1).PutFileEntry(400, "one", 2).PutFileEntry(600, "two", 3).PutFileEntry(800, "one", 4);
+    image.PutFileEntry(200, "one", 1)
+        .PutFileEntry(400, "one", 2)
+        .PutFileEntry(600, "two", 3)
+        .PutFileEntry(800, "one", 4);
     THexBuffer buffer;
     LoadImage(buffer, image.Bytes());
     HookLog log;
@@ -102,18 +106,19 @@ TEST(ScanFileEntries, SkipsHitsWhoseNameOrSizeLiesOutsideTheImage)
 {
     const std::string signature("\x00\x00\x01\xFF\x00\x00\x00", 7);
     FlashImageBuilder image(2000, 0x20);
-    image.Put(0, signature)                 // offset 0: never searched
-        .Put(50, signature)                 // name would start before the image
+    image
+        .Put(0, signature)   // offset 0: never searched
+        .Put(50, signature)  // name would start before the image
         .PutFileEntry(200, "edge", 7)
-        .Put(2000 - 25, signature);         // size bytes would end past the image
+        .Put(2000 - 25, signature);  // size bytes would end past the image
     THexBuffer buffer;
     LoadImage(buffer, image.Bytes());
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
     EXPECT_EQ(*rows, std::vector<TResultRow>{FileRow("edge", "xxx", 200, std::to_string(200 + 38 + 7), "7")});
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"show 2000", "yield", "row edge", "value 200", "yield", "yield",
-                                                   "hide"}));
+    EXPECT_EQ(log.calls,
+              (std::vector<std::string>{"show 2000", "yield", "row edge", "value 200", "yield", "yield", "hide"}));
 
     // The first offset with a whole name, and size bytes ending on the image's last byte.
     const int32_t h = 2000 - 26;
@@ -161,9 +166,8 @@ TEST(ScanFileEntries, StopsWhenTheFrontEndAsks)
 TEST(FileTypeOf, DotAtOneOfTheLastThreePositions)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"readme.txt", "txt"}, {"a.gz", "gz"}, {"main.c", "c"}, {"index.html", "xxx"}, {"noext", "xxx"},
-        {".ab", ".ab"},        {"a.b", "b"},   {".", "."},      {"x", "xxx"},          {"ab.", "xxx"},
-        {"..", ".."},          {"", "xxx"},
+        {"readme.txt", "txt"}, {"a.gz", "gz"}, {"main.c", "c"}, {"index.html", "xxx"}, {"noext", "xxx"}, {".ab", ".ab"},
+        {"a.b", "b"},          {".", "."},     {"x", "xxx"},    {"ab.", "xxx"},        {"..", ".."},     {"", "xxx"},
     };
     for (const auto& [name, type] : cases)
         EXPECT_EQ(FileTypeOf(name), type) << name;

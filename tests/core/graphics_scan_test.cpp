@@ -1,9 +1,9 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
-#include "image_loading.h"
-#include "scan_hook_log.h"
 #include "graphics_scan.h"
+#include "image_loading.h"
 #include "result_row_printer.h"
+#include "scan_hook_log.h"
 
 #include <gtest/gtest.h>
 
@@ -87,10 +87,9 @@ TEST(ScanGraphics, GifsRunToTheNextHeaderAndTheLastToItsTrailer)
     const auto rows = Scan(image, &log);
     EXPECT_EQ(rows, (std::vector<TResultRow>{PictureRow(0, "gif", a, b, b - a), PictureRow(1, "gif", b, c, c - b),
                                              PictureRow(2, "gif", c, c + size, size - 2)}));
-    EXPECT_EQ(log.calls,
-              (std::vector<std::string>{"show 800", "value 0", "yield", "row gif", "value 1", "yield", "row gif",
-                                        "value 2", "yield", "row gif", "hide", "show 800", "value 3", "yield",
-                                        "hide"}));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"show 800", "value 0", "yield", "row gif", "value 1", "yield",
+                                                   "row gif", "value 2", "yield", "row gif", "hide", "show 800",
+                                                   "value 3", "yield", "hide"}));
 }
 
 TEST(ScanGraphics, ARunOfThirteenFFhDropsTheHeaderBeforeIt)
@@ -247,9 +246,9 @@ TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
     };
     const int32_t localSize = static_cast<int32_t>(local.size());
     const Case cases[] = {
-        {gif, 0, size, size - 1},         {gif, 0, size - 1, -1},          {gif, 0, size + 1000, size - 1},
-        {gif87, 0, size, size - 1},       {gif88, 0, size, -1},            {local, 0, localSize, localSize - 1},
-        {gif, -1, size, -1},              {gif, 0, 12, -1},
+        {gif, 0, size, size - 1},   {gif, 0, size - 1, -1}, {gif, 0, size + 1000, size - 1},
+        {gif87, 0, size, size - 1}, {gif88, 0, size, -1},   {local, 0, localSize, localSize - 1},
+        {gif, -1, size, -1},        {gif, 0, 12, -1},
     };
     for (const Case& c : cases) {
         THexBuffer buffer;

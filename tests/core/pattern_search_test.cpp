@@ -17,7 +17,10 @@ using test_support::ErrorOf;
 using test_support::LoadImage;
 
 // 47 49 at 0, 5 and 8 of a 10-byte image.
-std::vector<uint8_t> SmallImage() { return {0x47, 0x49, 0x00, 0x41, 0x00, 0x47, 0x49, 0x41, 0x47, 0x49}; }
+std::vector<uint8_t> SmallImage()
+{
+    return {0x47, 0x49, 0x00, 0x41, 0x00, 0x47, 0x49, 0x41, 0x47, 0x49};
+}
 
 TEST(FindHexPattern, RangeBounds)
 {
@@ -26,10 +29,9 @@ TEST(FindHexPattern, RangeBounds)
         int32_t from, to, expected;
     };
     const Case cases[] = {
-        {"4749", 0, 10, 0},      {"4749", 1, 10, 5},     {"4749", -5, 10, 0},    {"4749", 6, 10, 8},
-        {"4749", 6, 9, -1},      {"4749", 6, 1000, 8},   {"4749", 9, 1000, -1},  {"4749", 10, 1000, -1},
-        {"4749", 0, 0, -1},      {"4749", 0, -7, -1},    {"47 4", 1, 10, 5},     {"zz", 0, 10, -1},
-        {"", 0, 10, -1},         {"474941", 0, 10, 5},   {"0041", 0, 10, 2},
+        {"4749", 0, 10, 0},   {"4749", 1, 10, 5},    {"4749", -5, 10, 0},    {"4749", 6, 10, 8},   {"4749", 6, 9, -1},
+        {"4749", 6, 1000, 8}, {"4749", 9, 1000, -1}, {"4749", 10, 1000, -1}, {"4749", 0, 0, -1},   {"4749", 0, -7, -1},
+        {"47 4", 1, 10, 5},   {"zz", 0, 10, -1},     {"", 0, 10, -1},        {"474941", 0, 10, 5}, {"0041", 0, 10, 2},
     };
     // Each case again with 0 to 34 bytes of padding before and after the image;
     // A5h is in no pattern, so the padding takes part in no match.

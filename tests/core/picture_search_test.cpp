@@ -1,7 +1,7 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
-#include "picture_candidates.h"
 #include "picture_builders.h"
+#include "picture_candidates.h"
 #include "picture_search.h"
 #include "scan_hook_log.h"
 
@@ -180,9 +180,9 @@ void PutGifs(FlashLayout& flash)
 
 void PutBitmaps(FlashLayout& flash)
 {
-    const BmpPlan plans[] = {{12, 8, 5, 5},    {40, 1, 33, 2},  {40, 4, 5, 3},  {40, 16, 3, 3},  {40, 32, 4, 2},
-                             {52, 16, 5, 2},   {56, 32, 3, 3},  {108, 24, 2, 4}, {124, 8, 4, -5}, {40, 24, 5, -3},
-                             {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
+    const BmpPlan plans[] = {{12, 8, 5, 5},   {40, 1, 33, 2},  {40, 4, 5, 3},     {40, 16, 3, 3},
+                             {40, 32, 4, 2},  {52, 16, 5, 2},  {56, 32, 3, 3},    {108, 24, 2, 4},
+                             {124, 8, 4, -5}, {40, 24, 5, -3}, {40, 24, 7, 2, 0}, {40, 24, 7, 2, 26}};
     for (const BmpPlan& plan : plans) {
         const Bytes bmp = BuildBmp(plan);
         flash.Put(bmp, Whole(Bmp, bmp, plan.width, std::abs(plan.height)));
@@ -323,8 +323,7 @@ TEST(FindAllPictures, NamesOnlyPicturesAtAnEntrysDataStart)
 {
     const Bytes gif = BuildGif({});
     FlashImageBuilder image(4096);
-    image.PutFileEntry(200, "a.gif", static_cast<uint32_t>(gif.size() + 1),
-                       std::string_view("\x00", 1));
+    image.PutFileEntry(200, "a.gif", static_cast<uint32_t>(gif.size() + 1), std::string_view("\x00", 1));
     image.Put(239, gif);  // one byte after the data start
     image.PutFileEntry(1000, std::string(45, 'n'), static_cast<uint32_t>(gif.size()));
     image.Put(1038, gif);
@@ -373,8 +372,8 @@ TEST(NextPictureCandidate, VectorsAgreeWithAPlainLoopAtEveryEdge)
     // Sparse pairs (and halves of pairs) around the 16-, 32- and 64-byte rounds.
     Bytes data(700, 0x00);
     const std::pair<std::size_t, Bytes> planted[] = {
-        {0, {'G', 'I'}},   {15, {'B', 'M'}},   {31, {0xFF, 0xD8}}, {63, {0x89, 'P'}}, {64, {'G', 'I'}},
-        {127, {'B', 'X'}}, {128, {'X', 'M'}},  {191, {0xFF, 0xFF}}, {200, {0xFF, 0xD8}}, {333, {'G', 'G', 'I'}},
+        {0, {'G', 'I'}},    {15, {'B', 'M'}},  {31, {0xFF, 0xD8}},  {63, {0x89, 'P'}},   {64, {'G', 'I'}},
+        {127, {'B', 'X'}},  {128, {'X', 'M'}}, {191, {0xFF, 0xFF}}, {200, {0xFF, 0xD8}}, {333, {'G', 'G', 'I'}},
         {511, {0x89, 'P'}}, {640, {'B', 'M'}}, {697, {'G', 'I'}},
     };
     for (const auto& [at, bytes] : planted)
@@ -402,8 +401,8 @@ TEST(NextPictureCandidate, VectorsAgreeWithAPlainLoopAtEveryEdge)
 TEST(FindAllPictures, AMillionTinyPictures)
 {
     // GIF89a, a 1 x 1 screen, one 1 x 1 image of LZW codes clear, 0, end; trailer.
-    const Bytes tiny{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,
-                     2, 2, 0x44, 0x01, 0x00, 0x3B};
+    const Bytes tiny{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0,    0,    0,    0x2C, 0,
+                     0,   0,   0,   1,   0,   1,   0, 0, 2, 2, 0x44, 0x01, 0x00, 0x3B};
     constexpr std::size_t kCount = 1000000;
     Bytes image;
     image.reserve(kCount * tiny.size());
@@ -436,8 +435,14 @@ TEST(FindAllPictures, EndlessAndNestedChainsEndCleanly)
     for (std::size_t at = 0; at + 64 < pngs.size(); at += 4096) {
         std::copy_n(png.begin(), header, pngs.begin() + static_cast<std::ptrdiff_t>(at));
         const auto length = static_cast<uint32_t>(pngs.size() - at - header - 12);
-        const uint8_t chunk[8] = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
-                                  static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'a', 'b', 'c', 'd'};
+        const uint8_t chunk[8] = {static_cast<uint8_t>(length >> 24),
+                                  static_cast<uint8_t>(length >> 16),
+                                  static_cast<uint8_t>(length >> 8),
+                                  static_cast<uint8_t>(length),
+                                  'a',
+                                  'b',
+                                  'c',
+                                  'd'};
         std::copy_n(chunk, 8, pngs.begin() + static_cast<std::ptrdiff_t>(at + header));
     }
     const auto pngRows = Search(pngs);
@@ -476,8 +481,12 @@ const PublicException kPublicExceptions[] = {
 };
 
 const char* const kPublicSuites[] = {
-    "bmpsuite/g",          "image-rs-image/tests/images/bmp/images", "peterdn-gif-test-suite/gifs", "giflib/pic",
-    "pygif-test-suite",    "wuffs/test/data",
+    "bmpsuite/g",
+    "image-rs-image/tests/images/bmp/images",
+    "peterdn-gif-test-suite/gifs",
+    "giflib/pic",
+    "pygif-test-suite",
+    "wuffs/test/data",
 };
 
 struct PublicPicture {
@@ -555,8 +564,8 @@ TEST(FindAllPictures, PublicPicturesAmongErasedFlashWholeAndCut)
             EXPECT_EQ(found, byStart.end()) << exception->second->why;
         } else {
             ASSERT_NE(found, byStart.end());
-            const int32_t size = exception != exceptions.end() ? exception->second->size
-                                                               : static_cast<int32_t>(p.length);
+            const int32_t size =
+                exception != exceptions.end() ? exception->second->size : static_cast<int32_t>(p.length);
             const PictureStatus status = exception != exceptions.end() ? exception->second->status : Complete;
             EXPECT_EQ(found->second->Size(), size);
             EXPECT_EQ(found->second->Status, status);

@@ -62,7 +62,10 @@ Bytes Then(Bytes bytes, const Bytes& more)
     return bytes;
 }
 
-Bytes Fill(std::size_t count, uint8_t value) { return Bytes(count, value); }
+Bytes Fill(std::size_t count, uint8_t value)
+{
+    return Bytes(count, value);
+}
 
 Bytes Garbage(std::size_t count, uint32_t seed)
 {
@@ -127,8 +130,8 @@ std::vector<WalkCase> GifCases()
          BuildGif({.globalPalette = {0x00, 0x3B, 0x00, 0x3B, 0x00, 0x3B, 0x10, 0x00, 0x3B, 0x00, 0x3B, 0x00}}),
          WalkVerdict::Whole},
         {"00 3B as a delay", BuildGif({.frames = 2, .delay = 0x3B00}), WalkVerdict::Whole, kWhole, 2},
-        {"00 3B across comment sub-blocks", BuildGif({.comment = std::string(254, 'c') + std::string("\0\x3B", 2) +
-                                                                 std::string(400, '\x3B')}),
+        {"00 3B across comment sub-blocks",
+         BuildGif({.comment = std::string(254, 'c') + std::string("\0\x3B", 2) + std::string(400, '\x3B')}),
          WalkVerdict::Whole},
         {"frames, one with a local palette", kAnimation, WalkVerdict::Whole, kWhole, 3},
         {"data over several sub-blocks", kLargeGif, WalkVerdict::Whole, kWhole, 1},
@@ -177,30 +180,31 @@ std::vector<WalkCase> BmpCases()
 {
     const Bytes bmp = BuildBmp({});
     std::vector<WalkCase> cases;
-    const BmpPlan depths[] = {{12, 1, 9, 3},  {12, 4, 3, 2},  {12, 8, 5, 5},  {12, 24, 7, 2}, {40, 1, 33, 2},
-                              {40, 4, 5, 3},  {40, 8, 6, 6},  {40, 16, 3, 3}, {40, 24, 1, 1}, {40, 32, 4, 2},
-                              {52, 16, 5, 2}, {56, 32, 3, 3}, {108, 24, 2, 4}, {124, 32, 3, 1}, {124, 8, 4, -5},
-                              {40, 24, 5, -3}};
+    const BmpPlan depths[] = {{12, 1, 9, 3},   {12, 4, 3, 2},   {12, 8, 5, 5},   {12, 24, 7, 2},
+                              {40, 1, 33, 2},  {40, 4, 5, 3},   {40, 8, 6, 6},   {40, 16, 3, 3},
+                              {40, 24, 1, 1},  {40, 32, 4, 2},  {52, 16, 5, 2},  {56, 32, 3, 3},
+                              {108, 24, 2, 4}, {124, 32, 3, 1}, {124, 8, 4, -5}, {40, 24, 5, -3}};
     for (const BmpPlan& plan : depths)
         cases.push_back({"header and depth", BuildBmp(plan), WalkVerdict::Whole});
     const auto size = static_cast<int32_t>(bmp.size());
     cases.insert(cases.end(), {
-        {"file size 0", BuildBmp({.fileSizeField = 0}), WalkVerdict::Whole},
-        {"file size too small", BuildBmp({.fileSizeField = 26}), WalkVerdict::Whole},
-        {"file size covering trailing bytes", Then(BuildBmp({.fileSizeField = size + 10}), Fill(10, 0x00)),
-         WalkVerdict::Whole},
-        {"file size far beyond the pixels", BuildBmp({.fileSizeField = 0x7E000000}), WalkVerdict::Whole, size},
-        {"BM and garbage", Then({'B', 'M'}, Garbage(100, 3)), WalkVerdict::NotPicture},
-        {"reserved not zero", Changed(bmp, 7, 1), WalkVerdict::NotPicture},
-        {"header of 64 bytes", Changed(bmp, 14, 64), WalkVerdict::NotPicture},
-        {"two planes", Changed(bmp, 26, 2), WalkVerdict::NotPicture},
-        {"2 bits", Changed(bmp, 28, 2), WalkVerdict::NotPicture},
-        {"unknown compression", Changed(bmp, 30, 9), WalkVerdict::NotPicture},
-        {"RLE8 of 24 bits", Changed(bmp, 30, 1), WalkVerdict::NotPicture},
-        {"width 0", Changed(bmp, 18, 0), WalkVerdict::NotPicture},
-        {"height 0", Changed(bmp, 22, 0), WalkVerdict::NotPicture},
-        {"pixels inside the headers", Changed(bmp, 10, 30), WalkVerdict::NotPicture},
-    });
+                                  {"file size 0", BuildBmp({.fileSizeField = 0}), WalkVerdict::Whole},
+                                  {"file size too small", BuildBmp({.fileSizeField = 26}), WalkVerdict::Whole},
+                                  {"file size covering trailing bytes",
+                                   Then(BuildBmp({.fileSizeField = size + 10}), Fill(10, 0x00)), WalkVerdict::Whole},
+                                  {"file size far beyond the pixels", BuildBmp({.fileSizeField = 0x7E000000}),
+                                   WalkVerdict::Whole, size},
+                                  {"BM and garbage", Then({'B', 'M'}, Garbage(100, 3)), WalkVerdict::NotPicture},
+                                  {"reserved not zero", Changed(bmp, 7, 1), WalkVerdict::NotPicture},
+                                  {"header of 64 bytes", Changed(bmp, 14, 64), WalkVerdict::NotPicture},
+                                  {"two planes", Changed(bmp, 26, 2), WalkVerdict::NotPicture},
+                                  {"2 bits", Changed(bmp, 28, 2), WalkVerdict::NotPicture},
+                                  {"unknown compression", Changed(bmp, 30, 9), WalkVerdict::NotPicture},
+                                  {"RLE8 of 24 bits", Changed(bmp, 30, 1), WalkVerdict::NotPicture},
+                                  {"width 0", Changed(bmp, 18, 0), WalkVerdict::NotPicture},
+                                  {"height 0", Changed(bmp, 22, 0), WalkVerdict::NotPicture},
+                                  {"pixels inside the headers", Changed(bmp, 10, 30), WalkVerdict::NotPicture},
+                              });
     return cases;
 }
 
@@ -303,8 +307,8 @@ TEST(WalkPng, ChecksEveryChunkUpToIend)
 {
     for (const WalkCase& c : PngCases())
         CheckWalk(c, [](std::span<const uint8_t> bytes) { return WalkPng(bytes); });
-    const WalkResult trusted = WalkPng(Changed(kSplitPng, Find(kSplitPng, {'I', 'D', 'A', 'T'}, 1) + 16, 0x55),
-                                       PngCrc::Trust);
+    const WalkResult trusted =
+        WalkPng(Changed(kSplitPng, Find(kSplitPng, {'I', 'D', 'A', 'T'}, 1) + 16, 0x55), PngCrc::Trust);
     EXPECT_EQ(trusted.Verdict, WalkVerdict::Whole);
 }
 

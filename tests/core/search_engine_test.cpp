@@ -1,8 +1,8 @@
 #include "code_page.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
-#include "image_loading.h"
 #include "hex_text.h"
+#include "image_loading.h"
 
 #include <gtest/gtest.h>
 
@@ -94,14 +94,19 @@ TEST(HexTextToBytes, ConvertsDigitPairsAndSkipsEverythingElse)
         {"0x1F", false, "\x01"},
         {"", false, ""},
         {"xyz, GHI", false, ""},
-        {std::string("4\x00" "7\xC0\n9", 6) + "a", false, "\x47\x9A"},
+        {std::string("4\x00"
+                     "7\xC0\n9",
+                     6) +
+             "a",
+         false, "\x47\x9A"},
         {"12AB", true, "\x21\xBA"},
         {"3e", true, "\xE3"},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> out(c.text.size() / 2 + 1, 0xEE);
         int32_t count = -1;
-        uint8_t* returned = HexTextToBytes(c.text.data(), out.data(), static_cast<int32_t>(c.text.size()), c.swap, count);
+        uint8_t* returned =
+            HexTextToBytes(c.text.data(), out.data(), static_cast<int32_t>(c.text.size()), c.swap, count);
         EXPECT_EQ(returned, out.data());
         ASSERT_EQ(count, static_cast<int32_t>(c.bytes.size())) << c.text;
         EXPECT_EQ(std::string(out.begin(), out.begin() + count), c.bytes) << c.text;
@@ -138,10 +143,15 @@ TEST(PrepareFindData, IgnoreCaseLowersRawBytesAndTextFlagsGateConversions)
     buffer.PrepareFindData("AB", false, false, prepared);
     EXPECT_EQ(prepared, "AB");
     buffer.PrepareFindData("AB\xC0", false, true, prepared);
-    EXPECT_EQ(prepared, std::string("A\x00" "B\x00\x10\x04", 6));
+    EXPECT_EQ(prepared, std::string("A\x00"
+                                    "B\x00\x10\x04",
+                                    6));
     buffer.SetUnicodeBigEndian(true);
     buffer.PrepareFindData("AB\xC0", false, true, prepared);
-    EXPECT_EQ(prepared, std::string("\x00" "A\x00" "B\x04\x10", 6));
+    EXPECT_EQ(prepared, std::string("\x00"
+                                    "A\x00"
+                                    "B\x04\x10",
+                                    6));
 }
 
 TEST(PrepareFindData, LowerTableFollowsTheTranslation)
@@ -171,12 +181,12 @@ TEST(FindBytes, BoundsOverlapAndRestart)
     };
     const std::vector<uint8_t> tail = Bytes({1, 2, 3, 4, 5, 6});
     const Case cases[] = {
-        {tail, Bytes({5, 6}), 0, 1000, 4},      // last far beyond the data: ends on the final byte
+        {tail, Bytes({5, 6}), 0, 1000, 4},  // last far beyond the data: ends on the final byte
         {tail, Bytes({5, 6}), 0, 5, 4},
-        {tail, Bytes({5, 6}), 0, 4, -1},        // would end one byte after last
-        {tail, Bytes({1}), -5, 3, 0},           // negative start counts as 0
+        {tail, Bytes({5, 6}), 0, 4, -1},  // would end one byte after last
+        {tail, Bytes({1}), -5, 3, 0},     // negative start counts as 0
         {tail, Bytes({1, 2}), 1, 5, -1},
-        {tail, Bytes({3}), 4, 3, -1},           // start beyond last
+        {tail, Bytes({3}), 4, 3, -1},  // start beyond last
         {tail, {}, 0, 5, -1},
         {{}, Bytes({1}), 0, 10, -1},
         {Bytes({0xAA, 0xAA, 0xAA}), Bytes({0xAA, 0xAA}), 0, 2, 0},
@@ -191,8 +201,8 @@ TEST(FindBytes, BoundsOverlapAndRestart)
         for (int32_t before = 0; before <= kMaxPadding; ++before) {
             for (int32_t after = 0; after <= kMaxPadding; ++after) {
                 LoadImage(buffer, Padded(c.data, pad, before, after));
-                ASSERT_EQ(buffer.FindBytes(c.pattern.data(), static_cast<int32_t>(c.pattern.size()),
-                                           c.start + before, c.last + before, false),
+                ASSERT_EQ(buffer.FindBytes(c.pattern.data(), static_cast<int32_t>(c.pattern.size()), c.start + before,
+                                           c.last + before, false),
                           c.expected < 0 ? -1 : c.expected + before)
                     << "start " << c.start << " last " << c.last << " pattern length " << c.pattern.size()
                     << " padding " << before << " and " << after;
@@ -231,10 +241,8 @@ std::string RandomPattern(std::mt19937& random, const std::vector<uint8_t>& data
         std::string("\x00\x00\x00\x00\x00\x00\x00\x3E\x00\x00\x00\x28\x00", 13)};
     const std::size_t length = 1 + random() % 16;
     switch (random() % 5) {
-    case 0:
-        return kProgramPatterns[random() % 5];
-    case 1:
-        return std::string(length, random() % 2 ? '\x00' : '\xFF');
+    case 0: return kProgramPatterns[random() % 5];
+    case 1: return std::string(length, random() % 2 ? '\x00' : '\xFF');
     case 2: {
         std::string p;
         for (std::size_t i = 0; i < length; ++i)

@@ -17,7 +17,8 @@ TEST(BitmapHeaders, EveryInfoHeaderSizeDecodesToTheSamePixels)
         for (const uint32_t headerSize : {52u, 56u, 108u, 124u}) {
             const auto bytes = test_support::BuildBmp({.headerSize = headerSize, .bits = bits});
             const DecodedPicture picture = DecodePicture(PictureType::Bmp, bytes);
-            ASSERT_TRUE(picture.Ok()) << headerSize << " bytes, " << bits << " bits: " << PictureFaultName(picture.Fault);
+            ASSERT_TRUE(picture.Ok()) << headerSize << " bytes, " << bits
+                                      << " bits: " << PictureFaultName(picture.Fault);
             EXPECT_EQ(picture.Frames.at(0), reference.Frames.at(0)) << headerSize << " bytes, " << bits << " bits";
             EXPECT_TRUE(DecodesInFull(PictureType::Bmp, bytes)) << headerSize << " bytes, " << bits << " bits";
         }

@@ -15,8 +15,14 @@ using test_support::PutLe32;
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 
-Bytes Rle8(const Bytes& stream) { return BuildBmp(BmpFields{4, 4, 8, kRle8, stream}); }
-Bytes Rle4(const Bytes& stream) { return BuildBmp(BmpFields{4, 4, 4, kRle4, stream}); }
+Bytes Rle8(const Bytes& stream)
+{
+    return BuildBmp(BmpFields{4, 4, 8, kRle8, stream});
+}
+Bytes Rle4(const Bytes& stream)
+{
+    return BuildBmp(BmpFields{4, 4, 4, kRle4, stream});
+}
 
 Bytes Truncated(Bytes bytes, std::size_t keep)
 {
@@ -103,7 +109,13 @@ TEST(BmpStructure, WalkTable)
         {"width 0", WithLe32(bmp8, 18, 0), PictureFault::Damaged},
         {"negative width", WithLe32(bmp8, 18, 0xFFFFFFFB), PictureFault::Damaged},
         {"height 0", WithLe32(bmp8, 22, 0), PictureFault::Damaged},
-        {"no bits per pixel", [&] { Bytes b = bmp8; b[28] = 0; return b; }(), PictureFault::Damaged},
+        {"no bits per pixel",
+         [&] {
+             Bytes b = bmp8;
+             b[28] = 0;
+             return b;
+         }(),
+         PictureFault::Damaged},
         {"JPEG compression", WithLe32(bmp8, 30, 4), PictureFault::Damaged},
         {"too large", WithLe32(WithLe32(bmp8, 18, 30000), 22, 30000), PictureFault::TooLarge},
     };

@@ -9,8 +9,8 @@
 namespace kestrix {
 namespace {
 
-using test_support::Bytes;
 using test_support::BuildGif;
+using test_support::Bytes;
 using test_support::Concat;
 using test_support::EncodeLzw;
 using test_support::GifHeader;
@@ -58,14 +58,20 @@ TEST(GifStructure, WalkTable)
     } cases[] = {
         {"whole", whole, PictureFault::None, 1},
         {"three images with extensions between", BuildGif(8, 8, {kImage, kImage, kImage}), PictureFault::None, 3},
-        {"GIF87a", [&] { Bytes b = whole; b[4] = '7'; return b; }(), PictureFault::None, 1},
+        {"GIF87a",
+         [&] {
+             Bytes b = whole;
+             b[4] = '7';
+             return b;
+         }(),
+         PictureFault::None, 1},
         {"ends after an image without trailer", Truncated(whole, whole.size() - 1), PictureFault::None, 1},
         {"ends at a byte that starts no block", Concat({Truncated(whole, whole.size() - 1), {0x00, 0x3B}}),
          PictureFault::None, 1},
         {"comment holding 00 3B", withComment, PictureFault::None, 1},
         {"LZW data beyond the last pixel", WithImageData(SubBlocks(Concat({lzw, lzw}))), PictureFault::None, 1},
-        {"no end code after the last pixel", WithImageData(SubBlocks(EncodeLzw(test_support::PatternPixels(4, 4), 2,
-                                                                              LzwStyle::Literals, false))),
+        {"no end code after the last pixel",
+         WithImageData(SubBlocks(EncodeLzw(test_support::PatternPixels(4, 4), 2, LzwStyle::Literals, false))),
          PictureFault::None, 1},
         {"zero-size image", BuildGif(4, 4, {GifImage{0, 0, 0, 0, {}}}), PictureFault::None, 1},
         {"not a GIF", Bytes{'G', 'I', 'F', '8', '8', 'a', 4, 0, 4, 0, 0, 0, 0, 0x3B}, PictureFault::NotRecognised, 0},
@@ -82,12 +88,22 @@ TEST(GifStructure, WalkTable)
          PictureFault::CutShort, 0},
         {"sub-blocks end before the last pixel", WithImageData(SubBlocks(Truncated(lzw, lzw.size() - 3))),
          PictureFault::CutShort, 0},
-        {"second image cut", Truncated(BuildGif(4, 4, {kImage, kImage}), whole.size() + 20), PictureFault::CutShort,
-         1},
+        {"second image cut", Truncated(BuildGif(4, 4, {kImage, kImage}), whole.size() + 20), PictureFault::CutShort, 1},
         {"code not in the table", WithImageData(SubBlocks(invalidCode)), PictureFault::Damaged, 0},
-        {"minimum code size 0", [&] { Bytes b = whole; b[dataStart - 1] = 0; return b; }(), PictureFault::Damaged, 0},
-        {"minimum code size 12", [&] { Bytes b = whole; b[dataStart - 1] = 12; return b; }(), PictureFault::Damaged,
-         0},
+        {"minimum code size 0",
+         [&] {
+             Bytes b = whole;
+             b[dataStart - 1] = 0;
+             return b;
+         }(),
+         PictureFault::Damaged, 0},
+        {"minimum code size 12",
+         [&] {
+             Bytes b = whole;
+             b[dataStart - 1] = 12;
+             return b;
+         }(),
+         PictureFault::Damaged, 0},
         {"no image at all", Concat({GifHeader(4, 4), {0x3B}}), PictureFault::Damaged, 0},
     };
     for (const auto& c : cases) {
@@ -100,7 +116,8 @@ TEST(GifStructure, WalkTable)
 
 TEST(GifStructure, ReportsTheScreenAndEveryImageRectangle)
 {
-    const GifLayout layout = ReadGifLayout(BuildGif(300, 200, {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}));
+    const GifLayout layout =
+        ReadGifLayout(BuildGif(300, 200, {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}));
     ASSERT_EQ(layout.Fault, PictureFault::None);
     EXPECT_EQ(layout.ScreenWidth, 300);
     EXPECT_EQ(layout.ScreenHeight, 200);

@@ -71,9 +71,9 @@ private:
 };
 
 enum class LzwStyle {
-    Literals,        // a clear code before every pair of literals: 3-bit codes only (minimum code size 2)
-    ClearWhenFull,   // a real encoder that clears its table when 4096 codes are taken
-    KeepFullTable,   // a real encoder that goes on with a full table and 12-bit codes
+    Literals,       // a clear code before every pair of literals: 3-bit codes only (minimum code size 2)
+    ClearWhenFull,  // a real encoder that clears its table when 4096 codes are taken
+    KeepFullTable,  // a real encoder that goes on with a full table and 12-bit codes
 };
 
 // The LZW code stream (no sub-blocks, no minimum code size byte) of pixels,

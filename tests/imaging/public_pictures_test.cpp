@@ -68,12 +68,11 @@ TEST(PublicSuites, PygifFramesMatchTheSuite)
         GTEST_SKIP() << "no pygif suite under " << kTestData;
     // Where the strict decoder parts from the suite, on purpose.
     const std::map<std::string, bool> kAcceptedAgainstTheSuite = {
-        {"no-data", false},            // no image at all
-        {"image-zero-width", false},   // the image block ends without LZW data
-        {"image-zero-height", false},
-        {"image-zero-size", false},
-        {"plain-text", true},          // the suite gives no frame for a whole image
-        {"invalid-colors", true},      // indices beyond the palette are not checked
+        {"no-data", false},           // no image at all
+        {"image-zero-width", false},  // the image block ends without LZW data
+        {"image-zero-height", false}, {"image-zero-size", false},
+        {"plain-text", true},      // the suite gives no frame for a whole image
+        {"invalid-colors", true},  // indices beyond the palette are not checked
     };
     std::ifstream tests(folder / "TESTS");
     std::string name;

@@ -79,8 +79,8 @@ Bytes PngWithImageDataCut(const Bytes& png, std::size_t keep)
     Bytes ihdr;
     Bytes idat;
     for (std::size_t p = 8; p + 12 <= png.size();) {
-        const std::size_t length = (std::size_t{png[p]} << 24) | (std::size_t{png[p + 1]} << 16) |
-                                   (std::size_t{png[p + 2]} << 8) | png[p + 3];
+        const std::size_t length =
+            (std::size_t{png[p]} << 24) | (std::size_t{png[p + 1]} << 16) | (std::size_t{png[p + 2]} << 8) | png[p + 3];
         const std::string type(png.begin() + static_cast<std::ptrdiff_t>(p + 4),
                                png.begin() + static_cast<std::ptrdiff_t>(p + 8));
         const Bytes data(png.begin() + static_cast<std::ptrdiff_t>(p + 8),
@@ -117,16 +117,14 @@ TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 2u);
     ExpectPixels(picture.Frames[0], {10, 6}, first);
-    ExpectPixels(picture.Frames[1], {10, 6}, [&](int x, int y) {
-        return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : first(x, y);
-    });
+    ExpectPixels(picture.Frames[1], {10, 6},
+                 [&](int x, int y) { return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : first(x, y); });
 
     // Restoring the first image to the background uncovers it again.
     std::vector<GifImage> disposed = images;
     disposed[0].disposal = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(10, 6, disposed)).Frames.at(1), {10, 6}, [](int x, int y) {
-        return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent;
-    });
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(10, 6, disposed)).Frames.at(1), {10, 6},
+                 [](int x, int y) { return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent; });
 
     EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 1).Frames.size(), 1u);
     EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 0).Frames.size(), 1u);
@@ -140,9 +138,8 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 {
     GifImage image{0, 0, 4, 4, {}};
     image.transparentIndex = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(4, 4, {image})).Frames.at(0), {4, 4}, [](int x, int y) {
-        return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4];
-    });
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(4, 4, {image})).Frames.at(0), {4, 4},
+                 [](int x, int y) { return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4]; });
     // Partly off the screen: Qt clips it; the part on the screen is shown.
     ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(5, 5, {GifImage{3, 3, 4, 4, {}}})).Frames.at(0), {5, 5},
                  [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
@@ -262,7 +259,10 @@ TEST(StrictDecoder, JpegAndPngPixels)
 }
 
 QStringList g_messages;
-void RecordMessage(QtMsgType, const QMessageLogContext&, const QString& message) { g_messages << message; }
+void RecordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    g_messages << message;
+}
 
 // The JPEG reader's complaints decide the check, whatever the logging rules
 // say, and go nowhere else; other messages still reach the handler in place.

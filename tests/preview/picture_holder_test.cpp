@@ -17,9 +17,9 @@ namespace kestrix {
 namespace {
 
 using test_support::Bytes;
+using test_support::kGifPalette;
 using test_support::Load;
 using test_support::MakeGif;
-using test_support::kGifPalette;
 
 constexpr const char* kInvalidFormat = "Could not load image. Invalid format";
 
@@ -116,14 +116,10 @@ TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
     Bytes brokenRle = test_support::MakeSmallBmp(8, 2);
     brokenRle[30] = 1;  // RLE8 compression over data that is no RLE stream
     const Bytes cases[] = {
-        {},
-        {'G', 'I', 'F', '8'},
-        {'B', 'M', 0, 0, 0, 0, 0, 0},
-        cut(gif, gif.size() - 30),
+        {},          {'G', 'I', 'F', '8'}, {'B', 'M', 0, 0, 0, 0, 0, 0}, cut(gif, gif.size() - 30),
         cut(gif, 4),  // inside the image data
         cut(bmp, 1),  // the last row one byte short
-        brokenRle,
-        Bytes(200, 0x5A),
+        brokenRle,   Bytes(200, 0x5A),
     };
     for (const auto& bytes : cases) {
         SCOPED_TRACE(bytes.size());
@@ -202,15 +198,34 @@ TEST(PictureHolder, FrameCountTestsEveryPosition)
         Bytes bytes;
         int32_t count;
     } cases[] = {
-        {"separator is the last byte", [&] { std::string s = header + gce; return Bytes(s.begin(), s.end()); }(), 0},
-        {"one byte after the separator", [&] { std::string s = header + gce + "x"; return Bytes(s.begin(), s.end()); }(),
+        {"separator is the last byte",
+         [&] {
+             std::string s = header + gce;
+             return Bytes(s.begin(), s.end());
+         }(),
+         0},
+        {"one byte after the separator",
+         [&] {
+             std::string s = header + gce + "x";
+             return Bytes(s.begin(), s.end());
+         }(),
          1},
         {"extension not followed by a descriptor",
-         [&] { std::string s = header + gce + "xx"; s[s.size() - 3] = 0x21; return Bytes(s.begin(), s.end()); }(), 0},
+         [&] {
+             std::string s = header + gce + "xx";
+             s[s.size() - 3] = 0x21;
+             return Bytes(s.begin(), s.end());
+         }(),
+         0},
         {"pattern in a comment counts too", commentWithPattern, 3},
         {"frames without graphic control", MakeGif({4, 4, 3, 10, {}, false}), 0},
         {"three frames", MakeGif({4, 4, 3, 10, {}, true}), 3},
-        {"not a GIF", [&] { std::string s = "GIF7a" + gce + "xx"; return Bytes(s.begin(), s.end()); }(), -1},
+        {"not a GIF",
+         [&] {
+             std::string s = "GIF7a" + gce + "xx";
+             return Bytes(s.begin(), s.end());
+         }(),
+         -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,8 +243,8 @@ TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
     const Bytes three = MakeGif({4, 4, 3, 10, {}, true});
     const Bytes one = MakeGif({4, 4, 1, 10, {}, true});
     const std::string path = (std::filesystem::temp_directory_path() / "kestrix_preview_recount.gif").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(one.data()),
-                                                static_cast<std::streamsize>(one.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(one.data()), static_cast<std::streamsize>(one.size()));
     TPictureHolder source;
     Load(source, one);
 
@@ -450,8 +465,8 @@ TEST(PictureHolder, LoadFromFileSwallowsErrorsAndEndsEmpty)
     const std::string good = (dir / "kestrix_preview_good.bmp").string();
     const std::string bad = (dir / "kestrix_preview_bad.bmp").string();
     const Bytes bmp = test_support::MakeSolidBmp(3, 2, Qt::blue);
-    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()),
-                                                static_cast<std::streamsize>(bmp.size()));
+    std::ofstream(good, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
     std::ofstream(bad, std::ios::binary) << "not a picture at all";
 
     TPictureHolder holder;

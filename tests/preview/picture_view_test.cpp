@@ -63,7 +63,10 @@ struct Scene {
     QImage Rendered() { return parent.grab().toImage(); }
 };
 
-QRgb At(const QImage& image, QPoint viewPoint) { return image.pixel(viewPoint + kViewPos); }
+QRgb At(const QImage& image, QPoint viewPoint)
+{
+    return image.pixel(viewPoint + kViewPos);
+}
 
 TEST(PictureView, Defaults)
 {
@@ -146,9 +149,9 @@ TEST(PictureView, PlacementRectangles)
     };
     std::map<std::pair<int, int>, Bytes> pictures;
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.picture.width() << "x" << c.picture.height() << " in "
-                                          << c.view.width() << "x" << c.view.height() << " position "
-                                          << int(c.position) << " mode " << int(c.mode));
+        SCOPED_TRACE(::testing::Message()
+                     << c.picture.width() << "x" << c.picture.height() << " in " << c.view.width() << "x"
+                     << c.view.height() << " position " << int(c.position) << " mode " << int(c.mode));
         auto& bytes = pictures[{c.picture.width(), c.picture.height()}];
         if (bytes.empty())
             bytes = MakeSolidBmp(c.picture.width(), c.picture.height(), Qt::red);

@@ -28,9 +28,10 @@ const fs::path kTestData = KESTRIX_TESTDATA_DIR;
 
 int32_t Le32(const std::vector<uint8_t>& bytes, std::size_t at)
 {
-    return bytes.size() < at + 4 ? 0
-                                 : static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) | bytes[at + 1] << 8 |
-                                                        bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24);
+    return bytes.size() < at + 4
+               ? 0
+               : static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                      static_cast<uint32_t>(bytes[at + 3]) << 24);
 }
 
 // The info header size of a bitmap file; 0 for anything else.
@@ -106,7 +107,7 @@ void LoadBytes(TPictureHolder& holder, const std::vector<uint8_t>& bytes)
 }
 
 const std::set<std::string> kHolderMessages = {
-    "Could not allocate memory for image", "Could not create image stream", "Empty image stream created",
+    "Could not allocate memory for image",  "Could not create image stream", "Empty image stream created",
     "Could not load image. Invalid format", "Could not load image",
 };
 
@@ -220,7 +221,10 @@ TEST(PublicPictures, KnownFilesFrameStarts)
     };
     const Case cases[] = {
         {"peterdn-gif-test-suite/gifs/animated_loop_variable_delay.gif", 3, {100, 10, 100}, 1, false},
-        {"peterdn-gif-test-suite/gifs/animated_transparent_frame_restorebackground_loop.gif", 3, {100, 100, 100}, 2,
+        {"peterdn-gif-test-suite/gifs/animated_transparent_frame_restorebackground_loop.gif",
+         3,
+         {100, 100, 100},
+         2,
          true},
         {"peterdn-gif-test-suite/gifs/static_nontransparent.gif", 1, {0}, 1, false},
         // GIF87a without graphic control extensions: no frame start at all.

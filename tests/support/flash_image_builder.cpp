@@ -159,7 +159,8 @@ std::vector<uint8_t> MakeGif(const GifOptions& options)
         gif.push_back(0);
         std::vector<uint8_t> pixels(static_cast<std::size_t>(options.width) * options.height);
         for (std::size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>((i / options.width + i % options.width + static_cast<std::size_t>(frame)) % 4);
+            pixels[i] =
+                static_cast<uint8_t>((i / options.width + i % options.width + static_cast<std::size_t>(frame)) % 4);
         const auto data = EncodePixels(pixels);
         gif.insert(gif.end(), data.begin(), data.end());
     }

@@ -8,13 +8,25 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void Append(Bytes& out, std::initializer_list<uint8_t> bytes) { out.insert(out.end(), bytes); }
+void Append(Bytes& out, std::initializer_list<uint8_t> bytes)
+{
+    out.insert(out.end(), bytes);
+}
 
-void Append(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+void Append(Bytes& out, const Bytes& bytes)
+{
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
 
-void Append(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+void Append(Bytes& out, const std::string& text)
+{
+    out.insert(out.end(), text.begin(), text.end());
+}
 
-void Le16(Bytes& out, uint32_t v) { Append(out, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+void Le16(Bytes& out, uint32_t v)
+{
+    Append(out, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
 
 void Le32(Bytes& out, uint32_t v)
 {
@@ -22,7 +34,10 @@ void Le32(Bytes& out, uint32_t v)
     Le16(out, v >> 16);
 }
 
-void Be16(Bytes& out, uint32_t v) { Append(out, {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}); }
+void Be16(Bytes& out, uint32_t v)
+{
+    Append(out, {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+}
 
 void Be32(Bytes& out, uint32_t v)
 {
