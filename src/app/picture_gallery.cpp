@@ -248,7 +248,7 @@ void PictureGallery::BuildGrid()
     m_grid->setUniformItemSizes(true);
     m_grid->setWordWrap(false);
     m_grid->setModel(m_model);
-    m_grid->setModelColumn(PictureGalleryModel::cName);
+    m_grid->setModelColumn(PictureGalleryModel::kNameColumn);
     m_grid->setGridSize(QSize(kCellWidth + 4, kPadding * 3 + kSide + m_grid->fontMetrics().height() + 4));
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -287,9 +287,10 @@ void PictureGallery::BuildDetails()
         int Pixels;
     };
     static constexpr Width widths[] = {
-        {PictureGalleryModel::cName, 160},  {PictureGalleryModel::cType, 45},   {PictureGalleryModel::cStart, 100},
-        {PictureGalleryModel::cEnd, 100},   {PictureGalleryModel::cSize, 70},   {PictureGalleryModel::cDimensions, 115},
-        {PictureGalleryModel::cFrames, 60}, {PictureGalleryModel::cStatus, 90},
+        {PictureGalleryModel::kNameColumn, 160},  {PictureGalleryModel::kTypeColumn, 45},
+        {PictureGalleryModel::kStartColumn, 100}, {PictureGalleryModel::kEndColumn, 100},
+        {PictureGalleryModel::kSizeColumn, 70},   {PictureGalleryModel::kDimensionsColumn, 115},
+        {PictureGalleryModel::kFramesColumn, 60}, {PictureGalleryModel::kStatusColumn, 90},
     };
     for (const Width& w : widths) {
         head->setSectionResizeMode(w.Column, QHeaderView::Interactive);

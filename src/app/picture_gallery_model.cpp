@@ -228,20 +228,20 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole: return CellText(row, column);
     case Qt::ToolTipRole: return ToolTip(row);
     case Qt::DecorationRole:
-        if (column != cName)
+        if (column != kNameColumn)
             return {};
         if (m_rowIcon.isNull())
             m_rowIcon = ImageList::Icon(5);
         return m_rowIcon;
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue((column == cName ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+        return QVariant::fromValue((column == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
-        if (column == cStatus && picture.Status == PictureStatus::Truncated)
+        if (column == kStatusColumn && picture.Status == PictureStatus::Truncated)
             return QColor(0xB0, 0x5A, 0x00);
-        if (column == cStatus && picture.Status == PictureStatus::Damaged)
+        if (column == kStatusColumn && picture.Status == PictureStatus::Damaged)
             return QColor(0xC0, 0x20, 0x20);
         return {};
-    case ThumbnailRole: return column == cName ? Thumbnail(row) : QVariant();
+    case ThumbnailRole: return column == kNameColumn ? Thumbnail(row) : QVariant();
     case ThumbnailStateRole: return static_cast<int>(State(row));
     case PictureStatusRole: return static_cast<int>(picture.Status);
     default: return {};
@@ -260,7 +260,7 @@ QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientatio
     if (role == Qt::DisplayRole)
         return captions[static_cast<std::size_t>(section)];
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue((section == cName ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+        return QVariant::fromValue((section == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
     return {};
 }
 
@@ -273,17 +273,17 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
-    case cName: return Caption(picture, row);
-    case cType: return TypeText(picture.Type);
-    case cStart: return QString::number(picture.Start);
-    case cEnd: return QString::number(picture.End);
-    case cSize: return QString::number(picture.Size());
-    case cDimensions:
+    case kNameColumn: return Caption(picture, row);
+    case kTypeColumn: return TypeText(picture.Type);
+    case kStartColumn: return QString::number(picture.Start);
+    case kEndColumn: return QString::number(picture.End);
+    case kSizeColumn: return QString::number(picture.Size());
+    case kDimensionsColumn:
         if (picture.Width <= 0 || picture.Height <= 0)
             return {};
         return QStringLiteral("%1 × %2").arg(picture.Width).arg(picture.Height);
-    case cFrames: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
-    case cStatus: return StatusText(picture.Status);
+    case kFramesColumn: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
+    case kStatusColumn: return StatusText(picture.Status);
     default: return {};
     }
 }
@@ -292,7 +292,7 @@ QString PictureGalleryModel::ToolTip(int32_t row) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     QString kind = TypeText(picture.Type);
-    const QString dimensions = CellText(row, cDimensions);
+    const QString dimensions = CellText(row, kDimensionsColumn);
     if (!dimensions.isEmpty())
         kind += QStringLiteral(", ") + dimensions;
     if (picture.Type == PictureType::Gif)
@@ -406,7 +406,7 @@ void PictureGalleryModel::Finished(uint32_t generation, const Job& job, const Ga
         } else {
             state = picture.State;
         }
-        const QModelIndex at = index(job.Row, cName);
+        const QModelIndex at = index(job.Row, kNameColumn);
         emit dataChanged(at, at, {ThumbnailRole, ThumbnailStateRole, Qt::ToolTipRole});
     }
     if (!m_busy)

@@ -66,7 +66,16 @@ GalleryPicture DecodeGalleryPicture(std::span<const uint8_t> bytes, QSize box, Q
 class PictureGalleryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column : int { cName, cType, cStart, cEnd, cSize, cDimensions, cFrames, cStatus, kColumnCount };
+    // The columns of the detailed list; the grid shows the name column.
+    static constexpr int kNameColumn = 0;
+    static constexpr int kTypeColumn = 1;
+    static constexpr int kStartColumn = 2;
+    static constexpr int kEndColumn = 3;
+    static constexpr int kSizeColumn = 4;
+    static constexpr int kDimensionsColumn = 5;
+    static constexpr int kFramesColumn = 6;
+    static constexpr int kStatusColumn = 7;
+    static constexpr int kColumnCount = 8;
     enum Role : int {
         // QImage: the decoded thumbnail, or a null image while there is none.
         ThumbnailRole = Qt::UserRole + 1,

@@ -50,8 +50,8 @@ public:
 private:
     // Ends the scan however Run or RunPictures leaves.
     struct EndScope {
-        ScanSession& session;
-        ~EndScope() { session.End(); }
+        ScanSession& Session;
+        ~EndScope() { Session.End(); }
     };
 
     ScanHooks MakeHooks();

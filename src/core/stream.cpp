@@ -132,14 +132,14 @@ uint8_t* MapAligned(std::size_t size, std::size_t alignment)
 
 void BlockRelease::operator()(uint8_t* block) const noexcept
 {
-    if (mappedSize == 0) {
+    if (MappedSize == 0) {
         delete[] block;
         return;
     }
 #ifdef KESTRIX_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(block, mappedSize);
+    ASAN_UNPOISON_MEMORY_REGION(block, MappedSize);
 #endif
-    ::munmap(block, mappedSize);
+    ::munmap(block, MappedSize);
 }
 
 MemoryBlock MemoryStream::AllocateBlock(int64_t capacity)

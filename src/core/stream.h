@@ -37,9 +37,9 @@ public:
 };
 
 // Gives a memory block back the way it was obtained: mapped pages when
-// mappedSize > 0, the free store otherwise.
+// MappedSize > 0, the free store otherwise.
 struct BlockRelease {
-    std::size_t mappedSize = 0;
+    std::size_t MappedSize = 0;
     void operator()(uint8_t* block) const noexcept;
 };
 using MemoryBlock = std::unique_ptr<uint8_t[], BlockRelease>;

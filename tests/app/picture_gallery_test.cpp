@@ -219,7 +219,7 @@ TEST(PictureGalleryModel, ShowsEachRowsCaptionCellsAndStatus)
         EXPECT_TRUE(tip.startsWith(QString::fromUtf8(c.cells[0]))) << c.name;
         EXPECT_TRUE(tip.contains(PictureGalleryModel::StatusText(c.row.Status) + QLatin1Char(':'))) << c.name;
         const bool marked = c.row.Status != PictureStatus::Complete;
-        EXPECT_EQ(model.data(model.index(r, PictureGalleryModel::cStatus), Qt::ForegroundRole).isValid(), marked)
+        EXPECT_EQ(model.data(model.index(r, PictureGalleryModel::kStatusColumn), Qt::ForegroundRole).isValid(), marked)
             << c.name;
         EXPECT_FALSE(model.flags(model.index(r, 0)) & Qt::ItemIsEditable);
     }
