@@ -1,4 +1,5 @@
 #include "batch_runner.h"
+#include "cli_run.h"
 #include "cli_runner.h"
 #include "flash_image_builder.h"
 #include "terminal_text.h"
@@ -20,23 +21,10 @@
 namespace kestrix {
 namespace {
 
+using test_support::CliResult;
 using test_support::FlashImageBuilder;
-
-struct CliRun {
-    CliStatus status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunWith(const std::vector<std::string>& arguments)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    std::vector<std::string> all{"kestrix-cli"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    const CliStatus status = RunCli(all, out, err);
-    return {status, out.str(), err.str()};
-}
+using test_support::JsonObject;
+using test_support::RunCliWithBytes;
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -45,14 +33,6 @@ std::vector<std::string> Lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-QJsonObject Json(const std::string& line)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
-    return document.object();
 }
 
 class Batch : public ::testing::Test {
@@ -83,13 +63,13 @@ TEST_F(Batch, JsonLinesInTheOrderGivenWithAFailingImageAmongGoodOnes)
     for (const char* jobs : {"1", "3", "8"}) {
         std::vector<std::string> arguments{"files", "--json", "--jobs", jobs};
         arguments.insert(arguments.end(), images.begin(), images.end());
-        const CliRun run = RunWith(arguments);
+        const CliResult run = RunCliWithBytes(arguments);
         EXPECT_EQ(run.status, CliStatus::Failed) << jobs;
         EXPECT_NE(run.err.find("Cannot open " + Path("missing.bin")), std::string::npos) << run.err;
         const std::vector<std::string> lines = Lines(run.out);
         ASSERT_EQ(lines.size(), images.size()) << jobs << run.out;
         for (std::size_t k = 0; k < images.size(); ++k) {
-            const QJsonObject object = Json(lines[k]);
+            const QJsonObject object = JsonObject(lines[k]);
             EXPECT_EQ(object["image"].toString().toStdString(), images[k]) << jobs;
             if (k == 2)
                 EXPECT_TRUE(object["error"].toString().startsWith("Cannot open")) << lines[k];
@@ -104,13 +84,13 @@ TEST_F(Batch, PlainOutputHasAHeaderPerImageAndOneImageHasNone)
     FlashImageBuilder image(4096, 0x00);
     const std::string a = Write("a.bin", image);
     const std::string b = Write("b.bin", image);
-    const CliRun two = RunWith({"info", a, b});
+    const CliResult two = RunCliWithBytes({"info", a, b});
     EXPECT_EQ(two.status, CliStatus::Ok) << two.err;
     const std::size_t first = two.out.find("==> " + a + " <==\n");
     const std::size_t second = two.out.find("==> " + b + " <==\n");
     EXPECT_EQ(first, 0u) << two.out;
     EXPECT_NE(second, std::string::npos);
-    EXPECT_EQ(RunWith({"info", a}).out.find("==>"), std::string::npos);
+    EXPECT_EQ(RunCliWithBytes({"info", a}).out.find("==>"), std::string::npos);
 }
 
 TEST_F(Batch, ExtractsEachImageIntoAFolderOfItsName)
@@ -121,7 +101,7 @@ TEST_F(Batch, ExtractsEachImageIntoAFolderOfItsName)
     const std::string a = Write("dump.bin", image);
     const std::string b = Write("other/dump.bin", image);
     const std::string out = Path("out");
-    const CliRun run = RunWith({"files", a, b, "--extract", out});
+    const CliResult run = RunCliWithBytes({"files", a, b, "--extract", out});
     EXPECT_EQ(run.status, CliStatus::Ok) << run.err;
     EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin/note.txt")));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(out + "/dump.bin (2)/note.txt")));

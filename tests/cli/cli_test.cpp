@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "cli_runner.h"
 #include "code_page.h"
 #include "flash_image_builder.h"
@@ -21,33 +22,11 @@
 namespace kestrix {
 namespace {
 
+using test_support::CliResult;
 using test_support::FlashImageBuilder;
+using test_support::Json;
 using test_support::ReadFileBytes;
-
-struct CliResult {
-    CliStatus status;
-    std::string out;
-    std::string err;
-};
-
-CliResult RunCliWith(QStringList arguments)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    arguments.prepend(QStringLiteral("kestrix-cli"));
-    const CliStatus status = RunCli(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
-
-QJsonObject Json(const std::string& text)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
-    EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << "exactly one line";
-    return document.object();
-}
+using test_support::RunCliWith;
 
 class CliImages : public ::testing::Test {
 protected:

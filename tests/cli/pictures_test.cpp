@@ -1,3 +1,4 @@
+#include "cli_run.h"
 #include "cli_runner.h"
 #include "code_page.h"
 #include "flash_image_builder.h"
@@ -24,32 +25,10 @@ using test_support::BuildBmp;
 using test_support::BuildGif;
 using test_support::BuildJpeg;
 using test_support::BuildPng;
+using test_support::CliResult;
 using test_support::FlashImageBuilder;
+using test_support::Json;
 using test_support::ReadFileBytes;
-
-struct CliRun {
-    CliStatus status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunWith(QStringList arguments)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    arguments.prepend(QStringLiteral("kestrix-cli"));
-    const CliStatus status = RunCli(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
-
-QJsonObject Json(const std::string& text)
-{
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << "exactly one line";
-    return document.object();
-}
 
 std::size_t Find(const Bytes& bytes, const Bytes& what, std::size_t from = 0)
 {
@@ -132,7 +111,7 @@ protected:
 
 TEST_F(CliPictures, JsonListsEveryPictureWithItsRangeDetailsStatusAndName)
 {
-    const CliRun run = RunWith({"pictures", m_path, "--json"});
+    const CliResult run = test_support::RunCliWith({"pictures", m_path, "--json"});
     EXPECT_EQ(run.status, CliStatus::Ok) << run.err;
     EXPECT_EQ(run.err, "");
     const QJsonObject json = Json(run.out);
@@ -157,7 +136,7 @@ TEST_F(CliPictures, JsonListsEveryPictureWithItsRangeDetailsStatusAndName)
 TEST_F(CliPictures, ExtractWritesEveryPictureUnderItsCaptionWithTheImagesBytes)
 {
     const QString out = m_dir.filePath("out");
-    const CliRun run = RunWith({"pictures", m_path, "--json", "--extract", out});
+    const CliResult run = test_support::RunCliWith({"pictures", m_path, "--json", "--extract", out});
     EXPECT_EQ(run.status, CliStatus::Ok) << run.err;
     const QJsonObject json = Json(run.out);
     const QJsonArray written = json["written"].toArray();
@@ -175,7 +154,7 @@ TEST_F(CliPictures, ExtractWritesEveryPictureUnderItsCaptionWithTheImagesBytes)
 TEST_F(CliPictures, PlainTableShowsTheSameColumns)
 {
     const QString out = m_dir.filePath("out");
-    const CliRun run = RunWith({"pictures", m_path, "--extract", out});
+    const CliResult run = test_support::RunCliWith({"pictures", m_path, "--extract", out});
     EXPECT_EQ(run.status, CliStatus::Ok) << run.err;
     std::istringstream lines(run.out);
     std::vector<std::string> table;
@@ -194,11 +173,12 @@ TEST_F(CliPictures, PlainTableShowsTheSameColumns)
 
 TEST_F(CliPictures, HelpNamesTheCommandAndAnEmptyImageListsNothing)
 {
-    EXPECT_NE(RunWith({"--help"}).out.find("  pictures IMAGE...  every GIF, BMP, JPEG and PNG picture"),
-              std::string::npos);
+    EXPECT_NE(
+        test_support::RunCliWith({"--help"}).out.find("  pictures IMAGE...  every GIF, BMP, JPEG and PNG picture"),
+        std::string::npos);
     const QString blank = m_dir.filePath("blank.bin");
     FlashImageBuilder(100, 0xFF).WriteTo(blank.toStdString());
-    const CliRun run = RunWith({"pictures", blank, "--json"});
+    const CliResult run = test_support::RunCliWith({"pictures", blank, "--json"});
     EXPECT_EQ(run.status, CliStatus::Ok);
     EXPECT_EQ(run.out, "{\"image\": \"" + blank.toStdString() + "\", \"size\": 100, \"rows\": []}\n");
     EXPECT_EQ(run.err, "") << "an image of any size is searched";

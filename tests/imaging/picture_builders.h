@@ -240,32 +240,32 @@ struct BmpFields {
     std::vector<QRgb> palette = {kPalette[0], kPalette[1], kPalette[2], kPalette[3]};
 };
 
-inline Bytes BuildBmp(const BmpFields& spec)
+inline Bytes BuildBmp(const BmpFields& fields)
 {
-    const auto paletteBytes = static_cast<uint32_t>(spec.palette.size() * 4);
+    const auto paletteBytes = static_cast<uint32_t>(fields.palette.size() * 4);
     const uint32_t offset = 14 + 40 + paletteBytes;
     Bytes out{'B', 'M'};
-    PutLe32(out, offset + static_cast<uint32_t>(spec.pixelData.size()));
+    PutLe32(out, offset + static_cast<uint32_t>(fields.pixelData.size()));
     PutLe32(out, 0);
     PutLe32(out, offset);
     PutLe32(out, 40);
-    PutLe32(out, static_cast<uint32_t>(spec.width));
-    PutLe32(out, static_cast<uint32_t>(spec.height));
+    PutLe32(out, static_cast<uint32_t>(fields.width));
+    PutLe32(out, static_cast<uint32_t>(fields.height));
     PutLe16(out, 1);
-    PutLe16(out, spec.bitsPerPixel);
-    PutLe32(out, spec.compression);
-    PutLe32(out, static_cast<uint32_t>(spec.pixelData.size()));
+    PutLe16(out, fields.bitsPerPixel);
+    PutLe32(out, fields.compression);
+    PutLe32(out, static_cast<uint32_t>(fields.pixelData.size()));
     PutLe32(out, 2835);
     PutLe32(out, 2835);
-    PutLe32(out, static_cast<uint32_t>(spec.palette.size()));
+    PutLe32(out, static_cast<uint32_t>(fields.palette.size()));
     PutLe32(out, 0);
-    for (QRgb colour : spec.palette) {
+    for (QRgb colour : fields.palette) {
         out.push_back(static_cast<uint8_t>(qBlue(colour)));
         out.push_back(static_cast<uint8_t>(qGreen(colour)));
         out.push_back(static_cast<uint8_t>(qRed(colour)));
         out.push_back(0);
     }
-    out.insert(out.end(), spec.pixelData.begin(), spec.pixelData.end());
+    out.insert(out.end(), fields.pixelData.begin(), fields.pixelData.end());
     return out;
 }
 

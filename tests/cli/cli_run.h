@@ -1,0 +1,62 @@
+#pragma once
+
+// Running kestrix-cli inside the test process and reading its JSON.
+#include "cli_runner.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kestrix::test_support {
+
+struct CliResult {
+    CliStatus status;
+    std::string out;
+    std::string err;
+};
+
+// Runs kestrix-cli with arguments (without the program name), as text.
+inline CliResult RunCliWith(QStringList arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    arguments.prepend(QStringLiteral("kestrix-cli"));
+    const CliStatus status = RunCli(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Runs kestrix-cli with arguments (without the program name), as bytes.
+inline CliResult RunCliWithBytes(const std::vector<std::string>& arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    std::vector<std::string> all{"kestrix-cli"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    const CliStatus status = RunCli(all, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// One line of JSON text as an object; a parse error fails the test.
+inline QJsonObject JsonObject(const std::string& line)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+    return document.object();
+}
+
+// The whole output as one JSON object: exactly one line, ended by a line break.
+inline QJsonObject Json(const std::string& text)
+{
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "exactly one line";
+    return JsonObject(text);
+}
+
+}  // namespace kestrix::test_support
