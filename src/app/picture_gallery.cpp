@@ -1,5 +1,7 @@
 #include "picture_gallery.h"
 
+#include "grid_delegate.h"
+
 #include "picture_gallery_preview.h"
 
 #include <QApplication>
@@ -124,31 +126,6 @@ private:
     }
 };
 
-// Draws each cell as usual, then its right and bottom grid line, as the window's
-// other lists do.
-class GridLineDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Midlight).darker(108));
-        const QRect r = option.rect;
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
-        painter->drawLine(r.topRight(), r.bottomRight());
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(size.height(), 19));
-        return size;
-    }
-};
-
 QString PreviewMessage(ThumbnailState state, QSize sourceSize)
 {
     switch (state) {
@@ -264,7 +241,7 @@ void PictureGallery::BuildDetails()
     m_details = new QTreeView(this);
     m_details->setObjectName(QStringLiteral("PictureDetails"));
     m_details->setModel(m_model);
-    m_details->setItemDelegate(new GridLineDelegate(m_details));
+    m_details->setItemDelegate(new GridDelegate(m_details));
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);

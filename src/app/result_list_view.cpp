@@ -1,58 +1,14 @@
 #include "result_list_view.h"
 
+#include "grid_delegate.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QPainter>
-#include <QStyle>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <set>
 
 namespace kestrix {
-namespace {
-
-// Draws each cell as usual, then its right and bottom grid line.
-class GridDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Midlight).darker(108));
-        const QRect r = option.rect;
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
-        painter->drawLine(r.topRight(), r.bottomRight());
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(size.height(), kMinRowHeight));
-        return size;
-    }
-
-    // The height of a row that shows an icon and one line of text in view.
-    int RowHeight(const QAbstractItemView* view) const
-    {
-        QStyleOptionViewItem option;
-        option.initFrom(view);
-        option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
-        option.decorationSize = view->iconSize();
-        option.text = QStringLiteral("Xg");
-        const QStyle* style = view->style();
-        return std::max(style->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view).height(),
-                        kMinRowHeight);
-    }
-
-private:
-    static constexpr int kMinRowHeight = 19;
-};
-
-}  // namespace
 
 ResultListView::ResultListView(std::vector<ListColumn> columns, bool multiSelect, bool rowSelect, QWidget* parent)
     : QTableView(parent), m_model(new ResultListModel(std::move(columns), this)),
@@ -79,7 +35,7 @@ ResultListView::ResultListView(std::vector<ListColumn> columns, bool multiSelect
     rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setMinimumSectionSize(1);
-    rows->setDefaultSectionSize(delegate->RowHeight(this));
+    rows->setDefaultSectionSize(GridDelegate::RowHeight(this));
 
     QHeaderView* head = horizontalHeader();
     head->setHighlightSections(false);
