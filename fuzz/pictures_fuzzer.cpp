@@ -10,6 +10,7 @@
 #include "png_walk.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 
     // The check calls some pictures damaged, by the parity of their size.
     const bool damageOdd = (control & 0x20) != 0;
-    int asked = 0;
+    std::atomic<int> asked = 0;
     const PictureDecodeCheck check = [&](PictureType, std::span<const uint8_t> picture) {
         ++asked;
         Check(picture.data() >= bytes.data() && picture.data() + picture.size() <= bytes.data() + bytes.size());
@@ -117,6 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             Check(row.Start >= 38 + 89 && row.EntryName.size() <= 45 &&
                   bytes[static_cast<std::size_t>(row.Start) - 36] == 0x01);
     }
-    Check(asked <= static_cast<int>(rows->size()));
+    Check(asked.load() <= static_cast<int>(rows->size()));
     return 0;
 }

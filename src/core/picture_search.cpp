@@ -7,13 +7,19 @@
 #include "png_walk.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace kestrix {
 namespace {
 
 // Work (bytes scanned or walked) between two chances for the front end to run.
 constexpr int64_t kYieldInterval = int64_t{4} << 20;
+// While the pictures are checked, the front end runs at least this often.
+constexpr auto kCheckYieldInterval = std::chrono::milliseconds(10);
 // Candidates are looked for in slices of this many bytes.
 constexpr int64_t kSliceSize = int64_t{1} << 20;
 // Walking beyond the accepted parts and walking candidates inside truncated
@@ -57,7 +63,7 @@ public:
     {
         if (m_hooks.GaugeShow)
             m_hooks.GaugeShow(static_cast<int32_t>(m_size));
-        const bool finished = Scan();
+        const bool finished = Scan() && CheckPictures();
         if (m_hooks.GaugeHide)
             m_hooks.GaugeHide();
         if (!finished)
@@ -89,6 +95,58 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // Decodes every structurally whole picture, on every core: the verdicts
+    // change no walk, so they wait until the scan is done. This thread takes its
+    // share and lets the front end run between pictures. False when it asked to stop.
+    bool CheckPictures()
+    {
+        if (!m_check || m_unchecked.empty())
+            return true;
+        std::atomic<std::size_t> next{0};
+        std::atomic<bool> stop{false};
+        const auto checkNext = [&] {
+            const std::size_t k = next++;
+            if (k >= m_unchecked.size() || stop)
+                return false;
+            FoundPicture& row = m_rows[m_unchecked[k]];
+            row.Status = Decodes(row) ? PictureStatus::Complete : PictureStatus::Damaged;
+            return true;
+        };
+        std::vector<std::thread> helpers;
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned k = 1; k < cores && k < m_unchecked.size(); ++k)
+            helpers.emplace_back([&checkNext] {
+                while (checkNext()) {
+                }
+            });
+        bool finished = true;
+        auto lastYield = std::chrono::steady_clock::now();
+        while (checkNext()) {
+            if (std::chrono::steady_clock::now() - lastYield < kCheckYieldInterval)
+                continue;
+            if (!Progress(m_size)) {
+                stop = true;
+                finished = false;
+                break;
+            }
+            lastYield = std::chrono::steady_clock::now();
+        }
+        for (std::thread& helper : helpers)
+            helper.join();
+        return finished;
+    }
+
+    bool Decodes(const FoundPicture& row) const noexcept
+    {
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(row.Start), static_cast<std::size_t>(row.Size()));
+        try {
+            return m_check(row.Type, bytes);
+        } catch (...) {
+            // A picture the decoder cannot even hold does not decode in full.
+            return false;
+        }
     }
 
     bool Progress(int64_t pos)
@@ -136,6 +194,8 @@ private:
             Cover().End = static_cast<int32_t>(start);
         m_rows.push_back(MakeRow(type, start, walk));
         m_cover = static_cast<int32_t>(m_rows.size() - 1);
+        if (m_rows.back().Status == PictureStatus::Complete)
+            m_unchecked.push_back(m_rows.size() - 1);
         m_coverSureEnd = start + walk.SureEnd;
         return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
     }
@@ -151,21 +211,17 @@ private:
         row.Width = walk.Width;
         row.Height = walk.Height;
         row.Frames = walk.Frames;
-        row.Status = StatusOf(type, start, walk);
+        row.Status = StatusOf(walk);
         row.EntryName = EntryNameAt(m_image, start);
         return row;
     }
 
-    PictureStatus StatusOf(PictureType type, int64_t start, const WalkResult& walk) const
+    // Complete until the decode check says otherwise (CheckPictures).
+    static PictureStatus StatusOf(const WalkResult& walk) noexcept
     {
         if (walk.Verdict != WalkVerdict::Whole)
             return PictureStatus::Truncated;
-        if (!walk.HasImageData)
-            return PictureStatus::Damaged;
-        const auto bytes = m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(walk.End));
-        if (m_check && !m_check(type, bytes))
-            return PictureStatus::Damaged;
-        return PictureStatus::Complete;
+        return walk.HasImageData ? PictureStatus::Complete : PictureStatus::Damaged;
     }
 
     std::span<const uint8_t> m_image;
@@ -173,6 +229,8 @@ private:
     const ScanHooks& m_hooks;
     const PictureDecodeCheck& m_check;
     std::vector<FoundPicture> m_rows;
+    // The rows whose pixels are still to be checked.
+    std::vector<std::size_t> m_unchecked;
     // The listed row that reaches furthest, -1 before the first, and the end of
     // the parts its walk is sure of.
     int32_t m_cover = -1;

@@ -23,7 +23,8 @@ const char* PictureStatusName(PictureStatus status) noexcept;
 
 // Decides whether bytes (one found picture, its structure already walked) decode to
 // fully defined pixels. The core has no decoder of its own: the front ends pass one.
-// An empty check counts every structurally whole picture as complete.
+// An empty check counts every structurally whole picture as complete. The search
+// calls it from several threads at once, in no fixed order.
 using PictureDecodeCheck = std::function<bool(PictureType type, std::span<const uint8_t> bytes)>;
 
 }  // namespace kestrix
