@@ -1,5 +1,6 @@
 #include "registry_text.h"
 
+#include "hex_text.h"
 #include "settings_exceptions.h"
 
 #include <QStringList>
@@ -23,17 +24,6 @@ constexpr TypeName kTypeNames[] = {
     {REG_LINK, "link"},           {REG_MULTI_SZ, "multi_sz"},
     {REG_QWORD, "qword"},
 };
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string KeyPathFaultText(KeyPathFault fault)
 {
@@ -162,8 +152,8 @@ private:
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
             case 'x': {
-                const int high = m_end - m_p >= 2 ? HexDigit(m_p[0]) : -1;
-                const int low = high >= 0 ? HexDigit(m_p[1]) : -1;
+                const int high = m_end - m_p >= 2 ? HexDigitValue(m_p[0]) : -1;
+                const int low = high >= 0 ? HexDigitValue(m_p[1]) : -1;
                 if (low < 0)
                     Fail("\\x must be followed by two hex digits");
                 out += static_cast<char>(high * 16 + low);
@@ -194,7 +184,7 @@ private:
         }
         const char* digits = m_p;
         while (m_p < m_end) {
-            const int digit = HexDigit(*m_p);
+            const int digit = HexDigitValue(*m_p);
             if (digit < 0 || digit >= base)
                 break;
             if (value > (limit - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base))
@@ -257,8 +247,8 @@ private:
                 ++m_p;
                 return out;
             }
-            const int high = HexDigit(*m_p);
-            const int low = m_end - m_p >= 2 ? HexDigit(m_p[1]) : -1;
+            const int high = HexDigitValue(*m_p);
+            const int low = m_end - m_p >= 2 ? HexDigitValue(m_p[1]) : -1;
             if (high < 0 || low < 0)
                 Fail("expected two hex digits per byte");
             out += static_cast<char>(high * 16 + low);
@@ -302,7 +292,7 @@ private:
             data += '\0';
         } else if (*m_p == '<') {
             data = ParseHexBytes();
-        } else if (HexDigit(*m_p) >= 0 && HexDigit(*m_p) < 10) {
+        } else if (HexDigitValue(*m_p) >= 0 && HexDigitValue(*m_p) < 10) {
             data = ParseNumberData(type);
         } else {
             Fail("expected \"text\", <hex bytes> or a number");
