@@ -36,6 +36,10 @@ namespace {
 
 using namespace kestrix;
 using Bytes = std::vector<uint8_t>;
+using test_support::Cut;
+using test_support::Find;
+using test_support::Garbage;
+using test_support::Then;
 namespace fs = std::filesystem;
 namespace ts = test_support;
 
@@ -62,39 +66,6 @@ struct Listed {
     std::string status;
     std::string entry;  // UTF-8
 };
-
-Bytes Cut(const Bytes& bytes, std::size_t count)
-{
-    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size()))};
-}
-
-Bytes Then(Bytes bytes, const Bytes& more)
-{
-    bytes.insert(bytes.end(), more.begin(), more.end());
-    return bytes;
-}
-
-Bytes Garbage(std::size_t count, uint32_t seed)
-{
-    Bytes bytes(count);
-    for (auto& b : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(seed >> 16);
-    }
-    return bytes;
-}
-
-std::size_t Find(const Bytes& bytes, const Bytes& pattern, int n = 0)
-{
-    auto at = bytes.begin();
-    for (;; ++at) {
-        at = std::search(at, bytes.end(), pattern.begin(), pattern.end());
-        if (at == bytes.end())
-            throw std::logic_error("pattern not in the picture");
-        if (n-- == 0)
-            return static_cast<std::size_t>(at - bytes.begin());
-    }
-}
 
 // Places pieces in erased flash one after another, each after a gap of a few
 // KiB to a few tens of KiB; most start at odd offsets, every third on a 512-byte

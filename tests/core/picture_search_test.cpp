@@ -35,45 +35,16 @@ using test_support::BuildBmp;
 using test_support::BuildGif;
 using test_support::BuildJpeg;
 using test_support::BuildPng;
+using test_support::Cut;
+using test_support::Find;
 using test_support::FlashImageBuilder;
+using test_support::Garbage;
 using test_support::GifPlan;
 using test_support::JpegPlan;
 using test_support::PngPlan;
+using test_support::Then;
 using enum PictureType;
 using enum PictureStatus;
-
-Bytes Cut(const Bytes& bytes, std::size_t count)
-{
-    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)};
-}
-
-Bytes Then(Bytes bytes, const Bytes& more)
-{
-    bytes.insert(bytes.end(), more.begin(), more.end());
-    return bytes;
-}
-
-Bytes Garbage(std::size_t count, uint32_t seed)
-{
-    Bytes bytes(count);
-    for (auto& b : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(seed >> 16);
-    }
-    return bytes;
-}
-
-std::size_t Find(const Bytes& bytes, const Bytes& pattern, int n = 0)
-{
-    auto at = bytes.begin();
-    for (;; ++at) {
-        at = std::search(at, bytes.end(), pattern.begin(), pattern.end());
-        if (at == bytes.end())
-            throw std::logic_error("pattern not in the picture");
-        if (n-- == 0)
-            return static_cast<std::size_t>(at - bytes.begin());
-    }
-}
 
 // A row relative to its picture's first byte.
 FoundPicture Row(PictureType type, PictureStatus status, std::size_t end, int32_t width, int32_t height,

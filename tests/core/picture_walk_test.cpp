@@ -20,9 +20,13 @@ using test_support::BuildBmp;
 using test_support::BuildGif;
 using test_support::BuildJpeg;
 using test_support::BuildPng;
+using test_support::Cut;
+using test_support::Find;
+using test_support::Garbage;
 using test_support::GifPlan;
 using test_support::JpegPlan;
 using test_support::PngPlan;
+using test_support::Then;
 
 constexpr int32_t kWhole = -1;
 
@@ -46,20 +50,9 @@ struct WalkCase {
     int32_t frames = -1;
 };
 
-Bytes Cut(const Bytes& bytes, std::size_t count)
-{
-    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count)};
-}
-
 Bytes From(const Bytes& bytes, std::size_t at)
 {
     return {bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end()};
-}
-
-Bytes Then(Bytes bytes, const Bytes& more)
-{
-    bytes.insert(bytes.end(), more.begin(), more.end());
-    return bytes;
 }
 
 Bytes Fill(std::size_t count, uint8_t value)
@@ -67,33 +60,10 @@ Bytes Fill(std::size_t count, uint8_t value)
     return Bytes(count, value);
 }
 
-Bytes Garbage(std::size_t count, uint32_t seed)
-{
-    Bytes bytes(count);
-    for (auto& b : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(seed >> 16);
-    }
-    return bytes;
-}
-
 Bytes Changed(Bytes bytes, std::size_t at, uint8_t value)
 {
     bytes.at(at) = value;
     return bytes;
-}
-
-// Offset of the n-th (from 0) occurrence of pattern in bytes.
-std::size_t Find(const Bytes& bytes, const Bytes& pattern, int n = 0)
-{
-    auto at = bytes.begin();
-    for (;; ++at) {
-        at = std::search(at, bytes.end(), pattern.begin(), pattern.end());
-        if (at == bytes.end())
-            throw std::logic_error("pattern not in the picture");
-        if (n-- == 0)
-            return static_cast<std::size_t>(at - bytes.begin());
-    }
 }
 
 void CheckWalk(const WalkCase& c, const std::function<WalkResult(std::span<const uint8_t>)>& walk)

@@ -334,4 +334,37 @@ std::vector<uint8_t> BuildJpeg(const JpegPlan& plan)
     return jpeg;
 }
 
+std::vector<uint8_t> Cut(const std::vector<uint8_t>& bytes, std::size_t count)
+{
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size()))};
+}
+
+std::vector<uint8_t> Then(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more)
+{
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+}
+
+std::vector<uint8_t> Garbage(std::size_t count, uint32_t seed)
+{
+    std::vector<uint8_t> bytes(count);
+    for (auto& b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    return bytes;
+}
+
+std::size_t Find(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& pattern, int n)
+{
+    auto at = bytes.begin();
+    for (;; ++at) {
+        at = std::search(at, bytes.end(), pattern.begin(), pattern.end());
+        if (at == bytes.end())
+            throw std::logic_error("pattern not in the picture");
+        if (n-- == 0)
+            return static_cast<std::size_t>(at - bytes.begin());
+    }
+}
+
 }  // namespace kestrix::test_support

@@ -66,4 +66,15 @@ std::vector<uint8_t> BuildJpeg(const JpegPlan& plan);
 uint32_t PlainCrc32(const uint8_t* data, std::size_t size);
 uint32_t PlainAdler32(const uint8_t* data, std::size_t size);
 
+// Byte helpers for cut, padded and hostile pictures.
+// The first count bytes of bytes (all of them when it has fewer).
+std::vector<uint8_t> Cut(const std::vector<uint8_t>& bytes, std::size_t count);
+// bytes followed by more.
+std::vector<uint8_t> Then(std::vector<uint8_t> bytes, const std::vector<uint8_t>& more);
+// count bytes of repeatable noise, the same for the same seed.
+std::vector<uint8_t> Garbage(std::size_t count, uint32_t seed);
+// Offset of the n-th (from 0) occurrence of pattern in bytes; throws
+// std::logic_error when there is none.
+std::size_t Find(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& pattern, int n = 0);
+
 }  // namespace kestrix::test_support
