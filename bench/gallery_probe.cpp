@@ -14,6 +14,7 @@
 // back. --large makes the pictures ten times wider and higher. With
 // --screenshot the gallery is instead saved as a PNG once its first
 // thumbnails are in (--details: showing the detailed list).
+#include "picture_builders.h"
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
 
@@ -105,48 +106,15 @@ Bytes Encode(const QImage& image, const char* format)
     return Bytes(data.begin(), data.end());
 }
 
-// Qt writes no GIF: a four-colour GIF89a whose LZW stream restarts with a clear
-// code every two pixels, so its codes stay three bits wide.
+// A four-colour GIF89a (Qt writes no GIF), its palette varied by seed.
 Bytes Gif(int width, int height, int seed)
 {
-    Bytes out = {'G', 'I', 'F', '8', '9', 'a'};
-    const auto put16 = [&out](int v) {
-        out.push_back(static_cast<uint8_t>(v & 0xFF));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    put16(width);
-    put16(height);
-    out.insert(out.end(), {0x81, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
-    out.push_back(0x2C);
-    put16(0);
-    put16(0);
-    put16(width);
-    put16(height);
-    out.insert(out.end(), {0, 2});
-    Bytes packed;
-    uint32_t bits = 0;
-    int count = 0;
-    const auto code = [&](uint32_t value) {
-        bits |= value << count;
-        for (count += 3; count >= 8; count -= 8, bits >>= 8)
-            packed.push_back(static_cast<uint8_t>(bits & 0xFF));
-    };
-    for (int i = 0; i < width * height; ++i) {
-        if (i % 2 == 0)
-            code(4);
-        code(static_cast<uint32_t>(((i % width) / 4 + (i / width) / 4 + seed) % 4));
-    }
-    code(5);
-    if (count > 0)
-        packed.push_back(static_cast<uint8_t>(bits & 0xFF));
-    for (std::size_t at = 0; at < packed.size(); at += 255) {
-        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
-        out.push_back(static_cast<uint8_t>(n));
-        out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
-                   packed.begin() + static_cast<std::ptrdiff_t>(at + n));
-    }
-    out.insert(out.end(), {0, 0x3B});
-    return out;
+    kestrix::test_support::GifPlan plan;
+    plan.width = static_cast<uint16_t>(width);
+    plan.height = static_cast<uint16_t>(height);
+    for (std::size_t k = 3; k < plan.globalPalette.size(); ++k)
+        plan.globalPalette[k] = static_cast<uint8_t>(plan.globalPalette[k] + seed * 37 * static_cast<int>(k));
+    return kestrix::test_support::BuildGif(plan);
 }
 
 QImage Drawing(int width, int height, int seed)

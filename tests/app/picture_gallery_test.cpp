@@ -1,3 +1,4 @@
+#include "picture_builders.h"
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
 #include "picture_gallery_preview.h"
@@ -44,55 +45,10 @@ Bytes Encode(const QImage& image, const char* format)
     return Bytes(data.begin(), data.end());
 }
 
-void Put16(Bytes& out, int value)
-{
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>(value >> 8 & 0xFF));
-}
-
-// Qt writes no GIF: a four-colour GIF89a whose LZW stream restarts with a clear
-// code every two pixels, so its codes stay three bits wide.
+// A four-colour GIF89a; Qt writes no GIF.
 Bytes Gif(int width, int height)
 {
-    Bytes out = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16(out, width);
-    Put16(out, height);
-    out.insert(out.end(), {0x81, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF});
-    out.push_back(0x2C);
-    Put16(out, 0);
-    Put16(out, 0);
-    Put16(out, width);
-    Put16(out, height);
-    out.insert(out.end(), {0, 2});
-
-    Bytes packed;
-    uint32_t bits = 0;
-    int count = 0;
-    const auto code = [&](uint32_t value) {
-        bits |= value << count;
-        count += 3;
-        while (count >= 8) {
-            packed.push_back(static_cast<uint8_t>(bits & 0xFF));
-            bits >>= 8;
-            count -= 8;
-        }
-    };
-    for (int i = 0; i < width * height; ++i) {
-        if (i % 2 == 0)
-            code(4);
-        code(static_cast<uint32_t>(i % 3));
-    }
-    code(5);
-    if (count > 0)
-        packed.push_back(static_cast<uint8_t>(bits & 0xFF));
-    for (std::size_t at = 0; at < packed.size(); at += 255) {
-        const std::size_t n = std::min<std::size_t>(255, packed.size() - at);
-        out.push_back(static_cast<uint8_t>(n));
-        out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(at),
-                   packed.begin() + static_cast<std::ptrdiff_t>(at + n));
-    }
-    out.insert(out.end(), {0, 0x3B});
-    return out;
+    return test_support::BuildGif({.width = static_cast<uint16_t>(width), .height = static_cast<uint16_t>(height)});
 }
 
 uint32_t Crc32(std::span<const uint8_t> bytes)
