@@ -9,6 +9,7 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
 #include "picture_builders.h"
+#include "picture_check.h"
 #include "picture_search.h"
 #include "strict_decoder.h"
 
@@ -269,7 +270,7 @@ void PutPublic(Layout& flash, const fs::path& testdata)
             break;
         const bool gif = bytes.size() >= 4 && bytes[0] == 'G';
         const PictureType type = gif ? PictureType::Gif : PictureType::Bmp;
-        const std::string status = DecodesInFull(type, bytes) ? "complete" : "damaged";
+        const std::string status = (CheckPictureFault(type, bytes) == PictureFault::None) ? "complete" : "damaged";
         flash.Put(bytes, gif ? "gif" : "bmp", status, fs::relative(path, testdata).string());
     }
 }
@@ -351,7 +352,7 @@ std::vector<Listed> Search(const Bytes& image, double& seconds)
 {
     const auto begin = std::chrono::steady_clock::now();
     ScanHooks hooks;
-    hooks.DecodeCheck = DecodesInFull;
+    hooks.DecodeCheck = CheckPicture;
     const auto found = FindAllPictures(image, hooks);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     std::vector<Listed> rows;
@@ -540,7 +541,7 @@ int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved)
     const auto ours = ScoreRows(expected, rows, true, notes);
     char timing[64];
     std::snprintf(timing, sizeof timing, "%.3f", seconds);
-    PrintTable("Deep picture search (FindAllPictures + DecodesInFull): " + std::to_string(rows.size()) + " rows, " +
+    PrintTable("Deep picture search (FindAllPictures + CheckPicture): " + std::to_string(rows.size()) + " rows, " +
                    timing + " s",
                ours, true);
     PrintNotes(notes);

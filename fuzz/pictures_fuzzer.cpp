@@ -86,10 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     // The check calls some pictures damaged, by the parity of their size.
     const bool damageOdd = (control & 0x20) != 0;
     std::atomic<int> asked = 0;
-    const PictureDecodeCheck check = [&](PictureType, std::span<const uint8_t> picture) {
+    const PictureDecodeCheck check = [&](PictureType, std::span<const uint8_t> picture, const std::atomic<bool>&) {
         ++asked;
         Check(picture.data() >= bytes.data() && picture.data() + picture.size() <= bytes.data() + bytes.size());
-        return !(damageOdd && picture.size() % 2 == 1);
+        return damageOdd && picture.size() % 2 == 1 ? PictureStatus::Damaged : PictureStatus::Complete;
     };
     const bool useCheck = (control & 0x40) != 0;
     ScanHooks hooks;

@@ -7,6 +7,7 @@
 #include "firmware_info.h"
 #include "hex_text.h"
 #include "pattern_search.h"
+#include "picture_check.h"
 #include "picture_gallery.h"
 #include "picture_list.h"
 #include "picture_view.h"
@@ -16,7 +17,6 @@
 #include "save_summary.h"
 #include "status_message.h"
 #include "stream.h"
-#include "strict_decoder.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -201,7 +201,7 @@ void TForm1::AllPicturesSearchClick()
     RunCommand([this] {
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
-        m_scan.RunPictures(m_hex1, m_pictureRows, *m_progressBar, DecodesInFull);
+        m_scan.RunPictures(m_hex1, m_pictureRows, *m_progressBar, CheckPicture);
         m_allPictures->SetPictures(PicturesOf(m_pictureRows), m_hex1.Bytes());
         m_stat->setText(QStringLiteral("Всего картинок: %1").arg(m_pictureRows.Count()));
     });

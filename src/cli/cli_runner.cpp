@@ -9,7 +9,7 @@
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
-#include "strict_decoder.h"
+#include "picture_check.h"
 #include "terminal_text.h"
 
 #include <QFile>
@@ -262,7 +262,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     const ListTraits& list = TraitsOf(*request.list);
     FoundRows rows;
     ScanHooks hooks;
-    hooks.DecodeCheck = DecodesInFull;
+    hooks.DecodeCheck = CheckPicture;
     if (!list.Scan(buffer, hooks, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";

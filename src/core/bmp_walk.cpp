@@ -25,10 +25,16 @@ bool HeaderSizeIsKnown(uint32_t size) noexcept
     case 40:
     case 52:
     case 56:
+    case 64:
     case 108:
     case 124: return true;
     default: return false;
     }
+}
+
+bool IsRle(uint32_t compression) noexcept
+{
+    return compression == kRle8 || compression == kRle4;
 }
 
 bool DepthIsKnown(uint32_t bits) noexcept
@@ -59,10 +65,12 @@ struct BmpHeader {
     uint32_t imageSize;  // the compressed size of RLE pixels; may be 0 otherwise
 };
 
-bool ReadHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
+// The header fields a decoder needs, checked as a decoder must; false when
+// they describe no bitmap that can be read.
+bool ParseHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
 {
     const auto size = static_cast<int64_t>(bytes.size());
-    if (size < kFileHeaderSize + kCoreHeaderSize || bytes[0] != 'B' || bytes[1] != 'M' || ReadLe32(bytes, 6) != 0)
+    if (size < kFileHeaderSize + kCoreHeaderSize || bytes[0] != 'B' || bytes[1] != 'M')
         return false;
     header.fileSize = ReadLe32(bytes, 2);
     header.pixelOffset = ReadLe32(bytes, 10);
@@ -88,9 +96,31 @@ bool ReadHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
     const bool topDown = header.height < 0;
     return planes == 1 && DepthIsKnown(header.bits) && CompressionSuits(header.compression, header.bits) &&
            header.width >= 1 && header.height != 0 && header.height != std::numeric_limits<int32_t>::min() &&
-           !(topDown && (header.compression == kRle8 || header.compression == kRle4)) &&
-           header.pixelOffset >= kFileHeaderSize + header.headerSize &&
+           !(topDown && IsRle(header.compression)) && header.pixelOffset >= kFileHeaderSize + header.headerSize;
+}
+
+// ParseHeader, and what keeps chance hits on "BM" out of the search: reserved
+// fields of zero and pixels that start soon after the headers.
+bool ReadHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
+{
+    return ParseHeader(bytes, header) && ReadLe32(bytes, 6) == 0 &&
            header.pixelOffset <= kFileHeaderSize + header.headerSize + kLargestPalette + kTrailingAllowance;
+}
+
+// Whether an indexed bitmap's count of colours used is one a decoder reads.
+bool ColoursUsedSuit(std::span<const uint8_t> bytes, const BmpHeader& header) noexcept
+{
+    constexpr uint32_t kLargestColourCount = 256;
+    return header.bits > 8 || header.headerSize == kCoreHeaderSize ||
+           ReadLe32(bytes, kFileHeaderSize + 32) <= kLargestColourCount;
+}
+
+// An OS/2 palette has 3 bytes a colour and always 2^bits colours: decoders read
+// them all before the pixels, so a shorter one shifts the pixels.
+bool Os2PaletteIsWhole(const BmpHeader& header) noexcept
+{
+    return header.headerSize != kCoreHeaderSize || header.bits > 8 ||
+           kFileHeaderSize + kCoreHeaderSize + 3 * (int64_t{1} << header.bits) <= header.pixelOffset;
 }
 
 // Bytes of uncompressed pixels: rows padded to 4 bytes. Saturates at a length
@@ -110,7 +140,7 @@ int64_t PictureLength(const BmpHeader& header) noexcept
 {
     const int64_t offset = header.pixelOffset;
     const int64_t fileSize = header.fileSize;
-    if (header.compression == kRle8 || header.compression == kRle4) {
+    if (IsRle(header.compression)) {
         // RLE data may outgrow the plain pixels: two bytes per pixel pair at worst.
         const int64_t largest = offset + 2 * PixelBytes(header) + kTrailingAllowance;
         if (fileSize > offset && fileSize <= largest)
@@ -123,6 +153,62 @@ int64_t PictureLength(const BmpHeader& header) noexcept
     if (fileSize >= needed && fileSize - needed <= needed + kTrailingAllowance)
         return fileSize;
     return needed;
+}
+
+// Follows the RLE codes from offset to the end-of-bitmap code; width and rows
+// are the bitmap's, rows counted from the first one stored. Counts the pixels
+// the codes draw into drawn.
+PictureFault WalkRle(std::span<const uint8_t> bytes, int64_t offset, int64_t width, int64_t rows, bool rle8,
+                     int64_t& drawn) noexcept
+{
+    const auto n = static_cast<int64_t>(bytes.size());
+    int64_t x = 0;
+    int64_t y = 0;
+    int64_t p = offset;
+    for (;;) {
+        if (p + 2 > n)
+            return PictureFault::CutShort;
+        const int64_t first = bytes[static_cast<std::size_t>(p)];
+        const int64_t second = bytes[static_cast<std::size_t>(p + 1)];
+        p += 2;
+        if (first > 0) {
+            // An encoded run: first pixels of one value (RLE4: two alternating).
+            if (y >= rows || x + first > width)
+                return PictureFault::Damaged;
+            x += first;
+            drawn += first;
+            continue;
+        }
+        switch (second) {
+        case 0:  // end of line
+            x = 0;
+            if (++y > rows)
+                return PictureFault::Damaged;
+            break;
+        case 1:  // end of bitmap
+            return PictureFault::None;
+        case 2:  // move right and up
+            if (p + 2 > n)
+                return PictureFault::CutShort;
+            x += bytes[static_cast<std::size_t>(p)];
+            y += bytes[static_cast<std::size_t>(p + 1)];
+            p += 2;
+            if (x > width || y > rows)
+                return PictureFault::Damaged;
+            break;
+        default: {  // an absolute run of second pixels, padded to a 16-bit boundary
+            const int64_t count = rle8 ? second : (second + 1) / 2;
+            if (p + count > n)
+                return PictureFault::CutShort;
+            if (y >= rows || x + second > width)
+                return PictureFault::Damaged;
+            x += second;
+            drawn += second;
+            p += (count + 1) & ~int64_t{1};
+            break;
+        }
+        }
+    }
 }
 
 }  // namespace
@@ -145,6 +231,43 @@ WalkResult WalkBmp(std::span<const uint8_t> bytes) noexcept
     result.SureEnd = static_cast<int32_t>(std::min<int64_t>(header.pixelOffset, result.End));
     result.Examined = result.End;
     return result;
+}
+
+BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept
+{
+    BmpLayout layout;
+    auto fail = [&layout](PictureFault fault) {
+        layout.Fault = fault;
+        return layout;
+    };
+    const auto n = static_cast<int64_t>(bytes.size());
+    if (n < 2 || bytes[0] != 'B' || bytes[1] != 'M')
+        return fail(PictureFault::NotRecognised);
+    if (n < kFileHeaderSize + 4 || n < kFileHeaderSize + std::min<int64_t>(ReadLe32(bytes, 14), kCoreHeaderSize))
+        return fail(PictureFault::CutShort);
+    BmpHeader header{};
+    if (!ParseHeader(bytes, header)) {
+        const bool headerCut = HeaderSizeIsKnown(ReadLe32(bytes, 14)) && n < kFileHeaderSize + ReadLe32(bytes, 14);
+        return fail(headerCut ? PictureFault::CutShort : PictureFault::Damaged);
+    }
+    layout.Width = static_cast<int32_t>(header.width);
+    layout.Height = static_cast<int32_t>(header.height);
+    layout.BitsPerPixel = static_cast<int32_t>(header.bits);
+    layout.Compression = header.compression;
+    layout.Rle = IsRle(header.compression);
+    const int64_t rows = header.height < 0 ? -header.height : header.height;
+    if (header.width * rows > kMaxPicturePixels)
+        return fail(PictureFault::TooLarge);
+    if (!ColoursUsedSuit(bytes, header) || !Os2PaletteIsWhole(header) || header.compression == kAlphaBitFields)
+        return fail(PictureFault::Damaged);
+    if (!layout.Rle)
+        return fail(header.pixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
+    int64_t drawn = 0;
+    const PictureFault fault =
+        WalkRle(bytes, header.pixelOffset, header.width, rows, header.compression == kRle8, drawn);
+    if (fault == PictureFault::None && drawn == 0)
+        return fail(PictureFault::Damaged);
+    return fail(fault);
 }
 
 }  // namespace kestrix

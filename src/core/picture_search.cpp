@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,55 +99,66 @@ private:
         return true;
     }
 
-    // Decodes every structurally whole picture, on every core: the verdicts
-    // change no walk, so they wait until the scan is done. This thread takes its
-    // share and lets the front end run between pictures. False when it asked to stop.
+    // Decodes every structurally whole picture on worker threads, one per core:
+    // the verdicts change no walk, so they wait until the scan is done. This
+    // thread decodes nothing; it lets the front end run at least every
+    // kCheckYieldInterval, and when the front end asks to stop it raises the
+    // workers' cancel flag, which the check obeys within its own bound, and waits
+    // for them. False when it asked to stop.
     bool CheckPictures()
     {
         if (!m_check || m_unchecked.empty())
             return true;
         std::atomic<std::size_t> next{0};
-        std::atomic<bool> stop{false};
-        const auto checkNext = [&] {
-            const std::size_t k = next++;
-            if (k >= m_unchecked.size() || stop)
-                return false;
-            FoundPicture& row = m_rows[m_unchecked[k]];
-            row.Status = Decodes(row) ? PictureStatus::Complete : PictureStatus::Damaged;
-            return true;
-        };
-        std::vector<std::thread> helpers;
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned k = 1; k < cores && k < m_unchecked.size(); ++k)
-            helpers.emplace_back([&checkNext] {
-                while (checkNext()) {
-                }
-            });
-        bool finished = true;
-        auto lastYield = std::chrono::steady_clock::now();
-        while (checkNext()) {
-            if (std::chrono::steady_clock::now() - lastYield < kCheckYieldInterval)
-                continue;
-            if (!Progress(m_size)) {
-                stop = true;
-                finished = false;
-                break;
+        std::atomic<bool> cancel{false};
+        std::mutex mutex;
+        std::condition_variable allDone;
+        std::size_t running = 0;
+        const auto work = [&] {
+            for (std::size_t k; (k = next++) < m_unchecked.size() && !cancel.load(std::memory_order_relaxed);) {
+                FoundPicture& row = m_rows[m_unchecked[k]];
+                row.Status = Verdict(row, cancel);
             }
-            lastYield = std::chrono::steady_clock::now();
+            const std::lock_guard lock(mutex);
+            if (--running == 0)
+                allDone.notify_all();
+        };
+        const std::size_t workers =
+            std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), m_unchecked.size());
+        std::vector<std::thread> threads;
+        threads.reserve(workers);
+        running = workers;
+        for (std::size_t k = 0; k < workers; ++k)
+            threads.emplace_back(work);
+        bool finished = true;
+        {
+            std::unique_lock lock(mutex);
+            while (!allDone.wait_for(lock, kCheckYieldInterval, [&] { return running == 0; })) {
+                lock.unlock();
+                const bool keepGoing = Progress(m_size);
+                lock.lock();
+                if (!keepGoing) {
+                    cancel = true;
+                    finished = false;
+                    allDone.wait(lock, [&] { return running == 0; });
+                    break;
+                }
+            }
         }
-        for (std::thread& helper : helpers)
-            helper.join();
+        for (std::thread& thread : threads)
+            thread.join();
         return finished;
     }
 
-    bool Decodes(const FoundPicture& row) const noexcept
+    PictureStatus Verdict(const FoundPicture& row, const std::atomic<bool>& cancel) const noexcept
     {
         const auto bytes = m_image.subspan(static_cast<std::size_t>(row.Start), static_cast<std::size_t>(row.Size()));
         try {
-            return m_check(row.Type, bytes);
+            const PictureStatus status = m_check(row.Type, bytes, cancel);
+            return status == PictureStatus::Truncated ? PictureStatus::Damaged : status;
         } catch (...) {
             // A picture the decoder cannot even hold does not decode in full.
-            return false;
+            return PictureStatus::Damaged;
         }
     }
 
@@ -258,6 +271,7 @@ const char* PictureStatusName(PictureStatus status) noexcept
     case PictureStatus::Complete: return "complete";
     case PictureStatus::Truncated: return "truncated";
     case PictureStatus::Damaged: return "damaged";
+    case PictureStatus::Unchecked: return "unchecked";
     }
     return "";
 }

@@ -37,11 +37,13 @@ struct FoundPicture {
 // its image data into another picture, the truncated one ends where that one starts.
 // Rows are in order of their start. A row whose bytes are the data of a file-system
 // entry (signature 00 00 01 FF 00 00 00 at its start - 38) carries the entry's name.
-// hooks.DecodeCheck decides Complete or Damaged for whole pictures with image data (it
-// is never asked about truncated ones). Reports progress through hooks (GaugeShow with the
-// image size, GaugeValue with the offset reached, Yield after every few MiB of work,
-// GaugeHide; RowAppended is not used); std::nullopt when Yield ended the search.
-// The work is linear in the image size, also for hostile images.
+// hooks.DecodeCheck decides Complete, Damaged or Unchecked for whole pictures with image
+// data (it is never asked about truncated ones); it runs on worker threads, one per core,
+// after the walk, while the calling thread only waits. Reports progress through hooks
+// (GaugeShow with the image size, GaugeValue with the offset reached, Yield after every
+// few MiB walked and then every 10 ms while the checks run, GaugeHide; RowAppended is not
+// used); std::nullopt when Yield ended the search, which cancels the checks under way.
+// The walk is linear in the image size, also for hostile images.
 std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks);
 
 }  // namespace kestrix

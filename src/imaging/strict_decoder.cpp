@@ -1,8 +1,9 @@
 #include "strict_decoder.h"
 
-#include "bmp_structure.h"
-#include "gif_structure.h"
-#include "jpeg_warning_trap.h"
+#include "bmp_walk.h"
+#include "gif_walk.h"
+#include "jpeg_decoder.h"
+#include "png_decoder.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -18,17 +19,10 @@ constexpr QImage::Format kFrameFormat = QImage::Format_ARGB32_Premultiplied;
 // Qt's own ceiling for one image allocation, in megabytes; the pixel-count
 // checks refuse earlier, this guards sizes known only while decoding.
 constexpr int kAllocationLimitMb = 128;
-constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-constexpr uint8_t kJpegSignature[3] = {0xFF, 0xD8, 0xFF};
 
 bool TooLarge(const QSize& size) noexcept
 {
     return size.isValid() && int64_t{size.width()} * size.height() > kMaxPicturePixels;
-}
-
-bool StartsWith(std::span<const uint8_t> bytes, const uint8_t* prefix, std::size_t count) noexcept
-{
-    return bytes.size() >= count && std::memcmp(bytes.data(), prefix, count) == 0;
 }
 
 DecodedPicture Refuse(PictureFault fault)
@@ -123,7 +117,7 @@ private:
     std::vector<uint8_t> m_beforePrevious;
 };
 
-DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
+DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames)
 {
     const GifLayout layout = ReadGifLayout(bytes);
     if (layout.Fault != PictureFault::None)
@@ -133,11 +127,6 @@ DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool
     for (const GifImageRect& image : layout.Images)
         if (int64_t{image.Width} * image.Height > kMaxPicturePixels)
             return Refuse(PictureFault::TooLarge);
-    // The walk has run every image's LZW codes and counted their pixels: for a
-    // verdict alone Qt's reader has nothing left to find, unless an image has
-    // no colours at all, which Qt refuses.
-    if (!keep && layout.EveryImageHasColours)
-        return {};
     PictureReader reader(bytes, "gif");
     if (!reader->canRead())
         return Refuse(PictureFault::DecoderFailed);
@@ -155,8 +144,6 @@ DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames, bool
             return Refuse(PictureFault::DecoderFailed);
         if (TooLarge(frame.size()))
             return Refuse(PictureFault::TooLarge);
-        if (!keep)
-            continue;
         coverage.Show(frame.size(), layout.Images, k);
         QImage shown = frame.convertToFormat(kFrameFormat);
         coverage.ClearUncovered(shown);
@@ -260,7 +247,7 @@ std::vector<uint8_t> WidenedBitmapHeader(std::span<const uint8_t> bytes)
     return wide;
 }
 
-DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
+DecodedPicture DecodeBmp(std::span<const uint8_t> bytes)
 {
     const BmpLayout layout = ReadBmpLayout(bytes);
     if (layout.Fault != PictureFault::None)
@@ -285,8 +272,6 @@ DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
         return Refuse(PictureFault::UndefinedPixels);
 
     DecodedPicture picture;
-    if (!keep)
-        return picture;
     QImage shown = low.convertToFormat(kFrameFormat);
     if (anyUnwritten) {
         const auto width = static_cast<std::size_t>(shown.width());
@@ -302,55 +287,32 @@ DecodedPicture DecodeBmp(std::span<const uint8_t> bytes, bool keep)
     return picture;
 }
 
-DecodedPicture DecodeSingle(PictureType type, std::span<const uint8_t> bytes, bool keep)
+// JPEG and PNG pixels come from the same decoders as the search's verdict.
+DecodedPicture DecodeRaster(PictureType type, std::span<const uint8_t> bytes)
 {
-    const bool jpeg = type == PictureType::Jpeg;
-    if (jpeg ? !StartsWith(bytes, kJpegSignature, sizeof kJpegSignature)
-             : !StartsWith(bytes, kPngSignature, sizeof kPngSignature))
-        return Refuse(PictureFault::NotRecognised);
-    // Both readers fill what they could not decode: the PNG reader then
-    // fails, the JPEG reader only warns and reports success.
-    std::optional<JpegWarningTrap> trap;
-    if (jpeg)
-        trap.emplace();
-    PictureReader reader(bytes, jpeg ? "jpeg" : "png");
-    if (!reader->canRead())
-        return Refuse(PictureFault::DecoderFailed);
-    if (TooLarge(reader->size()))
-        return Refuse(PictureFault::TooLarge);
-    QImage image;
-    if (!reader->read(&image) || image.isNull() || (trap && trap->Warned()))
-        return Refuse(PictureFault::DecoderFailed);
-    trap.reset();
-    if (TooLarge(image.size()))
-        return Refuse(PictureFault::TooLarge);
+    Raster raster;
+    const DecodeLimits limits;
+    const PictureFault fault =
+        type == PictureType::Jpeg ? DecodeJpeg(bytes, limits, &raster) : DecodePng(bytes, limits, &raster);
+    if (fault != PictureFault::None)
+        return Refuse(fault);
+    const QImage view(raster.Bgra.data(), raster.Width, raster.Height, raster.Width * 4, QImage::Format_ARGB32);
     DecodedPicture picture;
-    if (keep)
-        picture.Frames.push_back(image.convertToFormat(kFrameFormat));
+    picture.Frames.push_back(view.convertToFormat(kFrameFormat));
     return picture;
-}
-
-DecodedPicture Decode(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames, bool keep)
-{
-    switch (type) {
-    case PictureType::Gif: return DecodeGif(bytes, std::max(maxFrames, 1), keep);
-    case PictureType::Bmp: return DecodeBmp(bytes, keep);
-    case PictureType::Jpeg:
-    case PictureType::Png: return DecodeSingle(type, bytes, keep);
-    }
-    return Refuse(PictureFault::NotRecognised);
 }
 
 }  // namespace
 
 DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames)
 {
-    return Decode(type, bytes, maxFrames, true);
-}
-
-bool DecodesInFull(PictureType type, std::span<const uint8_t> bytes)
-{
-    return Decode(type, bytes, std::numeric_limits<int32_t>::max(), false).Ok();
+    switch (type) {
+    case PictureType::Gif: return DecodeGif(bytes, std::max(maxFrames, 1));
+    case PictureType::Bmp: return DecodeBmp(bytes);
+    case PictureType::Jpeg:
+    case PictureType::Png: return DecodeRaster(type, bytes);
+    }
+    return Refuse(PictureFault::NotRecognised);
 }
 
 std::optional<PictureType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept

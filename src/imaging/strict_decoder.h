@@ -1,7 +1,7 @@
 #pragma once
 
 #include "picture_fault.h"
-#include "picture_search.h"
+#include "picture_type.h"
 
 #include <QImage>
 
@@ -24,26 +24,23 @@ struct DecodedPicture {
     bool Ok() const noexcept { return Fault == PictureFault::None; }
 };
 
-// Decodes a picture of the given type with Qt's image readers and refuses it
-// unless every pixel is defined:
-// - GIF: the block structure is walked first (ReadGifLayout) and every image's LZW
-//   data must give all its pixels; in each frame, the parts of the screen that
-//   no image covers at that point (after the disposals of the images before
-//   it) are transparent.
+// Decodes a picture of the given type and refuses it unless every pixel is
+// defined: the one way this program turns picture bytes into pixels.
+// - GIF: the block structure and LZW data are walked first (ReadGifLayout), then
+//   Qt's reader gives the frames; in each frame, the parts of the screen that no
+//   image covers at that point (after the disposals of the images before it)
+//   are transparent.
 // - BMP: the headers and pixel data are walked first (ReadBmpLayout); pixels that
-//   the reader leaves unwritten refuse an uncompressed bitmap and are
-//   transparent in an RLE one (where moves and early line ends skip them).
-// - JPEG, PNG: the reader must succeed without reporting corrupt or missing
-//   data.
+//   Qt's reader leaves unwritten refuse an uncompressed bitmap and are
+//   transparent in an RLE one (where moves and early line ends skip them). The
+//   52- and 56-byte info headers, which Qt cannot read, are widened to 108 bytes.
+// - JPEG, PNG: DecodeJpeg and DecodePng, the decoders of the search's verdict,
+//   with no bound on the work but kMaxPicturePixels.
 // The whole structure is checked, also for frames beyond maxFrames; only the
 // first maxFrames frames (at least one) are decoded. Needs no QGuiApplication
 // and no display; may be called from several threads.
 DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes,
                              int32_t maxFrames = std::numeric_limits<int32_t>::max());
-
-// True when DecodePicture would accept the picture with all its frames; the
-// frames are decoded but not kept. Matches PictureDecodeCheck.
-bool DecodesInFull(PictureType type, std::span<const uint8_t> bytes);
 
 // Gif for bytes starting with "GIF8", Bmp for "BM", else std::nullopt: the two
 // kinds of picture the preview shows.

@@ -1,4 +1,4 @@
-#include "bmp_structure.h"
+#include "bmp_walk.h"
 
 #include "picture_builders.h"
 
@@ -38,11 +38,12 @@ Bytes WithLe32(Bytes bytes, std::size_t offset, uint32_t value)
     return bytes;
 }
 
-// An OS/2 1.x bitmap: 12-byte info header with 16-bit sizes, 3-byte palette.
-Bytes Os2Bitmap(int width, int height)
+// An OS/2 1.x bitmap: 12-byte info header with 16-bit sizes, a palette of 3-byte
+// colours, all 256 of them unless paletteColours says fewer.
+Bytes Os2Bitmap(int width, int height, uint32_t paletteColours = 256)
 {
     Bytes out{'B', 'M'};
-    const uint32_t offset = 14 + 12 + 4 * 3;
+    const uint32_t offset = 14 + 12 + paletteColours * 3;
     const Bytes rows = test_support::PatternRows8(width, height);
     PutLe32(out, offset + static_cast<uint32_t>(rows.size()));
     PutLe32(out, 0);
@@ -52,9 +53,11 @@ Bytes Os2Bitmap(int width, int height)
     test_support::PutLe16(out, static_cast<uint32_t>(height));
     test_support::PutLe16(out, 1);
     test_support::PutLe16(out, 8);
-    for (QRgb colour : test_support::kPalette)
+    for (uint32_t k = 0; k < paletteColours; ++k) {
+        const QRgb colour = test_support::kPalette[k % 4];
         out.insert(out.end(), {static_cast<uint8_t>(qBlue(colour)), static_cast<uint8_t>(qGreen(colour)),
                                static_cast<uint8_t>(qRed(colour))});
+    }
     out.insert(out.end(), rows.begin(), rows.end());
     return out;
 }
@@ -117,6 +120,10 @@ TEST(BmpStructure, WalkTable)
          }(),
          PictureFault::Damaged},
         {"JPEG compression", WithLe32(bmp8, 30, 4), PictureFault::Damaged},
+        {"alpha bit fields", WithLe32(BuildBmp(BmpFields{2, 2, 32, 3, Bytes(16, 0x40)}), 30, 6), PictureFault::Damaged},
+        {"257 colours used", WithLe32(bmp8, 46, 257), PictureFault::Damaged},
+        {"256 colours used", WithLe32(bmp8, 46, 256), PictureFault::None},
+        {"OS/2 palette of 255 colours", Os2Bitmap(6, 2, 255), PictureFault::Damaged},
         {"too large", WithLe32(WithLe32(bmp8, 18, 30000), 22, 30000), PictureFault::TooLarge},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,4 @@
-#include "gif_structure.h"
+#include "gif_walk.h"
 
 #include "picture_builders.h"
 

@@ -1,6 +1,7 @@
+#include "picture_check.h"
 #include "strict_decoder.h"
 
-#include "gif_structure.h"
+#include "gif_walk.h"
 #include "picture_builders.h"
 
 #include <QCoreApplication>
@@ -219,20 +220,21 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
         {"PNG", PictureType::Png, png, PictureFault::None},
         {"PNG whose image data stop short", PictureType::Png, PngWithImageDataCut(png, 200),
          PictureFault::DecoderFailed},
-        {"PNG cut", PictureType::Png, Truncated(png, png.size() / 2), PictureFault::DecoderFailed},
+        {"PNG cut", PictureType::Png, Truncated(png, png.size() / 2), PictureFault::CutShort},
         {"GIF asked as PNG", PictureType::Png, gif, PictureFault::NotRecognised},
         {"PNG asked as JPEG", PictureType::Jpeg, png, PictureFault::NotRecognised},
         {"JPEG asked as bitmap", PictureType::Bmp, jpeg, PictureFault::NotRecognised},
         {"bitmap asked as GIF", PictureType::Gif, bmp, PictureFault::NotRecognised},
         {"nothing", PictureType::Png, {}, PictureFault::NotRecognised},
     };
-    const PictureDecodeCheck check = DecodesInFull;
+    const PictureDecodeCheck check = CheckPicture;
+    const std::atomic<bool> cancel{false};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const DecodedPicture picture = DecodePicture(c.type, c.bytes);
         EXPECT_EQ(picture.Fault, c.fault) << PictureFaultName(picture.Fault);
         EXPECT_EQ(picture.Frames.empty(), c.fault != PictureFault::None);
-        EXPECT_EQ(check(c.type, c.bytes), c.fault == PictureFault::None);
+        EXPECT_EQ(check(c.type, c.bytes, cancel) == PictureStatus::Complete, c.fault == PictureFault::None);
     }
 }
 
@@ -273,8 +275,8 @@ TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false\nqt.gui.imageio.jpeg=false"));
     g_messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordMessage);
-    const bool cutAccepted = DecodesInFull(PictureType::Jpeg, cut);
-    const bool wholeAccepted = DecodesInFull(PictureType::Jpeg, jpeg);
+    const bool cutAccepted = (CheckPictureFault(PictureType::Jpeg, cut) == PictureFault::None);
+    const bool wholeAccepted = (CheckPictureFault(PictureType::Jpeg, jpeg) == PictureFault::None);
     qWarning("after the decode");
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QString());
@@ -292,7 +294,7 @@ TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)
     std::atomic<int> wrong{0};
     auto run = [&](const Bytes& bytes, PictureType type, bool expected) {
         for (int i = 0; i < 40; ++i)
-            if (DecodesInFull(type, bytes) != expected)
+            if ((CheckPictureFault(type, bytes) == PictureFault::None) != expected)
                 ++wrong;
     };
     std::thread damaged(run, std::cref(cut), PictureType::Jpeg, false);
@@ -308,10 +310,10 @@ TEST(StrictDecoder, RunsWithoutAGuiApplication)
 {
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     EXPECT_EQ(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
-    EXPECT_TRUE(DecodesInFull(PictureType::Gif, BuildGif(4, 4, {GifImage{}})));
-    EXPECT_TRUE(DecodesInFull(PictureType::Jpeg, test_support::WriteWithQt("jpeg")));
-    EXPECT_TRUE(DecodesInFull(PictureType::Png, test_support::WriteWithQt("png")));
-    EXPECT_TRUE(DecodesInFull(PictureType::Bmp, test_support::WriteWithQt("bmp")));
+    EXPECT_TRUE((CheckPictureFault(PictureType::Gif, BuildGif(4, 4, {GifImage{}})) == PictureFault::None));
+    EXPECT_TRUE((CheckPictureFault(PictureType::Jpeg, test_support::WriteWithQt("jpeg")) == PictureFault::None));
+    EXPECT_TRUE((CheckPictureFault(PictureType::Png, test_support::WriteWithQt("png")) == PictureFault::None));
+    EXPECT_TRUE((CheckPictureFault(PictureType::Bmp, test_support::WriteWithQt("bmp")) == PictureFault::None));
 }
 
 TEST(StrictDecoder, PreviewPictureTypeBySignature)

@@ -10,13 +10,15 @@ enum class PictureFault : uint8_t {
     NotRecognised,    // the bytes do not start like a picture of the asked type
     CutShort,         // the data end inside the picture, or its pixel data stop short
     Damaged,          // the structure is impossible: runs past a row, invalid codes, unknown compression
-    DecoderFailed,    // Qt's reader refused the bytes or reported corrupt data
-    UndefinedPixels,  // the reader left pixels of a bitmap unwritten
+    DecoderFailed,    // the decoder refused the bytes or reported corrupt data
+    UndefinedPixels,  // the decoder left pixels of a bitmap unwritten
     TooLarge,         // more pixels than kMaxPicturePixels
+    Cancelled,        // the caller asked the decode to stop
+    TooCostly,        // decoding would cost more than the caller's bound allows
 };
 
 // "none", "not recognised", "cut short", "damaged", "decoder failed",
-// "undefined pixels", "too large".
+// "undefined pixels", "too large", "cancelled", "too costly".
 const char* PictureFaultName(PictureFault fault) noexcept;
 
 // Largest picture, in pixels, the decoder accepts; larger ones are refused

@@ -12,6 +12,8 @@ const char* PictureFaultName(PictureFault fault) noexcept
     case PictureFault::DecoderFailed: return "decoder failed";
     case PictureFault::UndefinedPixels: return "undefined pixels";
     case PictureFault::TooLarge: return "too large";
+    case PictureFault::Cancelled: return "cancelled";
+    case PictureFault::TooCostly: return "too costly";
     }
     return "?";
 }

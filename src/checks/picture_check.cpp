@@ -1,0 +1,33 @@
+#include "picture_check.h"
+
+#include "bmp_walk.h"
+#include "gif_walk.h"
+#include "jpeg_decoder.h"
+#include "png_decoder.h"
+
+namespace kestrix {
+
+PictureFault CheckPictureFault(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>* cancel)
+{
+    DecodeLimits limits;
+    limits.MaxWork = CheckWorkBudget(bytes.size());
+    limits.Cancel = cancel;
+    switch (type) {
+    case PictureType::Gif: return ReadGifLayout(bytes, cancel).Fault;
+    case PictureType::Bmp: return ReadBmpLayout(bytes).Fault;
+    case PictureType::Jpeg: return DecodeJpeg(bytes, limits, nullptr);
+    case PictureType::Png: return DecodePng(bytes, limits, nullptr);
+    }
+    return PictureFault::NotRecognised;
+}
+
+PictureStatus CheckPicture(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
+{
+    switch (CheckPictureFault(type, bytes, &cancel)) {
+    case PictureFault::None: return PictureStatus::Complete;
+    case PictureFault::TooCostly: return PictureStatus::Unchecked;
+    default: return PictureStatus::Damaged;
+    }
+}
+
+}  // namespace kestrix
