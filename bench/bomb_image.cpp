@@ -4,16 +4,33 @@
 // them, at odd offsets.
 //
 //   bomb_image OUTPUT [SIZE_BYTES]    (default 1.6 MB)
+//   bomb_image --each FOLDER          every bomb on its own, as fuzz seeds
 #include "bomb_builders.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--each") == 0) {
+        using kestrix::test_support::BombKind;
+        const std::pair<const char*, BombKind> kinds[] = {
+            {"bomb-empty-rle.bmp", BombKind::EmptyRleBitmap},   {"bomb-colourless.gif", BombKind::ColourlessGif},
+            {"bomb-repeated-scan.jpg", BombKind::RepeatedScanJpeg}, {"bomb-many-scans.jpg", BombKind::ManyScansJpeg},
+            {"bomb-huge-canvas.jpg", BombKind::HugeCanvasJpeg}, {"bomb-zeros.png", BombKind::ZeroPng}};
+        for (const auto& [name, kind] : kinds) {
+            const std::vector<uint8_t> bomb = kestrix::test_support::BuildBomb(kind, 4096, 300);
+            std::ofstream out(std::string(argv[2]) + "/" + name, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bomb.data()), static_cast<std::streamsize>(bomb.size()));
+            if (!out)
+                return 1;
+        }
+        return 0;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: bomb_image OUTPUT [SIZE_BYTES]\n");
         return 2;
