@@ -1,5 +1,9 @@
 #include "picture_candidates.h"
 
+#include "format_table.h"
+
+#include <array>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -10,10 +14,20 @@
 namespace kestrix {
 namespace {
 
-// First two bytes of each format: "GI", "BM", FF D8, 89 "P".
-constexpr uint8_t kFirstBytes[4] = {'G', 'B', 0xFF, 0x89};
-constexpr uint8_t kSecondBytes[4] = {'I', 'M', 0xD8, 'P'};
-constexpr PictureType kTypes[4] = {PictureType::Gif, PictureType::Bmp, PictureType::Jpeg, PictureType::Png};
+// First two bytes of each format, from the format table.
+constexpr std::size_t kFormatCount = std::size(kFormats);
+constexpr auto kFirstBytes = [] {
+    std::array<uint8_t, kFormatCount> bytes{};
+    for (std::size_t k = 0; k < kFormatCount; ++k)
+        bytes[k] = kFormats[k].Lead[0];
+    return bytes;
+}();
+constexpr auto kSecondBytes = [] {
+    std::array<uint8_t, kFormatCount> bytes{};
+    for (std::size_t k = 0; k < kFormatCount; ++k)
+        bytes[k] = kFormats[k].Lead[1];
+    return bytes;
+}();
 
 #ifdef __SSE2__
 // Bit i set where a first-byte pair starts at data[at + i], for i < 16.
@@ -22,7 +36,7 @@ inline __m128i PairsAt16(const uint8_t* data, int64_t at) noexcept
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
     __m128i any = _mm_setzero_si128();
-    for (int k = 0; k < 4; ++k)
+    for (std::size_t k = 0; k < kFormatCount; ++k)
         any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(kFirstBytes[k]))),
                                               _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(kSecondBytes[k])))));
     return any;
@@ -33,9 +47,9 @@ inline __m128i PairsAt16(const uint8_t* data, int64_t at) noexcept
 
 std::optional<PictureType> PictureCandidateKind(const uint8_t* data, int64_t p) noexcept
 {
-    for (int k = 0; k < 4; ++k)
+    for (std::size_t k = 0; k < kFormatCount; ++k)
         if (data[p] == kFirstBytes[k] && data[p + 1] == kSecondBytes[k])
-            return kTypes[k];
+            return kFormats[k].Type;
     return std::nullopt;
 }
 
@@ -76,7 +90,7 @@ __attribute__((target("avx2"))) inline __m256i PairsAt32(const uint8_t* data, in
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + 1));
     __m256i any = _mm256_setzero_si256();
-    for (int k = 0; k < 4; ++k)
+    for (std::size_t k = 0; k < kFormatCount; ++k)
         any = _mm256_or_si256(
             any, _mm256_and_si256(_mm256_cmpeq_epi8(a, _mm256_set1_epi8(static_cast<char>(kFirstBytes[k]))),
                                   _mm256_cmpeq_epi8(b, _mm256_set1_epi8(static_cast<char>(kSecondBytes[k])))));

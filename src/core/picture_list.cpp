@@ -1,10 +1,9 @@
 #include "picture_list.h"
 
+#include "format_table.h"
+
 namespace kestrix {
 namespace {
-
-// "Картинка (" in Windows-1251.
-constexpr std::string_view kCaptionPrefix = "\xCA\xE0\xF0\xF2\xE8\xED\xEA\xE0 (";
 
 ItemType ItemTypeOf(PictureType type) noexcept
 {
@@ -35,7 +34,8 @@ std::string PictureCaption(std::string_view entryName, PictureType type, std::si
 {
     if (!entryName.empty())
         return std::string(entryName);
-    return std::string(kCaptionPrefix) + std::to_string(index + 1) + ")." + PictureTypeName(type);
+    const FormatTraits& format = TraitsOf(type);
+    return std::string(KindCaption(format.Kind)) + " (" + std::to_string(index + 1) + ")." + std::string(format.Name);
 }
 
 bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows)

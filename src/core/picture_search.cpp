@@ -1,10 +1,7 @@
 #include "picture_search.h"
 
-#include "bmp_walk.h"
-#include "gif_walk.h"
-#include "jpeg_walk.h"
+#include "format_table.h"
 #include "picture_candidates.h"
-#include "png_walk.h"
 
 #include <algorithm>
 #include <atomic>
@@ -170,17 +167,6 @@ private:
         return !m_hooks.Yield || m_hooks.Yield();
     }
 
-    WalkResult Walk(PictureType type, std::span<const uint8_t> bytes) const noexcept
-    {
-        switch (type) {
-        case PictureType::Gif: return WalkGif(bytes);
-        case PictureType::Bmp: return WalkBmp(bytes);
-        case PictureType::Jpeg: return WalkJpeg(bytes);
-        case PictureType::Png: return WalkPng(bytes, m_extraBudget > 0 ? PngCrc::Check : PngCrc::Trust);
-        }
-        return {};
-    }
-
     // Walks the candidate at start and lists it where it belongs; returns where
     // the search for candidates goes on.
     int64_t Consider(int64_t start)
@@ -197,7 +183,8 @@ private:
                 return Cover().End;
         }
         const PictureType type = *PictureCandidateKind(m_image.data(), start);
-        const WalkResult walk = Walk(type, m_image.subspan(static_cast<std::size_t>(start)));
+        const WalkResult walk =
+            TraitsOf(type).Walk(m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
         m_work += walk.Examined;
         m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
         if (walk.Verdict == WalkVerdict::NotPicture)
@@ -256,13 +243,7 @@ private:
 
 const char* PictureTypeName(PictureType type) noexcept
 {
-    switch (type) {
-    case PictureType::Gif: return "gif";
-    case PictureType::Bmp: return "bmp";
-    case PictureType::Jpeg: return "jpg";
-    case PictureType::Png: return "png";
-    }
-    return "";
+    return TraitsOf(type).Name.data();
 }
 
 const char* PictureStatusName(PictureStatus status) noexcept
