@@ -53,8 +53,13 @@ int OpenImageFile(const std::string& path, LoadFailure& failure)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        failure = {LoadCause::CannotOpen, errno, 0};
-        RaiseCannotOpen(path, failure.Error);
+        const int error = errno;
+        // A socket cannot be opened at all; say what it is rather than why open failed.
+        struct stat info {};
+        const int refusal = ::stat(path.c_str(), &info) == 0 ? RefusalOf(info.st_mode) : 0;
+        failure =
+            refusal != 0 ? LoadFailure{LoadCause::NotAFile, refusal, 0} : LoadFailure{LoadCause::CannotOpen, error, 0};
+        RaiseCannotOpen(path, error);
     }
     struct stat info {};
     int error = ::fstat(fd, &info) != 0 ? errno : RefusalOf(info.st_mode);
