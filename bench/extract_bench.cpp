@@ -35,12 +35,12 @@ void BM_SaveThousandRows(benchmark::State& state)
     const auto folder = std::filesystem::temp_directory_path() / ("kestrix-extract-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
 
-    for (auto _ : state) {
-        for (const ExtractItem& item : items) {
-            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
-            ExtractToFolder(buffer, folder.string(), item.FileName, {row.Start, row.End});
-        }
-    }
+    const auto rangeOf = [&rows](const ExtractItem& item) {
+        const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+        return ItemRange{row.Start, row.End};
+    };
+    for (auto _ : state)
+        SaveToFolder(buffer, folder.string(), items, rangeOf, {});
     state.SetItemsProcessed(state.iterations() * rowCount);
     std::filesystem::remove_all(folder);
 }

@@ -67,24 +67,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         FoundRows rows;
         list.Scan(buffer, {}, rows);
         std::set<std::string> names;
-        std::size_t written = 0;
-        for (const ExtractItem& item : PlanExtraction(list.Kind, rows)) {
+        const std::vector<ExtractItem> items = PlanExtraction(list.Kind, rows);
+        for (const ExtractItem& item : items) {
             CheckSafeName(item.FileName);
             Check(names.insert(item.FileName).second);
+            Check(rows[static_cast<std::size_t>(item.Row)].HasEnd());
+        }
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem& item, std::size_t) {
             const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
-            Check(row.HasEnd());
-            try {
-                ExtractToFolder(buffer, Folder().string(), item.FileName, {row.Start, row.End});
-            } catch (const Exception&) {
-                // A range outside the image fails its row; nothing of it may be left.
-                Check(!fs::exists(Folder() / item.FileName));
-                continue;
-            }
-            ++written;
             std::ifstream in(Folder() / item.FileName, std::ios::binary);
             const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
             Check(bytes == std::vector<uint8_t>(image.begin() + row.Start, image.begin() + row.End));
-        }
+        };
+        hooks.Failed = [&](const ExtractItem& item, const std::exception& failure) {
+            // A range outside the image fails its row; nothing of it may be left.
+            Check(dynamic_cast<const Exception*>(&failure) != nullptr);
+            Check(!fs::exists(Folder() / item.FileName));
+            return AfterFailure::GoOn;
+        };
+        const auto rangeOf = [&rows](const ExtractItem& item) {
+            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+            return ItemRange{row.Start, row.End};
+        };
+        const std::size_t written = SaveToFolder(buffer, Folder().string(), items, rangeOf, hooks).Written;
         std::size_t present = 0;
         for (const auto& entry : fs::directory_iterator(Folder())) {
             Check(entry.is_regular_file() && !entry.is_symlink());

@@ -441,7 +441,6 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
     const std::size_t considered = selectedOnly ? rows.SelCount : rows.Count;
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = traits.SaveShowsProgress;
-    std::exception_ptr refused;
     if (showGauge) {
         m_progressBar->SetMin(0);
         m_progressBar->SetMax(static_cast<int32_t>(items.size()));
@@ -449,33 +448,35 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         m_progressBar->show();
     }
     const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
+    SaveReport report;
     if (!target.isEmpty()) {
         m_saveDialog1.FileName = target;
         outcome.Folder = QFileInfo(target).path();
-        const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-        for (const ExtractItem& item : items) {
-            const ItemRange range = RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
-            try {
-                ExtractToFolder(m_hex1, folder, item.FileName, range);
-            } catch (const EReplacesImage&) {
-                // The open image is kept and the other rows go on; the refusal is told at the end.
-                refused = std::current_exception();
-                continue;
-            }
-            ++outcome.Written;
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem&, std::size_t written) {
+            outcome.Written = static_cast<int32_t>(written);
             if (showGauge) {
                 m_progressBar->SetPosition(outcome.Written);
                 // No events are processed while saving; show the step now.
                 m_progressBar->repaint();
             }
-        }
+        };
+        // The open image is kept and the other rows go on; the refusal is told at
+        // the end. Any other failure ends the save.
+        hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
+            return dynamic_cast<const EReplacesImage*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
+        };
+        const auto rangeOf = [&rows](const ExtractItem& item) {
+            return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
+        };
+        report = SaveToFolder(m_hex1, QFile::encodeName(outcome.Folder).toStdString(), items, rangeOf, hooks);
     } else {
         outcome.End = SaveEnd::Cancelled;
     }
     if (showGauge)
         m_progressBar->hide();
-    if (refused)
-        std::rethrow_exception(refused);
+    if (report.FirstFailure)
+        std::rethrow_exception(report.FirstFailure);
 }
 
 TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const

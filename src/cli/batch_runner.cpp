@@ -1,5 +1,7 @@
 #include "batch_runner.h"
 
+#include "terminal_text.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
@@ -7,7 +9,7 @@
 #include <new>
 #include <optional>
 #include <set>
-#include <sstream>
+#include <streambuf>
 #include <thread>
 
 namespace kestrix {
@@ -23,19 +25,51 @@ int RunGuarded(const ImageRun& run, std::size_t index, const std::string& image,
         err << "kestrix-cli: Out of memory\n";
     } catch (const std::exception& e) {
         out.flush();
-        err << "kestrix-cli: " << e.what() << '\n';
+        err << "kestrix-cli: " << TerminalText(e.what()) << '\n';
     }
     return 1;
 }
 
+// A stream buffer that adds what is written to the pieces of an outcome, so that
+// the order of out and err is kept.
+class PieceBuffer : public std::streambuf {
+public:
+    PieceBuffer(ImageOutcome& outcome, bool toErr) : m_outcome(outcome), m_toErr(toErr) {}
+
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        Piece().append(text, static_cast<std::size_t>(count));
+        return count;
+    }
+    int_type overflow(int_type c) override
+    {
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+            Piece().push_back(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+
+private:
+    std::string& Piece()
+    {
+        auto& pieces = m_outcome.pieces;
+        if (pieces.empty() || pieces.back().toErr != m_toErr)
+            pieces.push_back({m_toErr, {}});
+        return pieces.back().text;
+    }
+
+    ImageOutcome& m_outcome;
+    bool m_toErr;
+};
+
 ImageOutcome RunHeld(const ImageRun& run, std::size_t index, const std::string& image)
 {
-    std::ostringstream out;
-    std::ostringstream err;
     ImageOutcome outcome;
+    PieceBuffer outBuffer(outcome, false);
+    PieceBuffer errBuffer(outcome, true);
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
     outcome.status = RunGuarded(run, index, image, out, err);
-    outcome.out = std::move(out).str();
-    outcome.err = std::move(err).str();
     return outcome;
 }
 
@@ -68,9 +102,14 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
 
     int status = 0;
     auto print = [&](const ImageOutcome& outcome) {
-        err << outcome.err;
-        out << outcome.out;
-        out.flush();
+        for (const ImageOutcome::Piece& piece : outcome.pieces) {
+            if (piece.toErr) {
+                err << piece.text;
+            } else {
+                out << piece.text;
+                out.flush();
+            }
+        }
         status = std::max(status, outcome.status);
     };
     // One at a time, each image writes straight through: a long list is never held whole.

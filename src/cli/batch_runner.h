@@ -7,11 +7,14 @@
 
 namespace kestrix {
 
-// What one image's run printed and how it ended.
+// What one image's run printed, in the order it printed it, and how it ended.
 struct ImageOutcome {
+    struct Piece {
+        bool toErr = false;  // written to err, else to out
+        std::string text;
+    };
     int status = 0;
-    std::string out;
-    std::string err;
+    std::vector<Piece> pieces;
 };
 
 // Runs one image: writes its results to out and its messages to err, returns an
@@ -21,8 +24,10 @@ using ImageRun = std::function<int(std::size_t index, const std::string& image, 
 // Runs run over every image with at most jobs (>= 1) runs at once, so that at most
 // jobs images are in memory. With one run at a time each image writes straight to
 // out and err; with more, each run's output is held until every earlier image's
-// output has been written, so out and err receive the images in the order given.
-// A run that throws counts as failed, with its message on err.
+// output has been written, so out and err receive the images in the order given,
+// and each image's lines of out and err in the order it wrote them (out is
+// flushed before err is written). A run that throws counts as failed, with its
+// message on err.
 // Returns the highest status of all runs (0 when every run succeeded).
 int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
                      std::ostream& err);

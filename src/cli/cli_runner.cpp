@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <functional>
@@ -38,6 +39,8 @@ struct CliRequest {
     bool json = false;
     std::optional<std::string> extractFolder;
     int jobs = 1;
+    // Every image of the run: no extraction may replace any of them.
+    KeptFiles kept;
 };
 
 // One image of a request: its path (bytes, as given) and where its files go.
@@ -127,23 +130,70 @@ void PrintInfo(std::ostream& out, const CliRequest& request, const ImageTask& ta
 }
 
 ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
-                      std::ostream& err)
+                      const KeptFiles& images, std::ostream& err)
 {
     ExtractReport report;
-    for (const ExtractItem& item : PlanExtraction(list, rows)) {
-        try {
-            const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
-            ExtractToFolder(buffer, folder, item.FileName, {row.Start, row.End});
-            report.written.emplace_back(item.Row, item.FileName);
-        } catch (const std::exception& e) {
-            std::string message = e.what();
-            std::replace(message.begin(), message.end(), '\r', ' ');
-            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName)
-                << "): " << TerminalText(message) << '\n';
-            report.failed.emplace_back(item.Row, message);
-        }
-    }
+    SaveHooks hooks;
+    hooks.Written = [&report](const ExtractItem& item, std::size_t) {
+        report.written.emplace_back(item.Row, item.FileName);
+    };
+    hooks.Failed = [&report, &err](const ExtractItem& item, const std::exception& failure) {
+        std::string message = failure.what();
+        std::replace(message.begin(), message.end(), '\r', ' ');
+        err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName) << "): " << TerminalText(message)
+            << '\n';
+        report.failed.emplace_back(item.Row, message);
+        return AfterFailure::GoOn;
+    };
+    const auto rangeOf = [&rows](const ExtractItem& item) {
+        const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
+        return ItemRange{row.Start, row.End};
+    };
+    SaveToFolder(buffer, folder, PlanExtraction(list, rows), rangeOf, hooks, images);
     return report;
+}
+
+// Why an image could not be read, naming it: "cannot read PATH: cause" (bytes
+// as given; the caller makes them safe for where they go).
+std::string LoadFailureText(const std::string& path, const LoadFailure& failure, const std::exception& error)
+{
+    std::string cause;
+    switch (failure.Cause) {
+    case LoadCause::CannotOpen: cause = SystemErrorText(failure.Error); break;
+    case LoadCause::NotAFile:
+        if (failure.Error == EISDIR)
+            cause = "it is a folder";
+        else if (failure.Error == ESPIPE)
+            cause = "it is a FIFO, pipe or socket, whose size is not known before it is read; only files and "
+                    "block devices can be read";
+        else if (failure.Error == ENOTSUP)
+            cause = "it is a device other than a block device; only files and block devices can be read";
+        else
+            cause =
+                "its size is not known, as the system cannot seek to its end (" + SystemErrorText(failure.Error) + ")";
+        break;
+    case LoadCause::TooLarge:
+        cause = "it has " + std::to_string(failure.Size) +
+                " bytes; images of 2 GiB (2147483648 bytes) or more cannot be read";
+        break;
+    case LoadCause::ShortRead:
+        cause = failure.Error != 0
+                    ? "reading it failed: " + SystemErrorText(failure.Error)
+                    : "it gave fewer bytes than its size of " + std::to_string(failure.Size) +
+                          " bytes: it shrank while it was read, or it is a system file whose size is not its length";
+        break;
+    case LoadCause::OutOfMemory:
+        cause = "there is not enough memory for its " + std::to_string(failure.Size) + " bytes";
+        break;
+    case LoadCause::None:
+    case LoadCause::Cancelled: {
+        cause = error.what();
+        std::replace(cause.begin(), cause.end(), '\r', ' ');
+        std::replace(cause.begin(), cause.end(), '\n', ' ');
+        break;
+    }
+    }
+    return "cannot read " + path + ": " + cause;
 }
 
 // What a row of the deep picture search adds to its JSON object.
@@ -243,12 +293,10 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     try {
         buffer.LoadFromFile(task.imagePath);
     } catch (const std::exception& e) {
-        std::string message = e.what();
-        message.erase(std::remove(message.begin(), message.end(), '\r'), message.end());
-        err << "kestrix-cli: " << TerminalText(message, true) << '\n';
+        const std::string message = LoadFailureText(task.imagePath, buffer.LastLoadFailure(), e);
+        err << "kestrix-cli: " << TerminalText(message) << '\n';
         if (task.errorObject && request.json) {
             JsonWriter json;
-            std::replace(message.begin(), message.end(), '\n', ' ');
             json.BeginObject().Key("image").String(task.shownPath).Key("error").String(ShownText(message)).EndObject();
             out << json.Text() << '\n';
         }
@@ -277,7 +325,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
                 << error.message() << '\n';
             return CliStatus::Failed;
         }
-        report = Extract(buffer, rows, list.Kind, *task.extractFolder, err);
+        report = Extract(buffer, rows, list.Kind, *task.extractFolder, request.kept, err);
     }
     PrintRows(out, request, task, buffer, rows, rowText, report);
     return report && !report->failed.empty() ? CliStatus::Failed : CliStatus::Ok;
@@ -285,8 +333,11 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 
 // Runs the request over its images: one image as a single run, several side by
 // side (at most request.jobs at once) with their output in the order given.
-CliStatus ExecuteAll(const CliRequest& request, std::ostream& out, std::ostream& err)
+CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 {
+    if (request.extractFolder)
+        for (const std::string& image : request.images)
+            request.kept.Add(image);
     const bool several = request.images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {

@@ -35,8 +35,10 @@ int main(int argc, char** argv)
     HoldClosedStream(STDIN_FILENO);
     const bool outputClosed = HoldClosedStream(STDOUT_FILENO);
     HoldClosedStream(STDERR_FILENO);
-    // A file-size limit then fails the write (and the row) instead of killing the program.
+    // A file-size limit then fails the write (and the row) instead of killing the
+    // program, and a closed pipe fails the output, which ends with status 1.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     kestrix::InstallInterruptCleanup();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-cli"));

@@ -9,8 +9,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +82,37 @@ std::string TemporaryName(const std::string& folder)
     return name;
 }
 
+std::atomic<void (*)(CommitStep)> g_stepHook{nullptr};
+
+void Step(CommitStep step)
+{
+    if (const auto hook = g_stepHook.load())
+        hook(step);
+}
+
+// Whether name is one AtomicFile gives its hidden temporary files.
+bool IsTemporaryName(const char* name)
+{
+    static constexpr char kPrefix[] = ".kestrix-";
+    constexpr std::size_t kPrefixLength = sizeof(kPrefix) - 1;
+    if (std::strncmp(name, kPrefix, kPrefixLength) != 0 || std::strlen(name) != kPrefixLength + 6)
+        return false;
+    for (const char* c = name + kPrefixLength; *c != 0; ++c)
+        if (!((*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9')))
+            return false;
+    return true;
+}
+
+// Locks the file that will carry a hidden name for as long as this process
+// holds a descriptor of it, so that RemoveAbandonedTemporaries tells a write
+// under way from one whose writer died. Returns a second descriptor that keeps
+// the lock once fd is closed, or -1 when none could be made.
+int LockForLife(int fd)
+{
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
 bool HasProcFds()
 {
     static const bool has = ::access("/proc/self/fd", X_OK) == 0;
@@ -95,7 +128,7 @@ AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
     if (kind == Kind::Unnamed && HasProcFds()) {
         const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd >= 0)
-            return {fd, {}};
+            return {fd, {}, LockForLife(fd)};
         // Refusals that say only that this file system has no unnamed files.
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             throw CreateError(path, errno);
@@ -112,14 +145,14 @@ AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
         return current;
     }();
     ::fchmod(fd, 0666 & ~mask);
-    return {fd, pattern};
+    return {fd, pattern, LockForLife(fd)};
 }
 
 AtomicFile::AtomicFile(std::string path, Kind kind) : AtomicFile(path, Open(path, kind)) {}
 
 AtomicFile::AtomicFile(std::string path, Opened opened)
     : FileStream(opened.fd, opened.name.empty() ? path : opened.name), m_path(std::move(path)),
-      m_temporaryName(std::move(opened.name)), m_unnamed(m_temporaryName.empty())
+      m_temporaryName(std::move(opened.name)), m_unnamed(m_temporaryName.empty()), m_lockFd(opened.lockFd)
 {
     if (!m_unnamed)
         m_slot = ClaimSlot(m_temporaryName);
@@ -130,6 +163,8 @@ AtomicFile::~AtomicFile()
     if (!m_committed && !m_temporaryName.empty())
         ::unlink(m_temporaryName.c_str());
     ReleaseSlot(m_slot);
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 void AtomicFile::LinkUnderTemporaryName(const std::string& source)
@@ -153,6 +188,7 @@ void AtomicFile::LinkUnderTemporaryName(const std::string& source)
 void AtomicFile::Commit()
 {
     const int fd = ReleaseHandle();
+    Step(CommitStep::Begin);
     bool linkedUnderFinalName = false;
     if (m_unnamed) {
         const std::string source = "/proc/self/fd/" + std::to_string(fd);
@@ -169,14 +205,20 @@ void AtomicFile::Commit()
             ::close(fd);
             throw;
         }
+        if (!linkedUnderFinalName)
+            Step(CommitStep::LinkedUnderTemporaryName);
     }
     if (::close(fd) != 0) {
         if (linkedUnderFinalName)
             ::unlink(m_path.c_str());
         throw EWriteError("Stream write error");
     }
-    if (!linkedUnderFinalName && ::rename(m_temporaryName.c_str(), m_path.c_str()) != 0)
-        throw CreateError(m_path, errno);
+    Step(CommitStep::Closed);
+    if (!linkedUnderFinalName) {
+        if (::rename(m_temporaryName.c_str(), m_path.c_str()) != 0)
+            throw CreateError(m_path, errno);
+        Step(CommitStep::Renamed);
+    }
     m_committed = true;
 }
 
@@ -189,6 +231,41 @@ void InstallInterruptCleanup()
         action.sa_flags = SA_RESETHAND;
         ::sigaction(signal, &action, nullptr);
     }
+}
+
+void RemoveAbandonedTemporaries(const std::string& folder)
+{
+    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    // fdopendir takes over the descriptor it is given; dirFd stays for the *at calls.
+    DIR* dir = ::fdopendir(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+    if (dir == nullptr) {
+        ::close(dirFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTemporaryName(entry->d_name))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened {};
+        struct stat named {};
+        // An empty file may be one a writer has just made and not yet locked.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0 &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+    ::close(dirFd);
+}
+
+void SetCommitStepHook(void (*hook)(CommitStep step))
+{
+    g_stepHook.store(hook);
 }
 
 }  // namespace kestrix

@@ -6,12 +6,24 @@
 
 namespace kestrix {
 
+// The moments of AtomicFile::Commit, in order. A commit that gives a new name
+// passes Begin and Closed only; one that replaces an older file passes all of them.
+enum class CommitStep {
+    Begin,                     // the data are written, nothing is named yet
+    LinkedUnderTemporaryName,  // an unnamed file got its hidden name
+    Closed,                    // the data are flushed, the hidden name still stands
+    Renamed,                   // the final name holds the new data
+};
+
 // A file written whole or not at all. The bytes go into an unnamed file in the
 // target's folder (O_TMPFILE), which gets its final name only in Commit(); an
-// interruption of any kind, even SIGKILL, leaves no file behind. Where the file
-// system has no unnamed files, a hidden temporary file ".kestrix-XXXXXX" takes
-// their place and is renamed over the final name in Commit(); InstallInterruptCleanup
-// removes it on the signals a program can catch.
+// interruption of any kind, even SIGKILL, leaves no new file behind. Linux links
+// an unnamed file only under a free name, so replacing an older file passes
+// through a hidden name ".kestrix-XXXXXX" that is then renamed over the final
+// one. Where the file system has no unnamed files, that hidden file holds the
+// bytes from the start. A hidden file is locked (flock) for as long as its
+// writer lives: InstallInterruptCleanup removes it on the signals a program can
+// catch, and RemoveAbandonedTemporaries removes one whose writer was killed.
 class AtomicFile : public FileStream {
 public:
     enum class Kind { Unnamed, Named };
@@ -38,6 +50,7 @@ private:
     struct Opened {
         int fd;
         std::string name;  // the temporary file's path; empty for an unnamed file
+        int lockFd;        // see m_lockFd
     };
     static Opened Open(const std::string& path, Kind kind);
     explicit AtomicFile(std::string path, Opened opened);
@@ -50,10 +63,24 @@ private:
     bool m_unnamed = false;
     bool m_committed = false;
     int m_slot = -1;
+    // A second descriptor of the file that keeps its lock after the first is
+    // closed to learn whether the data reached the disk.
+    int m_lockFd = -1;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the hidden temporary files of
 // writes under way before the program ends as the signal says. Call once at start.
 void InstallInterruptCleanup();
+
+// Removes from folder the hidden temporary files (".kestrix-" and six letters
+// or digits, regular, not empty) that no living writer holds locked: what a
+// writer killed by SIGKILL while it replaced a file left. The files of writes
+// under way, in this process or another, stay. A folder that cannot be read
+// is left as it is.
+void RemoveAbandonedTemporaries(const std::string& folder);
+
+// Test seam: hook is called at each step of every Commit, on the committing
+// thread (null: no hook). Set it before any commit runs.
+void SetCommitStepHook(void (*hook)(CommitStep step));
 
 }  // namespace kestrix

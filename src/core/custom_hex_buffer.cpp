@@ -47,30 +47,42 @@ int RefusalOf(mode_t type)
 
 // The check before a load: opens path for reading, shared with other readers
 // and writers, and returns the descriptor once what was opened proves to be a
-// file with a size. Opening does not wait, as it would for a FIFO without a writer.
-int OpenImageFile(const std::string& path)
+// file with a size, recording the cause in failure otherwise. Opening does not
+// wait, as it would for a FIFO without a writer.
+int OpenImageFile(const std::string& path, LoadFailure& failure)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        RaiseCannotOpen(path, errno);
-    struct stat info {};
-    int error = ::fstat(fd, &info) != 0 ? errno : RefusalOf(info.st_mode);
-    // Files of the process file system claim to be regular but have no end to seek to.
-    if (error == 0 && (::lseek(fd, 0, SEEK_END) < 0 || ::lseek(fd, 0, SEEK_SET) < 0))
-        error = errno;
-    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
-        error = errno;
-    if (error != 0) {
-        ::close(fd);
+    if (fd < 0) {
+        const int error = errno;
+        // A socket cannot be opened at all; say what it is rather than why open failed.
+        struct stat info {};
+        const int refusal = ::stat(path.c_str(), &info) == 0 ? RefusalOf(info.st_mode) : 0;
+        failure =
+            refusal != 0 ? LoadFailure{LoadCause::NotAFile, refusal, 0} : LoadFailure{LoadCause::CannotOpen, error, 0};
         RaiseCannotOpen(path, error);
     }
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0 ? errno : RefusalOf(info.st_mode);
+    LoadCause cause = error != 0 ? LoadCause::NotAFile : LoadCause::None;
+    // Files of the process file system claim to be regular but have no end to seek to.
+    off_t size = 0;
+    if (error == 0 && ((size = ::lseek(fd, 0, SEEK_END)) < 0 || ::lseek(fd, 0, SEEK_SET) < 0))
+        error = errno, cause = LoadCause::NotAFile;
+    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno, cause = LoadCause::CannotOpen;
+    if (error != 0) {
+        ::close(fd);
+        failure = {cause, error, 0};
+        RaiseCannotOpen(path, error);
+    }
+    failure.Size = size;
     return fd;
 }
 
 // The image file, read through the descriptor that passed the check.
 class ImageFile : public FileStream {
 public:
-    explicit ImageFile(const std::string& path) : FileStream(OpenImageFile(path), path) {}
+    ImageFile(const std::string& path, LoadFailure& failure) : FileStream(OpenImageFile(path, failure), path) {}
 };
 
 constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
@@ -163,14 +175,33 @@ TCustomHexBuffer::TCustomHexBuffer()
 
 void TCustomHexBuffer::LoadFromFile(const std::string& path)
 {
-    ImageFile file(path);
+    m_loadFailure = {};
+    ImageFile file(path, m_loadFailure);
     m_loadingName = path;
+    const auto fail = [this](LoadCause cause, int error = 0) {
+        m_loadFailure.Cause = cause;
+        m_loadFailure.Error = error;
+        m_loadingName.clear();
+    };
     try {
         LoadFromStream(file);
+    } catch (const ERangeError&) {
+        fail(LoadCause::TooLarge);
+        throw;
+    } catch (const EReadError&) {
+        fail(LoadCause::ShortRead, file.LastError());
+        throw;
+    } catch (const EStreamError&) {
+        fail(LoadCause::OutOfMemory);
+        throw;
+    } catch (const EHexBuffer&) {
+        fail(LoadCause::Cancelled);
+        throw;
     } catch (...) {
-        m_loadingName.clear();
+        fail(LoadCause::None);
         throw;
     }
+    m_loadFailure = {};
     m_fileName = path;
     m_loadingName.clear();
 }

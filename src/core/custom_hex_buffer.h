@@ -23,6 +23,25 @@ using NotifyEvent = std::function<void(TCustomHexBuffer& Sender)>;
 // Queues a callable to run later on the owner's event loop.
 using NoticePoster = std::function<void(std::function<void()>)>;
 
+// Why the last LoadFromFile failed.
+enum class LoadCause {
+    None,         // it did not fail
+    CannotOpen,   // the path could not be opened (Error: why)
+    NotAFile,     // it is no file with a size (Error: EISDIR a folder, ESPIPE a FIFO,
+                  // pipe or socket, ENOTSUP another device, else why seeking to its end failed)
+    TooLarge,     // Size is 2 GiB or more
+    ShortRead,    // it gave fewer bytes than Size (Error: the read's failure, 0 for an early end)
+    OutOfMemory,  // no block of Size bytes could be had
+    Cancelled,    // OnProgress cancelled it
+};
+
+// The cause of a failed load, for messages that name it.
+struct LoadFailure {
+    LoadCause Cause = LoadCause::None;
+    int Error = 0;
+    int64_t Size = 0;  // the size the file gave before it was read; 0 when not known
+};
+
 // Byte string: counted single-byte characters, zero bytes allowed.
 using ByteString = std::string;
 
@@ -45,6 +64,8 @@ public:
     // when out of memory, EReadError when the file delivers fewer bytes than its
     // size, EHexBuffer on Cancel (buffer empty, file name kept).
     void LoadFromFile(const std::string& path);
+    // Why the last LoadFromFile failed; Cause None after one that succeeded.
+    const LoadFailure& LastLoadFailure() const noexcept { return m_loadFailure; }
     // Replaces the image with the whole source, from its first byte. Raises as
     // LoadFromFile does once the file is open (buffer empty).
     void LoadFromStream(Stream& source);
@@ -158,6 +179,7 @@ private:
     TBufferMemoryStream m_dataStore;
     std::string m_fileName = "---";
     std::string m_loadingName;
+    LoadFailure m_loadFailure;
     int32_t m_caret = 0;
     int32_t m_anchor = -1;
     int32_t m_low = -1;

@@ -101,17 +101,34 @@ ItemRange RangeOfCells(const TResultRow& row)
     return {start, end};
 }
 
+void KeptFiles::Add(const std::string& path)
+{
+    struct stat file {};
+    if (::stat(path.c_str(), &file) == 0)
+        m_files.emplace_back(file.st_dev, file.st_ino);
+}
+
+bool KeptFiles::Holds(const std::string& path) const
+{
+    struct stat file {};
+    if (m_files.empty() || ::stat(path.c_str(), &file) != 0)
+        return false;
+    return std::find(m_files.begin(), m_files.end(), std::pair<uint64_t, uint64_t>(file.st_dev, file.st_ino)) !=
+           m_files.end();
+}
+
 std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
-                            ItemRange range)
+                            ItemRange range, const KeptFiles* kept)
 {
     const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + fileName;
-    WriteRangeToFileAtomically(buffer, path, range.Start, range.Count());
+    WriteRangeToFileAtomically(buffer, path, range.Start, range.Count(), kept);
     return path;
 }
 
-void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count)
+void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,
+                                const KeptFiles* kept)
 {
-    if (IsOpenImage(buffer, path))
+    if (IsOpenImage(buffer, path) || (kept != nullptr && kept->Holds(path)))
         throw EReplacesImage(FormatMessage("Cannot replace the open image \"%s\"", {path}));
     AtomicFile file(path);
     try {
@@ -120,6 +137,28 @@ void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
     } catch (const EWriteError&) {
         throw WriteError(path, file.LastError() != 0 ? file.LastError() : errno);
     }
+}
+
+SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,
+                        const ItemRangeFunction& rangeOf, const SaveHooks& hooks, const KeptFiles& kept)
+{
+    RemoveAbandonedTemporaries(folder);
+    SaveReport report;
+    for (const ExtractItem& item : items) {
+        try {
+            ExtractToFolder(buffer, folder, item.FileName, rangeOf(item), &kept);
+        } catch (const std::exception& failure) {
+            if (!hooks.Failed || hooks.Failed(item, failure) == AfterFailure::Stop)
+                throw;
+            if (!report.FirstFailure)
+                report.FirstFailure = std::current_exception();
+            continue;
+        }
+        ++report.Written;
+        if (hooks.Written)
+            hooks.Written(item, report.Written);
+    }
+    return report;
 }
 
 }  // namespace kestrix

@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrix {
@@ -52,18 +54,64 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, co
 // read with StrToInt (EConvertError "'%s' is not a valid integer value").
 ItemRange RangeOfCells(const TResultRow& row);
 
+// Files no save may replace, known by device and inode, so that another name
+// (a hard link, a path through another folder) of a kept file is refused too.
+class KeptFiles {
+public:
+    // Adds the file path names now; a path that names nothing adds nothing.
+    void Add(const std::string& path);
+    // Whether path names one of the kept files (false when it names nothing).
+    bool Holds(const std::string& path) const;
+
+private:
+    std::vector<std::pair<uint64_t, uint64_t>> m_files;
+};
+
 // Writes range of the image to folder/fileName (WriteRangeToFileAtomically).
 // Returns the full path.
 std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
-                            ItemRange range);
+                            ItemRange range, const KeptFiles* kept = nullptr);
 
 // Writes buffer[start, start + count) to path (count <= 0: an empty file). The
-// file is written under a temporary name in the same folder and renamed over
-// path only when complete, so a failure leaves no new file and an older file
-// intact; the file the image was loaded from is never replaced. Raises
+// file is written unnamed and given its name only when complete (AtomicFile),
+// so a failure leaves no new file and an older file intact; neither the file
+// the image was loaded from nor a file of kept is ever replaced. Raises
 // EReplacesImage "Cannot replace the open image "%s"", EFCreateError
 // "Cannot create file "%s". %s", EReadError "Stream read error" for a range
 // outside the image, or EWriteError "Stream write error in file "%s". %s".
-void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count);
+void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,
+                                const KeptFiles* kept = nullptr);
+
+// What a save does with an item that could not be written.
+enum class AfterFailure { GoOn, Stop };
+
+// How a save reports as it goes.
+struct SaveHooks {
+    // After each file written: its item and the number of files written so far.
+    std::function<void(const ExtractItem& item, std::size_t written)> Written;
+    // When an item fails (its range cannot be read or its file not written):
+    // the item and the failure; says whether the save goes on. Without it the
+    // save stops at the first failure.
+    std::function<AfterFailure(const ExtractItem& item, const std::exception& failure)> Failed;
+};
+
+// What a save did.
+struct SaveReport {
+    std::size_t Written = 0;
+    // The first failure the save went on past; null when none.
+    std::exception_ptr FirstFailure;
+};
+
+// The range of the row an item names.
+using ItemRangeFunction = std::function<ItemRange(const ExtractItem& item)>;
+
+// The one save loop of every list: writes each item's range of the image to
+// folder/FileName, in the order of items (ExtractToFolder, never replacing the
+// open image or a file of kept). First removes the hidden temporary files that
+// killed writers left in folder (RemoveAbandonedTemporaries). A failing item
+// goes to hooks.Failed: GoOn goes on with the next item; Stop raises that
+// failure from here, the files written before staying written.
+SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,
+                        const ItemRangeFunction& rangeOf, const SaveHooks& hooks, const KeptFiles& kept = {});
 
 }  // namespace kestrix

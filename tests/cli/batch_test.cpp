@@ -14,9 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
@@ -65,14 +68,15 @@ TEST_F(Batch, JsonLinesInTheOrderGivenWithAFailingImageAmongGoodOnes)
         arguments.insert(arguments.end(), images.begin(), images.end());
         const CliResult run = RunCliWithBytes(arguments);
         EXPECT_EQ(run.status, CliStatus::Failed) << jobs;
-        EXPECT_NE(run.err.find("Cannot open " + Path("missing.bin")), std::string::npos) << run.err;
+        EXPECT_EQ(run.err, "kestrix-cli: cannot read " + Path("missing.bin") + ": No such file or directory\n");
         const std::vector<std::string> lines = Lines(run.out);
         ASSERT_EQ(lines.size(), images.size()) << jobs << run.out;
         for (std::size_t k = 0; k < images.size(); ++k) {
             const QJsonObject object = JsonObject(lines[k]);
             EXPECT_EQ(object["image"].toString().toStdString(), images[k]) << jobs;
             if (k == 2)
-                EXPECT_TRUE(object["error"].toString().startsWith("Cannot open")) << lines[k];
+                EXPECT_EQ(object["error"].toString().toStdString(),
+                          "cannot read " + Path("missing.bin") + ": No such file or directory");
             else
                 EXPECT_EQ(object["rows"].toArray().size(), 1) << lines[k];
         }
@@ -91,6 +95,33 @@ TEST_F(Batch, PlainOutputHasAHeaderPerImageAndOneImageHasNone)
     EXPECT_EQ(first, 0u) << two.out;
     EXPECT_NE(second, std::string::npos);
     EXPECT_EQ(RunCliWithBytes({"info", a}).out.find("==>"), std::string::npos);
+}
+
+// Whatever the jobs, an image's messages come where they were written: a load
+// error after its header, a row's failure before its table.
+TEST_F(Batch, EachImagesMessagesKeepTheirPlaceAmongItsOutput)
+{
+    FlashImageBuilder image(8192, 0xFF);
+    image.PutFileEntry(1000, "note.txt", 4, "data");
+    image.PutFileEntry(3000, "a.bin", 4, "evil");
+    // Its entry a.bin would land on the image itself: a row that fails.
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("out/a.bin"));
+    const std::string a = Write("out/a.bin/a.bin", image);
+    const std::string missing = Path("missing.bin");
+    std::string expected;
+    for (const char* jobs : {"1", "2", "3"}) {
+        std::ostringstream both;
+        const std::vector<std::string> arguments{"kestrix-cli", "files", a,           missing,    a,
+                                                 "--jobs",      jobs,    "--extract", Path("out")};
+        EXPECT_EQ(RunCli(arguments, both, both), CliStatus::Failed);
+        const std::string text = both.str();
+        const std::size_t header = text.find("==> " + missing + " <==\n");
+        EXPECT_EQ(text.find("kestrix-cli: cannot read " + missing), header + missing.size() + 9) << text;
+        EXPECT_LT(text.find("kestrix-cli: row 1 (a.bin)"), text.find("0  note.txt")) << text;
+        if (expected.empty())
+            expected = text;
+        EXPECT_EQ(text, expected) << jobs;
+    }
 }
 
 TEST_F(Batch, ExtractsEachImageIntoAFolderOfItsName)
@@ -192,6 +223,41 @@ TEST_F(Program, Windows1251PathsAreOpenedAndCreatedByTheirBytes)
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_NE(err.indexOf("\\x1B[31m\\xEE.bin"), -1) << err.toStdString();
     EXPECT_EQ(err.indexOf('\x1B'), -1) << "no control byte reaches the terminal";
+}
+
+// A pipe whose reader has gone: the write fails and the program says so with
+// status 1 instead of dying of SIGPIPE.
+TEST_F(Program, AClosedPipeEndsWithStatusOne)
+{
+    FlashImageBuilder image(4096, 0x00);
+    const std::string path = Write("a.bin", image);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    int errEnds[2];
+    ASSERT_EQ(::pipe(errEnds), 0);
+    const std::string program = Cli().toStdString();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        ::dup2(pipeEnds[1], STDOUT_FILENO);
+        ::dup2(errEnds[1], STDERR_FILENO);
+        ::execl(program.c_str(), program.c_str(), "files", path.c_str(), "--json", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    ::close(errEnds[1]);
+    std::string err;
+    char chunk[256];
+    for (ssize_t n; (n = ::read(errEnds[0], chunk, sizeof chunk)) > 0;)
+        err.append(chunk, static_cast<std::size_t>(n));
+    ::close(errEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(err, "kestrix-cli: the output could not be written\n");
 }
 
 TEST_F(Program, OutputThatCannotBeWrittenFails)

@@ -112,6 +112,100 @@ TEST_F(AtomicFiles, AnInterruptedWriteLeavesNoFile)
     }
 }
 
+CommitStep g_stopAt = CommitStep::Begin;
+int g_stopSignal = SIGKILL;
+
+void StopAtStep(CommitStep step)
+{
+    if (step == g_stopAt)
+        std::raise(g_stopSignal);
+}
+
+// A child gives a file its name and is ended by a signal at one step of the
+// commit. The name then holds the old data or the new, whole; SIGKILL may leave
+// the hidden file with the new data beside it, which the next save's sweep
+// removes; a signal the program catches leaves nothing.
+TEST_F(AtomicFiles, AKillAtEveryStepLeavesTheOldOrTheNewFileAndNothingTheSweepKeeps)
+{
+    constexpr CommitStep kSteps[] = {CommitStep::Begin, CommitStep::LinkedUnderTemporaryName, CommitStep::Closed,
+                                     CommitStep::Renamed};
+    for (const AtomicFile::Kind kind : kKinds) {
+        const bool unnamed = AtomicFile((m_dir / "probe").string(), kind).Unnamed();
+        for (const bool replacing : {true, false}) {
+            for (const CommitStep step : kSteps) {
+                for (const int signal : {SIGKILL, SIGTERM}) {
+                    const std::string name = replacing ? "older.bin" : "new.bin";
+                    const std::string what = std::string(unnamed ? "unnamed" : "named") + ", " + name + ", step " +
+                                             std::to_string(static_cast<int>(step)) + ", signal " +
+                                             std::to_string(signal);
+                    const bool passed = step == CommitStep::Begin || step == CommitStep::Closed ||
+                                        (step == CommitStep::LinkedUnderTemporaryName && unnamed && replacing) ||
+                                        (step == CommitStep::Renamed && (!unnamed || replacing));
+                    const bool newDataNamed =
+                        !passed || step == CommitStep::Renamed || (step == CommitStep::Closed && unnamed && !replacing);
+                    const pid_t child = ::fork();
+                    ASSERT_GE(child, 0);
+                    if (child == 0) {
+                        InstallInterruptCleanup();
+                        g_stopAt = step;
+                        g_stopSignal = signal;
+                        SetCommitStepHook(StopAtStep);
+                        AtomicFile file((m_dir / name).string(), kind);
+                        file.WriteBuffer("fresh", 5);
+                        file.Commit();
+                        ::_exit(0);
+                    }
+                    int status = 0;
+                    ::waitpid(child, &status, 0);
+                    EXPECT_EQ(WIFSIGNALED(status), passed) << what;
+                    if (newDataNamed)
+                        EXPECT_EQ(Content(name), "fresh") << what;
+                    else if (replacing)
+                        EXPECT_EQ(Content(name), "older") << what;
+                    else
+                        EXPECT_FALSE(fs::exists(m_dir / name)) << what;
+                    for (const std::string& entry : Entries()) {
+                        if (entry == "older.bin" || entry == name)
+                            continue;
+                        EXPECT_EQ(signal, SIGKILL) << what << ": " << entry << " left";
+                        EXPECT_EQ(entry.rfind(".kestrix-", 0), 0u) << what << ": " << entry << " left";
+                        EXPECT_EQ(Content(entry), "fresh") << what;
+                    }
+                    RemoveAbandonedTemporaries(m_dir.string());
+                    std::vector<std::string> expected{"older.bin"};
+                    if (!replacing && newDataNamed)
+                        expected.insert(expected.begin(), name);
+                    EXPECT_EQ(Entries(), expected) << what;
+                    fs::remove(m_dir / "new.bin");
+                    std::ofstream(m_dir / "older.bin") << "older";
+                }
+            }
+        }
+    }
+}
+
+TEST_F(AtomicFiles, TheSweepRemovesOnlyAbandonedHiddenFiles)
+{
+    const std::vector<std::string> planted{".kestrix-Abc123", ".kestrix-empty0", ".kestrix-toolong", "kestrix-Abc123",
+                                           ".kestrix-ab_cd1"};
+    for (const std::string& name : planted)
+        std::ofstream(m_dir / name) << (name == ".kestrix-empty0" ? "" : "left");
+    fs::create_directory(m_dir / ".kestrix-Dir456");
+    fs::create_symlink(m_dir / "older.bin", m_dir / ".kestrix-Lnk789");
+    // A write under way, in this process, holds its hidden file.
+    AtomicFile living((m_dir / "older.bin").string(), AtomicFile::Kind::Named);
+    living.WriteBuffer("fresh", 5);
+    const std::vector<std::string> before = Entries();
+
+    RemoveAbandonedTemporaries(m_dir.string());
+    std::vector<std::string> expected = before;
+    expected.erase(std::find(expected.begin(), expected.end(), ".kestrix-Abc123"));
+    EXPECT_EQ(Entries(), expected);
+    living.Commit();
+    EXPECT_EQ(Content("older.bin"), "fresh");
+    EXPECT_EQ(Content(".kestrix-Lnk789"), "fresh") << "the link is left as it is";
+}
+
 TEST_F(AtomicFiles, AMissingFolderIsACreateErrorNamingTheFile)
 {
     for (const AtomicFile::Kind kind : kKinds) {

@@ -12,6 +12,7 @@
 #include <climits>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -218,6 +219,87 @@ TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
     EXPECT_EQ(ReadFileBytes(image), m_image);
     ExtractToFolder(buffer, m_dir.string(), "other.bin", {0, 64});
     EXPECT_EQ(Entries(), (std::vector<std::string>{"other.bin", "phone.bin"}));
+}
+
+// The one save loop: items in order, each success and failure told through the
+// hooks, and the failure policy left to the caller.
+TEST_F(ExtractionFiles, TheSaveLoopWritesInOrderAndLetsTheCallerDecideOnFailures)
+{
+    const std::vector<ExtractItem> items{{0, "a.bin"}, {1, "bad.bin"}, {2, "c.bin"}, {3, "bad2.bin"}};
+    const std::vector<ItemRange> ranges{{0, 10}, {250000, 400000}, {5, 6}, {-1, 3}};
+    const auto rangeOf = [&ranges](const ExtractItem& item) { return ranges[static_cast<std::size_t>(item.Row)]; };
+    const struct {
+        const char* name;
+        std::optional<AfterFailure> policy;
+        std::vector<std::string> files;
+        std::string log;
+    } cases[] = {
+        {"go on", AfterFailure::GoOn, {"a.bin", "c.bin"}, "w0:1 f1 w2:2 f3 "},
+        {"stop", AfterFailure::Stop, {"a.bin"}, "w0:1 f1 "},
+        {"no failure hook", std::nullopt, {"a.bin"}, "w0:1 "},
+    };
+    for (const auto& c : cases) {
+        // Left by a writer that was killed: the save sweeps it first.
+        Plant(".kestrix-Old123", "abandoned");
+        std::string log;
+        SaveHooks hooks;
+        hooks.Written = [&log](const ExtractItem& item, std::size_t written) {
+            log += "w" + std::to_string(item.Row) + ":" + std::to_string(written) + " ";
+        };
+        if (c.policy)
+            hooks.Failed = [&log, &c](const ExtractItem& item, const std::exception& failure) {
+                EXPECT_NE(dynamic_cast<const EReadError*>(&failure), nullptr) << failure.what();
+                log += "f" + std::to_string(item.Row) + " ";
+                return *c.policy;
+            };
+        SaveReport report;
+        const std::string error =
+            ErrorOf([&] { report = SaveToFolder(m_buffer, m_dir.string(), items, rangeOf, hooks); });
+        EXPECT_EQ(log, c.log) << c.name;
+        EXPECT_EQ(Entries(), c.files) << c.name;
+        if (c.policy == AfterFailure::GoOn) {
+            EXPECT_EQ(error, "no error") << c.name;
+            EXPECT_EQ(report.Written, 2u);
+            ASSERT_TRUE(report.FirstFailure);
+            EXPECT_EQ(ErrorOf([&] { std::rethrow_exception(report.FirstFailure); }), "EReadError: Stream read error");
+        } else {
+            EXPECT_EQ(error, "EReadError: Stream read error") << c.name;
+        }
+        for (const std::string& file : c.files)
+            fs::remove(m_dir / file);
+    }
+}
+
+// No save replaces any image of a run, whatever name reaches it.
+TEST_F(ExtractionFiles, NoKeptFileIsReplacedUnderAnyName)
+{
+    const std::string first = Write("first.bin", std::string("first image"));
+    const std::string second = Write("second.bin", std::string("second image"));
+    fs::create_hard_link(first, m_dir / "link.bin");
+    fs::create_directory(m_dir / "sub");
+    KeptFiles kept;
+    kept.Add(first);
+    kept.Add(second);
+    kept.Add(Path("missing.bin"));
+    const std::vector<ExtractItem> items{{0, "first.bin"}, {1, "link.bin"}, {2, "missing.bin"}, {3, "second.bin"}};
+    std::vector<std::string> refused;
+    SaveHooks hooks;
+    hooks.Failed = [&refused](const ExtractItem& item, const std::exception& failure) {
+        if (dynamic_cast<const EReplacesImage*>(&failure) != nullptr)
+            refused.push_back(item.FileName);
+        return AfterFailure::GoOn;
+    };
+    const auto rangeOf = [](const ExtractItem&) { return ItemRange{0, 4}; };
+    const SaveReport report = SaveToFolder(m_buffer, m_dir.string(), items, rangeOf, hooks, kept);
+    EXPECT_EQ(refused, (std::vector<std::string>{"first.bin", "link.bin", "second.bin"}));
+    EXPECT_EQ(report.Written, 1u);
+    EXPECT_EQ(Content("first.bin"), "first image");
+    EXPECT_EQ(Content("second.bin"), "second image");
+    EXPECT_EQ(Content("missing.bin").size(), 4u);
+    EXPECT_TRUE(kept.Holds(m_dir.string() + "/sub/../first.bin"));
+    EXPECT_FALSE(kept.Holds(Path("missing.bin")));
+    EXPECT_EQ(ErrorOf([&] { std::rethrow_exception(report.FirstFailure); }),
+              "EReplacesImage: Cannot replace the open image \"" + Path("first.bin") + "\"");
 }
 
 TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)

@@ -193,15 +193,18 @@ TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
         const char* name;
         std::string path;
         std::string reason;
+        LoadCause cause;
+        int error;
     } cases[] = {
-        {"missing file", (m_dir / "missing.bin").string(), "No such file or directory"},
-        {"folder", m_dir.string(), "Is a directory"},
-        {"empty path", "", "No such file or directory"},
-        {"FIFO without a writer", fifo, "Illegal seek"},
-        {"pipe, as /dev/stdin", "/proc/self/fd/" + std::to_string(pipeEnds[0]), "Illegal seek"},
-        {"socket", socketPath, "No such device or address"},
-        {"character device", "/dev/null", "Operation not supported"},
-        {"file without an end", "/proc/self/status", "Invalid argument"},
+        {"missing file", (m_dir / "missing.bin").string(), "No such file or directory", LoadCause::CannotOpen, ENOENT},
+        {"folder", m_dir.string(), "Is a directory", LoadCause::NotAFile, EISDIR},
+        {"empty path", "", "No such file or directory", LoadCause::CannotOpen, ENOENT},
+        {"FIFO without a writer", fifo, "Illegal seek", LoadCause::NotAFile, ESPIPE},
+        {"pipe, as /dev/stdin", "/proc/self/fd/" + std::to_string(pipeEnds[0]), "Illegal seek", LoadCause::NotAFile,
+         ESPIPE},
+        {"socket", socketPath, "No such device or address", LoadCause::NotAFile, ESPIPE},
+        {"character device", "/dev/null", "Operation not supported", LoadCause::NotAFile, ENOTSUP},
+        {"file without an end", "/proc/self/status", "Invalid argument", LoadCause::NotAFile, EINVAL},
     };
     for (const auto& c : cases) {
         THexBuffer buffer;
@@ -217,6 +220,8 @@ TEST_F(HexBufferLoad, OpenFailuresLeaveThePreviousImage)
             EXPECT_EQ(e.ClassName(), "EFOpenError");
             EXPECT_EQ(std::string(e.what()), "Cannot open " + c.path + ".\r\n(" + c.reason + ".)") << c.name;
         }
+        EXPECT_EQ(buffer.LastLoadFailure().Cause, c.cause) << c.name;
+        EXPECT_EQ(buffer.LastLoadFailure().Error, c.error) << c.name;
         EXPECT_EQ(buffer.FileName(), good) << c.name;
         ASSERT_EQ(buffer.DataSize(), 5000) << c.name;
         EXPECT_EQ(buffer.ByteAt(4999), bytes.back()) << c.name;
@@ -242,8 +247,31 @@ TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
     } catch (const ERangeError& e) {
         EXPECT_STREQ(e.what(), "Range check error");
     }
+    EXPECT_EQ(buffer.LastLoadFailure().Cause, LoadCause::TooLarge);
+    EXPECT_EQ(buffer.LastLoadFailure().Size, 2147483648);
     EXPECT_EQ(buffer.DataSize(), 0);
     EXPECT_EQ(buffer.FileName(), small);
+    buffer.LoadFromFile(small);
+    EXPECT_EQ(buffer.LastLoadFailure().Cause, LoadCause::None);
+}
+
+// The cause a failed load records beside the exception, for the command line's
+// messages: a file cut short between chunks, and a cancel.
+TEST_F(HexBufferLoad, ALoadCutShortOrCancelledRecordsItsCause)
+{
+    for (const bool cancel : {false, true}) {
+        const std::string path = Write("shrinks.bin", Pattern(300000));
+        THexBuffer buffer;
+        buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& stop) {
+            if (percent > 0 && !cancel)
+                EXPECT_EQ(::truncate(path.c_str(), 100000), 0);
+            stop = percent > 0 && cancel;
+        };
+        EXPECT_THROW(buffer.LoadFromFile(path), Exception);
+        EXPECT_EQ(buffer.LastLoadFailure().Cause, cancel ? LoadCause::Cancelled : LoadCause::ShortRead);
+        EXPECT_EQ(buffer.LastLoadFailure().Error, 0);
+        EXPECT_EQ(buffer.LastLoadFailure().Size, 300000);
+    }
 }
 
 // Another program cuts the image short right after the load took its size.
