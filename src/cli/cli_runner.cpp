@@ -12,8 +12,6 @@
 #include "picture_check.h"
 #include "terminal_text.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -470,14 +468,6 @@ CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, s
         return CliStatus::Failed;
     }
     return status;
-}
-
-CliStatus RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> bytes;
-    for (const QString& argument : arguments)
-        bytes.push_back(QFile::encodeName(argument).toStdString());
-    return RunCli(bytes, out, err);
 }
 
 }  // namespace kestrix

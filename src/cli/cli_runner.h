@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QStringList>
-
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,7 +16,5 @@ enum class CliStatus : int { Ok = 0, Failed = 1, Usage = 2 };
 // Results go to out, messages to err. An output that could not be written is
 // CliStatus::Failed.
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
-// The same with arguments as text, encoded as file names (for tests).
-CliStatus RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrix

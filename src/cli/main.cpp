@@ -1,8 +1,5 @@
 #include "atomic_file.h"
 #include "cli_runner.h"
-#include "kestrix_version.h"
-
-#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,9 +37,6 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     kestrix::InstallInterruptCleanup();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrix-cli"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrix::kVersion));
     std::ios::sync_with_stdio(false);
     if (outputClosed)
         std::cout.setstate(std::ios::badbit);

@@ -3,6 +3,7 @@
 // Running kestrix-cli inside the test process and reading its JSON.
 #include "cli_runner.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -21,13 +22,16 @@ struct CliResult {
     std::string err;
 };
 
-// Runs kestrix-cli with arguments (without the program name), as text.
-inline CliResult RunCliWith(QStringList arguments)
+// Runs kestrix-cli with arguments (without the program name), as text encoded
+// as file names.
+inline CliResult RunCliWith(const QStringList& arguments)
 {
     std::ostringstream out;
     std::ostringstream err;
-    arguments.prepend(QStringLiteral("kestrix-cli"));
-    const CliStatus status = RunCli(arguments, out, err);
+    std::vector<std::string> bytes{"kestrix-cli"};
+    for (const QString& argument : arguments)
+        bytes.push_back(QFile::encodeName(argument).toStdString());
+    const CliStatus status = RunCli(bytes, out, err);
     return {status, out.str(), err.str()};
 }
 
