@@ -115,6 +115,18 @@ bool ColoursUsedSuit(std::span<const uint8_t> bytes, const BmpHeader& header) no
            ReadLe32(bytes, kFileHeaderSize + 32) <= kLargestColourCount;
 }
 
+// One past the palette of an indexed bitmap with a Windows info header: its
+// colours used, or 2^bits where that is 0, of 4 bytes each after the headers.
+// Decoders read it whole wherever the pixels start. 0 for other bitmaps.
+int64_t PaletteEnd(std::span<const uint8_t> bytes, const BmpHeader& header) noexcept
+{
+    if (header.bits > 8 || header.headerSize == kCoreHeaderSize)
+        return 0;
+    const uint32_t used = ReadLe32(bytes, kFileHeaderSize + 32);
+    const int64_t colours = used != 0 ? used : int64_t{1} << header.bits;
+    return kFileHeaderSize + header.headerSize + 4 * colours;
+}
+
 // An OS/2 palette has 3 bytes a colour and always 2^bits colours: decoders read
 // them all before the pixels, so a shorter one shifts the pixels.
 bool Os2PaletteIsWhole(const BmpHeader& header) noexcept
@@ -260,6 +272,8 @@ BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept
         return fail(PictureFault::TooLarge);
     if (!ColoursUsedSuit(bytes, header) || !Os2PaletteIsWhole(header) || header.compression == kAlphaBitFields)
         return fail(PictureFault::Damaged);
+    if (PaletteEnd(bytes, header) > n)
+        return fail(PictureFault::CutShort);
     if (!layout.Rle)
         return fail(header.pixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
     int64_t drawn = 0;

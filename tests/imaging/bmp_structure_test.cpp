@@ -122,7 +122,7 @@ TEST(BmpStructure, WalkTable)
         {"JPEG compression", WithLe32(bmp8, 30, 4), PictureFault::Damaged},
         {"alpha bit fields", WithLe32(BuildBmp(BmpFields{2, 2, 32, 3, Bytes(16, 0x40)}), 30, 6), PictureFault::Damaged},
         {"257 colours used", WithLe32(bmp8, 46, 257), PictureFault::Damaged},
-        {"256 colours used", WithLe32(bmp8, 46, 256), PictureFault::None},
+        {"256 colours used but 4 stored", WithLe32(bmp8, 46, 256), PictureFault::CutShort},
         {"OS/2 palette of 255 colours", Os2Bitmap(6, 2, 255), PictureFault::Damaged},
         {"too large", WithLe32(WithLe32(bmp8, 18, 30000), 22, 30000), PictureFault::TooLarge},
     };
