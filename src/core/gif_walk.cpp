@@ -311,6 +311,8 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
         return fail(PictureFault::CutShort);
     layout.ScreenWidth = static_cast<int32_t>(ReadLe16(bytes, 6));
     layout.ScreenHeight = static_cast<int32_t>(ReadLe16(bytes, 8));
+    if (layout.ScreenWidth == 0 || layout.ScreenHeight == 0)
+        return fail(PictureFault::Damaged);
     if (int64_t{layout.ScreenWidth} * layout.ScreenHeight > kMaxPicturePixels)
         return fail(PictureFault::TooLarge);
     const bool screenHasColours = (d[10] & 0x80) != 0;
