@@ -340,6 +340,8 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
                 static_cast<int32_t>(ReadLe16(bytes, p + 1)), static_cast<int32_t>(ReadLe16(bytes, p + 3)),
                 static_cast<int32_t>(ReadLe16(bytes, p + 5)), static_cast<int32_t>(ReadLe16(bytes, p + 7)), disposal};
             disposal = 0;
+            if (rect.Width == 0 || rect.Height == 0)
+                return fail(PictureFault::Damaged);
             if (int64_t{rect.Width} * rect.Height > kMaxPicturePixels)
                 return fail(PictureFault::TooLarge);
             const uint8_t flags = d[p + 9];
