@@ -5,6 +5,7 @@
 #include "extraction.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
+#include "picture_builders.h"
 #include "picture_holder.h"
 #include "strict_decoder.h"
 
@@ -26,11 +27,11 @@ using namespace kestrix;
 
 void BM_PreviewRow(benchmark::State& state)
 {
-    test_support::GifOptions options;
+    test_support::GifPlan options;
     options.width = static_cast<uint16_t>(state.range(0));
     options.height = static_cast<uint16_t>(state.range(0));
     options.frames = static_cast<int>(state.range(1));
-    const auto gif = test_support::MakeGif(options);
+    const auto gif = test_support::BuildGif(options);
     test_support::FlashImageBuilder image(gif.size() + 8192, 0x00);
     image.Put(4096, gif);
     THexBuffer buffer;
@@ -67,10 +68,10 @@ const char* FormatName(PictureType type)
 std::vector<uint8_t> SamplePicture(PictureType type, int side)
 {
     if (type == PictureType::Gif) {
-        test_support::GifOptions options;
+        test_support::GifPlan options;
         options.width = options.height = static_cast<uint16_t>(side);
         options.frames = 3;
-        return test_support::MakeGif(options);
+        return test_support::BuildGif(options);
     }
     QImage image(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y)
