@@ -6,6 +6,7 @@
 #include "flash_image_builder.h"
 #include "image_loading.h"
 #include "picture_check.h"
+#include "picture_builders.h"
 #include "picture_holder.h"
 #include "strict_decoder.h"
 
@@ -27,11 +28,11 @@ using namespace kestrix;
 
 void BM_PreviewRow(benchmark::State& state)
 {
-    test_support::GifOptions options;
+    test_support::GifPlan options;
     options.width = static_cast<uint16_t>(state.range(0));
     options.height = static_cast<uint16_t>(state.range(0));
     options.frames = static_cast<int>(state.range(1));
-    const auto gif = test_support::MakeGif(options);
+    const auto gif = test_support::BuildGif(options);
     test_support::FlashImageBuilder image(gif.size() + 8192, 0x00);
     image.Put(4096, gif);
     THexBuffer buffer;
@@ -68,10 +69,10 @@ const char* FormatName(PictureType type)
 std::vector<uint8_t> SamplePicture(PictureType type, int side)
 {
     if (type == PictureType::Gif) {
-        test_support::GifOptions options;
+        test_support::GifPlan options;
         options.width = options.height = static_cast<uint16_t>(side);
         options.frames = 3;
-        return test_support::MakeGif(options);
+        return test_support::BuildGif(options);
     }
     QImage image(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y)
@@ -87,7 +88,7 @@ std::vector<uint8_t> SamplePicture(PictureType type, int side)
 }
 
 // The decode check the deep picture search runs on every picture it finds.
-void BM_DecodesInFull(benchmark::State& state)
+void BM_CheckPicture(benchmark::State& state)
 {
     const auto type = static_cast<PictureType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
@@ -121,7 +122,7 @@ void PictureArgs(benchmark::internal::Benchmark* benchmark)
         benchmark->Args({static_cast<int64_t>(type), 176})->Args({static_cast<int64_t>(type), 640});
 }
 
-BENCHMARK(BM_DecodesInFull)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckPicture)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_QtReadOnly)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "flash_image_builder.h"
 #include "flash_like_data.h"
 #include "graphics_scan.h"
+#include "picture_builders.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,8 +25,8 @@ THexBuffer& Image()
         auto put = [&bytes](std::size_t at, const std::vector<uint8_t>& item) {
             std::copy(item.begin(), item.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         };
-        const auto gif = kestrix::test_support::MakeGif({});
-        const auto bmp = kestrix::test_support::MakeSmallBmp(8, 8);
+        const auto gif = kestrix::test_support::BuildGif({.height = 8});
+        const auto bmp = kestrix::test_support::BuildBmp(kestrix::test_support::SmallBmpPlan(8, 8));
         kestrix::test_support::FlashImageBuilder entries(4096, 0x00);
         for (int k = 0; k < 400; ++k) {
             const std::size_t at = (static_cast<std::size_t>(k) + 1) * (kImageSize / 402);

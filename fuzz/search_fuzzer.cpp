@@ -4,6 +4,7 @@
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "hex_text.h"
+#include "naive_search.h"
 #include "pattern_search.h"
 
 #include <cstdlib>
@@ -56,24 +57,6 @@ int64_t ReferenceHexInt(const std::string& text)
     return value;
 }
 
-int32_t ReferenceFind(const std::vector<uint8_t>& image, const std::vector<uint8_t>& pattern, int32_t start,
-                      int32_t last)
-{
-    const auto size = static_cast<int32_t>(image.size());
-    if (last >= size)
-        last = size - 1;
-    const auto length = static_cast<int32_t>(pattern.size());
-    start = std::max(start, 0);
-    for (int32_t s = start; length > 0 && s + length - 1 <= last; ++s) {
-        int32_t i = 0;
-        while (i < length && image[static_cast<std::size_t>(s + i)] == pattern[static_cast<std::size_t>(i)])
-            ++i;
-        if (i == length)
-            return s;
-    }
-    return -1;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
@@ -106,6 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     THexBuffer buffer;
     buffer.LoadFromBytes(image);
     const int32_t found = buffer.FindBytes(pattern.data(), static_cast<int32_t>(pattern.size()), start, last, false);
-    Check(found == ReferenceFind(image, pattern, start, last));
+    Check(found == test_support::NaiveFind(image, pattern, start, last));
     return 0;
 }

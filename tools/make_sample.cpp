@@ -25,7 +25,7 @@ namespace {
 
 using kestrix::Utf8ToCp1251;
 using kestrix::test_support::FlashImageBuilder;
-using kestrix::test_support::GifOptions;
+using kestrix::test_support::GifPlan;
 
 constexpr std::size_t kDefaultSize = 12 * 1024 * 1024;
 constexpr std::size_t kBlock = 64 * 1024;
@@ -126,14 +126,14 @@ std::size_t PutGifs(FlashImageBuilder& image, std::size_t from, std::size_t to, 
     std::size_t at = from;
     int index = 0;
     while (at + 4096 < to) {
-        GifOptions options;
+        GifPlan options;
         options.width = static_cast<uint16_t>(8 + random.Below(40));
         options.height = static_cast<uint16_t>(8 + random.Below(40));
         options.frames = index % 3 == 1 ? 3 : 1;
         options.delay = static_cast<uint16_t>(10 * (1 + index % 4));
         if (index % 5 == 2)
             options.comment = std::string("made by kestrix\x00\x3B", 17);
-        const auto gif = kestrix::test_support::MakeGif(options);
+        const auto gif = kestrix::test_support::BuildGif(options);
         if (at + gif.size() >= to)
             break;
         image.Put(at, gif);
@@ -148,7 +148,7 @@ void PutBitmaps(FlashImageBuilder& image, std::size_t from, std::size_t to, Rand
     for (std::size_t at = from; at + 256 < to; at += 4096 + random.Below(4096)) {
         const auto width = static_cast<uint16_t>(8 + random.Below(25));
         const auto height = static_cast<uint16_t>(4 + random.Below(20));
-        image.Put(at, kestrix::test_support::MakeSmallBmp(width, height));
+        image.Put(at, kestrix::test_support::BuildBmp(kestrix::test_support::SmallBmpPlan(width, height)));
     }
 }
 

@@ -373,6 +373,7 @@ void TForm1::RestoreOpenFolder()
     if (!m_regIniStore1.ValueExists(kSettingsSection, kSettingsKey))
         return;
     const QString folder = m_regIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
+    // Read a second time rather than reusing folder: the start-up's two reads of the value are fixed behaviour.
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         m_openDialog1.InitialDir = m_regIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
 }

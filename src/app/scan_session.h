@@ -32,8 +32,8 @@ public:
 
     // Runs the scan of kind over image into list, showing its progress on
     // gauge. The number of rows, or nothing when the image is too small to
-    // scan (the list is then left as it was) or the scan was cancelled (the
-    // list keeps the rows found so far).
+    // scan (the list is then left as it was). A cancelled scan returns the
+    // number of rows found before it stopped, which the list keeps.
     std::optional<std::size_t> Run(ListKind kind, THexBuffer& image, ResultListView& list, ProgressGauge& gauge);
     // Runs the deep picture search over image into rows, with check as its
     // strict decode check, showing its progress on gauge. Images of any size

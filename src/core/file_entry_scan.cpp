@@ -1,5 +1,6 @@
 #include "file_entry_scan.h"
 
+#include "file_entry_layout.h"
 #include "sliced_find.h"
 
 #include <algorithm>
@@ -12,30 +13,8 @@
 namespace kestrix {
 namespace {
 
-constexpr std::string_view kEntrySignature = "000001FF000000";
-// The name's first character lies this far before the signature.
-constexpr int32_t kNameDistance = 89;
-constexpr int32_t kSizeOffset = 22;
-constexpr int32_t kDataOffset = 38;
 // Largest size whose data are known to follow the entry directly.
 constexpr uint32_t kInlineSizeLimit = 384;
-
-// Low bytes of the 2-byte characters from h - 89 up to the first zero after
-// the first one; the signature's zero at h + 1 ends it at the latest.
-std::string ReadEntryName(std::span<const uint8_t> image, int32_t h)
-{
-    std::string name(1, static_cast<char>(image[static_cast<std::size_t>(h - kNameDistance)]));
-    for (auto q = static_cast<std::size_t>(h - kNameDistance + 2); image[q] != 0; q += 2)
-        name += static_cast<char>(image[q]);
-    return name;
-}
-
-uint32_t ReadBigEndian32(std::span<const uint8_t> image, int32_t offset)
-{
-    const auto at = static_cast<std::size_t>(offset);
-    return static_cast<uint32_t>(image[at]) << 24 | static_cast<uint32_t>(image[at + 1]) << 16 |
-           static_cast<uint32_t>(image[at + 2]) << 8 | image[at + 3];
-}
 
 void RemoveRepeatedNames(FoundRows& rows)
 {
@@ -77,7 +56,8 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
     hooks.ShowGauge(dataSize);
     int32_t previous = 0;
     for (;;) {
-        const SlicedFindResult hit = FindHexPatternSliced(buffer, kEntrySignature, previous + 1, dataSize, hooks);
+        const SlicedFindResult hit =
+            FindHexPatternSliced(buffer, kFileEntrySignatureHex, previous + 1, dataSize, hooks);
         if (hit.stopped || hit.offset < 0)
             break;
         const int32_t h = hit.offset;
@@ -85,13 +65,13 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
         // Entries whose name would start before the image or whose size would
         // run past its end are not complete in this image; nor is one whose
         // data would start beyond the largest offset.
-        if (h >= kNameDistance && static_cast<int64_t>(h) + kSizeOffset + 3 < dataSize &&
-            h <= INT32_MAX - kDataOffset) {
-            const std::string name = ReadEntryName(image, h);
+        if (h >= kFileEntryNameDistance && h + kFileEntrySizeOffset + 3 < dataSize &&
+            h <= INT32_MAX - kFileEntryDataOffset) {
+            const std::string name = ReadFileEntryName(image, h);
             if (rows.Empty() || rows.Name(rows.Count() - 1) != name) {
-                const uint32_t size = ReadBigEndian32(image, h + kSizeOffset);
+                const uint32_t size = ReadFileEntrySize(image, h);
                 FoundRow row;
-                row.Start = h + kDataOffset;
+                row.Start = static_cast<int32_t>(h + kFileEntryDataOffset);
                 if (size <= kInlineSizeLimit)
                     row.End = OffsetOrNoEnd(static_cast<int64_t>(row.Start) + size);
                 row.Size = size;

@@ -206,18 +206,19 @@ public:
         for (int code = 0; code < m_clear; ++code)
             m_lengths[static_cast<std::size_t>(code)] = 1;
         Reset();
-        if (m_needed <= 0)
-            m_state = State::Whole;
     }
 
     State Current() const noexcept { return m_state; }
 
+    // Every code up to the end code must be valid, also past the last pixel:
+    // decoders read them all, and an invalid one throws a reader off the
+    // blocks that follow.
     void Feed(const uint8_t* data, int32_t count) noexcept
     {
-        for (int32_t i = 0; i < count && m_state == State::Counting; ++i) {
+        for (int32_t i = 0; i < count && m_state == State::Counting && !m_ended; ++i) {
             m_bits |= uint32_t{data[i]} << m_bitCount;
             m_bitCount += 8;
-            while (m_bitCount >= m_width && m_state == State::Counting) {
+            while (m_bitCount >= m_width && m_state == State::Counting && !m_ended) {
                 const int code = static_cast<int>(m_bits & ((1u << m_width) - 1));
                 m_bits >>= m_width;
                 m_bitCount -= m_width;
@@ -230,7 +231,7 @@ public:
     void Finish() noexcept
     {
         if (m_state == State::Counting)
-            m_state = State::EndedShort;
+            m_state = m_produced >= m_needed ? State::Whole : State::EndedShort;
     }
 
 private:
@@ -248,7 +249,7 @@ private:
             return;
         }
         if (code == m_clear + 1) {
-            m_state = State::EndedShort;
+            m_ended = true;
             return;
         }
         uint32_t length = 0;
@@ -270,8 +271,6 @@ private:
         }
         m_previous = code;
         m_produced += length;
-        if (m_produced >= m_needed)
-            m_state = State::Whole;
     }
 
     std::array<uint32_t, kTableSize> m_lengths{};
@@ -284,6 +283,7 @@ private:
     int m_next = 0;
     int m_width = 0;
     int m_previous = -1;
+    bool m_ended = false;
     State m_state = State::Counting;
 };
 
@@ -340,8 +340,6 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
                 static_cast<int32_t>(ReadLe16(bytes, p + 1)), static_cast<int32_t>(ReadLe16(bytes, p + 3)),
                 static_cast<int32_t>(ReadLe16(bytes, p + 5)), static_cast<int32_t>(ReadLe16(bytes, p + 7)), disposal};
             disposal = 0;
-            if (rect.Width == 0 || rect.Height == 0)
-                return fail(PictureFault::Damaged);
             if (int64_t{rect.Width} * rect.Height > kMaxPicturePixels)
                 return fail(PictureFault::TooLarge);
             const uint8_t flags = d[p + 9];

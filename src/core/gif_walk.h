@@ -52,11 +52,10 @@ struct GifLayout {
 // Fault: NotRecognised without the signature; CutShort when the data end inside
 // the header, a colour table or a block, or when an image's LZW data give fewer
 // than width x height pixels before the end code or the end of its sub-blocks;
-// Damaged for a screen or an image of zero width or height (no decoder draws
-// them; WalkGif refuses such a screen), a minimum
-// code size outside 1..kLargestMinCodeSize, a code that is
-// neither in the code table nor the next one to be added before the image is
-// whole, an image with no colour table of its own or of the screen (no decoder
+// Damaged for a screen of zero width or height (as WalkGif refuses it), a minimum
+// code size outside 1..kLargestMinCodeSize, a code before the end code that is
+// neither in the code table nor the next one to be added (also past the image's
+// last pixel), an image with no colour table of its own or of the screen (no decoder
 // can give it colours), or a GIF without any image; TooLarge for a screen or an
 // image beyond kMaxPicturePixels; Cancelled when cancel (may be
 // null) turned true during the walk. Images holds the images walked before a fault.

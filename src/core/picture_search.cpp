@@ -1,5 +1,6 @@
 #include "picture_search.h"
 
+#include "file_entry_layout.h"
 #include "format_table.h"
 #include "picture_candidates.h"
 
@@ -27,27 +28,15 @@ constexpr int64_t kSliceSize = int64_t{1} << 20;
 constexpr int64_t kExtraWorkPerByte = 1;
 constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
 
-// A file-system entry: its signature lies this far before the entry's data,
-// and the name's first character this far before the signature.
-constexpr int64_t kEntryDataOffset = 38;
-constexpr int64_t kEntryNameDistance = 89;
-constexpr uint8_t kEntrySignature[7] = {0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00};
-
 // The name of the file-system entry whose data start at start, read as the file
-// scan reads it (the low byte of each 2-byte character from h - 89 up to the
-// first zero after the first one); empty when no entry signature lies at
-// h = start - 38 or the name would begin before the image.
+// scan reads it; empty when no entry signature lies at h = start - 38 or the
+// name would begin before the image.
 std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
 {
-    const int64_t h = start - kEntryDataOffset;
-    if (h < kEntryNameDistance || !std::equal(std::begin(kEntrySignature), std::end(kEntrySignature),
-                                              image.begin() + static_cast<std::ptrdiff_t>(h)))
+    const int64_t h = start - kFileEntryDataOffset;
+    if (h < kFileEntryNameDistance || !HasFileEntrySignature(image, h))
         return {};
-    std::string name(1, static_cast<char>(image[static_cast<std::size_t>(h - kEntryNameDistance)]));
-    // The signature's second byte (h + 1) is zero, so the name ends there at the latest.
-    for (int64_t q = h - kEntryNameDistance + 2; image[static_cast<std::size_t>(q)] != 0; q += 2)
-        name += static_cast<char>(image[static_cast<std::size_t>(q)]);
-    return name;
+    return ReadFileEntryName(image, h);
 }
 
 class PictureSearch {

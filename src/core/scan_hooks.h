@@ -3,49 +3,67 @@
 #include "found_rows.h"
 #include "picture_type.h"
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace kestrix {
+
+// One call of a front end that may be left empty: calling an empty hook does
+// nothing and, for a hook that answers bool, answers true (carry on).
+template <typename Signature>
+class Hook;
+
+template <typename Result, typename... Args>
+class Hook<Result(Args...)> {
+public:
+    Hook() = default;
+    template <typename Function>
+    requires std::constructible_from<std::function<Result(Args...)>, Function> Hook(Function function)
+        : m_function(std::move(function))
+    {
+    }
+
+    explicit operator bool() const noexcept { return static_cast<bool>(m_function); }
+
+    Result operator()(Args... args) const
+    {
+        if (m_function)
+            return m_function(std::forward<Args>(args)...);
+        if constexpr (std::is_same_v<Result, bool>)
+            return true;
+        else if constexpr (!std::is_void_v<Result>)
+            return Result{};
+    }
+
+private:
+    std::function<Result(Args...)> m_function;
+};
 
 // How a long analysis talks to its front end. Every member may be empty.
 struct ScanHooks {
     // The progress gauge: shown with a maximum, moved, hidden.
-    std::function<void(int32_t maximum)> GaugeShow;
-    std::function<void(int32_t value)> GaugeValue;
-    std::function<void()> GaugeHide;
+    Hook<void(int32_t maximum)> GaugeShow;
+    Hook<void(int32_t value)> GaugeValue;
+    Hook<void()> GaugeHide;
     // A row was appended at the end of the list being built.
-    std::function<void(const FoundRows& rows)> RowAppended;
+    Hook<void(const FoundRows& rows)> RowAppended;
     // A point where the front end may process pending events. Returning false
     // ends the analysis early (its result is then incomplete).
-    std::function<bool()> Yield;
+    Hook<bool()> Yield;
     // The front end's strict decoder, for the analyses that tell whole pictures
     // from damaged ones; empty: every structurally whole picture is whole.
     PictureDecodeCheck DecodeCheck;
 
-    // The calls an analysis makes; each does nothing for an empty member.
-    void ShowGauge(int32_t maximum) const
-    {
-        if (GaugeShow)
-            GaugeShow(maximum);
-    }
-    void MoveGauge(int32_t value) const
-    {
-        if (GaugeValue)
-            GaugeValue(value);
-    }
-    void HideGauge() const
-    {
-        if (GaugeHide)
-            GaugeHide();
-    }
-    void TellRowAppended(const FoundRows& rows) const
-    {
-        if (RowAppended)
-            RowAppended(rows);
-    }
+    // The calls an analysis makes.
+    void ShowGauge(int32_t maximum) const { GaugeShow(maximum); }
+    void MoveGauge(int32_t value) const { GaugeValue(value); }
+    void HideGauge() const { GaugeHide(); }
+    void TellRowAppended(const FoundRows& rows) const { RowAppended(rows); }
     // Yields to the front end; false when it asks the analysis to end.
-    bool KeepGoing() const { return !Yield || Yield(); }
+    bool KeepGoing() const { return Yield(); }
 };
 
 }  // namespace kestrix

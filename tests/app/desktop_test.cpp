@@ -166,7 +166,9 @@ TEST_F(FormTest, KeysRunTheirCommands)
     }
 
     FlashImageBuilder image(20000, 0x11);
-    image.PutFileEntry(1000, "first.bin", 16).PutFileEntry(2000, "second.txt", 20).Put(9000, MakeSmallBmp(8, 8));
+    image.PutFileEntry(1000, "first.bin", 16)
+        .PutFileEntry(2000, "second.txt", 20)
+        .Put(9000, BuildBmp(SmallBmpPlan(8, 8)));
     OpenImage(image);
     f.show();
     QApplication::setActiveWindow(&f);

@@ -114,23 +114,27 @@ protected:
         }
 
         // Never listed: below the GIF pass and at its very start.
-        image.Put(7000000, MakeGif({}));
-        image.Put(static_cast<std::size_t>(kGifPassStart), MakeGif({}));
+        image.Put(7000000, BuildGif({.height = 8}));
+        image.Put(static_cast<std::size_t>(kGifPassStart), BuildGif({.height = 8}));
 
-        const GifOptions gifOptions[] = {
-            {20, 10, 1, 10, {}, true}, {48, 32, 3, 20, {}, true},                              // animated
-            {60, 40, 1, 10, {}, true},                                                         // the one previewed
-            {9, 9, 1, 10, {}, false},  {33, 17, 1, 10, std::string("made\x00\x3B", 6), true},  // 00 3B inside, last
+        const GifPlan gifOptions[] = {
+            {.width = 20, .height = 10},
+            {.width = 48, .height = 32, .frames = 3, .delay = 20},  // animated
+            {.width = 60, .height = 40},                            // the one previewed
+            {.width = 9, .height = 9, .graphicControl = false},
+            {.width = 33, .height = 17, .comment = std::string("made\x00\x3B", 6)},  // 00 3B inside, last
         };
         int32_t at = 9700000;
         image.Fill(static_cast<std::size_t>(at), 100000, kGifGapFill);
-        for (const GifOptions& options : gifOptions) {
-            m_gifs.push_back({at, MakeGif(options)});
+        for (const GifPlan& options : gifOptions) {
+            m_gifs.push_back({at, BuildGif(options)});
             image.Put(static_cast<std::size_t>(at), m_gifs.back().bytes);
             at += static_cast<int32_t>(m_gifs.back().bytes.size()) + 300;
         }
 
-        m_bmps = {{150000, MakeSmallBmp(8, 8)}, {6000000, MakeSmallBmp(16, 4)}, {10200000, MakeSmallBmp(32, 12)}};
+        m_bmps = {{150000, BuildBmp(SmallBmpPlan(8, 8))},
+                  {6000000, BuildBmp(SmallBmpPlan(16, 4))},
+                  {10200000, BuildBmp(SmallBmpPlan(32, 12))}};
         for (const Placed& bmp : m_bmps)
             image.Put(static_cast<std::size_t>(bmp.at), bmp.bytes);
 

@@ -2,6 +2,7 @@
 
 #include "flash_image_builder.h"
 #include "form1.h"
+#include "picture_builders.h"
 #include "progress_gauge.h"
 
 #include <QDir>

@@ -230,7 +230,7 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
 {
     TForm1& f = Form();
     const auto showPicture = [&f] {
-        const std::vector<uint8_t> gif = MakeGif({});
+        const std::vector<uint8_t> gif = BuildGif({.height = 8});
         MemoryStream stream;
         stream.WriteBuffer(gif.data(), static_cast<int32_t>(gif.size()));
         f.PictureView1()->Picture().LoadFromStream(&stream);

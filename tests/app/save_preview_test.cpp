@@ -197,21 +197,21 @@ protected:
     void SetUp() override
     {
         FormTest::SetUp();
-        GifOptions first;
+        GifPlan first;
         first.width = 20;
         first.height = 10;
-        GifOptions second;
+        GifPlan second;
         second.width = 7;
         second.height = 5;
-        m_first = MakeGif(first);
-        m_second = MakeGif(second);
+        m_first = BuildGif(first);
+        m_second = BuildGif(second);
         m_a = kGifPassStart + 1000;
         m_b = m_a + static_cast<int32_t>(m_first.size());
         FlashImageBuilder image(static_cast<std::size_t>(kGifPassStart) + 8000, 0x00);
         image.Fill(static_cast<std::size_t>(kGifPassStart), 8000, 0x77)
             .Put(static_cast<std::size_t>(m_a), m_first)
             .Put(static_cast<std::size_t>(m_b), m_second)
-            .Put(5000, MakeSmallBmp(8, 8));
+            .Put(5000, BuildBmp(SmallBmpPlan(8, 8)));
         OpenImage(image);
         Form().gif1Click();
         Form().Page()->setCurrentIndex(TForm1::kGraphicsPage);

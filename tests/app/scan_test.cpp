@@ -134,7 +134,7 @@ TEST_F(FormTest, CloseDuringAScanEndsTheScanThenCloses)
 TEST_F(FormTest, GraphicsScanListsBitmapsWithoutGifs)
 {
     FlashImageBuilder image(6000, 0x00);
-    image.Fill(0, 6000, 0x55).Put(1000, MakeSmallBmp(8, 8)).Put(3000, MakeSmallBmp(8, 8));
+    image.Fill(0, 6000, 0x55).Put(1000, BuildBmp(SmallBmpPlan(8, 8))).Put(3000, BuildBmp(SmallBmpPlan(8, 8)));
     OpenImage(image);
     Form().gif1Click();
     const auto& rows = Form().FindedRows();

@@ -3,6 +3,7 @@
 #include "code_page.h"
 #include "flash_image_builder.h"
 #include "graphics_scan.h"
+#include "picture_builders.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -311,10 +312,10 @@ TEST_F(CliImages, NoImageOfTheRunIsReplacedByAnotherImagesExtraction)
 TEST_F(CliImages, GraphicsExtractWritesEveryPicture)
 {
     FlashImageBuilder image(9568256 + 200000, 0x00);
-    const auto gif = test_support::MakeGif({});
+    const auto gif = test_support::BuildGif({.height = 8});
     image.Put(9568256 + 1000, gif);
     image.Put(9568256 + 5000, gif);
-    const auto bmp = test_support::MakeSmallBmp(16, 8);
+    const auto bmp = test_support::BuildBmp(test_support::SmallBmpPlan(16, 8));
     image.Put(50000, bmp);
     const QString path = Write("pictures.bin", image);
     const QString out = m_dir.filePath("pictures");

@@ -2,6 +2,7 @@
 #include "flash_image_builder.h"
 #include "graphics_scan.h"
 #include "image_loading.h"
+#include "picture_builders.h"
 #include "result_row_printer.h"
 #include "scan_hook_log.h"
 
@@ -37,10 +38,11 @@ std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, co
     return texts;
 }
 
+using test_support::BuildBmp;
+using test_support::BuildGif;
 using test_support::FlashImageBuilder;
-using test_support::GifOptions;
-using test_support::MakeGif;
-using test_support::MakeSmallBmp;
+using test_support::GifPlan;
+using test_support::SmallBmpPlan;
 
 constexpr int32_t kBase = kGifPassStart;
 
@@ -78,7 +80,7 @@ TEST(ScanGraphics, RefusesSmallImagesAndScansFromOneByteMore)
 
 TEST(ScanGraphics, GifsRunToTheNextHeaderAndTheLastToItsTrailer)
 {
-    const auto gif = MakeGif({});
+    const auto gif = BuildGif({.height = 8});
     const auto size = static_cast<int32_t>(gif.size());
     const int32_t a = kBase + 100, b = kBase + 1000, c = kBase + 2000;
     FlashImageBuilder image(kBase + 4096, 0x00);
@@ -94,7 +96,7 @@ TEST(ScanGraphics, GifsRunToTheNextHeaderAndTheLastToItsTrailer)
 
 TEST(ScanGraphics, ARunOfThirteenFFhDropsTheHeaderBeforeIt)
 {
-    const auto gif = MakeGif({});
+    const auto gif = BuildGif({.height = 8});
     const int32_t a = kBase + 1, b = kBase + 1000, c = kBase + 2000;
     for (const std::size_t run : {std::size_t{12}, std::size_t{13}}) {
         FlashImageBuilder image(kBase + 4096, 0x00);
@@ -139,10 +141,10 @@ TEST(ScanGraphics, LastGifWithoutAWellFormedBody)
 
 TEST(ScanGraphics, BlockWalkIgnoresTrailerBytesInsideThePicture)
 {
-    GifOptions options;
+    GifPlan options{.height = 8};
     options.comment = std::string("a\x00\x3B z", 5);
     options.frames = 3;
-    const auto gif = MakeGif(options);
+    const auto gif = BuildGif(options);
     const auto size = static_cast<int32_t>(gif.size());
     const int32_t s = kBase + 64;
     FlashImageBuilder image(kBase + 4096, 0x00);
@@ -152,9 +154,9 @@ TEST(ScanGraphics, BlockWalkIgnoresTrailerBytesInsideThePicture)
 
 TEST(ScanGraphics, BitmapRowsFollowTheGifRows)
 {
-    const auto gif = MakeGif({});
+    const auto gif = BuildGif({.height = 8});
     const auto gifSize = static_cast<int32_t>(gif.size());
-    const auto bmp = MakeSmallBmp(8, 8);  // 62 + 4 * 8 = 94 bytes
+    const auto bmp = BuildBmp(SmallBmpPlan(8, 8));  // 62 + 4 * 8 = 94 bytes
     const int32_t a = kBase + 100, b = kBase + 1000;
     const std::string pattern("\x00\x00\x00\x00\x00\x00\x00\x3E\x00\x00\x00\x28\x00", 13);
     for (const std::size_t early : {std::size_t{1}, std::size_t{2}}) {
@@ -184,9 +186,9 @@ TEST(ScanGraphics, BitmapRowsFollowTheGifRows)
 
 TEST(ScanGraphics, StopsWhenTheFrontEndAsks)
 {
-    const auto gif = MakeGif({});
+    const auto gif = BuildGif({.height = 8});
     FlashImageBuilder image(kBase + 4096, 0x00);
-    image.Put(kBase + 100, gif).Put(kBase + 1000, gif).Put(kBase + 2000, gif).Put(50, MakeSmallBmp(8, 8));
+    image.Put(kBase + 100, gif).Put(kBase + 1000, gif).Put(kBase + 2000, gif).Put(50, BuildBmp(SmallBmpPlan(8, 8)));
     HookLog log;
     log.yieldsBeforeStop = 2;
     const auto rows = Scan(image, &log);
@@ -204,7 +206,7 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
     const char* files[] = {"giflib/doc/whatsinagif/comment_ext.gif", "pillow/Tests/images/different_transparency.gif",
                            "pygif-test-suite/all-reds.gif", "pygif-test-suite/max-codes.gif",
                            "wuffs/test/data/hibiscus.regular.gif"};
-    const auto first = MakeGif({});
+    const auto first = BuildGif({.height = 8});
     for (const char* name : files) {
         const auto gif = test_support::ReadFileBytes((root / name).string());
         ASSERT_FALSE(gif.empty()) << name;
@@ -224,16 +226,16 @@ TEST(ScanGraphics, PublicGifsEndAtTheirTrailer)
 
 TEST(FindGifTrailer, WalksBlocksWithinTheLimit)
 {
-    GifOptions options;
+    GifPlan options{.height = 8};
     options.frames = 2;
-    auto gif = MakeGif(options);
+    auto gif = BuildGif(options);
     const auto size = static_cast<int32_t>(gif.size());
     auto gif87 = gif;
     gif87[4] = '7';
     auto gif88 = gif;
     gif88[4] = '8';
     // A local colour table of 2 entries on the first image descriptor.
-    std::vector<uint8_t> local = MakeGif({});
+    std::vector<uint8_t> local = BuildGif({.height = 8});
     const std::size_t descriptor = 13 + 12 + 8;  // header, global table, graphic control
     ASSERT_EQ(local[descriptor], 0x2C);
     local[descriptor + 9] = 0x80;

@@ -27,22 +27,40 @@ TEST(FindHexPattern, RangeBounds)
     struct Case {
         const char* pattern;
         int32_t from, to, expected;
+        std::vector<uint8_t> image = SmallImage();
     };
+    // Two file-entry signatures sharing three bytes: hits at 0 and 5.
+    const std::vector<uint8_t> overlapping = {0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00};
     const Case cases[] = {
-        {"4749", 0, 10, 0},   {"4749", 1, 10, 5},    {"4749", -5, 10, 0},    {"4749", 6, 10, 8},   {"4749", 6, 9, -1},
-        {"4749", 6, 1000, 8}, {"4749", 9, 1000, -1}, {"4749", 10, 1000, -1}, {"4749", 0, 0, -1},   {"4749", 0, -7, -1},
-        {"47 4", 1, 10, 5},   {"zz", 0, 10, -1},     {"", 0, 10, -1},        {"474941", 0, 10, 5}, {"0041", 0, 10, 2},
+        {"000001FF000000", 0, 12, 0, overlapping},
+        {"000001FF000000", 1, 12, 5, overlapping},
+        {"000001FF000000", 1, 11, -1, overlapping},
+        {"000001FF000000", 6, 12, -1, overlapping},
+        {"4749", 0, 10, 0},
+        {"4749", 1, 10, 5},
+        {"4749", -5, 10, 0},
+        {"4749", 6, 10, 8},
+        {"4749", 6, 9, -1},
+        {"4749", 6, 1000, 8},
+        {"4749", 9, 1000, -1},
+        {"4749", 10, 1000, -1},
+        {"4749", 0, 0, -1},
+        {"4749", 0, -7, -1},
+        {"47 4", 1, 10, 5},
+        {"zz", 0, 10, -1},
+        {"", 0, 10, -1},
+        {"474941", 0, 10, 5},
+        {"0041", 0, 10, 2},
     };
     // Each case again with 0 to 34 bytes of padding before and after the image;
-    // A5h is in no pattern, so the padding takes part in no match.
+    // A5h is in no pattern and no image, so the padding takes part in no match.
     constexpr int32_t kMaxPadding = 34;
     THexBuffer buffer;
     for (const Case& c : cases) {
         for (int32_t before = 0; before <= kMaxPadding; ++before) {
             for (int32_t after = 0; after <= kMaxPadding; ++after) {
                 std::vector<uint8_t> image(static_cast<std::size_t>(before), 0xA5);
-                const std::vector<uint8_t> small = SmallImage();
-                image.insert(image.end(), small.begin(), small.end());
+                image.insert(image.end(), c.image.begin(), c.image.end());
                 image.insert(image.end(), static_cast<std::size_t>(after), 0xA5);
                 LoadImage(buffer, image);
                 ASSERT_EQ(FindHexPattern(buffer, c.pattern, c.from + before, c.to + before),

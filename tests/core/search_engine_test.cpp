@@ -3,12 +3,14 @@
 #include "exceptions.h"
 #include "hex_text.h"
 #include "image_loading.h"
+#include "naive_search.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,21 +37,12 @@ std::string Hex(const std::string& bytes)
     return out;
 }
 
-// The plain search: the lowest s from max(start, 0) whose length bytes, mapped
-// through table, equal pattern and end at or before last (clamped to the data).
+// NaiveFind of the prepared pattern, each image byte mapped through table.
 int32_t ReferenceFind(const std::vector<uint8_t>& data, const std::array<uint8_t, 256>& table,
                       const std::string& pattern, int32_t start, int32_t last)
 {
-    const int64_t end = std::min<int64_t>(last, static_cast<int64_t>(data.size()) - 1);
-    const auto length = static_cast<int64_t>(pattern.size());
-    for (int64_t s = std::max(start, 0); length > 0 && s + length - 1 <= end; ++s) {
-        int64_t i = 0;
-        while (i < length && table[data[static_cast<std::size_t>(s + i)]] == static_cast<uint8_t>(pattern[i]))
-            ++i;
-        if (i == length)
-            return static_cast<int32_t>(s);
-    }
-    return -1;
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(pattern.data()), pattern.size());
+    return test_support::NaiveFind(data, bytes, start, last, &table);
 }
 
 // A byte found in neither bytes nor pattern: padding made of it can take part
@@ -180,6 +173,9 @@ TEST(FindBytes, BoundsOverlapAndRestart)
         int32_t start, last, expected;
     };
     const std::vector<uint8_t> tail = Bytes({1, 2, 3, 4, 5, 6});
+    const std::vector<uint8_t> entrySignature = Bytes({0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00});
+    const std::vector<uint8_t> overlapping =
+        Bytes({0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00});
     const Case cases[] = {
         {tail, Bytes({5, 6}), 0, 1000, 4},  // last far beyond the data: ends on the final byte
         {tail, Bytes({5, 6}), 0, 5, 4},
@@ -194,6 +190,11 @@ TEST(FindBytes, BoundsOverlapAndRestart)
         {Bytes({0xAA, 0xAA, 0xAA}), Bytes({0xAA, 0xAA}), 2, 2, -1},
         {Bytes({1, 2, 1, 2, 3}), Bytes({1, 2, 3}), 0, 4, 2},
         {Bytes({0, 0, 0, 1, 0xFF}), Bytes({0, 0, 1, 0xFF}), 0, 4, 1},
+        // Two file-entry signatures sharing three bytes: hits at 0 and 5.
+        {overlapping, entrySignature, 0, 11, 0},
+        {overlapping, entrySignature, 1, 11, 5},
+        {overlapping, entrySignature, 1, 10, -1},
+        {overlapping, entrySignature, 6, 11, -1},
     };
     THexBuffer buffer;
     for (const Case& c : cases) {

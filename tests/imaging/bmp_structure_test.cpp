@@ -1,15 +1,16 @@
 #include "bmp_walk.h"
 
-#include "picture_builders.h"
+#include "qt_pictures.h"
 
 #include <gtest/gtest.h>
 
 namespace kestrix {
 namespace {
 
-using test_support::BmpFields;
+using test_support::BmpPlan;
 using test_support::BuildBmp;
 using test_support::Bytes;
+using test_support::FourColourPalette;
 using test_support::PutLe32;
 
 constexpr uint32_t kRle8 = 1;
@@ -17,11 +18,13 @@ constexpr uint32_t kRle4 = 2;
 
 Bytes Rle8(const Bytes& stream)
 {
-    return BuildBmp(BmpFields{4, 4, 8, kRle8, stream});
+    return BuildBmp(BmpPlan{
+        .bits = 8, .width = 4, .height = 4, .compression = kRle8, .pixelData = stream, .palette = FourColourPalette()});
 }
 Bytes Rle4(const Bytes& stream)
 {
-    return BuildBmp(BmpFields{4, 4, 4, kRle4, stream});
+    return BuildBmp(BmpPlan{
+        .bits = 4, .width = 4, .height = 4, .compression = kRle4, .pixelData = stream, .palette = FourColourPalette()});
 }
 
 Bytes Truncated(Bytes bytes, std::size_t keep)
@@ -42,32 +45,33 @@ Bytes WithLe32(Bytes bytes, std::size_t offset, uint32_t value)
 // colours, all 256 of them unless paletteColours says fewer.
 Bytes Os2Bitmap(int width, int height, uint32_t paletteColours = 256)
 {
-    Bytes out{'B', 'M'};
-    const uint32_t offset = 14 + 12 + paletteColours * 3;
-    const Bytes rows = test_support::PatternRows8(width, height);
-    PutLe32(out, offset + static_cast<uint32_t>(rows.size()));
-    PutLe32(out, 0);
-    PutLe32(out, offset);
-    PutLe32(out, 12);
-    test_support::PutLe16(out, static_cast<uint32_t>(width));
-    test_support::PutLe16(out, static_cast<uint32_t>(height));
-    test_support::PutLe16(out, 1);
-    test_support::PutLe16(out, 8);
-    for (uint32_t k = 0; k < paletteColours; ++k) {
-        const QRgb colour = test_support::kPalette[k % 4];
-        out.insert(out.end(), {static_cast<uint8_t>(qBlue(colour)), static_cast<uint8_t>(qGreen(colour)),
-                               static_cast<uint8_t>(qRed(colour))});
-    }
-    out.insert(out.end(), rows.begin(), rows.end());
-    return out;
+    std::vector<uint32_t> palette;
+    for (uint32_t k = 0; k < paletteColours; ++k)
+        palette.push_back(FourColourPalette()[k % 4]);
+    return BuildBmp({.headerSize = 12,
+                     .bits = 8,
+                     .width = width,
+                     .height = height,
+                     .pixelData = test_support::PatternRows8(width, height),
+                     .palette = palette});
 }
 
 TEST(BmpStructure, WalkTable)
 {
-    const Bytes bmp8 = BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)});
-    const Bytes topDown = BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)});
-    const Bytes bmp1 = BuildBmp(BmpFields{33, 2, 1, 0, Bytes(16, 0x5A)});
-    const Bytes bmp4 = BuildBmp(BmpFields{9, 2, 4, 0, Bytes(16, 0x12)});
+    const Bytes bmp8 = BuildBmp(BmpPlan{.bits = 8,
+                                        .width = 5,
+                                        .height = 3,
+                                        .pixelData = test_support::PatternRows8(5, 3),
+                                        .palette = FourColourPalette()});
+    const Bytes topDown = BuildBmp(BmpPlan{.bits = 8,
+                                           .width = 5,
+                                           .height = -3,
+                                           .pixelData = test_support::PatternRows8(5, 3),
+                                           .palette = FourColourPalette()});
+    const Bytes bmp1 = BuildBmp(
+        BmpPlan{.bits = 1, .width = 33, .height = 2, .pixelData = Bytes(16, 0x5A), .palette = FourColourPalette()});
+    const Bytes bmp4 = BuildBmp(
+        BmpPlan{.bits = 4, .width = 9, .height = 2, .pixelData = Bytes(16, 0x12), .palette = FourColourPalette()});
     const Bytes bmp24 = test_support::WriteWithQt("bmp", 7, 5);
     const Bytes os2 = Os2Bitmap(6, 2);
     // Rows of 4 pixels: an encoded run, an absolute run, a move, early ends.
@@ -106,8 +110,22 @@ TEST(BmpStructure, WalkTable)
         {"RLE8 move past the bitmap", Rle8({0, 2, 0, 5, 0, 1}), PictureFault::Damaged},
         {"RLE8 line end past the last row", Rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), PictureFault::Damaged},
         {"RLE8 run after the last row", Rle8({0, 2, 0, 4, 1, 1, 0, 1}), PictureFault::Damaged},
-        {"RLE8 top-down", BuildBmp(BmpFields{4, -4, 8, kRle8, rleEarlyEnd}), PictureFault::Damaged},
-        {"RLE8 with 4 bits per pixel", BuildBmp(BmpFields{4, 4, 4, kRle8, rleEarlyEnd}), PictureFault::Damaged},
+        {"RLE8 top-down",
+         BuildBmp(BmpPlan{.bits = 8,
+                          .width = 4,
+                          .height = -4,
+                          .compression = kRle8,
+                          .pixelData = rleEarlyEnd,
+                          .palette = FourColourPalette()}),
+         PictureFault::Damaged},
+        {"RLE8 with 4 bits per pixel",
+         BuildBmp(BmpPlan{.bits = 4,
+                          .width = 4,
+                          .height = 4,
+                          .compression = kRle8,
+                          .pixelData = rleEarlyEnd,
+                          .palette = FourColourPalette()}),
+         PictureFault::Damaged},
         {"info header of 14 bytes", WithLe32(bmp8, 14, 14), PictureFault::Damaged},
         {"width 0", WithLe32(bmp8, 18, 0), PictureFault::Damaged},
         {"negative width", WithLe32(bmp8, 18, 0xFFFFFFFB), PictureFault::Damaged},
@@ -120,7 +138,8 @@ TEST(BmpStructure, WalkTable)
          }(),
          PictureFault::Damaged},
         {"JPEG compression", WithLe32(bmp8, 30, 4), PictureFault::Damaged},
-        {"alpha bit fields", WithLe32(BuildBmp(BmpFields{2, 2, 32, 3, Bytes(16, 0x40)}), 30, 6), PictureFault::Damaged},
+        {"alpha bit fields", WithLe32(BuildBmp(BmpPlan{.bits = 32, .width = 2, .height = 2}), 30, 6),
+         PictureFault::Damaged},
         {"257 colours used", WithLe32(bmp8, 46, 257), PictureFault::Damaged},
         {"256 colours used but 4 stored", WithLe32(bmp8, 46, 256), PictureFault::CutShort},
         {"OS/2 palette of 255 colours", Os2Bitmap(6, 2, 255), PictureFault::Damaged},
@@ -140,7 +159,11 @@ TEST(BmpStructure, ReportsSizeDepthAndCompression)
     EXPECT_EQ(rle.BitsPerPixel, 4);
     EXPECT_EQ(rle.Compression, kRle4);
     EXPECT_TRUE(rle.Rle);
-    const BmpLayout topDown = ReadBmpLayout(BuildBmp(BmpFields{5, -3, 8, 0, test_support::PatternRows8(5, 3)}));
+    const BmpLayout topDown = ReadBmpLayout(BuildBmp(BmpPlan{.bits = 8,
+                                                             .width = 5,
+                                                             .height = -3,
+                                                             .pixelData = test_support::PatternRows8(5, 3),
+                                                             .palette = FourColourPalette()}));
     EXPECT_EQ(topDown.Height, -3);
     EXPECT_FALSE(topDown.Rle);
 }

@@ -1,6 +1,6 @@
 #include "gif_walk.h"
 
-#include "picture_builders.h"
+#include "qt_pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +35,13 @@ Bytes Truncated(Bytes bytes, std::size_t keep)
 
 TEST(GifStructure, WalkTable)
 {
-    const Bytes whole = BuildGif(4, 4, {kImage});
+    const Bytes whole = BuildGif({.width = 4, .height = 4, .images = {kImage}});
     const Bytes lzw = EncodeLzw(test_support::PatternPixels(4, 4), 2, LzwStyle::Literals);
     const Bytes withComment = [] {
         Bytes gif = GifHeader(4, 4);
         const Bytes comment = Concat({{0x21, 0xFE}, SubBlocks({0x00, 0x3B, 0x00, 0x3B})});
         gif.insert(gif.end(), comment.begin(), comment.end());
-        const Bytes rest = BuildGif(4, 4, {kImage});
+        const Bytes rest = BuildGif({.width = 4, .height = 4, .images = {kImage}});
         gif.insert(gif.end(), rest.begin() + 25, rest.end());
         return gif;
     }();
@@ -57,7 +57,8 @@ TEST(GifStructure, WalkTable)
         std::size_t images;
     } cases[] = {
         {"whole", whole, PictureFault::None, 1},
-        {"three images with extensions between", BuildGif(8, 8, {kImage, kImage, kImage}), PictureFault::None, 3},
+        {"three images with extensions between",
+         BuildGif({.width = 8, .height = 8, .images = {kImage, kImage, kImage}}), PictureFault::None, 3},
         {"GIF87a",
          [&] {
              Bytes b = whole;
@@ -73,9 +74,10 @@ TEST(GifStructure, WalkTable)
         {"no end code after the last pixel",
          WithImageData(SubBlocks(EncodeLzw(test_support::PatternPixels(4, 4), 2, LzwStyle::Literals, false))),
          PictureFault::None, 1},
-        {"zero-size image", BuildGif(4, 4, {GifImage{0, 0, 0, 0, {}}}), PictureFault::Damaged, 0},
-        {"image of zero height", BuildGif(4, 4, {GifImage{0, 0, 4, 0, {}}}), PictureFault::Damaged, 0},
-        {"screen of zero width", BuildGif(0, 4, {GifImage{0, 0, 1, 1, {}}}), PictureFault::Damaged, 0},
+        {"zero-size image", BuildGif({.width = 4, .height = 4, .images = {GifImage{0, 0, 0, 0, {}}}}),
+         PictureFault::None, 1},
+        {"screen of zero width", BuildGif({.width = 0, .height = 4, .images = {GifImage{0, 0, 1, 1, {}}}}),
+         PictureFault::Damaged, 0},
         {"not a GIF", Bytes{'G', 'I', 'F', '8', '8', 'a', 4, 0, 4, 0, 0, 0, 0, 0x3B}, PictureFault::NotRecognised, 0},
         {"five bytes", Bytes{'G', 'I', 'F', '8', '9'}, PictureFault::NotRecognised, 0},
         {"screen descriptor cut", Truncated(whole, 10), PictureFault::CutShort, 0},
@@ -90,7 +92,9 @@ TEST(GifStructure, WalkTable)
          PictureFault::CutShort, 0},
         {"sub-blocks end before the last pixel", WithImageData(SubBlocks(Truncated(lzw, lzw.size() - 3))),
          PictureFault::CutShort, 0},
-        {"second image cut", Truncated(BuildGif(4, 4, {kImage, kImage}), whole.size() + 20), PictureFault::CutShort, 1},
+        {"second image cut",
+         Truncated(BuildGif({.width = 4, .height = 4, .images = {kImage, kImage}}), whole.size() + 20),
+         PictureFault::CutShort, 1},
         {"code not in the table", WithImageData(SubBlocks(invalidCode)), PictureFault::Damaged, 0},
         {"minimum code size 0",
          [&] {
@@ -118,8 +122,8 @@ TEST(GifStructure, WalkTable)
 
 TEST(GifStructure, ReportsTheScreenAndEveryImageRectangle)
 {
-    const GifLayout layout =
-        ReadGifLayout(BuildGif(300, 200, {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}));
+    const GifLayout layout = ReadGifLayout(
+        BuildGif({.width = 300, .height = 200, .images = {GifImage{3, 2, 4, 5, {}}, GifImage{250, 190, 60, 20, {}}}}));
     ASSERT_EQ(layout.Fault, PictureFault::None);
     EXPECT_EQ(layout.ScreenWidth, 300);
     EXPECT_EQ(layout.ScreenHeight, 200);

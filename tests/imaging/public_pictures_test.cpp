@@ -125,8 +125,9 @@ TEST(PublicSuites, KnownFaults)
         {"wuffs/test/data/artificial-gif/pixel-data-none.gif", PictureType::Gif, PictureFault::CutShort},
         {"wuffs/test/data/artificial-gif/pixel-data-not-enough.gif", PictureType::Gif, PictureFault::CutShort},
         {"wuffs/test/data/artificial-gif/pixel-data-too-much-good-lzw.gif", PictureType::Gif, PictureFault::None},
-        // The invalid code comes after the last pixel.
-        {"wuffs/test/data/artificial-gif/pixel-data-too-much-bad-lzw.gif", PictureType::Gif, PictureFault::None},
+        // The invalid code comes after the last pixel; it would throw a reader off
+        // any block after it.
+        {"wuffs/test/data/artificial-gif/pixel-data-too-much-bad-lzw.gif", PictureType::Gif, PictureFault::Damaged},
         {"wuffs/test/data/artificial-gif/no-frames.gif", PictureType::Gif, PictureFault::Damaged},
         {"wuffs/test/data/artificial-gif/frame-out-of-bounds.gif", PictureType::Gif, PictureFault::None},
         {"libnsgif/ns-afl-gif/afl-058.gif", PictureType::Gif, PictureFault::CutShort},

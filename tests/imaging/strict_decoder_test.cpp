@@ -2,7 +2,7 @@
 #include "strict_decoder.h"
 
 #include "gif_walk.h"
-#include "picture_builders.h"
+#include "qt_pictures.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,10 +18,11 @@
 namespace kestrix {
 namespace {
 
-using test_support::BmpFields;
+using test_support::BmpPlan;
 using test_support::BuildBmp;
 using test_support::BuildGif;
 using test_support::Bytes;
+using test_support::FourColourPalette;
 using test_support::GifImage;
 using test_support::kPalette;
 
@@ -99,7 +100,8 @@ Bytes PngWithImageDataCut(const Bytes& png, std::size_t keep)
 TEST(StrictDecoder, GifScreenOutsideTheImageIsTransparentNotTheBackgroundColour)
 {
     // Background colour index 1 (red): Qt fills the screen with it.
-    const DecodedPicture picture = DecodePicture(PictureType::Gif, BuildGif(8, 6, {GifImage{3, 2, 4, 4, {}}}, 1));
+    const DecodedPicture picture = DecodePicture(
+        PictureType::Gif, BuildGif({.width = 8, .height = 6, .background = 1, .images = {GifImage{3, 2, 4, 4, {}}}}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     EXPECT_EQ(picture.Frames[0].format(), QImage::Format_ARGB32_Premultiplied);
@@ -112,7 +114,7 @@ TEST(StrictDecoder, GifScreenOutsideTheImageIsTransparentNotTheBackgroundColour)
 TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
 {
     const std::vector<GifImage> images = {GifImage{0, 0, 4, 4, {}}, GifImage{5, 2, 4, 3, Bytes(12, 3)}};
-    const Bytes gif = BuildGif(10, 6, images);
+    const Bytes gif = BuildGif({.width = 10, .height = 6, .images = images});
     auto first = [](int x, int y) { return x < 4 && y < 4 ? kPalette[(x + y) % 4] : kTransparent; };
     const DecodedPicture picture = DecodePicture(PictureType::Gif, gif);
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
@@ -124,8 +126,8 @@ TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
     // Restoring the first image to the background uncovers it again.
     std::vector<GifImage> disposed = images;
     disposed[0].disposal = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(10, 6, disposed)).Frames.at(1), {10, 6},
-                 [](int x, int y) { return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent; });
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif({.width = 10, .height = 6, .images = disposed})).Frames.at(1),
+                 {10, 6}, [](int x, int y) { return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent; });
 
     EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 1).Frames.size(), 1u);
     EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 0).Frames.size(), 1u);
@@ -139,20 +141,28 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 {
     GifImage image{0, 0, 4, 4, {}};
     image.transparentIndex = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(4, 4, {image})).Frames.at(0), {4, 4},
-                 [](int x, int y) { return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4]; });
+    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif({.width = 4, .height = 4, .images = {image}})).Frames.at(0),
+                 {4, 4}, [](int x, int y) { return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4]; });
     // Partly off the screen: Qt clips it; the part on the screen is shown.
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(5, 5, {GifImage{3, 3, 4, 4, {}}})).Frames.at(0), {5, 5},
-                 [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
+    ExpectPixels(
+        DecodePicture(PictureType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{3, 3, 4, 4, {}}}}))
+            .Frames.at(0),
+        {5, 5}, [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
     // Wholly off the screen: nothing is shown.
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif(5, 5, {GifImage{30, 0, 4, 4, {}}})).Frames.at(0), {5, 5},
-                 [](int, int) { return kTransparent; });
+    ExpectPixels(
+        DecodePicture(PictureType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{30, 0, 4, 4, {}}}}))
+            .Frames.at(0),
+        {5, 5}, [](int, int) { return kTransparent; });
 }
 
 TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
 {
     const DecodedPicture picture =
-        DecodePicture(PictureType::Bmp, BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)}));
+        DecodePicture(PictureType::Bmp, BuildBmp(BmpPlan{.bits = 8,
+                                                         .width = 5,
+                                                         .height = 3,
+                                                         .pixelData = test_support::PatternRows8(5, 3),
+                                                         .palette = FourColourPalette()}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     ExpectPixels(picture.Frames[0], {5, 3}, [](int x, int y) { return kPalette[(x + y) % 4]; });
@@ -165,7 +175,12 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
     // Stored rows from the bottom: row 0 gets two pixels of colour 1, a move
     // goes 1 right and 2 up, one pixel of colour 3 ends that row, the next row
     // is all colour 2, then the bitmap ends.
-    const Bytes bmp = BuildBmp(BmpFields{4, 4, 8, 1, {2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1}});
+    const Bytes bmp = BuildBmp(BmpPlan{.bits = 8,
+                                       .width = 4,
+                                       .height = 4,
+                                       .compression = 1,
+                                       .pixelData = Bytes{2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1},
+                                       .palette = FourColourPalette()});
     const DecodedPicture picture = DecodePicture(PictureType::Bmp, bmp);
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ExpectPixels(picture.Frames.at(0), {4, 4}, [](int x, int y) {
@@ -182,8 +197,12 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
 
 TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
 {
-    const Bytes gif = BuildGif(6, 6, {GifImage{0, 0, 6, 6, {}}});
-    const Bytes bmp = BuildBmp(BmpFields{5, 3, 8, 0, test_support::PatternRows8(5, 3)});
+    const Bytes gif = BuildGif({.width = 6, .height = 6, .images = {GifImage{0, 0, 6, 6, {}}}});
+    const Bytes bmp = BuildBmp(BmpPlan{.bits = 8,
+                                       .width = 5,
+                                       .height = 3,
+                                       .pixelData = test_support::PatternRows8(5, 3),
+                                       .palette = FourColourPalette()});
     const Bytes jpeg = test_support::WriteWithQt("jpeg");
     const Bytes progressive = test_support::WriteWithQt("jpeg", 64, 48, true);
     const Bytes png = test_support::WriteWithQt("png", 200, 150);
@@ -206,7 +225,13 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
         {"GIF screen too large", PictureType::Gif, hugeScreen, PictureFault::TooLarge},
         {"bitmap", PictureType::Bmp, bmp, PictureFault::None},
         {"bitmap cut", PictureType::Bmp, Truncated(bmp, bmp.size() - 1), PictureFault::CutShort},
-        {"bitmap with a broken RLE", PictureType::Bmp, BuildBmp(BmpFields{4, 4, 8, 1, {5, 1, 0, 1}}),
+        {"bitmap with a broken RLE", PictureType::Bmp,
+         BuildBmp(BmpPlan{.bits = 8,
+                          .width = 4,
+                          .height = 4,
+                          .compression = 1,
+                          .pixelData = Bytes{5, 1, 0, 1},
+                          .palette = FourColourPalette()}),
          PictureFault::Damaged},
         {"JPEG", PictureType::Jpeg, jpeg, PictureFault::None},
         {"progressive JPEG", PictureType::Jpeg, progressive, PictureFault::None},
@@ -290,7 +315,7 @@ TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)
 {
     const Bytes jpeg = test_support::WriteWithQt("jpeg");
     const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
-    const Bytes gif = BuildGif(16, 16, {GifImage{0, 0, 16, 16, {}}});
+    const Bytes gif = BuildGif({.width = 16, .height = 16, .images = {GifImage{0, 0, 16, 16, {}}}});
     std::atomic<int> wrong{0};
     auto run = [&](const Bytes& bytes, PictureType type, bool expected) {
         for (int i = 0; i < 40; ++i)
@@ -310,10 +335,11 @@ TEST(StrictDecoder, RunsWithoutAGuiApplication)
 {
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     EXPECT_EQ(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
-    EXPECT_TRUE((CheckPictureFault(PictureType::Gif, BuildGif(4, 4, {GifImage{}})) == PictureFault::None));
-    EXPECT_TRUE((CheckPictureFault(PictureType::Jpeg, test_support::WriteWithQt("jpeg")) == PictureFault::None));
-    EXPECT_TRUE((CheckPictureFault(PictureType::Png, test_support::WriteWithQt("png")) == PictureFault::None));
-    EXPECT_TRUE((CheckPictureFault(PictureType::Bmp, test_support::WriteWithQt("bmp")) == PictureFault::None));
+    EXPECT_EQ(CheckPictureFault(PictureType::Gif, BuildGif({.width = 4, .height = 4, .images = {GifImage{}}})),
+              PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(PictureType::Jpeg, test_support::WriteWithQt("jpeg")), PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(PictureType::Png, test_support::WriteWithQt("png")), PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(PictureType::Bmp, test_support::WriteWithQt("bmp")), PictureFault::None);
 }
 
 TEST(StrictDecoder, PreviewPictureTypeBySignature)

@@ -1,10 +1,10 @@
 #pragma once
 
-// Small pictures for the holder and view tests, built on the shared GIF maker.
+// Small pictures for the holder and view tests, built on the shared builders.
 #include "flash_image_builder.h"
+#include "picture_builders.h"
 #include "stream.h"
 
-#include <QBuffer>
 #include <QColor>
 #include <QImage>
 
@@ -20,23 +20,16 @@ using namespace kestrix::test_support;
 
 using Bytes = std::vector<uint8_t>;
 
-// The MakeGif palette, by colour index.
+// The default palette of BuildGif (kFourColours), by colour index.
 inline const QRgb kGifPalette[4] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
 
-// A 24-bit bitmap file of one colour, written by Qt's BMP writer.
-inline Bytes MakeSolidBmp(int width, int height, QColor colour)
+// colour as the 0xRRGGBB value the bitmap builder takes.
+inline uint32_t Rgb(QColor colour)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray raw;
-    QBuffer buffer(&raw);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "BMP"))
-        throw std::runtime_error("cannot write bitmap");
-    return Bytes(raw.begin(), raw.end());
+    return colour.rgb() & 0xFFFFFFu;
 }
 
-// Offsets of the graphic control extensions MakeGif wrote, one per frame.
+// Offsets of the graphic control extensions BuildGif wrote, one per frame.
 inline std::vector<std::size_t> GraphicControlOffsets(const Bytes& gif)
 {
     std::vector<std::size_t> offsets;
@@ -52,7 +45,7 @@ inline void PutLe16At(Bytes& bytes, std::size_t offset, uint16_t value)
     bytes.at(offset + 1) = static_cast<uint8_t>(value >> 8);
 }
 
-// Rewrites frame (0-based) of a MakeGif picture: its delay, packed byte
+// Rewrites frame (0-based) of a BuildGif picture: its delay, packed byte
 // (disposal << 2 | transparent flag; the transparent index is 0, black) and
 // its image position.
 struct FramePatch {
@@ -76,10 +69,10 @@ inline void SetScreenSize(Bytes& gif, uint16_t width, uint16_t height)
     PutLe16At(gif, 8, height);
 }
 
-// A MakeGif animation whose frames carry the given delays.
+// A BuildGif animation whose frames carry the given delays.
 inline Bytes MakeGifWithDelays(uint16_t width, uint16_t height, const std::vector<uint16_t>& delays)
 {
-    Bytes gif = MakeGif({width, height, static_cast<int>(delays.size()), 0, {}, true});
+    Bytes gif = BuildGif({.width = width, .height = height, .frames = static_cast<int>(delays.size()), .delay = 0});
     for (std::size_t i = 0; i < delays.size(); ++i)
         PatchFrame(gif, i, {delays[i], 0x04, 0, 0});
     return gif;

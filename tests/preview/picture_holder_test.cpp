@@ -16,10 +16,14 @@
 namespace kestrix {
 namespace {
 
+using test_support::BuildBmp;
+using test_support::BuildGif;
 using test_support::Bytes;
 using test_support::kGifPalette;
 using test_support::Load;
-using test_support::MakeGif;
+using test_support::Rgb;
+using test_support::SmallBmpPlan;
+using test_support::SolidBmpPlan;
 
 constexpr const char* kInvalidFormat = "Could not load image. Invalid format";
 
@@ -82,7 +86,7 @@ TEST(PictureHolder, StartsEmpty)
 
 TEST(PictureHolder, LoadFromStreamTakesTheWholeStreamFromItsFirstByte)
 {
-    const Bytes gif = MakeGif({8, 4, 1, 10, {}, true});
+    const Bytes gif = BuildGif({.width = 8, .height = 4, .frames = 1});
     MemoryStream stream;
     test_support::FillStream(stream, gif);
     ASSERT_EQ(stream.Position(), static_cast<int64_t>(gif.size()));  // as left by the writer
@@ -111,9 +115,9 @@ TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
         bytes.resize(bytes.size() - drop);
         return bytes;
     };
-    const Bytes gif = MakeGif({8, 8, 1, 10, {}, true});
-    const Bytes bmp = test_support::MakeSolidBmp(5, 3, Qt::red);
-    Bytes brokenRle = test_support::MakeSmallBmp(8, 2);
+    const Bytes gif = BuildGif({.width = 8, .height = 8, .frames = 1});
+    const Bytes bmp = BuildBmp(SolidBmpPlan(5, 3, Rgb(Qt::red)));
+    Bytes brokenRle = BuildBmp(SmallBmpPlan(8, 2));
     brokenRle[30] = 1;  // RLE8 compression over data that is no RLE stream
     const Bytes cases[] = {
         {},          {'G', 'I', 'F', '8'}, {'B', 'M', 0, 0, 0, 0, 0, 0}, cut(gif, gif.size() - 30),
@@ -146,10 +150,10 @@ TEST(PictureHolder, UndecodableBytesStayKeptWithoutPictureOrEvent)
 TEST(PictureHolder, LoadingAfterAFailureShowsTheNewPictureAndAFailureDropsTheOldOne)
 {
     TPictureHolder holder;
-    Load(holder, MakeGif({8, 8, 1, 10, {}, true}));
+    Load(holder, BuildGif({.width = 8, .height = 8, .frames = 1}));
     EXPECT_THROW(Load(holder, Bytes(20, 0)), Exception);
     EXPECT_FALSE(holder.HasPicture());
-    Load(holder, test_support::MakeSolidBmp(5, 3, Qt::red));
+    Load(holder, BuildBmp(SolidBmpPlan(5, 3, Rgb(Qt::red))));
     EXPECT_EQ(holder.Width(), 5);
     EXPECT_EQ(Render(holder).pixel(4, 2), qRgb(255, 0, 0));
 }
@@ -157,7 +161,7 @@ TEST(PictureHolder, LoadingAfterAFailureShowsTheNewPictureAndAFailureDropsTheOld
 TEST(PictureHolder, StreamDeliveringLessThanItsSizeIsAReadError)
 {
     ShortStream stream;
-    test_support::FillStream(stream, MakeGif({8, 8, 1, 10, {}, true}));
+    test_support::FillStream(stream, BuildGif({.width = 8, .height = 8, .frames = 1}));
     TPictureHolder holder;
     EventLog log(holder);
     try {
@@ -192,7 +196,7 @@ TEST(PictureHolder, FrameCountTestsEveryPosition)
 {
     const std::string gce = std::string("\x21\xF9\x04\x04\x0A\x00\x00\x00\x2C", 9);
     const std::string header = "GIF89a";
-    Bytes commentWithPattern = MakeGif({4, 4, 2, 10, gce + "pad", true});
+    Bytes commentWithPattern = BuildGif({.width = 4, .height = 4, .frames = 2, .comment = gce + "pad"});
     const struct {
         const char* name;
         Bytes bytes;
@@ -218,8 +222,9 @@ TEST(PictureHolder, FrameCountTestsEveryPosition)
          }(),
          0},
         {"pattern in a comment counts too", commentWithPattern, 3},
-        {"frames without graphic control", MakeGif({4, 4, 3, 10, {}, false}), 0},
-        {"three frames", MakeGif({4, 4, 3, 10, {}, true}), 3},
+        {"frames without graphic control", BuildGif({.width = 4, .height = 4, .frames = 3, .graphicControl = false}),
+         0},
+        {"three frames", BuildGif({.width = 4, .height = 4, .frames = 3}), 3},
         {"not a GIF",
          [&] {
              std::string s = "GIF7a" + gce + "xx";
@@ -240,8 +245,8 @@ TEST(PictureHolder, FrameCountTestsEveryPosition)
 
 TEST(PictureHolder, EveryWayOfReplacingTheBytesCountsFramesAfresh)
 {
-    const Bytes three = MakeGif({4, 4, 3, 10, {}, true});
-    const Bytes one = MakeGif({4, 4, 1, 10, {}, true});
+    const Bytes three = BuildGif({.width = 4, .height = 4, .frames = 3});
+    const Bytes one = BuildGif({.width = 4, .height = 4, .frames = 1});
     const std::string path = (std::filesystem::temp_directory_path() / "kestrix_preview_recount.gif").string();
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(one.data()), static_cast<std::streamsize>(one.size()));
@@ -296,16 +301,16 @@ TEST(PictureHolder, FrameDelayReadsTheNumberedFrameStart)
     EXPECT_EQ(holder.FrameDelay(3), 7);
 
     TPictureHolder bitmap;
-    Load(bitmap, test_support::MakeSolidBmp(2, 2, Qt::red));
+    Load(bitmap, BuildBmp(SolidBmpPlan(2, 2, Rgb(Qt::red))));
     EXPECT_EQ(bitmap.FrameDelay(1), -1);
 }
 
-// MakeGif paints frame f with colour index (x + y + f) % 4, so the pixel at
+// BuildGif paints frame f with colour index (x + y + f) % 4, so the pixel at
 // (0, 0) tells which frame the decoder saw first.
 TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
 {
     // A comment holding 00 3B before the frames must not end the picture.
-    const Bytes gif = MakeGif({4, 4, 5, 10, std::string("\x00\x3B", 2), true});
+    const Bytes gif = BuildGif({.width = 4, .height = 4, .frames = 5, .comment = std::string("\x00\x3B", 2)});
     TPictureHolder holder;
     Load(holder, gif);
     ASSERT_EQ(holder.FrameCount(), 5);
@@ -339,7 +344,7 @@ TEST(PictureHolder, SelectingAFrameHandsItToTheDecoderAsTheFirstImage)
 // selected frame's descriptor but draws the frame where the decoder put it.
 TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 {
-    Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
+    Bytes gif = BuildGif({.width = 4, .height = 4, .frames = 2});
     test_support::SetScreenSize(gif, 12, 10);
     test_support::PatchFrame(gif, 0, {10, 0x04, 3, 2});
     test_support::PatchFrame(gif, 1, {10, 0x04, 1, 5});
@@ -377,7 +382,7 @@ TEST(PictureHolder, EachFrameIsDrawnAtItsOwnPlaceOnce)
 
 TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
 {
-    Bytes gif = MakeGif({4, 4, 1, 10, {}, true});
+    Bytes gif = BuildGif({.width = 4, .height = 4, .frames = 1});
     test_support::SetScreenSize(gif, 12, 10);
     test_support::PatchFrame(gif, 0, {10, 0x04, 3, 2});
     gif[11] = 1;  // background colour red: what the reader fills the screen with
@@ -394,7 +399,7 @@ TEST(PictureHolder, ScreenTheFramesLeaveUncoveredIsTransparent)
 TEST(PictureHolder, GifWithoutGraphicControlIsDecodedWholeWithoutScreenSize)
 {
     TPictureHolder holder;
-    Load(holder, MakeGif({6, 3, 2, 10, {}, false}));
+    Load(holder, BuildGif({.width = 6, .height = 3, .frames = 2, .graphicControl = false}));
     EXPECT_EQ(holder.FrameCount(), 0);
     EXPECT_EQ(holder.ScreenWidth(), 0);
     EXPECT_EQ(holder.ScreenHeight(), 0);
@@ -413,7 +418,7 @@ TEST(PictureHolder, WritingFrameRedecodesAndNotifiesOnlyWhenThereAreBytes)
     EXPECT_TRUE(empty.Empty());
 
     TPictureHolder holder;
-    Load(holder, MakeGif({4, 4, 2, 10, {}, true}));
+    Load(holder, BuildGif({.width = 4, .height = 4, .frames = 2}));
     EventLog log(holder);
     holder.SetFrame(2);
     EXPECT_EQ(log.events, std::vector<std::string>{"frame"});
@@ -425,7 +430,7 @@ TEST(PictureHolder, WritingFrameRedecodesAndNotifiesOnlyWhenThereAreBytes)
 TEST(PictureHolder, AssignFromNothingClearsAndNotifiesChangeThenClear)
 {
     TPictureHolder holder;
-    Load(holder, MakeGif({4, 4, 1, 10, {}, true}));
+    Load(holder, BuildGif({.width = 4, .height = 4, .frames = 1}));
     EventLog log(holder);
     holder.Assign(nullptr);
     EXPECT_EQ(log.events, (std::vector<std::string>{"change", "clear"}));
@@ -437,7 +442,7 @@ TEST(PictureHolder, AssignFromNothingClearsAndNotifiesChangeThenClear)
 
 TEST(PictureHolder, AssignFromAHolderCopiesBytesAndDecodesWithItsOwnFrame)
 {
-    const Bytes gif = MakeGif({4, 4, 3, 10, {}, true});
+    const Bytes gif = BuildGif({.width = 4, .height = 4, .frames = 3});
     TPictureHolder source;
     Load(source, gif);
 
@@ -464,7 +469,7 @@ TEST(PictureHolder, LoadFromFileSwallowsErrorsAndEndsEmpty)
     const auto dir = std::filesystem::temp_directory_path();
     const std::string good = (dir / "kestrix_preview_good.bmp").string();
     const std::string bad = (dir / "kestrix_preview_bad.bmp").string();
-    const Bytes bmp = test_support::MakeSolidBmp(3, 2, Qt::blue);
+    const Bytes bmp = BuildBmp(SolidBmpPlan(3, 2, Rgb(Qt::blue)));
     std::ofstream(good, std::ios::binary)
         .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
     std::ofstream(bad, std::ios::binary) << "not a picture at all";
@@ -495,7 +500,7 @@ TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
     holder.SetFrame(3);
     EventLog log(holder);
     MemoryStream stream;
-    test_support::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
+    test_support::FillStream(stream, BuildGif({.width = 4, .height = 4, .frames = 3}));
     holder.ReadData(&stream);
     EXPECT_TRUE(log.events.empty());
     EXPECT_FALSE(holder.Empty());
@@ -507,7 +512,7 @@ TEST(PictureHolder, ReadDataDecodesWithTheCurrentFrameWithoutEvents)
 
 TEST(PictureHolder, WriteDataAppendsAllBytesAtThePosition)
 {
-    const Bytes bmp = test_support::MakeSolidBmp(2, 2, Qt::green);
+    const Bytes bmp = BuildBmp(SolidBmpPlan(2, 2, Rgb(Qt::green)));
     TPictureHolder holder;
     Load(holder, bmp);
     MemoryStream out;
@@ -529,9 +534,9 @@ TEST(PictureHolder, PixelSizeIsThePicturesAtEveryResolution)
         SCOPED_TRACE(ppi);
         TPictureHolder before;
         before.SetPixelsPerInch(ppi, ppi);
-        Load(before, test_support::MakeSolidBmp(16, 16, Qt::red));
+        Load(before, BuildBmp(SolidBmpPlan(16, 16, Rgb(Qt::red))));
         TPictureHolder after;
-        Load(after, test_support::MakeSolidBmp(37, 5, Qt::red));
+        Load(after, BuildBmp(SolidBmpPlan(37, 5, Rgb(Qt::red))));
         after.SetPixelsPerInch(ppi, ppi * 2);
         EXPECT_EQ(before.Width(), 16);
         EXPECT_EQ(before.Height(), 16);
@@ -544,7 +549,7 @@ TEST(PictureHolder, PixelSizeIsThePicturesAtEveryResolution)
 TEST(PictureHolder, DrawScalesTheWholePictureIntoTheRectangle)
 {
     TPictureHolder holder;
-    Load(holder, MakeGif({4, 4, 1, 10, {}, true}));
+    Load(holder, BuildGif({.width = 4, .height = 4, .frames = 1}));
     QImage canvas(16, 16, QImage::Format_ARGB32);
     canvas.fill(Qt::white);
     QPainter painter(&canvas);
@@ -560,9 +565,9 @@ TEST(PictureHolder, DrawScalesTheWholePictureIntoTheRectangle)
 
 TEST(PictureHolder, RefusesPicturesTooLargeToDecode)
 {
-    Bytes hugeScreen = MakeGif({4, 4, 1, 10, {}, true});
+    Bytes hugeScreen = BuildGif({.width = 4, .height = 4, .frames = 1});
     test_support::SetScreenSize(hugeScreen, 65535, 65535);
-    Bytes hugeBmp = test_support::MakeSolidBmp(2, 2, Qt::red);
+    Bytes hugeBmp = BuildBmp(SolidBmpPlan(2, 2, Rgb(Qt::red)));
     test_support::PutLe16At(hugeBmp, 18, 30000);  // width
     test_support::PutLe16At(hugeBmp, 22, 30000);  // height
     for (const Bytes& bytes : {hugeScreen, hugeBmp}) {

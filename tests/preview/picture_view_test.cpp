@@ -18,10 +18,12 @@
 namespace kestrix {
 namespace {
 
+using test_support::BuildBmp;
+using test_support::BuildGif;
 using test_support::Bytes;
 using test_support::Load;
-using test_support::MakeGif;
-using test_support::MakeSolidBmp;
+using test_support::Rgb;
+using test_support::SolidBmpPlan;
 
 const QRgb kBackground = qRgb(192, 192, 192);
 const QRgb kRed = qRgb(255, 0, 0);
@@ -154,7 +156,7 @@ TEST(PictureView, PlacementRectangles)
                      << c.view.height() << " position " << int(c.position) << " mode " << int(c.mode));
         auto& bytes = pictures[{c.picture.width(), c.picture.height()}];
         if (bytes.empty())
-            bytes = MakeSolidBmp(c.picture.width(), c.picture.height(), Qt::red);
+            bytes = BuildBmp(SolidBmpPlan(c.picture.width(), c.picture.height(), Rgb(Qt::red)));
         TPictureView view;
         view.resize(c.view);
         Load(view.Picture(), bytes);
@@ -188,7 +190,7 @@ TEST(PictureView, PaintsThePictureOnTheParentsBackground)
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.picture.width() << " position " << int(c.position));
         Scene scene;
-        Load(scene.view->Picture(), MakeSolidBmp(c.picture.width(), c.picture.height(), Qt::red));
+        Load(scene.view->Picture(), BuildBmp(SolidBmpPlan(c.picture.width(), c.picture.height(), Rgb(Qt::red))));
         scene.view->SetPicturePosition(c.position);
         scene.view->SetStretchMode(c.mode);
         const QImage shot = scene.Rendered();
@@ -222,11 +224,11 @@ TEST(PictureView, FrameChangePaintsOverTheOldPictureAndRefreshErases)
 {
     Scene scene;
     scene.Show();
-    Load(scene.view->Picture(), MakeSolidBmp(100, 100, Qt::red));
+    Load(scene.view->Picture(), BuildBmp(SolidBmpPlan(100, 100, Rgb(Qt::red))));
     scene.Flush();
     ASSERT_EQ(At(scene.OnScreen(), {50, 50}), kRed);
 
-    Load(scene.view->Picture(), MakeSolidBmp(10, 10, Qt::blue));
+    Load(scene.view->Picture(), BuildBmp(SolidBmpPlan(10, 10, Rgb(Qt::blue))));
     QImage shot = scene.OnScreen();
     EXPECT_EQ(At(shot, {5, 5}), kBlue);
     EXPECT_EQ(At(shot, {50, 50}), kRed);
@@ -242,7 +244,7 @@ TEST(PictureView, ClearingThePictureErasesAtOnce)
 {
     Scene scene;
     scene.Show();
-    Load(scene.view->Picture(), MakeSolidBmp(30, 30, Qt::red));
+    Load(scene.view->Picture(), BuildBmp(SolidBmpPlan(30, 30, Rgb(Qt::red))));
     scene.Flush();
     ASSERT_EQ(At(scene.OnScreen(), {10, 10}), kRed);
     scene.view->SetPicture(nullptr);
@@ -253,7 +255,7 @@ TEST(PictureView, ClearingThePictureErasesAtOnce)
 TEST(PictureView, SetPictureCopiesTheHoldersBytes)
 {
     TPictureHolder source;
-    Load(source, MakeSolidBmp(12, 7, Qt::red));
+    Load(source, BuildBmp(SolidBmpPlan(12, 7, Rgb(Qt::red))));
     TPictureView view;
     view.SetPicture(&source);
     EXPECT_FALSE(view.Picture().Empty());
@@ -267,10 +269,10 @@ TEST(PictureView, AutoSizeTakesThePicturesPixelSize)
     TPictureView view;
     view.SetAutoSize(true);
     EXPECT_EQ(view.size(), QSize(100, 100));
-    Load(view.Picture(), MakeSolidBmp(30, 20, Qt::red));
+    Load(view.Picture(), BuildBmp(SolidBmpPlan(30, 20, Rgb(Qt::red))));
     EXPECT_EQ(view.size(), QSize(30, 20));
     view.SetAutoSize(false);
-    Load(view.Picture(), MakeSolidBmp(40, 10, Qt::red));
+    Load(view.Picture(), BuildBmp(SolidBmpPlan(40, 10, Rgb(Qt::red))));
     EXPECT_EQ(view.size(), QSize(30, 20));
     view.SetAutoSize(true);
     EXPECT_EQ(view.size(), QSize(40, 10));
@@ -281,7 +283,7 @@ TEST(PictureView, LoadedTakesTheSurfaceResolutionAndAnimationFlag)
     TPictureView view;
     view.Picture().SetPixelsPerInch(50, 60);
     MemoryStream stream;
-    test_support::FillStream(stream, MakeGif({4, 4, 3, 10, {}, true}));
+    test_support::FillStream(stream, BuildGif({.width = 4, .height = 4, .frames = 3}));
     view.Picture().ReadData(&stream);
     EXPECT_FALSE(view.IsAnimated());
     view.Loaded();
@@ -296,7 +298,7 @@ TEST(PictureView, PictureKeepsItsPixelSizeOnAScreenOfAnyResolution)
     TPictureView view;
     view.resize(186, 465);
     view.SetPicturePosition(bpCenter);
-    Load(view.Picture(), MakeSolidBmp(16, 16, kRed));
+    Load(view.Picture(), BuildBmp(SolidBmpPlan(16, 16, Rgb(kRed))));
     view.Loaded();
     view.Picture().SetPixelsPerInch(144, 144);
     EXPECT_EQ(view.PictureRect(), QRect(85, 224, 16, 16));
@@ -336,7 +338,7 @@ TEST(PictureView, ZeroDelayLeavesTheAnimationRestingOnThatFrame)
 TEST(PictureView, SingleFramePictureIsNotAnimatedAndTicksAreNotCounted)
 {
     TPictureView view;
-    Load(view.Picture(), MakeGif({4, 4, 1, 10, {}, true}));
+    Load(view.Picture(), BuildGif({.width = 4, .height = 4, .frames = 1}));
     EXPECT_FALSE(view.IsAnimated());
     EXPECT_TRUE(DriveTicks(view, 20).empty());
     EXPECT_EQ(view.TickCount(), 0);
@@ -399,7 +401,7 @@ TEST(PictureView, FrameChangeReactsToTheRecordedDisposal)
     const QRect frameRect(2, 3, 4, 4);
     for (uint8_t disposal = 0; disposal < 8; ++disposal) {
         SCOPED_TRACE(int(disposal));
-        Bytes gif = MakeGif({4, 4, 2, 10, {}, true});
+        Bytes gif = BuildGif({.width = 4, .height = 4, .frames = 2});
         test_support::SetScreenSize(gif, 12, 12);
         test_support::PatchFrame(gif, 0, {10, static_cast<uint8_t>(disposal << 2), 0, 0});
         test_support::PatchFrame(gif, 1, {10, 0x04, uint16_t(frameRect.left()), uint16_t(frameRect.top())});

@@ -43,24 +43,6 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-// A well-formed GIF89a: width x height with a 4-colour palette; frames > 1 adds
-// a looping application extension and one graphic control extension (delay in
-// hundredths) per frame. comment, when not empty, is stored in a comment
-// extension before the first frame (to plant bytes such as 00 3B).
-struct GifOptions {
-    uint16_t width = 8;
-    uint16_t height = 8;
-    int frames = 1;
-    uint16_t delay = 10;
-    std::string comment;
-    bool graphicControl = true;
-};
-std::vector<uint8_t> MakeGif(const GifOptions& options);
-
-// A 1-bit bottom-up bitmap file whose header carries the 13-byte pattern the
-// graphics scan looks for (file size below 256, pixel data at 62).
-std::vector<uint8_t> MakeSmallBmp(uint16_t width, uint16_t height);
-
 // Reads a whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 

@@ -1,7 +1,9 @@
 #include "picture_builders.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
+#include <utility>
 
 namespace kestrix::test_support {
 namespace {
@@ -23,17 +25,6 @@ void Append(Bytes& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
-void Le16(Bytes& out, uint32_t v)
-{
-    Append(out, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-}
-
-void Le32(Bytes& out, uint32_t v)
-{
-    Le16(out, v);
-    Le16(out, v >> 16);
-}
-
 void Be16(Bytes& out, uint32_t v)
 {
     Append(out, {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
@@ -45,54 +36,70 @@ void Be32(Bytes& out, uint32_t v)
     Be16(out, v);
 }
 
-// LZW data whose code width never grows: a clear code comes before the table
-// would need a wider code.
-Bytes LzwSubBlocks(const Bytes& pixels, int minCodeSize)
-{
-    const uint32_t clear = 1u << minCodeSize;
-    const int width = minCodeSize + 1;
-    const std::size_t literalsPerClear = std::max<std::size_t>(1, clear - 2);
-    Bytes packed;
-    uint32_t bits = 0;
-    int bitCount = 0;
-    auto emit = [&](uint32_t code) {
-        bits |= code << bitCount;
-        bitCount += width;
-        while (bitCount >= 8) {
-            packed.push_back(static_cast<uint8_t>(bits));
-            bits >>= 8;
-            bitCount -= 8;
+// Packs LZW codes of growing width, least significant bit first.
+class CodePacker {
+public:
+    void Put(uint32_t code, int width)
+    {
+        m_bits |= static_cast<uint64_t>(code) << m_count;
+        m_count += width;
+        while (m_count >= 8) {
+            m_bytes.push_back(static_cast<uint8_t>(m_bits));
+            m_bits >>= 8;
+            m_count -= 8;
         }
-    };
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        if (i % literalsPerClear == 0)
-            emit(clear);
-        emit(pixels[i]);
     }
-    emit(clear + 1);
-    if (bitCount > 0)
-        packed.push_back(static_cast<uint8_t>(bits));
+    Bytes Finish()
+    {
+        if (m_count > 0)
+            m_bytes.push_back(static_cast<uint8_t>(m_bits));
+        m_bits = 0;
+        m_count = 0;
+        return std::move(m_bytes);
+    }
 
-    Bytes blocks{static_cast<uint8_t>(minCodeSize)};
-    for (std::size_t i = 0; i < packed.size(); i += 255) {
-        const std::size_t n = std::min<std::size_t>(255, packed.size() - i);
-        blocks.push_back(static_cast<uint8_t>(n));
-        blocks.insert(blocks.end(), packed.begin() + static_cast<std::ptrdiff_t>(i),
-                      packed.begin() + static_cast<std::ptrdiff_t>(i + n));
-    }
-    blocks.push_back(0);
-    return blocks;
+private:
+    Bytes m_bytes;
+    uint64_t m_bits = 0;
+    int m_count = 0;
+};
+
+Bytes GifScreen(const GifPlan& plan)
+{
+    if (plan.globalPalette.size() != 12)
+        throw std::invalid_argument("the global palette has 4 entries");
+    Bytes gif;
+    Append(gif, std::string(plan.gif87a ? "GIF87a" : "GIF89a"));
+    PutLe16(gif, plan.width);
+    PutLe16(gif, plan.height);
+    Append(gif, {0x81, plan.background, 0x00});  // global table of 4 colours
+    Append(gif, plan.globalPalette);
+    return gif;
 }
 
-void SubBlocks(Bytes& out, const std::string& data)
+Bytes ImageHead(const GifPlan& plan, const GifImage& image, bool localPalette)
 {
-    for (std::size_t i = 0; i < data.size(); i += 255) {
-        const std::size_t n = std::min<std::size_t>(255, data.size() - i);
-        out.push_back(static_cast<uint8_t>(n));
-        out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(i),
-                   data.begin() + static_cast<std::ptrdiff_t>(i + n));
+    Bytes out;
+    if (!plan.gif87a && plan.graphicControl) {
+        Append(out, {0x21, 0xF9, 0x04});
+        out.push_back(static_cast<uint8_t>((image.disposal << 2) | (image.transparentIndex >= 0 ? 1 : 0)));
+        PutLe16(out, plan.delay);
+        out.push_back(static_cast<uint8_t>(image.transparentIndex >= 0 ? image.transparentIndex : 0));
+        out.push_back(0x00);
     }
-    out.push_back(0);
+    out.push_back(0x2C);
+    PutLe16(out, image.left);
+    PutLe16(out, image.top);
+    PutLe16(out, image.width);
+    PutLe16(out, image.height);
+    if (localPalette) {
+        out.push_back(0x81);
+        Append(out, Bytes(plan.globalPalette.rbegin(), plan.globalPalette.rend()));
+    } else {
+        out.push_back(0x00);
+    }
+    out.push_back(2);  // minimum code size
+    return out;
 }
 
 void PngChunk(Bytes& out, const char* type, const Bytes& data)
@@ -135,16 +142,113 @@ uint32_t PlainAdler32(const uint8_t* data, std::size_t size)
     return b << 16 | a;
 }
 
+void PutLe16(std::vector<uint8_t>& out, uint32_t value)
+{
+    Append(out, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)});
+}
+
+void PutLe32(std::vector<uint8_t>& out, uint32_t value)
+{
+    PutLe16(out, value & 0xFFFF);
+    PutLe16(out, value >> 16);
+}
+
+std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts)
+        Append(out, part);
+    return out;
+}
+
+std::vector<uint8_t> EncodeLzw(const std::vector<uint8_t>& pixels, int minCodeSize, LzwStyle style, bool endCode)
+{
+    const uint32_t clear = 1u << minCodeSize;
+    const uint32_t end = clear + 1;
+    CodePacker packer;
+    if (style == LzwStyle::Literals) {
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            if (i % 2 == 0)
+                packer.Put(clear, minCodeSize + 1);
+            packer.Put(pixels[i], minCodeSize + 1);
+        }
+        if (endCode)
+            packer.Put(end, minCodeSize + 1);
+        return packer.Finish();
+    }
+    std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
+    uint32_t next = clear + 2;
+    int width = minCodeSize + 1;
+    packer.Put(clear, width);
+    int64_t prefix = -1;
+    // The decoder adds its first entry at the second code after a clear.
+    int codesSinceClear = 0;
+    for (uint8_t pixel : pixels) {
+        if (prefix < 0) {
+            prefix = pixel;
+            continue;
+        }
+        const auto found = table.find({static_cast<uint32_t>(prefix), pixel});
+        if (found != table.end()) {
+            prefix = found->second;
+            continue;
+        }
+        packer.Put(static_cast<uint32_t>(prefix), width);
+        ++codesSinceClear;
+        if (next < 4096) {
+            table[{static_cast<uint32_t>(prefix), pixel}] = next++;
+            // The decoder adds this entry one code later and then widens once
+            // its next free code reaches 1 << width.
+            if (codesSinceClear >= 2 && next > (1u << width) && width < 12)
+                ++width;
+        } else if (style == LzwStyle::ClearWhenFull) {
+            packer.Put(clear, width);
+            table.clear();
+            next = clear + 2;
+            width = minCodeSize + 1;
+            codesSinceClear = 0;
+        }
+        prefix = pixel;
+    }
+    if (prefix >= 0)
+        packer.Put(static_cast<uint32_t>(prefix), width);
+    if (endCode) {
+        if (++codesSinceClear >= 2 && next < 4096 && next + 1 > (1u << width) && width < 12)
+            ++width;
+        packer.Put(end, width);
+    }
+    return packer.Finish();
+}
+
+std::vector<uint8_t> SubBlocks(const std::vector<uint8_t>& data, bool terminator)
+{
+    Bytes out;
+    for (std::size_t i = 0; i < data.size(); i += 255) {
+        const std::size_t n = std::min<std::size_t>(255, data.size() - i);
+        out.push_back(static_cast<uint8_t>(n));
+        out.insert(out.end(), data.begin() + static_cast<std::ptrdiff_t>(i),
+                   data.begin() + static_cast<std::ptrdiff_t>(i + n));
+    }
+    if (terminator)
+        out.push_back(0);
+    return out;
+}
+
+std::vector<uint8_t> PatternPixels(int width, int height, int shift)
+{
+    const auto w = static_cast<std::size_t>(width);
+    Bytes pixels(w * static_cast<std::size_t>(height));
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint8_t>((i / w + i % w + static_cast<std::size_t>(shift)) % 4);
+    return pixels;
+}
+
 std::vector<uint8_t> BuildGif(const GifPlan& plan)
 {
-    if (plan.globalPalette.size() != 12)
-        throw std::invalid_argument("the global palette has 4 entries");
-    Bytes gif;
-    Append(gif, std::string(plan.gif87a ? "GIF87a" : "GIF89a"));
-    Le16(gif, plan.width);
-    Le16(gif, plan.height);
-    Append(gif, {0x81, 0x00, 0x00});  // global table of 4 colours
-    Append(gif, plan.globalPalette);
+    Bytes gif = GifScreen(plan);
+    std::vector<GifImage> images = plan.images;
+    if (images.empty())
+        images.assign(static_cast<std::size_t>(std::max(plan.frames, 0)), GifImage{0, 0, plan.width, plan.height});
     if (!plan.gif87a && plan.frames > 1) {
         Append(gif, {0x21, 0xFF, 0x0B});
         Append(gif, std::string("NETSCAPE2.0"));
@@ -152,74 +256,81 @@ std::vector<uint8_t> BuildGif(const GifPlan& plan)
     }
     if (!plan.gif87a && !plan.comment.empty()) {
         Append(gif, {0x21, 0xFE});
-        SubBlocks(gif, plan.comment);
+        Append(gif, SubBlocks(Bytes(plan.comment.begin(), plan.comment.end())));
     }
-    for (int frame = 0; frame < plan.frames; ++frame) {
-        if (!plan.gif87a) {
-            Append(gif, {0x21, 0xF9, 0x04, 0x04});
-            Le16(gif, plan.delay);
-            Append(gif, {0x00, 0x00});
-        }
-        gif.push_back(0x2C);
-        Le16(gif, 0);
-        Le16(gif, 0);
-        Le16(gif, plan.width);
-        Le16(gif, plan.height);
-        if (frame == plan.localPaletteFrame) {
-            gif.push_back(0x81);
-            Append(gif, Bytes(plan.globalPalette.rbegin(), plan.globalPalette.rend()));
-        } else {
-            gif.push_back(0x00);
-        }
-        Bytes pixels(static_cast<std::size_t>(plan.width) * plan.height);
-        for (std::size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>((i / plan.width + i % plan.width + static_cast<std::size_t>(frame)) % 4);
-        Append(gif, LzwSubBlocks(pixels, 2));
+    for (std::size_t frame = 0; frame < images.size(); ++frame) {
+        const GifImage& image = images[frame];
+        Append(gif, ImageHead(plan, image, static_cast<int>(frame) == plan.localPaletteFrame));
+        const Bytes pixels = image.pixels.empty() ? PatternPixels(image.width, image.height,
+                                                                  plan.images.empty() ? static_cast<int>(frame) : 0)
+                                                  : image.pixels;
+        Append(gif, SubBlocks(EncodeLzw(pixels, 2, image.style)));
     }
     gif.push_back(0x3B);
     return gif;
 }
 
+std::vector<uint8_t> GifHeader(uint16_t width, uint16_t height)
+{
+    return GifScreen({.width = width, .height = height});
+}
+
+std::vector<uint8_t> GifImageHead(const GifImage& image)
+{
+    return ImageHead({}, image, false);
+}
+
 std::vector<uint8_t> BuildBmp(const BmpPlan& plan)
 {
     const bool core = plan.headerSize == 12;
-    const bool masks = !core && (plan.bits == 16 || plan.bits == 32);
-    const uint32_t colours = plan.bits <= 8 ? 1u << plan.bits : 0;
+    const uint32_t compression = plan.compression.value_or(!core && (plan.bits == 16 || plan.bits == 32) ? 3 : 0);
+    const bool masks = !core && compression == 3;
+    const auto colours = static_cast<uint32_t>(!plan.palette.empty() ? plan.palette.size()
+                                               : plan.bits <= 8      ? 1u << plan.bits
+                                                                     : 0);
     const uint32_t paletteBytes = colours * (core ? 3 : 4);
     const uint32_t maskBytes = masks && plan.headerSize == 40 ? 12 : 0;
     const uint32_t offset = 14 + plan.headerSize + maskBytes + paletteBytes;
     const uint32_t rowBytes = (static_cast<uint32_t>(plan.width) * plan.bits + 31) / 32 * 4;
     const uint32_t rows = static_cast<uint32_t>(plan.height < 0 ? -plan.height : plan.height);
-    const uint32_t fileSize = offset + rowBytes * rows;
+    Bytes pixelData;
+    if (plan.pixelData) {
+        pixelData = *plan.pixelData;
+    } else {
+        for (uint32_t y = 0; y < rows; ++y)
+            for (uint32_t x = 0; x < rowBytes; ++x)
+                pixelData.push_back(static_cast<uint8_t>(0x11 * ((x + y) % 15)));
+    }
+    const auto fileSize = static_cast<uint32_t>(offset + pixelData.size());
 
     Bytes bmp{'B', 'M'};
-    Le32(bmp, plan.fileSizeField < 0 ? fileSize : static_cast<uint32_t>(plan.fileSizeField));
-    Le32(bmp, 0);
-    Le32(bmp, offset);
+    PutLe32(bmp, plan.fileSizeField < 0 ? fileSize : static_cast<uint32_t>(plan.fileSizeField));
+    PutLe32(bmp, 0);
+    PutLe32(bmp, offset);
     Bytes header;
-    Le32(header, plan.headerSize);
+    PutLe32(header, plan.headerSize);
     if (core) {
-        Le16(header, static_cast<uint32_t>(plan.width));
-        Le16(header, static_cast<uint32_t>(plan.height));
-        Le16(header, 1);
-        Le16(header, plan.bits);
+        PutLe16(header, static_cast<uint32_t>(plan.width));
+        PutLe16(header, static_cast<uint32_t>(plan.height));
+        PutLe16(header, 1);
+        PutLe16(header, plan.bits);
     } else {
-        Le32(header, static_cast<uint32_t>(plan.width));
-        Le32(header, static_cast<uint32_t>(plan.height));
-        Le16(header, 1);
-        Le16(header, plan.bits);
-        Le32(header, masks ? 3 : 0);
-        Le32(header, rowBytes * rows);
-        Le32(header, 2835);
-        Le32(header, 2835);
-        Le32(header, 0);
-        Le32(header, 0);
+        PutLe32(header, static_cast<uint32_t>(plan.width));
+        PutLe32(header, static_cast<uint32_t>(plan.height));
+        PutLe16(header, 1);
+        PutLe16(header, plan.bits);
+        PutLe32(header, compression);
+        PutLe32(header, static_cast<uint32_t>(pixelData.size()));
+        PutLe32(header, 2835);
+        PutLe32(header, 2835);
+        PutLe32(header, plan.palette.empty() ? 0 : colours);
+        PutLe32(header, 0);
         Bytes maskValues;
         if (masks) {
             const bool wide = plan.bits == 32;
-            Le32(maskValues, wide ? 0x00FF0000 : 0xF800);
-            Le32(maskValues, wide ? 0x0000FF00 : 0x07E0);
-            Le32(maskValues, wide ? 0x000000FF : 0x001F);
+            PutLe32(maskValues, wide ? 0x00FF0000 : 0xF800);
+            PutLe32(maskValues, wide ? 0x0000FF00 : 0x07E0);
+            PutLe32(maskValues, wide ? 0x000000FF : 0x001F);
         }
         if (plan.headerSize == 40) {
             Append(header, maskValues);
@@ -235,17 +346,55 @@ std::vector<uint8_t> BuildBmp(const BmpPlan& plan)
     }
     Append(bmp, header);
     for (uint32_t c = 0; c < colours; ++c) {
-        const auto level = static_cast<uint8_t>(c * 255 / (colours - 1));
-        Append(bmp, {level, static_cast<uint8_t>(255 - level), level});
+        uint32_t rgb = 0;
+        if (!plan.palette.empty()) {
+            rgb = plan.palette[c];
+        } else {
+            const uint32_t level = colours > 1 ? c * 255 / (colours - 1) : 0;
+            rgb = level << 16 | (255 - level) << 8 | level;
+        }
+        Append(bmp, {static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16)});
         if (!core)
             bmp.push_back(0);
     }
-    for (uint32_t y = 0; y < rows; ++y)
-        for (uint32_t x = 0; x < rowBytes; ++x)
-            bmp.push_back(static_cast<uint8_t>(0x11 * ((x + y) % 15)));
+    Append(bmp, pixelData);
     if (bmp.size() != fileSize)
         throw std::logic_error("bitmap layout");
     return bmp;
+}
+
+BmpPlan SmallBmpPlan(uint16_t width, uint16_t height)
+{
+    const uint32_t rowBytes = (width + 31u) / 32u * 4u;
+    if (62 + rowBytes * height > 255)
+        throw std::invalid_argument("small bitmap must stay below 256 bytes");
+    Bytes rows;
+    for (uint32_t y = 0; y < height; ++y)
+        rows.insert(rows.end(), rowBytes, static_cast<uint8_t>((y & 1) ? 0xAA : 0x55));
+    return {.bits = 1, .width = width, .height = height, .pixelData = rows, .palette = {0x000000, 0xFFFFFF}};
+}
+
+BmpPlan SolidBmpPlan(int32_t width, int32_t height, uint32_t colour)
+{
+    const auto rowBytes = static_cast<std::size_t>((width * 3 + 3) / 4 * 4);
+    Bytes rows;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x)
+            Append(rows, {static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
+                          static_cast<uint8_t>(colour >> 16)});
+        rows.resize(rows.size() + rowBytes - static_cast<std::size_t>(width) * 3, 0);
+    }
+    return {.bits = 24, .width = width, .height = height, .pixelData = rows};
+}
+
+std::vector<uint8_t> PatternRows8(int width, int height)
+{
+    Bytes out;
+    const int stride = (width + 3) / 4 * 4;
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < stride; ++x)
+            out.push_back(static_cast<uint8_t>(x < width ? (x + y) % 4 : 0));
+    return out;
 }
 
 std::vector<uint8_t> BuildPng(const PngPlan& plan)
@@ -260,8 +409,8 @@ std::vector<uint8_t> BuildPng(const PngPlan& plan)
     for (std::size_t i = 0; i == 0 || i < raw.size(); i += 65535) {
         const std::size_t n = std::min<std::size_t>(65535, raw.size() - i);
         zlib.push_back(i + n >= raw.size() ? 1 : 0);  // stored block, final or not
-        Le16(zlib, static_cast<uint32_t>(n));
-        Le16(zlib, static_cast<uint32_t>(~n & 0xFFFF));
+        PutLe16(zlib, static_cast<uint32_t>(n));
+        PutLe16(zlib, static_cast<uint32_t>(~n & 0xFFFF));
         zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(i),
                     raw.begin() + static_cast<std::ptrdiff_t>(i + n));
     }
