@@ -1,6 +1,7 @@
 #include "bmp_walk.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 namespace kestrix {
@@ -125,6 +126,28 @@ int64_t PaletteEnd(std::span<const uint8_t> bytes, const BmpHeader& header) noex
     const uint32_t used = ReadLe32(bytes, kFileHeaderSize + 32);
     const int64_t colours = used != 0 ? used : int64_t{1} << header.bits;
     return kFileHeaderSize + header.headerSize + 4 * colours;
+}
+
+// The red, green and blue masks of a bit-field bitmap follow the 40-byte info
+// header (inside the longer headers).
+constexpr int64_t kMasksEnd = kFileHeaderSize + 40 + 12;
+
+// Masks a decoder can turn into channels: each one empty (the channel is 0) or
+// a single run of set bits, and no two sharing a bit. Requires the masks inside
+// bytes.
+bool MasksAreSound(std::span<const uint8_t> bytes) noexcept
+{
+    uint32_t seen = 0;
+    for (int64_t at = kMasksEnd - 12; at < kMasksEnd; at += 4) {
+        const uint32_t mask = ReadLe32(bytes, at);
+        if (mask == 0)
+            continue;
+        const uint32_t run = mask >> std::countr_zero(mask);
+        if ((run & (run + 1)) != 0 || (mask & seen) != 0)
+            return false;
+        seen |= mask;
+    }
+    return true;
 }
 
 // An OS/2 palette has 3 bytes a colour and always 2^bits colours: decoders read
@@ -272,8 +295,10 @@ BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept
         return fail(PictureFault::TooLarge);
     if (!ColoursUsedSuit(bytes, header) || !Os2PaletteIsWhole(header) || header.compression == kAlphaBitFields)
         return fail(PictureFault::Damaged);
-    if (PaletteEnd(bytes, header) > n)
+    if (PaletteEnd(bytes, header) > n || (header.compression == kBitFields && n < kMasksEnd))
         return fail(PictureFault::CutShort);
+    if (header.compression == kBitFields && !MasksAreSound(bytes))
+        return fail(PictureFault::Damaged);
     if (!layout.Rle)
         return fail(header.pixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
     int64_t drawn = 0;

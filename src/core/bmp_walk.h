@@ -36,9 +36,10 @@ struct BmpLayout {
 // row at its 4-byte-padded stride; RLE8 and RLE4 data are walked to their
 // end-of-bitmap code and must draw at least one pixel. The cost is linear in the
 // bytes, whatever size the headers declare.
-// Fault: NotRecognised without "BM"; CutShort when the headers, the palette, the
-// rows or the RLE stream (before its end-of-bitmap) run past the data; Damaged for headers
-// WalkBmp refuses, alpha bit fields (compression 6, which decoders do not read),
+// Fault: NotRecognised without "BM"; CutShort when the headers, the palette or
+// masks, the rows or the RLE stream (before its end-of-bitmap) run past the data; Damaged for headers
+// WalkBmp refuses, bit-field masks that are not one run of bits or that
+// overlap, alpha bit fields (compression 6, which decoders do not read),
 // more than 256 colours used, an OS/2 palette of fewer than 2^bits colours, an
 // RLE run or move that leaves its row or the bitmap, or RLE data that draw
 // nothing; TooLarge beyond kMaxPicturePixels.
