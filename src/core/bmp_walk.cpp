@@ -192,9 +192,9 @@ int64_t PictureLength(const BmpHeader& header) noexcept
 
 // Follows the RLE codes from offset to the end-of-bitmap code; width and rows
 // are the bitmap's, rows counted from the first one stored. Counts the pixels
-// the codes draw into drawn.
+// the codes draw into drawn, and, where runs is not null, each run they draw.
 PictureFault WalkRle(std::span<const uint8_t> bytes, int64_t offset, int64_t width, int64_t rows, bool rle8,
-                     int64_t& drawn) noexcept
+                     int64_t& drawn, std::vector<BmpRun>* runs)
 {
     const auto n = static_cast<int64_t>(bytes.size());
     int64_t x = 0;
@@ -210,6 +210,8 @@ PictureFault WalkRle(std::span<const uint8_t> bytes, int64_t offset, int64_t wid
             // An encoded run: first pixels of one value (RLE4: two alternating).
             if (y >= rows || x + first > width)
                 return PictureFault::Damaged;
+            if (runs != nullptr)
+                runs->push_back({static_cast<int32_t>(y), static_cast<int32_t>(x), static_cast<int32_t>(x + first)});
             x += first;
             drawn += first;
             continue;
@@ -237,6 +239,8 @@ PictureFault WalkRle(std::span<const uint8_t> bytes, int64_t offset, int64_t wid
                 return PictureFault::CutShort;
             if (y >= rows || x + second > width)
                 return PictureFault::Damaged;
+            if (runs != nullptr)
+                runs->push_back({static_cast<int32_t>(y), static_cast<int32_t>(x), static_cast<int32_t>(x + second)});
             x += second;
             drawn += second;
             p += (count + 1) & ~int64_t{1};
@@ -268,7 +272,7 @@ WalkResult WalkBmp(std::span<const uint8_t> bytes) noexcept
     return result;
 }
 
-BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept
+BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes, std::vector<BmpRun>* runs)
 {
     BmpLayout layout;
     auto fail = [&layout](PictureFault fault) {
@@ -303,7 +307,7 @@ BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept
         return fail(header.pixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
     int64_t drawn = 0;
     const PictureFault fault =
-        WalkRle(bytes, header.pixelOffset, header.width, rows, header.compression == kRle8, drawn);
+        WalkRle(bytes, header.pixelOffset, header.width, rows, header.compression == kRle8, drawn, runs);
     if (fault == PictureFault::None && drawn == 0)
         return fail(PictureFault::Damaged);
     return fail(fault);

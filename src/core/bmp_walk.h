@@ -3,6 +3,8 @@
 #include "picture_fault.h"
 #include "picture_walk.h"
 
+#include <vector>
+
 namespace kestrix {
 
 // Checks a bitmap file header at bytes[0] ("BM", reserved fields zero, an info
@@ -16,6 +18,14 @@ namespace kestrix {
 // they can have, or the bytes are no picture. Whole when the end lies inside bytes,
 // else truncated at the end of bytes. Reads only the headers.
 WalkResult WalkBmp(std::span<const uint8_t> bytes) noexcept;
+
+// A run of pixels an RLE bitmap draws: row (counted from the first one stored,
+// the bottom one), from x to xEnd (exclusive).
+struct BmpRun {
+    int32_t Row = 0;
+    int32_t X = 0;
+    int32_t XEnd = 0;
+};
 
 // What a walk of a bitmap file's headers and pixel data found.
 struct BmpLayout {
@@ -37,12 +47,14 @@ struct BmpLayout {
 // end-of-bitmap code and must draw at least one pixel. The cost is linear in the
 // bytes, whatever size the headers declare.
 // Fault: NotRecognised without "BM"; CutShort when the headers, the palette or
-// masks, the rows or the RLE stream (before its end-of-bitmap) run past the data; Damaged for headers
-// WalkBmp refuses, bit-field masks that are not one run of bits or that
+// masks, the rows or the RLE stream (before its end-of-bitmap) run past the
+// data; Damaged for headers WalkBmp refuses, bit-field masks that are not one run of bits or that
 // overlap, alpha bit fields (compression 6, which decoders do not read),
 // more than 256 colours used, an OS/2 palette of fewer than 2^bits colours, an
 // RLE run or move that leaves its row or the bitmap, or RLE data that draw
-// nothing; TooLarge beyond kMaxPicturePixels.
-BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes) noexcept;
+// nothing; TooLarge beyond kMaxPicturePixels. Where runs is not null it receives
+// every run the RLE codes draw, in stream order (it may then throw
+// std::bad_alloc).
+BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes, std::vector<BmpRun>* runs = nullptr);
 
 }  // namespace kestrix

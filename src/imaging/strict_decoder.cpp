@@ -186,33 +186,24 @@ PictureFault ReadIntoFilledCanvas(std::span<const uint8_t> bytes, uint fill, QIm
     return PictureFault::DecoderFailed;
 }
 
-// Marks the pixels in which two reads of one bitmap into differently filled
-// canvases differ: the reader wrote neither of them.
-std::vector<uint8_t> UnwrittenPixels(const QImage& low, const QImage& high, bool& any)
+// Whether two reads of one bitmap into differently filled canvases differ in
+// a pixel: the reader wrote neither.
+bool AnyPixelUnwritten(const QImage& low, const QImage& high)
 {
     const int width = low.width();
-    const int height = low.height();
-    std::vector<uint8_t> unwritten(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    any = false;
     const int depth = low.depth();
-    const auto bytesPerPixel = static_cast<std::size_t>(depth / 8);
     const auto rowBytes = (static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 7) / 8;
-    for (int y = 0; y < height; ++y) {
-        const uchar* a = low.constScanLine(y);
-        const uchar* b = high.constScanLine(y);
-        if (std::memcmp(a, b, rowBytes) == 0)
+    for (int y = 0; y < low.height(); ++y) {
+        if (std::memcmp(low.constScanLine(y), high.constScanLine(y), rowBytes) == 0)
             continue;
-        uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        for (int x = 0; x < width; ++x) {
-            const bool differs = depth % 8 != 0
-                                     ? low.pixelIndex(x, y) != high.pixelIndex(x, y)
-                                     : std::memcmp(a + static_cast<std::size_t>(x) * bytesPerPixel,
-                                                   b + static_cast<std::size_t>(x) * bytesPerPixel, bytesPerPixel) != 0;
-            mark[x] = differs ? 1 : 0;
-            any = any || differs;
-        }
+        // Below 8 bits a pixel's bits share their byte with the row's padding.
+        if (depth % 8 == 0)
+            return true;
+        for (int x = 0; x < width; ++x)
+            if (low.pixelIndex(x, y) != high.pixelIndex(x, y))
+                return true;
     }
-    return unwritten;
+    return false;
 }
 
 // Qt reads the 40-byte info header and the 108- and 124-byte ones, but not the
@@ -247,14 +238,45 @@ std::vector<uint8_t> WidenedBitmapHeader(std::span<const uint8_t> bytes)
     return wide;
 }
 
+// An RLE bitmap shows only the runs its codes draw: moves and early line ends
+// leave the rest transparent. The runs come from the walk, so one read by Qt
+// does, however large the canvas the few codes leave empty.
+DecodedPicture DecodeRleBmp(std::span<const uint8_t> bytes, std::vector<BmpRun> runs)
+{
+    QImage canvas;
+    if (const PictureFault fault = ReadIntoFilledCanvas(bytes, 0x00000000u, canvas); fault != PictureFault::None)
+        return Refuse(fault);
+    QImage shown = canvas.convertToFormat(kFrameFormat);
+    std::sort(runs.begin(), runs.end(),
+              [](const BmpRun& a, const BmpRun& b) { return a.Row != b.Row ? a.Row < b.Row : a.X < b.X; });
+    const int width = shown.width();
+    auto run = runs.begin();
+    for (int stored = 0; stored < shown.height(); ++stored) {
+        // Rows are stored bottom-up.
+        auto* line = reinterpret_cast<QRgb*>(shown.scanLine(shown.height() - 1 - stored));
+        int x = 0;
+        for (; run != runs.end() && run->Row == stored; ++run) {
+            std::fill(line + std::min(x, width), line + std::min(run->X, width), QRgb{0});
+            x = std::max(x, run->XEnd);
+        }
+        std::fill(line + std::min(x, width), line + width, QRgb{0});
+    }
+    DecodedPicture picture;
+    picture.Frames.push_back(std::move(shown));
+    return picture;
+}
+
 DecodedPicture DecodeBmp(std::span<const uint8_t> bytes)
 {
-    const BmpLayout layout = ReadBmpLayout(bytes);
+    std::vector<BmpRun> runs;
+    const BmpLayout layout = ReadBmpLayout(bytes, &runs);
     if (layout.Fault != PictureFault::None)
         return Refuse(layout.Fault);
     const std::vector<uint8_t> widened = WidenedBitmapHeader(bytes);
     if (!widened.empty())
         bytes = widened;
+    if (layout.Rle)
+        return DecodeRleBmp(bytes, std::move(runs));
     QImage low;
     QImage high;
     if (const PictureFault fault = ReadIntoFilledCanvas(bytes, 0x00000000u, low); fault != PictureFault::None)
@@ -263,27 +285,11 @@ DecodedPicture DecodeBmp(std::span<const uint8_t> bytes)
         return Refuse(fault);
     if (low.size() != high.size() || low.format() != high.format())
         return Refuse(PictureFault::DecoderFailed);
-
-    bool anyUnwritten = false;
-    const std::vector<uint8_t> unwritten = UnwrittenPixels(low, high, anyUnwritten);
-    // RLE moves and early line ends skip pixels on purpose; anywhere else a
-    // pixel left unwritten means the reader ran out of data.
-    if (anyUnwritten && !layout.Rle)
+    // A pixel left unwritten means the reader ran out of data.
+    if (AnyPixelUnwritten(low, high))
         return Refuse(PictureFault::UndefinedPixels);
-
     DecodedPicture picture;
-    QImage shown = low.convertToFormat(kFrameFormat);
-    if (anyUnwritten) {
-        const auto width = static_cast<std::size_t>(shown.width());
-        for (int y = 0; y < shown.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
-            const uint8_t* mark = unwritten.data() + static_cast<std::size_t>(y) * width;
-            for (std::size_t x = 0; x < width; ++x)
-                if (mark[x] != 0)
-                    line[x] = 0;
-        }
-    }
-    picture.Frames.push_back(std::move(shown));
+    picture.Frames.push_back(low.convertToFormat(kFrameFormat));
     return picture;
 }
 
