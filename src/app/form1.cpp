@@ -201,9 +201,8 @@ void TForm1::AllPicturesSearchClick()
     RunCommand([this] {
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
-        m_scan.RunPictures(m_hex1, m_pictureRows, *m_progressBar, DecodesInFull);
-        m_allPictures->SetPictures(PicturesOf(m_pictureRows), m_hex1.Bytes());
-        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(m_pictureRows.Count()));
+        m_allPictures->SetPictures(m_scan.RunPictures(m_hex1, *m_progressBar, DecodesInFull), m_hex1.Bytes());
+        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(PictureRows().size()));
     });
 }
 
@@ -355,7 +354,11 @@ void TForm1::ForgetImageResults()
 void TForm1::ForgetPictures()
 {
     m_allPictures->Clear();
-    m_pictureRows.Clear();
+}
+
+const std::vector<FoundPicture>& TForm1::PictureRows() const noexcept
+{
+    return m_allPictures->Rows();
 }
 
 void TForm1::ClearPreview()
@@ -481,11 +484,12 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
 {
     if (kind == ListKind::Pictures) {
-        std::vector<bool> selected(m_pictureRows.Count(), false);
+        const std::vector<FoundPicture>& pictures = PictureRows();
+        std::vector<bool> selected(pictures.size(), false);
         const std::vector<int32_t> rows = m_allPictures->SelectedRows();
         for (const int32_t row : rows)
             selected[static_cast<std::size_t>(row)] = true;
-        return {m_pictureRows.Count(), [this](std::size_t i) { return AllPicturesRowText(m_pictureRows, i); },
+        return {pictures.size(), [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); },
                 std::move(selected), rows.size()};
     }
     const ResultListView& list = ListView(kind);

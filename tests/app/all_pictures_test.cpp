@@ -79,7 +79,7 @@ TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
     EXPECT_EQ(f.ActivePage(), TForm1::kPicturesPage);
     const std::vector<FoundPicture>& rows = f.AllPictures()->Rows();
     ASSERT_EQ(rows.size(), m_expected.size());
-    EXPECT_EQ(PicturesOf(f.PictureRows()), rows);
+    EXPECT_EQ(&f.PictureRows(), &rows);
     std::vector<PictureStatus> statuses;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         statuses.push_back(rows[i].Status);
@@ -99,7 +99,7 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     TForm1& f = Form();
     f.AllPicturesSearchClick();
     const auto bytesOf = [this](std::size_t row) {
-        const FoundRow& found = Form().PictureRows()[row];
+        const FoundPicture& found = Form().PictureRows()[row];
         const auto& image = Form().Hex1().Bytes();
         return Bytes(image.begin() + found.Start, image.begin() + found.End);
     };
@@ -180,7 +180,7 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
     OpenImage(PicturesImage(), QStringLiteral("second.bin"));
     EXPECT_TRUE(f.AllPictures()->Rows().empty());
     EXPECT_TRUE(f.AllPictures()->Image().empty());
-    EXPECT_EQ(f.PictureRows().Count(), 0u);
+    EXPECT_TRUE(f.PictureRows().empty());
 
     f.AllPicturesSearchClick();
     ASSERT_FALSE(f.AllPictures()->Rows().empty());
@@ -188,7 +188,7 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
     f.N2Click();
     EXPECT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(f.AllPictures()->Rows().empty());
-    EXPECT_EQ(f.PictureRows().Count(), 0u);
+    EXPECT_TRUE(f.PictureRows().empty());
 }
 
 }  // namespace
