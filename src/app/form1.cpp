@@ -28,6 +28,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <exception>
 #include <new>
@@ -218,7 +219,9 @@ void TForm1::SaveAllClick()
 
 void TForm1::CopyClick()
 {
-    const ResultListView* list = ActiveList();
+    // The gallery's grid and table share one selection; the table has every column.
+    const QAbstractItemView* list =
+        ActivePage() == kPicturesPage ? static_cast<QAbstractItemView*>(m_allPictures->Details()) : ActiveList();
     const QString text = list ? SelectedRowsText(*list) : QString();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
