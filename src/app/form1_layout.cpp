@@ -294,10 +294,13 @@ QWidget* TForm1::BuildAboutPage()
     memo->setObjectName(QStringLiteral("AboutMemo"));
     layout->addWidget(memo, 1);
 
+    const QUrl guide = UserGuideUrl();
     auto* link = new QLabel(QStringLiteral("<a href='%1'>Руководство пользователя</a>")
-                                .arg(UserGuideUrl().toString(QUrl::FullyEncoded).toHtmlEscaped()),
+                                .arg(guide.toString(QUrl::FullyEncoded).toHtmlEscaped()),
                             page);
     link->setObjectName(QStringLiteral("GuideLink"));
+    // Without an installed guide there is nothing on this machine to open.
+    link->setVisible(!guide.isEmpty());
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(true);
