@@ -3,6 +3,7 @@
 #include "error_box.h"
 #include "exceptions.h"
 #include "extraction.h"
+#include "fact_text.h"
 #include "file_drop.h"
 #include "firmware_info.h"
 #include "hex_text.h"
@@ -153,7 +154,7 @@ void TForm1::ShowFirmwareInfo()
 {
     std::vector<TResultRow> rows;
     for (const FirmwareFact& fact : ReadFirmwareInfo(m_hex1.Bytes()))
-        rows.push_back({fact.Caption, {ShownFactValue(fact)}, -1});
+        rows.push_back({fact.Caption, {WindowFactValue(fact)}, -1});
     m_infoList->Model().SetRows(std::move(rows));
 }
 
