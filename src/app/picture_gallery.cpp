@@ -2,6 +2,7 @@
 
 #include "grid_delegate.h"
 #include "picture_gallery_preview.h"
+#include "picture_sort_model.h"
 #include "thumbnail_delegate.h"
 
 #include <QButtonGroup>
@@ -44,8 +45,10 @@ QString PreviewMessage(ThumbnailState state, QSize sourceSize)
 
 }  // namespace
 
-PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new PictureGalleryModel(this))
+PictureGallery::PictureGallery(QWidget* parent)
+    : QWidget(parent), m_model(new PictureGalleryModel(this)), m_sorted(new PictureSortModel(this))
 {
+    m_sorted->setSourceModel(m_model);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
@@ -127,7 +130,7 @@ void PictureGallery::BuildGrid()
     m_grid->setWrapping(true);
     m_grid->setUniformItemSizes(true);
     m_grid->setWordWrap(false);
-    m_grid->setModel(m_model);
+    m_grid->setModel(m_sorted);
     m_grid->setModelColumn(PictureGalleryModel::kNameColumn);
     m_grid->setGridSize(ThumbnailDelegate::GridSize(m_grid->fontMetrics()));
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -143,12 +146,11 @@ void PictureGallery::BuildDetails()
 {
     m_details = new QTreeView(this);
     m_details->setObjectName(QStringLiteral("PictureDetails"));
-    m_details->setModel(m_model);
+    m_details->setModel(m_sorted);
     m_details->setItemDelegate(new GridDelegate(m_details));
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);
-    m_details->setSortingEnabled(false);
     m_details->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_details->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -176,6 +178,11 @@ void PictureGallery::BuildDetails()
         head->setSectionResizeMode(w.Column, QHeaderView::Interactive);
         head->resizeSection(w.Column, w.Pixels);
     }
+    // Unsorted at first, in the search's order; a click on a header sorts, a
+    // third click on it goes back to that order.
+    head->setSortIndicatorClearable(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder);
+    m_details->setSortingEnabled(true);
 }
 
 QWidget* PictureGallery::BuildPreviewGroup()
@@ -237,12 +244,22 @@ void PictureGallery::SetMode(ViewMode mode)
         shown->scrollTo(m_selection->currentIndex());
 }
 
+QModelIndex PictureGallery::ViewIndex(int32_t row) const
+{
+    return m_sorted->mapFromSource(m_model->index(row, 0));
+}
+
+int32_t PictureGallery::SourceRow(const QModelIndex& viewIndex) const
+{
+    return viewIndex.isValid() ? m_sorted->mapToSource(viewIndex.siblingAtColumn(0)).row() : -1;
+}
+
 std::vector<int32_t> PictureGallery::SelectedRows() const
 {
     std::vector<int32_t> rows;
     for (const QItemSelectionRange& range : m_selection->selection())
         for (int r = range.top(); r <= range.bottom(); ++r)
-            rows.push_back(r);
+            rows.push_back(SourceRow(m_sorted->index(r, 0)));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -254,7 +271,7 @@ void PictureGallery::SelectRows(const std::vector<int32_t>& rows)
     const int32_t count = m_model->rowCount();
     for (const int32_t r : rows)
         if (r >= 0 && r < count)
-            wanted.push_back(r);
+            wanted.push_back(ViewIndex(r).row());
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
@@ -264,7 +281,7 @@ void PictureGallery::SelectRows(const std::vector<int32_t>& rows)
         std::size_t j = i;
         while (j + 1 < wanted.size() && wanted[j + 1] == wanted[j] + 1)
             ++j;
-        selection.select(m_model->index(wanted[i], 0), m_model->index(wanted[j], lastColumn));
+        selection.select(m_sorted->index(wanted[i], 0), m_sorted->index(wanted[j], lastColumn));
         i = j + 1;
     }
     m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
@@ -287,19 +304,19 @@ bool PictureGallery::RowInView(int32_t row) const
 {
     if (!m_grid->isVisible())
         return false;
-    return m_grid->viewport()->rect().intersects(m_grid->visualRect(m_model->index(row, 0)));
+    return m_grid->viewport()->rect().intersects(m_grid->visualRect(ViewIndex(row)));
 }
 
 int32_t PictureGallery::WantedPreviewRow() const
 {
     const QModelIndex current = m_selection->currentIndex();
     if (current.isValid() && m_selection->isSelected(current.siblingAtColumn(0)))
-        return current.row();
+        return SourceRow(current);
     int32_t first = -1;
     for (const QItemSelectionRange& range : m_selection->selection())
         if (first < 0 || range.top() < first)
             first = range.top();
-    return first;
+    return first < 0 ? -1 : SourceRow(m_sorted->index(first, 0));
 }
 
 void PictureGallery::UpdatePreviewRow()

@@ -22,6 +22,7 @@ class QTreeView;
 namespace kestrix {
 
 class PictureGalleryPreview;
+class PictureSortModel;
 
 // The page of every picture found in the image: a grid of thumbnails (caption
 // under each; truncated and damaged pictures carry a badge) or, switched by two
@@ -49,6 +50,9 @@ public:
     ViewMode Mode() const noexcept { return m_mode; }
     void SetMode(ViewMode mode);
 
+    // Rows are counted in the search's order (indexes into Rows()) whatever
+    // order the views show them in (a click on a table header sorts both views).
+
     // Indexes of the selected rows, ascending.
     std::vector<int32_t> SelectedRows() const;
     // Selects exactly the given rows (indexes outside the rows are ignored).
@@ -63,6 +67,8 @@ public:
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
     PictureGalleryModel& Model() noexcept { return *m_model; }
+    // What the views show: Model() in the order picked by a header click.
+    PictureSortModel& Sorted() noexcept { return *m_sorted; }
     const PictureGalleryModel& Model() const noexcept { return *m_model; }
     QListView* Grid() const noexcept { return m_grid; }
     QTreeView* Details() const noexcept { return m_details; }
@@ -81,6 +87,9 @@ private:
     void BuildDetails();
     QWidget* BuildPreviewGroup();
     bool RowInView(int32_t row) const;
+    // The first column's index of row (in the search's order) in the views, and back.
+    QModelIndex ViewIndex(int32_t row) const;
+    int32_t SourceRow(const QModelIndex& viewIndex) const;
     int32_t WantedPreviewRow() const;
     void UpdatePreviewRow();
     void ShowPreview(int32_t row);
@@ -88,6 +97,7 @@ private:
     void PreviewResized();
 
     PictureGalleryModel* m_model = nullptr;
+    PictureSortModel* m_sorted = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     QToolButton* m_thumbnailsButton = nullptr;
     QToolButton* m_detailsButton = nullptr;

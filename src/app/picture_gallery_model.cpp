@@ -128,6 +128,7 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
     case ThumbnailRole: return column == kNameColumn ? QVariant(m_decoder->Thumbnail(row)) : QVariant();
     case ThumbnailStateRole: return static_cast<int>(m_decoder->State(row));
     case PictureStatusRole: return static_cast<int>(picture.Status);
+    case SortRole: return SortKey(row, column);
     default: return {};
     }
 }
@@ -165,6 +166,22 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
     case kDimensionsColumn: return Dimensions(picture);
     case kFramesColumn: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
     case kStatusColumn: return StatusText(picture.Status);
+    default: return {};
+    }
+}
+
+QVariant PictureGalleryModel::SortKey(int32_t row, int column) const
+{
+    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    switch (column) {
+    case kNameColumn: return Caption(picture, row);
+    case kTypeColumn: return TypeName(picture.Type);
+    case kStartColumn: return qlonglong{picture.Start};
+    case kEndColumn: return qlonglong{picture.End};
+    case kSizeColumn: return qlonglong{picture.Size()};
+    case kDimensionsColumn: return qlonglong{picture.Width} * picture.Height;
+    case kFramesColumn: return qlonglong{picture.Frames};
+    case kStatusColumn: return static_cast<int>(picture.Status);
     default: return {};
     }
 }

@@ -38,6 +38,10 @@ public:
         ThumbnailStateRole,
         // int: the row's PictureStatus.
         PictureStatusRole,
+        // What a column sorts by: the caption (QString) for the name, the type
+        // name, numbers (qlonglong) for start, end, size, frames and the pixel
+        // count, the PictureStatus for the status.
+        SortRole,
     };
 
     explicit PictureGalleryModel(QObject* parent = nullptr);
@@ -74,6 +78,7 @@ public:
 private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
+    QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
 
     std::vector<FoundPicture> m_rows;

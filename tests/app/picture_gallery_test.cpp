@@ -2,18 +2,21 @@
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
 #include "picture_gallery_preview.h"
+#include "picture_sort_model.h"
 #include "thumbnail_delegate.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -281,6 +284,29 @@ TEST(ThumbnailDelegate, ElidedCaptionsKeepTheNumberAndTheExtension)
     EXPECT_EQ(ThumbnailDelegate::ElidedCaption(metrics, QStringLiteral("a.gif"), width), QStringLiteral("a.gif"));
 }
 
+TEST(PictureSortModel, NaturalCompareTakesDigitRunsAsNumbers)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } cases[] = {
+        {"Картинка (9).gif", "Картинка (12).gif", -1},
+        {"a10", "a2", 1},
+        {"a007b", "a7b", 0},
+        {"Лого.GIF", "лого.gif", 0},
+        {"logo", "logo1", -1},
+        {"b", "A", 1},
+        {"x99999999999999999999", "x100000000000000000000", -1},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf8(c.a);
+        const QString b = QString::fromUtf8(c.b);
+        EXPECT_EQ(PictureSortModel::NaturalCompare(a, b), c.order) << c.a << " / " << c.b;
+        EXPECT_EQ(PictureSortModel::NaturalCompare(b, a), -c.order) << c.b << " / " << c.a;
+    }
+}
+
 class PictureGalleryTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -336,7 +362,57 @@ TEST_F(PictureGalleryTest, SwitchesBetweenThumbnailsAndDetailsKeepingTheSelectio
     EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
     EXPECT_TRUE(gallery->Grid()->isVisible());
     EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
-    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Model().index(2, 0)));
+    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Grid()->model()->index(2, 0)));
+}
+
+// A click on a table header sorts both views, numbers as numbers (also those
+// inside the captions); rows are still counted in the search's order, and a
+// third click goes back to it.
+TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
+{
+    const int32_t sizes[] = {5, 100, 20, 3000, 9, 250, 1, 70, 12, 400, 33, 2};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        FoundPicture row;
+        row.Type = PictureType::Png;
+        row.Start = static_cast<int32_t>(i) * 4000;
+        row.End = row.Start + sizes[i];
+        built.Rows.push_back(row);
+    }
+    Show();
+    gallery->SetMode(PictureGallery::ViewMode::Details);
+    QTreeView& table = *gallery->Details();
+    const auto clickHeader = [&table](int column) {
+        QHeaderView& head = *table.header();
+        QTest::mouseClick(head.viewport(), Qt::LeftButton, {},
+                          QPoint(head.sectionViewportPosition(column) + 5, head.height() / 2));
+    };
+    const auto shown = [&table](int column) {
+        QStringList cells;
+        for (int r = 0; r < table.model()->rowCount(); ++r)
+            cells << table.model()->index(r, column).data().toString();
+        return cells;
+    };
+    const QStringList searchOrder = shown(PictureGalleryModel::kNameColumn);
+
+    clickHeader(PictureGalleryModel::kSizeColumn);
+    EXPECT_EQ(shown(PictureGalleryModel::kSizeColumn),
+              QStringList({"1", "2", "5", "9", "12", "20", "33", "70", "100", "250", "400", "3000"}));
+    EXPECT_EQ(gallery->Grid()->model()->index(0, 0).data().toString(), QStringLiteral("Картинка (7).png"));
+    gallery->SelectRows({3, 6});
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+    EXPECT_TRUE(table.selectionModel()->isRowSelected(0, {}));
+    EXPECT_TRUE(table.selectionModel()->isRowSelected(11, {}));
+    EXPECT_EQ(gallery->PreviewRow(), 6);
+
+    clickHeader(PictureGalleryModel::kNameColumn);
+    clickHeader(PictureGalleryModel::kNameColumn);
+    const QStringList descending = shown(PictureGalleryModel::kNameColumn);
+    EXPECT_EQ(descending.front(), QStringLiteral("Картинка (12).png"));
+    EXPECT_EQ(descending.mid(1, 3), QStringList({"Картинка (11).png", "Картинка (10).png", "Картинка (9).png"}));
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+
+    clickHeader(PictureGalleryModel::kNameColumn);
+    EXPECT_EQ(shown(PictureGalleryModel::kNameColumn), searchOrder);
 }
 
 TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
