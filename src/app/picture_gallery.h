@@ -28,8 +28,9 @@ class PictureSortModel;
 // under each; truncated and damaged pictures carry a badge) or, switched by two
 // tool buttons, a detailed list; beside it a framed preview that shows the
 // selected picture large. Both views share one selection: several pictures can be
-// selected for saving. Thumbnails are decoded only for the rows in view, off the
-// window's thread, and kept in a bounded cache (PictureGalleryModel).
+// selected for saving; a click on a header of the list sorts both views
+// (PictureSortModel). Thumbnails are decoded only for the rows in view, off the
+// window's thread, and kept in a bounded cache (ThumbnailDecoder).
 class PictureGallery : public QWidget {
     Q_OBJECT
 public:
