@@ -3,7 +3,6 @@
 #include "error_box.h"
 #include "exceptions.h"
 #include "extraction.h"
-#include "fact_text.h"
 #include "file_drop.h"
 #include "firmware_info.h"
 #include "hex_text.h"
@@ -18,6 +17,7 @@
 #include "status_message.h"
 #include "stream.h"
 #include "strict_decoder.h"
+#include "window_text.h"
 
 #include <QClipboard>
 #include <QCloseEvent>

@@ -3,6 +3,7 @@
 #include "image_list.h"
 #include "picture_list.h"
 #include "result_list_model.h"
+#include "window_text.h"
 
 #include <QColor>
 
@@ -193,7 +194,7 @@ QString PictureGalleryModel::ToolTip(int32_t row) const
     const QString note = ThumbnailNote(m_decoder->State(row));
     if (!note.isEmpty())
         text += QLatin1Char('\n') + note;
-    return text;
+    return WrappedToolTip(text);
 }
 
 void PictureGalleryModel::ThumbnailChanged(int32_t row)

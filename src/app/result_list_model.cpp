@@ -1,6 +1,6 @@
 #include "result_list_model.h"
 
-#include "fact_text.h"
+#include "window_text.h"
 
 #include "code_page.h"
 

@@ -1,4 +1,4 @@
-#include "fact_text.h"
+#include "window_text.h"
 
 #include "code_page.h"
 #include "save_summary.h"
