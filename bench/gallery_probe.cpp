@@ -194,7 +194,7 @@ bool VisibleThumbnailsIn(const PictureGallery& gallery)
         if (!view.intersects(grid.visualRect(grid.model()->index(r, 0))))
             continue;
         any = true;
-        const kestrix::ThumbnailState state = gallery.Model().State(r);
+        const kestrix::ThumbnailState state = gallery.Model().Decoder().State(r);
         if (state == kestrix::ThumbnailState::NotDecoded || state == kestrix::ThumbnailState::Queued ||
             state == kestrix::ThumbnailState::Decoding)
             return false;
@@ -207,7 +207,7 @@ double Settle(const PictureGallery& gallery)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!VisibleThumbnailsIn(gallery) || !gallery.Model().DecoderIdle()) {
+    while (!VisibleThumbnailsIn(gallery) || !gallery.Model().Decoder().Idle()) {
         if (clock.elapsed() > 10000)
             return -1;
         RunEventsFor(2);
@@ -274,8 +274,8 @@ int main(int argc, char** argv)
             RunEventsFor(16);
         }
     });
-    const int32_t decodesScrolling = gallery.Model().DecodeCount();
-    const int64_t cacheAfterScrolling = gallery.Model().CacheCost();
+    const int32_t decodesScrolling = gallery.Model().Decoder().DecodeCount();
+    const int64_t cacheAfterScrolling = gallery.Model().Decoder().CacheCost();
     const double endSettle = Settle(gallery);
 
     // Each jump waits until the thumbnails at its place are in: how long that
@@ -339,7 +339,7 @@ int main(int argc, char** argv)
     line("select, details, select all", commandGap, "");
     std::printf("thumbnails in view in within %.1f ms at worst; cache after scrolling %lld KiB of %lld KiB\n",
                 worstSettle, static_cast<long long>(cacheAfterScrolling >> 10),
-                static_cast<long long>(gallery.Model().CacheLimit() >> 10));
+                static_cast<long long>(gallery.Model().Decoder().CacheLimit() >> 10));
     std::printf("one repaint of the grid: %.2f ms on average, %.2f ms at most (%d repaints)\n", paintTotal / kPaints,
                 paintMax, kPaints);
     const double worst = std::max({fillGap.LongestMs, scrollGap.LongestMs, jumpGap.LongestMs, commandGap.LongestMs});

@@ -17,6 +17,7 @@
 #include "save_summary.h"
 #include "status_message.h"
 #include "stream.h"
+#include "window_text.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <exception>
 #include <new>
@@ -152,7 +154,7 @@ void TForm1::ShowFirmwareInfo()
 {
     std::vector<TResultRow> rows;
     for (const FirmwareFact& fact : ReadFirmwareInfo(m_hex1.Bytes()))
-        rows.push_back({fact.Caption, {ShownFactValue(fact)}, -1});
+        rows.push_back({fact.Caption, {WindowFactValue(fact)}, -1});
     m_infoList->Model().SetRows(std::move(rows));
 }
 
@@ -201,9 +203,8 @@ void TForm1::AllPicturesSearchClick()
     RunCommand([this] {
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
-        m_scan.RunPictures(m_hex1, m_pictureRows, *m_progressBar, CheckPicture);
-        m_allPictures->SetPictures(PicturesOf(m_pictureRows), m_hex1.Bytes());
-        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(m_pictureRows.Count()));
+        m_allPictures->SetPictures(m_scan.RunPictures(m_hex1, *m_progressBar, CheckPicture), m_hex1.Bytes());
+        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(PictureRows().size()));
     });
 }
 
@@ -219,7 +220,9 @@ void TForm1::SaveAllClick()
 
 void TForm1::CopyClick()
 {
-    const ResultListView* list = ActiveList();
+    // The gallery's grid and table share one selection; the table has every column.
+    const QAbstractItemView* list =
+        ActivePage() == kPicturesPage ? static_cast<QAbstractItemView*>(m_allPictures->Details()) : ActiveList();
     const QString text = list ? SelectedRowsText(*list) : QString();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
@@ -355,7 +358,11 @@ void TForm1::ForgetImageResults()
 void TForm1::ForgetPictures()
 {
     m_allPictures->Clear();
-    m_pictureRows.Clear();
+}
+
+const std::vector<FoundPicture>& TForm1::PictureRows() const noexcept
+{
+    return m_allPictures->Rows();
 }
 
 void TForm1::ClearPreview()
@@ -483,11 +490,12 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
 {
     if (kind == ListKind::Pictures) {
-        std::vector<bool> selected(m_pictureRows.Count(), false);
+        const std::vector<FoundPicture>& pictures = PictureRows();
+        std::vector<bool> selected(pictures.size(), false);
         const std::vector<int32_t> rows = m_allPictures->SelectedRows();
         for (const int32_t row : rows)
             selected[static_cast<std::size_t>(row)] = true;
-        return {m_pictureRows.Count(), [this](std::size_t i) { return AllPicturesRowText(m_pictureRows, i); },
+        return {pictures.size(), [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); },
                 std::move(selected), rows.size()};
     }
     const ResultListView& list = ListView(kind);

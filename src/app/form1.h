@@ -99,8 +99,9 @@ public:
     std::vector<TResultRow> FileListRows() const;
     std::vector<TResultRow> FindedRows() const;
     std::vector<TResultRow> InfoListRows() const;
-    // The rows of the page "Все картинки", in the gallery's order.
-    const FoundRows& PictureRows() const noexcept { return m_pictureRows; }
+    // The rows of the page "Все картинки", in the gallery's order: the one list
+    // of found pictures, which the gallery holds.
+    const std::vector<FoundPicture>& PictureRows() const noexcept;
     QString StatusText() const;
     // The whole account of the last save on the status bar; empty before any.
     QString SaveSummaryText() const;
@@ -254,7 +255,6 @@ private:
     QAction* m_gif1 = nullptr;
     QAction* m_allPicturesSearch = nullptr;
     PictureGallery* m_allPictures = nullptr;
-    FoundRows m_pictureRows;
     QAction* m_copyRows = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

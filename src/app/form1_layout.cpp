@@ -13,15 +13,18 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <initializer_list>
 
 // The construction of the main window: its components' settings and the bands
 // from the menu bar down to the status bar.
@@ -119,7 +122,8 @@ void TForm1::BuildCopyAction()
     m_copyRows->setObjectName(QStringLiteral("CopyRows"));
     m_copyRows->setShortcut(QKeySequence::Copy);
     addAction(m_copyRows);
-    for (ResultListView* list : {m_fileList, m_finded, m_infoList}) {
+    for (QAbstractItemView* list : std::initializer_list<QAbstractItemView*>{
+             m_fileList, m_finded, m_infoList, m_allPictures->Grid(), m_allPictures->Details()}) {
         list->addAction(m_copyRows);
         list->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
@@ -290,10 +294,13 @@ QWidget* TForm1::BuildAboutPage()
     memo->setObjectName(QStringLiteral("AboutMemo"));
     layout->addWidget(memo, 1);
 
+    const QUrl guide = UserGuideUrl();
     auto* link = new QLabel(QStringLiteral("<a href='%1'>Руководство пользователя</a>")
-                                .arg(UserGuideUrl().toString(QUrl::FullyEncoded).toHtmlEscaped()),
+                                .arg(guide.toString(QUrl::FullyEncoded).toHtmlEscaped()),
                             page);
     link->setObjectName(QStringLiteral("GuideLink"));
+    // Without an installed guide there is nothing on this machine to open.
+    link->setVisible(!guide.isEmpty());
     link->setAlignment(Qt::AlignCenter);
     link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     link->setOpenExternalLinks(true);

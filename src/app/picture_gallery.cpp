@@ -1,10 +1,10 @@
 #include "picture_gallery.h"
 
 #include "grid_delegate.h"
-
 #include "picture_gallery_preview.h"
+#include "picture_sort_model.h"
+#include "thumbnail_delegate.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,12 +12,10 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
-#include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -28,103 +26,8 @@
 namespace kestrix {
 namespace {
 
-constexpr int kSide = PictureGalleryModel::kThumbnailSide;
-constexpr int kPadding = 4;
-constexpr int kCellWidth = kSide + 24;
 constexpr int kPreviewWidth = 270;
 constexpr int kPageWidth = 862;
-
-// One thumbnail cell: the picture centred in a square, a badge in its corner for
-// a truncated or damaged picture, the caption on one line below.
-class ThumbnailDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
-    {
-        return {kCellWidth, kPadding + kSide + kPadding + option.fontMetrics.height() + kPadding};
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        const QWidget* widget = option.widget;
-        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-        const bool selected = (option.state & QStyle::State_Selected) != 0;
-        const QPalette::ColorGroup group =
-            (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-        const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + kSide + kPadding,
-                             option.rect.width() - 4, option.fontMetrics.height());
-        // The whole cell is tinted and the caption highlighted in full, so a
-        // selected picture stays recognisable.
-        if (selected) {
-            QColor tint = option.palette.color(group, QPalette::Highlight);
-            tint.setAlpha(60);
-            painter->fillRect(option.rect, tint);
-            painter->fillRect(textRect, option.palette.brush(group, QPalette::Highlight));
-        }
-
-        const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide, kSide);
-        const QImage image = index.data(PictureGalleryModel::ThumbnailRole).value<QImage>();
-        if (!image.isNull()) {
-            QRect target(QPoint(), image.size());
-            target.moveCenter(box.center());
-            painter->drawImage(target.topLeft(), image);
-        } else {
-            DrawPlaceholder(*painter, option, box,
-                            static_cast<ThumbnailState>(index.data(PictureGalleryModel::ThumbnailStateRole).toInt()));
-        }
-        const auto status = static_cast<PictureStatus>(index.data(PictureGalleryModel::PictureStatusRole).toInt());
-        if (status != PictureStatus::Complete)
-            DrawBadge(*painter, box, status);
-
-        const QString caption = index.data(Qt::DisplayRole).toString();
-        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignTop,
-                          option.fontMetrics.elidedText(caption, Qt::ElideMiddle, textRect.width()));
-        if (option.state & QStyle::State_HasFocus) {
-            QStyleOptionFocusRect focus;
-            focus.QStyleOption::operator=(option);
-            focus.rect = option.rect.adjusted(1, 1, -1, -1);
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
-        }
-    }
-
-private:
-    // A faint frame while the thumbnail is on its way; a crossed frame when there
-    // will be none.
-    static void DrawPlaceholder(QPainter& painter, const QStyleOptionViewItem& option, const QRect& box,
-                                ThumbnailState state)
-    {
-        painter.save();
-        const bool failed = state == ThumbnailState::Undecodable || state == ThumbnailState::TooLarge ||
-                            state == ThumbnailState::OutsideImage;
-        QRect frame(0, 0, kSide / 2, kSide / 2);
-        frame.moveCenter(box.center());
-        painter.setPen(option.palette.color(failed ? QPalette::Mid : QPalette::Midlight));
-        painter.drawRect(frame);
-        if (failed) {
-            painter.drawLine(frame.topLeft(), frame.bottomRight());
-            painter.drawLine(frame.topRight(), frame.bottomLeft());
-        }
-        painter.restore();
-    }
-
-    static void DrawBadge(QPainter& painter, const QRect& box, PictureStatus status)
-    {
-        painter.save();
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRect badge(box.right() - 17, box.top(), 18, 18);
-        painter.setPen(QPen(Qt::white, 1.5));
-        painter.setBrush(status == PictureStatus::Truncated ? QColor(0xE0, 0x8A, 0x00) : QColor(0xD0, 0x30, 0x30));
-        painter.drawEllipse(badge.adjusted(1, 1, -1, -1));
-        QFont font = painter.font();
-        font.setBold(true);
-        font.setPixelSize(12);
-        painter.setFont(font);
-        painter.drawText(badge, Qt::AlignCenter, QStringLiteral("!"));
-        painter.restore();
-    }
-};
 
 QString PreviewMessage(ThumbnailState state, QSize sourceSize)
 {
@@ -142,8 +45,10 @@ QString PreviewMessage(ThumbnailState state, QSize sourceSize)
 
 }  // namespace
 
-PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new PictureGalleryModel(this))
+PictureGallery::PictureGallery(QWidget* parent)
+    : QWidget(parent), m_model(new PictureGalleryModel(this)), m_sorted(new PictureSortModel(this))
 {
+    m_sorted->setSourceModel(m_model);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
@@ -201,14 +106,15 @@ PictureGallery::PictureGallery(QWidget* parent) : QWidget(parent), m_model(new P
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { UpdatePreviewRow(); });
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this] { UpdatePreviewRow(); });
 
-    m_model->RowWanted = [this](int32_t row) { return RowInView(row); };
-    m_model->OnPreviewDecoded = [this](int32_t row, const GalleryPicture& picture) { PreviewDecoded(row, picture); };
+    ThumbnailDecoder& decoder = m_model->Decoder();
+    decoder.RowWanted = [this](int32_t row) { return RowInView(row); };
+    decoder.OnPreviewDecoded = [this](int32_t row, const GalleryPicture& picture) { PreviewDecoded(row, picture); };
 }
 
 PictureGallery::~PictureGallery()
 {
-    m_model->OnPreviewDecoded = nullptr;
-    m_model->RowWanted = nullptr;
+    m_model->Decoder().OnPreviewDecoded = nullptr;
+    m_model->Decoder().RowWanted = nullptr;
 }
 
 void PictureGallery::BuildGrid()
@@ -224,9 +130,9 @@ void PictureGallery::BuildGrid()
     m_grid->setWrapping(true);
     m_grid->setUniformItemSizes(true);
     m_grid->setWordWrap(false);
-    m_grid->setModel(m_model);
+    m_grid->setModel(m_sorted);
     m_grid->setModelColumn(PictureGalleryModel::kNameColumn);
-    m_grid->setGridSize(QSize(kCellWidth + 4, kPadding * 3 + kSide + m_grid->fontMetrics().height() + 4));
+    m_grid->setGridSize(ThumbnailDelegate::GridSize(m_grid->fontMetrics()));
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionRectVisible(true);
@@ -240,12 +146,11 @@ void PictureGallery::BuildDetails()
 {
     m_details = new QTreeView(this);
     m_details->setObjectName(QStringLiteral("PictureDetails"));
-    m_details->setModel(m_model);
+    m_details->setModel(m_sorted);
     m_details->setItemDelegate(new GridDelegate(m_details));
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);
-    m_details->setSortingEnabled(false);
     m_details->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_details->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -273,6 +178,11 @@ void PictureGallery::BuildDetails()
         head->setSectionResizeMode(w.Column, QHeaderView::Interactive);
         head->resizeSection(w.Column, w.Pixels);
     }
+    // Unsorted at first, in the search's order; a click on a header sorts, a
+    // third click on it goes back to that order.
+    head->setSortIndicatorClearable(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder);
+    m_details->setSortingEnabled(true);
 }
 
 QWidget* PictureGallery::BuildPreviewGroup()
@@ -334,12 +244,22 @@ void PictureGallery::SetMode(ViewMode mode)
         shown->scrollTo(m_selection->currentIndex());
 }
 
+QModelIndex PictureGallery::ViewIndex(int32_t row) const
+{
+    return m_sorted->mapFromSource(m_model->index(row, 0));
+}
+
+int32_t PictureGallery::SourceRow(const QModelIndex& viewIndex) const
+{
+    return viewIndex.isValid() ? m_sorted->mapToSource(viewIndex.siblingAtColumn(0)).row() : -1;
+}
+
 std::vector<int32_t> PictureGallery::SelectedRows() const
 {
     std::vector<int32_t> rows;
     for (const QItemSelectionRange& range : m_selection->selection())
         for (int r = range.top(); r <= range.bottom(); ++r)
-            rows.push_back(r);
+            rows.push_back(SourceRow(m_sorted->index(r, 0)));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -351,7 +271,7 @@ void PictureGallery::SelectRows(const std::vector<int32_t>& rows)
     const int32_t count = m_model->rowCount();
     for (const int32_t r : rows)
         if (r >= 0 && r < count)
-            wanted.push_back(r);
+            wanted.push_back(ViewIndex(r).row());
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
@@ -361,7 +281,7 @@ void PictureGallery::SelectRows(const std::vector<int32_t>& rows)
         std::size_t j = i;
         while (j + 1 < wanted.size() && wanted[j + 1] == wanted[j] + 1)
             ++j;
-        selection.select(m_model->index(wanted[i], 0), m_model->index(wanted[j], lastColumn));
+        selection.select(m_sorted->index(wanted[i], 0), m_sorted->index(wanted[j], lastColumn));
         i = j + 1;
     }
     m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
@@ -384,19 +304,19 @@ bool PictureGallery::RowInView(int32_t row) const
 {
     if (!m_grid->isVisible())
         return false;
-    return m_grid->viewport()->rect().intersects(m_grid->visualRect(m_model->index(row, 0)));
+    return m_grid->viewport()->rect().intersects(m_grid->visualRect(ViewIndex(row)));
 }
 
 int32_t PictureGallery::WantedPreviewRow() const
 {
     const QModelIndex current = m_selection->currentIndex();
     if (current.isValid() && m_selection->isSelected(current.siblingAtColumn(0)))
-        return current.row();
+        return SourceRow(current);
     int32_t first = -1;
     for (const QItemSelectionRange& range : m_selection->selection())
         if (first < 0 || range.top() < first)
             first = range.top();
-    return first;
+    return first < 0 ? -1 : SourceRow(m_sorted->index(first, 0));
 }
 
 void PictureGallery::UpdatePreviewRow()
@@ -411,7 +331,7 @@ void PictureGallery::UpdatePreviewRow()
 
 void PictureGallery::ShowPreview(int32_t row)
 {
-    m_model->CancelPreview();
+    m_model->Decoder().CancelPreview();
     m_previewBox = QSize();
     if (row < 0) {
         m_preview->Clear();
@@ -419,18 +339,11 @@ void PictureGallery::ShowPreview(int32_t row)
         return;
     }
     const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
-    QString info =
-        PictureGalleryModel::Caption(picture, row) + QLatin1Char('\n') + PictureGalleryModel::TypeText(picture.Type);
-    if (picture.Width > 0 && picture.Height > 0)
-        info += QStringLiteral(", %1 × %2").arg(picture.Width).arg(picture.Height);
-    if (picture.Type == PictureType::Gif)
-        info += QStringLiteral(", кадров: %1").arg(picture.Frames);
-    info += QStringLiteral("\n%1 байт с %2\n").arg(picture.Size()).arg(picture.Start) +
-            PictureGalleryModel::StatusText(picture.Status);
-    m_previewInfo->setText(info);
+    m_previewInfo->setText(PictureGalleryModel::Description(picture, row) + QLatin1Char('\n') +
+                           PictureGalleryModel::StatusText(picture.Status));
     m_preview->SetMessage(QStringLiteral("Загрузка…"));
     m_previewBox = m_preview->size().expandedTo(QSize(1, 1));
-    m_model->RequestPreview(row, m_previewBox);
+    m_model->Decoder().RequestPreview(row, m_previewBox);
 }
 
 void PictureGallery::PreviewDecoded(int32_t row, const GalleryPicture& picture)
@@ -449,7 +362,7 @@ void PictureGallery::PreviewResized()
     if (m_previewRow < 0 || !m_preview->Reduced() || box == m_previewBox)
         return;
     m_previewBox = box;
-    m_model->RequestPreview(m_previewRow, box);
+    m_model->Decoder().RequestPreview(m_previewRow, box);
 }
 
 }  // namespace kestrix

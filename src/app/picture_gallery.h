@@ -22,13 +22,15 @@ class QTreeView;
 namespace kestrix {
 
 class PictureGalleryPreview;
+class PictureSortModel;
 
 // The page of every picture found in the image: a grid of thumbnails (caption
 // under each; truncated and damaged pictures carry a badge) or, switched by two
 // tool buttons, a detailed list; beside it a framed preview that shows the
 // selected picture large. Both views share one selection: several pictures can be
-// selected for saving. Thumbnails are decoded only for the rows in view, off the
-// window's thread, and kept in a bounded cache (PictureGalleryModel).
+// selected for saving; a click on a header of the list sorts both views
+// (PictureSortModel). Thumbnails are decoded only for the rows in view, off the
+// window's thread, and kept in a bounded cache (ThumbnailDecoder).
 class PictureGallery : public QWidget {
     Q_OBJECT
 public:
@@ -49,6 +51,9 @@ public:
     ViewMode Mode() const noexcept { return m_mode; }
     void SetMode(ViewMode mode);
 
+    // Rows are counted in the search's order (indexes into Rows()) whatever
+    // order the views show them in (a click on a table header sorts both views).
+
     // Indexes of the selected rows, ascending.
     std::vector<int32_t> SelectedRows() const;
     // Selects exactly the given rows (indexes outside the rows are ignored).
@@ -63,6 +68,8 @@ public:
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
     PictureGalleryModel& Model() noexcept { return *m_model; }
+    // What the views show: Model() in the order picked by a header click.
+    PictureSortModel& Sorted() noexcept { return *m_sorted; }
     const PictureGalleryModel& Model() const noexcept { return *m_model; }
     QListView* Grid() const noexcept { return m_grid; }
     QTreeView* Details() const noexcept { return m_details; }
@@ -81,6 +88,9 @@ private:
     void BuildDetails();
     QWidget* BuildPreviewGroup();
     bool RowInView(int32_t row) const;
+    // The first column's index of row (in the search's order) in the views, and back.
+    QModelIndex ViewIndex(int32_t row) const;
+    int32_t SourceRow(const QModelIndex& viewIndex) const;
     int32_t WantedPreviewRow() const;
     void UpdatePreviewRow();
     void ShowPreview(int32_t row);
@@ -88,6 +98,7 @@ private:
     void PreviewResized();
 
     PictureGalleryModel* m_model = nullptr;
+    PictureSortModel* m_sorted = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     QToolButton* m_thumbnailsButton = nullptr;
     QToolButton* m_detailsButton = nullptr;

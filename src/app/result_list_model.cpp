@@ -1,5 +1,7 @@
 #include "result_list_model.h"
 
+#include "window_text.h"
+
 #include "code_page.h"
 
 namespace kestrix {
@@ -105,7 +107,8 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
         const TResultRow row = Row(static_cast<std::size_t>(index.row()));
-        return DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
+        const QString text = DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
+        return role == Qt::ToolTipRole ? WrappedToolTip(text) : text;
     }
     case Qt::DecorationRole: {
         if (column != 0)

@@ -31,13 +31,15 @@ std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, Re
     return list.Model().RowCount();
 }
 
-void ScanSession::RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge, const PictureDecodeCheck& check)
+std::vector<FoundPicture> ScanSession::RunPictures(THexBuffer& image, ProgressGauge& gauge,
+                                                   const PictureDecodeCheck& check)
 {
     Begin(nullptr, gauge);
     EndScope scope{*this};
     ScanHooks hooks = MakeHooks();
     hooks.DecodeCheck = check;
-    TraitsOf(ListKind::Pictures).Scan(image, hooks, rows);
+    std::optional<std::vector<FoundPicture>> found = FindAllPictures(image.Bytes(), hooks);
+    return found ? std::move(*found) : std::vector<FoundPicture>{};
 }
 
 void ScanSession::CloseWhenEnded() noexcept

@@ -2,6 +2,7 @@
 
 #include "found_rows.h"
 #include "list_kind.h"
+#include "picture_search.h"
 #include "scan_hooks.h"
 
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kestrix {
 
@@ -35,10 +37,10 @@ public:
     // scan (the list is then left as it was). A cancelled scan returns the
     // number of rows found before it stopped, which the list keeps.
     std::optional<std::size_t> Run(ListKind kind, THexBuffer& image, ResultListView& list, ProgressGauge& gauge);
-    // Runs the deep picture search over image into rows, with check as its
-    // strict decode check, showing its progress on gauge. Images of any size
-    // are searched; rows stay empty when the search was cancelled.
-    void RunPictures(THexBuffer& image, FoundRows& rows, ProgressGauge& gauge, const PictureDecodeCheck& check);
+    // Runs the deep picture search over image (FindAllPictures), with check as
+    // its strict decode check, showing its progress on gauge. Images of any size
+    // are searched. The pictures found; none when the search was cancelled.
+    std::vector<FoundPicture> RunPictures(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check);
 
     bool Running() const noexcept { return m_running; }
     // Ends the running scan at its next yield, then closes the window.

@@ -3,26 +3,32 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace kestrix {
 
 QStringList UserGuideCandidates()
 {
     const QDir programFolder(QCoreApplication::applicationDirPath());
-    return {
-        QDir::cleanPath(programFolder.filePath(QStringLiteral(KESTRIX_GUIDE_FROM_PROGRAM))),
-        QStringLiteral(KESTRIX_SOURCE_README),
-    };
+    QStringList candidates = {QDir::cleanPath(programFolder.filePath(QStringLiteral(KESTRIX_GUIDE_FROM_PROGRAM)))};
+    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        candidates << QDir(folder).filePath(QStringLiteral("doc/Kestrix/README.html"));
+    candidates.removeDuplicates();
+    return candidates;
 }
 
-QUrl UserGuideUrl()
+QUrl UserGuideUrl(const QStringList& candidates)
 {
-    const QStringList candidates = UserGuideCandidates();
     for (const QString& path : candidates) {
         if (QFileInfo(path).isFile())
             return QUrl::fromLocalFile(path);
     }
-    return QUrl::fromLocalFile(candidates.back());
+    return {};
+}
+
+QUrl UserGuideUrl()
+{
+    return UserGuideUrl(UserGuideCandidates());
 }
 
 }  // namespace kestrix

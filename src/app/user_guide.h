@@ -5,13 +5,16 @@
 
 namespace kestrix {
 
-// Where the user guide may be, best first: the README page installed with
-// the program (share/doc/Kestrix/README.html beside its bin folder, which
-// the build folder mirrors), then the README of the source tree it was built
-// from.
+// Where the user guide may be on this machine, best first: the README page
+// installed with the program (share/doc/Kestrix/README.html beside its bin
+// folder, which the build folder mirrors), then doc/Kestrix/README.html in each
+// of the system's shared data folders (XDG_DATA_HOME, XDG_DATA_DIRS).
 QStringList UserGuideCandidates();
 
-// The first candidate that exists as a local file URL; the last one when none does.
+// The first of candidates that is a file, as a local file URL; an empty URL
+// when none is.
+QUrl UserGuideUrl(const QStringList& candidates);
+// The same over UserGuideCandidates().
 QUrl UserGuideUrl();
 
 }  // namespace kestrix

@@ -51,15 +51,22 @@ bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
 
 TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index)
 {
-    const FoundRow& row = rows[index];
-    const PictureDetails details = rows.Details(index);
-    const PictureType type = PictureTypeOf(row.Type);
-    TResultRow text =
-        RowText(PictureCaption(rows.Name(index), type, index), PictureTypeName(type), row, kPictureRowIcon);
-    text.Cell(RowCell::Width) = std::to_string(details.Width);
-    text.Cell(RowCell::Height) = std::to_string(details.Height);
-    text.Cell(RowCell::Frames) = type == PictureType::Gif ? std::to_string(details.Frames) : std::string();
-    text.Cell(RowCell::Status) = PictureStatusName(details.Status);
+    return AllPicturesRowText(PictureAt(rows, index), index);
+}
+
+TResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index)
+{
+    FoundRow row;
+    row.Type = ItemTypeOf(picture.Type);
+    row.Start = picture.Start;
+    row.End = picture.End;
+    row.Size = static_cast<int64_t>(picture.End) - picture.Start;
+    TResultRow text = RowText(PictureCaption(picture.EntryName, picture.Type, index), PictureTypeName(picture.Type),
+                              row, kPictureRowIcon);
+    text.Cell(RowCell::Width) = std::to_string(picture.Width);
+    text.Cell(RowCell::Height) = std::to_string(picture.Height);
+    text.Cell(RowCell::Frames) = picture.Type == PictureType::Gif ? std::to_string(picture.Frames) : std::string();
+    text.Cell(RowCell::Status) = PictureStatusName(picture.Status);
     return text;
 }
 

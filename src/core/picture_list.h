@@ -30,6 +30,8 @@ bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
 // cells type, start, end, size, width, height, frames (empty but for a GIF) and
 // status (PictureStatusName); icon 5.
 TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index);
+// The same for picture, found at row index of that list.
+TResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index);
 
 // The same list's rows as found pictures and back.
 FoundPicture PictureAt(const FoundRows& rows, std::size_t index);

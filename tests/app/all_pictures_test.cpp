@@ -2,13 +2,20 @@
 #include "form_fixture.h"
 #include "picture_builders.h"
 #include "picture_gallery.h"
+#include "picture_gallery_preview.h"
 #include "picture_list.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QListView>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <algorithm>
 #include <map>
@@ -79,7 +86,7 @@ TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
     EXPECT_EQ(f.ActivePage(), TForm1::kPicturesPage);
     const std::vector<FoundPicture>& rows = f.AllPictures()->Rows();
     ASSERT_EQ(rows.size(), m_expected.size());
-    EXPECT_EQ(PicturesOf(f.PictureRows()), rows);
+    EXPECT_EQ(&f.PictureRows(), &rows);
     std::vector<PictureStatus> statuses;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         statuses.push_back(rows[i].Status);
@@ -99,7 +106,7 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     TForm1& f = Form();
     f.AllPicturesSearchClick();
     const auto bytesOf = [this](std::size_t row) {
-        const FoundRow& found = Form().PictureRows()[row];
+        const FoundPicture& found = Form().PictureRows()[row];
         const auto& image = Form().Hex1().Bytes();
         return Bytes(image.begin() + found.Start, image.begin() + found.End);
     };
@@ -180,7 +187,7 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
     OpenImage(PicturesImage(), QStringLiteral("second.bin"));
     EXPECT_TRUE(f.AllPictures()->Rows().empty());
     EXPECT_TRUE(f.AllPictures()->Image().empty());
-    EXPECT_EQ(f.PictureRows().Count(), 0u);
+    EXPECT_TRUE(f.PictureRows().empty());
 
     f.AllPicturesSearchClick();
     ASSERT_FALSE(f.AllPictures()->Rows().empty());
@@ -188,7 +195,65 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
     f.N2Click();
     EXPECT_EQ(m_errors.size(), 1u);
     EXPECT_TRUE(f.AllPictures()->Rows().empty());
-    EXPECT_EQ(f.PictureRows().Count(), 0u);
+    EXPECT_TRUE(f.PictureRows().empty());
+}
+
+// Ctrl+C and the context menu's "Копировать" copy the selected pictures' rows
+// from the grid and from the table alike (both show one selection).
+TEST_F(AllPicturesTest, CopyWorksOnTheGridAndTheTable)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.AllPicturesSearchClick();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    PictureGallery& gallery = *f.AllPictures();
+
+    for (const auto mode : {PictureGallery::ViewMode::Thumbnails, PictureGallery::ViewMode::Details}) {
+        gallery.SetMode(mode);
+        QAbstractItemView* view = mode == PictureGallery::ViewMode::Thumbnails
+                                      ? static_cast<QAbstractItemView*>(gallery.Grid())
+                                      : static_cast<QAbstractItemView*>(gallery.Details());
+        SCOPED_TRACE(view->objectName().toStdString());
+        EXPECT_EQ(view->contextMenuPolicy(), Qt::ActionsContextMenu);
+        EXPECT_TRUE(view->actions().contains(f.CopyRows()));
+
+        clipboard->setText(QStringLiteral("before"));
+        gallery.SelectRows({4, 1});
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = clipboard->text().split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 3) << clipboard->text().toStdString();
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Картинка (2).jpg\tjpg\t5003\t"))) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("\tЦелая"))) << lines[0].toStdString();
+        EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Картинка (5).gif\tgif\t16000\t"))) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\tПовреждена"))) << lines[1].toStdString();
+        EXPECT_EQ(lines[2], QString());
+    }
+    gallery.ClearSelection();
+    clipboard->setText(QStringLiteral("before"));
+    f.CopyRows()->trigger();
+    EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
+}
+
+// Passing over pictures that do not decode opens no box: the preview says so.
+TEST_F(AllPicturesTest, AnUndecodablePictureIsToldInThePreviewPane)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.AllPicturesSearchClick();
+    f.show();
+    PictureGallery& gallery = *f.AllPictures();
+    for (const int32_t row : {4, 2, 4, 0}) {
+        gallery.SelectRows({row});
+        const QString expected = row == 0 ? QString() : QStringLiteral("Картинка не раскодируется");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return gallery.Preview()->Message() == expected; }))
+            << row << ": " << gallery.Preview()->Message().toStdString();
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !gallery.Preview()->Picture().isNull(); }));
+    EXPECT_TRUE(m_errors.empty());
 }
 
 }  // namespace

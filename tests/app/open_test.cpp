@@ -286,7 +286,12 @@ TEST_F(FormTest, AFactWithoutAStopByteShowsItsBeginningAndLength)
     const ResultListModel& info = Form().InfoList()->Model();
     ASSERT_EQ(info.rowCount(), 5);
     const QString pds = info.data(info.index(0, 1)).toString();
-    EXPECT_EQ(pds, QString(4096, QChar(0x2423)) + QStringLiteral("… (%1 bytes)").arg(2 * 1024 * 1024 - 102976));
+    EXPECT_EQ(pds, QString(4096, QChar(0x2423)) + QStringLiteral("… (%1 байт)").arg(2 * 1024 * 1024 - 102976));
+    // Its tooltip is wrapped to lines a screen can show.
+    const QStringList tip = info.data(info.index(0, 1), Qt::ToolTipRole).toString().split(QLatin1Char('\n'));
+    EXPECT_GT(tip.size(), 40);
+    EXPECT_TRUE(std::all_of(tip.begin(), tip.end(), [](const QString& line) { return line.size() <= 100; }));
+    EXPECT_EQ(tip.join(QString()), pds);
     EXPECT_EQ(info.data(info.index(3, 1)).toString(), QString());
     EXPECT_TRUE(m_errors.empty());
 }

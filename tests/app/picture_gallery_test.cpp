@@ -2,16 +2,21 @@
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
 #include "picture_gallery_preview.h"
+#include "picture_sort_model.h"
+#include "thumbnail_delegate.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -117,11 +122,12 @@ bool Settled(ThumbnailState state)
 bool WaitForThumbnails(PictureGallery& gallery)
 {
     return WaitUntil([&gallery] {
-        if (!gallery.Model().DecoderIdle())
+        if (!gallery.Model().Decoder().Idle())
             return false;
         const std::vector<int32_t> rows = RowsInView(gallery);
-        return !rows.empty() && std::all_of(rows.begin(), rows.end(),
-                                            [&gallery](int32_t r) { return Settled(gallery.Model().State(r)); });
+        return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&gallery](int32_t r) {
+            return Settled(gallery.Model().Decoder().State(r));
+        });
     });
 }
 
@@ -186,10 +192,10 @@ TEST(PictureGalleryModel, ShowsEachRowsCaptionCellsAndStatus)
     EXPECT_EQ(headers, QStringList({"Имя файла", "Тип", "Начало файла", "Конец файла", "Размер", "Ширина × высота",
                                     "Кадров", "Состояние"}));
     // Reading cells and tooltips never decodes a picture.
-    EXPECT_EQ(model.DecodeCount(), 0);
+    EXPECT_EQ(model.Decoder().DecodeCount(), 0);
 }
 
-TEST(DecodeGalleryPicture, DecodesEachKindToFitAndRefusesWhatItMustNot)
+TEST(DecodeToFit, DecodesEachKindToFitAndRefusesWhatItMustNot)
 {
     // Headers claiming 60000 x 60000 pixels.
     Bytes hugePng = Encode(Pattern(4, 4), "PNG");
@@ -206,9 +212,6 @@ TEST(DecodeGalleryPicture, DecodesEachKindToFitAndRefusesWhatItMustNot)
     Bytes hugeGif = Gif(2, 2);
     hugeGif[6] = hugeGif[8] = 0x60;
     hugeGif[7] = hugeGif[9] = 0xEA;
-    Bytes hugeBmp = Encode(Pattern(4, 4), "BMP");
-    hugeBmp[18] = hugeBmp[22] = 0x60;
-    hugeBmp[19] = hugeBmp[23] = 0xEA;
     Bytes junk = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0};
     junk.insert(junk.end(), 300, 0xA5);
     const Bytes png = Encode(Pattern(300, 150), "PNG");
@@ -216,33 +219,91 @@ TEST(DecodeGalleryPicture, DecodesEachKindToFitAndRefusesWhatItMustNot)
 
     const struct {
         const char* name;
+        PictureType type;
         Bytes bytes;
         QSize box;
         QSize declared;
         ThumbnailState state;
         QSize shown;
     } cases[] = {
-        {"png larger than the box", png, box, {300, 150}, ThumbnailState::Ready, {96, 48}},
-        {"tall jpeg", Encode(Pattern(200, 400), "JPEG"), box, {}, ThumbnailState::Ready, {48, 96}},
-        {"small bmp is not enlarged", Encode(Pattern(40, 30), "BMP"), box, {}, ThumbnailState::Ready, {40, 30}},
-        {"gif", Gif(20, 10), box, {20, 10}, ThumbnailState::Ready, {20, 10}},
-        {"no box keeps the size", png, QSize(), {}, ThumbnailState::Ready, {300, 150}},
-        {"signature and garbage", junk, box, {}, ThumbnailState::Undecodable, {}},
-        {"no bytes", {}, box, {}, ThumbnailState::Undecodable, {}},
-        {"header of a huge png", hugePng, box, {}, ThumbnailState::TooLarge, {}},
-        {"header of a huge jpeg", hugeJpeg, box, {}, ThumbnailState::TooLarge, {}},
-        // The decoders refuse these before allocating their pixels.
-        {"header of a huge gif", hugeGif, box, {}, ThumbnailState::Undecodable, {}},
-        {"header of a huge bmp", hugeBmp, box, {}, ThumbnailState::Undecodable, {}},
-        {"huge size from the search", png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
+        {"png larger than the box", PictureType::Png, png, box, {300, 150}, ThumbnailState::Ready, {96, 48}},
+        {"tall jpeg", PictureType::Jpeg, Encode(Pattern(200, 400), "JPEG"), box, {}, ThumbnailState::Ready, {48, 96}},
+        {"small bmp is not enlarged",
+         PictureType::Bmp,
+         Encode(Pattern(40, 30), "BMP"),
+         box,
+         {},
+         ThumbnailState::Ready,
+         {40, 30}},
+        {"gif", PictureType::Gif, Gif(20, 10), box, {20, 10}, ThumbnailState::Ready, {20, 10}},
+        {"no box keeps the size", PictureType::Png, png, QSize(), {}, ThumbnailState::Ready, {300, 150}},
+        {"signature and garbage", PictureType::Gif, junk, box, {}, ThumbnailState::Undecodable, {}},
+        {"no bytes", PictureType::Png, {}, box, {}, ThumbnailState::Undecodable, {}},
+        // The strict decoder is the one judge: bytes of another type do not pass.
+        {"png taken for a gif", PictureType::Gif, png, box, {}, ThumbnailState::Undecodable, {}},
+        {"header of a huge png", PictureType::Png, hugePng, box, {}, ThumbnailState::TooLarge, {}},
+        {"header of a huge jpeg", PictureType::Jpeg, hugeJpeg, box, {}, ThumbnailState::TooLarge, {}},
+        {"header of a huge gif", PictureType::Gif, hugeGif, box, {}, ThumbnailState::TooLarge, {}},
+        {"huge size from the search", PictureType::Png, png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
     };
     for (const auto& c : cases) {
-        const GalleryPicture decoded = DecodeGalleryPicture(c.bytes, c.box, c.declared);
+        const GalleryPicture decoded = DecodeToFit(c.type, c.bytes, c.box, c.declared);
         EXPECT_EQ(decoded.State, c.state) << c.name;
         EXPECT_EQ(decoded.Image.size(), c.shown.isValid() ? c.shown : QSize(0, 0)) << c.name;
         if (c.state == ThumbnailState::Ready) {
             EXPECT_EQ(decoded.Image.format(), QImage::Format_ARGB32_Premultiplied) << c.name;
         }
+    }
+}
+
+// Thumbnails come from the strict decoder, which reads every info header a
+// bitmap of the search can have; the gallery draws what the search calls whole.
+TEST(DecodeToFit, DrawsBitmapsOfEveryInfoHeaderAndDepth)
+{
+    for (const uint16_t bits : {16, 24, 32}) {
+        for (const uint32_t headerSize : {40u, 52u, 56u, 108u}) {
+            const Bytes bmp = test_support::BuildBmp({.headerSize = headerSize, .bits = bits, .width = 7, .height = 5});
+            const GalleryPicture decoded = DecodeToFit(PictureType::Bmp, bmp, QSize(96, 96), {7, 5});
+            EXPECT_EQ(decoded.State, ThumbnailState::Ready) << headerSize << " bytes, " << bits << " bits";
+            EXPECT_EQ(decoded.Image.size(), QSize(7, 5)) << headerSize << " bytes, " << bits << " bits";
+        }
+    }
+}
+
+// A caption too wide for its cell keeps its end: the row's number and the extension.
+TEST(ThumbnailDelegate, ElidedCaptionsKeepTheNumberAndTheExtension)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString wide = QStringLiteral("Картинка (1001).bmp");
+    const int width = metrics.horizontalAdvance(wide) * 2 / 3;
+    const QString shown = ThumbnailDelegate::ElidedCaption(metrics, wide, width);
+    EXPECT_LE(metrics.horizontalAdvance(shown), width);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("(1001).bmp"))) << shown.toStdString();
+    EXPECT_NE(shown, ThumbnailDelegate::ElidedCaption(metrics, QStringLiteral("Картинка (101).bmp"), width));
+    EXPECT_NE(shown, ThumbnailDelegate::ElidedCaption(metrics, QStringLiteral("Картинка (901).bmp"), width));
+    EXPECT_EQ(ThumbnailDelegate::ElidedCaption(metrics, QStringLiteral("a.gif"), width), QStringLiteral("a.gif"));
+}
+
+TEST(PictureSortModel, NaturalCompareTakesDigitRunsAsNumbers)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        int order;
+    } cases[] = {
+        {"Картинка (9).gif", "Картинка (12).gif", -1},
+        {"a10", "a2", 1},
+        {"a007b", "a7b", 0},
+        {"Лого.GIF", "лого.gif", 0},
+        {"logo", "logo1", -1},
+        {"b", "A", 1},
+        {"x99999999999999999999", "x100000000000000000000", -1},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf8(c.a);
+        const QString b = QString::fromUtf8(c.b);
+        EXPECT_EQ(PictureSortModel::NaturalCompare(a, b), c.order) << c.a << " / " << c.b;
+        EXPECT_EQ(PictureSortModel::NaturalCompare(b, a), -c.order) << c.b << " / " << c.a;
     }
 }
 
@@ -301,7 +362,57 @@ TEST_F(PictureGalleryTest, SwitchesBetweenThumbnailsAndDetailsKeepingTheSelectio
     EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
     EXPECT_TRUE(gallery->Grid()->isVisible());
     EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
-    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Model().index(2, 0)));
+    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Grid()->model()->index(2, 0)));
+}
+
+// A click on a table header sorts both views, numbers as numbers (also those
+// inside the captions); rows are still counted in the search's order, and a
+// third click goes back to it.
+TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
+{
+    const int32_t sizes[] = {5, 100, 20, 3000, 9, 250, 1, 70, 12, 400, 33, 2};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        FoundPicture row;
+        row.Type = PictureType::Png;
+        row.Start = static_cast<int32_t>(i) * 4000;
+        row.End = row.Start + sizes[i];
+        built.Rows.push_back(row);
+    }
+    Show();
+    gallery->SetMode(PictureGallery::ViewMode::Details);
+    QTreeView& table = *gallery->Details();
+    const auto clickHeader = [&table](int column) {
+        QHeaderView& head = *table.header();
+        QTest::mouseClick(head.viewport(), Qt::LeftButton, {},
+                          QPoint(head.sectionViewportPosition(column) + 5, head.height() / 2));
+    };
+    const auto shown = [&table](int column) {
+        QStringList cells;
+        for (int r = 0; r < table.model()->rowCount(); ++r)
+            cells << table.model()->index(r, column).data().toString();
+        return cells;
+    };
+    const QStringList searchOrder = shown(PictureGalleryModel::kNameColumn);
+
+    clickHeader(PictureGalleryModel::kSizeColumn);
+    EXPECT_EQ(shown(PictureGalleryModel::kSizeColumn),
+              QStringList({"1", "2", "5", "9", "12", "20", "33", "70", "100", "250", "400", "3000"}));
+    EXPECT_EQ(gallery->Grid()->model()->index(0, 0).data().toString(), QStringLiteral("Картинка (7).png"));
+    gallery->SelectRows({3, 6});
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+    EXPECT_TRUE(table.selectionModel()->isRowSelected(0, {}));
+    EXPECT_TRUE(table.selectionModel()->isRowSelected(11, {}));
+    EXPECT_EQ(gallery->PreviewRow(), 6);
+
+    clickHeader(PictureGalleryModel::kNameColumn);
+    clickHeader(PictureGalleryModel::kNameColumn);
+    const QStringList descending = shown(PictureGalleryModel::kNameColumn);
+    EXPECT_EQ(descending.front(), QStringLiteral("Картинка (12).png"));
+    EXPECT_EQ(descending.mid(1, 3), QStringList({"Картинка (11).png", "Картинка (10).png", "Картинка (9).png"}));
+    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+
+    clickHeader(PictureGalleryModel::kNameColumn);
+    EXPECT_EQ(shown(PictureGalleryModel::kNameColumn), searchOrder);
 }
 
 TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
@@ -355,34 +466,34 @@ TEST_F(PictureGalleryTest, DecodesOnlyTheRowsInViewAndKeepsTheCacheInItsBound)
         built.Add(Encode(Pattern(64, 64, i), "PNG"), PictureType::Png, {64, 64});
     gallery->SetPictures(built.Rows, built.Image);
     const int64_t thumbnail = 64 * 64 * 4;
-    gallery->Model().SetCacheLimit(40 * thumbnail);
+    gallery->Model().Decoder().SetCacheLimit(40 * thumbnail);
     WaitUntil([] { return false; }, 50);
-    EXPECT_EQ(gallery->Model().DecodeCount(), 0);
+    EXPECT_EQ(gallery->Model().Decoder().DecodeCount(), 0);
 
     gallery->show();
     ASSERT_TRUE(WaitForThumbnails(*gallery));
     const std::vector<int32_t> first = RowsInView(*gallery);
     ASSERT_GE(first.size(), 6u);
-    EXPECT_EQ(gallery->Model().DecodeCount(), static_cast<int32_t>(first.size()));
+    EXPECT_EQ(gallery->Model().Decoder().DecodeCount(), static_cast<int32_t>(first.size()));
     for (const int32_t r : first)
-        EXPECT_EQ(gallery->Model().State(r), ThumbnailState::Ready) << r;
-    EXPECT_EQ(gallery->Model().State(299), ThumbnailState::NotDecoded);
+        EXPECT_EQ(gallery->Model().Decoder().State(r), ThumbnailState::Ready) << r;
+    EXPECT_EQ(gallery->Model().Decoder().State(299), ThumbnailState::NotDecoded);
 
     QScrollBar& scroll = *gallery->Grid()->verticalScrollBar();
     while (scroll.value() < scroll.maximum()) {
         scroll.setValue(scroll.value() + scroll.pageStep());
         ASSERT_TRUE(WaitForThumbnails(*gallery)) << scroll.value();
-        EXPECT_LE(gallery->Model().CacheCost(), 40 * thumbnail);
+        EXPECT_LE(gallery->Model().Decoder().CacheCost(), 40 * thumbnail);
     }
-    EXPECT_GE(gallery->Model().DecodeCount(), 300);
-    EXPECT_EQ(gallery->Model().State(299), ThumbnailState::Ready);
-    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::NotDecoded);
-    EXPECT_LE(gallery->Model().CachedCount(), 40);
+    EXPECT_GE(gallery->Model().Decoder().DecodeCount(), 300);
+    EXPECT_EQ(gallery->Model().Decoder().State(299), ThumbnailState::Ready);
+    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::NotDecoded);
+    EXPECT_LE(gallery->Model().Decoder().CachedCount(), 40);
 
     // Pictures dropped from the cache come back when scrolled to again.
     scroll.setValue(0);
     ASSERT_TRUE(WaitForThumbnails(*gallery));
-    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::Ready);
+    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::Ready);
 }
 
 TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
@@ -406,7 +517,7 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
     const ThumbnailState expected[] = {ThumbnailState::Undecodable, ThumbnailState::TooLarge, ThumbnailState::Ready,
                                        ThumbnailState::OutsideImage, ThumbnailState::OutsideImage};
     for (int32_t r = 0; r < 5; ++r) {
-        EXPECT_EQ(gallery->Model().State(r), expected[r]) << r;
+        EXPECT_EQ(gallery->Model().Decoder().State(r), expected[r]) << r;
         if (expected[r] != ThumbnailState::Ready) {
             EXPECT_TRUE(gallery->Model()
                             .data(gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
@@ -442,7 +553,7 @@ TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoe
     for (int i = 0; i < 12; ++i)
         built.Add(Encode(Pattern(900, 900, i), "PNG"), PictureType::Png, {900, 900});
     Show();
-    ASSERT_TRUE(WaitUntil([this] { return gallery->Model().DecodeCount() > 0; }));
+    ASSERT_TRUE(WaitUntil([this] { return gallery->Model().Decoder().DecodeCount() > 0; }));
     gallery->SelectRows({0});
 
     // The old image is freed as soon as the rows are replaced.
@@ -452,7 +563,7 @@ TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoe
     built = BuiltImage{};
     built.Image.shrink_to_fit();
     ASSERT_TRUE(WaitForThumbnails(*gallery));
-    EXPECT_EQ(gallery->Model().State(0), ThumbnailState::Ready);
+    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::Ready);
     EXPECT_EQ(gallery->PreviewRow(), -1);
 
     gallery->Clear();
