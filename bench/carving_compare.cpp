@@ -51,21 +51,21 @@ const char* const kKinds[] = {"gif", "bmp", "jpg", "png"};
 
 // One row of the expected table. Status is complete, damaged, truncated or decoy.
 struct Expected {
-    int64_t start = 0;
-    int64_t end = 0;
-    std::string type;
-    std::string status;
-    std::string entry;  // UTF-8
-    std::string source;
+    int64_t Start = 0;
+    int64_t End = 0;
+    std::string Type;
+    std::string Status;
+    std::string Entry;  // UTF-8
+    std::string Source;
 };
 
 // One picture a tool listed. Status is empty where the tool has none.
 struct Listed {
-    int64_t start = 0;
-    int64_t end = 0;
-    std::string type;
-    std::string status;
-    std::string entry;  // UTF-8
+    int64_t Start = 0;
+    int64_t End = 0;
+    std::string Type;
+    std::string Status;
+    std::string Entry;  // UTF-8
 };
 
 // Places pieces in erased flash one after another, each after a gap of a few
@@ -282,8 +282,8 @@ void WriteExpected(const std::string& path, const std::vector<Expected>& rows)
     std::ofstream out(path);
     out << "start\tend\ttype\tstatus\tentry\tsource\n";
     for (const Expected& row : rows)
-        out << row.start << '\t' << row.end << '\t' << row.type << '\t' << row.status << '\t' << row.entry << '\t'
-            << row.source << '\n';
+        out << row.Start << '\t' << row.End << '\t' << row.Type << '\t' << row.Status << '\t' << row.Entry << '\t'
+            << row.Source << '\n';
 }
 
 std::vector<std::string> SplitTabs(const std::string& line)
@@ -336,15 +336,15 @@ std::vector<Listed> ReadCarved(const fs::path& carved, const Bytes& image, int& 
         const std::string ext = fs::path(name).extension().string().substr(1);
         const Bytes bytes = ts::ReadFileBytes((carved / ext / name).string());
         Listed row;
-        row.start = std::stoll(Trim(f[3]));
-        row.end = row.start + static_cast<int64_t>(bytes.size());
-        row.type = ext == "jpeg" ? "jpg" : ext;
-        if (row.end > static_cast<int64_t>(image.size()) ||
-            !std::equal(bytes.begin(), bytes.end(), image.begin() + row.start))
+        row.Start = std::stoll(Trim(f[3]));
+        row.End = row.Start + static_cast<int64_t>(bytes.size());
+        row.Type = ext == "jpeg" ? "jpg" : ext;
+        if (row.End > static_cast<int64_t>(image.size()) ||
+            !std::equal(bytes.begin(), bytes.end(), image.begin() + row.Start))
             ++differing;
         rows.push_back(row);
     }
-    std::sort(rows.begin(), rows.end(), [](const Listed& a, const Listed& b) { return a.start < b.start; });
+    std::sort(rows.begin(), rows.end(), [](const Listed& a, const Listed& b) { return a.Start < b.Start; });
     return rows;
 }
 
@@ -365,17 +365,17 @@ std::vector<Listed> Search(const Bytes& image, double& seconds)
 // --- scoring -----------------------------------------------------------------
 
 struct Score {
-    int whole = 0, exact = 0, wrongEnd = 0, missed = 0, wrongStatus = 0;
-    int truncated = 0, truncatedListed = 0, truncatedMarked = 0;
-    int decoys = 0, decoysListed = 0;
-    int named = 0, namedRight = 0;
-    int others = 0;
+    int Whole = 0, Exact = 0, WrongEnd = 0, Missed = 0, WrongStatus = 0;
+    int Truncated = 0, TruncatedListed = 0, TruncatedMarked = 0;
+    int Decoys = 0, DecoysListed = 0;
+    int Named = 0, NamedRight = 0;
+    int Others = 0;
 };
 
 std::string Describe(const Expected& e)
 {
     std::ostringstream out;
-    out << e.type << " at " << e.start << " (0x" << std::hex << e.start << std::dec << ", " << e.source << ")";
+    out << e.Type << " at " << e.Start << " (0x" << std::hex << e.Start << std::dec << ", " << e.Source << ")";
     return out.str();
 }
 
@@ -385,82 +385,82 @@ std::map<std::string, Score> ScoreRows(const std::vector<Expected>& expected, co
     std::map<std::string, Score> scores;
     std::map<int64_t, const Listed*> byStart;
     for (const Listed& row : listed)
-        byStart.emplace(row.start, &row);
+        byStart.emplace(row.Start, &row);
     std::vector<bool> accounted(listed.size(), false);
     auto mark = [&](const Listed* row) { accounted[static_cast<std::size_t>(row - listed.data())] = true; };
 
     for (const Expected& e : expected) {
-        Score& s = scores[e.type];
-        const auto it = byStart.find(e.start);
+        Score& s = scores[e.Type];
+        const auto it = byStart.find(e.Start);
         const Listed* row = it == byStart.end() ? nullptr : it->second;
         if (row)
             mark(row);
         std::ostringstream got;
         if (row)
-            got << row->type << " " << row->start << ".." << row->end << (row->status.empty() ? "" : " ")
-                << row->status;
-        if (e.status == "decoy") {
-            ++s.decoys;
+            got << row->Type << " " << row->Start << ".." << row->End << (row->Status.empty() ? "" : " ")
+                << row->Status;
+        if (e.Status == "decoy") {
+            ++s.Decoys;
             for (const Listed& other : listed)
-                if (other.start >= e.start && other.start < e.end && &other != row) {
+                if (other.Start >= e.Start && other.Start < e.End && &other != row) {
                     row = &other;
                     mark(row);
                 }
             if (row) {
-                ++s.decoysListed;
-                notes.push_back("decoy listed: " + Describe(e) + ": got " + row->type + " " +
-                                std::to_string(row->start) + ".." + std::to_string(row->end) + " " + row->status);
+                ++s.DecoysListed;
+                notes.push_back("decoy listed: " + Describe(e) + ": got " + row->Type + " " +
+                                std::to_string(row->Start) + ".." + std::to_string(row->End) + " " + row->Status);
             }
             continue;
         }
-        if (e.status == "truncated") {
-            ++s.truncated;
+        if (e.Status == "truncated") {
+            ++s.Truncated;
             if (row)
-                ++s.truncatedListed;
-            if (row && row->status == "truncated")
-                ++s.truncatedMarked;
+                ++s.TruncatedListed;
+            if (row && row->Status == "truncated")
+                ++s.TruncatedMarked;
             else if (hasStatus || row)
-                notes.push_back("truncated not marked: " + Describe(e) + ", bytes placed " + std::to_string(e.start) +
-                                ".." + std::to_string(e.end) + ": got " + (row ? got.str() : "nothing"));
+                notes.push_back("truncated not marked: " + Describe(e) + ", bytes placed " + std::to_string(e.Start) +
+                                ".." + std::to_string(e.End) + ": got " + (row ? got.str() : "nothing"));
             continue;
         }
-        ++s.whole;
-        if (!e.entry.empty())
-            ++s.named;
+        ++s.Whole;
+        if (!e.Entry.empty())
+            ++s.Named;
         if (!row) {
-            ++s.missed;
-            notes.push_back("missed: " + Describe(e) + ", expected " + std::to_string(e.start) + ".." +
-                            std::to_string(e.end));
+            ++s.Missed;
+            notes.push_back("missed: " + Describe(e) + ", expected " + std::to_string(e.Start) + ".." +
+                            std::to_string(e.End));
             continue;
         }
-        if (row->end == e.end && row->type == e.type) {
-            ++s.exact;
+        if (row->End == e.End && row->Type == e.Type) {
+            ++s.Exact;
         } else {
-            ++s.wrongEnd;
-            notes.push_back("wrong end: " + Describe(e) + ", expected " + std::to_string(e.start) + ".." +
-                            std::to_string(e.end) + " (" + std::to_string(e.end - e.start) + " bytes), got " +
-                            got.str() + " (" + std::to_string(row->end - row->start) + " bytes)");
+            ++s.WrongEnd;
+            notes.push_back("wrong end: " + Describe(e) + ", expected " + std::to_string(e.Start) + ".." +
+                            std::to_string(e.End) + " (" + std::to_string(e.End - e.Start) + " bytes), got " +
+                            got.str() + " (" + std::to_string(row->End - row->Start) + " bytes)");
         }
-        if (hasStatus && row->status != e.status) {
-            ++s.wrongStatus;
-            notes.push_back("status: " + Describe(e) + ", expected " + e.status + ", got " + got.str());
+        if (hasStatus && row->Status != e.Status) {
+            ++s.WrongStatus;
+            notes.push_back("status: " + Describe(e) + ", expected " + e.Status + ", got " + got.str());
         }
-        if (!e.entry.empty() && row->entry == e.entry)
-            ++s.namedRight;
-        else if (!e.entry.empty() && hasStatus)
-            notes.push_back("name: " + Describe(e) + ", expected \"" + e.entry + "\", got \"" + row->entry + "\"");
+        if (!e.Entry.empty() && row->Entry == e.Entry)
+            ++s.NamedRight;
+        else if (!e.Entry.empty() && hasStatus)
+            notes.push_back("name: " + Describe(e) + ", expected \"" + e.Entry + "\", got \"" + row->Entry + "\"");
     }
     for (std::size_t i = 0; i < listed.size(); ++i) {
         if (accounted[i])
             continue;
         const Listed& row = listed[i];
-        ++scores[row.type].others;
+        ++scores[row.Type].Others;
         std::string where = "in erased flash";
         for (const Expected& e : expected)
-            if (row.start > e.start && row.start < e.end)
+            if (row.Start > e.Start && row.Start < e.End)
                 where = "inside " + Describe(e);
-        notes.push_back("other row: " + row.type + " " + std::to_string(row.start) + ".." + std::to_string(row.end) +
-                        (row.status.empty() ? "" : " " + row.status) + ", " + where);
+        notes.push_back("other row: " + row.Type + " " + std::to_string(row.Start) + ".." + std::to_string(row.End) +
+                        (row.Status.empty() ? "" : " " + row.Status) + ", " + where);
     }
     return scores;
 }
@@ -473,19 +473,19 @@ void PrintTable(const std::string& title, const std::map<std::string, Score>& sc
               << "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
     Score total;
     auto line = [&](const std::string& kind, const Score& s) {
-        std::cout << "| " << kind << " | " << s.whole << " | " << s.exact << " | " << s.wrongEnd << " | " << s.missed
-                  << " | " << (hasStatus ? std::to_string(s.wrongStatus) : "n/a") << " | " << s.truncated << " | "
-                  << s.truncatedListed << " | " << s.truncatedMarked << " | " << s.decoys << " | " << s.decoysListed
-                  << " | " << s.named << " | " << s.namedRight << " | " << s.others << " |\n";
+        std::cout << "| " << kind << " | " << s.Whole << " | " << s.Exact << " | " << s.WrongEnd << " | " << s.Missed
+                  << " | " << (hasStatus ? std::to_string(s.WrongStatus) : "n/a") << " | " << s.Truncated << " | "
+                  << s.TruncatedListed << " | " << s.TruncatedMarked << " | " << s.Decoys << " | " << s.DecoysListed
+                  << " | " << s.Named << " | " << s.NamedRight << " | " << s.Others << " |\n";
     };
     for (const char* kind : kKinds) {
         const auto it = scores.find(kind);
         const Score s = it == scores.end() ? Score{} : it->second;
         line(kind, s);
-        total.whole += s.whole, total.exact += s.exact, total.wrongEnd += s.wrongEnd, total.missed += s.missed;
-        total.wrongStatus += s.wrongStatus, total.truncated += s.truncated, total.truncatedListed += s.truncatedListed;
-        total.truncatedMarked += s.truncatedMarked, total.decoys += s.decoys, total.decoysListed += s.decoysListed;
-        total.named += s.named, total.namedRight += s.namedRight, total.others += s.others;
+        total.Whole += s.Whole, total.Exact += s.Exact, total.WrongEnd += s.WrongEnd, total.Missed += s.Missed;
+        total.WrongStatus += s.WrongStatus, total.Truncated += s.Truncated, total.TruncatedListed += s.TruncatedListed;
+        total.TruncatedMarked += s.TruncatedMarked, total.Decoys += s.Decoys, total.DecoysListed += s.DecoysListed;
+        total.Named += s.Named, total.NamedRight += s.NamedRight, total.Others += s.Others;
     }
     line("**all**", total);
     std::cout << '\n';
@@ -535,7 +535,7 @@ int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved)
         std::ofstream out((dir / "kestrix_rows.tsv").string());
         out << "start\tend\ttype\tstatus\tentry\n";
         for (const Listed& row : rows)
-            out << row.start << '\t' << row.end << '\t' << row.type << '\t' << row.status << '\t' << row.entry << '\n';
+            out << row.Start << '\t' << row.End << '\t' << row.Type << '\t' << row.Status << '\t' << row.Entry << '\n';
     }
     std::vector<std::string> notes;
     const auto ours = ScoreRows(expected, rows, true, notes);

@@ -15,7 +15,7 @@ namespace {
 
 using namespace kestrix;
 
-void BM_SaveThousandRows(benchmark::State& state)
+void BmSaveThousandRows(benchmark::State& state)
 {
     const auto rowCount = static_cast<int32_t>(state.range(0));
     const int32_t rowSize = static_cast<int32_t>(state.range(1));
@@ -45,7 +45,7 @@ void BM_SaveThousandRows(benchmark::State& state)
     std::filesystem::remove_all(folder);
 }
 
-BENCHMARK(BM_SaveThousandRows)->Args({1000, 1500})->Args({1000, 200})->Unit(benchmark::kMillisecond);
+BENCHMARK(BmSaveThousandRows)->Args({1000, 1500})->Args({1000, 200})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

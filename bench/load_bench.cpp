@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string g_image;
+std::string gImage;
 
 std::string MakeImage(std::size_t size)
 {
@@ -44,40 +44,40 @@ int64_t FileSize(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
 }
 
-void BM_PlainRead(benchmark::State& state)
+void BmPlainRead(benchmark::State& state)
 {
-    const int64_t size = FileSize(g_image);
+    const int64_t size = FileSize(gImage);
     for (auto _ : state)
-        benchmark::DoNotOptimize(kestrix::bench::ReadWhole(g_image, kestrix::bench::ReadBlock::FreeStore));
+        benchmark::DoNotOptimize(kestrix::bench::ReadWhole(gImage, kestrix::bench::ReadBlock::FreeStore));
     state.SetBytesProcessed(state.iterations() * size);
 }
 
-void BM_HugePageRead(benchmark::State& state)
+void BmHugePageRead(benchmark::State& state)
 {
-    const int64_t size = FileSize(g_image);
+    const int64_t size = FileSize(gImage);
     for (auto _ : state)
-        benchmark::DoNotOptimize(kestrix::bench::ReadWhole(g_image, kestrix::bench::ReadBlock::HugePages));
+        benchmark::DoNotOptimize(kestrix::bench::ReadWhole(gImage, kestrix::bench::ReadBlock::HugePages));
     state.SetBytesProcessed(state.iterations() * size);
 }
 
-void BM_LoadFromFile(benchmark::State& state)
+void BmLoadFromFile(benchmark::State& state)
 {
-    const int64_t size = FileSize(g_image);
+    const int64_t size = FileSize(gImage);
     for (auto _ : state) {
         kestrix::THexBuffer buffer;
-        buffer.LoadFromFile(g_image);
+        buffer.LoadFromFile(gImage);
         benchmark::DoNotOptimize(buffer.ByteAt(buffer.DataSize() - 1));
     }
     state.SetBytesProcessed(state.iterations() * size);
 }
 
 // Twice each, interleaved, so that drift over the run shows.
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_HugePageRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_HugePageRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmPlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmHugePageRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmLoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmPlainRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmHugePageRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BmLoadFromFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
@@ -85,14 +85,14 @@ int main(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--image") == 0) {
-            g_image = argv[i + 1];
+            gImage = argv[i + 1];
             for (int k = i; k + 2 <= argc; ++k)
                 argv[k] = argv[k + 2];
             argc -= 2;
             break;
         }
-    if (g_image.empty())
-        g_image = MakeImage(256u << 20);
+    if (gImage.empty())
+        gImage = MakeImage(256u << 20);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -55,7 +55,7 @@ std::vector<uint8_t> MakeImage()
 
 std::string ImagePath()
 {
-    static const std::string path = [] {
+    static const std::string kPath = [] {
         const char* folder = std::getenv("TMPDIR");
         const std::string file = std::string(folder ? folder : "/tmp") + "/kestrix-picture-bench.bin";
         const std::vector<uint8_t> bytes = MakeImage();
@@ -66,7 +66,7 @@ std::string ImagePath()
         }
         return file;
     }();
-    return path;
+    return kPath;
 }
 
 THexBuffer& LoadedImage()
@@ -115,7 +115,7 @@ void FindAllPicturesLongestPause(benchmark::State& state)
     for (auto _ : state) {
         Clock::time_point last = Clock::now();
         ScanHooks hooks;
-        hooks.Yield = [&] {
+        hooks.KeepGoing = [&] {
             const Clock::time_point now = Clock::now();
             longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
             last = now;

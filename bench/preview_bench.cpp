@@ -5,8 +5,8 @@
 #include "extraction.h"
 #include "flash_image_builder.h"
 #include "image_loading.h"
-#include "picture_check.h"
 #include "picture_builders.h"
+#include "picture_check.h"
 #include "picture_holder.h"
 #include "strict_decoder.h"
 
@@ -26,7 +26,7 @@ namespace {
 
 using namespace kestrix;
 
-void BM_PreviewRow(benchmark::State& state)
+void BmPreviewRow(benchmark::State& state)
 {
     test_support::GifPlan options;
     options.width = static_cast<uint16_t>(state.range(0));
@@ -56,7 +56,7 @@ void BM_PreviewRow(benchmark::State& state)
     state.SetLabel(std::to_string(gif.size()) + " bytes");
 }
 
-BENCHMARK(BM_PreviewRow)->Args({48, 1})->Args({48, 3})->Args({180, 1})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BmPreviewRow)->Args({48, 1})->Args({48, 3})->Args({180, 1})->Unit(benchmark::kMicrosecond);
 
 const char* FormatName(PictureType type)
 {
@@ -88,7 +88,7 @@ std::vector<uint8_t> SamplePicture(PictureType type, int side)
 }
 
 // The decode check the deep picture search runs on every picture it finds.
-void BM_CheckPicture(benchmark::State& state)
+void BmCheckPicture(benchmark::State& state)
 {
     const auto type = static_cast<PictureType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
@@ -98,7 +98,7 @@ void BM_CheckPicture(benchmark::State& state)
 }
 
 // Qt's reader alone over the same pictures, every frame: what the checks cost on top.
-void BM_QtReadOnly(benchmark::State& state)
+void BmQtReadOnly(benchmark::State& state)
 {
     const auto type = static_cast<PictureType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
@@ -122,8 +122,8 @@ void PictureArgs(benchmark::internal::Benchmark* benchmark)
         benchmark->Args({static_cast<int64_t>(type), 176})->Args({static_cast<int64_t>(type), 640});
 }
 
-BENCHMARK(BM_CheckPicture)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_QtReadOnly)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BmCheckPicture)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BmQtReadOnly)->Apply(PictureArgs)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -80,7 +80,7 @@ void LongestPause(benchmark::State& state, Scan scan)
     for (auto _ : state) {
         Clock::time_point last = Clock::now();
         kestrix::ScanHooks hooks;
-        hooks.Yield = [&] {
+        hooks.KeepGoing = [&] {
             const Clock::time_point now = Clock::now();
             longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
             last = now;

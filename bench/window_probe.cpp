@@ -52,9 +52,9 @@ namespace {
 using kestrix::TForm1;
 
 struct ScanFigures {
-    double longestGapMs = 0;
-    double windowMs = std::numeric_limits<double>::max();
-    double plainMs = std::numeric_limits<double>::max();
+    double LongestGapMs = 0;
+    double WindowMs = std::numeric_limits<double>::max();
+    double PlainMs = std::numeric_limits<double>::max();
 };
 
 // Lets the event loop run for about ms milliseconds.
@@ -239,7 +239,7 @@ int main(int argc, char** argv)
     }
 
     if (!pictures.isEmpty()) {
-        form.AllPicturesSearchClick();
+        form.SearchAllPictures();
         // The JPEG the sample holds among its first rows, shown large.
         const auto& rows = form.AllPictures()->Rows();
         const auto jpeg = std::find_if(rows.begin(), rows.end(), [](const kestrix::FoundPicture& row) {
@@ -319,11 +319,11 @@ int main(int argc, char** argv)
     std::size_t pictureRows = 0;
     const auto measure = [&form](ScanFigures& figures, void (TForm1::*command)(),
                                  const std::function<std::size_t()>& plainScan, std::size_t& rows) {
-        figures.plainMs = std::min(figures.plainMs, Milliseconds(TimePlain([&] { rows = plainScan(); })));
+        figures.PlainMs = std::min(figures.PlainMs, Milliseconds(TimePlain([&] { rows = plainScan(); })));
         qint64 gap = 0;
         const qint64 window = TimeWithPing([&] { (form.*command)(); }, gap);
-        figures.windowMs = std::min(figures.windowMs, Milliseconds(window));
-        figures.longestGapMs = std::max(figures.longestGapMs, Milliseconds(gap));
+        figures.WindowMs = std::min(figures.WindowMs, Milliseconds(window));
+        figures.LongestGapMs = std::max(figures.LongestGapMs, Milliseconds(gap));
         RunEventsFor(50);
     };
     for (int run = 0; run < runs; ++run) {
@@ -356,8 +356,8 @@ int main(int argc, char** argv)
                 readMs > 0 ? openMs / readMs : 0.0);
     std::printf("%-9s %8s %15s %11s %10s %7s\n", "scan", "rows", "longest_gap_ms", "window_ms", "plain_ms", "ratio");
     const auto line = [](const char* name, std::size_t rows, const ScanFigures& figures) {
-        std::printf("%-9s %8zu %15.1f %11.1f %10.1f %7.2f\n", name, rows, figures.longestGapMs, figures.windowMs,
-                    figures.plainMs, figures.plainMs > 0 ? figures.windowMs / figures.plainMs : 0.0);
+        std::printf("%-9s %8zu %15.1f %11.1f %10.1f %7.2f\n", name, rows, figures.LongestGapMs, figures.WindowMs,
+                    figures.PlainMs, figures.PlainMs > 0 ? figures.WindowMs / figures.PlainMs : 0.0);
     };
     line("files", fileRows, files);
     line("graphics", pictureRows, graphics);

@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const std::size_t offset = (data[0] & 1) != 0 ? kGifPassStart - 64 : 0;
     // The padding repeats the facts' stop bytes so that the long stretch below
     // the input costs little: every fact that starts there ends at once.
-    static const std::vector<uint8_t> padding = [] {
+    static const std::vector<uint8_t> kPadding = [] {
         std::vector<uint8_t> bytes(kGifPassStart - 64);
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = "\x00\x05\xFF"[i % 3];
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const std::size_t imageSize = std::max<std::size_t>(offset + size - 1, 1001);
     image.resize(imageSize);
     uint8_t* bytes = image.data();
-    std::copy(padding.begin(), padding.begin() + static_cast<std::ptrdiff_t>(offset), bytes);
+    std::copy(kPadding.begin(), kPadding.begin() + static_cast<std::ptrdiff_t>(offset), bytes);
     std::fill(bytes + offset, bytes + imageSize, 0);
     std::copy(data + 1, data + size, bytes + offset);
 
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(!row.HasEnd() || (row.End >= row.Start && row.End - row.Start <= 384));
         Check(!files.Name(i).empty());
         CheckName(std::string(files.Name(i)));
-        const TResultRow text = FileRowText(files, i);
+        const ResultRow text = FileRowText(files, i);
         Check(text.Cell(RowCell::Start) == std::to_string(row.Start));
         Check(Number(text.Cell(RowCell::End)) == (row.HasEnd() ? row.End : -1));
     }
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             Check(row.Start > kGifPassStart && row.End > row.Start && row.End <= std::min(dataSize, kGifSearchBound));
         else
             Check(row.Type == ItemType::Bmp && row.End >= row.Start && row.End - row.Start <= 255);
-        const TResultRow text = PictureRowText(pictures, i);
+        const ResultRow text = PictureRowText(pictures, i);
         CheckName(text.Caption + "." + text.Cell(RowCell::Type));
     }
     CheckPlan(PlanExtraction(ListKind::Graphics, pictures));

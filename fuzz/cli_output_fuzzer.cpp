@@ -62,14 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const char* command = kCommands[data[0] & 3];
     const std::size_t offset = (data[0] & 4) != 0 ? kGifPassStart - 64 : 0;
     // Padding of the facts' stop bytes keeps the long stretch below the input cheap.
-    static const std::vector<uint8_t> padding = [] {
+    static const std::vector<uint8_t> kPadding = [] {
         std::vector<uint8_t> bytes(kGifPassStart - 64);
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = "\x00\x05\xFF"[i % 3];
         return bytes;
     }();
     std::vector<uint8_t> image(std::max<std::size_t>(offset + size - 1, 1001), 0);
-    std::copy(padding.begin(), padding.begin() + static_cast<std::ptrdiff_t>(offset), image.begin());
+    std::copy(kPadding.begin(), kPadding.begin() + static_cast<std::ptrdiff_t>(offset), image.begin());
     std::copy(data + 1, data + size, image.begin() + static_cast<std::ptrdiff_t>(offset));
 
     const int fd = ::memfd_create("kestrix-fuzz-image", MFD_CLOEXEC);

@@ -31,11 +31,11 @@ void Check(bool condition)
 
 const fs::path& Folder()
 {
-    static const fs::path folder = [] {
+    static const fs::path kFolder = [] {
         const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         return base / ("kestrix-extraction-fuzz-" + std::to_string(::getpid()));
     }();
-    return folder;
+    return kFolder;
 }
 
 void CheckSafeName(const std::string& name)

@@ -219,16 +219,16 @@ void DrawPalette(QPainter& p)
     p.setBrush(Vertical(2, 14, QColor(245, 215, 160), QColor(215, 170, 105)));
     p.drawPath(board.subtracted(hole));
     const struct {
-        QPointF at;
-        QColor color;
+        QPointF At;
+        QColor Color;
     } dabs[] = {
         {{4.5, 6.5}, QColor(230, 40, 40)}, {{7.5, 4.6}, QColor(250, 200, 20)},  {{11, 5.2}, QColor(40, 170, 60)},
         {{4.6, 10}, QColor(40, 100, 230)}, {{7.6, 11.6}, QColor(160, 60, 200)},
     };
     p.setPen(Outline(QColor(0, 0, 0, 90), 0.4));
     for (const auto& d : dabs) {
-        p.setBrush(d.color);
-        p.drawEllipse(d.at, 1.35, 1.35);
+        p.setBrush(d.Color);
+        p.drawEllipse(d.At, 1.35, 1.35);
     }
 }
 

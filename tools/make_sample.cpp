@@ -72,8 +72,8 @@ std::vector<uint8_t> Background(std::size_t size, Random& random)
 }
 
 struct Entry {
-    const char* name;  // UTF-8
-    uint32_t size;
+    const char* Name;  // UTF-8
+    uint32_t Size;
 };
 
 constexpr Entry kEntries[] = {
@@ -103,7 +103,7 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std:
     std::size_t index = 0;
     while (h + 38 + 400 < to) {
         const Entry& entry = kEntries[index % std::size(kEntries)];
-        std::string data(std::min<uint32_t>(entry.size, 384), '\0');
+        std::string data(std::min<uint32_t>(entry.Size, 384), '\0');
         for (char& c : data)
             c = static_cast<char>('A' + random.Below(26));
         // The first "logo.gif" holds a picture; the entry is listed as before.
@@ -111,7 +111,7 @@ void PutEntries(FlashImageBuilder& image, std::size_t from, std::size_t to, std:
             const auto gif = kestrix::test_support::BuildGif({.width = 12, .height = 10, .frames = 2});
             data.replace(0, gif.size(), std::string(gif.begin(), gif.end()));
         }
-        image.PutFileEntry(h, EntryName(entry.name, stretch, index), entry.size, data);
+        image.PutFileEntry(h, EntryName(entry.Name, stretch, index), entry.Size, data);
         h += 1024 + random.Below(4096);
         ++index;
     }

@@ -81,17 +81,17 @@ void TForm1::LoadPlaceholder()
     m_pictureView1->Refresh();
 }
 
-std::vector<TResultRow> TForm1::FileListRows() const
+std::vector<ResultRow> TForm1::FileListRows() const
 {
     return m_fileList->Rows();
 }
 
-std::vector<TResultRow> TForm1::FindedRows() const
+std::vector<ResultRow> TForm1::FindedRows() const
 {
     return m_finded->Rows();
 }
 
-std::vector<TResultRow> TForm1::InfoListRows() const
+std::vector<ResultRow> TForm1::InfoListRows() const
 {
     return m_infoList->Rows();
 }
@@ -152,7 +152,7 @@ uint32_t TForm1::HexTextToInt(const std::string& text)
 
 void TForm1::ShowFirmwareInfo()
 {
-    std::vector<TResultRow> rows;
+    std::vector<ResultRow> rows;
     for (const FirmwareFact& fact : ReadFirmwareInfo(m_hex1.Bytes()))
         rows.push_back({fact.Caption, {WindowFactValue(fact)}, -1});
     m_infoList->Model().SetRows(std::move(rows));
@@ -165,7 +165,7 @@ void TForm1::N2Click()
     RunCommand([this] { OpenImage(OpenOrder::RememberAfterLoad); });
 }
 
-void TForm1::OpenButtonClick()
+void TForm1::OpenFromToolButton()
 {
     RunCommand([this] { OpenImage(OpenOrder::RememberBeforeLoad); });
 }
@@ -198,7 +198,7 @@ void TForm1::gif1Click()
     RunCommand([this] { RunScan(ListKind::Graphics); });
 }
 
-void TForm1::AllPicturesSearchClick()
+void TForm1::SearchAllPictures()
 {
     RunCommand([this] {
         m_page->setCurrentIndex(kPicturesPage);
@@ -213,12 +213,12 @@ void TForm1::SaveClick()
     RunCommand([this] { SaveRows(true); });
 }
 
-void TForm1::SaveAllClick()
+void TForm1::SaveAllRows()
 {
     RunCommand([this] { SaveRows(false); });
 }
 
-void TForm1::CopyClick()
+void TForm1::CopySelectedRows()
 {
     // The gallery's grid and table share one selection; the table has every column.
     const QAbstractItemView* list =
@@ -472,7 +472,8 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         // The open image is kept and the other rows go on; the refusal is told at
         // the end. Any other failure ends the save.
         hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
-            return dynamic_cast<const EReplacesImage*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
+            return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn
+                                                                                : AfterFailure::Stop;
         };
         const auto rangeOf = [&rows](const ExtractItem& item) {
             return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));

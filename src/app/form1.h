@@ -96,9 +96,9 @@ public:
     FormSeams& Seams() noexcept { return m_seams; }
 
     // Read access to the window's state.
-    std::vector<TResultRow> FileListRows() const;
-    std::vector<TResultRow> FindedRows() const;
-    std::vector<TResultRow> InfoListRows() const;
+    std::vector<ResultRow> FileListRows() const;
+    std::vector<ResultRow> FindedRows() const;
+    std::vector<ResultRow> InfoListRows() const;
     // The rows of the page "Все картинки", in the gallery's order: the one list
     // of found pictures, which the gallery holds.
     const std::vector<FoundPicture>& PictureRows() const noexcept;
@@ -134,7 +134,7 @@ public slots:
     // drops the rows, facts and preview of the image before.
     void N2Click();
     // Tool button "Открыть": the same, with the folder remembered before loading.
-    void OpenButtonClick();
+    void OpenFromToolButton();
     // Файл / Выход: closes the window.
     void N4Click();
     // О Программе: makes the about page active.
@@ -148,15 +148,15 @@ public slots:
     // Утилиты / Поиск всех картинок: finds every GIF, BMP, JPEG and PNG picture
     // of the image (strictly decoded to tell whole ones from damaged ones) and
     // shows them on the page "Все картинки"; images of any size are searched.
-    void AllPicturesSearchClick();
+    void SearchAllPictures();
     // Tool button "Сохранить": writes the selected rows of the active page's
     // list as files into the folder chosen in the save dialog.
     void SaveClick();
     // Tool button "Сохранить все": the same for every row of that list.
-    void SaveAllClick();
+    void SaveAllRows();
     // Ctrl+C: puts the selected rows of the active page's list on the
     // clipboard as tab-separated text; without selected rows nothing changes.
-    void CopyClick();
+    void CopySelectedRows();
     // The selection of Finded's row changed to selected: previews the row when
     // it is the only selected one (through the scratch file, see ScratchFile).
     void FindedSelectItem(int32_t row, bool selected);

@@ -113,7 +113,7 @@ void TForm1::BuildMenu()
     connect(m_n6, &QAction::triggered, this, &TForm1::N6Click);
     connect(m_n7, &QAction::triggered, this, &TForm1::N7Click);
     connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
-    connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::AllPicturesSearchClick);
+    connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::SearchAllPictures);
 }
 
 void TForm1::BuildCopyAction()
@@ -127,7 +127,7 @@ void TForm1::BuildCopyAction()
         list->addAction(m_copyRows);
         list->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
-    connect(m_copyRows, &QAction::triggered, this, &TForm1::CopyClick);
+    connect(m_copyRows, &QAction::triggered, this, &TForm1::CopySelectedRows);
 }
 
 void TForm1::BuildToolBar()
@@ -174,9 +174,9 @@ void TForm1::BuildToolBar()
     hint(m_openButton, QKeySequence::Open);
     hint(m_save, m_save->shortcut());
     hint(m_saveAllButton, m_saveAllButton->shortcut());
-    connect(m_openButton, &QToolButton::clicked, this, &TForm1::OpenButtonClick);
+    connect(m_openButton, &QToolButton::clicked, this, &TForm1::OpenFromToolButton);
     connect(m_save, &QToolButton::clicked, this, &TForm1::SaveClick);
-    connect(m_saveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllClick);
+    connect(m_saveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllRows);
 }
 
 void TForm1::BuildPages()

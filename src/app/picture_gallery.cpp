@@ -168,13 +168,13 @@ void PictureGallery::BuildDetails()
         int Column;
         int Pixels;
     };
-    static constexpr Width widths[] = {
+    static constexpr Width kWidths[] = {
         {PictureGalleryModel::kNameColumn, 160},  {PictureGalleryModel::kTypeColumn, 45},
         {PictureGalleryModel::kStartColumn, 100}, {PictureGalleryModel::kEndColumn, 100},
         {PictureGalleryModel::kSizeColumn, 70},   {PictureGalleryModel::kDimensionsColumn, 115},
         {PictureGalleryModel::kFramesColumn, 60}, {PictureGalleryModel::kStatusColumn, 90},
     };
-    for (const Width& w : widths) {
+    for (const Width& w : kWidths) {
         head->setSectionResizeMode(w.Column, QHeaderView::Interactive);
         head->resizeSection(w.Column, w.Pixels);
     }

@@ -141,7 +141,7 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
 
 QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const std::array<QString, kColumnCount> captions = {
+    static const std::array<QString, kColumnCount> kCaptions = {
         QStringLiteral("Имя файла"),   QStringLiteral("Тип"),       QStringLiteral("Начало файла"),
         QStringLiteral("Конец файла"), QStringLiteral("Размер"),    QStringLiteral("Ширина × высота"),
         QStringLiteral("Кадров"),      QStringLiteral("Состояние"),
@@ -149,7 +149,7 @@ QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientatio
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return captions[static_cast<std::size_t>(section)];
+        return kCaptions[static_cast<std::size_t>(section)];
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue((section == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
     return {};

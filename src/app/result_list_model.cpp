@@ -18,21 +18,21 @@ ResultListModel::ResultListModel(std::vector<ListColumn> columns, QObject* paren
 {
 }
 
-TResultRow ResultListModel::Row(std::size_t index) const
+ResultRow ResultListModel::Row(std::size_t index) const
 {
     return m_text != nullptr ? m_text(m_found, index) : m_rows[index];
 }
 
-std::vector<TResultRow> ResultListModel::Rows() const
+std::vector<ResultRow> ResultListModel::Rows() const
 {
-    std::vector<TResultRow> rows;
+    std::vector<ResultRow> rows;
     rows.reserve(m_shown);
     for (std::size_t i = 0; i < m_shown; ++i)
         rows.push_back(Row(i));
     return rows;
 }
 
-void ResultListModel::SetRows(std::vector<TResultRow> rows)
+void ResultListModel::SetRows(std::vector<ResultRow> rows)
 {
     beginResetModel();
     m_found.Clear();
@@ -106,14 +106,14 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: {
-        const TResultRow row = Row(static_cast<std::size_t>(index.row()));
+        const ResultRow row = Row(static_cast<std::size_t>(index.row()));
         const QString text = DisplayText(column == 0 ? row.Caption : row.Cell(static_cast<std::size_t>(column - 1)));
         return role == Qt::ToolTipRole ? WrappedToolTip(text) : text;
     }
     case Qt::DecorationRole: {
         if (column != 0)
             return {};
-        const TResultRow row = Row(static_cast<std::size_t>(index.row()));
+        const ResultRow row = Row(static_cast<std::size_t>(index.row()));
         if (row.ImageIndex >= 0 && row.ImageIndex < ImageList::kCount) {
             QIcon& icon = m_icons[static_cast<std::size_t>(row.ImageIndex)];
             if (icon.isNull())

@@ -37,7 +37,7 @@ class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Row index of typed rows as their list shows it.
-    using RowText = TResultRow (*)(const FoundRows& rows, std::size_t index);
+    using RowText = ResultRow (*)(const FoundRows& rows, std::size_t index);
 
     explicit ResultListModel(std::vector<ListColumn> columns, QObject* parent = nullptr);
 
@@ -45,14 +45,14 @@ public:
     // Number of rows shown.
     std::size_t RowCount() const noexcept { return m_shown; }
     // Row index as text: its caption, cells and icon.
-    TResultRow Row(std::size_t index) const;
+    ResultRow Row(std::size_t index) const;
     // Every row as text.
-    std::vector<TResultRow> Rows() const;
+    std::vector<ResultRow> Rows() const;
     // The typed rows shown, or null when the list holds text rows.
     const FoundRows* Found() const noexcept { return m_text != nullptr ? &m_found : nullptr; }
 
     // Replaces every row with text rows.
-    void SetRows(std::vector<TResultRow> rows);
+    void SetRows(std::vector<ResultRow> rows);
     // Replaces every row with typed rows shown through text.
     void SetFoundRows(FoundRows rows, RowText text);
     void Clear() { SetRows({}); }
@@ -82,7 +82,7 @@ private:
     // Row icons, made once per list rather than for every painted row.
     mutable std::array<QIcon, ImageList::kCount> m_icons;
     std::vector<ListColumn> m_columns;
-    std::vector<TResultRow> m_rows;
+    std::vector<ResultRow> m_rows;
     FoundRows m_found;
     // How m_found is shown; null while the list holds text rows.
     RowText m_text = nullptr;

@@ -23,7 +23,7 @@ public:
     ResultListModel& Model() noexcept { return *m_model; }
     const ResultListModel& Model() const noexcept { return *m_model; }
     // Every row as text.
-    std::vector<TResultRow> Rows() const { return m_model->Rows(); }
+    std::vector<ResultRow> Rows() const { return m_model->Rows(); }
 
     // Number of selected rows.
     int32_t SelCount() const;

@@ -51,22 +51,22 @@ void ScanSession::CloseWhenEnded() noexcept
 ScanHooks ScanSession::MakeHooks()
 {
     ScanHooks hooks;
-    hooks.GaugeShow = [this](int32_t maximum) {
+    hooks.ShowGauge = [this](int32_t maximum) {
         m_gauge->SetMin(0);
         m_gauge->SetMax(maximum);
         m_gauge->SetPosition(0);
         m_gauge->show();
     };
-    hooks.GaugeValue = [this](int32_t value) { m_gauge->SetPosition(value); };
-    hooks.GaugeHide = [this] {
+    hooks.MoveGauge = [this](int32_t value) { m_gauge->SetPosition(value); };
+    hooks.HideGauge = [this] {
         m_gauge->hide();
         m_gauge->SetMin(0);
     };
-    hooks.Yield = [this] { return Yield(); };
+    hooks.KeepGoing = [this] { return KeepGoing(); };
     return hooks;
 }
 
-bool ScanSession::Yield()
+bool ScanSession::KeepGoing()
 {
     // Processing events costs far more than one search step; doing it at
     // most once per interval keeps the window answering without slowing the scan.

@@ -57,7 +57,7 @@ private:
     };
 
     ScanHooks MakeHooks();
-    bool Yield();
+    bool KeepGoing();
     // list: the view filled as rows come, if any.
     void Begin(ResultListView* list, ProgressGauge& gauge);
     void End();

@@ -20,19 +20,19 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 // Everything libjpeg's callbacks reach. It lives on the heap and is only ever
 // reached through a pointer, so it keeps its values across the long jump back.
 struct Session {
-    jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    jpeg_source_mgr source{};
-    jpeg_progress_mgr progress{};
-    std::jmp_buf jump{};
-    std::span<const uint8_t> bytes;
-    std::size_t fed = 0;
-    bool endAdded = false;
-    const DecodeLimits* limits = nullptr;
-    PictureFault fault = PictureFault::None;
-    int64_t pixels = 0;
-    int64_t work = 0;
-    int chargedScans = 0;
+    jpeg_decompress_struct Info{};
+    jpeg_error_mgr Errors{};
+    jpeg_source_mgr Source{};
+    jpeg_progress_mgr Progress{};
+    std::jmp_buf Jump{};
+    std::span<const uint8_t> Bytes;
+    std::size_t Fed = 0;
+    bool EndAdded = false;
+    const DecodeLimits* Limits = nullptr;
+    PictureFault Fault = PictureFault::None;
+    int64_t Pixels = 0;
+    int64_t Work = 0;
+    int ChargedScans = 0;
 };
 
 Session& SessionOf(j_common_ptr info) noexcept
@@ -42,9 +42,9 @@ Session& SessionOf(j_common_ptr info) noexcept
 
 [[noreturn]] void Stop(Session& session, PictureFault fault) noexcept
 {
-    if (session.fault == PictureFault::None)
-        session.fault = fault;
-    std::longjmp(session.jump, 1);
+    if (session.Fault == PictureFault::None)
+        session.Fault = fault;
+    std::longjmp(session.Jump, 1);
 }
 
 void OnError(j_common_ptr info)
@@ -68,22 +68,22 @@ void TermSource(j_decompress_ptr) {}
 boolean FillInput(j_decompress_ptr info)
 {
     Session& session = SessionOf(reinterpret_cast<j_common_ptr>(info));
-    if (session.limits->Cancelled())
+    if (session.Limits->Cancelled())
         Stop(session, PictureFault::Cancelled);
-    if (session.fed >= session.bytes.size()) {
+    if (session.Fed >= session.Bytes.size()) {
         // Where only the end marker is missing the picture is whole; anywhere
         // else libjpeg meets this marker inside the data and warns.
-        if (session.endAdded)
+        if (session.EndAdded)
             Stop(session, PictureFault::CutShort);
-        session.endAdded = true;
+        session.EndAdded = true;
         info->src->next_input_byte = kEndOfImage;
         info->src->bytes_in_buffer = sizeof kEndOfImage;
         return TRUE;
     }
-    const std::size_t count = std::min(kFeedSize, session.bytes.size() - session.fed);
-    info->src->next_input_byte = session.bytes.data() + session.fed;
+    const std::size_t count = std::min(kFeedSize, session.Bytes.size() - session.Fed);
+    info->src->next_input_byte = session.Bytes.data() + session.Fed;
     info->src->bytes_in_buffer = count;
-    session.fed += count;
+    session.Fed += count;
     return TRUE;
 }
 
@@ -106,22 +106,22 @@ void SkipInput(j_decompress_ptr info, long count)
 // carries, the cost of visiting their blocks once more.
 void ChargeScans(Session& session)
 {
-    jpeg_decompress_struct& info = session.info;
-    while (session.chargedScans < info.input_scan_number) {
-        ++session.chargedScans;
-        if (session.chargedScans > kMaxJpegScans)
+    jpeg_decompress_struct& info = session.Info;
+    while (session.ChargedScans < info.input_scan_number) {
+        ++session.ChargedScans;
+        if (session.ChargedScans > kMaxJpegScans)
             Stop(session, PictureFault::Damaged);
         const int components = std::max(1, info.num_components);
-        session.work += session.pixels / 8 * std::clamp(info.comps_in_scan, 1, components) / components;
+        session.Work += session.Pixels / 8 * std::clamp(info.comps_in_scan, 1, components) / components;
     }
-    if (session.limits->MaxWork >= 0 && session.work > session.limits->MaxWork)
+    if (session.Limits->MaxWork >= 0 && session.Work > session.Limits->MaxWork)
         Stop(session, PictureFault::TooCostly);
 }
 
 void OnProgress(j_common_ptr common)
 {
     Session& session = SessionOf(common);
-    if (session.limits->Cancelled())
+    if (session.Limits->Cancelled())
         Stop(session, PictureFault::Cancelled);
     ChargeScans(session);
 }
@@ -140,35 +140,35 @@ void CmykRowToBgra(const JSAMPLE* cmyk, uint8_t* bgra, JDIMENSION width) noexcep
 
 void Prepare(Session& session)
 {
-    jpeg_decompress_struct& info = session.info;
-    info.err = jpeg_std_error(&session.errors);
-    session.errors.error_exit = OnError;
-    session.errors.emit_message = OnMessage;
-    session.errors.output_message = Silence;
+    jpeg_decompress_struct& info = session.Info;
+    info.err = jpeg_std_error(&session.Errors);
+    session.Errors.error_exit = OnError;
+    session.Errors.emit_message = OnMessage;
+    session.Errors.output_message = Silence;
     jpeg_create_decompress(&info);
     info.client_data = &session;
-    session.source.init_source = InitSource;
-    session.source.fill_input_buffer = FillInput;
-    session.source.skip_input_data = SkipInput;
-    session.source.resync_to_restart = jpeg_resync_to_restart;
-    session.source.term_source = TermSource;
-    info.src = &session.source;
-    session.progress.progress_monitor = OnProgress;
-    info.progress = &session.progress;
+    session.Source.init_source = InitSource;
+    session.Source.fill_input_buffer = FillInput;
+    session.Source.skip_input_data = SkipInput;
+    session.Source.resync_to_restart = jpeg_resync_to_restart;
+    session.Source.term_source = TermSource;
+    info.src = &session.Source;
+    session.Progress.progress_monitor = OnProgress;
+    info.progress = &session.Progress;
 }
 
 // The decode proper; leaves by a long jump on any fault.
 void Run(Session& session, Raster* out, std::vector<uint8_t>& row)
 {
-    jpeg_decompress_struct& info = session.info;
+    jpeg_decompress_struct& info = session.Info;
     jpeg_read_header(&info, TRUE);
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_calc_output_dimensions(&info);
-    session.pixels = int64_t{info.output_width} * info.output_height;
-    if (session.pixels > kMaxPicturePixels)
+    session.Pixels = int64_t{info.output_width} * info.output_height;
+    if (session.Pixels > kMaxPicturePixels)
         Stop(session, PictureFault::TooLarge);
-    session.work = session.pixels;
+    session.Work = session.Pixels;
     ChargeScans(session);
     jpeg_start_decompress(&info);
     ChargeScans(session);
@@ -180,7 +180,7 @@ void Run(Session& session, Raster* out, std::vector<uint8_t>& row)
     }
     row.resize(rowBytes);
     while (info.output_scanline < info.output_height) {
-        if (info.output_scanline % kRowsBetweenLooks == 0 && session.limits->Cancelled())
+        if (info.output_scanline % kRowsBetweenLooks == 0 && session.Limits->Cancelled())
             Stop(session, PictureFault::Cancelled);
         uint8_t* target = out != nullptr ? out->Bgra.data() + rowBytes * info.output_scanline : row.data();
         JSAMPROW rows[1] = {cmyk ? row.data() : target};
@@ -199,21 +199,21 @@ PictureFault DecodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limi
     if (bytes.size() < 3 || bytes[0] != 0xFF || bytes[1] != 0xD8 || bytes[2] != 0xFF)
         return PictureFault::NotRecognised;
     const auto session = std::make_unique<Session>();
-    session->bytes = bytes;
-    session->limits = &limits;
+    session->Bytes = bytes;
+    session->Limits = &limits;
     std::vector<uint8_t> row;
     Prepare(*session);
-    if (setjmp(session->jump) == 0) {
+    if (setjmp(session->Jump) == 0) {
         try {
             Run(*session, out, row);
         } catch (const std::bad_alloc&) {
-            session->fault = PictureFault::TooLarge;
+            session->Fault = PictureFault::TooLarge;
         }
     }
-    jpeg_destroy_decompress(&session->info);
-    if (session->fault != PictureFault::None && out != nullptr)
+    jpeg_destroy_decompress(&session->Info);
+    if (session->Fault != PictureFault::None && out != nullptr)
         *out = Raster{};
-    return session->fault;
+    return session->Fault;
 }
 
 }  // namespace kestrix

@@ -20,19 +20,19 @@ constexpr png_alloc_size_t kLargestChunk = 8u << 20;
 // Everything libpng's callbacks reach; only ever reached through a pointer, so
 // it keeps its values across the long jump back.
 struct Session {
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    std::span<const uint8_t> bytes;
-    std::size_t read = 0;
-    const DecodeLimits* limits = nullptr;
-    PictureFault fault = PictureFault::None;
+    png_structp Png = nullptr;
+    png_infop Info = nullptr;
+    std::span<const uint8_t> Bytes;
+    std::size_t Read = 0;
+    const DecodeLimits* Limits = nullptr;
+    PictureFault Fault = PictureFault::None;
 };
 
 [[noreturn]] void Stop(png_structp png, PictureFault fault)
 {
     auto& session = *static_cast<Session*>(png_get_error_ptr(png));
-    if (session.fault == PictureFault::None)
-        session.fault = fault;
+    if (session.Fault == PictureFault::None)
+        session.Fault = fault;
     png_longjmp(png, 1);
 }
 
@@ -46,18 +46,18 @@ void OnWarning(png_structp, png_const_charp) {}
 void Read(png_structp png, png_bytep data, png_size_t count)
 {
     auto& session = *static_cast<Session*>(png_get_io_ptr(png));
-    if (session.limits->Cancelled())
+    if (session.Limits->Cancelled())
         Stop(png, PictureFault::Cancelled);
-    if (count > session.bytes.size() - session.read)
+    if (count > session.Bytes.size() - session.Read)
         Stop(png, PictureFault::CutShort);
-    std::memcpy(data, session.bytes.data() + session.read, count);
-    session.read += count;
+    std::memcpy(data, session.Bytes.data() + session.Read, count);
+    session.Read += count;
 }
 
 void Run(Session& session, Raster* out, std::vector<uint8_t>& row)
 {
-    png_structp png = session.png;
-    png_infop info = session.info;
+    png_structp png = session.Png;
+    png_infop info = session.Info;
     png_set_read_fn(png, &session, Read);
     png_set_chunk_malloc_max(png, kLargestChunk);
     png_read_info(png, info);
@@ -68,7 +68,7 @@ void Run(Session& session, Raster* out, std::vector<uint8_t>& row)
         Stop(png, PictureFault::TooLarge);
     const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     const int64_t work = interlaced ? 2 * pixels : pixels;
-    if (session.limits->MaxWork >= 0 && work > session.limits->MaxWork)
+    if (session.Limits->MaxWork >= 0 && work > session.Limits->MaxWork)
         Stop(png, PictureFault::TooCostly);
 
     png_set_expand(png);
@@ -89,7 +89,7 @@ void Run(Session& session, Raster* out, std::vector<uint8_t>& row)
     row.resize(rowBytes);
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height; ++y) {
-            if (y % kRowsBetweenLooks == 0 && session.limits->Cancelled())
+            if (y % kRowsBetweenLooks == 0 && session.Limits->Cancelled())
                 Stop(png, PictureFault::Cancelled);
             png_read_row(png, out != nullptr ? out->Bgra.data() + rowBytes * y : row.data(), nullptr);
         }
@@ -104,26 +104,26 @@ PictureFault DecodePng(std::span<const uint8_t> bytes, const DecodeLimits& limit
     if (bytes.size() < sizeof kSignature || std::memcmp(bytes.data(), kSignature, sizeof kSignature) != 0)
         return PictureFault::NotRecognised;
     const auto session = std::make_unique<Session>();
-    session->bytes = bytes;
-    session->limits = &limits;
-    session->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, session.get(), OnError, OnWarning);
-    if (session->png == nullptr)
+    session->Bytes = bytes;
+    session->Limits = &limits;
+    session->Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, session.get(), OnError, OnWarning);
+    if (session->Png == nullptr)
         return PictureFault::DecoderFailed;
-    session->info = png_create_info_struct(session->png);
+    session->Info = png_create_info_struct(session->Png);
     std::vector<uint8_t> row;
-    if (session->info == nullptr) {
-        session->fault = PictureFault::DecoderFailed;
-    } else if (setjmp(png_jmpbuf(session->png)) == 0) {
+    if (session->Info == nullptr) {
+        session->Fault = PictureFault::DecoderFailed;
+    } else if (setjmp(png_jmpbuf(session->Png)) == 0) {
         try {
             Run(*session, out, row);
         } catch (const std::bad_alloc&) {
-            session->fault = PictureFault::TooLarge;
+            session->Fault = PictureFault::TooLarge;
         }
     }
-    png_destroy_read_struct(&session->png, &session->info, nullptr);
-    if (session->fault != PictureFault::None && out != nullptr)
+    png_destroy_read_struct(&session->Png, &session->Info, nullptr);
+    if (session->Fault != PictureFault::None && out != nullptr)
         *out = Raster{};
-    return session->fault;
+    return session->Fault;
 }
 
 }  // namespace kestrix

@@ -52,10 +52,10 @@ protected:
 private:
     std::string& Piece()
     {
-        auto& pieces = m_outcome.pieces;
-        if (pieces.empty() || pieces.back().toErr != m_toErr)
+        auto& pieces = m_outcome.Pieces;
+        if (pieces.empty() || pieces.back().ToErr != m_toErr)
             pieces.push_back({m_toErr, {}});
-        return pieces.back().text;
+        return pieces.back().Text;
     }
 
     ImageOutcome& m_outcome;
@@ -69,7 +69,7 @@ ImageOutcome RunHeld(const ImageRun& run, std::size_t index, const std::string& 
     PieceBuffer errBuffer(outcome, true);
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
-    outcome.status = RunGuarded(run, index, image, out, err);
+    outcome.Status = RunGuarded(run, index, image, out, err);
     return outcome;
 }
 
@@ -102,15 +102,15 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
 
     int status = 0;
     auto print = [&](const ImageOutcome& outcome) {
-        for (const ImageOutcome::Piece& piece : outcome.pieces) {
-            if (piece.toErr) {
-                err << piece.text;
+        for (const ImageOutcome::Piece& piece : outcome.Pieces) {
+            if (piece.ToErr) {
+                err << piece.Text;
             } else {
-                out << piece.text;
+                out << piece.Text;
                 out.flush();
             }
         }
-        status = std::max(status, outcome.status);
+        status = std::max(status, outcome.Status);
     };
     // One at a time, each image writes straight through: a long list is never held whole.
     if (workers <= 1) {

@@ -10,11 +10,11 @@ namespace kestrix {
 // What one image's run printed, in the order it printed it, and how it ended.
 struct ImageOutcome {
     struct Piece {
-        bool toErr = false;  // written to err, else to out
-        std::string text;
+        bool ToErr = false;  // written to err, else to out
+        std::string Text;
     };
-    int status = 0;
-    std::vector<Piece> pieces;
+    int Status = 0;
+    std::vector<Piece> Pieces;
 };
 
 // Runs one image: writes its results to out and its messages to err, returns an

@@ -32,26 +32,26 @@ constexpr std::size_t kJsonFlushSize = 1 << 16;
 
 struct CliRequest {
     // The list to print; none for the facts ("info").
-    std::optional<ListKind> list;
-    std::vector<std::string> images;  // as given, bytes
-    bool json = false;
-    std::optional<std::string> extractFolder;
-    int jobs = 1;
+    std::optional<ListKind> List;
+    std::vector<std::string> Images;  // as given, bytes
+    bool Json = false;
+    std::optional<std::string> ExtractFolder;
+    int Jobs = 1;
     // Every image of the run: no extraction may replace any of them.
-    KeptFiles kept;
+    KeptFiles Kept;
 };
 
 // One image of a request: its path (bytes, as given) and where its files go.
 struct ImageTask {
-    std::string imagePath;
-    std::string shownPath;  // UTF-8 for JSON and tables
-    std::optional<std::string> extractFolder;
-    bool errorObject = false;  // a failed load prints {"image", "error"} in JSON
+    std::string ImagePath;
+    std::string ShownPath;  // UTF-8 for JSON and tables
+    std::optional<std::string> ExtractFolder;
+    bool ErrorObject = false;  // a failed load prints {"image", "error"} in JSON
 };
 
 struct ExtractReport {
-    std::vector<std::pair<int32_t, std::string>> written;
-    std::vector<std::pair<int32_t, std::string>> failed;
+    std::vector<std::pair<int32_t, std::string>> Written;
+    std::vector<std::pair<int32_t, std::string>> Failed;
 };
 
 // Image text as printable UTF-8 for the plain tables: control characters are
@@ -105,9 +105,9 @@ void Flush(std::ostream& out, JsonWriter& json)
 void PrintInfo(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer)
 {
     const auto facts = ReadFirmwareInfo(buffer.Bytes());
-    if (request.json) {
+    if (request.Json) {
         JsonWriter json;
-        json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
+        json.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
         json.Key("info").BeginArray();
         for (const FirmwareFact& fact : facts) {
             json.BeginObject().Key("caption").String(Cp1251ToUtf8(fact.Caption));
@@ -133,14 +133,14 @@ ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, 
     ExtractReport report;
     SaveHooks hooks;
     hooks.Written = [&report](const ExtractItem& item, std::size_t) {
-        report.written.emplace_back(item.Row, item.FileName);
+        report.Written.emplace_back(item.Row, item.FileName);
     };
     hooks.Failed = [&report, &err](const ExtractItem& item, const std::exception& failure) {
         std::string message = failure.what();
         std::replace(message.begin(), message.end(), '\r', ' ');
         err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName) << "): " << TerminalText(message)
             << '\n';
-        report.failed.emplace_back(item.Row, message);
+        report.Failed.emplace_back(item.Row, message);
         return AfterFailure::GoOn;
     };
     const auto rangeOf = [&rows](const ExtractItem& item) {
@@ -195,7 +195,7 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 }
 
 // What a row of the deep picture search adds to its JSON object.
-void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, const TResultRow& text)
+void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, const ResultRow& text)
 {
     const PictureDetails details = rows.Details(index);
     json.Key("width").Number(details.Width).Key("height").Number(details.Height);
@@ -214,7 +214,7 @@ void PrintPictureTable(std::ostream& out, const FoundRows& rows, const RowTextFu
         if (line == 0)
             return std::array<std::string, 11>{"#",     "name",   "type",   "start",  "end",  "size",
                                                "width", "height", "frames", "status", "entry"};
-        const TResultRow row = rowText(line - 1);
+        const ResultRow row = rowText(line - 1);
         return std::array<std::string, 11>{std::to_string(line - 1),
                                            Printable(row.Caption),
                                            row.Cell(RowCell::Type),
@@ -232,13 +232,13 @@ void PrintPictureTable(std::ostream& out, const FoundRows& rows, const RowTextFu
 void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer,
                const FoundRows& rows, const RowTextFunction& rowText, const std::optional<ExtractReport>& report)
 {
-    if (request.json) {
+    if (request.Json) {
         JsonWriter json;
-        json.BeginObject().Key("image").String(task.shownPath).Key("size").Number(buffer.DataSize());
+        json.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
         json.Key("rows").BeginArray();
         for (std::size_t i = 0; i < rows.Count(); ++i) {
             const FoundRow& row = rows[i];
-            const TResultRow text = rowText(i);
+            const ResultRow text = rowText(i);
             json.BeginObject().Key("caption").String(Cp1251ToUtf8(text.Caption));
             json.Key("type").String(Cp1251ToUtf8(text.Cell(RowCell::Type)));
             json.Key("start").Number(row.Start);
@@ -247,7 +247,7 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
             else
                 json.Key("end").Null();
             json.Key("size").Number(row.Size);
-            if (request.list == ListKind::Pictures)
+            if (request.List == ListKind::Pictures)
                 PictureFields(json, rows, i, text);
             json.EndObject();
             if (json.Text().size() >= kJsonFlushSize)
@@ -256,10 +256,10 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
         json.EndArray();
         if (report) {
             json.Key("written").BeginArray();
-            for (const auto& [row, file] : report->written)
+            for (const auto& [row, file] : report->Written)
                 json.BeginObject().Key("row").Number(row).Key("file").String(file).EndObject();
             json.EndArray().Key("failed").BeginArray();
-            for (const auto& [row, error] : report->failed)
+            for (const auto& [row, error] : report->Failed)
                 json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
             json.EndArray();
         }
@@ -268,20 +268,20 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
         out << '\n';
         return;
     }
-    if (request.list == ListKind::Pictures)
+    if (request.List == ListKind::Pictures)
         PrintPictureTable(out, rows, rowText);
     else
         PrintTable<6>(out, rows.Count() + 1, [&rowText](std::size_t line) {
             if (line == 0)
                 return std::array<std::string, 6>{"#", "name", "type", "start", "end", "size"};
-            const TResultRow row = rowText(line - 1);
+            const ResultRow row = rowText(line - 1);
             return std::array<std::string, 6>{
                 std::to_string(line - 1), Printable(row.Caption), Printable(row.Cell(RowCell::Type)),
                 row.Cell(RowCell::Start), row.Cell(RowCell::End), row.Cell(RowCell::Size)};
         });
     out << rows.Count() << (rows.Count() == 1 ? " row" : " rows") << '\n';
     if (report)
-        out << "written: " << report->written.size() << ", failed: " << report->failed.size() << '\n';
+        out << "written: " << report->Written.size() << ", failed: " << report->Failed.size() << '\n';
 }
 
 CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
@@ -289,23 +289,23 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
     try {
-        buffer.LoadFromFile(task.imagePath);
+        buffer.LoadFromFile(task.ImagePath);
     } catch (const std::exception& e) {
-        const std::string message = LoadFailureText(task.imagePath, buffer.LastLoadFailure(), e);
+        const std::string message = LoadFailureText(task.ImagePath, buffer.LastLoadFailure(), e);
         err << "kestrix-cli: " << TerminalText(message) << '\n';
-        if (task.errorObject && request.json) {
+        if (task.ErrorObject && request.Json) {
             JsonWriter json;
-            json.BeginObject().Key("image").String(task.shownPath).Key("error").String(ShownText(message)).EndObject();
+            json.BeginObject().Key("image").String(task.ShownPath).Key("error").String(ShownText(message)).EndObject();
             out << json.Text() << '\n';
         }
         return CliStatus::Failed;
     }
-    if (!request.list) {
+    if (!request.List) {
         PrintInfo(out, request, task, buffer);
         return CliStatus::Ok;
     }
 
-    const ListTraits& list = TraitsOf(*request.list);
+    const ListTraits& list = TraitsOf(*request.List);
     FoundRows rows;
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
@@ -315,38 +315,38 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
 
     std::optional<ExtractReport> report;
-    if (task.extractFolder) {
+    if (task.ExtractFolder) {
         std::error_code error;
-        std::filesystem::create_directories(*task.extractFolder, error);
+        std::filesystem::create_directories(*task.ExtractFolder, error);
         if (error) {
-            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.extractFolder) << ": "
+            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.ExtractFolder) << ": "
                 << error.message() << '\n';
             return CliStatus::Failed;
         }
-        report = Extract(buffer, rows, list.Kind, *task.extractFolder, request.kept, err);
+        report = Extract(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
     }
     PrintRows(out, request, task, buffer, rows, rowText, report);
-    return report && !report->failed.empty() ? CliStatus::Failed : CliStatus::Ok;
+    return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 // Runs the request over its images: one image as a single run, several side by
 // side (at most request.jobs at once) with their output in the order given.
 CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (request.extractFolder)
-        for (const std::string& image : request.images)
-            request.kept.Add(image);
-    const bool several = request.images.size() > 1;
-    const std::vector<std::string> folders = several ? ImageFolderNames(request.images) : std::vector<std::string>{};
+    if (request.ExtractFolder)
+        for (const std::string& image : request.Images)
+            request.Kept.Add(image);
+    const bool several = request.Images.size() > 1;
+    const std::vector<std::string> folders = several ? ImageFolderNames(request.Images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {
-        ImageTask task{image, ShownText(image), request.extractFolder, several};
-        if (several && task.extractFolder)
-            *task.extractFolder += "/" + folders[index];
-        if (several && !request.json)
+        ImageTask task{image, ShownText(image), request.ExtractFolder, several};
+        if (several && task.ExtractFolder)
+            *task.ExtractFolder += "/" + folders[index];
+        if (several && !request.Json)
             imageOut << "==> " << TerminalText(image) << " <==\n";
         return static_cast<int>(Execute(request, task, imageOut, imageErr));
     };
-    return static_cast<CliStatus>(RunImagesInOrder(request.images, request.jobs, run, out, err));
+    return static_cast<CliStatus>(RunImagesInOrder(request.Images, request.Jobs, run, out, err));
 }
 
 std::string Help()
@@ -405,14 +405,14 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
         if (argument == "--") {
             optionsEnd = true;
         } else if (name == "json" && !value) {
-            request.json = true;
+            request.Json = true;
         } else if (name == "h" || name == "help") {
             help = true;
         } else if (name == "v" || name == "version") {
             version = true;
         } else if (name == "extract") {
-            request.extractFolder = takeValue();
-            if (!request.extractFolder || request.extractFolder->empty())
+            request.ExtractFolder = takeValue();
+            if (!request.ExtractFolder || request.ExtractFolder->empty())
                 return "Missing value after '--extract'.";
         } else if (name == "jobs") {
             const std::optional<std::string> text = takeValue();
@@ -420,7 +420,7 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
             const char* end = text ? text->data() + text->size() : nullptr;
             if (!text || std::from_chars(text->data(), end, jobs).ptr != end || jobs < 1)
                 return "--jobs takes a whole number of at least 1.";
-            request.jobs = jobs;
+            request.Jobs = jobs;
         } else {
             return "Unknown option '" + TerminalText(name) + "'.";
         }
@@ -431,14 +431,14 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
     const auto named = std::find_if(AllLists().begin(), AllLists().end(),
                                     [&command](const ListTraits& list) { return command == list.Name; });
     if (named != AllLists().end())
-        request.list = named->Kind;
+        request.List = named->Kind;
     else if (command != "info")
         return command.empty() ? "missing command" : "unknown command '" + TerminalText(command) + "'";
     if (positional.size() < 2)
         return "missing image";
-    if (request.extractFolder && !request.list)
+    if (request.ExtractFolder && !request.List)
         return "--extract goes with a list, not info";
-    request.images.assign(positional.begin() + 1, positional.end());
+    request.Images.assign(positional.begin() + 1, positional.end());
     return {};
 }
 
@@ -447,7 +447,7 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
     CliRequest request;
-    request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    request.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool help = false;
     bool version = false;
     const std::string usage = ParseArguments(arguments, request, help, version);

@@ -23,20 +23,20 @@ namespace {
 // handler: a slot is claimed (0 -> 1), filled, published (1 -> 2) and released.
 // Only lock-free atomics and unlink() are touched from the handler.
 struct PendingFile {
-    std::atomic<int> state{0};
-    char path[PATH_MAX]{};
+    std::atomic<int> State{0};
+    char Path[PATH_MAX]{};
 };
-std::array<PendingFile, 64> g_pending;
+std::array<PendingFile, 64> pendingFiles;
 
 int ClaimSlot(const std::string& path)
 {
     if (path.size() >= PATH_MAX)
         return -1;
-    for (std::size_t k = 0; k < g_pending.size(); ++k) {
+    for (std::size_t k = 0; k < pendingFiles.size(); ++k) {
         int expected = 0;
-        if (g_pending[k].state.compare_exchange_strong(expected, 1)) {
-            std::memcpy(g_pending[k].path, path.c_str(), path.size() + 1);
-            g_pending[k].state.store(2);
+        if (pendingFiles[k].State.compare_exchange_strong(expected, 1)) {
+            std::memcpy(pendingFiles[k].Path, path.c_str(), path.size() + 1);
+            pendingFiles[k].State.store(2);
             return static_cast<int>(k);
         }
     }
@@ -46,14 +46,14 @@ int ClaimSlot(const std::string& path)
 void ReleaseSlot(int slot)
 {
     if (slot >= 0)
-        g_pending[static_cast<std::size_t>(slot)].state.store(0);
+        pendingFiles[static_cast<std::size_t>(slot)].State.store(0);
 }
 
 void RemovePendingFiles(int signal)
 {
-    for (PendingFile& file : g_pending)
-        if (file.state.load() == 2)
-            ::unlink(file.path);
+    for (PendingFile& file : pendingFiles)
+        if (file.State.load() == 2)
+            ::unlink(file.Path);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -66,9 +66,9 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-EFCreateError CreateError(const std::string& path, int error)
+FileCreateError CreateError(const std::string& path, int error)
 {
-    return EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
+    return FileCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
 }
 
 // A fresh hidden name in folder; the caller creates it exclusively.
@@ -82,11 +82,11 @@ std::string TemporaryName(const std::string& folder)
     return name;
 }
 
-std::atomic<void (*)(CommitStep)> g_stepHook{nullptr};
+std::atomic<void (*)(CommitStep)> gStepHook{nullptr};
 
 void Step(CommitStep step)
 {
-    if (const auto hook = g_stepHook.load())
+    if (const auto hook = gStepHook.load())
         hook(step);
 }
 
@@ -115,8 +115,8 @@ int LockForLife(int fd)
 
 bool HasProcFds()
 {
-    static const bool has = ::access("/proc/self/fd", X_OK) == 0;
-    return has;
+    static const bool kHas = ::access("/proc/self/fd", X_OK) == 0;
+    return kHas;
 }
 
 }  // namespace
@@ -139,20 +139,20 @@ AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
         throw CreateError(path, errno);
     // mkstemp makes the file private; give it the permissions a plain create
     // would. The process's mask is read once: reading it means setting it.
-    static const mode_t mask = [] {
+    static const mode_t kMask = [] {
         const mode_t current = ::umask(0);
         ::umask(current);
         return current;
     }();
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, 0666 & ~kMask);
     return {fd, pattern, LockForLife(fd)};
 }
 
 AtomicFile::AtomicFile(std::string path, Kind kind) : AtomicFile(path, Open(path, kind)) {}
 
 AtomicFile::AtomicFile(std::string path, Opened opened)
-    : FileStream(opened.fd, opened.name.empty() ? path : opened.name), m_path(std::move(path)),
-      m_temporaryName(std::move(opened.name)), m_unnamed(m_temporaryName.empty()), m_lockFd(opened.lockFd)
+    : FileStream(opened.Fd, opened.Name.empty() ? path : opened.Name), m_path(std::move(path)),
+      m_temporaryName(std::move(opened.Name)), m_unnamed(m_temporaryName.empty()), m_lockFd(opened.LockFd)
 {
     if (!m_unnamed)
         m_slot = ClaimSlot(m_temporaryName);
@@ -265,7 +265,7 @@ void RemoveAbandonedTemporaries(const std::string& folder)
 
 void SetCommitStepHook(void (*hook)(CommitStep step))
 {
-    g_stepHook.store(hook);
+    gStepHook.store(hook);
 }
 
 }  // namespace kestrix

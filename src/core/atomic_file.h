@@ -30,7 +30,7 @@ public:
 
     // Opens the file that will become path: an unnamed file where the system has
     // them (or, with Kind::Named, always the hidden temporary file). Raises
-    // EFCreateError "Cannot create file "%s". %s" (path and the system's reason).
+    // FileCreateError "Cannot create file "%s". %s" (path and the system's reason).
     explicit AtomicFile(std::string path, Kind kind = Kind::Unnamed);
     // Without Commit(), removes whatever was written.
     ~AtomicFile() override;
@@ -38,7 +38,7 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Gives the written file its final name, replacing an older file there.
-    // Raises EWriteError when the data cannot be flushed, EFCreateError when the
+    // Raises EWriteError when the data cannot be flushed, FileCreateError when the
     // name cannot be given.
     void Commit();
 
@@ -48,9 +48,9 @@ public:
 
 private:
     struct Opened {
-        int fd;
-        std::string name;  // the temporary file's path; empty for an unnamed file
-        int lockFd;        // see m_lockFd
+        int Fd;
+        std::string Name;  // the temporary file's path; empty for an unnamed file
+        int LockFd;        // see m_lockFd
     };
     static Opened Open(const std::string& path, Kind kind);
     explicit AtomicFile(std::string path, Opened opened);

@@ -10,7 +10,7 @@ namespace {
 constexpr int64_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 
-enum Compression : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
+enum Compression : uint32_t { Rgb = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
 
 // Trailing data beyond the pixels that a file size may still cover (colour
 // profiles, writers that pad the file).
@@ -35,7 +35,7 @@ bool HeaderSizeIsKnown(uint32_t size) noexcept
 
 bool IsRle(uint32_t compression) noexcept
 {
-    return compression == kRle8 || compression == kRle4;
+    return compression == Rle8 || compression == Rle4;
 }
 
 bool DepthIsKnown(uint32_t bits) noexcept
@@ -46,24 +46,24 @@ bool DepthIsKnown(uint32_t bits) noexcept
 bool CompressionSuits(uint32_t compression, uint32_t bits) noexcept
 {
     switch (compression) {
-    case kRgb: return true;
-    case kRle8: return bits == 8;
-    case kRle4: return bits == 4;
-    case kBitFields:
-    case kAlphaBitFields: return bits == 16 || bits == 32;
+    case Rgb: return true;
+    case Rle8: return bits == 8;
+    case Rle4: return bits == 4;
+    case BitFields:
+    case AlphaBitFields: return bits == 16 || bits == 32;
     default: return false;
     }
 }
 
 struct BmpHeader {
-    uint32_t fileSize;
-    uint32_t pixelOffset;
-    uint32_t headerSize;
-    int64_t width;
-    int64_t height;  // negative for top-down rows
-    uint32_t bits;
-    uint32_t compression;
-    uint32_t imageSize;  // the compressed size of RLE pixels; may be 0 otherwise
+    uint32_t FileSize;
+    uint32_t PixelOffset;
+    uint32_t HeaderSize;
+    int64_t Width;
+    int64_t Height;  // negative for top-down rows
+    uint32_t Bits;
+    uint32_t Compression;
+    uint32_t ImageSize;  // the compressed size of RLE pixels; may be 0 otherwise
 };
 
 // The header fields a decoder needs, checked as a decoder must; false when
@@ -73,31 +73,31 @@ bool ParseHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
     const auto size = static_cast<int64_t>(bytes.size());
     if (size < kFileHeaderSize + kCoreHeaderSize || bytes[0] != 'B' || bytes[1] != 'M')
         return false;
-    header.fileSize = ReadLe32(bytes, 2);
-    header.pixelOffset = ReadLe32(bytes, 10);
-    header.headerSize = ReadLe32(bytes, 14);
-    if (!HeaderSizeIsKnown(header.headerSize) || size < kFileHeaderSize + header.headerSize)
+    header.FileSize = ReadLe32(bytes, 2);
+    header.PixelOffset = ReadLe32(bytes, 10);
+    header.HeaderSize = ReadLe32(bytes, 14);
+    if (!HeaderSizeIsKnown(header.HeaderSize) || size < kFileHeaderSize + header.HeaderSize)
         return false;
     uint32_t planes = 0;
-    if (header.headerSize == kCoreHeaderSize) {
-        header.width = ReadLe16(bytes, 18);
-        header.height = ReadLe16(bytes, 20);
+    if (header.HeaderSize == kCoreHeaderSize) {
+        header.Width = ReadLe16(bytes, 18);
+        header.Height = ReadLe16(bytes, 20);
         planes = ReadLe16(bytes, 22);
-        header.bits = ReadLe16(bytes, 24);
-        header.compression = kRgb;
-        header.imageSize = 0;
+        header.Bits = ReadLe16(bytes, 24);
+        header.Compression = Rgb;
+        header.ImageSize = 0;
     } else {
-        header.width = static_cast<int32_t>(ReadLe32(bytes, 18));
-        header.height = static_cast<int32_t>(ReadLe32(bytes, 22));
+        header.Width = static_cast<int32_t>(ReadLe32(bytes, 18));
+        header.Height = static_cast<int32_t>(ReadLe32(bytes, 22));
         planes = ReadLe16(bytes, 26);
-        header.bits = ReadLe16(bytes, 28);
-        header.compression = ReadLe32(bytes, 30);
-        header.imageSize = ReadLe32(bytes, 34);
+        header.Bits = ReadLe16(bytes, 28);
+        header.Compression = ReadLe32(bytes, 30);
+        header.ImageSize = ReadLe32(bytes, 34);
     }
-    const bool topDown = header.height < 0;
-    return planes == 1 && DepthIsKnown(header.bits) && CompressionSuits(header.compression, header.bits) &&
-           header.width >= 1 && header.height != 0 && header.height != std::numeric_limits<int32_t>::min() &&
-           !(topDown && IsRle(header.compression)) && header.pixelOffset >= kFileHeaderSize + header.headerSize;
+    const bool topDown = header.Height < 0;
+    return planes == 1 && DepthIsKnown(header.Bits) && CompressionSuits(header.Compression, header.Bits) &&
+           header.Width >= 1 && header.Height != 0 && header.Height != std::numeric_limits<int32_t>::min() &&
+           !(topDown && IsRle(header.Compression)) && header.PixelOffset >= kFileHeaderSize + header.HeaderSize;
 }
 
 // ParseHeader, and what keeps chance hits on "BM" out of the search: reserved
@@ -105,14 +105,14 @@ bool ParseHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
 bool ReadHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
 {
     return ParseHeader(bytes, header) && ReadLe32(bytes, 6) == 0 &&
-           header.pixelOffset <= kFileHeaderSize + header.headerSize + kLargestPalette + kTrailingAllowance;
+           header.PixelOffset <= kFileHeaderSize + header.HeaderSize + kLargestPalette + kTrailingAllowance;
 }
 
 // Whether an indexed bitmap's count of colours used is one a decoder reads.
 bool ColoursUsedSuit(std::span<const uint8_t> bytes, const BmpHeader& header) noexcept
 {
     constexpr uint32_t kLargestColourCount = 256;
-    return header.bits > 8 || header.headerSize == kCoreHeaderSize ||
+    return header.Bits > 8 || header.HeaderSize == kCoreHeaderSize ||
            ReadLe32(bytes, kFileHeaderSize + 32) <= kLargestColourCount;
 }
 
@@ -121,11 +121,11 @@ bool ColoursUsedSuit(std::span<const uint8_t> bytes, const BmpHeader& header) no
 // Decoders read it whole wherever the pixels start. 0 for other bitmaps.
 int64_t PaletteEnd(std::span<const uint8_t> bytes, const BmpHeader& header) noexcept
 {
-    if (header.bits > 8 || header.headerSize == kCoreHeaderSize)
+    if (header.Bits > 8 || header.HeaderSize == kCoreHeaderSize)
         return 0;
     const uint32_t used = ReadLe32(bytes, kFileHeaderSize + 32);
-    const int64_t colours = used != 0 ? used : int64_t{1} << header.bits;
-    return kFileHeaderSize + header.headerSize + 4 * colours;
+    const int64_t colours = used != 0 ? used : int64_t{1} << header.Bits;
+    return kFileHeaderSize + header.HeaderSize + 4 * colours;
 }
 
 // The red, green and blue masks of a bit-field bitmap follow the 40-byte info
@@ -154,8 +154,8 @@ bool MasksAreSound(std::span<const uint8_t> bytes) noexcept
 // them all before the pixels, so a shorter one shifts the pixels.
 bool Os2PaletteIsWhole(const BmpHeader& header) noexcept
 {
-    return header.headerSize != kCoreHeaderSize || header.bits > 8 ||
-           kFileHeaderSize + kCoreHeaderSize + 3 * (int64_t{1} << header.bits) <= header.pixelOffset;
+    return header.HeaderSize != kCoreHeaderSize || header.Bits > 8 ||
+           kFileHeaderSize + kCoreHeaderSize + 3 * (int64_t{1} << header.Bits) <= header.PixelOffset;
 }
 
 // Bytes of uncompressed pixels: rows padded to 4 bytes. Saturates at a length
@@ -163,8 +163,8 @@ bool Os2PaletteIsWhole(const BmpHeader& header) noexcept
 int64_t PixelBytes(const BmpHeader& header) noexcept
 {
     constexpr int64_t kBeyondAnyImage = int64_t{1} << 40;
-    const int64_t rowBytes = (header.width * header.bits + 31) / 32 * 4;
-    const int64_t rows = header.height < 0 ? -header.height : header.height;
+    const int64_t rowBytes = (header.Width * header.Bits + 31) / 32 * 4;
+    const int64_t rows = header.Height < 0 ? -header.Height : header.Height;
     if (rowBytes > kBeyondAnyImage / rows)
         return kBeyondAnyImage;
     return rowBytes * rows;
@@ -173,15 +173,15 @@ int64_t PixelBytes(const BmpHeader& header) noexcept
 // The picture's length from its headers, or -1 when no length can be trusted.
 int64_t PictureLength(const BmpHeader& header) noexcept
 {
-    const int64_t offset = header.pixelOffset;
-    const int64_t fileSize = header.fileSize;
-    if (IsRle(header.compression)) {
+    const int64_t offset = header.PixelOffset;
+    const int64_t fileSize = header.FileSize;
+    if (IsRle(header.Compression)) {
         // RLE data may outgrow the plain pixels: two bytes per pixel pair at worst.
         const int64_t largest = offset + 2 * PixelBytes(header) + kTrailingAllowance;
         if (fileSize > offset && fileSize <= largest)
             return fileSize;
-        if (header.imageSize > 0 && offset + header.imageSize <= largest)
-            return offset + header.imageSize;
+        if (header.ImageSize > 0 && offset + header.ImageSize <= largest)
+            return offset + header.ImageSize;
         return -1;
     }
     const int64_t needed = offset + PixelBytes(header);
@@ -258,16 +258,16 @@ WalkResult WalkBmp(std::span<const uint8_t> bytes) noexcept
     if (!ReadHeader(bytes, header))
         return {};
     const int64_t length = PictureLength(header);
-    if (length <= header.pixelOffset)
+    if (length <= header.PixelOffset)
         return {};
     const auto size = static_cast<int64_t>(bytes.size());
     WalkResult result;
-    result.Width = static_cast<int32_t>(header.width);
-    result.Height = static_cast<int32_t>(header.height < 0 ? -header.height : header.height);
+    result.Width = static_cast<int32_t>(header.Width);
+    result.Height = static_cast<int32_t>(header.Height < 0 ? -header.Height : header.Height);
     result.HasImageData = true;
     result.Verdict = length <= size ? WalkVerdict::Whole : WalkVerdict::Truncated;
     result.End = static_cast<int32_t>(std::min(length, size));
-    result.SureEnd = static_cast<int32_t>(std::min<int64_t>(header.pixelOffset, result.End));
+    result.SureEnd = static_cast<int32_t>(std::min<int64_t>(header.PixelOffset, result.End));
     result.Examined = result.End;
     return result;
 }
@@ -289,25 +289,25 @@ BmpLayout ReadBmpLayout(std::span<const uint8_t> bytes, std::vector<BmpRun>* run
         const bool headerCut = HeaderSizeIsKnown(ReadLe32(bytes, 14)) && n < kFileHeaderSize + ReadLe32(bytes, 14);
         return fail(headerCut ? PictureFault::CutShort : PictureFault::Damaged);
     }
-    layout.Width = static_cast<int32_t>(header.width);
-    layout.Height = static_cast<int32_t>(header.height);
-    layout.BitsPerPixel = static_cast<int32_t>(header.bits);
-    layout.Compression = header.compression;
-    layout.Rle = IsRle(header.compression);
-    const int64_t rows = header.height < 0 ? -header.height : header.height;
-    if (header.width * rows > kMaxPicturePixels)
+    layout.Width = static_cast<int32_t>(header.Width);
+    layout.Height = static_cast<int32_t>(header.Height);
+    layout.BitsPerPixel = static_cast<int32_t>(header.Bits);
+    layout.Compression = header.Compression;
+    layout.Rle = IsRle(header.Compression);
+    const int64_t rows = header.Height < 0 ? -header.Height : header.Height;
+    if (header.Width * rows > kMaxPicturePixels)
         return fail(PictureFault::TooLarge);
-    if (!ColoursUsedSuit(bytes, header) || !Os2PaletteIsWhole(header) || header.compression == kAlphaBitFields)
+    if (!ColoursUsedSuit(bytes, header) || !Os2PaletteIsWhole(header) || header.Compression == AlphaBitFields)
         return fail(PictureFault::Damaged);
-    if (PaletteEnd(bytes, header) > n || (header.compression == kBitFields && n < kMasksEnd))
+    if (PaletteEnd(bytes, header) > n || (header.Compression == BitFields && n < kMasksEnd))
         return fail(PictureFault::CutShort);
-    if (header.compression == kBitFields && !MasksAreSound(bytes))
+    if (header.Compression == BitFields && !MasksAreSound(bytes))
         return fail(PictureFault::Damaged);
     if (!layout.Rle)
-        return fail(header.pixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
+        return fail(header.PixelOffset + PixelBytes(header) > n ? PictureFault::CutShort : PictureFault::None);
     int64_t drawn = 0;
     const PictureFault fault =
-        WalkRle(bytes, header.pixelOffset, header.width, rows, header.compression == kRle8, drawn, runs);
+        WalkRle(bytes, header.PixelOffset, header.Width, rows, header.Compression == Rle8, drawn, runs);
     if (fault == PictureFault::None && drawn == 0)
         return fail(PictureFault::Damaged);
     return fail(fault);

@@ -41,19 +41,19 @@ std::array<char32_t, 256> DecodeTable(const char* code)
 }
 
 struct CodePages {
-    std::array<char32_t, 256> ansi = DecodeTable("CP1251");
-    std::array<char32_t, 256> oem = DecodeTable("CP866");
-    std::unordered_map<char32_t, uint8_t> ansiReverse;
-    std::unordered_map<char32_t, uint8_t> oemReverse;
-    std::array<uint8_t, 256> lower{};
-    std::array<uint8_t, 256> toOem{};
-    std::array<uint8_t, 256> toAnsi{};
+    std::array<char32_t, 256> Ansi = DecodeTable("CP1251");
+    std::array<char32_t, 256> Oem = DecodeTable("CP866");
+    std::unordered_map<char32_t, uint8_t> AnsiReverse;
+    std::unordered_map<char32_t, uint8_t> OemReverse;
+    std::array<uint8_t, 256> Lower{};
+    std::array<uint8_t, 256> ToOem{};
+    std::array<uint8_t, 256> ToAnsi{};
 
     CodePages()
     {
         for (int b = 255; b >= 0; --b) {
-            ansiReverse[ansi[b]] = static_cast<uint8_t>(b);
-            oemReverse[oem[b]] = static_cast<uint8_t>(b);
+            AnsiReverse[Ansi[b]] = static_cast<uint8_t>(b);
+            OemReverse[Oem[b]] = static_cast<uint8_t>(b);
         }
         const std::ctype<wchar_t>* ctype = nullptr;
         std::locale unicode;
@@ -64,21 +64,21 @@ struct CodePages {
             ctype = &std::use_facet<std::ctype<wchar_t>>(std::locale::classic());
         }
         for (int b = 0; b < 256; ++b) {
-            const auto lowered = static_cast<char32_t>(ctype->tolower(static_cast<wchar_t>(ansi[b])));
-            const auto it = ansiReverse.find(lowered);
-            lower[b] = it == ansiReverse.end() ? static_cast<uint8_t>(b) : it->second;
-            const auto o = oemReverse.find(ansi[b]);
-            toOem[b] = o == oemReverse.end() ? '?' : o->second;
-            const auto a = ansiReverse.find(oem[b]);
-            toAnsi[b] = a == ansiReverse.end() ? '?' : a->second;
+            const auto lowered = static_cast<char32_t>(ctype->tolower(static_cast<wchar_t>(Ansi[b])));
+            const auto it = AnsiReverse.find(lowered);
+            Lower[b] = it == AnsiReverse.end() ? static_cast<uint8_t>(b) : it->second;
+            const auto o = OemReverse.find(Ansi[b]);
+            ToOem[b] = o == OemReverse.end() ? '?' : o->second;
+            const auto a = AnsiReverse.find(Oem[b]);
+            ToAnsi[b] = a == AnsiReverse.end() ? '?' : a->second;
         }
     }
 };
 
 const CodePages& Pages()
 {
-    static const CodePages pages;
-    return pages;
+    static const CodePages kPages;
+    return kPages;
 }
 
 void AppendUtf8(std::string& out, char32_t cp)
@@ -99,7 +99,7 @@ void AppendUtf8(std::string& out, char32_t cp)
 
 char32_t Cp1251ToUnicode(uint8_t byte) noexcept
 {
-    return Pages().ansi[byte];
+    return Pages().Ansi[byte];
 }
 
 std::string Cp1251ToUtf8(std::string_view bytes)
@@ -107,7 +107,7 @@ std::string Cp1251ToUtf8(std::string_view bytes)
     std::string out;
     out.reserve(bytes.size() * 2);
     for (const char c : bytes)
-        AppendUtf8(out, Pages().ansi[static_cast<uint8_t>(c)]);
+        AppendUtf8(out, Pages().Ansi[static_cast<uint8_t>(c)]);
     return out;
 }
 
@@ -116,13 +116,13 @@ std::u16string Cp1251ToUtf16(std::string_view bytes)
     std::u16string out;
     out.reserve(bytes.size());
     for (const char c : bytes)
-        out += static_cast<char16_t>(Pages().ansi[static_cast<uint8_t>(c)]);
+        out += static_cast<char16_t>(Pages().Ansi[static_cast<uint8_t>(c)]);
     return out;
 }
 
 bool IsControlByte(uint8_t byte) noexcept
 {
-    const char32_t cp = Pages().ansi[byte];
+    const char32_t cp = Pages().Ansi[byte];
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
 }
 
@@ -133,7 +133,7 @@ std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown)
     for (const char c : bytes) {
         const auto byte = static_cast<uint8_t>(c);
         if (!IsControlByte(byte)) {
-            AppendUtf8(out, Pages().ansi[byte]);
+            AppendUtf8(out, Pages().Ansi[byte]);
         } else if (shown == ControlShown::Underscore) {
             out += '_';
         } else {
@@ -147,7 +147,7 @@ std::string Cp1251ToCleanUtf8(std::string_view bytes, ControlShown shown)
 
 int Cp1251FromUnicode(char32_t codePoint) noexcept
 {
-    const auto& reverse = Pages().ansiReverse;
+    const auto& reverse = Pages().AnsiReverse;
     const auto it = reverse.find(codePoint);
     return it == reverse.end() ? -1 : it->second;
 }
@@ -170,19 +170,19 @@ std::string Utf8ToCp1251(std::string_view utf8)
 
 uint8_t AnsiLower(uint8_t byte) noexcept
 {
-    return Pages().lower[byte];
+    return Pages().Lower[byte];
 }
 const std::array<uint8_t, 256>& AnsiLowerTable() noexcept
 {
-    return Pages().lower;
+    return Pages().Lower;
 }
 uint8_t AnsiToOem(uint8_t byte) noexcept
 {
-    return Pages().toOem[byte];
+    return Pages().ToOem[byte];
 }
 uint8_t OemToAnsi(uint8_t byte) noexcept
 {
-    return Pages().toAnsi[byte];
+    return Pages().ToAnsi[byte];
 }
 
 }  // namespace kestrix

@@ -70,7 +70,7 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const 
     for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
-        const TResultRow row = rowText(i);
+        const ResultRow row = rowText(i);
         if (!traits.Saves(row))
             continue;
         std::string name = SafeFileName(traits.SaveName(row));
@@ -94,7 +94,7 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, co
         list, rows.Count(), [&](std::size_t i) { return text(rows, i); }, selected);
 }
 
-ItemRange RangeOfCells(const TResultRow& row)
+ItemRange RangeOfCells(const ResultRow& row)
 {
     const int32_t end = StrToInt(row.Cell(RowCell::End));
     const int32_t start = StrToInt(row.Cell(RowCell::Start));
@@ -129,7 +129,7 @@ void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
                                 const KeptFiles* kept)
 {
     if (IsOpenImage(buffer, path) || (kept != nullptr && kept->Holds(path)))
-        throw EReplacesImage(FormatMessage("Cannot replace the open image \"%s\"", {path}));
+        throw ReplacesImageError(FormatMessage("Cannot replace the open image \"%s\"", {path}));
     AtomicFile file(path);
     try {
         buffer.WriteRangeToStream(file, start, count);

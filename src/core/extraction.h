@@ -37,7 +37,7 @@ struct ItemRange {
 std::string SafeFileName(const std::string& caption);
 
 // Row index of a list as the list shows it.
-using RowTextFunction = std::function<TResultRow(std::size_t index)>;
+using RowTextFunction = std::function<ResultRow(std::size_t index)>;
 
 // The items a save of list writes, in list order, of the count rows that
 // rowText gives: the rows its save rule keeps, under their save names made
@@ -52,7 +52,7 @@ std::vector<ExtractItem> PlanExtraction(ListKind list, const FoundRows& rows, co
 
 // The range a row names by its cells: the end cell and then the start cell,
 // read with StrToInt (EConvertError "'%s' is not a valid integer value").
-ItemRange RangeOfCells(const TResultRow& row);
+ItemRange RangeOfCells(const ResultRow& row);
 
 // Files no save may replace, known by device and inode, so that another name
 // (a hard link, a path through another folder) of a kept file is refused too.
@@ -76,7 +76,7 @@ std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder,
 // file is written unnamed and given its name only when complete (AtomicFile),
 // so a failure leaves no new file and an older file intact; neither the file
 // the image was loaded from nor a file of kept is ever replaced. Raises
-// EReplacesImage "Cannot replace the open image "%s"", EFCreateError
+// ReplacesImageError "Cannot replace the open image "%s"", FileCreateError
 // "Cannot create file "%s". %s", EReadError "Stream read error" for a range
 // outside the image, or EWriteError "Stream write error in file "%s". %s".
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,

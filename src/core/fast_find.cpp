@@ -17,8 +17,8 @@ bool IsCommonFlashByte(uint8_t b) noexcept
 }
 
 struct Anchors {
-    int32_t first;
-    int32_t second;
+    int32_t First;
+    int32_t Second;
 };
 
 // Two positions of the pattern whose bytes rarely occur together in flash
@@ -89,16 +89,16 @@ int32_t FindByAnchors(const uint8_t* data, int32_t start, int32_t end, const uin
                       Anchors anchors) noexcept
 {
     const int64_t lastStart = static_cast<int64_t>(end) - length;
-    const uint8_t firstByte = pattern[anchors.first];
-    const uint8_t secondByte = pattern[anchors.second];
+    const uint8_t firstByte = pattern[anchors.First];
+    const uint8_t secondByte = pattern[anchors.Second];
     int64_t s = start;
 #ifdef __SSE2__
     // 64 candidates per round; every load stays below end because a round
     // runs only while its last candidate can still hold the whole pattern.
     const __m128i first = _mm_set1_epi8(static_cast<char>(firstByte));
     const __m128i second = _mm_set1_epi8(static_cast<char>(secondByte));
-    const uint8_t* firstBase = data + anchors.first;
-    const uint8_t* secondBase = data + anchors.second;
+    const uint8_t* firstBase = data + anchors.First;
+    const uint8_t* secondBase = data + anchors.Second;
     auto block = [&](int64_t at) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firstBase + at));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(secondBase + at));
@@ -124,7 +124,7 @@ int32_t FindByAnchors(const uint8_t* data, int32_t start, int32_t end, const uin
         s += 64;
     }
     for (; s <= lastStart; ++s)
-        if (data[s + anchors.first] == firstByte && data[s + anchors.second] == secondByte &&
+        if (data[s + anchors.First] == firstByte && data[s + anchors.Second] == secondByte &&
             Matches(data + s, pattern, length))
             return static_cast<int32_t>(s);
     return -1;

@@ -58,9 +58,9 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
     for (;;) {
         const SlicedFindResult hit =
             FindHexPatternSliced(buffer, kFileEntrySignatureHex, previous + 1, dataSize, hooks);
-        if (hit.stopped || hit.offset < 0)
+        if (hit.Stopped || hit.Offset < 0)
             break;
-        const int32_t h = hit.offset;
+        const int32_t h = hit.Offset;
         previous = h;
         // Entries whose name would start before the image or whose size would
         // run past its end are not complete in this image; nor is one whose
@@ -76,7 +76,7 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
                     row.End = OffsetOrNoEnd(static_cast<int64_t>(row.Start) + size);
                 row.Size = size;
                 rows.Append(row, name);
-                hooks.TellRowAppended(rows);
+                hooks.RowAppended(rows);
                 hooks.MoveGauge(h);
             }
         }
@@ -88,7 +88,7 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
     return true;
 }
 
-TResultRow FileRowText(const FoundRows& rows, std::size_t index)
+ResultRow FileRowText(const FoundRows& rows, std::size_t index)
 {
     std::string name(rows.Name(index));
     std::string type = FileTypeOf(name);

@@ -21,7 +21,7 @@ bool ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
 
 // Row index of a file list as the list shows it: caption = the name, cells
 // type (FileTypeOf the name), start, end, size; icon 11.
-TResultRow FileRowText(const FoundRows& rows, std::size_t index);
+ResultRow FileRowText(const FoundRows& rows, std::size_t index);
 
 // The type cell for a file name (Windows-1251 bytes): the extension after a
 // dot at one of the last three positions, or "xxx".

@@ -10,11 +10,11 @@ namespace kestrix {
 namespace {
 
 struct FactField {
-    std::string_view caption;  // UTF-8
-    int32_t offset;
-    uint8_t stop;
-    bool dropFullStops;
-    bool upperCase;
+    std::string_view Caption;  // UTF-8
+    int32_t Offset;
+    uint8_t Stop;
+    bool DropFullStops;
+    bool UpperCase;
 };
 
 constexpr FactField kFacts[] = {
@@ -29,12 +29,12 @@ constexpr FactField kFacts[] = {
 FirmwareFact ReadFact(const FactField& field, std::span<const uint8_t> run)
 {
     // The value runs to the stop byte or, without one, to the end of the image.
-    const auto* stop = static_cast<const uint8_t*>(std::memchr(run.data(), field.stop, run.size()));
+    const auto* stop = static_cast<const uint8_t*>(std::memchr(run.data(), field.Stop, run.size()));
     const std::span<const uint8_t> value =
         run.first(stop != nullptr ? static_cast<std::size_t>(stop - run.data()) : run.size());
     FirmwareFact fact;
-    fact.Caption = Utf8ToCp1251(field.caption);
-    if (field.dropFullStops) {
+    fact.Caption = Utf8ToCp1251(field.Caption);
+    if (field.DropFullStops) {
         const auto stops = static_cast<std::size_t>(std::count(value.begin(), value.end(), '.'));
         fact.Length = static_cast<int32_t>(value.size() - stops);
         for (auto at = value.begin(); at != value.end() && fact.Value.size() < kMaxFactBytes; ++at)
@@ -45,7 +45,7 @@ FirmwareFact ReadFact(const FactField& field, std::span<const uint8_t> run)
         const std::span<const uint8_t> kept = value.first(std::min(value.size(), kMaxFactBytes));
         fact.Value.assign(kept.begin(), kept.end());
     }
-    if (field.upperCase)
+    if (field.UpperCase)
         for (char& c : fact.Value)
             if (c >= 'a' && c <= 'z')
                 c = static_cast<char>(c - 0x20);
@@ -59,10 +59,10 @@ std::vector<FirmwareFact> ReadFirmwareInfo(std::span<const uint8_t> image)
     std::vector<FirmwareFact> facts;
     facts.reserve(std::size(kFacts));
     for (const FactField& field : kFacts) {
-        if (static_cast<std::size_t>(field.offset) < image.size())
-            facts.push_back(ReadFact(field, image.subspan(static_cast<std::size_t>(field.offset))));
+        if (static_cast<std::size_t>(field.Offset) < image.size())
+            facts.push_back(ReadFact(field, image.subspan(static_cast<std::size_t>(field.Offset))));
         else
-            facts.push_back({Utf8ToCp1251(field.caption), Utf8ToCp1251("Неизвестно"), std::nullopt});
+            facts.push_back({Utf8ToCp1251(field.Caption), Utf8ToCp1251("Неизвестно"), std::nullopt});
     }
     return facts;
 }

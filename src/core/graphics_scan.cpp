@@ -63,7 +63,7 @@ bool Progress(const ScanHooks& hooks, int32_t n)
 void Append(FoundRows& rows, const FoundRow& row, const ScanHooks& hooks)
 {
     rows.Append(row);
-    hooks.TellRowAppended(rows);
+    hooks.RowAppended(rows);
 }
 
 // Ends the last GIF row at its trailer; false when the front end asked to stop.
@@ -81,11 +81,11 @@ bool FixLastGifEnd(TCustomHexBuffer& buffer, FoundRow& row, const ScanHooks& hoo
     }
     // Not a well-formed GIF: fall back to the first 00 3B after its header.
     const SlicedFindResult t = FindHexPatternSliced(buffer, kGifTrailer, start + 1, kGifSearchBound, hooks);
-    if (t.offset >= 0) {
-        row.End = t.offset + 2;
-        row.Size = static_cast<int64_t>(t.offset) - start;
+    if (t.Offset >= 0) {
+        row.End = t.Offset + 2;
+        row.Size = static_cast<int64_t>(t.Offset) - start;
     }
-    return !t.stopped;
+    return !t.Stopped;
 }
 
 // GIF headers above kGifPassStart; each picture runs to the next header unless
@@ -97,25 +97,25 @@ bool GifPass(TCustomHexBuffer& buffer, FoundRows& rows, const ScanHooks& hooks)
     bool listed = false;
     for (;;) {
         const SlicedFindResult header = FindHexPatternSliced(buffer, kGifHeader, pos + 1, kGifSearchBound, hooks);
-        if (header.stopped)
+        if (header.Stopped)
             return false;
-        pos = header.offset;
+        pos = header.Offset;
         if (pos < 0)
             break;
         const SlicedFindResult next = FindHexPatternSliced(buffer, kGifHeader, pos + 1, kGifSearchBound, hooks);
-        if (next.stopped)
+        if (next.Stopped)
             return false;
-        if (next.offset >= 0) {
-            const SlicedFindResult erased = FindHexPatternSliced(buffer, kErasedRun, pos + 1, next.offset, hooks);
-            if (erased.stopped)
+        if (next.Offset >= 0) {
+            const SlicedFindResult erased = FindHexPatternSliced(buffer, kErasedRun, pos + 1, next.Offset, hooks);
+            if (erased.Stopped)
                 return false;
-            if (erased.offset >= 0)
+            if (erased.Offset >= 0)
                 continue;
         }
         if (!Progress(hooks, static_cast<int32_t>(rows.Count())))
             return false;
         // The last header runs to the end of the searched range.
-        const int32_t end = next.offset >= 0 ? next.offset : rangeEnd;
+        const int32_t end = next.Offset >= 0 ? next.Offset : rangeEnd;
         Append(rows, PictureRow(ItemType::Gif, pos, end, static_cast<int64_t>(end) - pos), hooks);
         listed = true;
     }
@@ -130,9 +130,9 @@ void BmpPass(TCustomHexBuffer& buffer, FoundRows& rows, const ScanHooks& hooks)
     int32_t pos = 0;
     for (;;) {
         const SlicedFindResult match = FindHexPatternSliced(buffer, kBmpHeader, pos + 1, dataSize, hooks);
-        if (match.stopped)
+        if (match.Stopped)
             return;
-        pos = match.offset;
+        pos = match.Offset;
         if (!Progress(hooks, static_cast<int32_t>(rows.Count())) || pos < 0)
             return;
         const int32_t start = pos - kBmpPatternOffset;
@@ -200,7 +200,7 @@ bool ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& r
     return true;
 }
 
-TResultRow PictureRowText(const FoundRows& rows, std::size_t index)
+ResultRow PictureRowText(const FoundRows& rows, std::size_t index)
 {
     const FoundRow& row = rows[index];
     return RowText(std::string(kCaptionPrefix) + std::to_string(index) + ")", row.Type == ItemType::Gif ? "gif" : "bmp",

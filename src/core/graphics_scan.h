@@ -23,7 +23,7 @@ bool ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& r
 
 // Row index of a picture list as the list shows it: caption "Файл (index)",
 // cells type ("gif" or "bmp"), start, end, size; icon 5.
-TResultRow PictureRowText(const FoundRows& rows, std::size_t index);
+ResultRow PictureRowText(const FoundRows& rows, std::size_t index);
 
 // Offset in image of the trailer byte 3Bh of the GIF starting at start, found
 // by walking its blocks without reading at or beyond limit (nor the image's

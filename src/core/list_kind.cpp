@@ -8,35 +8,35 @@ namespace kestrix {
 namespace {
 
 // File entries are saved when their data are known to end, under their name.
-bool FileSaved(const TResultRow& row)
+bool FileSaved(const ResultRow& row)
 {
     return !row.Cell(RowCell::End).empty();
 }
 
-std::string FileSaveName(const TResultRow& row)
+std::string FileSaveName(const ResultRow& row)
 {
     return row.Caption;
 }
 
 // Pictures are saved when captioned, as caption.type.
-bool PictureSaved(const TResultRow& row)
+bool PictureSaved(const ResultRow& row)
 {
     return !row.Caption.empty();
 }
 
-std::string PictureSaveName(const TResultRow& row)
+std::string PictureSaveName(const ResultRow& row)
 {
     return row.Caption + "." + row.Cell(RowCell::Type);
 }
 
 // Every found picture is saved, under its caption (an entry's name, or a
 // numbered name with the extension of its type).
-bool EveryPictureSaved(const TResultRow&)
+bool EveryPictureSaved(const ResultRow&)
 {
     return true;
 }
 
-std::string CaptionSaveName(const TResultRow& row)
+std::string CaptionSaveName(const ResultRow& row)
 {
     return row.Caption;
 }

@@ -27,11 +27,11 @@ struct ListTraits {
     // image is too small to scan. hooks.DecodeCheck serves the picture search.
     bool (*Scan)(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows);
     // Row index as the list shows it.
-    TResultRow (*Text)(const FoundRows& rows, std::size_t index);
+    ResultRow (*Text)(const FoundRows& rows, std::size_t index);
     // The save rule, on a row as the list shows it: whether it is saved, and
     // the name of its file (Windows-1251, before it is made safe).
-    bool (*Saves)(const TResultRow& row);
-    std::string (*SaveName)(const TResultRow& row);
+    bool (*Saves)(const ResultRow& row);
+    std::string (*SaveName)(const ResultRow& row);
     // Whether saving the list shows its progress in the gauge.
     bool SaveShowsProgress;
 };

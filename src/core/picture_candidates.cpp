@@ -132,8 +132,8 @@ CandidateFinder ChooseCandidateFinder() noexcept
 
 int64_t NextPictureCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept
 {
-    static const CandidateFinder finder = ChooseCandidateFinder();
-    return finder(data, from, to);
+    static const CandidateFinder kFinder = ChooseCandidateFinder();
+    return kFinder(data, from, to);
 }
 
 }  // namespace kestrix

@@ -49,20 +49,20 @@ bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
     return true;
 }
 
-TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index)
+ResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index)
 {
     return AllPicturesRowText(PictureAt(rows, index), index);
 }
 
-TResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index)
+ResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index)
 {
     FoundRow row;
     row.Type = ItemTypeOf(picture.Type);
     row.Start = picture.Start;
     row.End = picture.End;
     row.Size = static_cast<int64_t>(picture.End) - picture.Start;
-    TResultRow text = RowText(PictureCaption(picture.EntryName, picture.Type, index), PictureTypeName(picture.Type),
-                              row, kPictureRowIcon);
+    ResultRow text = RowText(PictureCaption(picture.EntryName, picture.Type, index), PictureTypeName(picture.Type), row,
+                             kPictureRowIcon);
     text.Cell(RowCell::Width) = std::to_string(picture.Width);
     text.Cell(RowCell::Height) = std::to_string(picture.Height);
     text.Cell(RowCell::Frames) = picture.Type == PictureType::Gif ? std::to_string(picture.Frames) : std::string();

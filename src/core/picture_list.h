@@ -22,16 +22,16 @@ std::string PictureCaption(std::string_view entryName, PictureType type, std::si
 // Replaces rows with every picture of the image (FindAllPictures; hooks.DecodeCheck
 // tells whole pictures from damaged ones): types Gif, Bmp, Jpeg, Png, start, end,
 // size = end - start, the entry's name as the row's name and PictureDetails. Images
-// of any size are searched, so the result is always true; rows stay empty when Yield
+// of any size are searched, so the result is always true; rows stay empty when KeepGoing
 // ended the search.
 bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows);
 
 // Row index of the deep picture search's list as it shows: caption PictureCaption,
 // cells type, start, end, size, width, height, frames (empty but for a GIF) and
 // status (PictureStatusName); icon 5.
-TResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index);
+ResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index);
 // The same for picture, found at row index of that list.
-TResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index);
+ResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index);
 
 // The same list's rows as found pictures and back.
 FoundPicture PictureAt(const FoundRows& rows, std::size_t index);

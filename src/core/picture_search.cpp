@@ -49,11 +49,11 @@ public:
 
     std::optional<std::vector<FoundPicture>> Run()
     {
-        if (m_hooks.GaugeShow)
-            m_hooks.GaugeShow(static_cast<int32_t>(m_size));
+        if (m_hooks.ShowGauge)
+            m_hooks.ShowGauge(static_cast<int32_t>(m_size));
         const bool finished = Scan() && CheckPictures();
-        if (m_hooks.GaugeHide)
-            m_hooks.GaugeHide();
+        if (m_hooks.HideGauge)
+            m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
         return std::move(m_rows);
@@ -151,9 +151,9 @@ private:
     bool Progress(int64_t pos)
     {
         m_work = 0;
-        if (m_hooks.GaugeValue)
-            m_hooks.GaugeValue(static_cast<int32_t>(std::min(pos, m_size)));
-        return !m_hooks.Yield || m_hooks.Yield();
+        if (m_hooks.MoveGauge)
+            m_hooks.MoveGauge(static_cast<int32_t>(std::min(pos, m_size)));
+        return !m_hooks.KeepGoing || m_hooks.KeepGoing();
     }
 
     // Walks the candidate at start and lists it where it belongs; returns where

@@ -40,9 +40,9 @@ struct FoundPicture {
 // hooks.DecodeCheck decides Complete, Damaged or Unchecked for whole pictures with image
 // data (it is never asked about truncated ones); it runs on worker threads, one per core,
 // after the walk, while the calling thread only waits. Reports progress through hooks
-// (GaugeShow with the image size, GaugeValue with the offset reached, Yield after every
-// few MiB walked and then every 10 ms while the checks run, GaugeHide; RowAppended is not
-// used); std::nullopt when Yield ended the search, which cancels the checks under way.
+// (ShowGauge with the image size, MoveGauge with the offset reached, KeepGoing after every
+// few MiB walked and then every 10 ms while the checks run, HideGauge; RowAppended is not
+// used); std::nullopt when KeepGoing ended the search, which cancels the checks under way.
 // The walk is linear in the image size, also for hostile images.
 std::optional<std::vector<FoundPicture>> FindAllPictures(std::span<const uint8_t> image, const ScanHooks& hooks);
 

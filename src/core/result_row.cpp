@@ -6,13 +6,13 @@
 
 namespace kestrix {
 
-const std::string& TResultRow::Cell(std::size_t k) const
+const std::string& ResultRow::Cell(std::size_t k) const
 {
-    static const std::string empty;
-    return k < Cells.size() ? Cells[k] : empty;
+    static const std::string kEmpty;
+    return k < Cells.size() ? Cells[k] : kEmpty;
 }
 
-std::string& TResultRow::Cell(RowCell cell)
+std::string& ResultRow::Cell(RowCell cell)
 {
     const auto k = static_cast<std::size_t>(cell);
     if (Cells.size() <= k)
@@ -20,7 +20,7 @@ std::string& TResultRow::Cell(RowCell cell)
     return Cells[k];
 }
 
-TResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon)
+ResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon)
 {
     return {std::move(caption),
             {std::move(type), std::to_string(row.Start), row.HasEnd() ? std::to_string(row.End) : std::string(),

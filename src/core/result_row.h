@@ -24,7 +24,7 @@ enum class RowCell : std::size_t {
 // One line of a result list: a caption (first column) and text cells (cell k in
 // column k + 1). Text is Windows-1251 bytes as read from the image; numbers are
 // decimal text.
-struct TResultRow {
+struct ResultRow {
     std::string Caption;
     std::vector<std::string> Cells;
     int32_t ImageIndex = -1;
@@ -34,7 +34,7 @@ struct TResultRow {
     const std::string& Cell(RowCell cell) const { return Cell(static_cast<std::size_t>(cell)); }
     // Cell k for writing; the row gets the cells it lacks, empty.
     std::string& Cell(RowCell cell);
-    bool operator==(const TResultRow&) const = default;
+    bool operator==(const ResultRow&) const = default;
 };
 
 // Icon indices of ImageList1 that rows carry.
@@ -43,7 +43,7 @@ inline constexpr int32_t kPictureRowIcon = 5;
 
 // A found row as a list shows it: caption, then the type, start, end (empty
 // without one) and size cells in decimal.
-TResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon);
+ResultRow RowText(std::string caption, std::string type, const FoundRow& row, int32_t icon);
 
 // Strict decimal conversion: an optional "-" then digits, within signed 32 bits.
 // Raises EConvertError "'%s' is not a valid integer value" (the text in place of %s).

@@ -45,25 +45,17 @@ private:
 // How a long analysis talks to its front end. Every member may be empty.
 struct ScanHooks {
     // The progress gauge: shown with a maximum, moved, hidden.
-    Hook<void(int32_t maximum)> GaugeShow;
-    Hook<void(int32_t value)> GaugeValue;
-    Hook<void()> GaugeHide;
+    Hook<void(int32_t maximum)> ShowGauge;
+    Hook<void(int32_t value)> MoveGauge;
+    Hook<void()> HideGauge;
     // A row was appended at the end of the list being built.
     Hook<void(const FoundRows& rows)> RowAppended;
     // A point where the front end may process pending events. Returning false
     // ends the analysis early (its result is then incomplete).
-    Hook<bool()> Yield;
+    Hook<bool()> KeepGoing;
     // The front end's strict decoder, for the analyses that tell whole pictures
     // from damaged ones; empty: every structurally whole picture is whole.
     PictureDecodeCheck DecodeCheck;
-
-    // The calls an analysis makes.
-    void ShowGauge(int32_t maximum) const { GaugeShow(maximum); }
-    void MoveGauge(int32_t value) const { GaugeValue(value); }
-    void HideGauge() const { GaugeHide(); }
-    void TellRowAppended(const FoundRows& rows) const { RowAppended(rows); }
-    // Yields to the front end; false when it asks the analysis to end.
-    bool KeepGoing() const { return Yield(); }
 };
 
 }  // namespace kestrix

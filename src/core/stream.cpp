@@ -226,7 +226,7 @@ FileStream::FileStream(const std::string& path, FileMode mode) : m_fileName(path
     if (m_fd < 0) {
         const int error = errno;
         if (mode == FileMode::Create)
-            throw EFCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
+            throw FileCreateError(FormatMessage("Cannot create file \"%s\". %s", {path, SystemErrorText(error)}));
         throw EFOpenError(FormatMessage("Cannot open file \"%s\". %s", {path, SystemErrorText(error)}));
     }
 }

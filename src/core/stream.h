@@ -114,7 +114,7 @@ enum class FileMode { OpenRead, OpenWrite, OpenReadWrite, Create };
 
 // A file stream over a POSIX descriptor. Opening with OpenRead shares the file
 // with other readers and writers. Failure raises EFOpenError
-// "Cannot open file "%s". %s" or, for Create, EFCreateError
+// "Cannot open file "%s". %s" or, for Create, FileCreateError
 // "Cannot create file "%s". %s" (path, system error text).
 class FileStream : public Stream {
 public:

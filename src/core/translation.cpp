@@ -12,8 +12,8 @@ namespace {
 using Table = std::array<uint8_t, 256>;
 
 struct TablePair {
-    Table fromAnsi{};
-    Table toAnsi{};
+    Table FromAnsi{};
+    Table ToAnsi{};
 };
 
 // Completes a partial one-to-one assignment into a pair of mutually inverse
@@ -34,8 +34,8 @@ TablePair CompletePair(const std::array<int, 256>& assigned)
             target = nextFree;
             taken[static_cast<std::size_t>(nextFree)] = true;
         }
-        pair.fromAnsi[static_cast<std::size_t>(b)] = static_cast<uint8_t>(target);
-        pair.toAnsi[static_cast<std::size_t>(target)] = static_cast<uint8_t>(b);
+        pair.FromAnsi[static_cast<std::size_t>(b)] = static_cast<uint8_t>(target);
+        pair.ToAnsi[static_cast<std::size_t>(target)] = static_cast<uint8_t>(b);
     }
     return pair;
 }
@@ -130,23 +130,23 @@ TablePair BuildEbcdicPair()
 
 const TablePair& MacPair()
 {
-    static const TablePair pair = BuildMacPair();
-    return pair;
+    static const TablePair kPair = BuildMacPair();
+    return kPair;
 }
 
 const TablePair& EbcdicPair()
 {
-    static const TablePair pair = BuildEbcdicPair();
-    return pair;
+    static const TablePair kPair = BuildEbcdicPair();
+    return kPair;
 }
 
 struct CustomPair {
-    Table fromAnsi{};
-    Table toAnsi{};
+    Table FromAnsi{};
+    Table ToAnsi{};
     CustomPair()
     {
         for (int i = 0; i < 256; ++i)
-            fromAnsi[static_cast<std::size_t>(i)] = toAnsi[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
+            FromAnsi[static_cast<std::size_t>(i)] = ToAnsi[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
     }
 };
 
@@ -177,10 +177,10 @@ void Translate(uint8_t kind, bool fromAnsi, const uint8_t* source, uint8_t* dest
     case tkDos8:
     case tkASCII: MapThrough(fromAnsi ? &AnsiToOem : &OemToAnsi, source, destination, count); break;
     case tkMac:
-        MapThrough(fromAnsi ? MacPair().fromAnsi.data() : MacPair().toAnsi.data(), source, destination, count);
+        MapThrough(fromAnsi ? MacPair().FromAnsi.data() : MacPair().ToAnsi.data(), source, destination, count);
         break;
     case tkBCD:
-        MapThrough(fromAnsi ? EbcdicPair().fromAnsi.data() : EbcdicPair().toAnsi.data(), source, destination, count);
+        MapThrough(fromAnsi ? EbcdicPair().FromAnsi.data() : EbcdicPair().ToAnsi.data(), source, destination, count);
         break;
     case tkCustom:
         MapThrough(fromAnsi ? CustomFromAnsiTable() : CustomToAnsiTable(), source, destination, count);
@@ -203,11 +203,11 @@ void TranslateToAnsi(uint8_t kind, const uint8_t* source, uint8_t* destination, 
 
 uint8_t* CustomFromAnsiTable()
 {
-    return Custom().fromAnsi.data();
+    return Custom().FromAnsi.data();
 }
 uint8_t* CustomToAnsiTable()
 {
-    return Custom().toAnsi.data();
+    return Custom().ToAnsi.data();
 }
 
 }  // namespace kestrix

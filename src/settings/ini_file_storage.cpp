@@ -143,7 +143,7 @@ std::optional<QString> LookUp(const QString& fileName, const QString& section, c
 {
     IniText text;
     if (!LoadIni(fileName, &text))
-        throw EIniFileException(FormatMessage("Unable to read %s", {fileName.toStdString()}));
+        throw IniFileError(FormatMessage("Unable to read %s", {fileName.toStdString()}));
     const SectionRange range = FindSection(text.Lines, section);
     QString key;
     QString value;
@@ -170,7 +170,7 @@ QString IniFileStorage::ReadString(const QString& section, const QString& ident,
 void IniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     const auto fail = [this] {
-        throw EIniFileException(FormatMessage("Unable to write to %s", {m_fileName.toStdString()}));
+        throw IniFileError(FormatMessage("Unable to write to %s", {m_fileName.toStdString()}));
     };
     const QString trimmedSection = section.trimmed();
     const QString trimmedIdent = ident.trimmed();

@@ -17,14 +17,14 @@ public:
     // The file as given to the constructor.
     const QString& FileName() const { return m_fileName; }
 
-    // A missing file holds nothing. Raises EIniFileException when it exists but cannot be read.
+    // A missing file holds nothing. Raises IniFileError when it exists but cannot be read.
     bool ValueExists(const QString& section, const QString& ident) override;
     // At most kMaxRead characters of the value, or of defaultValue. Raises like ValueExists.
     QString ReadString(const QString& section, const QString& ident, const QString& defaultValue) override;
     // Replaces the key's line in the first matching section, or adds the key at
     // the end of that section, or adds the section at the end of the file; the
     // other lines stay as they were. The file is replaced atomically under its
-    // lock. Raises EIniFileException "Unable to write to <file name>" when it
+    // lock. Raises IniFileError "Unable to write to <file name>" when it
     // cannot be read or written, or when a name or the value cannot be held by
     // one line (a line break, '=' in the key, ']' in the section, an empty name).
     void WriteString(const QString& section, const QString& ident, const QString& value) override;

@@ -13,7 +13,7 @@ class SettingsStorage;
 
 // Named text settings in sections, kept in a per-user registry-like store or an
 // ini file. Failures raise kestrix::Exception with the store's messages
-// (ERegistryException for the registry, EIniFileException for the ini file).
+// (RegistryError for the registry, IniFileError for the ini file).
 // Nothing is cached: every operation reads the store afresh.
 class TRegIniStore {
 public:

@@ -59,14 +59,13 @@ std::unique_ptr<RegistryKey> RegistryFile::Load(const QString& fileName)
     if (file.open(QIODevice::ReadOnly))
         bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw ERegistryException(FormatMessage("Cannot read the settings file %s: %s",
-                                               {fileName.toStdString(), file.errorString().toStdString()}));
+        throw RegistryError(FormatMessage("Cannot read the settings file %s: %s",
+                                          {fileName.toStdString(), file.errorString().toStdString()}));
     }
     try {
         return RegistryText::Parse(bytes);
-    } catch (const ERegistryException& e) {
-        throw ERegistryException(
-            FormatMessage("The settings file %s is damaged: %s", {fileName.toStdString(), e.what()}));
+    } catch (const RegistryError& e) {
+        throw RegistryError(FormatMessage("The settings file %s is damaged: %s", {fileName.toStdString(), e.what()}));
     }
 }
 

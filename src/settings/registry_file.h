@@ -18,7 +18,7 @@ public:
     using Change = std::function<void(RegistryKey& root, bool& modified)>;
 
     // Reads and parses fileName; a missing file is an empty root. Raises
-    // ERegistryException naming the file when it cannot be read or is damaged.
+    // RegistryError naming the file when it cannot be read or is damaged.
     static std::unique_ptr<RegistryKey> Load(const QString& fileName);
     // Read-modify-write under the file's lock: loads the file, runs change on its
     // root and, when change sets modified, replaces the file atomically. Returns

@@ -11,7 +11,7 @@ namespace {
     std::string message = FormatMessage(format, {name.toStdString()});
     if (!writeFault.isEmpty())
         message += ": " + writeFault.toStdString();
-    throw ERegistryException(message);
+    throw RegistryError(message);
 }
 
 }  // namespace

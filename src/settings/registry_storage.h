@@ -13,7 +13,7 @@ public:
     // backslash) in the registry kept in folder, opening keys with access.
     // When that base key neither exists with those rights nor can be made,
     // the sections are looked up directly under the root. The base key itself
-    // is made by the first write. Raises ERegistryException for a damaged or
+    // is made by the first write. Raises RegistryError for a damaged or
     // unreadable store file.
     RegistryStorage(const QString& folder, TRegRootKey root, uint32_t access, const QString& basePath);
 

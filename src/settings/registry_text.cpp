@@ -93,7 +93,7 @@ public:
 private:
     [[noreturn]] void Fail(const std::string& what) const
     {
-        throw ERegistryException("line " + std::to_string(m_line) + ": " + what);
+        throw RegistryError("line " + std::to_string(m_line) + ": " + what);
     }
 
     void Trim()

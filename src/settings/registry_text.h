@@ -29,7 +29,7 @@ public:
     static constexpr const char* kSignature = "Kestrix registry 1";
 
     // Parses the bytes of a store file into its root key. A file of blanks only
-    // is an empty root. Raises ERegistryException "line N: <what is wrong>" for
+    // is an empty root. Raises RegistryError "line N: <what is wrong>" for
     // any malformed content; runs in time linear in the input.
     static std::unique_ptr<RegistryKey> Parse(const QByteArray& bytes);
     // The file text of a root key; Parse gives back an equal key.

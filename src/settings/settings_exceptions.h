@@ -5,15 +5,15 @@
 namespace kestrix {
 
 // A failure of the registry storage or of its store file.
-class ERegistryException : public Exception {
+class RegistryError : public Exception {
 public:
-    explicit ERegistryException(const std::string& message) : Exception("ERegistryException", message) {}
+    explicit RegistryError(const std::string& message) : Exception("RegistryError", message) {}
 };
 
 // A failure of the ini-file storage.
-class EIniFileException : public Exception {
+class IniFileError : public Exception {
 public:
-    explicit EIniFileException(const std::string& message) : Exception("EIniFileException", message) {}
+    explicit IniFileError(const std::string& message) : Exception("IniFileError", message) {}
 };
 
 }  // namespace kestrix

@@ -104,7 +104,7 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
 {
     OpenImage(PicturesImage());
     TForm1& f = Form();
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     const auto bytesOf = [this](std::size_t row) {
         const FoundPicture& found = Form().PictureRows()[row];
         const auto& image = Form().Hex1().Bytes();
@@ -129,7 +129,7 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     const QString all = Path(QStringLiteral("all"));
     QDir().mkpath(all);
     m_saveAnswers = {all + QStringLiteral("/any name")};
-    f.SaveAllClick();
+    f.SaveAllRows();
     const auto everything = FilesIn(all);
     ASSERT_EQ(everything.size(), m_expected.size());
     for (std::size_t row = 0; row < m_expected.size(); ++row)
@@ -165,7 +165,7 @@ TEST_F(AllPicturesTest, CommandsAreBlockedWhileTheSearchRuns)
         f.N7Click();
     });
     m_openAnswers = {Path(QStringLiteral("never-opened.bin"))};
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     ASSERT_TRUE(seen.ran);
     EXPECT_TRUE(seen.running);
     EXPECT_FALSE(seen.anyEnabled);
@@ -182,14 +182,14 @@ TEST_F(AllPicturesTest, PageIsClearedWhenTheImageIsReplacedOrALoadFails)
 {
     OpenImage(PicturesImage());
     TForm1& f = Form();
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     ASSERT_FALSE(f.AllPictures()->Rows().empty());
     OpenImage(PicturesImage(), QStringLiteral("second.bin"));
     EXPECT_TRUE(f.AllPictures()->Rows().empty());
     EXPECT_TRUE(f.AllPictures()->Image().empty());
     EXPECT_TRUE(f.PictureRows().empty());
 
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     ASSERT_FALSE(f.AllPictures()->Rows().empty());
     m_openAnswers = {Path(QStringLiteral("missing.bin"))};
     f.N2Click();
@@ -204,7 +204,7 @@ TEST_F(AllPicturesTest, CopyWorksOnTheGridAndTheTable)
 {
     OpenImage(PicturesImage());
     TForm1& f = Form();
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     f.show();
     QApplication::setActiveWindow(&f);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
@@ -243,7 +243,7 @@ TEST_F(AllPicturesTest, AnUndecodablePictureIsToldInThePreviewPane)
 {
     OpenImage(PicturesImage());
     TForm1& f = Form();
-    f.AllPicturesSearchClick();
+    f.SearchAllPictures();
     f.show();
     PictureGallery& gallery = *f.AllPictures();
     for (const int32_t row : {4, 2, 4, 0}) {

@@ -236,7 +236,7 @@ TEST_F(FormTest, CopyPutsTheSelectedRowsOnTheClipboard)
     }
     f.Page()->setCurrentIndex(TForm1::kAboutPage);
     clipboard->setText(QStringLiteral("before"));
-    f.CopyClick();
+    f.CopySelectedRows();
     EXPECT_EQ(clipboard->text(), QStringLiteral("before"));
 }
 

@@ -183,7 +183,7 @@ TEST_F(EndToEndTest, OpenScanPreviewAndSaveEverything)
     // File scan from the menu: one row per name, the count in the status panel.
     f.N7()->trigger();
     std::vector<std::string> captions;
-    for (const TResultRow& row : f.FileListRows())
+    for (const ResultRow& row : f.FileListRows())
         captions.push_back(row.Caption);
     std::vector<std::string> names;
     for (const char* name :

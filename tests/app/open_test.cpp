@@ -18,7 +18,7 @@ namespace {
 const QString kSection = QStringLiteral("Kestrix");
 const QString kKey = QStringLiteral("Path");
 
-TResultRow Row(const std::string& caption)
+ResultRow Row(const std::string& caption)
 {
     return {caption, {"gif", "0", "1", "1"}, kPictureRowIcon};
 }
@@ -70,7 +70,7 @@ TEST_F(FormTest, OpenCommandsInTheirOrder)
         bool remembersFailedFolder;
     } commands[] = {
         {"menu", &TForm1::N2Click, false},
-        {"tool bar", &TForm1::OpenButtonClick, true},
+        {"tool bar", &TForm1::OpenFromToolButton, true},
     };
     QDir(m_dir.path()).mkpath(QStringLiteral("images"));
     const QString good = Path(QStringLiteral("images/phone.bin"));
@@ -190,9 +190,9 @@ TEST_F(FormTest, ASettingsFaultIsReportedAfterTheImageIsIn)
         std::size_t errorsAtStart;
     } cases[] = {
         {"damaged store, menu", damageStore, &TForm1::N2Click, 1},
-        {"damaged store, tool bar", damageStore, &TForm1::OpenButtonClick, 1},
+        {"damaged store, tool bar", damageStore, &TForm1::OpenFromToolButton, 1},
         {"unwritable folder, menu", blockFolder, &TForm1::N2Click, 0},
-        {"unwritable folder, tool bar", blockFolder, &TForm1::OpenButtonClick, 0},
+        {"unwritable folder, tool bar", blockFolder, &TForm1::OpenFromToolButton, 0},
     };
     const QString image = Path(QStringLiteral("phone.bin"));
     FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c").WriteTo(QFile::encodeName(image).toStdString());
@@ -258,7 +258,7 @@ TEST_F(FormTest, AFailedReadDropsWhatWasFoundInTheImageBefore)
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     ASSERT_TRUE(huge.resize(int64_t{1} << 31));
     huge.close();
-    for (void (TForm1::*open)() : {&TForm1::N2Click, &TForm1::OpenButtonClick}) {
+    for (void (TForm1::*open)() : {&TForm1::N2Click, &TForm1::OpenFromToolButton}) {
         OpenImage(FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c"));
         fill();
         m_errors.clear();

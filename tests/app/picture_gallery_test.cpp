@@ -71,22 +71,22 @@ constexpr std::array<uint8_t, 2> kSof0 = {0xFF, 0xC0};
 
 // Pictures laid among erased flash, each with the row the search would give it.
 struct BuiltImage {
-    Bytes Image;
-    std::vector<FoundPicture> Rows;
+    Bytes image;
+    std::vector<FoundPicture> rows;
 
     FoundPicture& Add(const Bytes& picture, PictureType type, QSize size = {})
     {
-        Image.insert(Image.end(), 37, 0xFF);
+        image.insert(image.end(), 37, 0xFF);
         FoundPicture row;
         row.Type = type;
-        row.Start = static_cast<int32_t>(Image.size());
-        Image.insert(Image.end(), picture.begin(), picture.end());
-        row.End = static_cast<int32_t>(Image.size());
+        row.Start = static_cast<int32_t>(image.size());
+        image.insert(image.end(), picture.begin(), picture.end());
+        row.End = static_cast<int32_t>(image.size());
         row.Width = size.width();
         row.Height = size.height();
         row.Frames = type == PictureType::Gif ? 1 : 0;
-        Rows.push_back(row);
-        return Rows.back();
+        rows.push_back(row);
+        return rows.back();
     }
 };
 
@@ -311,58 +311,58 @@ class PictureGalleryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gallery = std::make_unique<PictureGallery>();
-        gallery->resize(900, 520);
-        QObject::connect(gallery.get(), &PictureGallery::PictureSelected,
-                         [this](int32_t row) { signalled.push_back(row); });
+        m_gallery = std::make_unique<PictureGallery>();
+        m_gallery->resize(900, 520);
+        QObject::connect(m_gallery.get(), &PictureGallery::PictureSelected,
+                         [this](int32_t row) { m_signalled.push_back(row); });
     }
 
     // Four decodable pictures of every kind and, when asked, rows the gallery
     // must refuse to decode.
     void FillFourKinds()
     {
-        built.Add(Gif(24, 12), PictureType::Gif, {24, 12}).EntryName = "\xCB\xEE\xE3\xEE.gif";
-        built.Add(Encode(Pattern(40, 30), "BMP"), PictureType::Bmp, {40, 30}).Status = PictureStatus::Truncated;
-        built.Add(Encode(Pattern(200, 100), "JPEG"), PictureType::Jpeg, {200, 100});
-        built.Add(Encode(Pattern(16, 16), "PNG"), PictureType::Png, {16, 16}).Status = PictureStatus::Damaged;
+        m_built.Add(Gif(24, 12), PictureType::Gif, {24, 12}).EntryName = "\xCB\xEE\xE3\xEE.gif";
+        m_built.Add(Encode(Pattern(40, 30), "BMP"), PictureType::Bmp, {40, 30}).Status = PictureStatus::Truncated;
+        m_built.Add(Encode(Pattern(200, 100), "JPEG"), PictureType::Jpeg, {200, 100});
+        m_built.Add(Encode(Pattern(16, 16), "PNG"), PictureType::Png, {16, 16}).Status = PictureStatus::Damaged;
     }
 
     void Show()
     {
-        gallery->SetPictures(built.Rows, built.Image);
-        gallery->show();
+        m_gallery->SetPictures(m_built.rows, m_built.image);
+        m_gallery->show();
     }
 
-    BuiltImage built;
-    std::unique_ptr<PictureGallery> gallery;
-    std::vector<int32_t> signalled;
+    BuiltImage m_built;
+    std::unique_ptr<PictureGallery> m_gallery;
+    std::vector<int32_t> m_signalled;
 };
 
 TEST_F(PictureGalleryTest, SwitchesBetweenThumbnailsAndDetailsKeepingTheSelection)
 {
     FillFourKinds();
     Show();
-    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
-    EXPECT_EQ(gallery->Grid()->viewMode(), QListView::IconMode);
-    gallery->SelectRows({1, 3});
+    EXPECT_EQ(m_gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
+    EXPECT_EQ(m_gallery->Grid()->viewMode(), QListView::IconMode);
+    m_gallery->SelectRows({1, 3});
 
-    gallery->DetailsButton()->click();
-    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Details);
-    EXPECT_TRUE(gallery->Details()->isVisible());
-    EXPECT_FALSE(gallery->Grid()->isVisible());
-    EXPECT_TRUE(gallery->DetailsButton()->isChecked());
-    EXPECT_FALSE(gallery->ThumbnailsButton()->isChecked());
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{1, 3}));
-    EXPECT_TRUE(gallery->Details()->selectionModel()->isRowSelected(3, {}));
+    m_gallery->DetailsButton()->click();
+    EXPECT_EQ(m_gallery->Mode(), PictureGallery::ViewMode::Details);
+    EXPECT_TRUE(m_gallery->Details()->isVisible());
+    EXPECT_FALSE(m_gallery->Grid()->isVisible());
+    EXPECT_TRUE(m_gallery->DetailsButton()->isChecked());
+    EXPECT_FALSE(m_gallery->ThumbnailsButton()->isChecked());
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{1, 3}));
+    EXPECT_TRUE(m_gallery->Details()->selectionModel()->isRowSelected(3, {}));
 
     // A click in the list selects there and stays selected in the grid.
-    Click(*gallery->Details(), 2);
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
-    gallery->ThumbnailsButton()->click();
-    EXPECT_EQ(gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
-    EXPECT_TRUE(gallery->Grid()->isVisible());
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
-    EXPECT_TRUE(gallery->Grid()->selectionModel()->isSelected(gallery->Grid()->model()->index(2, 0)));
+    Click(*m_gallery->Details(), 2);
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    m_gallery->ThumbnailsButton()->click();
+    EXPECT_EQ(m_gallery->Mode(), PictureGallery::ViewMode::Thumbnails);
+    EXPECT_TRUE(m_gallery->Grid()->isVisible());
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    EXPECT_TRUE(m_gallery->Grid()->selectionModel()->isSelected(m_gallery->Grid()->model()->index(2, 0)));
 }
 
 // A click on a table header sorts both views, numbers as numbers (also those
@@ -376,11 +376,11 @@ TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
         row.Type = PictureType::Png;
         row.Start = static_cast<int32_t>(i) * 4000;
         row.End = row.Start + sizes[i];
-        built.Rows.push_back(row);
+        m_built.rows.push_back(row);
     }
     Show();
-    gallery->SetMode(PictureGallery::ViewMode::Details);
-    QTreeView& table = *gallery->Details();
+    m_gallery->SetMode(PictureGallery::ViewMode::Details);
+    QTreeView& table = *m_gallery->Details();
     const auto clickHeader = [&table](int column) {
         QHeaderView& head = *table.header();
         QTest::mouseClick(head.viewport(), Qt::LeftButton, {},
@@ -397,19 +397,19 @@ TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
     clickHeader(PictureGalleryModel::kSizeColumn);
     EXPECT_EQ(shown(PictureGalleryModel::kSizeColumn),
               QStringList({"1", "2", "5", "9", "12", "20", "33", "70", "100", "250", "400", "3000"}));
-    EXPECT_EQ(gallery->Grid()->model()->index(0, 0).data().toString(), QStringLiteral("Картинка (7).png"));
-    gallery->SelectRows({3, 6});
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+    EXPECT_EQ(m_gallery->Grid()->model()->index(0, 0).data().toString(), QStringLiteral("Картинка (7).png"));
+    m_gallery->SelectRows({3, 6});
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
     EXPECT_TRUE(table.selectionModel()->isRowSelected(0, {}));
     EXPECT_TRUE(table.selectionModel()->isRowSelected(11, {}));
-    EXPECT_EQ(gallery->PreviewRow(), 6);
+    EXPECT_EQ(m_gallery->PreviewRow(), 6);
 
     clickHeader(PictureGalleryModel::kNameColumn);
     clickHeader(PictureGalleryModel::kNameColumn);
     const QStringList descending = shown(PictureGalleryModel::kNameColumn);
     EXPECT_EQ(descending.front(), QStringLiteral("Картинка (12).png"));
     EXPECT_EQ(descending.mid(1, 3), QStringList({"Картинка (11).png", "Картинка (10).png", "Картинка (9).png"}));
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{3, 6}));
 
     clickHeader(PictureGalleryModel::kNameColumn);
     EXPECT_EQ(shown(PictureGalleryModel::kNameColumn), searchOrder);
@@ -419,118 +419,118 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
 {
     FillFourKinds();
     Show();
-    ASSERT_TRUE(WaitForThumbnails(*gallery));
+    ASSERT_TRUE(WaitForThumbnails(*m_gallery));
 
-    Click(*gallery->Grid(), 2);
-    EXPECT_EQ(signalled, (std::vector<int32_t>{2}));
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{2}));
-    EXPECT_EQ(gallery->PreviewRow(), 2);
-    ASSERT_TRUE(WaitUntil([this] { return !gallery->Preview()->Picture().isNull(); }));
-    EXPECT_EQ(gallery->Preview()->Picture().size(), QSize(200, 100));
-    EXPECT_TRUE(gallery->PreviewInfo()->text().contains(QStringLiteral("200 × 100")));
+    Click(*m_gallery->Grid(), 2);
+    EXPECT_EQ(m_signalled, (std::vector<int32_t>{2}));
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{2}));
+    EXPECT_EQ(m_gallery->PreviewRow(), 2);
+    ASSERT_TRUE(WaitUntil([this] { return !m_gallery->Preview()->Picture().isNull(); }));
+    EXPECT_EQ(m_gallery->Preview()->Picture().size(), QSize(200, 100));
+    EXPECT_TRUE(m_gallery->PreviewInfo()->text().contains(QStringLiteral("200 × 100")));
 
     // A small picture is shown enlarged by a whole factor.
-    gallery->SelectRows({0, 1});
-    EXPECT_EQ(signalled.back(), 0);
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{0, 1}));
-    ASSERT_TRUE(WaitUntil([this] { return gallery->Preview()->Picture().size() == QSize(24, 12); }));
-    const QRect shown = gallery->Preview()->PictureRect();
+    m_gallery->SelectRows({0, 1});
+    EXPECT_EQ(m_signalled.back(), 0);
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{0, 1}));
+    ASSERT_TRUE(WaitUntil([this] { return m_gallery->Preview()->Picture().size() == QSize(24, 12); }));
+    const QRect shown = m_gallery->Preview()->PictureRect();
     EXPECT_EQ(shown.width() % 24, 0);
     EXPECT_GE(shown.width(), 48);
-    EXPECT_TRUE(gallery->PreviewInfo()->text().startsWith(QStringLiteral("Лого.gif")));
+    EXPECT_TRUE(m_gallery->PreviewInfo()->text().startsWith(QStringLiteral("Лого.gif")));
 
-    gallery->ClearSelection();
-    EXPECT_EQ(signalled.back(), -1);
-    EXPECT_TRUE(gallery->SelectedRows().empty());
-    EXPECT_TRUE(gallery->Preview()->Picture().isNull());
+    m_gallery->ClearSelection();
+    EXPECT_EQ(m_signalled.back(), -1);
+    EXPECT_TRUE(m_gallery->SelectedRows().empty());
+    EXPECT_TRUE(m_gallery->Preview()->Picture().isNull());
 
     // While a scan runs the user cannot select; the selection made before stays.
-    gallery->SelectRows({3});
-    gallery->SetSelectable(false);
-    Click(*gallery->Grid(), 1);
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{3}));
-    gallery->SetSelectable(true);
-    Click(*gallery->Grid(), 1);
-    EXPECT_EQ(gallery->SelectedRows(), (std::vector<int32_t>{1}));
+    m_gallery->SelectRows({3});
+    m_gallery->SetSelectable(false);
+    Click(*m_gallery->Grid(), 1);
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{3}));
+    m_gallery->SetSelectable(true);
+    Click(*m_gallery->Grid(), 1);
+    EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{1}));
 
     // New rows drop the selection and the preview.
-    gallery->SetPictures(built.Rows, built.Image);
-    EXPECT_TRUE(gallery->SelectedRows().empty());
-    EXPECT_EQ(gallery->PreviewRow(), -1);
-    EXPECT_EQ(signalled.back(), -1);
+    m_gallery->SetPictures(m_built.rows, m_built.image);
+    EXPECT_TRUE(m_gallery->SelectedRows().empty());
+    EXPECT_EQ(m_gallery->PreviewRow(), -1);
+    EXPECT_EQ(m_signalled.back(), -1);
 }
 
 TEST_F(PictureGalleryTest, DecodesOnlyTheRowsInViewAndKeepsTheCacheInItsBound)
 {
     for (int i = 0; i < 300; ++i)
-        built.Add(Encode(Pattern(64, 64, i), "PNG"), PictureType::Png, {64, 64});
-    gallery->SetPictures(built.Rows, built.Image);
+        m_built.Add(Encode(Pattern(64, 64, i), "PNG"), PictureType::Png, {64, 64});
+    m_gallery->SetPictures(m_built.rows, m_built.image);
     const int64_t thumbnail = 64 * 64 * 4;
-    gallery->Model().Decoder().SetCacheLimit(40 * thumbnail);
+    m_gallery->Model().Decoder().SetCacheLimit(40 * thumbnail);
     WaitUntil([] { return false; }, 50);
-    EXPECT_EQ(gallery->Model().Decoder().DecodeCount(), 0);
+    EXPECT_EQ(m_gallery->Model().Decoder().DecodeCount(), 0);
 
-    gallery->show();
-    ASSERT_TRUE(WaitForThumbnails(*gallery));
-    const std::vector<int32_t> first = RowsInView(*gallery);
+    m_gallery->show();
+    ASSERT_TRUE(WaitForThumbnails(*m_gallery));
+    const std::vector<int32_t> first = RowsInView(*m_gallery);
     ASSERT_GE(first.size(), 6u);
-    EXPECT_EQ(gallery->Model().Decoder().DecodeCount(), static_cast<int32_t>(first.size()));
+    EXPECT_EQ(m_gallery->Model().Decoder().DecodeCount(), static_cast<int32_t>(first.size()));
     for (const int32_t r : first)
-        EXPECT_EQ(gallery->Model().Decoder().State(r), ThumbnailState::Ready) << r;
-    EXPECT_EQ(gallery->Model().Decoder().State(299), ThumbnailState::NotDecoded);
+        EXPECT_EQ(m_gallery->Model().Decoder().State(r), ThumbnailState::Ready) << r;
+    EXPECT_EQ(m_gallery->Model().Decoder().State(299), ThumbnailState::NotDecoded);
 
-    QScrollBar& scroll = *gallery->Grid()->verticalScrollBar();
+    QScrollBar& scroll = *m_gallery->Grid()->verticalScrollBar();
     while (scroll.value() < scroll.maximum()) {
         scroll.setValue(scroll.value() + scroll.pageStep());
-        ASSERT_TRUE(WaitForThumbnails(*gallery)) << scroll.value();
-        EXPECT_LE(gallery->Model().Decoder().CacheCost(), 40 * thumbnail);
+        ASSERT_TRUE(WaitForThumbnails(*m_gallery)) << scroll.value();
+        EXPECT_LE(m_gallery->Model().Decoder().CacheCost(), 40 * thumbnail);
     }
-    EXPECT_GE(gallery->Model().Decoder().DecodeCount(), 300);
-    EXPECT_EQ(gallery->Model().Decoder().State(299), ThumbnailState::Ready);
-    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::NotDecoded);
-    EXPECT_LE(gallery->Model().Decoder().CachedCount(), 40);
+    EXPECT_GE(m_gallery->Model().Decoder().DecodeCount(), 300);
+    EXPECT_EQ(m_gallery->Model().Decoder().State(299), ThumbnailState::Ready);
+    EXPECT_EQ(m_gallery->Model().Decoder().State(0), ThumbnailState::NotDecoded);
+    EXPECT_LE(m_gallery->Model().Decoder().CachedCount(), 40);
 
     // Pictures dropped from the cache come back when scrolled to again.
     scroll.setValue(0);
-    ASSERT_TRUE(WaitForThumbnails(*gallery));
-    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::Ready);
+    ASSERT_TRUE(WaitForThumbnails(*m_gallery));
+    EXPECT_EQ(m_gallery->Model().Decoder().State(0), ThumbnailState::Ready);
 }
 
 TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
 {
     Bytes junk = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     junk.insert(junk.end(), 200, 0x5A);
-    built.Add(junk, PictureType::Png, {10, 10}).Status = PictureStatus::Damaged;
-    built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {70000, 70000});
-    built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {20, 20});
-    FoundPicture outside = built.Rows.back();
-    outside.Start = static_cast<int32_t>(built.Image.size()) - 10;
-    outside.End = static_cast<int32_t>(built.Image.size()) + 100;
-    built.Rows.push_back(outside);
+    m_built.Add(junk, PictureType::Png, {10, 10}).Status = PictureStatus::Damaged;
+    m_built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {70000, 70000});
+    m_built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {20, 20});
+    FoundPicture outside = m_built.rows.back();
+    outside.Start = static_cast<int32_t>(m_built.image.size()) - 10;
+    outside.End = static_cast<int32_t>(m_built.image.size()) + 100;
+    m_built.rows.push_back(outside);
     FoundPicture negative = outside;
     negative.Start = -5;
     negative.End = 40;
-    built.Rows.push_back(negative);
+    m_built.rows.push_back(negative);
     Show();
-    ASSERT_TRUE(WaitForThumbnails(*gallery));
+    ASSERT_TRUE(WaitForThumbnails(*m_gallery));
 
     const ThumbnailState expected[] = {ThumbnailState::Undecodable, ThumbnailState::TooLarge, ThumbnailState::Ready,
                                        ThumbnailState::OutsideImage, ThumbnailState::OutsideImage};
     for (int32_t r = 0; r < 5; ++r) {
-        EXPECT_EQ(gallery->Model().Decoder().State(r), expected[r]) << r;
+        EXPECT_EQ(m_gallery->Model().Decoder().State(r), expected[r]) << r;
         if (expected[r] != ThumbnailState::Ready) {
-            EXPECT_TRUE(gallery->Model()
-                            .data(gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
+            EXPECT_TRUE(m_gallery->Model()
+                            .data(m_gallery->Model().index(r, 0), PictureGalleryModel::ThumbnailRole)
                             .value<QImage>()
                             .isNull());
         }
     }
-    EXPECT_TRUE(gallery->Model()
-                    .data(gallery->Model().index(1, 0), Qt::ToolTipRole)
+    EXPECT_TRUE(m_gallery->Model()
+                    .data(m_gallery->Model().index(1, 0), Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("слишком велика")));
     // The placeholders paint.
-    EXPECT_FALSE(gallery->Grid()->grab().isNull());
+    EXPECT_FALSE(m_gallery->Grid()->grab().isNull());
 
     const struct {
         int32_t row;
@@ -541,33 +541,33 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
         {3, "Картинка лежит вне образа"},
     };
     for (const auto& p : previews) {
-        gallery->SelectRows({p.row});
-        EXPECT_TRUE(WaitUntil([&] { return gallery->Preview()->Message() == QString::fromUtf8(p.message); }))
-            << p.row << ": " << gallery->Preview()->Message().toStdString();
-        EXPECT_TRUE(gallery->Preview()->Picture().isNull());
+        m_gallery->SelectRows({p.row});
+        EXPECT_TRUE(WaitUntil([&] { return m_gallery->Preview()->Message() == QString::fromUtf8(p.message); }))
+            << p.row << ": " << m_gallery->Preview()->Message().toStdString();
+        EXPECT_TRUE(m_gallery->Preview()->Picture().isNull());
     }
 }
 
 TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoes)
 {
     for (int i = 0; i < 12; ++i)
-        built.Add(Encode(Pattern(900, 900, i), "PNG"), PictureType::Png, {900, 900});
+        m_built.Add(Encode(Pattern(900, 900, i), "PNG"), PictureType::Png, {900, 900});
     Show();
-    ASSERT_TRUE(WaitUntil([this] { return gallery->Model().Decoder().DecodeCount() > 0; }));
-    gallery->SelectRows({0});
+    ASSERT_TRUE(WaitUntil([this] { return m_gallery->Model().Decoder().DecodeCount() > 0; }));
+    m_gallery->SelectRows({0});
 
     // The old image is freed as soon as the rows are replaced.
     auto replacement = std::make_unique<BuiltImage>();
     replacement->Add(Encode(Pattern(8, 8), "PNG"), PictureType::Png, {8, 8});
-    gallery->SetPictures(replacement->Rows, replacement->Image);
-    built = BuiltImage{};
-    built.Image.shrink_to_fit();
-    ASSERT_TRUE(WaitForThumbnails(*gallery));
-    EXPECT_EQ(gallery->Model().Decoder().State(0), ThumbnailState::Ready);
-    EXPECT_EQ(gallery->PreviewRow(), -1);
+    m_gallery->SetPictures(replacement->rows, replacement->image);
+    m_built = BuiltImage{};
+    m_built.image.shrink_to_fit();
+    ASSERT_TRUE(WaitForThumbnails(*m_gallery));
+    EXPECT_EQ(m_gallery->Model().Decoder().State(0), ThumbnailState::Ready);
+    EXPECT_EQ(m_gallery->PreviewRow(), -1);
 
-    gallery->Clear();
-    EXPECT_EQ(gallery->Model().rowCount(), 0);
+    m_gallery->Clear();
+    EXPECT_EQ(m_gallery->Model().rowCount(), 0);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ TEST_F(SaveTest, EachPageSavesItsOwnRows)
         m_saveAnswers = {c.cancel ? QString() : folder + QStringLiteral("/any name")};
         m_gaugeAtSaveDialog.clear();
 
-        c.all ? f.SaveAllClick() : f.SaveClick();
+        c.all ? f.SaveAllRows() : f.SaveClick();
 
         EXPECT_EQ(m_gaugeAtSaveDialog, c.gaugeAtDialog);
         const auto files = FilesIn(folder);
@@ -145,7 +145,7 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     old.write("an older and longer file");
     old.close();
     m_saveAnswers = {folder + QStringLiteral("/x")};
-    f.SaveAllClick();
+    f.SaveAllRows();
     EXPECT_EQ(ReadQ(folder + QStringLiteral("/a.txt")), Range(10, 20));
 
     f.Page()->setCurrentIndex(TForm1::kGraphicsPage);
@@ -154,7 +154,7 @@ TEST_F(SaveTest, SavingReplacesFilesAndStopsAtTheFirstFailingRow)
     rows[1].Cell(RowCell::End) = "5010";
     f.Finded()->Model().SetRows(rows);
     m_saveAnswers = {folder + QStringLiteral("/x")};
-    f.SaveAllClick();
+    f.SaveAllRows();
     ASSERT_EQ(m_errors.size(), 1u);
     EXPECT_EQ(m_errors[0], QStringLiteral("Stream read error."));
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/Файл (0).gif")));
@@ -181,7 +181,7 @@ TEST_F(SaveTest, SavingBesideTheImageKeepsTheImageAndTheOtherRows)
         {"a.txt", {"txt", "40", "45", "5"}, kFileRowIcon},
     });
     m_saveAnswers = {Path(QStringLiteral("any"))};
-    f.SaveAllClick();
+    f.SaveAllRows();
     ASSERT_EQ(m_errors.size(), 1u);
     const QString image = Path(QStringLiteral("phone.bin"));
     EXPECT_EQ(m_errors[0], QStringLiteral("Cannot replace the open image \"") + image + QStringLiteral("\""));

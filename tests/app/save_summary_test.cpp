@@ -167,7 +167,7 @@ TEST_F(SaveSummaryTest, EachSaveSaysWhatItDid)
         if (c.page < 2)
             f.ActiveList()->SelectRows(c.selected);
         m_saveAnswers = {c.cancel ? QString() : Path(QStringLiteral("out/Сохранить сюда"))};
-        c.all ? f.SaveAllClick() : f.SaveClick();
+        c.all ? f.SaveAllRows() : f.SaveClick();
         EXPECT_EQ(f.SaveSummaryText(), c.summary);
         EXPECT_EQ(f.SaveResult()->toolTip(), c.summary);
     }

@@ -15,10 +15,10 @@
 namespace kestrix::test_support {
 namespace {
 
-std::vector<std::string> Captions(const std::vector<TResultRow>& rows)
+std::vector<std::string> Captions(const std::vector<ResultRow>& rows)
 {
     std::vector<std::string> captions;
-    for (const TResultRow& row : rows)
+    for (const ResultRow& row : rows)
         captions.push_back(row.Caption);
     return captions;
 }

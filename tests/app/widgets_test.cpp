@@ -81,7 +81,7 @@ TEST(ResultListModel, ShowsTypedRowsThroughTheirTextAndGrowsWhileFilled)
                            {QStringLiteral("End"), 100, Qt::AlignLeft, 0, 0, false}});
     const auto text = [](const FoundRows& rows, std::size_t index) {
         const FoundRow& row = rows[index];
-        return TResultRow{std::to_string(index), {std::string(rows.Name(index)), std::to_string(row.End)}, 5};
+        return ResultRow{std::to_string(index), {std::string(rows.Name(index)), std::to_string(row.End)}, 5};
     };
     FoundRows& rows = model.BeginFill(text);
     std::vector<std::pair<int, int>> inserted;
@@ -101,13 +101,13 @@ TEST(ResultListModel, ShowsTypedRowsThroughTheirTextAndGrowsWhileFilled)
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), QStringLiteral("При"));
     EXPECT_EQ(model.data(model.index(2, 2)).toString(), QStringLiteral("60"));
     EXPECT_FALSE(model.data(model.index(1, 0), Qt::DecorationRole).value<QIcon>().isNull());
-    EXPECT_EQ(model.Row(1), (TResultRow{"1", {"", "40"}, 5}));
+    EXPECT_EQ(model.Row(1), (ResultRow{"1", {"", "40"}, 5}));
     ASSERT_NE(model.Found(), nullptr);
     EXPECT_EQ(model.Found()->Count(), 3u);
 
     model.SetRows({{"text", {}, -1}});
     EXPECT_EQ(model.Found(), nullptr);
-    EXPECT_EQ(model.Rows(), (std::vector<TResultRow>{{"text", {}, -1}}));
+    EXPECT_EQ(model.Rows(), (std::vector<ResultRow>{{"text", {}, -1}}));
 }
 
 TEST(ResultListView, KeepsColumnsWithinTheirLimits)

@@ -112,13 +112,13 @@ TEST_F(AtomicFiles, AnInterruptedWriteLeavesNoFile)
     }
 }
 
-CommitStep g_stopAt = CommitStep::Begin;
-int g_stopSignal = SIGKILL;
+CommitStep gStopAt = CommitStep::Begin;
+int gStopSignal = SIGKILL;
 
 void StopAtStep(CommitStep step)
 {
-    if (step == g_stopAt)
-        std::raise(g_stopSignal);
+    if (step == gStopAt)
+        std::raise(gStopSignal);
 }
 
 // A child gives a file its name and is ended by a signal at one step of the
@@ -147,8 +147,8 @@ TEST_F(AtomicFiles, AKillAtEveryStepLeavesTheOldOrTheNewFileAndNothingTheSweepKe
                     ASSERT_GE(child, 0);
                     if (child == 0) {
                         InstallInterruptCleanup();
-                        g_stopAt = step;
-                        g_stopSignal = signal;
+                        gStopAt = step;
+                        gStopSignal = signal;
                         SetCommitStepHook(StopAtStep);
                         AtomicFile file((m_dir / name).string(), kind);
                         file.WriteBuffer("fresh", 5);
@@ -213,7 +213,7 @@ TEST_F(AtomicFiles, AMissingFolderIsACreateErrorNamingTheFile)
         try {
             AtomicFile file(path, kind);
             ADD_FAILURE() << "no error";
-        } catch (const EFCreateError& e) {
+        } catch (const FileCreateError& e) {
             EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + path + "\". No such file or directory");
         }
     }

@@ -24,13 +24,12 @@ namespace fs = std::filesystem;
 using test_support::ErrorOf;
 using test_support::ReadFileBytes;
 
-TResultRow Row(const std::string& caption, const std::string& type, const std::string& start, const std::string& end)
+ResultRow Row(const std::string& caption, const std::string& type, const std::string& start, const std::string& end)
 {
     return {caption, {type, start, end, ""}, kFileRowIcon};
 }
 
-std::vector<ExtractItem> Plan(ListKind list, const std::vector<TResultRow>& rows,
-                              const std::vector<bool>& selected = {})
+std::vector<ExtractItem> Plan(ListKind list, const std::vector<ResultRow>& rows, const std::vector<bool>& selected = {})
 {
     return PlanExtraction(
         list, rows.size(), [&rows](std::size_t i) { return rows[i]; }, selected);
@@ -71,7 +70,7 @@ TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
         {"a.", "a."},
         {"a.", "a (2)."},
     };
-    std::vector<TResultRow> rows;
+    std::vector<ResultRow> rows;
     for (const auto& c : cases)
         rows.push_back(Row(c.caption, "x", "0", "1"));
     const auto items = Plan(ListKind::Files, rows);
@@ -91,7 +90,7 @@ TEST(PlanExtraction, NamesEveryFileSafelyAndOnce)
 
 TEST(PlanExtraction, FiltersRowsByPage)
 {
-    const std::vector<TResultRow> rows = {
+    const std::vector<ResultRow> rows = {
         Row("first.txt", "txt", "100", "110"),
         Row("big.bin", "bin", "200", ""),
         Row("", "gif", "300", "320"),
@@ -201,7 +200,7 @@ TEST_F(ExtractionFiles, MissingFolderIsACreateError)
     EXPECT_EQ(ErrorOf([&] {
                   ExtractToFolder(m_buffer, folder, "x.bin", {0, 10});
               }),
-              "EFCreateError: Cannot create file \"" + folder + "/x.bin\". No such file or directory");
+              "FileCreateError: Cannot create file \"" + folder + "/x.bin\". No such file or directory");
 }
 
 TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
@@ -214,7 +213,7 @@ TEST_F(ExtractionFiles, TheOpenImageIsNeverReplaced)
         EXPECT_EQ(ErrorOf([&] {
                       ExtractToFolder(buffer, folder.string(), "phone.bin", {0, 64});
                   }),
-                  "EReplacesImage: Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
+                  "ReplacesImageError: Cannot replace the open image \"" + (folder / "phone.bin").string() + "\"");
     }
     EXPECT_EQ(ReadFileBytes(image), m_image);
     ExtractToFolder(buffer, m_dir.string(), "other.bin", {0, 64});
@@ -285,7 +284,7 @@ TEST_F(ExtractionFiles, NoKeptFileIsReplacedUnderAnyName)
     std::vector<std::string> refused;
     SaveHooks hooks;
     hooks.Failed = [&refused](const ExtractItem& item, const std::exception& failure) {
-        if (dynamic_cast<const EReplacesImage*>(&failure) != nullptr)
+        if (dynamic_cast<const ReplacesImageError*>(&failure) != nullptr)
             refused.push_back(item.FileName);
         return AfterFailure::GoOn;
     };
@@ -299,7 +298,7 @@ TEST_F(ExtractionFiles, NoKeptFileIsReplacedUnderAnyName)
     EXPECT_TRUE(kept.Holds(m_dir.string() + "/sub/../first.bin"));
     EXPECT_FALSE(kept.Holds(Path("missing.bin")));
     EXPECT_EQ(ErrorOf([&] { std::rethrow_exception(report.FirstFailure); }),
-              "EReplacesImage: Cannot replace the open image \"" + Path("first.bin") + "\"");
+              "ReplacesImageError: Cannot replace the open image \"" + Path("first.bin") + "\"");
 }
 
 TEST_F(ExtractionFiles, FileSizeLimitEndsWithAWriteErrorAndNoPartialFile)

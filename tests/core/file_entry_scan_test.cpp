@@ -19,18 +19,18 @@ using HookLog = test_support::ScanHookLog;
 using test_support::FlashImageBuilder;
 
 // The scan's rows as the file list shows them, or nothing when it refused.
-std::optional<std::vector<TResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+std::optional<std::vector<ResultRow>> ScanFileEntries(TCustomHexBuffer& buffer, const ScanHooks& hooks)
 {
     FoundRows rows;
     if (!kestrix::ScanFileEntries(buffer, hooks, rows))
         return std::nullopt;
-    std::vector<TResultRow> texts;
+    std::vector<ResultRow> texts;
     for (std::size_t i = 0; i < rows.Count(); ++i)
         texts.push_back(FileRowText(rows, i));
     return texts;
 }
 
-TResultRow FileRow(std::string name, std::string type, int32_t h, std::string end, std::string size)
+ResultRow FileRow(std::string name, std::string type, int32_t h, std::string end, std::string size)
 {
     return {std::move(name), {std::move(type), std::to_string(h + 38), std::move(end), std::move(size)}, 11};
 }
@@ -67,7 +67,7 @@ TEST(ScanFileEntries, ListsEntriesWithSizesEndsAndTypes)
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
-    const std::vector<TResultRow> expected = {
+    const std::vector<ResultRow> expected = {
         FileRow("readme.txt", "txt", 200, std::to_string(200 + 38 + 384), "384"),
         FileRow("a.gz", "gz", 500, "", "385"),
         FileRow("main.c", "c", 800, "", "4294967295"),
@@ -116,7 +116,7 @@ TEST(ScanFileEntries, SkipsHitsWhoseNameOrSizeLiesOutsideTheImage)
     HookLog log;
     const auto rows = ScanFileEntries(buffer, log.Hooks());
     ASSERT_TRUE(rows.has_value());
-    EXPECT_EQ(*rows, std::vector<TResultRow>{FileRow("edge", "xxx", 200, std::to_string(200 + 38 + 7), "7")});
+    EXPECT_EQ(*rows, std::vector<ResultRow>{FileRow("edge", "xxx", 200, std::to_string(200 + 38 + 7), "7")});
     EXPECT_EQ(log.calls,
               (std::vector<std::string>{"show 2000", "yield", "row edge", "value 200", "yield", "yield", "hide"}));
 
@@ -130,8 +130,8 @@ TEST(ScanFileEntries, SkipsHitsWhoseNameOrSizeLiesOutsideTheImage)
     LoadImage(buffer, edges.Bytes());
     const auto both = ScanFileEntries(buffer, {});
     ASSERT_TRUE(both.has_value());
-    EXPECT_EQ(*both, (std::vector<TResultRow>{FileRow("low", "xxx", 89, std::to_string(89 + 38 + 1), "1"),
-                                              FileRow("t", "xxx", h, std::to_string(h + 38 + 5), "5")}));
+    EXPECT_EQ(*both, (std::vector<ResultRow>{FileRow("low", "xxx", 89, std::to_string(89 + 38 + 1), "1"),
+                                             FileRow("t", "xxx", h, std::to_string(h + 38 + 5), "5")}));
 }
 
 TEST(ScanFileEntries, NameTakesLowBytesUpToTheFirstZero)

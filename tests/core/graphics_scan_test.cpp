@@ -27,12 +27,12 @@ struct HookLog : test_support::ScanHookLog {
 };
 
 // The scan's rows as the picture list shows them, or nothing when it refused.
-std::optional<std::vector<TResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
+std::optional<std::vector<ResultRow>> ScanGraphics(TCustomHexBuffer& buffer, const ScanHooks& hooks)
 {
     FoundRows rows;
     if (!kestrix::ScanGraphics(buffer, hooks, rows))
         return std::nullopt;
-    std::vector<TResultRow> texts;
+    std::vector<ResultRow> texts;
     for (std::size_t i = 0; i < rows.Count(); ++i)
         texts.push_back(PictureRowText(rows, i));
     return texts;
@@ -46,21 +46,21 @@ using test_support::SmallBmpPlan;
 
 constexpr int32_t kBase = kGifPassStart;
 
-TResultRow PictureRow(int n, const std::string& type, int64_t start, int64_t end, int64_t size)
+ResultRow PictureRow(int n, const std::string& type, int64_t start, int64_t end, int64_t size)
 {
     return {Utf8ToCp1251("Файл (") + std::to_string(n) + ")",
             {type, std::to_string(start), std::to_string(end), std::to_string(size)},
             5};
 }
 
-std::vector<TResultRow> Scan(const FlashImageBuilder& image, HookLog* log = nullptr)
+std::vector<ResultRow> Scan(const FlashImageBuilder& image, HookLog* log = nullptr)
 {
     THexBuffer buffer;
     LoadImage(buffer, image.Bytes());
     HookLog unused;
     auto rows = ScanGraphics(buffer, (log != nullptr ? log : &unused)->Hooks());
     EXPECT_TRUE(rows.has_value());
-    return rows.value_or(std::vector<TResultRow>{});
+    return rows.value_or(std::vector<ResultRow>{});
 }
 
 TEST(ScanGraphics, RefusesSmallImagesAndScansFromOneByteMore)
@@ -87,8 +87,8 @@ TEST(ScanGraphics, GifsRunToTheNextHeaderAndTheLastToItsTrailer)
     image.Put(kBase, gif).Put(a, gif).Put(b, gif).Put(c, gif);  // the one at the pass start is never listed
     HookLog log;
     const auto rows = Scan(image, &log);
-    EXPECT_EQ(rows, (std::vector<TResultRow>{PictureRow(0, "gif", a, b, b - a), PictureRow(1, "gif", b, c, c - b),
-                                             PictureRow(2, "gif", c, c + size, size - 2)}));
+    EXPECT_EQ(rows, (std::vector<ResultRow>{PictureRow(0, "gif", a, b, b - a), PictureRow(1, "gif", b, c, c - b),
+                                            PictureRow(2, "gif", c, c + size, size - 2)}));
     EXPECT_EQ(log.calls, (std::vector<std::string>{"show 800", "value 0", "yield", "row gif", "value 1", "yield",
                                                    "row gif", "value 2", "yield", "row gif", "hide", "show 800",
                                                    "value 3", "yield", "hide"}));
@@ -134,7 +134,7 @@ TEST(ScanGraphics, LastGifWithoutAWellFormedBody)
     for (const Case& c : cases) {
         FlashImageBuilder image(static_cast<std::size_t>(c.imageSize), 0x00);
         image.Put(s, header + std::string(7, '\x00') + c.body);
-        EXPECT_EQ(Scan(image), std::vector<TResultRow>{PictureRow(0, "gif", s, c.end, c.size)})
+        EXPECT_EQ(Scan(image), std::vector<ResultRow>{PictureRow(0, "gif", s, c.end, c.size)})
             << "body of " << c.body.size() << " bytes";
     }
 }
@@ -149,7 +149,7 @@ TEST(ScanGraphics, BlockWalkIgnoresTrailerBytesInsideThePicture)
     const int32_t s = kBase + 64;
     FlashImageBuilder image(kBase + 4096, 0x00);
     image.Put(s, gif).Put(s + size + 50, std::string("\x00\x3B", 2));
-    EXPECT_EQ(Scan(image), std::vector<TResultRow>{PictureRow(0, "gif", s, s + size, size - 2)});
+    EXPECT_EQ(Scan(image), std::vector<ResultRow>{PictureRow(0, "gif", s, s + size, size - 2)});
 }
 
 TEST(ScanGraphics, BitmapRowsFollowTheGifRows)
@@ -170,11 +170,11 @@ TEST(ScanGraphics, BitmapRowsFollowTheGifRows)
             .Put(kBase + 3000, bmp);
         HookLog log;
         const auto rows = Scan(image, &log);
-        EXPECT_EQ(rows, (std::vector<TResultRow>{PictureRow(0, "gif", a, b, b - a),
-                                                 PictureRow(1, "gif", b, b + gifSize, gifSize - 2),
-                                                 PictureRow(2, "bmp", 5000, 5000 + 94, 94 - 6),
-                                                 PictureRow(3, "bmp", 7002 - 3, 7002 + 187, 184),
-                                                 PictureRow(4, "bmp", kBase + 3000, kBase + 3000 + 94, 88)}));
+        EXPECT_EQ(rows, (std::vector<ResultRow>{PictureRow(0, "gif", a, b, b - a),
+                                                PictureRow(1, "gif", b, b + gifSize, gifSize - 2),
+                                                PictureRow(2, "bmp", 5000, 5000 + 94, 94 - 6),
+                                                PictureRow(3, "bmp", 7002 - 3, 7002 + 187, 184),
+                                                PictureRow(4, "bmp", kBase + 3000, kBase + 3000 + 94, 88)}));
         // Every BMP search moves the gauge and yields, also one that adds no row.
         ASSERT_GE(log.calls.size(), 8u);
         const std::vector<std::string> bmpPass(log.calls.begin() + 8, log.calls.end());

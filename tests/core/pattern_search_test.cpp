@@ -159,7 +159,7 @@ TEST(FindHexPatternSliced, SameResultAndSelectionAsOneSearch)
     LoadImage(whole, data);
     int yields = 0;
     ScanHooks hooks;
-    hooks.Yield = [&yields] {
+    hooks.KeepGoing = [&yields] {
         ++yields;
         return true;
     };
@@ -169,9 +169,9 @@ TEST(FindHexPatternSliced, SameResultAndSelectionAsOneSearch)
             const auto to = static_cast<int32_t>(random() % 3100);
             const auto slice = static_cast<int32_t>(1 + random() % 40);
             const SlicedFindResult r = FindHexPatternSliced(sliced, pattern, from, to, hooks, slice);
-            ASSERT_EQ(r.offset, FindHexPattern(whole, pattern, from, to))
+            ASSERT_EQ(r.Offset, FindHexPattern(whole, pattern, from, to))
                 << pattern << " from " << from << " to " << to << " slice " << slice;
-            EXPECT_FALSE(r.stopped);
+            EXPECT_FALSE(r.Stopped);
             EXPECT_EQ(sliced.SelectionLow(), whole.SelectionLow());
             EXPECT_EQ(sliced.SelectionHigh(), whole.SelectionHigh());
         }
@@ -188,16 +188,16 @@ TEST(FindHexPatternSliced, YieldsBetweenSlicesAndStopsWhenAsked)
     LoadImage(buffer, data);
     int yields = 0;
     ScanHooks hooks;
-    hooks.Yield = [&yields] { return ++yields < 1000; };
+    hooks.KeepGoing = [&yields] { return ++yields < 1000; };
     // Slices start at 0, 10, ..., 90: nine yields between ten slices.
-    EXPECT_EQ(FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10).offset, 95);
+    EXPECT_EQ(FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10).Offset, 95);
     EXPECT_EQ(yields, 9);
 
     yields = 0;
-    hooks.Yield = [&yields] { return ++yields < 3; };
+    hooks.KeepGoing = [&yields] { return ++yields < 3; };
     const SlicedFindResult stopped = FindHexPatternSliced(buffer, "4749", 0, 100, hooks, 10);
-    EXPECT_TRUE(stopped.stopped);
-    EXPECT_EQ(stopped.offset, -1);
+    EXPECT_TRUE(stopped.Stopped);
+    EXPECT_EQ(stopped.Offset, -1);
     EXPECT_EQ(yields, 3);
 }
 

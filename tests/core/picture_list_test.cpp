@@ -32,11 +32,11 @@ TEST(PictureList, RowsKeepEveryDetailAndReadAsTheListShowsThem)
     EXPECT_EQ(PicturesOf(rows), pictures);
     EXPECT_EQ(rows[1].Size, 90);
 
-    const TResultRow gif = AllPicturesRowText(rows, 0);
-    EXPECT_EQ(gif, (TResultRow{Utf8ToCp1251("Картинка (1).gif"),
-                               {"gif", "100", "180", "80", "7", "5", "2", "complete"},
-                               kPictureRowIcon}));
-    const TResultRow png = AllPicturesRowText(rows, 1);
+    const ResultRow gif = AllPicturesRowText(rows, 0);
+    EXPECT_EQ(gif, (ResultRow{Utf8ToCp1251("Картинка (1).gif"),
+                              {"gif", "100", "180", "80", "7", "5", "2", "complete"},
+                              kPictureRowIcon}));
+    const ResultRow png = AllPicturesRowText(rows, 1);
     EXPECT_EQ(png.Caption, Utf8ToCp1251("Обои/фон.png"));
     EXPECT_EQ(png.Cell(RowCell::Frames), "") << "frames are a GIF's only";
     EXPECT_EQ(png.Cell(RowCell::Status), "truncated");

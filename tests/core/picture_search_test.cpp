@@ -254,7 +254,7 @@ TEST(FindAllPictures, ChecksRunOffTheCallingThreadAndAStopCancelsThem)
         return PictureStatus::Complete;
     };
     int yields = 0;
-    hooks.Yield = [&] {
+    hooks.KeepGoing = [&] {
         ++yields;
         return false;
     };

@@ -8,7 +8,7 @@
 namespace kestrix {
 
 // Readable rows in test failure messages: caption and cells, non-ASCII bytes in hex.
-inline void PrintTo(const TResultRow& row, std::ostream* out)
+inline void PrintTo(const ResultRow& row, std::ostream* out)
 {
     auto text = [out](const std::string& s) {
         *out << '"';

@@ -285,10 +285,10 @@ TEST(StrictDecoder, JpegAndPngPixels)
     }
 }
 
-QStringList g_messages;
+QStringList gMessages;
 void RecordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
 {
-    g_messages << message;
+    gMessages << message;
 }
 
 // The JPEG reader's complaints decide the check, whatever the logging rules
@@ -298,7 +298,7 @@ TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
     const Bytes jpeg = test_support::WriteWithQt("jpeg");
     const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false\nqt.gui.imageio.jpeg=false"));
-    g_messages.clear();
+    gMessages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordMessage);
     const bool cutAccepted = (CheckPictureFault(PictureType::Jpeg, cut) == PictureFault::None);
     const bool wholeAccepted = (CheckPictureFault(PictureType::Jpeg, jpeg) == PictureFault::None);
@@ -308,7 +308,7 @@ TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
 
     EXPECT_FALSE(cutAccepted);
     EXPECT_TRUE(wholeAccepted);
-    EXPECT_EQ(g_messages, QStringList{QStringLiteral("after the decode")});
+    EXPECT_EQ(gMessages, QStringList{QStringLiteral("after the decode")});
 }
 
 TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)

@@ -186,11 +186,11 @@ TEST_F(RegIniStoreTest, ReadsValuesByTheirStoredType)
         {"\"Path\" = sz \"\"", ""},
         {"\"Path\" = sz \"up to\\x00the first NUL\"", "up to"},
         {"\"Path\" = type(2) <2f 61 00 ff>", "/a"},
-        {"\"Path\" = dword 5", "ERegistryException: Invalid data type for 'Path'"},
-        {"\"Path\" = qword 5", "ERegistryException: Invalid data type for 'Path'"},
-        {"\"Path\" = binary <2f 00>", "ERegistryException: Invalid data type for 'Path'"},
-        {"\"Path\" = multi_sz \"/a\"", "ERegistryException: Invalid data type for 'Path'"},
-        {"\"Path\" = sz <2f ff fe 00>", "ERegistryException: Failed to get data for 'Path'"},
+        {"\"Path\" = dword 5", "RegistryError: Invalid data type for 'Path'"},
+        {"\"Path\" = qword 5", "RegistryError: Invalid data type for 'Path'"},
+        {"\"Path\" = binary <2f 00>", "RegistryError: Invalid data type for 'Path'"},
+        {"\"Path\" = multi_sz \"/a\"", "RegistryError: Invalid data type for 'Path'"},
+        {"\"Path\" = sz <2f ff fe 00>", "RegistryError: Failed to get data for 'Path'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
@@ -263,7 +263,7 @@ TEST_F(RegIniStoreTest, RootsWithoutStoredKeysFailCleanly)
         EXPECT_EQ(store.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Path"), QStringLiteral("Str")),
                   QStringLiteral("Str"));
         EXPECT_EQ(ErrorOf([&] { store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), "/a/"); }),
-                  "ERegistryException: Failed to create key Kestrix");
+                  "RegistryError: Failed to create key Kestrix");
     }
     EXPECT_FALSE(QFileInfo::exists(ConfigHome()));
 }
@@ -279,14 +279,14 @@ TEST_F(RegIniStoreTest, AccessRightsDecideWhatMayBeWritten)
         const char* writeError;
         bool readable;  // the value can be seen with these rights
     } cases[] = {
-        {"read rights, first run", RegAccessOf(keyRead), {}, "ERegistryException: Failed to create key Kestrix", false},
-        {"read rights, section exists", RegAccessOf(keyRead), existing,
-         "ERegistryException: Failed to set data for 'Path'", true},
+        {"read rights, first run", RegAccessOf(keyRead), {}, "RegistryError: Failed to create key Kestrix", false},
+        {"read rights, section exists", RegAccessOf(keyRead), existing, "RegistryError: Failed to set data for 'Path'",
+         true},
         // The section grants less than the store asks for, so it cannot be opened to take the value.
         {"read-only section, all rights", RegAccessOf(keyAllAccess), readOnlyKey,
-         "ERegistryException: Failed to set data for 'Path'", false},
+         "RegistryError: Failed to set data for 'Path'", false},
         {"read-only section, read rights", RegAccessOf(keyRead), readOnlyKey,
-         "ERegistryException: Failed to set data for 'Path'", true},
+         "RegistryError: Failed to set data for 'Path'", true},
         {"set rights only", RegAccessOf(keySetValue), existing, "no error", false},
         {"write rights, first run", RegAccessOf(keyWrite), {}, "no error", false},
     };
@@ -367,7 +367,7 @@ TEST_F(RegIniStoreTest, DamagedOrUnreadableStoreNamesTheFile)
                  [&] { store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), QStringLiteral("/b/")); },
              }) {
             const std::string error = ErrorOf(operation);
-            EXPECT_EQ(error.rfind("ERegistryException: " + c.message, 0), 0u) << error;
+            EXPECT_EQ(error.rfind("RegistryError: " + c.message, 0), 0u) << error;
         }
         EXPECT_TRUE(store.RefreshNeeded());
 
@@ -433,7 +433,7 @@ TEST_F(RegIniStoreTest, WriteFailureNamesTheFolderOrFileAndWhy)
         TRegIniStore store;
         UseMainWindowSettings(store);
         const auto write = [&] { store.WriteString(QStringLiteral("Kestrix"), QStringLiteral("Path"), "/a/"); };
-        EXPECT_EQ(unprivileged ? ErrorOfUnprivileged(write) : ErrorOf(write), "ERegistryException: " + c.error);
+        EXPECT_EQ(unprivileged ? ErrorOfUnprivileged(write) : ErrorOf(write), "RegistryError: " + c.error);
         EXPECT_EQ(store.ReadString(QStringLiteral("Kestrix"), QStringLiteral("Path"), QStringLiteral("Str")),
                   QString::fromUtf8(c.valueAfter));
     }
@@ -598,7 +598,7 @@ TEST_F(IniFileStoreTest, FailedWriteRaisesUnableToWrite)
         TRegIniStore store;
         store.SetPath(c.file);
         EXPECT_EQ(ErrorOf([&] { store.WriteString(c.section, c.ident, c.value); }),
-                  "EIniFileException: Unable to write to " + c.file.toStdString());
+                  "IniFileError: Unable to write to " + c.file.toStdString());
         EXPECT_FALSE(QFileInfo::exists(c.file));
     }
 
@@ -606,7 +606,7 @@ TEST_F(IniFileStoreTest, FailedWriteRaisesUnableToWrite)
     TRegIniStore unreadable;
     unreadable.SetPath(TempPath(QStringLiteral("folder.ini")));
     EXPECT_EQ(ErrorOf([&] { unreadable.ValueExists(QStringLiteral("Kestrix"), QStringLiteral("Path")); }),
-              "EIniFileException: Unable to read " + TempPath(QStringLiteral("folder.ini")).toStdString());
+              "IniFileError: Unable to read " + TempPath(QStringLiteral("folder.ini")).toStdString());
 }
 
 }  // namespace

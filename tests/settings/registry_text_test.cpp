@@ -16,7 +16,7 @@ std::string ParseError(const QByteArray& bytes)
 {
     try {
         RegistryText::Parse(bytes);
-    } catch (const ERegistryException& e) {
+    } catch (const RegistryError& e) {
         return e.Message();
     }
     return "parsed";
@@ -147,7 +147,7 @@ TEST(RegistryText, MalformedContentNamesTheLineAndTheFault)
 }
 
 // The parser is fed arbitrary bytes by a fuzzer; mutated and cut-short files
-// must give a result or an ERegistryException, never anything else.
+// must give a result or an RegistryError, never anything else.
 TEST(RegistryText, MutatedFilesParseOrRaise)
 {
     RegistryKey root;
@@ -177,7 +177,7 @@ TEST(RegistryText, MutatedFilesParseOrRaise)
             const std::unique_ptr<RegistryKey> result = RegistryText::Parse(bytes);
             ++parsed;
             EXPECT_EQ(*RegistryText::Parse(RegistryText::Serialize(*result)), *result) << bytes.toStdString();
-        } catch (const ERegistryException&) {
+        } catch (const RegistryError&) {
         }
     }
     EXPECT_GT(parsed, 0);

@@ -9,7 +9,7 @@
 namespace kestrix::test_support {
 
 // Records every hook call of a scan as text, in order: "show N", "value N",
-// "hide", "row <label>", "yield". Yield answers false once yieldsBeforeStop
+// "hide", "row <label>", "yield". KeepGoing answers false once yieldsBeforeStop
 // yields have been made (-1: never).
 struct ScanHookLog {
     std::vector<std::string> calls;
@@ -22,11 +22,11 @@ struct ScanHookLog {
     ScanHooks Hooks()
     {
         ScanHooks hooks;
-        hooks.GaugeShow = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
-        hooks.GaugeValue = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
-        hooks.GaugeHide = [this] { calls.push_back("hide"); };
+        hooks.ShowGauge = [this](int32_t maximum) { calls.push_back("show " + std::to_string(maximum)); };
+        hooks.MoveGauge = [this](int32_t value) { calls.push_back("value " + std::to_string(value)); };
+        hooks.HideGauge = [this] { calls.push_back("hide"); };
         hooks.RowAppended = [this](const FoundRows& rows) { calls.push_back("row " + rowLabel(rows)); };
-        hooks.Yield = [this] {
+        hooks.KeepGoing = [this] {
             calls.push_back("yield");
             return yieldsBeforeStop < 0 || --yieldsBeforeStop > 0;
         };
