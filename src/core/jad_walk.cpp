@@ -141,7 +141,8 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
     const int named = static_cast<int>(!facts.Name.empty()) + static_cast<int>(!facts.Vendor.empty()) +
                       static_cast<int>(!facts.Version.empty()) + static_cast<int>(!facts.JarUrl.empty()) +
                       static_cast<int>(facts.JarSize >= 0);
-    if (named < 2) {
+    // A manifest's main section names the suite too, but never its archive.
+    if (named < 2 || (facts.JarUrl.empty() && facts.JarSize < 0)) {
         result.Facts = {};
         return result;
     }
