@@ -57,9 +57,7 @@ class Walker {
 public:
     explicit Walker(std::span<const uint8_t> bytes) : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())) {}
 
-    int64_t Size() const { return m_size; }
     int64_t Examined() const { return m_examined; }
-    std::span<const uint8_t> Bytes() const { return m_bytes; }
 
     void Touch(int64_t end) { m_examined = std::max(m_examined, std::min(end, m_size)); }
 
@@ -194,16 +192,24 @@ public:
     }
 
     // The data size of a stored entry of unknown size: the distance to the first
-    // signed data descriptor whose two sizes both equal it.
+    // signed data descriptor whose two sizes both equal it. The search gives up
+    // at a local or central header: otherwise every false local header in a
+    // row of them would search the rest of the bytes.
     std::optional<int64_t> FindStoredDescriptor(int64_t dataAt)
     {
-        for (int64_t q = dataAt; q + 16 <= m_size; ++q) {
-            if (m_bytes[static_cast<std::size_t>(q)] != 0x50 || Le32(q) != kDescriptorSignature)
+        for (int64_t q = dataAt; q + 4 <= m_size; ++q) {
+            if (m_bytes[static_cast<std::size_t>(q)] != 0x50)
                 continue;
+            const uint32_t signature = Le32(q);
             const int64_t distance = q - dataAt;
-            if (Le32(q + 8) == distance && Le32(q + 12) == distance) {
+            if (signature == kDescriptorSignature && q + 16 <= m_size && Le32(q + 8) == distance &&
+                Le32(q + 12) == distance) {
                 Touch(q + 16);
                 return distance;
+            }
+            if (signature == kLocalSignature || signature == kCentralSignature) {
+                Touch(q + 4);
+                return std::nullopt;
             }
         }
         Touch(m_size);

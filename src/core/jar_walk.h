@@ -45,7 +45,8 @@ struct JarWalk {
 //   The data are the header's compressed size long, except with flag bit 3:
 //   deflated data (zero sizes, as Java's jar tool writes them) end where their
 //   deflate stream ends; stored data with a zero size end at the first signed
-//   descriptor whose sizes equal their length. An archive stored inside the
+//   descriptor whose sizes equal their length, found before any local or
+//   central header signature. An archive stored inside the
 //   archive is data, stepped over with it.
 //   Then the central directory: one 46-byte header (50 4B 01 02) per walked
 //   entry, each naming a different walked local header (its offset from

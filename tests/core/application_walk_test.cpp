@@ -87,6 +87,10 @@ std::vector<WalkCase> JarCases()
     JarPlan stored = MidletPlan("Stored");
     for (JarFile& file : stored.files)
         file.deflated = false;
+    // Stored data of unknown size end at their descriptor, looked for up to
+    // the next header: the inner archive's first header ends the search.
+    JarPlan storedInner = MidletPlan("Nest", kOther);
+    storedInner.files.back().descriptor = true;
     JarPlan sized = MidletPlan("Sized");
     for (JarFile& file : sized.files)
         file.descriptor = false;
@@ -105,6 +109,8 @@ std::vector<WalkCase> JarCases()
         {"sizes in the local headers", BuildJar(sized), WalkVerdict::Whole},
         {"an end record in the comment", BuildJar(commented), WalkVerdict::Whole},
         {"an archive stored inside", kNested, WalkVerdict::Whole},
+        {"an archive stored inside with a descriptor", BuildJar(storedInner), WalkVerdict::Truncated,
+         At(LocalHeaderOf(kNested, "res/inner.jar"))},
         {"zeros after it", kGame, WalkVerdict::Whole, kWhole, Bytes(300, 0x00)},
         {"another archive right after it", kGame, WalkVerdict::Whole, kWhole, kOther},
         {"cut in deflated data, erased flash after", Cut(kGame, cutInClass), WalkVerdict::Truncated, At(classAt)},

@@ -57,7 +57,7 @@ ByteVector BuildJar(const JarPlan& plan)
     ByteVector directory;
     for (const JarFile& file : plan.files) {
         const ByteVector packed = file.deflated ? RawDeflate(file.data) : file.data;
-        const bool descriptor = file.deflated && file.descriptor;
+        const bool descriptor = file.descriptor;
         const uint32_t crc = PlainCrc32(file.data.data(), file.data.size());
         const auto local = static_cast<uint32_t>(out.size());
         const uint32_t flags = descriptor ? 0x0808 : 0x0800;

@@ -9,9 +9,10 @@ namespace kestrix::test_support {
 // Java applications (ZIP archives, all numbers little-endian) and their
 // descriptors, built byte by byte with the traps a test needs.
 
-// One file of an archive. A deflated file with a descriptor has zero CRC and
-// sizes in its local header and a data descriptor after its data, as Java's jar
-// tool writes them; any other file has them in its local header.
+// One file of an archive. A file with a descriptor has zero CRC and sizes in
+// its local header and a data descriptor after its data, as Java's jar tool
+// writes deflated files (and streaming tools stored ones); any other file has
+// them in its local header.
 struct JarFile {
     std::string name;
     std::vector<uint8_t> data;
