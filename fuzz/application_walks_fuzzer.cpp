@@ -24,13 +24,14 @@ void Check(bool condition)
 void CheckBounds(const WalkResult& walk, std::span<const uint8_t> bytes)
 {
     const auto size = static_cast<int64_t>(bytes.size());
+    Check(walk.Examined >= 0 && walk.Examined <= size);
     if (walk.Verdict == WalkVerdict::NotPicture) {
         Check(walk.End == 0);
         return;
     }
     Check(walk.End > 0 && walk.End <= size);
     Check(walk.SureEnd == walk.End);
-    Check(walk.Examined >= walk.End && walk.Examined <= size);
+    Check(walk.Examined >= walk.End);
     Check(walk.Width == 0 && walk.Height == 0 && walk.Frames == 0);
 }
 

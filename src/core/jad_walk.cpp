@@ -144,6 +144,7 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
     // A manifest's main section names the suite too, but never its archive.
     if (named < 2 || (facts.JarUrl.empty() && facts.JarSize < 0)) {
         result.Facts = {};
+        result.Walk.Examined = examined;
         return result;
     }
     result.Walk.Verdict = named == 5 ? WalkVerdict::Whole : WalkVerdict::Truncated;

@@ -32,16 +32,17 @@ struct JadWalk {
 // text); a last line cut short by a byte that is no text (or by the end of the
 // bytes) still counts, and the run ends with it.
 
-// Walks a descriptor from bytes[0] (an optional UTF-8 byte order mark, then
-// its first attribute line). End is one past the run's last line end.
-// Verdict: Whole when the run names all of MIDlet-Name, MIDlet-Vendor,
-// MIDlet-Version, MIDlet-Jar-URL (non-empty) and a valid MIDlet-Jar-Size;
-// Truncated when it names two to four of them, one being MIDlet-Jar-URL or
-// MIDlet-Jar-Size (the rest were cut off); NotPicture when bytes[0] starts no
-// attribute line, or the run names fewer than two (text that merely looks like
-// a descriptor), or neither the archive's URL nor its size (a manifest). SureEnd is End; Width, Height
-// and Frames stay 0. Keys are matched without regard to case; the last of a
-// repeated key wins. Reads only inside bytes; linear work.
+// Walks a descriptor from bytes[0] (an optional UTF-8 byte order mark, then its
+// first attribute line). End is one past the run's last line end. Verdict:
+// Whole when the run names all of MIDlet-Name, MIDlet-Vendor, MIDlet-Version,
+// MIDlet-Jar-URL (non-empty) and a valid MIDlet-Jar-Size; Truncated when it
+// names two to four of them, one being MIDlet-Jar-URL or MIDlet-Jar-Size (the
+// rest were cut off); NotPicture when bytes[0] starts no attribute line, or the
+// run names fewer than two (text that merely looks like a descriptor), or
+// neither the archive's URL nor its size (a manifest). SureEnd is End; Width,
+// Height and Frames stay 0; Examined is set for every verdict. Keys are matched
+// without regard to case; the last of a repeated key wins. Reads only inside
+// bytes; linear work.
 JadWalk WalkJad(std::span<const uint8_t> bytes);
 
 // Where the run of attribute lines holding the byte at at starts: the first

@@ -414,8 +414,10 @@ JarWalk WalkJar(std::span<const uint8_t> bytes)
         p = entry->End;
     }
     JarWalk result;
-    if (entries.empty())
+    if (entries.empty()) {
+        result.Walk.Examined = walker.Examined();
         return result;
+    }
     int64_t base = -1;
     const int64_t end = CheckDirectory(walker, entries, p, base);
     std::size_t whole = entries.size();
@@ -433,8 +435,10 @@ JarWalk WalkJar(std::span<const uint8_t> bytes)
                    !walker.DataCheck(entries.back())) {
             --whole;
         }
-        if (whole == 0)
+        if (whole == 0) {
+            result.Walk.Examined = walker.Examined();
             return result;
+        }
         result.Walk.Verdict = WalkVerdict::Truncated;
         result.Walk.End = static_cast<int32_t>(entries[whole - 1].End);
     }

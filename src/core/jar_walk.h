@@ -63,15 +63,16 @@ struct JarWalk {
 // that follows it: that record's offsets do not point back to bytes[0], and
 // when they point back to one of the walked local headers, the walk went on
 // from a cut archive into the next one there, and the cut archive ends at it.
-// SureEnd is End; Width, Height and Frames stay 0. A deflate stream is fed no
-// further than a completed run of kErasedRunLength bytes FFh (erased flash
-// after a cut), and is broken when it inflates to more than 32 times its bytes
-// read plus 1 MiB (a bound on hostile streams, far above real entries). Reads
-// only inside bytes; the work is linear in the bytes (a deflated byte is
-// inflated at most twice, plus the manifest and the icon).
-// Midlet holds the facts of the manifest (META-INF/MANIFEST.MF, names
-// compared without regard to case) among the whole entries, when it is stored
-// or deflated and at most 64 KiB once inflated; the icon likewise.
+// SureEnd is End; Width, Height and Frames stay 0; Examined is set for every
+// verdict (a walk that found no archive may have read far). A deflate stream is
+// fed no further than a completed run of kErasedRunLength bytes FFh (erased
+// flash after a cut), and is broken when it inflates to more than 32 times its
+// bytes read plus 1 MiB (a bound on hostile streams, far above real entries).
+// Reads only inside bytes; the work is linear in the bytes (a deflated byte is
+// inflated at most twice, plus the manifest and the icon). Midlet holds the
+// facts of the manifest (META-INF/MANIFEST.MF, names compared without regard to
+// case) among the whole entries, when it is stored or deflated and at most 64
+// KiB once inflated; the icon likewise.
 JarWalk WalkJar(std::span<const uint8_t> bytes);
 
 }  // namespace kestrix

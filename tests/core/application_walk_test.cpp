@@ -96,11 +96,13 @@ std::vector<WalkCase> JarCases()
         file.descriptor = false;
     JarPlan commented = MidletPlan("Remark");
     commented.comment = "PK\x05\x06 in the comment";
-    // The directory's last entry names the manifest's header again.
-    Bytes twice = kGame;
-    const std::size_t lastCentral = Find(kGame, {0x50, 0x4B, 0x01, 0x02}, 2);
+    // The directory's second entry names the first header again, name and all.
+    Bytes twice = BuildJar({{{"a.txt", TextBytes("one"), false, false}, {"b.txt", TextBytes("two"), false, false}}});
+    const std::size_t second = Find(twice, {0x50, 0x4B, 0x01, 0x02}, 1);
     for (int i = 0; i < 4; ++i)
-        twice[lastCentral + 42 + static_cast<std::size_t>(i)] = 0;
+        twice[second + 42 + static_cast<std::size_t>(i)] = 0;
+    twice[second + 46] = 'a';
+    const std::size_t lastCentral = Find(kGame, {0x50, 0x4B, 0x01, 0x02}, 3);
     const std::size_t cutInClass = classAt + 100;
     return {
         {"as the jar tool writes it", kGame, WalkVerdict::Whole},
@@ -127,14 +129,16 @@ std::vector<WalkCase> JarCases()
          At(directory), kOther},
         {"cut in the end record", Cut(kGame, record + 10), WalkVerdict::Truncated, At(directory)},
         {"directory pointing elsewhere", Changed(kGame, lastCentral + 42, 0x07), WalkVerdict::Truncated, At(directory)},
-        {"directory naming one header twice", twice, WalkVerdict::Truncated, At(directory)},
+        {"directory naming one header twice", twice, WalkVerdict::Truncated, At(CentralDirectoryOf(twice))},
         {"65,535 entries claimed", Le16At(Le16At(kGame, record + 8, 0xFFFF), record + 10, 0xFFFF),
          WalkVerdict::Truncated, At(directory)},
         {"directory offset not pointing back", Changed(kGame, record + 16, kGame[record + 16] + 1),
          WalkVerdict::Truncated, At(directory)},
         {"signature and garbage", Then({0x50, 0x4B, 0x03, 0x04}, Garbage(400, 3)), WalkVerdict::NotPicture},
-        {"first entry's data past the end", Cut(kGame, 60), WalkVerdict::NotPicture},
-        {"first entry's data broken, zeros after", Then(Cut(kGame, 50), Bytes(400, 0x00)), WalkVerdict::NotPicture},
+        {"first entry's data past the end", Cut(BuildJar({{{"big.bin", Garbage(1000, 1), false, false}}}), 200),
+         WalkVerdict::NotPicture},
+        {"first entry's deflate stream cut", Cut(kGame, 44), WalkVerdict::NotPicture},
+        {"first entry's descriptor cut, zeros after", Then(Cut(kGame, 50), Bytes(400, 0x00)), WalkVerdict::NotPicture},
         {"encrypted", Changed(kGame, 6, 0x09), WalkVerdict::NotPicture},
         {"unknown method", Changed(kGame, 8, 0x63), WalkVerdict::NotPicture},
     };
@@ -160,11 +164,11 @@ TEST(WalkJar, ReadsTheManifest)
 
     // A stored manifest with MIDlet-Icon, a vendor on a continuation line, the icon deflated.
     JarPlan plan = MidletPlan("Stored");
-    plan.files[0] = {
+    plan.files[1] = {
         "META-INF/MANIFEST.MF",
         TextBytes(test_support::MidletManifest("Chess", "A vendor with a long name", "2.1", "/img/app.png", true)),
         false};
-    plan.files[1] = {"img/app.png", BuildPng({}), true};
+    plan.files[2] = {"img/app.png", BuildPng({}), true};
     const JarWalk stored = WalkJar(BuildJar(plan));
     EXPECT_EQ(stored.Walk.Verdict, WalkVerdict::Whole);
     EXPECT_EQ(stored.Midlet.Name, "Chess");
@@ -176,7 +180,7 @@ TEST(WalkJar, ReadsTheManifest)
     const JarWalk cut = WalkJar(Cut(kGame, LocalHeaderOf(kGame, "com/example/Main.class") + 10));
     EXPECT_EQ(cut.Walk.Verdict, WalkVerdict::Truncated);
     EXPECT_EQ(cut.Midlet.Name, "Snake");
-    plan.files.erase(plan.files.begin());
+    plan.files.erase(plan.files.begin() + 1);
     const JarWalk bare = WalkJar(BuildJar(plan));
     EXPECT_EQ(bare.Walk.Verdict, WalkVerdict::Whole);
     EXPECT_FALSE(bare.Midlet.HasManifest);

@@ -74,8 +74,9 @@ ByteVector BuildJar(const JarPlan& plan)
         Le32(out, descriptor ? 0 : static_cast<uint32_t>(packed.size()));
         Le32(out, descriptor ? 0 : static_cast<uint32_t>(file.data.size()));
         Le16(out, nameLength);
-        Le16(out, 0);
+        Le16(out, static_cast<uint32_t>(file.extra.size()));
         out.insert(out.end(), file.name.begin(), file.name.end());
+        out.insert(out.end(), file.extra.begin(), file.extra.end());
         out.insert(out.end(), packed.begin(), packed.end());
         if (descriptor) {
             if (plan.descriptorSignature)
@@ -96,13 +97,14 @@ ByteVector BuildJar(const JarPlan& plan)
         Le32(directory, static_cast<uint32_t>(packed.size()));
         Le32(directory, static_cast<uint32_t>(file.data.size()));
         Le16(directory, nameLength);
-        Le16(directory, 0);  // extra
+        Le16(directory, static_cast<uint32_t>(file.extra.size()));
         Le16(directory, 0);  // comment
         Le16(directory, 0);  // disk
         Le16(directory, 0);  // internal attributes
         Le32(directory, 0);  // external attributes
         Le32(directory, local);
         directory.insert(directory.end(), file.name.begin(), file.name.end());
+        directory.insert(directory.end(), file.extra.begin(), file.extra.end());
     }
     const auto directoryOffset = static_cast<uint32_t>(out.size());
     out.insert(out.end(), directory.begin(), directory.end());
@@ -135,6 +137,7 @@ std::string MidletManifest(const std::string& name, const std::string& vendor, c
 JarPlan MidletPlan(const std::string& name, const std::vector<uint8_t>& inner)
 {
     JarPlan plan;
+    plan.files.push_back({"META-INF/", {}, true, true, {0xFE, 0xCA, 0x00, 0x00}});
     plan.files.push_back({"META-INF/MANIFEST.MF", TextBytes(MidletManifest(name, "Games & Co", "1.0.2", "/icon.png"))});
     plan.files.push_back({"icon.png", BuildPng({.width = 16, .height = 16}), false, false});
     ByteVector code = TextBytes("\xCA\xFE\xBA\xBE");

@@ -18,6 +18,8 @@ struct JarFile {
     std::vector<uint8_t> data;
     bool deflated = true;
     bool descriptor = true;
+    // The extra field, in the local and the central header.
+    std::vector<uint8_t> extra = {};
 };
 
 // An archive of files in order: local entries, the central directory, the end
@@ -37,9 +39,10 @@ std::vector<uint8_t> BuildJar(const JarPlan& plan);
 std::string MidletManifest(const std::string& name, const std::string& vendor, const std::string& version,
                            const std::string& icon, bool iconAttribute = false);
 
-// A MIDlet suite as the jar tool writes it: the manifest (deflated, with a
-// descriptor), the icon /icon.png (a PNG, stored), a class file (deflated noise),
-// and, when inner is not empty, inner stored as res/inner.jar.
+// A MIDlet suite as the jar tool writes it: the folder META-INF/ (an empty
+// deflate stream, with the tool's CAFE extra field), the manifest (deflated),
+// both with descriptors, the icon /icon.png (a PNG, stored), a class file
+// (deflated noise), and, when inner is not empty, inner stored as res/inner.jar.
 JarPlan MidletPlan(const std::string& name, const std::vector<uint8_t>& inner = {});
 
 // The offset of the local header of the file named name in a built archive.
