@@ -27,7 +27,8 @@ struct AttributeLine {
     int64_t KeyLength = 0;
     int64_t ValueAt = 0;
     int64_t ValueLength = 0;
-    // One past the line end, or one past the value when no line end follows it.
+    // One past the line end, or one past the value when no line end follows it;
+    // for a line that is no attribute line, where the reading stopped.
     int64_t End = 0;
     // False when the line stopped at a byte that is no text or at the bytes' end.
     bool HasLineEnd = false;
@@ -42,16 +43,20 @@ AttributeLine ReadLine(std::span<const uint8_t> bytes, int64_t at) noexcept
     while (p < size && p - at < kLongestKey && IsKeyByte(byte(p)))
         ++p;
     line.KeyLength = p - at;
-    if (line.KeyLength == 0 || p >= size || byte(p) != ':')
+    if (line.KeyLength == 0 || p >= size || byte(p) != ':') {
+        line.End = p;
         return line;
+    }
     ++p;
     while (p < size && (byte(p) == ' ' || byte(p) == '\t'))
         ++p;
     line.ValueAt = p;
     while (p < size && IsText(byte(p)) && p - line.ValueAt <= kLongestValue)
         ++p;
-    if (p - line.ValueAt > kLongestValue)
+    if (p - line.ValueAt > kLongestValue) {
+        line.End = p;
         return line;
+    }
     line.ValueLength = p - line.ValueAt;
     while (line.ValueLength > 0 &&
            (byte(line.ValueAt + line.ValueLength - 1) == ' ' || byte(line.ValueAt + line.ValueLength - 1) == '\t'))
@@ -119,7 +124,7 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
     int64_t examined = p;
     for (;;) {
         const AttributeLine line = ReadLine(bytes.first(static_cast<std::size_t>(size)), p);
-        examined = std::max(examined, std::min(size, (line.Valid ? line.End : line.ValueAt + line.ValueLength) + 1));
+        examined = std::max(examined, std::min(size, line.End + 1));
         if (!line.Valid)
             break;
         const std::string_view key = text(p, line.KeyLength);
