@@ -81,3 +81,23 @@ TEST(PictureCheck, ACancelStopsTheDecode)
 
 }  // namespace
 }  // namespace kestrix
+
+namespace kestrix {
+namespace {
+
+// libpng warns about an ancillary chunk whose CRC is wrong and drops the chunk;
+// the picture is whole, and nothing reaches stderr, from any thread.
+TEST(PictureCheck, DecoderWarningsPrintNothing)
+{
+    Bytes png = test_support::BuildPng({.text = "note"});
+    const std::size_t text = test_support::Find(png, {'t', 'E', 'X', 't'});
+    png[text + 4 + 4 + 1] ^= 0xFF;  // inside the chunk's text: its CRC no longer matches
+    testing::internal::CaptureStderr();
+    const PictureFault fault = CheckPictureFault(PictureType::Png, png);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fault, PictureFault::None);
+    EXPECT_EQ(printed, "");
+}
+
+}  // namespace
+}  // namespace kestrix
