@@ -40,7 +40,7 @@ GalleryPicture DecodeToFit(PictureType type, std::span<const uint8_t> bytes, QSi
         return result;
     }
     DecodedPicture decoded = DecodePicture(type, bytes, 1);
-    if (decoded.Fault == PictureFault::TooLarge) {
+    if (decoded.Fault == PictureFault::TooLarge || decoded.Fault == PictureFault::TooCostly) {
         result.State = ThumbnailState::TooLarge;
         return result;
     }

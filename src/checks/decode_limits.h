@@ -30,6 +30,17 @@ inline int64_t CheckWorkBudget(std::size_t byteCount) noexcept
     return kCheckWorkFloor + kCheckWorkPerByte * static_cast<int64_t>(byteCount);
 }
 
+// GIFs and RLE bitmaps get their verdict from their codes alone, but showing
+// one fills its whole canvas, which a few bytes can declare at 4096 x 4096. A
+// canvas beyond this bound for its bytes is too costly to show, and so its
+// verdict stays unchecked too; picture files keep far below it.
+inline constexpr int64_t kCanvasFloor = int64_t{1} << 20;
+inline constexpr int64_t kCanvasPerByte = 256;
+inline bool CanvasTooCostly(int64_t width, int64_t height, std::size_t byteCount) noexcept
+{
+    return width * height > kCanvasFloor + kCanvasPerByte * static_cast<int64_t>(byteCount);
+}
+
 // Decoded pixels, rows top-down without padding, 4 bytes a pixel in the order
 // blue, green, red, alpha (not premultiplied).
 struct Raster {

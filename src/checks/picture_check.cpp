@@ -5,6 +5,8 @@
 #include "jpeg_decoder.h"
 #include "png_decoder.h"
 
+#include <cstdlib>
+
 namespace kestrix {
 
 PictureFault CheckPictureFault(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>* cancel)
@@ -13,8 +15,20 @@ PictureFault CheckPictureFault(PictureType type, std::span<const uint8_t> bytes,
     limits.MaxWork = CheckWorkBudget(bytes.size());
     limits.Cancel = cancel;
     switch (type) {
-    case PictureType::Gif: return ReadGifLayout(bytes, cancel).Fault;
-    case PictureType::Bmp: return ReadBmpLayout(bytes).Fault;
+    case PictureType::Gif: {
+        const GifLayout layout = ReadGifLayout(bytes, cancel);
+        if (layout.Fault == PictureFault::None &&
+            CanvasTooCostly(layout.ScreenWidth, layout.ScreenHeight, bytes.size()))
+            return PictureFault::TooCostly;
+        return layout.Fault;
+    }
+    case PictureType::Bmp: {
+        const BmpLayout layout = ReadBmpLayout(bytes);
+        if (layout.Fault == PictureFault::None && layout.Rle &&
+            CanvasTooCostly(layout.Width, std::abs(int64_t{layout.Height}), bytes.size()))
+            return PictureFault::TooCostly;
+        return layout.Fault;
+    }
     case PictureType::Jpeg: return DecodeJpeg(bytes, limits, nullptr);
     case PictureType::Png: return DecodePng(bytes, limits, nullptr);
     }

@@ -12,6 +12,8 @@ namespace kestrix {
 // verdict, decided without keeping any pixel.
 // - GIF: the blocks and every image's LZW codes (ReadGifLayout);
 // - BMP: the headers, the rows and the RLE codes (ReadBmpLayout);
+// - for both, TooCostly where the GIF's screen or the RLE bitmap's canvas is
+//   too costly to show for its bytes (CanvasTooCostly);
 // - JPEG, PNG: a full decode (DecodeJpeg, DecodePng) whose work is bounded by
 //   CheckWorkBudget of the picture's bytes: TooCostly beyond it.
 // The cost is linear in the bytes for every format. cancel may be null; once it

@@ -1,6 +1,7 @@
 #include "strict_decoder.h"
 
 #include "bmp_walk.h"
+#include "decode_limits.h"
 #include "gif_walk.h"
 #include "jpeg_decoder.h"
 #include "png_decoder.h"
@@ -124,6 +125,8 @@ DecodedPicture DecodeGif(std::span<const uint8_t> bytes, int32_t maxFrames)
         return Refuse(layout.Fault);
     if (int64_t{layout.ScreenWidth} * layout.ScreenHeight > kMaxPicturePixels)
         return Refuse(PictureFault::TooLarge);
+    if (CanvasTooCostly(layout.ScreenWidth, layout.ScreenHeight, bytes.size()))
+        return Refuse(PictureFault::TooCostly);
     for (const GifImageRect& image : layout.Images)
         if (int64_t{image.Width} * image.Height > kMaxPicturePixels)
             return Refuse(PictureFault::TooLarge);
@@ -275,6 +278,8 @@ DecodedPicture DecodeBmp(std::span<const uint8_t> bytes)
     const std::vector<uint8_t> widened = WidenedBitmapHeader(bytes);
     if (!widened.empty())
         bytes = widened;
+    if (layout.Rle && CanvasTooCostly(layout.Width, std::abs(int64_t{layout.Height}), bytes.size()))
+        return Refuse(PictureFault::TooCostly);
     if (layout.Rle)
         return DecodeRleBmp(bytes, std::move(runs));
     QImage low;

@@ -36,7 +36,9 @@ struct DecodedPicture {
 //   52- and 56-byte info headers, which Qt cannot read, are widened to 108 bytes.
 // - JPEG, PNG: DecodeJpeg and DecodePng, the decoders of the search's verdict,
 //   with no bound on the work but kMaxPicturePixels.
-// The whole structure is checked, also for frames beyond maxFrames; only the
+// A GIF screen or an RLE bitmap canvas too costly to show for its bytes
+// (CanvasTooCostly) is refused with TooCostly, as the search's check leaves it
+// unchecked. The whole structure is checked, also for frames beyond maxFrames; only the
 // first maxFrames frames (at least one) are decoded. Needs no QGuiApplication
 // and no display; may be called from several threads.
 DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes,

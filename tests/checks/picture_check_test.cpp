@@ -42,6 +42,10 @@ TEST(PictureCheck, VerdictsOfWholePicturesAndBombs)
          PictureStatus::Unchecked},
         {"PNG of 4096 x 4096 zeros", PictureType::Png, BuildBomb(BombKind::ZeroPng), PictureFault::TooCostly,
          PictureStatus::Unchecked},
+        {"RLE bitmap of 4096 x 4096 drawing one pixel", PictureType::Bmp,
+         test_support::BuildBmp(
+             {.bits = 8, .width = 4096, .height = 4096, .compression = 1, .pixelData = Bytes{1, 7, 0, 1}}),
+         PictureFault::TooCostly, PictureStatus::Unchecked},
         // The floor: a small canvas is always decoded, however well it packs.
         {"PNG of 64 x 64 zeros", PictureType::Png, BuildBomb(BombKind::ZeroPng, 64), PictureFault::None,
          PictureStatus::Complete},
