@@ -11,18 +11,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void PutLe16(Bytes& out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutLe32(Bytes& out, uint32_t value)
-{
-    PutLe16(out, value & 0xFFFF);
-    PutLe16(out, value >> 16);
-}
-
 void PutBe32(Bytes& out, uint32_t value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)

@@ -11,18 +11,6 @@ namespace {
 
 using ByteVector = std::vector<uint8_t>;
 
-void Le16(ByteVector& out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Le32(ByteVector& out, uint32_t value)
-{
-    Le16(out, value & 0xFFFF);
-    Le16(out, value >> 16);
-}
-
 ByteVector RawDeflate(const ByteVector& data)
 {
     z_stream stream{};
@@ -64,58 +52,58 @@ ByteVector BuildJar(const JarPlan& plan)
         const uint32_t method = file.deflated ? 8 : 0;
         const auto nameLength = static_cast<uint32_t>(file.name.size());
 
-        Le32(out, 0x04034B50);
-        Le16(out, file.deflated ? 20 : 10);
-        Le16(out, flags);
-        Le16(out, method);
-        Le16(out, kDosTime);
-        Le16(out, kDosDate);
-        Le32(out, descriptor ? 0 : crc);
-        Le32(out, descriptor ? 0 : static_cast<uint32_t>(packed.size()));
-        Le32(out, descriptor ? 0 : static_cast<uint32_t>(file.data.size()));
-        Le16(out, nameLength);
-        Le16(out, static_cast<uint32_t>(file.extra.size()));
+        PutLe32(out, 0x04034B50);
+        PutLe16(out, file.deflated ? 20 : 10);
+        PutLe16(out, flags);
+        PutLe16(out, method);
+        PutLe16(out, kDosTime);
+        PutLe16(out, kDosDate);
+        PutLe32(out, descriptor ? 0 : crc);
+        PutLe32(out, descriptor ? 0 : static_cast<uint32_t>(packed.size()));
+        PutLe32(out, descriptor ? 0 : static_cast<uint32_t>(file.data.size()));
+        PutLe16(out, nameLength);
+        PutLe16(out, static_cast<uint32_t>(file.extra.size()));
         out.insert(out.end(), file.name.begin(), file.name.end());
         out.insert(out.end(), file.extra.begin(), file.extra.end());
         out.insert(out.end(), packed.begin(), packed.end());
         if (descriptor) {
             if (plan.descriptorSignature)
-                Le32(out, 0x08074B50);
-            Le32(out, crc);
-            Le32(out, static_cast<uint32_t>(packed.size()));
-            Le32(out, static_cast<uint32_t>(file.data.size()));
+                PutLe32(out, 0x08074B50);
+            PutLe32(out, crc);
+            PutLe32(out, static_cast<uint32_t>(packed.size()));
+            PutLe32(out, static_cast<uint32_t>(file.data.size()));
         }
 
-        Le32(directory, 0x02014B50);
-        Le16(directory, 20);
-        Le16(directory, file.deflated ? 20 : 10);
-        Le16(directory, flags);
-        Le16(directory, method);
-        Le16(directory, kDosTime);
-        Le16(directory, kDosDate);
-        Le32(directory, crc);
-        Le32(directory, static_cast<uint32_t>(packed.size()));
-        Le32(directory, static_cast<uint32_t>(file.data.size()));
-        Le16(directory, nameLength);
-        Le16(directory, static_cast<uint32_t>(file.extra.size()));
-        Le16(directory, 0);  // comment
-        Le16(directory, 0);  // disk
-        Le16(directory, 0);  // internal attributes
-        Le32(directory, 0);  // external attributes
-        Le32(directory, local);
+        PutLe32(directory, 0x02014B50);
+        PutLe16(directory, 20);
+        PutLe16(directory, file.deflated ? 20 : 10);
+        PutLe16(directory, flags);
+        PutLe16(directory, method);
+        PutLe16(directory, kDosTime);
+        PutLe16(directory, kDosDate);
+        PutLe32(directory, crc);
+        PutLe32(directory, static_cast<uint32_t>(packed.size()));
+        PutLe32(directory, static_cast<uint32_t>(file.data.size()));
+        PutLe16(directory, nameLength);
+        PutLe16(directory, static_cast<uint32_t>(file.extra.size()));
+        PutLe16(directory, 0);  // comment
+        PutLe16(directory, 0);  // disk
+        PutLe16(directory, 0);  // internal attributes
+        PutLe32(directory, 0);  // external attributes
+        PutLe32(directory, local);
         directory.insert(directory.end(), file.name.begin(), file.name.end());
         directory.insert(directory.end(), file.extra.begin(), file.extra.end());
     }
     const auto directoryOffset = static_cast<uint32_t>(out.size());
     out.insert(out.end(), directory.begin(), directory.end());
-    Le32(out, 0x06054B50);
-    Le16(out, 0);
-    Le16(out, 0);
-    Le16(out, static_cast<uint32_t>(plan.files.size()));
-    Le16(out, static_cast<uint32_t>(plan.files.size()));
-    Le32(out, static_cast<uint32_t>(directory.size()));
-    Le32(out, directoryOffset);
-    Le16(out, static_cast<uint32_t>(plan.comment.size()));
+    PutLe32(out, 0x06054B50);
+    PutLe16(out, 0);
+    PutLe16(out, 0);
+    PutLe16(out, static_cast<uint32_t>(plan.files.size()));
+    PutLe16(out, static_cast<uint32_t>(plan.files.size()));
+    PutLe32(out, static_cast<uint32_t>(directory.size()));
+    PutLe32(out, directoryOffset);
+    PutLe16(out, static_cast<uint32_t>(plan.comment.size()));
     out.insert(out.end(), plan.comment.begin(), plan.comment.end());
     return out;
 }
