@@ -33,6 +33,12 @@ struct WalkResult {
     int32_t SureEnd = 0;
     // One past the furthest byte the walk read or stepped over: its cost.
     int64_t Examined = 0;
+    // Sound walks only (0 when unknown and for pictures): the playing time in
+    // milliseconds, samples per second, channels, and a MIDI or SMAF item's tracks.
+    int64_t DurationMs = 0;
+    int32_t SampleRate = 0;
+    int32_t Channels = 0;
+    int32_t Tracks = 0;
 };
 
 // This many bytes FFh where structure must be are erased flash, not data.
