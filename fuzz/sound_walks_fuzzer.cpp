@@ -29,8 +29,8 @@ void Check(bool condition)
 
 bool SameFacts(const WalkResult& a, const WalkResult& b)
 {
-    return a.Verdict == b.Verdict && a.End == b.End && a.DurationMs == b.DurationMs &&
-           a.SampleRate == b.SampleRate && a.Channels == b.Channels && a.Tracks == b.Tracks;
+    return a.Verdict == b.Verdict && a.End == b.End && a.DurationMs == b.DurationMs && a.SampleRate == b.SampleRate &&
+           a.Channels == b.Channels && a.Tracks == b.Tracks;
 }
 
 // A walk's result stays in its bytes; a whole item walks the same when nothing

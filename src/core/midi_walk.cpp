@@ -136,8 +136,10 @@ WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
     const auto division = static_cast<int32_t>(static_cast<int16_t>(ReadBe16(bytes, 12)));
     if (format > 2 || tracks == 0 || (format == 0 && tracks != 1) || division == 0)
         return {};
-    // The first chunk must look like one, or the header is a chance hit.
-    if (size >= kHeaderEnd + kChunkHeader && !IsChunkType(bytes, kHeaderEnd))
+    // The first chunk must look like one, or the header is a chance hit; erased
+    // flash there cut the file after its header.
+    if (size >= kHeaderEnd + kChunkHeader && !IsChunkType(bytes, kHeaderEnd) &&
+        !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0xFF) && !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0x00))
         return {};
 
     WalkResult result;

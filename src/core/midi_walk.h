@@ -13,7 +13,8 @@ namespace kestrix {
 // declared number of MTrk chunks, whatever follows. The walk is Truncated, End
 // after the last whole chunk, when a chunk runs past the bytes, a chunk type is
 // not four printable characters (erased flash included) or a track lacks its
-// FF 2F 00. Anything else at bytes[0] is no item.
+// FF 2F 00. A header followed by anything but a chunk or erased flash (8
+// bytes FFh or 00h) is a chance hit, no item; so is anything else at bytes[0].
 // Tracks is the declared number of tracks; DurationMs follows the events of the
 // whole tracks through their tempo changes (0 when their events do not parse);
 // SampleRate and Channels stay 0. Reads only inside bytes; the work is linear

@@ -67,7 +67,7 @@ int64_t Id3v2End(std::span<const uint8_t> bytes) noexcept
 {
     if (!HasText(bytes, 0, "ID3", 3) || bytes.size() < kId3HeaderSize)
         return 0;
-    if (bytes[3] < 2 || bytes[3] > 4 || bytes[4] == 0xFF)
+    if (bytes[3] < 2 || bytes[3] > 4 || bytes[4] == 0xFF || (bytes[5] & 0x0F) != 0)
         return 0;
     int64_t size = 0;
     for (std::size_t i = 6; i < 10; ++i) {
@@ -118,6 +118,7 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
     int64_t p = tagEnd;
     int64_t examined = p;
     int64_t frames = 0;
+    int64_t sureEnd = tagEnd;
     int64_t samples = 0;
     uint32_t kind = 0;
     bool cut = false;
@@ -144,7 +145,8 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
             result.Channels = frame.Channels;
         }
         p += frame.Size;
-        ++frames;
+        if (++frames == kLeastMp3Frames)
+            sureEnd = p;
         samples += frame.Samples;
     }
     // A piece of a frame header at the end of the bytes.
@@ -167,7 +169,7 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
     }
     result.Verdict = cut ? WalkVerdict::Truncated : WalkVerdict::Whole;
     result.End = static_cast<int32_t>(p);
-    result.SureEnd = static_cast<int32_t>(tagEnd);
+    result.SureEnd = static_cast<int32_t>(sureEnd);
     result.Examined = std::min(size, std::max(examined, p));
     result.DurationMs = result.SampleRate > 0 ? samples * 1000 / result.SampleRate : 0;
     return result;

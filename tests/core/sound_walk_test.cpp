@@ -141,6 +141,8 @@ TEST(WalkMidi, EndsAfterTheDeclaredTracks)
             {"a track length past the end", lengthPastTheEnd, WalkVerdict::Truncated, secondTrack},
             {"zeros for the second track", Then(Cut(two, static_cast<std::size_t>(secondTrack)), Fill(40, 0)),
              WalkVerdict::Truncated, secondTrack},
+            {"erased flash after the header", Cut(two, 14), WalkVerdict::Truncated},
+            {"a header and garbage", Then(Cut(two, 14), Garbage(100, 5)), WalkVerdict::NotPicture},
             {"signature and garbage", Then(Cut(two, 4), Garbage(100, 5)), WalkVerdict::NotPicture},
             {"format 0 with two tracks", BuildMidi({.format = 0}), WalkVerdict::NotPicture},
             {"format 3", BuildMidi({.format = 3}), WalkVerdict::NotPicture},
