@@ -94,7 +94,7 @@ int64_t TagsEnd(std::span<const uint8_t> bytes, int64_t p) noexcept
         const uint32_t flags = ReadLe32(bytes, p + 20);
         const int64_t end = p + kApeFooterSize + ReadLe32(bytes, p + 12);
         if ((flags & 0x20000000u) != 0 && ReadLe32(bytes, p + 12) >= kApeFooterSize &&
-            HasText(bytes, end - kApeFooterSize, "APETAGEX", 8))
+            end <= static_cast<int64_t>(bytes.size()) && HasText(bytes, end - kApeFooterSize, "APETAGEX", 8))
             p = end;
     }
     if (HasText(bytes, p, "TAG", 3) && p + kId3v1Size <= static_cast<int64_t>(bytes.size()))
