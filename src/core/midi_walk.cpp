@@ -10,16 +10,6 @@ constexpr int64_t kHeaderEnd = 14;
 constexpr int64_t kChunkHeader = 8;
 constexpr uint32_t kDefaultTempo = 500000;  // microseconds per quarter note
 
-bool IsChunkType(std::span<const uint8_t> bytes, int64_t at) noexcept
-{
-    for (int64_t i = 0; i < 4; ++i) {
-        const uint8_t c = bytes[static_cast<std::size_t>(at + i)];
-        if (c < 0x20 || c > 0x7E)
-            return false;
-    }
-    return true;
-}
-
 bool HasType(std::span<const uint8_t> bytes, int64_t at, const char* type) noexcept
 {
     for (int64_t i = 0; i < 4; ++i)
@@ -138,7 +128,7 @@ WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
         return {};
     // The first chunk must look like one, or the header is a chance hit; erased
     // flash there cut the file after its header.
-    if (size >= kHeaderEnd + kChunkHeader && !IsChunkType(bytes, kHeaderEnd) &&
+    if (size >= kHeaderEnd + kChunkHeader && !IsPrintableTag(bytes, kHeaderEnd) &&
         !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0xFF) && !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0x00))
         return {};
 
@@ -157,7 +147,7 @@ WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
             break;
         }
         examined = p + kChunkHeader;
-        if (!IsChunkType(bytes, p))
+        if (!IsPrintableTag(bytes, p))
             break;
         const int64_t end = p + kChunkHeader + ReadBe32(bytes, p + 4);
         if (end > size)

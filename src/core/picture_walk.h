@@ -54,6 +54,18 @@ inline bool IsRunOf(std::span<const uint8_t> bytes, int64_t offset, int64_t coun
     return true;
 }
 
+// True when the 4 bytes from offset (inside bytes) are printable ASCII, as the
+// type of a RIFF or MIDI chunk is.
+inline bool IsPrintableTag(std::span<const uint8_t> bytes, int64_t offset) noexcept
+{
+    for (int64_t i = 0; i < 4; ++i) {
+        const uint8_t c = bytes[static_cast<std::size_t>(offset + i)];
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
+    return true;
+}
+
 inline uint32_t ReadLe16(std::span<const uint8_t> bytes, int64_t offset) noexcept
 {
     const auto at = static_cast<std::size_t>(offset);

@@ -20,16 +20,6 @@ bool HasText(std::span<const uint8_t> bytes, int64_t p, const char* text) noexce
     return std::memcmp(bytes.data() + p, text, 4) == 0;
 }
 
-bool IsChunkType(std::span<const uint8_t> bytes, int64_t at) noexcept
-{
-    for (int64_t i = 0; i < 4; ++i) {
-        const uint8_t c = bytes[static_cast<std::size_t>(at + i)];
-        if (c < 0x20 || c > 0x7E)
-            return false;
-    }
-    return true;
-}
-
 bool IsKnownFormatTag(uint32_t tag) noexcept
 {
     switch (tag) {
@@ -67,7 +57,7 @@ public:
         if (m_decided && riffSize < kFirstChunk - 8 + kChunkHeader)
             return {};
         m_riffEnd = m_decided ? int64_t{8} + riffSize : INT64_MAX;
-        if (!IsChunkType(m_bytes, kFirstChunk))
+        if (!IsPrintableTag(m_bytes, kFirstChunk))
             return {};
 
         m_p = kFirstChunk;
@@ -114,7 +104,7 @@ private:
                 return Stopped(false);
             }
             m_examined = m_p + kChunkHeader;
-            if (m_p + kChunkHeader > m_riffEnd || !IsChunkType(m_bytes, m_p))
+            if (m_p + kChunkHeader > m_riffEnd || !IsPrintableTag(m_bytes, m_p))
                 return Stopped(true);
             const uint32_t length = ReadLe32(m_bytes, m_p + 4);
             const int64_t data = m_p + kChunkHeader;
