@@ -33,6 +33,12 @@ struct WalkResult {
     int32_t SureEnd = 0;
     // One past the furthest byte the walk read or stepped over: its cost.
     int64_t Examined = 0;
+    // Sound walks only (0 when unknown and for pictures): the playing time in
+    // milliseconds, samples per second, channels, and a MIDI or SMAF item's tracks.
+    int64_t DurationMs = 0;
+    int32_t SampleRate = 0;
+    int32_t Channels = 0;
+    int32_t Tracks = 0;
 };
 
 // This many bytes FFh where structure must be are erased flash, not data.
@@ -45,6 +51,18 @@ inline bool IsRunOf(std::span<const uint8_t> bytes, int64_t offset, int64_t coun
     for (int64_t i = 0; i < count; ++i)
         if (bytes[static_cast<std::size_t>(offset + i)] != value)
             return false;
+    return true;
+}
+
+// True when the 4 bytes from offset (inside bytes) are printable ASCII, as the
+// type of a RIFF or MIDI chunk is.
+inline bool IsPrintableTag(std::span<const uint8_t> bytes, int64_t offset) noexcept
+{
+    for (int64_t i = 0; i < 4; ++i) {
+        const uint8_t c = bytes[static_cast<std::size_t>(offset + i)];
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    }
     return true;
 }
 

@@ -1,0 +1,74 @@
+#include "smaf_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrix {
+namespace {
+
+constexpr int64_t kHeader = 8;
+constexpr int64_t kChunkHeader = 8;
+constexpr int64_t kCrcSize = 2;
+// CNTI: class, type, code type, status, counts: at least 5 bytes of data.
+constexpr uint32_t kLeastContentsInfo = 5;
+
+bool IsTypeChar(uint8_t c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool HasText(std::span<const uint8_t> bytes, int64_t p, const char* text, std::size_t length) noexcept
+{
+    return std::memcmp(bytes.data() + p, text, length) == 0;
+}
+
+}  // namespace
+
+WalkResult WalkSmaf(std::span<const uint8_t> bytes) noexcept
+{
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (size < kHeader + kChunkHeader || !HasText(bytes, 0, "MMMD", 4) || !HasText(bytes, kHeader, "CNTI", 4))
+        return {};
+    const int64_t end = kHeader + ReadBe32(bytes, 4);
+    const int64_t chunksEnd = end - kCrcSize;
+    const uint32_t infoSize = ReadBe32(bytes, kHeader + 4);
+    if (infoSize < kLeastContentsInfo || kHeader + kChunkHeader + int64_t{infoSize} > chunksEnd)
+        return {};
+
+    WalkResult result;
+    result.Verdict = WalkVerdict::Truncated;
+    int64_t p = kHeader;
+    int64_t examined = p;
+    for (;;) {
+        if (p == chunksEnd) {
+            if (end <= size) {
+                result.Verdict = WalkVerdict::Whole;
+                p = end;
+            }
+            examined = std::min(size, end);
+            break;
+        }
+        if (p + kChunkHeader > std::min(size, chunksEnd)) {
+            examined = std::min(size, chunksEnd);
+            break;
+        }
+        examined = p + kChunkHeader;
+        const auto at = static_cast<std::size_t>(p);
+        if (!IsTypeChar(bytes[at]) || !IsTypeChar(bytes[at + 1]) || !IsTypeChar(bytes[at + 2]))
+            break;
+        const int64_t next = p + kChunkHeader + ReadBe32(bytes, p + 4);
+        if (next > chunksEnd || next > size) {
+            examined = std::min(size, next);
+            break;
+        }
+        if (HasText(bytes, p, "MTR", 3) || HasText(bytes, p, "ATR", 3))
+            ++result.Tracks;
+        examined = p = next;
+    }
+    result.End = static_cast<int32_t>(p);
+    result.SureEnd = static_cast<int32_t>(std::min(p, kHeader + kChunkHeader + int64_t{infoSize}));
+    result.Examined = std::min(size, std::max(examined, p));
+    return result;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,242 @@
+#include "sound_builders.h"
+
+#include <stdexcept>
+
+namespace kestrix::test_support {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Text(Bytes& out, const std::string& text)
+{
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void Be16(Bytes& out, uint32_t value)
+{
+    out.push_back(static_cast<uint8_t>(value >> 8));
+    out.push_back(static_cast<uint8_t>(value));
+}
+
+void Be32(Bytes& out, uint32_t value)
+{
+    Be16(out, value >> 16);
+    Be16(out, value & 0xFFFF);
+}
+
+void Le16(Bytes& out, uint32_t value)
+{
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void Le32(Bytes& out, uint32_t value)
+{
+    Le16(out, value & 0xFFFF);
+    Le16(out, value >> 16);
+}
+
+void PutLe32(Bytes& out, std::size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.at(at + static_cast<std::size_t>(i)) = static_cast<uint8_t>(value >> (8 * i));
+}
+
+Bytes Chunk(const std::string& type, const Bytes& data, bool bigEndian)
+{
+    Bytes out;
+    Text(out, type);
+    if (bigEndian)
+        Be32(out, static_cast<uint32_t>(data.size()));
+    else
+        Le32(out, static_cast<uint32_t>(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+void Append(Bytes& out, const Bytes& more)
+{
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildMidi(const MidiPlan& plan)
+{
+    Bytes out;
+    Text(out, "MThd");
+    Be32(out, 6);
+    Be16(out, plan.format);
+    Be16(out, plan.declaredTracks);
+    Be16(out, 96);
+    if (plan.unknownChunk)
+        Append(out, Chunk("XFIH", {1, 2, 3, 0xFF, 0x2F, 0x00, 7}, true));
+    for (int track = 0; track < plan.tracks; ++track) {
+        Bytes events;
+        if (track == 0)
+            events.insert(events.end(), {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(plan.tempo >> 16),
+                                         static_cast<uint8_t>(plan.tempo >> 8), static_cast<uint8_t>(plan.tempo)});
+        const auto channel = static_cast<uint8_t>(track & 0x0F);
+        for (int note = 0; note < plan.notes; ++note) {
+            // A note on, then (running status) the same key at velocity 0 a quarter later.
+            events.insert(events.end(), {0x00, static_cast<uint8_t>(0x90 | channel), 0x3C, 0x64, 0x60, 0x3C, 0x00});
+        }
+        events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});
+        Append(out, Chunk("MTrk", events, true));
+    }
+    return out;
+}
+
+std::vector<uint8_t> BuildAmr(const AmrPlan& plan)
+{
+    static const uint8_t kNarrow[16] = {13, 14, 16, 18, 20, 21, 27, 32, 6, 0, 0, 0, 0, 0, 0, 1};
+    static const uint8_t kWide[16] = {18, 24, 33, 37, 41, 47, 51, 59, 61, 6, 0, 0, 0, 0, 1, 1};
+    Bytes out;
+    Text(out, plan.wide ? "#!AMR-WB\n" : "#!AMR\n");
+    for (const uint8_t type : plan.frameTypes) {
+        const uint8_t size = (plan.wide ? kWide : kNarrow)[type & 0x0F];
+        if (size == 0)
+            throw std::logic_error("no frame of that type");
+        out.push_back(static_cast<uint8_t>(type << 3 | 0x04));
+        out.insert(out.end(), size - 1u, 0x5A);
+    }
+    return out;
+}
+
+std::size_t Mp3FrameSize(const Mp3Plan& plan)
+{
+    const int rate = plan.version == 1 ? 44100 : plan.version == 2 ? 22050 : 11025;
+    const int samples = plan.layer == 3 && plan.version != 1 ? 576 : 1152;
+    return static_cast<std::size_t>(samples / 8 * 64000 / rate);
+}
+
+std::vector<uint8_t> BuildMp3(const Mp3Plan& plan)
+{
+    Bytes out;
+    if (plan.id3) {
+        Bytes body;
+        Text(body, "TIT2");
+        body.insert(body.end(), {0, 0, 0, 6, 0, 0, 3});
+        Text(body, "Song\xFF");  // an FFh in the tag is no frame
+        const auto size = static_cast<uint32_t>(body.size());
+        const Bytes syncsafe = {static_cast<uint8_t>(size >> 21 & 0x7F), static_cast<uint8_t>(size >> 14 & 0x7F),
+                                static_cast<uint8_t>(size >> 7 & 0x7F), static_cast<uint8_t>(size & 0x7F)};
+        Text(out, "ID3");
+        out.insert(out.end(), {4, 0, static_cast<uint8_t>(plan.id3Footer ? 0x10 : 0x00)});
+        Append(out, syncsafe);
+        Append(out, body);
+        if (plan.id3Footer) {
+            Text(out, "3DI");
+            out.insert(out.end(), {4, 0, 0x10});
+            Append(out, syncsafe);
+        }
+    }
+    const uint8_t versionBits = plan.version == 1 ? 3 : plan.version == 2 ? 2 : 0;
+    const uint8_t layerBits = plan.layer == 3 ? 1 : plan.layer == 2 ? 2 : 3;
+    const uint8_t bitrateIndex = plan.version != 1 ? 8 : plan.layer == 3 ? 5 : 4;
+    const std::size_t frameSize = Mp3FrameSize(plan);
+    for (int frame = 0; frame < plan.frames; ++frame) {
+        out.insert(out.end(), {0xFF, static_cast<uint8_t>(0xE0 | versionBits << 3 | layerBits << 1 | 1),
+                               static_cast<uint8_t>(bitrateIndex << 4), static_cast<uint8_t>(plan.mono ? 0xC0 : 0)});
+        out.insert(out.end(), frameSize - 4, 0x55);
+    }
+    if (plan.ape) {
+        Bytes item;
+        Le32(item, 4);
+        Le32(item, 0);
+        Text(item, std::string("Title\0Song", 10));
+        const auto tagSize = static_cast<uint32_t>(item.size() + 32);
+        for (const uint32_t flags : {0xA0000000u, 0x80000000u}) {
+            if (flags == 0x80000000u)
+                Append(out, item);
+            Text(out, "APETAGEX");
+            Le32(out, 2000);
+            Le32(out, tagSize);
+            Le32(out, 1);
+            Le32(out, flags);
+            out.insert(out.end(), 8, 0);
+        }
+    }
+    if (plan.id3v1) {
+        Text(out, "TAG");
+        Text(out, "Song");
+        out.insert(out.end(), 121, 0);
+    }
+    return out;
+}
+
+std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
+{
+    Bytes out;
+    Text(out, "RIFF");
+    Le32(out, 0);
+    Text(out, plan.form);
+    Bytes data;
+    if (plan.form == "WAVE") {
+        const bool adpcm = plan.formatTag == 17;
+        Bytes format;
+        Le16(format, plan.formatTag);
+        Le16(format, 1);
+        Le32(format, 8000);
+        Le32(format, adpcm ? 4055 : 16000);
+        Le16(format, adpcm ? 256 : 2);
+        Le16(format, adpcm ? 4 : 16);
+        Append(out, Chunk("fmt ", format, false));
+        for (uint32_t i = 0; i < plan.dataBytes; ++i)
+            data.push_back(static_cast<uint8_t>(i * 37 + 11));
+    } else if (plan.form == "QLCM") {
+        Bytes format(150, 0x20);
+        format[102] = 35;
+        format[103] = 0;
+        format[106] = 0x40;
+        format[107] = 0x1F;
+        Append(out, Chunk("fmt ", format, false));
+        Bytes rate;
+        Le32(rate, 1);
+        Le32(rate, 10);
+        Append(out, Chunk("vrat", rate, false));
+        data.assign(350, 0x21);
+    } else {
+        data = BuildMidi({});
+    }
+    if (plan.oddChunk) {
+        Append(out, Chunk("LIST", {'I', 'N', 'F', 'O', 'x'}, false));
+        out.push_back(0);
+    }
+    Bytes dataChunk = Chunk("data", data, false);
+    if (plan.dataSize >= 0)
+        PutLe32(dataChunk, 4, static_cast<uint32_t>(plan.dataSize));
+    Append(out, dataChunk);
+    PutLe32(out, 4, plan.riffSize >= 0 ? static_cast<uint32_t>(plan.riffSize) : static_cast<uint32_t>(out.size() - 8));
+    return out;
+}
+
+std::vector<uint8_t> BuildImelody(const ImelodyPlan& plan)
+{
+    const std::string lines[] = {
+        "BEGIN:IMELODY", "VERSION:1.2",           "FORMAT:CLASS1.0", "NAME:Trill", "BEAT:" + std::to_string(plan.beat),
+        "STYLE:S0",      "MELODY:" + plan.melody, "END:IMELODY"};
+    Bytes out;
+    for (const std::string& line : lines) {
+        Text(out, line);
+        if (line != "END:IMELODY" || plan.finalLineEnd)
+            Text(out, plan.lineEnd);
+    }
+    return out;
+}
+
+std::vector<uint8_t> BuildSmaf(const SmafPlan& plan)
+{
+    Bytes body = Chunk("CNTI", {0x00, 0x01, 0x02, 0x00, 0x00}, true);
+    Append(body, Chunk("OPDA", {'D', 'c', 0, 0}, true));
+    for (int track = 0; track < plan.tracks; ++track)
+        Append(body, Chunk(std::string("MTR") + static_cast<char>(5 + track), Bytes(10, 0x33), true));
+    body.insert(body.end(), {0xAB, 0xCD});
+    Bytes out;
+    Text(out, "MMMD");
+    Be32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size()));
+    Append(out, body);
+    return out;
+}
+
+}  // namespace kestrix::test_support

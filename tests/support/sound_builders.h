@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrix::test_support {
+
+// Sounds of the formats the sound walks know, built byte by byte with the
+// structures (and the traps) a test needs.
+
+// A Standard MIDI File: format, declared track count, tracks MTrk chunks of
+// notes (each a quarter note at 96 ticks a quarter, the first track with a
+// tempo of tempo microseconds a quarter) ending with FF 2F 00; an unknown chunk
+// "XFIH" before the tracks when unknownChunk.
+struct MidiPlan {
+    uint16_t format = 1;
+    uint16_t declaredTracks = 2;
+    int tracks = 2;
+    int notes = 4;
+    uint32_t tempo = 500000;
+    bool unknownChunk = false;
+};
+std::vector<uint8_t> BuildMidi(const MidiPlan& plan);
+
+// An AMR file (narrow or wide band) of the given frame types, each frame a
+// header byte (quality bit set) and its payload of 5Ah bytes.
+struct AmrPlan {
+    bool wide = false;
+    std::vector<uint8_t> frameTypes{7, 7, 7, 8, 15, 15, 7, 7};
+};
+std::vector<uint8_t> BuildAmr(const AmrPlan& plan);
+
+// An MP3: an optional ID3v2.4 tag (with a footer when id3Footer), frames of
+// MPEG version (1, 2 or 25 for 2.5) and layer (2 or 3) at 64 kbit/s and the
+// version's first sample rate, mono or stereo, payload bytes 55h; then an APE
+// tag and an ID3v1 tag when asked.
+struct Mp3Plan {
+    int version = 1;
+    int layer = 3;
+    int frames = 10;
+    bool mono = false;
+    bool id3 = false;
+    bool id3Footer = false;
+    bool ape = false;
+    bool id3v1 = false;
+};
+std::vector<uint8_t> BuildMp3(const Mp3Plan& plan);
+// The size of one frame of the plan.
+std::size_t Mp3FrameSize(const Mp3Plan& plan);
+
+// A RIFF file: form "WAVE" (format tag 1 PCM or 17 IMA ADPCM, 8000 Hz 16-bit
+// mono, dataBytes of sound), "QLCM" or "RMID" (a MIDI file as data). riffSize
+// and dataSize < 0 write the true sizes, otherwise that value (0, FFFFFFFFh);
+// an odd-sized "LIST" chunk goes before the data when oddChunk.
+struct RiffPlan {
+    std::string form = "WAVE";
+    uint16_t formatTag = 1;
+    uint32_t dataBytes = 1600;
+    int64_t riffSize = -1;
+    int64_t dataSize = -1;
+    bool oddChunk = false;
+};
+std::vector<uint8_t> BuildRiff(const RiffPlan& plan);
+
+// An iMelody text with lineEnd after each line (the last line's too when
+// finalLineEnd); melody is the MELODY line's notes.
+struct ImelodyPlan {
+    std::string lineEnd = "\r\n";
+    std::string melody = "c2d2e2f2";
+    int beat = 120;
+    bool finalLineEnd = true;
+};
+std::vector<uint8_t> BuildImelody(const ImelodyPlan& plan);
+
+// A SMAF file: MMMD, CNTI, an OPDA chunk and tracks MTR chunks, then a 2-byte
+// CRC; mmmdSize < 0 writes the true size.
+struct SmafPlan {
+    int tracks = 1;
+    int64_t mmmdSize = -1;
+};
+std::vector<uint8_t> BuildSmaf(const SmafPlan& plan);
+
+}  // namespace kestrix::test_support
