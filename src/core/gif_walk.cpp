@@ -324,8 +324,11 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
     int64_t sinceCancelCheck = 0;
     while (p < n && d[p] != kTrailer) {
         if (d[p] == kExtension) {
-            // A graphic control extension: label F9, a sub-block of 4 bytes whose first is packed.
-            if (p + 3 < n && d[p + 1] == 0xF9 && d[p + 2] >= 1)
+            // A graphic control extension: label F9, a sub-block of 4 bytes whose
+            // first is packed; a reader that meets another size loses its way.
+            if (p + 2 < n && d[p + 1] == 0xF9 && d[p + 2] != 4)
+                return fail(PictureFault::Damaged);
+            if (p + 3 < n && d[p + 1] == 0xF9)
                 disposal = static_cast<uint8_t>((d[p + 3] >> 2) & 0x07);
             p += 2;
             while (p < n && d[p] != 0)

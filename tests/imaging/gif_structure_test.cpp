@@ -57,6 +57,14 @@ TEST(GifStructure, WalkTable)
         std::size_t images;
     } cases[] = {
         {"whole", whole, PictureFault::None, 1},
+        {"graphic control of an empty block",
+         [&] {
+             Bytes gif = whole;
+             const auto image = static_cast<std::ptrdiff_t>(test_support::Find(gif, {0x2C}));
+             gif.insert(gif.begin() + image, {0x21, 0xF9, 0x00});
+             return gif;
+         }(),
+         PictureFault::Damaged, 0},
         {"three images with extensions between",
          BuildGif({.width = 8, .height = 8, .images = {kImage, kImage, kImage}}), PictureFault::None, 3},
         {"GIF87a",
