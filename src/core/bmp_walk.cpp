@@ -108,12 +108,12 @@ bool ReadHeader(std::span<const uint8_t> bytes, BmpHeader& header) noexcept
            header.PixelOffset <= kFileHeaderSize + header.HeaderSize + kLargestPalette + kTrailingAllowance;
 }
 
-// Whether an indexed bitmap's count of colours used is one a decoder reads.
+// Whether an indexed bitmap's count of colours used is one a decoder reads: at
+// most the 2^bits colours its pixels can name.
 bool ColoursUsedSuit(std::span<const uint8_t> bytes, const BmpHeader& header) noexcept
 {
-    constexpr uint32_t kLargestColourCount = 256;
     return header.Bits > 8 || header.HeaderSize == kCoreHeaderSize ||
-           ReadLe32(bytes, kFileHeaderSize + 32) <= kLargestColourCount;
+           ReadLe32(bytes, kFileHeaderSize + 32) <= uint32_t{1} << header.Bits;
 }
 
 // One past the palette of an indexed bitmap with a Windows info header: its

@@ -50,7 +50,7 @@ struct BmpLayout {
 // masks, the rows or the RLE stream (before its end-of-bitmap) run past the
 // data; Damaged for headers WalkBmp refuses, bit-field masks that are not one run of bits or that
 // overlap, alpha bit fields (compression 6, which decoders do not read),
-// more than 256 colours used, an OS/2 palette of fewer than 2^bits colours, an
+// more colours used than the depth has (2^bits), an OS/2 palette of fewer than 2^bits colours, an
 // RLE run or move that leaves its row or the bitmap, or RLE data that draw
 // nothing; TooLarge beyond kMaxPicturePixels. Where runs is not null it receives
 // every run the RLE codes draw, in stream order (it may then throw

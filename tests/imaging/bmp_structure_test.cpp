@@ -69,7 +69,7 @@ TEST(BmpStructure, WalkTable)
                                            .pixelData = test_support::PatternRows8(5, 3),
                                            .palette = FourColourPalette()});
     const Bytes bmp1 = BuildBmp(
-        BmpPlan{.bits = 1, .width = 33, .height = 2, .pixelData = Bytes(16, 0x5A), .palette = FourColourPalette()});
+        BmpPlan{.bits = 1, .width = 33, .height = 2, .pixelData = Bytes(16, 0x5A), .palette = {0x000000, 0xFFFFFF}});
     const Bytes bmp4 = BuildBmp(
         BmpPlan{.bits = 4, .width = 9, .height = 2, .pixelData = Bytes(16, 0x12), .palette = FourColourPalette()});
     const Bytes bmp24 = test_support::WriteWithQt("bmp", 7, 5);
@@ -147,6 +147,8 @@ TEST(BmpStructure, WalkTable)
         {"an empty bit-field mask", WithLe32(BuildBmp(BmpPlan{.bits = 32, .width = 2, .height = 2}), 62, 0),
          PictureFault::None},
         {"257 colours used", WithLe32(bmp8, 46, 257), PictureFault::Damaged},
+        {"4 colours used at 1 bit", WithLe32(bmp1, 46, 4), PictureFault::Damaged},
+        {"2 colours used at 1 bit", WithLe32(bmp1, 46, 2), PictureFault::None},
         {"256 colours used but 4 stored", WithLe32(bmp8, 46, 256), PictureFault::CutShort},
         {"OS/2 palette of 255 colours", Os2Bitmap(6, 2, 255), PictureFault::Damaged},
         {"too large", WithLe32(WithLe32(bmp8, 18, 30000), 22, 30000), PictureFault::TooLarge},
