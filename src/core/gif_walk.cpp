@@ -21,6 +21,18 @@ int64_t ColourTableSize(uint8_t packed) noexcept
     return (packed & 0x80) != 0 ? int64_t{3} << ((packed & 0x07) + 1) : 0;
 }
 
+// Whether the first sub-block of an extension of label has the size its kind
+// fixes: graphic control 4, application 11, plain text 12; any for the others.
+bool KnownExtensionBlockFits(uint8_t label, uint8_t size) noexcept
+{
+    switch (label) {
+    case 0xF9: return size == 4;
+    case 0xFF: return size == 11;
+    case 0x01: return size == 12;
+    default: return true;
+    }
+}
+
 class GifWalker {
 public:
     explicit GifWalker(std::span<const uint8_t> bytes) : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())) {}
@@ -81,14 +93,10 @@ private:
             return p + kDescriptorSize < m_size && ImageDataFollows(p) != ImageData::Impossible;
         if (At(p) != kExtension)
             return false;
-        // The first sub-block of each known extension has a fixed size.
         switch (At(p + 1)) {
-        case 0xF9:  // graphic control
-            return At(p + 2) == 4;
-        case 0xFF:  // application
-            return At(p + 2) == 11;
-        case 0x01:  // plain text
-            return At(p + 2) == 12;
+        case 0xF9:
+        case 0xFF:
+        case 0x01: return KnownExtensionBlockFits(At(p + 1), At(p + 2));
         case 0xFE:  // comment
             return true;
         default: return UnknownExtensionIsSound(p);
@@ -324,9 +332,10 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
     int64_t sinceCancelCheck = 0;
     while (p < n && d[p] != kTrailer) {
         if (d[p] == kExtension) {
-            // A graphic control extension: label F9, a sub-block of 4 bytes whose
-            // first is packed; a reader that meets another size loses its way.
-            if (p + 2 < n && d[p + 1] == 0xF9 && d[p + 2] != 4)
+            // The first sub-block of each known extension has a fixed size (a
+            // graphic control's 4 bytes start with the packed field); a reader
+            // that meets another size loses its way.
+            if (p + 2 < n && !KnownExtensionBlockFits(d[p + 1], d[p + 2]))
                 return fail(PictureFault::Damaged);
             if (p + 3 < n && d[p + 1] == 0xF9)
                 disposal = static_cast<uint8_t>((d[p + 3] >> 2) & 0x07);

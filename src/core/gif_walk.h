@@ -53,7 +53,8 @@ struct GifLayout {
 // the header, a colour table or a block, or when an image's LZW data give fewer
 // than width x height pixels before the end code or the end of its sub-blocks;
 // Damaged for a screen of zero width or height (as WalkGif refuses it), a graphic
-// control extension whose block is not 4 bytes, a minimum
+// control, application or plain text extension whose first block is not of its
+// fixed size (4, 11, 12 bytes), a minimum
 // code size outside 1..kLargestMinCodeSize, a code before the end code that is
 // neither in the code table nor the next one to be added (also past the image's
 // last pixel), an image with no colour table of its own or of the screen (no decoder

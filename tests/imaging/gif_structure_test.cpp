@@ -65,6 +65,14 @@ TEST(GifStructure, WalkTable)
              return gif;
          }(),
          PictureFault::Damaged, 0},
+        {"application extension of an empty block",
+         [&] {
+             Bytes gif = whole;
+             const auto image = static_cast<std::ptrdiff_t>(test_support::Find(gif, {0x2C}));
+             gif.insert(gif.begin() + image, {0x21, 0xFF, 0x00});
+             return gif;
+         }(),
+         PictureFault::Damaged, 0},
         {"three images with extensions between",
          BuildGif({.width = 8, .height = 8, .images = {kImage, kImage, kImage}}), PictureFault::None, 3},
         {"GIF87a",
