@@ -3,6 +3,7 @@
 // walk runs from the first byte and from every local header signature and
 // "MIDlet-" in the bytes; every result is checked against the rules the walks
 // promise.
+#include "erased_flash_input.h"
 #include "jad_walk.h"
 #include "jar_walk.h"
 
@@ -80,10 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    const uint8_t control = data[0];
-    std::vector<uint8_t> image(control & 0x0F, 0xFF);
-    image.insert(image.end(), data + 1, data + size);
-    image.resize(image.size() + ((control & 0x10) != 0 ? 300 : 0), 0xFF);
+    const std::vector<uint8_t> image = AmongErasedFlash(data, size);
     const std::span<const uint8_t> bytes(image);
 
     CheckJar(bytes);

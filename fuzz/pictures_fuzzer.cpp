@@ -3,6 +3,7 @@
 // and what the decode check answers. Every result is checked against the rules
 // the walks and the search promise.
 #include "bmp_walk.h"
+#include "erased_flash_input.h"
 #include "gif_walk.h"
 #include "jpeg_walk.h"
 #include "picture_candidates.h"
@@ -71,9 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (size == 0)
         return 0;
     const uint8_t control = data[0];
-    std::vector<uint8_t> image(control & 0x0F, 0xFF);
-    image.insert(image.end(), data + 1, data + size);
-    image.resize(image.size() + ((control & 0x10) != 0 ? 300 : 0), 0xFF);
+    const std::vector<uint8_t> image = AmongErasedFlash(data, size);
     const std::span<const uint8_t> bytes(image);
 
     // Every walk from the first byte, and each candidate's own walk.

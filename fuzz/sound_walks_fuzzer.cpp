@@ -3,6 +3,7 @@
 // instead. Every walk from the first byte and from each signature found is
 // checked against the rules the walks promise.
 #include "amr_walk.h"
+#include "erased_flash_input.h"
 #include "imelody_walk.h"
 #include "midi_walk.h"
 #include "mp3_walk.h"
@@ -70,9 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return 0;
     const uint8_t control = data[0];
     const uint8_t erased = (control & 0x20) != 0 ? 0x00 : 0xFF;
-    std::vector<uint8_t> image(control & 0x0F, erased);
-    image.insert(image.end(), data + 1, data + size);
-    image.resize(image.size() + ((control & 0x10) != 0 ? 300 : 0), erased);
+    const std::vector<uint8_t> image = AmongErasedFlash(data, size, erased);
     const std::span<const uint8_t> bytes(image);
 
     for (const Walker walk : kWalkers)

@@ -11,12 +11,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void PutBe32(Bytes& out, uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
 Bytes EmptyRleBitmap(uint16_t side)
 {
     constexpr uint32_t kOffset = 14 + 40 + 4 * 2;
@@ -100,15 +94,6 @@ Bytes HugeCanvasJpeg(uint16_t side)
     return jpeg;
 }
 
-void PutChunk(Bytes& out, const char* type, const Bytes& data)
-{
-    PutBe32(out, static_cast<uint32_t>(data.size()));
-    Bytes typed(type, type + 4);
-    typed.insert(typed.end(), data.begin(), data.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    PutBe32(out, PlainCrc32(typed.data(), typed.size()));
-}
-
 Bytes ZeroPng(uint16_t side)
 {
     const Bytes raw(static_cast<std::size_t>(side) * (side + 1u), 0);
@@ -122,9 +107,9 @@ Bytes ZeroPng(uint16_t side)
     PutBe32(header, side);
     PutBe32(header, side);
     header.insert(header.end(), {8, 0, 0, 0, 0});  // 8-bit grey, deflate, no filter method, no interlace
-    PutChunk(out, "IHDR", header);
-    PutChunk(out, "IDAT", packed);
-    PutChunk(out, "IEND", {});
+    PutPngChunk(out, "IHDR", header);
+    PutPngChunk(out, "IDAT", packed);
+    PutPngChunk(out, "IEND", {});
     return out;
 }
 

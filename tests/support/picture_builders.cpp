@@ -25,17 +25,6 @@ void Append(Bytes& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
-void Be16(Bytes& out, uint32_t v)
-{
-    Append(out, {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
-}
-
-void Be32(Bytes& out, uint32_t v)
-{
-    Be16(out, v >> 16);
-    Be16(out, v);
-}
-
 // Packs LZW codes of growing width, least significant bit first.
 class CodePacker {
 public:
@@ -102,19 +91,10 @@ Bytes ImageHead(const GifPlan& plan, const GifImage& image, bool localPalette)
     return out;
 }
 
-void PngChunk(Bytes& out, const char* type, const Bytes& data)
-{
-    Be32(out, static_cast<uint32_t>(data.size()));
-    Bytes typed(type, type + 4);
-    Append(typed, data);
-    Append(out, typed);
-    Be32(out, PlainCrc32(typed.data(), typed.size()));
-}
-
 void JpegSegment(Bytes& out, uint8_t marker, const Bytes& body)
 {
     Append(out, {0xFF, marker});
-    Be16(out, static_cast<uint32_t>(body.size() + 2));
+    PutBe16(out, static_cast<uint32_t>(body.size() + 2));
     Append(out, body);
 }
 
@@ -151,6 +131,27 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t value)
 {
     PutLe16(out, value & 0xFFFF);
     PutLe16(out, value >> 16);
+}
+
+void PutBe16(std::vector<uint8_t>& out, uint32_t value)
+{
+    out.push_back(static_cast<uint8_t>(value >> 8));
+    out.push_back(static_cast<uint8_t>(value));
+}
+
+void PutBe32(std::vector<uint8_t>& out, uint32_t value)
+{
+    PutBe16(out, value >> 16);
+    PutBe16(out, value & 0xFFFF);
+}
+
+void PutPngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
+{
+    PutBe32(out, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    PutBe32(out, PlainCrc32(typed.data(), typed.size()));
 }
 
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts)
@@ -414,28 +415,28 @@ std::vector<uint8_t> BuildPng(const PngPlan& plan)
         zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(i),
                     raw.begin() + static_cast<std::ptrdiff_t>(i + n));
     }
-    Be32(zlib, PlainAdler32(raw.data(), raw.size()));
+    PutBe32(zlib, PlainAdler32(raw.data(), raw.size()));
 
     Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     Bytes header;
-    Be32(header, plan.width);
-    Be32(header, plan.height);
+    PutBe32(header, plan.width);
+    PutBe32(header, plan.height);
     Append(header, {8, 2, 0, 0, 0});
-    PngChunk(png, "IHDR", header);
+    PutPngChunk(png, "IHDR", header);
     if (!plan.text.empty()) {
         Bytes text;
         Append(text, std::string("Comment"));
         text.push_back(0);
         Append(text, plan.text);
-        PngChunk(png, "tEXt", text);
+        PutPngChunk(png, "tEXt", text);
     }
     const std::size_t parts = static_cast<std::size_t>(std::max(1, plan.idatChunks));
     const std::size_t step = (zlib.size() + parts - 1) / parts;
     for (std::size_t i = 0; i < zlib.size(); i += step)
-        PngChunk(png, "IDAT",
-                 Bytes(zlib.begin() + static_cast<std::ptrdiff_t>(i),
-                       zlib.begin() + static_cast<std::ptrdiff_t>(std::min(zlib.size(), i + step))));
-    PngChunk(png, "IEND", {});
+        PutPngChunk(png, "IDAT",
+                    Bytes(zlib.begin() + static_cast<std::ptrdiff_t>(i),
+                          zlib.begin() + static_cast<std::ptrdiff_t>(std::min(zlib.size(), i + step))));
+    PutPngChunk(png, "IEND", {});
     return png;
 }
 

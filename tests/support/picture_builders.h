@@ -12,9 +12,13 @@ namespace kestrix::test_support {
 // with the structures (and the traps) a test needs. Every one decodes (bitmap
 // info headers of 52 and 56 bytes are not read by every decoder).
 
-// Little-endian writes and joining, for pictures put together by hand.
+// Little- and big-endian writes, a PNG chunk (length, type, data, CRC) and
+// joining, for pictures and sounds put together by hand.
 void PutLe16(std::vector<uint8_t>& out, uint32_t value);
 void PutLe32(std::vector<uint8_t>& out, uint32_t value);
+void PutBe16(std::vector<uint8_t>& out, uint32_t value);
+void PutBe32(std::vector<uint8_t>& out, uint32_t value);
+void PutPngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data);
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts);
 
 // Black, red, green and blue as 0xRRGGBB: the GIF's default colour table and

@@ -1,5 +1,7 @@
 #include "sound_builders.h"
 
+#include "picture_builders.h"
+
 #include <stdexcept>
 
 namespace kestrix::test_support {
@@ -12,31 +14,7 @@ void Text(Bytes& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
-void Be16(Bytes& out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value >> 8));
-    out.push_back(static_cast<uint8_t>(value));
-}
-
-void Be32(Bytes& out, uint32_t value)
-{
-    Be16(out, value >> 16);
-    Be16(out, value & 0xFFFF);
-}
-
-void Le16(Bytes& out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Le32(Bytes& out, uint32_t value)
-{
-    Le16(out, value & 0xFFFF);
-    Le16(out, value >> 16);
-}
-
-void PutLe32(Bytes& out, std::size_t at, uint32_t value)
+void OverwriteLe32(Bytes& out, std::size_t at, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out.at(at + static_cast<std::size_t>(i)) = static_cast<uint8_t>(value >> (8 * i));
@@ -47,9 +25,9 @@ Bytes Chunk(const std::string& type, const Bytes& data, bool bigEndian)
     Bytes out;
     Text(out, type);
     if (bigEndian)
-        Be32(out, static_cast<uint32_t>(data.size()));
+        PutBe32(out, static_cast<uint32_t>(data.size()));
     else
-        Le32(out, static_cast<uint32_t>(data.size()));
+        PutLe32(out, static_cast<uint32_t>(data.size()));
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -65,10 +43,10 @@ std::vector<uint8_t> BuildMidi(const MidiPlan& plan)
 {
     Bytes out;
     Text(out, "MThd");
-    Be32(out, 6);
-    Be16(out, plan.format);
-    Be16(out, plan.declaredTracks);
-    Be16(out, 96);
+    PutBe32(out, 6);
+    PutBe16(out, plan.format);
+    PutBe16(out, plan.declaredTracks);
+    PutBe16(out, 96);
     if (plan.unknownChunk)
         Append(out, Chunk("XFIH", {1, 2, 3, 0xFF, 0x2F, 0x00, 7}, true));
     for (int track = 0; track < plan.tracks; ++track) {
@@ -142,18 +120,18 @@ std::vector<uint8_t> BuildMp3(const Mp3Plan& plan)
     }
     if (plan.ape) {
         Bytes item;
-        Le32(item, 4);
-        Le32(item, 0);
+        PutLe32(item, 4);
+        PutLe32(item, 0);
         Text(item, std::string("Title\0Song", 10));
         const auto tagSize = static_cast<uint32_t>(item.size() + 32);
         for (const uint32_t flags : {0xA0000000u, 0x80000000u}) {
             if (flags == 0x80000000u)
                 Append(out, item);
             Text(out, "APETAGEX");
-            Le32(out, 2000);
-            Le32(out, tagSize);
-            Le32(out, 1);
-            Le32(out, flags);
+            PutLe32(out, 2000);
+            PutLe32(out, tagSize);
+            PutLe32(out, 1);
+            PutLe32(out, flags);
             out.insert(out.end(), 8, 0);
         }
     }
@@ -169,18 +147,18 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
 {
     Bytes out;
     Text(out, "RIFF");
-    Le32(out, 0);
+    PutLe32(out, 0);
     Text(out, plan.form);
     Bytes data;
     if (plan.form == "WAVE") {
         const bool adpcm = plan.formatTag == 17;
         Bytes format;
-        Le16(format, plan.formatTag);
-        Le16(format, 1);
-        Le32(format, 8000);
-        Le32(format, adpcm ? 4055 : 16000);
-        Le16(format, adpcm ? 256 : 2);
-        Le16(format, adpcm ? 4 : 16);
+        PutLe16(format, plan.formatTag);
+        PutLe16(format, 1);
+        PutLe32(format, 8000);
+        PutLe32(format, adpcm ? 4055 : 16000);
+        PutLe16(format, adpcm ? 256 : 2);
+        PutLe16(format, adpcm ? 4 : 16);
         Append(out, Chunk("fmt ", format, false));
         for (uint32_t i = 0; i < plan.dataBytes; ++i)
             data.push_back(static_cast<uint8_t>(i * 37 + 11));
@@ -192,8 +170,8 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
         format[107] = 0x1F;
         Append(out, Chunk("fmt ", format, false));
         Bytes rate;
-        Le32(rate, 1);
-        Le32(rate, 10);
+        PutLe32(rate, 1);
+        PutLe32(rate, 10);
         Append(out, Chunk("vrat", rate, false));
         data.assign(350, 0x21);
     } else {
@@ -205,9 +183,10 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
     }
     Bytes dataChunk = Chunk("data", data, false);
     if (plan.dataSize >= 0)
-        PutLe32(dataChunk, 4, static_cast<uint32_t>(plan.dataSize));
+        OverwriteLe32(dataChunk, 4, static_cast<uint32_t>(plan.dataSize));
     Append(out, dataChunk);
-    PutLe32(out, 4, plan.riffSize >= 0 ? static_cast<uint32_t>(plan.riffSize) : static_cast<uint32_t>(out.size() - 8));
+    OverwriteLe32(out, 4,
+                  plan.riffSize >= 0 ? static_cast<uint32_t>(plan.riffSize) : static_cast<uint32_t>(out.size() - 8));
     return out;
 }
 
@@ -234,7 +213,7 @@ std::vector<uint8_t> BuildSmaf(const SmafPlan& plan)
     body.insert(body.end(), {0xAB, 0xCD});
     Bytes out;
     Text(out, "MMMD");
-    Be32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size()));
+    PutBe32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size()));
     Append(out, body);
     return out;
 }
