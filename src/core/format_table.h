@@ -23,8 +23,6 @@ struct FormatTraits {
     ContentKind Kind;
     // The type name of its rows and the extension of its saved files.
     std::string_view Name;
-    // What the format is, for help texts.
-    std::string_view Description;
     // The first two bytes of every item: the candidate scan looks for them.
     std::array<uint8_t, 2> Lead;
     // Walks an item from its first byte to its true end (see WalkResult).
@@ -37,25 +35,21 @@ inline constexpr FormatTraits kFormats[] = {
     {PictureType::Gif,
      ContentKind::Picture,
      "gif",
-     "GIF (87a, 89a)",
      {'G', 'I'},
      [](std::span<const uint8_t> bytes, bool) noexcept { return WalkGif(bytes); }},
     {PictureType::Bmp,
      ContentKind::Picture,
      "bmp",
-     "BMP",
      {'B', 'M'},
      [](std::span<const uint8_t> bytes, bool) noexcept { return WalkBmp(bytes); }},
     {PictureType::Jpeg,
      ContentKind::Picture,
      "jpg",
-     "JPEG",
      {0xFF, 0xD8},
      [](std::span<const uint8_t> bytes, bool) noexcept { return WalkJpeg(bytes); }},
     {PictureType::Png,
      ContentKind::Picture,
      "png",
-     "PNG",
      {0x89, 'P'},
      [](std::span<const uint8_t> bytes, bool thorough) noexcept {
          return WalkPng(bytes, thorough ? PngCrc::Check : PngCrc::Trust);
