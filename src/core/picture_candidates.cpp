@@ -14,8 +14,8 @@
 namespace kestrix {
 namespace {
 
-// First two bytes of each format, from the format table.
-constexpr std::size_t kFormatCount = std::size(kFormats);
+// First two bytes of each picture format, from the format table.
+constexpr std::size_t kFormatCount = kPictureFormatCount;
 constexpr auto kFirstBytes = [] {
     std::array<uint8_t, kFormatCount> bytes{};
     for (std::size_t k = 0; k < kFormatCount; ++k)
@@ -49,7 +49,7 @@ std::optional<PictureType> PictureCandidateKind(const uint8_t* data, int64_t p) 
 {
     for (std::size_t k = 0; k < kFormatCount; ++k)
         if (data[p] == kFirstBytes[k] && data[p + 1] == kSecondBytes[k])
-            return kFormats[k].Type;
+            return PictureTypeOf(kFormats[k].Type);
     return std::nullopt;
 }
 
