@@ -2,6 +2,7 @@
 
 #include "batch_runner.h"
 #include "code_page.h"
+#include "content_list.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "extraction.h"
@@ -31,8 +32,11 @@ namespace {
 constexpr std::size_t kJsonFlushSize = 1 << 16;
 
 struct CliRequest {
-    // The list to print; none for the facts ("info").
+    // The list to print; none for the facts ("info") and the content search.
     std::optional<ListKind> List;
+    // "content": every item of the kinds in Kinds (all when empty).
+    bool Content = false;
+    std::vector<ContentKind> Kinds;
     std::vector<std::string> Images;  // as given, bytes
     bool Json = false;
     std::optional<std::string> ExtractFolder;
@@ -284,6 +288,215 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
         out << "written: " << report->Written.size() << ", failed: " << report->Failed.size() << '\n';
 }
 
+// What a row of the content search says beyond its range, for its kind.
+void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& found)
+{
+    switch (KindOf(item.Type)) {
+    case ContentKind::Picture:
+        json.Key("width").Number(item.Width).Key("height").Number(item.Height);
+        json.Key("frames");
+        if (item.Type == ContentType::Gif)
+            json.Number(item.Frames);
+        else
+            json.Null();
+        break;
+    case ContentKind::Sound:
+        json.Key("duration_ms").Number(item.DurationMs).Key("sample_rate").Number(item.SampleRate);
+        json.Key("channels").Number(item.Channels).Key("tracks").Number(item.Tracks);
+        break;
+    case ContentKind::Application: {
+        json.Key("midlet");
+        if (item.Midlet < 0) {
+            json.Null();
+            break;
+        }
+        const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
+        json.BeginObject().Key("name").String(ShownText(midlet.Name)).Key("vendor").String(ShownText(midlet.Vendor));
+        json.Key("version").String(ShownText(midlet.Version)).Key("icon").String(ShownText(midlet.IconPath));
+        if (item.Type == ContentType::Jad) {
+            json.Key("jar_url").String(ShownText(midlet.JarUrl)).Key("jar_size");
+            if (midlet.JarSize >= 0)
+                json.Number(midlet.JarSize);
+            else
+                json.Null();
+        }
+        json.EndObject();
+        break;
+    }
+    case ContentKind::File: break;
+    }
+}
+
+// The details column of the content search's plain table.
+std::string ContentDetails(const FoundItem& item, const ContentFound& found)
+{
+    switch (KindOf(item.Type)) {
+    case ContentKind::Picture: {
+        std::string text = std::to_string(item.Width) + "x" + std::to_string(item.Height);
+        if (item.Type == ContentType::Gif)
+            text += ", " + std::to_string(item.Frames) + (item.Frames == 1 ? " frame" : " frames");
+        return text;
+    }
+    case ContentKind::Sound: {
+        std::string text =
+            std::to_string(item.DurationMs / 1000) + "." + std::to_string(item.DurationMs % 1000 / 100) + " s";
+        if (item.SampleRate > 0)
+            text += ", " + std::to_string(item.SampleRate) + " Hz";
+        if (item.Channels > 0)
+            text += ", " + std::to_string(item.Channels) + " ch";
+        if (item.Tracks > 0)
+            text += ", " + std::to_string(item.Tracks) + (item.Tracks == 1 ? " track" : " tracks");
+        return text;
+    }
+    case ContentKind::Application: {
+        if (item.Midlet < 0)
+            return {};
+        const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
+        return Printable(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + Printable(midlet.Vendor)) +
+               (midlet.Version.empty() ? "" : " " + Printable(midlet.Version));
+    }
+    case ContentKind::File: return {};
+    }
+    return {};
+}
+
+// Saves the listed items into one folder per kind under folder.
+ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
+                             const std::vector<std::string>& captions, const std::string& folder,
+                             const KeptFiles& images, std::ostream& err)
+{
+    ExtractReport report;
+    std::string kindFolder;
+    SaveHooks hooks;
+    hooks.Written = [&report, &kindFolder](const ExtractItem& item, std::size_t) {
+        report.Written.emplace_back(item.Row, kindFolder + "/" + item.FileName);
+    };
+    hooks.Failed = [&report, &err, &kindFolder](const ExtractItem& item, const std::exception& failure) {
+        std::string message = failure.what();
+        std::replace(message.begin(), message.end(), '\r', ' ');
+        err << "kestrix-cli: row " << item.Row << " (" << TerminalText(kindFolder + "/" + item.FileName)
+            << "): " << TerminalText(message) << '\n';
+        report.Failed.emplace_back(item.Row, message);
+        return AfterFailure::GoOn;
+    };
+    const auto rangeOf = [&items](const ExtractItem& item) {
+        const FoundItem& found = items[static_cast<std::size_t>(item.Row)];
+        return ItemRange{found.Start, found.End};
+    };
+    for (const ContentKind kind :
+         {ContentKind::Picture, ContentKind::Sound, ContentKind::Application, ContentKind::File}) {
+        const std::vector<ExtractItem> plan = PlanContentExtraction(items, captions, kind);
+        if (plan.empty())
+            continue;
+        kindFolder = ContentKindFolder(kind);
+        const std::string path = folder + "/" + kindFolder;
+        std::error_code error;
+        std::filesystem::create_directories(path, error);
+        if (error) {
+            err << "kestrix-cli: cannot create the folder " << TerminalText(path) << ": " << error.message() << '\n';
+            for (const ExtractItem& item : plan)
+                report.Failed.emplace_back(item.Row, "cannot create the folder " + path + ": " + error.message());
+            continue;
+        }
+        SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
+    }
+    return report;
+}
+
+void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask& task, const THexBuffer& buffer,
+                  const ContentFound& found, const std::vector<FoundItem>& items,
+                  const std::vector<std::string>& captions, const std::optional<ExtractReport>& report)
+{
+    if (request.Json) {
+        JsonWriter json;
+        json.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
+        json.Key("rows").BeginArray();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const FoundItem& item = items[i];
+            json.BeginObject().Key("caption").String(Cp1251ToUtf8(captions[i]));
+            json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
+            json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
+            json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
+            json.Key("status").String(PictureStatusName(item.Status)).Key("entry");
+            if (item.EntryName.empty())
+                json.Null();
+            else
+                json.String(Cp1251ToUtf8(item.EntryName));
+            ContentFields(json, item, found);
+            json.EndObject();
+            if (json.Text().size() >= kJsonFlushSize)
+                Flush(out, json);
+        }
+        json.EndArray();
+        if (report) {
+            json.Key("written").BeginArray();
+            for (const auto& [row, file] : report->Written)
+                json.BeginObject().Key("row").Number(row).Key("file").String(file).EndObject();
+            json.EndArray().Key("failed").BeginArray();
+            for (const auto& [row, error] : report->Failed)
+                json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
+            json.EndArray();
+        }
+        json.EndObject();
+        Flush(out, json);
+        out << '\n';
+        return;
+    }
+    PrintTable<10>(out, items.size() + 1, [&](std::size_t line) {
+        if (line == 0)
+            return std::array<std::string, 10>{"#",   "name", "kind",   "type",    "start",
+                                               "end", "size", "status", "details", "entry"};
+        const FoundItem& item = items[line - 1];
+        return std::array<std::string, 10>{std::to_string(line - 1),
+                                           Printable(captions[line - 1]),
+                                           std::string(ContentKindName(KindOf(item.Type))),
+                                           Printable(ItemTypeName(item)),
+                                           std::to_string(item.Start),
+                                           std::to_string(item.End),
+                                           std::to_string(item.Size()),
+                                           PictureStatusName(item.Status),
+                                           ContentDetails(item, found),
+                                           Printable(item.EntryName)};
+    });
+    out << items.size() << (items.size() == 1 ? " row" : " rows") << '\n';
+    if (report)
+        out << "written: " << report->Written.size() << ", failed: " << report->Failed.size() << '\n';
+}
+
+CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
+                         std::ostream& err)
+{
+    ScanHooks hooks;
+    hooks.DecodeCheck = CheckPicture;
+    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks);
+    const std::vector<std::string> allCaptions = ContentCaptions(found->Items);
+    // Captions are numbered over all kinds, so that a kind's names do not
+    // depend on which other kinds were asked for.
+    std::vector<FoundItem> items;
+    std::vector<std::string> captions;
+    for (std::size_t i = 0; i < found->Items.size(); ++i) {
+        const ContentKind kind = KindOf(found->Items[i].Type);
+        if (request.Kinds.empty() ||
+            std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end()) {
+            items.push_back(found->Items[i]);
+            captions.push_back(allCaptions[i]);
+        }
+    }
+    std::optional<ExtractReport> report;
+    if (task.ExtractFolder) {
+        std::error_code error;
+        std::filesystem::create_directories(*task.ExtractFolder, error);
+        if (error) {
+            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.ExtractFolder) << ": "
+                << error.message() << '\n';
+            return CliStatus::Failed;
+        }
+        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept, err);
+    }
+    PrintContent(out, request, task, buffer, *found, items, captions, report);
+    return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
+}
+
 CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
 {
     THexBuffer buffer;
@@ -300,6 +513,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         }
         return CliStatus::Failed;
     }
+    if (request.Content)
+        return ExecuteContent(request, task, buffer, out, err);
     if (!request.List) {
         PrintInfo(out, request, task, buffer);
         return CliStatus::Ok;
@@ -363,12 +578,16 @@ std::string Help()
            "Commands:\n"
            "  info IMAGE...        the five facts read at fixed offsets\n" +
            commands +
+           "  content IMAGE...     every picture, sound, Java application and file of the\n"
+           "                       phone, each whole, checked and named\n"
            "\n"
            "Options:\n"
            "  --json               Print one JSON object per image (one per line).\n"
            "  --extract DIR        Lists: also save every listed item into DIR (created when\n"
            "                       missing); with several images each image's items go into\n"
            "                       DIR/<image file name>/.\n"
+           "  --kind KIND,...      content: only these kinds (picture, sound, application,\n"
+           "                       file); --extract puts each kind in its own folder.\n"
            "  --jobs N             Read at most N images at once (default: the number of cores).\n"
            "  -h, --help           Show this help.\n"
            "  -v, --version        Show the version.\n"
@@ -414,6 +633,21 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
             request.ExtractFolder = takeValue();
             if (!request.ExtractFolder || request.ExtractFolder->empty())
                 return "Missing value after '--extract'.";
+        } else if (name == "kind") {
+            const std::optional<std::string> text = takeValue();
+            if (!text || text->empty())
+                return "Missing value after '--kind'.";
+            std::string_view rest = *text;
+            while (!rest.empty()) {
+                const std::size_t comma = rest.find(',');
+                const std::string_view word = rest.substr(0, comma);
+                const std::optional<ContentKind> kind = ContentKindNamed(word);
+                if (!kind)
+                    return "Unknown kind '" + TerminalText(std::string(word)) +
+                           "': use picture, sound, application or file.";
+                request.Kinds.push_back(*kind);
+                rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+            }
         } else if (name == "jobs") {
             const std::optional<std::string> text = takeValue();
             int jobs = 0;
@@ -432,12 +666,16 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
                                     [&command](const ListTraits& list) { return command == list.Name; });
     if (named != AllLists().end())
         request.List = named->Kind;
+    else if (command == "content")
+        request.Content = true;
     else if (command != "info")
         return command.empty() ? "missing command" : "unknown command '" + TerminalText(command) + "'";
     if (positional.size() < 2)
         return "missing image";
-    if (request.ExtractFolder && !request.List)
+    if (request.ExtractFolder && !request.List && !request.Content)
         return "--extract goes with a list, not info";
+    if (!request.Kinds.empty() && !request.Content)
+        return "--kind goes with content";
     request.Images.assign(positional.begin() + 1, positional.end());
     return {};
 }

@@ -59,30 +59,31 @@ int32_t ItemRange::Count() const noexcept
     return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
 }
 
+std::string FolderNames::Claim(const std::string& caption)
+{
+    std::string name = SafeFileName(caption);
+    if (m_taken.insert(name).second)
+        return name;
+    int& n = m_nextNumber.try_emplace(name, 2).first->second;
+    std::string numbered = Numbered(name, n);
+    while (!m_taken.insert(numbered).second)
+        numbered = Numbered(name, ++n);
+    ++n;
+    return numbered;
+}
+
 std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
                                         const std::vector<bool>& selected)
 {
     const ListTraits& traits = TraitsOf(list);
     std::vector<ExtractItem> items;
-    std::unordered_set<std::string> taken;
-    // Per name given more than once, the number its next copy tries first.
-    std::unordered_map<std::string, int> nextNumber;
+    FolderNames names;
     for (std::size_t i = 0; i < count; ++i) {
         if (!selected.empty() && (i >= selected.size() || !selected[i]))
             continue;
         const ResultRow row = rowText(i);
-        if (!traits.Saves(row))
-            continue;
-        std::string name = SafeFileName(traits.SaveName(row));
-        if (!taken.insert(name).second) {
-            int& n = nextNumber.try_emplace(name, 2).first->second;
-            std::string numbered = Numbered(name, n);
-            while (!taken.insert(numbered).second)
-                numbered = Numbered(name, ++n);
-            ++n;
-            name = std::move(numbered);
-        }
-        items.push_back({static_cast<int32_t>(i), std::move(name)});
+        if (traits.Saves(row))
+            items.push_back({static_cast<int32_t>(i), names.Claim(traits.SaveName(row))});
     }
     return items;
 }

@@ -10,6 +10,8 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,14 +38,27 @@ struct ItemRange {
 // gets a leading "_".
 std::string SafeFileName(const std::string& caption);
 
+// The names of the files one save writes into one folder: each caption made
+// safe (SafeFileName); a name given to an earlier file gets " (2)", " (3)", ...
+// before its extension (from its last "." unless that is its first character),
+// so every file has a name of its own.
+class FolderNames {
+public:
+    // The name for the next file of caption (Windows-1251 bytes), as UTF-8.
+    std::string Claim(const std::string& caption);
+
+private:
+    std::unordered_set<std::string> m_taken;
+    // Per name given more than once, the number its next copy tries first.
+    std::unordered_map<std::string, int> m_nextNumber;
+};
+
 // Row index of a list as the list shows it.
 using RowTextFunction = std::function<ResultRow(std::size_t index)>;
 
 // The items a save of list writes, in list order, of the count rows that
-// rowText gives: the rows its save rule keeps, under their save names made
-// safe (SafeFileName). A name given to an earlier item gets " (2)", " (3)", ...
-// before its extension (from its last "." unless that is its first
-// character), so every item has a name of its own. selected (one flag per
+// rowText gives: the rows its save rule keeps, under their save names
+// (FolderNames). selected (one flag per
 // row) limits the rows; empty means every row.
 std::vector<ExtractItem> PlanExtraction(ListKind list, std::size_t count, const RowTextFunction& rowText,
                                         const std::vector<bool>& selected = {});

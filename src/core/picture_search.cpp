@@ -2,15 +2,12 @@
 
 #include "file_entry_layout.h"
 #include "format_table.h"
+#include "parallel_checks.h"
 #include "picture_candidates.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace kestrix {
@@ -18,8 +15,6 @@ namespace {
 
 // Work (bytes scanned or walked) between two chances for the front end to run.
 constexpr int64_t kYieldInterval = int64_t{4} << 20;
-// While the pictures are checked, the front end runs at least this often.
-constexpr auto kCheckYieldInterval = std::chrono::milliseconds(10);
 // Candidates are looked for in slices of this many bytes.
 constexpr int64_t kSliceSize = int64_t{1} << 20;
 // Walking beyond the accepted parts and walking candidates inside truncated
@@ -85,55 +80,20 @@ private:
         return true;
     }
 
-    // Decodes every structurally whole picture on worker threads, one per core:
-    // the verdicts change no walk, so they wait until the scan is done. This
-    // thread decodes nothing; it lets the front end run at least every
-    // kCheckYieldInterval, and when the front end asks to stop it raises the
-    // workers' cancel flag, which the check obeys within its own bound, and waits
-    // for them. False when it asked to stop.
+    // Decodes every structurally whole picture on worker threads: the verdicts
+    // change no walk, so they wait until the scan is done. False when the front
+    // end asked to stop.
     bool CheckPictures()
     {
-        if (!m_check || m_unchecked.empty())
+        if (!m_check)
             return true;
-        std::atomic<std::size_t> next{0};
-        std::atomic<bool> cancel{false};
-        std::mutex mutex;
-        std::condition_variable allDone;
-        std::size_t running = 0;
-        const auto work = [&] {
-            for (std::size_t k; (k = next++) < m_unchecked.size() && !cancel.load(std::memory_order_relaxed);) {
+        return RunChecksOnWorkers(
+            m_unchecked.size(),
+            [this](std::size_t k, const std::atomic<bool>& cancel) {
                 FoundPicture& row = m_rows[m_unchecked[k]];
                 row.Status = Verdict(row, cancel);
-            }
-            const std::lock_guard lock(mutex);
-            if (--running == 0)
-                allDone.notify_all();
-        };
-        const std::size_t workers =
-            std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), m_unchecked.size());
-        std::vector<std::thread> threads;
-        threads.reserve(workers);
-        running = workers;
-        for (std::size_t k = 0; k < workers; ++k)
-            threads.emplace_back(work);
-        bool finished = true;
-        {
-            std::unique_lock lock(mutex);
-            while (!allDone.wait_for(lock, kCheckYieldInterval, [&] { return running == 0; })) {
-                lock.unlock();
-                const bool keepGoing = Progress(m_size);
-                lock.lock();
-                if (!keepGoing) {
-                    cancel = true;
-                    finished = false;
-                    allDone.wait(lock, [&] { return running == 0; });
-                    break;
-                }
-            }
-        }
-        for (std::thread& thread : threads)
-            thread.join();
-        return finished;
+            },
+            [this] { return Progress(m_size); });
     }
 
     PictureStatus Verdict(const FoundPicture& row, const std::atomic<bool>& cancel) const noexcept

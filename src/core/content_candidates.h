@@ -1,0 +1,33 @@
+#pragma once
+
+#include "format_table.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace kestrix {
+
+// Where in a file-system entry's signature the candidate scan finds it: its
+// bytes 01 FF, the rarest pair of it.
+inline constexpr int64_t kEntryLeadOffset = 2;
+
+// True when data[p], data[p + 1] are the lead of some format of the format
+// table, FFh and an MPEG frame lead (IsMpegFrameLead), or the bytes of a
+// file-system entry's signature at kEntryLeadOffset.
+bool IsContentLead(uint8_t first, uint8_t second) noexcept;
+
+// The format whose item may start at image[p]: its lead, then its whole
+// signature and form (format table) inside image; for FFh and an MPEG frame
+// lead, Mp3. None when p + 1 is past the image.
+std::optional<ContentType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept;
+
+// Lowest p with from <= p < to at which IsContentLead holds for data[p],
+// data[p + 1], or -1. Requires 0 <= from and to smaller than the data's size.
+// Uses byte-class lookups in 32-byte vectors where the processor has them.
+int64_t NextContentCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept;
+
+// The same byte by byte, on any processor.
+int64_t NextContentCandidatePortable(const uint8_t* data, int64_t from, int64_t to) noexcept;
+
+}  // namespace kestrix

@@ -1,0 +1,504 @@
+#include "content_search.h"
+
+#include "content_candidates.h"
+#include "fast_find.h"
+#include "file_entry_layout.h"
+#include "parallel_checks.h"
+
+#include <algorithm>
+#include <atomic>
+#include <unordered_set>
+
+namespace kestrix {
+namespace {
+
+// Work (bytes scanned or walked) between two chances for the front end to run.
+constexpr int64_t kYieldInterval = int64_t{4} << 20;
+// Candidates and entry signatures are looked for in slices of this many bytes.
+constexpr int64_t kSliceSize = int64_t{1} << 20;
+// Walking beyond the accepted parts and walking candidates inside truncated
+// items may cost this much in all (bytes per image byte, plus a fixed part);
+// only hostile images reach it. A walk's own accepted parts never count.
+constexpr int64_t kExtraWorkPerByte = 1;
+constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
+// "MIDlet-", the line a descriptor's candidate is found by.
+constexpr int64_t kJadLeadLength = 7;
+
+// What a walk of one candidate gave: the walk and the facts of an application.
+struct CandidateWalk {
+    WalkResult Walk;
+    std::optional<MidletInfo> Midlet;
+};
+
+CandidateWalk WalkCandidate(ContentType type, std::span<const uint8_t> bytes, bool thorough)
+{
+    CandidateWalk result;
+    try {
+        if (type == ContentType::Jar) {
+            JarWalk jar = WalkJar(bytes);
+            result.Walk = jar.Walk;
+            if (jar.Midlet.HasManifest)
+                result.Midlet = MidletInfo{std::move(jar.Midlet.Name),
+                                           std::move(jar.Midlet.Vendor),
+                                           std::move(jar.Midlet.Version),
+                                           std::move(jar.Midlet.IconPath),
+                                           std::move(jar.Midlet.Icon),
+                                           {},
+                                           -1};
+        } else if (type == ContentType::Jad) {
+            JadWalk jad = WalkJad(bytes);
+            result.Walk = jad.Walk;
+            result.Midlet = MidletInfo{std::move(jad.Facts.Name),
+                                       std::move(jad.Facts.Vendor),
+                                       std::move(jad.Facts.Version),
+                                       {},
+                                       {},
+                                       std::move(jad.Facts.JarUrl),
+                                       jad.Facts.JarSize};
+        } else {
+            result.Walk = TraitsOf(type).Walk(bytes, thorough);
+        }
+    } catch (...) {
+        // An archive whose parts cannot even be held is no item.
+        result = CandidateWalk{};
+    }
+    return result;
+}
+
+// A file-system entry whose signature the search has met.
+struct Entry {
+    int64_t Header = 0;
+    int64_t DataStart = 0;
+    uint32_t Size = 0;
+    std::string Name;
+};
+
+class ContentSearch {
+public:
+    ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks)
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks),
+          m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
+    {
+    }
+
+    std::optional<ContentFound> Run()
+    {
+        if (m_hooks.ShowGauge)
+            m_hooks.ShowGauge(static_cast<int32_t>(m_size));
+        const bool finished = Scan() && CheckPictures();
+        if (m_hooks.HideGauge)
+            m_hooks.HideGauge();
+        if (!finished)
+            return std::nullopt;
+        MatchDescriptors();
+        return std::move(m_found);
+    }
+
+private:
+    // False when the front end asked to stop.
+    bool Scan()
+    {
+        // A candidate needs its second byte inside the image.
+        const int64_t lastCandidate = m_size - 1;
+        int64_t pos = 0;
+        while (pos < lastCandidate || m_pending) {
+            const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSliceSize));
+            const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
+            const int64_t from = pos;
+            while (pos < to) {
+                const int64_t candidate = NextContentCandidate(m_image.data(), pos, to);
+                if (candidate < 0) {
+                    pos = to;
+                    break;
+                }
+                pos = Consider(candidate);
+                if (m_pending)
+                    break;
+                if (m_work >= kYieldInterval && !Progress(pos))
+                    return false;
+            }
+            m_work += pos - from;
+            // Past the last candidate only a pending entry's data remain.
+            if (m_pending && pos >= lastCandidate)
+                pos = std::max(pos, m_pending->DataStart);
+            if (m_pending && pos == m_pending->DataStart)
+                pos = HandleEvent(pos);
+            if (m_work >= kYieldInterval && !Progress(pos))
+                return false;
+        }
+        return true;
+    }
+
+    // Where the pending entry's data start (never before pos); limit when no
+    // entry is pending.
+    int64_t NextEvent(int64_t pos, int64_t limit) const
+    {
+        return m_pending ? std::max(pos, m_pending->DataStart) : limit;
+    }
+
+    // Lists the pending entry's data at pos; returns where the search goes on.
+    int64_t HandleEvent(int64_t pos)
+    {
+        if (!m_pending || pos != m_pending->DataStart)
+            return pos;
+        Entry entry = std::move(*m_pending);
+        m_pending.reset();
+        return ConsiderEntryData(entry);
+    }
+
+    // Takes in the entry whose signature is at h; returns where the search
+    // goes on.
+    int64_t ConsiderSignature(int64_t h)
+    {
+        // An entry whose name starts before the image or whose data start
+        // beyond it is not whole here; a signature inside a listed item is
+        // part of that item.
+        if (h < kFileEntryNameDistance || h + kFileEntryDataOffset > m_size || InsideCover(h))
+            return h + kEntryLeadOffset + 1;
+        CutCoverAt(h - kFileEntryNameDistance);
+        m_pending = Entry{h, h + kFileEntryDataOffset, ReadFileEntrySize(m_image, h), ReadFileEntryName(m_image, h)};
+        // The rest of the entry's header is no item.
+        return m_pending->DataStart;
+    }
+
+    // Whether another entry's signature starts after h and before end.
+    bool SignatureBefore(int64_t h, int64_t end) const
+    {
+        const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
+        const int64_t to = std::min(m_size, end + signatureLength - 1);
+        if (h + 1 + signatureLength > to)
+            return false;
+        return FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(to),
+                         kFileEntrySignature.data(), static_cast<int32_t>(signatureLength)) >= 0;
+    }
+
+    // The first entry signature after h, or the image's size when none.
+    int64_t SignatureAfter(int64_t h) const
+    {
+        const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
+        if (h + 1 + signatureLength > m_size)
+            return m_size;
+        const int32_t hit = FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(m_size),
+                                      kFileEntrySignature.data(), static_cast<int32_t>(signatureLength));
+        return hit >= 0 ? hit : m_size;
+    }
+
+    int64_t ConsiderEntryData(const Entry& entry)
+    {
+        const int64_t start = entry.DataStart;
+        const int64_t statedEnd = start + static_cast<int64_t>(entry.Size);
+        // Looking ahead costs no more than the entry's bytes or the bytes up to
+        // the next signature, which the search reaches anyway.
+        const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
+        const std::optional<ContentType> type = ContentCandidateAt(m_image, start);
+        if (type && *type != ContentType::Jad) {
+            if (!whole) {
+                // The size cannot be right: the walk decides, as if no entry held the data.
+                const int64_t after = ConsiderCandidate(start, *type, entry.Name);
+                if (after > start + 1 || Listed(start))
+                    return after;
+            } else if (const auto after = ConsiderSizedEntry(entry, *type)) {
+                return *after;
+            }
+        }
+        if (!m_fileNames.insert(entry.Name).second)
+            return start;
+        FoundItem item;
+        item.Type = ContentType::File;
+        item.Start = static_cast<int32_t>(start);
+        if (whole) {
+            item.End = static_cast<int32_t>(statedEnd);
+            item.Status = ContentStatus::Unchecked;
+        } else {
+            // Cut at the next entry's name, or at the image's end.
+            const int64_t next = SignatureAfter(entry.Header);
+            item.End = static_cast<int32_t>(std::clamp(next - kFileEntryNameDistance, start, m_size));
+            item.Status = ContentStatus::Truncated;
+        }
+        item.EntryName = entry.Name;
+        Append(std::move(item), int64_t{0}, true);
+        return m_found.Items.back().End;
+    }
+
+    // Lists the data of an entry of a known format, walked within the entry's
+    // size; where the search goes on, or none when the data are no item of
+    // that format.
+    std::optional<int64_t> ConsiderSizedEntry(const Entry& entry, ContentType type)
+    {
+        const int64_t start = entry.DataStart;
+        const auto size = static_cast<int64_t>(entry.Size);
+        CandidateWalk walked =
+            WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
+        m_work += walked.Walk.Examined;
+        const WalkResult& walk = walked.Walk;
+        if (walk.Verdict == WalkVerdict::NotPicture)
+            return std::nullopt;
+        FoundItem item = MakeItem(type, start, walk, entry.Name);
+        item.End = static_cast<int32_t>(start + size);
+        if (walk.Verdict == WalkVerdict::Whole)
+            item.Status = walk.End == size ? StatusOf(type, walk) : ContentStatus::Damaged;
+        else
+            item.Status = walk.Examined >= size ? ContentStatus::Truncated : ContentStatus::Damaged;
+        Append(std::move(item), size, true, std::move(walked.Midlet));
+        return start + size;
+    }
+
+    // Walks the candidate at start and lists it where it belongs; returns where
+    // the search for candidates goes on.
+    int64_t Consider(int64_t start)
+    {
+        if (HasFileEntrySignature(m_image, start - kEntryLeadOffset))
+            return ConsiderSignature(start - kEntryLeadOffset);
+        std::optional<ContentType> type = ContentCandidateAt(m_image, start);
+        if (!type)
+            return start + 1;
+        if (*type == ContentType::Jad) {
+            // The descriptor's run of lines starts before its "MIDlet-" line,
+            // but never inside what is already listed.
+            const int64_t floor = m_cover >= 0 ? std::max<int64_t>(Cover().End, 0) : 0;
+            if (start < floor)
+                return start + 1;
+            const int64_t runStart =
+                floor + JadRunStart(m_image.subspan(static_cast<std::size_t>(floor)), start - floor);
+            const int64_t after = ConsiderCandidate(runStart, *type, {});
+            return std::max(after, start + kJadLeadLength);
+        }
+        return ConsiderCandidate(start, *type, {});
+    }
+
+    int64_t ConsiderCandidate(int64_t start, ContentType type, const std::string& entryName)
+    {
+        const bool nested = m_cover >= 0 && start < Cover().End;
+        if (nested) {
+            // Whatever starts inside a whole item, an entry's data, or the parts
+            // of a truncated item that its walk is sure of, is part of it.
+            if (m_coverSolid || Cover().Status != ContentStatus::Truncated)
+                return Cover().End;
+            if (start < m_coverSureEnd)
+                return m_coverSureEnd;
+            if (m_extraBudget <= 0)
+                return Cover().End;
+        }
+        CandidateWalk walked = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
+        const WalkResult& walk = walked.Walk;
+        m_work += walk.Examined;
+        m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
+        if (walk.Verdict == WalkVerdict::NotPicture)
+            return start + 1;
+        // A truncated walk that ran on past its cut has met this item.
+        if (nested)
+            Cover().End = static_cast<int32_t>(start);
+        FoundItem item = MakeItem(type, start, walk, entryName.empty() ? EntryNameAt(start) : entryName);
+        item.Status = StatusOf(type, walk);
+        Append(std::move(item), walk.SureEnd, false, std::move(walked.Midlet));
+        return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
+    }
+
+    FoundItem MakeItem(ContentType type, int64_t start, const WalkResult& walk, std::string entryName) const
+    {
+        FoundItem item;
+        item.Type = type;
+        item.Start = static_cast<int32_t>(start);
+        item.End = static_cast<int32_t>(start + walk.End);
+        if (KindOf(type) == ContentKind::Picture) {
+            item.Width = walk.Width;
+            item.Height = walk.Height;
+            item.Frames = walk.Frames;
+        }
+        item.DurationMs = walk.DurationMs;
+        item.SampleRate = walk.SampleRate;
+        item.Channels = walk.Channels;
+        item.Tracks = walk.Tracks;
+        item.EntryName = std::move(entryName);
+        return item;
+    }
+
+    // Appends item as the new cover: sureEnd is how far (from its start) its
+    // walk is sure of its parts, solid for an entry's data, whose size is sure.
+    void Append(FoundItem item, int64_t sureEnd, bool solid, std::optional<MidletInfo> midlet = std::nullopt)
+    {
+        if (midlet) {
+            item.Midlet = static_cast<int32_t>(m_found.Midlets.size());
+            m_found.Midlets.push_back(std::move(*midlet));
+        }
+        const bool check = item.Status == ContentStatus::Complete && KindOf(item.Type) == ContentKind::Picture;
+        m_coverSureEnd = item.Start + sureEnd;
+        m_found.Items.push_back(std::move(item));
+        m_cover = static_cast<int64_t>(m_found.Items.size() - 1);
+        m_coverSolid = solid;
+        if (check)
+            m_unchecked.push_back(m_found.Items.size() - 1);
+    }
+
+    // Complete until the decode check says otherwise (CheckPictures).
+    static ContentStatus StatusOf(ContentType type, const WalkResult& walk) noexcept
+    {
+        if (walk.Verdict != WalkVerdict::Whole)
+            return ContentStatus::Truncated;
+        if (KindOf(type) == ContentKind::Picture && !walk.HasImageData)
+            return ContentStatus::Damaged;
+        return ContentStatus::Complete;
+    }
+
+    bool Listed(int64_t start) const { return !m_found.Items.empty() && m_found.Items.back().Start == start; }
+
+    // Whether at lies in a listed item that owns it (not past the sure parts
+    // of a truncated one).
+    bool InsideCover(int64_t at)
+    {
+        if (m_cover < 0 || at >= Cover().End)
+            return false;
+        return m_coverSolid || Cover().Status != ContentStatus::Truncated || at < m_coverSureEnd;
+    }
+
+    // A truncated item that ran on past its cut ends where an entry's header
+    // starts.
+    void CutCoverAt(int64_t at)
+    {
+        if (m_cover >= 0 && at < Cover().End)
+            Cover().End = static_cast<int32_t>(std::max<int64_t>(at, m_coverSureEnd));
+    }
+
+    std::string EntryNameAt(int64_t start) const
+    {
+        const int64_t h = start - kFileEntryDataOffset;
+        if (h < kFileEntryNameDistance || !HasFileEntrySignature(m_image, h))
+            return {};
+        return ReadFileEntryName(m_image, h);
+    }
+
+    FoundItem& Cover() { return m_found.Items[static_cast<std::size_t>(m_cover)]; }
+
+    bool CheckPictures()
+    {
+        if (!m_hooks.DecodeCheck)
+            return true;
+        return RunChecksOnWorkers(
+            m_unchecked.size(),
+            [this](std::size_t k, const std::atomic<bool>& cancel) {
+                FoundItem& item = m_found.Items[m_unchecked[k]];
+                item.Status = Verdict(item, cancel);
+            },
+            [this] { return Progress(m_size); });
+    }
+
+    ContentStatus Verdict(const FoundItem& item, const std::atomic<bool>& cancel) const noexcept
+    {
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size()));
+        try {
+            const ContentStatus status = m_hooks.DecodeCheck(PictureTypeOf(item.Type), bytes, cancel);
+            return status == ContentStatus::Truncated ? ContentStatus::Damaged : status;
+        } catch (...) {
+            // A picture the decoder cannot even hold does not decode in full.
+            return ContentStatus::Damaged;
+        }
+    }
+
+    // A descriptor that names a listed archive of another size than it states
+    // does not describe that archive.
+    void MatchDescriptors()
+    {
+        for (FoundItem& descriptor : m_found.Items) {
+            if (descriptor.Type != ContentType::Jad || descriptor.Midlet < 0)
+                continue;
+            const MidletInfo& facts = m_found.Midlets[static_cast<std::size_t>(descriptor.Midlet)];
+            const std::string_view url = facts.JarUrl;
+            const std::string_view file = url.substr(url.find_last_of('/') + 1);
+            if (file.empty() || facts.JarSize < 0)
+                continue;
+            bool named = false;
+            bool sized = false;
+            for (const FoundItem& archive : m_found.Items)
+                if (archive.Type == ContentType::Jar && archive.EntryName == file) {
+                    named = true;
+                    sized = sized || archive.Size() == facts.JarSize;
+                }
+            if (named && !sized && descriptor.Status == ContentStatus::Complete)
+                descriptor.Status = ContentStatus::Damaged;
+        }
+    }
+
+    bool Progress(int64_t pos)
+    {
+        m_work = 0;
+        if (m_hooks.MoveGauge)
+            m_hooks.MoveGauge(static_cast<int32_t>(std::min(pos, m_size)));
+        return !m_hooks.KeepGoing || m_hooks.KeepGoing();
+    }
+
+    std::span<const uint8_t> m_image;
+    int64_t m_size;
+    const ScanHooks& m_hooks;
+    ContentFound m_found;
+    // The pictures whose pixels are still to be checked.
+    std::vector<std::size_t> m_unchecked;
+    // The listed item that reaches furthest, -1 before the first; the end of
+    // the parts its walk is sure of; whether all its bytes are sure.
+    int64_t m_cover = -1;
+    int64_t m_coverSureEnd = 0;
+    bool m_coverSolid = false;
+    int64_t m_extraBudget;
+    int64_t m_work = 0;
+    // The entry whose data come next.
+    std::optional<Entry> m_pending;
+    // The names the listed File items carry.
+    std::unordered_set<std::string> m_fileNames;
+};
+
+bool IsAsciiAlnum(char c) noexcept
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+}  // namespace
+
+ContentKind KindOf(ContentType type) noexcept
+{
+    return type == ContentType::File ? ContentKind::File : TraitsOf(type).Kind;
+}
+
+const char* ContentTypeName(ContentType type) noexcept
+{
+    return type == ContentType::File ? "bin" : TraitsOf(type).Name.data();
+}
+
+std::string ItemTypeName(const FoundItem& item)
+{
+    if (item.Type != ContentType::File)
+        return ContentTypeName(item.Type);
+    const std::string_view name = item.EntryName;
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size() || name.size() - dot - 1 > 8)
+        return "bin";
+    std::string extension;
+    for (const char c : name.substr(dot + 1)) {
+        if (!IsAsciiAlnum(c))
+            return "bin";
+        extension += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return extension;
+}
+
+std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items)
+{
+    std::vector<std::string> captions;
+    captions.reserve(items.size());
+    std::size_t numbers[4] = {};
+    for (const FoundItem& item : items) {
+        if (!item.EntryName.empty()) {
+            captions.push_back(item.EntryName);
+            continue;
+        }
+        const ContentKind kind = KindOf(item.Type);
+        const std::size_t number = ++numbers[static_cast<std::size_t>(kind)];
+        captions.push_back(std::string(KindCaption(kind)) + " (" + std::to_string(number) + ")." + ItemTypeName(item));
+    }
+    return captions;
+}
+
+std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks)
+{
+    return ContentSearch(image, hooks).Run();
+}
+
+}  // namespace kestrix
