@@ -212,7 +212,8 @@ private:
         } else {
             // Cut at the next entry's name, or at the image's end.
             const int64_t next = SignatureAfter(entry.Header);
-            item.End = static_cast<int32_t>(std::clamp(next - kFileEntryNameDistance, start, m_size));
+            item.End =
+                static_cast<int32_t>(next < m_size ? std::clamp(next - kFileEntryNameDistance, start, m_size) : m_size);
             item.Status = ContentStatus::Truncated;
         }
         item.EntryName = entry.Name;
@@ -238,9 +239,23 @@ private:
         if (walk.Verdict == WalkVerdict::Whole)
             item.Status = walk.End == size ? StatusOf(type, walk) : ContentStatus::Damaged;
         else
-            item.Status = walk.Examined >= size ? ContentStatus::Truncated : ContentStatus::Damaged;
+            item.Status = NeedsMoreBytes(type, start, size, walk) ? ContentStatus::Truncated : ContentStatus::Damaged;
         Append(std::move(item), size, true, std::move(walked.Midlet));
         return start + size;
+    }
+
+    // Whether data of type at start, whose walk within size bytes was cut,
+    // go on past those bytes: the walk over the rest of the image reads on.
+    bool NeedsMoreBytes(ContentType type, int64_t start, int64_t size, const WalkResult& walk)
+    {
+        // Without budget left (only hostile images spend it), a cut walk is
+        // taken for cut data.
+        if (walk.Examined >= size || m_extraBudget <= 0)
+            return true;
+        const WalkResult free = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), false).Walk;
+        m_work += free.Examined;
+        m_extraBudget -= free.Examined;
+        return free.Examined > size;
     }
 
     // Walks the candidate at start and lists it where it belongs; returns where
@@ -258,8 +273,12 @@ private:
             const int64_t floor = m_cover >= 0 ? std::max<int64_t>(Cover().End, 0) : 0;
             if (start < floor)
                 return start + 1;
+            // Lines before it belong to it only when they end right before it.
+            const uint8_t before = start > floor ? m_image[static_cast<std::size_t>(start - 1)] : 0;
             const int64_t runStart =
-                floor + JadRunStart(m_image.subspan(static_cast<std::size_t>(floor)), start - floor);
+                before == '\n' || before == '\r'
+                    ? floor + JadRunStart(m_image.subspan(static_cast<std::size_t>(floor)), start - floor)
+                    : start;
             const int64_t after = ConsiderCandidate(runStart, *type, {});
             return std::max(after, start + kJadLeadLength);
         }

@@ -1,0 +1,205 @@
+#include "content_candidates.h"
+#include "content_list.h"
+#include "content_search.h"
+#include "flash_image_builder.h"
+#include "jar_builders.h"
+#include "picture_builders.h"
+#include "sound_builders.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+void PrintTo(const FoundItem& item, std::ostream* out)
+{
+    *out << '{' << ContentTypeName(item.Type) << ' ' << PictureStatusName(item.Status) << ' ' << item.Start << ".."
+         << item.End << " entry \"" << item.EntryName << "\"}";
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test_support::FlashImageBuilder;
+
+std::string_view Text(const Bytes& bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// What a row says of itself, for comparing with a table's expectation.
+struct Expected {
+    ContentType Type;
+    ContentStatus Status;
+    int32_t Start;
+    int32_t End;
+    std::string EntryName;
+};
+
+void ExpectItems(const std::vector<FoundItem>& items, const std::vector<Expected>& expected)
+{
+    ASSERT_EQ(items.size(), expected.size()) << ::testing::PrintToString(items);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i) + " " + ::testing::PrintToString(items[i]));
+        EXPECT_EQ(items[i].Type, expected[i].Type);
+        EXPECT_EQ(items[i].Status, expected[i].Status);
+        EXPECT_EQ(items[i].Start, expected[i].Start);
+        EXPECT_EQ(items[i].End, expected[i].End);
+        EXPECT_EQ(items[i].EntryName, expected[i].EntryName);
+    }
+}
+
+ContentFound Search(const Bytes& image)
+{
+    const std::optional<ContentFound> found = FindAllContent(image, {});
+    EXPECT_TRUE(found.has_value());
+    return found.value_or(ContentFound{});
+}
+
+// Entries of the phone's file system: the size decides the end; the format's
+// walk decides how whole the data are.
+TEST(ContentEntries, TheEntrySizeDecidesTheEndAndTheWalkTheStatus)
+{
+    const Bytes midi = test_support::BuildMidi({});
+    const Bytes amr = test_support::BuildAmr({});
+    const auto size = [](const Bytes& bytes) { return static_cast<uint32_t>(bytes.size()); };
+    const std::string text = "plain text of the phone";
+    FlashImageBuilder image(16384);
+    image.PutFileEntry(200, "whole.mid", size(midi), Text(midi))
+        .PutFileEntry(1200, "long.mid", size(midi) + 10, Text(midi))
+        .Fill(1200 + 38 + midi.size(), 10, 0x20)
+        .PutFileEntry(2200, "cut.mid", size(midi) - 5, Text(midi))
+        .PutFileEntry(3200, "ring.amr", size(amr), Text(amr))
+        .PutFileEntry(4200, "notes.TXT", static_cast<uint32_t>(text.size()), text)
+        .PutFileEntry(5200, "notes.TXT", static_cast<uint32_t>(text.size()), text)
+        // Crosses the next entry's signature: cut at that entry's name.
+        .PutFileEntry(6200, "big.dat", 5000, "data")
+        .PutFileEntry(7200, "small", 4, "abcd")
+        // Runs past the image's end: cut there.
+        .PutFileEntry(16000, "tail.bin", 100000, "tail");
+    const int32_t d = 38;
+    ExpectItems(
+        Search(image.Bytes()).Items,
+        {
+            {ContentType::Midi, ContentStatus::Complete, 200 + d, 200 + d + int32_t(midi.size()), "whole.mid"},
+            {ContentType::Midi, ContentStatus::Damaged, 1200 + d, 1200 + d + int32_t(midi.size()) + 10, "long.mid"},
+            {ContentType::Midi, ContentStatus::Truncated, 2200 + d, 2200 + d + int32_t(midi.size()) - 5, "cut.mid"},
+            {ContentType::Amr, ContentStatus::Complete, 3200 + d, 3200 + d + int32_t(amr.size()), "ring.amr"},
+            {ContentType::File, ContentStatus::Unchecked, 4200 + d, 4200 + d + int32_t(text.size()), "notes.TXT"},
+            {ContentType::File, ContentStatus::Truncated, 6200 + d, 7200 - 89, "big.dat"},
+            {ContentType::File, ContentStatus::Unchecked, 7200 + d, 7200 + d + 4, "small"},
+            {ContentType::File, ContentStatus::Truncated, 16000 + d, 16384, "tail.bin"},
+        });
+}
+
+// Items of every kind among erased flash, at odd offsets, with what a user
+// looks for; what lies inside a listed item is not listed again.
+TEST(ContentItems, KindsFactsAndNesting)
+{
+    const Bytes jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
+    const Bytes mp3 = test_support::BuildMp3({.frames = 8, .mono = true});
+    const Bytes wav = test_support::BuildRiff({});
+    const Bytes gif = test_support::BuildGif({});
+    FlashImageBuilder image(65536);
+    image.Put(1001, jar).Put(20003, mp3).Put(30005, wav).Put(40007, gif);
+    const ContentFound found = Search(image.Bytes());
+    ExpectItems(found.Items, {
+                                 {ContentType::Jar, ContentStatus::Complete, 1001, 1001 + int32_t(jar.size()), ""},
+                                 {ContentType::Mp3, ContentStatus::Complete, 20003, 20003 + int32_t(mp3.size()), ""},
+                                 {ContentType::Wav, ContentStatus::Complete, 30005, 30005 + int32_t(wav.size()), ""},
+                                 {ContentType::Gif, ContentStatus::Complete, 40007, 40007 + int32_t(gif.size()), ""},
+                             });
+    ASSERT_EQ(found.Items[0].Midlet, 0);
+    const MidletInfo& midlet = found.Midlets[0];
+    EXPECT_EQ(midlet.Name, "Snake");
+    EXPECT_FALSE(midlet.Vendor.empty());
+    EXPECT_EQ(midlet.IconPath, "/icon.png");
+    EXPECT_FALSE(midlet.Icon.empty());
+    EXPECT_EQ(found.Items[1].Channels, 1);
+    EXPECT_GT(found.Items[1].DurationMs, 0);
+    EXPECT_EQ(found.Items[2].SampleRate, 8000);
+
+    EXPECT_EQ(ContentCaptions(found.Items),
+              (std::vector<std::string>{"\xCF\xF0\xE8\xEB\xEE\xE6\xE5\xED\xE8\xE5 (1).jar", "\xC7\xE2\xF3\xEA (1).mp3",
+                                        "\xC7\xE2\xF3\xEA (2).wav", "\xCA\xE0\xF0\xF2\xE8\xED\xEA\xE0 (1).gif"}));
+}
+
+// A descriptor is checked against the archive it names, when that archive is
+// listed under the name.
+TEST(ContentItems, DescriptorSizeIsCheckedAgainstTheNamedArchive)
+{
+    const Bytes jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
+    for (const int64_t stated : {static_cast<int64_t>(jar.size()), static_cast<int64_t>(jar.size()) + 1}) {
+        SCOPED_TRACE(stated);
+        const std::string jad = test_support::MidletDescriptor("Snake", static_cast<std::size_t>(stated));
+        FlashImageBuilder image(32768);
+        image.PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()), Text(jar)).Put(20000, jad);
+        const ContentFound found = Search(image.Bytes());
+        ASSERT_EQ(found.Items.size(), 2u);
+        EXPECT_EQ(found.Items[1].Type, ContentType::Jad);
+        EXPECT_EQ(found.Items[1].Start, 20000);
+        EXPECT_EQ(found.Items[1].Status,
+                  stated == static_cast<int64_t>(jar.size()) ? ContentStatus::Complete : ContentStatus::Damaged);
+    }
+}
+
+TEST(ContentItems, TypeNamesOfFileEntries)
+{
+    const struct {
+        const char* name;
+        const char* type;
+    } cases[] = {{"a.TXT", "txt"}, {"noext", "bin"},          {".hidden", "bin"}, {"x.", "bin"},
+                 {"a.b c", "bin"}, {"long.abcdefghi", "bin"}, {"v.tar.gz", "gz"}};
+    for (const auto& c : cases) {
+        FoundItem item;
+        item.EntryName = c.name;
+        EXPECT_EQ(ItemTypeName(item), c.type) << c.name;
+    }
+}
+
+TEST(ContentItems, ExtractionPlansOneKindUnderItsCaptions)
+{
+    std::vector<FoundItem> items(4);
+    items[0].Type = ContentType::Midi;
+    items[1].Type = ContentType::Gif;
+    items[2].Type = ContentType::Midi;
+    items[2].EntryName = "\xC7\xE2\xF3\xEA (1).mid";
+    items[3].Type = ContentType::Amr;
+    const std::vector<std::string> captions = ContentCaptions(items);
+    const std::vector<ExtractItem> plan = PlanContentExtraction(items, captions, ContentKind::Sound);
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(plan[0].Row, 0);
+    EXPECT_EQ(plan[0].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (1).mid");
+    EXPECT_EQ(plan[1].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (1) (2).mid");
+    EXPECT_EQ(plan[2].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (2).amr");
+    EXPECT_EQ(ContentKindNamed("sounds"), ContentKind::Sound);
+    EXPECT_EQ(ContentKindNamed("apps"), std::nullopt);
+}
+
+// The vector scan finds exactly the places the byte-by-byte scan finds.
+TEST(ContentCandidates, VectorScanAgreesWithTheByteScan)
+{
+    Bytes data = test_support::Garbage(1 << 16, 7);
+    const char* leads[] = {"GIF8",          "BM",   "\xFF\xD8",   "\x89PNG", "MThd",     "#!AMR\n", "ID3", "RIFF",
+                           "BEGIN:IMELODY", "MMMD", "PK\x03\x04", "MIDlet-", "\xFF\xFB", "\x01\xFF"};
+    std::size_t at = 100;
+    for (const char* lead : leads)
+        for (int k = 0; k < 3; ++k, at += 997)
+            for (std::size_t i = 0; lead[i] != 0; ++i)
+                data[at + i] = static_cast<uint8_t>(lead[i]);
+    const auto scan = [&](auto next) {
+        std::vector<int64_t> found;
+        for (int64_t p = 0; (p = next(data.data(), p, static_cast<int64_t>(data.size()) - 1)) >= 0; ++p)
+            found.push_back(p);
+        return found;
+    };
+    const std::vector<int64_t> portable = scan(NextContentCandidatePortable);
+    EXPECT_EQ(scan(NextContentCandidate), portable);
+    EXPECT_GE(portable.size(), 3 * std::size(leads));
+}
+
+}  // namespace
+}  // namespace kestrix
