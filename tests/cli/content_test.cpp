@@ -1,0 +1,133 @@
+#include "cli_run.h"
+#include "cli_runner.h"
+#include "code_page.h"
+#include "flash_image_builder.h"
+#include "jar_builders.h"
+#include "picture_builders.h"
+#include "sound_builders.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test_support::CliResult;
+using test_support::FlashImageBuilder;
+using test_support::Json;
+using test_support::ReadFileBytes;
+using test_support::RunCliWith;
+
+std::string_view Text(const Bytes& bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+Bytes Range(const Bytes& image, int start, int end)
+{
+    return Bytes(image.begin() + start, image.begin() + end);
+}
+
+// One item of each kind: a picture, a named sound, an application, a file.
+class CliContent : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_image.Put(1001, m_gif)
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+            .Put(8003, m_jar)
+            .PutFileEntry(20000, "notes.txt", 5, "hello");
+        m_path = m_dir.filePath("content.bin");
+        m_image.WriteTo(m_path.toStdString());
+    }
+
+    Bytes m_gif = test_support::BuildGif({});
+    Bytes m_midi = test_support::BuildMidi({});
+    Bytes m_jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
+    FlashImageBuilder m_image{32 * 1024, 0xFF};
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+TEST_F(CliContent, JsonRowsCarryKindStatusEntryAndWhatEachKindTells)
+{
+    const CliResult result = RunCliWith({"content", m_path, "--json"});
+    ASSERT_EQ(result.status, CliStatus::Ok) << result.err;
+    const QJsonArray rows = Json(result.out)["rows"].toArray();
+    ASSERT_EQ(rows.size(), 4);
+    const struct {
+        const char* caption;
+        const char* kind;
+        const char* type;
+        int start;
+        int size;
+    } expected[] = {
+        {"Картинка (1).gif", "picture", "gif", 1001, static_cast<int>(m_gif.size())},
+        {"Звонок.mid", "sound", "mid", 3038, static_cast<int>(m_midi.size())},
+        {"Приложение (1).jar", "application", "jar", 8003, static_cast<int>(m_jar.size())},
+        {"notes.txt", "file", "txt", 20038, 5},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject row = rows[i].toObject();
+        EXPECT_EQ(row["caption"].toString(), QString::fromUtf8(expected[i].caption));
+        EXPECT_EQ(row["kind"].toString(), expected[i].kind);
+        EXPECT_EQ(row["type"].toString(), expected[i].type);
+        EXPECT_EQ(row["start"].toInt(), expected[i].start);
+        EXPECT_EQ(row["end"].toInt(), expected[i].start + expected[i].size);
+        EXPECT_EQ(row["size"].toInt(), expected[i].size);
+    }
+    EXPECT_EQ(rows[0].toObject()["status"].toString(), "complete");
+    EXPECT_EQ(rows[0].toObject()["width"].toInt(), 8);
+    EXPECT_TRUE(rows[0].toObject()["entry"].isNull());
+    EXPECT_EQ(rows[1].toObject()["entry"].toString(), QString::fromUtf8("Звонок.mid"));
+    EXPECT_EQ(rows[1].toObject()["tracks"].toInt(), 2);
+    EXPECT_GT(rows[1].toObject()["duration_ms"].toInt(), 0);
+    EXPECT_EQ(rows[2].toObject()["midlet"].toObject()["name"].toString(), "Snake");
+    EXPECT_EQ(rows[2].toObject()["midlet"].toObject()["icon"].toString(), "/icon.png");
+    EXPECT_EQ(rows[3].toObject()["status"].toString(), "unchecked");
+}
+
+TEST_F(CliContent, KindsFilterTheRowsAndExtractionMakesAFolderPerKind)
+{
+    const QString out = m_dir.filePath("out");
+    const CliResult result = RunCliWith({"content", m_path, "--json", "--kind", "sound,application", "--extract", out});
+    ASSERT_EQ(result.status, CliStatus::Ok) << result.err;
+    const QJsonObject json = Json(result.out);
+    ASSERT_EQ(json["rows"].toArray().size(), 2);
+    const QJsonArray written = json["written"].toArray();
+    ASSERT_EQ(written.size(), 2);
+    EXPECT_EQ(written[0].toObject()["file"].toString(), QString::fromUtf8("sounds/Звонок.mid"));
+    EXPECT_EQ(written[1].toObject()["file"].toString(), QString::fromUtf8("applications/Приложение (1).jar"));
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"applications", "sounds"}));
+    EXPECT_EQ(ReadFileBytes((out + "/sounds/Звонок.mid").toStdString()), m_midi);
+    EXPECT_EQ(ReadFileBytes((out + QString::fromUtf8("/applications/Приложение (1).jar")).toStdString()), m_jar);
+}
+
+TEST_F(CliContent, UsageErrors)
+{
+    const struct {
+        QStringList arguments;
+        std::string errContains;
+    } cases[] = {
+        {{"content", "x.bin", "--kind", "games"}, "Unknown kind 'games'"},
+        {{"content", "x.bin", "--kind"}, "Missing value after '--kind'"},
+        {{"pictures", "x.bin", "--kind", "sound"}, "--kind goes with content"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = RunCliWith(c.arguments);
+        EXPECT_EQ(result.status, CliStatus::Usage) << result.err;
+        EXPECT_NE(result.err.find(c.errContains), std::string::npos) << result.err;
+    }
+    EXPECT_NE(RunCliWith({"--help"}).out.find("content IMAGE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrix
