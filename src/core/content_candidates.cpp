@@ -183,14 +183,49 @@ __attribute__((target("avx2"))) int64_t NextCandidateAvx2(const uint8_t* data, i
     }
     return NextContentCandidatePortable(data, p, to);
 }
+// The same lookups in 64-byte vectors.
+__attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uint8_t, 16>& table) noexcept
+{
+    return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data())));
+}
+
+__attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from,
+                                                                int64_t to) noexcept
+{
+    const ClassTables& tables = kClassTables.first;
+    const __m512i firstLow = Table512(tables.FirstLow);
+    const __m512i firstHigh = Table512(tables.FirstHigh);
+    const __m512i secondLow = Table512(tables.SecondLow);
+    const __m512i secondHigh = Table512(tables.SecondHigh);
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    int64_t p = from;
+    // Every load ends at p + 65 <= to + 1 <= size.
+    while (p + 64 <= to) {
+        const __m512i a = _mm512_loadu_si512(data + p);
+        const __m512i b = _mm512_loadu_si512(data + p + 1);
+        const __m512i first =
+            _mm512_and_si512(_mm512_shuffle_epi8(firstLow, _mm512_and_si512(a, nibble)),
+                             _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(a, 4), nibble)));
+        const __m512i second =
+            _mm512_and_si512(_mm512_shuffle_epi8(secondLow, _mm512_and_si512(b, nibble)),
+                             _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(b, 4), nibble)));
+        for (uint64_t mask = _mm512_test_epi8_mask(first, second); mask != 0; mask &= mask - 1) {
+            const int64_t at = p + __builtin_ctzll(mask);
+            if (IsContentLead(data[at], data[at + 1]))
+                return at;
+        }
+        p += 64;
+    }
+    return NextContentCandidatePortable(data, p, to);
+}
 #endif
 
-using CandidateFinder = int64_t (*)(const uint8_t*, int64_t, int64_t) noexcept;
-
-CandidateFinder ChooseCandidateFinder() noexcept
+ContentCandidateFinder ChooseCandidateFinder() noexcept
 {
 #ifdef KESTRIX_CONTENT_CANDIDATES_AVX2
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512bw"))
+        return NextCandidateAvx512;
     if (__builtin_cpu_supports("avx2"))
         return NextCandidateAvx2;
 #endif
@@ -228,9 +263,22 @@ int64_t NextContentCandidatePortable(const uint8_t* data, int64_t from, int64_t 
     return -1;
 }
 
+std::vector<ContentCandidateFinder> ContentCandidateFinders()
+{
+    std::vector<ContentCandidateFinder> finders{NextContentCandidatePortable};
+#ifdef KESTRIX_CONTENT_CANDIDATES_AVX2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        finders.push_back(NextCandidateAvx2);
+    if (__builtin_cpu_supports("avx512bw"))
+        finders.push_back(NextCandidateAvx512);
+#endif
+    return finders;
+}
+
 int64_t NextContentCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept
 {
-    static const CandidateFinder kFinder = ChooseCandidateFinder();
+    static const ContentCandidateFinder kFinder = ChooseCandidateFinder();
     return kFinder(data, from, to);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace kestrix {
 
@@ -24,10 +25,16 @@ std::optional<ContentType> ContentCandidateAt(std::span<const uint8_t> image, in
 
 // Lowest p with from <= p < to at which IsContentLead holds for data[p],
 // data[p + 1], or -1. Requires 0 <= from and to smaller than the data's size.
-// Uses byte-class lookups in 32-byte vectors where the processor has them.
+// Uses byte-class lookups in 64- or 32-byte vectors where the processor has them.
 int64_t NextContentCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept;
 
 // The same byte by byte, on any processor.
 int64_t NextContentCandidatePortable(const uint8_t* data, int64_t from, int64_t to) noexcept;
+
+using ContentCandidateFinder = int64_t (*)(const uint8_t* data, int64_t from, int64_t to) noexcept;
+
+// Every way of NextContentCandidate this processor can run, the portable one
+// first: they all give the same answers.
+std::vector<ContentCandidateFinder> ContentCandidateFinders();
 
 }  // namespace kestrix

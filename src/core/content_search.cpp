@@ -3,7 +3,7 @@
 #include "content_candidates.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
-#include "parallel_checks.h"
+#include "picture_check_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -76,7 +76,7 @@ struct Entry {
 class ContentSearch {
 public:
     ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks)
-        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks),
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_checks(hooks.DecodeCheck),
           m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
     {
     }
@@ -345,8 +345,13 @@ private:
         m_found.Items.push_back(std::move(item));
         m_cover = static_cast<int64_t>(m_found.Items.size() - 1);
         m_coverSolid = solid;
-        if (check)
-            m_unchecked.push_back(m_found.Items.size() - 1);
+        if (check) {
+            const FoundItem& added = m_found.Items.back();
+            const std::size_t ticket = m_checks.Add(
+                PictureTypeOf(added.Type), m_image.subspan(static_cast<std::size_t>(added.Start),
+                                                           static_cast<std::size_t>(added.Size())));
+            m_unchecked.emplace_back(m_found.Items.size() - 1, ticket);
+        }
     }
 
     // Complete until the decode check says otherwise (CheckPictures).
@@ -388,29 +393,15 @@ private:
 
     FoundItem& Cover() { return m_found.Items[static_cast<std::size_t>(m_cover)]; }
 
+    // Waits for the decode checks that ran beside the scan; false when the
+    // front end asked to stop.
     bool CheckPictures()
     {
-        if (!m_hooks.DecodeCheck)
-            return true;
-        return RunChecksOnWorkers(
-            m_unchecked.size(),
-            [this](std::size_t k, const std::atomic<bool>& cancel) {
-                FoundItem& item = m_found.Items[m_unchecked[k]];
-                item.Status = Verdict(item, cancel);
-            },
-            [this] { return Progress(m_size); });
-    }
-
-    ContentStatus Verdict(const FoundItem& item, const std::atomic<bool>& cancel) const noexcept
-    {
-        const auto bytes = m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size()));
-        try {
-            const ContentStatus status = m_hooks.DecodeCheck(PictureTypeOf(item.Type), bytes, cancel);
-            return status == ContentStatus::Truncated ? ContentStatus::Damaged : status;
-        } catch (...) {
-            // A picture the decoder cannot even hold does not decode in full.
-            return ContentStatus::Damaged;
-        }
+        if (!m_checks.Finish([this] { return Progress(m_size); }))
+            return false;
+        for (const auto& [index, ticket] : m_unchecked)
+            m_found.Items[index].Status = m_checks.Verdict(ticket);
+        return true;
     }
 
     // A descriptor that names a listed archive of another size than it states
@@ -449,8 +440,9 @@ private:
     int64_t m_size;
     const ScanHooks& m_hooks;
     ContentFound m_found;
-    // The pictures whose pixels are still to be checked.
-    std::vector<std::size_t> m_unchecked;
+    // The decode checks of the pictures listed Complete, each with its item.
+    PictureCheckPool m_checks;
+    std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
     // The listed item that reaches furthest, -1 before the first; the end of
     // the parts its walk is sure of; whether all its bytes are sure.
     int64_t m_cover = -1;

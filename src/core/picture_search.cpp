@@ -2,7 +2,7 @@
 
 #include "file_entry_layout.h"
 #include "format_table.h"
-#include "parallel_checks.h"
+#include "picture_check_pool.h"
 #include "picture_candidates.h"
 
 #include <algorithm>
@@ -37,7 +37,7 @@ std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
 class PictureSearch {
 public:
     PictureSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const PictureDecodeCheck& check)
-        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_check(check),
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_checks(check),
           m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
     {
     }
@@ -80,32 +80,15 @@ private:
         return true;
     }
 
-    // Decodes every structurally whole picture on worker threads: the verdicts
-    // change no walk, so they wait until the scan is done. False when the front
-    // end asked to stop.
+    // Waits for the decode checks that ran beside the scan; false when the
+    // front end asked to stop.
     bool CheckPictures()
     {
-        if (!m_check)
-            return true;
-        return RunChecksOnWorkers(
-            m_unchecked.size(),
-            [this](std::size_t k, const std::atomic<bool>& cancel) {
-                FoundPicture& row = m_rows[m_unchecked[k]];
-                row.Status = Verdict(row, cancel);
-            },
-            [this] { return Progress(m_size); });
-    }
-
-    PictureStatus Verdict(const FoundPicture& row, const std::atomic<bool>& cancel) const noexcept
-    {
-        const auto bytes = m_image.subspan(static_cast<std::size_t>(row.Start), static_cast<std::size_t>(row.Size()));
-        try {
-            const PictureStatus status = m_check(row.Type, bytes, cancel);
-            return status == PictureStatus::Truncated ? PictureStatus::Damaged : status;
-        } catch (...) {
-            // A picture the decoder cannot even hold does not decode in full.
-            return PictureStatus::Damaged;
-        }
+        if (!m_checks.Finish([this] { return Progress(m_size); }))
+            return false;
+        for (const auto& [index, ticket] : m_unchecked)
+            m_rows[index].Status = m_checks.Verdict(ticket);
+        return true;
     }
 
     bool Progress(int64_t pos)
@@ -143,8 +126,12 @@ private:
             Cover().End = static_cast<int32_t>(start);
         m_rows.push_back(MakeRow(type, start, walk));
         m_cover = static_cast<int32_t>(m_rows.size() - 1);
-        if (m_rows.back().Status == PictureStatus::Complete)
-            m_unchecked.push_back(m_rows.size() - 1);
+        if (m_rows.back().Status == PictureStatus::Complete) {
+            const FoundPicture& added = m_rows.back();
+            m_unchecked.emplace_back(m_rows.size() - 1,
+                                     m_checks.Add(type, m_image.subspan(static_cast<std::size_t>(added.Start),
+                                                                        static_cast<std::size_t>(added.Size()))));
+        }
         m_coverSureEnd = start + walk.SureEnd;
         return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
     }
@@ -176,10 +163,10 @@ private:
     std::span<const uint8_t> m_image;
     int64_t m_size;
     const ScanHooks& m_hooks;
-    const PictureDecodeCheck& m_check;
+    // The decode checks of the pictures listed Complete, each with its row.
+    PictureCheckPool m_checks;
     std::vector<FoundPicture> m_rows;
-    // The rows whose pixels are still to be checked.
-    std::vector<std::size_t> m_unchecked;
+    std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
     // The listed row that reaches furthest, -1 before the first, and the end of
     // the parts its walk is sure of.
     int32_t m_cover = -1;

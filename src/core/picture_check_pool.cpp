@@ -1,0 +1,103 @@
+#include "picture_check_pool.h"
+
+#include <chrono>
+
+namespace kestrix {
+namespace {
+
+// While the checks finish, the front end runs at least this often.
+constexpr auto kCheckYieldInterval = std::chrono::milliseconds(10);
+
+}  // namespace
+
+PictureCheckPool::PictureCheckPool(PictureDecodeCheck check) : m_check(std::move(check)) {}
+
+PictureCheckPool::~PictureCheckPool()
+{
+    m_cancel = true;
+    Stop();
+}
+
+std::size_t PictureCheckPool::Add(PictureType type, std::span<const uint8_t> bytes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_tasks.push_back({type, bytes});
+    if (!m_check) {
+        ++m_done;
+        return m_tasks.size() - 1;
+    }
+    if (m_workers.empty()) {
+        const unsigned count = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned k = 0; k < count; ++k)
+            m_workers.emplace_back([this] { Work(); });
+    }
+    m_wake.notify_one();
+    return m_tasks.size() - 1;
+}
+
+bool PictureCheckPool::Finish(const std::function<bool()>& keepGoing)
+{
+    bool finished = true;
+    {
+        std::unique_lock lock(m_mutex);
+        m_closing = true;
+        m_wake.notify_all();
+        while (!m_allDone.wait_for(lock, kCheckYieldInterval, [this] { return m_done == m_tasks.size(); })) {
+            lock.unlock();
+            const bool carryOn = !keepGoing || keepGoing();
+            lock.lock();
+            if (!carryOn) {
+                m_cancel = true;
+                m_wake.notify_all();
+                finished = false;
+                break;
+            }
+        }
+    }
+    Stop();
+    return finished;
+}
+
+void PictureCheckPool::Work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_cancel || m_closing || m_next < m_tasks.size(); });
+        if (m_cancel)
+            return;
+        if (m_next == m_tasks.size())
+            return;
+        Task& task = m_tasks[m_next++];
+        lock.unlock();
+        task.Status = Run(task);
+        lock.lock();
+        if (++m_done == m_tasks.size())
+            m_allDone.notify_all();
+    }
+}
+
+PictureStatus PictureCheckPool::Run(const Task& task) const noexcept
+{
+    try {
+        const PictureStatus status = m_check(task.Type, task.Bytes, m_cancel);
+        return status == PictureStatus::Truncated ? PictureStatus::Damaged : status;
+    } catch (...) {
+        // A picture the decoder cannot even hold does not decode in full.
+        return PictureStatus::Damaged;
+    }
+}
+
+void PictureCheckPool::Stop()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& worker : m_workers)
+        if (worker.joinable())
+            worker.join();
+    m_workers.clear();
+}
+
+}  // namespace kestrix
