@@ -4,7 +4,9 @@
 # files, graphics and pictures against read_baseline, which reads the same file whole
 # into a fresh block (2 MiB-aligned and advised for huge pages, and plain), and
 # the peak memory of each. The deep picture search (pictures, with the strict
-# decode check of every whole picture) is held to twice the time of info.
+# decode check of every whole picture) and the content search (every item of
+# every kind, the same checks) are each held to twice the time of info; the
+# content search's peak memory to the image + 256 MiB.
 #
 #   bench/cli_bench.sh [BUILD_DIR] [SIZE_BYTES] [RUNS]
 set -euo pipefail
@@ -21,7 +23,7 @@ done
 [ -f "$image" ] || "$build/bin/kestrix-make-sample" --size "$size" "$image"
 cat "$image" > /dev/null
 
-names=("read, huge pages" "read, plain" info files graphics pictures)
+names=("read, huge pages" "read, plain" info files graphics pictures content)
 # Sets cmd to the command line of row $1.
 command_of() {
   case $1 in
@@ -31,6 +33,7 @@ command_of() {
     3) cmd=("$cli" files "$image") ;;
     4) cmd=("$cli" graphics "$image") ;;
     5) cmd=("$cli" pictures "$image") ;;
+    6) cmd=("$cli" content --json "$image") ;;
   esac
 }
 
@@ -80,3 +83,10 @@ echo "info peak memory: $info_peak MiB, at most image + 64 MiB = $budget MiB:" \
 pictures_ratio=$(ratio "${best[5]}" "${best[2]}")
 echo "pictures against info: ${pictures_ratio}x, at most 2.00x:" \
   "$(verdict "$(awk -v r="$pictures_ratio" 'BEGIN { print (r <= 2.0) }')")"
+content_ratio=$(ratio "${best[6]}" "${best[2]}")
+echo "content against info: ${content_ratio}x, at most 2.00x:" \
+  "$(verdict "$(awk -v r="$content_ratio" 'BEGIN { print (r <= 2.0) }')")"
+content_peak=$(peak_mib 6)
+content_budget=$(( (size >> 20) + 256 ))
+echo "content peak memory: $content_peak MiB, at most image + 256 MiB = $content_budget MiB:" \
+  "$(verdict "$([ "$content_peak" -le "$content_budget" ] && echo 1 || echo 0)")"

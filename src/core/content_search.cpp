@@ -379,7 +379,7 @@ private:
     // starts.
     void CutCoverAt(int64_t at)
     {
-        if (m_cover >= 0 && at < Cover().End)
+        if (m_cover >= 0 && !m_coverSolid && Cover().Status == ContentStatus::Truncated && at < Cover().End)
             Cover().End = static_cast<int32_t>(std::max<int64_t>(at, m_coverSureEnd));
     }
 
