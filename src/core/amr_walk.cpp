@@ -20,17 +20,21 @@ bool StartsWith(std::span<const uint8_t> bytes, const char* text, std::size_t le
 
 }  // namespace
 
+int32_t AmrFrameSize(bool wide, uint8_t header) noexcept
+{
+    return (header & 0x83) == 0 ? (wide ? kWideSizes : kNarrowSizes)[header >> 3 & 0x0F] : 0;
+}
+
 WalkResult WalkAmr(std::span<const uint8_t> bytes) noexcept
 {
-    const std::array<uint8_t, 16>* sizes = nullptr;
+    bool wide = false;
     int64_t p = 0;
     WalkResult result;
     if (StartsWith(bytes, "#!AMR\n", 6)) {
-        sizes = &kNarrowSizes;
         p = 6;
         result.SampleRate = 8000;
     } else if (StartsWith(bytes, "#!AMR-WB\n", 9)) {
-        sizes = &kWideSizes;
+        wide = true;
         p = 9;
         result.SampleRate = 16000;
     } else {
@@ -44,7 +48,7 @@ WalkResult WalkAmr(std::span<const uint8_t> bytes) noexcept
     while (p < size) {
         const uint8_t header = bytes[static_cast<std::size_t>(p)];
         examined = p + 1;
-        const uint8_t frameSize = (header & 0x83) == 0 ? (*sizes)[header >> 3 & 0x0F] : 0;
+        const int32_t frameSize = AmrFrameSize(wide, header);
         if (frameSize == 0)
             break;
         if (header == 0 && p + kErasedRunLength <= size && IsRunOf(bytes, p, kErasedRunLength, 0x00)) {

@@ -19,6 +19,12 @@ namespace kestrix {
 // DurationMs is 20 ms a frame; Channels 1. Reads only inside bytes; linear.
 WalkResult WalkAmr(std::span<const uint8_t> bytes) noexcept;
 
+// The size of the frame whose header byte is header, the header included, in
+// a narrow-band or (wide) wide-band file: by the frame type (bits 6..3), 1 for
+// a no-data frame; 0 when bits 7, 1 or 0 are set or the type is left for
+// future use.
+int32_t AmrFrameSize(bool wide, uint8_t header) noexcept;
+
 // Frames a whole AMR file needs after its signature (60 ms): a random byte
 // starts a frame about once in 13 tries, three in a row about once in 2,000.
 inline constexpr int32_t kLeastAmrFrames = 3;

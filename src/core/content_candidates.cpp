@@ -186,7 +186,10 @@ __attribute__((target("avx2"))) int64_t NextCandidateAvx2(const uint8_t* data, i
 // The same lookups in 64-byte vectors.
 __attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uint8_t, 16>& table) noexcept
 {
-    return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data())));
+    std::array<uint8_t, 64> lanes{};
+    for (std::size_t i = 0; i < lanes.size(); ++i)
+        lanes[i] = table[i % 16];
+    return _mm512_loadu_si512(lanes.data());
 }
 
 __attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from,
