@@ -1,9 +1,9 @@
 #include "content_search.h"
 
+#include "check_pool.h"
 #include "content_candidates.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
-#include "picture_check_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -75,8 +75,8 @@ struct Entry {
 
 class ContentSearch {
 public:
-    ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks)
-        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_checks(hooks.DecodeCheck),
+    ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck)
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
           m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
     {
     }
@@ -340,18 +340,30 @@ private:
             item.Midlet = static_cast<int32_t>(m_found.Midlets.size());
             m_found.Midlets.push_back(std::move(*midlet));
         }
-        const bool check = item.Status == ContentStatus::Complete && KindOf(item.Type) == ContentKind::Picture;
+        const bool whole = item.Status == ContentStatus::Complete;
         m_coverSureEnd = item.Start + sureEnd;
         m_found.Items.push_back(std::move(item));
         m_cover = static_cast<int64_t>(m_found.Items.size() - 1);
         m_coverSolid = solid;
-        if (check) {
-            const FoundItem& added = m_found.Items.back();
-            const std::size_t ticket = m_checks.Add(
-                PictureTypeOf(added.Type), m_image.subspan(static_cast<std::size_t>(added.Start),
-                                                           static_cast<std::size_t>(added.Size())));
-            m_unchecked.emplace_back(m_found.Items.size() - 1, ticket);
-        }
+        if (whole)
+            QueueCheck(m_found.Items.size() - 1);
+    }
+
+    // Queues the decoders' check of a whole picture or sound.
+    void QueueCheck(std::size_t index)
+    {
+        const FoundItem& item = m_found.Items[index];
+        const ContentType type = item.Type;
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size()));
+        CheckPool::Check check;
+        if (KindOf(type) == ContentKind::Picture && m_hooks.DecodeCheck)
+            check = [this, type, bytes](const std::atomic<bool>& cancel) {
+                return m_hooks.DecodeCheck(PictureTypeOf(type), bytes, cancel);
+            };
+        else if (KindOf(type) == ContentKind::Sound && m_soundCheck)
+            check = [this, type, bytes](const std::atomic<bool>& cancel) { return m_soundCheck(type, bytes, cancel); };
+        if (check)
+            m_unchecked.emplace_back(index, m_checks.Add(std::move(check)));
     }
 
     // Complete until the decode check says otherwise (CheckPictures).
@@ -440,8 +452,9 @@ private:
     int64_t m_size;
     const ScanHooks& m_hooks;
     ContentFound m_found;
-    // The decode checks of the pictures listed Complete, each with its item.
-    PictureCheckPool m_checks;
+    const SoundDecodeCheck& m_soundCheck;
+    // The decoders' checks of the items listed Complete, each with its item.
+    CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
     // The listed item that reaches furthest, -1 before the first; the end of
     // the parts its walk is sure of; whether all its bytes are sure.
@@ -507,9 +520,10 @@ std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items)
     return captions;
 }
 
-std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks)
+std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
+                                           const SoundDecodeCheck& soundCheck)
 {
-    return ContentSearch(image, hooks).Run();
+    return ContentSearch(image, hooks, soundCheck).Run();
 }
 
 }  // namespace kestrix

@@ -4,8 +4,10 @@
 #include "picture_type.h"
 #include "scan_hooks.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -90,6 +92,11 @@ std::string ItemTypeName(const FoundItem& item);
 // ("Картинка (3).gif", "Звук (1).mid").
 std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items);
 
+// The sound decoders' verdict on a whole sound of type (see CheckSound): like
+// PictureDecodeCheck, called from worker threads.
+using SoundDecodeCheck =
+    std::function<ContentStatus(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)>;
+
 // Finds every picture, sound, Java application and file of the phone in image
 // in one pass, each walked by its format's structure to its true end.
 //   - Candidates: each format's signature (format table), and an MPEG frame
@@ -110,13 +117,15 @@ std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items);
 //     entry's name. File items are listed once per entry name (the first
 //     entry of a name); items of a known format are listed for every entry.
 //   - hooks.DecodeCheck decides Complete, Damaged or Unchecked for whole
-//     pictures with image data, on worker threads, as FindAllPictures does.
+//     pictures with image data, and soundCheck for whole sounds, on worker
+//     threads beside the scan; either may be empty (no check).
 //   - A descriptor whose MIDlet-Jar-URL names a listed JAR (by its entry's
 //     name) of another size than its MIDlet-Jar-Size is Damaged.
 // Progress as FindAllPictures (ShowGauge with the image size, MoveGauge,
 // KeepGoing every few MiB and every 10 ms of checks, HideGauge); std::nullopt
 // when KeepGoing ended the search. The work is linear in the image size, also
 // for hostile images.
-std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks);
+std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
+                                           const SoundDecodeCheck& soundCheck = {});
 
 }  // namespace kestrix

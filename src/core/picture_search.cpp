@@ -1,8 +1,8 @@
 #include "picture_search.h"
 
+#include "check_pool.h"
 #include "file_entry_layout.h"
 #include "format_table.h"
-#include "picture_check_pool.h"
 #include "picture_candidates.h"
 
 #include <algorithm>
@@ -37,7 +37,7 @@ std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
 class PictureSearch {
 public:
     PictureSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const PictureDecodeCheck& check)
-        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_checks(check),
+        : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_check(check),
           m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
     {
     }
@@ -126,11 +126,14 @@ private:
             Cover().End = static_cast<int32_t>(start);
         m_rows.push_back(MakeRow(type, start, walk));
         m_cover = static_cast<int32_t>(m_rows.size() - 1);
-        if (m_rows.back().Status == PictureStatus::Complete) {
+        if (m_rows.back().Status == PictureStatus::Complete && m_check) {
             const FoundPicture& added = m_rows.back();
+            const auto bytes =
+                m_image.subspan(static_cast<std::size_t>(added.Start), static_cast<std::size_t>(added.Size()));
             m_unchecked.emplace_back(m_rows.size() - 1,
-                                     m_checks.Add(type, m_image.subspan(static_cast<std::size_t>(added.Start),
-                                                                        static_cast<std::size_t>(added.Size()))));
+                                     m_checks.Add([this, type, bytes](const std::atomic<bool>& cancel) {
+                                         return m_check(type, bytes, cancel);
+                                     }));
         }
         m_coverSureEnd = start + walk.SureEnd;
         return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
@@ -163,8 +166,9 @@ private:
     std::span<const uint8_t> m_image;
     int64_t m_size;
     const ScanHooks& m_hooks;
+    const PictureDecodeCheck& m_check;
     // The decode checks of the pictures listed Complete, each with its row.
-    PictureCheckPool m_checks;
+    CheckPool m_checks;
     std::vector<FoundPicture> m_rows;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
     // The listed row that reaches furthest, -1 before the first, and the end of

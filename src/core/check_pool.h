@@ -8,28 +8,29 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <span>
 #include <thread>
 #include <vector>
 
 namespace kestrix {
 
-// Runs the decode checks of found pictures on worker threads (one per core)
-// while the search that finds them goes on: the verdicts change no walk. The
-// thread that adds checks runs none of them.
-class PictureCheckPool {
+// Runs the decode checks of found items on worker threads (one per core,
+// started with the first check) while the search that finds them goes on: the
+// verdicts change no walk. The thread that adds checks runs none of them.
+class CheckPool {
 public:
-    // check decides each picture (see PictureDecodeCheck); an empty check
-    // takes every picture for complete and starts no thread.
-    explicit PictureCheckPool(PictureDecodeCheck check);
-    // Cancels the checks still running and waits for the workers.
-    ~PictureCheckPool();
-    PictureCheckPool(const PictureCheckPool&) = delete;
-    PictureCheckPool& operator=(const PictureCheckPool&) = delete;
+    // A check: the verdict on one item (Complete, Damaged or Unchecked); once
+    // cancel turns true the answer no longer matters and it should return soon.
+    using Check = std::function<PictureStatus(const std::atomic<bool>& cancel)>;
 
-    // Queues the check of bytes (which must stay alive until Finish returns);
+    CheckPool() = default;
+    // Cancels the checks still running and waits for the workers.
+    ~CheckPool();
+    CheckPool(const CheckPool&) = delete;
+    CheckPool& operator=(const CheckPool&) = delete;
+
+    // Queues check (what it reads must stay alive until Finish returns);
     // returns its ticket for Verdict, counting from 0.
-    std::size_t Add(PictureType type, std::span<const uint8_t> bytes);
+    std::size_t Add(Check check);
 
     // Waits for every queued check, calling keepGoing at least every 10 ms.
     // When keepGoing answers false, the checks are cancelled (the check is
@@ -43,8 +44,7 @@ public:
 
 private:
     struct Task {
-        PictureType Type;
-        std::span<const uint8_t> Bytes;
+        Check Run;
         PictureStatus Status = PictureStatus::Complete;
     };
 
@@ -52,7 +52,6 @@ private:
     PictureStatus Run(const Task& task) const noexcept;
     void Stop();
 
-    PictureDecodeCheck m_check;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_allDone;

@@ -1,4 +1,4 @@
-#include "picture_check_pool.h"
+#include "check_pool.h"
 
 #include <chrono>
 
@@ -10,22 +10,16 @@ constexpr auto kCheckYieldInterval = std::chrono::milliseconds(10);
 
 }  // namespace
 
-PictureCheckPool::PictureCheckPool(PictureDecodeCheck check) : m_check(std::move(check)) {}
-
-PictureCheckPool::~PictureCheckPool()
+CheckPool::~CheckPool()
 {
     m_cancel = true;
     Stop();
 }
 
-std::size_t PictureCheckPool::Add(PictureType type, std::span<const uint8_t> bytes)
+std::size_t CheckPool::Add(Check check)
 {
     const std::lock_guard lock(m_mutex);
-    m_tasks.push_back({type, bytes});
-    if (!m_check) {
-        ++m_done;
-        return m_tasks.size() - 1;
-    }
+    m_tasks.push_back({std::move(check)});
     if (m_workers.empty()) {
         const unsigned count = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned k = 0; k < count; ++k)
@@ -35,7 +29,7 @@ std::size_t PictureCheckPool::Add(PictureType type, std::span<const uint8_t> byt
     return m_tasks.size() - 1;
 }
 
-bool PictureCheckPool::Finish(const std::function<bool()>& keepGoing)
+bool CheckPool::Finish(const std::function<bool()>& keepGoing)
 {
     bool finished = true;
     {
@@ -58,7 +52,7 @@ bool PictureCheckPool::Finish(const std::function<bool()>& keepGoing)
     return finished;
 }
 
-void PictureCheckPool::Work()
+void CheckPool::Work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -76,10 +70,10 @@ void PictureCheckPool::Work()
     }
 }
 
-PictureStatus PictureCheckPool::Run(const Task& task) const noexcept
+PictureStatus CheckPool::Run(const Task& task) const noexcept
 {
     try {
-        const PictureStatus status = m_check(task.Type, task.Bytes, m_cancel);
+        const PictureStatus status = task.Run(m_cancel);
         return status == PictureStatus::Truncated ? PictureStatus::Damaged : status;
     } catch (...) {
         // A picture the decoder cannot even hold does not decode in full.
@@ -87,7 +81,7 @@ PictureStatus PictureCheckPool::Run(const Task& task) const noexcept
     }
 }
 
-void PictureCheckPool::Stop()
+void CheckPool::Stop()
 {
     {
         const std::lock_guard lock(m_mutex);

@@ -1,0 +1,366 @@
+#include "sound_decoder.h"
+
+#include "amr_walk.h"
+#include "picture_walk.h"
+
+#include <fluidsynth.h>
+#include <mpg123.h>
+#include <opencore-amrnb/interf_dec.h>
+#include <opencore-amrwb/dec_if.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+namespace kestrix {
+namespace {
+
+constexpr int64_t kFixedFrames = int64_t{1} << 20;
+constexpr int64_t kFramesPerByte = 1024;
+// Samples rendered or read between two looks at the cancel flag.
+constexpr int kBlockFrames = 1024;
+constexpr int32_t kCheckMidiRate = 8000;
+constexpr const char* kSoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
+
+bool Cancelled(const SoundLimits& limits)
+{
+    return limits.Cancel != nullptr && limits.Cancel->load(std::memory_order_relaxed);
+}
+
+// Appends frames of block to sound, within the budget; false when the sound
+// has grown past it.
+bool Append(Pcm& sound, const int16_t* block, std::size_t samples, const SoundLimits& limits)
+{
+    sound.Samples.insert(sound.Samples.end(), block, block + samples);
+    return sound.Frames() <= limits.MaxFrames;
+}
+
+SoundDecode Result(SoundOutcome outcome, Pcm sound = {})
+{
+    if (outcome == SoundOutcome::Decoded && sound.Samples.empty())
+        outcome = SoundOutcome::Refused;
+    return {outcome, outcome == SoundOutcome::Decoded ? std::move(sound) : Pcm{}};
+}
+
+SoundDecode DecodeAmr(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    const bool wide = bytes.size() >= 9 && std::memcmp(bytes.data(), "#!AMR-WB\n", 9) == 0;
+    const std::size_t header = wide ? 9 : 6;
+    if (!wide && (bytes.size() < 6 || std::memcmp(bytes.data(), "#!AMR\n", 6) != 0))
+        return Result(SoundOutcome::Refused);
+    Pcm sound{wide ? 16000 : 8000, 1, {}};
+    const std::size_t frameSamples = wide ? 320 : 160;
+    std::unique_ptr<void, void (*)(void*)> state(wide ? D_IF_init() : Decoder_Interface_init(),
+                                                 wide ? D_IF_exit : Decoder_Interface_exit);
+    if (!state)
+        return Result(SoundOutcome::Refused);
+    // The decoders read up to a whole frame of the largest mode: each frame is
+    // copied into a block of that size.
+    uint8_t frame[64] = {};
+    int16_t samples[320];
+    std::size_t p = header;
+    while (p < bytes.size()) {
+        const auto size = static_cast<std::size_t>(AmrFrameSize(wide, bytes[p]));
+        if (size == 0 || p + size > bytes.size())
+            break;
+        std::fill(std::begin(frame), std::end(frame), 0);
+        std::copy_n(bytes.data() + p, size, frame);
+        if (wide)
+            D_IF_decode(state.get(), frame, samples, 0);
+        else
+            Decoder_Interface_Decode(state.get(), frame, samples, 0);
+        if (!Append(sound, samples, frameSamples, limits))
+            return Result(SoundOutcome::TooCostly);
+        if (Cancelled(limits))
+            return Result(SoundOutcome::Cancelled);
+        p += size;
+    }
+    return Result(SoundOutcome::Decoded, std::move(sound));
+}
+
+SoundDecode DecodeMp3(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mpg123_init(); });
+    int error = MPG123_OK;
+    std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> handle(mpg123_new(nullptr, &error), mpg123_delete);
+    if (!handle)
+        return Result(SoundOutcome::Refused);
+    mpg123_handle* mh = handle.get();
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    mpg123_format_none(mh);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open_feed(mh) != MPG123_OK || mpg123_feed(mh, bytes.data(), bytes.size()) != MPG123_OK)
+        return Result(SoundOutcome::Refused);
+    Pcm sound;
+    int16_t block[kBlockFrames * 2];
+    for (;;) {
+        std::size_t done = 0;
+        const int status = mpg123_read(mh, block, sizeof block, &done);
+        if (status == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0;
+            int encoding = 0;
+            mpg123_getformat(mh, &rate, &channels, &encoding);
+            // A change of format within one item would be a second sound.
+            if (sound.SampleRate != 0 && (sound.SampleRate != rate || sound.Channels != channels))
+                return Result(SoundOutcome::Refused);
+            sound.SampleRate = static_cast<int32_t>(rate);
+            sound.Channels = channels;
+            continue;
+        }
+        if (done > 0 && !Append(sound, block, done / sizeof(int16_t), limits))
+            return Result(SoundOutcome::TooCostly);
+        if (Cancelled(limits))
+            return Result(SoundOutcome::Cancelled);
+        if (status == MPG123_NEED_MORE || status == MPG123_DONE)
+            break;
+        if (status != MPG123_OK)
+            return Result(SoundOutcome::Refused);
+    }
+    return Result(SoundOutcome::Decoded, std::move(sound));
+}
+
+// libsndfile reads the item from memory through these.
+struct MemoryFile {
+    std::span<const uint8_t> Bytes;
+    sf_count_t Position = 0;
+};
+
+sf_count_t MemoryLength(void* file)
+{
+    return static_cast<sf_count_t>(static_cast<MemoryFile*>(file)->Bytes.size());
+}
+
+sf_count_t MemorySeek(sf_count_t offset, int whence, void* data)
+{
+    auto* file = static_cast<MemoryFile*>(data);
+    const auto size = static_cast<sf_count_t>(file->Bytes.size());
+    sf_count_t target = offset;
+    if (whence == SEEK_CUR)
+        target = file->Position + offset;
+    else if (whence == SEEK_END)
+        target = size + offset;
+    file->Position = std::clamp<sf_count_t>(target, 0, size);
+    return file->Position;
+}
+
+sf_count_t MemoryRead(void* out, sf_count_t count, void* data)
+{
+    auto* file = static_cast<MemoryFile*>(data);
+    const sf_count_t left = static_cast<sf_count_t>(file->Bytes.size()) - file->Position;
+    const sf_count_t taken = std::clamp<sf_count_t>(count, 0, left);
+    std::memcpy(out, file->Bytes.data() + file->Position, static_cast<std::size_t>(taken));
+    file->Position += taken;
+    return taken;
+}
+
+sf_count_t MemoryWrite(const void*, sf_count_t, void*)
+{
+    return 0;
+}
+
+sf_count_t MemoryTell(void* data)
+{
+    return static_cast<MemoryFile*>(data)->Position;
+}
+
+SoundDecode DecodeWav(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+    MemoryFile file{bytes};
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> handle(sf_open_virtual(&io, SFM_READ, &info, &file), sf_close);
+    if (!handle || info.channels < 1 || info.channels > 8 || info.samplerate < 1)
+        return Result(SoundOutcome::Refused);
+    if (info.frames > limits.MaxFrames)
+        return Result(SoundOutcome::TooCostly);
+    Pcm sound{info.samplerate, info.channels, {}};
+    std::vector<int16_t> block(static_cast<std::size_t>(kBlockFrames * info.channels));
+    for (;;) {
+        const sf_count_t read = sf_readf_short(handle.get(), block.data(), kBlockFrames);
+        if (read <= 0)
+            break;
+        if (!Append(sound, block.data(), static_cast<std::size_t>(read * info.channels), limits))
+            return Result(SoundOutcome::TooCostly);
+        if (Cancelled(limits))
+            return Result(SoundOutcome::Cancelled);
+    }
+    return Result(SoundOutcome::Decoded, std::move(sound));
+}
+
+// The MIDI file inside an RMID: its "data" chunk.
+std::span<const uint8_t> RmidData(std::span<const uint8_t> bytes)
+{
+    std::size_t p = 12;
+    while (p + 8 <= bytes.size()) {
+        const uint32_t size = ReadLe32(bytes, static_cast<int64_t>(p + 4));
+        const std::size_t body = p + 8;
+        if (std::memcmp(bytes.data() + p, "data", 4) == 0)
+            return bytes.subspan(body, std::min<std::size_t>(size, bytes.size() - body));
+        if (size > bytes.size() - body)
+            break;
+        p = body + size + (size & 1);
+    }
+    return {};
+}
+
+void Quiet(int, const char*, void*) {}
+
+// One synthesizer with the sound font loaded, kept per thread: loading the
+// font costs far more than rendering a ringtone.
+class MidiSynth {
+public:
+    explicit MidiSynth(int32_t rate)
+    {
+        m_settings = new_fluid_settings();
+        fluid_settings_setnum(m_settings, "synth.sample-rate", rate);
+        fluid_settings_setint(m_settings, "synth.reverb.active", 0);
+        fluid_settings_setint(m_settings, "synth.chorus.active", 0);
+        fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
+        fluid_settings_setstr(m_settings, "player.timing-source", "sample");
+        fluid_settings_setint(m_settings, "synth.lock-memory", 0);
+        m_synth = new_fluid_synth(m_settings);
+        m_loaded = m_synth != nullptr && fluid_synth_sfload(m_synth, kSoundFontPath, 1) != FLUID_FAILED;
+    }
+    ~MidiSynth()
+    {
+        if (m_synth != nullptr)
+            delete_fluid_synth(m_synth);
+        delete_fluid_settings(m_settings);
+    }
+    MidiSynth(const MidiSynth&) = delete;
+    MidiSynth& operator=(const MidiSynth&) = delete;
+
+    bool Loaded() const noexcept { return m_loaded; }
+    fluid_synth_t* Synth() const noexcept { return m_synth; }
+
+private:
+    fluid_settings_t* m_settings = nullptr;
+    fluid_synth_t* m_synth = nullptr;
+    bool m_loaded = false;
+};
+
+MidiSynth& SynthFor(int32_t rate)
+{
+    static std::once_flag quiet;
+    std::call_once(quiet, [] {
+        for (const int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, Quiet, nullptr);
+    });
+    thread_local std::unique_ptr<MidiSynth> synth;
+    thread_local int32_t synthRate = 0;
+    if (!synth || synthRate != rate) {
+        synth = std::make_unique<MidiSynth>(rate);
+        synthRate = rate;
+    }
+    return *synth;
+}
+
+SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    if (MidiSoundFont().empty())
+        return Result(SoundOutcome::NotPlayable);
+    MidiSynth& midi = SynthFor(limits.MidiSampleRate);
+    if (!midi.Loaded())
+        return Result(SoundOutcome::NotPlayable);
+    fluid_synth_t* synth = midi.Synth();
+    fluid_synth_system_reset(synth);
+    std::unique_ptr<fluid_player_t, void (*)(fluid_player_t*)> player(new_fluid_player(synth), delete_fluid_player);
+    if (!player || fluid_player_add_mem(player.get(), bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid_player_play(player.get()) != FLUID_OK)
+        return Result(SoundOutcome::Refused);
+    Pcm sound{limits.MidiSampleRate, 2, {}};
+    int16_t block[kBlockFrames * 2];
+    SoundOutcome outcome = SoundOutcome::Decoded;
+    while (fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
+        if (fluid_synth_write_s16(synth, kBlockFrames, block, 0, 2, block, 1, 2) != FLUID_OK) {
+            outcome = SoundOutcome::Refused;
+            break;
+        }
+        if (!Append(sound, block, kBlockFrames * 2, limits)) {
+            outcome = SoundOutcome::TooCostly;
+            break;
+        }
+        if (Cancelled(limits)) {
+            outcome = SoundOutcome::Cancelled;
+            break;
+        }
+    }
+    fluid_player_stop(player.get());
+    // A file the player could not parse stops before its first event.
+    if (outcome == SoundOutcome::Decoded && fluid_player_get_total_ticks(player.get()) <= 0 && sound.Samples.empty())
+        outcome = SoundOutcome::Refused;
+    return Result(outcome, std::move(sound));
+}
+
+}  // namespace
+
+int64_t SoundFrameBudget(std::size_t bytes) noexcept
+{
+    return kFixedFrames + kFramesPerByte * static_cast<int64_t>(bytes);
+}
+
+std::string MidiSoundFont()
+{
+    std::error_code error;
+    return std::filesystem::exists(kSoundFontPath, error) ? kSoundFontPath : std::string();
+}
+
+bool CanPlay(ContentType type)
+{
+    switch (type) {
+    case ContentType::Midi:
+    case ContentType::Rmid: return !MidiSoundFont().empty();
+    case ContentType::Amr:
+    case ContentType::AmrWb:
+    case ContentType::Mp3:
+    case ContentType::Wav: return true;
+    default: return false;
+    }
+}
+
+SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    try {
+        switch (type) {
+        case ContentType::Midi: return RenderMidi(bytes, limits);
+        case ContentType::Rmid: {
+            const std::span<const uint8_t> midi = RmidData(bytes);
+            return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
+        }
+        case ContentType::Amr:
+        case ContentType::AmrWb: return DecodeAmr(bytes, limits);
+        case ContentType::Mp3: return DecodeMp3(bytes, limits);
+        case ContentType::Wav: return DecodeWav(bytes, limits);
+        default: return Result(SoundOutcome::NotPlayable);
+        }
+    } catch (const std::bad_alloc&) {
+        return Result(SoundOutcome::TooCostly);
+    }
+}
+
+ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
+{
+    SoundLimits limits;
+    limits.MaxFrames = SoundFrameBudget(bytes.size());
+    limits.MidiSampleRate = kCheckMidiRate;
+    limits.Cancel = &cancel;
+    switch (DecodeSound(type, bytes, limits).Outcome) {
+    case SoundOutcome::Decoded: return ContentStatus::Complete;
+    case SoundOutcome::Refused: return ContentStatus::Damaged;
+    case SoundOutcome::TooCostly:
+    case SoundOutcome::NotPlayable:
+    case SoundOutcome::Cancelled: return ContentStatus::Unchecked;
+    }
+    return ContentStatus::Unchecked;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "content_search.h"
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// Decoded sound: interleaved signed 16-bit samples.
+struct Pcm {
+    int32_t SampleRate = 0;
+    int32_t Channels = 0;
+    std::vector<int16_t> Samples;
+
+    // Samples per channel.
+    int64_t Frames() const noexcept { return Channels > 0 ? static_cast<int64_t>(Samples.size()) / Channels : 0; }
+    int64_t DurationMs() const noexcept { return SampleRate > 0 ? Frames() * 1000 / SampleRate : 0; }
+};
+
+// How a decode ended.
+//   Decoded:     Pcm holds the whole sound;
+//   Refused:     the decoder could not read the bytes, or they gave no sound;
+//   TooCostly:   the sound would be longer than its bytes allow (see
+//                SoundFrameBudget): it was not decoded to its end;
+//   NotPlayable: no decoder here plays the type (SMAF, QCP, iMelody, or MIDI
+//                without the General MIDI sound font);
+//   Cancelled:   the cancel flag turned true.
+enum class SoundOutcome : uint8_t { Decoded, Refused, TooCostly, NotPlayable, Cancelled };
+
+struct SoundDecode {
+    SoundOutcome Outcome = SoundOutcome::Refused;
+    Pcm Sound;
+};
+
+// What a decode may cost and when it stops.
+struct SoundLimits {
+    // Samples per channel at most; a longer sound is TooCostly.
+    int64_t MaxFrames = 0;
+    // MIDI is rendered at this rate (the other formats keep their own).
+    int32_t MidiSampleRate = 22050;
+    // Checked between blocks of samples; may be null.
+    const std::atomic<bool>* Cancel = nullptr;
+};
+
+// The frames a sound of bytes may decode to: 1 Mi plus 1024 per byte, far
+// above any real sound (an AMR no-data frame, the densest, gives 160 samples
+// a byte) and small enough that a hostile file decodes in bounded time.
+int64_t SoundFrameBudget(std::size_t bytes) noexcept;
+
+// The General MIDI sound font MIDI is rendered with (Debian's
+// /usr/share/sounds/sf2/default-GM.sf2); empty when the machine has none.
+std::string MidiSoundFont();
+
+// Whether a decoder here plays type (MIDI only with the sound font).
+bool CanPlay(ContentType type);
+
+// Decodes one found sound of type (a sound kind of the format table) to PCM:
+// MIDI and RMID rendered with the General MIDI sound font, AMR-NB and AMR-WB,
+// MP3, WAV (PCM, ADPCM, A-law, mu-law, GSM, float). Never throws for bad bytes.
+SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const SoundLimits& limits);
+
+// The decoders' verdict on a sound whose structure is whole: Complete when it
+// decodes to sound, Damaged when the decoder refuses it or it decodes to
+// nothing, Unchecked when no decoder plays its type or it would decode to
+// more than SoundFrameBudget. MIDI is rendered at 8000 Hz for the verdict.
+ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
+
+}  // namespace kestrix

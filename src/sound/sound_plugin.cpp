@@ -1,0 +1,45 @@
+#include "sound_plugin.h"
+#include "sound_decoder.h"
+#include "wav_file.h"
+
+namespace kestrix {
+namespace {
+
+ContentStatus Check(ContentType type, const uint8_t* data, std::size_t size, const std::atomic<bool>* cancel)
+{
+    static const std::atomic<bool> kNever{false};
+    try {
+        return CheckSound(type, {data, size}, cancel != nullptr ? *cancel : kNever);
+    } catch (...) {
+        return ContentStatus::Unchecked;
+    }
+}
+
+bool ToWav(ContentType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why)
+{
+    try {
+        SoundLimits limits;
+        limits.MaxFrames = SoundFrameBudget(size);
+        const SoundDecode decoded = DecodeSound(type, {data, size}, limits);
+        switch (decoded.Outcome) {
+        case SoundOutcome::Decoded: *wav = WavFileBytes(decoded.Sound); return true;
+        case SoundOutcome::Refused: *why = "the sound does not decode"; break;
+        case SoundOutcome::TooCostly: *why = "the sound would decode to more than its bytes allow"; break;
+        case SoundOutcome::NotPlayable: *why = "no decoder here plays this type"; break;
+        case SoundOutcome::Cancelled: *why = "cancelled"; break;
+        }
+    } catch (const std::exception& error) {
+        *why = error.what();
+    }
+    return false;
+}
+
+constexpr SoundPlugin kPlugin{kSoundPluginVersion, Check, ToWav};
+
+}  // namespace
+}  // namespace kestrix
+
+extern "C" __attribute__((visibility("default"))) const kestrix::SoundPlugin* KestrixSoundPlugin()
+{
+    return &kestrix::kPlugin;
+}
