@@ -11,6 +11,7 @@
 #include "kestrix_version.h"
 #include "list_kind.h"
 #include "picture_check.h"
+#include "sound_loader.h"
 #include "terminal_text.h"
 
 #include <algorithm>
@@ -37,6 +38,8 @@ struct CliRequest {
     // "content": every item of the kinds in Kinds (all when empty).
     bool Content = false;
     std::vector<ContentKind> Kinds;
+    // content --extract: each sound also as a 16-bit PCM WAV file beside it.
+    bool Wav = false;
     std::vector<std::string> Images;  // as given, bytes
     bool Json = false;
     std::optional<std::string> ExtractFolder;
@@ -56,6 +59,8 @@ struct ImageTask {
 struct ExtractReport {
     std::vector<std::pair<int32_t, std::string>> Written;
     std::vector<std::pair<int32_t, std::string>> Failed;
+    // Sounds no WAV file was made of, and why (content --wav).
+    std::vector<std::pair<int32_t, std::string>> NoWav;
 };
 
 // Image text as printable UTF-8 for the plain tables: control characters are
@@ -361,9 +366,42 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
 }
 
 // Saves the listed items into one folder per kind under folder.
+// Writes each planned sound of folder/kindFolder again as a WAV file named
+// after its file with ".wav" added.
+void WriteWavFiles(THexBuffer& buffer, const std::vector<FoundItem>& items, const std::vector<ExtractItem>& plan,
+                   const std::string& folder, const std::string& kindFolder, const SoundPlugin& sounds,
+                   const KeptFiles& images, ExtractReport& report, std::ostream& err)
+{
+    FolderNames names;
+    for (const ExtractItem& item : plan)
+        names.Claim(Utf8ToCp1251(item.FileName));
+    for (const ExtractItem& item : plan) {
+        const FoundItem& sound = items[static_cast<std::size_t>(item.Row)];
+        const std::string file = names.Claim(Utf8ToCp1251(item.FileName + ".wav"));
+        std::vector<uint8_t> wav;
+        std::string why;
+        const auto bytes =
+            buffer.Bytes().subspan(static_cast<std::size_t>(sound.Start), static_cast<std::size_t>(sound.Size()));
+        if (!sounds.ToWav(sound.Type, bytes.data(), bytes.size(), &wav, &why)) {
+            report.NoWav.emplace_back(item.Row, why);
+            continue;
+        }
+        try {
+            WriteBytesToFileAtomically(buffer, folder + "/" + file, wav, &images);
+            report.Written.emplace_back(item.Row, kindFolder + "/" + file);
+        } catch (const std::exception& failure) {
+            std::string message = failure.what();
+            std::replace(message.begin(), message.end(), '\r', ' ');
+            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(kindFolder + "/" + file)
+                << "): " << TerminalText(message) << '\n';
+            report.Failed.emplace_back(item.Row, message);
+        }
+    }
+}
+
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
                              const std::vector<std::string>& captions, const std::string& folder,
-                             const KeptFiles& images, std::ostream& err)
+                             const KeptFiles& images, const SoundPlugin* wavFrom, std::ostream& err)
 {
     ExtractReport report;
     std::string kindFolder;
@@ -399,6 +437,8 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
             continue;
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
+        if (kind == ContentKind::Sound && wavFrom != nullptr)
+            WriteWavFiles(buffer, items, plan, path, kindFolder, *wavFrom, images, report, err);
     }
     return report;
 }
@@ -436,6 +476,12 @@ void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask&
             for (const auto& [row, error] : report->Failed)
                 json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
             json.EndArray();
+            if (request.Wav) {
+                json.Key("no_wav").BeginArray();
+                for (const auto& [row, why] : report->NoWav)
+                    json.BeginObject().Key("row").Number(row).Key("why").String(why).EndObject();
+                json.EndArray();
+            }
         }
         json.EndObject();
         Flush(out, json);
@@ -459,8 +505,12 @@ void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask&
                                            Printable(item.EntryName)};
     });
     out << items.size() << (items.size() == 1 ? " row" : " rows") << '\n';
-    if (report)
-        out << "written: " << report->Written.size() << ", failed: " << report->Failed.size() << '\n';
+    if (report) {
+        out << "written: " << report->Written.size() << ", failed: " << report->Failed.size();
+        if (request.Wav)
+            out << ", sounds without WAV: " << report->NoWav.size();
+        out << '\n';
+    }
 }
 
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
@@ -468,7 +518,22 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks);
+    // The sound decoders are loaded only when sounds are asked for.
+    const bool sounds = request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
+                                                           ContentKind::Sound) != request.Kinds.end();
+    const SoundPlugin* plugin = nullptr;
+    SoundDecodeCheck soundCheck;
+    if (sounds) {
+        std::string why;
+        plugin = LoadSoundPlugin(why);
+        if (plugin != nullptr)
+            soundCheck = [plugin](ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+                return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
+            };
+        else
+            err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
+    }
+    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
     const std::vector<std::string> allCaptions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
@@ -491,7 +556,8 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
                 << error.message() << '\n';
             return CliStatus::Failed;
         }
-        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept, err);
+        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
+                                request.Wav ? plugin : nullptr, err);
     }
     PrintContent(out, request, task, buffer, *found, items, captions, report);
     return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
@@ -588,6 +654,8 @@ std::string Help()
            "                       DIR/<image file name>/.\n"
            "  --kind KIND,...      content: only these kinds (picture, sound, application,\n"
            "                       file); --extract puts each kind in its own folder.\n"
+           "  --wav                content --extract: also write each sound as a 16-bit PCM\n"
+           "                       WAV file beside it (NAME.wav added to its name).\n"
            "  --jobs N             Read at most N images at once (default: the number of cores).\n"
            "  -h, --help           Show this help.\n"
            "  -v, --version        Show the version.\n"
@@ -633,6 +701,8 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
             request.ExtractFolder = takeValue();
             if (!request.ExtractFolder || request.ExtractFolder->empty())
                 return "Missing value after '--extract'.";
+        } else if (name == "wav" && !value) {
+            request.Wav = true;
         } else if (name == "kind") {
             const std::optional<std::string> text = takeValue();
             if (!text || text->empty())
@@ -676,6 +746,8 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
         return "--extract goes with a list, not info";
     if (!request.Kinds.empty() && !request.Content)
         return "--kind goes with content";
+    if (request.Wav && (!request.Content || !request.ExtractFolder))
+        return "--wav goes with content and --extract";
     request.Images.assign(positional.begin() + 1, positional.end());
     return {};
 }

@@ -126,6 +126,22 @@ std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder,
     return path;
 }
 
+void WriteBytesToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, std::span<const uint8_t> bytes,
+                                const KeptFiles* kept)
+{
+    if (IsOpenImage(buffer, path) || (kept != nullptr && kept->Holds(path)))
+        throw ReplacesImageError(FormatMessage("Cannot replace the open image \"%s\"", {path}));
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX))
+        throw WriteError(path, EFBIG);
+    AtomicFile file(path);
+    try {
+        file.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+        file.Commit();
+    } catch (const EWriteError&) {
+        throw WriteError(path, file.LastError() != 0 ? file.LastError() : errno);
+    }
+}
+
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,
                                 const KeptFiles* kept)
 {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -95,6 +96,11 @@ std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder,
 // "Cannot create file "%s". %s", EReadError "Stream read error" for a range
 // outside the image, or EWriteError "Stream write error in file "%s". %s".
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,
+                                const KeptFiles* kept = nullptr);
+
+// Writes bytes (made from the image, such as a sound decoded to WAV) to path,
+// whole or not at all, with the rules and errors of WriteRangeToFileAtomically.
+void WriteBytesToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, std::span<const uint8_t> bytes,
                                 const KeptFiles* kept = nullptr);
 
 // What a save does with an item that could not be written.

@@ -1,6 +1,7 @@
 #include "sound_decoder.h"
 
 #include "amr_walk.h"
+#include "midi_walk.h"
 #include "picture_walk.h"
 
 #include <fluidsynth.h>
@@ -277,15 +278,22 @@ SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits
     if (!player || fluid_player_add_mem(player.get(), bytes.data(), bytes.size()) != FLUID_OK ||
         fluid_player_play(player.get()) != FLUID_OK)
         return Result(SoundOutcome::Refused);
+    // The player keeps playing for a while after the last track's end: the
+    // song's own length, from its events and tempo changes, decides.
+    const WalkResult walk = WalkMidi(bytes);
+    const int64_t length = walk.DurationMs * limits.MidiSampleRate / 1000;
+    if (length > limits.MaxFrames)
+        return Result(SoundOutcome::TooCostly);
     Pcm sound{limits.MidiSampleRate, 2, {}};
     int16_t block[kBlockFrames * 2];
     SoundOutcome outcome = SoundOutcome::Decoded;
-    while (fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
-        if (fluid_synth_write_s16(synth, kBlockFrames, block, 0, 2, block, 1, 2) != FLUID_OK) {
+    while (sound.Frames() < length && fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
+        const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, length - sound.Frames()));
+        if (fluid_synth_write_s16(synth, frames, block, 0, 2, block, 1, 2) != FLUID_OK) {
             outcome = SoundOutcome::Refused;
             break;
         }
-        if (!Append(sound, block, kBlockFrames * 2, limits)) {
+        if (!Append(sound, block, static_cast<std::size_t>(frames) * 2, limits)) {
             outcome = SoundOutcome::TooCostly;
             break;
         }
@@ -295,9 +303,6 @@ SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits
         }
     }
     fluid_player_stop(player.get());
-    // A file the player could not parse stops before its first event.
-    if (outcome == SoundOutcome::Decoded && fluid_player_get_total_ticks(player.get()) <= 0 && sound.Samples.empty())
-        outcome = SoundOutcome::Refused;
     return Result(outcome, std::move(sound));
 }
 

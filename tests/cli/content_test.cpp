@@ -31,11 +31,6 @@ std::string_view Text(const Bytes& bytes)
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-Bytes Range(const Bytes& image, int start, int end)
-{
-    return Bytes(image.begin() + start, image.begin() + end);
-}
-
 // One item of each kind: a picture, a named sound, an application, a file.
 class CliContent : public ::testing::Test {
 protected:
@@ -111,6 +106,22 @@ TEST_F(CliContent, KindsFilterTheRowsAndExtractionMakesAFolderPerKind)
     EXPECT_EQ(ReadFileBytes((out + QString::fromUtf8("/applications/Приложение (1).jar")).toStdString()), m_jar);
 }
 
+TEST_F(CliContent, WavFilesGoBesideTheSounds)
+{
+    const QString out = m_dir.filePath("out");
+    const CliResult result = RunCliWith({"content", m_path, "--json", "--kind", "sound", "--extract", out, "--wav"});
+    ASSERT_EQ(result.status, CliStatus::Ok) << result.err;
+    const QJsonObject json = Json(result.out);
+    const QJsonArray written = json["written"].toArray();
+    ASSERT_EQ(written.size(), 2);
+    EXPECT_EQ(written[1].toObject()["file"].toString(), QString::fromUtf8("sounds/Звонок.mid.wav"));
+    EXPECT_TRUE(json["no_wav"].toArray().isEmpty());
+    const Bytes wav = ReadFileBytes((out + QString::fromUtf8("/sounds/Звонок.mid.wav")).toStdString());
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 12), "WAVE");
+}
+
 TEST_F(CliContent, UsageErrors)
 {
     const struct {
@@ -120,6 +131,7 @@ TEST_F(CliContent, UsageErrors)
         {{"content", "x.bin", "--kind", "games"}, "Unknown kind 'games'"},
         {{"content", "x.bin", "--kind"}, "Missing value after '--kind'"},
         {{"pictures", "x.bin", "--kind", "sound"}, "--kind goes with content"},
+        {{"content", "x.bin", "--wav"}, "--wav goes with content and --extract"},
     };
     for (const auto& c : cases) {
         const CliResult result = RunCliWith(c.arguments);

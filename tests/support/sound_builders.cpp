@@ -159,6 +159,12 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
         PutLe32(format, adpcm ? 4055 : 16000);
         PutLe16(format, adpcm ? 256 : 2);
         PutLe16(format, adpcm ? 4 : 16);
+        if (adpcm) {
+            // cbSize, then the samples of a 256-byte block: 4 header bytes
+            // with the first sample, then two samples a byte.
+            PutLe16(format, 2);
+            PutLe16(format, 505);
+        }
         Append(out, Chunk("fmt ", format, false));
         for (uint32_t i = 0; i < plan.dataBytes; ++i)
             data.push_back(static_cast<uint8_t>(i * 37 + 11));

@@ -49,7 +49,8 @@ std::vector<uint8_t> BuildMp3(const Mp3Plan& plan);
 // The size of one frame of the plan.
 std::size_t Mp3FrameSize(const Mp3Plan& plan);
 
-// A RIFF file: form "WAVE" (format tag 1 PCM or 17 IMA ADPCM, 8000 Hz 16-bit
+// A RIFF file: form "WAVE" (format tag 1 PCM 16-bit or 17 IMA ADPCM 4-bit with
+// 505 samples a 256-byte block, 8000 Hz
 // mono, dataBytes of sound), "QLCM" or "RMID" (a MIDI file as data). riffSize
 // and dataSize < 0 write the true sizes, otherwise that value (0, FFFFFFFFh);
 // an odd-sized "LIST" chunk goes before the data when oddChunk.

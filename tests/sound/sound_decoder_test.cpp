@@ -1,0 +1,139 @@
+#include "content_search.h"
+#include "format_table.h"
+#include "sound_builders.h"
+#include "sound_decoder.h"
+#include "wav_file.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace test_support;
+
+SoundLimits Limits(std::size_t bytes)
+{
+    SoundLimits limits;
+    limits.MaxFrames = SoundFrameBudget(bytes);
+    return limits;
+}
+
+bool AllZero(const Pcm& sound)
+{
+    return std::all_of(sound.Samples.begin(), sound.Samples.end(), [](int16_t s) { return s == 0; });
+}
+
+// A table of built sounds: each decodes to its walk's duration within one of
+// its frames, with sound in it unless it is silence.
+TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
+{
+    const struct {
+        const char* name;
+        ContentType type;
+        Bytes bytes;
+        int64_t frameMs;
+        bool silent;
+    } cases[] = {
+        {"midi type 1", ContentType::Midi, BuildMidi({}), 1, false},
+        {"midi type 0", ContentType::Midi, BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), 1, false},
+        {"rmid", ContentType::Rmid, BuildRiff({.form = "RMID"}), 1, false},
+        {"amr-nb", ContentType::Amr, BuildAmr({}), 20, false},
+        {"amr-nb silence frames only", ContentType::Amr, BuildAmr({.frameTypes = {8, 15, 15, 8, 15}}), 20, true},
+        {"amr-wb", ContentType::AmrWb, BuildAmr({.wide = true}), 20, false},
+        // Its frames lean on a bit reservoir that came before the first one.
+        {"mp3 of four frames", ContentType::Mp3, BuildMp3({.frames = 4}), 27, true},
+        {"mp3 mpeg-2 layer ii mono with tags", ContentType::Mp3,
+         BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true, .id3 = true, .ape = true, .id3v1 = true}), 48,
+         false},
+        {"wav pcm", ContentType::Wav, BuildRiff({}), 1, false},
+        {"wav ima adpcm", ContentType::Wav, BuildRiff({.formatTag = 17, .dataBytes = 256 * 6}), 64, false},
+    };
+    if (MidiSoundFont().empty())
+        GTEST_SKIP() << "no General MIDI sound font on this machine";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WalkResult walk = TraitsOf(c.type).Walk(c.bytes, true);
+        ASSERT_EQ(walk.Verdict, WalkVerdict::Whole);
+        const SoundDecode decoded = DecodeSound(c.type, c.bytes, Limits(c.bytes.size()));
+        ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+        EXPECT_NEAR(static_cast<double>(decoded.Sound.DurationMs()), static_cast<double>(walk.DurationMs),
+                    static_cast<double>(c.frameMs));
+        if (!c.silent)
+            EXPECT_FALSE(AllZero(decoded.Sound));
+        if (walk.Channels > 0 && c.type != ContentType::Midi && c.type != ContentType::Rmid)
+            EXPECT_EQ(decoded.Sound.Channels, walk.Channels);
+        EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), ContentStatus::Complete);
+    }
+}
+
+// What the decoders cannot play or refuse.
+TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
+{
+    Bytes cutMp3 = BuildMp3({.frames = 6});
+    std::fill(cutMp3.begin() + 200, cutMp3.end(), 0x00);
+    const struct {
+        const char* name;
+        ContentType type;
+        Bytes bytes;
+        ContentStatus status;
+    } cases[] = {
+        {"midi without notes", ContentType::Midi, BuildMidi({.notes = 0}), ContentStatus::Damaged},
+        {"smaf", ContentType::Smaf, BuildSmaf({}), ContentStatus::Unchecked},
+        {"imelody", ContentType::Imelody, BuildImelody({}), ContentStatus::Unchecked},
+        {"qcp", ContentType::Qcp, BuildRiff({.form = "QLCM"}), ContentStatus::Unchecked},
+        {"wav with a broken format chunk", ContentType::Wav, Bytes(44, 0x00), ContentStatus::Damaged},
+        {"amr header alone", ContentType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ContentStatus::Damaged},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
+}
+
+// A sound longer than its bytes allow is not decoded to its end.
+TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
+{
+    Bytes amr = {'#', '!', 'A', 'M', 'R', '\n'};
+    amr.resize(amr.size() + 1'000'000, 0x7C);  // frame type 15: no data, one byte
+    SoundLimits limits = Limits(amr.size());
+    limits.MaxFrames = 1000;
+    EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::TooCostly);
+    std::atomic<bool> cancel{true};
+    limits = Limits(amr.size());
+    limits.Cancel = &cancel;
+    EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
+}
+
+TEST(WavFile, ReadsBackWithTheSameSamples)
+{
+    const Bytes amr = BuildAmr({.wide = true});
+    const SoundDecode decoded = DecodeSound(ContentType::AmrWb, amr, Limits(amr.size()));
+    ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+    const Bytes wav = WavFileBytes(decoded.Sound);
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("kestrix-wav-" + std::to_string(::getpid()) + ".wav");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(info.samplerate, 16000);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::vector<int16_t> samples(static_cast<std::size_t>(info.frames));
+    EXPECT_EQ(sf_readf_short(file, samples.data(), info.frames), info.frames);
+    sf_close(file);
+    std::filesystem::remove(path);
+    EXPECT_EQ(samples, decoded.Sound.Samples);
+}
+
+}  // namespace
+}  // namespace kestrix
