@@ -366,39 +366,6 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
 }
 
 // Saves the listed items into one folder per kind under folder.
-// Writes each planned sound of folder/kindFolder again as a WAV file named
-// after its file with ".wav" added.
-void WriteWavFiles(THexBuffer& buffer, const std::vector<FoundItem>& items, const std::vector<ExtractItem>& plan,
-                   const std::string& folder, const std::string& kindFolder, const SoundPlugin& sounds,
-                   const KeptFiles& images, ExtractReport& report, std::ostream& err)
-{
-    FolderNames names;
-    for (const ExtractItem& item : plan)
-        names.Claim(Utf8ToCp1251(item.FileName));
-    for (const ExtractItem& item : plan) {
-        const FoundItem& sound = items[static_cast<std::size_t>(item.Row)];
-        const std::string file = names.Claim(Utf8ToCp1251(item.FileName + ".wav"));
-        std::vector<uint8_t> wav;
-        std::string why;
-        const auto bytes =
-            buffer.Bytes().subspan(static_cast<std::size_t>(sound.Start), static_cast<std::size_t>(sound.Size()));
-        if (!sounds.ToWav(sound.Type, bytes.data(), bytes.size(), &wav, &why)) {
-            report.NoWav.emplace_back(item.Row, why);
-            continue;
-        }
-        try {
-            WriteBytesToFileAtomically(buffer, folder + "/" + file, wav, &images);
-            report.Written.emplace_back(item.Row, kindFolder + "/" + file);
-        } catch (const std::exception& failure) {
-            std::string message = failure.what();
-            std::replace(message.begin(), message.end(), '\r', ' ');
-            err << "kestrix-cli: row " << item.Row << " (" << TerminalText(kindFolder + "/" + file)
-                << "): " << TerminalText(message) << '\n';
-            report.Failed.emplace_back(item.Row, message);
-        }
-    }
-}
-
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
                              const std::vector<std::string>& captions, const std::string& folder,
                              const KeptFiles& images, const SoundPlugin* wavFrom, std::ostream& err)
@@ -437,8 +404,16 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
             continue;
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
-        if (kind == ContentKind::Sound && wavFrom != nullptr)
-            WriteWavFiles(buffer, items, plan, path, kindFolder, *wavFrom, images, report, err);
+        if (kind == ContentKind::Sound && wavFrom != nullptr) {
+            const WavMaker toWav = [wavFrom](ContentType type, std::span<const uint8_t> sound,
+                                             std::vector<uint8_t>& wav, std::string& why) {
+                return wavFrom->ToWav(type, sound.data(), sound.size(), &wav, &why);
+            };
+            const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
+                report.NoWav.emplace_back(item.Row, why);
+            };
+            SaveSoundsAsWav(buffer, items, PlanWavFiles(plan), path, toWav, hooks, skipped, images);
+        }
     }
     return report;
 }
