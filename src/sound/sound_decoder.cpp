@@ -1,6 +1,7 @@
 #include "sound_decoder.h"
 
 #include "amr_walk.h"
+#include "format_table.h"
 #include "midi_walk.h"
 #include "picture_walk.h"
 
@@ -334,6 +335,14 @@ bool CanPlay(ContentType type)
 
 SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const SoundLimits& limits)
 {
+    if (KindOf(type) != ContentKind::Sound)
+        return Result(SoundOutcome::NotPlayable);
+    // The codec libraries only ever see what the format's walk accepted: a
+    // cut sound plays up to its cut.
+    const WalkResult walk = TraitsOf(type).Walk(bytes, true);
+    if (walk.Verdict == WalkVerdict::NotPicture)
+        return Result(SoundOutcome::Refused);
+    bytes = bytes.first(static_cast<std::size_t>(walk.End));
     try {
         switch (type) {
         case ContentType::Midi: return RenderMidi(bytes, limits);

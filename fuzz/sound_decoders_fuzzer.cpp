@@ -1,0 +1,51 @@
+// The sound decoders over arbitrary bytes: the first input byte chooses the
+// format; the rest is decoded within a small frame budget, and the PCM and the
+// verdict are checked against what the decoders promise.
+#include "sound_decoder.h"
+#include "wav_file.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using namespace kestrix;
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+constexpr ContentType kTypes[] = {ContentType::Midi, ContentType::Rmid, ContentType::Amr,  ContentType::AmrWb,
+                                  ContentType::Mp3,  ContentType::Wav,  ContentType::Qcp,  ContentType::Imelody,
+                                  ContentType::Smaf};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const ContentType type = kTypes[data[0] % std::size(kTypes)];
+    const std::span<const uint8_t> bytes(data + 1, size - 1);
+    SoundLimits limits;
+    limits.MaxFrames = 1 << 18;
+    limits.MidiSampleRate = 8000;
+    const SoundDecode decoded = DecodeSound(type, bytes, limits);
+    if (decoded.Outcome == SoundOutcome::Decoded) {
+        const Pcm& sound = decoded.Sound;
+        Check(!sound.Samples.empty() && sound.Channels >= 1 && sound.Channels <= 8 && sound.SampleRate > 0);
+        Check(sound.Samples.size() % static_cast<std::size_t>(sound.Channels) == 0);
+        Check(sound.Frames() <= limits.MaxFrames);
+        const std::vector<uint8_t> wav = WavFileBytes(sound);
+        Check(wav.size() == 44 + sound.Samples.size() * 2);
+    } else {
+        Check(decoded.Sound.Samples.empty());
+    }
+    const std::atomic<bool> cancel{false};
+    const ContentStatus status = CheckSound(type, bytes, cancel);
+    Check(status != ContentStatus::Truncated);
+    return 0;
+}
