@@ -21,10 +21,16 @@ namespace kestrix {
 namespace {
 
 constexpr int64_t kFixedFrames = int64_t{1} << 20;
-constexpr int64_t kFramesPerByte = 1024;
+constexpr int64_t kFramesPerByte = 256;
+// Half an hour at 48 kHz, the longest sound decoded whole.
+constexpr int64_t kLongestFrames = int64_t{30} * 60 * 48000;
+// A verdict decodes at most this much (30 s at 48 kHz) of a sound: a decoder
+// that reads that far reads the rest.
+constexpr int64_t kCheckFrames = int64_t{30} * 48000;
 // Samples rendered or read between two looks at the cancel flag.
 constexpr int kBlockFrames = 1024;
 constexpr int32_t kCheckMidiRate = 8000;
+constexpr int64_t kLongestMidiMs = int64_t{10} * 60 * 1000;
 constexpr const char* kSoundFontPath = "/usr/share/sounds/sf2/default-GM.sf2";
 
 bool Cancelled(const SoundLimits& limits)
@@ -32,19 +38,50 @@ bool Cancelled(const SoundLimits& limits)
     return limits.Cancel != nullptr && limits.Cancel->load(std::memory_order_relaxed);
 }
 
-// Appends frames of block to sound, within the budget; false when the sound
-// has grown past it.
-bool Append(Pcm& sound, const int16_t* block, std::size_t samples, const SoundLimits& limits)
-{
-    sound.Samples.insert(sound.Samples.end(), block, block + samples);
-    return sound.Frames() <= limits.MaxFrames;
-}
+// Gathers the frames a decoder gives, within the limits.
+class PcmSink {
+public:
+    enum class Next { More, Enough, TooCostly };
 
-SoundDecode Result(SoundOutcome outcome, Pcm sound = {})
+    PcmSink(int32_t rate, int32_t channels, const SoundLimits& limits) : m_limits(limits)
+    {
+        m_sound.SampleRate = rate;
+        m_sound.Channels = channels;
+    }
+
+    Pcm& Sound() noexcept { return m_sound; }
+    int64_t Frames() const noexcept { return m_frames; }
+
+    // Takes samples (whole frames) of block.
+    Next Add(const int16_t* block, std::size_t samples)
+    {
+        m_frames += static_cast<int64_t>(samples) / std::max(1, m_sound.Channels);
+        if (m_frames > m_limits.MaxFrames)
+            return Next::TooCostly;
+        if (m_limits.KeepSamples)
+            m_sound.Samples.insert(m_sound.Samples.end(), block, block + samples);
+        return m_limits.EnoughFrames >= 0 && m_frames >= m_limits.EnoughFrames ? Next::Enough : Next::More;
+    }
+
+    // The outcome of a decode that ended with next (More: the bytes ran out).
+    SoundDecode Finish(Next next)
+    {
+        if (next == Next::TooCostly)
+            return {SoundOutcome::TooCostly, {}};
+        if (m_frames == 0)
+            return {SoundOutcome::Refused, {}};
+        return {SoundOutcome::Decoded, std::move(m_sound)};
+    }
+
+private:
+    const SoundLimits& m_limits;
+    Pcm m_sound;
+    int64_t m_frames = 0;
+};
+
+SoundDecode Result(SoundOutcome outcome)
 {
-    if (outcome == SoundOutcome::Decoded && sound.Samples.empty())
-        outcome = SoundOutcome::Refused;
-    return {outcome, outcome == SoundOutcome::Decoded ? std::move(sound) : Pcm{}};
+    return {outcome, {}};
 }
 
 SoundDecode DecodeAmr(std::span<const uint8_t> bytes, const SoundLimits& limits)
@@ -53,7 +90,7 @@ SoundDecode DecodeAmr(std::span<const uint8_t> bytes, const SoundLimits& limits)
     const std::size_t header = wide ? 9 : 6;
     if (!wide && (bytes.size() < 6 || std::memcmp(bytes.data(), "#!AMR\n", 6) != 0))
         return Result(SoundOutcome::Refused);
-    Pcm sound{wide ? 16000 : 8000, 1, {}};
+    PcmSink sink(wide ? 16000 : 8000, 1, limits);
     const std::size_t frameSamples = wide ? 320 : 160;
     std::unique_ptr<void, void (*)(void*)> state(wide ? D_IF_init() : Decoder_Interface_init(),
                                                  wide ? D_IF_exit : Decoder_Interface_exit);
@@ -64,7 +101,8 @@ SoundDecode DecodeAmr(std::span<const uint8_t> bytes, const SoundLimits& limits)
     uint8_t frame[64] = {};
     int16_t samples[320];
     std::size_t p = header;
-    while (p < bytes.size()) {
+    PcmSink::Next next = PcmSink::Next::More;
+    while (p < bytes.size() && next == PcmSink::Next::More) {
         const auto size = static_cast<std::size_t>(AmrFrameSize(wide, bytes[p]));
         if (size == 0 || p + size > bytes.size())
             break;
@@ -74,13 +112,12 @@ SoundDecode DecodeAmr(std::span<const uint8_t> bytes, const SoundLimits& limits)
             D_IF_decode(state.get(), frame, samples, 0);
         else
             Decoder_Interface_Decode(state.get(), frame, samples, 0);
-        if (!Append(sound, samples, frameSamples, limits))
-            return Result(SoundOutcome::TooCostly);
+        next = sink.Add(samples, frameSamples);
         if (Cancelled(limits))
             return Result(SoundOutcome::Cancelled);
         p += size;
     }
-    return Result(SoundOutcome::Decoded, std::move(sound));
+    return sink.Finish(next);
 }
 
 SoundDecode DecodeMp3(std::span<const uint8_t> bytes, const SoundLimits& limits)
@@ -101,9 +138,11 @@ SoundDecode DecodeMp3(std::span<const uint8_t> bytes, const SoundLimits& limits)
         mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     if (mpg123_open_feed(mh) != MPG123_OK || mpg123_feed(mh, bytes.data(), bytes.size()) != MPG123_OK)
         return Result(SoundOutcome::Refused);
-    Pcm sound;
+    PcmSink sink(0, 0, limits);
+    Pcm& sound = sink.Sound();
+    PcmSink::Next next = PcmSink::Next::More;
     int16_t block[kBlockFrames * 2];
-    for (;;) {
+    while (next == PcmSink::Next::More) {
         std::size_t done = 0;
         const int status = mpg123_read(mh, block, sizeof block, &done);
         if (status == MPG123_NEW_FORMAT) {
@@ -118,8 +157,8 @@ SoundDecode DecodeMp3(std::span<const uint8_t> bytes, const SoundLimits& limits)
             sound.Channels = channels;
             continue;
         }
-        if (done > 0 && !Append(sound, block, done / sizeof(int16_t), limits))
-            return Result(SoundOutcome::TooCostly);
+        if (done > 0 && sound.Channels > 0)
+            next = sink.Add(block, done / sizeof(int16_t));
         if (Cancelled(limits))
             return Result(SoundOutcome::Cancelled);
         if (status == MPG123_NEED_MORE || status == MPG123_DONE)
@@ -127,7 +166,7 @@ SoundDecode DecodeMp3(std::span<const uint8_t> bytes, const SoundLimits& limits)
         if (status != MPG123_OK)
             return Result(SoundOutcome::Refused);
     }
-    return Result(SoundOutcome::Decoded, std::move(sound));
+    return sink.Finish(next);
 }
 
 // libsndfile reads the item from memory through these.
@@ -184,18 +223,18 @@ SoundDecode DecodeWav(std::span<const uint8_t> bytes, const SoundLimits& limits)
         return Result(SoundOutcome::Refused);
     if (info.frames > limits.MaxFrames)
         return Result(SoundOutcome::TooCostly);
-    Pcm sound{info.samplerate, info.channels, {}};
+    PcmSink sink(info.samplerate, info.channels, limits);
+    PcmSink::Next next = PcmSink::Next::More;
     std::vector<int16_t> block(static_cast<std::size_t>(kBlockFrames * info.channels));
-    for (;;) {
+    while (next == PcmSink::Next::More) {
         const sf_count_t read = sf_readf_short(handle.get(), block.data(), kBlockFrames);
         if (read <= 0)
             break;
-        if (!Append(sound, block.data(), static_cast<std::size_t>(read * info.channels), limits))
-            return Result(SoundOutcome::TooCostly);
+        next = sink.Add(block.data(), static_cast<std::size_t>(read * info.channels));
         if (Cancelled(limits))
             return Result(SoundOutcome::Cancelled);
     }
-    return Result(SoundOutcome::Decoded, std::move(sound));
+    return sink.Finish(next);
 }
 
 // The MIDI file inside an RMID: its "data" chunk.
@@ -281,37 +320,40 @@ SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits
         return Result(SoundOutcome::Refused);
     // The player keeps playing for a while after the last track's end: the
     // song's own length, from its events and tempo changes, decides.
+    // A few bytes of MIDI may play for minutes: its budget is its length,
+    // up to the longest a ringtone plays.
     const WalkResult walk = WalkMidi(bytes);
     const int64_t length = walk.DurationMs * limits.MidiSampleRate / 1000;
-    if (length > limits.MaxFrames)
+    SoundLimits midiLimits = limits;
+    midiLimits.MaxFrames = kLongestMidiMs * limits.MidiSampleRate / 1000;
+    if (length > midiLimits.MaxFrames)
         return Result(SoundOutcome::TooCostly);
-    Pcm sound{limits.MidiSampleRate, 2, {}};
+    PcmSink sink(limits.MidiSampleRate, 2, midiLimits);
+    PcmSink::Next next = PcmSink::Next::More;
     int16_t block[kBlockFrames * 2];
-    SoundOutcome outcome = SoundOutcome::Decoded;
-    while (sound.Frames() < length && fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
-        const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, length - sound.Frames()));
+    bool refused = false;
+    while (next == PcmSink::Next::More && sink.Frames() < length &&
+           fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
+        const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, length - sink.Frames()));
         if (fluid_synth_write_s16(synth, frames, block, 0, 2, block, 1, 2) != FLUID_OK) {
-            outcome = SoundOutcome::Refused;
+            refused = true;
             break;
         }
-        if (!Append(sound, block, static_cast<std::size_t>(frames) * 2, limits)) {
-            outcome = SoundOutcome::TooCostly;
-            break;
-        }
+        next = sink.Add(block, static_cast<std::size_t>(frames) * 2);
         if (Cancelled(limits)) {
-            outcome = SoundOutcome::Cancelled;
-            break;
+            fluid_player_stop(player.get());
+            return Result(SoundOutcome::Cancelled);
         }
     }
     fluid_player_stop(player.get());
-    return Result(outcome, std::move(sound));
+    return refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
 }
 
 }  // namespace
 
 int64_t SoundFrameBudget(std::size_t bytes) noexcept
 {
-    return kFixedFrames + kFramesPerByte * static_cast<int64_t>(bytes);
+    return std::min(kFixedFrames + kFramesPerByte * static_cast<int64_t>(bytes), kLongestFrames);
 }
 
 std::string MidiSoundFont()
@@ -365,6 +407,8 @@ ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const
 {
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
+    limits.EnoughFrames = kCheckFrames;
+    limits.KeepSamples = false;
     limits.MidiSampleRate = kCheckMidiRate;
     limits.Cancel = &cancel;
     switch (DecodeSound(type, bytes, limits).Outcome) {

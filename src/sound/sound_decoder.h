@@ -40,15 +40,21 @@ struct SoundDecode {
 struct SoundLimits {
     // Samples per channel at most; a longer sound is TooCostly.
     int64_t MaxFrames = 0;
+    // When not negative, the decode ends, Decoded, after this many frames.
+    int64_t EnoughFrames = -1;
+    // False: the frames are counted, not kept (Pcm stays empty).
+    bool KeepSamples = true;
     // MIDI is rendered at this rate (the other formats keep their own).
     int32_t MidiSampleRate = 22050;
     // Checked between blocks of samples; may be null.
     const std::atomic<bool>* Cancel = nullptr;
 };
 
-// The frames a sound of bytes may decode to: 1 Mi plus 1024 per byte, far
-// above any real sound (an AMR no-data frame, the densest, gives 160 samples
-// a byte) and small enough that a hostile file decodes in bounded time.
+// The frames a sound of bytes may decode to: 1 Mi plus 256 a byte (an AMR
+// no-data frame, the densest real data, gives 160 a byte), and never more
+// than half an hour at 48 kHz, so that a hostile file decodes in bounded time
+// and memory. MIDI, whose few bytes may play for minutes, is rendered for its
+// own length instead, up to ten minutes.
 int64_t SoundFrameBudget(std::size_t bytes) noexcept;
 
 // The General MIDI sound font MIDI is rendered with (Debian's
@@ -66,7 +72,9 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
 // The decoders' verdict on a sound whose structure is whole: Complete when it
 // decodes to sound, Damaged when the decoder refuses it or it decodes to
 // nothing, Unchecked when no decoder plays its type or it would decode to
-// more than SoundFrameBudget. MIDI is rendered at 8000 Hz for the verdict.
+// more than SoundFrameBudget. The verdict decodes at most the first 30 s
+// (at 48 kHz; longer at lower rates) and keeps no samples; MIDI is rendered
+// at 8000 Hz for it.
 ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
 
 }  // namespace kestrix
