@@ -151,9 +151,14 @@ private:
 
     // Steps over data sub-blocks up to and including the zero-length one;
     // false when the chain is cut short or runs into erased flash.
+    // kErasedRunLength bytes FFh anywhere in a chain are erased flash: LZW data
+    // cannot hold them (a run of all-ones codes is never valid for so long),
+    // and a reader that took them for blocks of 255 would step over the
+    // erasure into whatever follows it, taking that for the rest of the
+    // picture. The chain was cut where the run begins.
     bool SkipSubBlocks() noexcept
     {
-        const int64_t chainStart = m_p;
+        int64_t runStart = -1;
         for (;;) {
             if (m_p >= m_size)
                 return false;
@@ -162,13 +167,19 @@ private:
                 m_accepted = ++m_p;
                 return true;
             }
-            if (length == 0xFF && m_p + kErasedRunLength <= m_size &&
-                IsRunOf(m_bytes, m_p + 1, kErasedRunLength - 1, 0xFF)) {
-                // The erased flash began where its run of FFh did, inside the last
-                // sub-block taken.
-                while (m_accepted > chainStart && At(m_accepted - 1) == 0xFF)
-                    --m_accepted;
-                return false;
+            const int64_t blockEnd = std::min(m_size, m_p + 1 + length);
+            for (int64_t q = m_p; q < blockEnd; ++q) {
+                if (At(q) != 0xFF) {
+                    runStart = -1;
+                    continue;
+                }
+                if (runStart < 0)
+                    runStart = q;
+                if (q + 1 - runStart >= kErasedRunLength) {
+                    m_accepted = runStart;
+                    m_p = q + 1;
+                    return false;
+                }
             }
             if (m_p + 1 + length > m_size)
                 return false;

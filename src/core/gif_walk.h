@@ -13,9 +13,10 @@ namespace kestrix {
 // table, LZW minimum code size, data sub-blocks) up to the trailer 3Bh. The first
 // block must be an image, a known extension, or an extension of another label
 // whose sub-blocks end before a block introducer, or the bytes are no picture.
-// Frames counts the image descriptors accepted. A data sub-block of 255 bytes
-// that opens with a run of FFh is erased flash. Reads only inside bytes; the
-// work is linear in the bytes walked.
+// Frames counts the image descriptors accepted. kErasedRunLength bytes FFh in a
+// chain of data sub-blocks are erased flash: the picture was cut where they
+// begin (Truncated, End there). Reads only inside bytes; the work is linear in
+// the bytes walked.
 WalkResult WalkGif(std::span<const uint8_t> bytes) noexcept;
 
 // The largest LZW minimum code size: its clear code must leave room in a table

@@ -336,6 +336,33 @@ TEST(FindAllPictures, PicturesInsideOthersAndTruncatedWalksRunningIntoTheNext)
     EXPECT_EQ(Search(flash.Image()), expected);
 }
 
+// Erased flash where a GIF's data should go on: the GIF was cut there, whatever
+// the length of the erasure; a walk that took it for blocks of 255 would run
+// on into the next picture and take its trailer.
+TEST(FindAllPictures, AGifCutByErasedFlashEndsAtTheCut)
+{
+    const Bytes large = BuildGif({.width = 200, .height = 200});
+    const Bytes next = BuildGif({.width = 200, .height = 200});
+    const std::size_t cut = 337;
+    for (const std::size_t erased : {64u, 66u, 300u, 70000u}) {
+        SCOPED_TRACE(erased);
+        Bytes image(100, 0x00);
+        const Bytes cutGif = Cut(large, cut);
+        image.insert(image.end(), cutGif.begin(), cutGif.end());
+        image.resize(image.size() + erased, 0xFF);
+        const auto nextAt = static_cast<int32_t>(image.size());
+        image.insert(image.end(), next.begin(), next.end());
+        image.resize(image.size() + 100, 0x00);
+        const std::vector<FoundPicture> rows = Search(image);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].Status, PictureStatus::Truncated);
+        EXPECT_EQ(rows[0].Start, 100);
+        EXPECT_EQ(rows[0].End, static_cast<int32_t>(100 + cut));
+        EXPECT_EQ(rows[1].Start, nextAt);
+        EXPECT_EQ(rows[1].Status, PictureStatus::Complete);
+    }
+}
+
 TEST(FindAllPictures, NamesOnlyPicturesAtAnEntrysDataStart)
 {
     const Bytes gif = BuildGif({});
