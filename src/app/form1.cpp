@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "content_list.h"
+#include "content_page.h"
 #include "error_box.h"
 #include "exceptions.h"
 #include "extraction.h"
@@ -15,8 +17,11 @@
 #include "result_list_view.h"
 #include "row_copy.h"
 #include "save_summary.h"
+#include "sound_decoder.h"
+#include "sound_player.h"
 #include "status_message.h"
 #include "stream.h"
+#include "wav_file.h"
 #include "window_text.h"
 
 #include <QClipboard>
@@ -208,6 +213,117 @@ void TForm1::SearchAllPictures()
     });
 }
 
+void TForm1::SearchAllContent()
+{
+    RunCommand([this] {
+        m_page->setCurrentIndex(kSoundsPage);
+        ForgetPictures();
+        const SoundDecodeCheck soundCheck = [](ContentType type, std::span<const uint8_t> bytes,
+                                               const std::atomic<bool>& cancel) {
+            return CheckSound(type, bytes, cancel);
+        };
+        std::optional<ContentFound> found = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
+        if (!found)
+            return;
+        auto results = std::make_shared<ContentResults>();
+        results->Captions = ContentCaptions(found->Items);
+        results->Found = std::move(*found);
+        std::vector<FoundPicture> pictures;
+        std::size_t counts[4] = {};
+        for (const FoundItem& item : results->Found.Items) {
+            ++counts[static_cast<std::size_t>(KindOf(item.Type))];
+            if (KindOf(item.Type) == ContentKind::Picture)
+                pictures.push_back({PictureTypeOf(item.Type), item.Status, item.Start, item.End, item.Width,
+                                    item.Height, item.Frames, item.EntryName});
+        }
+        m_allPictures->SetPictures(std::move(pictures), m_hex1.Bytes());
+        for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+            page->SetResults(results, m_hex1.Bytes());
+        m_stat->setText(QStringLiteral("Картинок: %1, звуков: %2, приложений: %3, файлов: %4")
+                            .arg(counts[static_cast<std::size_t>(ContentKind::Picture)])
+                            .arg(counts[static_cast<std::size_t>(ContentKind::Sound)])
+                            .arg(counts[static_cast<std::size_t>(ContentKind::Application)])
+                            .arg(counts[static_cast<std::size_t>(ContentKind::File)]));
+    });
+}
+
+void TForm1::SaveSoundsAsWavFiles(bool selectedOnly)
+{
+    RunCommand([this, selectedOnly] {
+        SaveOutcome outcome;
+        try {
+            SaveContent(*m_sounds, selectedOnly, true, outcome);
+        } catch (...) {
+            outcome.End = SaveEnd::Failed;
+            ShowSaveSummary(outcome);
+            throw;
+        }
+        ShowSaveSummary(outcome);
+    });
+}
+
+ContentPage* TForm1::ContentPageAt(int32_t page) const
+{
+    switch (page) {
+    case kSoundsPage: return m_sounds;
+    case kApplicationsPage: return m_applications;
+    case kPhoneFilesPage: return m_phoneFiles;
+    default: return nullptr;
+    }
+}
+
+void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome)
+{
+    const ContentResults* results = page.Results();
+    if (results == nullptr || page.RowCount() == 0 || (selectedOnly && page.SelectedCount() == 0)) {
+        outcome.End = results == nullptr || page.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
+        return;
+    }
+    const std::vector<ExtractItem> plan =
+        PlanContentExtraction(results->Found.Items, results->Captions, page.Kind(),
+                              selectedOnly ? page.SelectedItems() : std::vector<bool>{});
+    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
+    if (target.isEmpty()) {
+        outcome.End = SaveEnd::Cancelled;
+        return;
+    }
+    m_saveDialog1.FileName = target;
+    outcome.Folder = QFileInfo(target).path();
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    SaveHooks hooks;
+    hooks.Written = [&outcome](const ExtractItem&, std::size_t written) {
+        outcome.Written = static_cast<int32_t>(written);
+    };
+    hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
+        return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
+    };
+    if (wav) {
+        outcome.Reason = SkipReason::NotPlayable;
+        const WavMaker toWav = [](ContentType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
+                                  std::string& why) {
+            SoundLimits limits;
+            limits.MaxFrames = SoundFrameBudget(sound.size());
+            const SoundDecode decoded = DecodeSound(type, sound, limits);
+            if (decoded.Outcome != SoundOutcome::Decoded) {
+                why = NotPlayableText(decoded.Outcome).toStdString();
+                return false;
+            }
+            bytes = WavFileBytes(decoded.Sound);
+            return true;
+        };
+        SaveSoundsAsWav(m_hex1, results->Found.Items, PlanWavFiles(plan), folder, toWav, hooks,
+                        [&outcome](const ExtractItem&, const std::string&) { ++outcome.Skipped; });
+        return;
+    }
+    const auto rangeOf = [results](const ExtractItem& item) {
+        const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
+        return ItemRange{found.Start, found.End};
+    };
+    const SaveReport report = SaveToFolder(m_hex1, folder, plan, rangeOf, hooks);
+    if (report.FirstFailure)
+        std::rethrow_exception(report.FirstFailure);
+}
+
 void TForm1::SaveClick()
 {
     RunCommand([this] { SaveRows(true); });
@@ -221,8 +337,11 @@ void TForm1::SaveAllRows()
 void TForm1::CopySelectedRows()
 {
     // The gallery's grid and table share one selection; the table has every column.
-    const QAbstractItemView* list =
-        ActivePage() == kPicturesPage ? static_cast<QAbstractItemView*>(m_allPictures->Details()) : ActiveList();
+    const ContentPage* content = ContentPageAt(ActivePage());
+    const QAbstractItemView* list = ActivePage() == kPicturesPage
+                                        ? static_cast<QAbstractItemView*>(m_allPictures->Details())
+                                    : content != nullptr ? static_cast<QAbstractItemView*>(content->Table())
+                                                         : ActiveList();
     const QString text = list ? SelectedRowsText(*list) : QString();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
@@ -358,6 +477,8 @@ void TForm1::ForgetImageResults()
 void TForm1::ForgetPictures()
 {
     m_allPictures->Clear();
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        page->SetResults(nullptr, {});
 }
 
 const std::vector<FoundPicture>& TForm1::PictureRows() const noexcept
@@ -415,6 +536,18 @@ void TForm1::PreviewRow(int32_t row, bool selected)
 
 void TForm1::SaveRows(bool selectedOnly)
 {
+    if (ContentPage* page = ContentPageAt(ActivePage())) {
+        SaveOutcome outcome;
+        try {
+            SaveContent(*page, selectedOnly, false, outcome);
+        } catch (...) {
+            outcome.End = SaveEnd::Failed;
+            ShowSaveSummary(outcome);
+            throw;
+        }
+        ShowSaveSummary(outcome);
+        return;
+    }
     const auto kind = ListOfPage(ActivePage());
     SaveOutcome outcome;
     outcome.Reason = kind == ListKind::Files ? SkipReason::NoEndAddress : SkipReason::NoName;
@@ -530,13 +663,15 @@ std::optional<std::size_t> TForm1::RunScan(ListKind kind)
 
 void TForm1::SetInteractive(bool enabled)
 {
-    for (QAction* action : {m_n2, m_n7, m_gif1, m_allPicturesSearch})
+    for (QAction* action : {m_n2, m_n7, m_gif1, m_allPicturesSearch, m_contentSearch})
         action->setEnabled(enabled);
     for (QToolButton* button : {m_openButton, m_save, m_saveAllButton})
         button->setEnabled(enabled);
     m_fileList->SetSelectable(enabled);
     m_finded->SetSelectable(enabled);
     m_allPictures->SetSelectable(enabled);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        page->setEnabled(enabled);
 }
 
 }  // namespace kestrix

@@ -27,6 +27,8 @@ namespace kestrix {
 
 class TPictureView;
 class PictureGallery;
+class ContentPage;
+struct ContentResults;
 class ProgressGauge;
 class StatusMessage;
 struct SaveOutcome;
@@ -40,6 +42,8 @@ struct FormSeams {
     std::function<QString(const FileDialog& dialog)> SaveFile;
     // Shows the error box with the final text (full stop already applied).
     std::function<void(const QString& text)> ErrorBox;
+    // Whether the machine has an audio output; empty: ask Qt Multimedia.
+    std::function<bool()> AudioOutput;
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
@@ -56,6 +60,10 @@ public:
     static constexpr int32_t kAboutPage = 3;
     // Every picture of the deep picture search, after the four pages above.
     static constexpr int32_t kPicturesPage = 4;
+    // Our pages of the content search, after "Все картинки".
+    static constexpr int32_t kSoundsPage = 5;
+    static constexpr int32_t kApplicationsPage = 6;
+    static constexpr int32_t kPhoneFilesPage = 7;
     // The preview's scratch file "temp.tmp" in the user's cache folder
     // (created when missing), as a local path.
     std::string ScratchFile() const;
@@ -90,7 +98,13 @@ public:
     QAction* gif1() const noexcept { return m_gif1; }  // Утилиты / Поиск DRM графики
     // Утилиты / Поиск всех картинок
     QAction* AllPicturesSearch() const noexcept { return m_allPicturesSearch; }
+    // Утилиты / Поиск всего содержимого
+    QAction* ContentSearch() const noexcept { return m_contentSearch; }
     QAction* CopyRows() const noexcept { return m_copyRows; }  // Ctrl+C and the lists' context menu
+    // The pages "Звуки", "Приложения", "Файлы телефона".
+    ContentPage* SoundsPage() const noexcept { return m_sounds; }
+    ContentPage* ApplicationsPage() const noexcept { return m_applications; }
+    ContentPage* PhoneFilesPage() const noexcept { return m_phoneFiles; }
 
     // How the window asks the user; replaceable at any time.
     FormSeams& Seams() noexcept { return m_seams; }
@@ -149,6 +163,13 @@ public slots:
     // of the image (strictly decoded to tell whole ones from damaged ones) and
     // shows them on the page "Все картинки"; images of any size are searched.
     void SearchAllPictures();
+    // Утилиты / Поиск всего содержимого: finds every picture, sound, Java
+    // application and file of the phone in one search and fills "Все
+    // картинки", "Звуки", "Приложения" and "Файлы телефона".
+    void SearchAllContent();
+    // "Сохранить как WAV" on "Звуки": the selected (or all) sounds as 16-bit
+    // WAV files into the folder chosen in the save dialog.
+    void SaveSoundsAsWavFiles(bool selectedOnly);
     // Tool button "Сохранить": writes the selected rows of the active page's
     // list as files into the folder chosen in the save dialog.
     void SaveClick();
@@ -229,6 +250,11 @@ private:
     // Empties the page "Все картинки"; before the image is replaced, the
     // gallery's decoders must be done with it.
     void ForgetPictures();
+    // The content page shown as page, or null.
+    ContentPage* ContentPageAt(int32_t page) const;
+    // Saves the selected or all items of a content page, as files or (wav)
+    // as WAV files of its sounds.
+    void SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome);
     // Switches the commands that change the image or the lists, and the
     // selection of the two result lists, on or off.
     void SetInteractive(bool enabled);
@@ -255,6 +281,10 @@ private:
     QAction* m_gif1 = nullptr;
     QAction* m_allPicturesSearch = nullptr;
     PictureGallery* m_allPictures = nullptr;
+    QAction* m_contentSearch = nullptr;
+    ContentPage* m_sounds = nullptr;
+    ContentPage* m_applications = nullptr;
+    ContentPage* m_phoneFiles = nullptr;
     QAction* m_copyRows = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

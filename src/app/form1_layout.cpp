@@ -1,12 +1,14 @@
 #include "form1.h"
 
 #include "about_memo.h"
+#include "content_page.h"
 #include "image_list.h"
 #include "kestrix_version.h"
 #include "picture_gallery.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
+#include "sound_player.h"
 #include "status_message.h"
 #include "user_guide.h"
 
@@ -95,12 +97,17 @@ void TForm1::BuildMenu()
     m_gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
     m_n7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
     m_allPicturesSearch = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск всех &картинок"));
+    m_contentSearch = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск всего &содержимого"));
     m_n6 = bar->addAction(QStringLiteral("&О Программе"));
     m_n2->setShortcut(QKeySequence::Open);
     m_n4->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_n7->setShortcut(QKeySequence(Qt::Key_F5));
     m_gif1->setShortcut(QKeySequence(Qt::Key_F6));
     m_allPicturesSearch->setShortcut(QKeySequence(Qt::Key_F7));
+    m_contentSearch->setShortcut(QKeySequence(Qt::Key_F8));
+    m_contentSearch->setToolTip(
+        QStringLiteral("Найти в образе все картинки, звуки, Java-приложения и файлы телефона за один проход"));
+    m_contentSearch->setObjectName(QStringLiteral("ContentSearch"));
 
     m_n2->setObjectName(QStringLiteral("N2"));
     m_n4->setObjectName(QStringLiteral("N4"));
@@ -114,6 +121,7 @@ void TForm1::BuildMenu()
     connect(m_n7, &QAction::triggered, this, &TForm1::N7Click);
     connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
     connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::SearchAllPictures);
+    connect(m_contentSearch, &QAction::triggered, this, &TForm1::SearchAllContent);
 }
 
 void TForm1::BuildCopyAction()
@@ -123,7 +131,8 @@ void TForm1::BuildCopyAction()
     m_copyRows->setShortcut(QKeySequence::Copy);
     addAction(m_copyRows);
     for (QAbstractItemView* list : std::initializer_list<QAbstractItemView*>{
-             m_fileList, m_finded, m_infoList, m_allPictures->Grid(), m_allPictures->Details()}) {
+             m_fileList, m_finded, m_infoList, m_allPictures->Grid(), m_allPictures->Details(), m_sounds->Table(),
+             m_applications->Table(), m_phoneFiles->Table()}) {
         list->addAction(m_copyRows);
         list->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
@@ -273,6 +282,17 @@ void TForm1::BuildPages()
     m_allPictures = new PictureGallery;
     m_allPictures->setObjectName(QStringLiteral("AllPictures"));
     m_page->addTab(m_allPictures, ImageList::Icon(8), QStringLiteral("Все картинки"));
+    const bool audioOutput = m_seams.AudioOutput ? m_seams.AudioOutput() : SoundPlayer::HasAudioOutput();
+    m_sounds = new ContentPage(ContentKind::Sound, audioOutput);
+    m_sounds->setObjectName(QStringLiteral("Sounds"));
+    m_page->addTab(m_sounds, ImageList::Icon(8), QStringLiteral("Звуки"));
+    connect(m_sounds, &ContentPage::SaveWavRequested, this, &TForm1::SaveSoundsAsWavFiles);
+    m_applications = new ContentPage(ContentKind::Application, false);
+    m_applications->setObjectName(QStringLiteral("Applications"));
+    m_page->addTab(m_applications, ImageList::Icon(8), QStringLiteral("Приложения"));
+    m_phoneFiles = new ContentPage(ContentKind::File, false);
+    m_phoneFiles->setObjectName(QStringLiteral("PhoneFiles"));
+    m_page->addTab(m_phoneFiles, ImageList::Icon(8), QStringLiteral("Файлы телефона"));
     m_page->setCurrentIndex(kFilesPage);
 }
 

@@ -58,7 +58,8 @@ QString SaveSummary(const SaveOutcome& outcome)
                      RussianCount(outcome.Skipped, QStringLiteral("строка"), QStringLiteral("строки"),
                                   QStringLiteral("строк"))) +
                 (outcome.Reason == SkipReason::NoEndAddress ? QStringLiteral(" без конечного адреса")
-                                                            : QStringLiteral(" без имени"));
+                 : outcome.Reason == SkipReason::NoName     ? QStringLiteral(" без имени")
+                                                        : QStringLiteral(": звук не воспроизводится"));
     }
     if (outcome.End == SaveEnd::Failed)
         text += QStringLiteral("; сохранение прервано ошибкой");

@@ -17,8 +17,9 @@ enum class SaveEnd {
 };
 
 // Why rows of a save were passed over: the files page writes only rows with
-// an end address, the graphics page only rows with a name.
-enum class SkipReason { NoEndAddress, NoName };
+// an end address, the graphics page only rows with a name; a save as WAV
+// passes over the sounds that do not decode.
+enum class SkipReason { NoEndAddress, NoName, NotPlayable };
 
 // What one save did.
 struct SaveOutcome {

@@ -42,6 +42,16 @@ std::vector<FoundPicture> ScanSession::RunPictures(THexBuffer& image, ProgressGa
     return found ? std::move(*found) : std::vector<FoundPicture>{};
 }
 
+std::optional<ContentFound> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,
+                                                    const PictureDecodeCheck& check, const SoundDecodeCheck& soundCheck)
+{
+    Begin(nullptr, gauge);
+    EndScope scope{*this};
+    ScanHooks hooks = MakeHooks();
+    hooks.DecodeCheck = check;
+    return FindAllContent(image.Bytes(), hooks, soundCheck);
+}
+
 void ScanSession::CloseWhenEnded() noexcept
 {
     m_cancelled = true;

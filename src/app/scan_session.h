@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content_search.h"
 #include "found_rows.h"
 #include "list_kind.h"
 #include "picture_search.h"
@@ -42,6 +43,11 @@ public:
     // are searched. The pictures found; none when the search was cancelled.
     std::vector<FoundPicture> RunPictures(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check);
 
+    // Runs the content search over image (FindAllContent) with the strict
+    // picture check and the sound decoders' check, showing its progress on
+    // gauge. None when the search was cancelled.
+    std::optional<ContentFound> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
+                                           const SoundDecodeCheck& soundCheck);
     bool Running() const noexcept { return m_running; }
     // Ends the running scan at its next yield, then closes the window.
     void CloseWhenEnded() noexcept;

@@ -30,8 +30,11 @@ TEST_F(FormTest, StartsEmptyWithThePlaceholderShown)
     EXPECT_EQ(f.size(), QSize(862, 586));
     EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
     EXPECT_EQ(f.ActivePage(), TForm1::kFilesPage);
-    EXPECT_EQ(f.Page()->count(), 5);
+    EXPECT_EQ(f.Page()->count(), 8);
     EXPECT_EQ(f.Page()->tabText(TForm1::kPicturesPage), QStringLiteral("Все картинки"));
+    EXPECT_EQ(f.Page()->tabText(TForm1::kSoundsPage), QStringLiteral("Звуки"));
+    EXPECT_EQ(f.Page()->tabText(TForm1::kApplicationsPage), QStringLiteral("Приложения"));
+    EXPECT_EQ(f.Page()->tabText(TForm1::kPhoneFilesPage), QStringLiteral("Файлы телефона"));
     EXPECT_FALSE(f.GaugeShown());
     EXPECT_EQ(f.ProgressBar()->Min(), 0);
     EXPECT_EQ(f.ProgressBar()->Max(), 100);

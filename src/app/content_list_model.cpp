@@ -1,0 +1,191 @@
+#include "content_list_model.h"
+
+#include "code_page.h"
+#include "strict_decoder.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QPixmap>
+#include <QStyle>
+
+namespace kestrix {
+namespace {
+
+enum Column { kName, kType, kStart, kEnd, kSize, kStatus, kEntry, kFirstDetail };
+
+QString Text(const std::string& cp1251)
+{
+    return QString::fromStdString(Cp1251ToUtf8(cp1251));
+}
+
+QString DurationText(int64_t ms)
+{
+    const int64_t tenths = ms / 100;
+    return QStringLiteral("%1:%2.%3").arg(tenths / 600).arg(tenths / 10 % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+}
+
+}  // namespace
+
+ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstractTableModel(parent), m_kind(kind)
+{
+    m_headers = {QStringLiteral("Имя"),    QStringLiteral("Тип"),    QStringLiteral("Начало"), QStringLiteral("Конец"),
+                 QStringLiteral("Размер"), QStringLiteral("Статус"), QStringLiteral("Запись")};
+    if (kind == ContentKind::Sound)
+        m_headers << QStringLiteral("Длительность") << QStringLiteral("Частота, Гц") << QStringLiteral("Каналы")
+                  << QStringLiteral("Дорожки");
+    else if (kind == ContentKind::Application)
+        m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия");
+}
+
+void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
+{
+    beginResetModel();
+    m_results = std::move(results);
+    m_rows.clear();
+    if (m_results)
+        for (std::size_t i = 0; i < m_results->Found.Items.size(); ++i)
+            if (KindOf(m_results->Found.Items[i].Type) == m_kind)
+                m_rows.push_back(i);
+    m_icons.assign(m_rows.size(), QIcon());
+    m_iconMade.assign(m_rows.size(), false);
+    endResetModel();
+}
+
+int ContentListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ContentListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+QString ContentListModel::StatusText(ContentStatus status)
+{
+    switch (status) {
+    case ContentStatus::Complete: return QStringLiteral("Целый");
+    case ContentStatus::Truncated: return QStringLiteral("Обрезан");
+    case ContentStatus::Damaged: return QStringLiteral("Повреждён");
+    case ContentStatus::Unchecked: return QStringLiteral("Не проверен");
+    }
+    return {};
+}
+
+QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int column) const
+{
+    const ContentFound& found = m_results->Found;
+    const MidletInfo* midlet = item.Midlet >= 0 ? &found.Midlets[static_cast<std::size_t>(item.Midlet)] : nullptr;
+    switch (column) {
+    case kName: return Text(m_results->Captions[index]);
+    case kType: return Text(ItemTypeName(item));
+    case kStart: return QString::number(item.Start);
+    case kEnd: return QString::number(item.End);
+    case kSize: return QString::number(item.Size());
+    case kStatus: return StatusText(item.Status);
+    case kEntry: return Text(item.EntryName);
+    default: break;
+    }
+    const int detail = column - kFirstDetail;
+    if (m_kind == ContentKind::Sound) {
+        switch (detail) {
+        case 0: return item.DurationMs > 0 ? DurationText(item.DurationMs) : QString();
+        case 1: return item.SampleRate > 0 ? QString::number(item.SampleRate) : QString();
+        case 2: return item.Channels > 0 ? QString::number(item.Channels) : QString();
+        case 3: return item.Tracks > 0 ? QString::number(item.Tracks) : QString();
+        default: return {};
+        }
+    }
+    if (m_kind == ContentKind::Application && midlet != nullptr) {
+        switch (detail) {
+        case 0: return QString::fromUtf8(midlet->Name.c_str());
+        case 1: return QString::fromUtf8(midlet->Vendor.c_str());
+        case 2: return QString::fromUtf8(midlet->Version.c_str());
+        default: return {};
+        }
+    }
+    return {};
+}
+
+QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int column) const
+{
+    switch (column) {
+    case kStart: return static_cast<qlonglong>(item.Start);
+    case kEnd: return static_cast<qlonglong>(item.End);
+    case kSize: return static_cast<qlonglong>(item.Size());
+    case kStatus: return static_cast<int>(item.Status);
+    default: break;
+    }
+    if (m_kind == ContentKind::Sound) {
+        switch (column - kFirstDetail) {
+        case 0: return static_cast<qlonglong>(item.DurationMs);
+        case 1: return item.SampleRate;
+        case 2: return item.Channels;
+        case 3: return item.Tracks;
+        default: break;
+        }
+    }
+    return Cell(item, index, column).toLower();
+}
+
+QIcon ContentListModel::IconOf(const FoundItem& item) const
+{
+    const MidletInfo& midlet = m_results->Found.Midlets[static_cast<std::size_t>(item.Midlet)];
+    const std::span<const uint8_t> bytes(midlet.Icon);
+    for (const PictureType type : {PictureType::Png, PictureType::Gif, PictureType::Bmp, PictureType::Jpeg}) {
+        if (bytes.size() < 2 || bytes[0] != TraitsOf(type).Lead[0] || bytes[1] != TraitsOf(type).Lead[1])
+            continue;
+        const DecodedPicture decoded = DecodePicture(type, bytes, 1);
+        if (decoded.Ok())
+            return QIcon(QPixmap::fromImage(decoded.Frames.front()));
+    }
+    return {};
+}
+
+QVariant ContentListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !m_results || index.row() >= rowCount())
+        return {};
+    const auto row = static_cast<std::size_t>(index.row());
+    const std::size_t itemIndex = m_rows[row];
+    const FoundItem& item = m_results->Found.Items[itemIndex];
+    switch (role) {
+    case Qt::DisplayRole: return Cell(item, itemIndex, index.column());
+    case SortRole: return SortKey(item, itemIndex, index.column());
+    case ItemRole: return static_cast<qulonglong>(itemIndex);
+    case Qt::DecorationRole:
+        if (index.column() != kName || m_kind != ContentKind::Application)
+            return {};
+        if (!m_iconMade[row]) {
+            m_iconMade[row] = true;
+            m_icons[row] = item.Midlet >= 0 ? IconOf(item) : QIcon();
+            if (m_icons[row].isNull())
+                m_icons[row] = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+        }
+        return m_icons[row];
+    case Qt::ForegroundRole:
+        if (index.column() != kStatus)
+            return {};
+        if (item.Status == ContentStatus::Truncated)
+            return QColor(0xB0, 0x5A, 0x00);
+        if (item.Status == ContentStatus::Damaged)
+            return QColor(0xC0, 0x20, 0x20);
+        if (item.Status == ContentStatus::Unchecked)
+            return QColor(0x60, 0x60, 0x60);
+        return {};
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(
+            (index.column() == kName || index.column() == kEntry ? Qt::AlignLeft : Qt::AlignHCenter) |
+            Qt::AlignVCenter);
+    default: return {};
+    }
+}
+
+QVariant ContentListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= m_headers.size())
+        return {};
+    return m_headers[section];
+}
+
+}  // namespace kestrix

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "content_search.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// What the content search found, shared by the pages that show its kinds.
+struct ContentResults {
+    ContentFound Found;
+    // The caption of every item (ContentCaptions), numbered over all kinds.
+    std::vector<std::string> Captions;
+};
+
+// The items of one kind of a content search as a table: caption, type,
+// start, end, size, status, entry name, and what the kind tells (a sound's
+// duration, rate and channels or tracks; an application's name, vendor and
+// version, with its icon beside the caption). SortRole gives numbers as
+// numbers.
+class ContentListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int SortRole = Qt::UserRole + 1;
+    // The row's index in ContentResults::Found.Items.
+    static constexpr int ItemRole = Qt::UserRole + 2;
+
+    explicit ContentListModel(ContentKind kind, QObject* parent = nullptr);
+
+    ContentKind Kind() const noexcept { return m_kind; }
+    // Shows the items of this kind of results; empty results clear the table.
+    void SetResults(std::shared_ptr<const ContentResults> results);
+    const ContentResults* Results() const noexcept { return m_results.get(); }
+    // The index in Found.Items of row.
+    std::size_t ItemOf(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // The Russian word for a status ("Целый", "Обрезан", "Повреждён", "Не проверен").
+    static QString StatusText(ContentStatus status);
+
+private:
+    QString Cell(const FoundItem& item, std::size_t index, int column) const;
+    QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
+    QIcon IconOf(const FoundItem& item) const;
+
+    ContentKind m_kind;
+    std::shared_ptr<const ContentResults> m_results;
+    std::vector<std::size_t> m_rows;
+    QStringList m_headers;
+    mutable std::vector<QIcon> m_icons;
+    mutable std::vector<bool> m_iconMade;
+};
+
+}  // namespace kestrix

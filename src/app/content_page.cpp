@@ -1,0 +1,122 @@
+#include "content_page.h"
+
+#include "sound_player_bar.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kestrix {
+
+ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
+    : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new QSortFilterProxyModel(this)),
+      m_table(new QTableView), m_count(new QLabel)
+{
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(ContentListModel::SortRole);
+    m_table->setModel(m_sorted);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(2, Qt::AscendingOrder);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setColumnWidth(0, 220);
+    m_table->setIconSize(QSize(24, 24));
+    m_table->setObjectName(QStringLiteral("ContentTable"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_table, 1);
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(4, 0, 4, 2);
+    footer->addWidget(m_count, 1);
+    if (kind == ContentKind::Sound) {
+        m_player = new SoundPlayerBar(audioOutput);
+        layout->addWidget(m_player);
+        m_saveWav = new QToolButton;
+        m_saveWav->setObjectName(QStringLiteral("SaveWavButton"));
+        m_saveWav->setText(QStringLiteral("Сохранить как WAV"));
+        m_saveWav->setToolTip(QStringLiteral("Сохранить выделенные звуки (или все, если ничего не выделено) как "
+                                             "файлы WAV (16 бит), которые играет любой компьютер"));
+        connect(m_saveWav, &QToolButton::clicked, this, [this] { emit SaveWavRequested(SelectedCount() > 0); });
+        footer->addWidget(m_saveWav);
+        connect(m_table, &QTableView::doubleClicked, this, [this] { m_player->TogglePlay(); });
+        auto* space = new QShortcut(QKeySequence(Qt::Key_Space), m_table);
+        space->setContext(Qt::WidgetShortcut);
+        connect(space, &QShortcut::activated, this, [this] { m_player->TogglePlay(); });
+    }
+    layout->addLayout(footer);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ContentPage::SelectionChanged);
+}
+
+ContentPage::~ContentPage()
+{
+    StopPlaying();
+}
+
+void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std::span<const uint8_t> image)
+{
+    StopPlaying();
+    m_image = image;
+    m_model->SetResults(std::move(results));
+    m_table->resizeColumnsToContents();
+    if (m_table->columnWidth(0) > 320)
+        m_table->setColumnWidth(0, 320);
+    m_count->setText(RowCount() > 0 ? QStringLiteral("Найдено: %1").arg(RowCount()) : QString());
+    SelectionChanged();
+}
+
+std::vector<bool> ContentPage::SelectedItems() const
+{
+    std::vector<bool> selected(Results() != nullptr ? Results()->Found.Items.size() : 0, false);
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        selected[m_model->ItemOf(m_sorted->mapToSource(index).row())] = true;
+    return selected;
+}
+
+int ContentPage::SelectedCount() const
+{
+    return static_cast<int>(m_table->selectionModel()->selectedRows().size());
+}
+
+int ContentPage::RowCount() const
+{
+    return m_model->rowCount();
+}
+
+void ContentPage::StopPlaying()
+{
+    if (m_player != nullptr)
+        m_player->Stop();
+}
+
+void ContentPage::SelectionChanged()
+{
+    if (m_player == nullptr)
+        return;
+    const QModelIndex current = m_table->selectionModel()->currentIndex();
+    const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    const QModelIndex chosen = current.isValid() && m_table->selectionModel()->isRowSelected(current.row())
+                                   ? current
+                                   : (rows.isEmpty() ? QModelIndex() : rows.front());
+    if (!chosen.isValid() || Results() == nullptr) {
+        m_player->SetSound(ContentType::File, {});
+        return;
+    }
+    const FoundItem& item = Results()->Found.Items[m_model->ItemOf(m_sorted->mapToSource(chosen).row())];
+    m_player->SetSound(item.Type,
+                       m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())));
+}
+
+}  // namespace kestrix

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "content_list_model.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <span>
+#include <vector>
+
+class QLabel;
+class QSortFilterProxyModel;
+class QTableView;
+class QToolButton;
+
+namespace kestrix {
+
+class SoundPlayerBar;
+
+// One of our pages for a kind the content search finds ("Звуки",
+// "Приложения", "Файлы телефона"): a sortable table of the kind's items and,
+// for sounds, the bar that plays the selected one and the button that saves
+// sounds as WAV files.
+class ContentPage : public QWidget {
+    Q_OBJECT
+public:
+    // audioOutput: whether Play can play (sounds only).
+    ContentPage(ContentKind kind, bool audioOutput, QWidget* parent = nullptr);
+    ~ContentPage() override;
+
+    ContentKind Kind() const noexcept { return m_model->Kind(); }
+    // Shows results (whose items lie in image, kept alive by the caller);
+    // null clears the page. Stops what plays.
+    void SetResults(std::shared_ptr<const ContentResults> results, std::span<const uint8_t> image);
+    const ContentResults* Results() const noexcept { return m_model->Results(); }
+
+    // One flag per item of the results: the selected rows of this page.
+    std::vector<bool> SelectedItems() const;
+    int SelectedCount() const;
+    int RowCount() const;
+
+    QTableView* Table() const noexcept { return m_table; }
+    ContentListModel* Model() const noexcept { return m_model; }
+    // Sounds only (null for the other kinds).
+    SoundPlayerBar* Player() const noexcept { return m_player; }
+    QToolButton* SaveWavButton() const noexcept { return m_saveWav; }
+
+    void StopPlaying();
+
+signals:
+    // "Сохранить как WAV": selected (true) or all sounds.
+    void SaveWavRequested(bool selectedOnly);
+
+private:
+    void SelectionChanged();
+
+    ContentListModel* m_model;
+    QSortFilterProxyModel* m_sorted;
+    QTableView* m_table;
+    QLabel* m_count;
+    SoundPlayerBar* m_player = nullptr;
+    QToolButton* m_saveWav = nullptr;
+    std::span<const uint8_t> m_image;
+};
+
+}  // namespace kestrix

@@ -1,0 +1,140 @@
+#include "code_page.h"
+#include "content_page.h"
+#include "form_fixture.h"
+#include "jar_builders.h"
+#include "picture_builders.h"
+#include "sound_builders.h"
+#include "sound_player_bar.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QTableView>
+#include <QToolButton>
+
+#include <map>
+
+namespace kestrix::test_support {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string_view Text(const Bytes& bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+std::map<QString, Bytes> FilesIn(const QString& folder)
+{
+    std::map<QString, Bytes> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        files[name] = ReadFileBytes(QFile::encodeName(QDir(folder).filePath(name)).toStdString());
+    return files;
+}
+
+// One item of each kind among erased flash: a picture, two sounds (one named
+// by its entry), a Java application with its icon, a file of the phone.
+class ContentPagesTest : public FormTest {
+protected:
+    FlashImageBuilder ContentImage()
+    {
+        FlashImageBuilder image(64 * 1024, 0xFF);
+        image.Put(1001, m_gif)
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+            .Put(5003, m_amr)
+            .Put(9000, m_jar)
+            .PutFileEntry(30000, "notes.txt", 5, "hello");
+        return image;
+    }
+
+    QString CellText(ContentPage* page, int row, int column) const
+    {
+        const QAbstractItemModel* model = page->Table()->model();
+        return model->data(model->index(row, column)).toString();
+    }
+
+    Bytes m_gif = BuildGif({});
+    Bytes m_midi = BuildMidi({});
+    Bytes m_amr = BuildAmr({});
+    Bytes m_jar = BuildJar(MidletPlan("Snake"));
+};
+
+TEST_F(ContentPagesTest, OneSearchFillsEveryPage)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    EXPECT_EQ(f.ContentSearch()->shortcut(), QKeySequence(Qt::Key_F8));
+    f.ContentSearch()->trigger();
+
+    EXPECT_EQ(f.ActivePage(), TForm1::kSoundsPage);
+    ASSERT_EQ(f.PictureRows().size(), 1u);
+    EXPECT_EQ(f.PictureRows()[0].Start, 1001);
+    ASSERT_EQ(f.SoundsPage()->RowCount(), 2);
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 5), QStringLiteral("Целый"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 1, 0), QStringLiteral("Звук (1).amr"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 1, 7), QStringLiteral("0:00.1"));
+    ASSERT_EQ(f.ApplicationsPage()->RowCount(), 1);
+    EXPECT_EQ(CellText(f.ApplicationsPage(), 0, 7), QStringLiteral("Snake"));
+    const QAbstractItemModel* apps = f.ApplicationsPage()->Table()->model();
+    const QIcon icon = apps->data(apps->index(0, 0), Qt::DecorationRole).value<QIcon>();
+    EXPECT_FALSE(icon.isNull());
+    ASSERT_EQ(f.PhoneFilesPage()->RowCount(), 1);
+    EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 0), QStringLiteral("notes.txt"));
+    EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 5), QStringLiteral("Не проверен"));
+    EXPECT_EQ(f.StatusText(), QStringLiteral("Картинок: 1, звуков: 2, приложений: 1, файлов: 1"));
+    // Without an audio output Play is off and says why.
+    EXPECT_FALSE(f.SoundsPage()->Player()->PlayButton()->isEnabled());
+    EXPECT_TRUE(m_errors.empty());
+}
+
+TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    QTableView* table = f.SoundsPage()->Table();
+    table->sortByColumn(4, Qt::DescendingOrder);  // size: 101 against 174 bytes
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звук (1).amr"));
+    table->sortByColumn(4, Qt::AscendingOrder);
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
+
+    const QString all = Path(QStringLiteral("all"));
+    QDir().mkpath(all);
+    m_saveAnswers = {all + QStringLiteral("/any name")};
+    f.SaveAllRows();
+    EXPECT_EQ(FilesIn(all), (std::map<QString, Bytes>{{QStringLiteral("Звонок.mid"), m_midi},
+                                                      {QStringLiteral("Звук (1).amr"), m_amr}}));
+
+    table->selectRow(1);
+    const QString wav = Path(QStringLiteral("wav"));
+    QDir().mkpath(wav);
+    m_saveAnswers = {wav + QStringLiteral("/any name")};
+    f.SoundsPage()->SaveWavButton()->click();
+    const std::map<QString, Bytes> wavFiles = FilesIn(wav);
+    ASSERT_EQ(wavFiles.size(), 1u);
+    EXPECT_EQ(wavFiles.begin()->first, QStringLiteral("Звук (1).amr.wav"));
+    EXPECT_EQ(std::string(wavFiles.begin()->second.begin(), wavFiles.begin()->second.begin() + 4), "RIFF");
+    EXPECT_TRUE(m_errors.empty());
+
+    f.Page()->setCurrentIndex(TForm1::kApplicationsPage);
+    f.ApplicationsPage()->Table()->selectAll();
+    f.CopySelectedRows();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("Snake")));
+}
+
+TEST_F(ContentPagesTest, PagesAreClearedWhenAnotherImageIsOpened)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    ASSERT_EQ(f.SoundsPage()->RowCount(), 2);
+    OpenImage(FlashImageBuilder(4096, 0xFF), QStringLiteral("other.bin"));
+    EXPECT_EQ(f.SoundsPage()->RowCount(), 0);
+    EXPECT_EQ(f.ApplicationsPage()->RowCount(), 0);
+    EXPECT_EQ(f.PhoneFilesPage()->RowCount(), 0);
+}
+
+}  // namespace
+}  // namespace kestrix::test_support
