@@ -2,7 +2,10 @@
 # Redraws the README's pictures on a virtual display (Xvfb): docs/screenshot.png,
 # the window with the default sample image opened, both scans run and a picture
 # previewed, docs/open_dialog.png, the open dialog in Russian, and
-# docs/pictures.png, the page "Все картинки" after the deep picture search.
+# docs/pictures.png, the page "Все картинки" after the deep picture search,
+# docs/sounds.png, the page "Звуки" playing a voice note (into PulseAudio's
+# null sink, started here when pulseaudio is installed) and
+# docs/applications.png, the page "Приложения".
 #
 #   bench/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -18,6 +21,13 @@ command -v xvfb-run > /dev/null || { echo "xvfb-run is missing (Debian package x
 "$build/bin/kestrix-make-sample" "$image"
 
 mkdir -p "$root/docs"
+# A sound card nobody hears: PulseAudio's null sink, so that Play plays.
+if command -v pulseaudio > /dev/null && ! pactl info > /dev/null 2>&1; then
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+  pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=nullsink" \
+    --load="module-native-protocol-unix" && pactl set-default-sink nullsink || true
+fi
 # The desktop of a Russian user: dates and file types in the dialog follow it.
 LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" \
-  --open-dialog "$root/docs/open_dialog.png" --pictures "$root/docs/pictures.png" "$image"
+  --open-dialog "$root/docs/open_dialog.png" --pictures "$root/docs/pictures.png" \
+  --sounds "$root/docs/sounds.png" --applications "$root/docs/applications.png" "$image"

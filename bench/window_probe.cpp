@@ -4,7 +4,8 @@
 // the same scans called directly.
 //
 //   window_probe [--runs N] IMAGE
-//   window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] IMAGE
+//   window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] [--sounds PNG]
+//                [--applications PNG] IMAGE
 //   window_probe --memory IMAGE
 //
 // The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
@@ -22,6 +23,7 @@
 // The probe works in a temporary folder with its own settings and cache homes,
 // so neither the user's settings nor the user's cache (the preview's scratch
 // file) are touched.
+#include "content_page.h"
 #include "file_dialog.h"
 #include "file_entry_scan.h"
 #include "form1.h"
@@ -30,14 +32,18 @@
 #include "qt_translations.h"
 #include "read_baseline.h"
 #include "result_list_view.h"
+#include "sound_player_bar.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
+#include <QSlider>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -158,6 +164,8 @@ int main(int argc, char** argv)
     QString screenshot;
     QString openDialog;
     QString pictures;
+    QString sounds;
+    QString applications;
     QString image;
     int runs = 3;
     bool memory = false;
@@ -169,6 +177,10 @@ int main(int argc, char** argv)
             openDialog = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--pictures") && i + 1 < argc)
             pictures = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--sounds") && i + 1 < argc)
+            sounds = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
+        else if (arg == QStringLiteral("--applications") && i + 1 < argc)
+            applications = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
         else if (arg == QStringLiteral("--memory"))
             memory = true;
         else if (arg == QStringLiteral("--runs") && i + 1 < argc)
@@ -180,7 +192,8 @@ int main(int argc, char** argv)
     }
     if (image.isEmpty()) {
         std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
-                             "       window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] IMAGE\n"
+                             "       window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] "
+                             "[--sounds PNG] [--applications PNG] IMAGE\n"
                              "       window_probe --memory IMAGE\n");
         return 2;
     }
@@ -255,6 +268,35 @@ int main(int argc, char** argv)
         std::printf("%s: %zu pictures\n", pictures.toLocal8Bit().constData(), rows.size());
     }
 
+    if (!sounds.isEmpty() || !applications.isEmpty()) {
+        form.SearchAllContent();
+        if (!applications.isEmpty()) {
+            form.Page()->setCurrentIndex(kestrix::TForm1::kApplicationsPage);
+            RunEventsFor(500);
+            if (!form.grab().save(applications, "PNG"))
+                return Fail("cannot write the applications page");
+            std::printf("%s: %d applications\n", applications.toLocal8Bit().constData(),
+                        form.ApplicationsPage()->RowCount());
+        }
+        if (!sounds.isEmpty()) {
+            form.Page()->setCurrentIndex(kestrix::TForm1::kSoundsPage);
+            // The voice note plays: the bar shows it moving.
+            QTableView* table = form.SoundsPage()->Table();
+            table->setFocus();
+            table->selectRow(1);
+            kestrix::SoundPlayerBar* bar = form.SoundsPage()->Player();
+            bar->TogglePlay();
+            // Until the bar has moved a second into the sound (the audio
+            // output takes a moment to start).
+            for (int wait = 0; wait < 50 && bar->Position()->value() < 1000; ++wait)
+                RunEventsFor(100);
+            std::printf("%s: playing %s, %s\n", sounds.toLocal8Bit().constData(),
+                        bar->Player().Playing() ? "yes" : "no", bar->TimeText()->text().toUtf8().constData());
+            if (!form.grab().save(sounds, "PNG"))
+                return Fail("cannot write the sounds page");
+        }
+    }
+
     if (memory) {
         const long loaded = PeakKib();
         form.N7Click();
@@ -292,7 +334,8 @@ int main(int argc, char** argv)
         std::printf("%s: %dx%d\n", openDialog.toLocal8Bit().constData(), dialog->width(), dialog->height());
         QDir(folder).removeRecursively();
     }
-    if (!screenshot.isEmpty() || !openDialog.isEmpty() || !pictures.isEmpty())
+    if (!screenshot.isEmpty() || !openDialog.isEmpty() || !pictures.isEmpty() || !sounds.isEmpty() ||
+        !applications.isEmpty())
         return 0;
 
     // Opening again through the menu, taking turns with the plain read.

@@ -3,7 +3,8 @@
 // their offsets, file-system entries, GIF pictures above 0x920000, small
 // bitmaps, and a few pictures only the deep picture search lists (a JPEG with a
 // thumbnail, a PNG, a GIF87a, a 24-bit bitmap, and a GIF that is the data of
-// the entry "logo.gif"). The same size always gives the same bytes.
+// the entry "logo.gif"), and ringtones and Java games for the content search.
+// The same size always gives the same bytes.
 //
 //   kestrix-make-sample [--size BYTES] [--dense] OUTPUT
 //
@@ -12,7 +13,9 @@
 // the graphics scan lists a row for every few bytes.
 #include "code_page.h"
 #include "flash_image_builder.h"
+#include "jar_builders.h"
 #include "picture_builders.h"
+#include "sound_builders.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -171,6 +174,49 @@ void PutDeepPictures(FlashImageBuilder& image, std::size_t from)
     }
 }
 
+// Sounds and Java applications for the content search, from..: ringtones
+// (MIDI, AMR, MP3, WAV, iMelody, SMAF), two of them the data of named entries,
+// a game with its icon ("Snake.jar", an entry, and its descriptor), another
+// game, and an MP3 cut by erased flash.
+void PutSoundsAndApplications(FlashImageBuilder& image, std::size_t from)
+{
+    using namespace kestrix::test_support;
+    const auto text = [](const std::vector<uint8_t>& bytes) {
+        return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    };
+    const std::vector<uint8_t> ring = BuildMidi({.notes = 16, .tempo = 400000});
+    const std::vector<uint8_t> voice = BuildAmr({.frameTypes = std::vector<uint8_t>(150, 7)});
+    const std::vector<uint8_t> snake = BuildJar(MidletPlan("Snake"));
+    std::size_t at = from;
+    const auto next = [&at](std::size_t size) {
+        const std::size_t here = at;
+        at += size + 1031;
+        return here;
+    };
+    image.PutFileEntry(next(ring.size() + 38) + 89, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(ring.size()),
+                       text(ring));
+    image.PutFileEntry(next(voice.size() + 38) + 89, Utf8ToCp1251("Запись.amr"), static_cast<uint32_t>(voice.size()),
+                       text(voice));
+    const std::vector<uint8_t> free[] = {
+        BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1, .notes = 12}),
+        BuildAmr({.wide = true, .frameTypes = std::vector<uint8_t>(100, 8)}),
+        BuildMp3({.frames = 60, .id3 = true, .id3v1 = true}),
+        BuildRiff({.dataBytes = 16000}),
+        BuildImelody({.melody = "c2d2e2f2g2a2b2*5c2"}),
+        BuildSmaf({.tracks = 2}),
+        BuildJar(MidletPlan("Tetris")),
+    };
+    for (const auto& item : free)
+        image.Put(next(item.size()), item);
+    image.PutFileEntry(next(snake.size() + 38) + 89, "Snake.jar", static_cast<uint32_t>(snake.size()), text(snake));
+    image.Put(next(200), MidletDescriptor("Snake", snake.size()));
+    const std::vector<uint8_t> cut = BuildMp3({.frames = 30});
+    const std::size_t cutAt = next(cut.size());
+    const auto kept = static_cast<std::ptrdiff_t>(cut.size() / 2 + 77);
+    image.Put(cutAt, std::vector<uint8_t>(cut.begin(), cut.begin() + kept));
+    image.Fill(cutAt + static_cast<std::size_t>(kept), 1024, 0xFF);
+}
+
 std::vector<uint8_t> DenseBytes(std::size_t size)
 {
     static constexpr uint8_t kBitmap[16] = {0x42, 0x4D, 0x20, 0, 0, 0, 0, 0, 0, 0, 0x3E, 0, 0, 0, 0x28, 0};
@@ -243,11 +289,13 @@ int main(int argc, char** argv)
     const std::size_t gifsEnd = PutGifs(image, kGifRegion, std::min(kGifRegion + 1024 * 1024, gifEnd - 1024), random);
     PutBitmaps(image, gifsEnd + 8192, gifsEnd + 8192 + 256 * 1024, random);
     PutDeepPictures(image, 2 * 1024 * 1024 + 3);
+    PutSoundsAndApplications(image, 2 * 1024 * 1024 + 64 * 1024 + 5);
     for (std::size_t stretch = 16 * 1024 * 1024; stretch + 4 * 1024 * 1024 < size; stretch += 16 * 1024 * 1024) {
         PutEntries(image, stretch, stretch + 1024 * 1024, stretch >> 24, random);
         if (stretch + 3 * 1024 * 1024 < gifEnd)
             PutGifs(image, stretch + 1024 * 1024 + 65536, stretch + 2 * 1024 * 1024, random);
         PutBitmaps(image, stretch + 3 * 1024 * 1024, stretch + 3 * 1024 * 1024 + 256 * 1024, random);
+        PutSoundsAndApplications(image, stretch + 3 * 1024 * 1024 + 512 * 1024 + 7);
     }
 
     try {

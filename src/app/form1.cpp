@@ -229,9 +229,7 @@ void TForm1::SearchAllContent()
         results->Captions = ContentCaptions(found->Items);
         results->Found = std::move(*found);
         std::vector<FoundPicture> pictures;
-        std::size_t counts[4] = {};
         for (const FoundItem& item : results->Found.Items) {
-            ++counts[static_cast<std::size_t>(KindOf(item.Type))];
             if (KindOf(item.Type) == ContentKind::Picture)
                 pictures.push_back({PictureTypeOf(item.Type), item.Status, item.Start, item.End, item.Width,
                                     item.Height, item.Frames, item.EntryName});
@@ -239,11 +237,8 @@ void TForm1::SearchAllContent()
         m_allPictures->SetPictures(std::move(pictures), m_hex1.Bytes());
         for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
             page->SetResults(results, m_hex1.Bytes());
-        m_stat->setText(QStringLiteral("Картинок: %1, звуков: %2, приложений: %3, файлов: %4")
-                            .arg(counts[static_cast<std::size_t>(ContentKind::Picture)])
-                            .arg(counts[static_cast<std::size_t>(ContentKind::Sound)])
-                            .arg(counts[static_cast<std::size_t>(ContentKind::Application)])
-                            .arg(counts[static_cast<std::size_t>(ContentKind::File)]));
+        // Each page counts its own items; the status panel has room for the total.
+        m_stat->setText(QStringLiteral("Всего найдено: %1").arg(results->Found.Items.size()));
     });
 }
 

@@ -118,7 +118,6 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
     int64_t p = tagEnd;
     int64_t examined = p;
     int64_t frames = 0;
-    int64_t sureEnd = tagEnd;
     int64_t samples = 0;
     uint32_t kind = 0;
     bool cut = false;
@@ -145,8 +144,7 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
             result.Channels = frame.Channels;
         }
         p += frame.Size;
-        if (++frames == kLeastMp3Frames)
-            sureEnd = p;
+        ++frames;
         samples += frame.Samples;
     }
     // A piece of a frame header at the end of the bytes.
@@ -169,7 +167,10 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
     }
     result.Verdict = cut ? WalkVerdict::Truncated : WalkVerdict::Whole;
     result.End = static_cast<int32_t>(p);
-    result.SureEnd = static_cast<int32_t>(sureEnd);
+    // Every frame taken matched the first one's version, layer and rate and
+    // followed the one before exactly: a frame header inside them is one of
+    // them, never the start of another item.
+    result.SureEnd = result.End;
     result.Examined = std::min(size, std::max(examined, p));
     result.DurationMs = result.SampleRate > 0 ? samples * 1000 / result.SampleRate : 0;
     return result;

@@ -21,8 +21,7 @@ namespace kestrix {
 // followed by erased flash, a short chain cut by the end of the bytes, or
 // nothing (End: the tag's end, or 10 when the tag itself is cut).
 // DurationMs, SampleRate and Channels (1 for mono, else 2) come from the
-// frames; SureEnd is the end of the first kLeastMp3Frames frames (or of the
-// tag). Frames are never shorter than 24 bytes, so the work is linear.
+// frames; SureEnd is End (every frame taken is sure). Frames are never shorter than 24 bytes, so the work is linear.
 WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept;
 
 // Frames in a row an MP3 needs before it is listed.

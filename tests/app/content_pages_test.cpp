@@ -83,7 +83,7 @@ TEST_F(ContentPagesTest, OneSearchFillsEveryPage)
     ASSERT_EQ(f.PhoneFilesPage()->RowCount(), 1);
     EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 0), QStringLiteral("notes.txt"));
     EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 5), QStringLiteral("Не проверен"));
-    EXPECT_EQ(f.StatusText(), QStringLiteral("Картинок: 1, звуков: 2, приложений: 1, файлов: 1"));
+    EXPECT_EQ(f.StatusText(), QStringLiteral("Всего найдено: 5"));
     // Without an audio output Play is off and says why.
     EXPECT_FALSE(f.SoundsPage()->Player()->PlayButton()->isEnabled());
     EXPECT_TRUE(m_errors.empty());

@@ -127,6 +127,18 @@ TEST(ContentItems, KindsFactsAndNesting)
                                         "\xC7\xE2\xF3\xEA (2).wav", "\xCA\xE0\xF0\xF2\xE8\xED\xEA\xE0 (1).gif"}));
 }
 
+// An MP3 cut inside a frame by erased flash is one truncated item up to its
+// last whole frame: the frame headers after its first frames are its own.
+TEST(ContentItems, AnMp3CutByErasedFlashIsOneItem)
+{
+    const Bytes mp3 = test_support::BuildMp3({.frames = 30});
+    const std::size_t frame = test_support::Mp3FrameSize({.frames = 30});
+    FlashImageBuilder image(32768);
+    image.Put(1001, Bytes(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(15 * frame + 77)));
+    ExpectItems(Search(image.Bytes()).Items,
+                {{ContentType::Mp3, ContentStatus::Truncated, 1001, 1001 + static_cast<int32_t>(15 * frame), ""}});
+}
+
 // A descriptor is checked against the archive it names, when that archive is
 // listed under the name.
 TEST(ContentItems, DescriptorSizeIsCheckedAgainstTheNamedArchive)
