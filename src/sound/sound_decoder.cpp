@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace kestrix {
 namespace {
@@ -24,9 +26,10 @@ constexpr int64_t kFixedFrames = int64_t{1} << 20;
 constexpr int64_t kFramesPerByte = 256;
 // Half an hour at 48 kHz, the longest sound decoded whole.
 constexpr int64_t kLongestFrames = int64_t{30} * 60 * 48000;
-// A verdict decodes at most this much (30 s at 48 kHz) of a sound: a decoder
-// that reads that far reads the rest.
-constexpr int64_t kCheckFrames = int64_t{30} * 48000;
+// A verdict decodes at most this much of a sound (a second at 8 kHz): a
+// decoder refuses what it cannot read at its start, and one that has read
+// that far takes the rest, damage and all.
+constexpr int64_t kCheckFrames = 8000;
 // Samples rendered or read between two looks at the cancel flag.
 constexpr int kBlockFrames = 1024;
 constexpr int32_t kCheckMidiRate = 8000;
@@ -255,8 +258,7 @@ std::span<const uint8_t> RmidData(std::span<const uint8_t> bytes)
 
 void Quiet(int, const char*, void*) {}
 
-// One synthesizer with the sound font loaded, kept per thread: loading the
-// font costs far more than rendering a ringtone.
+// One synthesizer with the sound font loaded.
 class MidiSynth {
 public:
     explicit MidiSynth(int32_t rate)
@@ -289,27 +291,37 @@ private:
     bool m_loaded = false;
 };
 
-MidiSynth& SynthFor(int32_t rate)
+// The synthesizer of a rate, shared by every thread: loading the sound font
+// costs far more than rendering a ringtone, so it is loaded once a process.
+// The lock is held for a whole render.
+struct SharedSynth {
+    std::unique_lock<std::mutex> Lock;
+    MidiSynth& Synth;
+};
+
+SharedSynth SynthFor(int32_t rate)
 {
     static std::once_flag quiet;
     std::call_once(quiet, [] {
         for (const int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, Quiet, nullptr);
     });
-    thread_local std::unique_ptr<MidiSynth> synth;
-    thread_local int32_t synthRate = 0;
-    if (!synth || synthRate != rate) {
-        synth = std::make_unique<MidiSynth>(rate);
-        synthRate = rate;
-    }
-    return *synth;
+    static std::mutex mutex;
+    static std::vector<std::pair<int32_t, std::unique_ptr<MidiSynth>>> synths;
+    std::unique_lock lock(mutex);
+    for (auto& [synthRate, synth] : synths)
+        if (synthRate == rate)
+            return {std::move(lock), *synth};
+    synths.emplace_back(rate, std::make_unique<MidiSynth>(rate));
+    return {std::move(lock), *synths.back().second};
 }
 
 SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits)
 {
     if (MidiSoundFont().empty())
         return Result(SoundOutcome::NotPlayable);
-    MidiSynth& midi = SynthFor(limits.MidiSampleRate);
+    const SharedSynth shared = SynthFor(limits.MidiSampleRate);
+    MidiSynth& midi = shared.Synth;
     if (!midi.Loaded())
         return Result(SoundOutcome::NotPlayable);
     fluid_synth_t* synth = midi.Synth();

@@ -72,9 +72,9 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
 // The decoders' verdict on a sound whose structure is whole: Complete when it
 // decodes to sound, Damaged when the decoder refuses it or it decodes to
 // nothing, Unchecked when no decoder plays its type or it would decode to
-// more than SoundFrameBudget. The verdict decodes at most the first 30 s
-// (at 48 kHz; longer at lower rates) and keeps no samples; MIDI is rendered
-// at 8000 Hz for it.
+// more than SoundFrameBudget. The verdict decodes at most the first 8,000
+// frames (a second at 8 kHz) and keeps no samples; MIDI is rendered at 8000 Hz
+// for it.
 ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
 
 }  // namespace kestrix

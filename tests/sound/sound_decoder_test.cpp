@@ -110,7 +110,7 @@ TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
     limits = Limits(amr.size());
     limits.Cancel = &cancel;
     EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
-    // The verdict reads the first half minute and takes the rest on trust.
+    // The verdict reads the first frames and takes the rest on trust.
     EXPECT_EQ(CheckSound(ContentType::Amr, amr, std::atomic<bool>{false}), ContentStatus::Complete);
 }
 
