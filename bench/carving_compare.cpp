@@ -1,16 +1,24 @@
-// Builds a flash image with known pictures (every kind, the false-end traps,
-// odd offsets, pictures inside file entries, truncated pictures, decoys and
-// public test pictures among erased flash), writes it with a table of what is
-// where, and scores the deep picture search and a generic carver against it.
+// Builds a flash image with known items (pictures of every kind with the
+// false-end traps, sounds and Java applications with theirs, odd offsets,
+// items inside file entries, files of the phone, truncated items, decoys,
+// machine code from real programs and public test pictures among erased
+// flash), writes it with a table of what is where, and scores the search and
+// a generic carver against it.
 //
-//   carving_compare build DIR TESTDATA   writes DIR/carving_image.bin and DIR/carving_expected.tsv
-//   carving_compare score DIR [CARVED]   runs the search on the image and scores it; with CARVED
-//                                        (a carver's output folder with audit.txt) scores that too
+//   carving_compare build DIR TESTDATA [CODE...]   writes DIR/carving_image.bin and DIR/carving_expected.tsv;
+//                                                  CODE: programs whose bytes are laid among the items
+//   carving_compare score DIR [CARVED] [--pictures] scores the content search (with --pictures the deep
+//                                                  picture search, on the pictures alone); with CARVED (a
+//                                                  carver's output folder with audit.txt) scores that too
 #include "code_page.h"
+#include "content_search.h"
 #include "flash_image_builder.h"
+#include "jar_builders.h"
 #include "picture_builders.h"
 #include "picture_check.h"
 #include "picture_search.h"
+#include "sound_builders.h"
+#include "sound_decoder.h"
 #include "strict_decoder.h"
 
 #include <QBuffer>
@@ -44,10 +52,12 @@ using test_support::Then;
 namespace fs = std::filesystem;
 namespace ts = test_support;
 
-constexpr std::size_t kImageSize = 24u << 20;
+constexpr std::size_t kImageSize = 32u << 20;
 constexpr std::size_t kPublicSample = 72;
 constexpr std::size_t kLargestPublicFile = 1u << 20;
-const char* const kKinds[] = {"gif", "bmp", "jpg", "png"};
+const char* const kKinds[] = {"gif", "bmp", "jpg", "png", "mid", "amr", "awb", "mp3", "wav",
+                              "qcp", "rmi", "imy", "mmf", "jar", "jad", "txt", "dat"};
+const char* const kPictureKinds[] = {"gif", "bmp", "jpg", "png"};
 
 // One row of the expected table. Status is complete, damaged, truncated or decoy.
 struct Expected {
@@ -97,6 +107,38 @@ public:
             {static_cast<int64_t>(at), static_cast<int64_t>(at + bytes.size()), type, "complete", name, source});
         m_next = at + bytes.size();
     }
+
+    // An entry of stated size holding bytes, expected as a row of type and
+    // status ending at end (0: at the stated size's end).
+    void PutEntryOf(const std::string& name, const Bytes& bytes, uint32_t size, const std::string& type,
+                    const std::string& status, const std::string& source, std::size_t end = 0)
+    {
+        const std::size_t h = NextOffset() + 89;
+        const std::size_t at = h + 38;
+        m_builder.PutFileEntry(h, Utf8ToCp1251(name), size,
+                               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        m_rows.push_back(
+            {static_cast<int64_t>(at), static_cast<int64_t>(end ? end : at + size), type, status, name, source});
+        m_next = at + std::max<std::size_t>(bytes.size(), 1);
+    }
+
+    // Bytes that hold no item (machine code), placed like the items.
+    void PutFiller(const Bytes& bytes)
+    {
+        const std::size_t at = NextOffset();
+        Place(at, bytes);
+    }
+
+    // A row expected where bytes placed with another row lie.
+    void Expect(int64_t start, int64_t end, const std::string& type, const std::string& status,
+                const std::string& source)
+    {
+        m_rows.push_back({start, end, type, status, "", source});
+    }
+
+    // Ends the expected row index at end.
+    void SetEnd(std::size_t index, int64_t end) { m_rows.at(index).End = end; }
+    std::size_t RowCount() const { return m_rows.size(); }
 
     // The first count bytes of a picture as the last bytes of the image.
     void PutAtImageEnd(const Bytes& bytes, const std::string& type, const std::string& source)
@@ -226,6 +268,97 @@ void PutEntries(Layout& flash)
                      "entry: PNG, two IDAT");
 }
 
+// Sounds of every format with their traps.
+void PutSounds(Layout& flash)
+{
+    const Bytes midi = ts::BuildMidi({});
+    flash.Put(midi, "mid", "complete", "built: MIDI type 1, two tracks");
+    flash.Put(ts::BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), "mid", "complete", "built: MIDI type 0");
+    flash.Put(ts::BuildMidi({.unknownChunk = true}), "mid", "complete", "built: MIDI with an unknown chunk");
+    flash.Put(Cut(midi, midi.size() - 20), "mid", "truncated", "built: MIDI cut in its last track");
+    flash.Put(ts::BuildMidi({.notes = 0}), "mid", "damaged", "built: MIDI without notes");
+    flash.Put(Then(Cut(midi, 14), Garbage(100, 21)), "mid", "decoy", "decoy: MThd + garbage");
+    const Bytes amr = ts::BuildAmr({.frameTypes = std::vector<uint8_t>(60, 7)});
+    flash.Put(amr, "amr", "complete", "built: AMR-NB, 60 frames");
+    flash.Put(ts::BuildAmr({.frameTypes = {7, 8, 15, 15, 15, 8, 15, 15, 15, 15, 8, 15, 15, 7}}), "amr", "complete",
+              "built: AMR-NB with silence and no-data frames");
+    flash.Put(Cut(amr, amr.size() - 9), "amr", "truncated", "built: AMR-NB cut in a frame by erased flash",
+              amr.size() - 32);
+    flash.Put(ts::BuildAmr({.wide = true, .frameTypes = std::vector<uint8_t>(40, 8)}), "awb", "complete",
+              "built: AMR-WB");
+    flash.Put(Then(Bytes{'#', '!', 'A', 'M', 'R', '\n'}, Garbage(60, 22)), "amr", "decoy", "decoy: #!AMR + garbage");
+    const Bytes mp3 = ts::BuildMp3({.frames = 20});
+    flash.Put(mp3, "mp3", "complete", "built: MP3, 20 frames");
+    flash.Put(ts::BuildMp3({.frames = 12, .id3 = true, .ape = true, .id3v1 = true}), "mp3", "complete",
+              "built: MP3 with ID3v2, APE and ID3v1 tags");
+    flash.Put(ts::BuildMp3({.version = 2, .layer = 2, .frames = 10, .mono = true, .id3 = true, .id3Footer = true}),
+              "mp3", "complete", "built: MPEG-2 Layer II with an ID3v2 footer");
+    flash.Put(Cut(mp3, ts::Mp3FrameSize({.frames = 20}) * 10 + 50), "mp3", "truncated", "built: MP3 cut in frame 11",
+              ts::Mp3FrameSize({.frames = 20}) * 10);
+    flash.Put(Cut(mp3, ts::Mp3FrameSize({.frames = 20}) * 3), "mp3", "decoy", "decoy: three MP3 frames");
+    flash.Put(ts::BuildRiff({}), "wav", "complete", "built: WAV PCM");
+    flash.Put(ts::BuildRiff({.formatTag = 17, .dataBytes = 256 * 8}), "wav", "complete", "built: WAV IMA ADPCM");
+    flash.Put(ts::BuildRiff({.oddChunk = true}), "wav", "complete", "built: WAV with an odd chunk");
+    flash.Put(ts::BuildRiff({.riffSize = 0}), "wav", "complete", "built: WAV whose RIFF size is 0");
+    flash.Put(ts::BuildRiff({.form = "QLCM"}), "qcp", "unchecked", "built: QCP");
+    flash.Put(ts::BuildRiff({.form = "RMID"}), "rmi", "complete", "built: RMID");
+    flash.Put(Then(Cut(ts::BuildRiff({}), 12), Garbage(80, 23)), "wav", "decoy", "decoy: RIFF WAVE + garbage");
+    flash.Put(ts::BuildImelody({}), "imy", "unchecked", "built: iMelody");
+    flash.Put(ts::BuildImelody({.lineEnd = "\n", .finalLineEnd = false}), "imy", "unchecked",
+              "built: iMelody, LF lines, no last line end",
+              ts::BuildImelody({.lineEnd = "\n", .finalLineEnd = false}).size());
+    flash.Put(ts::BuildSmaf({.tracks = 2}), "mmf", "unchecked", "built: SMAF");
+}
+
+// Java applications with their traps.
+void PutApplications(Layout& flash)
+{
+    const Bytes snake = ts::BuildJar(ts::MidletPlan("Snake"));
+    flash.Put(snake, "jar", "complete", "built: MIDlet suite as the jar tool writes it");
+    flash.Put(ts::BuildJar(ts::MidletPlan("Outer", ts::BuildJar(ts::MidletPlan("Inner")))), "jar", "complete",
+              "built: a JAR stored inside the JAR");
+    ts::JarPlan stored = ts::MidletPlan("Stored");
+    for (ts::JarFile& file : stored.files)
+        file.deflated = false, file.descriptor = false;
+    flash.Put(ts::BuildJar(stored), "jar", "complete", "built: JAR of stored files");
+    // A truncated archive right before another: it must not take the next one's end.
+    const Bytes tetris = ts::BuildJar(ts::MidletPlan("Tetris"));
+    const std::size_t cut = ts::CentralDirectoryOf(tetris) - 5;
+    const Bytes pair = Then(Cut(tetris, cut), snake);
+    const std::size_t at =
+        flash.Put(pair, "jar", "truncated", "built: JAR cut before its directory, another after it", cut);
+    flash.Expect(static_cast<int64_t>(at + cut), static_cast<int64_t>(at + pair.size()), "jar", "complete",
+                 "built: the JAR after a cut one");
+    flash.Put(ts::TextBytes(ts::MidletDescriptor("Snake", snake.size())), "jad", "complete", "built: descriptor");
+    flash.Put(Then({'P', 'K', 3, 4}, Garbage(200, 24)), "jar", "decoy", "decoy: PK 03 04 + garbage");
+    flash.Put(ts::TextBytes("MIDlet-Name: Lonely\r\n"), "jad", "decoy", "decoy: one MIDlet line");
+}
+
+// Files of the phone: every kind of entry.
+void PutFiles(Layout& flash)
+{
+    const Bytes ring = ts::BuildMidi({.notes = 8});
+    flash.PutEntryOf("Звонок.mid", ring, static_cast<uint32_t>(ring.size()), "mid", "complete", "entry: MIDI");
+    const Bytes voice = ts::BuildAmr({.frameTypes = std::vector<uint8_t>(30, 7)});
+    flash.PutEntryOf("Запись 1.amr", voice, static_cast<uint32_t>(voice.size()), "amr", "complete",
+                     "entry: AMR voice note");
+    flash.PutEntryOf("Запись 2.amr", voice, static_cast<uint32_t>(voice.size() + 300), "amr", "truncated",
+                     "entry: AMR whose size needs more bytes than its frames give");
+    const Bytes game = ts::BuildJar(ts::MidletPlan("Racer"));
+    flash.PutEntryOf("Racer.jar", game, static_cast<uint32_t>(game.size()), "jar", "complete", "entry: JAR");
+    const Bytes mp3 = ts::BuildMp3({.frames = 8, .id3 = true});
+    flash.PutEntryOf("Песня.mp3", mp3, static_cast<uint32_t>(mp3.size()), "mp3", "complete", "entry: MP3");
+    const std::string text = "The phone's own settings, 1=2\n";
+    flash.PutEntryOf("settings.txt", ts::TextBytes(text), static_cast<uint32_t>(text.size()), "txt", "unchecked",
+                     "entry: text file");
+    // The stated size runs over the next entry's header: cut at its name.
+    flash.PutEntryOf("big.dat", Garbage(3000, 25), 1u << 20, "dat", "truncated", "entry: size crossing the next entry");
+    const std::size_t big = flash.RowCount() - 1;
+    flash.PutEntryOf("small.dat", Garbage(40, 26), 40, "dat", "unchecked", "entry: after a crossing one");
+    const int64_t smallData = flash.Rows().back().Start;
+    flash.SetEnd(big, smallData - 38 - 89);
+}
+
 bool QtDecodes(const Bytes& bytes)
 {
     QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
@@ -338,7 +471,7 @@ std::vector<Listed> ReadCarved(const fs::path& carved, const Bytes& image, int& 
         Listed row;
         row.Start = std::stoll(Trim(f[3]));
         row.End = row.Start + static_cast<int64_t>(bytes.size());
-        row.Type = ext == "jpeg" ? "jpg" : ext;
+        row.Type = ext == "jpeg" ? "jpg" : ext == "zip" ? "jar" : ext;
         if (row.End > static_cast<int64_t>(image.size()) ||
             !std::equal(bytes.begin(), bytes.end(), image.begin() + row.Start))
             ++differing;
@@ -348,7 +481,7 @@ std::vector<Listed> ReadCarved(const fs::path& carved, const Bytes& image, int& 
     return rows;
 }
 
-std::vector<Listed> Search(const Bytes& image, double& seconds)
+std::vector<Listed> SearchPictures(const Bytes& image, double& seconds)
 {
     const auto begin = std::chrono::steady_clock::now();
     ScanHooks hooks;
@@ -359,6 +492,20 @@ std::vector<Listed> Search(const Bytes& image, double& seconds)
     for (const FoundPicture& picture : found.value())
         rows.push_back({picture.Start, picture.End, PictureTypeName(picture.Type), PictureStatusName(picture.Status),
                         Cp1251ToUtf8(picture.EntryName)});
+    return rows;
+}
+
+std::vector<Listed> SearchContent(const Bytes& image, double& seconds)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    ScanHooks hooks;
+    hooks.DecodeCheck = CheckPicture;
+    const auto found = FindAllContent(image, hooks, CheckSound);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    std::vector<Listed> rows;
+    for (const FoundItem& item : found.value().Items)
+        rows.push_back(
+            {item.Start, item.End, ItemTypeName(item), PictureStatusName(item.Status), Cp1251ToUtf8(item.EntryName)});
     return rows;
 }
 
@@ -465,10 +612,11 @@ std::map<std::string, Score> ScoreRows(const std::vector<Expected>& expected, co
     return scores;
 }
 
-void PrintTable(const std::string& title, const std::map<std::string, Score>& scores, bool hasStatus)
+void PrintTable(const std::string& title, const std::map<std::string, Score>& scores, bool hasStatus,
+                const std::vector<std::string>& kinds)
 {
     std::cout << "### " << title << "\n\n"
-              << "| kind | whole pictures | found exact | wrong end | missed | wrong status | truncated | "
+              << "| kind | whole items | found exact | wrong end | missed | wrong status | truncated | "
                  "truncated listed | marked truncated | decoys | decoys listed | in entries | named | other rows |\n"
               << "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
     Score total;
@@ -478,7 +626,7 @@ void PrintTable(const std::string& title, const std::map<std::string, Score>& sc
                   << s.TruncatedListed << " | " << s.TruncatedMarked << " | " << s.Decoys << " | " << s.DecoysListed
                   << " | " << s.Named << " | " << s.NamedRight << " | " << s.Others << " |\n";
     };
-    for (const char* kind : kKinds) {
+    for (const std::string& kind : kinds) {
         const auto it = scores.find(kind);
         const Score s = it == scores.end() ? Score{} : it->second;
         line(kind, s);
@@ -502,14 +650,32 @@ void PrintNotes(const std::vector<std::string>& notes)
     std::cout << '\n';
 }
 
-int Build(const fs::path& dir, const fs::path& testdata)
+// Pieces of real programs' machine code: whatever chance hits they hold must
+// not be listed.
+void PutMachineCode(Layout& flash, const std::vector<fs::path>& programs)
+{
+    constexpr std::size_t kPiece = 96 * 1024;
+    for (const fs::path& program : programs) {
+        const Bytes code = ts::ReadFileBytes(program.string());
+        for (std::size_t from = 4096; from + kPiece <= code.size() && from < 4 * kPiece; from += kPiece)
+            flash.PutFiller(Bytes(code.begin() + static_cast<std::ptrdiff_t>(from),
+                                  code.begin() + static_cast<std::ptrdiff_t>(from + kPiece)));
+    }
+}
+
+int Build(const fs::path& dir, const fs::path& testdata, const std::vector<fs::path>& programs)
 {
     Layout flash;
+    PutMachineCode(flash, programs);
     PutGifs(flash);
+    PutSounds(flash);
     PutBitmaps(flash);
+    PutApplications(flash);
     PutJpegs(flash);
+    PutFiles(flash);
     PutPngs(flash);
     PutEntries(flash);
+    PutMachineCode(flash, programs);
     PutPublic(flash, testdata);
     const Bytes tail = ts::BuildBmp({.width = 40, .height = 30});
     flash.PutAtImageEnd(Cut(tail, 700), "bmp", "built: 24 bit 40x30 cut by the image's end");
@@ -521,16 +687,23 @@ int Build(const fs::path& dir, const fs::path& testdata)
     return 0;
 }
 
-int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved)
+int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved, bool picturesOnly)
 {
     const Bytes image = ts::ReadFileBytes((dir / "carving_image.bin").string());
-    const std::vector<Expected> expected = ReadExpected((dir / "carving_expected.tsv").string());
+    std::vector<Expected> expected = ReadExpected((dir / "carving_expected.tsv").string());
+    std::vector<std::string> kinds(std::begin(kKinds), std::end(kKinds));
+    if (picturesOnly) {
+        kinds.assign(std::begin(kPictureKinds), std::end(kPictureKinds));
+        std::erase_if(expected, [&kinds](const Expected& row) {
+            return std::find(kinds.begin(), kinds.end(), row.Type) == kinds.end();
+        });
+    }
     if (image.empty() || expected.empty()) {
         std::cerr << "no image or expected table in " << dir << '\n';
         return 2;
     }
     double seconds = 0;
-    const std::vector<Listed> rows = Search(image, seconds);
+    const std::vector<Listed> rows = picturesOnly ? SearchPictures(image, seconds) : SearchContent(image, seconds);
     {
         std::ofstream out((dir / "kestrix_rows.tsv").string());
         out << "start\tend\ttype\tstatus\tentry\n";
@@ -541,18 +714,23 @@ int ScoreAll(const fs::path& dir, const std::optional<fs::path>& carved)
     const auto ours = ScoreRows(expected, rows, true, notes);
     char timing[64];
     std::snprintf(timing, sizeof timing, "%.3f", seconds);
-    PrintTable("Deep picture search (FindAllPictures + CheckPicture): " + std::to_string(rows.size()) + " rows, " +
-                   timing + " s",
-               ours, true);
+    PrintTable(std::string(picturesOnly ? "Deep picture search (FindAllPictures + CheckPicture)"
+                                        : "Content search (FindAllContent + CheckPicture + CheckSound)") +
+                   ": " + std::to_string(rows.size()) + " rows, " + timing + " s",
+               ours, true, kinds);
     PrintNotes(notes);
     if (carved) {
         int differing = 0;
-        const std::vector<Listed> carvedRows = ReadCarved(*carved, image, differing);
+        std::vector<Listed> carvedRows = ReadCarved(*carved, image, differing);
+        if (picturesOnly)
+            std::erase_if(carvedRows, [&kinds](const Listed& row) {
+                return std::find(kinds.begin(), kinds.end(), row.Type) == kinds.end();
+            });
         notes.clear();
         const auto theirs = ScoreRows(expected, carvedRows, false, notes);
         PrintTable("Carver: " + std::to_string(carvedRows.size()) + " files carved" +
                        (differing ? ", " + std::to_string(differing) + " differ from the image at their offset" : ""),
-                   theirs, false);
+                   theirs, false, kinds);
         PrintNotes(notes);
     }
     return 0;
@@ -564,10 +742,20 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "build" && argc == 4)
-        return Build(argv[2], argv[3]);
-    if (mode == "score" && (argc == 3 || argc == 4))
-        return ScoreAll(argv[2], argc == 4 ? std::optional<fs::path>(argv[3]) : std::nullopt);
-    std::cerr << "usage: carving_compare build DIR TESTDATA | carving_compare score DIR [CARVED]\n";
+    if (mode == "build" && argc >= 4)
+        return Build(argv[2], argv[3], std::vector<fs::path>(argv + 4, argv + argc));
+    if (mode == "score" && argc >= 3) {
+        std::optional<fs::path> carved;
+        bool picturesOnly = false;
+        for (int i = 3; i < argc; ++i) {
+            if (std::string(argv[i]) == "--pictures")
+                picturesOnly = true;
+            else
+                carved = argv[i];
+        }
+        return ScoreAll(argv[2], carved, picturesOnly);
+    }
+    std::cerr << "usage: carving_compare build DIR TESTDATA [CODE...] | carving_compare score DIR [CARVED] "
+                 "[--pictures]\n";
     return 2;
 }

@@ -1,6 +1,9 @@
 #!/bin/bash
-# Builds the picture image, runs the deep picture search and the generic carver
-# foremost on it, and prints both score tables (markdown).
+# Builds the test image (pictures, sounds, Java applications and files of the
+# phone, with their traps, among erased flash and pieces of this machine's
+# programs), runs the content search and the generic carver foremost (-t all)
+# on it, and prints both score tables (markdown); then the same for the deep
+# picture search on the pictures alone.
 #   bench/carving_compare.sh [BUILD_DIR] [WORK_DIR]
 # foremost is a Debian package: apt-get install foremost.
 set -euo pipefail
@@ -14,7 +17,8 @@ program=$build/bin/carving_compare
 command -v foremost >/dev/null || { echo "foremost is not installed (apt-get install foremost)" >&2; exit 2; }
 
 mkdir -p "$work"
-"$program" build "$work" "$testdata"
+"$program" build "$work" "$testdata" /usr/bin/ls /usr/bin/bash /usr/lib/x86_64-linux-gnu/libc.so.6
 rm -rf "$work/foremost"
-foremost -Q -t gif,bmp,jpg,png -i "$work/carving_image.bin" -o "$work/foremost" >/dev/null
+foremost -Q -t all -i "$work/carving_image.bin" -o "$work/foremost" >/dev/null
 "$program" score "$work" "$work/foremost"
+"$program" score "$work" "$work/foremost" --pictures

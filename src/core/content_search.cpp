@@ -237,11 +237,22 @@ private:
         FoundItem item = MakeItem(type, start, walk, entry.Name);
         item.End = static_cast<int32_t>(start + size);
         if (walk.Verdict == WalkVerdict::Whole)
-            item.Status = walk.End == size ? StatusOf(type, walk) : ContentStatus::Damaged;
+            item.Status = walk.End == size                             ? StatusOf(type, walk)
+                          : ErasedFrom(start + walk.End, start + size) ? ContentStatus::Truncated
+                                                                       : ContentStatus::Damaged;
         else
             item.Status = NeedsMoreBytes(type, start, size, walk) ? ContentStatus::Truncated : ContentStatus::Damaged;
         Append(std::move(item), size, true, std::move(walked.Midlet));
         return start + size;
+    }
+
+    // Whether erased flash (FFh or 00h) begins at from, running to end or for
+    // kErasedRunLength bytes: an entry whose format ends there was cut, its
+    // last bytes never written.
+    bool ErasedFrom(int64_t from, int64_t end) const
+    {
+        const int64_t count = std::min<int64_t>(kErasedRunLength, end - from);
+        return count > 0 && (IsRunOf(m_image, from, count, 0xFF) || IsRunOf(m_image, from, count, 0x00));
     }
 
     // Whether data of type at start, whose walk within size bytes was cut,

@@ -109,7 +109,8 @@ using SoundDecodeCheck =
 //     the image and cross no other entry's signature is one item of exactly its
 //     size. Data of a known format are walked within that size: Complete when
 //     the walk ends exactly at the entry's end, Truncated when it needs more
-//     bytes, Damaged when it breaks or ends inside. Data of no known format are
+//     bytes or ends where erased flash fills the rest of the entry, Damaged
+//     when it breaks or ends inside. Data of no known format are
 //     a File item, Unchecked. An entry whose range crosses the image's end or
 //     another entry's signature cannot be whole: data of a known format are
 //     walked as if no entry held them (and keep the entry's name), other data
