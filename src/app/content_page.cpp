@@ -3,10 +3,12 @@
 #include "sound_player_bar.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
@@ -16,10 +18,54 @@
 
 namespace kestrix {
 
+// Sorts by ContentListModel::SortRole and keeps the rows the filter passes.
+class ContentFilterModel : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void SetFilter(const QString& text, bool onlyFaulty)
+    {
+        m_text = text;
+        m_onlyFaulty = onlyFaulty;
+        invalidateFilter();
+    }
+
+    bool Accepts(const ContentListModel& model, int row) const
+    {
+        const ContentResults* results = model.Results();
+        if (results == nullptr)
+            return false;
+        const FoundItem& item = results->Found.Items[model.ItemOf(row)];
+        if (m_onlyFaulty && item.Status != ContentStatus::Truncated && item.Status != ContentStatus::Damaged)
+            return false;
+        return m_text.isEmpty() ||
+               model.data(model.index(row, 0), Qt::DisplayRole).toString().contains(m_text, Qt::CaseInsensitive);
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex&) const override
+    {
+        return Accepts(*static_cast<const ContentListModel*>(sourceModel()), row);
+    }
+
+private:
+    QString m_text;
+    bool m_onlyFaulty = false;
+};
+
 ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
-    : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new QSortFilterProxyModel(this)),
+    : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new ContentFilterModel(this)),
+      m_filterText(new QLineEdit), m_onlyFaulty(new QCheckBox(QStringLiteral("только повреждённые и обрезанные"))),
       m_table(new QTableView), m_count(new QLabel)
 {
+    m_filterText->setPlaceholderText(QStringLiteral("Фильтр по имени"));
+    m_filterText->setClearButtonEnabled(true);
+    m_filterText->setObjectName(QStringLiteral("ContentFilter"));
+    m_onlyFaulty->setObjectName(QStringLiteral("OnlyFaulty"));
+    m_onlyFaulty->setToolTip(QStringLiteral("«Сохранить все» сохраняет то, что показывает фильтр"));
+    const auto refilter = [this] { SetFilter(m_filterText->text(), m_onlyFaulty->isChecked()); };
+    connect(m_filterText, &QLineEdit::textChanged, this, refilter);
+    connect(m_onlyFaulty, &QCheckBox::toggled, this, refilter);
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(ContentListModel::SortRole);
     m_table->setModel(m_sorted);
@@ -37,6 +83,11 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    auto* filterBar = new QHBoxLayout;
+    filterBar->setContentsMargins(4, 2, 4, 0);
+    filterBar->addWidget(m_filterText, 1);
+    filterBar->addWidget(m_onlyFaulty);
+    layout->addLayout(filterBar);
     layout->addWidget(m_table, 1);
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(4, 0, 4, 2);
@@ -73,8 +124,38 @@ void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std:
     m_table->resizeColumnsToContents();
     if (m_table->columnWidth(0) > 320)
         m_table->setColumnWidth(0, 320);
-    m_count->setText(RowCount() > 0 ? QStringLiteral("Найдено: %1").arg(RowCount()) : QString());
+    ShowCount();
     SelectionChanged();
+}
+
+void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
+{
+    m_sorted->SetFilter(text, onlyFaulty);
+    ShowCount();
+}
+
+void ContentPage::ShowCount()
+{
+    if (RowCount() == 0)
+        m_count->clear();
+    else if (ShownCount() == RowCount())
+        m_count->setText(QStringLiteral("Найдено: %1").arg(RowCount()));
+    else
+        m_count->setText(QStringLiteral("Найдено: %1, показано: %2").arg(RowCount()).arg(ShownCount()));
+}
+
+int ContentPage::ShownCount() const
+{
+    return m_sorted->rowCount();
+}
+
+std::vector<bool> ContentPage::ShownItems() const
+{
+    std::vector<bool> shown(Results() != nullptr ? Results()->Found.Items.size() : 0, false);
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        if (m_sorted->Accepts(*m_model, row))
+            shown[m_model->ItemOf(row)] = true;
+    return shown;
 }
 
 std::vector<bool> ContentPage::SelectedItems() const

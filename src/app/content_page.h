@@ -8,13 +8,15 @@
 #include <span>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
-class QSortFilterProxyModel;
+class QLineEdit;
 class QTableView;
 class QToolButton;
 
 namespace kestrix {
 
+class ContentFilterModel;
 class SoundPlayerBar;
 
 // One of our pages for a kind the content search finds ("Звуки",
@@ -36,8 +38,18 @@ public:
 
     // One flag per item of the results: the selected rows of this page.
     std::vector<bool> SelectedItems() const;
+    // One flag per item of the results: the rows the filter shows.
+    std::vector<bool> ShownItems() const;
     int SelectedCount() const;
     int RowCount() const;
+    // The rows the filter shows.
+    int ShownCount() const;
+
+    // The filter: rows whose name holds text (any case) and, with onlyFaulty,
+    // only truncated and damaged ones.
+    void SetFilter(const QString& text, bool onlyFaulty);
+    QLineEdit* FilterText() const noexcept { return m_filterText; }
+    QCheckBox* OnlyFaulty() const noexcept { return m_onlyFaulty; }
 
     QTableView* Table() const noexcept { return m_table; }
     ContentListModel* Model() const noexcept { return m_model; }
@@ -54,8 +66,12 @@ signals:
 private:
     void SelectionChanged();
 
+    void ShowCount();
+
     ContentListModel* m_model;
-    QSortFilterProxyModel* m_sorted;
+    ContentFilterModel* m_sorted;
+    QLineEdit* m_filterText;
+    QCheckBox* m_onlyFaulty;
     QTableView* m_table;
     QLabel* m_count;
     SoundPlayerBar* m_player = nullptr;

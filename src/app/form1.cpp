@@ -274,9 +274,15 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
         outcome.End = results == nullptr || page.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
-    const std::vector<ExtractItem> plan =
-        PlanContentExtraction(results->Found.Items, results->Captions, page.Kind(),
-                              selectedOnly ? page.SelectedItems() : std::vector<bool>{});
+    // "Сохранить все" saves what the filter shows.
+    const std::vector<ExtractItem> plan = PlanContentExtraction(
+        results->Found.Items, results->Captions, page.Kind(), selectedOnly ? page.SelectedItems() : page.ShownItems());
+    if (!selectedOnly && page.ShownCount() < page.RowCount())
+        outcome.FilterHid = page.RowCount() - page.ShownCount();
+    if (plan.empty()) {
+        outcome.End = SaveEnd::EmptyList;
+        return;
+    }
     const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
     if (target.isEmpty()) {
         outcome.End = SaveEnd::Cancelled;

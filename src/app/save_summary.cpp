@@ -61,6 +61,10 @@ QString SaveSummary(const SaveOutcome& outcome)
                  : outcome.Reason == SkipReason::NoName     ? QStringLiteral(" без имени")
                                                         : QStringLiteral(": звук не воспроизводится"));
     }
+    if (outcome.FilterHid > 0)
+        text += QStringLiteral("; сохранено только показанное фильтром, скрыто ") +
+                RussianCount(outcome.FilterHid, QStringLiteral("строка"), QStringLiteral("строки"),
+                             QStringLiteral("строк"));
     if (outcome.End == SaveEnd::Failed)
         text += QStringLiteral("; сохранение прервано ошибкой");
     return text;

@@ -31,6 +31,8 @@ struct SaveOutcome {
     SkipReason Reason = SkipReason::NoEndAddress;
     // The folder the files went into, as shown to the user.
     QString Folder;
+    // Save all on a filtered page: the rows the filter hid, not saved.
+    int32_t FilterHid = 0;
 };
 
 // n and the Russian noun form that goes with it: one for 1, 21, 101...;

@@ -7,9 +7,11 @@
 #include "sound_player_bar.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTableView>
 #include <QToolButton>
 
@@ -122,6 +124,29 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     f.ApplicationsPage()->Table()->selectAll();
     f.CopySelectedRows();
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("Snake")));
+}
+
+TEST_F(ContentPagesTest, SaveAllSavesWhatTheFilterShows)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    ContentPage* sounds = f.SoundsPage();
+    sounds->FilterText()->setText(QStringLiteral("ЗВОН"));
+    EXPECT_EQ(sounds->ShownCount(), 1);
+    EXPECT_EQ(CellText(sounds, 0, 0), QStringLiteral("Звонок.mid"));
+    const QString shown = Path(QStringLiteral("shown"));
+    QDir().mkpath(shown);
+    m_saveAnswers = {shown + QStringLiteral("/any name")};
+    f.SaveAllRows();
+    EXPECT_EQ(FilesIn(shown), (std::map<QString, Bytes>{{QStringLiteral("Звонок.mid"), m_midi}}));
+    EXPECT_TRUE(f.SaveSummaryText().contains(QStringLiteral("скрыто 1 строка"))) << f.SaveSummaryText().toStdString();
+
+    sounds->FilterText()->clear();
+    sounds->OnlyFaulty()->setChecked(true);
+    EXPECT_EQ(sounds->ShownCount(), 0);
+    sounds->OnlyFaulty()->setChecked(false);
+    EXPECT_EQ(sounds->ShownCount(), 2);
 }
 
 TEST_F(ContentPagesTest, PagesAreClearedWhenAnotherImageIsOpened)
