@@ -16,7 +16,9 @@
 // both scans' results with a picture previewed and is saved as a PNG; with
 // --open-dialog the open dialog, in Russian, in a folder holding the image is
 // saved as a PNG; with --pictures the page "Все картинки" after the deep
-// picture search, its thumbnails decoded and one picture shown large.
+// picture search, its thumbnails decoded and one picture shown large; with
+// --sounds and --applications those pages after the content search, a voice
+// note playing. Without them the content search is timed like the scans.
 // With --memory the window runs each scan once and the probe reports the rows
 // listed and the process's peak memory.
 //
@@ -24,14 +26,17 @@
 // so neither the user's settings nor the user's cache (the preview's scratch
 // file) are touched.
 #include "content_page.h"
+#include "content_search.h"
 #include "file_dialog.h"
 #include "file_entry_scan.h"
 #include "form1.h"
 #include "graphics_scan.h"
+#include "picture_check.h"
 #include "picture_gallery.h"
 #include "qt_translations.h"
 #include "read_baseline.h"
 #include "result_list_view.h"
+#include "sound_decoder.h"
 #include "sound_player_bar.h"
 
 #include <QApplication>
@@ -40,8 +45,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QSlider>
 #include <QPixmap>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -358,8 +363,10 @@ int main(int argc, char** argv)
     plainImage.LoadFromFile(imagePath);
     ScanFigures files;
     ScanFigures graphics;
+    ScanFigures content;
     std::size_t fileRows = 0;
     std::size_t pictureRows = 0;
+    std::size_t contentRows = 0;
     const auto measure = [&form](ScanFigures& figures, void (TForm1::*command)(),
                                  const std::function<std::size_t()>& plainScan, std::size_t& rows) {
         figures.PlainMs = std::min(figures.PlainMs, Milliseconds(TimePlain([&] { rows = plainScan(); })));
@@ -386,6 +393,14 @@ int main(int argc, char** argv)
                 return rows.Count();
             },
             pictureRows);
+        measure(
+            content, &TForm1::SearchAllContent,
+            [&plainImage] {
+                kestrix::ScanHooks hooks;
+                hooks.DecodeCheck = kestrix::CheckPicture;
+                return kestrix::FindAllContent(plainImage.Bytes(), hooks, kestrix::CheckSound)->Items.size();
+            },
+            contentRows);
     }
     if (!error.isEmpty())
         return Fail(error.toLocal8Bit().constData());
@@ -404,5 +419,6 @@ int main(int argc, char** argv)
     };
     line("files", fileRows, files);
     line("graphics", pictureRows, graphics);
+    line("content", contentRows, content);
     return 0;
 }

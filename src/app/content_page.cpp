@@ -77,6 +77,9 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first rows: measuring thousands of rows would
+    // keep the window from answering.
+    m_table->horizontalHeader()->setResizeContentsPrecision(64);
     m_table->setColumnWidth(0, 220);
     m_table->setIconSize(QSize(24, 24));
     m_table->setObjectName(QStringLiteral("ContentTable"));
