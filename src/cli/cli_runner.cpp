@@ -203,6 +203,23 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
     return "cannot read " + path + ": " + cause;
 }
 
+// What an extraction adds to an image's JSON object: the files written, the
+// rows that failed and (wav) the sounds no WAV file was made of.
+void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
+{
+    const auto list = [&json](const char* key, const char* field,
+                              const std::vector<std::pair<int32_t, std::string>>& rows) {
+        json.Key(key).BeginArray();
+        for (const auto& [row, text] : rows)
+            json.BeginObject().Key("row").Number(row).Key(field).String(text).EndObject();
+        json.EndArray();
+    };
+    list("written", "file", report.Written);
+    list("failed", "error", report.Failed);
+    if (wav)
+        list("no_wav", "why", report.NoWav);
+}
+
 // What a row of the deep picture search adds to its JSON object.
 void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, const ResultRow& text)
 {
@@ -263,15 +280,8 @@ void PrintRows(std::ostream& out, const CliRequest& request, const ImageTask& ta
                 Flush(out, json);
         }
         json.EndArray();
-        if (report) {
-            json.Key("written").BeginArray();
-            for (const auto& [row, file] : report->Written)
-                json.BeginObject().Key("row").Number(row).Key("file").String(file).EndObject();
-            json.EndArray().Key("failed").BeginArray();
-            for (const auto& [row, error] : report->Failed)
-                json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
-            json.EndArray();
-        }
+        if (report)
+            ReportFields(json, *report, false);
         json.EndObject();
         Flush(out, json);
         out << '\n';
@@ -443,21 +453,8 @@ void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask&
                 Flush(out, json);
         }
         json.EndArray();
-        if (report) {
-            json.Key("written").BeginArray();
-            for (const auto& [row, file] : report->Written)
-                json.BeginObject().Key("row").Number(row).Key("file").String(file).EndObject();
-            json.EndArray().Key("failed").BeginArray();
-            for (const auto& [row, error] : report->Failed)
-                json.BeginObject().Key("row").Number(row).Key("error").String(error).EndObject();
-            json.EndArray();
-            if (request.Wav) {
-                json.Key("no_wav").BeginArray();
-                for (const auto& [row, why] : report->NoWav)
-                    json.BeginObject().Key("row").Number(row).Key("why").String(why).EndObject();
-                json.EndArray();
-            }
-        }
+        if (report)
+            ReportFields(json, *report, request.Wav);
         json.EndObject();
         Flush(out, json);
         out << '\n';

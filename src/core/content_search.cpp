@@ -4,6 +4,7 @@
 #include "content_candidates.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
+#include "search_pacing.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,15 +13,6 @@
 namespace kestrix {
 namespace {
 
-// Work (bytes scanned or walked) between two chances for the front end to run.
-constexpr int64_t kYieldInterval = int64_t{4} << 20;
-// Candidates and entry signatures are looked for in slices of this many bytes.
-constexpr int64_t kSliceSize = int64_t{1} << 20;
-// Walking beyond the accepted parts and walking candidates inside truncated
-// items may cost this much in all (bytes per image byte, plus a fixed part);
-// only hostile images reach it. A walk's own accepted parts never count.
-constexpr int64_t kExtraWorkPerByte = 1;
-constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
 // "MIDlet-", the line a descriptor's candidate is found by.
 constexpr int64_t kJadLeadLength = 7;
 
@@ -77,7 +69,7 @@ class ContentSearch {
 public:
     ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
-          m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
+          m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -102,7 +94,7 @@ private:
         const int64_t lastCandidate = m_size - 1;
         int64_t pos = 0;
         while (pos < lastCandidate || m_pending) {
-            const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSliceSize));
+            const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSearchSliceSize));
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
             const int64_t from = pos;
             while (pos < to) {
@@ -114,7 +106,7 @@ private:
                 pos = Consider(candidate);
                 if (m_pending)
                     break;
-                if (m_work >= kYieldInterval && !Progress(pos))
+                if (m_work >= kSearchYieldInterval && !Progress(pos))
                     return false;
             }
             m_work += pos - from;
@@ -123,7 +115,7 @@ private:
                 pos = std::max(pos, m_pending->DataStart);
             if (m_pending && pos == m_pending->DataStart)
                 pos = HandleEvent(pos);
-            if (m_work >= kYieldInterval && !Progress(pos))
+            if (m_work >= kSearchYieldInterval && !Progress(pos))
                 return false;
         }
         return true;
@@ -318,7 +310,7 @@ private:
         // A truncated walk that ran on past its cut has met this item.
         if (nested)
             Cover().End = static_cast<int32_t>(start);
-        FoundItem item = MakeItem(type, start, walk, entryName.empty() ? EntryNameAt(start) : entryName);
+        FoundItem item = MakeItem(type, start, walk, entryName.empty() ? EntryNameAt(m_image, start) : entryName);
         item.Status = StatusOf(type, walk);
         Append(std::move(item), walk.SureEnd, false, std::move(walked.Midlet));
         return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
@@ -404,14 +396,6 @@ private:
     {
         if (m_cover >= 0 && !m_coverSolid && Cover().Status == ContentStatus::Truncated && at < Cover().End)
             Cover().End = static_cast<int32_t>(std::max<int64_t>(at, m_coverSureEnd));
-    }
-
-    std::string EntryNameAt(int64_t start) const
-    {
-        const int64_t h = start - kFileEntryDataOffset;
-        if (h < kFileEntryNameDistance || !HasFileEntrySignature(m_image, h))
-            return {};
-        return ReadFileEntryName(m_image, h);
     }
 
     FoundItem& Cover() { return m_found.Items[static_cast<std::size_t>(m_cover)]; }

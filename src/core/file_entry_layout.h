@@ -63,4 +63,14 @@ inline uint32_t ReadFileEntrySize(std::span<const uint8_t> image, int64_t h)
            static_cast<uint32_t>(image[at + 2]) << 8 | image[at + 3];
 }
 
+// The name of the entry whose data start at start (ReadFileEntryName); empty
+// when no signature lies at start - 38 or the name would begin before image.
+inline std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
+{
+    const int64_t h = start - kFileEntryDataOffset;
+    if (h < kFileEntryNameDistance || !HasFileEntrySignature(image, h))
+        return {};
+    return ReadFileEntryName(image, h);
+}
+
 }  // namespace kestrix

@@ -4,6 +4,7 @@
 #include "file_entry_layout.h"
 #include "format_table.h"
 #include "picture_candidates.h"
+#include "search_pacing.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,32 +14,11 @@
 namespace kestrix {
 namespace {
 
-// Work (bytes scanned or walked) between two chances for the front end to run.
-constexpr int64_t kYieldInterval = int64_t{4} << 20;
-// Candidates are looked for in slices of this many bytes.
-constexpr int64_t kSliceSize = int64_t{1} << 20;
-// Walking beyond the accepted parts and walking candidates inside truncated
-// pictures may cost this much in all (bytes per image byte, plus a fixed part);
-// only hostile images reach it. A walk's own accepted parts never count.
-constexpr int64_t kExtraWorkPerByte = 1;
-constexpr int64_t kExtraWorkFixed = int64_t{64} << 20;
-
-// The name of the file-system entry whose data start at start, read as the file
-// scan reads it; empty when no entry signature lies at h = start - 38 or the
-// name would begin before the image.
-std::string EntryNameAt(std::span<const uint8_t> image, int64_t start)
-{
-    const int64_t h = start - kFileEntryDataOffset;
-    if (h < kFileEntryNameDistance || !HasFileEntrySignature(image, h))
-        return {};
-    return ReadFileEntryName(image, h);
-}
-
 class PictureSearch {
 public:
     PictureSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const PictureDecodeCheck& check)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_check(check),
-          m_extraBudget(kExtraWorkPerByte * m_size + kExtraWorkFixed)
+          m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -62,19 +42,19 @@ private:
         const int64_t lastCandidate = m_size - 1;
         int64_t pos = 0;
         while (pos < lastCandidate) {
-            const int64_t sliceEnd = std::min(lastCandidate, pos + kSliceSize);
+            const int64_t sliceEnd = std::min(lastCandidate, pos + kSearchSliceSize);
             const int64_t sliceStart = pos;
             while (pos < sliceEnd) {
                 const int64_t candidate = NextPictureCandidate(m_image.data(), pos, sliceEnd);
                 if (candidate < 0)
                     break;
                 pos = Consider(candidate);
-                if (m_work >= kYieldInterval && !Progress(pos))
+                if (m_work >= kSearchYieldInterval && !Progress(pos))
                     return false;
             }
             pos = std::max(pos, sliceEnd);
             m_work += pos - sliceStart;
-            if (m_work >= kYieldInterval && !Progress(pos))
+            if (m_work >= kSearchYieldInterval && !Progress(pos))
                 return false;
         }
         return true;
