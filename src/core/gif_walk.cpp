@@ -365,6 +365,11 @@ GifLayout ReadGifLayout(std::span<const uint8_t> bytes, const std::atomic<bool>*
             disposal = 0;
             if (int64_t{rect.Width} * rect.Height > kMaxPicturePixels)
                 return fail(PictureFault::TooLarge);
+            // An image without pixels that lies outside the screen is one a
+            // reader cannot place: it refuses the whole picture.
+            if ((rect.Width == 0 || rect.Height == 0) &&
+                (rect.Left >= layout.ScreenWidth || rect.Top >= layout.ScreenHeight))
+                return fail(PictureFault::Damaged);
             const uint8_t flags = d[p + 9];
             p += kDescriptorSize + ColourTableSize(flags);
             if ((flags & 0x80) == 0 && !screenHasColours)
