@@ -444,9 +444,19 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
-    const std::vector<ExtractItem> items =
-        PlanExtraction(kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : std::vector<bool>{});
-    const std::size_t considered = selectedOnly ? rows.SelCount : rows.Count;
+    // Save all of a filtered list saves what the filter shows.
+    const bool shownOnly = !selectedOnly && rows.Filtered;
+    if (shownOnly && rows.ShownCount == 0) {
+        outcome.End = SaveEnd::NoneShown;
+        return;
+    }
+    const std::vector<ExtractItem> items = PlanExtraction(
+        kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : (shownOnly ? rows.Shown : std::vector<bool>{}));
+    const std::size_t considered = selectedOnly ? rows.SelCount : (shownOnly ? rows.ShownCount : rows.Count);
+    if (kind == ListKind::Pictures) {
+        outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
+        outcome.Considered = static_cast<int32_t>(considered);
+    }
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = traits.SaveShowsProgress;
     if (showGauge) {
@@ -496,13 +506,29 @@ TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
         const std::vector<int32_t> rows = m_allPictures->SelectedRows();
         for (const int32_t row : rows)
             selected[static_cast<std::size_t>(row)] = true;
-        return {pictures.size(), [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); },
-                std::move(selected), rows.size()};
+        SaveSource source;
+        source.Count = pictures.size();
+        source.Text = [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); };
+        source.Selected = std::move(selected);
+        source.SelCount = rows.size();
+        if (m_allPictures->Filtering()) {
+            source.Filtered = true;
+            source.Shown.assign(pictures.size(), false);
+            const std::vector<int32_t> shown = m_allPictures->ShownRows();
+            for (const int32_t row : shown)
+                source.Shown[static_cast<std::size_t>(row)] = true;
+            source.ShownCount = shown.size();
+        }
+        return source;
     }
     const ResultListView& list = ListView(kind);
     const ResultListModel& rows = list.Model();
-    return {rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); }, list.SelectedFlags(),
-            static_cast<std::size_t>(list.SelCount())};
+    SaveSource source;
+    source.Count = rows.RowCount();
+    source.Text = [&rows](std::size_t i) { return rows.Row(i); };
+    source.Selected = list.SelectedFlags();
+    source.SelCount = static_cast<std::size_t>(list.SelCount());
+    return source;
 }
 
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)

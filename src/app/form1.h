@@ -214,6 +214,10 @@ private:
         RowTextFunction Text;
         std::vector<bool> Selected;
         std::size_t SelCount = 0;
+        // Our own lists: which rows the filter shows (empty when it hides none).
+        bool Filtered = false;
+        std::vector<bool> Shown;
+        std::size_t ShownCount = 0;
     };
     SaveSource SaveSourceOf(ListKind kind) const;
     void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);

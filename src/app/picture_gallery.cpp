@@ -1,12 +1,16 @@
 #include "picture_gallery.h"
 
+#include "filter_bar.h"
 #include "grid_delegate.h"
 #include "picture_gallery_preview.h"
 #include "picture_sort_model.h"
 #include "thumbnail_delegate.h"
 
+#include <QAction>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -79,8 +83,15 @@ PictureGallery::PictureGallery(QWidget* parent)
     toggles->addButton(m_detailsButton);
     connect(m_thumbnailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Thumbnails); });
     connect(m_detailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Details); });
-    bar->addStretch(1);
+    bar->addSpacing(12);
+    m_filter = new FilterBar(this);
+    m_filter->setObjectName(QStringLiteral("PictureFilter"));
+    bar->addWidget(m_filter, 1);
     layout->addLayout(bar);
+    connect(m_filter, &FilterBar::Changed, this, [this] { FilterChanged(); });
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
 
     m_stack = new QStackedWidget(this);
     BuildGrid();
@@ -105,6 +116,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     delete detailsOwn;
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { UpdatePreviewRow(); });
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this] { UpdatePreviewRow(); });
+    BuildActions();
 
     ThumbnailDecoder& decoder = m_model->Decoder();
     decoder.RowWanted = [this](int32_t row) { return RowInView(row); };
@@ -183,6 +195,80 @@ void PictureGallery::BuildDetails()
     head->setSortIndicatorClearable(true);
     head->setSortIndicator(-1, Qt::AscendingOrder);
     m_details->setSortingEnabled(true);
+}
+
+void PictureGallery::BuildActions()
+{
+    m_hexOffsets = new QAction(QStringLiteral("Смещения в hex"), this);
+    m_hexOffsets->setObjectName(QStringLiteral("HexOffsets"));
+    m_hexOffsets->setCheckable(true);
+    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) { m_model->SetHexOffsets(on); });
+    m_copyPicture = new QAction(QStringLiteral("Копировать картинку"), this);
+    m_copyPicture->setObjectName(QStringLiteral("CopyPicture"));
+    connect(m_copyPicture, &QAction::triggered, this, [this] { CopyPicture(); });
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_grid), static_cast<QAbstractItemView*>(m_details)}) {
+        view->addAction(m_copyPicture);
+        view->addAction(m_hexOffsets);
+        view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+}
+
+void PictureGallery::FilterChanged()
+{
+    m_sorted->SetNameFilter(m_filter->Text());
+    m_sorted->SetOnlyFlawed(m_filter->OnlyFlawed());
+    UpdateCounts();
+}
+
+void PictureGallery::UpdateCounts()
+{
+    m_filter->SetCounts(m_sorted->rowCount(), m_model->rowCount());
+}
+
+std::vector<int32_t> PictureGallery::ShownRows() const
+{
+    std::vector<int32_t> rows;
+    const int count = m_sorted->rowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int r = 0; r < count; ++r)
+        rows.push_back(SourceRow(m_sorted->index(r, 0)));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool PictureGallery::Filtering() const
+{
+    return m_sorted->Filtering();
+}
+
+void PictureGallery::SetHexOffsets(bool value)
+{
+    m_hexOffsets->setChecked(value);
+}
+
+bool PictureGallery::HexOffsets() const
+{
+    return m_hexOffsets->isChecked();
+}
+
+QImage PictureGallery::FullPicture(int32_t row) const
+{
+    const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
+    if (bytes.empty())
+        return {};
+    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    const GalleryPicture decoded = DecodeToFit(picture.Type, bytes, QSize(), QSize(picture.Width, picture.Height));
+    return decoded.State == ThumbnailState::Ready ? decoded.Image : QImage();
+}
+
+bool PictureGallery::CopyPicture()
+{
+    const QImage image = FullPicture(m_previewRow);
+    if (image.isNull())
+        return false;
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
 }
 
 QWidget* PictureGallery::BuildPreviewGroup()

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+class QAction;
 class QItemSelectionModel;
 class QLabel;
 class QListView;
@@ -21,6 +22,7 @@ class QTreeView;
 
 namespace kestrix {
 
+class FilterBar;
 class PictureGalleryPreview;
 class PictureSortModel;
 
@@ -64,6 +66,24 @@ public:
     void SetSelectable(bool value);
     bool Selectable() const noexcept { return m_selectable; }
 
+    // Indexes of the rows the filter lets through, ascending: every row while
+    // no filter is set.
+    std::vector<int32_t> ShownRows() const;
+    // Whether the filter bar may hide rows.
+    bool Filtering() const;
+
+    // Start and end shown as hexadecimal ("0x1A2B") in the table, or as decimal
+    // (the default); sorting stays numeric.
+    void SetHexOffsets(bool value);
+    bool HexOffsets() const;
+
+    // The picture of row decoded at its own size (the first frame); a null
+    // image when it cannot be decoded or row does not exist.
+    QImage FullPicture(int32_t row) const;
+    // Puts the picture the preview shows on the clipboard as an image; false,
+    // and the clipboard unchanged, when there is none or it cannot be decoded.
+    bool CopyPicture();
+
     // The row the preview shows; -1 for none.
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
@@ -77,6 +97,10 @@ public:
     QLabel* PreviewInfo() const noexcept { return m_previewInfo; }
     QToolButton* ThumbnailsButton() const noexcept { return m_thumbnailsButton; }
     QToolButton* DetailsButton() const noexcept { return m_detailsButton; }
+    FilterBar* Filter() const noexcept { return m_filter; }
+    // The lists' context menu: "Смещения в hex" (checkable) and "Копировать картинку".
+    QAction* HexOffsetsAction() const noexcept { return m_hexOffsets; }
+    QAction* CopyPictureAction() const noexcept { return m_copyPicture; }
 
 signals:
     // The picture to show large changed: the current row when it is selected,
@@ -85,6 +109,9 @@ signals:
 
 private:
     void BuildGrid();
+    void BuildActions();
+    void FilterChanged();
+    void UpdateCounts();
     void BuildDetails();
     QWidget* BuildPreviewGroup();
     bool RowInView(int32_t row) const;
@@ -102,6 +129,9 @@ private:
     QItemSelectionModel* m_selection = nullptr;
     QToolButton* m_thumbnailsButton = nullptr;
     QToolButton* m_detailsButton = nullptr;
+    FilterBar* m_filter = nullptr;
+    QAction* m_hexOffsets = nullptr;
+    QAction* m_copyPicture = nullptr;
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_stack = nullptr;
     QListView* m_grid = nullptr;

@@ -160,14 +160,28 @@ Qt::ItemFlags PictureGalleryModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void PictureGalleryModel::SetHexOffsets(bool value)
+{
+    if (value == m_hexOffsets)
+        return;
+    m_hexOffsets = value;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, kStartColumn), index(rowCount() - 1, kEndColumn), {Qt::DisplayRole});
+}
+
+QString PictureGalleryModel::Offset(int32_t offset) const
+{
+    return m_hexOffsets ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
+}
+
 QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
     case kNameColumn: return Caption(picture, row);
     case kTypeColumn: return TypeName(picture.Type);
-    case kStartColumn: return QString::number(picture.Start);
-    case kEndColumn: return QString::number(picture.End);
+    case kStartColumn: return Offset(picture.Start);
+    case kEndColumn: return Offset(picture.End);
     case kSizeColumn: return QString::number(picture.Size());
     case kDimensionsColumn: return Dimensions(picture);
     case kFramesColumn: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();

@@ -56,6 +56,10 @@ public:
     const std::vector<FoundPicture>& Rows() const noexcept { return m_rows; }
     std::span<const uint8_t> Image() const noexcept { return m_image; }
 
+    // Start and end as "0x1A2B" in the display text, or decimal (the default).
+    void SetHexOffsets(bool value);
+    bool HexOffsets() const noexcept { return m_hexOffsets; }
+
     ThumbnailDecoder& Decoder() noexcept { return *m_decoder; }
     const ThumbnailDecoder& Decoder() const noexcept { return *m_decoder; }
 
@@ -78,6 +82,7 @@ public:
 private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
+    QString Offset(int32_t offset) const;
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
 
@@ -86,6 +91,7 @@ private:
     // Asking for a thumbnail from data() queues a decode: the decoder is not const there.
     ThumbnailDecoder* m_decoder = nullptr;
     QIcon m_rowIcon;
+    bool m_hexOffsets = false;
 };
 
 }  // namespace kestrix

@@ -47,9 +47,48 @@ int PictureSortModel::NaturalCompare(QStringView a, QStringView b)
     return j < b.size() ? -1 : 0;
 }
 
-PictureSortModel::PictureSortModel(QObject* parent) : QSortFilterProxyModel(parent)
+PictureSortModel::PictureSortModel(QObject* parent)
+    : QSortFilterProxyModel(parent), m_statusRole(PictureGalleryModel::PictureStatusRole)
 {
     setSortRole(PictureGalleryModel::SortRole);
+}
+
+void PictureSortModel::SetNameFilter(const QString& text)
+{
+    const QString name = text.trimmed();
+    if (name == m_name)
+        return;
+    m_name = name;
+    invalidateRowsFilter();
+}
+
+void PictureSortModel::SetOnlyFlawed(bool value)
+{
+    if (value == m_onlyFlawed)
+        return;
+    m_onlyFlawed = value;
+    invalidateRowsFilter();
+}
+
+void PictureSortModel::SetStatusRole(int role)
+{
+    m_statusRole = role;
+    invalidateRowsFilter();
+}
+
+bool PictureSortModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
+{
+    const QAbstractItemModel* source = sourceModel();
+    if (m_onlyFlawed) {
+        const auto status =
+            static_cast<PictureStatus>(source->index(sourceRow, 0, sourceParent).data(m_statusRole).toInt());
+        if (status != PictureStatus::Truncated && status != PictureStatus::Damaged)
+            return false;
+    }
+    return m_name.isEmpty() || source->index(sourceRow, 0, sourceParent)
+                                   .data(Qt::DisplayRole)
+                                   .toString()
+                                   .contains(m_name, Qt::CaseInsensitive);
 }
 
 bool PictureSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const

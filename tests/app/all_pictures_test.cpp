@@ -1,4 +1,5 @@
 #include "code_page.h"
+#include "filter_bar.h"
 #include "form_fixture.h"
 #include "picture_builders.h"
 #include "picture_gallery.h"
@@ -254,6 +255,126 @@ TEST_F(AllPicturesTest, AnUndecodablePictureIsToldInThePreviewPane)
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return !gallery.Preview()->Picture().isNull(); }));
     EXPECT_TRUE(m_errors.empty());
+}
+
+// "Сохранить все" saves the rows the filter shows, "Сохранить" the selected
+// ones among them, and the summary says which.
+TEST_F(AllPicturesTest, SavingFollowsTheFilterAndTheSummarySaysWhich)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    PictureGallery& gallery = *f.AllPictures();
+    FilterBar& filter = *gallery.Filter();
+    const auto saveAllInto = [&](const QString& name) {
+        const QString folder = Path(name);
+        QDir().mkpath(folder);
+        m_saveAnswers = {folder + QStringLiteral("/any name")};
+        f.SaveAllRows();
+        std::vector<QString> names;
+        for (const auto& [file, bytes] : FilesIn(folder))
+            names.push_back(file);
+        return names;
+    };
+
+    filter.SetText(QStringLiteral("  заСТАвка "));
+    EXPECT_EQ(gallery.ShownRows(), std::vector<int32_t>{3});
+    EXPECT_EQ(filter.CountLabel()->text(), QStringLiteral("показано 1 из 6"));
+    EXPECT_EQ(saveAllInto(QStringLiteral("named")), std::vector<QString>{QStringLiteral("Заставка.gif")});
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранён 1 файл из 1 показанной фильтром в ")))
+        << f.SaveSummaryText().toStdString();
+
+    filter.SetText({});
+    filter.SetOnlyFlawed(true);
+    EXPECT_EQ(gallery.ShownRows(), (std::vector<int32_t>{2, 4}));
+    EXPECT_EQ(saveAllInto(QStringLiteral("flawed")),
+              (std::vector<QString>{QStringLiteral("Картинка (3).png"), QStringLiteral("Картинка (5).gif")}));
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 2 файла из 2 показанных фильтром")))
+        << f.SaveSummaryText().toStdString();
+
+    // A hidden row cannot stay selected.
+    gallery.SelectRows({0, 4});
+    EXPECT_EQ(gallery.SelectedRows(), std::vector<int32_t>{4});
+    const QString some = Path(QStringLiteral("selected"));
+    QDir().mkpath(some);
+    m_saveAnswers = {some + QStringLiteral("/any name")};
+    f.SaveClick();
+    EXPECT_EQ(FilesIn(some).size(), 1u);
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранён 1 файл из 1 выбранной в ")))
+        << f.SaveSummaryText().toStdString();
+
+    filter.SetText(QStringLiteral("нет такого"));
+    EXPECT_TRUE(saveAllInto(QStringLiteral("none")).empty());
+    EXPECT_EQ(f.SaveSummaryText(), QStringLiteral("Ничего не сохранено: фильтр скрывает все строки"));
+
+    filter.SetText({});
+    filter.SetOnlyFlawed(false);
+    EXPECT_EQ(filter.CountLabel()->text(), QString());
+    EXPECT_EQ(saveAllInto(QStringLiteral("all")).size(), m_expected.size());
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 6 файлов в ")))
+        << f.SaveSummaryText().toStdString();
+    EXPECT_TRUE(m_errors.empty());
+}
+
+// The table's start and end read in hex when asked; the order stays numeric
+// and Ctrl+C copies what the table shows.
+TEST_F(AllPicturesTest, HexOffsetsChangeTheTableTextButNotItsOrder)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    PictureGallery& gallery = *f.AllPictures();
+    QTreeView& table = *gallery.Details();
+    EXPECT_TRUE(table.actions().contains(gallery.HexOffsetsAction()));
+    const auto cell = [&](int row, int column) { return table.model()->index(row, column).data().toString(); };
+    EXPECT_EQ(cell(0, PictureGalleryModel::kStartColumn), QStringLiteral("1001"));
+
+    gallery.HexOffsetsAction()->trigger();
+    EXPECT_TRUE(gallery.HexOffsets());
+    table.sortByColumn(PictureGalleryModel::kStartColumn, Qt::DescendingOrder);
+    QStringList starts;
+    for (int r = 0; r < table.model()->rowCount(); ++r)
+        starts << cell(r, PictureGalleryModel::kStartColumn);
+    // 20000, 16000, 12000 + 38 (the entry's data), 9000, 5003, 1001.
+    EXPECT_EQ(starts.join(u' '), QStringLiteral("0x4E20 0x3E80 0x2F06 0x2328 0x138B 0x3E9"));
+    EXPECT_EQ(cell(5, PictureGalleryModel::kSizeColumn), QString::number(m_expected[0].second.size()));
+
+    gallery.SelectRows({1});
+    QGuiApplication::clipboard()->clear();
+    f.CopyRows()->trigger();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("Картинка (2).jpg\tjpg\t0x138B\t")))
+        << QGuiApplication::clipboard()->text().toStdString();
+
+    gallery.SetHexOffsets(false);
+    EXPECT_EQ(cell(5, PictureGalleryModel::kStartColumn), QStringLiteral("1001"));
+}
+
+// "Копировать картинку" puts the shown picture's pixels on the clipboard; a
+// picture that does not decode leaves the clipboard as it was.
+TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    PictureGallery& gallery = *f.AllPictures();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_TRUE(gallery.Grid()->actions().contains(gallery.CopyPictureAction()));
+
+    gallery.SelectRows({5});
+    clipboard->setText(QStringLiteral("before"));
+    gallery.CopyPictureAction()->trigger();
+    const QImage copied = clipboard->image();
+    const FoundPicture& bmp = f.PictureRows()[5];
+    ASSERT_EQ(copied.size(), QSize(bmp.Width, bmp.Height));
+    const QImage own = QImage::fromData(m_expected[5].second.data(), static_cast<int>(m_expected[5].second.size()));
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), own.convertToFormat(QImage::Format_RGB32));
+
+    for (const int32_t row : {2, 4}) {
+        gallery.SelectRows({row});
+        clipboard->setText(QStringLiteral("before"));
+        EXPECT_FALSE(gallery.CopyPicture()) << row;
+        EXPECT_EQ(clipboard->text(), QStringLiteral("before")) << row;
+    }
 }
 
 }  // namespace
