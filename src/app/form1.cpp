@@ -12,6 +12,7 @@
 #include "picture_list.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
+#include "recent_images.h"
 #include "result_list_view.h"
 #include "row_copy.h"
 #include "save_summary.h"
@@ -26,6 +27,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QToolButton>
@@ -45,6 +47,7 @@ namespace {
 
 const QString kSettingsSection = QStringLiteral("Kestrix");
 const QString kSettingsKey = QStringLiteral("Path");
+const QString kRecentSection = QStringLiteral("KestrixRecent");
 
 }  // namespace
 
@@ -315,8 +318,15 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
         LoadImage(fileName);
         m_stat->setText(QFileInfo(fileName).fileName());
         m_stat->setToolTip(QDir::toNativeSeparators(fileName));
+        ShowImageName(fileName);
         if (order == OpenOrder::RememberAfterLoad)
             remember();
+        try {
+            RememberImage(fileName);
+        } catch (const std::exception& e) {
+            if (settingsFault.isEmpty())
+                settingsFault = QString::fromUtf8(e.what());
+        }
         ShowFirmwareInfo();
     } catch (const std::exception& e) {
         ReportError(QString::fromUtf8(e.what()));
@@ -338,6 +348,7 @@ void TForm1::LoadImage(const QString& fileName)
             ForgetImageResults();
             m_stat->setText(QStringLiteral("Kestrix"));
             m_stat->setToolTip({});
+            ShowImageName({});
         }
         throw;
     }
@@ -373,6 +384,47 @@ void TForm1::ClearPreview()
 void TForm1::RememberFolder(const QString& folder)
 {
     m_regIniStore1.WriteString(kSettingsSection, kSettingsKey, folder);
+}
+
+void TForm1::RememberImage(const QString& fileName)
+{
+    RecentImages recent = RecentImages::Load(m_regIniStore1, kRecentSection);
+    recent.Add(QFileInfo(fileName).absoluteFilePath());
+    recent.Save(m_regIniStore1, kRecentSection);
+}
+
+void TForm1::ShowImageName(const QString& fileName)
+{
+    m_imageName->setText(QFileInfo(fileName).fileName());
+    m_imageName->setToolTip(QDir::toNativeSeparators(fileName));
+}
+
+void TForm1::FillRecentMenu()
+{
+    m_recentMenu->clear();
+    RecentImages recent;
+    try {
+        recent = RecentImages::Load(m_regIniStore1, kRecentSection);
+        if (recent.DropMissing() > 0)
+            recent.Save(m_regIniStore1, kRecentSection);
+    } catch (const std::exception&) {
+        // An unreadable store only leaves the menu empty; opening an image reports it.
+    }
+    if (recent.Paths().isEmpty()) {
+        m_recentMenu->addAction(QStringLiteral("Список пуст"))->setEnabled(false);
+        return;
+    }
+    int place = 0;
+    for (const QString& path : recent.Paths()) {
+        ++place;
+        // "&" would mark a letter for Alt: the names keep theirs doubled.
+        const QString name = QFileInfo(path).fileName().replace(u'&', QStringLiteral("&&"));
+        QAction* item = m_recentMenu->addAction(place < 10 ? QStringLiteral("&%1  %2").arg(place).arg(name)
+                                                           : QStringLiteral("%1  %2").arg(place).arg(name));
+        item->setToolTip(QDir::toNativeSeparators(path));
+        item->setData(path);
+        connect(item, &QAction::triggered, this, [this, path] { OpenFile(path); });
+    }
 }
 
 void TForm1::RestoreOpenFolder()

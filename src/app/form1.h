@@ -20,6 +20,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QTabWidget;
 class QToolButton;
 
@@ -91,6 +92,10 @@ public:
     // Утилиты / Поиск всех картинок
     QAction* AllPicturesSearch() const noexcept { return m_allPicturesSearch; }
     QAction* CopyRows() const noexcept { return m_copyRows; }  // Ctrl+C and the lists' context menu
+    // Файл / Недавние образы: the images opened last, most recent first.
+    QMenu* RecentMenu() const noexcept { return m_recentMenu; }
+    // The permanent section at the right of the status bar: the open image's file name.
+    QLabel* ImageName() const noexcept { return m_imageName; }
 
     // How the window asks the user; replaceable at any time.
     FormSeams& Seams() noexcept { return m_seams; }
@@ -160,6 +165,10 @@ public slots:
     // The selection of Finded's row changed to selected: previews the row when
     // it is the only selected one (through the scratch file, see ScratchFile).
     void FindedSelectItem(int32_t row, bool selected);
+    // Refills Файл / Недавние образы from the settings store, dropping (and
+    // forgetting) the images that no longer exist; a choice opens its image as
+    // Файл / Открыть does.
+    void FillRecentMenu();
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
     // Stores the folder of the file last chosen in the open dialog, if any;
@@ -204,6 +213,8 @@ private:
     void ClearPreview();
     void PreviewOrClear(int32_t row, bool selected);
     void RememberFolder(const QString& folder);
+    void RememberImage(const QString& fileName);
+    void ShowImageName(const QString& fileName);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
@@ -260,6 +271,8 @@ private:
     QAction* m_allPicturesSearch = nullptr;
     PictureGallery* m_allPictures = nullptr;
     QAction* m_copyRows = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QLabel* m_imageName = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;
 };
