@@ -7,6 +7,7 @@
 #include "thumbnail_delegate.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QGroupBox>
@@ -16,7 +17,9 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QMovie>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -280,6 +283,41 @@ QWidget* PictureGallery::BuildPreviewGroup()
     m_preview = new PictureGalleryPreview(group);
     m_preview->setObjectName(QStringLiteral("PicturePreview"));
     layout->addWidget(m_preview, 1);
+
+    auto* zoomBar = new QHBoxLayout;
+    zoomBar->setSpacing(2);
+    const auto zoomButton = [group, zoomBar](const QString& name, const QString& caption, const QString& hint) {
+        auto* button = new QToolButton(group);
+        button->setObjectName(name);
+        button->setText(caption);
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        zoomBar->addWidget(button);
+        return button;
+    };
+    m_zoomFit = zoomButton(QStringLiteral("ZoomFit"), QStringLiteral("По размеру окна"),
+                           QStringLiteral("Картинка целиком (Ctrl+0)"));
+    m_zoomActual =
+        zoomButton(QStringLiteral("ZoomActual"), QStringLiteral("1:1"), QStringLiteral("Настоящий размер (Ctrl+1)"));
+    zoomBar->addStretch(1);
+    m_zoomLabel = new QLabel(group);
+    m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
+    zoomBar->addWidget(m_zoomLabel);
+    layout->addLayout(zoomBar);
+    connect(m_zoomFit, &QToolButton::clicked, m_preview, &PictureGalleryPreview::ZoomToFit);
+    connect(m_zoomActual, &QToolButton::clicked, m_preview, [this] { m_preview->SetZoom(1); });
+    connect(m_preview, &PictureGalleryPreview::ZoomChanged, this, [this] { PreviewZoomed(); });
+    const auto shortcut = [this](const QKeySequence& keys, auto action) {
+        auto* key = new QShortcut(keys, this);
+        key->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(key, &QShortcut::activated, m_preview, action);
+    };
+    shortcut(QKeySequence::ZoomIn, [this] { m_preview->ZoomIn(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { m_preview->ZoomIn(); });
+    shortcut(QKeySequence::ZoomOut, [this] { m_preview->ZoomOut(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_preview->ZoomToFit(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_1), [this] { m_preview->SetZoom(1); });
+
     m_previewInfo = new QLabel(group);
     m_previewInfo->setObjectName(QStringLiteral("PictureInfo"));
     m_previewInfo->setWordWrap(true);
@@ -299,6 +337,7 @@ QWidget* PictureGallery::BuildPreviewGroup()
 
 void PictureGallery::SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image)
 {
+    StopMovie();
     m_model->SetPictures(std::move(rows), image);
     m_selection->clear();
     UpdatePreviewRow();
@@ -417,6 +456,7 @@ void PictureGallery::UpdatePreviewRow()
 
 void PictureGallery::ShowPreview(int32_t row)
 {
+    StopMovie();
     m_model->Decoder().CancelPreview();
     m_previewBox = QSize();
     if (row < 0) {
@@ -436,10 +476,61 @@ void PictureGallery::PreviewDecoded(int32_t row, const GalleryPicture& picture)
 {
     if (row != m_previewRow)
         return;
-    if (picture.State == ThumbnailState::Ready)
-        m_preview->SetPicture(picture.Image, picture.SourceSize);
-    else
+    if (picture.State != ThumbnailState::Ready) {
         m_preview->SetMessage(PreviewMessage(picture.State, picture.SourceSize));
+        PreviewZoomed();
+        return;
+    }
+    if (m_preview->Picture().isNull())
+        m_preview->SetPicture(picture.Image, picture.SourceSize);
+    else if (!m_movie)
+        m_preview->SetFrame(picture.Image);
+    if (!m_movie)
+        StartMovie(row);
+    PreviewZoomed();
+}
+
+void PictureGallery::PreviewZoomed()
+{
+    const double scale = m_preview->ShownScale();
+    m_zoomLabel->setText(scale > 0 ? QStringLiteral("%1 %").arg(qRound(scale * 100)) : QString());
+    // A zoomed picture decoded to fit is decoded whole once.
+    if (!m_preview->Fitted() && m_preview->Reduced() && m_previewRow >= 0 && m_previewBox != m_preview->SourceSize()) {
+        m_previewBox = m_preview->SourceSize();
+        m_model->Decoder().RequestPreview(m_previewRow, m_previewBox);
+    }
+}
+
+void PictureGallery::StartMovie(int32_t row)
+{
+    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    if (picture.Type != PictureType::Gif || picture.Frames < 2)
+        return;
+    const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
+    // The movie reads its own copy: the image may be replaced while it plays.
+    m_movieBuffer = new QBuffer(this);
+    m_movieBuffer->setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    m_movieBuffer->open(QIODevice::ReadOnly);
+    m_movie = new QMovie(m_movieBuffer, QByteArrayLiteral("gif"), this);
+    m_movie->setCacheMode(QMovie::CacheAll);
+    if (!m_movie->isValid()) {
+        StopMovie();
+        return;
+    }
+    connect(m_movie, &QMovie::frameChanged, this, [this] {
+        const QImage frame = m_movie->currentImage();
+        if (!frame.isNull())
+            m_preview->SetFrame(frame);
+    });
+    m_movie->start();
+}
+
+void PictureGallery::StopMovie()
+{
+    delete m_movie;
+    m_movie = nullptr;
+    delete m_movieBuffer;
+    m_movieBuffer = nullptr;
 }
 
 void PictureGallery::PreviewResized()

@@ -13,7 +13,9 @@
 class QAction;
 class QItemSelectionModel;
 class QLabel;
+class QBuffer;
 class QListView;
+class QMovie;
 class QSplitter;
 class QStackedWidget;
 class QTimer;
@@ -101,6 +103,12 @@ public:
     // The lists' context menu: "Смещения в hex" (checkable) and "Копировать картинку".
     QAction* HexOffsetsAction() const noexcept { return m_hexOffsets; }
     QAction* CopyPictureAction() const noexcept { return m_copyPicture; }
+    // Under the preview: "По размеру окна", "1:1" and the scale shown.
+    QToolButton* ZoomFitButton() const noexcept { return m_zoomFit; }
+    QToolButton* ZoomActualButton() const noexcept { return m_zoomActual; }
+    QLabel* ZoomLabel() const noexcept { return m_zoomLabel; }
+    // The animation the preview plays: an animated GIF, while one is shown; else nullptr.
+    QMovie* Movie() const noexcept { return m_movie; }
 
 signals:
     // The picture to show large changed: the current row when it is selected,
@@ -123,6 +131,9 @@ private:
     void ShowPreview(int32_t row);
     void PreviewDecoded(int32_t row, const GalleryPicture& picture);
     void PreviewResized();
+    void PreviewZoomed();
+    void StartMovie(int32_t row);
+    void StopMovie();
 
     PictureGalleryModel* m_model = nullptr;
     PictureSortModel* m_sorted = nullptr;
@@ -138,6 +149,11 @@ private:
     QTreeView* m_details = nullptr;
     PictureGalleryPreview* m_preview = nullptr;
     QLabel* m_previewInfo = nullptr;
+    QToolButton* m_zoomFit = nullptr;
+    QToolButton* m_zoomActual = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+    QMovie* m_movie = nullptr;
+    QBuffer* m_movieBuffer = nullptr;
     QTimer* m_previewResize = nullptr;
     ViewMode m_mode = ViewMode::Thumbnails;
     bool m_selectable = true;

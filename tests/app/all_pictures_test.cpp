@@ -12,14 +12,17 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMovie>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace kestrix::test_support {
 namespace {
@@ -375,6 +378,62 @@ TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
         EXPECT_FALSE(gallery.CopyPicture()) << row;
         EXPECT_EQ(clipboard->text(), QStringLiteral("before")) << row;
     }
+}
+
+// The large view zooms by steps, to 1:1 and back to fit; enlarged pixels stay
+// square blocks of one colour; an animated GIF plays.
+TEST_F(AllPicturesTest, LargeViewZoomsSharplyAndPlaysAnimations)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    PictureGallery& gallery = *f.AllPictures();
+    PictureGalleryPreview& preview = *gallery.Preview();
+    gallery.SelectRows({5});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.Picture().isNull(); }));
+    EXPECT_TRUE(preview.Fitted());
+    EXPECT_EQ(gallery.Movie(), nullptr);
+
+    gallery.ZoomActualButton()->click();
+    EXPECT_EQ(preview.PictureRect().size(), QSize(5, 3));
+    EXPECT_EQ(gallery.ZoomLabel()->text(), QStringLiteral("100 %"));
+    preview.ZoomIn();
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.25);
+    QWheelEvent down(QPointF(5, 5), preview.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&preview, &down);
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.0);
+
+    preview.SetZoom(20);
+    const QRect shown = preview.PictureRect();
+    ASSERT_EQ(shown.size(), QSize(100, 60));
+    const QImage grabbed = preview.grab().toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const QRgb block = grabbed.pixel(shown.left() + x / 20 * 20, shown.top() + y / 20 * 20);
+            ASSERT_EQ(grabbed.pixel(shown.left() + x, shown.top() + y), block) << x << ", " << y;
+            colours.insert(block);
+        }
+    EXPECT_GT(colours.size(), 1u);
+
+    gallery.Grid()->setFocus();
+    QTest::keyClick(gallery.Grid(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_TRUE(preview.Fitted());
+    QTest::keyClick(gallery.Grid(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.0);
+    gallery.ZoomFitButton()->click();
+    EXPECT_TRUE(preview.Fitted());
+
+    gallery.SelectRows({3});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gallery.Movie() != nullptr; }));
+    EXPECT_EQ(gallery.Movie()->state(), QMovie::Running);
+    EXPECT_EQ(gallery.Movie()->frameCount(), 2);
+    gallery.SelectRows({0});
+    EXPECT_EQ(gallery.Movie(), nullptr);
 }
 
 }  // namespace
