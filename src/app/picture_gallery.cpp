@@ -20,6 +20,7 @@
 #include <QMovie>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSlider>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -27,6 +28,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -86,6 +88,14 @@ PictureGallery::PictureGallery(QWidget* parent)
     toggles->addButton(m_detailsButton);
     connect(m_thumbnailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Thumbnails); });
     connect(m_detailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Details); });
+    m_sizeSlider = new QSlider(Qt::Horizontal, this);
+    m_sizeSlider->setObjectName(QStringLiteral("ThumbnailSize"));
+    m_sizeSlider->setRange(ThumbnailDelegate::kMinSide, ThumbnailDelegate::kMaxSide);
+    m_sizeSlider->setValue(ThumbnailDelegate::kSide);
+    m_sizeSlider->setFixedWidth(80);
+    m_sizeSlider->setToolTip(QStringLiteral("Размер эскизов (Ctrl+колесо мыши)"));
+    bar->addWidget(m_sizeSlider);
+    connect(m_sizeSlider, &QSlider::valueChanged, this, [this](int side) { SetThumbnailSide(side); });
     bar->addSpacing(12);
     m_filter = new FilterBar(this);
     m_filter->setObjectName(QStringLiteral("PictureFilter"));
@@ -155,6 +165,33 @@ void PictureGallery::BuildGrid()
     m_grid->setDragEnabled(false);
     m_grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
+    m_grid->viewport()->installEventFilter(this);
+}
+
+int PictureGallery::ThumbnailSide() const
+{
+    return static_cast<ThumbnailDelegate*>(m_grid->itemDelegate())->Side();
+}
+
+void PictureGallery::SetThumbnailSide(int side)
+{
+    auto* delegate = static_cast<ThumbnailDelegate*>(m_grid->itemDelegate());
+    delegate->SetSide(side);
+    m_sizeSlider->setValue(delegate->Side());
+    m_grid->setGridSize(ThumbnailDelegate::GridSize(m_grid->fontMetrics(), delegate->Side()));
+    m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
+}
+
+bool PictureGallery::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if ((wheel->modifiers() & Qt::ControlModifier) && wheel->angleDelta().y() != 0) {
+            SetThumbnailSide(ThumbnailSide() + (wheel->angleDelta().y() > 0 ? 16 : -16));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PictureGallery::BuildDetails()

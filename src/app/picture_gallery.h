@@ -16,6 +16,7 @@ class QLabel;
 class QBuffer;
 class QListView;
 class QMovie;
+class QSlider;
 class QSplitter;
 class QStackedWidget;
 class QTimer;
@@ -107,8 +108,16 @@ public:
     QToolButton* ZoomFitButton() const noexcept { return m_zoomFit; }
     QToolButton* ZoomActualButton() const noexcept { return m_zoomActual; }
     QLabel* ZoomLabel() const noexcept { return m_zoomLabel; }
+    // The side of the grid's thumbnails (ThumbnailDelegate::kMinSide..kMaxSide);
+    // also set by the slider and by Ctrl+wheel over the grid.
+    int ThumbnailSide() const;
+    void SetThumbnailSide(int side);
+    QSlider* ThumbnailSlider() const noexcept { return m_sizeSlider; }
     // The animation the preview plays: an animated GIF, while one is shown; else nullptr.
     QMovie* Movie() const noexcept { return m_movie; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The picture to show large changed: the current row when it is selected,
@@ -152,6 +161,7 @@ private:
     QToolButton* m_zoomFit = nullptr;
     QToolButton* m_zoomActual = nullptr;
     QLabel* m_zoomLabel = nullptr;
+    QSlider* m_sizeSlider = nullptr;
     QMovie* m_movie = nullptr;
     QBuffer* m_movieBuffer = nullptr;
     QTimer* m_previewResize = nullptr;

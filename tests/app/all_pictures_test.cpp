@@ -5,6 +5,7 @@
 #include "picture_gallery.h"
 #include "picture_gallery_preview.h"
 #include "picture_list.h"
+#include "thumbnail_delegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMovie>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -434,6 +436,36 @@ TEST_F(AllPicturesTest, LargeViewZoomsSharplyAndPlaysAnimations)
     EXPECT_EQ(gallery.Movie()->frameCount(), 2);
     gallery.SelectRows({0});
     EXPECT_EQ(gallery.Movie(), nullptr);
+}
+
+// Ctrl+wheel over the grid and the slider size the thumbnails, within bounds.
+TEST_F(AllPicturesTest, ThumbnailSizeFollowsCtrlWheelAndTheSlider)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    PictureGallery& gallery = *f.AllPictures();
+    QWidget* viewport = gallery.Grid()->viewport();
+    const auto wheel = [&](int delta, Qt::KeyboardModifiers keys) {
+        QWheelEvent event(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, delta), Qt::NoButton, keys,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &event);
+    };
+    const int start = gallery.ThumbnailSide();
+    const int cell = gallery.Grid()->gridSize().width();
+    wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(gallery.ThumbnailSide(), start + 16);
+    EXPECT_EQ(gallery.Grid()->gridSize().width(), cell + 16);
+    EXPECT_EQ(gallery.ThumbnailSlider()->value(), start + 16);
+    wheel(-120, Qt::NoModifier);  // scrolls, sizes nothing
+    EXPECT_EQ(gallery.ThumbnailSide(), start + 16);
+
+    gallery.ThumbnailSlider()->setValue(ThumbnailDelegate::kMinSide);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMinSide);
+    wheel(-120, Qt::ControlModifier);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMinSide);
+    gallery.SetThumbnailSide(1000);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMaxSide);
 }
 
 }  // namespace
