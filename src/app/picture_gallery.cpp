@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -162,7 +163,6 @@ void PictureGallery::BuildGrid()
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionRectVisible(true);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setDragEnabled(false);
     m_grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
     m_grid->viewport()->installEventFilter(this);
@@ -251,6 +251,12 @@ void PictureGallery::BuildActions()
         view->addAction(m_copyPicture);
         view->addAction(m_hexOffsets);
         view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        // A row dragged out, to a file manager for one, is a scratch copy of the picture.
+        view->setDragEnabled(true);
+        view->setDragDropMode(QAbstractItemView::DragOnly);
+        view->setDefaultDropAction(Qt::CopyAction);
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { OpenPicture(SourceRow(index)); });
     }
 }
 
@@ -300,6 +306,15 @@ QImage PictureGallery::FullPicture(int32_t row) const
     const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
     const GalleryPicture decoded = DecodeToFit(picture.Type, bytes, QSize(), QSize(picture.Width, picture.Height));
     return decoded.State == ThumbnailState::Ready ? decoded.Image : QImage();
+}
+
+bool PictureGallery::OpenPicture(int32_t row)
+{
+    const QString path = m_model->ScratchCopy(row);
+    if (path.isEmpty())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(path);
+    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
 }
 
 bool PictureGallery::CopyPicture()

@@ -4,9 +4,11 @@
 #include "picture_search.h"
 
 #include <QSize>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -87,6 +89,13 @@ public:
     // and the clipboard unchanged, when there is none or it cannot be decoded.
     bool CopyPicture();
 
+    // Opens row with the desktop's program for its type, through a scratch copy
+    // (PictureGalleryModel::ScratchCopy); false when the copy cannot be written
+    // or the desktop opens nothing. A double click on a row does it.
+    bool OpenPicture(int32_t row);
+    // What opens a URL; QDesktopServices::openUrl unless replaced.
+    void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+
     // The row the preview shows; -1 for none.
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
@@ -163,6 +172,7 @@ private:
     QLabel* m_zoomLabel = nullptr;
     QSlider* m_sizeSlider = nullptr;
     QMovie* m_movie = nullptr;
+    std::function<bool(const QUrl&)> m_openUrl;
     QBuffer* m_movieBuffer = nullptr;
     QTimer* m_previewResize = nullptr;
     ViewMode m_mode = ViewMode::Thumbnails;

@@ -6,6 +6,11 @@
 #include "window_text.h"
 
 #include <QColor>
+#include <QDir>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -157,7 +162,57 @@ QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientatio
 
 Qt::ItemFlags PictureGalleryModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled : Qt::NoItemFlags;
+}
+
+QString PictureGalleryModel::ScratchCopy(int32_t row) const
+{
+    const std::span<const uint8_t> bytes = m_decoder->PictureBytes(row);
+    if (bytes.empty())
+        return {};
+    const QString folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("pictures"));
+    if (!QDir().mkpath(folder))
+        return {};
+    // An entry name may hold separators; the copy stays inside the folder.
+    QString name = Caption(m_rows[static_cast<std::size_t>(row)], row);
+    name.replace(u'/', u'_').replace(u'\\', u'_');
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
+        name = QStringLiteral("picture");
+    const QString path = QDir(folder).filePath(name);
+    // Written under a temporary name and renamed: a link planted under the
+    // name is replaced rather than followed.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !file.commit())
+        return {};
+    return path;
+}
+
+QStringList PictureGalleryModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* PictureGalleryModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<int32_t> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == this)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int32_t row : rows)
+        if (const QString path = ScratchCopy(row); !path.isEmpty())
+            urls.append(QUrl::fromLocalFile(path));
+    if (urls.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 void PictureGalleryModel::SetHexOffsets(bool value)

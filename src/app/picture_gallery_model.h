@@ -73,11 +73,21 @@ public:
     // width × height (when known), frames (of a GIF); its size and start.
     static QString Description(const FoundPicture& picture, int32_t row);
 
+    // Writes row's bytes to a scratch copy named after its caption in the
+    // "pictures" folder of the user's cache folder (created when missing) and
+    // returns its path; an empty text when row does not exist, its range is
+    // not inside the image or the file cannot be written.
+    QString ScratchCopy(int32_t row) const;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A drag carries the file URLs of scratch copies of the dragged rows.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
     QString ToolTip(int32_t row) const;

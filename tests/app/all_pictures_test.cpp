@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
 #include <QMovie>
 #include <QSlider>
 #include <QTabWidget>
@@ -466,6 +467,47 @@ TEST_F(AllPicturesTest, ThumbnailSizeFollowsCtrlWheelAndTheSlider)
     EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMinSide);
     gallery.SetThumbnailSide(1000);
     EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMaxSide);
+}
+
+// A double click opens a scratch copy of the picture with the desktop's
+// program; a drag carries scratch copies' file URLs. Each copy holds exactly
+// the picture's bytes, in the cache folder, under the picture's caption.
+TEST_F(AllPicturesTest, DoubleClickAndDragHandOutScratchCopies)
+{
+    OpenImage(PicturesImage());
+    TForm1& f = Form();
+    f.SearchAllPictures();
+    f.show();
+    PictureGallery& gallery = *f.AllPictures();
+    std::vector<QUrl> opened;
+    gallery.SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    const QString cache = Path(QStringLiteral("cache"));
+    const auto bytesAt = [](const QUrl& url) {
+        return ReadFileBytes(QFile::encodeName(url.toLocalFile()).toStdString());
+    };
+
+    gallery.SetMode(PictureGallery::ViewMode::Details);
+    QTreeView& table = *gallery.Details();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const QRect cell = table.visualRect(table.model()->index(3, 0));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].toLocalFile().startsWith(cache)) << opened[0].toLocalFile().toStdString();
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/Заставка.gif")));
+    EXPECT_EQ(bytesAt(opened[0]), m_expected[3].second);
+
+    QAbstractItemModel& shown = *table.model();
+    std::unique_ptr<QMimeData> dragged(shown.mimeData({shown.index(5, 0), shown.index(1, 2), shown.index(1, 0)}));
+    ASSERT_NE(dragged, nullptr);
+    const QList<QUrl> urls = dragged->urls();
+    ASSERT_EQ(urls.size(), 2);
+    EXPECT_EQ(bytesAt(urls[0]), m_expected[1].second);
+    EXPECT_EQ(bytesAt(urls[1]), m_expected[5].second);
+    EXPECT_TRUE(table.dragEnabled() && gallery.Grid()->dragEnabled());
 }
 
 }  // namespace
