@@ -71,6 +71,7 @@ void PictureGalleryModel::SetPictures(std::vector<FoundPicture> rows, std::span<
     beginResetModel();
     m_decoder->Reset({}, {});
     m_rows = std::move(rows);
+    m_captions.clear();
     m_image = image;
     m_decoder->Reset(m_rows, m_image);
     endResetModel();
@@ -80,6 +81,30 @@ QString PictureGalleryModel::Caption(const FoundPicture& picture, int32_t row)
 {
     return ResultListModel::DisplayText(
         PictureCaption(picture.EntryName, picture.Type, static_cast<std::size_t>(std::max(row, 0))));
+}
+
+const QString& PictureGalleryModel::RowCaption(int32_t row) const
+{
+    if (m_captions.size() != m_rows.size()) {
+        m_captions.resize(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i)
+            m_captions[i] = Caption(m_rows[i], static_cast<int32_t>(i));
+    }
+    return m_captions[static_cast<std::size_t>(row)];
+}
+
+qlonglong PictureGalleryModel::NumberKey(int32_t row, int column) const
+{
+    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    switch (column) {
+    case kStartColumn: return picture.Start;
+    case kEndColumn: return picture.End;
+    case kSizeColumn: return picture.Size();
+    case kDimensionsColumn: return qlonglong{picture.Width} * picture.Height;
+    case kFramesColumn: return picture.Frames;
+    case kStatusColumn: return static_cast<int>(picture.Status);
+    default: return 0;
+    }
 }
 
 QString PictureGalleryModel::StatusText(PictureStatus status)
@@ -233,7 +258,7 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
-    case kNameColumn: return Caption(picture, row);
+    case kNameColumn: return RowCaption(row);
     case kTypeColumn: return TypeName(picture.Type);
     case kStartColumn: return Offset(picture.Start);
     case kEndColumn: return Offset(picture.End);

@@ -67,6 +67,14 @@ public:
     // entry name, or "Картинка (row + 1).ext"), decoded from Windows-1251; also the
     // name the picture is saved under.
     static QString Caption(const FoundPicture& picture, int32_t row);
+    // Caption(Rows()[row], row), made once per row and kept until the next
+    // SetPictures: sorting and filtering read it many times. row must exist.
+    const QString& RowCaption(int32_t row) const;
+    // The number a numeric column sorts by (start, end, size, pixel count,
+    // frames, status); 0 for the text columns. row must exist.
+    qlonglong NumberKey(int32_t row, int column) const;
+    static bool IsTextColumn(int column) { return column == kNameColumn || column == kTypeColumn; }
+
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(PictureStatus status);
     // What the page tells of a picture, in three lines: its caption; its type,
@@ -102,6 +110,8 @@ private:
     ThumbnailDecoder* m_decoder = nullptr;
     QIcon m_rowIcon;
     bool m_hexOffsets = false;
+    // RowCaption's texts; an empty vector until first asked.
+    mutable std::vector<QString> m_captions;
 };
 
 }  // namespace kestrix

@@ -33,6 +33,7 @@ public:
     bool Filtering() const { return !m_name.isEmpty() || m_onlyFlawed; }
     // The source role holding a row's status; PictureGalleryModel::PictureStatusRole by default.
     void SetStatusRole(int role);
+    void setSourceModel(QAbstractItemModel* model) override;
 
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
@@ -42,6 +43,8 @@ private:
     QString m_name;
     bool m_onlyFlawed = false;
     int m_statusRole;
+    // The source when it is the gallery's own model: its keys are read without QVariant.
+    const class PictureGalleryModel* m_pictures = nullptr;
 };
 
 }  // namespace kestrix
