@@ -2,7 +2,9 @@
 # Redraws the README's pictures on a virtual display (Xvfb): docs/screenshot.png,
 # the window with the default sample image opened, both scans run and a picture
 # previewed, docs/open_dialog.png, the open dialog in Russian, and
-# docs/pictures.png, the page "Все картинки" after the deep picture search.
+# docs/pictures.png, the page "Все картинки" after the deep picture search;
+# docs/filtered.png, its table sorted and filtered, docs/zoomed.png, a picture
+# zoomed in its large view, and docs/recent_menu.png, Файл / Недавние образы.
 #
 #   bench/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -21,3 +23,5 @@ mkdir -p "$root/docs"
 # The desktop of a Russian user: dates and file types in the dialog follow it.
 LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" \
   --open-dialog "$root/docs/open_dialog.png" --pictures "$root/docs/pictures.png" "$image"
+LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --filtered "$root/docs/filtered.png" \
+  --zoomed "$root/docs/zoomed.png" --recent-menu "$root/docs/recent_menu.png" "$image"
