@@ -2,6 +2,9 @@
 
 #include "picture_gallery_model.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace kestrix {
 namespace {
 
@@ -64,7 +67,7 @@ void PictureSortModel::SetNameFilter(const QString& text)
     if (name == m_name)
         return;
     m_name = name;
-    invalidateRowsFilter();
+    invalidate();
 }
 
 void PictureSortModel::SetOnlyFlawed(bool value)
@@ -72,13 +75,13 @@ void PictureSortModel::SetOnlyFlawed(bool value)
     if (value == m_onlyFlawed)
         return;
     m_onlyFlawed = value;
-    invalidateRowsFilter();
+    invalidate();
 }
 
 void PictureSortModel::SetStatusRole(int role)
 {
     m_statusRole = role;
-    invalidateRowsFilter();
+    invalidate();
 }
 
 bool PictureSortModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
@@ -97,8 +100,33 @@ bool PictureSortModel::filterAcceptsRow(int sourceRow, const QModelIndex& source
 
 void PictureSortModel::setSourceModel(QAbstractItemModel* model)
 {
+    if (sourceModel() != nullptr)
+        disconnect(sourceModel(), nullptr, this, nullptr);
     m_pictures = qobject_cast<const PictureGalleryModel*>(model);
+    m_nameRanks.clear();
+    if (model != nullptr)
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_nameRanks.clear(); });
     QSortFilterProxyModel::setSourceModel(model);
+}
+
+int32_t PictureSortModel::NameRank(int row) const
+{
+    const std::size_t count = m_pictures->Rows().size();
+    if (m_nameRanks.size() != count) {
+        std::vector<int32_t> order(count);
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [this](int32_t a, int32_t b) {
+            return NaturalCompare(m_pictures->RowCaption(a), m_pictures->RowCaption(b)) < 0;
+        });
+        m_nameRanks.assign(count, 0);
+        int32_t rank = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0 && NaturalCompare(m_pictures->RowCaption(order[i - 1]), m_pictures->RowCaption(order[i])) != 0)
+                ++rank;
+            m_nameRanks[static_cast<std::size_t>(order[i])] = rank;
+        }
+    }
+    return m_nameRanks[static_cast<std::size_t>(row)];
 }
 
 bool PictureSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
@@ -108,7 +136,10 @@ bool PictureSortModel::lessThan(const QModelIndex& left, const QModelIndex& righ
         const int column = left.column();
         int order = 0;
         if (column == PictureGalleryModel::kNameColumn) {
-            order = NaturalCompare(m_pictures->RowCaption(left.row()), m_pictures->RowCaption(right.row()));
+            // Ranked once, so that refiltering a list sorted by name does not compare texts again.
+            const int32_t a = NameRank(left.row());
+            const int32_t b = NameRank(right.row());
+            order = a < b ? -1 : (b < a ? 1 : 0);
         } else if (!PictureGalleryModel::IsTextColumn(column)) {
             const qlonglong a = m_pictures->NumberKey(left.row(), column);
             const qlonglong b = m_pictures->NumberKey(right.row(), column);

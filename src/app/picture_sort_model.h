@@ -3,6 +3,9 @@
 #include <QSortFilterProxyModel>
 #include <QStringView>
 
+#include <cstdint>
+#include <vector>
+
 namespace kestrix {
 
 // The gallery's rows in the order the user picked with a click on a column
@@ -43,8 +46,13 @@ private:
     QString m_name;
     bool m_onlyFlawed = false;
     int m_statusRole;
+    // The place of row's caption in the natural order of all captions (equal
+    // captions share one), made at the first need after each reset of the source.
+    int32_t NameRank(int row) const;
+
     // The source when it is the gallery's own model: its keys are read without QVariant.
     const class PictureGalleryModel* m_pictures = nullptr;
+    mutable std::vector<int32_t> m_nameRanks;
 };
 
 }  // namespace kestrix

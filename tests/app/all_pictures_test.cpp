@@ -79,6 +79,14 @@ protected:
         return image;
     }
 
+    // The window with PicturesImage opened and searched for every picture.
+    TForm1& Searched()
+    {
+        OpenImage(PicturesImage());
+        Form().SearchAllPictures();
+        return Form();
+    }
+
     std::vector<std::pair<QString, Bytes>> m_expected;
 };
 
@@ -267,9 +275,7 @@ TEST_F(AllPicturesTest, AnUndecodablePictureIsToldInThePreviewPane)
 // ones among them, and the summary says which.
 TEST_F(AllPicturesTest, SavingFollowsTheFilterAndTheSummarySaysWhich)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     PictureGallery& gallery = *f.AllPictures();
     FilterBar& filter = *gallery.Filter();
     const auto saveAllInto = [&](const QString& name) {
@@ -326,9 +332,7 @@ TEST_F(AllPicturesTest, SavingFollowsTheFilterAndTheSummarySaysWhich)
 // and Ctrl+C copies what the table shows.
 TEST_F(AllPicturesTest, HexOffsetsChangeTheTableTextButNotItsOrder)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     PictureGallery& gallery = *f.AllPictures();
     QTreeView& table = *gallery.Details();
     EXPECT_TRUE(table.actions().contains(gallery.HexOffsetsAction()));
@@ -359,9 +363,7 @@ TEST_F(AllPicturesTest, HexOffsetsChangeTheTableTextButNotItsOrder)
 // picture that does not decode leaves the clipboard as it was.
 TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     PictureGallery& gallery = *f.AllPictures();
     QClipboard* clipboard = QGuiApplication::clipboard();
     EXPECT_TRUE(gallery.Grid()->actions().contains(gallery.CopyPictureAction()));
@@ -387,9 +389,7 @@ TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
 // square blocks of one colour; an animated GIF plays.
 TEST_F(AllPicturesTest, LargeViewZoomsSharplyAndPlaysAnimations)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     f.show();
     QApplication::setActiveWindow(&f);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
@@ -442,9 +442,7 @@ TEST_F(AllPicturesTest, LargeViewZoomsSharplyAndPlaysAnimations)
 // Ctrl+wheel over the grid and the slider size the thumbnails, within bounds.
 TEST_F(AllPicturesTest, ThumbnailSizeFollowsCtrlWheelAndTheSlider)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     PictureGallery& gallery = *f.AllPictures();
     QWidget* viewport = gallery.Grid()->viewport();
     const auto wheel = [&](int delta, Qt::KeyboardModifiers keys) {
@@ -474,9 +472,7 @@ TEST_F(AllPicturesTest, ThumbnailSizeFollowsCtrlWheelAndTheSlider)
 // the picture's bytes, in the cache folder, under the picture's caption.
 TEST_F(AllPicturesTest, DoubleClickAndDragHandOutScratchCopies)
 {
-    OpenImage(PicturesImage());
-    TForm1& f = Form();
-    f.SearchAllPictures();
+    TForm1& f = Searched();
     f.show();
     PictureGallery& gallery = *f.AllPictures();
     std::vector<QUrl> opened;
