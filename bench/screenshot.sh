@@ -2,7 +2,9 @@
 # Redraws the README's pictures on a virtual display (Xvfb): docs/screenshot.png,
 # the window with the default sample image opened, both scans run and a picture
 # previewed, docs/open_dialog.png, the open dialog in Russian, and
-# docs/pictures.png, the page "Все картинки" after the deep picture search,
+# docs/pictures.png, the page "Все картинки" after the deep picture search;
+# docs/filtered.png, its table sorted and filtered, docs/zoomed.png, a picture
+# zoomed in its large view, docs/recent_menu.png, Файл / Недавние образы;
 # docs/sounds.png, the page "Звуки" playing a voice note (into PulseAudio's
 # null sink, started here when pulseaudio is installed) and
 # docs/applications.png, the page "Приложения".
@@ -31,3 +33,5 @@ fi
 LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --screenshot "$root/docs/screenshot.png" \
   --open-dialog "$root/docs/open_dialog.png" --pictures "$root/docs/pictures.png" \
   --sounds "$root/docs/sounds.png" --applications "$root/docs/applications.png" "$image"
+LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --filtered "$root/docs/filtered.png" \
+  --zoomed "$root/docs/zoomed.png" --recent-menu "$root/docs/recent_menu.png" "$image"

@@ -6,6 +6,7 @@
 //   window_probe [--runs N] IMAGE
 //   window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] [--sounds PNG]
 //                [--applications PNG] IMAGE
+//   window_probe [--filtered PNG] [--zoomed PNG] [--recent-menu PNG] IMAGE
 //   window_probe --memory IMAGE
 //
 // The window is shown on whatever platform Qt picks (under Xvfb: xcb) and the
@@ -16,9 +17,13 @@
 // both scans' results with a picture previewed and is saved as a PNG; with
 // --open-dialog the open dialog, in Russian, in a folder holding the image is
 // saved as a PNG; with --pictures the page "Все картинки" after the deep
-// picture search, its thumbnails decoded and one picture shown large; with
-// --sounds and --applications those pages after the content search, a voice
-// note playing. Without them the content search is timed like the scans.
+// picture search, its thumbnails decoded and one picture shown large;
+// --filtered that page's table sorted by size, filtered by a name part and
+// showing offsets in hex; --zoomed a picture there zoomed in; --recent-menu
+// the screen around the window with Файл / Недавние образы open, after three
+// images were opened; --sounds and --applications those pages after the
+// content search, a voice note playing. Without any of them the content search
+// is timed like the scans.
 // With --memory the window runs each scan once and the probe reports the rows
 // listed and the process's peak memory.
 //
@@ -29,10 +34,12 @@
 #include "content_search.h"
 #include "file_dialog.h"
 #include "file_entry_scan.h"
+#include "filter_bar.h"
 #include "form1.h"
 #include "graphics_scan.h"
 #include "picture_check.h"
 #include "picture_gallery.h"
+#include "picture_gallery_preview.h"
 #include "qt_translations.h"
 #include "read_baseline.h"
 #include "result_list_view.h"
@@ -45,12 +52,17 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cstdio>
@@ -171,6 +183,9 @@ int main(int argc, char** argv)
     QString pictures;
     QString sounds;
     QString applications;
+    QString filtered;
+    QString zoomed;
+    QString recentMenu;
     QString image;
     int runs = 3;
     bool memory = false;
@@ -186,6 +201,12 @@ int main(int argc, char** argv)
             sounds = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
         else if (arg == QStringLiteral("--applications") && i + 1 < argc)
             applications = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
+        else if (arg == QStringLiteral("--filtered") && i + 1 < argc)
+            filtered = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
+        else if (arg == QStringLiteral("--zoomed") && i + 1 < argc)
+            zoomed = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
+        else if (arg == QStringLiteral("--recent-menu") && i + 1 < argc)
+            recentMenu = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
         else if (arg == QStringLiteral("--memory"))
             memory = true;
         else if (arg == QStringLiteral("--runs") && i + 1 < argc)
@@ -199,6 +220,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: window_probe [--runs N] IMAGE\n"
                              "       window_probe [--screenshot PNG] [--open-dialog PNG] [--pictures PNG] "
                              "[--sounds PNG] [--applications PNG] IMAGE\n"
+                             "       window_probe [--filtered PNG] [--zoomed PNG] [--recent-menu PNG] IMAGE\n"
                              "       window_probe --memory IMAGE\n");
         return 2;
     }
@@ -302,6 +324,84 @@ int main(int argc, char** argv)
         }
     }
 
+    if (!filtered.isEmpty() || !zoomed.isEmpty()) {
+        if (form.PictureRows().empty())
+            form.SearchAllPictures();
+        kestrix::PictureGallery& gallery = *form.AllPictures();
+        gallery.ClearSelection();
+        const auto& rows = gallery.Rows();
+        if (!filtered.isEmpty()) {
+            gallery.SetMode(kestrix::PictureGallery::ViewMode::Details);
+            gallery.Details()->sortByColumn(kestrix::PictureGalleryModel::kSizeColumn, Qt::DescendingOrder);
+            gallery.SetHexOffsets(true);
+            gallery.Filter()->SetText(QStringLiteral("(1"));
+            if (gallery.Details()->model()->rowCount() > 0)
+                gallery.Details()->setCurrentIndex(gallery.Details()->model()->index(0, 0));
+            RunEventsFor(1000);
+            if (!form.grab().save(filtered, "PNG"))
+                return Fail("cannot write the filtered list");
+            std::printf("%s: %d of %zu pictures shown\n", filtered.toLocal8Bit().constData(),
+                        gallery.Details()->model()->rowCount(), rows.size());
+            gallery.Filter()->SetText({});
+            gallery.SetHexOffsets(false);
+            gallery.Details()->sortByColumn(-1, Qt::AscendingOrder);
+            gallery.SetMode(kestrix::PictureGallery::ViewMode::Thumbnails);
+        }
+        if (!zoomed.isEmpty()) {
+            // The largest whole picture, zoomed to twice its fitted scale: its pixels show.
+            int32_t best = -1;
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (rows[i].Status == kestrix::PictureStatus::Complete &&
+                    (best < 0 ||
+                     int64_t{rows[i].Width} * rows[i].Height > int64_t{rows[static_cast<std::size_t>(best)].Width} *
+                                                                   rows[static_cast<std::size_t>(best)].Height))
+                    best = static_cast<int32_t>(i);
+            if (best >= 0) {
+                gallery.SelectRows({best});
+                const QModelIndexList chosen = gallery.Grid()->selectionModel()->selectedIndexes();
+                if (!chosen.isEmpty())
+                    gallery.Grid()->scrollTo(chosen.front());
+            }
+            RunEventsFor(800);
+            gallery.Preview()->SetZoom(gallery.Preview()->ShownScale() * 2);
+            RunEventsFor(800);
+            if (!form.grab().save(zoomed, "PNG"))
+                return Fail("cannot write the zoomed view");
+            std::printf("%s: row %d at %.0f %%\n", zoomed.toLocal8Bit().constData(), best,
+                        gallery.Preview()->ShownScale() * 100);
+        }
+    }
+
+    if (!recentMenu.isEmpty()) {
+        // Images as a user keeps them, under their phones' names, opened in turn.
+        const QString folder = QDir::temp().filePath(QStringLiteral("Прошивки"));
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        const QString names[] = {QStringLiteral("V3i_R4441D_G_08.01.03R.bin"),
+                                 QStringLiteral("K1_R452F_G_08.03.08R.bin"),
+                                 QStringLiteral("E398_R373_G_0E.30.49R.bin")};
+        for (const QString& name : names) {
+            if (!QFile::copy(image, folder + u'/' + name))
+                return Fail("cannot copy the image for the recent menu");
+            form.OpenFile(folder + u'/' + name);
+        }
+        RunEventsFor(200);
+        QMenu* file = form.menuBar()->actions().front()->menu();
+        file->popup(form.mapToGlobal(form.menuBar()->actionGeometry(form.menuBar()->actions().front()).bottomLeft()));
+        RunEventsFor(300);
+        file->setActiveAction(form.RecentMenu()->menuAction());
+        form.RecentMenu()->popup(file->mapToGlobal(file->actionGeometry(form.RecentMenu()->menuAction()).topRight()));
+        RunEventsFor(600);
+        const QRect around = form.frameGeometry();
+        const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, around.x(), around.y(), around.width(),
+                                                                          std::min(around.height(), 300));
+        file->hide();
+        QDir(folder).removeRecursively();
+        if (!shot.save(recentMenu, "PNG"))
+            return Fail("cannot write the recent menu's picture");
+        std::printf("%s: %dx%d\n", recentMenu.toLocal8Bit().constData(), shot.width(), shot.height());
+    }
+
     if (memory) {
         const long loaded = PeakKib();
         form.N7Click();
@@ -340,7 +440,7 @@ int main(int argc, char** argv)
         QDir(folder).removeRecursively();
     }
     if (!screenshot.isEmpty() || !openDialog.isEmpty() || !pictures.isEmpty() || !sounds.isEmpty() ||
-        !applications.isEmpty())
+        !applications.isEmpty() || !filtered.isEmpty() || !zoomed.isEmpty() || !recentMenu.isEmpty())
         return 0;
 
     // Opening again through the menu, taking turns with the plain read.

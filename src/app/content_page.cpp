@@ -1,14 +1,13 @@
 #include "content_page.h"
 
+#include "filter_bar.h"
 #include "sound_player_bar.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
@@ -55,17 +54,9 @@ private:
 
 ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new ContentFilterModel(this)),
-      m_filterText(new QLineEdit), m_onlyFaulty(new QCheckBox(QStringLiteral("только повреждённые и обрезанные"))),
-      m_table(new QTableView), m_count(new QLabel)
+      m_filter(new FilterBar), m_table(new QTableView), m_count(new QLabel)
 {
-    m_filterText->setPlaceholderText(QStringLiteral("Фильтр по имени"));
-    m_filterText->setClearButtonEnabled(true);
-    m_filterText->setObjectName(QStringLiteral("ContentFilter"));
-    m_onlyFaulty->setObjectName(QStringLiteral("OnlyFaulty"));
-    m_onlyFaulty->setToolTip(QStringLiteral("«Сохранить все» сохраняет то, что показывает фильтр"));
-    const auto refilter = [this] { SetFilter(m_filterText->text(), m_onlyFaulty->isChecked()); };
-    connect(m_filterText, &QLineEdit::textChanged, this, refilter);
-    connect(m_onlyFaulty, &QCheckBox::toggled, this, refilter);
+    connect(m_filter, &FilterBar::Changed, this, [this] { SetFilter(m_filter->Text(), m_filter->OnlyFlawed()); });
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(ContentListModel::SortRole);
     m_table->setModel(m_sorted);
@@ -86,11 +77,7 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* filterBar = new QHBoxLayout;
-    filterBar->setContentsMargins(4, 2, 4, 0);
-    filterBar->addWidget(m_filterText, 1);
-    filterBar->addWidget(m_onlyFaulty);
-    layout->addLayout(filterBar);
+    layout->addWidget(m_filter);
     layout->addWidget(m_table, 1);
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(4, 0, 4, 2);
@@ -139,6 +126,7 @@ void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 
 void ContentPage::ShowCount()
 {
+    m_filter->SetCounts(ShownCount(), RowCount());
     if (RowCount() == 0)
         m_count->clear();
     else if (ShownCount() == RowCount())

@@ -8,15 +8,14 @@
 #include <span>
 #include <vector>
 
-class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QTableView;
 class QToolButton;
 
 namespace kestrix {
 
 class ContentFilterModel;
+class FilterBar;
 class SoundPlayerBar;
 
 // One of our pages for a kind the content search finds ("Звуки",
@@ -48,8 +47,7 @@ public:
     // The filter: rows whose name holds text (any case) and, with onlyFaulty,
     // only truncated and damaged ones.
     void SetFilter(const QString& text, bool onlyFaulty);
-    QLineEdit* FilterText() const noexcept { return m_filterText; }
-    QCheckBox* OnlyFaulty() const noexcept { return m_onlyFaulty; }
+    FilterBar* Filter() const noexcept { return m_filter; }
 
     QTableView* Table() const noexcept { return m_table; }
     ContentListModel* Model() const noexcept { return m_model; }
@@ -70,8 +68,7 @@ private:
 
     ContentListModel* m_model;
     ContentFilterModel* m_sorted;
-    QLineEdit* m_filterText;
-    QCheckBox* m_onlyFaulty;
+    FilterBar* m_filter;
     QTableView* m_table;
     QLabel* m_count;
     SoundPlayerBar* m_player = nullptr;

@@ -14,6 +14,7 @@
 #include "picture_list.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
+#include "recent_images.h"
 #include "result_list_view.h"
 #include "row_copy.h"
 #include "save_summary.h"
@@ -31,6 +32,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QToolButton>
@@ -50,6 +52,7 @@ namespace {
 
 const QString kSettingsSection = QStringLiteral("Kestrix");
 const QString kSettingsKey = QStringLiteral("Path");
+const QString kRecentSection = QStringLiteral("KestrixRecent");
 
 }  // namespace
 
@@ -277,10 +280,11 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
     // "Сохранить все" saves what the filter shows.
     const std::vector<ExtractItem> plan = PlanContentExtraction(
         results->Found.Items, results->Captions, page.Kind(), selectedOnly ? page.SelectedItems() : page.ShownItems());
-    if (!selectedOnly && page.ShownCount() < page.RowCount())
-        outcome.FilterHid = page.RowCount() - page.ShownCount();
+    const bool shownOnly = !selectedOnly && page.ShownCount() < page.RowCount();
+    outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
+    outcome.Considered = selectedOnly ? page.SelectedCount() : page.ShownCount();
     if (plan.empty()) {
-        outcome.End = SaveEnd::EmptyList;
+        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
         return;
     }
     const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
@@ -435,8 +439,15 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
         LoadImage(fileName);
         m_stat->setText(QFileInfo(fileName).fileName());
         m_stat->setToolTip(QDir::toNativeSeparators(fileName));
+        ShowImageName(fileName);
         if (order == OpenOrder::RememberAfterLoad)
             remember();
+        try {
+            RememberImage(fileName);
+        } catch (const std::exception& e) {
+            if (settingsFault.isEmpty())
+                settingsFault = QString::fromUtf8(e.what());
+        }
         ShowFirmwareInfo();
     } catch (const std::exception& e) {
         ReportError(QString::fromUtf8(e.what()));
@@ -458,6 +469,7 @@ void TForm1::LoadImage(const QString& fileName)
             ForgetImageResults();
             m_stat->setText(QStringLiteral("Kestrix"));
             m_stat->setToolTip({});
+            ShowImageName({});
         }
         throw;
     }
@@ -495,6 +507,47 @@ void TForm1::ClearPreview()
 void TForm1::RememberFolder(const QString& folder)
 {
     m_regIniStore1.WriteString(kSettingsSection, kSettingsKey, folder);
+}
+
+void TForm1::RememberImage(const QString& fileName)
+{
+    RecentImages recent = RecentImages::Load(m_regIniStore1, kRecentSection);
+    recent.Add(QFileInfo(fileName).absoluteFilePath());
+    recent.Save(m_regIniStore1, kRecentSection);
+}
+
+void TForm1::ShowImageName(const QString& fileName)
+{
+    m_imageName->setText(QFileInfo(fileName).fileName());
+    m_imageName->setToolTip(QDir::toNativeSeparators(fileName));
+}
+
+void TForm1::FillRecentMenu()
+{
+    m_recentMenu->clear();
+    RecentImages recent;
+    try {
+        recent = RecentImages::Load(m_regIniStore1, kRecentSection);
+        if (recent.DropMissing() > 0)
+            recent.Save(m_regIniStore1, kRecentSection);
+    } catch (const std::exception&) {
+        // An unreadable store only leaves the menu empty; opening an image reports it.
+    }
+    if (recent.Paths().isEmpty()) {
+        m_recentMenu->addAction(QStringLiteral("Список пуст"))->setEnabled(false);
+        return;
+    }
+    int place = 0;
+    for (const QString& path : recent.Paths()) {
+        ++place;
+        // "&" would mark a letter for Alt: the names keep theirs doubled.
+        const QString name = QFileInfo(path).fileName().replace(u'&', QStringLiteral("&&"));
+        QAction* item = m_recentMenu->addAction(place < 10 ? QStringLiteral("&%1  %2").arg(place).arg(name)
+                                                           : QStringLiteral("%1  %2").arg(place).arg(name));
+        item->setToolTip(QDir::toNativeSeparators(path));
+        item->setData(path);
+        connect(item, &QAction::triggered, this, [this, path] { OpenFile(path); });
+    }
 }
 
 void TForm1::RestoreOpenFolder()
@@ -578,9 +631,19 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
         return;
     }
-    const std::vector<ExtractItem> items =
-        PlanExtraction(kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : std::vector<bool>{});
-    const std::size_t considered = selectedOnly ? rows.SelCount : rows.Count;
+    // Save all of a filtered list saves what the filter shows.
+    const bool shownOnly = !selectedOnly && rows.Filtered;
+    if (shownOnly && rows.ShownCount == 0) {
+        outcome.End = SaveEnd::NoneShown;
+        return;
+    }
+    const std::vector<ExtractItem> items = PlanExtraction(
+        kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : (shownOnly ? rows.Shown : std::vector<bool>{}));
+    const std::size_t considered = selectedOnly ? rows.SelCount : (shownOnly ? rows.ShownCount : rows.Count);
+    if (kind == ListKind::Pictures) {
+        outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
+        outcome.Considered = static_cast<int32_t>(considered);
+    }
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
     const bool showGauge = traits.SaveShowsProgress;
     if (showGauge) {
@@ -630,13 +693,29 @@ TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
         const std::vector<int32_t> rows = m_allPictures->SelectedRows();
         for (const int32_t row : rows)
             selected[static_cast<std::size_t>(row)] = true;
-        return {pictures.size(), [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); },
-                std::move(selected), rows.size()};
+        SaveSource source;
+        source.Count = pictures.size();
+        source.Text = [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); };
+        source.Selected = std::move(selected);
+        source.SelCount = rows.size();
+        if (m_allPictures->Filtering()) {
+            source.Filtered = true;
+            source.Shown.assign(pictures.size(), false);
+            const std::vector<int32_t> shown = m_allPictures->ShownRows();
+            for (const int32_t row : shown)
+                source.Shown[static_cast<std::size_t>(row)] = true;
+            source.ShownCount = shown.size();
+        }
+        return source;
     }
     const ResultListView& list = ListView(kind);
     const ResultListModel& rows = list.Model();
-    return {rows.RowCount(), [&rows](std::size_t i) { return rows.Row(i); }, list.SelectedFlags(),
-            static_cast<std::size_t>(list.SelCount())};
+    SaveSource source;
+    source.Count = rows.RowCount();
+    source.Text = [&rows](std::size_t i) { return rows.Row(i); };
+    source.Selected = list.SelectedFlags();
+    source.SelCount = static_cast<std::size_t>(list.SelCount());
+    return source;
 }
 
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)

@@ -20,6 +20,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QTabWidget;
 class QToolButton;
 
@@ -105,6 +106,10 @@ public:
     ContentPage* SoundsPage() const noexcept { return m_sounds; }
     ContentPage* ApplicationsPage() const noexcept { return m_applications; }
     ContentPage* PhoneFilesPage() const noexcept { return m_phoneFiles; }
+    // Файл / Недавние образы: the images opened last, most recent first.
+    QMenu* RecentMenu() const noexcept { return m_recentMenu; }
+    // The permanent section at the right of the status bar: the open image's file name.
+    QLabel* ImageName() const noexcept { return m_imageName; }
 
     // How the window asks the user; replaceable at any time.
     FormSeams& Seams() noexcept { return m_seams; }
@@ -181,6 +186,10 @@ public slots:
     // The selection of Finded's row changed to selected: previews the row when
     // it is the only selected one (through the scratch file, see ScratchFile).
     void FindedSelectItem(int32_t row, bool selected);
+    // Refills Файл / Недавние образы from the settings store, dropping (and
+    // forgetting) the images that no longer exist; a choice opens its image as
+    // Файл / Открыть does.
+    void FillRecentMenu();
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
     // Stores the folder of the file last chosen in the open dialog, if any;
@@ -225,6 +234,8 @@ private:
     void ClearPreview();
     void PreviewOrClear(int32_t row, bool selected);
     void RememberFolder(const QString& folder);
+    void RememberImage(const QString& fileName);
+    void ShowImageName(const QString& fileName);
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
@@ -235,6 +246,10 @@ private:
         RowTextFunction Text;
         std::vector<bool> Selected;
         std::size_t SelCount = 0;
+        // Our own lists: which rows the filter shows (empty when it hides none).
+        bool Filtered = false;
+        std::vector<bool> Shown;
+        std::size_t ShownCount = 0;
     };
     SaveSource SaveSourceOf(ListKind kind) const;
     void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);
@@ -286,6 +301,8 @@ private:
     ContentPage* m_applications = nullptr;
     ContentPage* m_phoneFiles = nullptr;
     QAction* m_copyRows = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QLabel* m_imageName = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;
 };

@@ -93,6 +93,11 @@ void TForm1::BuildMenu()
     m_n2 = file->addAction(QStringLiteral("&Открыть"));
     file->addSeparator();
     m_n4 = file->addAction(QStringLiteral("&Выход"));
+    file->addSeparator();
+    m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
+    m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
+    m_recentMenu->setToolTipsVisible(true);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
     QMenu* utilities = bar->addMenu(QStringLiteral("&Утилиты"));
     m_gif1 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск DRM &графики"));
     m_n7 = utilities->addAction(ImageList::Icon(6), QStringLiteral("Поиск &файлов"));
@@ -339,6 +344,10 @@ void TForm1::BuildStatusBar()
     m_saveResult = new StatusMessage(this);
     m_saveResult->setObjectName(QStringLiteral("SaveResult"));
     statusBar()->addWidget(m_saveResult, 1);
+    m_imageName = new QLabel(this);
+    m_imageName->setObjectName(QStringLiteral("ImageName"));
+    m_imageName->setMaximumWidth(260);
+    statusBar()->addPermanentWidget(m_imageName);
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
 }

@@ -1,18 +1,27 @@
 #include "picture_gallery.h"
 
+#include "filter_bar.h"
 #include "grid_delegate.h"
 #include "picture_gallery_preview.h"
 #include "picture_sort_model.h"
 #include "thumbnail_delegate.h"
 
+#include <QAction>
+#include <QBuffer>
 #include <QButtonGroup>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QMovie>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSlider>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStyle>
@@ -20,6 +29,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -79,8 +89,23 @@ PictureGallery::PictureGallery(QWidget* parent)
     toggles->addButton(m_detailsButton);
     connect(m_thumbnailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Thumbnails); });
     connect(m_detailsButton, &QToolButton::clicked, this, [this] { SetMode(ViewMode::Details); });
-    bar->addStretch(1);
+    m_sizeSlider = new QSlider(Qt::Horizontal, this);
+    m_sizeSlider->setObjectName(QStringLiteral("ThumbnailSize"));
+    m_sizeSlider->setRange(ThumbnailDelegate::kMinSide, ThumbnailDelegate::kMaxSide);
+    m_sizeSlider->setValue(ThumbnailDelegate::kSide);
+    m_sizeSlider->setFixedWidth(80);
+    m_sizeSlider->setToolTip(QStringLiteral("Размер эскизов (Ctrl+колесо мыши)"));
+    bar->addWidget(m_sizeSlider);
+    connect(m_sizeSlider, &QSlider::valueChanged, this, [this](int side) { SetThumbnailSide(side); });
+    bar->addSpacing(12);
+    m_filter = new FilterBar(this);
+    m_filter->setObjectName(QStringLiteral("PictureFilter"));
+    bar->addWidget(m_filter, 1);
     layout->addLayout(bar);
+    connect(m_filter, &FilterBar::Changed, this, [this] { FilterChanged(); });
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
 
     m_stack = new QStackedWidget(this);
     BuildGrid();
@@ -105,6 +130,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     delete detailsOwn;
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { UpdatePreviewRow(); });
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this] { UpdatePreviewRow(); });
+    BuildActions();
 
     ThumbnailDecoder& decoder = m_model->Decoder();
     decoder.RowWanted = [this](int32_t row) { return RowInView(row); };
@@ -137,9 +163,35 @@ void PictureGallery::BuildGrid()
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionRectVisible(true);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setDragEnabled(false);
     m_grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
+    m_grid->viewport()->installEventFilter(this);
+}
+
+int PictureGallery::ThumbnailSide() const
+{
+    return static_cast<ThumbnailDelegate*>(m_grid->itemDelegate())->Side();
+}
+
+void PictureGallery::SetThumbnailSide(int side)
+{
+    auto* delegate = static_cast<ThumbnailDelegate*>(m_grid->itemDelegate());
+    delegate->SetSide(side);
+    m_sizeSlider->setValue(delegate->Side());
+    m_grid->setGridSize(ThumbnailDelegate::GridSize(m_grid->fontMetrics(), delegate->Side()));
+    m_grid->verticalScrollBar()->setSingleStep(m_grid->gridSize().height() / 3);
+}
+
+bool PictureGallery::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_grid->viewport() && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if ((wheel->modifiers() & Qt::ControlModifier) && wheel->angleDelta().y() != 0) {
+            SetThumbnailSide(ThumbnailSide() + (wheel->angleDelta().y() > 0 ? 16 : -16));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PictureGallery::BuildDetails()
@@ -185,6 +237,95 @@ void PictureGallery::BuildDetails()
     m_details->setSortingEnabled(true);
 }
 
+void PictureGallery::BuildActions()
+{
+    m_hexOffsets = new QAction(QStringLiteral("Смещения в hex"), this);
+    m_hexOffsets->setObjectName(QStringLiteral("HexOffsets"));
+    m_hexOffsets->setCheckable(true);
+    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) { m_model->SetHexOffsets(on); });
+    m_copyPicture = new QAction(QStringLiteral("Копировать картинку"), this);
+    m_copyPicture->setObjectName(QStringLiteral("CopyPicture"));
+    connect(m_copyPicture, &QAction::triggered, this, [this] { CopyPicture(); });
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_grid), static_cast<QAbstractItemView*>(m_details)}) {
+        view->addAction(m_copyPicture);
+        view->addAction(m_hexOffsets);
+        view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        // A row dragged out, to a file manager for one, is a scratch copy of the picture.
+        view->setDragEnabled(true);
+        view->setDragDropMode(QAbstractItemView::DragOnly);
+        view->setDefaultDropAction(Qt::CopyAction);
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { OpenPicture(SourceRow(index)); });
+    }
+}
+
+void PictureGallery::FilterChanged()
+{
+    m_sorted->SetNameFilter(m_filter->Text());
+    m_sorted->SetOnlyFlawed(m_filter->OnlyFlawed());
+    UpdateCounts();
+}
+
+void PictureGallery::UpdateCounts()
+{
+    m_filter->SetCounts(m_sorted->rowCount(), m_model->rowCount());
+}
+
+std::vector<int32_t> PictureGallery::ShownRows() const
+{
+    std::vector<int32_t> rows;
+    const int count = m_sorted->rowCount();
+    rows.reserve(static_cast<std::size_t>(count));
+    for (int r = 0; r < count; ++r)
+        rows.push_back(SourceRow(m_sorted->index(r, 0)));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool PictureGallery::Filtering() const
+{
+    return m_sorted->Filtering();
+}
+
+void PictureGallery::SetHexOffsets(bool value)
+{
+    m_hexOffsets->setChecked(value);
+}
+
+bool PictureGallery::HexOffsets() const
+{
+    return m_hexOffsets->isChecked();
+}
+
+QImage PictureGallery::FullPicture(int32_t row) const
+{
+    const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
+    if (bytes.empty())
+        return {};
+    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    const GalleryPicture decoded = DecodeToFit(picture.Type, bytes, QSize(), QSize(picture.Width, picture.Height));
+    return decoded.State == ThumbnailState::Ready ? decoded.Image : QImage();
+}
+
+bool PictureGallery::OpenPicture(int32_t row)
+{
+    const QString path = m_model->ScratchCopy(row);
+    if (path.isEmpty())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(path);
+    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+}
+
+bool PictureGallery::CopyPicture()
+{
+    const QImage image = FullPicture(m_previewRow);
+    if (image.isNull())
+        return false;
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
+}
+
 QWidget* PictureGallery::BuildPreviewGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Просмотр"), this);
@@ -194,6 +335,41 @@ QWidget* PictureGallery::BuildPreviewGroup()
     m_preview = new PictureGalleryPreview(group);
     m_preview->setObjectName(QStringLiteral("PicturePreview"));
     layout->addWidget(m_preview, 1);
+
+    auto* zoomBar = new QHBoxLayout;
+    zoomBar->setSpacing(2);
+    const auto zoomButton = [group, zoomBar](const QString& name, const QString& caption, const QString& hint) {
+        auto* button = new QToolButton(group);
+        button->setObjectName(name);
+        button->setText(caption);
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        zoomBar->addWidget(button);
+        return button;
+    };
+    m_zoomFit = zoomButton(QStringLiteral("ZoomFit"), QStringLiteral("По размеру окна"),
+                           QStringLiteral("Картинка целиком (Ctrl+0)"));
+    m_zoomActual =
+        zoomButton(QStringLiteral("ZoomActual"), QStringLiteral("1:1"), QStringLiteral("Настоящий размер (Ctrl+1)"));
+    zoomBar->addStretch(1);
+    m_zoomLabel = new QLabel(group);
+    m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
+    zoomBar->addWidget(m_zoomLabel);
+    layout->addLayout(zoomBar);
+    connect(m_zoomFit, &QToolButton::clicked, m_preview, &PictureGalleryPreview::ZoomToFit);
+    connect(m_zoomActual, &QToolButton::clicked, m_preview, [this] { m_preview->SetZoom(1); });
+    connect(m_preview, &PictureGalleryPreview::ZoomChanged, this, [this] { PreviewZoomed(); });
+    const auto shortcut = [this](const QKeySequence& keys, auto action) {
+        auto* key = new QShortcut(keys, this);
+        key->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(key, &QShortcut::activated, m_preview, action);
+    };
+    shortcut(QKeySequence::ZoomIn, [this] { m_preview->ZoomIn(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { m_preview->ZoomIn(); });
+    shortcut(QKeySequence::ZoomOut, [this] { m_preview->ZoomOut(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_preview->ZoomToFit(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_1), [this] { m_preview->SetZoom(1); });
+
     m_previewInfo = new QLabel(group);
     m_previewInfo->setObjectName(QStringLiteral("PictureInfo"));
     m_previewInfo->setWordWrap(true);
@@ -213,6 +389,7 @@ QWidget* PictureGallery::BuildPreviewGroup()
 
 void PictureGallery::SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image)
 {
+    StopMovie();
     m_model->SetPictures(std::move(rows), image);
     m_selection->clear();
     UpdatePreviewRow();
@@ -331,6 +508,7 @@ void PictureGallery::UpdatePreviewRow()
 
 void PictureGallery::ShowPreview(int32_t row)
 {
+    StopMovie();
     m_model->Decoder().CancelPreview();
     m_previewBox = QSize();
     if (row < 0) {
@@ -350,10 +528,61 @@ void PictureGallery::PreviewDecoded(int32_t row, const GalleryPicture& picture)
 {
     if (row != m_previewRow)
         return;
-    if (picture.State == ThumbnailState::Ready)
-        m_preview->SetPicture(picture.Image, picture.SourceSize);
-    else
+    if (picture.State != ThumbnailState::Ready) {
         m_preview->SetMessage(PreviewMessage(picture.State, picture.SourceSize));
+        PreviewZoomed();
+        return;
+    }
+    if (m_preview->Picture().isNull())
+        m_preview->SetPicture(picture.Image, picture.SourceSize);
+    else if (!m_movie)
+        m_preview->SetFrame(picture.Image);
+    if (!m_movie)
+        StartMovie(row);
+    PreviewZoomed();
+}
+
+void PictureGallery::PreviewZoomed()
+{
+    const double scale = m_preview->ShownScale();
+    m_zoomLabel->setText(scale > 0 ? QStringLiteral("%1 %").arg(qRound(scale * 100)) : QString());
+    // A zoomed picture decoded to fit is decoded whole once.
+    if (!m_preview->Fitted() && m_preview->Reduced() && m_previewRow >= 0 && m_previewBox != m_preview->SourceSize()) {
+        m_previewBox = m_preview->SourceSize();
+        m_model->Decoder().RequestPreview(m_previewRow, m_previewBox);
+    }
+}
+
+void PictureGallery::StartMovie(int32_t row)
+{
+    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    if (picture.Type != PictureType::Gif || picture.Frames < 2)
+        return;
+    const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
+    // The movie reads its own copy: the image may be replaced while it plays.
+    m_movieBuffer = new QBuffer(this);
+    m_movieBuffer->setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    m_movieBuffer->open(QIODevice::ReadOnly);
+    m_movie = new QMovie(m_movieBuffer, QByteArrayLiteral("gif"), this);
+    m_movie->setCacheMode(QMovie::CacheAll);
+    if (!m_movie->isValid()) {
+        StopMovie();
+        return;
+    }
+    connect(m_movie, &QMovie::frameChanged, this, [this] {
+        const QImage frame = m_movie->currentImage();
+        if (!frame.isNull())
+            m_preview->SetFrame(frame);
+    });
+    m_movie->start();
+}
+
+void PictureGallery::StopMovie()
+{
+    delete m_movie;
+    m_movie = nullptr;
+    delete m_movieBuffer;
+    m_movieBuffer = nullptr;
 }
 
 void PictureGallery::PreviewResized()

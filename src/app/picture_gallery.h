@@ -4,15 +4,21 @@
 #include "picture_search.h"
 
 #include <QSize>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
+class QAction;
 class QItemSelectionModel;
 class QLabel;
+class QBuffer;
 class QListView;
+class QMovie;
+class QSlider;
 class QSplitter;
 class QStackedWidget;
 class QTimer;
@@ -21,6 +27,7 @@ class QTreeView;
 
 namespace kestrix {
 
+class FilterBar;
 class PictureGalleryPreview;
 class PictureSortModel;
 
@@ -64,6 +71,31 @@ public:
     void SetSelectable(bool value);
     bool Selectable() const noexcept { return m_selectable; }
 
+    // Indexes of the rows the filter lets through, ascending: every row while
+    // no filter is set.
+    std::vector<int32_t> ShownRows() const;
+    // Whether the filter bar may hide rows.
+    bool Filtering() const;
+
+    // Start and end shown as hexadecimal ("0x1A2B") in the table, or as decimal
+    // (the default); sorting stays numeric.
+    void SetHexOffsets(bool value);
+    bool HexOffsets() const;
+
+    // The picture of row decoded at its own size (the first frame); a null
+    // image when it cannot be decoded or row does not exist.
+    QImage FullPicture(int32_t row) const;
+    // Puts the picture the preview shows on the clipboard as an image; false,
+    // and the clipboard unchanged, when there is none or it cannot be decoded.
+    bool CopyPicture();
+
+    // Opens row with the desktop's program for its type, through a scratch copy
+    // (PictureGalleryModel::ScratchCopy); false when the copy cannot be written
+    // or the desktop opens nothing. A double click on a row does it.
+    bool OpenPicture(int32_t row);
+    // What opens a URL; QDesktopServices::openUrl unless replaced.
+    void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+
     // The row the preview shows; -1 for none.
     int32_t PreviewRow() const noexcept { return m_previewRow; }
 
@@ -77,6 +109,24 @@ public:
     QLabel* PreviewInfo() const noexcept { return m_previewInfo; }
     QToolButton* ThumbnailsButton() const noexcept { return m_thumbnailsButton; }
     QToolButton* DetailsButton() const noexcept { return m_detailsButton; }
+    FilterBar* Filter() const noexcept { return m_filter; }
+    // The lists' context menu: "Смещения в hex" (checkable) and "Копировать картинку".
+    QAction* HexOffsetsAction() const noexcept { return m_hexOffsets; }
+    QAction* CopyPictureAction() const noexcept { return m_copyPicture; }
+    // Under the preview: "По размеру окна", "1:1" and the scale shown.
+    QToolButton* ZoomFitButton() const noexcept { return m_zoomFit; }
+    QToolButton* ZoomActualButton() const noexcept { return m_zoomActual; }
+    QLabel* ZoomLabel() const noexcept { return m_zoomLabel; }
+    // The side of the grid's thumbnails (ThumbnailDelegate::kMinSide..kMaxSide);
+    // also set by the slider and by Ctrl+wheel over the grid.
+    int ThumbnailSide() const;
+    void SetThumbnailSide(int side);
+    QSlider* ThumbnailSlider() const noexcept { return m_sizeSlider; }
+    // The animation the preview plays: an animated GIF, while one is shown; else nullptr.
+    QMovie* Movie() const noexcept { return m_movie; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The picture to show large changed: the current row when it is selected,
@@ -85,6 +135,9 @@ signals:
 
 private:
     void BuildGrid();
+    void BuildActions();
+    void FilterChanged();
+    void UpdateCounts();
     void BuildDetails();
     QWidget* BuildPreviewGroup();
     bool RowInView(int32_t row) const;
@@ -96,18 +149,31 @@ private:
     void ShowPreview(int32_t row);
     void PreviewDecoded(int32_t row, const GalleryPicture& picture);
     void PreviewResized();
+    void PreviewZoomed();
+    void StartMovie(int32_t row);
+    void StopMovie();
 
     PictureGalleryModel* m_model = nullptr;
     PictureSortModel* m_sorted = nullptr;
     QItemSelectionModel* m_selection = nullptr;
     QToolButton* m_thumbnailsButton = nullptr;
     QToolButton* m_detailsButton = nullptr;
+    FilterBar* m_filter = nullptr;
+    QAction* m_hexOffsets = nullptr;
+    QAction* m_copyPicture = nullptr;
     QSplitter* m_splitter = nullptr;
     QStackedWidget* m_stack = nullptr;
     QListView* m_grid = nullptr;
     QTreeView* m_details = nullptr;
     PictureGalleryPreview* m_preview = nullptr;
     QLabel* m_previewInfo = nullptr;
+    QToolButton* m_zoomFit = nullptr;
+    QToolButton* m_zoomActual = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+    QSlider* m_sizeSlider = nullptr;
+    QMovie* m_movie = nullptr;
+    std::function<bool(const QUrl&)> m_openUrl;
+    QBuffer* m_movieBuffer = nullptr;
     QTimer* m_previewResize = nullptr;
     ViewMode m_mode = ViewMode::Thumbnails;
     bool m_selectable = true;

@@ -6,6 +6,11 @@
 #include "window_text.h"
 
 #include <QColor>
+#include <QDir>
+#include <QMimeData>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -66,6 +71,7 @@ void PictureGalleryModel::SetPictures(std::vector<FoundPicture> rows, std::span<
     beginResetModel();
     m_decoder->Reset({}, {});
     m_rows = std::move(rows);
+    m_captions.clear();
     m_image = image;
     m_decoder->Reset(m_rows, m_image);
     endResetModel();
@@ -75,6 +81,30 @@ QString PictureGalleryModel::Caption(const FoundPicture& picture, int32_t row)
 {
     return ResultListModel::DisplayText(
         PictureCaption(picture.EntryName, picture.Type, static_cast<std::size_t>(std::max(row, 0))));
+}
+
+const QString& PictureGalleryModel::RowCaption(int32_t row) const
+{
+    if (m_captions.size() != m_rows.size()) {
+        m_captions.resize(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i)
+            m_captions[i] = Caption(m_rows[i], static_cast<int32_t>(i));
+    }
+    return m_captions[static_cast<std::size_t>(row)];
+}
+
+qlonglong PictureGalleryModel::NumberKey(int32_t row, int column) const
+{
+    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    switch (column) {
+    case kStartColumn: return picture.Start;
+    case kEndColumn: return picture.End;
+    case kSizeColumn: return picture.Size();
+    case kDimensionsColumn: return qlonglong{picture.Width} * picture.Height;
+    case kFramesColumn: return picture.Frames;
+    case kStatusColumn: return static_cast<int>(picture.Status);
+    default: return 0;
+    }
 }
 
 QString PictureGalleryModel::StatusText(PictureStatus status)
@@ -157,17 +187,81 @@ QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientatio
 
 Qt::ItemFlags PictureGalleryModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled : Qt::NoItemFlags;
+}
+
+QString PictureGalleryModel::ScratchCopy(int32_t row) const
+{
+    const std::span<const uint8_t> bytes = m_decoder->PictureBytes(row);
+    if (bytes.empty())
+        return {};
+    const QString folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("pictures"));
+    if (!QDir().mkpath(folder))
+        return {};
+    // An entry name may hold separators; the copy stays inside the folder.
+    QString name = Caption(m_rows[static_cast<std::size_t>(row)], row);
+    name.replace(u'/', u'_').replace(u'\\', u'_');
+    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
+        name = QStringLiteral("picture");
+    const QString path = QDir(folder).filePath(name);
+    // Written under a temporary name and renamed: a link planted under the
+    // name is replaced rather than followed.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !file.commit())
+        return {};
+    return path;
+}
+
+QStringList PictureGalleryModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* PictureGalleryModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<int32_t> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == this)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int32_t row : rows)
+        if (const QString path = ScratchCopy(row); !path.isEmpty())
+            urls.append(QUrl::fromLocalFile(path));
+    if (urls.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+void PictureGalleryModel::SetHexOffsets(bool value)
+{
+    if (value == m_hexOffsets)
+        return;
+    m_hexOffsets = value;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, kStartColumn), index(rowCount() - 1, kEndColumn), {Qt::DisplayRole});
+}
+
+QString PictureGalleryModel::Offset(int32_t offset) const
+{
+    return m_hexOffsets ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
 }
 
 QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
     const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
-    case kNameColumn: return Caption(picture, row);
+    case kNameColumn: return RowCaption(row);
     case kTypeColumn: return TypeName(picture.Type);
-    case kStartColumn: return QString::number(picture.Start);
-    case kEndColumn: return QString::number(picture.End);
+    case kStartColumn: return Offset(picture.Start);
+    case kEndColumn: return Offset(picture.End);
     case kSizeColumn: return QString::number(picture.Size());
     case kDimensionsColumn: return Dimensions(picture);
     case kFramesColumn: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();

@@ -56,6 +56,10 @@ public:
     const std::vector<FoundPicture>& Rows() const noexcept { return m_rows; }
     std::span<const uint8_t> Image() const noexcept { return m_image; }
 
+    // Start and end as "0x1A2B" in the display text, or decimal (the default).
+    void SetHexOffsets(bool value);
+    bool HexOffsets() const noexcept { return m_hexOffsets; }
+
     ThumbnailDecoder& Decoder() noexcept { return *m_decoder; }
     const ThumbnailDecoder& Decoder() const noexcept { return *m_decoder; }
 
@@ -63,21 +67,40 @@ public:
     // entry name, or "Картинка (row + 1).ext"), decoded from Windows-1251; also the
     // name the picture is saved under.
     static QString Caption(const FoundPicture& picture, int32_t row);
+    // Caption(Rows()[row], row), made once per row and kept until the next
+    // SetPictures: sorting and filtering read it many times. row must exist.
+    const QString& RowCaption(int32_t row) const;
+    // The number a numeric column sorts by (start, end, size, pixel count,
+    // frames, status); 0 for the text columns. row must exist.
+    qlonglong NumberKey(int32_t row, int column) const;
+    static bool IsTextColumn(int column) { return column == kNameColumn || column == kTypeColumn; }
+
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(PictureStatus status);
     // What the page tells of a picture, in three lines: its caption; its type,
     // width × height (when known), frames (of a GIF); its size and start.
     static QString Description(const FoundPicture& picture, int32_t row);
 
+    // Writes row's bytes to a scratch copy named after its caption in the
+    // "pictures" folder of the user's cache folder (created when missing) and
+    // returns its path; an empty text when row does not exist, its range is
+    // not inside the image or the file cannot be written.
+    QString ScratchCopy(int32_t row) const;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A drag carries the file URLs of scratch copies of the dragged rows.
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
+    QString Offset(int32_t offset) const;
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
 
@@ -86,6 +109,9 @@ private:
     // Asking for a thumbnail from data() queues a decode: the decoder is not const there.
     ThumbnailDecoder* m_decoder = nullptr;
     QIcon m_rowIcon;
+    bool m_hexOffsets = false;
+    // RowCaption's texts; an empty vector until first asked.
+    mutable std::vector<QString> m_captions;
 };
 
 }  // namespace kestrix

@@ -1,6 +1,8 @@
 #include "picture_gallery_preview.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -31,7 +33,57 @@ void PictureGalleryPreview::SetMessage(const QString& text)
     m_picture = QImage();
     m_sourceSize = QSize();
     m_message = text;
+    m_zoom = 0;
+    m_pan = {};
     update();
+}
+
+void PictureGalleryPreview::SetFrame(const QImage& frame)
+{
+    m_picture = frame;
+    m_message.clear();
+    update();
+}
+
+QSize PictureGalleryPreview::OwnSize() const
+{
+    return m_sourceSize.isValid() ? m_sourceSize : m_picture.size();
+}
+
+void PictureGalleryPreview::SetZoom(double factor)
+{
+    if (m_picture.isNull())
+        return;
+    m_zoom = std::clamp(factor, kMinZoom, kMaxZoom);
+    update();
+    emit ZoomChanged();
+}
+
+void PictureGalleryPreview::ZoomToFit()
+{
+    m_zoom = 0;
+    m_pan = {};
+    update();
+    emit ZoomChanged();
+}
+
+void PictureGalleryPreview::ZoomIn()
+{
+    SetZoom(ShownScale() * 1.25);
+}
+
+void PictureGalleryPreview::ZoomOut()
+{
+    SetZoom(ShownScale() / 1.25);
+}
+
+double PictureGalleryPreview::ShownScale() const
+{
+    if (m_picture.isNull() || OwnSize().isEmpty())
+        return 0;
+    if (!Fitted())
+        return m_zoom;
+    return static_cast<double>(PictureRect().width()) / OwnSize().width();
 }
 
 bool PictureGalleryPreview::Reduced() const noexcept
@@ -45,6 +97,18 @@ QRect PictureGalleryPreview::PictureRect() const
     if (m_picture.isNull())
         return {};
     const QSize area = size();
+    if (!Fitted()) {
+        const QSize own = OwnSize();
+        const QSize shown(std::max(1, qRound(own.width() * m_zoom)), std::max(1, qRound(own.height() * m_zoom)));
+        return {QPoint((area.width() - shown.width()) / 2, (area.height() - shown.height()) / 2) + m_pan, shown};
+    }
+    return {QPoint((area.width() - FittedSize().width()) / 2, (area.height() - FittedSize().height()) / 2),
+            FittedSize()};
+}
+
+QSize PictureGalleryPreview::FittedSize() const
+{
+    const QSize area = size();
     const QSize own = m_picture.size();
     QSize shown = own;
     if (own.width() > area.width() || own.height() > area.height()) {
@@ -54,7 +118,7 @@ QRect PictureGalleryPreview::PictureRect() const
             std::clamp(std::min(area.width() / own.width(), area.height() / own.height()), 1, kMaxEnlargement);
         shown = own * factor;
     }
-    return {QPoint((area.width() - shown.width()) / 2, (area.height() - shown.height()) / 2), shown};
+    return shown;
 }
 
 void PictureGalleryPreview::paintEvent(QPaintEvent*)
@@ -66,8 +130,37 @@ void PictureGalleryPreview::paintEvent(QPaintEvent*)
         return;
     }
     const QRect target = PictureRect();
+    // Enlarged pixels stay square and sharp; only a reduction is smoothed.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, target.width() < m_picture.width());
     painter.drawImage(target, m_picture);
+}
+
+void PictureGalleryPreview::wheelEvent(QWheelEvent* event)
+{
+    if (m_picture.isNull() || event->angleDelta().y() == 0) {
+        event->ignore();
+        return;
+    }
+    if (event->angleDelta().y() > 0)
+        ZoomIn();
+    else
+        ZoomOut();
+    event->accept();
+}
+
+void PictureGalleryPreview::mousePressEvent(QMouseEvent* event)
+{
+    m_dragFrom = event->position().toPoint();
+    QWidget::mousePressEvent(event);
+}
+
+void PictureGalleryPreview::mouseMoveEvent(QMouseEvent* event)
+{
+    if (Fitted() || !(event->buttons() & Qt::LeftButton))
+        return;
+    m_pan += event->position().toPoint() - m_dragFrom;
+    m_dragFrom = event->position().toPoint();
+    update();
 }
 
 void PictureGalleryPreview::resizeEvent(QResizeEvent* event)

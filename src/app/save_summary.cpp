@@ -25,6 +25,18 @@ QString Done(int32_t n, const QString& one, const QString& other, const QString&
     return (FormFor(n) == NounForm::One ? one : other) + u' ' + noun;
 }
 
+// " из 4 показанных фильтром", " из 1 выбранной" (of rows), or nothing for a whole list.
+QString Of(SaveScope scope, int32_t considered)
+{
+    if (scope == SaveScope::All)
+        return {};
+    const bool one = FormFor(considered) == NounForm::One;
+    const QString which = scope == SaveScope::Selected
+                              ? (one ? QStringLiteral("выбранной") : QStringLiteral("выбранных"))
+                              : (one ? QStringLiteral("показанной фильтром") : QStringLiteral("показанных фильтром"));
+    return QStringLiteral(" из ") + QString::number(considered) + u' ' + which;
+}
+
 }  // namespace
 
 QString RussianCount(int32_t n, const QString& one, const QString& few, const QString& many)
@@ -40,6 +52,7 @@ QString SaveSummary(const SaveOutcome& outcome)
     case SaveEnd::NoList: return QStringLiteral("Ничего не сохранено: на этой странице нечего сохранять");
     case SaveEnd::EmptyList: return QStringLiteral("Ничего не сохранено: список пуст");
     case SaveEnd::NoSelection: return QStringLiteral("Ничего не сохранено: не выбрано ни одной строки");
+    case SaveEnd::NoneShown: return QStringLiteral("Ничего не сохранено: фильтр скрывает все строки");
     case SaveEnd::Written:
     case SaveEnd::Failed: break;
     }
@@ -48,7 +61,7 @@ QString SaveSummary(const SaveOutcome& outcome)
         text = Done(outcome.Written, QStringLiteral("Сохранён"), QStringLiteral("Сохранено"),
                     RussianCount(outcome.Written, QStringLiteral("файл"), QStringLiteral("файла"),
                                  QStringLiteral("файлов"))) +
-               QStringLiteral(" в ") + QDir::toNativeSeparators(outcome.Folder);
+               Of(outcome.Scope, outcome.Considered) + QStringLiteral(" в ") + QDir::toNativeSeparators(outcome.Folder);
     } else {
         text = QStringLiteral("Ничего не сохранено");
     }
@@ -61,10 +74,6 @@ QString SaveSummary(const SaveOutcome& outcome)
                  : outcome.Reason == SkipReason::NoName     ? QStringLiteral(" без имени")
                                                         : QStringLiteral(": звук не воспроизводится"));
     }
-    if (outcome.FilterHid > 0)
-        text += QStringLiteral("; сохранено только показанное фильтром, скрыто ") +
-                RussianCount(outcome.FilterHid, QStringLiteral("строка"), QStringLiteral("строки"),
-                             QStringLiteral("строк"));
     if (outcome.End == SaveEnd::Failed)
         text += QStringLiteral("; сохранение прервано ошибкой");
     return text;

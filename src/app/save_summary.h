@@ -14,6 +14,15 @@ enum class SaveEnd {
     NoSelection,  // Save with no row selected
     EmptyList,    // the page's list has no rows
     NoList,       // a page without a list to save
+    NoneShown,    // Save all while the filter hides every row
+};
+
+// Which rows a save of one of our own lists considered; the design's lists
+// always say All.
+enum class SaveScope {
+    All,       // every row of the list
+    Selected,  // the selected rows
+    Shown,     // the rows the filter shows
 };
 
 // Why rows of a save were passed over: the files page writes only rows with
@@ -31,8 +40,9 @@ struct SaveOutcome {
     SkipReason Reason = SkipReason::NoEndAddress;
     // The folder the files went into, as shown to the user.
     QString Folder;
-    // Save all on a filtered page: the rows the filter hid, not saved.
-    int32_t FilterHid = 0;
+    // Which rows were considered, and how many.
+    SaveScope Scope = SaveScope::All;
+    int32_t Considered = 0;
 };
 
 // n and the Russian noun form that goes with it: one for 1, 21, 101...;
@@ -41,8 +51,10 @@ struct SaveOutcome {
 QString RussianCount(int32_t n, const QString& one, const QString& few, const QString& many);
 
 // The status bar's account of a save, for example "Сохранено 774 файла в
-// /home/user/pictures; пропущена 1 строка без конечного адреса". A save that
-// wrote nothing says why; a cancelled one gives an empty text.
+// /home/user/pictures; пропущена 1 строка без конечного адреса"; a save of
+// some rows says which: "Сохранено 3 файла из 4 показанных фильтром в ..." or
+// "... из 3 выбранных в ...". A save that wrote nothing says why; a cancelled
+// one gives an empty text.
 QString SaveSummary(const SaveOutcome& outcome);
 
 }  // namespace kestrix

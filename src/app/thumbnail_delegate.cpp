@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
+
 #include <QStyle>
+#include <algorithm>
 
 namespace kestrix {
 namespace {
@@ -17,7 +19,7 @@ void DrawPlaceholder(QPainter& painter, const QStyleOptionViewItem& option, cons
     painter.save();
     const bool failed = state == ThumbnailState::Undecodable || state == ThumbnailState::TooLarge ||
                         state == ThumbnailState::OutsideImage;
-    QRect frame(0, 0, ThumbnailDelegate::kSide / 2, ThumbnailDelegate::kSide / 2);
+    QRect frame(0, 0, box.width() / 2, box.height() / 2);
     frame.moveCenter(box.center());
     painter.setPen(option.palette.color(failed ? QPalette::Mid : QPalette::Midlight));
     painter.drawRect(frame);
@@ -54,14 +56,19 @@ QString ThumbnailDelegate::ElidedCaption(const QFontMetrics& metrics, const QStr
     return metrics.elidedText(caption, Qt::ElideLeft, width);
 }
 
-QSize ThumbnailDelegate::GridSize(const QFontMetrics& metrics)
+QSize ThumbnailDelegate::GridSize(const QFontMetrics& metrics, int side)
 {
-    return {kCellWidth + 4, kPadding * 3 + kSide + metrics.height() + 4};
+    return {side + 24 + 4, kPadding * 3 + side + metrics.height() + 4};
+}
+
+void ThumbnailDelegate::SetSide(int side)
+{
+    m_side = std::clamp(side, kMinSide, kMaxSide);
 }
 
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return {kCellWidth, kPadding + kSide + kPadding + option.fontMetrics.height() + kPadding};
+    return {m_side + 24, kPadding + m_side + kPadding + option.fontMetrics.height() + kPadding};
 }
 
 void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -70,7 +77,7 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
     const bool selected = (option.state & QStyle::State_Selected) != 0;
     const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-    const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + kSide + kPadding, option.rect.width() - 4,
+    const QRect textRect(option.rect.x() + 2, option.rect.y() + kPadding + m_side + kPadding, option.rect.width() - 4,
                          option.fontMetrics.height());
     // The whole cell is tinted and the caption highlighted in full, so a
     // selected picture stays recognisable.
@@ -81,12 +88,17 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->fillRect(textRect, option.palette.brush(group, QPalette::Highlight));
     }
 
-    const QRect box(option.rect.x() + (option.rect.width() - kSide) / 2, option.rect.y() + kPadding, kSide, kSide);
+    const QRect box(option.rect.x() + (option.rect.width() - m_side) / 2, option.rect.y() + kPadding, m_side, m_side);
     const QImage image = index.data(PictureGalleryModel::ThumbnailRole).value<QImage>();
     if (!image.isNull()) {
-        QRect target(QPoint(), image.size());
+        QRect target(QPoint(), m_side == ThumbnailDecoder::kThumbnailSide
+                                   ? image.size()
+                                   : (image.size() * m_side / ThumbnailDecoder::kThumbnailSide).expandedTo({1, 1}));
         target.moveCenter(box.center());
-        painter->drawImage(target.topLeft(), image);
+        painter->save();
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, target.width() < image.width());
+        painter->drawImage(target, image);
+        painter->restore();
     } else {
         DrawPlaceholder(*painter, option, box,
                         static_cast<ThumbnailState>(index.data(PictureGalleryModel::ThumbnailStateRole).toInt()));

@@ -1,9 +1,11 @@
 #include "code_page.h"
+#include "filter_bar.h"
 #include "form_fixture.h"
 #include "picture_builders.h"
 #include "picture_gallery.h"
 #include "picture_gallery_preview.h"
 #include "picture_list.h"
+#include "thumbnail_delegate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,14 +13,19 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
+#include <QMovie>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace kestrix::test_support {
 namespace {
@@ -70,6 +77,14 @@ protected:
             {QStringLiteral("Картинка (6).bmp"), bmp},
         };
         return image;
+    }
+
+    // The window with PicturesImage opened and searched for every picture.
+    TForm1& Searched()
+    {
+        OpenImage(PicturesImage());
+        Form().SearchAllPictures();
+        return Form();
     }
 
     std::vector<std::pair<QString, Bytes>> m_expected;
@@ -254,6 +269,241 @@ TEST_F(AllPicturesTest, AnUndecodablePictureIsToldInThePreviewPane)
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return !gallery.Preview()->Picture().isNull(); }));
     EXPECT_TRUE(m_errors.empty());
+}
+
+// "Сохранить все" saves the rows the filter shows, "Сохранить" the selected
+// ones among them, and the summary says which.
+TEST_F(AllPicturesTest, SavingFollowsTheFilterAndTheSummarySaysWhich)
+{
+    TForm1& f = Searched();
+    PictureGallery& gallery = *f.AllPictures();
+    FilterBar& filter = *gallery.Filter();
+    const auto saveAllInto = [&](const QString& name) {
+        const QString folder = Path(name);
+        QDir().mkpath(folder);
+        m_saveAnswers = {folder + QStringLiteral("/any name")};
+        f.SaveAllRows();
+        std::vector<QString> names;
+        for (const auto& [file, bytes] : FilesIn(folder))
+            names.push_back(file);
+        return names;
+    };
+
+    filter.SetText(QStringLiteral("  заСТАвка "));
+    EXPECT_EQ(gallery.ShownRows(), std::vector<int32_t>{3});
+    EXPECT_EQ(filter.CountLabel()->text(), QStringLiteral("показано 1 из 6"));
+    EXPECT_EQ(saveAllInto(QStringLiteral("named")), std::vector<QString>{QStringLiteral("Заставка.gif")});
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранён 1 файл из 1 показанной фильтром в ")))
+        << f.SaveSummaryText().toStdString();
+
+    filter.SetText({});
+    filter.SetOnlyFlawed(true);
+    EXPECT_EQ(gallery.ShownRows(), (std::vector<int32_t>{2, 4}));
+    EXPECT_EQ(saveAllInto(QStringLiteral("flawed")),
+              (std::vector<QString>{QStringLiteral("Картинка (3).png"), QStringLiteral("Картинка (5).gif")}));
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 2 файла из 2 показанных фильтром")))
+        << f.SaveSummaryText().toStdString();
+
+    // A hidden row cannot stay selected.
+    gallery.SelectRows({0, 4});
+    EXPECT_EQ(gallery.SelectedRows(), std::vector<int32_t>{4});
+    const QString some = Path(QStringLiteral("selected"));
+    QDir().mkpath(some);
+    m_saveAnswers = {some + QStringLiteral("/any name")};
+    f.SaveClick();
+    EXPECT_EQ(FilesIn(some).size(), 1u);
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранён 1 файл из 1 выбранной в ")))
+        << f.SaveSummaryText().toStdString();
+
+    filter.SetText(QStringLiteral("нет такого"));
+    EXPECT_TRUE(saveAllInto(QStringLiteral("none")).empty());
+    EXPECT_EQ(f.SaveSummaryText(), QStringLiteral("Ничего не сохранено: фильтр скрывает все строки"));
+
+    filter.SetText({});
+    filter.SetOnlyFlawed(false);
+    EXPECT_EQ(filter.CountLabel()->text(), QString());
+    EXPECT_EQ(saveAllInto(QStringLiteral("all")).size(), m_expected.size());
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Сохранено 6 файлов в ")))
+        << f.SaveSummaryText().toStdString();
+    EXPECT_TRUE(m_errors.empty());
+}
+
+// The table's start and end read in hex when asked; the order stays numeric
+// and Ctrl+C copies what the table shows.
+TEST_F(AllPicturesTest, HexOffsetsChangeTheTableTextButNotItsOrder)
+{
+    TForm1& f = Searched();
+    PictureGallery& gallery = *f.AllPictures();
+    QTreeView& table = *gallery.Details();
+    EXPECT_TRUE(table.actions().contains(gallery.HexOffsetsAction()));
+    const auto cell = [&](int row, int column) { return table.model()->index(row, column).data().toString(); };
+    EXPECT_EQ(cell(0, PictureGalleryModel::kStartColumn), QStringLiteral("1001"));
+
+    gallery.HexOffsetsAction()->trigger();
+    EXPECT_TRUE(gallery.HexOffsets());
+    table.sortByColumn(PictureGalleryModel::kStartColumn, Qt::DescendingOrder);
+    QStringList starts;
+    for (int r = 0; r < table.model()->rowCount(); ++r)
+        starts << cell(r, PictureGalleryModel::kStartColumn);
+    // 20000, 16000, 12000 + 38 (the entry's data), 9000, 5003, 1001.
+    EXPECT_EQ(starts.join(u' '), QStringLiteral("0x4E20 0x3E80 0x2F06 0x2328 0x138B 0x3E9"));
+    EXPECT_EQ(cell(5, PictureGalleryModel::kSizeColumn), QString::number(m_expected[0].second.size()));
+
+    gallery.SelectRows({1});
+    QGuiApplication::clipboard()->clear();
+    f.CopyRows()->trigger();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("Картинка (2).jpg\tjpg\t0x138B\t")))
+        << QGuiApplication::clipboard()->text().toStdString();
+
+    gallery.SetHexOffsets(false);
+    EXPECT_EQ(cell(5, PictureGalleryModel::kStartColumn), QStringLiteral("1001"));
+}
+
+// "Копировать картинку" puts the shown picture's pixels on the clipboard; a
+// picture that does not decode leaves the clipboard as it was.
+TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
+{
+    TForm1& f = Searched();
+    PictureGallery& gallery = *f.AllPictures();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_TRUE(gallery.Grid()->actions().contains(gallery.CopyPictureAction()));
+
+    gallery.SelectRows({5});
+    clipboard->setText(QStringLiteral("before"));
+    gallery.CopyPictureAction()->trigger();
+    const QImage copied = clipboard->image();
+    const FoundPicture& bmp = f.PictureRows()[5];
+    ASSERT_EQ(copied.size(), QSize(bmp.Width, bmp.Height));
+    const QImage own = QImage::fromData(m_expected[5].second.data(), static_cast<int>(m_expected[5].second.size()));
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), own.convertToFormat(QImage::Format_RGB32));
+
+    for (const int32_t row : {2, 4}) {
+        gallery.SelectRows({row});
+        clipboard->setText(QStringLiteral("before"));
+        EXPECT_FALSE(gallery.CopyPicture()) << row;
+        EXPECT_EQ(clipboard->text(), QStringLiteral("before")) << row;
+    }
+}
+
+// The large view zooms by steps, to 1:1 and back to fit; enlarged pixels stay
+// square blocks of one colour; an animated GIF plays.
+TEST_F(AllPicturesTest, LargeViewZoomsSharplyAndPlaysAnimations)
+{
+    TForm1& f = Searched();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    PictureGallery& gallery = *f.AllPictures();
+    PictureGalleryPreview& preview = *gallery.Preview();
+    gallery.SelectRows({5});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.Picture().isNull(); }));
+    EXPECT_TRUE(preview.Fitted());
+    EXPECT_EQ(gallery.Movie(), nullptr);
+
+    gallery.ZoomActualButton()->click();
+    EXPECT_EQ(preview.PictureRect().size(), QSize(5, 3));
+    EXPECT_EQ(gallery.ZoomLabel()->text(), QStringLiteral("100 %"));
+    preview.ZoomIn();
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.25);
+    QWheelEvent down(QPointF(5, 5), preview.mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&preview, &down);
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.0);
+
+    preview.SetZoom(20);
+    const QRect shown = preview.PictureRect();
+    ASSERT_EQ(shown.size(), QSize(100, 60));
+    const QImage grabbed = preview.grab().toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const QRgb block = grabbed.pixel(shown.left() + x / 20 * 20, shown.top() + y / 20 * 20);
+            ASSERT_EQ(grabbed.pixel(shown.left() + x, shown.top() + y), block) << x << ", " << y;
+            colours.insert(block);
+        }
+    EXPECT_GT(colours.size(), 1u);
+
+    gallery.Grid()->setFocus();
+    QTest::keyClick(gallery.Grid(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_TRUE(preview.Fitted());
+    QTest::keyClick(gallery.Grid(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(preview.ShownScale(), 1.0);
+    gallery.ZoomFitButton()->click();
+    EXPECT_TRUE(preview.Fitted());
+
+    gallery.SelectRows({3});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gallery.Movie() != nullptr; }));
+    EXPECT_EQ(gallery.Movie()->state(), QMovie::Running);
+    EXPECT_EQ(gallery.Movie()->frameCount(), 2);
+    gallery.SelectRows({0});
+    EXPECT_EQ(gallery.Movie(), nullptr);
+}
+
+// Ctrl+wheel over the grid and the slider size the thumbnails, within bounds.
+TEST_F(AllPicturesTest, ThumbnailSizeFollowsCtrlWheelAndTheSlider)
+{
+    TForm1& f = Searched();
+    PictureGallery& gallery = *f.AllPictures();
+    QWidget* viewport = gallery.Grid()->viewport();
+    const auto wheel = [&](int delta, Qt::KeyboardModifiers keys) {
+        QWheelEvent event(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, delta), Qt::NoButton, keys,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &event);
+    };
+    const int start = gallery.ThumbnailSide();
+    const int cell = gallery.Grid()->gridSize().width();
+    wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(gallery.ThumbnailSide(), start + 16);
+    EXPECT_EQ(gallery.Grid()->gridSize().width(), cell + 16);
+    EXPECT_EQ(gallery.ThumbnailSlider()->value(), start + 16);
+    wheel(-120, Qt::NoModifier);  // scrolls, sizes nothing
+    EXPECT_EQ(gallery.ThumbnailSide(), start + 16);
+
+    gallery.ThumbnailSlider()->setValue(ThumbnailDelegate::kMinSide);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMinSide);
+    wheel(-120, Qt::ControlModifier);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMinSide);
+    gallery.SetThumbnailSide(1000);
+    EXPECT_EQ(gallery.ThumbnailSide(), ThumbnailDelegate::kMaxSide);
+}
+
+// A double click opens a scratch copy of the picture with the desktop's
+// program; a drag carries scratch copies' file URLs. Each copy holds exactly
+// the picture's bytes, in the cache folder, under the picture's caption.
+TEST_F(AllPicturesTest, DoubleClickAndDragHandOutScratchCopies)
+{
+    TForm1& f = Searched();
+    f.show();
+    PictureGallery& gallery = *f.AllPictures();
+    std::vector<QUrl> opened;
+    gallery.SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    const QString cache = Path(QStringLiteral("cache"));
+    const auto bytesAt = [](const QUrl& url) {
+        return ReadFileBytes(QFile::encodeName(url.toLocalFile()).toStdString());
+    };
+
+    gallery.SetMode(PictureGallery::ViewMode::Details);
+    QTreeView& table = *gallery.Details();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const QRect cell = table.visualRect(table.model()->index(3, 0));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].toLocalFile().startsWith(cache)) << opened[0].toLocalFile().toStdString();
+    EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/Заставка.gif")));
+    EXPECT_EQ(bytesAt(opened[0]), m_expected[3].second);
+
+    QAbstractItemModel& shown = *table.model();
+    std::unique_ptr<QMimeData> dragged(shown.mimeData({shown.index(5, 0), shown.index(1, 2), shown.index(1, 0)}));
+    ASSERT_NE(dragged, nullptr);
+    const QList<QUrl> urls = dragged->urls();
+    ASSERT_EQ(urls.size(), 2);
+    EXPECT_EQ(bytesAt(urls[0]), m_expected[1].second);
+    EXPECT_EQ(bytesAt(urls[1]), m_expected[5].second);
+    EXPECT_TRUE(table.dragEnabled() && gallery.Grid()->dragEnabled());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "code_page.h"
 #include "content_page.h"
+#include "filter_bar.h"
 #include "form_fixture.h"
 #include "jar_builders.h"
 #include "picture_builders.h"
@@ -132,7 +133,7 @@ TEST_F(ContentPagesTest, SaveAllSavesWhatTheFilterShows)
     TForm1& f = Form();
     f.SearchAllContent();
     ContentPage* sounds = f.SoundsPage();
-    sounds->FilterText()->setText(QStringLiteral("ЗВОН"));
+    sounds->Filter()->SetText(QStringLiteral("ЗВОН"));
     EXPECT_EQ(sounds->ShownCount(), 1);
     EXPECT_EQ(CellText(sounds, 0, 0), QStringLiteral("Звонок.mid"));
     const QString shown = Path(QStringLiteral("shown"));
@@ -140,12 +141,13 @@ TEST_F(ContentPagesTest, SaveAllSavesWhatTheFilterShows)
     m_saveAnswers = {shown + QStringLiteral("/any name")};
     f.SaveAllRows();
     EXPECT_EQ(FilesIn(shown), (std::map<QString, Bytes>{{QStringLiteral("Звонок.mid"), m_midi}}));
-    EXPECT_TRUE(f.SaveSummaryText().contains(QStringLiteral("скрыто 1 строка"))) << f.SaveSummaryText().toStdString();
+    EXPECT_TRUE(f.SaveSummaryText().contains(QStringLiteral("из 1 показанной фильтром")))
+        << f.SaveSummaryText().toStdString();
 
-    sounds->FilterText()->clear();
-    sounds->OnlyFaulty()->setChecked(true);
+    sounds->Filter()->SetText({});
+    sounds->Filter()->SetOnlyFlawed(true);
     EXPECT_EQ(sounds->ShownCount(), 0);
-    sounds->OnlyFaulty()->setChecked(false);
+    sounds->Filter()->SetOnlyFlawed(false);
     EXPECT_EQ(sounds->ShownCount(), 2);
 }
 

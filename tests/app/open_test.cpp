@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -224,6 +225,50 @@ TEST_F(FormTest, ASettingsFaultIsReportedAfterTheImageIsIn)
         EXPECT_EQ(m_errors.size(), c.errorsAtStart + 1);
         EXPECT_EQ(factsAtError, std::vector<std::size_t>{5});
     }
+}
+
+// Файл / Недавние образы lists the opened images most recent first, each once,
+// drops those deleted since and opens a chosen one; the status bar's own
+// section names the open image.
+TEST_F(FormTest, RecentImagesMenuAndTheImageNameInTheStatusBar)
+{
+    TForm1& f = Form();
+    const auto menuTexts = [&] {
+        f.FillRecentMenu();
+        QStringList texts;
+        for (const QAction* item : f.RecentMenu()->actions())
+            texts << item->text() + (item->isEnabled() ? QString() : QStringLiteral(" (off)"));
+        return texts;
+    };
+    EXPECT_EQ(menuTexts(), QStringList{QStringLiteral("Список пуст (off)")});
+    const QList<QAction*> fileMenu = f.menuBar()->actions().front()->menu()->actions();
+    EXPECT_EQ(fileMenu.back()->menu(), f.RecentMenu());
+    EXPECT_EQ(fileMenu.back()->text(), QStringLiteral("&Недавние образы"));
+
+    const FlashImageBuilder image = FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c");
+    const QString a = OpenImage(image, QStringLiteral("a.bin"));
+    const QString b = OpenImage(image, QStringLiteral("b&c.bin"));
+    OpenImage(image, QStringLiteral("a.bin"));
+    EXPECT_EQ(f.ImageName()->text(), QStringLiteral("a.bin"));
+    EXPECT_EQ(f.ImageName()->toolTip(), QDir::toNativeSeparators(a));
+    EXPECT_EQ(menuTexts(), (QStringList{QStringLiteral("&1  a.bin"), QStringLiteral("&2  b&&c.bin")}));
+
+    // The name stays in sight when a search writes its count where the name was.
+    f.SearchAllPictures();
+    EXPECT_EQ(f.ImageName()->text(), QStringLiteral("a.bin"));
+
+    f.RecentMenu()->actions()[1]->trigger();
+    EXPECT_EQ(f.ImageName()->text(), QStringLiteral("b&c.bin"));
+    EXPECT_EQ(f.OpenDialog1().FileName, b);
+    EXPECT_EQ(menuTexts(), (QStringList{QStringLiteral("&1  b&&c.bin"), QStringLiteral("&2  a.bin")}));
+
+    ASSERT_TRUE(QFile::remove(a));
+    EXPECT_EQ(menuTexts(), QStringList{QStringLiteral("&1  b&&c.bin")});
+    // Forgotten in the store too, not only hidden.
+    EXPECT_TRUE(Settings()
+                    .ReadString(QStringLiteral("KestrixRecent"), QStringLiteral("Image2"), QStringLiteral("x"))
+                    .isEmpty());
+    EXPECT_TRUE(m_errors.empty());
 }
 
 // A load that fails while reading empties the buffer: the rows, facts and

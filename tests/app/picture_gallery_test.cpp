@@ -415,6 +415,39 @@ TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
     EXPECT_EQ(shown(PictureGalleryModel::kNameColumn), searchOrder);
 }
 
+// The order by name is worked out once per list: a new list of as many rows is
+// ordered by its own names, and a filter keeps the order.
+TEST(PictureSortModel, NameOrderFollowsANewListAndTheFilter)
+{
+    const auto rowsNamed = [](std::initializer_list<const char*> names) {
+        std::vector<FoundPicture> rows;
+        for (const char* name : names) {
+            FoundPicture row;
+            row.EntryName = name;
+            rows.push_back(row);
+        }
+        return rows;
+    };
+    PictureGallery gallery;
+    const auto shownNames = [&gallery] {
+        QStringList names;
+        const QAbstractItemModel& shown = *gallery.Details()->model();
+        for (int r = 0; r < shown.rowCount(); ++r)
+            names << shown.index(r, PictureGalleryModel::kNameColumn).data().toString();
+        return names.join(u' ');
+    };
+    gallery.SetPictures(rowsNamed({"b10.gif", "a.gif", "b9.gif"}), {});
+    gallery.Details()->sortByColumn(PictureGalleryModel::kNameColumn, Qt::AscendingOrder);
+    EXPECT_EQ(shownNames(), QStringLiteral("a.gif b9.gif b10.gif"));
+    gallery.SetPictures(rowsNamed({"x2.gif", "z.gif", "y.gif"}), {});
+    EXPECT_EQ(shownNames(), QStringLiteral("x2.gif y.gif z.gif"));
+    gallery.Sorted().SetNameFilter(QStringLiteral("Z"));
+    EXPECT_EQ(shownNames(), QStringLiteral("z.gif"));
+    gallery.Sorted().SetNameFilter({});
+    gallery.Details()->sortByColumn(PictureGalleryModel::kNameColumn, Qt::DescendingOrder);
+    EXPECT_EQ(shownNames(), QStringLiteral("z.gif y.gif x2.gif"));
+}
+
 TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
 {
     FillFourKinds();

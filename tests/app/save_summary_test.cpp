@@ -56,6 +56,17 @@ TEST(SaveSummary, SaysWhatWasWrittenSkippedOrWhyNothing)
         {{SaveEnd::EmptyList, 0, 0, SkipReason::NoName, {}}, QStringLiteral("Ничего не сохранено: список пуст")},
         {{SaveEnd::NoList, 0, 0, SkipReason::NoName, {}},
          QStringLiteral("Ничего не сохранено: на этой странице нечего сохранять")},
+        {{SaveEnd::NoneShown, 0, 0, SkipReason::NoName, {}},
+         QStringLiteral("Ничего не сохранено: фильтр скрывает все строки")},
+        // Our lists say which rows were saved; the count after "из" picks the adjective's form.
+        {{SaveEnd::Written, 3, 0, SkipReason::NoName, folder, SaveScope::Shown, 4},
+         QStringLiteral("Сохранено 3 файла из 4 показанных фильтром в /home/user/pictures")},
+        {{SaveEnd::Written, 21, 0, SkipReason::NoName, folder, SaveScope::Shown, 21},
+         QStringLiteral("Сохранён 21 файл из 21 показанной фильтром в /home/user/pictures")},
+        {{SaveEnd::Written, 2, 0, SkipReason::NoName, folder, SaveScope::Selected, 2},
+         QStringLiteral("Сохранено 2 файла из 2 выбранных в /home/user/pictures")},
+        {{SaveEnd::Written, 6, 0, SkipReason::NoName, folder, SaveScope::All, 6},
+         QStringLiteral("Сохранено 6 файлов в /home/user/pictures")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SaveSummary(c.outcome), c.text);
