@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "strict_decoder.h"
+#include "window_text.h"
 
 #include <QApplication>
 #include <QColor>
@@ -51,6 +52,15 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
     endResetModel();
 }
 
+void ContentListModel::SetHexOffsets(bool value)
+{
+    if (value == m_hexOffsets)
+        return;
+    m_hexOffsets = value;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, kStart), index(rowCount() - 1, kEnd), {Qt::DisplayRole});
+}
+
 int ContentListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
@@ -79,8 +89,8 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
     switch (column) {
     case kName: return Text(m_results->Captions[index]);
     case kType: return Text(ItemTypeName(item));
-    case kStart: return QString::number(item.Start);
-    case kEnd: return QString::number(item.End);
+    case kStart: return OffsetText(item.Start, m_hexOffsets);
+    case kEnd: return OffsetText(item.End, m_hexOffsets);
     case kSize: return QString::number(item.Size());
     case kStatus: return StatusText(item.Status);
     case kEntry: return Text(item.EntryName);

@@ -45,6 +45,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Start and end in hex ("0x1A2B"); sorting stays numeric.
+    void SetHexOffsets(bool value);
+    bool HexOffsets() const noexcept { return m_hexOffsets; }
+
     // The Russian word for a status ("Целый", "Обрезан", "Повреждён", "Не проверен").
     static QString StatusText(ContentStatus status);
 
@@ -59,6 +63,7 @@ private:
     QStringList m_headers;
     mutable std::vector<QIcon> m_icons;
     mutable std::vector<bool> m_iconMade;
+    bool m_hexOffsets = false;
 };
 
 }  // namespace kestrix

@@ -74,6 +74,11 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_table->setColumnWidth(0, 220);
     m_table->setIconSize(QSize(24, 24));
     m_table->setObjectName(QStringLiteral("ContentTable"));
+    auto* hex = new QAction(QStringLiteral("Смещения в hex"), this);
+    hex->setObjectName(QStringLiteral("HexOffsets"));
+    hex->setCheckable(true);
+    connect(hex, &QAction::toggled, m_model, &ContentListModel::SetHexOffsets);
+    m_table->addAction(hex);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -251,7 +251,7 @@ void PictureGalleryModel::SetHexOffsets(bool value)
 
 QString PictureGalleryModel::Offset(int32_t offset) const
 {
-    return m_hexOffsets ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
+    return OffsetText(offset, m_hexOffsets);
 }
 
 QString PictureGalleryModel::CellText(int32_t row, int column) const

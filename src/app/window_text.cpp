@@ -30,4 +30,9 @@ QString WrappedToolTip(const QString& text, int lineLength)
     return lines.join(QLatin1Char('\n'));
 }
 
+QString OffsetText(int64_t offset, bool hex)
+{
+    return hex ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
+}
+
 }  // namespace kestrix

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <string>
 
 namespace kestrix {
@@ -16,5 +18,8 @@ std::string WindowFactValue(const FirmwareFact& fact);
 // text broken into lines of at most lineLength characters, so a tooltip of a
 // long cell stays inside the screen; lines already shorter are kept as they are.
 QString WrappedToolTip(const QString& text, int lineLength = 100);
+
+// An offset as our lists show it: decimal, or with hex "0x1A2B".
+QString OffsetText(int64_t offset, bool hex);
 
 }  // namespace kestrix

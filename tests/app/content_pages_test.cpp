@@ -102,6 +102,10 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звук (1).amr"));
     table->sortByColumn(4, Qt::AscendingOrder);
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
+    // Offsets in hex from the context menu; the order stays numeric.
+    f.SoundsPage()->Model()->SetHexOffsets(true);
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 2), QStringLiteral("0xBDE"));
+    f.SoundsPage()->Model()->SetHexOffsets(false);
 
     const QString all = Path(QStringLiteral("all"));
     QDir().mkpath(all);
