@@ -186,10 +186,17 @@ void PutPictures(Layout& flash, bool openTraps)
     flash.PutCode(2000, false);
     flash.Put(Cut(animation, Find(animation, {0x21, 0xF9}, 1)), ContentType::Gif, ContentStatus::Truncated,
               "GIF cut before its second frame");
-    flash.Put(Cut(gif, gif.size() - 6), ContentType::Gif, ContentStatus::Truncated,
+    // Cut inside a sub-block: a walk that read the erased bytes as blocks of
+    // 255 would land in the GIF after the run and take its trailer.
+    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ContentType::Gif, ContentStatus::Truncated,
               "GIF cut in its image data, then a long run of erased flash");
     flash.PutRun(kLongErasedRun, 0xFF, true);
     flash.PutAdjacent(gif, ContentType::Gif, ContentStatus::Complete, "GIF after the long erased run");
+    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ContentType::Gif, ContentStatus::Truncated,
+              "GIF cut in its image data, then 64 bytes of erased flash");
+    flash.PutRun(64, 0xFF, true);
+    flash.PutAdjacent(BuildGif({.width = 200, .height = 200}), ContentType::Gif, ContentStatus::Complete,
+                      "GIF after the short erased run");
     flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ContentType::Bmp, ContentStatus::Complete,
               "8-bit bitmap");
     flash.PutCode(1500);
