@@ -197,6 +197,16 @@ void PutPictures(Layout& flash, bool openTraps)
     flash.PutRun(64, 0xFF, true);
     flash.PutAdjacent(BuildGif({.width = 200, .height = 200}), ContentType::Gif, ContentStatus::Complete,
                       "GIF after the short erased run");
+    // An encoder keeping its full table writes the uniform rows as code 4095
+    // again and again: runs of FFh that are data.
+    Bytes pixels = Garbage(18620, 7);
+    for (uint8_t& pixel : pixels)
+        pixel &= 3;
+    pixels.resize(97 * 400, 0);
+    flash.Put(BuildGif({.width = 400,
+                        .height = 97,
+                        .images = {{.width = 400, .height = 97, .pixels = pixels, .style = LzwStyle::KeepFullTable}}}),
+              ContentType::Gif, ContentStatus::Complete, "GIF whose full LZW table writes runs of FFh");
     flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ContentType::Bmp, ContentStatus::Complete,
               "8-bit bitmap");
     flash.PutCode(1500);
