@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace kestrix {
 namespace {
@@ -32,6 +33,109 @@ bool KnownExtensionBlockFits(uint8_t label, uint8_t size) noexcept
     default: return true;
     }
 }
+
+constexpr int kMaxCodeBits = 12;
+constexpr int kTableSize = 1 << kMaxCodeBits;
+
+// Runs the LZW code stream of one image only as far as to know how many pixels
+// it gives: every table entry is represented by the length of its string.
+class LzwPixelCounter {
+public:
+    enum class State : uint8_t { Counting, Whole, EndedShort, Damaged };
+
+    LzwPixelCounter(int minCodeSize, int64_t pixelsNeeded) : m_needed(pixelsNeeded)
+    {
+        if (minCodeSize < 1 || minCodeSize > kLargestMinCodeSize) {
+            m_state = State::Damaged;
+            return;
+        }
+        m_clear = 1 << minCodeSize;
+        m_minCodeSize = minCodeSize;
+        for (int code = 0; code < m_clear; ++code)
+            m_lengths[static_cast<std::size_t>(code)] = 1;
+        Reset();
+    }
+
+    State Current() const noexcept { return m_state; }
+    // Every pixel given, or the end code read: any further code is no data.
+    bool Done() const noexcept { return m_ended || m_produced >= m_needed; }
+
+    // Every code up to the end code must be valid, also past the last pixel:
+    // decoders read them all, and an invalid one throws a reader off the
+    // blocks that follow.
+    void Feed(const uint8_t* data, int32_t count) noexcept
+    {
+        for (int32_t i = 0; i < count && m_state == State::Counting && !m_ended; ++i) {
+            m_bits |= uint32_t{data[i]} << m_bitCount;
+            m_bitCount += 8;
+            while (m_bitCount >= m_width && m_state == State::Counting && !m_ended) {
+                const int code = static_cast<int>(m_bits & ((1u << m_width) - 1));
+                m_bits >>= m_width;
+                m_bitCount -= m_width;
+                Take(code);
+            }
+        }
+    }
+
+    // The sub-blocks have ended: whatever was not counted yet never comes.
+    void Finish() noexcept
+    {
+        if (m_state == State::Counting)
+            m_state = m_produced >= m_needed ? State::Whole : State::EndedShort;
+    }
+
+private:
+    void Reset() noexcept
+    {
+        m_next = m_clear + 2;
+        m_width = m_minCodeSize + 1;
+        m_previous = -1;
+    }
+
+    void Take(int code) noexcept
+    {
+        if (code == m_clear) {
+            Reset();
+            return;
+        }
+        if (code == m_clear + 1) {
+            m_ended = true;
+            return;
+        }
+        uint32_t length = 0;
+        if (code < m_next) {
+            length = m_lengths[static_cast<std::size_t>(code)];
+        } else if (code == m_next && m_previous >= 0) {
+            length = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
+        } else {
+            m_state = State::Damaged;
+            return;
+        }
+        if (m_previous >= 0 && m_next < kTableSize) {
+            m_lengths[static_cast<std::size_t>(m_next)] = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
+            ++m_next;
+            // Not == : with a minimum code size of 1 the first free code is
+            // already 1 << width, and the width grows at the first entry.
+            if (m_next >= (1 << m_width) && m_width < kMaxCodeBits)
+                ++m_width;
+        }
+        m_previous = code;
+        m_produced += length;
+    }
+
+    std::array<uint32_t, kTableSize> m_lengths{};
+    int64_t m_needed = 0;
+    int64_t m_produced = 0;
+    uint32_t m_bits = 0;
+    int m_bitCount = 0;
+    int m_minCodeSize = 0;
+    int m_clear = 0;
+    int m_next = 0;
+    int m_width = 0;
+    int m_previous = -1;
+    bool m_ended = false;
+    State m_state = State::Counting;
+};
 
 class GifWalker {
 public:
@@ -137,6 +241,7 @@ private:
     {
         if (m_p + kDescriptorSize > m_size)
             return false;
+        m_imageAt = m_p;
         const ImageData data = ImageDataFollows(m_p);
         if (data == ImageData::Impossible)
             return false;
@@ -145,17 +250,24 @@ private:
         ++m_result.Frames;
         if (data == ImageData::Absent)
             return true;
+        m_codeSizeAt = m_p;
         ++m_p;
-        return SkipSubBlocks();
+        const bool whole = SkipSubBlocks();
+        m_codeSizeAt = -1;
+        m_lzw.reset();
+        return whole;
     }
 
     // Steps over data sub-blocks up to and including the zero-length one;
     // false when the chain is cut short or runs into erased flash.
-    // kErasedRunLength bytes FFh anywhere in a chain are erased flash: LZW data
-    // cannot hold them (a run of all-ones codes is never valid for so long),
-    // and a reader that took them for blocks of 255 would step over the
+    // kErasedRunLength bytes FFh in a chain are erased flash, cut where the run
+    // begins: a reader that took them for blocks of 255 would step over the
     // erasure into whatever follows it, taking that for the rest of the
-    // picture. The chain was cut where the run begins.
+    // picture. In an image's LZW data all-ones bits are codes of all ones,
+    // which are data only where the table is full (12-bit code 4095, a
+    // uniform stretch after the table filled) and pixels are still missing:
+    // there the codes read so far decide, run lazily so that only chains with
+    // such a run pay for them.
     bool SkipSubBlocks() noexcept
     {
         int64_t runStart = -1;
@@ -175,7 +287,7 @@ private:
                 }
                 if (runStart < 0)
                     runStart = q;
-                if (q + 1 - runStart >= kErasedRunLength) {
+                if (q + 1 - runStart >= kErasedRunLength && !CodesGoOn(q + 1)) {
                     m_accepted = runStart;
                     m_p = q + 1;
                     return false;
@@ -186,6 +298,33 @@ private:
             m_p += 1 + length;
             m_accepted = m_p;
         }
+    }
+
+    // Whether the image's LZW codes up to end (a run of FFh reaching it) are
+    // valid and still owe pixels; false outside an image's data.
+    bool CodesGoOn(int64_t end) noexcept
+    {
+        if (m_codeSizeAt < 0)
+            return false;
+        if (!m_lzw) {
+            const int64_t pixels = int64_t{ReadLe16(m_bytes, m_imageAt + 5)} * ReadLe16(m_bytes, m_imageAt + 7);
+            m_lzw.emplace(At(m_codeSizeAt), pixels);
+            m_fedBlock = m_codeSizeAt + 1;
+            m_fedTo = m_fedBlock + 1;
+        }
+        // Feeds the data bytes of the blocks from where the last look stopped.
+        while (m_fedTo < end && m_lzw->Current() == LzwPixelCounter::State::Counting) {
+            const int64_t blockEnd = m_fedBlock + 1 + At(m_fedBlock);
+            const int64_t to = std::min({end, blockEnd, m_size});
+            if (m_fedTo < to)
+                m_lzw->Feed(m_bytes.data() + m_fedTo, static_cast<int32_t>(to - m_fedTo));
+            m_fedTo = to;
+            if (m_fedTo == blockEnd) {
+                m_fedBlock = blockEnd;
+                m_fedTo = blockEnd + 1;
+            }
+        }
+        return m_lzw->Current() == LzwPixelCounter::State::Counting && !m_lzw->Done();
     }
 
     WalkResult Finish(WalkVerdict verdict) noexcept
@@ -203,107 +342,12 @@ private:
     int64_t m_accepted = 0;
     int64_t m_firstBlock = 0;
     WalkResult m_result;
-};
-
-constexpr int kMaxCodeBits = 12;
-constexpr int kTableSize = 1 << kMaxCodeBits;
-
-// Runs the LZW code stream of one image only as far as to know how many pixels
-// it gives: every table entry is represented by the length of its string.
-class LzwPixelCounter {
-public:
-    enum class State : uint8_t { Counting, Whole, EndedShort, Damaged };
-
-    LzwPixelCounter(int minCodeSize, int64_t pixelsNeeded) : m_needed(pixelsNeeded)
-    {
-        if (minCodeSize < 1 || minCodeSize > kLargestMinCodeSize) {
-            m_state = State::Damaged;
-            return;
-        }
-        m_clear = 1 << minCodeSize;
-        m_minCodeSize = minCodeSize;
-        for (int code = 0; code < m_clear; ++code)
-            m_lengths[static_cast<std::size_t>(code)] = 1;
-        Reset();
-    }
-
-    State Current() const noexcept { return m_state; }
-
-    // Every code up to the end code must be valid, also past the last pixel:
-    // decoders read them all, and an invalid one throws a reader off the
-    // blocks that follow.
-    void Feed(const uint8_t* data, int32_t count) noexcept
-    {
-        for (int32_t i = 0; i < count && m_state == State::Counting && !m_ended; ++i) {
-            m_bits |= uint32_t{data[i]} << m_bitCount;
-            m_bitCount += 8;
-            while (m_bitCount >= m_width && m_state == State::Counting && !m_ended) {
-                const int code = static_cast<int>(m_bits & ((1u << m_width) - 1));
-                m_bits >>= m_width;
-                m_bitCount -= m_width;
-                Take(code);
-            }
-        }
-    }
-
-    // The sub-blocks have ended: whatever was not counted yet never comes.
-    void Finish() noexcept
-    {
-        if (m_state == State::Counting)
-            m_state = m_produced >= m_needed ? State::Whole : State::EndedShort;
-    }
-
-private:
-    void Reset() noexcept
-    {
-        m_next = m_clear + 2;
-        m_width = m_minCodeSize + 1;
-        m_previous = -1;
-    }
-
-    void Take(int code) noexcept
-    {
-        if (code == m_clear) {
-            Reset();
-            return;
-        }
-        if (code == m_clear + 1) {
-            m_ended = true;
-            return;
-        }
-        uint32_t length = 0;
-        if (code < m_next) {
-            length = m_lengths[static_cast<std::size_t>(code)];
-        } else if (code == m_next && m_previous >= 0) {
-            length = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
-        } else {
-            m_state = State::Damaged;
-            return;
-        }
-        if (m_previous >= 0 && m_next < kTableSize) {
-            m_lengths[static_cast<std::size_t>(m_next)] = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
-            ++m_next;
-            // Not == : with a minimum code size of 1 the first free code is
-            // already 1 << width, and the width grows at the first entry.
-            if (m_next >= (1 << m_width) && m_width < kMaxCodeBits)
-                ++m_width;
-        }
-        m_previous = code;
-        m_produced += length;
-    }
-
-    std::array<uint32_t, kTableSize> m_lengths{};
-    int64_t m_needed = 0;
-    int64_t m_produced = 0;
-    uint32_t m_bits = 0;
-    int m_bitCount = 0;
-    int m_minCodeSize = 0;
-    int m_clear = 0;
-    int m_next = 0;
-    int m_width = 0;
-    int m_previous = -1;
-    bool m_ended = false;
-    State m_state = State::Counting;
+    // The image being stepped over, and how far its LZW codes were counted.
+    int64_t m_imageAt = 0;
+    int64_t m_codeSizeAt = -1;
+    int64_t m_fedBlock = 0;
+    int64_t m_fedTo = 0;
+    std::optional<LzwPixelCounter> m_lzw;
 };
 
 }  // namespace

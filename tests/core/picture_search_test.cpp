@@ -363,6 +363,31 @@ TEST(FindAllPictures, AGifCutByErasedFlashEndsAtTheCut)
     }
 }
 
+// An encoder that keeps its full table writes a uniform stretch as code 4095
+// again and again: 32 and more bytes FFh in a whole GIF's data are no erasure.
+TEST(FindAllPictures, AGifWhoseFullTableRepeatsItsLastCodeIsWhole)
+{
+    constexpr uint16_t kWidth = 400;
+    Bytes pixels = Garbage(18620, 7);
+    for (uint8_t& pixel : pixels)
+        pixel &= 3;
+    pixels.resize((pixels.size() + 20000) / kWidth * kWidth + kWidth, 0);
+    const auto height = static_cast<uint16_t>(pixels.size() / kWidth);
+    const Bytes gif = BuildGif(
+        {.width = kWidth,
+         .height = height,
+         .images = {
+             {.width = kWidth, .height = height, .pixels = pixels, .style = test_support::LzwStyle::KeepFullTable}}});
+    ASSERT_NO_THROW(Find(gif, Bytes(32, 0xFF))) << "the encoder no longer writes the run";
+    Bytes image(100, 0x00);
+    image.insert(image.end(), gif.begin(), gif.end());
+    image.resize(image.size() + 200, 0xFF);
+    const std::vector<FoundPicture> rows = Search(image);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Status, PictureStatus::Complete);
+    EXPECT_EQ(rows[0].End, static_cast<int32_t>(100 + gif.size()));
+}
+
 TEST(FindAllPictures, NamesOnlyPicturesAtAnEntrysDataStart)
 {
     const Bytes gif = BuildGif({});
