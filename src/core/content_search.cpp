@@ -147,6 +147,10 @@ private:
         // part of that item.
         if (h < kFileEntryNameDistance || h + kFileEntryDataOffset > m_size || InsideCover(h))
             return h + kEntryLeadOffset + 1;
+        // A signature without a name is a chance hit in other data (tables of
+        // small numbers hold the pattern): no phone file has an empty name.
+        if (m_image[static_cast<std::size_t>(h - kFileEntryNameDistance)] == 0)
+            return h + kEntryLeadOffset + 1;
         CutCoverAt(h - kFileEntryNameDistance);
         m_pending = Entry{h, h + kFileEntryDataOffset, ReadFileEntrySize(m_image, h), ReadFileEntryName(m_image, h)};
         // The rest of the entry's header is no item.

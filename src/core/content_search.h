@@ -105,7 +105,8 @@ using SoundDecodeCheck =
 //   - Items lying inside a listed item are not listed again; a truncated item
 //     whose walk ran on past its cut ends where the next item starts.
 //   - File-system entries (signature 00 00 01 FF 00 00 00 at h, name at h - 89,
-//     size at h + 22, data from h + 38): an entry whose stated data lie inside
+//     size at h + 22, data from h + 38; a signature whose name starts with a
+//     zero byte is no entry): an entry whose stated data lie inside
 //     the image and cross no other entry's signature is one item of exactly its
 //     size. Data of a known format are walked within that size: Complete when
 //     the walk ends exactly at the entry's end, Truncated when it needs more

@@ -79,7 +79,9 @@ TEST(ContentEntries, TheEntrySizeDecidesTheEndAndTheWalkTheStatus)
         .PutFileEntry(6200, "big.dat", 5000, "data")
         .PutFileEntry(7200, "small", 4, "abcd")
         // Runs past the image's end: cut there.
-        .PutFileEntry(16000, "tail.bin", 100000, "tail");
+        .PutFileEntry(16000, "tail.bin", 100000, "tail")
+        // A signature whose name is empty is a chance hit, no entry.
+        .PutFileEntry(9000, std::string(1, '\0'), 3, "xyz");
     const int32_t d = 38;
     ExpectItems(
         Search(image.Bytes()).Items,
