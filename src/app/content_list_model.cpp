@@ -1,13 +1,18 @@
 #include "content_list_model.h"
 
 #include "code_page.h"
+#include "scratch_copy.h"
 #include "strict_decoder.h"
 #include "window_text.h"
 
 #include <QApplication>
 #include <QColor>
+#include <QMimeData>
 #include <QPixmap>
 #include <QStyle>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace kestrix {
 namespace {
@@ -189,6 +194,48 @@ QVariant ContentListModel::data(const QModelIndex& index, int role) const
             Qt::AlignVCenter);
     default: return {};
     }
+}
+
+Qt::ItemFlags ContentListModel::flags(const QModelIndex& index) const
+{
+    return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList ContentListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QString ContentListModel::ScratchCopy(int row) const
+{
+    if (!m_results || row < 0 || row >= rowCount())
+        return {};
+    const std::size_t index = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& item = m_results->Found.Items[index];
+    if (item.End > static_cast<int64_t>(m_image.size()))
+        return {};
+    return WriteScratchCopy(
+        QStringLiteral("items"), Text(m_results->Captions[index]),
+        m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())));
+}
+
+QMimeData* ContentListModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == this)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int row : rows)
+        if (const QString path = ScratchCopy(row); !path.isEmpty())
+            urls.append(QUrl::fromLocalFile(path));
+    if (urls.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 QVariant ContentListModel::headerData(int section, Qt::Orientation orientation, int role) const

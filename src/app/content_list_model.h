@@ -44,6 +44,15 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Rows drag out as files: copies of their bytes under their captions in
+    // the cache folder (ScratchCopy).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+
+    // Writes row's bytes under its caption into the cache folder's "items"
+    // folder; the path, or an empty text when it could not be written.
+    QString ScratchCopy(int row) const;
 
     // Start and end in hex ("0x1A2B"); sorting stays numeric.
     void SetHexOffsets(bool value);
@@ -56,6 +65,13 @@ private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
+
+public:
+    // The image the items lie in (kept alive by the page's owner).
+    void SetImage(std::span<const uint8_t> image) { m_image = image; }
+
+private:
+    std::span<const uint8_t> m_image;
 
     ContentKind m_kind;
     std::shared_ptr<const ContentResults> m_results;

@@ -4,6 +4,7 @@
 #include "sound_player_bar.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -103,6 +104,10 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
         connect(space, &QShortcut::activated, this, [this] { m_player->TogglePlay(); });
     }
     layout->addLayout(footer);
+    m_table->setDragEnabled(true);
+    m_table->setDragDropMode(QAbstractItemView::DragOnly);
+    if (kind != ContentKind::Sound)
+        connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { OpenItem(index.row()); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ContentPage::SelectionChanged);
 }
 
@@ -115,6 +120,7 @@ void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std:
 {
     StopPlaying();
     m_image = image;
+    m_model->SetImage(image);
     m_model->SetResults(std::move(results));
     m_table->resizeColumnsToContents();
     if (m_table->columnWidth(0) > 320)
@@ -170,6 +176,15 @@ int ContentPage::SelectedCount() const
 int ContentPage::RowCount() const
 {
     return m_model->rowCount();
+}
+
+bool ContentPage::OpenItem(int row)
+{
+    const QString path = m_model->ScratchCopy(m_sorted->mapToSource(m_sorted->index(row, 0)).row());
+    if (path.isEmpty())
+        return false;
+    const QUrl url = QUrl::fromLocalFile(path);
+    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
 }
 
 void ContentPage::StopPlaying()

@@ -2,7 +2,10 @@
 
 #include "content_list_model.h"
 
+#include <QUrl>
 #include <QWidget>
+
+#include <functional>
 
 #include <memory>
 #include <span>
@@ -57,6 +60,14 @@ public:
 
     void StopPlaying();
 
+    // Opens the item at a row of the table (as shown) with the desktop's
+    // program for its type, through a copy in the cache folder; false when
+    // the copy could not be written or the desktop refused it. Sounds play
+    // on a double click instead.
+    bool OpenItem(int row);
+    // How an item's copy is opened; QDesktopServices::openUrl unless set.
+    void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+
 signals:
     // "Сохранить как WAV": selected (true) or all sounds.
     void SaveWavRequested(bool selectedOnly);
@@ -74,6 +85,7 @@ private:
     SoundPlayerBar* m_player = nullptr;
     QToolButton* m_saveWav = nullptr;
     std::span<const uint8_t> m_image;
+    std::function<bool(const QUrl&)> m_openUrl;
 };
 
 }  // namespace kestrix

@@ -3,6 +3,7 @@
 #include "image_list.h"
 #include "picture_list.h"
 #include "result_list_model.h"
+#include "scratch_copy.h"
 #include "window_text.h"
 
 #include <QColor>
@@ -195,25 +196,10 @@ QString PictureGalleryModel::ScratchCopy(int32_t row) const
     const std::span<const uint8_t> bytes = m_decoder->PictureBytes(row);
     if (bytes.empty())
         return {};
-    const QString folder =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("pictures"));
-    if (!QDir().mkpath(folder))
-        return {};
-    // An entry name may hold separators; the copy stays inside the folder.
     QString name = Caption(m_rows[static_cast<std::size_t>(row)], row);
-    name.replace(u'/', u'_').replace(u'\\', u'_');
     if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
         name = QStringLiteral("picture");
-    const QString path = QDir(folder).filePath(name);
-    // Written under a temporary name and renamed: a link planted under the
-    // name is replaced rather than followed.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit())
-        return {};
-    return path;
+    return WriteScratchCopy(QStringLiteral("pictures"), name, bytes);
 }
 
 QStringList PictureGalleryModel::mimeTypes() const

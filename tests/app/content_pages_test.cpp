@@ -13,10 +13,12 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTableView>
 #include <QToolButton>
 
 #include <map>
+#include <memory>
 
 namespace kestrix::test_support {
 namespace {
@@ -153,6 +155,28 @@ TEST_F(ContentPagesTest, SaveAllSavesWhatTheFilterShows)
     EXPECT_EQ(sounds->ShownCount(), 0);
     sounds->Filter()->SetOnlyFlawed(false);
     EXPECT_EQ(sounds->ShownCount(), 2);
+}
+
+TEST_F(ContentPagesTest, ADoubleClickOpensAndADragCarriesTheItemsBytes)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    ContentPage* apps = f.ApplicationsPage();
+    QUrl opened;
+    apps->SetUrlOpener([&opened](const QUrl& url) {
+        opened = url;
+        return true;
+    });
+    ASSERT_TRUE(apps->OpenItem(0));
+    EXPECT_TRUE(opened.toLocalFile().endsWith(QStringLiteral("Приложение (1).jar")));
+    EXPECT_EQ(ReadFileBytes(QFile::encodeName(opened.toLocalFile()).toStdString()), m_jar);
+
+    const QAbstractItemModel* files = f.PhoneFilesPage()->Table()->model();
+    std::unique_ptr<QMimeData> drag(files->mimeData({files->index(0, 0)}));
+    ASSERT_TRUE(drag);
+    ASSERT_EQ(drag->urls().size(), 1);
+    EXPECT_EQ(ReadFileBytes(QFile::encodeName(drag->urls()[0].toLocalFile()).toStdString()), TextBytes("hello"));
 }
 
 TEST_F(ContentPagesTest, PagesAreClearedWhenAnotherImageIsOpened)
