@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "scratch_copy.h"
+#include "sound_player_bar.h"
 #include "strict_decoder.h"
 #include "window_text.h"
 
@@ -22,12 +23,6 @@ enum Column { kName, kType, kStart, kEnd, kSize, kStatus, kEntry, kFirstDetail }
 QString Text(const std::string& cp1251)
 {
     return QString::fromStdString(Cp1251ToUtf8(cp1251));
-}
-
-QString DurationText(int64_t ms)
-{
-    const int64_t tenths = ms / 100;
-    return QStringLiteral("%1:%2.%3").arg(tenths / 600).arg(tenths / 10 % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
 }
 
 }  // namespace
@@ -104,7 +99,7 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
     const int detail = column - kFirstDetail;
     if (m_kind == ContentKind::Sound) {
         switch (detail) {
-        case 0: return item.DurationMs > 0 ? DurationText(item.DurationMs) : QString();
+        case 0: return item.DurationMs > 0 ? PlayTimeText(item.DurationMs) : QString();
         case 1: return item.SampleRate > 0 ? QString::number(item.SampleRate) : QString();
         case 2: return item.Channels > 0 ? QString::number(item.Channels) : QString();
         case 3: return item.Tracks > 0 ? QString::number(item.Tracks) : QString();
@@ -221,21 +216,7 @@ QString ContentListModel::ScratchCopy(int row) const
 
 QMimeData* ContentListModel::mimeData(const QModelIndexList& indexes) const
 {
-    std::vector<int> rows;
-    for (const QModelIndex& index : indexes)
-        if (index.isValid() && index.model() == this)
-            rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QList<QUrl> urls;
-    for (const int row : rows)
-        if (const QString path = ScratchCopy(row); !path.isEmpty())
-            urls.append(QUrl::fromLocalFile(path));
-    if (urls.isEmpty())
-        return nullptr;
-    auto* data = new QMimeData;
-    data->setUrls(urls);
-    return data;
+    return ScratchCopiesMimeData(this, indexes, [this](int row) { return ScratchCopy(row); });
 }
 
 QVariant ContentListModel::headerData(int section, Qt::Orientation orientation, int role) const

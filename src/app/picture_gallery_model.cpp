@@ -209,21 +209,7 @@ QStringList PictureGalleryModel::mimeTypes() const
 
 QMimeData* PictureGalleryModel::mimeData(const QModelIndexList& indexes) const
 {
-    std::vector<int32_t> rows;
-    for (const QModelIndex& index : indexes)
-        if (index.isValid() && index.model() == this)
-            rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QList<QUrl> urls;
-    for (const int32_t row : rows)
-        if (const QString path = ScratchCopy(row); !path.isEmpty())
-            urls.append(QUrl::fromLocalFile(path));
-    if (urls.isEmpty())
-        return nullptr;
-    auto* data = new QMimeData;
-    data->setUrls(urls);
-    return data;
+    return ScratchCopiesMimeData(this, indexes, [this](int row) { return ScratchCopy(static_cast<int32_t>(row)); });
 }
 
 void PictureGalleryModel::SetHexOffsets(bool value)

@@ -1,8 +1,14 @@
 #include "scratch_copy.h"
 
+#include <QAbstractItemModel>
 #include <QDir>
+#include <QMimeData>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUrl>
+
+#include <algorithm>
+#include <vector>
 
 namespace kestrix {
 
@@ -23,6 +29,26 @@ QString WriteScratchCopy(const QString& folder, QString name, std::span<const ui
         !file.commit())
         return {};
     return path;
+}
+
+QMimeData* ScratchCopiesMimeData(const QAbstractItemModel* model, const QModelIndexList& indexes,
+                                 const std::function<QString(int row)>& copyOf)
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.model() == model)
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<QUrl> urls;
+    for (const int row : rows)
+        if (const QString path = copyOf(row); !path.isEmpty())
+            urls.append(QUrl::fromLocalFile(path));
+    if (urls.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 }  // namespace kestrix

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QModelIndexList>
 #include <QString>
+
+#include <functional>
 
 #include <cstdint>
 #include <span>
+
+class QAbstractItemModel;
+class QMimeData;
 
 namespace kestrix {
 
@@ -13,5 +19,11 @@ namespace kestrix {
 // name and renamed, so a link planted under the name is replaced rather than
 // followed. The path written, or an empty text when it could not be written.
 QString WriteScratchCopy(const QString& folder, QString name, std::span<const uint8_t> bytes);
+
+// Drag data for the distinct rows of indexes (those of model): the file URLs
+// of the copies copyOf writes for them, in row order, skipping rows it cannot
+// write; null when none was written.
+QMimeData* ScratchCopiesMimeData(const QAbstractItemModel* model, const QModelIndexList& indexes,
+                                 const std::function<QString(int row)>& copyOf);
 
 }  // namespace kestrix

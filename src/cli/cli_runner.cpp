@@ -136,22 +136,49 @@ void PrintInfo(std::ostream& out, const CliRequest& request, const ImageTask& ta
     });
 }
 
-ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
-                      const KeptFiles& images, std::ostream& err)
+// Save hooks that list each file written in report and tell each failure on
+// err, going on with the next file; files are named subfolder/name (name
+// alone while subfolder is empty), subfolder read at each call (it must live
+// as long as the hooks).
+SaveHooks ReportingHooks(ExtractReport& report, std::ostream& err, const std::string& subfolder)
 {
-    ExtractReport report;
-    SaveHooks hooks;
-    hooks.Written = [&report](const ExtractItem& item, std::size_t) {
-        report.Written.emplace_back(item.Row, item.FileName);
+    const auto shown = [&subfolder](const ExtractItem& item) {
+        return subfolder.empty() ? item.FileName : subfolder + "/" + item.FileName;
     };
-    hooks.Failed = [&report, &err](const ExtractItem& item, const std::exception& failure) {
+    SaveHooks hooks;
+    hooks.Written = [&report, shown](const ExtractItem& item, std::size_t) {
+        report.Written.emplace_back(item.Row, shown(item));
+    };
+    hooks.Failed = [&report, &err, shown](const ExtractItem& item, const std::exception& failure) {
         std::string message = failure.what();
         std::replace(message.begin(), message.end(), '\r', ' ');
-        err << "kestrix-cli: row " << item.Row << " (" << TerminalText(item.FileName) << "): " << TerminalText(message)
+        err << "kestrix-cli: row " << item.Row << " (" << TerminalText(shown(item)) << "): " << TerminalText(message)
             << '\n';
         report.Failed.emplace_back(item.Row, message);
         return AfterFailure::GoOn;
     };
+    return hooks;
+}
+
+// Creates path and the folders above it; false, with the reason told on err
+// and kept in why, when it cannot.
+bool CreateFolder(const std::string& path, std::ostream& err, std::string& why)
+{
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (!error)
+        return true;
+    why = "cannot create the folder " + path + ": " + error.message();
+    err << "kestrix-cli: cannot create the folder " << TerminalText(path) << ": " << error.message() << '\n';
+    return false;
+}
+
+ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
+                      const KeptFiles& images, std::ostream& err)
+{
+    ExtractReport report;
+    static const std::string kNoSubfolder;
+    const SaveHooks hooks = ReportingHooks(report, err, kNoSubfolder);
     const auto rangeOf = [&rows](const ExtractItem& item) {
         const FoundRow& row = rows[static_cast<std::size_t>(item.Row)];
         return ItemRange{row.Start, row.End};
@@ -382,18 +409,7 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
 {
     ExtractReport report;
     std::string kindFolder;
-    SaveHooks hooks;
-    hooks.Written = [&report, &kindFolder](const ExtractItem& item, std::size_t) {
-        report.Written.emplace_back(item.Row, kindFolder + "/" + item.FileName);
-    };
-    hooks.Failed = [&report, &err, &kindFolder](const ExtractItem& item, const std::exception& failure) {
-        std::string message = failure.what();
-        std::replace(message.begin(), message.end(), '\r', ' ');
-        err << "kestrix-cli: row " << item.Row << " (" << TerminalText(kindFolder + "/" + item.FileName)
-            << "): " << TerminalText(message) << '\n';
-        report.Failed.emplace_back(item.Row, message);
-        return AfterFailure::GoOn;
-    };
+    const SaveHooks hooks = ReportingHooks(report, err, kindFolder);
     const auto rangeOf = [&items](const ExtractItem& item) {
         const FoundItem& found = items[static_cast<std::size_t>(item.Row)];
         return ItemRange{found.Start, found.End};
@@ -405,12 +421,10 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
             continue;
         kindFolder = ContentKindFolder(kind);
         const std::string path = folder + "/" + kindFolder;
-        std::error_code error;
-        std::filesystem::create_directories(path, error);
-        if (error) {
-            err << "kestrix-cli: cannot create the folder " << TerminalText(path) << ": " << error.message() << '\n';
+        std::string why;
+        if (!CreateFolder(path, err, why)) {
             for (const ExtractItem& item : plan)
-                report.Failed.emplace_back(item.Row, "cannot create the folder " + path + ": " + error.message());
+                report.Failed.emplace_back(item.Row, why);
             continue;
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
@@ -520,14 +534,9 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         }
     }
     std::optional<ExtractReport> report;
-    if (task.ExtractFolder) {
-        std::error_code error;
-        std::filesystem::create_directories(*task.ExtractFolder, error);
-        if (error) {
-            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.ExtractFolder) << ": "
-                << error.message() << '\n';
+    if (std::string why; task.ExtractFolder) {
+        if (!CreateFolder(*task.ExtractFolder, err, why))
             return CliStatus::Failed;
-        }
         report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
     }
@@ -568,14 +577,9 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
 
     std::optional<ExtractReport> report;
-    if (task.ExtractFolder) {
-        std::error_code error;
-        std::filesystem::create_directories(*task.ExtractFolder, error);
-        if (error) {
-            err << "kestrix-cli: cannot create the folder " << TerminalText(*task.ExtractFolder) << ": "
-                << error.message() << '\n';
+    if (std::string why; task.ExtractFolder) {
+        if (!CreateFolder(*task.ExtractFolder, err, why))
             return CliStatus::Failed;
-        }
         report = Extract(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
     }
     PrintRows(out, request, task, buffer, rows, rowText, report);
