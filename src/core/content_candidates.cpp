@@ -252,7 +252,8 @@ std::optional<ContentType> ContentCandidateAt(std::span<const uint8_t> image, in
     for (const FormatTraits& format : kFormats)
         if (format.Lead[0] == first && format.Lead[1] == second && Matches(image, p, format.Signature) &&
             Matches(image, p + 8, format.Form))
-            return format.Type;
+            return format.Type != ContentType::Jad || IsJadCandidate(image, p) ? std::optional(format.Type)
+                                                                              : std::nullopt;
     if (first == 0xFF && IsMpegFrameLead(second))
         return ContentType::Mp3;
     return std::nullopt;

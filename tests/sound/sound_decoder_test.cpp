@@ -98,20 +98,28 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
 }
 
-// A sound longer than its bytes allow is not decoded to its end.
+// A sound longer than its bytes allow is not decoded to its end, and its
+// verdict and its decode agree on that bound before any decoding.
 TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
 {
-    Bytes amr = {'#', '!', 'A', 'M', 'R', '\n'};
-    amr.resize(amr.size() + 1'000'000, 0x7C);  // frame type 15: no data, one byte
+    const auto noData = [](std::size_t frames) {
+        Bytes amr = {'#', '!', 'A', 'M', 'R', '\n'};
+        amr.resize(amr.size() + frames, 0x7C);  // frame type 15: no data, one byte
+        return amr;
+    };
+    const Bytes amr = noData(1'000'000);
     SoundLimits limits = Limits(amr.size());
-    limits.MaxFrames = 1000;
     EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::TooCostly);
+    EXPECT_EQ(CheckSound(ContentType::Amr, amr, std::atomic<bool>{false}), ContentStatus::Unchecked);
+    limits.MaxFrames = 1000;
+    EXPECT_EQ(DecodeSound(ContentType::Amr, noData(100), limits).Outcome, SoundOutcome::TooCostly);
+
+    const Bytes shorter = noData(100'000);
+    EXPECT_EQ(CheckSound(ContentType::Amr, shorter, std::atomic<bool>{false}), ContentStatus::Complete);
     std::atomic<bool> cancel{true};
-    limits = Limits(amr.size());
+    limits = Limits(shorter.size());
     limits.Cancel = &cancel;
-    EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
-    // The verdict reads the first frames and takes the rest on trust.
-    EXPECT_EQ(CheckSound(ContentType::Amr, amr, std::atomic<bool>{false}), ContentStatus::Complete);
+    EXPECT_EQ(DecodeSound(ContentType::Amr, shorter, limits).Outcome, SoundOutcome::Cancelled);
 }
 
 TEST(WavFile, ReadsBackWithTheSameSamples)
