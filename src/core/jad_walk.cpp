@@ -1,6 +1,7 @@
 #include "jad_walk.h"
 
 #include "erased_text.h"
+#include "midlet_text.h"
 
 #include <algorithm>
 #include <string_view>
@@ -138,11 +139,11 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
         const std::string_view key = text(p, line.KeyLength);
         const std::string_view value = text(line.ValueAt, line.ValueLength);
         if (SameKey(key, "MIDlet-Name"))
-            facts.Name = value;
+            facts.Name = MidletText(value);
         else if (SameKey(key, "MIDlet-Vendor"))
-            facts.Vendor = value;
+            facts.Vendor = MidletText(value);
         else if (SameKey(key, "MIDlet-Version"))
-            facts.Version = value;
+            facts.Version = MidletText(value);
         else if (SameKey(key, "MIDlet-Jar-URL"))
             facts.JarUrl = value;
         else if (SameKey(key, "MIDlet-Jar-Size"))

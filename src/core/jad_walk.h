@@ -7,7 +7,8 @@
 namespace kestrix {
 
 // What a Java application descriptor says about the application it describes;
-// empty strings (and JarSize -1) for attributes it lacks.
+// empty strings (and JarSize -1) for attributes it lacks. Name, Vendor and
+// Version are UTF-8 (MidletText); JarUrl the bytes as written.
 struct JadFacts {
     std::string Name;
     std::string Vendor;

@@ -1,11 +1,13 @@
 #include "jar_walk.h"
 
+#include "midlet_text.h"
 #include "png_walk.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -55,7 +57,10 @@ struct InflateResult {
 
 class Walker {
 public:
-    explicit Walker(std::span<const uint8_t> bytes) : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())) {}
+    Walker(std::span<const uint8_t> bytes, bool thorough)
+        : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())), m_thorough(thorough)
+    {
+    }
 
     int64_t Examined() const { return m_examined; }
 
@@ -134,6 +139,22 @@ public:
         return {code == Z_STREAM_END, consumed};
     }
 
+    // Whether [from, to) holds a local or central header's signature: an extra
+    // field never does, while headers whose extra fields step over the headers
+    // after them (to share one stream of data between all of them) do.
+    bool HoldsHeaderSignature(int64_t from, int64_t to) const
+    {
+        for (int64_t q = from; q + 4 <= to; ++q) {
+            const void* hit = std::memchr(m_bytes.data() + q, 0x50, static_cast<std::size_t>(to - 3 - q));
+            if (hit == nullptr)
+                return false;
+            q = static_cast<const uint8_t*>(hit) - m_bytes.data();
+            if (Le32(q) == kLocalSignature || Le32(q) == kCentralSignature)
+                return true;
+        }
+        return false;
+    }
+
     // The local entry whose header is at at, walked to the end of its data (and
     // data descriptor); std::nullopt when its header is no sound local header
     // or its data do not end inside the bytes.
@@ -164,6 +185,10 @@ public:
         for (const char c : Text(entry.NameAt, entry.NameLength))
             if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F)
                 return std::nullopt;
+        if (HoldsHeaderSignature(entry.NameAt + entry.NameLength, entry.DataAt))
+            return std::nullopt;
+        if (!m_thorough && (flags & kDescriptorFlag) != 0 && (method == kDeflated || compressed == 0))
+            return std::nullopt;
         if ((flags & kDescriptorFlag) == 0) {
             if (compressed == 0xFFFFFFFF || (method == kStored && compressed != uncompressed) ||
                 !Has(entry.DataAt, compressed))
@@ -262,6 +287,7 @@ public:
 private:
     std::span<const uint8_t> m_bytes;
     int64_t m_size;
+    bool m_thorough;
     int64_t m_examined = 0;
 };
 
@@ -320,8 +346,9 @@ void ReadManifest(std::string_view text, MidletFacts& facts)
                                                   : &ignored;
         value->assign(line.substr(colon + 1));
     }
-    for (std::string* field : {&facts.Name, &facts.Vendor, &facts.Version, &facts.IconPath})
-        field->assign(Trimmed(*field));
+    for (std::string* field : {&facts.Name, &facts.Vendor, &facts.Version})
+        *field = MidletText(Trimmed(*field));
+    facts.IconPath.assign(Trimmed(facts.IconPath));
     if (facts.IconPath.empty()) {
         const std::size_t first = midlet1.find(',');
         if (first != std::string::npos) {
@@ -404,9 +431,9 @@ int64_t CheckDirectory(Walker& walker, const std::vector<LocalEntry>& entries, i
 
 }  // namespace
 
-JarWalk WalkJar(std::span<const uint8_t> bytes)
+JarWalk WalkJar(std::span<const uint8_t> bytes, bool thorough)
 {
-    Walker walker(bytes.first(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF)));
+    Walker walker(bytes.first(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF)), thorough);
     std::vector<LocalEntry> entries;
     int64_t p = 0;
     while (const auto entry = walker.ReadLocal(p)) {
