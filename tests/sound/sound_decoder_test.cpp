@@ -1,5 +1,6 @@
 #include "content_search.h"
 #include "format_table.h"
+#include "picture_builders.h"
 #include "sound_builders.h"
 #include "sound_decoder.h"
 #include "wav_file.h"
@@ -46,6 +47,9 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
     } cases[] = {
         {"midi type 1", ContentType::Midi, BuildMidi({}), 1, false},
         {"midi type 0", ContentType::Midi, BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), 1, false},
+        // The synthesizer's player takes the first chunk for a track: only the
+        // tracks are given to it.
+        {"midi with an XFIH chunk before its tracks", ContentType::Midi, BuildMidi({.unknownChunk = true}), 1, false},
         {"rmid", ContentType::Rmid, BuildRiff({.form = "RMID"}), 1, false},
         {"amr-nb", ContentType::Amr, BuildAmr({}), 20, false},
         {"amr-nb silence frames only", ContentType::Amr, BuildAmr({.frameTypes = {8, 15, 15, 8, 15}}), 20, true},
@@ -76,11 +80,13 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
     }
 }
 
-// What the decoders cannot play or refuse.
+// What the decoders cannot play or refuse, and what the walk decides alone.
 TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
 {
-    Bytes cutMp3 = BuildMp3({.frames = 6});
-    std::fill(cutMp3.begin() + 200, cutMp3.end(), 0x00);
+    Bytes brokenEvent = BuildMidi({});
+    brokenEvent[static_cast<std::size_t>(Find(brokenEvent, {0x90}))] = 0xF4;  // undefined status
+    Bytes wideNoData = {'#', '!', 'A', 'M', 'R', '-', 'W', 'B', '\n'};
+    wideNoData.resize(wideNoData.size() + 200'000, 0x7C);
     const struct {
         const char* name;
         ContentType type;
@@ -93,9 +99,15 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         {"qcp", ContentType::Qcp, BuildRiff({.form = "QLCM"}), ContentStatus::Unchecked},
         {"wav with a broken format chunk", ContentType::Wav, Bytes(44, 0x00), ContentStatus::Damaged},
         {"amr header alone", ContentType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ContentStatus::Damaged},
+        {"midi with an event of no status", ContentType::Midi, brokenEvent, ContentStatus::Damaged},
+        // 64 Mi frames of silence, more than its 200,009 bytes allow: --wav
+        // refuses it too.
+        {"amr-wb of 200,000 no-data frames", ContentType::AmrWb, wideNoData, ContentStatus::Unchecked},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
+    EXPECT_EQ(DecodeSound(ContentType::AmrWb, wideNoData, Limits(wideNoData.size())).Outcome,
+              SoundOutcome::TooCostly);
 }
 
 // A sound longer than its bytes allow is not decoded to its end, and its
