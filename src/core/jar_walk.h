@@ -50,7 +50,9 @@ struct JarWalk {
 //   extra field (headers stepping over the headers after them, all pointing
 //   into one stream), and its header no local header.
 //   The data are the header's compressed size long, except with flag bit 3:
-//   deflated data (zero sizes, as Java's jar tool writes them) end where their
+//   deflated data (zero sizes, as Java's jar tool writes them) end at the first
+//   signed descriptor whose compressed size equals their length, found before
+//   any local or central header signature or erased run, else where their
 //   deflate stream ends; stored data with a zero size end at the first signed
 //   descriptor whose sizes equal their length, found before any local or
 //   central header signature. An archive stored inside the
@@ -76,7 +78,8 @@ struct JarWalk {
 // flash after a cut), and is broken when it inflates to more than 32 times its
 // bytes read plus 1 MiB (a bound on hostile streams, far above real entries).
 // Reads only inside bytes; the work is linear in the bytes (a deflated byte is
-// inflated at most twice, plus the manifest and the icon). Midlet holds the
+// inflated at most twice, plus the manifest and the icon, which is not
+// inflated at all when its stated size is over kLargestJarIcon). Midlet holds the
 // facts of the manifest (META-INF/MANIFEST.MF, names compared without regard to
 // case) among the whole entries, when it is stored or deflated and at most 64
 // KiB once inflated; the icon likewise.
