@@ -363,7 +363,7 @@ TEST(WalkJar, KeepsOnlyASmallIcon)
 TEST(WalkJar, SharedDataAndUnknownSizesCostLittle)
 {
     for (const auto kind : {test_support::HostileKind::JarSharedInflate, test_support::HostileKind::JarSharedStored}) {
-        const Bytes image = test_support::BuildHostileImage(kind, 1);
+        const Bytes image = test_support::BuildHostileImage(kind, std::size_t{1} << 20);
         for (const std::size_t header : {std::size_t{0}, std::size_t{31 * 1000}}) {
             const WalkResult walk = WalkJar(std::span<const uint8_t>(image).subspan(header)).Walk;
             EXPECT_EQ(walk.Verdict, WalkVerdict::NotPicture);

@@ -32,14 +32,15 @@ void Append(Bytes& out, std::string_view text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
-// 2,100 local headers named "a" whose extra fields all end where the group's
-// data start, then those data: non-final stored deflate blocks of zeros (a
-// stream that never ends) or plain zeros.
-Bytes SharedDataGroup(bool deflated)
+// Local headers named "a" (2,100 in an image of a few MB, fewer in a small
+// one) whose extra fields all end where the group's data start, then those
+// data: non-final stored deflate blocks of zeros (a stream that never ends) or
+// plain zeros.
+Bytes SharedDataGroup(bool deflated, std::size_t size)
 {
-    constexpr uint32_t kHeaders = 2100;
+    const auto kHeaders = static_cast<uint32_t>(std::clamp<std::size_t>(size / 512, 8, 2100));
     constexpr uint32_t kHeaderSize = 31;
-    constexpr std::size_t kData = 256 * 1024;
+    const std::size_t kData = std::clamp<std::size_t>(size / 8, 1024, 256 * 1024);
     Bytes out;
     for (uint32_t k = 0; k < kHeaders; ++k) {
         PutLe32(out, 0x04034B50);
@@ -58,11 +59,11 @@ Bytes SharedDataGroup(bool deflated)
         out.resize(out.size() + kData, 0);
         return out;
     }
-    for (std::size_t written = 0; written < kData; written += 65535 + 5) {
+    for (std::size_t written = 0; written < kData; written += 1024 + 5) {
         out.push_back(0x00);
-        PutLe16(out, 65535);
-        PutLe16(out, 0);
-        out.resize(out.size() + 65535, 0);
+        PutLe16(out, 1024);
+        PutLe16(out, 0xFFFF ^ 1024);
+        out.resize(out.size() + 1024, 0);
     }
     return out;
 }
@@ -101,8 +102,8 @@ Bytes Unit(HostileKind kind, std::size_t index, std::size_t size)
     case HostileKind::RiffChains:
         return {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'J', 'U', 'N', 'K', 12, 0, 0, 0};
     case HostileKind::JadLines: return {'M', 'I', 'D', 'l', 'e', 't', '-', '1', ':', ' ', 'x', '\n'};
-    case HostileKind::JarSharedInflate: return SharedDataGroup(true);
-    case HostileKind::JarSharedStored: return SharedDataGroup(false);
+    case HostileKind::JarSharedInflate: return SharedDataGroup(true, size);
+    case HostileKind::JarSharedStored: return SharedDataGroup(false, size);
     case HostileKind::JadJarPairs: {
         const std::string name = "g" + std::to_string(index) + ".jar";
         const Bytes jar = BuildJar({.files = {{.name = "a", .data = {'x'}, .deflated = false, .descriptor = false}}});

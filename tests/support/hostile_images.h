@@ -16,7 +16,7 @@ enum class HostileKind {
     RiffChains,
     // Lines "MIDlet-1: x" and nothing else.
     JadLines,
-    // Groups of 2,100 local headers (flag bit 3, deflated), each one's extra
+    // Groups of up to 2,100 local headers (flag bit 3, deflated), each one's extra
     // field stepping over the headers after it into one deflate stream that
     // never ends.
     JarSharedInflate,
