@@ -44,7 +44,7 @@ bool Cancelled(const SoundLimits& limits)
 // Gathers the frames a decoder gives, within the limits.
 class PcmSink {
 public:
-    enum class Next { More, Enough, TooCostly };
+    enum class Next { More, Enough, TooCostly, Stopped };
 
     PcmSink(int32_t rate, int32_t channels, const SoundLimits& limits) : m_limits(limits)
     {
@@ -61,8 +61,12 @@ public:
         m_frames += static_cast<int64_t>(samples) / std::max(1, m_sound.Channels);
         if (m_frames > m_limits.MaxFrames)
             return Next::TooCostly;
-        if (m_limits.KeepSamples)
+        if (m_limits.Stream) {
+            if (!m_limits.Stream({block, samples}, m_sound.SampleRate, m_sound.Channels))
+                return Next::Stopped;
+        } else if (m_limits.KeepSamples) {
             m_sound.Samples.insert(m_sound.Samples.end(), block, block + samples);
+        }
         return m_limits.EnoughFrames >= 0 && m_frames >= m_limits.EnoughFrames ? Next::Enough : Next::More;
     }
 
@@ -71,6 +75,8 @@ public:
     {
         if (next == Next::TooCostly)
             return {SoundOutcome::TooCostly, {}};
+        if (next == Next::Stopped)
+            return {SoundOutcome::Cancelled, {}};
         if (m_frames == 0)
             return {SoundOutcome::Refused, {}};
         return {SoundOutcome::Decoded, std::move(m_sound)};

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +134,39 @@ TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
     limits = Limits(shorter.size());
     limits.Cancel = &cancel;
     EXPECT_EQ(DecodeSound(ContentType::Amr, shorter, limits).Outcome, SoundOutcome::Cancelled);
+}
+
+// A WAV file written as the sound decodes is the file made of the whole
+// decode; a file the bound cannot take is refused before any decoding.
+TEST(WavFile, WrittenAsItDecodesWithinItsBound)
+{
+    const struct {
+        const char* name;
+        ContentType type;
+        Bytes bytes;
+    } cases[] = {
+        {"amr-wb", ContentType::AmrWb, BuildAmr({.wide = true})},
+        {"mp3", ContentType::Mp3, BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true})},
+        {"wav", ContentType::Wav, BuildRiff({})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SoundDecode decoded = DecodeSound(c.type, c.bytes, Limits(c.bytes.size()));
+        ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+        const Bytes whole = WavFileBytes(decoded.Sound);
+        MemoryStream streamed;
+        std::string why;
+        ASSERT_TRUE(WriteWavFile(c.type, c.bytes, streamed, INT64_MAX, why)) << why;
+        ASSERT_EQ(streamed.Size(), static_cast<int64_t>(whole.size()));
+        EXPECT_EQ(std::memcmp(streamed.Memory(), whole.data(), whole.size()), 0);
+        EXPECT_NEAR(static_cast<double>(ExpectedWavBytes(c.type, c.bytes)), static_cast<double>(whole.size()),
+                    static_cast<double>(whole.size()) / 10);
+
+        MemoryStream refused;
+        EXPECT_FALSE(WriteWavFile(c.type, c.bytes, refused, static_cast<int64_t>(whole.size()) / 2, why));
+        EXPECT_EQ(why, "the WAV file would pass the bound of the run's WAV files");
+        EXPECT_EQ(refused.Size(), 0);
+    }
 }
 
 TEST(WavFile, ReadsBackWithTheSameSamples)
