@@ -208,8 +208,8 @@ public:
             // Java's jar tool signs its descriptors: the first one stating the
             // distance to it ends the data, without inflating them. Without
             // one the stream's own end decides.
-            if (const std::optional<int64_t> signed_ = FindDescriptor(entry.DataAt, false)) {
-                entry.DataSize = *signed_;
+            if (const std::optional<int64_t> described = FindDescriptor(entry.DataAt, false)) {
+                entry.DataSize = *described;
             } else {
                 const InflateResult inflated = Inflate(entry.DataAt, m_size, nullptr, 0);
                 if (!inflated.Ended)

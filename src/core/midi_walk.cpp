@@ -108,7 +108,8 @@ int64_t PlayingTime(int64_t ticks, const std::vector<TempoChange>& tempos, int32
         const int64_t perFrame = division & 0xFF;
         if (fps <= 0 || perFrame == 0)
             return 0;
-        return static_cast<int64_t>(std::min(kLongestMicros, static_cast<long double>(ticks) * 1000 / (fps * perFrame)));
+        return static_cast<int64_t>(
+            std::min(kLongestMicros, static_cast<long double>(ticks) * 1000 / (fps * perFrame)));
     }
     long double micros = 0;
     int64_t at = 0;

@@ -108,8 +108,8 @@ int64_t TagsEnd(std::span<const uint8_t> bytes, int64_t p) noexcept
 // Signatures of other items and of a file-system entry: long enough that
 // sound data hold one by chance about once in 16 million bytes.
 constexpr std::string_view kForeignSignatures[] = {
-    "GIF8", "\x89PNG\r\n", "\xFF\xD8\xFF", "MThd", "#!AMR", "ID3", "RIFF", "BEGIN:IMELODY", "MMMD",
-    "PK\x03\x04", "MIDlet-", {"\x00\x00\x01\xFF\x00\x00\x00", 7}};
+    "GIF8", "\x89PNG\r\n",   "\xFF\xD8\xFF", "MThd",       "#!AMR",   "ID3",
+    "RIFF", "BEGIN:IMELODY", "MMMD",         "PK\x03\x04", "MIDlet-", {"\x00\x00\x01\xFF\x00\x00\x00", 7}};
 static_assert(kForeignSignatures[11][3] == '\xFF' && kForeignSignatures[11].size() == kFileEntrySignature.size());
 
 // Whether bytes [from, to) hold the start of another item or entry.

@@ -497,9 +497,8 @@ ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const
         if (walk.Verdict == WalkVerdict::Whole && walk.DurationMs == 0)
             return ContentStatus::Damaged;
         if (walk.Verdict == WalkVerdict::Whole && OnlyNoDataFrames(bytes, walk.End))
-            return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size())
-                       ? ContentStatus::Unchecked
-                       : ContentStatus::Complete;
+            return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ContentStatus::Unchecked
+                                                                                             : ContentStatus::Complete;
     }
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());

@@ -336,12 +336,18 @@ Bytes Text(const char* text)
 // A format 0 MIDI of one track: tempo, then events, then the track's end.
 Bytes MidiTrack(uint32_t tempo, int16_t division, const Bytes& events)
 {
-    Bytes track = {0x00, 0xFF, 0x51, 0x03, static_cast<uint8_t>(tempo >> 16), static_cast<uint8_t>(tempo >> 8),
+    Bytes track = {0x00,
+                   0xFF,
+                   0x51,
+                   0x03,
+                   static_cast<uint8_t>(tempo >> 16),
+                   static_cast<uint8_t>(tempo >> 8),
                    static_cast<uint8_t>(tempo)};
     track.insert(track.end(), events.begin(), events.end());
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    Bytes midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, static_cast<uint8_t>(division >> 8),
-                  static_cast<uint8_t>(division), 'M', 'T', 'r', 'k'};
+    Bytes midi = {
+        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division),
+        'M', 'T', 'r', 'k'};
     for (const int shift : {24, 16, 8, 0})
         midi.push_back(static_cast<uint8_t>(track.size() >> shift));
     return Then(midi, track);
@@ -352,9 +358,9 @@ Bytes MidiTrack(uint32_t tempo, int16_t division, const Bytes& events)
 TEST(SoundWalkVerdicts, TextCutsAndDurations)
 {
     // "Моя мелодия" in Windows-1251: "я" is FFh.
-    const Bytes russian = Then(Then(Text("BEGIN:IMELODY\r\nNAME:"), {0xCC, 0xEE, 0xFF, 0x20, 0xEC, 0xE5, 0xEB, 0xEE,
-                                                                       0xE4, 0xE8, 0xFF}),
-                               Text("\r\nBEAT:120\r\nMELODY:c2d2e2f2\r\nEND:IMELODY\r\n"));
+    const Bytes russian =
+        Then(Then(Text("BEGIN:IMELODY\r\nNAME:"), {0xCC, 0xEE, 0xFF, 0x20, 0xEC, 0xE5, 0xEB, 0xEE, 0xE4, 0xE8, 0xFF}),
+             Text("\r\nBEAT:120\r\nMELODY:c2d2e2f2\r\nEND:IMELODY\r\n"));
     // "Змея", cut by erased flash right after its "я".
     const Bytes cutRussian = Then(Text("BEGIN:IMELODY\r\nNAME:x\r\nCOMPOSER:"), {0xC7, 0xEC, 0xE5, 0xFF});
     Bytes huge;
@@ -366,8 +372,8 @@ TEST(SoundWalkVerdicts, TextCutsAndDurations)
     byteRateOne[28] = 1;
     const Bytes mp3 = BuildMp3({.frames = 20});
     const auto frame = static_cast<int32_t>(Mp3FrameSize({.frames = 20}));
-    const Bytes cutMp3 = Then(Then(Cut(mp3, static_cast<std::size_t>(frame) * 10 + 50), BuildMidi({})),
-                              Garbage(1000, 3));
+    const Bytes cutMp3 =
+        Then(Then(Cut(mp3, static_cast<std::size_t>(frame) * 10 + 50), BuildMidi({})), Garbage(1000, 3));
     const struct {
         Walker walk;
         SoundCase c;

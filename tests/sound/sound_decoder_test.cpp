@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -108,8 +108,7 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
-    EXPECT_EQ(DecodeSound(ContentType::AmrWb, wideNoData, Limits(wideNoData.size())).Outcome,
-              SoundOutcome::TooCostly);
+    EXPECT_EQ(DecodeSound(ContentType::AmrWb, wideNoData, Limits(wideNoData.size())).Outcome, SoundOutcome::TooCostly);
 }
 
 // A sound longer than its bytes allow is not decoded to its end, and its
