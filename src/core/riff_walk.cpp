@@ -16,7 +16,7 @@ constexpr int64_t kQcpPacketMs = 20;
 // few (LIST, JUNK, bext, fact) first. Without the bound, a chain of chunks
 // that never reaches a format would be walked again from every RIFF header in
 // it.
-constexpr int32_t kMostChunksBeforeRequired = 64;
+constexpr int32_t kMostChunksBeforeRequired = 16;
 
 enum class Form { Wave, Qcp, Rmid };
 
@@ -146,11 +146,12 @@ private:
             m_examined = m_p + kChunkHeader;
             if (m_p + kChunkHeader > m_riffEnd || !IsPrintableTag(m_bytes, m_p))
                 return Stopped(true);
-            if (!HasRequiredChunks() && ++m_chunks > kMostChunksBeforeRequired)
-                return WalkVerdict::NotPicture;
             const uint32_t length = ReadLe32(m_bytes, m_p + 4);
             const int64_t data = m_p + kChunkHeader;
             const bool isData = HasText(m_bytes, m_p, "data");
+            // Before its data: the format chunk and kMostChunksBeforeRequired others.
+            if (!HasRequiredChunks() && !isData && ++m_chunks > kMostChunksBeforeRequired + 1)
+                return WalkVerdict::NotPicture;
             if (isData && (length == kUndecided || (length == 0 && !m_decided)))
                 return OpenData(data);
             const int64_t end = data + length;

@@ -24,8 +24,8 @@ namespace kestrix {
 // the RIFF size is reached. A form or first chunk that fails these checks, or a
 // RIFF size too small for the form, is no item; so is a walk that ends before
 // the required chunks without reaching the end of the bytes or erased flash.
-// More than 64 chunks before the required ones is no item (a chain of chunks
-// that never holds a sound). Examined is set for every verdict.
+// More than 16 chunks besides the format before the data is no item (a chain
+// of chunks that never holds a sound). Examined is set for every verdict.
 // SampleRate and Channels come from the format chunk; a WAVE's DurationMs from
 // its data's size in whole blocks and the samples a block holds (PCM and the
 // other plain codings one frame a block, IMA and Microsoft ADPCM and GSM by

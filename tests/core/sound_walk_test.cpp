@@ -410,6 +410,14 @@ TEST(SoundWalkVerdicts, ChunkChainsWithoutSoundAreBounded)
         EXPECT_GT(result.Examined, 12);
         EXPECT_LT(result.Examined, 2000);
     }
+    // A real file's chunks before its format (LIST, JUNK, bext...) are far fewer.
+    Bytes junkFirst = BuildRiff({});
+    for (int i = 0; i < 16; ++i)
+        junkFirst.insert(junkFirst.begin() + 12, {'J', 'U', 'N', 'K', 0, 0, 0, 0});
+    junkFirst[4] = static_cast<uint8_t>(junkFirst[4] + 128);
+    const WalkResult walked = WalkRiff(junkFirst);
+    EXPECT_EQ(walked.Verdict, WalkVerdict::Whole);
+    EXPECT_EQ(walked.End, SizeOf(junkFirst));
 }
 
 }  // namespace
