@@ -394,13 +394,17 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        return Printable(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + Printable(midlet.Vendor)) +
-               (midlet.Version.empty() ? "" : " " + Printable(midlet.Version));
+        return TerminalText(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
+               (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
     }
     case ContentKind::File: return {};
     }
     return {};
 }
+
+// The bound of the WAV files of one image (content --wav).
+constexpr int64_t kWavBytesPerImageByte = 32;
+constexpr int64_t kWavFixedBytes = int64_t{64} << 20;
 
 // Saves the listed items into one folder per kind under folder.
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
@@ -429,14 +433,21 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
         if (kind == ContentKind::Sound && wavFrom != nullptr) {
-            const WavMaker toWav = [wavFrom](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav,
-                                             std::string& why) {
-                return wavFrom->ToWav(type, sound.data(), sound.size(), &wav, &why);
+            // The WAV files of an image hold at most kWavBytesPerImageByte times
+            // its bytes, plus kWavFixedBytes, in all: a sound the bound cannot
+            // take is refused before it is decoded.
+            int64_t wavLeft = kWavBytesPerImageByte * static_cast<int64_t>(buffer.Bytes().size()) + kWavFixedBytes;
+            const WavStreamer toWav = [wavFrom, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
+                                                          std::string& why) {
+                const bool whole = wavFrom->ToWavStream(type, sound.data(), sound.size(), &out, wavLeft, &why);
+                if (whole)
+                    wavLeft -= out.Position();
+                return whole;
             };
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
             };
-            SaveSoundsAsWav(buffer, items, PlanWavFiles(plan), path, toWav, hooks, skipped, images);
+            StreamSoundsAsWav(buffer, items, PlanWavFiles(plan), path, toWav, hooks, skipped, images);
         }
     }
     return report;
