@@ -1,0 +1,227 @@
+#include "hex_dock.h"
+
+#include "code_page.h"
+#include "content_list_model.h"
+#include "content_page.h"
+#include "file_entry_layout.h"
+#include "firmware_info.h"
+#include "form1.h"
+#include "hex_page.h"
+#include "hex_view.h"
+#include "picture_gallery.h"
+#include "picture_gallery_model.h"
+#include "result_list_view.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace kestrix {
+namespace {
+
+// How long the item list waits after a list changed: a scan appends rows
+// all the time, and the items are gathered once for a burst of them.
+constexpr int kRefreshDelayMs = 300;
+
+QString PictureTypeText(PictureType type)
+{
+    switch (type) {
+    case PictureType::Gif: return QStringLiteral("gif");
+    case PictureType::Bmp: return QStringLiteral("bmp");
+    case PictureType::Jpeg: return QStringLiteral("jpg");
+    case PictureType::Png: return QStringLiteral("png");
+    }
+    return {};
+}
+
+// A list's row as a range: its bytes, or for a file entry whose data lie
+// elsewhere, the entry's header before its stated start.
+HexItem RowItem(const FoundRow& row, MapClass kind, int32_t source, int32_t index)
+{
+    const int32_t end = row.HasEnd() ? row.End : row.Start;
+    const int32_t start = row.HasEnd() ? row.Start : row.Start - static_cast<int32_t>(kFileEntryDataOffset);
+    return {start, std::max(end, start + 1), kind, source, index};
+}
+
+}  // namespace
+
+HexDock::HexDock(TForm1& form, THexBuffer& buffer)
+    : QDockWidget(QStringLiteral("Байты и карта образа"), &form), m_form(form), m_buffer(buffer)
+{
+    setObjectName(QStringLiteral("HexDock"));
+    m_page = new HexPage(buffer, this);
+    m_page->ItemCaption = [this](const HexItem& item) { return Caption(item.Source, item.Index); };
+    setWidget(m_page);
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(kRefreshDelayMs);
+    connect(m_refresh, &QTimer::timeout, this, &HexDock::RefreshItems);
+    Watch();
+}
+
+void HexDock::Watch()
+{
+    auto later = [this] {
+        if (!m_refresh->isActive())
+            m_refresh->start();
+    };
+    auto watchModel = [&](QAbstractItemModel* model) {
+        connect(model, &QAbstractItemModel::modelReset, this, later);
+        connect(model, &QAbstractItemModel::rowsInserted, this, later);
+        connect(model, &QAbstractItemModel::layoutChanged, this, later);
+    };
+    watchModel(&m_form.FileList()->Model());
+    watchModel(&m_form.Finded()->Model());
+    watchModel(&m_form.AllPictures()->Model());
+    for (ContentPage* page : {m_form.SoundsPage(), m_form.ApplicationsPage(), m_form.PhoneFilesPage()})
+        watchModel(page->Model());
+    // The facts are read afresh after every load: the image may be another one.
+    connect(&m_form.InfoList()->Model(), &QAbstractItemModel::modelReset, this, [this, later] {
+        m_page->RefreshImage();
+        later();
+    });
+
+    auto watchList = [this](ResultListView* list, Source source) {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list, source] {
+            const std::vector<int32_t> rows = list->SelectedRows();
+            if (!rows.empty())
+                ShowRow(source, rows.front());
+        });
+    };
+    watchList(m_form.FileList(), Files);
+    watchList(m_form.Finded(), Graphics);
+    watchList(m_form.InfoList(), Facts);
+    connect(m_form.AllPictures(), &PictureGallery::PictureSelected, this, [this](int32_t row) {
+        if (row >= 0)
+            ShowRow(Pictures, row);
+    });
+    const std::pair<ContentPage*, Source> pages[] = {{m_form.SoundsPage(), Sounds},
+                                                     {m_form.ApplicationsPage(), Applications},
+                                                     {m_form.PhoneFilesPage(), PhoneFiles}};
+    for (const auto& [page, source] : pages) {
+        connect(page->Table()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, page = page, source = source] {
+                    const std::vector<bool> selected = page->SelectedItems();
+                    const auto first = std::find(selected.begin(), selected.end(), true);
+                    if (first != selected.end())
+                        ShowRow(source, static_cast<int32_t>(first - selected.begin()));
+                });
+    }
+
+    for (QAction* action : m_form.findChildren<QAction*>(QStringLiteral("HexOffsets"))) {
+        connect(action, &QAction::toggled, m_page, &HexPage::SetHexOffsets);
+        m_page->SetHexOffsets(action->isChecked());
+    }
+}
+
+void HexDock::RefreshItems()
+{
+    std::vector<HexItem> items;
+    const std::span<const uint8_t> image = m_buffer.Bytes();
+    auto addRows = [&items](const FoundRows* rows, MapClass kind, Source source) {
+        if (rows == nullptr)
+            return;
+        for (std::size_t i = 0; i < rows->Count(); ++i)
+            items.push_back(RowItem((*rows)[i], kind, source, static_cast<int32_t>(i)));
+    };
+    addRows(m_form.FileList()->Model().Found(), MapClass::File, Files);
+    addRows(m_form.Finded()->Model().Found(), MapClass::Picture, Graphics);
+    if (!image.empty()) {
+        const std::vector<FactRange> facts = FirmwareFactRanges(image);
+        for (std::size_t i = 0; i < facts.size(); ++i)
+            if (facts[i].Start < m_buffer.DataSize())
+                items.push_back({facts[i].Start, std::max(facts[i].End, facts[i].Start + 1), MapClass::Facts, Facts,
+                                 static_cast<int32_t>(i)});
+    }
+    const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        items.push_back({pictures[i].Start, pictures[i].End, MapClass::Picture, Pictures, static_cast<int32_t>(i)});
+    if (const ContentResults* results = m_form.SoundsPage()->Results()) {
+        const std::vector<FoundItem>& found = results->Found.Items;
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const ContentKind kind = KindOf(found[i].Type);
+            // Pictures of the content search are the rows of "Все картинки".
+            if (kind == ContentKind::Picture)
+                continue;
+            const Source source = kind == ContentKind::Sound         ? Sounds
+                                  : kind == ContentKind::Application ? Applications
+                                                                     : PhoneFiles;
+            items.push_back({found[i].Start, found[i].End, MapClassOf(kind), source, static_cast<int32_t>(i)});
+        }
+    }
+    m_page->SetItems(std::move(items));
+}
+
+void HexDock::ShowRow(Source source, int32_t row)
+{
+    RefreshItems();
+    for (const HexItem& item : m_page->View()->Items().Items()) {
+        if (item.Source == source && item.Index == row) {
+            m_page->ShowRange(item.Start, item.End);
+            return;
+        }
+    }
+}
+
+QString HexDock::Caption(int32_t source, int32_t index) const
+{
+    const auto i = static_cast<std::size_t>(index);
+    switch (static_cast<Source>(source)) {
+    case Files:
+    case Graphics:
+    case Facts: {
+        const ResultListView* list = source == Files      ? m_form.FileList()
+                                     : source == Graphics ? m_form.Finded()
+                                                          : m_form.InfoList();
+        if (i >= list->Model().RowCount())
+            return {};
+        const ResultRow row = list->Model().Row(i);
+        const QString caption = ResultListModel::DisplayText(row.Caption);
+        return source == Facts
+                   ? QStringLiteral("%1 (сведения о прошивке)").arg(caption)
+                   : QStringLiteral("%1 (%2)").arg(caption, ResultListModel::DisplayText(row.Cell(RowCell::Type)));
+    }
+    case Pictures: {
+        const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
+        if (i >= pictures.size())
+            return {};
+        const FoundPicture& picture = pictures[i];
+        const QString name = picture.EntryName.empty() ? QStringLiteral("Картинка (%1)").arg(index + 1)
+                                                       : QString::fromStdString(Cp1251ToUtf8(picture.EntryName));
+        return QStringLiteral("%1 (%2, %3×%4): %5")
+            .arg(name, PictureTypeText(picture.Type))
+            .arg(picture.Width)
+            .arg(picture.Height)
+            .arg(PictureGalleryModel::StatusText(picture.Status));
+    }
+    case Sounds:
+    case Applications:
+    case PhoneFiles: {
+        const ContentResults* results = m_form.SoundsPage()->Results();
+        if (results == nullptr || i >= results->Found.Items.size())
+            return {};
+        const FoundItem& item = results->Found.Items[i];
+        return QStringLiteral("%1 (%2): %3")
+            .arg(QString::fromStdString(Cp1251ToUtf8(results->Captions[i])),
+                 QString::fromLatin1(ContentTypeName(item.Type)), ContentListModel::StatusText(item.Status));
+    }
+    }
+    return {};
+}
+
+HexDock* InstallHexDock(TForm1& form, THexBuffer& buffer)
+{
+    auto* dock = new HexDock(form, buffer);
+    form.addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    QAction* show = dock->toggleViewAction();
+    show->setText(QStringLiteral("Байты и карта образа"));
+    show->setShortcut(QKeySequence(Qt::Key_F9));
+    for (QMenu* menu : form.menuBar()->findChildren<QMenu*>())
+        if (menu->title() == QStringLiteral("&Утилиты"))
+            menu->addAction(show);
+    return dock;
+}
+
+}  // namespace kestrix

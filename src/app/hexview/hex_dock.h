@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDockWidget>
+
+#include <cstdint>
+
+namespace kestrix {
+
+class HexPage;
+class THexBuffer;
+class TForm1;
+
+// The dock "Байты и карта образа" of the main window: the hex page over the
+// window's image, tinted with what every page found, highlighting the row
+// selected on any page, following the pages' "Смещения в hex". It watches the
+// window's lists through their models and selections, so the window itself
+// only creates it.
+class HexDock : public QDockWidget {
+    Q_OBJECT
+public:
+    // The list a tinted item comes from (HexItem::Source).
+    enum Source : int32_t { Files, Graphics, Facts, Pictures, Sounds, Applications, PhoneFiles };
+
+    HexDock(TForm1& form, THexBuffer& buffer);
+
+    HexPage* Page() const noexcept { return m_page; }
+    // Highlights row of the list source, as selecting it on its page does.
+    void ShowRow(Source source, int32_t row);
+    // Re-reads the items of every list now (normally done shortly after they change).
+    void RefreshItems();
+
+private:
+    void Watch();
+    QString Caption(int32_t source, int32_t index) const;
+
+    TForm1& m_form;
+    THexBuffer& m_buffer;
+    HexPage* m_page = nullptr;
+    class QTimer* m_refresh = nullptr;
+};
+
+// Adds the dock to form, hidden, with "Утилиты / Байты и карта образа" (F9)
+// to show it.
+HexDock* InstallHexDock(TForm1& form, THexBuffer& buffer);
+
+}  // namespace kestrix
