@@ -155,12 +155,12 @@ std::optional<std::vector<uint8_t>> FindNeedle(std::string_view text, FindEncodi
 }
 
 SlicedFindResult FindNextMatch(TCustomHexBuffer& buffer, std::span<const uint8_t> needle, int32_t from,
-                               const ScanHooks& hooks)
+                               const ScanHooks& hooks, int32_t sliceSize)
 {
     if (needle.empty() || from >= buffer.DataSize())
         return {};
     DropOneByteSelection(buffer, needle.size());
-    return FindHexPatternSliced(buffer, NeedleHexText(needle), from, buffer.DataSize(), hooks);
+    return FindHexPatternSliced(buffer, NeedleHexText(needle), from, buffer.DataSize(), hooks, sliceSize);
 }
 
 SlicedFindResult FindPreviousMatch(TCustomHexBuffer& buffer, std::span<const uint8_t> needle, int32_t before,

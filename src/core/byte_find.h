@@ -25,7 +25,7 @@ std::optional<std::vector<uint8_t>> FindNeedle(std::string_view text, FindEncodi
 // engine (FindHexPattern over slices, hooks.KeepGoing between them). The
 // buffer's selection becomes the match, as FindHexPattern leaves it.
 SlicedFindResult FindNextMatch(TCustomHexBuffer& buffer, std::span<const uint8_t> needle, int32_t from,
-                               const ScanHooks& hooks);
+                               const ScanHooks& hooks, int32_t sliceSize = kSearchSliceSize);
 
 // The last match of needle starting before `before`, through the same engine,
 // walking back over slices with hooks.KeepGoing between them. A match may run

@@ -13,15 +13,17 @@ constexpr int64_t kCountLogTable = 65536;
 // Cells at least this long are counted in four interleaved tables, which keep
 // the counting free of stalls on repeated bytes.
 constexpr int64_t kWideCell = 2048;
+// Cells shorter than this tell too little of their entropy to plot it.
+constexpr int64_t kSmallCell = 256;
 
 }  // namespace
 
-FlashMapBuilder::FlashMapBuilder(std::span<const uint8_t> image, int64_t cells) : m_image(image)
+FlashMapBuilder::FlashMapBuilder(std::span<const uint8_t> image, int64_t cells, int64_t cellBytes) : m_image(image)
 {
     const auto size = static_cast<int64_t>(image.size());
     cells = std::max<int64_t>(1, cells);
     m_map.ImageSize = size;
-    m_map.CellBytes = std::max<int64_t>(1, (size + cells - 1) / cells);
+    m_map.CellBytes = cellBytes > 0 ? cellBytes : std::max<int64_t>(1, (size + cells - 1) / cells);
     const int64_t count = size == 0 ? 0 : (size + m_map.CellBytes - 1) / m_map.CellBytes;
     m_map.ByteClasses.assign(static_cast<std::size_t>(count), MapClass::Data);
     m_map.Entropy.assign(static_cast<std::size_t>(count), 0);
@@ -195,6 +197,14 @@ MapPicture DrawFlashMap(std::span<const uint8_t> image, std::span<const MapItem>
         const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.Width) + x) * 3;
         std::copy(colour.begin(), colour.end(), picture.Rgb.begin() + static_cast<std::ptrdiff_t>(at));
     };
+    // A cell of a few bytes cannot show more than log2 of its size in bits;
+    // such rows are measured whole, which costs one more pass over a small image.
+    std::vector<uint8_t> rowEntropy;
+    if (map.CellBytes < kSmallCell && cells > 0) {
+        FlashMapBuilder rows(image, 1, grid * map.CellBytes);
+        rows.Step(INT64_MAX);
+        rowEntropy = rows.Take().Entropy;
+    }
     for (int32_t y = 0; y < picture.Height; ++y) {
         int64_t entropySum = 0;
         int64_t inRow = 0;
@@ -209,6 +219,10 @@ MapPicture DrawFlashMap(std::span<const uint8_t> image, std::span<const MapItem>
             ++inRow;
         }
         const int32_t plotStart = picture.GridWidth + kGap;
+        if (!rowEntropy.empty() && inRow > 0) {
+            entropySum = rowEntropy[static_cast<std::size_t>(y)];
+            inRow = 1;
+        }
         const int64_t bar = inRow == 0 ? 0 : entropySum * plot / (inRow * 255);
         for (int32_t x = 0; x < plot; ++x)
             put(plotStart + x, y, x < bar ? kPlotBar : kPlotGround);

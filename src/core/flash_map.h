@@ -42,8 +42,9 @@ struct FlashMap {
 // answering between the parts. The image must stay as it is until Take().
 class FlashMapBuilder {
 public:
-    // cells: how many cells at most (at least 1); a cell holds at least one byte.
-    FlashMapBuilder(std::span<const uint8_t> image, int64_t cells);
+    // cells: how many cells at most (at least 1); a cell holds at least one
+    // byte. cellBytes > 0 sets the cells' size instead.
+    FlashMapBuilder(std::span<const uint8_t> image, int64_t cells, int64_t cellBytes = 0);
     // Measures the next cells, about maxBytes of the image; true when every
     // cell has been measured.
     bool Step(int64_t maxBytes);
@@ -78,7 +79,8 @@ std::array<uint8_t, 3> MapColour(MapClass kind) noexcept;
 
 // The map as a picture: a grid of cells, row after row from the image's start
 // at the top left, and beside it on the right the entropy plot, one bar per
-// grid row as long as the row's mean entropy. Pixels as red, green, blue.
+// grid row as long as the row's entropy (the mean of its cells', or for
+// cells too small to tell, measured over the row). Pixels as red, green, blue.
 struct MapPicture {
     int32_t Width = 0;
     int32_t Height = 0;
