@@ -45,14 +45,13 @@ TEST_F(CliMap, DrawsTheMapAsAPngOfTheGivenWidth)
 
     Raster raster;
     ASSERT_EQ(DecodePng(ReadFileBytes(png), {}, &raster), PictureFault::None);
-    const MapPicture expected = DrawFlashMap(ReadFileBytes(m_image),
-                                             MapItemsOf(ReadFileBytes(m_image), {}), 64);
+    const MapPicture expected = DrawFlashMap(ReadFileBytes(m_image), MapItemsOf(ReadFileBytes(m_image), {}), 64);
     ASSERT_EQ(raster.Width, 64);
     ASSERT_EQ(raster.Height, expected.Height);
     auto colourAt = [&](int64_t offset) {
         const int64_t cell = offset / expected.CellBytes;
-        const auto at = static_cast<std::size_t>(
-            ((cell / expected.GridWidth) * raster.Width + cell % expected.GridWidth) * 4);
+        const auto at =
+            static_cast<std::size_t>(((cell / expected.GridWidth) * raster.Width + cell % expected.GridWidth) * 4);
         return std::array<uint8_t, 3>{raster.Bgra[at + 2], raster.Bgra[at + 1], raster.Bgra[at]};
     };
     EXPECT_EQ(colourAt(0), MapColour(MapClass::Erased));

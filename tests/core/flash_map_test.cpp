@@ -22,7 +22,8 @@ Bytes BuiltImage()
     std::mt19937 random(3);
     std::generate(image.begin() + 6 * kCell, image.begin() + 6 * kCell + 32, [&] { return random() % 200; });
     std::generate(image.begin() + 7 * kCell, image.begin() + 7 * kCell + 100, [&] { return random() % 200; });
-    std::generate(image.begin() + 8 * kCell, image.begin() + 12 * kCell, [&] { return static_cast<uint8_t>(random()); });
+    std::generate(image.begin() + 8 * kCell, image.begin() + 12 * kCell,
+                  [&] { return static_cast<uint8_t>(random()); });
     for (int32_t i = 12 * kCell; i < 16 * kCell; ++i)
         image[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i);
     return image;
@@ -32,8 +33,8 @@ TEST(FlashMap, CellsTakeTheClassOfTheirBytesOrOfTheItemsCoveringMostOfThem)
 {
     const Bytes image = BuiltImage();
     const std::vector<MapItem> items = {
-        {16 * kCell, 20 * kCell + 256, MapClass::Picture},    // four whole cells and a quarter of one
-        {20 * kCell + 256, 21 * kCell + 10, MapClass::Sound},  // the rest of that cell, then 10 bytes
+        {16 * kCell, 20 * kCell + 256, MapClass::Picture},        // four whole cells and a quarter of one
+        {20 * kCell + 256, 21 * kCell + 10, MapClass::Sound},     // the rest of that cell, then 10 bytes
         {25 * kCell + 7, 25 * kCell + 8, MapClass::Application},  // one byte among erased flash
         {30 * kCell + 5, 30 * kCell + 8, MapClass::Facts},
         {62 * kCell, 70 * kCell, MapClass::File},  // runs past the image's end
@@ -48,10 +49,10 @@ TEST(FlashMap, CellsTakeTheClassOfTheirBytesOrOfTheItemsCoveringMostOfThem)
         MapClass Class;
     };
     const Case cases[] = {
-        {0, MapClass::Erased},  {4, MapClass::Erased},  {6, MapClass::Erased},   {7, MapClass::Data},
-        {8, MapClass::Data},    {12, MapClass::Data},   {16, MapClass::Picture}, {19, MapClass::Picture},
-        {20, MapClass::Sound},  {21, MapClass::Sound},  {22, MapClass::Erased},  {25, MapClass::Application},
-        {30, MapClass::Facts},  {39, MapClass::Erased}, {62, MapClass::File},    {63, MapClass::File},
+        {0, MapClass::Erased}, {4, MapClass::Erased},  {6, MapClass::Erased},   {7, MapClass::Data},
+        {8, MapClass::Data},   {12, MapClass::Data},   {16, MapClass::Picture}, {19, MapClass::Picture},
+        {20, MapClass::Sound}, {21, MapClass::Sound},  {22, MapClass::Erased},  {25, MapClass::Application},
+        {30, MapClass::Facts}, {39, MapClass::Erased}, {62, MapClass::File},    {63, MapClass::File},
     };
     for (const Case& c : cases)
         EXPECT_EQ(map.Classes[static_cast<std::size_t>(c.Cell)], c.Class) << "cell " << c.Cell;
@@ -115,7 +116,9 @@ TEST(FlashMap, ThePictureShowsCellsRowByRowAndTheEntropyBeside)
             length += pixel(x, y) == std::array<uint8_t, 3>{30, 30, 30} ? 1 : 0;
         return length;
     };
-    const auto rowOf = [&](int64_t offset) { return static_cast<int32_t>(offset / picture.CellBytes / picture.GridWidth); };
+    const auto rowOf = [&](int64_t offset) {
+        return static_cast<int32_t>(offset / picture.CellBytes / picture.GridWidth);
+    };
     EXPECT_EQ(barLength(rowOf(1 * kCell)), 0);
     EXPECT_GT(barLength(rowOf(10 * kCell)), (picture.Width - picture.GridWidth - 4) * 3 / 4);
     // Widths outside the bounds are brought inside them.

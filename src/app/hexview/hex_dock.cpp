@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace kestrix {
@@ -109,6 +110,10 @@ void HexDock::Watch()
                 });
     }
 
+    // A row already selected on a page gives no selection signal when the
+    // user comes back to that page: switching pages shows its selected row.
+    connect(m_form.Page(), &QTabWidget::currentChanged, this, &HexDock::ShowSelectionOfPage);
+
     for (QAction* action : m_form.findChildren<QAction*>(QStringLiteral("HexOffsets"))) {
         connect(action, &QAction::toggled, m_page, &HexPage::SetHexOffsets);
         m_page->SetHexOffsets(action->isChecked());
@@ -162,6 +167,48 @@ void HexDock::ShowRow(Source source, int32_t row)
             return;
         }
     }
+}
+
+void HexDock::ShowSelectionOfPage(int page)
+{
+    auto firstOf = [](const std::vector<int32_t>& rows) { return rows.empty() ? -1 : rows.front(); };
+    auto firstItem = [](const ContentPage* content) {
+        const std::vector<bool> selected = content->SelectedItems();
+        const auto first = std::find(selected.begin(), selected.end(), true);
+        return first == selected.end() ? -1 : static_cast<int32_t>(first - selected.begin());
+    };
+    int32_t row = -1;
+    Source source = Files;
+    switch (page) {
+    case TForm1::kFilesPage: row = firstOf(m_form.FileList()->SelectedRows()); break;
+    case TForm1::kGraphicsPage:
+        row = firstOf(m_form.Finded()->SelectedRows());
+        source = Graphics;
+        break;
+    case TForm1::kInfoPage:
+        row = firstOf(m_form.InfoList()->SelectedRows());
+        source = Facts;
+        break;
+    case TForm1::kPicturesPage:
+        row = firstOf(m_form.AllPictures()->SelectedRows());
+        source = Pictures;
+        break;
+    case TForm1::kSoundsPage:
+        row = firstItem(m_form.SoundsPage());
+        source = Sounds;
+        break;
+    case TForm1::kApplicationsPage:
+        row = firstItem(m_form.ApplicationsPage());
+        source = Applications;
+        break;
+    case TForm1::kPhoneFilesPage:
+        row = firstItem(m_form.PhoneFilesPage());
+        source = PhoneFiles;
+        break;
+    default: break;
+    }
+    if (row >= 0)
+        ShowRow(source, row);
 }
 
 QString HexDock::Caption(int32_t source, int32_t index) const

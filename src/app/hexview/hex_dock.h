@@ -26,6 +26,8 @@ public:
     HexPage* Page() const noexcept { return m_page; }
     // Highlights row of the list source, as selecting it on its page does.
     void ShowRow(Source source, int32_t row);
+    // Highlights the first selected row of the window's page (a TForm1 page number), if any.
+    void ShowSelectionOfPage(int page);
     // Re-reads the items of every list now (normally done shortly after they change).
     void RefreshItems();
 

@@ -28,6 +28,7 @@ public:
     void SetItems(std::vector<HexItem> items);
     const HexItemIndex& Items() const noexcept { return m_items; }
     void SetMarks(std::vector<HexMark> marks);
+    const std::vector<HexMark>& Marks() const noexcept { return m_marks; }
     void SetHexOffsets(bool value);
     void SetTextMode(HexTextMode mode);
 
