@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <thread>
 
 namespace kestrix {
 namespace {
@@ -15,6 +17,26 @@ constexpr int64_t kCountLogTable = 65536;
 constexpr int64_t kWideCell = 2048;
 // Cells shorter than this tell too little of their entropy to plot it.
 constexpr int64_t kSmallCell = 256;
+
+// Whether all n bytes from p are p[0], in words of 8 bytes.
+bool IsUniform(const uint8_t* p, int64_t n) noexcept
+{
+    uint64_t word = 0x0101010101010101ull * p[0];
+    int64_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        uint64_t a, b, c, d;
+        std::memcpy(&a, p + i, 8);
+        std::memcpy(&b, p + i + 8, 8);
+        std::memcpy(&c, p + i + 16, 8);
+        std::memcpy(&d, p + i + 24, 8);
+        if (((a ^ word) | (b ^ word) | (c ^ word) | (d ^ word)) != 0)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (p[i] != p[0])
+            return false;
+    return true;
+}
 
 }  // namespace
 
@@ -38,6 +60,15 @@ void FlashMapBuilder::MeasureCell(int64_t cell)
     const int64_t start = cell * m_map.CellBytes;
     const int64_t n = std::min(m_map.CellBytes, static_cast<int64_t>(m_image.size()) - start);
     const uint8_t* p = m_image.data() + start;
+    const auto index = static_cast<std::size_t>(cell);
+    // Erased flash is most of many images: a cell of one byte value is told
+    // by a comparison that runs far faster than counting.
+    if (IsUniform(p, n)) {
+        m_map.Entropy[index] = 0;
+        m_map.ByteClasses[index] = p[0] == 0xFF || p[0] == 0x00 ? MapClass::Erased : MapClass::Data;
+        m_map.Classes[index] = m_map.ByteClasses[index];
+        return;
+    }
     std::array<uint32_t, 256> counts{};
     if (n >= kWideCell) {
         std::array<std::array<uint32_t, 256>, 4> lanes{};
@@ -61,7 +92,6 @@ void FlashMapBuilder::MeasureCell(int64_t cell)
         if (c > 1)
             sum += c < m_countLog.size() ? m_countLog[c] : c * std::log2(static_cast<double>(c));
     const double bits = std::log2(static_cast<double>(n)) - sum / static_cast<double>(n);
-    const auto index = static_cast<std::size_t>(cell);
     m_map.Entropy[index] = static_cast<uint8_t>(std::clamp(std::lround(bits / 8 * 255), 0L, 255L));
     const int64_t erased = n - n / 16;
     const bool isErased = counts[0xFF] >= erased || counts[0x00] >= erased;
@@ -130,10 +160,39 @@ void PaintMapItems(FlashMap& map, std::span<const MapItem> items)
     }
 }
 
+bool FlashMapBuilder::StepTogether(int threads)
+{
+    const auto count = static_cast<int64_t>(m_map.Classes.size());
+    const int64_t first = m_next;
+    threads = static_cast<int>(std::clamp<int64_t>(threads, 1, count - first));
+    if (threads <= 1)
+        return Step(INT64_MAX);
+    // Each thread measures its own run of cells; they write apart.
+    std::vector<std::thread> workers;
+    const int64_t share = (count - first + threads - 1) / threads;
+    for (int t = 0; t < threads; ++t) {
+        const int64_t from = first + t * share;
+        const int64_t to = std::min(count, from + share);
+        workers.emplace_back([this, from, to] {
+            for (int64_t cell = from; cell < to; ++cell)
+                MeasureCell(cell);
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    m_next = count;
+    return true;
+}
+
 FlashMap ComputeFlashMap(std::span<const uint8_t> image, std::span<const MapItem> items, int64_t cells)
 {
     FlashMapBuilder builder(image, cells);
-    builder.Step(INT64_MAX);
+    // Threads pay off only where there is much to count.
+    constexpr int64_t kThreadedBytes = int64_t{16} << 20;
+    const int threads = image.size() >= static_cast<std::size_t>(kThreadedBytes)
+                            ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                            : 1;
+    builder.StepTogether(threads);
     FlashMap map = builder.Take();
     PaintMapItems(map, items);
     return map;

@@ -48,11 +48,14 @@ public:
     // Measures the next cells, about maxBytes of the image; true when every
     // cell has been measured.
     bool Step(int64_t maxBytes);
+    // Measures every cell left on up to threads threads at once; true.
+    bool StepTogether(int threads);
     bool Done() const noexcept { return m_next >= static_cast<int64_t>(m_map.Classes.size()); }
     // The measured map (Classes as ByteClasses); the builder is spent.
     FlashMap Take() { return std::move(m_map); }
 
 private:
+    // Writes only the cell's own entries, so cells may be measured side by side.
     void MeasureCell(int64_t cell);
 
     std::span<const uint8_t> m_image;

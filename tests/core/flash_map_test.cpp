@@ -78,6 +78,13 @@ TEST(FlashMap, BuildingInStepsGivesTheSameMapAndUnevenSizesKeepEveryByte)
     EXPECT_EQ(steps, 3);  // two cells of 715 bytes a step
     EXPECT_EQ(stepped.Entropy, whole.Entropy);
     EXPECT_EQ(stepped.Classes, whole.Classes);
+    FlashMapBuilder together(image, 64);
+    together.Step(3 * kCell);  // a part alone first, the rest on three threads
+    EXPECT_TRUE(together.StepTogether(3));
+    const FlashMap threaded = together.Take();
+    const FlashMap plain = ComputeFlashMap(image, {}, 64);
+    EXPECT_EQ(threaded.Entropy, plain.Entropy);
+    EXPECT_EQ(threaded.ByteClasses, plain.ByteClasses);
     EXPECT_EQ(whole.CellBytes * (whole.CellCount() - 1) < 5000, true);
     EXPECT_GE(whole.CellBytes * whole.CellCount(), 5000);
     EXPECT_EQ(ComputeFlashMap({}, {}, 10).CellCount(), 0);
