@@ -99,6 +99,7 @@ int RunHexProbe(int argc, char** argv)
 
     if (!view.isEmpty()) {
         dock->show();
+        form.resizeDocks({dock}, {560}, Qt::Vertical);
         form.Page()->setCurrentIndex(TForm1::kSoundsPage);
         form.SoundsPage()->Table()->selectRow(0);
         RunEventsFor(1500);

@@ -214,7 +214,11 @@ void HexPage::SetItems(std::vector<HexItem> items)
 void HexPage::ShowRange(int64_t start, int64_t end)
 {
     m_view->Highlight(start, end);
-    m_view->SetMarks(EntryHeaderFields(m_buffer.Bytes(), start));
+    std::vector<HexMark> marks = EntryHeaderFields(m_buffer.Bytes(), start);
+    // The entry's header comes before its data: show it first.
+    if (!marks.empty())
+        m_view->Reveal(marks.front().Start);
+    m_view->SetMarks(std::move(marks));
 }
 
 void HexPage::Say(const QString& text)

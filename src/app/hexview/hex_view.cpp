@@ -83,7 +83,7 @@ void HexView::Highlight(int64_t start, int64_t end)
     m_highlightStart = start;
     m_highlightEnd = end;
     if (end > start)
-        ScrollTo(start);
+        Reveal(start);
     viewport()->update();
 }
 
@@ -102,7 +102,7 @@ void HexView::Select(int64_t start, int64_t end)
     end = std::clamp<int64_t>(end, start + 1, size);
     m_anchor = end - 1;
     m_cursor = start;
-    ScrollTo(start);
+    Reveal(start);
     viewport()->update();
     emit SelectionChanged();
 }
@@ -162,7 +162,7 @@ void HexView::UpdateScrollRange()
     horizontalScrollBar()->setPageStep(viewport()->width());
 }
 
-void HexView::ScrollTo(int64_t offset)
+void HexView::Reveal(int64_t offset)
 {
     const int64_t row = offset / kRow;
     const int64_t top = TopRow();
@@ -181,7 +181,7 @@ void HexView::MoveCursor(int64_t offset, bool extend)
     else if (!extend)
         m_anchor = -1;
     m_cursor = offset;
-    ScrollTo(offset);
+    Reveal(offset);
     viewport()->update();
     emit SelectionChanged();
 }

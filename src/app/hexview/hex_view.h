@@ -37,6 +37,8 @@ public:
     int64_t HighlightStart() const noexcept { return m_highlightStart; }
     int64_t HighlightEnd() const noexcept { return m_highlightEnd; }
 
+    // Scrolls offset's row into sight (a third down the view) unless it is shown.
+    void Reveal(int64_t offset);
     // Puts the cursor on offset (clamped to the image), dropping the selection,
     // and scrolls there.
     void GoTo(int64_t offset);
@@ -71,7 +73,6 @@ protected:
 
 private:
     void UpdateScrollRange();
-    void ScrollTo(int64_t offset);
     void MoveCursor(int64_t offset, bool extend);
     int32_t HexX(int32_t column) const;
     int32_t TextX(int32_t column) const;
