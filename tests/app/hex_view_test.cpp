@@ -156,6 +156,7 @@ TEST_F(HexDockTest, SelectingARowOnAnyPageHighlightsItsRange)
     EXPECT_EQ(View().HighlightStart(), midi);
 
     // Every found item is tinted, and hovering names it.
+    Dock().RefreshItems();
     const HexItem* sound = View().Items().ItemAt(5003);
     ASSERT_NE(sound, nullptr);
     EXPECT_EQ(sound->Class, MapClass::Sound);

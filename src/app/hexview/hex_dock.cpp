@@ -57,7 +57,11 @@ HexDock::HexDock(TForm1& form, THexBuffer& buffer)
     m_refresh = new QTimer(this);
     m_refresh->setSingleShot(true);
     m_refresh->setInterval(kRefreshDelayMs);
-    connect(m_refresh, &QTimer::timeout, this, &HexDock::RefreshItems);
+    connect(m_refresh, &QTimer::timeout, this, &HexDock::RefreshWhenShown);
+    connect(this, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+        if (shown && m_stale)
+            RefreshItems();
+    });
     Watch();
 }
 
@@ -80,6 +84,7 @@ void HexDock::Watch()
     // The facts are read afresh after every load: the image may be another one.
     connect(&m_form.InfoList()->Model(), &QAbstractItemModel::modelReset, this, [this, later] {
         m_page->RefreshImage();
+        m_facts = m_buffer.DataSize() > 0 ? FirmwareFactRanges(m_buffer.Bytes()) : std::vector<FactRange>{};
         later();
     });
 
@@ -120,53 +125,97 @@ void HexDock::Watch()
     }
 }
 
+int32_t HexDock::CountOf(Source source) const
+{
+    switch (source) {
+    case Files: return static_cast<int32_t>(m_form.FileList()->Model().RowCount());
+    case Graphics: return static_cast<int32_t>(m_form.Finded()->Model().RowCount());
+    case Facts: return static_cast<int32_t>(m_facts.size());
+    case Pictures: return static_cast<int32_t>(m_form.AllPictures()->Rows().size());
+    case Sounds:
+    case Applications:
+    case PhoneFiles: {
+        const ContentResults* results = m_form.SoundsPage()->Results();
+        return results == nullptr ? 0 : static_cast<int32_t>(results->Found.Items.size());
+    }
+    }
+    return 0;
+}
+
+std::optional<HexItem> HexDock::ItemOf(Source source, int32_t index) const
+{
+    const auto i = static_cast<std::size_t>(index);
+    switch (source) {
+    case Files:
+    case Graphics: {
+        const FoundRows* rows = (source == Files ? m_form.FileList() : m_form.Finded())->Model().Found();
+        if (rows == nullptr || i >= rows->Count())
+            return std::nullopt;
+        return RowItem((*rows)[i], source == Files ? MapClass::File : MapClass::Picture, source, index);
+    }
+    case Facts:
+        if (i >= m_facts.size() || m_facts[i].Start >= m_buffer.DataSize())
+            return std::nullopt;
+        return HexItem{m_facts[i].Start, std::max(m_facts[i].End, m_facts[i].Start + 1), MapClass::Facts, source,
+                       index};
+    case Pictures: {
+        const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
+        if (i >= pictures.size())
+            return std::nullopt;
+        return HexItem{pictures[i].Start, pictures[i].End, MapClass::Picture, source, index};
+    }
+    case Sounds:
+    case Applications:
+    case PhoneFiles: {
+        const ContentResults* results = m_form.SoundsPage()->Results();
+        if (results == nullptr || i >= results->Found.Items.size())
+            return std::nullopt;
+        const FoundItem& item = results->Found.Items[i];
+        const ContentKind kind = KindOf(item.Type);
+        // Pictures of the content search are the rows of "Все картинки".
+        const Source wanted = kind == ContentKind::Sound         ? Sounds
+                              : kind == ContentKind::Application ? Applications
+                              : kind == ContentKind::File        ? PhoneFiles
+                                                                 : Pictures;
+        if (wanted != source)
+            return std::nullopt;
+        return HexItem{item.Start, item.End, MapClassOf(kind), source, index};
+    }
+    }
+    return std::nullopt;
+}
+
 void HexDock::RefreshItems()
 {
+    m_stale = false;
     std::vector<HexItem> items;
-    const std::span<const uint8_t> image = m_buffer.Bytes();
-    auto addRows = [&items](const FoundRows* rows, MapClass kind, Source source) {
-        if (rows == nullptr)
-            return;
-        for (std::size_t i = 0; i < rows->Count(); ++i)
-            items.push_back(RowItem((*rows)[i], kind, source, static_cast<int32_t>(i)));
-    };
-    addRows(m_form.FileList()->Model().Found(), MapClass::File, Files);
-    addRows(m_form.Finded()->Model().Found(), MapClass::Picture, Graphics);
-    if (!image.empty()) {
-        const std::vector<FactRange> facts = FirmwareFactRanges(image);
-        for (std::size_t i = 0; i < facts.size(); ++i)
-            if (facts[i].Start < m_buffer.DataSize())
-                items.push_back({facts[i].Start, std::max(facts[i].End, facts[i].Start + 1), MapClass::Facts, Facts,
-                                 static_cast<int32_t>(i)});
-    }
-    const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
-    for (std::size_t i = 0; i < pictures.size(); ++i)
-        items.push_back({pictures[i].Start, pictures[i].End, MapClass::Picture, Pictures, static_cast<int32_t>(i)});
-    if (const ContentResults* results = m_form.SoundsPage()->Results()) {
-        const std::vector<FoundItem>& found = results->Found.Items;
-        for (std::size_t i = 0; i < found.size(); ++i) {
-            const ContentKind kind = KindOf(found[i].Type);
-            // Pictures of the content search are the rows of "Все картинки".
-            if (kind == ContentKind::Picture)
-                continue;
-            const Source source = kind == ContentKind::Sound         ? Sounds
-                                  : kind == ContentKind::Application ? Applications
-                                                                     : PhoneFiles;
-            items.push_back({found[i].Start, found[i].End, MapClassOf(kind), source, static_cast<int32_t>(i)});
-        }
+    for (const Source source : {Files, Graphics, Facts, Pictures, Sounds, Applications, PhoneFiles}) {
+        const int32_t count = CountOf(source);
+        for (int32_t i = 0; i < count; ++i)
+            if (const std::optional<HexItem> item = ItemOf(source, i))
+                items.push_back(*item);
     }
     m_page->SetItems(std::move(items));
 }
 
+void HexDock::RefreshWhenShown()
+{
+    // A scan appends rows all the time and a hidden dock shows nothing:
+    // the items are gathered once the scan is over and the dock is shown.
+    if (m_form.ScanRunning()) {
+        m_refresh->start();
+        return;
+    }
+    if (isVisible())
+        RefreshItems();
+    else
+        m_stale = true;
+}
+
 void HexDock::ShowRow(Source source, int32_t row)
 {
-    RefreshItems();
-    for (const HexItem& item : m_page->View()->Items().Items()) {
-        if (item.Source == source && item.Index == row) {
-            m_page->ShowRange(item.Start, item.End);
-            return;
-        }
-    }
+    if (const std::optional<HexItem> item = ItemOf(source, row))
+        m_page->ShowRange(item->Start, item->End);
 }
 
 void HexDock::ShowSelectionOfPage(int page)

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "firmware_info.h"
+#include "hex_items.h"
+
 #include <QDockWidget>
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace kestrix {
 
@@ -33,12 +38,21 @@ public:
 
 private:
     void Watch();
+    void RefreshWhenShown();
+    // The rows a list holds, and a row as a tinted item (none for a row of
+    // another list, such as a picture among the content search's items).
+    int32_t CountOf(Source source) const;
+    std::optional<HexItem> ItemOf(Source source, int32_t index) const;
     QString Caption(int32_t source, int32_t index) const;
 
     TForm1& m_form;
     THexBuffer& m_buffer;
     HexPage* m_page = nullptr;
     class QTimer* m_refresh = nullptr;
+    // The items changed while the dock was hidden.
+    bool m_stale = false;
+    // Where the open image's facts lie, read once per image.
+    std::vector<FactRange> m_facts;
 };
 
 // Adds the dock to form, hidden, with "Утилиты / Байты и карта образа" (F9)
