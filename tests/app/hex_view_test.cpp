@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -208,6 +209,23 @@ TEST_F(HexDockTest, FindGoToCopyAndSaveWorkOnTheImage)
     }
     EXPECT_FALSE(page.GoToText(QStringLiteral("0x1000000")));
     EXPECT_EQ(View().Cursor(), 100);
+    // Утилиты / Перейти к смещению (Ctrl+G) asks and goes.
+    page.AskOffset = [] { return QStringLiteral("4D2h"); };
+    QAction* goTo = Dock().findChild<QAction*>(QStringLiteral("GoToOffset"));
+    ASSERT_NE(goTo, nullptr);
+    EXPECT_EQ(goTo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+    goTo->trigger();
+    EXPECT_EQ(View().Cursor(), 0x4D2);
+
+    // Shift with the arrows selects; the line under the view tells the range and the values.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(View().viewport(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(View().viewport(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(View().SelectionStart(), 0x4D2);
+    EXPECT_EQ(View().SelectionEnd(), 0x4D2 + 3 + 16 + 1);
+    EXPECT_TRUE(page.StatusLine()->text().startsWith(
+        QStringLiteral("Выделено: 0000001234 – 0000001253 (20 байт) · 8 бит: 255")))
+        << page.StatusLine()->text().toStdString();
 
     View().Select(70001, 70004);
     page.CopyAsHex();

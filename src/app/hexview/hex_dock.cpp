@@ -53,6 +53,7 @@ HexDock::HexDock(TForm1& form, THexBuffer& buffer)
     setObjectName(QStringLiteral("HexDock"));
     m_page = new HexPage(buffer, this);
     m_page->ItemCaption = [this](const HexItem& item) { return Caption(item.Source, item.Index); };
+    m_page->Busy = [this] { return m_form.ScanRunning(); };
     setWidget(m_page);
     m_refresh = new QTimer(this);
     m_refresh->setSingleShot(true);
@@ -314,9 +315,19 @@ HexDock* InstallHexDock(TForm1& form, THexBuffer& buffer)
     QAction* show = dock->toggleViewAction();
     show->setText(QStringLiteral("Байты и карта образа"));
     show->setShortcut(QKeySequence(Qt::Key_F9));
-    for (QMenu* menu : form.menuBar()->findChildren<QMenu*>())
-        if (menu->title() == QStringLiteral("&Утилиты"))
+    auto* goTo = new QAction(QStringLiteral("Перейти к смещению…"), dock);
+    goTo->setObjectName(QStringLiteral("GoToOffset"));
+    goTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QObject::connect(goTo, &QAction::triggered, dock, [dock] {
+        dock->show();
+        dock->Page()->AskGoTo();
+    });
+    for (QMenu* menu : form.menuBar()->findChildren<QMenu*>()) {
+        if (menu->title() == QStringLiteral("&Утилиты")) {
             menu->addAction(show);
+            menu->addAction(goTo);
+        }
+    }
     return dock;
 }
 

@@ -56,7 +56,8 @@ private:
 };
 
 // Adds the dock to form, hidden, with "Утилиты / Байты и карта образа" (F9)
-// to show it.
+// to show it and "Утилиты / Перейти к смещению…" (Ctrl+G) to show it and ask
+// for an offset.
 HexDock* InstallHexDock(TForm1& form, THexBuffer& buffer);
 
 }  // namespace kestrix

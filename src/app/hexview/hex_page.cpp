@@ -127,17 +127,9 @@ void HexPage::BuildLayout()
         m_findText->setFocus();
         m_findText->selectAll();
     });
-    auto askGoTo = [this] {
-        const QString text = AskOffset ? AskOffset()
-                                       : QInputDialog::getText(this, QStringLiteral("Перейти к смещению"),
-                                                               QStringLiteral("Смещение (1234, 0x4D2 или 4D2h):"));
-        if (!text.isEmpty())
-            GoToText(text);
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), askGoTo);
     shortcut(QKeySequence(Qt::Key_F3), [this] { FindNext(); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindPrevious(); });
-    connect(goTo, &QToolButton::clicked, this, askGoTo);
+    connect(goTo, &QToolButton::clicked, this, &HexPage::AskGoTo);
     connect(m_findText, &QLineEdit::returnPressed, this, [this] { FindNext(); });
     connect(next, &QToolButton::clicked, this, [this] { FindNext(); });
     connect(previous, &QToolButton::clicked, this, [this] { FindPrevious(); });
@@ -248,6 +240,15 @@ void HexPage::ShowHover(qint64 offset)
     Say(text);
 }
 
+void HexPage::AskGoTo()
+{
+    const QString text = AskOffset ? AskOffset()
+                                   : QInputDialog::getText(this, QStringLiteral("Перейти к смещению"),
+                                                           QStringLiteral("Смещение (1234, 0x4D2 или 4D2h):"));
+    if (!text.isEmpty())
+        GoToText(text);
+}
+
 bool HexPage::GoToText(const QString& text)
 {
     const ParsedOffset parsed = ParseOffsetText(text.toStdString(), m_buffer.DataSize());
@@ -286,6 +287,10 @@ bool HexPage::RunFind(bool forward)
 {
     if (m_finding || m_buffer.DataSize() == 0)
         return false;
+    if (Busy && Busy()) {
+        Say(QStringLiteral("Идёт поиск по образу: найти байты можно после него"));
+        return false;
+    }
     const auto encoding = static_cast<FindEncoding>(m_findEncoding->currentIndex());
     const std::optional<std::vector<uint8_t>> needle = FindNeedle(m_findText->text().toStdString(), encoding);
     if (!needle) {

@@ -55,6 +55,8 @@ public:
     // "Перейти к смещению": moves the cursor to the offset text names; false,
     // with the reason in the status line, for text that names none.
     bool GoToText(const QString& text);
+    // Asks for an offset (AskOffset or a dialog) and goes there.
+    void AskGoTo();
     // Finds the find field's text in the chosen encoding after the cursor (or
     // the current match), or before it; false when there is none or the
     // text cannot be looked for (the status line says which).
@@ -75,6 +77,9 @@ public:
     // How the page asks the user; empty members show the real dialogs.
     std::function<QString()> AskOffset;
     std::function<QString()> AskSavePath;
+    // Whether the window is busy with a scan, during which finds wait (the
+    // scans and the finds share the buffer's search engine); empty: never.
+    std::function<bool()> Busy;
     // The caption of an item for hover texts; empty: none.
     std::function<QString(const HexItem& item)> ItemCaption;
 
