@@ -76,7 +76,8 @@ std::vector<FactRange> FirmwareFactRanges(std::span<const uint8_t> image)
             ranges.push_back({field.Offset, field.Offset});
             continue;
         }
-        const auto* stop = static_cast<const uint8_t*>(std::memchr(image.data() + offset, field.Stop, image.size() - offset));
+        const auto* stop =
+            static_cast<const uint8_t*>(std::memchr(image.data() + offset, field.Stop, image.size() - offset));
         const std::size_t end = stop != nullptr ? static_cast<std::size_t>(stop - image.data()) : image.size();
         ranges.push_back({field.Offset, static_cast<int32_t>(end)});
     }

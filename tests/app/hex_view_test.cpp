@@ -261,6 +261,13 @@ TEST_F(HexDockTest, TheMapLeadsToTheItemsAndTheViewFollowsHexOffsets)
     hex->setChecked(false);
     EXPECT_FALSE(View().Model().HexOffsets());
 
+    // Another image replaces the view's bytes and its map.
+    OpenImage(FlashImageBuilder(5000, 0x00), QStringLiteral("other.bin"));
+    EXPECT_EQ(View().Model().Size(), 5000);
+    EXPECT_EQ(View().HighlightEnd(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Page().MapReady(); }));
+    EXPECT_EQ(Page().Strip()->Map().ImageSize, 5000);
+
     // Утилиты / Байты и карта образа shows the dock.
     EXPECT_FALSE(Dock().isVisibleTo(&f));
     QAction* show = Dock().toggleViewAction();
