@@ -33,7 +33,14 @@ protected:
         return path;
     }
 
-    std::string m_image = Image();
+    // The image is written once the test's folder exists.
+    void SetUp() override
+    {
+        TempFolderTest::SetUp();
+        m_image = Image();
+    }
+
+    std::string m_image;
 };
 
 TEST_F(CliMap, DrawsTheMapAsAPngOfTheGivenWidth)
