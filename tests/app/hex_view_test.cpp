@@ -163,6 +163,12 @@ TEST_F(HexDockTest, SelectingARowOnAnyPageHighlightsItsRange)
     EXPECT_EQ(sound->Class, MapClass::Sound);
     EXPECT_EQ(View().DescribeItem(*sound), QStringLiteral("Звук (1).amr (amr): Целый"));
     EXPECT_EQ(View().Items().ItemAt(20000), nullptr);
+    // Every entry's header fields are marked where it is shown, selected or not.
+    View().Highlight(0, 0);
+    View().SetMarks({});
+    View().GoTo(30000);
+    const std::vector<HexMark> marks = View().MarksOnScreen();
+    EXPECT_TRUE(std::any_of(marks.begin(), marks.end(), [](const HexMark& mark) { return mark.Start == 30000; }));
 }
 
 TEST_F(HexDockTest, FindGoToCopyAndSaveWorkOnTheImage)

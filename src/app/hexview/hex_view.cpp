@@ -1,5 +1,7 @@
 #include "hex_view.h"
 
+#include "file_entry_layout.h"
+
 #include <QFontDatabase>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -205,6 +207,7 @@ void HexView::paintEvent(QPaintEvent*)
     const QColor highlight(255, 226, 92);
     const QFontMetrics metrics(font());
     const int32_t ascent = metrics.ascent() + 1;
+    const std::vector<HexMark> marks = MarksOnScreen();
     for (int32_t line = 0; line <= VisibleRows(); ++line) {
         const int64_t row = top + line;
         if (row >= m_model.RowCount())
@@ -240,7 +243,7 @@ void HexView::paintEvent(QPaintEvent*)
             painter.drawText(HexX(c), y + ascent, m_model.HexCell(row, c));
             painter.drawText(TextX(c), y + ascent, m_model.TextCell(row, c));
         }
-        for (const HexMark& mark : m_marks) {
+        for (const HexMark& mark : marks) {
             const int64_t first = std::max<int64_t>(mark.Start, row * kRow);
             const int64_t last = std::min<int64_t>(mark.End, (row + 1) * kRow) - 1;
             if (first > last)
@@ -254,6 +257,23 @@ void HexView::paintEvent(QPaintEvent*)
             painter.drawLine(TextX(c0), y + m_lineHeight - 1, TextX(c1 + 1), y + m_lineHeight - 1);
         }
     }
+}
+
+std::vector<HexMark> HexView::MarksOnScreen() const
+{
+    std::vector<HexMark> marks = m_marks;
+    // An entry's header lies before its data, at most this far.
+    constexpr int64_t kHeaderReach = kFileEntryNameDistance + kFileEntryDataOffset + 2;
+    const int64_t first = TopRow() * kRow;
+    const int64_t last = first + (int64_t{VisibleRows()} + 1) * kRow + kHeaderReach;
+    const std::vector<HexItem>& items = m_items.Items();
+    auto at = std::lower_bound(items.begin(), items.end(), first,
+                               [](const HexItem& item, int64_t value) { return item.Start < value; });
+    for (; at != items.end() && at->Start < last; ++at) {
+        const std::vector<HexMark> fields = EntryHeaderFields(m_model.Image(), at->Start);
+        marks.insert(marks.end(), fields.begin(), fields.end());
+    }
+    return marks;
 }
 
 void HexView::mousePressEvent(QMouseEvent* event)

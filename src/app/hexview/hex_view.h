@@ -14,7 +14,7 @@ namespace kestrix {
 // The hex view: offset, hex and text columns of HexViewModel, drawn row by row
 // for the rows on screen only, so an image of any size scrolls alike. Found
 // items are tinted by class, one range is highlighted (the row selected on a
-// page), header fields are framed. The mouse and Shift with the arrow keys
+// page), the header fields of file entries are underlined. The mouse and Shift with the arrow keys
 // select bytes; hovering over an item shows its caption.
 class HexView : public QAbstractScrollArea {
     Q_OBJECT
@@ -29,6 +29,9 @@ public:
     const HexItemIndex& Items() const noexcept { return m_items; }
     void SetMarks(std::vector<HexMark> marks);
     const std::vector<HexMark>& Marks() const noexcept { return m_marks; }
+    // The marks to draw: the highlighted row's and the header fields of every
+    // entry whose data start on screen or just below it.
+    std::vector<HexMark> MarksOnScreen() const;
     void SetHexOffsets(bool value);
     void SetTextMode(HexTextMode mode);
 
