@@ -25,17 +25,6 @@ namespace {
 // all the time, and the items are gathered once for a burst of them.
 constexpr int kRefreshDelayMs = 300;
 
-QString PictureTypeText(PictureType type)
-{
-    switch (type) {
-    case PictureType::Gif: return QStringLiteral("gif");
-    case PictureType::Bmp: return QStringLiteral("bmp");
-    case PictureType::Jpeg: return QStringLiteral("jpg");
-    case PictureType::Png: return QStringLiteral("png");
-    }
-    return {};
-}
-
 // A list's row as a range: its bytes, or for a file entry whose data lie
 // elsewhere, the entry's header before its stated start.
 HexItem RowItem(const FoundRow& row, MapClass kind, int32_t source, int32_t index)
@@ -160,7 +149,7 @@ std::optional<HexItem> HexDock::ItemOf(Source source, int32_t index) const
         return HexItem{m_facts[i].Start, std::max(m_facts[i].End, m_facts[i].Start + 1), MapClass::Facts, source,
                        index};
     case Pictures: {
-        const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
+        const std::vector<FoundItem>& pictures = m_form.AllPictures()->Rows();
         if (i >= pictures.size())
             return std::nullopt;
         return HexItem{pictures[i].Start, pictures[i].End, MapClass::Picture, source, index};
@@ -280,14 +269,15 @@ QString HexDock::Caption(int32_t source, int32_t index) const
                    : QStringLiteral("%1 (%2)").arg(caption, ResultListModel::DisplayText(row.Cell(RowCell::Type)));
     }
     case Pictures: {
-        const std::vector<FoundPicture>& pictures = m_form.AllPictures()->Rows();
+        const std::vector<FoundItem>& pictures = m_form.AllPictures()->Rows();
         if (i >= pictures.size())
             return {};
-        const FoundPicture& picture = pictures[i];
-        const QString name = picture.EntryName.empty() ? QStringLiteral("Картинка (%1)").arg(index + 1)
-                                                       : QString::fromStdString(Cp1251ToUtf8(picture.EntryName));
+        const FoundItem& picture = pictures[i];
+        const QString name = picture.EntryName.empty()
+                                 ? QString::fromStdString(Cp1251ToUtf8(NumberedCaption(picture, i + 1)))
+                                 : QString::fromStdString(Cp1251ToUtf8(picture.EntryName));
         return QStringLiteral("%1 (%2, %3×%4): %5")
-            .arg(name, PictureTypeText(picture.Type))
+            .arg(name, QString::fromStdString(ItemTypeName(picture)))
             .arg(picture.Width)
             .arg(picture.Height)
             .arg(PictureGalleryModel::StatusText(picture.Status));
