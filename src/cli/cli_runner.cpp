@@ -10,6 +10,7 @@
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
+#include "map_command.h"
 #include "picture_check.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
@@ -187,8 +188,8 @@ ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, 
     return report;
 }
 
-// Why an image could not be read, naming it: "cannot read PATH: cause" (bytes
-// as given; the caller makes them safe for where they go).
+}  // namespace
+
 std::string LoadFailureText(const std::string& path, const LoadFailure& failure, const std::exception& error)
 {
     std::string cause;
@@ -229,6 +230,8 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
     }
     return "cannot read " + path + ": " + cause;
 }
+
+namespace {
 
 // What an extraction adds to an image's JSON object: the files written, the
 // rows that failed and (wav) the sounds no WAV file was made of.
@@ -632,7 +635,8 @@ std::string Help()
            "  info IMAGE...        the five facts read at fixed offsets\n" +
            commands +
            "  content IMAGE...     every picture, sound, Java application and file of the\n"
-           "                       phone, each whole, checked and named\n"
+           "                       phone, each whole, checked and named\n" +
+           std::string(kMapCommandHelp) +
            "\n"
            "Options:\n"
            "  --json               Print one JSON object per image (one per line).\n"
@@ -743,6 +747,8 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
 
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
+    if (arguments.size() > 1 && arguments[1] == "map")
+        return RunMapCommand(arguments, out, err);
     CliRequest request;
     request.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool help = false;
