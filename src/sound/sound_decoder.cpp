@@ -2,8 +2,11 @@
 
 #include "amr_walk.h"
 #include "format_table.h"
+#include "imelody_score.h"
 #include "midi_walk.h"
 #include "picture_walk.h"
+#include "qcp_decoder.h"
+#include "smaf_walk.h"
 
 #include <fluidsynth.h>
 #include <mpg123.h>
@@ -361,6 +364,29 @@ SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits
     return refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
 }
 
+// QCP voice through libavcodec, 8000 Hz mono.
+SoundDecode DecodeQcpSound(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    PcmSink sink(8000, 1, limits);
+    PcmSink::Next next = PcmSink::Next::More;
+    const QcpOutcome outcome = DecodeQcp(bytes, [&](std::span<const int16_t> block) {
+        next = sink.Add(block.data(), block.size());
+        return next == PcmSink::Next::More && !Cancelled(limits);
+    });
+    if (Cancelled(limits))
+        return Result(SoundOutcome::Cancelled);
+    if (outcome == QcpOutcome::NotPlayable)
+        return Result(SoundOutcome::NotPlayable);
+    return outcome == QcpOutcome::Refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
+}
+
+// An iMelody played as the MIDI file of its notes.
+SoundDecode RenderImelody(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    const std::vector<uint8_t> midi = ImelodyMidiFile(ReadImelody(bytes));
+    return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
+}
+
 }  // namespace
 
 int64_t SoundFrameBudget(std::size_t bytes) noexcept
@@ -378,7 +404,9 @@ bool CanPlay(ContentType type)
 {
     switch (type) {
     case ContentType::Midi:
-    case ContentType::Rmid: return !MidiSoundFont().empty();
+    case ContentType::Rmid:
+    case ContentType::Imelody: return !MidiSoundFont().empty();
+    case ContentType::Qcp:
     case ContentType::Amr:
     case ContentType::AmrWb:
     case ContentType::Mp3:
@@ -408,6 +436,8 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
         case ContentType::AmrWb: return DecodeAmr(bytes, limits);
         case ContentType::Mp3: return DecodeMp3(bytes, limits);
         case ContentType::Wav: return DecodeWav(bytes, limits);
+        case ContentType::Qcp: return DecodeQcpSound(bytes, limits);
+        case ContentType::Imelody: return RenderImelody(bytes, limits);
         default: return Result(SoundOutcome::NotPlayable);
         }
     } catch (const std::bad_alloc&) {
@@ -417,6 +447,18 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
 
 ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
 {
+    // Melodies and SMAF are judged by their text's grammar and their CRC: no
+    // synthesizer is needed to tell a whole one, and SMAF's scores play nowhere.
+    if (type == ContentType::Imelody)
+        return ReadImelody(bytes).Valid ? ContentStatus::Complete : ContentStatus::Damaged;
+    if (type == ContentType::Smaf) {
+        const WalkResult walk = WalkSmaf(bytes);
+        if (walk.Verdict != WalkVerdict::Whole)
+            return ContentStatus::Damaged;
+        return CheckSmafCrc(bytes.first(static_cast<std::size_t>(walk.End))) == SmafCrc::Disagrees
+                   ? ContentStatus::Damaged
+                   : ContentStatus::Complete;
+    }
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
     limits.EnoughFrames = kCheckFrames;

@@ -88,9 +88,10 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         ContentStatus status;
     } cases[] = {
         {"midi without notes", ContentType::Midi, BuildMidi({.notes = 0}), ContentStatus::Damaged},
-        {"smaf", ContentType::Smaf, BuildSmaf({}), ContentStatus::Unchecked},
-        {"imelody", ContentType::Imelody, BuildImelody({}), ContentStatus::Unchecked},
-        {"qcp", ContentType::Qcp, BuildRiff({.form = "QLCM"}), ContentStatus::Unchecked},
+        {"smaf with a bad crc", ContentType::Smaf, BuildSmaf({.badCrc = true}), ContentStatus::Damaged},
+        {"qcp of a codec with no decoder", ContentType::Qcp, BuildRiff({.form = "QLCM", .qcpCodec = QcpPlanCodec::Other}),
+         ContentStatus::Unchecked},
+        {"qcp without packets", ContentType::Qcp, BuildRiff({.form = "QLCM", .qcpPackets = 0}), ContentStatus::Damaged},
         {"wav with a broken format chunk", ContentType::Wav, Bytes(44, 0x00), ContentStatus::Damaged},
         {"amr header alone", ContentType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ContentStatus::Damaged},
     };
