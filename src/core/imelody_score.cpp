@@ -90,6 +90,15 @@ bool ReadVolume(std::string_view text, std::size_t& i, int& volume) noexcept
     return true;
 }
 
+// A step of a repeat block: a note or rest, or a volume mark (an absolute
+// volume, or a change of it).
+struct BlockStep {
+    enum Type : uint8_t { Note, Volume } Kind;
+    int Value;
+    bool Relative;
+    ImelodyNote Sound;
+};
+
 class MelodyReader {
 public:
     MelodyReader(std::string_view melody, int64_t longest, int volume, ImelodyScore& score)
@@ -121,8 +130,15 @@ private:
         for (const std::string_view command : {"ledon", "ledoff", "vibeon", "vibeoff", "backon", "backoff"})
             if (Skip(text, i, command))
                 return true;
-        if (text[i] == 'V')
-            return ReadVolume(text, i, m_volume);
+        if (text[i] == 'V') {
+            const bool relative = i + 1 < text.size() && (text[i + 1] == '+' || text[i + 1] == '-');
+            const int before = m_volume;
+            if (!ReadVolume(text, i, m_volume))
+                return false;
+            if (m_block != nullptr)
+                m_block->push_back({BlockStep::Volume, relative ? m_volume - before : m_volume, relative, {}});
+            return true;
+        }
         if (text[i] == '*') {
             ++i;
             if (i >= text.size() || text[i] < '0' || text[i] > '8')
@@ -152,6 +168,8 @@ private:
         note.Volume = m_volume;
         if (letter != 'r')
             note.Key = std::clamp(24 + 12 * m_octave + Semitone(letter) + accidental, 0, 127);
+        if (m_block != nullptr)
+            m_block->push_back({BlockStep::Note, 0, false, note});
         Add(note);
         return true;
     }
@@ -161,13 +179,17 @@ private:
     {
         const std::string_view text = m_melody;
         ++i;
-        const std::size_t first = m_score.Notes.size();
+        std::vector<BlockStep> block;
+        m_block = &block;
         bool any = false;
         while (i < text.size() && text[i] != '@') {
-            if (text[i] == '(' || text[i] == ')' || !Element(i))
+            if (text[i] == '(' || text[i] == ')' || !Element(i)) {
+                m_block = nullptr;
                 return false;
+            }
             any = true;
         }
+        m_block = nullptr;
         if (!any || i >= text.size())
             return false;
         ++i;
@@ -182,16 +204,24 @@ private:
         if (i >= text.size() || text[i] != ')')
             return false;
         ++i;
-        const std::size_t last = m_score.Notes.size();
-        // "Forever" plays once; a block of light or vibration alone adds nothing.
-        for (int round = 1; round < count && last > first && !m_score.Cut; ++round)
-            for (std::size_t n = first; n < last && !m_score.Cut; ++n) {
-                ImelodyNote note = m_score.Notes[n];
-                note.Volume = std::clamp(note.Volume + round * step, 0, kLoudest);
+        // "Forever" plays once. Each further round starts step louder and
+        // replays the block's volume marks; a block without notes stops
+        // changing anything once the volume is at an end of its range.
+        const bool notes =
+            std::any_of(block.begin(), block.end(), [](const BlockStep& s) { return s.Kind == BlockStep::Note; });
+        const int rounds = notes ? count : std::min(count, 2 * kLoudest + 2);
+        for (int round = 1; round < rounds && !m_score.Cut; ++round) {
+            m_volume = std::clamp(m_volume + step, 0, kLoudest);
+            for (const BlockStep& s : block) {
+                if (s.Kind == BlockStep::Volume) {
+                    m_volume = s.Relative ? std::clamp(m_volume + s.Value, 0, kLoudest) : s.Value;
+                    continue;
+                }
+                ImelodyNote note = s.Sound;
+                note.Volume = m_volume;
                 Add(note);
             }
-        if (step != 0)
-            m_volume = std::clamp(m_volume + (count > 1 ? count - 1 : 0) * step, 0, kLoudest);
+        }
         return true;
     }
 
@@ -212,6 +242,8 @@ private:
     int m_volume;
     int m_octave = kDefaultOctave;
     ImelodyScore& m_score;
+    // The steps of the repeat block being read, replayed for its further rounds.
+    std::vector<BlockStep>* m_block = nullptr;
 };
 
 // The logical lines of the text up to and with "END:IMELODY": folded lines

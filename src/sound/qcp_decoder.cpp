@@ -97,7 +97,8 @@ QcpOutcome DecodeQcp(std::span<const uint8_t> bytes, const std::function<bool(st
         return QcpOutcome::NotPlayable;
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    const AVCodec* codec = avcodec_find_decoder(layout->Codec == QcpCodec::Qcelp ? AV_CODEC_ID_QCELP : AV_CODEC_ID_EVRC);
+    const AVCodec* codec =
+        avcodec_find_decoder(layout->Codec == QcpCodec::Qcelp ? AV_CODEC_ID_QCELP : AV_CODEC_ID_EVRC);
     if (codec == nullptr)
         return QcpOutcome::NotPlayable;
     const auto freeContext = [](AVCodecContext* context) { avcodec_free_context(&context); };

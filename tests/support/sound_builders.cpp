@@ -173,12 +173,18 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
         // Major 1, minor 0, the codec's GUID, version, name, bits a second,
         // packet size, block size, sample rate, sample size, then the rate map.
         Bytes format = {1, 0};
-        const Bytes qcelp = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11, 0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
-        const Bytes evrc = {0x8D, 0xD4, 0x89, 0xE6, 0x76, 0x90, 0xB5, 0x46, 0x91, 0xEF, 0x73, 0x6A, 0x51, 0x00, 0xCE, 0xB4};
-        Append(format, plan.qcpCodec == QcpPlanCodec::Evrc ? evrc : plan.qcpCodec == QcpPlanCodec::Qcelp ? qcelp : Bytes(16, 0x20));
+        const Bytes qcelp = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11,
+                             0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
+        const Bytes evrc = {0x8D, 0xD4, 0x89, 0xE6, 0x76, 0x90, 0xB5, 0x46,
+                            0x91, 0xEF, 0x73, 0x6A, 0x51, 0x00, 0xCE, 0xB4};
+        Append(format, plan.qcpCodec == QcpPlanCodec::Evrc    ? evrc
+                       : plan.qcpCodec == QcpPlanCodec::Qcelp ? qcelp
+                                                              : Bytes(16, 0x20));
         PutLe16(format, 1);
         Bytes name(80, 0);
-        const std::string codecName = plan.qcpCodec == QcpPlanCodec::Evrc ? "TIA IS-127 Enhanced Variable Rate Codec, Speech Service Option 3" : "Qcelp 13K";
+        const std::string codecName = plan.qcpCodec == QcpPlanCodec::Evrc
+                                          ? "TIA IS-127 Enhanced Variable Rate Codec, Speech Service Option 3"
+                                          : "Qcelp 13K";
         std::copy(codecName.begin(), codecName.end(), name.begin());
         Append(format, name);
         const bool isEvrc = plan.qcpCodec == QcpPlanCodec::Evrc;
