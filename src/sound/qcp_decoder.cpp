@@ -88,6 +88,18 @@ int QcpPacketSize(QcpCodec codec, uint8_t rate) noexcept
     return codec == QcpCodec::Qcelp ? kQcelpSizes[rate] : kEvrcSizes[rate];
 }
 
+bool QcpPacketsFillData(const QcpLayout& layout) noexcept
+{
+    std::size_t p = 0;
+    while (p < layout.Packets.size()) {
+        const auto size = static_cast<std::size_t>(QcpPacketSize(layout.Codec, layout.Packets[p]));
+        if (size == 0)
+            return false;
+        p += size;
+    }
+    return p == layout.Packets.size();
+}
+
 QcpOutcome DecodeQcp(std::span<const uint8_t> bytes, const std::function<bool(std::span<const int16_t>)>& take)
 {
     const std::optional<QcpLayout> layout = ReadQcpLayout(bytes);

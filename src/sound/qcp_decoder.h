@@ -29,6 +29,11 @@ std::optional<QcpLayout> ReadQcpLayout(std::span<const uint8_t> bytes) noexcept;
 // that is none.
 int QcpPacketSize(QcpCodec codec, uint8_t rate) noexcept;
 
+// Whether the packets fill the layout's data exactly, each with a rate byte
+// of the codec: a file cut and padded with other bytes keeps its stated size
+// but not its packets.
+bool QcpPacketsFillData(const QcpLayout& layout) noexcept;
+
 // How a QCP decode ended: every packet up to the data's end or a rate byte
 // that is none decoded (Decoded when there was at least one), the decoder
 // refused the file (Refused), the codec has no decoder here (NotPlayable), or

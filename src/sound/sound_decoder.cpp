@@ -451,6 +451,11 @@ ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const
     // synthesizer is needed to tell a whole one, and SMAF's scores play nowhere.
     if (type == ContentType::Imelody)
         return ReadImelody(bytes).Valid ? ContentStatus::Complete : ContentStatus::Damaged;
+    if (type == ContentType::Qcp) {
+        const std::optional<QcpLayout> layout = ReadQcpLayout(bytes);
+        if (layout && layout->Codec != QcpCodec::Other && !QcpPacketsFillData(*layout))
+            return ContentStatus::Damaged;
+    }
     if (type == ContentType::Smaf) {
         const WalkResult walk = WalkSmaf(bytes);
         if (walk.Verdict != WalkVerdict::Whole)
