@@ -48,8 +48,8 @@ void Smaf(std::span<const uint8_t> bytes)
     Check(walk.Examined <= static_cast<int64_t>(bytes.size()));
     if (walk.Verdict == WalkVerdict::Whole) {
         const SmafCrc crc = CheckSmafCrc(bytes.first(static_cast<std::size_t>(walk.End)));
-        const ContentStatus status = CheckSound(ContentType::Smaf, bytes, std::atomic<bool>{false});
-        Check(status == (crc == SmafCrc::Disagrees ? ContentStatus::Damaged : ContentStatus::Complete));
+        const ItemStatus status = CheckSound(ItemType::Smaf, bytes, std::atomic<bool>{false});
+        Check(status == (crc == SmafCrc::Disagrees ? ItemStatus::Damaged : ItemStatus::Complete));
     }
 }
 
@@ -60,13 +60,13 @@ void Qcp(std::span<const uint8_t> bytes)
               layout->Packets.data() + layout->Packets.size() <= bytes.data() + bytes.size());
     SoundLimits limits;
     limits.MaxFrames = 1 << 16;
-    const SoundDecode decoded = DecodeSound(ContentType::Qcp, bytes, limits);
+    const SoundDecode decoded = DecodeSound(ItemType::Qcp, bytes, limits);
     if (decoded.Outcome == SoundOutcome::Decoded)
         Check(decoded.Sound.SampleRate == 8000 && decoded.Sound.Channels == 1 && decoded.Sound.Frames() > 0 &&
               decoded.Sound.Frames() <= limits.MaxFrames);
     else
         Check(decoded.Sound.Samples.empty());
-    Check(CheckSound(ContentType::Qcp, bytes, std::atomic<bool>{false}) != ContentStatus::Truncated);
+    Check(CheckSound(ItemType::Qcp, bytes, std::atomic<bool>{false}) != ItemStatus::Truncated);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ DescribedJar FindDescribedJar(const ContentFound& found, std::size_t descriptor)
         return result;
     const FoundItem& jad = found.Items[descriptor];
     const MidletInfo* facts = FactsOf(found, jad);
-    if (jad.Type != ContentType::Jad || facts == nullptr)
+    if (jad.Type != ItemType::Jad || facts == nullptr)
         return result;
     const std::string_view url = facts->JarUrl;
     const std::string_view file = url.substr(url.find_last_of('/') + 1);
@@ -57,7 +57,7 @@ DescribedJar FindDescribedJar(const ContentFound& found, std::size_t descriptor)
         int32_t first = -1;
         for (std::size_t i = 0; i < found.Items.size(); ++i) {
             const FoundItem& jar = found.Items[i];
-            if (jar.Type != ContentType::Jar || !rule(jar, FactsOf(found, jar)))
+            if (jar.Type != ItemType::Jar || !rule(jar, FactsOf(found, jar)))
                 continue;
             if (facts->JarSize >= 0 && jar.Size() == facts->JarSize)
                 return static_cast<int32_t>(i);
@@ -73,7 +73,7 @@ DescribedJar FindDescribedJar(const ContentFound& found, std::size_t descriptor)
         result.Item = search(byManifest);
     if (result.Item >= 0) {
         const FoundItem& jar = found.Items[static_cast<std::size_t>(result.Item)];
-        result.Cut = jar.Status == ContentStatus::Truncated || (facts->JarSize >= 0 && jar.Size() < facts->JarSize);
+        result.Cut = jar.Status == ItemStatus::Truncated || (facts->JarSize >= 0 && jar.Size() < facts->JarSize);
     }
     return result;
 }

@@ -1,6 +1,6 @@
 #include "qcp_decoder.h"
 
-#include "picture_walk.h"
+#include "walk_result.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

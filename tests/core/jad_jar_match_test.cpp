@@ -5,8 +5,8 @@
 namespace kestrix {
 namespace {
 
-FoundItem Item(ContentType type, int32_t start, int32_t size, std::string entry, int32_t midlet,
-               ContentStatus status = ContentStatus::Complete)
+FoundItem Item(ItemType type, int32_t start, int32_t size, std::string entry, int32_t midlet,
+               ItemStatus status = ItemStatus::Complete)
 {
     FoundItem item;
     item.Type = type;
@@ -43,43 +43,43 @@ TEST(FindDescribedJar, NamesTheArchiveByUrlEntryOrManifest)
         {"the url's file name is an entry's",
          Facts("Snake", "1.0", "http://example.com/games/Snake.JAR", 300),
          {},
-         {Item(ContentType::Jar, 100, 300, "Other.jar", 1), Item(ContentType::Jar, 500, 300, "snake.jar", 2)},
+         {Item(ItemType::Jar, 100, 300, "Other.jar", 1), Item(ItemType::Jar, 500, 300, "snake.jar", 2)},
          {Facts("Snake", "1.0"), Facts("X", "2")},
          2,
          false},
         {"the entry's stem",
          Facts("Snake", "1.0", "get?id=5", 300),
          "Snake.jad",
-         {Item(ContentType::Jar, 100, 300, "Snake.jar", 1)},
+         {Item(ItemType::Jar, 100, 300, "Snake.jar", 1)},
          {Facts("X", "2")},
          1,
          false},
         {"the manifest's name and version, the stated size first",
          Facts("Snake", "1.0", "get?id=5", 300),
          {},
-         {Item(ContentType::Jar, 100, 200, {}, 1), Item(ContentType::Jar, 500, 300, {}, 2),
-          Item(ContentType::Jar, 900, 300, {}, 3)},
+         {Item(ItemType::Jar, 100, 200, {}, 1), Item(ItemType::Jar, 500, 300, {}, 2),
+          Item(ItemType::Jar, 900, 300, {}, 3)},
          {Facts("Snake", "1.0"), Facts("Snake", "1.0"), Facts("Snake", "1.1")},
          2,
          false},
         {"an archive listed truncated is cut",
          Facts("Snake", "1.0", "Snake.jar", 300),
          {},
-         {Item(ContentType::Jar, 100, 120, "Snake.jar", 1, ContentStatus::Truncated)},
+         {Item(ItemType::Jar, 100, 120, "Snake.jar", 1, ItemStatus::Truncated)},
          {Facts("Snake", "1.0")},
          1,
          true},
         {"an archive smaller than stated is cut",
          Facts("Snake", "1.0", "Snake.jar", 300),
          {},
-         {Item(ContentType::Jar, 100, 250, "Snake.jar", -1)},
+         {Item(ItemType::Jar, 100, 250, "Snake.jar", -1)},
          {},
          1,
          true},
         {"nothing names an archive",
          Facts("Snake", "1.0", "Snake.jar", 300),
          {},
-         {Item(ContentType::Jar, 100, 300, "Other.jar", 1), Item(ContentType::Mp3, 500, 300, "Snake.jar", -1)},
+         {Item(ItemType::Jar, 100, 300, "Other.jar", 1), Item(ItemType::Mp3, 500, 300, "Snake.jar", -1)},
          {Facts("Other", "1.0")},
          -1,
          false},
@@ -88,7 +88,7 @@ TEST(FindDescribedJar, NamesTheArchiveByUrlEntryOrManifest)
         SCOPED_TRACE(c.name);
         ContentFound found;
         found.Midlets.push_back(c.descriptor);
-        found.Items.push_back(Item(ContentType::Jad, 0, 50, c.descriptorEntry, 0));
+        found.Items.push_back(Item(ItemType::Jad, 0, 50, c.descriptorEntry, 0));
         for (const MidletInfo& manifest : c.manifests)
             found.Midlets.push_back(manifest);
         for (const FoundItem& jar : c.jars)

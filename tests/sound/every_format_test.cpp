@@ -50,16 +50,16 @@ TEST(EveryFormat, WholeItemsAreCompleteAndTheRestFlagged)
     // Parts of cut archives may be listed as cut items of their own; a whole
     // item nobody placed would be a false find.
     for (const auto& [start, item] : byStart)
-        if (item->Status == ContentStatus::Complete)
+        if (item->Status == ItemStatus::Complete)
             ADD_FAILURE() << "an item nobody placed: " << ContentTypeName(item->Type) << " at " << start << ".."
                           << item->End << " " << static_cast<int>(item->Status);
     for (const FoundItem& item : found->Items)
-        if (item.Status == ContentStatus::Unchecked)
-            EXPECT_EQ(item.Type, ContentType::File) << "unchecked at " << item.Start;
+        if (item.Status == ItemStatus::Unchecked)
+            EXPECT_EQ(item.Type, ItemType::File) << "unchecked at " << item.Start;
 
     // Every complete sound but SMAF's score tracks, which no decoder here plays.
     for (const FoundItem& item : found->Items) {
-        if (KindOf(item.Type) != ContentKind::Sound || item.Status != ContentStatus::Complete)
+        if (KindOf(item.Type) != ContentKind::Sound || item.Status != ItemStatus::Complete)
             continue;
         SCOPED_TRACE(std::string(ContentTypeName(item.Type)) + " at " + std::to_string(item.Start));
         const auto bytes =
@@ -67,14 +67,14 @@ TEST(EveryFormat, WholeItemsAreCompleteAndTheRestFlagged)
         SoundLimits limits;
         limits.MaxFrames = SoundFrameBudget(bytes.size());
         const SoundDecode decoded = DecodeSound(item.Type, bytes, limits);
-        if (item.Type == ContentType::Smaf) {
+        if (item.Type == ItemType::Smaf) {
             EXPECT_EQ(decoded.Outcome, SoundOutcome::NotPlayable);
             continue;
         }
         ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
         const std::vector<int16_t>& samples = decoded.Sound.Samples;
         // The built MP3 frames of constant bytes decode to near silence.
-        if (item.Type != ContentType::Mp3)
+        if (item.Type != ItemType::Mp3)
             EXPECT_TRUE(std::any_of(samples.begin(), samples.end(), [](int16_t s) { return std::abs(s) > 200; }));
         const std::vector<uint8_t> wav = WavFileBytes(decoded.Sound);
         ASSERT_EQ(wav.size(), 44 + samples.size() * 2);

@@ -19,7 +19,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using namespace test_support;
 
-SoundDecode Decode(ContentType type, const Bytes& bytes)
+SoundDecode Decode(ItemType type, const Bytes& bytes)
 {
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
@@ -88,7 +88,7 @@ TEST(ImelodySound, NotesSoundAtTheirPitchForTheirLength)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Bytes bytes = Imelody(c.melody, c.beat);
-        const SoundDecode decoded = Decode(ContentType::Imelody, bytes);
+        const SoundDecode decoded = Decode(ItemType::Imelody, bytes);
         ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
         const Pcm& sound = decoded.Sound;
         // A quarter note (duration 2) is one beat.
@@ -113,9 +113,9 @@ TEST(ImelodySound, NotesSoundAtTheirPitchForTheirLength)
 
 TEST(ImelodySound, VerdictIsTheGrammarsAndTheWavHasTheMelody)
 {
-    EXPECT_EQ(CheckSound(ContentType::Imelody, BuildImelody({}), std::atomic<bool>{false}), ContentStatus::Complete);
-    EXPECT_EQ(CheckSound(ContentType::Imelody, Imelody("c2x2"), std::atomic<bool>{false}), ContentStatus::Damaged);
-    EXPECT_EQ(Decode(ContentType::Imelody, Imelody("c2x2")).Outcome, SoundOutcome::Refused);
+    EXPECT_EQ(CheckSound(ItemType::Imelody, BuildImelody({}), std::atomic<bool>{false}), ItemStatus::Complete);
+    EXPECT_EQ(CheckSound(ItemType::Imelody, Imelody("c2x2"), std::atomic<bool>{false}), ItemStatus::Damaged);
+    EXPECT_EQ(Decode(ItemType::Imelody, Imelody("c2x2")).Outcome, SoundOutcome::Refused);
 }
 
 // QCELP and EVRC packets each decode to 160 samples at 8000 Hz with sound in
@@ -125,8 +125,8 @@ TEST(QcpSound, PacketsDecodeToTheirLength)
     for (const QcpPlanCodec codec : {QcpPlanCodec::Qcelp, QcpPlanCodec::Evrc}) {
         SCOPED_TRACE(static_cast<int>(codec));
         const Bytes bytes = BuildRiff({.form = "QLCM", .qcpCodec = codec, .qcpPackets = 25});
-        ASSERT_EQ(TraitsOf(ContentType::Qcp).Walk(bytes, true).Verdict, WalkVerdict::Whole);
-        const SoundDecode decoded = Decode(ContentType::Qcp, bytes);
+        ASSERT_EQ(TraitsOf(ItemType::Qcp).Walk(bytes, true).Verdict, WalkVerdict::Whole);
+        const SoundDecode decoded = Decode(ItemType::Qcp, bytes);
         ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
         EXPECT_EQ(decoded.Sound.SampleRate, 8000);
         EXPECT_EQ(decoded.Sound.Channels, 1);
@@ -135,7 +135,7 @@ TEST(QcpSound, PacketsDecodeToTheirLength)
         for (const int16_t sample : decoded.Sound.Samples)
             loud += std::abs(sample) > 100 ? 1 : 0;
         EXPECT_GT(loud, 25 * 160 / 10);
-        EXPECT_EQ(CheckSound(ContentType::Qcp, bytes, std::atomic<bool>{false}), ContentStatus::Complete);
+        EXPECT_EQ(CheckSound(ItemType::Qcp, bytes, std::atomic<bool>{false}), ItemStatus::Complete);
     }
 }
 
@@ -144,24 +144,24 @@ TEST(QcpSound, BoundedByTheBudgetAndTheCancelFlag)
     const Bytes bytes = BuildRiff({.form = "QLCM", .qcpPackets = 200});
     SoundLimits limits;
     limits.MaxFrames = 1000;
-    EXPECT_EQ(DecodeSound(ContentType::Qcp, bytes, limits).Outcome, SoundOutcome::TooCostly);
+    EXPECT_EQ(DecodeSound(ItemType::Qcp, bytes, limits).Outcome, SoundOutcome::TooCostly);
     std::atomic<bool> cancel{true};
     limits.MaxFrames = SoundFrameBudget(bytes.size());
     limits.Cancel = &cancel;
-    EXPECT_EQ(DecodeSound(ContentType::Qcp, bytes, limits).Outcome, SoundOutcome::Cancelled);
+    EXPECT_EQ(DecodeSound(ItemType::Qcp, bytes, limits).Outcome, SoundOutcome::Cancelled);
 }
 
 TEST(SmafSound, VerdictRestsOnTheCrc)
 {
     const Bytes whole = BuildSmaf({.tracks = 2});
-    EXPECT_EQ(CheckSound(ContentType::Smaf, whole, std::atomic<bool>{false}), ContentStatus::Complete);
+    EXPECT_EQ(CheckSound(ItemType::Smaf, whole, std::atomic<bool>{false}), ItemStatus::Complete);
     Bytes changed = whole;
     changed[20] ^= 0x01;
-    EXPECT_EQ(CheckSound(ContentType::Smaf, changed, std::atomic<bool>{false}), ContentStatus::Damaged);
+    EXPECT_EQ(CheckSound(ItemType::Smaf, changed, std::atomic<bool>{false}), ItemStatus::Damaged);
     Bytes noCrc = whole;
     noCrc[noCrc.size() - 2] = noCrc[noCrc.size() - 1] = 0;
-    EXPECT_EQ(CheckSound(ContentType::Smaf, noCrc, std::atomic<bool>{false}), ContentStatus::Complete);
-    EXPECT_EQ(Decode(ContentType::Smaf, whole).Outcome, SoundOutcome::NotPlayable);
+    EXPECT_EQ(CheckSound(ItemType::Smaf, noCrc, std::atomic<bool>{false}), ItemStatus::Complete);
+    EXPECT_EQ(Decode(ItemType::Smaf, whole).Outcome, SoundOutcome::NotPlayable);
 }
 
 }  // namespace

@@ -31,19 +31,19 @@ public:
         return at;
     }
 
-    void Whole(const Bytes& bytes, ContentType type, const std::string& what)
+    void Whole(const Bytes& bytes, ItemType type, const std::string& what)
     {
         const std::size_t at = Place(bytes);
-        Expect(type, ContentStatus::Complete, at, at + bytes.size(), {}, what);
+        Expect(type, ItemStatus::Complete, at, at + bytes.size(), {}, what);
     }
 
-    void Flagged(const Bytes& bytes, ContentType type, ContentStatus status, const std::string& what)
+    void Flagged(const Bytes& bytes, ItemType type, ItemStatus status, const std::string& what)
     {
         Expect(type, status, Place(bytes), 0, {}, what);
     }
 
     // A file-system entry called name (UTF-8) holding bytes whole.
-    void Entry(const std::string& name, const Bytes& bytes, ContentType type, ContentStatus status,
+    void Entry(const std::string& name, const Bytes& bytes, ItemType type, ItemStatus status,
                const std::string& what)
     {
         FlashImageBuilder block(kNameDistance + kDataDistance + bytes.size());
@@ -64,7 +64,7 @@ public:
     }
 
 private:
-    void Expect(ContentType type, ContentStatus status, std::size_t start, std::size_t end, std::string entry,
+    void Expect(ItemType type, ItemStatus status, std::size_t start, std::size_t end, std::string entry,
                 const std::string& what)
     {
         m_items.push_back(
@@ -90,55 +90,55 @@ ContentImage BuildFormatsImage()
     std::string descriptor = MidletDescriptor("Snake", jar.size());
     descriptor.replace(descriptor.find("MIDlet-Name: Snake"), 18, "MIDlet-Name: " + Utf8ToCp1251("Змейка"));
     const struct {
-        ContentType type;
+        ItemType type;
         Bytes bytes;
         const char* name;
     } samples[] = {
-        {ContentType::Gif, BuildGif({.frames = 2}), "Заставка.gif"},
-        {ContentType::Bmp, BuildBmp({}), "Фон.bmp"},
-        {ContentType::Jpeg, BuildJpeg({}), "Фото.jpg"},
-        {ContentType::Png, BuildPng({.width = 30, .height = 20, .idatChunks = 3}), "Значок.png"},
-        {ContentType::Midi, BuildMidi({.notes = 8}), "Звонок.mid"},
-        {ContentType::Rmid, BuildRiff({.form = "RMID"}), "Звонок.rmi"},
-        {ContentType::Amr, BuildAmr({}), "Запись.amr"},
-        {ContentType::AmrWb, BuildAmr({.wide = true}), "Запись.awb"},
-        {ContentType::Mp3, BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true, .id3 = true}), "Песня.mp3"},
-        {ContentType::Wav, BuildRiff({}), "Голос.wav"},
-        {ContentType::Qcp, BuildRiff({.form = "QLCM", .qcpPackets = 40}), "Диктофон.qcp"},
-        {ContentType::Qcp, BuildRiff({.form = "QLCM", .qcpCodec = QcpPlanCodec::Evrc, .qcpPackets = 40}),
+        {ItemType::Gif, BuildGif({.frames = 2}), "Заставка.gif"},
+        {ItemType::Bmp, BuildBmp({}), "Фон.bmp"},
+        {ItemType::Jpeg, BuildJpeg({}), "Фото.jpg"},
+        {ItemType::Png, BuildPng({.width = 30, .height = 20, .idatChunks = 3}), "Значок.png"},
+        {ItemType::Midi, BuildMidi({.notes = 8}), "Звонок.mid"},
+        {ItemType::Rmid, BuildRiff({.form = "RMID"}), "Звонок.rmi"},
+        {ItemType::Amr, BuildAmr({}), "Запись.amr"},
+        {ItemType::AmrWb, BuildAmr({.wide = true}), "Запись.awb"},
+        {ItemType::Mp3, BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true, .id3 = true}), "Песня.mp3"},
+        {ItemType::Wav, BuildRiff({}), "Голос.wav"},
+        {ItemType::Qcp, BuildRiff({.form = "QLCM", .qcpPackets = 40}), "Диктофон.qcp"},
+        {ItemType::Qcp, BuildRiff({.form = "QLCM", .qcpCodec = QcpPlanCodec::Evrc, .qcpPackets = 40}),
          "Диктофон 2.qcp"},
-        {ContentType::Imelody, Imelody("Звонок", "*5c3e3g3(c2r3@2)&b1."), "Звонок.imy"},
-        {ContentType::Smaf, BuildSmaf({.tracks = 2}), "Звонок.mmf"},
-        {ContentType::Jar, jar, "Snake.jar"},
-        {ContentType::Jad, TextBytes(descriptor), "Snake.jad"},
+        {ItemType::Imelody, Imelody("Звонок", "*5c3e3g3(c2r3@2)&b1."), "Звонок.imy"},
+        {ItemType::Smaf, BuildSmaf({.tracks = 2}), "Звонок.mmf"},
+        {ItemType::Jar, jar, "Snake.jar"},
+        {ItemType::Jad, TextBytes(descriptor), "Snake.jad"},
     };
     FormatsLayout layout;
-    layout.Flagged(BuildSmaf({.badCrc = true}), ContentType::Smaf, ContentStatus::Damaged, "SMAF with a bad CRC");
-    layout.Entry("Плохой.mmf", BuildSmaf({.tracks = 3, .badCrc = true}), ContentType::Smaf, ContentStatus::Damaged,
+    layout.Flagged(BuildSmaf({.badCrc = true}), ItemType::Smaf, ItemStatus::Damaged, "SMAF with a bad CRC");
+    layout.Entry("Плохой.mmf", BuildSmaf({.tracks = 3, .badCrc = true}), ItemType::Smaf, ItemStatus::Damaged,
                  "SMAF entry with a bad CRC");
-    layout.Flagged(Imelody("Ошибка", "c2d2x9"), ContentType::Imelody, ContentStatus::Damaged,
+    layout.Flagged(Imelody("Ошибка", "c2d2x9"), ItemType::Imelody, ItemStatus::Damaged,
                    "iMelody with a letter off its grammar");
     Bytes noCodec = BuildRiff({.form = "QLCM", .qcpPackets = 3});
     for (std::size_t p = noCodec.size() - 3 * 35; p < noCodec.size(); ++p)
         noCodec[p] = 0x3C;
-    layout.Flagged(noCodec, ContentType::Qcp, ContentStatus::Damaged, "QCP whose packets have no rate");
-    layout.Flagged(BuildMidi({.notes = 0}), ContentType::Midi, ContentStatus::Damaged, "MIDI without notes");
-    layout.Entry("Заметки.txt", TextBytes("Купить хлеб\r\n"), ContentType::File, ContentStatus::Unchecked,
+    layout.Flagged(noCodec, ItemType::Qcp, ItemStatus::Damaged, "QCP whose packets have no rate");
+    layout.Flagged(BuildMidi({.notes = 0}), ItemType::Midi, ItemStatus::Damaged, "MIDI without notes");
+    layout.Entry("Заметки.txt", TextBytes("Купить хлеб\r\n"), ItemType::File, ItemStatus::Unchecked,
                  "an entry of no known format");
     for (const auto& sample : samples) {
         const std::string name = sample.name;
         layout.Whole(sample.bytes, sample.type, name + " on its own");
         // A descriptor as an entry's data is listed as a file of no format:
         // the content search finds descriptors by their "MIDlet-" lines only.
-        if (sample.type != ContentType::Jad)
-            layout.Entry(name, sample.bytes, sample.type, ContentStatus::Complete, name + " as an entry");
+        if (sample.type != ItemType::Jad)
+            layout.Entry(name, sample.bytes, sample.type, ItemStatus::Complete, name + " as an entry");
         // Erased flash after a cut bitmap reads as its pixels (an open trap of
         // the content search), after a cut WAV's samples as more samples: the
         // WAV is cut in its headers.
-        if (sample.type == ContentType::Bmp)
+        if (sample.type == ItemType::Bmp)
             continue;
-        layout.Flagged(Cut(sample.bytes, sample.type == ContentType::Wav ? 40 : sample.bytes.size() * 3 / 5),
-                       sample.type, ContentStatus::Truncated, name + " cut by erased flash");
+        layout.Flagged(Cut(sample.bytes, sample.type == ItemType::Wav ? 40 : sample.bytes.size() * 3 / 5),
+                       sample.type, ItemStatus::Truncated, name + " cut by erased flash");
         // A cut RIFF file's stated size still reaches past the cut: what lies
         // there is its.
         layout.Pad(sample.bytes.size());
