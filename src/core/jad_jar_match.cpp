@@ -1,20 +1,19 @@
 #include "jad_jar_match.h"
 
-#include <algorithm>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace kestrix {
 namespace {
 
-char Lower(char c) noexcept
+std::string Lower(std::string_view text)
 {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) noexcept
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
 }
 
 std::string_view Stem(std::string_view name) noexcept
@@ -30,50 +29,77 @@ const MidletInfo* FactsOf(const ContentFound& found, const FoundItem& item) noex
                : nullptr;
 }
 
+// The JARs sharing one key: the first, and the first of each size.
+struct JarGroup {
+    int32_t First = -1;
+    std::unordered_map<int64_t, int32_t> BySize;
+};
+
+class JarIndex {
+public:
+    void Add(const std::string& key, int32_t item, int64_t size)
+    {
+        JarGroup& group = m_groups[key];
+        if (group.First < 0)
+            group.First = item;
+        group.BySize.emplace(size, item);
+    }
+
+    // The JAR of key, preferring one of size; -1 for none.
+    int32_t Find(const std::string& key, int64_t size) const
+    {
+        const auto group = m_groups.find(key);
+        if (group == m_groups.end())
+            return -1;
+        const auto sized = group->second.BySize.find(size);
+        return sized != group->second.BySize.end() ? sized->second : group->second.First;
+    }
+
+private:
+    std::unordered_map<std::string, JarGroup> m_groups;
+};
+
+std::string ManifestKey(const MidletInfo& facts)
+{
+    return facts.Name + '\n' + facts.Version;
+}
+
 }  // namespace
 
-DescribedJar FindDescribedJar(const ContentFound& found, std::size_t descriptor)
+std::vector<DescribedJar> FindDescribedJars(const ContentFound& found)
 {
-    DescribedJar result;
-    if (descriptor >= found.Items.size())
-        return result;
-    const FoundItem& jad = found.Items[descriptor];
-    const MidletInfo* facts = FactsOf(found, jad);
-    if (jad.Type != ItemType::Jad || facts == nullptr)
-        return result;
-    const std::string_view url = facts->JarUrl;
-    const std::string_view file = url.substr(url.find_last_of('/') + 1);
-    const auto byUrl = [&](const FoundItem& jar, const MidletInfo*) {
-        return !file.empty() && SameName(jar.EntryName, file);
-    };
-    const auto byEntry = [&](const FoundItem& jar, const MidletInfo*) {
-        return !jad.EntryName.empty() && !jar.EntryName.empty() && SameName(Stem(jad.EntryName), Stem(jar.EntryName));
-    };
-    const auto byManifest = [&](const FoundItem&, const MidletInfo* manifest) {
-        return manifest != nullptr && !facts->Name.empty() && manifest->Name == facts->Name &&
-               manifest->Version == facts->Version;
-    };
-    const auto search = [&](const auto& rule) {
-        int32_t first = -1;
-        for (std::size_t i = 0; i < found.Items.size(); ++i) {
-            const FoundItem& jar = found.Items[i];
-            if (jar.Type != ItemType::Jar || !rule(jar, FactsOf(found, jar)))
-                continue;
-            if (facts->JarSize >= 0 && jar.Size() == facts->JarSize)
-                return static_cast<int32_t>(i);
-            if (first < 0)
-                first = static_cast<int32_t>(i);
+    std::vector<DescribedJar> result(found.Items.size());
+    JarIndex byEntry;
+    JarIndex byStem;
+    JarIndex byManifest;
+    for (std::size_t i = 0; i < found.Items.size(); ++i) {
+        const FoundItem& jar = found.Items[i];
+        if (jar.Type != ItemType::Jar)
+            continue;
+        const auto index = static_cast<int32_t>(i);
+        if (!jar.EntryName.empty()) {
+            byEntry.Add(Lower(jar.EntryName), index, jar.Size());
+            byStem.Add(Lower(Stem(jar.EntryName)), index, jar.Size());
         }
-        return first;
-    };
-    result.Item = search(byUrl);
-    if (result.Item < 0)
-        result.Item = search(byEntry);
-    if (result.Item < 0)
-        result.Item = search(byManifest);
-    if (result.Item >= 0) {
-        const FoundItem& jar = found.Items[static_cast<std::size_t>(result.Item)];
-        result.Cut = jar.Status == ItemStatus::Truncated || (facts->JarSize >= 0 && jar.Size() < facts->JarSize);
+        if (const MidletInfo* manifest = FactsOf(found, jar); manifest != nullptr && !manifest->Name.empty())
+            byManifest.Add(ManifestKey(*manifest), index, jar.Size());
+    }
+    for (std::size_t i = 0; i < found.Items.size(); ++i) {
+        const FoundItem& jad = found.Items[i];
+        const MidletInfo* facts = FactsOf(found, jad);
+        if (jad.Type != ItemType::Jad || facts == nullptr)
+            continue;
+        const std::string_view url = facts->JarUrl;
+        const std::string_view file = url.substr(url.find_last_of('/') + 1);
+        int32_t item = file.empty() ? -1 : byEntry.Find(Lower(file), facts->JarSize);
+        if (item < 0 && !jad.EntryName.empty())
+            item = byStem.Find(Lower(Stem(jad.EntryName)), facts->JarSize);
+        if (item < 0 && !facts->Name.empty())
+            item = byManifest.Find(ManifestKey(*facts), facts->JarSize);
+        if (item < 0)
+            continue;
+        const FoundItem& jar = found.Items[static_cast<std::size_t>(item)];
+        result[i] = {item, jar.Status == ItemStatus::Truncated || (facts->JarSize >= 0 && jar.Size() < facts->JarSize)};
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include "content_search.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace kestrix {
 
@@ -15,15 +16,17 @@ struct DescribedJar {
     bool Cut = false;
 };
 
-// Finds the JAR that the descriptor found.Items[descriptor] (a Jad item with
-// facts) describes, by the first rule that names one or more listed JARs:
+// For every item of found, in its order: for a descriptor (a Jad item with
+// facts) the JAR it describes, by the first rule that names one or more
+// listed JARs:
 //   1. the file name of its MIDlet-Jar-URL (after the last '/') is the JAR's
 //      entry name;
-//   2. its own entry name and the JAR's differ only in the extension ("Snake.jad",
-//      "Snake.jar");
+//   2. its own entry name and the JAR's differ only in the extension
+//      ("Snake.jad", "Snake.jar");
 //   3. the JAR's manifest names the same MIDlet-Name and MIDlet-Version.
-// Among several, the one of the stated MIDlet-Jar-Size wins, then the first.
-// Names compare without regard to ASCII case. Linear in the items.
-DescribedJar FindDescribedJar(const ContentFound& found, std::size_t descriptor);
+// Among several, the first of the stated MIDlet-Jar-Size wins, else the first.
+// Names compare without regard to ASCII case. Other items get Item -1. Linear
+// in the items (hash tables by name), also for images full of descriptors.
+std::vector<DescribedJar> FindDescribedJars(const ContentFound& found);
 
 }  // namespace kestrix

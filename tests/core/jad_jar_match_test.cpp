@@ -29,7 +29,7 @@ MidletInfo Facts(std::string name, std::string version, std::string url = {}, in
 }
 
 // found.Items[0] is the descriptor; the JARs follow.
-TEST(FindDescribedJar, NamesTheArchiveByUrlEntryOrManifest)
+TEST(FindDescribedJars, NamesTheArchiveByUrlEntryOrManifest)
 {
     const struct {
         const char* name;
@@ -93,7 +93,11 @@ TEST(FindDescribedJar, NamesTheArchiveByUrlEntryOrManifest)
             found.Midlets.push_back(manifest);
         for (const FoundItem& jar : c.jars)
             found.Items.push_back(jar);
-        const DescribedJar jar = FindDescribedJar(found, 0);
+        const std::vector<DescribedJar> jars = FindDescribedJars(found);
+        ASSERT_EQ(jars.size(), found.Items.size());
+        const DescribedJar jar = jars[0];
+        for (std::size_t i = 1; i < jars.size(); ++i)
+            EXPECT_EQ(jars[i].Item, -1);
         EXPECT_EQ(jar.Item, c.item);
         EXPECT_EQ(jar.Cut, c.cut);
     }
