@@ -1,9 +1,11 @@
 #include "imelody_walk.h"
 
 #include "erased_text.h"
+#include "imelody_score.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 namespace kestrix {
@@ -137,6 +139,15 @@ WalkResult WalkImelody(std::span<const uint8_t> bytes) noexcept
     result.Examined = std::min(size, std::max(accepted, p) + 1);
     // A whole note is four beats: 192 parts of it last 4 * 60000 / beat ms.
     result.DurationMs = melody * 240000 / (192 * beat);
+    // A melody that keeps its grammar plays its repeat blocks as often as they say.
+    if (result.Verdict == WalkVerdict::Whole) {
+        try {
+            const ImelodyScore score = ReadImelody(bytes.first(static_cast<std::size_t>(accepted)));
+            if (score.Valid)
+                result.DurationMs = score.DurationMs();
+        } catch (const std::bad_alloc&) {
+        }
+    }
     return result;
 }
 

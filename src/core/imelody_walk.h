@@ -16,7 +16,9 @@ namespace kestrix {
 // first property line is no item.
 // DurationMs is the melody's playing time at its BEAT (120 by default): notes
 // and rests with durations 0 (whole) .. 5 (1/32), dotted ".", double-dotted ":"
-// or triplet ";", repeat blocks counted once; 0 when no MELODY line is read.
+// or triplet ";", repeat blocks counted once; 0 when no MELODY line is read;
+// for a whole melody that keeps its grammar, ReadImelody's playing time, its
+// repeat blocks played their count.
 // Channels is 1. Reads only inside bytes; linear.
 WalkResult WalkImelody(std::span<const uint8_t> bytes) noexcept;
 

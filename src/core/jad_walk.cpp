@@ -2,6 +2,7 @@
 
 #include "erased_text.h"
 #include "midlet_text.h"
+#include "jad_grammar.h"
 
 #include <algorithm>
 #include <string_view>
@@ -148,6 +149,8 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
             facts.JarUrl = value;
         else if (SameKey(key, "MIDlet-Jar-Size"))
             facts.JarSize = ParseJarSize(value);
+        else if (IsMidletEntry(key, value))
+            facts.HasMidlet = true;
         p = line.End;
         if (!line.HasLineEnd)
             break;
@@ -161,7 +164,7 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
         result.Walk.Examined = examined;
         return result;
     }
-    result.Walk.Verdict = named == 5 ? WalkVerdict::Whole : WalkVerdict::Truncated;
+    result.Walk.Verdict = named == 5 && facts.HasMidlet ? WalkVerdict::Whole : WalkVerdict::Truncated;
     result.Walk.End = static_cast<int32_t>(p);
     result.Walk.SureEnd = result.Walk.End;
     result.Walk.Examined = std::max<int64_t>(examined, p);

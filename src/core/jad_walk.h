@@ -17,6 +17,8 @@ struct JadFacts {
     // MIDlet-Jar-Size: the archive's size in bytes; -1 when missing or not a
     // decimal number below 2^31.
     int64_t JarSize = -1;
+    // At least one line names an application (IsMidletEntry).
+    bool HasMidlet = false;
 };
 
 // The walk of one descriptor and its facts.
@@ -38,7 +40,9 @@ struct JadWalk {
 // Walks a descriptor from bytes[0] (an optional UTF-8 byte order mark, then its
 // first attribute line). End is one past the run's last line end. Verdict:
 // Whole when the run names all of MIDlet-Name, MIDlet-Vendor, MIDlet-Version,
-// MIDlet-Jar-URL (non-empty) and a valid MIDlet-Jar-Size; Truncated when it
+// MIDlet-Jar-URL (non-empty), a valid MIDlet-Jar-Size and at least one
+// application (a MIDlet-<n> line, see IsMidletEntry); Truncated when it lacks
+// only applications, or when it
 // names two to four of them, one being MIDlet-Jar-URL or MIDlet-Jar-Size (the
 // rest were cut off); NotPicture when bytes[0] starts no attribute line, or the
 // run names fewer than two (text that merely looks like a descriptor), or

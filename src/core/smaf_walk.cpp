@@ -1,6 +1,7 @@
 #include "smaf_walk.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace kestrix {
@@ -69,6 +70,34 @@ WalkResult WalkSmaf(std::span<const uint8_t> bytes) noexcept
     result.SureEnd = static_cast<int32_t>(std::min(p, kHeader + kChunkHeader + int64_t{infoSize}));
     result.Examined = std::min(size, std::max(examined, p));
     return result;
+}
+
+uint16_t SmafCrcOf(std::span<const uint8_t> bytes) noexcept
+{
+    static const auto kTable = [] {
+        std::array<uint16_t, 256> table{};
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t value = n << 8;
+            for (int bit = 0; bit < 8; ++bit)
+                value = (value & 0x8000) != 0 ? (value << 1) ^ 0x1021 : value << 1;
+            table[n] = static_cast<uint16_t>(value);
+        }
+        return table;
+    }();
+    uint16_t crc = 0xFFFF;
+    for (const uint8_t b : bytes)
+        crc = static_cast<uint16_t>((crc << 8) ^ kTable[((crc >> 8) ^ b) & 0xFF]);
+    return static_cast<uint16_t>(~crc);
+}
+
+SmafCrc CheckSmafCrc(std::span<const uint8_t> bytes) noexcept
+{
+    if (bytes.size() < kHeader + kCrcSize)
+        return SmafCrc::None;
+    const uint32_t stored = ReadBe16(bytes, static_cast<int64_t>(bytes.size()) - kCrcSize);
+    if (stored == 0)
+        return SmafCrc::None;
+    return stored == SmafCrcOf(bytes.first(bytes.size() - kCrcSize)) ? SmafCrc::Agrees : SmafCrc::Disagrees;
 }
 
 }  // namespace kestrix

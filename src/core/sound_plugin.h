@@ -12,7 +12,7 @@
 namespace kestrix {
 
 // The sound decoders as the command line loads them: a module of their own
-// (they bring a synthesizer and four codec libraries), opened only by the
+// (they bring a synthesizer and five codec libraries), opened only by the
 // commands that decode sounds, so that the others start without them.
 struct SoundPlugin {
     // kSoundPluginVersion of the module; a module of another version is not used.

@@ -2,7 +2,10 @@
 
 #include "amr_walk.h"
 #include "format_table.h"
+#include "imelody_score.h"
 #include "midi_walk.h"
+#include "qcp_decoder.h"
+#include "smaf_walk.h"
 #include "walk_result.h"
 
 #include <fluidsynth.h>
@@ -394,6 +397,29 @@ SoundDecode RenderMidi(std::span<const uint8_t> file, const SoundLimits& limits)
     return refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
 }
 
+// QCP voice through libavcodec, 8000 Hz mono.
+SoundDecode DecodeQcpSound(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    PcmSink sink(8000, 1, limits);
+    PcmSink::Next next = PcmSink::Next::More;
+    const QcpOutcome outcome = DecodeQcp(bytes, [&](std::span<const int16_t> block) {
+        next = sink.Add(block.data(), block.size());
+        return next == PcmSink::Next::More && !Cancelled(limits);
+    });
+    if (Cancelled(limits))
+        return Result(SoundOutcome::Cancelled);
+    if (outcome == QcpOutcome::NotPlayable)
+        return Result(SoundOutcome::NotPlayable);
+    return outcome == QcpOutcome::Refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
+}
+
+// An iMelody played as the MIDI file of its notes.
+SoundDecode RenderImelody(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    const std::vector<uint8_t> midi = ImelodyMidiFile(ReadImelody(bytes));
+    return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
+}
+
 }  // namespace
 
 int64_t SoundFrameBudget(std::size_t bytes) noexcept
@@ -411,7 +437,9 @@ bool CanPlay(ItemType type)
 {
     switch (type) {
     case ItemType::Midi:
-    case ItemType::Rmid: return !MidiSoundFont().empty();
+    case ItemType::Rmid:
+    case ItemType::Imelody: return !MidiSoundFont().empty();
+    case ItemType::Qcp:
     case ItemType::Amr:
     case ItemType::AmrWb:
     case ItemType::Mp3:
@@ -444,6 +472,8 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
         case ItemType::AmrWb: return DecodeAmr(bytes, limits);
         case ItemType::Mp3: return DecodeMp3(bytes, limits);
         case ItemType::Wav: return DecodeWav(bytes, limits);
+        case ItemType::Qcp: return DecodeQcpSound(bytes, limits);
+        case ItemType::Imelody: return RenderImelody(bytes, limits);
         default: return Result(SoundOutcome::NotPlayable);
         }
     } catch (const std::bad_alloc&) {
@@ -499,6 +529,23 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
         if (walk.Verdict == WalkVerdict::Whole && OnlyNoDataFrames(bytes, walk.End))
             return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ItemStatus::Unchecked
                                                                                              : ItemStatus::Complete;
+    }
+    // Melodies and SMAF are judged by their text's grammar and their CRC: no
+    // synthesizer is needed to tell a whole one, and SMAF's scores play nowhere.
+    if (type == ItemType::Imelody)
+        return ReadImelody(bytes).Valid ? ItemStatus::Complete : ItemStatus::Damaged;
+    if (type == ItemType::Qcp) {
+        const std::optional<QcpLayout> layout = ReadQcpLayout(bytes);
+        if (layout && layout->Codec != QcpCodec::Other && !QcpPacketsFillData(*layout))
+            return ItemStatus::Damaged;
+    }
+    if (type == ItemType::Smaf) {
+        const WalkResult walk = WalkSmaf(bytes);
+        if (walk.Verdict != WalkVerdict::Whole)
+            return ItemStatus::Damaged;
+        return CheckSmafCrc(bytes.first(static_cast<std::size_t>(walk.End))) == SmafCrc::Disagrees
+                   ? ItemStatus::Damaged
+                   : ItemStatus::Complete;
     }
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());

@@ -27,8 +27,8 @@ struct Pcm {
 //   Refused:     the decoder could not read the bytes, or they gave no sound;
 //   TooCostly:   the sound would be longer than its bytes allow (see
 //                SoundFrameBudget): it was not decoded to its end;
-//   NotPlayable: no decoder here plays the type (SMAF, QCP, iMelody, or MIDI
-//                without the General MIDI sound font);
+//   NotPlayable: no decoder here plays the type (SMAF, a QCP of SMV, or MIDI
+//                and iMelody without the General MIDI sound font);
 //   Cancelled:   the cancel flag turned true.
 enum class SoundOutcome : uint8_t { Decoded, Refused, TooCostly, NotPlayable, Cancelled };
 
@@ -66,18 +66,22 @@ int64_t SoundFrameBudget(std::size_t bytes) noexcept;
 // /usr/share/sounds/sf2/default-GM.sf2); empty when the machine has none.
 std::string MidiSoundFont();
 
-// Whether a decoder here plays type (MIDI only with the sound font).
+// Whether a decoder here plays type (MIDI and iMelody only with the sound font).
 bool CanPlay(ItemType type);
 
 // Decodes one found sound of type (a sound kind of the format table) to PCM:
-// MIDI and RMID rendered with the General MIDI sound font, AMR-NB and AMR-WB,
-// MP3, WAV (PCM, ADPCM, A-law, mu-law, GSM, float). Never throws for bad bytes.
+// MIDI and RMID rendered with the General MIDI sound font, iMelody rendered as
+// the MIDI file of its notes (ImelodyMidiFile), AMR-NB and AMR-WB, MP3, WAV
+// (PCM, ADPCM, A-law, mu-law, GSM, float), QCP of QCELP-13K or EVRC. Never
+// throws for bad bytes.
 SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const SoundLimits& limits);
 
 // The decoders' verdict on a sound whose structure is whole: Complete when it
 // decodes to sound, Damaged when the decoder refuses it or it decodes to
 // nothing, Unchecked when no decoder plays its type or it would decode to
-// more than SoundFrameBudget. The verdict decodes at most the first 8,000
+// more than SoundFrameBudget. iMelody is judged by its grammar (ReadImelody),
+// SMAF by its CRC (CheckSmafCrc), neither rendered; a QCP whose packets do not
+// fill its data is Damaged. The verdict decodes at most the first 8,000
 // frames (a second at 8 kHz) and keeps no samples; MIDI is rendered at 8000 Hz
 // for it.
 ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);

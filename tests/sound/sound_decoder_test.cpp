@@ -96,9 +96,10 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         ItemStatus status;
     } cases[] = {
         {"midi without notes", ItemType::Midi, BuildMidi({.notes = 0}), ItemStatus::Damaged},
-        {"smaf", ItemType::Smaf, BuildSmaf({}), ItemStatus::Unchecked},
-        {"imelody", ItemType::Imelody, BuildImelody({}), ItemStatus::Unchecked},
-        {"qcp", ItemType::Qcp, BuildRiff({.form = "QLCM"}), ItemStatus::Unchecked},
+        {"smaf with a bad crc", ItemType::Smaf, BuildSmaf({.badCrc = true}), ItemStatus::Damaged},
+        {"qcp of a codec with no decoder", ItemType::Qcp, BuildRiff({.form = "QLCM", .qcpCodec = QcpPlanCodec::Other}),
+         ItemStatus::Unchecked},
+        {"qcp without packets", ItemType::Qcp, BuildRiff({.form = "QLCM", .qcpPackets = 0}), ItemStatus::Damaged},
         {"wav with a broken format chunk", ItemType::Wav, Bytes(44, 0x00), ItemStatus::Damaged},
         {"amr header alone", ItemType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ItemStatus::Damaged},
         {"midi with an event of no status", ItemType::Midi, brokenEvent, ItemStatus::Damaged},

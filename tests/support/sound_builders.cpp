@@ -1,6 +1,7 @@
 #include "sound_builders.h"
 
 #include "picture_builders.h"
+#include "smaf_walk.h"
 
 #include <stdexcept>
 
@@ -169,17 +170,48 @@ std::vector<uint8_t> BuildRiff(const RiffPlan& plan)
         for (uint32_t i = 0; i < plan.dataBytes; ++i)
             data.push_back(static_cast<uint8_t>(i * 37 + 11));
     } else if (plan.form == "QLCM") {
-        Bytes format(150, 0x20);
-        format[102] = 35;
-        format[103] = 0;
-        format[106] = 0x40;
-        format[107] = 0x1F;
+        // Major 1, minor 0, the codec's GUID, version, name, bits a second,
+        // packet size, block size, sample rate, sample size, then the rate map.
+        Bytes format = {1, 0};
+        const Bytes qcelp = {0x41, 0x6D, 0x7F, 0x5E, 0x15, 0xB1, 0xD0, 0x11,
+                             0xBA, 0x91, 0x00, 0x80, 0x5F, 0xB4, 0xB9, 0x7E};
+        const Bytes evrc = {0x8D, 0xD4, 0x89, 0xE6, 0x76, 0x90, 0xB5, 0x46,
+                            0x91, 0xEF, 0x73, 0x6A, 0x51, 0x00, 0xCE, 0xB4};
+        Append(format, plan.qcpCodec == QcpPlanCodec::Evrc    ? evrc
+                       : plan.qcpCodec == QcpPlanCodec::Qcelp ? qcelp
+                                                              : Bytes(16, 0x20));
+        PutLe16(format, 1);
+        Bytes name(80, 0);
+        const std::string codecName = plan.qcpCodec == QcpPlanCodec::Evrc
+                                          ? "TIA IS-127 Enhanced Variable Rate Codec, Speech Service Option 3"
+                                          : "Qcelp 13K";
+        std::copy(codecName.begin(), codecName.end(), name.begin());
+        Append(format, name);
+        const bool isEvrc = plan.qcpCodec == QcpPlanCodec::Evrc;
+        PutLe16(format, isEvrc ? 8500 : 14000);
+        PutLe16(format, isEvrc ? 23 : 35);
+        PutLe16(format, 160);
+        PutLe16(format, 8000);
+        PutLe16(format, 16);
+        PutLe32(format, 4);
+        const Bytes rateMap = isEvrc ? Bytes{22, 4, 10, 3, 2, 1, 0, 0} : Bytes{34, 4, 16, 3, 7, 2, 3, 1};
+        Append(format, rateMap);
+        format.resize(150, 0);
         Append(out, Chunk("fmt ", format, false));
         Bytes rate;
         PutLe32(rate, 1);
-        PutLe32(rate, 10);
+        PutLe32(rate, static_cast<uint32_t>(plan.qcpPackets));
         Append(out, Chunk("vrat", rate, false));
-        data.assign(350, 0x21);
+        // Full-rate packets: the rate byte 4, then payload bytes of a fixed
+        // pseudo-random run.
+        uint32_t state = 12345;
+        for (int packet = 0; packet < plan.qcpPackets; ++packet) {
+            data.push_back(4);
+            for (int i = 0; i < (isEvrc ? 22 : 34); ++i) {
+                state = state * 1103515245 + 12345;
+                data.push_back(static_cast<uint8_t>(state >> 16));
+            }
+        }
     } else {
         data = BuildMidi({});
     }
@@ -216,11 +248,12 @@ std::vector<uint8_t> BuildSmaf(const SmafPlan& plan)
     Append(body, Chunk("OPDA", {'D', 'c', 0, 0}, true));
     for (int track = 0; track < plan.tracks; ++track)
         Append(body, Chunk(std::string("MTR") + static_cast<char>(5 + track), Bytes(10, 0x33), true));
-    body.insert(body.end(), {0xAB, 0xCD});
     Bytes out;
     Text(out, "MMMD");
-    PutBe32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size()));
+    PutBe32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size() + 2));
     Append(out, body);
+    const uint16_t crc = static_cast<uint16_t>(SmafCrcOf(out) ^ (plan.badCrc ? 0x0100 : 0));
+    PutBe16(out, crc);
     return out;
 }
 

@@ -49,9 +49,14 @@ std::vector<uint8_t> BuildMp3(const Mp3Plan& plan);
 // The size of one frame of the plan.
 std::size_t Mp3FrameSize(const Mp3Plan& plan);
 
+// The voice codec of a built QCP: its GUID in the format chunk (Other: a GUID
+// of no codec known here).
+enum class QcpPlanCodec { Qcelp, Evrc, Other };
+
 // A RIFF file: form "WAVE" (format tag 1 PCM 16-bit or 17 IMA ADPCM 4-bit with
 // 505 samples a 256-byte block, 8000 Hz
-// mono, dataBytes of sound), "QLCM" or "RMID" (a MIDI file as data). riffSize
+// mono, dataBytes of sound), "QLCM" (qcpPackets full-rate packets of
+// qcpCodec, each 160 samples at 8000 Hz) or "RMID" (a MIDI file as data). riffSize
 // and dataSize < 0 write the true sizes, otherwise that value (0, FFFFFFFFh);
 // an odd-sized "LIST" chunk goes before the data when oddChunk.
 struct RiffPlan {
@@ -61,6 +66,8 @@ struct RiffPlan {
     int64_t riffSize = -1;
     int64_t dataSize = -1;
     bool oddChunk = false;
+    QcpPlanCodec qcpCodec = QcpPlanCodec::Qcelp;
+    int qcpPackets = 10;
 };
 std::vector<uint8_t> BuildRiff(const RiffPlan& plan);
 
@@ -75,10 +82,12 @@ struct ImelodyPlan {
 std::vector<uint8_t> BuildImelody(const ImelodyPlan& plan);
 
 // A SMAF file: MMMD, CNTI, an OPDA chunk and tracks MTR chunks, then a 2-byte
-// CRC; mmmdSize < 0 writes the true size.
+// CRC (the file's true one, or one that disagrees when badCrc); mmmdSize < 0
+// writes the true size.
 struct SmafPlan {
     int tracks = 1;
     int64_t mmmdSize = -1;
+    bool badCrc = false;
 };
 std::vector<uint8_t> BuildSmaf(const SmafPlan& plan);
 
