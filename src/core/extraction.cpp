@@ -106,7 +106,7 @@ void KeptFiles::Add(const std::string& path)
 {
     struct stat file {};
     if (::stat(path.c_str(), &file) == 0)
-        m_files.emplace_back(file.st_dev, file.st_ino);
+        m_files.emplace(file.st_dev, file.st_ino);
 }
 
 bool KeptFiles::Holds(const std::string& path) const
@@ -114,8 +114,7 @@ bool KeptFiles::Holds(const std::string& path) const
     struct stat file {};
     if (m_files.empty() || ::stat(path.c_str(), &file) != 0)
         return false;
-    return std::find(m_files.begin(), m_files.end(), std::pair<uint64_t, uint64_t>(file.st_dev, file.st_ino)) !=
-           m_files.end();
+    return m_files.contains({file.st_dev, file.st_ino});
 }
 
 std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
@@ -159,7 +158,9 @@ void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
 SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,
                         const ItemRangeFunction& rangeOf, const SaveHooks& hooks, const KeptFiles& kept)
 {
-    RemoveAbandonedTemporaries(folder);
+    RemoveAbandonedTemporaries(folder, [&buffer, &kept](const std::string& path) {
+        return IsOpenImage(buffer, path) || kept.Holds(path);
+    });
     SaveReport report;
     for (const ExtractItem& item : items) {
         try {

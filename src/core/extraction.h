@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -80,7 +81,7 @@ public:
     bool Holds(const std::string& path) const;
 
 private:
-    std::vector<std::pair<uint64_t, uint64_t>> m_files;
+    std::set<std::pair<uint64_t, uint64_t>> m_files;
 };
 
 // Writes range of the image to folder/fileName (WriteRangeToFileAtomically).
@@ -129,7 +130,8 @@ using ItemRangeFunction = std::function<ItemRange(const ExtractItem& item)>;
 // The one save loop of every list: writes each item's range of the image to
 // folder/FileName, in the order of items (ExtractToFolder, never replacing the
 // open image or a file of kept). First removes the hidden temporary files that
-// killed writers left in folder (RemoveAbandonedTemporaries). A failing item
+// killed writers left in folder (RemoveAbandonedTemporaries), never the open
+// image or a file of kept. A failing item
 // goes to hooks.Failed: GoOn goes on with the next item; Stop raises that
 // failure from here, the files written before staying written.
 SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,
