@@ -12,6 +12,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -40,6 +41,11 @@ struct ItemRange {
 // gets a leading "_".
 std::string SafeFileName(const std::string& caption);
 
+// The same rules for a name already in UTF-8: "/", "\", U+0000–U+001F and
+// U+007F–U+009F become "_"; an empty name or one starting with "." gets a
+// leading "_".
+std::string SafeUtf8FileName(std::string_view utf8);
+
 // The names of the files one save writes into one folder: each caption made
 // safe (SafeFileName); a name given to an earlier file gets " (2)", " (3)", ...
 // before its extension (from its last "." unless that is its first character),
@@ -48,6 +54,8 @@ class FolderNames {
 public:
     // The name for the next file of caption (Windows-1251 bytes), as UTF-8.
     std::string Claim(const std::string& caption);
+    // The name for the next file of a name already made safe (UTF-8).
+    std::string ClaimSafe(const std::string& name);
 
 private:
     std::unordered_set<std::string> m_taken;
