@@ -9,11 +9,11 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <streambuf>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
-#include <streambuf>
-#include <thread>
 
 namespace kestrix {
 namespace {

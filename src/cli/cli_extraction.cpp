@@ -56,8 +56,8 @@ std::optional<std::string> CreateFolder(const std::string& path, std::ostream& e
 // The one extraction of every command: each group's files into its folder
 // under folder, in order; sounds also as WAV files when wavFrom is given.
 ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const std::vector<ExtractionGroup>& groups,
-                            const ItemRangeFunction& rangeOf, const KeptFiles& images, const std::vector<FoundItem>* items,
-                            const SoundPlugin* wavFrom, std::ostream& err)
+                            const ItemRangeFunction& rangeOf, const KeptFiles& images,
+                            const std::vector<FoundItem>* items, const SoundPlugin* wavFrom, std::ostream& err)
 {
     ExtractReport report;
     std::string kindFolder;
@@ -102,8 +102,8 @@ ExtractReport ExtractList(THexBuffer& buffer, const FoundRows& rows, ListKind li
 }
 
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
-                             const std::vector<std::string>& captions, const std::string& folder,
-                             const KeptFiles& kept, const SoundPlugin* wavFrom, std::ostream& err)
+                             const std::vector<std::string>& captions, const std::string& folder, const KeptFiles& kept,
+                             const SoundPlugin* wavFrom, std::ostream& err)
 {
     const auto rangeOf = [&items](const ExtractItem& item) {
         const FoundItem& found = items[static_cast<std::size_t>(item.Row)];

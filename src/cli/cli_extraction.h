@@ -26,7 +26,7 @@ ExtractReport ExtractList(THexBuffer& buffer, const FoundRows& rows, ListKind li
 // wavFrom, each sound is also written as a WAV file beside it, and one that
 // does not decode goes into the report's NoWav.
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
-                             const std::vector<std::string>& captions, const std::string& folder,
-                             const KeptFiles& kept, const SoundPlugin* wavFrom, std::ostream& err);
+                             const std::vector<std::string>& captions, const std::string& folder, const KeptFiles& kept,
+                             const SoundPlugin* wavFrom, std::ostream& err);
 
 }  // namespace kestrix

@@ -37,7 +37,8 @@ std::string Padded(const std::string& utf8, std::size_t width)
 // Prints count lines of cells in columns as wide as their widest cell (the
 // last column unpadded). lineOf(k) gives line k; it is asked twice per line,
 // so that a table of millions of lines is never held whole.
-void PrintTable(std::ostream& out, std::size_t count, const std::function<std::vector<std::string>(std::size_t)>& lineOf)
+void PrintTable(std::ostream& out, std::size_t count,
+                const std::function<std::vector<std::string>(std::size_t)>& lineOf)
 {
     std::vector<std::size_t> widths;
     for (std::size_t i = 0; i < count; ++i) {
@@ -225,14 +226,10 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
     listing.Columns = {"name", "kind", "type", "start", "end", "size", "status", "details", "entry"};
     listing.Cells = [&found, &items, &captions](std::size_t i) {
         const FoundItem& item = items[i];
-        return std::vector<std::string>{Printable(captions[i]),
-                                        std::string(ContentKindName(KindOf(item.Type))),
-                                        Printable(ItemTypeName(item)),
-                                        std::to_string(item.Start),
-                                        std::to_string(item.End),
-                                        std::to_string(item.Size()),
-                                        PictureStatusName(item.Status),
-                                        ContentDetails(item, found),
+        return std::vector<std::string>{Printable(captions[i]),         std::string(ContentKindName(KindOf(item.Type))),
+                                        Printable(ItemTypeName(item)),  std::to_string(item.Start),
+                                        std::to_string(item.End),       std::to_string(item.Size()),
+                                        PictureStatusName(item.Status), ContentDetails(item, found),
                                         Printable(item.EntryName)};
     };
     listing.Fields = [&found, &items, &captions](JsonWriter& json, std::size_t i) {

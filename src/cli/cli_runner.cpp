@@ -107,8 +107,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     if (task.ExtractFolder)
         report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav),
-                 report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav), report);
     return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
 }
 

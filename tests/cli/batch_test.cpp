@@ -13,17 +13,14 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include <system_error>
-
-#include <set>
-
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -213,8 +210,8 @@ TEST(BatchRunner, FolderNamesAreTheImagesFileNamesMadeUniqueAndNotHidden)
 {
     EXPECT_EQ(ImageFolderNames({"a/x.bin", "b/x.bin", "x.bin", "y/", "/", "..", "w/.kestrix-Ab12Cd", "_.kestrix-Ab12Cd",
                                 "x.bin (2)"}),
-              (std::vector<std::string>{"x.bin", "x.bin (2)", "x.bin (3)", "y", "image", "image (2)", "_.kestrix-Ab12Cd",
-                                        "_.kestrix-Ab12Cd (2)", "x.bin (2) (2)"}));
+              (std::vector<std::string>{"x.bin", "x.bin (2)", "x.bin (3)", "y", "image", "image (2)",
+                                        "_.kestrix-Ab12Cd", "_.kestrix-Ab12Cd (2)", "x.bin (2) (2)"}));
     const std::vector<std::string> many = ImageFolderNames(std::vector<std::string>(20000, "d/x.bin"));
     EXPECT_EQ(many.back(), "x.bin (20000)");
     EXPECT_EQ(std::set<std::string>(many.begin(), many.end()).size(), many.size());

@@ -166,8 +166,8 @@ TEST_F(CliContent, AnImageNamedLikeAHiddenTemporaryIsKept)
         const char* image;
         bool marked;
     } cases[] = {
-        {"files", ".kestrix-Ab12Cd", false}, {"pictures", ".kestrix-Ab12Cd", false},
-        {"content", ".kestrix-Ab12Cd", false}, {"content", "sounds/.kestrix-Ab12Cd", false},
+        {"files", ".kestrix-Ab12Cd", false},           {"pictures", ".kestrix-Ab12Cd", false},
+        {"content", ".kestrix-Ab12Cd", false},         {"content", "sounds/.kestrix-Ab12Cd", false},
         {"content", "pictures/.kestrix-Ab12Cd", true}, {"files", ".kestrix-Ab12Cd", true},
     };
     for (const auto& c : cases) {
@@ -176,9 +176,9 @@ TEST_F(CliContent, AnImageNamedLikeAHiddenTemporaryIsKept)
         QDir().mkpath(QFileInfo(image).path());
         ASSERT_TRUE(QFile::copy(m_path, image));
         if (c.marked)
-            ASSERT_EQ(::setxattr(QFile::encodeName(image).constData(), "user.kestrix.temporary", ".kestrix-Ab12Cd", 15,
-                                 0),
-                      0);
+            ASSERT_EQ(
+                ::setxattr(QFile::encodeName(image).constData(), "user.kestrix.temporary", ".kestrix-Ab12Cd", 15, 0),
+                0);
         const CliResult result = RunCliWith({c.command, image, "--extract", out});
         EXPECT_EQ(result.status, CliStatus::Ok) << c.command << " " << c.image << ": " << result.err;
         EXPECT_EQ(ReadFileBytes(image.toStdString()), original) << c.command << " " << c.image;

@@ -9,14 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/xattr.h>
-
 #include <climits>
 #include <csignal>
 #include <filesystem>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kestrix {
