@@ -25,7 +25,7 @@ echo "== package: $deb ($(du -k "$deb" | cut -f1) KiB)"
 dpkg-deb --info "$deb" | sed -n 's/^ *\(Depends\|Recommends\|Installed-Size\):/  \1:/p'
 
 echo "== lintian"
-lintian --no-tag-display-limit "$deb" | tee "$BUILD/lintian.txt" || true
+lintian --tag-display-limit 0 "$deb" | tee "$BUILD/lintian.txt" || true
 if grep -q '^E:' "$BUILD/lintian.txt"; then
   echo "lintian reports errors" >&2
   exit 1

@@ -62,13 +62,15 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
     ExtractReport report;
     std::string kindFolder;
     const SaveHooks hooks = ReportingHooks(report, err, kindFolder);
-    std::optional<std::string> folderFailure = CreateFolder(folder, err);
+    const std::optional<std::string> folderFailure = CreateFolder(folder, err);
+    report.FolderFailed = folderFailure.has_value();
     for (const ExtractionGroup& group : groups) {
         kindFolder = group.Subfolder;
         const std::string path = group.Subfolder.empty() ? folder : folder + "/" + group.Subfolder;
         const std::optional<std::string> why =
             folderFailure || group.Subfolder.empty() ? folderFailure : CreateFolder(path, err);
         if (why) {
+            report.FolderFailed = true;
             for (const ExtractItem& item : group.Plan)
                 report.Failed.emplace_back(item.Row, *why);
             continue;

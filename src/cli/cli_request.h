@@ -43,6 +43,11 @@ struct ExtractReport {
     std::vector<std::pair<int32_t, std::string>> Failed;
     // Sounds no WAV file was made of, and why (content --wav).
     std::vector<std::pair<int32_t, std::string>> NoWav;
+    // A folder could not be created (its rows, if any, are in Failed).
+    bool FolderFailed = false;
+
+    // Whether the extraction fell short of what it was asked.
+    bool Failing() const noexcept { return FolderFailed || !Failed.empty(); }
 };
 
 }  // namespace kestrix

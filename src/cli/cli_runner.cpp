@@ -108,7 +108,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
     PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav), report);
-    return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
+    return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream& out, std::ostream& err)
@@ -147,7 +147,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     if (task.ExtractFolder)
         report = ExtractList(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
     PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText), report);
-    return report && !report->Failed.empty() ? CliStatus::Failed : CliStatus::Ok;
+    return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 // Runs the request over its images: one image as a single run, several side by

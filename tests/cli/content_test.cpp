@@ -175,10 +175,9 @@ TEST_F(CliContent, AnImageNamedLikeAHiddenTemporaryIsKept)
         const QString image = out + "/" + c.image;
         QDir().mkpath(QFileInfo(image).path());
         ASSERT_TRUE(QFile::copy(m_path, image));
-        if (c.marked)
-            ASSERT_EQ(
-                ::setxattr(QFile::encodeName(image).constData(), "user.kestrix.temporary", ".kestrix-Ab12Cd", 15, 0),
-                0);
+        const bool marked = !c.marked || ::setxattr(QFile::encodeName(image).constData(), "user.kestrix.temporary",
+                                                    ".kestrix-Ab12Cd", 15, 0) == 0;
+        ASSERT_TRUE(marked);
         const CliResult result = RunCliWith({c.command, image, "--extract", out});
         EXPECT_EQ(result.status, CliStatus::Ok) << c.command << " " << c.image << ": " << result.err;
         EXPECT_EQ(ReadFileBytes(image.toStdString()), original) << c.command << " " << c.image;
@@ -208,6 +207,12 @@ TEST_F(CliContent, EveryImageGetsItsJsonLineWhenItsFolderCannotBeMade)
         }
         EXPECT_NE(result.err.find("cannot create the folder"), std::string::npos) << command;
     }
+    // With no row to write, the line is still printed and the run still fails.
+    const QString small = m_dir.filePath("small.bin");
+    FlashImageBuilder(500, 0x00).WriteTo(small.toStdString());
+    const CliResult empty = RunCliWith({"files", small, "--json", "--extract", blocker});
+    EXPECT_EQ(empty.status, CliStatus::Failed);
+    EXPECT_EQ(Json(empty.out)["rows"].toArray().size(), 0);
 }
 
 }  // namespace
