@@ -70,9 +70,13 @@ test-asan: setup
 install: build
 	cmake --install $(BUILD)
 
-# The Debian package build/kestrix_VERSION_ARCH.deb (CPack); bench/deb_check.sh
+# The Debian package build/kestrix_VERSION_ARCH.deb (CPack, which reads the
+# programs' library dependencies with dpkg-shlibdeps and file); bench/deb_check.sh
 # checks it with lintian and installs it.
+DEB_PACKAGES := dpkg-dev file
+
 deb: build
+	@$(MAKE) --no-print-directory setup PACKAGES="$(DEB_PACKAGES)"
 	cd $(BUILD) && cpack -G DEB
 
 clean:
