@@ -71,13 +71,13 @@ int ContentListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
-QString ContentListModel::StatusText(ContentStatus status)
+QString ContentListModel::StatusText(ItemStatus status)
 {
     switch (status) {
-    case ContentStatus::Complete: return QStringLiteral("Целый");
-    case ContentStatus::Truncated: return QStringLiteral("Обрезан");
-    case ContentStatus::Damaged: return QStringLiteral("Повреждён");
-    case ContentStatus::Unchecked: return QStringLiteral("Не проверен");
+    case ItemStatus::Complete: return QStringLiteral("Целый");
+    case ItemStatus::Truncated: return QStringLiteral("Обрезан");
+    case ItemStatus::Damaged: return QStringLiteral("Повреждён");
+    case ItemStatus::Unchecked: return QStringLiteral("Не проверен");
     }
     return {};
 }
@@ -142,7 +142,7 @@ QIcon ContentListModel::IconOf(const FoundItem& item) const
 {
     const MidletInfo& midlet = m_results->Found.Midlets[static_cast<std::size_t>(item.Midlet)];
     const std::span<const uint8_t> bytes(midlet.Icon);
-    for (const PictureType type : {PictureType::Png, PictureType::Gif, PictureType::Bmp, PictureType::Jpeg}) {
+    for (const ItemType type : {ItemType::Png, ItemType::Gif, ItemType::Bmp, ItemType::Jpeg}) {
         if (bytes.size() < 2 || bytes[0] != TraitsOf(type).Lead[0] || bytes[1] != TraitsOf(type).Lead[1])
             continue;
         const DecodedPicture decoded = DecodePicture(type, bytes, 1);
@@ -176,11 +176,11 @@ QVariant ContentListModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (index.column() != kStatus)
             return {};
-        if (item.Status == ContentStatus::Truncated)
+        if (item.Status == ItemStatus::Truncated)
             return QColor(0xB0, 0x5A, 0x00);
-        if (item.Status == ContentStatus::Damaged)
+        if (item.Status == ItemStatus::Damaged)
             return QColor(0xC0, 0x20, 0x20);
-        if (item.Status == ContentStatus::Unchecked)
+        if (item.Status == ItemStatus::Unchecked)
             return QColor(0x60, 0x60, 0x60);
         return {};
     case Qt::TextAlignmentRole:

@@ -59,7 +59,7 @@ public:
     bool HexOffsets() const noexcept { return m_hexOffsets; }
 
     // The Russian word for a status ("Целый", "Обрезан", "Повреждён", "Не проверен").
-    static QString StatusText(ContentStatus status);
+    static QString StatusText(ItemStatus status);
 
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;

@@ -77,8 +77,8 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
         }
         SaveToFolder(buffer, path, group.Plan, rangeOf, hooks, images);
         if (group.Sounds && wavFrom != nullptr && items != nullptr) {
-            const WavMaker toWav = [wavFrom](ContentType type, std::span<const uint8_t> sound,
-                                             std::vector<uint8_t>& wav, std::string& why) {
+            const WavMaker toWav = [wavFrom](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav,
+                                             std::string& why) {
                 return wavFrom->ToWav(type, sound.data(), sound.size(), &wav, &why);
             };
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {

@@ -79,7 +79,7 @@ void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, c
     const PictureDetails details = rows.Details(index);
     json.Key("width").Number(details.Width).Key("height").Number(details.Height);
     json.Key("frames").NumberText(text.Cell(RowCell::Frames));
-    json.Key("status").String(PictureStatusName(details.Status)).Key("entry");
+    json.Key("status").String(ItemStatusName(details.Status)).Key("entry");
     if (rows.Name(index).empty())
         json.Null();
     else
@@ -91,7 +91,7 @@ void MidletFields(JsonWriter& json, const FoundItem& item, const MidletInfo& mid
 {
     json.BeginObject().Key("name").String(ShownText(midlet.Name)).Key("vendor").String(ShownText(midlet.Vendor));
     json.Key("version").String(ShownText(midlet.Version)).Key("icon").String(ShownText(midlet.IconPath));
-    if (item.Type == ContentType::Jad) {
+    if (item.Type == ItemType::Jad) {
         json.Key("jar_url").String(ShownText(midlet.JarUrl)).Key("jar_size");
         if (midlet.JarSize >= 0)
             json.Number(midlet.JarSize);
@@ -108,7 +108,7 @@ void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& 
     case ContentKind::Picture:
         json.Key("width").Number(item.Width).Key("height").Number(item.Height);
         json.Key("frames");
-        if (item.Type == ContentType::Gif)
+        if (item.Type == ItemType::Gif)
             json.Number(item.Frames);
         else
             json.Null();
@@ -134,7 +134,7 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
     switch (KindOf(item.Type)) {
     case ContentKind::Picture: {
         std::string text = std::to_string(item.Width) + "x" + std::to_string(item.Height);
-        if (item.Type == ContentType::Gif)
+        if (item.Type == ItemType::Gif)
             text += ", " + std::to_string(item.Frames) + (item.Frames == 1 ? " frame" : " frames");
         return text;
     }
@@ -226,10 +226,10 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
     listing.Columns = {"name", "kind", "type", "start", "end", "size", "status", "details", "entry"};
     listing.Cells = [&found, &items, &captions](std::size_t i) {
         const FoundItem& item = items[i];
-        return std::vector<std::string>{Printable(captions[i]),         std::string(ContentKindName(KindOf(item.Type))),
-                                        Printable(ItemTypeName(item)),  std::to_string(item.Start),
-                                        std::to_string(item.End),       std::to_string(item.Size()),
-                                        PictureStatusName(item.Status), ContentDetails(item, found),
+        return std::vector<std::string>{Printable(captions[i]),        std::string(ContentKindName(KindOf(item.Type))),
+                                        Printable(ItemTypeName(item)), std::to_string(item.Start),
+                                        std::to_string(item.End),      std::to_string(item.Size()),
+                                        ItemStatusName(item.Status),   ContentDetails(item, found),
                                         Printable(item.EntryName)};
     };
     listing.Fields = [&found, &items, &captions](JsonWriter& json, std::size_t i) {
@@ -238,7 +238,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
         json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
         json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
         json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
-        json.Key("status").String(PictureStatusName(item.Status)).Key("entry");
+        json.Key("status").String(ItemStatusName(item.Status)).Key("entry");
         if (item.EntryName.empty())
             json.Null();
         else

@@ -83,7 +83,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         std::string why;
         plugin = LoadSoundPlugin(why);
         if (plugin != nullptr)
-            soundCheck = [plugin](ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+            soundCheck = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
                 return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
             };
         else
