@@ -69,6 +69,7 @@ kestrix-cli files IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli graphics IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli pictures IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli content IMAGE... [--json] [--kind KIND,...] [--extract DIR [--wav]] [--jobs N]
+kestrix-cli map IMAGE --png FILE [--width N]
 kestrix-cli --help | --version
 ```
 
@@ -82,6 +83,8 @@ kestrix-cli --help | --version
 - `kestrix-cli content` — поиск всего содержимого: картинки, звуки,
   приложения и файлы телефона за один проход. `--kind sound,application`
   оставляет только эти виды (`picture`, `sound`, `application`, `file`).
+- `kestrix-cli map` рисует карту флеш-памяти (что где лежит и энтропию рядом)
+  картинкой PNG шириной N точек.
 - `--json` печатает ровно один объект JSON на образ, одной строкой.
 - `--extract DIR` также сохраняет найденное в `DIR` (папка создаётся); у
   `content` каждый вид идёт в свою папку: `pictures`, `sounds`, `applications`,

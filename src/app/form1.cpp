@@ -7,6 +7,7 @@
 #include "extraction.h"
 #include "file_drop.h"
 #include "firmware_info.h"
+#include "hex_dock.h"
 #include "hex_text.h"
 #include "pattern_search.h"
 #include "picture_check.h"
@@ -65,6 +66,7 @@ TForm1::TForm1(FormSeams seams, QWidget* parent)
     ConfigureComponents();
     BuildLayout();
     new FileDropFilter(this, [this](const QString& path) { OpenFile(path); });
+    InstallHexDock(*this, m_hex1);
     FormCreate();
 }
 

@@ -1,6 +1,7 @@
 #include "cli_arguments.h"
 
 #include "content_list.h"
+#include "map_command.h"
 #include "terminal_text.h"
 
 #include <algorithm>
@@ -209,6 +210,7 @@ std::string CliHelp()
                        "Commands:\n";
     for (const CliCommand& command : CliCommands())
         text += HelpEntry(std::string(command.Name) + " IMAGE...", command.Help);
+    text += kMapCommandHelp;
     text += "\nOptions:\n";
     for (const CliOption& option : kOptions)
         text += HelpEntry(OptionLabel(option), option.Help);

@@ -153,8 +153,8 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        return Printable(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + Printable(midlet.Vendor)) +
-               (midlet.Version.empty() ? "" : " " + Printable(midlet.Version));
+        return TerminalText(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
+               (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
     }
     case ContentKind::File: return {};
     }

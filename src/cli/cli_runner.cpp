@@ -12,6 +12,7 @@
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
+#include "map_command.h"
 #include "picture_check.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
@@ -26,8 +27,8 @@
 namespace kestrix {
 namespace {
 
-// Why an image could not be read, naming it: "cannot read PATH: cause" (bytes
-// as given; the caller makes them safe for where they go).
+}  // namespace
+
 std::string LoadFailureText(const std::string& path, const LoadFailure& failure, const std::exception& error)
 {
     std::string cause;
@@ -68,6 +69,8 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
     }
     return "cannot read " + path + ": " + cause;
 }
+
+namespace {
 
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
                          std::ostream& err)
@@ -174,6 +177,8 @@ CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
+    if (arguments.size() > 1 && arguments[1] == "map")
+        return RunMapCommand(arguments, out, err);
     CliRequest request;
     request.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool help = false;
