@@ -13,7 +13,7 @@ PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 qt
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
             clang libclang-rt-14-dev time
 
-.PHONY: all setup build sample run test test-asan fuzz install clean
+.PHONY: all setup build sample run test test-asan fuzz install deb clean
 
 all: build
 
@@ -69,6 +69,15 @@ test-asan: setup
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package build/kestrix_VERSION_ARCH.deb (CPack, which reads the
+# programs' library dependencies with dpkg-shlibdeps and file); bench/deb_check.sh
+# checks it with lintian and installs it.
+DEB_PACKAGES := dpkg-dev file
+
+deb: build
+	@$(MAKE) --no-print-directory setup PACKAGES="$(DEB_PACKAGES)"
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

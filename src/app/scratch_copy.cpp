@@ -1,5 +1,7 @@
 #include "scratch_copy.h"
 
+#include "extraction.h"
+
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QMimeData>
@@ -11,17 +13,23 @@
 #include <vector>
 
 namespace kestrix {
+namespace {
+
+// The names given so far by the drag under way on the window's thread, so
+// that its rows get distinct copies; null outside a drag.
+FolderNames* gDragNames = nullptr;
+
+}  // namespace
 
 QString WriteScratchCopy(const QString& folder, QString name, std::span<const uint8_t> bytes)
 {
     const QString where = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(folder);
     if (!QDir().mkpath(where))
         return {};
-    // An entry name may hold separators; the copy stays inside the folder.
-    name.replace(u'/', u'_').replace(u'\\', u'_');
-    if (name.isEmpty() || name == QStringLiteral(".") || name == QStringLiteral(".."))
-        name = QStringLiteral("item");
-    const QString path = QDir(where).filePath(name);
+    std::string safe = SafeUtf8FileName(name.toStdString());
+    if (gDragNames != nullptr)
+        safe = gDragNames->ClaimSafe(safe);
+    const QString path = QDir(where).filePath(QString::fromStdString(safe));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
@@ -41,9 +49,12 @@ QMimeData* ScratchCopiesMimeData(const QAbstractItemModel* model, const QModelIn
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QList<QUrl> urls;
+    FolderNames names;
+    gDragNames = &names;
     for (const int row : rows)
         if (const QString path = copyOf(row); !path.isEmpty())
             urls.append(QUrl::fromLocalFile(path));
+    gDragNames = nullptr;
     if (urls.isEmpty())
         return nullptr;
     auto* data = new QMimeData;

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstddef>
 #include <exception>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <set>
 #include <streambuf>
+#include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace kestrix {
 namespace {
@@ -75,10 +78,21 @@ ImageOutcome RunHeld(const ImageRun& run, std::size_t index, const std::string& 
 
 }  // namespace
 
-int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
-                     std::ostream& err)
+std::size_t UsefulWorkers(int jobs, std::size_t images, unsigned cores)
 {
-    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), images.size());
+    const std::size_t useful = std::max<std::size_t>(2, 2 * static_cast<std::size_t>(cores));
+    return std::min({static_cast<std::size_t>(std::max(jobs, 1)), images, useful});
+}
+
+std::thread StartThread(std::function<void()> work)
+{
+    return std::thread(std::move(work));
+}
+
+int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
+                     std::ostream& err, const WorkerStarter& start)
+{
+    const std::size_t workers = UsefulWorkers(jobs, images.size(), std::thread::hardware_concurrency());
     std::vector<std::optional<ImageOutcome>> outcomes(images.size());
     std::mutex mutex;
     std::condition_variable done;
@@ -112,8 +126,18 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
         }
         status = std::max(status, outcome.Status);
     };
+    // The workers take images from one queue, so a system that refuses a
+    // thread (no memory for its stack) leaves fewer workers doing the same work.
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; workers > 1 && k < workers; ++k) {
+        try {
+            threads.push_back(start ? start(work) : StartThread(work));
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
     // One at a time, each image writes straight through: a long list is never held whole.
-    if (workers <= 1) {
+    if (threads.empty()) {
         for (std::size_t index = 0; index < images.size(); ++index) {
             status = std::max(status, RunGuarded(run, index, images[index], out, err));
             out.flush();
@@ -121,9 +145,6 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
         return status;
     }
 
-    std::vector<std::thread> threads;
-    for (std::size_t k = 0; k < workers; ++k)
-        threads.emplace_back(work);
     for (std::size_t index = 0; index < images.size(); ++index) {
         ImageOutcome outcome;
         {
@@ -142,7 +163,11 @@ int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const Ima
 std::vector<std::string> ImageFolderNames(const std::vector<std::string>& images)
 {
     std::vector<std::string> names;
-    std::set<std::string> taken;
+    names.reserve(images.size());
+    std::unordered_set<std::string> taken;
+    // Per file name, the number its next copy tries first, so that many images
+    // of one name cost one try each.
+    std::unordered_map<std::string, int> nextNumber;
     for (const std::string& image : images) {
         std::string base = image;
         while (base.size() > 1 && base.back() == '/')
@@ -151,10 +176,17 @@ std::vector<std::string> ImageFolderNames(const std::vector<std::string>& images
             base.erase(0, slash + 1);
         if (base.empty() || base == "." || base == ".." || base == "/")
             base = "image";
+        // Nothing written is hidden: an image ".x" (or ".kestrix-…") goes into "_.x".
+        if (base.front() == '.')
+            base.insert(0, 1, '_');
         std::string name = base;
-        for (int n = 2; !taken.insert(name).second; ++n)
-            name = base + " (" + std::to_string(n) + ")";
-        names.push_back(name);
+        if (!taken.insert(name).second) {
+            int& n = nextNumber.try_emplace(base, 2).first->second;
+            do
+                name = base + " (" + std::to_string(n++) + ")";
+            while (!taken.insert(name).second);
+        }
+        names.push_back(std::move(name));
     }
     return names;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrix {
@@ -29,11 +30,23 @@ using ImageRun = std::function<int(std::size_t index, const std::string& image, 
 // flushed before err is written). A run that throws counts as failed, with its
 // message on err.
 // Returns the highest status of all runs (0 when every run succeeded).
+// Workers are started by start (std::thread when empty), at most UsefulWorkers
+// of them; when the system refuses one (std::system_error), the workers
+// started so far do the work, and with none the images run one at a time on
+// the calling thread.
+using WorkerStarter = std::function<std::thread(std::function<void()> work)>;
 int RunImagesInOrder(const std::vector<std::string>& images, int jobs, const ImageRun& run, std::ostream& out,
-                     std::ostream& err);
+                     std::ostream& err, const WorkerStarter& start = {});
+
+// How many workers a run of images images with --jobs jobs starts on a
+// machine of cores cores (0: unknown): no more than jobs, than images, or than
+// twice the cores (at least 2), since more only add threads and memory.
+std::size_t UsefulWorkers(int jobs, std::size_t images, unsigned cores);
 
 // Folder names for images extracted side by side into one folder: each image's
-// file name, with " (2)", " (3)", … added where two images share a file name.
+// file name, with " (2)", " (3)", … added where two images share a file name,
+// and a leading "_" before a name that starts with "." so that no folder is
+// hidden. Linear in the number of images.
 std::vector<std::string> ImageFolderNames(const std::vector<std::string>& images);
 
 }  // namespace kestrix

@@ -14,6 +14,7 @@
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -109,8 +110,41 @@ bool IsTemporaryName(const char* name)
 // the lock once fd is closed, or -1 when none could be made.
 int LockForLife(int fd)
 {
-    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return -1;
     return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+// The extended attribute that proves a hidden file is one of ours: it holds
+// the file's own hidden name, so neither a user's file given such a name nor a
+// copy of ours under another name carries a matching mark.
+constexpr char kMarkAttribute[] = "user.kestrix.temporary";
+
+std::string BaseName(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Marks fd as the hidden file named path. Only a locked file is marked, so
+// that a marked file the sweep can lock is one whose writer is gone. Where the
+// file system has no extended attributes the file stays unmarked and is never
+// swept.
+void Mark(int fd, int lockFd, const std::string& path)
+{
+    if (lockFd < 0)
+        return;
+    const std::string name = BaseName(path);
+    ::fsetxattr(fd, kMarkAttribute, name.data(), name.size(), 0);
+}
+
+// Whether the file open as fd carries the mark of the hidden name name.
+bool MarkedAs(int fd, const char* name)
+{
+    char value[64];
+    const ssize_t length = ::fgetxattr(fd, kMarkAttribute, value, sizeof(value));
+    return length >= 0 && static_cast<std::size_t>(length) == std::strlen(name) &&
+           std::memcmp(value, name, static_cast<std::size_t>(length)) == 0;
 }
 
 bool HasProcFds()
@@ -145,7 +179,9 @@ AtomicFile::Opened AtomicFile::Open(const std::string& path, Kind kind)
         return current;
     }();
     ::fchmod(fd, 0666 & ~kMask);
-    return {fd, pattern, LockForLife(fd)};
+    const int lockFd = LockForLife(fd);
+    Mark(fd, lockFd, pattern);
+    return {fd, pattern, lockFd};
 }
 
 AtomicFile::AtomicFile(std::string path, Kind kind) : AtomicFile(path, Open(path, kind)) {}
@@ -167,10 +203,11 @@ AtomicFile::~AtomicFile()
         ::close(m_lockFd);
 }
 
-void AtomicFile::LinkUnderTemporaryName(const std::string& source)
+void AtomicFile::LinkUnderTemporaryName(int fd, const std::string& source)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_temporaryName = TemporaryName(FolderOf(m_path));
+        Mark(fd, m_lockFd, m_temporaryName);
         // Published before the link, so that no moment has a name the handler does not know.
         m_slot = ClaimSlot(m_temporaryName);
         if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, m_temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0)
@@ -200,7 +237,7 @@ void AtomicFile::Commit()
             if (!linkedUnderFinalName && error != EEXIST)
                 throw CreateError(m_path, error);
             if (!linkedUnderFinalName)
-                LinkUnderTemporaryName(source);
+                LinkUnderTemporaryName(fd, source);
         } catch (...) {
             ::close(fd);
             throw;
@@ -217,6 +254,10 @@ void AtomicFile::Commit()
     if (!linkedUnderFinalName) {
         if (::rename(m_temporaryName.c_str(), m_path.c_str()) != 0)
             throw CreateError(m_path, errno);
+        // The mark names the hidden name only, so a kill before its removal
+        // leaves it harmless on the final file.
+        if (m_lockFd >= 0)
+            ::fremovexattr(m_lockFd, kMarkAttribute);
         Step(CommitStep::Renamed);
     }
     m_committed = true;
@@ -233,7 +274,7 @@ void InstallInterruptCleanup()
     }
 }
 
-void RemoveAbandonedTemporaries(const std::string& folder)
+void RemoveAbandonedTemporaries(const std::string& folder, const std::function<bool(const std::string&)>& keep)
 {
     const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
@@ -252,10 +293,12 @@ void RemoveAbandonedTemporaries(const std::string& folder)
             continue;
         struct stat opened {};
         struct stat named {};
-        // An empty file may be one a writer has just made and not yet locked.
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0 &&
+        // A writer locks its file before marking it, so a marked file that
+        // can be locked has lost its writer, even when it is still empty.
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && MarkedAs(fd, entry->d_name) &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+            !(keep && keep((folder.empty() ? std::string(".") : folder) + "/" + entry->d_name)))
             ::unlinkat(dirFd, entry->d_name, 0);
         ::close(fd);
     }

@@ -2,6 +2,7 @@
 
 #include "stream.h"
 
+#include <functional>
 #include <string>
 
 namespace kestrix {
@@ -22,8 +23,10 @@ enum class CommitStep {
 // through a hidden name ".kestrix-XXXXXX" that is then renamed over the final
 // one. Where the file system has no unnamed files, that hidden file holds the
 // bytes from the start. A hidden file is locked (flock) for as long as its
-// writer lives: InstallInterruptCleanup removes it on the signals a program can
-// catch, and RemoveAbandonedTemporaries removes one whose writer was killed.
+// writer lives and marked as ours (an extended attribute holding its hidden
+// name, removed once the file has its final name): InstallInterruptCleanup
+// removes it on the signals a program can catch, and RemoveAbandonedTemporaries
+// removes one whose writer was killed.
 class AtomicFile : public FileStream {
 public:
     enum class Kind { Unnamed, Named };
@@ -54,9 +57,9 @@ private:
     };
     static Opened Open(const std::string& path, Kind kind);
     explicit AtomicFile(std::string path, Opened opened);
-    // Links the unnamed file (source: its /proc path) in under a fresh hidden
-    // name in the folder, kept in m_temporaryName.
-    void LinkUnderTemporaryName(const std::string& source);
+    // Links the unnamed file fd (source: its /proc path) in under a fresh
+    // hidden name in the folder, kept in m_temporaryName, marked as ours.
+    void LinkUnderTemporaryName(int fd, const std::string& source);
 
     std::string m_path;
     std::string m_temporaryName;
@@ -72,12 +75,15 @@ private:
 // writes under way before the program ends as the signal says. Call once at start.
 void InstallInterruptCleanup();
 
-// Removes from folder the hidden temporary files (".kestrix-" and six letters
-// or digits, regular, not empty) that no living writer holds locked: what a
-// writer killed by SIGKILL while it replaced a file left. The files of writes
-// under way, in this process or another, stay. A folder that cannot be read
-// is left as it is.
-void RemoveAbandonedTemporaries(const std::string& folder);
+// Removes from folder the hidden temporary files that AtomicFile can prove
+// its own and no living writer holds locked: what a writer killed by SIGKILL
+// left, empty or not. A file is ours when it is regular, is named ".kestrix-"
+// and six letters or digits, and carries our mark of that very name; any other
+// file stays, whatever its name, and so does every path for which keep (when
+// given) is true, such as the images of a run. The files of writes under way,
+// in this process or another, stay. A folder that cannot be read is left as it is.
+void RemoveAbandonedTemporaries(const std::string& folder,
+                                const std::function<bool(const std::string& path)>& keep = {});
 
 // Test seam: hook is called at each step of every Commit, on the committing
 // thread (null: no hook). Set it before any commit runs.

@@ -59,9 +59,34 @@ int32_t ItemRange::Count() const noexcept
     return static_cast<int32_t>(std::clamp<int64_t>(count, INT32_MIN, INT32_MAX));
 }
 
+std::string SafeUtf8FileName(std::string_view utf8)
+{
+    std::string name;
+    name.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(utf8[i]);
+        // U+0080–U+009F are C2 80–C2 9F in UTF-8.
+        const bool c1 = byte == 0xC2 && i + 1 < utf8.size() && static_cast<uint8_t>(utf8[i + 1]) >= 0x80 &&
+                        static_cast<uint8_t>(utf8[i + 1]) <= 0x9F;
+        if (byte < 0x20 || byte == 0x7F || byte == '/' || byte == '\\' || c1) {
+            name += '_';
+            i += c1 ? 1 : 0;
+        } else {
+            name += static_cast<char>(byte);
+        }
+    }
+    if (name.empty() || name.front() == '.')
+        name.insert(0, 1, '_');
+    return name;
+}
+
 std::string FolderNames::Claim(const std::string& caption)
 {
-    std::string name = SafeFileName(caption);
+    return ClaimSafe(SafeFileName(caption));
+}
+
+std::string FolderNames::ClaimSafe(const std::string& name)
+{
     if (m_taken.insert(name).second)
         return name;
     int& n = m_nextNumber.try_emplace(name, 2).first->second;
@@ -106,7 +131,7 @@ void KeptFiles::Add(const std::string& path)
 {
     struct stat file {};
     if (::stat(path.c_str(), &file) == 0)
-        m_files.emplace_back(file.st_dev, file.st_ino);
+        m_files.emplace(file.st_dev, file.st_ino);
 }
 
 bool KeptFiles::Holds(const std::string& path) const
@@ -114,8 +139,7 @@ bool KeptFiles::Holds(const std::string& path) const
     struct stat file {};
     if (m_files.empty() || ::stat(path.c_str(), &file) != 0)
         return false;
-    return std::find(m_files.begin(), m_files.end(), std::pair<uint64_t, uint64_t>(file.st_dev, file.st_ino)) !=
-           m_files.end();
+    return m_files.contains({file.st_dev, file.st_ino});
 }
 
 std::string ExtractToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::string& fileName,
@@ -175,7 +199,8 @@ void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
 SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,
                         const ItemRangeFunction& rangeOf, const SaveHooks& hooks, const KeptFiles& kept)
 {
-    RemoveAbandonedTemporaries(folder);
+    RemoveAbandonedTemporaries(
+        folder, [&buffer, &kept](const std::string& path) { return IsOpenImage(buffer, path) || kept.Holds(path); });
     SaveReport report;
     for (const ExtractItem& item : items) {
         try {

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -39,6 +41,11 @@ struct ItemRange {
 // gets a leading "_".
 std::string SafeFileName(const std::string& caption);
 
+// The same rules for a name already in UTF-8: "/", "\", U+0000–U+001F and
+// U+007F–U+009F become "_"; an empty name or one starting with "." gets a
+// leading "_".
+std::string SafeUtf8FileName(std::string_view utf8);
+
 // The names of the files one save writes into one folder: each caption made
 // safe (SafeFileName); a name given to an earlier file gets " (2)", " (3)", ...
 // before its extension (from its last "." unless that is its first character),
@@ -47,6 +54,8 @@ class FolderNames {
 public:
     // The name for the next file of caption (Windows-1251 bytes), as UTF-8.
     std::string Claim(const std::string& caption);
+    // The name for the next file of a name already made safe (UTF-8).
+    std::string ClaimSafe(const std::string& name);
 
 private:
     std::unordered_set<std::string> m_taken;
@@ -80,7 +89,7 @@ public:
     bool Holds(const std::string& path) const;
 
 private:
-    std::vector<std::pair<uint64_t, uint64_t>> m_files;
+    std::set<std::pair<uint64_t, uint64_t>> m_files;
 };
 
 // Writes range of the image to folder/fileName (WriteRangeToFileAtomically).
@@ -135,7 +144,8 @@ using ItemRangeFunction = std::function<ItemRange(const ExtractItem& item)>;
 // The one save loop of every list: writes each item's range of the image to
 // folder/FileName, in the order of items (ExtractToFolder, never replacing the
 // open image or a file of kept). First removes the hidden temporary files that
-// killed writers left in folder (RemoveAbandonedTemporaries). A failing item
+// killed writers left in folder (RemoveAbandonedTemporaries), never the open
+// image or a file of kept. A failing item
 // goes to hooks.Failed: GoOn goes on with the next item; Stop raises that
 // failure from here, the files written before staying written.
 SaveReport SaveToFolder(TCustomHexBuffer& buffer, const std::string& folder, const std::vector<ExtractItem>& items,

@@ -16,8 +16,11 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -144,7 +147,9 @@ TEST(BatchRunner, RunsAtMostJobsAtOnceAndPrintsInOrder)
     std::atomic<int> running = 0;
     std::atomic<int> most = 0;
     auto run = [&](std::size_t index, const std::string&, std::ostream& out, std::ostream& err) {
-        most = std::max(most.load(), ++running);
+        const int now = ++running;
+        for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
         // Later images finish first, so the order is the printer's work.
         std::this_thread::sleep_for(std::chrono::milliseconds(2 * (12 - static_cast<int>(index))));
         --running;
@@ -162,10 +167,54 @@ TEST(BatchRunner, RunsAtMostJobsAtOnceAndPrintsInOrder)
     EXPECT_EQ(out.str(), expected);
 }
 
-TEST(BatchRunner, FolderNamesAreTheImagesFileNamesMadeUnique)
+// A system that refuses threads (a small address space, --jobs 1000) leaves
+// fewer workers, or none, doing the same work in the same order.
+TEST(BatchRunner, RefusedThreadsLeaveFewerWorkersAndTheSameOutput)
 {
-    EXPECT_EQ(ImageFolderNames({"a/x.bin", "b/x.bin", "x.bin", "y/", "/", ".."}),
-              (std::vector<std::string>{"x.bin", "x.bin (2)", "x.bin (3)", "y", "image", "image (2)"}));
+    const std::vector<std::string> images(7);
+    const auto run = [](std::size_t index, const std::string&, std::ostream& out, std::ostream&) {
+        out << index << '\n';
+        return index == 3 ? 1 : 0;
+    };
+    for (const int allowed : {0, 1, 2}) {
+        int started = 0;
+        const WorkerStarter start = [&](std::function<void()> work) {
+            if (started == allowed)
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            ++started;
+            return std::thread(std::move(work));
+        };
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunImagesInOrder(images, 1000, run, out, err, start), 1) << allowed;
+        EXPECT_EQ(out.str(), "0\n1\n2\n3\n4\n5\n6\n") << allowed;
+        EXPECT_EQ(err.str(), "") << allowed;
+    }
+}
+
+TEST(BatchRunner, NoMoreWorkersThanJobsImagesOrTwiceTheCores)
+{
+    const struct {
+        int jobs;
+        std::size_t images;
+        unsigned cores;
+        std::size_t workers;
+    } cases[] = {
+        {1000, 1000, 2, 4}, {1000, 3, 64, 3}, {3, 1000, 64, 3}, {1000, 1000, 0, 2}, {1, 5, 8, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UsefulWorkers(c.jobs, c.images, c.cores), c.workers) << c.jobs << " " << c.images << " " << c.cores;
+}
+
+TEST(BatchRunner, FolderNamesAreTheImagesFileNamesMadeUniqueAndNotHidden)
+{
+    EXPECT_EQ(ImageFolderNames({"a/x.bin", "b/x.bin", "x.bin", "y/", "/", "..", "w/.kestrix-Ab12Cd", "_.kestrix-Ab12Cd",
+                                "x.bin (2)"}),
+              (std::vector<std::string>{"x.bin", "x.bin (2)", "x.bin (3)", "y", "image", "image (2)",
+                                        "_.kestrix-Ab12Cd", "_.kestrix-Ab12Cd (2)", "x.bin (2) (2)"}));
+    const std::vector<std::string> many = ImageFolderNames(std::vector<std::string>(20000, "d/x.bin"));
+    EXPECT_EQ(many.back(), "x.bin (20000)");
+    EXPECT_EQ(std::set<std::string>(many.begin(), many.end()).size(), many.size());
 }
 
 TEST(TerminalText, EscapesControlsAndBytesThatAreNotUtf8)

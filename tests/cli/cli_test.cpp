@@ -1,3 +1,4 @@
+#include "cli_arguments.h"
 #include "cli_run.h"
 #include "cli_runner.h"
 #include "code_page.h"
@@ -122,6 +123,8 @@ TEST_F(CliImages, ExitStatusesAndMessages)
         {"missing image", {"info"}, CliStatus::Usage, "missing image"},
         {"jobs zero", {"info", small, "--jobs", "0"}, CliStatus::Usage, "--jobs takes a whole number"},
         {"jobs not a number", {"info", small, "--jobs=two"}, CliStatus::Usage, "--jobs takes a whole number"},
+        {"jobs beyond an int", {"info", small, "--jobs", "99999999999"}, CliStatus::Ok, ""},
+        {"flag with a value", {"info", small, "--json=yes"}, CliStatus::Usage, "Unknown option 'json'"},
         {"extract without folder", {"files", small, "--extract"}, CliStatus::Usage, "Missing value after '--extract'"},
         {"unknown option", {"info", small, "--fast"}, CliStatus::Usage, "Unknown option 'fast'"},
         {"extract with info", {"info", small, "--extract", m_dir.path()}, CliStatus::Usage, "--extract"},
@@ -141,6 +144,29 @@ TEST_F(CliImages, ExitStatusesAndMessages)
     }
     EXPECT_EQ(Json(RunCliWith({"graphics", small, "--json"}).out)["rows"].toArray().size(), 0);
     EXPECT_NE(RunCliWith({"--help"}).out.find("graphics IMAGE"), std::string::npos);
+}
+
+// --help is made from the tables: every command and option, each with its
+// text starting in one column.
+TEST(CliHelp, ShowsEveryCommandAndOptionOfTheTablesInOneColumn)
+{
+    const std::string help = RunCliWith({"--help"}).out;
+    std::vector<std::string> labels;
+    for (const CliCommand& command : CliCommands())
+        labels.push_back(std::string(command.Name) + " IMAGE...");
+    for (const CliOption& option : CliOptions())
+        labels.push_back((option.Short != 0 ? std::string("-") + option.Short + ", " : std::string()) + "--" +
+                         std::string(option.Long) + (option.Value.empty() ? "" : " " + std::string(option.Value)));
+    EXPECT_EQ(labels.size(), 12u);
+    for (const std::string& label : labels) {
+        const std::size_t at = help.find("\n  " + label + " ");
+        ASSERT_NE(at, std::string::npos) << label;
+        const std::size_t text = help.find_first_not_of(' ', at + 3 + label.size());
+        EXPECT_EQ(text - at - 1, 23u) << label;
+    }
+    EXPECT_EQ(CliSynopsis(CliCommands().back()),
+              "content IMAGE... [--json] [--kind KIND,...] [--extract DIR [--wav]] [--jobs N]");
+    EXPECT_EQ(CliSynopsis(CliCommands().front()), "info IMAGE... [--json] [--jobs N]");
 }
 
 // An image that cannot be read is named, with what is wrong with it, on one line.

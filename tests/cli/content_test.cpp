@@ -7,6 +7,8 @@
 #include "sound_builders.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/xattr.h>
 #include <vector>
 
 namespace kestrix {
@@ -156,6 +159,7 @@ TEST_F(CliContent, UsageErrors)
     } cases[] = {
         {{"content", "x.bin", "--kind", "games"}, "Unknown kind 'games'"},
         {{"content", "x.bin", "--kind"}, "Missing value after '--kind'"},
+        {{"content", "x.bin", "--kind", ","}, "Missing value after '--kind'"},
         {{"pictures", "x.bin", "--kind", "sound"}, "--kind goes with content"},
         {{"content", "x.bin", "--wav"}, "--wav goes with content and --extract"},
     };
@@ -165,6 +169,76 @@ TEST_F(CliContent, UsageErrors)
         EXPECT_NE(result.err.find(c.errContains), std::string::npos) << result.err;
     }
     EXPECT_NE(RunCliWith({"--help"}).out.find("content IMAGE"), std::string::npos);
+}
+
+// An empty word in --kind is passed over wherever it stands.
+TEST_F(CliContent, KindsTakeEmptyWordsAlikeAtEitherEnd)
+{
+    const std::string plain = RunCliWith({"content", m_path, "--json", "--kind", "sound"}).out;
+    for (const char* kinds : {"sound,", ",sound", ",,sound,"}) {
+        const CliResult result = RunCliWith({"content", m_path, "--json", "--kind", kinds});
+        EXPECT_EQ(result.status, CliStatus::Ok) << kinds << ": " << result.err;
+        EXPECT_EQ(result.out, plain) << kinds;
+    }
+}
+
+// The sweep of hidden files before a save never takes an image of the run,
+// marked as ours or not, named like a hidden file, in the folder or a kind's.
+TEST_F(CliContent, AnImageNamedLikeAHiddenTemporaryIsKept)
+{
+    const Bytes original = ReadFileBytes(m_path.toStdString());
+    const struct {
+        const char* command;
+        const char* image;
+        bool marked;
+    } cases[] = {
+        {"files", ".kestrix-Ab12Cd", false},           {"pictures", ".kestrix-Ab12Cd", false},
+        {"content", ".kestrix-Ab12Cd", false},         {"content", "sounds/.kestrix-Ab12Cd", false},
+        {"content", "pictures/.kestrix-Ab12Cd", true}, {"files", ".kestrix-Ab12Cd", true},
+    };
+    for (const auto& c : cases) {
+        const QString out = m_dir.filePath(QStringLiteral("W%1%2").arg(c.command).arg(c.marked));
+        const QString image = out + "/" + c.image;
+        QDir().mkpath(QFileInfo(image).path());
+        ASSERT_TRUE(QFile::copy(m_path, image));
+        const bool marked = !c.marked || ::setxattr(QFile::encodeName(image).constData(), "user.kestrix.temporary",
+                                                    ".kestrix-Ab12Cd", 15, 0) == 0;
+        ASSERT_TRUE(marked);
+        const CliResult result = RunCliWith({c.command, image, "--extract", out});
+        EXPECT_EQ(result.status, CliStatus::Ok) << c.command << " " << c.image << ": " << result.err;
+        EXPECT_EQ(ReadFileBytes(image.toStdString()), original) << c.command << " " << c.image;
+    }
+}
+
+// An image whose folder cannot be made still gets its JSON line: its rows,
+// each failed with the reason, and the run fails.
+TEST_F(CliContent, EveryImageGetsItsJsonLineWhenItsFolderCannotBeMade)
+{
+    const QString blocker = m_dir.filePath("blocker");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const char* command : {"files", "content"}) {
+        const CliResult result = RunCliWith({command, m_path, m_path, "--json", "--extract", blocker});
+        EXPECT_EQ(result.status, CliStatus::Failed) << command;
+        const QStringList lines = QString::fromStdString(result.out).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << command << ": " << result.out;
+        for (const QString& line : lines) {
+            const QJsonObject object = test_support::JsonObject(line.toStdString());
+            EXPECT_GT(object["rows"].toArray().size(), 0) << command;
+            EXPECT_EQ(object["written"].toArray().size(), 0) << command;
+            const QJsonArray failed = object["failed"].toArray();
+            ASSERT_GT(failed.size(), 0) << command;
+            EXPECT_TRUE(failed[0].toObject()["error"].toString().startsWith("cannot create the folder")) << command;
+        }
+        EXPECT_NE(result.err.find("cannot create the folder"), std::string::npos) << command;
+    }
+    // With no row to write, the line is still printed and the run still fails.
+    const QString small = m_dir.filePath("small.bin");
+    FlashImageBuilder(500, 0x00).WriteTo(small.toStdString());
+    const CliResult empty = RunCliWith({"files", small, "--json", "--extract", blocker});
+    EXPECT_EQ(empty.status, CliStatus::Failed);
+    EXPECT_EQ(Json(empty.out)["rows"].toArray().size(), 0);
 }
 
 }  // namespace

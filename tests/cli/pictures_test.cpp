@@ -174,7 +174,7 @@ TEST_F(CliPictures, PlainTableShowsTheSameColumns)
 TEST_F(CliPictures, HelpNamesTheCommandAndAnEmptyImageListsNothing)
 {
     EXPECT_NE(
-        test_support::RunCliWith({"--help"}).out.find("  pictures IMAGE...  every GIF, BMP, JPEG and PNG picture"),
+        test_support::RunCliWith({"--help"}).out.find("  pictures IMAGE...    every GIF, BMP, JPEG and PNG picture"),
         std::string::npos);
     const QString blank = m_dir.filePath("blank.bin");
     FlashImageBuilder(100, 0xFF).WriteTo(blank.toStdString());

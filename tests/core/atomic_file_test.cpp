@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -184,26 +187,67 @@ TEST_F(AtomicFiles, AKillAtEveryStepLeavesTheOldOrTheNewFileAndNothingTheSweepKe
     }
 }
 
-TEST_F(AtomicFiles, TheSweepRemovesOnlyAbandonedHiddenFiles)
+// The sweep removes only what it can prove a dead writer of ours left: the
+// right name, a regular file, our mark of that very name, no lock held, and no
+// file the caller keeps. A user's file under such a name is never touched.
+TEST_F(AtomicFiles, TheSweepRemovesOnlyAbandonedHiddenFilesItCanProveItsOwn)
 {
-    const std::vector<std::string> planted{".kestrix-Abc123", ".kestrix-empty0", ".kestrix-toolong", "kestrix-Abc123",
-                                           ".kestrix-ab_cd1"};
-    for (const std::string& name : planted)
-        std::ofstream(m_dir / name) << (name == ".kestrix-empty0" ? "" : "left");
+    const struct {
+        const char* name;
+        const char* content;
+        const char* mark;  // null: none
+        bool removed;
+    } cases[] = {
+        {".kestrix-Abc123", "left", ".kestrix-Abc123", true},
+        {".kestrix-empty0", "", ".kestrix-empty0", true},
+        {".kestrix-Ab12Cd", "a user's image", nullptr, false},
+        {".kestrix-Copy12", "a copy of ours", ".kestrix-Other1", false},
+        {".kestrix-Kept12", "an image of the run", ".kestrix-Kept12", false},
+        {".kestrix-toolong", "left", ".kestrix-toolong", false},
+        {"kestrix-Abc123", "left", "kestrix-Abc123", false},
+        {".kestrix-ab_cd1", "left", ".kestrix-ab_cd1", false},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(m_dir / c.name) << c.content;
+        if (c.mark != nullptr)
+            ASSERT_EQ(::setxattr((m_dir / c.name).c_str(), "user.kestrix.temporary", c.mark, std::strlen(c.mark), 0),
+                      0);
+    }
     fs::create_directory(m_dir / ".kestrix-Dir456");
     fs::create_symlink(m_dir / "older.bin", m_dir / ".kestrix-Lnk789");
+    std::vector<std::string> expected = Entries();
+    // A writer killed before it wrote a byte leaves an empty marked file.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AtomicFile file((m_dir / "killed.bin").string(), AtomicFile::Kind::Named);
+        ::raise(SIGKILL);
+    }
+    ::waitpid(child, nullptr, 0);
+    const std::vector<std::string> after = Entries();
+    std::vector<std::string> killed;
+    std::set_difference(after.begin(), after.end(), expected.begin(), expected.end(), std::back_inserter(killed));
+    ASSERT_EQ(killed.size(), 1u);
+    EXPECT_EQ(fs::file_size(m_dir / killed[0]), 0u);
     // A write under way, in this process, holds its hidden file.
     AtomicFile living((m_dir / "older.bin").string(), AtomicFile::Kind::Named);
     living.WriteBuffer("fresh", 5);
-    const std::vector<std::string> before = Entries();
+    expected = Entries();
+    expected.erase(std::find(expected.begin(), expected.end(), killed[0]));
 
-    RemoveAbandonedTemporaries(m_dir.string());
-    std::vector<std::string> expected = before;
-    expected.erase(std::find(expected.begin(), expected.end(), ".kestrix-Abc123"));
-    EXPECT_EQ(Entries(), expected);
+    RemoveAbandonedTemporaries(m_dir.string(),
+                               [](const std::string& path) { return path.ends_with("/.kestrix-Kept12"); });
+    for (const auto& c : cases)
+        if (c.removed)
+            expected.erase(std::find(expected.begin(), expected.end(), c.name));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Entries(), expected) << "the empty file of the killed writer is removed, the living write's stays";
     living.Commit();
     EXPECT_EQ(Content("older.bin"), "fresh");
     EXPECT_EQ(Content(".kestrix-Lnk789"), "fresh") << "the link is left as it is";
+    char mark[64];
+    EXPECT_LT(::getxattr((m_dir / "older.bin").c_str(), "user.kestrix.temporary", mark, sizeof(mark)), 0)
+        << "a committed file carries no mark";
 }
 
 TEST_F(AtomicFiles, AMissingFolderIsACreateErrorNamingTheFile)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kestrix {
@@ -145,6 +146,12 @@ protected:
     }
 
     void Plant(const std::string& name, const std::string& content) const { Write(name, content); }
+    // A hidden file as a writer of ours that was killed leaves it: marked with its name.
+    void PlantAbandoned(const std::string& name, const std::string& content) const
+    {
+        Write(name, content);
+        ASSERT_EQ(::setxattr(Path(name).c_str(), "user.kestrix.temporary", name.data(), name.size(), 0), 0);
+    }
     std::string Content(const std::string& name) const
     {
         const auto bytes = ReadFileBytes(Path(name));
@@ -239,7 +246,7 @@ TEST_F(ExtractionFiles, TheSaveLoopWritesInOrderAndLetsTheCallerDecideOnFailures
     };
     for (const auto& c : cases) {
         // Left by a writer that was killed: the save sweeps it first.
-        Plant(".kestrix-Old123", "abandoned");
+        PlantAbandoned(".kestrix-Old123", "abandoned");
         std::string log;
         SaveHooks hooks;
         hooks.Written = [&log](const ExtractItem& item, std::size_t written) {

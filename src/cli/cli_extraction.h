@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli_request.h"
+#include "content_search.h"
+#include "custom_hex_buffer.h"
+#include "extraction.h"
+#include "found_rows.h"
+#include "list_kind.h"
+#include "sound_plugin.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// Saves the rows of list that its save rule keeps into folder (created with
+// the folders above it when missing), never replacing a file of kept. Each
+// file written and each row that fails goes into the report, a failure also
+// onto err; a folder that cannot be created fails every row with its reason.
+ExtractReport ExtractList(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
+                          const KeptFiles& kept, std::ostream& err);
+
+// Saves items under their captions into one folder per kind under folder
+// ("pictures", "sounds"...), with the rules and report of ExtractList; with
+// wavFrom, each sound is also written as a WAV file beside it, and one that
+// does not decode goes into the report's NoWav.
+ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
+                             const std::vector<std::string>& captions, const std::string& folder, const KeptFiles& kept,
+                             const SoundPlugin* wavFrom, std::ostream& err);
+
+}  // namespace kestrix

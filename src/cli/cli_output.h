@@ -1,0 +1,51 @@
+#pragma once
+
+#include "cli_request.h"
+#include "content_search.h"
+#include "custom_hex_buffer.h"
+#include "extraction.h"
+#include "found_rows.h"
+#include "json_writer.h"
+#include "list_kind.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrix {
+
+// Rows to print, whichever command found them: the columns of the plain
+// table (after its "#" column) and the fields of each row's JSON object.
+struct Listing {
+    std::size_t Count = 0;
+    std::vector<std::string> Columns;
+    // Row i's table cells, one per column, printable.
+    std::function<std::vector<std::string>(std::size_t i)> Cells;
+    // Writes row i's fields into the JSON object begun for it.
+    std::function<void(JsonWriter& json, std::size_t i)> Fields;
+    // Whether an extraction's report tells the sounds without a WAV file.
+    bool Wav = false;
+};
+
+// The rows of a list scan (files, graphics, pictures), as rowText shows them.
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText);
+
+// The items of the content search, with their captions.
+Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
+                    const std::vector<std::string>& captions, bool wav);
+
+// Prints listing of the image of task (imageSize bytes): one JSON object on
+// one line ({"image", "size", "rows", and with report "written", "failed",
+// "no_wav"}), written out as it grows; or a table with a "#" column, a line
+// "N rows" and, with report, its counts.
+void PrintListing(std::ostream& out, bool json, const ImageTask& task, std::size_t imageSize, const Listing& listing,
+                  const std::optional<ExtractReport>& report);
+
+// Prints the five facts of the image in buffer: a JSON object on one line
+// ({"image", "size", "info"}), or a two-column table.
+void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBuffer& buffer);
+
+}  // namespace kestrix
