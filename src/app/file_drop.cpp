@@ -19,8 +19,9 @@ QString DroppedFile(const QMimeData* data)
     return QFileInfo(path).isFile() ? path : QString();
 }
 
-FileDropFilter::FileDropFilter(QWidget* window, std::function<void(const QString& path)> open)
-    : QObject(window), m_open(std::move(open))
+FileDropFilter::FileDropFilter(QWidget* window, std::function<void(const QString& path)> open,
+                               std::function<bool()> busy, std::function<void()> refused)
+    : QObject(window), m_open(std::move(open)), m_busy(std::move(busy)), m_refused(std::move(refused))
 {
     window->setAcceptDrops(true);
     window->installEventFilter(this);
@@ -30,30 +31,31 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (!DroppedFile(drag->mimeData()).isEmpty())
-            drag->acceptProposedAction();
-        else
-            drag->ignore();
+    case QEvent::DragMove:
+    case QEvent::Drop: break;
+    default: return QObject::eventFilter(watched, event);
+    }
+    auto* drag = static_cast<QDropEvent*>(event);
+    // A source told "moved" may delete its file: only a copy is taken.
+    const bool copyable = drag->possibleActions().testFlag(Qt::CopyAction);
+    const QString path = copyable ? DroppedFile(drag->mimeData()) : QString();
+    const bool busy = m_busy && m_busy();
+    if (path.isEmpty() || busy) {
+        drag->setDropAction(Qt::IgnoreAction);
+        drag->ignore();
+        if (event->type() != QEvent::DragMove && busy && !path.isEmpty() && m_refused)
+            m_refused();
         return true;
     }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        const QString path = DroppedFile(drop->mimeData());
-        if (path.isEmpty()) {
-            drop->ignore();
-            return true;
-        }
-        drop->acceptProposedAction();
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    if (event->type() == QEvent::Drop) {
         // Opening may show an error box; the program the file came from waits
         // for the drop to end, so it is not kept waiting on that box.
         QMetaObject::invokeMethod(
             this, [this, path] { m_open(path); }, Qt::QueuedConnection);
-        return true;
     }
-    default: return QObject::eventFilter(watched, event);
-    }
+    return true;
 }
 
 }  // namespace kestrix

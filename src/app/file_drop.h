@@ -15,19 +15,24 @@ namespace kestrix {
 QString DroppedFile(const QMimeData* data);
 
 // Lets a window take a file dropped on it: drags carrying one file (see
-// DroppedFile) are accepted, and a drop hands that file to open from the event
-// loop, after the drop has finished.
+// DroppedFile) that the source lets be copied are accepted as a copy, never as
+// a move or link, so the source keeps its file; a drop hands that file to open
+// from the event loop, after the drop has finished. While busy() holds, drags
+// are refused, and refused is told when one enters or drops.
 class FileDropFilter : public QObject {
     Q_OBJECT
 public:
     // Turns drops on for window and watches its drag events; owned by window.
-    FileDropFilter(QWidget* window, std::function<void(const QString& path)> open);
+    FileDropFilter(QWidget* window, std::function<void(const QString& path)> open, std::function<bool()> busy = {},
+                   std::function<void()> refused = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::function<void(const QString& path)> m_open;
+    std::function<bool()> m_busy;
+    std::function<void()> m_refused;
 };
 
 }  // namespace kestrix

@@ -4,10 +4,12 @@
 #include "content_page.h"
 #include "error_box.h"
 #include "exceptions.h"
+#include "existing_files.h"
 #include "extraction.h"
 #include "file_drop.h"
 #include "firmware_info.h"
 #include "hex_text.h"
+#include "overwrite_dialog.h"
 #include "pattern_search.h"
 #include "picture_check.h"
 #include "picture_gallery.h"
@@ -38,6 +40,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <new>
 
@@ -64,7 +68,12 @@ TForm1::TForm1(FormSeams seams, QWidget* parent)
     InitAppResources();
     ConfigureComponents();
     BuildLayout();
-    new FileDropFilter(this, [this](const QString& path) { OpenFile(path); });
+    new FileDropFilter(
+        this, [this](const QString& path) { OpenFile(path); }, [this] { return m_scan.Running(); },
+        [this] {
+            m_saveResult->SetMessage(
+                QStringLiteral("Образ не открыт: идёт поиск или сохранение. Остановите его (Esc) и перетащите снова"));
+        });
     FormCreate();
 }
 
@@ -198,12 +207,16 @@ void TForm1::N7Click()
     RunCommand([this] {
         if (const auto count = RunScan(ListKind::Files))
             m_stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
+        TellIfStopped();
     });
 }
 
 void TForm1::gif1Click()
 {
-    RunCommand([this] { RunScan(ListKind::Graphics); });
+    RunCommand([this] {
+        RunScan(ListKind::Graphics);
+        TellIfStopped();
+    });
 }
 
 void TForm1::SearchAllPictures()
@@ -212,6 +225,8 @@ void TForm1::SearchAllPictures()
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
         m_allPictures->SetPictures(m_scan.RunPictures(m_hex1, *m_progressBar, CheckPicture), m_hex1.Bytes());
+        if (TellIfStopped())
+            return;
         m_stat->setText(QStringLiteral("Всего картинок: %1").arg(PictureRows().size()));
     });
 }
@@ -226,7 +241,7 @@ void TForm1::SearchAllContent()
             return CheckSound(type, bytes, cancel);
         };
         std::optional<ContentFound> found = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
-        if (!found)
+        if (TellIfStopped() || !found)
             return;
         auto results = std::make_shared<ContentResults>();
         results->Captions = ContentCaptions(found->Items);
@@ -294,20 +309,129 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
     }
     m_saveDialog1.FileName = target;
     outcome.Folder = QFileInfo(target).path();
-    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    SaveHooks hooks;
-    hooks.Written = [&outcome](const ExtractItem&, std::size_t written) {
-        outcome.Written = static_cast<int32_t>(written);
-    };
-    hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
-        return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
-    };
     if (wav) {
         outcome.Reason = SkipReason::NotPlayable;
-        const WavMaker toWav = [](ContentType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
-                                  std::string& why) {
+        SaveWavFiles(results->Found.Items, PlanWavFiles(plan), outcome);
+        return;
+    }
+    WriteOurItems(
+        plan,
+        [results](const ExtractItem& item) {
+            const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
+            return ItemRange{found.Start, found.End};
+        },
+        outcome);
+}
+
+namespace {
+
+// Thrown from a save's hooks on the worker thread to end the save after the file just written.
+struct SaveStoppedByUser {};
+
+AfterFailure GoOnPastKeptImage(const ExtractItem&, const std::exception& failure)
+{
+    // The open image is kept and the other rows go on; the refusal is told
+    // at the end. Any other failure ends the save.
+    return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
+}
+
+}  // namespace
+
+std::optional<std::vector<ExtractItem>> TForm1::ResolveOurItems(const std::vector<ExtractItem>& items,
+                                                                const ItemBytesFunction& bytesOf, SaveOutcome& outcome)
+{
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    std::vector<Existing> existing;
+    const bool compared = m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        work.Total = static_cast<int64_t>(items.size());
+        existing = CompareWithFolder(folder, items, bytesOf, &work.Cancel);
+    });
+    if (!compared) {
+        outcome.End = SaveEnd::Stopped;
+        return std::nullopt;
+    }
+    const OverwriteAsk ask = [this, &outcome](const OverwriteQuestion& question) {
+        return m_seams.AskOverwrite ? m_seams.AskOverwrite(outcome.Folder, question)
+                                    : AskOverwrite(this, outcome.Folder, question);
+    };
+    ResolvedSave resolved = ResolveExisting(folder, items, existing, ask);
+    if (resolved.Cancelled) {
+        outcome.End = SaveEnd::Cancelled;
+        return std::nullopt;
+    }
+    outcome.Written = resolved.Identical;
+    outcome.Replaced = resolved.Replaced;
+    outcome.KeptExisting = resolved.Skipped;
+    outcome.KeptBoth = resolved.KeptBoth;
+    return std::move(resolved.Write);
+}
+
+void TForm1::WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf,
+                           SaveOutcome& outcome)
+{
+    const std::span<const uint8_t> image = m_hex1.Bytes();
+    const auto bytesOf = [&](const ExtractItem& item) -> std::optional<std::span<const uint8_t>> {
+        const ItemRange range = rangeOf(item);
+        if (range.Start < 0 || range.Count() < 0 ||
+            static_cast<std::size_t>(range.Start) + static_cast<std::size_t>(range.Count()) > image.size())
+            return std::nullopt;
+        return image.subspan(static_cast<std::size_t>(range.Start), static_cast<std::size_t>(range.Count()));
+    };
+    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(items, bytesOf, outcome);
+    if (!write)
+        return;
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    const int32_t already = outcome.Written;
+    std::atomic<int32_t> written{0};
+    std::atomic<bool> stopped{false};
+    SaveReport report;
+    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        int64_t total = 0;
+        for (const ExtractItem& item : *write)
+            total += std::max(1, rangeOf(item).Count());
+        work.Total = total;
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem& item, std::size_t count) {
+            written = static_cast<int32_t>(count);
+            work.Done += std::max(1, rangeOf(item).Count());
+            if (work.Cancel && count < write->size())
+                throw SaveStoppedByUser{};
+        };
+        hooks.Failed = GoOnPastKeptImage;
+        try {
+            report = SaveToFolder(m_hex1, folder, *write, rangeOf, hooks);
+        } catch (const SaveStoppedByUser&) {
+            stopped = true;
+        }
+    });
+    outcome.Written = already + written;
+    if (stopped)
+        outcome.End = SaveEnd::Stopped;
+    if (report.FirstFailure)
+        std::rethrow_exception(report.FirstFailure);
+}
+
+void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
+                          SaveOutcome& outcome)
+{
+    // A WAV file's bytes are known only once its sound is decoded: every file
+    // of that name is a question.
+    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(
+        wavFiles, [](const ExtractItem&) { return std::nullopt; }, outcome);
+    if (!write)
+        return;
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    const int32_t already = outcome.Written;
+    std::atomic<int32_t> written{0};
+    std::atomic<int32_t> skipped{0};
+    std::atomic<bool> stopped{false};
+    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        work.Total = static_cast<int64_t>(write->size());
+        const WavMaker toWav = [&work](ContentType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
+                                       std::string& why) {
             SoundLimits limits;
             limits.MaxFrames = SoundFrameBudget(sound.size());
+            limits.Cancel = &work.Cancel;
             const SoundDecode decoded = DecodeSound(type, sound, limits);
             if (decoded.Outcome != SoundOutcome::Decoded) {
                 why = NotPlayableText(decoded.Outcome).toStdString();
@@ -316,17 +440,30 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
             bytes = WavFileBytes(decoded.Sound);
             return true;
         };
-        SaveSoundsAsWav(m_hex1, results->Found.Items, PlanWavFiles(plan), folder, toWav, hooks,
-                        [&outcome](const ExtractItem&, const std::string&) { ++outcome.Skipped; });
-        return;
-    }
-    const auto rangeOf = [results](const ExtractItem& item) {
-        const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
-        return ItemRange{found.Start, found.End};
-    };
-    const SaveReport report = SaveToFolder(m_hex1, folder, plan, rangeOf, hooks);
-    if (report.FirstFailure)
-        std::rethrow_exception(report.FirstFailure);
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem&, std::size_t count) {
+            written = static_cast<int32_t>(count);
+            ++work.Done;
+            if (work.Cancel && work.Done < work.Total)
+                throw SaveStoppedByUser{};
+        };
+        hooks.Failed = GoOnPastKeptImage;
+        const auto passedOver = [&](const ExtractItem&, const std::string&) {
+            if (work.Cancel)
+                throw SaveStoppedByUser{};
+            ++skipped;
+            ++work.Done;
+        };
+        try {
+            SaveSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
+        } catch (const SaveStoppedByUser&) {
+            stopped = true;
+        }
+    });
+    outcome.Written = already + written;
+    outcome.Skipped += skipped;
+    if (stopped)
+        outcome.End = SaveEnd::Stopped;
 }
 
 void TForm1::SaveClick()
@@ -355,6 +492,19 @@ void TForm1::CopySelectedRows()
 void TForm1::FindedSelectItem(int32_t row, bool selected)
 {
     RunCommand([&] { PreviewOrClear(row, selected); });
+}
+
+void TForm1::CancelTask()
+{
+    m_scan.Cancel();
+}
+
+bool TForm1::TellIfStopped()
+{
+    if (!m_scan.Cancelled())
+        return false;
+    m_saveResult->SetMessage(QStringLiteral("Поиск остановлен"));
+    return true;
 }
 
 void TForm1::FormCreate()
@@ -645,6 +795,11 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.Considered = static_cast<int32_t>(considered);
     }
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
+    if (kind == ListKind::Pictures && items.empty()) {
+        // On our page the dialog is not shown for a save that can write nothing.
+        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
+        return;
+    }
     const bool showGauge = traits.SaveShowsProgress;
     if (showGauge) {
         m_progressBar->SetMin(0);
@@ -653,6 +808,16 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         m_progressBar->show();
     }
     const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
+    const auto rangeOf = [&rows](const ExtractItem& item) {
+        return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
+    };
+    if (!target.isEmpty() && kind == ListKind::Pictures) {
+        m_saveDialog1.FileName = target;
+        outcome.Folder = QFileInfo(target).path();
+        WriteOurItems(items, rangeOf, outcome);
+        m_progressBar->hide();
+        return;
+    }
     SaveReport report;
     if (!target.isEmpty()) {
         m_saveDialog1.FileName = target;
@@ -666,15 +831,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
                 m_progressBar->repaint();
             }
         };
-        // The open image is kept and the other rows go on; the refusal is told at
-        // the end. Any other failure ends the save.
-        hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
-            return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn
-                                                                                : AfterFailure::Stop;
-        };
-        const auto rangeOf = [&rows](const ExtractItem& item) {
-            return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
-        };
+        hooks.Failed = GoOnPastKeptImage;
         report = SaveToFolder(m_hex1, QFile::encodeName(outcome.Folder).toStdString(), items, rangeOf, hooks);
     } else {
         outcome.End = SaveEnd::Cancelled;
@@ -752,6 +909,18 @@ void TForm1::SetInteractive(bool enabled)
     m_allPictures->SetSelectable(enabled);
     for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
         page->setEnabled(enabled);
+    // Choosing an image there would be ignored until the task ends.
+    m_recentMenu->setEnabled(enabled);
+    const bool busy = !enabled;
+    m_cancelAction->setEnabled(busy);
+    m_progressStrip->setFixedHeight(busy ? m_cancelButton->sizeHint().height() : 5);
+    m_progressText->setText(QStringLiteral("0 %"));
+    m_progressText->setVisible(busy);
+    m_cancelButton->setVisible(busy);
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
 }
 
 }  // namespace kestrix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "custom_hex_buffer.h"
+#include "existing_files.h"
 #include "extraction.h"
 #include "file_dialog.h"
 #include "found_rows.h"
@@ -45,6 +46,9 @@ struct FormSeams {
     std::function<void(const QString& text)> ErrorBox;
     // Whether the machine has an audio output; empty: ask Qt Multimedia.
     std::function<bool()> AudioOutput;
+    // What to do with a file of folder that a save on our pages would
+    // replace with other bytes; empty: AskOverwrite's box.
+    std::function<OverwriteAnswer(const QString& folder, const OverwriteQuestion& question)> AskOverwrite;
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
@@ -84,6 +88,11 @@ public:
     ResultListView* Finded() const noexcept { return m_finded; }
     ResultListView* InfoList() const noexcept { return m_infoList; }
     ProgressGauge* ProgressBar() const noexcept { return m_progressBar; }
+    // Beside the gauge while a scan or save runs: its percentage and the button that stops it.
+    QLabel* ProgressText() const noexcept { return m_progressText; }
+    QToolButton* CancelButton() const noexcept { return m_cancelButton; }
+    // Esc: stops the running scan or save.
+    QAction* CancelAction() const noexcept { return m_cancelAction; }
     QLabel* Stat() const noexcept { return m_stat; }
     // Right of Stat: what the last save did.
     StatusMessage* SaveResult() const noexcept { return m_saveResult; }
@@ -190,6 +199,9 @@ public slots:
     // forgetting) the images that no longer exist; a choice opens its image as
     // Файл / Открыть does.
     void FillRecentMenu();
+    // Esc and the button beside the gauge: stops the running scan or save at
+    // its next step; what was found or written by then stays.
+    void CancelTask();
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
     // Stores the folder of the file last chosen in the open dialog, if any;
@@ -270,6 +282,17 @@ private:
     // Saves the selected or all items of a content page, as files or (wav)
     // as WAV files of its sounds.
     void SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome);
+    // Our pages' saves into outcome.Folder, off the window's thread, each
+    // after asking about the files there that it would replace with other
+    // bytes. ResolveOurItems: the items left to write (renamed for keep
+    // both), or none when the user cancelled or stopped (outcome says which).
+    std::optional<std::vector<ExtractItem>> ResolveOurItems(const std::vector<ExtractItem>& items,
+                                                            const ItemBytesFunction& bytesOf, SaveOutcome& outcome);
+    void WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf, SaveOutcome& outcome);
+    void SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
+                      SaveOutcome& outcome);
+    // After a scan: when the user stopped it, says so on the status bar; true then.
+    bool TellIfStopped();
     // Switches the commands that change the image or the lists, and the
     // selection of the two result lists, on or off.
     void SetInteractive(bool enabled);
@@ -283,6 +306,10 @@ private:
     ResultListView* m_finded = nullptr;
     ResultListView* m_infoList = nullptr;
     ProgressGauge* m_progressBar = nullptr;
+    QWidget* m_progressStrip = nullptr;
+    QLabel* m_progressText = nullptr;
+    QToolButton* m_cancelButton = nullptr;
+    QAction* m_cancelAction = nullptr;
     QLabel* m_stat = nullptr;
     StatusMessage* m_saveResult = nullptr;
     TPictureView* m_pictureView1 = nullptr;

@@ -14,6 +14,7 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
@@ -207,16 +208,41 @@ void TForm1::BuildPages()
                                             "stop:0 #7a8aa0, stop:0.5 #c8d2e0, stop:1 #eef1f5); }"));
     column->addWidget(separator);
 
-    auto* strip = new QWidget(central);
-    strip->setFixedHeight(5);
-    auto* stripLayout = new QVBoxLayout(strip);
-    stripLayout->setContentsMargins(0, 0, 0, 0);
-    m_progressBar = new ProgressGauge(strip);
+    // The gauge keeps its thin line; while a task runs, its percentage and a
+    // stop button stand beside it.
+    m_progressStrip = new QWidget(central);
+    m_progressStrip->setFixedHeight(5);
+    auto* stripLayout = new QHBoxLayout(m_progressStrip);
+    stripLayout->setContentsMargins(0, 0, 4, 0);
+    stripLayout->setSpacing(6);
+    m_progressBar = new ProgressGauge(m_progressStrip);
     m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
     m_progressBar->setFixedHeight(5);
     m_progressBar->hide();
-    stripLayout->addWidget(m_progressBar);
-    column->addWidget(strip);
+    stripLayout->addWidget(m_progressBar, 1, Qt::AlignVCenter);
+    m_progressText = new QLabel(m_progressStrip);
+    m_progressText->setObjectName(QStringLiteral("ProgressText"));
+    m_progressText->setMinimumWidth(m_progressText->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    m_progressText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressText->hide();
+    stripLayout->addWidget(m_progressText);
+    m_cancelButton = new QToolButton(m_progressStrip);
+    m_cancelButton->setObjectName(QStringLiteral("CancelTask"));
+    m_cancelButton->setText(QStringLiteral("Остановить"));
+    m_cancelButton->setToolTip(QStringLiteral("Остановить поиск или сохранение (Esc)"));
+    m_cancelButton->setAutoRaise(true);
+    m_cancelButton->hide();
+    stripLayout->addWidget(m_cancelButton);
+    connect(m_progressBar, &ProgressGauge::PercentChanged, m_progressText,
+            [this](int32_t percent) { m_progressText->setText(QStringLiteral("%1 %").arg(percent)); });
+    connect(m_cancelButton, &QToolButton::clicked, this, &TForm1::CancelTask);
+    m_cancelAction = new QAction(QStringLiteral("Остановить"), this);
+    m_cancelAction->setObjectName(QStringLiteral("CancelTaskAction"));
+    m_cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelAction->setEnabled(false);
+    addAction(m_cancelAction);
+    connect(m_cancelAction, &QAction::triggered, this, &TForm1::CancelTask);
+    column->addWidget(m_progressStrip);
 
     m_page = new QTabWidget(central);
     m_page->setObjectName(QStringLiteral("Page"));

@@ -100,26 +100,32 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
         data->setUrls(urls);
         return data;
     };
+    // A source that offers only a move may delete its file after the drop.
+    const Qt::DropActions copy = Qt::CopyAction, move = Qt::MoveAction;
     const struct {
         const char* name;
         std::vector<QString> paths;
+        Qt::DropActions offered;
         bool taken;
     } drags[] = {
-        {"a folder", {m_dir.path()}, false},
-        {"two files", {image, image}, false},
-        {"a missing file", {Path(QStringLiteral("none.bin"))}, false},
-        {"one file", {image}, true},
+        {"a folder", {m_dir.path()}, copy, false},
+        {"two files", {image, image}, copy, false},
+        {"a missing file", {Path(QStringLiteral("none.bin"))}, copy, false},
+        {"one file offered only as a move", {image}, move, false},
+        {"one file offered as a move or a copy", {image}, move | copy | Qt::LinkAction, true},
     };
     TForm1& f = Form();
     for (const auto& d : drags) {
         SCOPED_TRACE(d.name);
         const auto data = mime(d.paths);
-        QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(200, 200), d.offered, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&f, &enter);
         EXPECT_EQ(enter.isAccepted(), d.taken);
-        QDropEvent drop(QPointF(200, 200), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(200, 200), d.offered, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&f, &drop);
         EXPECT_EQ(drop.isAccepted(), d.taken);
+        if (d.taken)
+            EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
         QApplication::processEvents();
         EXPECT_EQ(f.Hex1().DataSize(), d.taken ? 2500 : 0);
     }
