@@ -75,6 +75,8 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_table->setColumnWidth(0, 220);
     m_table->setIconSize(QSize(24, 24));
     m_table->setObjectName(QStringLiteral("ContentTable"));
+    // The window remembers this table's columns and sort (WindowLayout).
+    m_table->setProperty("kestrixKeepHeader", true);
     auto* hex = new QAction(QStringLiteral("Смещения в hex"), this);
     hex->setObjectName(QStringLiteral("HexOffsets"));
     hex->setCheckable(true);

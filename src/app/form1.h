@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@ class ProgressGauge;
 class StatusMessage;
 struct SaveOutcome;
 class ResultListView;
+class WindowLayout;
 
 // How the window asks the user: replaceable so that the commands run without
 // modal dialogs. Empty members fall back to the real dialogs.
@@ -293,6 +295,11 @@ private:
                       SaveOutcome& outcome);
     // After a scan: when the user stopped it, says so on the status bar; true then.
     bool TellIfStopped();
+    // Our remembered layout (WindowLayout) in its own section of the store;
+    // without one, a first start sized so that every page's tab shows.
+    std::unique_ptr<WindowLayout> MakeLayout();
+    void RestoreLayout();
+    void SaveLayout();
     // Switches the commands that change the image or the lists, and the
     // selection of the two result lists, on or off.
     void SetInteractive(bool enabled);

@@ -114,6 +114,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     m_stack->addWidget(m_details);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("GallerySplitter"));
     m_splitter->setHandleWidth(10);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(m_stack);
@@ -198,6 +199,8 @@ void PictureGallery::BuildDetails()
 {
     m_details = new QTreeView(this);
     m_details->setObjectName(QStringLiteral("PictureDetails"));
+    // The window remembers this table's columns and sort (WindowLayout).
+    m_details->setProperty("kestrixKeepHeader", true);
     m_details->setModel(m_sorted);
     m_details->setItemDelegate(new GridDelegate(m_details));
     m_details->setRootIsDecorated(false);

@@ -28,7 +28,9 @@ TEST_F(FormTest, StartsEmptyWithThePlaceholderShown)
 {
     TForm1& f = Form();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Kestrix 1.2"));
-    EXPECT_EQ(f.size(), QSize(862, 586));
+    // A first start is widened from 862 until every page's tab shows.
+    EXPECT_EQ(f.height(), 586);
+    EXPECT_GE(f.width(), 862);
     EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
     EXPECT_EQ(f.ActivePage(), TForm1::kFilesPage);
     EXPECT_EQ(f.Page()->count(), 8);
