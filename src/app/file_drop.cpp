@@ -1,25 +1,30 @@
 #include "file_drop.h"
 
+#include "window_text.h"
+
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 namespace kestrix {
 
-QString DroppedFile(const QMimeData* data)
+QByteArray DroppedFile(const QMimeData* data)
 {
     if (!data || !data->hasUrls())
         return {};
     const QList<QUrl> urls = data->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile())
+    if (urls.size() != 1)
         return {};
-    const QString path = urls.front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+    const QByteArray path = LocalPathOfUrl(urls.front());
+    struct stat facts {};
+    return !path.isEmpty() && ::stat(path.constData(), &facts) == 0 && S_ISREG(facts.st_mode) ? path : QByteArray();
 }
 
-FileDropFilter::FileDropFilter(QWidget* window, std::function<void(const QString& path)> open,
+FileDropFilter::FileDropFilter(QWidget* window, std::function<void(const QByteArray& path)> open,
                                std::function<bool()> busy, std::function<void()> refused)
     : QObject(window), m_open(std::move(open)), m_busy(std::move(busy)), m_refused(std::move(refused))
 {
@@ -38,7 +43,7 @@ bool FileDropFilter::eventFilter(QObject* watched, QEvent* event)
     auto* drag = static_cast<QDropEvent*>(event);
     // A source told "moved" may delete its file: only a copy is taken.
     const bool copyable = drag->possibleActions().testFlag(Qt::CopyAction);
-    const QString path = copyable ? DroppedFile(drag->mimeData()) : QString();
+    const QByteArray path = copyable ? DroppedFile(drag->mimeData()) : QByteArray();
     const bool busy = m_busy && m_busy();
     if (path.isEmpty() || busy) {
         drag->setDropAction(Qt::IgnoreAction);

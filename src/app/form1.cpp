@@ -76,7 +76,7 @@ TForm1::TForm1(FormSeams seams, QWidget* parent)
     BuildLayout();
     RestoreLayout();
     new FileDropFilter(
-        this, [this](const QString& path) { OpenFile(path); }, [this] { return m_scan.Running(); },
+        this, [this](const QByteArray& path) { OpenLocalFile(path); }, [this] { return m_scan.Running(); },
         [this] {
             m_saveResult->SetMessage(
                 QStringLiteral("Образ не открыт: идёт поиск или сохранение. Остановите его (Esc) и перетащите снова"));
@@ -197,6 +197,31 @@ void TForm1::OpenFromToolButton()
 void TForm1::OpenFile(const QString& path)
 {
     RunCommand([&] { OpenChosenFile(path, OpenOrder::RememberAfterLoad); });
+}
+
+void TForm1::OpenLocalFile(const QByteArray& localPath)
+{
+    const QString decoded = QFile::decodeName(localPath);
+    if (QFile::encodeName(decoded) == localPath) {
+        OpenFile(decoded);
+        return;
+    }
+    // Qt's texts cannot carry this name's bytes: the image is loaded by them and
+    // shown under its Windows-1251 reading, and neither its folder nor the image
+    // is remembered, as the next start could not find them under that text.
+    RunCommand([&] {
+        try {
+            LoadImageFrom(localPath.toStdString());
+        } catch (const std::exception& e) {
+            ReportError(QString::fromUtf8(e.what()));
+            return;
+        }
+        const QString shown = ShownPath(localPath);
+        m_stat->setText(VisibleText(QFileInfo(shown).fileName()));
+        m_stat->setToolTip(shown);
+        ShowImageName(shown);
+        ShowFirmwareInfo();
+    });
 }
 
 void TForm1::N4Click()
@@ -668,7 +693,7 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
         remember();
     try {
         LoadImage(fileName);
-        m_stat->setText(QFileInfo(fileName).fileName());
+        m_stat->setText(VisibleText(QFileInfo(fileName).fileName()));
         m_stat->setToolTip(QDir::toNativeSeparators(fileName));
         ShowImageName(fileName);
         if (order == OpenOrder::RememberAfterLoad)
@@ -689,10 +714,15 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
 
 void TForm1::LoadImage(const QString& fileName)
 {
+    LoadImageFrom(QFile::encodeName(fileName).toStdString());
+}
+
+void TForm1::LoadImageFrom(const std::string& localPath)
+{
     const bool hadImage = m_hex1.DataSize() > 0;
     ForgetPictures();
     try {
-        m_hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
+        m_hex1.LoadFromFile(localPath);
     } catch (...) {
         // A load that failed while reading has emptied the buffer: what was
         // found in the old image must not be shown or saved as if it were there.
@@ -749,7 +779,7 @@ void TForm1::RememberImage(const QString& fileName)
 
 void TForm1::ShowImageName(const QString& fileName)
 {
-    m_imageName->setText(QFileInfo(fileName).fileName());
+    m_imageName->setText(VisibleText(QFileInfo(fileName).fileName()));
     m_imageName->setToolTip(QDir::toNativeSeparators(fileName));
 }
 

@@ -157,6 +157,9 @@ public:
     // for the image named on the command line and for a file dropped on the
     // window. The path becomes the open dialog's chosen file.
     void OpenFile(const QString& path);
+    // The same for a path given as the system's bytes (the command line, a
+    // drop), which need not be UTF-8: a name in Windows-1251 opens too.
+    void OpenLocalFile(const QByteArray& localPath);
 
 public slots:
     // Файл / Открыть: choose an image, load it, show its name, remember its
@@ -243,6 +246,7 @@ private:
     // Loads fileName into Hex1 and drops the old image's rows, facts and
     // preview; a failed load drops them too when it has emptied the buffer.
     void LoadImage(const QString& fileName);
+    void LoadImageFrom(const std::string& localPath);
     void ForgetImageResults();
     // Shows the placeholder picture, as at start.
     void ClearPreview();
