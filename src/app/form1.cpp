@@ -7,6 +7,7 @@
 #include "existing_files.h"
 #include "extraction.h"
 #include "file_drop.h"
+#include "filter_bar.h"
 #include "firmware_info.h"
 #include "hex_text.h"
 #include "overwrite_dialog.h"
@@ -25,18 +26,22 @@
 #include "sound_player_bar.h"
 #include "status_message.h"
 #include "stream.h"
+#include "user_guide.h"
 #include "wav_file.h"
 #include "window_layout.h"
 #include "window_text.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QStyle>
@@ -524,6 +529,38 @@ void TForm1::CopySelectedRows()
 void TForm1::FindedSelectItem(int32_t row, bool selected)
 {
     RunCommand([&] { PreviewOrClear(row, selected); });
+}
+
+void TForm1::OpenMenuBar()
+{
+    const QList<QAction*> menus = menuBar()->actions();
+    if (!menus.isEmpty())
+        menuBar()->setActiveAction(menus.front());
+}
+
+void TForm1::FocusFilter()
+{
+    FilterBar* filter = ActivePage() == kPicturesPage ? m_allPictures->Filter() : nullptr;
+    if (const ContentPage* content = ContentPageAt(ActivePage()))
+        filter = content->Filter();
+    if (filter == nullptr)
+        return;
+    filter->TextBox()->setFocus(Qt::ShortcutFocusReason);
+    filter->TextBox()->selectAll();
+}
+
+void TForm1::OpenGuide()
+{
+    const QUrl guide = UserGuideUrl();
+    if (guide.isEmpty()) {
+        m_saveResult->SetMessage(QStringLiteral("Руководство не установлено: его нет рядом с программой"));
+        return;
+    }
+    const bool opened = m_seams.OpenUrl ? m_seams.OpenUrl(guide) : QDesktopServices::openUrl(guide);
+    if (!opened) {
+        const QString file = QDir::toNativeSeparators(guide.toLocalFile());
+        m_saveResult->SetMessage(QStringLiteral("Нет программы, чтобы открыть руководство: %1").arg(file), file);
+    }
 }
 
 void TForm1::CancelTask()
@@ -1015,6 +1052,8 @@ void TForm1::SetInteractive(bool enabled)
         action->setEnabled(enabled);
     for (QToolButton* button : {m_openButton, m_save, m_saveAllButton})
         button->setEnabled(enabled);
+    m_saveItem->setEnabled(enabled);
+    m_saveAllItem->setEnabled(enabled);
     m_fileList->SetSelectable(enabled);
     m_finded->SetSelectable(enabled);
     m_allPictures->SetSelectable(enabled);

@@ -46,6 +46,9 @@ struct FormSeams {
     std::function<QString(const FileDialog& dialog)> SaveFile;
     // Shows the error box with the final text (full stop already applied).
     std::function<void(const QString& text)> ErrorBox;
+    // Opens url with the desktop's program; false when none could. Empty:
+    // QDesktopServices::openUrl.
+    std::function<bool(const QUrl& url)> OpenUrl;
     // Whether the machine has an audio output; empty: ask Qt Multimedia.
     std::function<bool()> AudioOutput;
     // What to do with a file of folder that a save on our pages would
@@ -124,6 +127,9 @@ public:
 
     // How the window asks the user; replaceable at any time.
     FormSeams& Seams() noexcept { return m_seams; }
+    // Файл / Сохранить and Файл / Сохранить все.
+    QAction* SaveItem() const noexcept { return m_saveItem; }
+    QAction* SaveAllItem() const noexcept { return m_saveAllItem; }
 
     // Read access to the window's state.
     std::vector<ResultRow> FileListRows() const;
@@ -204,6 +210,13 @@ public slots:
     // forgetting) the images that no longer exist; a choice opens its image as
     // Файл / Открыть does.
     void FillRecentMenu();
+    // F10: opens the menu bar at its first menu.
+    void OpenMenuBar();
+    // Ctrl+F: puts the focus in the filter box of the page shown, if it has one.
+    void FocusFilter();
+    // F1: opens the user guide with the desktop's program; where none can,
+    // the status bar says so and where the guide lies.
+    void OpenGuide();
     // Esc and the button beside the gauge: stops the running scan or save at
     // its next step; what was found or written by then stays.
     void CancelTask();
@@ -340,6 +353,8 @@ private:
     ContentPage* m_phoneFiles = nullptr;
     QAction* m_copyRows = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QAction* m_saveItem = nullptr;
+    QAction* m_saveAllItem = nullptr;
     QLabel* m_imageName = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

@@ -4,6 +4,7 @@
 #include "content_page.h"
 #include "image_list.h"
 #include "kestrix_version.h"
+#include "menu_keys.h"
 #include "picture_gallery.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
@@ -92,10 +93,17 @@ void TForm1::BuildMenu()
     bar->setFixedHeight(22);
     QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
     m_n2 = file->addAction(QStringLiteral("&Открыть"));
+    // Our items stand between the design's two; the keys are shown, the
+    // tool buttons hold the shortcuts.
+    m_saveItem = file->addAction(QStringLiteral("&Сохранить\tCtrl+S"));
+    m_saveItem->setObjectName(QStringLiteral("SaveItem"));
+    m_saveAllItem = file->addAction(QStringLiteral("Сохранить вс&е\tCtrl+Shift+S"));
+    m_saveAllItem->setObjectName(QStringLiteral("SaveAllItem"));
+    connect(m_saveItem, &QAction::triggered, this, &TForm1::SaveClick);
+    connect(m_saveAllItem, &QAction::triggered, this, &TForm1::SaveAllRows);
+    m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     file->addSeparator();
     m_n4 = file->addAction(QStringLiteral("&Выход"));
-    file->addSeparator();
-    m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
     m_recentMenu->setToolTipsVisible(true);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
@@ -128,6 +136,19 @@ void TForm1::BuildMenu()
     connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
     connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::SearchAllPictures);
     connect(m_contentSearch, &QAction::triggered, this, &TForm1::SearchAllContent);
+
+    new MenuKeys(bar);
+    const auto key = [this](const char* name, const QKeySequence& keys, void (TForm1::*slot)()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    key("OpenMenuBar", QKeySequence(Qt::Key_F10), &TForm1::OpenMenuBar);
+    key("FocusFilter", QKeySequence::Find, &TForm1::FocusFilter);
+    key("OpenGuide", QKeySequence(Qt::Key_F1), &TForm1::OpenGuide);
 }
 
 void TForm1::BuildCopyAction()
