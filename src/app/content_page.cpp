@@ -1,5 +1,7 @@
 #include "content_page.h"
 
+#include "window_text.h"
+
 #include "filter_bar.h"
 #include "sound_player_bar.h"
 
@@ -140,12 +142,11 @@ void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 void ContentPage::ShowCount()
 {
     m_filter->SetCounts(ShownCount(), RowCount());
+    // The filter bar tells how many are shown; here only how many were found.
     if (RowCount() == 0)
         m_count->clear();
-    else if (ShownCount() == RowCount())
-        m_count->setText(QStringLiteral("Найдено: %1").arg(RowCount()));
     else
-        m_count->setText(QStringLiteral("Найдено: %1, показано: %2").arg(RowCount()).arg(ShownCount()));
+        m_count->setText(QStringLiteral("Найдено: %1").arg(GroupedNumber(RowCount())));
 }
 
 int ContentPage::ShownCount() const

@@ -259,18 +259,23 @@ void TForm1::gif1Click()
 void TForm1::SearchAllPictures()
 {
     RunCommand([this] {
+        if (!ReadyForOurSearch())
+            return;
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
         m_allPictures->SetPictures(m_scan.RunPictures(m_hex1, *m_progressBar, CheckPicture), m_hex1.Bytes());
         if (TellIfStopped())
             return;
-        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(PictureRows().size()));
+        m_stat->setText(
+            QStringLiteral("Всего картинок: %1").arg(GroupedNumber(static_cast<int64_t>(PictureRows().size()))));
     });
 }
 
 void TForm1::SearchAllContent()
 {
     RunCommand([this] {
+        if (!ReadyForOurSearch())
+            return;
         m_page->setCurrentIndex(kSoundsPage);
         ForgetPictures();
         const SoundDecodeCheck soundCheck = [](ContentType type, std::span<const uint8_t> bytes,
@@ -293,7 +298,8 @@ void TForm1::SearchAllContent()
         for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
             page->SetResults(results, m_hex1.Bytes());
         // Each page counts its own items; the status panel has room for the total.
-        m_stat->setText(QStringLiteral("Всего найдено: %1").arg(results->Found.Items.size()));
+        m_stat->setText(
+            QStringLiteral("Всего найдено: %1").arg(GroupedNumber(static_cast<int64_t>(results->Found.Items.size()))));
     });
 }
 
@@ -568,6 +574,17 @@ void TForm1::CancelTask()
     m_scan.Cancel();
 }
 
+bool TForm1::ReadyForOurSearch()
+{
+    if (m_hex1.DataSize() == 0) {
+        m_saveResult->SetMessage(QStringLiteral("Сначала откройте образ"));
+        return false;
+    }
+    // What the status bar said of the last save or search is about to go stale.
+    m_saveResult->SetMessage({});
+    return true;
+}
+
 bool TForm1::TellIfStopped()
 {
     if (!m_scan.Cancelled())
@@ -772,8 +789,10 @@ void TForm1::LoadImageFrom(const std::string& localPath)
         throw;
     }
     // Rows found in the previous image name ranges of that image; they go
-    // with it rather than point into the new one.
+    // with it rather than point into the new one, and so does our account
+    // of the last save.
     ForgetImageResults();
+    m_saveResult->SetMessage({});
 }
 
 void TForm1::ForgetImageResults()

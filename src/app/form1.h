@@ -310,6 +310,9 @@ private:
     void WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf, SaveOutcome& outcome);
     void SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
                       SaveOutcome& outcome);
+    // Before F7 and F8: false, saying so, without an image; otherwise clears
+    // our status message.
+    bool ReadyForOurSearch();
     // After a scan: when the user stopped it, says so on the status bar; true then.
     bool TellIfStopped();
     // Our remembered layout (WindowLayout) in its own section of the store;

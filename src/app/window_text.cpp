@@ -35,6 +35,14 @@ QString OffsetText(int64_t offset, bool hex)
     return hex ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
 }
 
+QString GroupedNumber(int64_t n)
+{
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QChar(0x00A0));
+    return n < 0 ? u'-' + digits : digits;
+}
+
 QString VisibleText(const QString& text)
 {
     QString shown = text;

@@ -24,6 +24,10 @@ QString WrappedToolTip(const QString& text, int lineLength = 100);
 // An offset as our lists show it: decimal, or with hex "0x1A2B".
 QString OffsetText(int64_t offset, bool hex);
 
+// n with its digits grouped by threes, as Russian writes counts: "1 903 299"
+// (no-break spaces).
+QString GroupedNumber(int64_t n);
+
 // text with its control characters (C0 and DEL) shown as their Unicode
 // pictures ("␊" for a newline), so that a file name is drawn on one line.
 QString VisibleText(const QString& text);
