@@ -402,7 +402,7 @@ void PutPublic(Layout& flash, const fs::path& testdata)
         if (!flash.Fits(bytes.size()))
             break;
         const bool gif = bytes.size() >= 4 && bytes[0] == 'G';
-        const PictureType type = gif ? PictureType::Gif : PictureType::Bmp;
+        const ItemType type = gif ? ItemType::Gif : ItemType::Bmp;
         const std::string status = (CheckPictureFault(type, bytes) == PictureFault::None) ? "complete" : "damaged";
         flash.Put(bytes, gif ? "gif" : "bmp", status, fs::relative(path, testdata).string());
     }
@@ -489,8 +489,8 @@ std::vector<Listed> SearchPictures(const Bytes& image, double& seconds)
     const auto found = FindAllPictures(image, hooks);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     std::vector<Listed> rows;
-    for (const FoundPicture& picture : found.value())
-        rows.push_back({picture.Start, picture.End, PictureTypeName(picture.Type), PictureStatusName(picture.Status),
+    for (const FoundItem& picture : found.value())
+        rows.push_back({picture.Start, picture.End, ContentTypeName(picture.Type), ItemStatusName(picture.Status),
                         Cp1251ToUtf8(picture.EntryName)});
     return rows;
 }
@@ -505,7 +505,7 @@ std::vector<Listed> SearchContent(const Bytes& image, double& seconds)
     std::vector<Listed> rows;
     for (const FoundItem& item : found.value().Items)
         rows.push_back(
-            {item.Start, item.End, ItemTypeName(item), PictureStatusName(item.Status), Cp1251ToUtf8(item.EntryName)});
+            {item.Start, item.End, ItemTypeName(item), ItemStatusName(item.Status), Cp1251ToUtf8(item.EntryName)});
     return rows;
 }
 

@@ -48,10 +48,10 @@
 
 namespace {
 
-using kestrix::FoundPicture;
+using kestrix::FoundItem;
+using kestrix::ItemStatus;
+using kestrix::ItemType;
 using kestrix::PictureGallery;
-using kestrix::PictureStatus;
-using kestrix::PictureType;
 using Bytes = std::vector<uint8_t>;
 
 // Lets the event loop run for about ms milliseconds, waiting for events as the
@@ -140,7 +140,7 @@ QImage Drawing(int width, int height, int seed)
 
 struct Sample {
     Bytes Image;
-    std::vector<FoundPicture> Rows;
+    std::vector<FoundItem> Rows;
 };
 
 // count small pictures (with large: ten times wider and higher) of the four
@@ -150,7 +150,7 @@ Sample MakeSample(int count, bool large)
 {
     struct Template {
         Bytes Data;
-        PictureType Type;
+        ItemType Type;
         int Width;
         int Height;
     };
@@ -160,32 +160,28 @@ Sample MakeSample(int count, bool large)
         const int width = (16 + (i * 13) % 49) * scale;
         const int height = (16 + (i * 29) % 49) * scale;
         switch (i % 4) {
-        case 0: templates.push_back({Gif(width, height, i), PictureType::Gif, width, height}); break;
-        case 1: templates.push_back({Encode(Drawing(width, height, i), "BMP"), PictureType::Bmp, width, height}); break;
-        case 2:
-            templates.push_back({Encode(Drawing(width, height, i), "JPEG"), PictureType::Jpeg, width, height});
-            break;
-        default:
-            templates.push_back({Encode(Drawing(width, height, i), "PNG"), PictureType::Png, width, height});
-            break;
+        case 0: templates.push_back({Gif(width, height, i), ItemType::Gif, width, height}); break;
+        case 1: templates.push_back({Encode(Drawing(width, height, i), "BMP"), ItemType::Bmp, width, height}); break;
+        case 2: templates.push_back({Encode(Drawing(width, height, i), "JPEG"), ItemType::Jpeg, width, height}); break;
+        default: templates.push_back({Encode(Drawing(width, height, i), "PNG"), ItemType::Png, width, height}); break;
         }
     }
     Sample sample;
     for (int i = 0; i < count; ++i) {
         const Template& t = templates[static_cast<std::size_t>(i) % templates.size()];
         sample.Image.insert(sample.Image.end(), 16 + i % 7, 0xFF);
-        FoundPicture row;
+        FoundItem row;
         row.Type = t.Type;
         row.Start = static_cast<int32_t>(sample.Image.size());
         sample.Image.insert(sample.Image.end(), t.Data.begin(), t.Data.end());
         row.End = static_cast<int32_t>(sample.Image.size());
         row.Width = t.Width;
         row.Height = t.Height;
-        row.Frames = t.Type == PictureType::Gif ? 1 : 0;
+        row.Frames = t.Type == ItemType::Gif ? 1 : 0;
         if (i % 23 == 5)
-            row.Status = PictureStatus::Truncated;
+            row.Status = ItemStatus::Truncated;
         if (i % 31 == 7)
-            row.Status = PictureStatus::Damaged;
+            row.Status = ItemStatus::Damaged;
         if (i % 9 == 0)
             row.EntryName = "\xEB\xEE\xE3\xEE_" + std::to_string(i) + ".gif";  // "лого_N.gif"
         sample.Rows.push_back(std::move(row));

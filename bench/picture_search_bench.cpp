@@ -99,7 +99,7 @@ void FindAllPicturesInImage(benchmark::State& state)
         const auto found = FindAllPictures(buffer.Bytes(), {});
         rows = found->size();
         named = static_cast<std::size_t>(
-            std::count_if(found->begin(), found->end(), [](const FoundPicture& p) { return !p.EntryName.empty(); }));
+            std::count_if(found->begin(), found->end(), [](const FoundItem& p) { return !p.EntryName.empty(); }));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kImageSize));
     state.counters["rows"] = static_cast<double>(rows);

@@ -58,7 +58,7 @@ void BmPreviewRow(benchmark::State& state)
 
 BENCHMARK(BmPreviewRow)->Args({48, 1})->Args({48, 3})->Args({180, 1})->Unit(benchmark::kMicrosecond);
 
-const char* FormatName(PictureType type)
+const char* FormatName(ItemType type)
 {
     const char* names[] = {"gif", "bmp", "jpeg", "png"};
     return names[static_cast<int>(type)];
@@ -66,9 +66,9 @@ const char* FormatName(PictureType type)
 
 // A picture of the given type, side x side pixels: a GIF animation of
 // three frames, an 8-bit bitmap, a photo-like JPEG or PNG written by Qt.
-std::vector<uint8_t> SamplePicture(PictureType type, int side)
+std::vector<uint8_t> SamplePicture(ItemType type, int side)
 {
-    if (type == PictureType::Gif) {
+    if (type == ItemType::Gif) {
         test_support::GifPlan options;
         options.width = options.height = static_cast<uint16_t>(side);
         options.frames = 3;
@@ -78,7 +78,7 @@ std::vector<uint8_t> SamplePicture(PictureType type, int side)
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
             image.setPixel(x, y, qRgb(x * 255 / side, y * 255 / side, (x * y) & 0xFF));
-    if (type == PictureType::Bmp)
+    if (type == ItemType::Bmp)
         image = image.convertToFormat(QImage::Format_Indexed8);
     QByteArray raw;
     QBuffer buffer(&raw);
@@ -90,7 +90,7 @@ std::vector<uint8_t> SamplePicture(PictureType type, int side)
 // The decode check the deep picture search runs on every picture it finds.
 void BmCheckPicture(benchmark::State& state)
 {
-    const auto type = static_cast<PictureType>(state.range(0));
+    const auto type = static_cast<ItemType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
     for (auto _ : state)
         benchmark::DoNotOptimize((CheckPictureFault(type, bytes) == PictureFault::None));
@@ -100,7 +100,7 @@ void BmCheckPicture(benchmark::State& state)
 // Qt's reader alone over the same pictures, every frame: what the checks cost on top.
 void BmQtReadOnly(benchmark::State& state)
 {
-    const auto type = static_cast<PictureType>(state.range(0));
+    const auto type = static_cast<ItemType>(state.range(0));
     const auto bytes = SamplePicture(type, static_cast<int>(state.range(1)));
     const QByteArray raw =
         QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
@@ -118,7 +118,7 @@ void BmQtReadOnly(benchmark::State& state)
 
 void PictureArgs(benchmark::internal::Benchmark* benchmark)
 {
-    for (const PictureType type : {PictureType::Gif, PictureType::Bmp, PictureType::Jpeg, PictureType::Png})
+    for (const ItemType type : {ItemType::Gif, ItemType::Bmp, ItemType::Jpeg, ItemType::Png})
         benchmark->Args({static_cast<int64_t>(type), 176})->Args({static_cast<int64_t>(type), 640});
 }
 

@@ -282,8 +282,8 @@ int main(int argc, char** argv)
         form.SearchAllPictures();
         // The JPEG the sample holds among its first rows, shown large.
         const auto& rows = form.AllPictures()->Rows();
-        const auto jpeg = std::find_if(rows.begin(), rows.end(), [](const kestrix::FoundPicture& row) {
-            return row.Type == kestrix::PictureType::Jpeg;
+        const auto jpeg = std::find_if(rows.begin(), rows.end(), [](const kestrix::FoundItem& row) {
+            return row.Type == kestrix::ItemType::Jpeg;
         });
         if (jpeg != rows.end())
             form.AllPictures()->SelectRows({static_cast<int32_t>(jpeg - rows.begin())});
@@ -351,7 +351,7 @@ int main(int argc, char** argv)
             // The largest whole picture, zoomed to twice its fitted scale: its pixels show.
             int32_t best = -1;
             for (std::size_t i = 0; i < rows.size(); ++i)
-                if (rows[i].Status == kestrix::PictureStatus::Complete &&
+                if (rows[i].Status == kestrix::ItemStatus::Complete &&
                     (best < 0 ||
                      int64_t{rows[i].Width} * rows[i].Height > int64_t{rows[static_cast<std::size_t>(best)].Width} *
                                                                    rows[static_cast<std::size_t>(best)].Height))

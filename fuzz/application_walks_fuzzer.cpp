@@ -26,7 +26,7 @@ void CheckBounds(const WalkResult& walk, std::span<const uint8_t> bytes)
 {
     const auto size = static_cast<int64_t>(bytes.size());
     Check(walk.Examined >= 0 && walk.Examined <= size);
-    if (walk.Verdict == WalkVerdict::NotPicture) {
+    if (walk.Verdict == WalkVerdict::NoItem) {
         Check(walk.End == 0);
         return;
     }
@@ -48,7 +48,7 @@ void CheckJar(std::span<const uint8_t> bytes)
 {
     const JarWalk walk = WalkJar(bytes);
     CheckBounds(walk.Walk, bytes);
-    if (walk.Walk.Verdict == WalkVerdict::NotPicture) {
+    if (walk.Walk.Verdict == WalkVerdict::NoItem) {
         Check(SameFacts(walk.Midlet, {}));
         return;
     }

@@ -43,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     std::atomic<int> asked = 0;
     ScanHooks hooks;
     if ((control & 0x40) != 0)
-        hooks.DecodeCheck = [&](PictureType, std::span<const uint8_t> picture, const std::atomic<bool>&) {
+        hooks.DecodeCheck = [&](ItemType, std::span<const uint8_t> picture, const std::atomic<bool>&) {
             ++asked;
             Check(picture.data() >= bytes.data() && picture.data() + picture.size() <= bytes.data() + bytes.size());
-            return damageOdd && picture.size() % 2 == 1 ? PictureStatus::Damaged : PictureStatus::Complete;
+            return damageOdd && picture.size() % 2 == 1 ? ItemStatus::Damaged : ItemStatus::Complete;
         };
     const std::optional<ContentFound> found = FindAllContent(bytes, hooks);
     Check(found.has_value());
@@ -57,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(item.Start >= previousEnd && item.End >= item.Start && item.End <= imageSize);
         previousEnd = item.End;
         const bool inEntry = InEntry(bytes, item);
-        if (item.Type == ContentType::File) {
+        if (item.Type == ItemType::File) {
             // Data of no known format come only from an entry, once per name.
             Check(HasFileEntrySignature(bytes, item.Start - kFileEntryDataOffset));
-            Check(item.Status == ContentStatus::Unchecked || item.Status == ContentStatus::Truncated);
+            Check(item.Status == ItemStatus::Unchecked || item.Status == ItemStatus::Truncated);
             Check(fileNames.insert(item.EntryName).second);
             continue;
         }
@@ -68,24 +68,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(KindOf(item.Type) != ContentKind::File);
         // A descriptor may start at an earlier line than its "MIDlet-" line.
         const auto candidate = ContentCandidateAt(bytes, item.Start);
-        Check(item.Type == ContentType::Jad || (candidate && *candidate == item.Type));
+        Check(item.Type == ItemType::Jad || (candidate && *candidate == item.Type));
         if (item.Midlet >= 0)
             Check(KindOf(item.Type) == ContentKind::Application &&
                   static_cast<std::size_t>(item.Midlet) < found->Midlets.size());
         if (KindOf(item.Type) != ContentKind::Picture)
             Check(item.Width == 0 && item.Height == 0 && item.Frames == 0);
-        if (inEntry || item.Type == ContentType::Jad)
+        if (inEntry || item.Type == ItemType::Jad)
             continue;
         const auto rest = bytes.subspan(static_cast<std::size_t>(item.Start));
         const FormatTraits& format = TraitsOf(item.Type);
-        if (item.Status == ContentStatus::Truncated) {
+        if (item.Status == ItemStatus::Truncated) {
             Check(format.Walk(rest, true).Verdict == WalkVerdict::Truncated);
         } else {
             // A whole item walks the same with nothing after it.
             const WalkResult alone = format.Walk(rest.first(static_cast<std::size_t>(item.Size())), true);
             Check(alone.Verdict == WalkVerdict::Whole && alone.End == item.Size());
         }
-        if (hooks.DecodeCheck && damageOdd && item.Status == ContentStatus::Complete &&
+        if (hooks.DecodeCheck && damageOdd && item.Status == ItemStatus::Complete &&
             KindOf(item.Type) == ContentKind::Picture)
             Check(item.Size() % 2 == 0);
     }

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     kestrix::ExercisePictureHolder(data, size);
     const std::span<const uint8_t> bytes(data, size);
-    for (const auto type : {kestrix::PictureType::Gif, kestrix::PictureType::Bmp, kestrix::PictureType::Jpeg,
-                            kestrix::PictureType::Png}) {
+    for (const auto type :
+         {kestrix::ItemType::Gif, kestrix::ItemType::Bmp, kestrix::ItemType::Jpeg, kestrix::ItemType::Png}) {
         const kestrix::DecodedPicture picture = kestrix::DecodePicture(type, bytes, 4);
         // An accepted picture always has a frame; every frame has the format promised.
         if (picture.Ok() == picture.Frames.empty())

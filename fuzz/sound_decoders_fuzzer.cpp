@@ -18,9 +18,8 @@ void Check(bool condition)
         std::abort();
 }
 
-constexpr ContentType kTypes[] = {ContentType::Midi, ContentType::Rmid, ContentType::Amr,  ContentType::AmrWb,
-                                  ContentType::Mp3,  ContentType::Wav,  ContentType::Qcp,  ContentType::Imelody,
-                                  ContentType::Smaf};
+constexpr ItemType kTypes[] = {ItemType::Midi, ItemType::Rmid, ItemType::Amr,     ItemType::AmrWb, ItemType::Mp3,
+                               ItemType::Wav,  ItemType::Qcp,  ItemType::Imelody, ItemType::Smaf};
 
 }  // namespace
 
@@ -28,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    const ContentType type = kTypes[data[0] % std::size(kTypes)];
+    const ItemType type = kTypes[data[0] % std::size(kTypes)];
     const std::span<const uint8_t> bytes(data + 1, size - 1);
     SoundLimits limits;
     limits.MaxFrames = 1 << 18;
@@ -39,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(!sound.Samples.empty() && sound.Channels >= 1 && sound.Channels <= 8 && sound.SampleRate > 0);
         Check(sound.Samples.size() % static_cast<std::size_t>(sound.Channels) == 0);
         // MIDI is rendered for its own length, up to ten minutes.
-        const bool midi = type == ContentType::Midi || type == ContentType::Rmid;
+        const bool midi = type == ItemType::Midi || type == ItemType::Rmid;
         Check(sound.Frames() <= (midi ? int64_t{10} * 60 * limits.MidiSampleRate : limits.MaxFrames));
         const std::vector<uint8_t> wav = WavFileBytes(sound);
         Check(wav.size() == 44 + sound.Samples.size() * 2);
@@ -47,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         Check(decoded.Sound.Samples.empty());
     }
     const std::atomic<bool> cancel{false};
-    const ContentStatus status = CheckSound(type, bytes, cancel);
-    Check(status != ContentStatus::Truncated);
+    const ItemStatus status = CheckSound(type, bytes, cancel);
+    Check(status != ItemStatus::Truncated);
     return 0;
 }

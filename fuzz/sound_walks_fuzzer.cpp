@@ -40,7 +40,7 @@ void CheckWalk(Walker walk, std::span<const uint8_t> bytes)
 {
     const WalkResult result = walk(bytes);
     const auto size = static_cast<int64_t>(bytes.size());
-    if (result.Verdict == WalkVerdict::NotPicture) {
+    if (result.Verdict == WalkVerdict::NoItem) {
         Check(result.End == 0);
         return;
     }

@@ -67,7 +67,7 @@ int main(int argc, char** argv)
         FoundItem found;
         found.Type = item.Type;
         found.EntryName = item.EntryName;
-        rows.push_back({item.Start, item.End, ItemTypeName(found), PictureStatusName(item.Status),
+        rows.push_back({item.Start, item.End, ItemTypeName(found), ItemStatusName(item.Status),
                         Cp1251ToUtf8(item.EntryName), item.Case});
     }
     for (const test_support::PlacedDecoy& decoy : image.Decoys)

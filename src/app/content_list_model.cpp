@@ -72,7 +72,7 @@ int ContentListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
-QString ContentListModel::StatusText(ContentKind kind, ContentStatus status)
+QString ContentListModel::StatusText(ContentKind kind, ItemStatus status)
 {
     // The adjective agrees with the noun of the kind: masculine, feminine or neuter.
     struct Words {
@@ -89,10 +89,10 @@ QString ContentListModel::StatusText(ContentKind kind, ContentStatus status)
                                                             : kMasculine[1];
     int which = 0;
     switch (status) {
-    case ContentStatus::Complete: which = 0; break;
-    case ContentStatus::Truncated: which = 1; break;
-    case ContentStatus::Damaged: which = 2; break;
-    case ContentStatus::Unchecked: which = 3; break;
+    case ItemStatus::Complete: which = 0; break;
+    case ItemStatus::Truncated: which = 1; break;
+    case ItemStatus::Damaged: which = 2; break;
+    case ItemStatus::Unchecked: which = 3; break;
     }
     return QString::fromUtf16(words.Endings[which]) + u' ' + QString::fromUtf16(words.Noun);
 }
@@ -157,7 +157,7 @@ QIcon ContentListModel::IconOf(const FoundItem& item) const
 {
     const MidletInfo& midlet = m_results->Found.Midlets[static_cast<std::size_t>(item.Midlet)];
     const std::span<const uint8_t> bytes(midlet.Icon);
-    for (const PictureType type : {PictureType::Png, PictureType::Gif, PictureType::Bmp, PictureType::Jpeg}) {
+    for (const ItemType type : {ItemType::Png, ItemType::Gif, ItemType::Bmp, ItemType::Jpeg}) {
         if (bytes.size() < 2 || bytes[0] != TraitsOf(type).Lead[0] || bytes[1] != TraitsOf(type).Lead[1])
             continue;
         const DecodedPicture decoded = DecodePicture(type, bytes, 1);
@@ -191,11 +191,11 @@ QVariant ContentListModel::data(const QModelIndex& index, int role) const
     case Qt::ForegroundRole:
         if (index.column() != kStatus)
             return {};
-        if (item.Status == ContentStatus::Truncated)
+        if (item.Status == ItemStatus::Truncated)
             return QColor(0xB0, 0x5A, 0x00);
-        if (item.Status == ContentStatus::Damaged)
+        if (item.Status == ItemStatus::Damaged)
             return QColor(0xC0, 0x20, 0x20);
-        if (item.Status == ContentStatus::Unchecked)
+        if (item.Status == ItemStatus::Unchecked)
             return QColor(0x60, 0x60, 0x60);
         return {};
     case Qt::TextAlignmentRole:

@@ -60,7 +60,7 @@ public:
 
     // A status in Russian words that agree with the kind: "Целый звук",
     // "Целая картинка", "Целое приложение", "Обрезанный файл"...
-    static QString StatusText(ContentKind kind, ContentStatus status);
+    static QString StatusText(ContentKind kind, ItemStatus status);
 
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;

@@ -38,7 +38,7 @@ public:
         if (results == nullptr)
             return false;
         const FoundItem& item = results->Found.Items[model.ItemOf(row)];
-        if (m_onlyFaulty && item.Status != ContentStatus::Truncated && item.Status != ContentStatus::Damaged)
+        if (m_onlyFaulty && item.Status != ItemStatus::Truncated && item.Status != ItemStatus::Damaged)
             return false;
         return m_text.isEmpty() ||
                model.data(model.index(row, 0), Qt::DisplayRole).toString().contains(m_text, Qt::CaseInsensitive);
@@ -206,7 +206,7 @@ void ContentPage::SelectionChanged()
                                    ? current
                                    : (rows.isEmpty() ? QModelIndex() : rows.front());
     if (!chosen.isValid() || Results() == nullptr) {
-        m_player->SetSound(ContentType::File, {});
+        m_player->SetSound(ItemType::File, {});
         return;
     }
     const FoundItem& item = Results()->Found.Items[m_model->ItemOf(m_sorted->mapToSource(chosen).row())];

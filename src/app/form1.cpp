@@ -278,7 +278,7 @@ void TForm1::SearchAllContent()
             return;
         m_page->setCurrentIndex(kSoundsPage);
         ForgetPictures();
-        const SoundDecodeCheck soundCheck = [](ContentType type, std::span<const uint8_t> bytes,
+        const SoundDecodeCheck soundCheck = [](ItemType type, std::span<const uint8_t> bytes,
                                                const std::atomic<bool>& cancel) {
             return CheckSound(type, bytes, cancel);
         };
@@ -288,12 +288,10 @@ void TForm1::SearchAllContent()
         auto results = std::make_shared<ContentResults>();
         results->Captions = ContentCaptions(found->Items);
         results->Found = std::move(*found);
-        std::vector<FoundPicture> pictures;
-        for (const FoundItem& item : results->Found.Items) {
+        std::vector<FoundItem> pictures;
+        for (const FoundItem& item : results->Found.Items)
             if (KindOf(item.Type) == ContentKind::Picture)
-                pictures.push_back({PictureTypeOf(item.Type), item.Status, item.Start, item.End, item.Width,
-                                    item.Height, item.Frames, item.EntryName});
-        }
+                pictures.push_back(item);
         m_allPictures->SetPictures(std::move(pictures), m_hex1.Bytes());
         for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
             page->SetResults(results, m_hex1.Bytes());
@@ -470,7 +468,7 @@ void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector
     std::atomic<bool> stopped{false};
     m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
         work.Total = static_cast<int64_t>(write->size());
-        const WavMaker toWav = [&work](ContentType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
+        const WavMaker toWav = [&work](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
                                        std::string& why) {
             SoundLimits limits;
             limits.MaxFrames = SoundFrameBudget(sound.size());
@@ -811,7 +809,7 @@ void TForm1::ForgetPictures()
         page->SetResults(nullptr, {});
 }
 
-const std::vector<FoundPicture>& TForm1::PictureRows() const noexcept
+const std::vector<FoundItem>& TForm1::PictureRows() const noexcept
 {
     return m_allPictures->Rows();
 }
@@ -1012,7 +1010,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
 {
     if (kind == ListKind::Pictures) {
-        const std::vector<FoundPicture>& pictures = PictureRows();
+        const std::vector<FoundItem>& pictures = PictureRows();
         std::vector<bool> selected(pictures.size(), false);
         const std::vector<int32_t> rows = m_allPictures->SelectedRows();
         for (const int32_t row : rows)

@@ -137,7 +137,7 @@ public:
     std::vector<ResultRow> InfoListRows() const;
     // The rows of the page "Все картинки", in the gallery's order: the one list
     // of found pictures, which the gallery holds.
-    const std::vector<FoundPicture>& PictureRows() const noexcept;
+    const std::vector<FoundItem>& PictureRows() const noexcept;
     QString StatusText() const;
     // The whole account of the last save on the status bar; empty before any.
     QString SaveSummaryText() const;

@@ -306,7 +306,7 @@ QImage PictureGallery::FullPicture(int32_t row) const
     const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
     if (bytes.empty())
         return {};
-    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
     const GalleryPicture decoded = DecodeToFit(picture.Type, bytes, QSize(), QSize(picture.Width, picture.Height));
     return decoded.State == ThumbnailState::Ready ? decoded.Image : QImage();
 }
@@ -390,7 +390,7 @@ QWidget* PictureGallery::BuildPreviewGroup()
     return group;
 }
 
-void PictureGallery::SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image)
+void PictureGallery::SetPictures(std::vector<FoundItem> rows, std::span<const uint8_t> image)
 {
     StopMovie();
     m_model->SetPictures(std::move(rows), image);
@@ -403,7 +403,7 @@ void PictureGallery::Clear()
     SetPictures({}, {});
 }
 
-const std::vector<FoundPicture>& PictureGallery::Rows() const noexcept
+const std::vector<FoundItem>& PictureGallery::Rows() const noexcept
 {
     return m_model->Rows();
 }
@@ -519,7 +519,7 @@ void PictureGallery::ShowPreview(int32_t row)
         m_previewInfo->clear();
         return;
     }
-    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
     m_previewInfo->setText(PictureGalleryModel::Description(picture, row) + QLatin1Char('\n') +
                            PictureGalleryModel::StatusText(picture.Status));
     m_preview->SetMessage(QStringLiteral("Загрузка…"));
@@ -558,8 +558,8 @@ void PictureGallery::PreviewZoomed()
 
 void PictureGallery::StartMovie(int32_t row)
 {
-    const FoundPicture& picture = m_model->Rows()[static_cast<std::size_t>(row)];
-    if (picture.Type != PictureType::Gif || picture.Frames < 2)
+    const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    if (picture.Type != ItemType::Gif || picture.Frames < 2)
         return;
     const std::span<const uint8_t> bytes = m_model->Decoder().PictureBytes(row);
     // The movie reads its own copy: the image may be replaced while it plays.

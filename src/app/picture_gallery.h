@@ -50,9 +50,9 @@ public:
     // unchanged until the next SetPictures or Clear, or until the gallery is
     // destroyed: call Clear before the image is replaced. The selection and the
     // preview are cleared.
-    void SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image);
+    void SetPictures(std::vector<FoundItem> rows, std::span<const uint8_t> image);
     void Clear();
-    const std::vector<FoundPicture>& Rows() const noexcept;
+    const std::vector<FoundItem>& Rows() const noexcept;
     std::span<const uint8_t> Image() const noexcept;
 
     ViewMode Mode() const noexcept { return m_mode; }

@@ -19,13 +19,13 @@
 namespace kestrix {
 namespace {
 
-QString StatusExplanation(PictureStatus status)
+QString StatusExplanation(ItemStatus status)
 {
     switch (status) {
-    case PictureStatus::Complete: return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью");
-    case PictureStatus::Truncated: return QStringLiteral("Обрезана: данные кончились раньше конца картинки");
-    case PictureStatus::Damaged: return QStringLiteral("Повреждена: строение цело, но точки не раскодируются");
-    case PictureStatus::Unchecked:
+    case ItemStatus::Complete: return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью");
+    case ItemStatus::Truncated: return QStringLiteral("Обрезана: данные кончились раньше конца картинки");
+    case ItemStatus::Damaged: return QStringLiteral("Повреждена: строение цело, но точки не раскодируются");
+    case ItemStatus::Unchecked:
         return QStringLiteral("Не проверена: строение цело, но раскодировать её дороже, чем позволяет её размер");
     }
     return {};
@@ -41,12 +41,12 @@ QString ThumbnailNote(ThumbnailState state)
     }
 }
 
-QString TypeName(PictureType type)
+QString TypeName(ItemType type)
 {
-    return QString::fromLatin1(PictureTypeName(type));
+    return QString::fromLatin1(ContentTypeName(type));
 }
 
-QString Dimensions(const FoundPicture& picture)
+QString Dimensions(const FoundItem& picture)
 {
     if (picture.Width <= 0 || picture.Height <= 0)
         return {};
@@ -67,7 +67,7 @@ PictureGalleryModel::~PictureGalleryModel()
     m_decoder->Reset({}, {});
 }
 
-void PictureGalleryModel::SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image)
+void PictureGalleryModel::SetPictures(std::vector<FoundItem> rows, std::span<const uint8_t> image)
 {
     beginResetModel();
     m_decoder->Reset({}, {});
@@ -78,10 +78,9 @@ void PictureGalleryModel::SetPictures(std::vector<FoundPicture> rows, std::span<
     endResetModel();
 }
 
-QString PictureGalleryModel::Caption(const FoundPicture& picture, int32_t row)
+QString PictureGalleryModel::Caption(const FoundItem& picture, int32_t row)
 {
-    return ResultListModel::DisplayText(
-        PictureCaption(picture.EntryName, picture.Type, static_cast<std::size_t>(std::max(row, 0))));
+    return ResultListModel::DisplayText(PictureCaption(picture, static_cast<std::size_t>(std::max(row, 0))));
 }
 
 const QString& PictureGalleryModel::RowCaption(int32_t row) const
@@ -96,7 +95,7 @@ const QString& PictureGalleryModel::RowCaption(int32_t row) const
 
 qlonglong PictureGalleryModel::NumberKey(int32_t row, int column) const
 {
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
     case kStartColumn: return picture.Start;
     case kEndColumn: return picture.End;
@@ -108,24 +107,24 @@ qlonglong PictureGalleryModel::NumberKey(int32_t row, int column) const
     }
 }
 
-QString PictureGalleryModel::StatusText(PictureStatus status)
+QString PictureGalleryModel::StatusText(ItemStatus status)
 {
     switch (status) {
-    case PictureStatus::Complete: return QStringLiteral("Целая");
-    case PictureStatus::Truncated: return QStringLiteral("Обрезана");
-    case PictureStatus::Damaged: return QStringLiteral("Повреждена");
-    case PictureStatus::Unchecked: return QStringLiteral("Не проверена");
+    case ItemStatus::Complete: return QStringLiteral("Целая");
+    case ItemStatus::Truncated: return QStringLiteral("Обрезана");
+    case ItemStatus::Damaged: return QStringLiteral("Повреждена");
+    case ItemStatus::Unchecked: return QStringLiteral("Не проверена");
     }
     return {};
 }
 
-QString PictureGalleryModel::Description(const FoundPicture& picture, int32_t row)
+QString PictureGalleryModel::Description(const FoundItem& picture, int32_t row)
 {
     QString kind = TypeName(picture.Type);
     const QString dimensions = Dimensions(picture);
     if (!dimensions.isEmpty())
         kind += QStringLiteral(", ") + dimensions;
-    if (picture.Type == PictureType::Gif)
+    if (picture.Type == ItemType::Gif)
         kind += QStringLiteral(", кадров: %1").arg(picture.Frames);
     return Caption(picture, row) + QLatin1Char('\n') + kind + QLatin1Char('\n') +
            QStringLiteral("%1 байт с %2").arg(picture.Size()).arg(picture.Start);
@@ -147,7 +146,7 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
         return {};
     const int32_t row = index.row();
     const int column = index.column();
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     switch (role) {
     case Qt::DisplayRole: return CellText(row, column);
     case Qt::ToolTipRole: return ToolTip(row);
@@ -155,11 +154,11 @@ QVariant PictureGalleryModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         return QVariant::fromValue((column == kNameColumn ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
     case Qt::ForegroundRole:
-        if (column == kStatusColumn && picture.Status == PictureStatus::Truncated)
+        if (column == kStatusColumn && picture.Status == ItemStatus::Truncated)
             return QColor(0xB0, 0x5A, 0x00);
-        if (column == kStatusColumn && picture.Status == PictureStatus::Damaged)
+        if (column == kStatusColumn && picture.Status == ItemStatus::Damaged)
             return QColor(0xC0, 0x20, 0x20);
-        if (column == kStatusColumn && picture.Status == PictureStatus::Unchecked)
+        if (column == kStatusColumn && picture.Status == ItemStatus::Unchecked)
             return QColor(0x60, 0x60, 0x60);
         return {};
     case ThumbnailRole: return column == kNameColumn ? QVariant(m_decoder->Thumbnail(row)) : QVariant();
@@ -228,7 +227,7 @@ QString PictureGalleryModel::Offset(int32_t offset) const
 
 QString PictureGalleryModel::CellText(int32_t row, int column) const
 {
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
     case kNameColumn: return RowCaption(row);
     case kTypeColumn: return TypeName(picture.Type);
@@ -236,7 +235,7 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
     case kEndColumn: return Offset(picture.End);
     case kSizeColumn: return QString::number(picture.Size());
     case kDimensionsColumn: return Dimensions(picture);
-    case kFramesColumn: return picture.Type == PictureType::Gif ? QString::number(picture.Frames) : QString();
+    case kFramesColumn: return picture.Type == ItemType::Gif ? QString::number(picture.Frames) : QString();
     case kStatusColumn: return StatusText(picture.Status);
     default: return {};
     }
@@ -244,7 +243,7 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
 
 QVariant PictureGalleryModel::SortKey(int32_t row, int column) const
 {
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     switch (column) {
     case kNameColumn: return Caption(picture, row);
     case kTypeColumn: return TypeName(picture.Type);

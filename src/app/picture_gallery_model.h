@@ -36,11 +36,11 @@ public:
         ThumbnailRole = Qt::UserRole + 1,
         // int: the ThumbnailState (asking for it does not request a decode).
         ThumbnailStateRole,
-        // int: the row's PictureStatus.
+        // int: the row's ItemStatus.
         PictureStatusRole,
         // What a column sorts by: the caption (QString) for the name, the type
         // name, numbers (qlonglong) for start, end, size, frames and the pixel
-        // count, the PictureStatus for the status.
+        // count, the ItemStatus for the status.
         SortRole,
     };
 
@@ -49,11 +49,11 @@ public:
 
     // Replaces every row; image is the buffer the rows' offsets point into. Waits
     // for the decode in progress and forgets every thumbnail.
-    void SetPictures(std::vector<FoundPicture> rows, std::span<const uint8_t> image);
+    void SetPictures(std::vector<FoundItem> rows, std::span<const uint8_t> image);
     // No rows, no image.
     void Clear() { SetPictures({}, {}); }
 
-    const std::vector<FoundPicture>& Rows() const noexcept { return m_rows; }
+    const std::vector<FoundItem>& Rows() const noexcept { return m_rows; }
     std::span<const uint8_t> Image() const noexcept { return m_image; }
 
     // Start and end as "0x1A2B" in the display text, or decimal (the default).
@@ -66,7 +66,7 @@ public:
     // The caption under a thumbnail and in the name column: PictureCaption (the
     // entry name, or "Картинка (row + 1).ext"), decoded from Windows-1251; also the
     // name the picture is saved under.
-    static QString Caption(const FoundPicture& picture, int32_t row);
+    static QString Caption(const FoundItem& picture, int32_t row);
     // Caption(Rows()[row], row), made once per row and kept until the next
     // SetPictures: sorting and filtering read it many times. row must exist.
     const QString& RowCaption(int32_t row) const;
@@ -76,10 +76,10 @@ public:
     static bool IsTextColumn(int column) { return column == kNameColumn || column == kTypeColumn; }
 
     // "Целая", "Обрезана", "Повреждена".
-    static QString StatusText(PictureStatus status);
+    static QString StatusText(ItemStatus status);
     // What the page tells of a picture, in three lines: its caption; its type,
     // width × height (when known), frames (of a GIF); its size and start.
-    static QString Description(const FoundPicture& picture, int32_t row);
+    static QString Description(const FoundItem& picture, int32_t row);
 
     // Writes row's bytes to a scratch copy named after its caption in the
     // "pictures" folder of the user's cache folder (created when missing) and
@@ -104,7 +104,7 @@ private:
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
 
-    std::vector<FoundPicture> m_rows;
+    std::vector<FoundItem> m_rows;
     std::span<const uint8_t> m_image;
     // Asking for a thumbnail from data() queues a decode: the decoder is not const there.
     ThumbnailDecoder* m_decoder = nullptr;

@@ -56,7 +56,7 @@ int PictureSortModel::NaturalCompare(QStringView a, QStringView b)
 }
 
 PictureSortModel::PictureSortModel(QObject* parent)
-    : QSortFilterProxyModel(parent), m_statusRole(PictureGalleryModel::PictureStatusRole)
+    : QSortFilterProxyModel(parent)
 {
     setSortRole(PictureGalleryModel::SortRole);
 }
@@ -78,18 +78,12 @@ void PictureSortModel::SetOnlyFlawed(bool value)
     invalidate();
 }
 
-void PictureSortModel::SetStatusRole(int role)
-{
-    m_statusRole = role;
-    invalidate();
-}
-
 bool PictureSortModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
     const QModelIndex first = sourceModel()->index(sourceRow, 0, sourceParent);
     if (m_onlyFlawed) {
-        const auto status = static_cast<PictureStatus>(first.data(m_statusRole).toInt());
-        if (status != PictureStatus::Truncated && status != PictureStatus::Damaged)
+        const auto status = static_cast<ItemStatus>(first.data(PictureGalleryModel::PictureStatusRole).toInt());
+        if (status != ItemStatus::Truncated && status != ItemStatus::Damaged)
             return false;
     }
     if (m_name.isEmpty())

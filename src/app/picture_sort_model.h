@@ -13,8 +13,8 @@ namespace kestrix {
 // NaturalCompare. Rows of equal keys, and all rows while unsorted (column -1),
 // keep the search's order. Rows can be filtered by a part of their name (the
 // display text of column 0, case ignored) and to the truncated and damaged
-// ones: any source model that answers its status role with a PictureStatus (as
-// an int) can be shown through it.
+// ones: any source model that answers PictureGalleryModel::PictureStatusRole
+// with an ItemStatus (as an int) can be shown through it.
 class PictureSortModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
@@ -28,14 +28,10 @@ public:
     // Keeps only the rows whose name contains text, case ignored; spaces around
     // it are dropped and an empty text keeps every row.
     void SetNameFilter(const QString& text);
-    QString NameFilter() const { return m_name; }
-    // Keeps only the truncated and damaged rows (by the status role), or every row.
+    // Keeps only the truncated and damaged rows (by PictureGalleryModel::PictureStatusRole), or every row.
     void SetOnlyFlawed(bool value);
-    bool OnlyFlawed() const noexcept { return m_onlyFlawed; }
     // Whether a filter may hide rows.
     bool Filtering() const { return !m_name.isEmpty() || m_onlyFlawed; }
-    // The source role holding a row's status; PictureGalleryModel::PictureStatusRole by default.
-    void SetStatusRole(int role);
     void setSourceModel(QAbstractItemModel* model) override;
 
 protected:
@@ -45,7 +41,6 @@ protected:
 private:
     QString m_name;
     bool m_onlyFlawed = false;
-    int m_statusRole;
     // The place of row's caption in the natural order of all captions (equal
     // captions share one), made at the first need after each reset of the source.
     int32_t NameRank(int row) const;

@@ -36,15 +36,15 @@ std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, Re
     return list.Model().RowCount();
 }
 
-std::vector<FoundPicture> ScanSession::RunPictures(THexBuffer& image, ProgressGauge& gauge,
-                                                   const PictureDecodeCheck& check)
+std::vector<FoundItem> ScanSession::RunPictures(THexBuffer& image, ProgressGauge& gauge,
+                                                const PictureDecodeCheck& check)
 {
     Begin(nullptr, gauge);
     EndScope scope{*this};
     ScanHooks hooks = MakeHooks();
     hooks.DecodeCheck = check;
-    std::optional<std::vector<FoundPicture>> found = FindAllPictures(image.Bytes(), hooks);
-    return found ? std::move(*found) : std::vector<FoundPicture>{};
+    std::optional<std::vector<FoundItem>> found = FindAllPictures(image.Bytes(), hooks);
+    return found ? std::move(*found) : std::vector<FoundItem>{};
 }
 
 std::optional<ContentFound> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,

@@ -50,7 +50,7 @@ public:
     // Runs the deep picture search over image (FindAllPictures), with check as
     // its strict decode check, showing its progress on gauge. Images of any size
     // are searched. The pictures found; none when the search was cancelled.
-    std::vector<FoundPicture> RunPictures(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check);
+    std::vector<FoundItem> RunPictures(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check);
 
     // Runs the content search over image (FindAllContent) with the strict
     // picture check and the sound decoders' check, showing its progress on

@@ -29,7 +29,7 @@ bool LargerThan(QSize size, QSize box)
 
 }  // namespace
 
-GalleryPicture DecodeToFit(PictureType type, std::span<const uint8_t> bytes, QSize box, QSize declaredSize)
+GalleryPicture DecodeToFit(ItemType type, std::span<const uint8_t> bytes, QSize box, QSize declaredSize)
 {
     GalleryPicture result;
     if (bytes.empty())
@@ -77,7 +77,7 @@ void ThumbnailDecoder::StopWorkers()
     m_busy = false;
 }
 
-void ThumbnailDecoder::Reset(std::span<const FoundPicture> rows, std::span<const uint8_t> image)
+void ThumbnailDecoder::Reset(std::span<const FoundItem> rows, std::span<const uint8_t> image)
 {
     StopWorkers();
     m_queue.clear();
@@ -93,7 +93,7 @@ std::span<const uint8_t> ThumbnailDecoder::PictureBytes(int32_t row) const noexc
 {
     if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return {};
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(row)];
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     if (picture.Start < 0 || picture.End <= picture.Start || static_cast<std::size_t>(picture.End) > m_image.size())
         return {};
     return m_image.subspan(static_cast<std::size_t>(picture.Start), static_cast<std::size_t>(picture.Size()));
@@ -208,8 +208,8 @@ void ThumbnailDecoder::Dispatch()
 void ThumbnailDecoder::Start(const Job& job)
 {
     const std::span<const uint8_t> bytes = PictureBytes(job.Row);
-    const FoundPicture& picture = m_rows[static_cast<std::size_t>(job.Row)];
-    const PictureType type = picture.Type;
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(job.Row)];
+    const ItemType type = picture.Type;
     const QSize declared(picture.Width, picture.Height);
     const uint32_t generation = m_generation;
     m_busy = true;

@@ -43,7 +43,7 @@ struct GalleryPicture {
 // search's width and height; empty when unknown) above kMaxPicturePixels is
 // TooLarge before any pixel is decoded, and so is a picture the decoder refuses
 // as too large. Empty bytes are Undecodable. Safe to call on any thread.
-GalleryPicture DecodeToFit(PictureType type, std::span<const uint8_t> bytes, QSize box, QSize declaredSize = {});
+GalleryPicture DecodeToFit(ItemType type, std::span<const uint8_t> bytes, QSize box, QSize declaredSize = {});
 
 // Decodes the thumbnails and the large view of a list of found pictures off the
 // window's thread.
@@ -70,7 +70,7 @@ public:
 
     // Starts over with rows whose offsets point into image; waits for the decode in
     // progress and forgets every request and thumbnail.
-    void Reset(std::span<const FoundPicture> rows, std::span<const uint8_t> image);
+    void Reset(std::span<const FoundItem> rows, std::span<const uint8_t> image);
 
     // The bytes of row; empty when row does not exist or its range is not inside the image.
     std::span<const uint8_t> PictureBytes(int32_t row) const noexcept;
@@ -119,7 +119,7 @@ private:
     void Finished(uint32_t generation, const Job& job, const GalleryPicture& picture);
     void StopWorkers();
 
-    std::span<const FoundPicture> m_rows;
+    std::span<const FoundItem> m_rows;
     std::span<const uint8_t> m_image;
     std::vector<ThumbnailState> m_states;
     std::vector<int32_t> m_queue;

@@ -30,16 +30,16 @@ void DrawPlaceholder(QPainter& painter, const QStyleOptionViewItem& option, cons
     painter.restore();
 }
 
-void DrawBadge(QPainter& painter, const QRect& box, PictureStatus status)
+void DrawBadge(QPainter& painter, const QRect& box, ItemStatus status)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect badge(box.right() - 17, box.top(), 18, 18);
     painter.setPen(QPen(Qt::white, 1.5));
-    const bool unchecked = status == PictureStatus::Unchecked;
-    painter.setBrush(status == PictureStatus::Truncated ? QColor(0xE0, 0x8A, 0x00)
-                     : unchecked                        ? QColor(0x70, 0x70, 0x70)
-                                                        : QColor(0xD0, 0x30, 0x30));
+    const bool unchecked = status == ItemStatus::Unchecked;
+    painter.setBrush(status == ItemStatus::Truncated ? QColor(0xE0, 0x8A, 0x00)
+                     : unchecked                     ? QColor(0x70, 0x70, 0x70)
+                                                     : QColor(0xD0, 0x30, 0x30));
     painter.drawEllipse(badge.adjusted(1, 1, -1, -1));
     QFont font = painter.font();
     font.setBold(true);
@@ -103,8 +103,8 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         DrawPlaceholder(*painter, option, box,
                         static_cast<ThumbnailState>(index.data(PictureGalleryModel::ThumbnailStateRole).toInt()));
     }
-    const auto status = static_cast<PictureStatus>(index.data(PictureGalleryModel::PictureStatusRole).toInt());
-    if (status != PictureStatus::Complete)
+    const auto status = static_cast<ItemStatus>(index.data(PictureGalleryModel::PictureStatusRole).toInt());
+    if (status != ItemStatus::Complete)
         DrawBadge(*painter, box, status);
 
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));

@@ -9,38 +9,38 @@
 
 namespace kestrix {
 
-PictureFault CheckPictureFault(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>* cancel)
+PictureFault CheckPictureFault(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>* cancel)
 {
     DecodeLimits limits;
     limits.MaxWork = CheckWorkBudget(bytes.size());
     limits.Cancel = cancel;
     switch (type) {
-    case PictureType::Gif: {
+    case ItemType::Gif: {
         const GifLayout layout = ReadGifLayout(bytes, cancel);
         if (layout.Fault == PictureFault::None &&
             CanvasTooCostly(layout.ScreenWidth, layout.ScreenHeight, bytes.size()))
             return PictureFault::TooCostly;
         return layout.Fault;
     }
-    case PictureType::Bmp: {
+    case ItemType::Bmp: {
         const BmpLayout layout = ReadBmpLayout(bytes);
         if (layout.Fault == PictureFault::None && layout.Rle &&
             CanvasTooCostly(layout.Width, std::abs(int64_t{layout.Height}), bytes.size()))
             return PictureFault::TooCostly;
         return layout.Fault;
     }
-    case PictureType::Jpeg: return DecodeJpeg(bytes, limits, nullptr);
-    case PictureType::Png: return DecodePng(bytes, limits, nullptr);
+    case ItemType::Jpeg: return DecodeJpeg(bytes, limits, nullptr);
+    case ItemType::Png: return DecodePng(bytes, limits, nullptr);
+    default: return PictureFault::NotRecognised;
     }
-    return PictureFault::NotRecognised;
 }
 
-PictureStatus CheckPicture(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
+ItemStatus CheckPicture(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
 {
     switch (CheckPictureFault(type, bytes, &cancel)) {
-    case PictureFault::None: return PictureStatus::Complete;
-    case PictureFault::TooCostly: return PictureStatus::Unchecked;
-    default: return PictureStatus::Damaged;
+    case PictureFault::None: return ItemStatus::Complete;
+    case PictureFault::TooCostly: return ItemStatus::Unchecked;
+    default: return ItemStatus::Damaged;
     }
 }
 

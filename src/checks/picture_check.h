@@ -1,7 +1,7 @@
 #pragma once
 
+#include "item_type.h"
 #include "picture_fault.h"
-#include "picture_type.h"
 
 #include <atomic>
 #include <span>
@@ -18,11 +18,11 @@ namespace kestrix {
 //   CheckWorkBudget of the picture's bytes: TooCostly beyond it.
 // The cost is linear in the bytes for every format. cancel may be null; once it
 // is true the check ends soon with Cancelled. Safe from several threads at once.
-PictureFault CheckPictureFault(PictureType type, std::span<const uint8_t> bytes,
+PictureFault CheckPictureFault(ItemType type, std::span<const uint8_t> bytes,
                                const std::atomic<bool>* cancel = nullptr);
 
 // CheckPictureFault as a picture's status: Complete for None, Unchecked for
 // TooCostly, else Damaged. Matches PictureDecodeCheck.
-PictureStatus CheckPicture(PictureType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
+ItemStatus CheckPicture(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
 
 }  // namespace kestrix

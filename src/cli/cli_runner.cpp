@@ -253,7 +253,7 @@ void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, c
     const PictureDetails details = rows.Details(index);
     json.Key("width").Number(details.Width).Key("height").Number(details.Height);
     json.Key("frames").NumberText(text.Cell(RowCell::Frames));
-    json.Key("status").String(PictureStatusName(details.Status)).Key("entry");
+    json.Key("status").String(ItemStatusName(details.Status)).Key("entry");
     if (rows.Name(index).empty())
         json.Null();
     else
@@ -337,7 +337,7 @@ void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& 
     case ContentKind::Picture:
         json.Key("width").Number(item.Width).Key("height").Number(item.Height);
         json.Key("frames");
-        if (item.Type == ContentType::Gif)
+        if (item.Type == ItemType::Gif)
             json.Number(item.Frames);
         else
             json.Null();
@@ -355,7 +355,7 @@ void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& 
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
         json.BeginObject().Key("name").String(ShownText(midlet.Name)).Key("vendor").String(ShownText(midlet.Vendor));
         json.Key("version").String(ShownText(midlet.Version)).Key("icon").String(ShownText(midlet.IconPath));
-        if (item.Type == ContentType::Jad) {
+        if (item.Type == ItemType::Jad) {
             json.Key("jar_url").String(ShownText(midlet.JarUrl)).Key("jar_size");
             if (midlet.JarSize >= 0)
                 json.Number(midlet.JarSize);
@@ -375,7 +375,7 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
     switch (KindOf(item.Type)) {
     case ContentKind::Picture: {
         std::string text = std::to_string(item.Width) + "x" + std::to_string(item.Height);
-        if (item.Type == ContentType::Gif)
+        if (item.Type == ItemType::Gif)
             text += ", " + std::to_string(item.Frames) + (item.Frames == 1 ? " frame" : " frames");
         return text;
     }
@@ -429,8 +429,8 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
         if (kind == ContentKind::Sound && wavFrom != nullptr) {
-            const WavMaker toWav = [wavFrom](ContentType type, std::span<const uint8_t> sound,
-                                             std::vector<uint8_t>& wav, std::string& why) {
+            const WavMaker toWav = [wavFrom](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav,
+                                             std::string& why) {
                 return wavFrom->ToWav(type, sound.data(), sound.size(), &wav, &why);
             };
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
@@ -456,7 +456,7 @@ void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask&
             json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
             json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
             json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
-            json.Key("status").String(PictureStatusName(item.Status)).Key("entry");
+            json.Key("status").String(ItemStatusName(item.Status)).Key("entry");
             if (item.EntryName.empty())
                 json.Null();
             else
@@ -486,7 +486,7 @@ void PrintContent(std::ostream& out, const CliRequest& request, const ImageTask&
                                            std::to_string(item.Start),
                                            std::to_string(item.End),
                                            std::to_string(item.Size()),
-                                           PictureStatusName(item.Status),
+                                           ItemStatusName(item.Status),
                                            ContentDetails(item, found),
                                            Printable(item.EntryName)};
     });
@@ -513,7 +513,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         std::string why;
         plugin = LoadSoundPlugin(why);
         if (plugin != nullptr)
-            soundCheck = [plugin](ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+            soundCheck = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
                 return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
             };
         else

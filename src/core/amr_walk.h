@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picture_walk.h"
+#include "walk_result.h"
 
 namespace kestrix {
 

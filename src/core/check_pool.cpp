@@ -70,14 +70,14 @@ void CheckPool::Work()
     }
 }
 
-PictureStatus CheckPool::Run(const Task& task) const noexcept
+ItemStatus CheckPool::Run(const Task& task) const noexcept
 {
     try {
-        const PictureStatus status = task.Run(m_cancel);
-        return status == PictureStatus::Truncated ? PictureStatus::Damaged : status;
+        const ItemStatus status = task.Run(m_cancel);
+        return status == ItemStatus::Truncated ? ItemStatus::Damaged : status;
     } catch (...) {
         // A picture the decoder cannot even hold does not decode in full.
-        return PictureStatus::Damaged;
+        return ItemStatus::Damaged;
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picture_type.h"
+#include "item_type.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -20,7 +20,7 @@ class CheckPool {
 public:
     // A check: the verdict on one item (Complete, Damaged or Unchecked); once
     // cancel turns true the answer no longer matters and it should return soon.
-    using Check = std::function<PictureStatus(const std::atomic<bool>& cancel)>;
+    using Check = std::function<ItemStatus(const std::atomic<bool>& cancel)>;
 
     CheckPool() = default;
     // Cancels the checks still running and waits for the workers.
@@ -40,16 +40,16 @@ public:
 
     // The verdict of a ticket after Finish returned true: Complete, Damaged or
     // Unchecked (a check answering Truncated, or throwing, gives Damaged).
-    PictureStatus Verdict(std::size_t ticket) const { return m_tasks[ticket].Status; }
+    ItemStatus Verdict(std::size_t ticket) const { return m_tasks[ticket].Status; }
 
 private:
     struct Task {
         Check Run;
-        PictureStatus Status = PictureStatus::Complete;
+        ItemStatus Status = ItemStatus::Complete;
     };
 
     void Work();
-    PictureStatus Run(const Task& task) const noexcept;
+    ItemStatus Run(const Task& task) const noexcept;
     void Stop();
 
     std::mutex m_mutex;

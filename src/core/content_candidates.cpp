@@ -192,8 +192,7 @@ __attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uin
     return _mm512_loadu_si512(lanes.data());
 }
 
-__attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from,
-                                                                int64_t to) noexcept
+__attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from, int64_t to) noexcept
 {
     const ClassTables& tables = kClassTables.first;
     const __m512i firstLow = Table512(tables.FirstLow);
@@ -243,7 +242,7 @@ bool IsContentLead(uint8_t first, uint8_t second) noexcept
     return (kLeadBits[pair >> 6] >> (pair & 63) & 1) != 0;
 }
 
-std::optional<ContentType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept
+std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept
 {
     if (p < 0 || p + 1 >= static_cast<int64_t>(image.size()))
         return std::nullopt;
@@ -254,7 +253,7 @@ std::optional<ContentType> ContentCandidateAt(std::span<const uint8_t> image, in
             Matches(image, p + 8, format.Form))
             return format.Type;
     if (first == 0xFF && IsMpegFrameLead(second))
-        return ContentType::Mp3;
+        return ItemType::Mp3;
     return std::nullopt;
 }
 

@@ -40,7 +40,7 @@ std::vector<ExtractItem> PlanWavFiles(const std::vector<ExtractItem>& plan);
 // Turns a sound of type into the bytes of a WAV file; false, with the reason,
 // when it does not decode.
 using WavMaker =
-    std::function<bool(ContentType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav, std::string& why)>;
+    std::function<bool(ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav, std::string& why)>;
 
 // Writes a WAV file of each sound of wavFiles (PlanWavFiles; Row: the item's
 // index in items) into folder, whole or not at all (WriteBytesToFileAtomically),

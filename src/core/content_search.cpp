@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kestrix {
@@ -16,17 +17,21 @@ namespace {
 // "MIDlet-", the line a descriptor's candidate is found by.
 constexpr int64_t kJadLeadLength = 7;
 
+// The archives' icons a search keeps in all: an icon past it keeps its path
+// but not its bytes, whatever the archives claim.
+constexpr int64_t kIconBudget = int64_t{32} << 20;
+
 // What a walk of one candidate gave: the walk and the facts of an application.
 struct CandidateWalk {
     WalkResult Walk;
     std::optional<MidletInfo> Midlet;
 };
 
-CandidateWalk WalkCandidate(ContentType type, std::span<const uint8_t> bytes, bool thorough)
+CandidateWalk WalkCandidate(ItemType type, std::span<const uint8_t> bytes, bool thorough)
 {
     CandidateWalk result;
     try {
-        if (type == ContentType::Jar) {
+        if (type == ItemType::Jar) {
             JarWalk jar = WalkJar(bytes);
             result.Walk = jar.Walk;
             if (jar.Midlet.HasManifest)
@@ -37,7 +42,7 @@ CandidateWalk WalkCandidate(ContentType type, std::span<const uint8_t> bytes, bo
                                            std::move(jar.Midlet.Icon),
                                            {},
                                            -1};
-        } else if (type == ContentType::Jad) {
+        } else if (type == ItemType::Jad) {
             JadWalk jad = WalkJad(bytes);
             result.Walk = jad.Walk;
             result.Midlet = MidletInfo{std::move(jad.Facts.Name),
@@ -67,9 +72,10 @@ struct Entry {
 
 class ContentSearch {
 public:
-    ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck)
+    ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck,
+                  ContentKinds kinds)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
-          m_extraBudget(ExtraWalkBudget(m_size))
+          m_kinds(kinds), m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -77,12 +83,13 @@ public:
     {
         if (m_hooks.ShowGauge)
             m_hooks.ShowGauge(static_cast<int32_t>(m_size));
-        const bool finished = Scan() && CheckPictures();
+        const bool finished = Scan() && CollectVerdicts();
         if (m_hooks.HideGauge)
             m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
         MatchDescriptors();
+        std::erase_if(m_found.Items, [this](const FoundItem& item) { return !m_kinds.Has(KindOf(item.Type)); });
         return std::move(m_found);
     }
 
@@ -186,8 +193,8 @@ private:
         // Looking ahead costs no more than the entry's bytes or the bytes up to
         // the next signature, which the search reaches anyway.
         const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
-        const std::optional<ContentType> type = ContentCandidateAt(m_image, start);
-        if (type && *type != ContentType::Jad) {
+        const std::optional<ItemType> type = ContentCandidateAt(m_image, start);
+        if (type && *type != ItemType::Jad) {
             if (!whole) {
                 // The size cannot be right: the walk decides, as if no entry held the data.
                 const int64_t after = ConsiderCandidate(start, *type, entry.Name);
@@ -200,17 +207,19 @@ private:
         if (!m_fileNames.insert(entry.Name).second)
             return start;
         FoundItem item;
-        item.Type = ContentType::File;
+        item.Type = ItemType::File;
         item.Start = static_cast<int32_t>(start);
         if (whole) {
             item.End = static_cast<int32_t>(statedEnd);
-            item.Status = ContentStatus::Unchecked;
+            item.Status = ItemStatus::Unchecked;
+            item.Reason = StatusReason::NoCheck;
         } else {
             // Cut at the next entry's name, or at the image's end.
             const int64_t next = SignatureAfter(entry.Header);
             item.End =
                 static_cast<int32_t>(next < m_size ? std::clamp(next - kFileEntryNameDistance, start, m_size) : m_size);
-            item.Status = ContentStatus::Truncated;
+            item.Status = ItemStatus::Truncated;
+            item.Reason = StatusReason::Cut;
         }
         item.EntryName = entry.Name;
         Append(std::move(item), int64_t{0}, true);
@@ -220,7 +229,7 @@ private:
     // Lists the data of an entry of a known format, walked within the entry's
     // size; where the search goes on, or none when the data are no item of
     // that format.
-    std::optional<int64_t> ConsiderSizedEntry(const Entry& entry, ContentType type)
+    std::optional<int64_t> ConsiderSizedEntry(const Entry& entry, ItemType type)
     {
         const int64_t start = entry.DataStart;
         const auto size = static_cast<int64_t>(entry.Size);
@@ -228,16 +237,20 @@ private:
             WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
         m_work += walked.Walk.Examined;
         const WalkResult& walk = walked.Walk;
-        if (walk.Verdict == WalkVerdict::NotPicture)
+        if (walk.Verdict == WalkVerdict::NoItem)
             return std::nullopt;
         FoundItem item = MakeItem(type, start, walk, entry.Name);
         item.End = static_cast<int32_t>(start + size);
-        if (walk.Verdict == WalkVerdict::Whole)
-            item.Status = walk.End == size                             ? StatusOf(type, walk)
-                          : ErasedFrom(start + walk.End, start + size) ? ContentStatus::Truncated
-                                                                       : ContentStatus::Damaged;
-        else
-            item.Status = NeedsMoreBytes(type, start, size, walk) ? ContentStatus::Truncated : ContentStatus::Damaged;
+        if (walk.Verdict != WalkVerdict::Whole)
+            SetStatus(item, NeedsMoreBytes(type, start, size, walk) ? ItemStatus::Truncated : ItemStatus::Damaged,
+                      StatusReason::BrokenInEntry);
+        else if (walk.End < size && ErasedFrom(start + walk.End, start + size))
+            SetStatus(item, ItemStatus::Truncated, StatusReason::Cut);
+        else {
+            // The entry holds the whole item and more: the rest is the entry's.
+            item.Trailing = static_cast<int32_t>(size - walk.End);
+            SetStatusOf(item, type, walk);
+        }
         Append(std::move(item), size, true, std::move(walked.Midlet));
         return start + size;
     }
@@ -253,7 +266,7 @@ private:
 
     // Whether data of type at start, whose walk within size bytes was cut,
     // go on past those bytes: the walk over the rest of the image reads on.
-    bool NeedsMoreBytes(ContentType type, int64_t start, int64_t size, const WalkResult& walk)
+    bool NeedsMoreBytes(ItemType type, int64_t start, int64_t size, const WalkResult& walk)
     {
         // Without budget left (only hostile images spend it), a cut walk is
         // taken for cut data.
@@ -271,10 +284,10 @@ private:
     {
         if (HasFileEntrySignature(m_image, start - kEntryLeadOffset))
             return ConsiderSignature(start - kEntryLeadOffset);
-        std::optional<ContentType> type = ContentCandidateAt(m_image, start);
+        std::optional<ItemType> type = ContentCandidateAt(m_image, start);
         if (!type)
             return start + 1;
-        if (*type == ContentType::Jad) {
+        if (*type == ItemType::Jad) {
             // The descriptor's run of lines starts before its "MIDlet-" line,
             // but never inside what is already listed.
             const int64_t floor = m_cover >= 0 ? std::max<int64_t>(Cover().End, 0) : 0;
@@ -292,35 +305,63 @@ private:
         return ConsiderCandidate(start, *type, {});
     }
 
-    int64_t ConsiderCandidate(int64_t start, ContentType type, const std::string& entryName)
+    int64_t ConsiderCandidate(int64_t start, ItemType type, const std::string& entryName)
     {
         const bool nested = m_cover >= 0 && start < Cover().End;
-        if (nested) {
+        const bool afterErasure = nested && m_coverErasedAt >= 0;
+        if (nested && !afterErasure) {
             // Whatever starts inside a whole item, an entry's data, or the parts
             // of a truncated item that its walk is sure of, is part of it.
-            if (m_coverSolid || Cover().Status != ContentStatus::Truncated)
+            if (m_coverSolid || Cover().Status != ItemStatus::Truncated)
                 return Cover().End;
             if (start < m_coverSureEnd)
                 return m_coverSureEnd;
-            if (m_extraBudget <= 0)
-                return Cover().End;
+        }
+        if (nested && m_extraBudget <= 0) {
+            m_coverErasedAt = -1;
+            return Cover().End;
         }
         CandidateWalk walked = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
         const WalkResult& walk = walked.Walk;
         m_work += walk.Examined;
         m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
-        if (walk.Verdict == WalkVerdict::NotPicture)
+        if (walk.Verdict == WalkVerdict::NoItem || (afterErasure && walk.Verdict != WalkVerdict::Whole))
             return start + 1;
-        // A truncated walk that ran on past its cut has met this item.
-        if (nested)
+        if (afterErasure) {
+            // A whole item after erased flash inside a bitmap's pixels: the
+            // bitmap was cut where the erased run starts.
+            Cover().End = static_cast<int32_t>(m_coverErasedAt);
+            SetStatus(Cover(), ItemStatus::Truncated, StatusReason::Cut);
+            m_coverErasedAt = -1;
+        } else if (nested) {
+            // A truncated walk that ran on past its cut has met this item.
             Cover().End = static_cast<int32_t>(start);
+        }
         FoundItem item = MakeItem(type, start, walk, entryName.empty() ? EntryNameAt(m_image, start) : entryName);
-        item.Status = StatusOf(type, walk);
+        SetStatusOf(item, type, walk);
         Append(std::move(item), walk.SureEnd, false, std::move(walked.Midlet));
-        return walk.Verdict == WalkVerdict::Whole ? start + walk.End : start + 1;
+        if (walk.Verdict != WalkVerdict::Whole)
+            return start + 1;
+        // Items may follow erased flash inside a bitmap's pixels.
+        if (type == ItemType::Bmp && (m_coverErasedAt = ErasedRunIn(start + walk.SureEnd, start + walk.End)) >= 0)
+            return m_coverErasedAt + kErasedRunLength;
+        return start + walk.End;
     }
 
-    FoundItem MakeItem(ContentType type, int64_t start, const WalkResult& walk, std::string entryName) const
+    // The start of the first run of kErasedRunLength bytes FFh in [from, end),
+    // or -1.
+    int64_t ErasedRunIn(int64_t from, int64_t end) const
+    {
+        int64_t run = 0;
+        for (int64_t at = from; at < end; ++at) {
+            run = m_image[static_cast<std::size_t>(at)] == 0xFF ? run + 1 : 0;
+            if (run == kErasedRunLength)
+                return at + 1 - run;
+        }
+        return -1;
+    }
+
+    FoundItem MakeItem(ItemType type, int64_t start, const WalkResult& walk, std::string entryName) const
     {
         FoundItem item;
         item.Type = type;
@@ -344,10 +385,14 @@ private:
     void Append(FoundItem item, int64_t sureEnd, bool solid, std::optional<MidletInfo> midlet = std::nullopt)
     {
         if (midlet) {
+            m_iconBytes += static_cast<int64_t>(midlet->Icon.size());
+            if (m_iconBytes > kIconBudget)
+                midlet->Icon = {};
             item.Midlet = static_cast<int32_t>(m_found.Midlets.size());
             m_found.Midlets.push_back(std::move(*midlet));
         }
-        const bool whole = item.Status == ContentStatus::Complete;
+        m_coverErasedAt = -1;
+        const bool whole = item.Status == ItemStatus::Complete;
         m_coverSureEnd = item.Start + sureEnd;
         m_found.Items.push_back(std::move(item));
         m_cover = static_cast<int64_t>(m_found.Items.size() - 1);
@@ -356,16 +401,19 @@ private:
             QueueCheck(m_found.Items.size() - 1);
     }
 
-    // Queues the decoders' check of a whole picture or sound.
+    // Queues the decoders' check of a whole picture or sound of a listed kind.
     void QueueCheck(std::size_t index)
     {
         const FoundItem& item = m_found.Items[index];
-        const ContentType type = item.Type;
-        const auto bytes = m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size()));
+        const ItemType type = item.Type;
+        if (!m_kinds.Has(KindOf(type)))
+            return;
+        const auto bytes =
+            m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize()));
         CheckPool::Check check;
         if (KindOf(type) == ContentKind::Picture && m_hooks.DecodeCheck)
             check = [this, type, bytes](const std::atomic<bool>& cancel) {
-                return m_hooks.DecodeCheck(PictureTypeOf(type), bytes, cancel);
+                return m_hooks.DecodeCheck(type, bytes, cancel);
             };
         else if (KindOf(type) == ContentKind::Sound && m_soundCheck)
             check = [this, type, bytes](const std::atomic<bool>& cancel) { return m_soundCheck(type, bytes, cancel); };
@@ -373,14 +421,21 @@ private:
             m_unchecked.emplace_back(index, m_checks.Add(std::move(check)));
     }
 
-    // Complete until the decode check says otherwise (CheckPictures).
-    static ContentStatus StatusOf(ContentType type, const WalkResult& walk) noexcept
+    // Complete until the decode check says otherwise (CollectVerdicts).
+    static void SetStatusOf(FoundItem& item, ItemType type, const WalkResult& walk) noexcept
     {
         if (walk.Verdict != WalkVerdict::Whole)
-            return ContentStatus::Truncated;
-        if (KindOf(type) == ContentKind::Picture && !walk.HasImageData)
-            return ContentStatus::Damaged;
-        return ContentStatus::Complete;
+            SetStatus(item, ItemStatus::Truncated, StatusReason::Cut);
+        else if (KindOf(type) == ContentKind::Picture && !walk.HasImageData)
+            SetStatus(item, ItemStatus::Damaged, StatusReason::NoImageData);
+        else
+            SetStatus(item, ItemStatus::Complete, StatusReason::None);
+    }
+
+    static void SetStatus(FoundItem& item, ItemStatus status, StatusReason reason) noexcept
+    {
+        item.Status = status;
+        item.Reason = status == ItemStatus::Complete ? StatusReason::None : reason;
     }
 
     bool Listed(int64_t start) const { return !m_found.Items.empty() && m_found.Items.back().Start == start; }
@@ -391,51 +446,62 @@ private:
     {
         if (m_cover < 0 || at >= Cover().End)
             return false;
-        return m_coverSolid || Cover().Status != ContentStatus::Truncated || at < m_coverSureEnd;
+        return m_coverSolid || Cover().Status != ItemStatus::Truncated || at < m_coverSureEnd;
     }
 
     // A truncated item that ran on past its cut ends where an entry's header
     // starts.
     void CutCoverAt(int64_t at)
     {
-        if (m_cover >= 0 && !m_coverSolid && Cover().Status == ContentStatus::Truncated && at < Cover().End)
+        if (m_cover >= 0 && !m_coverSolid && Cover().Status == ItemStatus::Truncated && at < Cover().End)
             Cover().End = static_cast<int32_t>(std::max<int64_t>(at, m_coverSureEnd));
     }
 
     FoundItem& Cover() { return m_found.Items[static_cast<std::size_t>(m_cover)]; }
 
-    // Waits for the decode checks that ran beside the scan; false when the
-    // front end asked to stop.
-    bool CheckPictures()
+    // Waits for the decode checks that ran beside the scan and gives their
+    // verdicts to the items still whole; false when the front end asked to stop.
+    bool CollectVerdicts()
     {
         if (!m_checks.Finish([this] { return Progress(m_size); }))
             return false;
-        for (const auto& [index, ticket] : m_unchecked)
-            m_found.Items[index].Status = m_checks.Verdict(ticket);
+        for (const auto& [index, ticket] : m_unchecked) {
+            FoundItem& item = m_found.Items[index];
+            if (item.Status != ItemStatus::Complete)
+                continue;
+            const ItemStatus verdict = m_checks.Verdict(ticket);
+            const bool picture = KindOf(item.Type) == ContentKind::Picture;
+            SetStatus(item, verdict,
+                      verdict == ItemStatus::Damaged ? StatusReason::DoesNotDecode
+                      : picture                      ? StatusReason::TooCostly
+                                                     : StatusReason::NoCheck);
+        }
         return true;
     }
 
     // A descriptor that names a listed archive of another size than it states
-    // does not describe that archive.
+    // does not describe that archive. One pass over the items for the archives
+    // and one for the descriptors.
     void MatchDescriptors()
     {
+        // Entry name -> whether some archive of that name has the size.
+        std::unordered_map<std::string_view, std::unordered_set<int64_t>> archiveSizes;
+        for (const FoundItem& archive : m_found.Items)
+            if (archive.Type == ItemType::Jar && !archive.EntryName.empty())
+                archiveSizes[archive.EntryName].insert(archive.Size());
+        if (archiveSizes.empty())
+            return;
         for (FoundItem& descriptor : m_found.Items) {
-            if (descriptor.Type != ContentType::Jad || descriptor.Midlet < 0)
+            if (descriptor.Type != ItemType::Jad || descriptor.Midlet < 0 || descriptor.Status != ItemStatus::Complete)
                 continue;
             const MidletInfo& facts = m_found.Midlets[static_cast<std::size_t>(descriptor.Midlet)];
             const std::string_view url = facts.JarUrl;
             const std::string_view file = url.substr(url.find_last_of('/') + 1);
             if (file.empty() || facts.JarSize < 0)
                 continue;
-            bool named = false;
-            bool sized = false;
-            for (const FoundItem& archive : m_found.Items)
-                if (archive.Type == ContentType::Jar && archive.EntryName == file) {
-                    named = true;
-                    sized = sized || archive.Size() == facts.JarSize;
-                }
-            if (named && !sized && descriptor.Status == ContentStatus::Complete)
-                descriptor.Status = ContentStatus::Damaged;
+            const auto named = archiveSizes.find(file);
+            if (named != archiveSizes.end() && !named->second.contains(facts.JarSize))
+                SetStatus(descriptor, ItemStatus::Damaged, StatusReason::JarSizeDiffers);
         }
     }
 
@@ -452,6 +518,7 @@ private:
     const ScanHooks& m_hooks;
     ContentFound m_found;
     const SoundDecodeCheck& m_soundCheck;
+    ContentKinds m_kinds;
     // The decoders' checks of the items listed Complete, each with its item.
     CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
@@ -460,6 +527,10 @@ private:
     int64_t m_cover = -1;
     int64_t m_coverSureEnd = 0;
     bool m_coverSolid = false;
+    // Where erased flash starts in the pixels of a whole bitmap cover, -1 when
+    // none: a whole item after it cuts the bitmap there.
+    int64_t m_coverErasedAt = -1;
+    int64_t m_iconBytes = 0;
     int64_t m_extraBudget;
     int64_t m_work = 0;
     // The entry whose data come next.
@@ -468,6 +539,16 @@ private:
     std::unordered_set<std::string> m_fileNames;
 };
 
+// The word for count in Russian: one (1, 21...), few (2-4, 22-24...) or many.
+const char* RussianWord(int64_t count, const char* one, const char* few, const char* many) noexcept
+{
+    const int64_t tens = count % 100;
+    const int64_t units = count % 10;
+    if (tens >= 11 && tens <= 14)
+        return many;
+    return units == 1 ? one : units >= 2 && units <= 4 ? few : many;
+}
+
 bool IsAsciiAlnum(char c) noexcept
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -475,19 +556,30 @@ bool IsAsciiAlnum(char c) noexcept
 
 }  // namespace
 
-ContentKind KindOf(ContentType type) noexcept
+ContentKind KindOf(ItemType type) noexcept
 {
-    return type == ContentType::File ? ContentKind::File : TraitsOf(type).Kind;
+    return type == ItemType::File ? ContentKind::File : TraitsOf(type).Kind;
 }
 
-const char* ContentTypeName(ContentType type) noexcept
+const char* ItemStatusName(ItemStatus status) noexcept
 {
-    return type == ContentType::File ? "bin" : TraitsOf(type).Name.data();
+    switch (status) {
+    case ItemStatus::Complete: return "complete";
+    case ItemStatus::Truncated: return "truncated";
+    case ItemStatus::Damaged: return "damaged";
+    case ItemStatus::Unchecked: return "unchecked";
+    }
+    return "";
+}
+
+const char* ContentTypeName(ItemType type) noexcept
+{
+    return type == ItemType::File ? "bin" : TraitsOf(type).Name.data();
 }
 
 std::string ItemTypeName(const FoundItem& item)
 {
-    if (item.Type != ContentType::File)
+    if (item.Type != ItemType::File)
         return ContentTypeName(item.Type);
     const std::string_view name = item.EntryName;
     const std::size_t dot = name.find_last_of('.');
@@ -502,27 +594,46 @@ std::string ItemTypeName(const FoundItem& item)
     return extension;
 }
 
+std::string NumberedCaption(const FoundItem& item, std::size_t number)
+{
+    return std::string(KindCaption(KindOf(item.Type))) + " (" + std::to_string(number) + ")." + ItemTypeName(item);
+}
+
 std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items)
 {
     std::vector<std::string> captions;
     captions.reserve(items.size());
     std::size_t numbers[4] = {};
     for (const FoundItem& item : items) {
-        if (!item.EntryName.empty()) {
-            captions.push_back(item.EntryName);
-            continue;
-        }
-        const ContentKind kind = KindOf(item.Type);
-        const std::size_t number = ++numbers[static_cast<std::size_t>(kind)];
-        captions.push_back(std::string(KindCaption(kind)) + " (" + std::to_string(number) + ")." + ItemTypeName(item));
+        const std::size_t number = ++numbers[static_cast<std::size_t>(KindOf(item.Type))];
+        captions.push_back(item.EntryName.empty() ? NumberedCaption(item, number) : item.EntryName);
     }
     return captions;
 }
 
-std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
-                                           const SoundDecodeCheck& soundCheck)
+std::string StatusDetail(const FoundItem& item)
 {
-    return ContentSearch(image, hooks, soundCheck).Run();
+    std::string text;
+    switch (item.Reason) {
+    case StatusReason::None: break;
+    case StatusReason::Cut: text = "обрезан"; break;
+    case StatusReason::NoImageData: text = "строение цело, но в нём нет ни одной точки"; break;
+    case StatusReason::BrokenInEntry: text = "строение обрывается внутри записи"; break;
+    case StatusReason::DoesNotDecode: text = "строение цело, но содержимое не раскодируется"; break;
+    case StatusReason::JarSizeDiffers: text = "размер архива не тот, что указан в описании"; break;
+    case StatusReason::TooCostly: text = "раскодировать дороже, чем позволяет размер"; break;
+    case StatusReason::NoCheck: text = "проверить нечем"; break;
+    }
+    if (item.Trailing > 0)
+        text += (text.empty() ? "" : "; ") + std::to_string(item.Trailing) + " " +
+                RussianWord(item.Trailing, "байт", "байта", "байт") + " после конца";
+    return text;
+}
+
+std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
+                                           const SoundDecodeCheck& soundCheck, ContentKinds kinds)
+{
+    return ContentSearch(image, hooks, soundCheck, kinds).Run();
 }
 
 }  // namespace kestrix

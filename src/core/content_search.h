@@ -1,7 +1,7 @@
 #pragma once
 
 #include "format_table.h"
-#include "picture_type.h"
+#include "item_type.h"
 #include "scan_hooks.h"
 
 #include <atomic>
@@ -14,15 +14,6 @@
 #include <vector>
 
 namespace kestrix {
-
-// How whole a found item is: the picture statuses serve every kind.
-//   Complete:  the walk reached the item's end (and a picture's pixels decode);
-//   Truncated: the item was cut (by the image's end, erased flash, or an entry
-//              whose data need more bytes than its size gives);
-//   Damaged:   the structure breaks inside its bytes or does not decode;
-//   Unchecked: nothing could check the bytes (an entry of no known format, a
-//              picture too costly to decode).
-using ContentStatus = PictureStatus;
 
 // What the manifest of a Java application (JAR) or its descriptor (JAD) says.
 struct MidletInfo {
@@ -40,10 +31,34 @@ struct MidletInfo {
     bool operator==(const MidletInfo&) const = default;
 };
 
+// The set of kinds a search lists.
+class ContentKinds {
+public:
+    constexpr ContentKinds() noexcept = default;
+    // Every kind.
+    static constexpr ContentKinds All() noexcept { return ContentKinds(0x0F); }
+    // kind alone.
+    static constexpr ContentKinds Only(ContentKind kind) noexcept
+    {
+        return ContentKinds(static_cast<uint8_t>(1u << static_cast<unsigned>(kind)));
+    }
+    constexpr ContentKinds With(ContentKind kind) const noexcept
+    {
+        return ContentKinds(static_cast<uint8_t>(m_bits | Only(kind).m_bits));
+    }
+    constexpr bool Has(ContentKind kind) const noexcept { return (m_bits >> static_cast<unsigned>(kind) & 1u) != 0; }
+    constexpr bool Empty() const noexcept { return m_bits == 0; }
+    constexpr bool operator==(const ContentKinds&) const noexcept = default;
+
+private:
+    constexpr explicit ContentKinds(uint8_t bits) noexcept : m_bits(bits) {}
+    uint8_t m_bits = 0;
+};
+
 // One item found anywhere in the image. Offsets are zero-based, signed 32-bit.
 struct FoundItem {
-    ContentType Type = ContentType::File;
-    ContentStatus Status = ContentStatus::Complete;
+    ItemType Type = ItemType::File;
+    ItemStatus Status = ItemStatus::Complete;
     int32_t Start = 0;
     // One past the item's last byte.
     int32_t End = 0;
@@ -63,8 +78,14 @@ struct FoundItem {
     // The name of the file-system entry whose data the item is (Windows-1251
     // bytes as read from the image); empty when no entry holds it.
     std::string EntryName;
+    // Bytes of the entry after the format's end: they belong to the entry and
+    // are saved with the item, but the decoders read only the format's bytes.
+    int32_t Trailing = 0;
+    StatusReason Reason = StatusReason::None;
 
     int32_t Size() const noexcept { return End - Start; }
+    // The bytes of the format itself: Size() less the trailing bytes.
+    int32_t FormatSize() const noexcept { return End - Start - Trailing; }
     bool operator==(const FoundItem&) const = default;
 };
 
@@ -74,12 +95,12 @@ struct ContentFound {
     std::vector<MidletInfo> Midlets;
 };
 
-// The kind of a content type: File for ContentType::File.
-ContentKind KindOf(ContentType type) noexcept;
+// The kind of a content type: File for ItemType::File.
+ContentKind KindOf(ItemType type) noexcept;
 
 // The type name of a content type, also the extension of a saved item ("gif",
-// "mid", "jar"...); "bin" for ContentType::File.
-const char* ContentTypeName(ContentType type) noexcept;
+// "mid", "jar"...); "bin" for ItemType::File.
+const char* ContentTypeName(ItemType type) noexcept;
 
 // The type name of item: ContentTypeName, but for a file-system entry of no
 // known format the extension of its name (after its last dot, at most 8
@@ -88,14 +109,24 @@ std::string ItemTypeName(const FoundItem& item);
 
 // The caption of every item, which is also the name it is saved under
 // (Windows-1251): its entry's name, or "<kind caption> (N).<type name>" with N
-// counting the items of its kind without an entry name from 1 in list order
-// ("Картинка (3).gif", "Звук (1).mid").
+// the item's place among the items of its kind, from 1 in image order, named
+// ones counted too ("Картинка (3).gif", "Звук (1).mid"). A list restricted to
+// some kinds gives its items the captions they have in the whole list.
 std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items);
+
+// The caption of an item without an entry name at place number (from 1) among
+// the items of its kind: "<kind caption> (number).<type name>".
+std::string NumberedCaption(const FoundItem& item, std::size_t number);
+
+// Why the item has its status, as a short Russian text in UTF-8 for the front
+// ends: "" for a complete item with nothing to say, else the reason and, for
+// trailing bytes, "N байт после конца".
+std::string StatusDetail(const FoundItem& item);
 
 // The sound decoders' verdict on a whole sound of type (see CheckSound): like
 // PictureDecodeCheck, called from worker threads.
 using SoundDecodeCheck =
-    std::function<ContentStatus(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)>;
+    std::function<ItemStatus(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)>;
 
 // Finds every picture, sound, Java application and file of the phone in image
 // in one pass, each walked by its format's structure to its true end.
@@ -103,15 +134,20 @@ using SoundDecodeCheck =
 //     header for MP3; a JAD starts at the run of attribute lines holding its
 //     "MIDlet-" line.
 //   - Items lying inside a listed item are not listed again; a truncated item
-//     whose walk ran on past its cut ends where the next item starts.
+//     whose walk ran on past its cut ends where the next item starts. A
+//     bitmap's pixels may hold erased flash (white is FFh): a bitmap in whose
+//     pixels a run of erased flash is followed, inside its stated size, by a
+//     whole item was cut where that run starts, and the items after it are
+//     listed.
 //   - File-system entries (signature 00 00 01 FF 00 00 00 at h, name at h - 89,
 //     size at h + 22, data from h + 38; a signature whose name starts with a
 //     zero byte is no entry): an entry whose stated data lie inside
 //     the image and cross no other entry's signature is one item of exactly its
 //     size. Data of a known format are walked within that size: Complete when
-//     the walk ends exactly at the entry's end, Truncated when it needs more
-//     bytes or ends where erased flash fills the rest of the entry, Damaged
-//     when it breaks or ends inside. Data of no known format are
+//     the walk reaches the format's end (bytes after it inside the entry are
+//     its Trailing bytes), Truncated when it needs more bytes or ends where
+//     erased flash fills the rest of the entry, Damaged when it breaks inside
+//     the entry. Data of no known format are
 //     a File item, Unchecked. An entry whose range crosses the image's end or
 //     another entry's signature cannot be whole: data of a known format are
 //     walked as if no entry held them (and keep the entry's name), other data
@@ -123,11 +159,16 @@ using SoundDecodeCheck =
 //     threads beside the scan; either may be empty (no check).
 //   - A descriptor whose MIDlet-Jar-URL names a listed JAR (by its entry's
 //     name) of another size than its MIDlet-Jar-Size is Damaged.
-// Progress as FindAllPictures (ShowGauge with the image size, MoveGauge,
-// KeepGoing every few MiB and every 10 ms of checks, HideGauge); std::nullopt
-// when KeepGoing ended the search. The work is linear in the image size, also
-// for hostile images.
+//   - kinds: the kinds listed and checked. Items of the other kinds are still
+//     walked, so the listed items, their ends, statuses and captions are those
+//     of the whole list.
+// Progress: ShowGauge with the image size, MoveGauge with the offset reached,
+// KeepGoing every few MiB of work and every 10 ms while the checks finish,
+// HideGauge; std::nullopt when KeepGoing ended the search, which cancels the
+// checks under way. The work is linear in the image size, also for hostile
+// images.
 std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
-                                           const SoundDecodeCheck& soundCheck = {});
+                                           const SoundDecodeCheck& soundCheck = {},
+                                           ContentKinds kinds = ContentKinds::All());
 
 }  // namespace kestrix

@@ -9,8 +9,8 @@ static_assert(
                 return false;
         return true;
     }(),
-    "the format table is in ContentType order");
-static_assert(std::size(kFormats) == static_cast<std::size_t>(ContentType::File), "every format has its row");
+    "the format table is in ItemType order");
+static_assert(std::size(kFormats) == static_cast<std::size_t>(ItemType::File), "every format has its row");
 
 std::string_view KindCaption(ContentKind kind) noexcept
 {

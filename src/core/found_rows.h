@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picture_type.h"
+#include "item_type.h"
 
 #include <climits>
 #include <cstddef>
@@ -11,15 +11,6 @@
 #include <string_view>
 
 namespace kestrix {
-
-// What a found item is; decides the type cell of its row.
-enum class ItemType : uint8_t {
-    File,  // a file-system entry: the type cell is the extension of its name
-    Gif,
-    Bmp,
-    Jpeg,
-    Png,
-};
 
 // One item a scan found: a byte range of the image and the numbers its list
 // shows. Offsets are zero-based, signed 32-bit. A dense image makes tens of
@@ -53,7 +44,10 @@ struct PictureDetails {
     int32_t Height = 0;
     // Frames of a GIF; 0 for the other formats.
     int32_t Frames = 0;
-    PictureStatus Status = PictureStatus::Complete;
+    ItemStatus Status = ItemStatus::Complete;
+    // The entry's bytes after the picture's end, and why it has its status.
+    int32_t Trailing = 0;
+    StatusReason Reason = StatusReason::None;
     bool operator==(const PictureDetails&) const = default;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "picture_fault.h"
-#include "picture_walk.h"
+#include "walk_result.h"
 
 #include <atomic>
 #include <vector>

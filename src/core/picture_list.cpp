@@ -3,39 +3,9 @@
 #include "format_table.h"
 
 namespace kestrix {
-namespace {
-
-ItemType ItemTypeOf(PictureType type) noexcept
+std::string PictureCaption(const FoundItem& picture, std::size_t index)
 {
-    switch (type) {
-    case PictureType::Gif: return ItemType::Gif;
-    case PictureType::Bmp: return ItemType::Bmp;
-    case PictureType::Jpeg: return ItemType::Jpeg;
-    case PictureType::Png: return ItemType::Png;
-    }
-    return ItemType::Gif;
-}
-
-PictureType PictureTypeOf(ItemType type) noexcept
-{
-    switch (type) {
-    case ItemType::Bmp: return PictureType::Bmp;
-    case ItemType::Jpeg: return PictureType::Jpeg;
-    case ItemType::Png: return PictureType::Png;
-    case ItemType::File:
-    case ItemType::Gif: break;
-    }
-    return PictureType::Gif;
-}
-
-}  // namespace
-
-std::string PictureCaption(std::string_view entryName, PictureType type, std::size_t index)
-{
-    if (!entryName.empty())
-        return std::string(entryName);
-    const FormatTraits& format = TraitsOf(type);
-    return std::string(KindCaption(format.Kind)) + " (" + std::to_string(index + 1) + ")." + std::string(format.Name);
+    return picture.EntryName.empty() ? NumberedCaption(picture, index + 1) : picture.EntryName;
 }
 
 bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows& rows)
@@ -44,7 +14,7 @@ bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
     const auto found = FindAllPictures(buffer.Bytes(), hooks);
     if (!found)
         return true;
-    for (const FoundPicture& picture : *found)
+    for (const FoundItem& picture : *found)
         AppendPicture(rows, picture);
     return true;
 }
@@ -54,28 +24,27 @@ ResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index)
     return AllPicturesRowText(PictureAt(rows, index), index);
 }
 
-ResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index)
+ResultRow AllPicturesRowText(const FoundItem& picture, std::size_t index)
 {
     FoundRow row;
-    row.Type = ItemTypeOf(picture.Type);
+    row.Type = picture.Type;
     row.Start = picture.Start;
     row.End = picture.End;
     row.Size = static_cast<int64_t>(picture.End) - picture.Start;
-    ResultRow text = RowText(PictureCaption(picture.EntryName, picture.Type, index), PictureTypeName(picture.Type), row,
-                             kPictureRowIcon);
+    ResultRow text = RowText(PictureCaption(picture, index), ContentTypeName(picture.Type), row, kPictureRowIcon);
     text.Cell(RowCell::Width) = std::to_string(picture.Width);
     text.Cell(RowCell::Height) = std::to_string(picture.Height);
-    text.Cell(RowCell::Frames) = picture.Type == PictureType::Gif ? std::to_string(picture.Frames) : std::string();
-    text.Cell(RowCell::Status) = PictureStatusName(picture.Status);
+    text.Cell(RowCell::Frames) = picture.Type == ItemType::Gif ? std::to_string(picture.Frames) : std::string();
+    text.Cell(RowCell::Status) = ItemStatusName(picture.Status);
     return text;
 }
 
-FoundPicture PictureAt(const FoundRows& rows, std::size_t index)
+FoundItem PictureAt(const FoundRows& rows, std::size_t index)
 {
     const FoundRow& row = rows[index];
     const PictureDetails details = rows.Details(index);
-    FoundPicture picture;
-    picture.Type = PictureTypeOf(row.Type);
+    FoundItem picture;
+    picture.Type = row.Type;
     picture.Status = details.Status;
     picture.Start = row.Start;
     picture.End = row.End;
@@ -83,26 +52,20 @@ FoundPicture PictureAt(const FoundRows& rows, std::size_t index)
     picture.Height = details.Height;
     picture.Frames = details.Frames;
     picture.EntryName = std::string(rows.Name(index));
+    picture.Trailing = details.Trailing;
+    picture.Reason = details.Reason;
     return picture;
 }
 
-std::vector<FoundPicture> PicturesOf(const FoundRows& rows)
-{
-    std::vector<FoundPicture> pictures;
-    pictures.reserve(rows.Count());
-    for (std::size_t i = 0; i < rows.Count(); ++i)
-        pictures.push_back(PictureAt(rows, i));
-    return pictures;
-}
-
-void AppendPicture(FoundRows& rows, const FoundPicture& picture)
+void AppendPicture(FoundRows& rows, const FoundItem& picture)
 {
     FoundRow row;
-    row.Type = ItemTypeOf(picture.Type);
+    row.Type = picture.Type;
     row.Start = picture.Start;
     row.End = picture.End;
     row.Size = static_cast<int64_t>(picture.End) - picture.Start;
-    rows.Append(row, picture.EntryName, {picture.Width, picture.Height, picture.Frames, picture.Status});
+    rows.Append(row, picture.EntryName,
+                {picture.Width, picture.Height, picture.Frames, picture.Status, picture.Trailing, picture.Reason});
 }
 
 }  // namespace kestrix

@@ -13,11 +13,11 @@
 
 namespace kestrix {
 
-// The caption of row index of the deep picture search's list, which is also the
-// name its file is saved under (Windows-1251, before SafeFileName): the name of
-// the file-system entry whose data the picture is (it has its extension), or
-// "Картинка (index + 1).ext" with ext = PictureTypeName(type).
-std::string PictureCaption(std::string_view entryName, PictureType type, std::size_t index);
+// The caption of picture, row index of the list of every picture, which is also
+// the name its file is saved under (Windows-1251, before SafeFileName): the name
+// of the file-system entry whose data the picture is, or NumberedCaption with
+// index + 1, as ContentCaptions names the same picture in the whole content list.
+std::string PictureCaption(const FoundItem& picture, std::size_t index);
 
 // Replaces rows with every picture of the image (FindAllPictures; hooks.DecodeCheck
 // tells whole pictures from damaged ones): types Gif, Bmp, Jpeg, Png, start, end,
@@ -28,14 +28,13 @@ bool ScanAllPictures(TCustomHexBuffer& buffer, const ScanHooks& hooks, FoundRows
 
 // Row index of the deep picture search's list as it shows: caption PictureCaption,
 // cells type, start, end, size, width, height, frames (empty but for a GIF) and
-// status (PictureStatusName); icon 5.
+// status (ItemStatusName); icon 5.
 ResultRow AllPicturesRowText(const FoundRows& rows, std::size_t index);
 // The same for picture, found at row index of that list.
-ResultRow AllPicturesRowText(const FoundPicture& picture, std::size_t index);
+ResultRow AllPicturesRowText(const FoundItem& picture, std::size_t index);
 
 // The same list's rows as found pictures and back.
-FoundPicture PictureAt(const FoundRows& rows, std::size_t index);
-std::vector<FoundPicture> PicturesOf(const FoundRows& rows);
-void AppendPicture(FoundRows& rows, const FoundPicture& picture);
+FoundItem PictureAt(const FoundRows& rows, std::size_t index);
+void AppendPicture(FoundRows& rows, const FoundItem& picture);
 
 }  // namespace kestrix

@@ -63,7 +63,7 @@ public:
         m_p = kFirstChunk;
         m_examined = m_p;
         const WalkVerdict verdict = WalkChunks();
-        if (verdict == WalkVerdict::NotPicture)
+        if (verdict == WalkVerdict::NoItem)
             return {};
         m_result.Verdict = verdict;
         m_result.End = static_cast<int32_t>(m_p);
@@ -84,7 +84,7 @@ private:
         if (!m_decided && HasRequiredChunks())
             return WalkVerdict::Whole;
         if (garbage && !m_hasFormat && !m_hasData && !IsErased(m_p))
-            return WalkVerdict::NotPicture;
+            return WalkVerdict::NoItem;
         return WalkVerdict::Truncated;
     }
 
@@ -125,10 +125,10 @@ private:
                 return CutData(data, end);
             if (HasText(m_bytes, m_p, "fmt ")) {
                 if (!ReadFormat(data, length))
-                    return m_hasFormat || m_hasData ? WalkVerdict::Truncated : WalkVerdict::NotPicture;
+                    return m_hasFormat || m_hasData ? WalkVerdict::Truncated : WalkVerdict::NoItem;
             } else if (isData) {
                 if (m_form == Form::Wave && !m_hasFormat)
-                    return WalkVerdict::NotPicture;
+                    return WalkVerdict::NoItem;
                 ReadData(data, length);
             } else if (HasText(m_bytes, m_p, "vrat") && length >= 8 && m_form == Form::Qcp) {
                 m_qcpPackets = ReadLe32(m_bytes, data + 4);
@@ -153,7 +153,7 @@ private:
         m_p = std::min(m_riffEnd, m_size);
         if (HasRequiredChunks())
             return WalkVerdict::Whole;
-        return WalkVerdict::NotPicture;
+        return WalkVerdict::NoItem;
     }
 
     // A data chunk that ends in erased flash was cut by the erasure: its sound
@@ -161,7 +161,7 @@ private:
     WalkVerdict CutData(int64_t data, int64_t end) noexcept
     {
         if (m_form == Form::Wave && !m_hasFormat)
-            return WalkVerdict::NotPicture;
+            return WalkVerdict::NoItem;
         while (end > data && m_bytes[static_cast<std::size_t>(end - 1)] == 0xFF)
             --end;
         if (m_blockAlign > 1)
@@ -174,7 +174,7 @@ private:
     WalkVerdict OpenData(int64_t data) noexcept
     {
         if (m_form == Form::Wave && !m_hasFormat)
-            return WalkVerdict::NotPicture;
+            return WalkVerdict::NoItem;
         // Erased flash is looked for in steps of half the run, so that every run
         // of its length holds a whole step and each byte is read once.
         constexpr int64_t kStep = kOpenDataErasedRun / 2;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "found_rows.h"
-#include "picture_type.h"
+#include "item_type.h"
 
 #include <concepts>
 #include <cstdint>

@@ -17,10 +17,10 @@ struct SoundPlugin {
     // kSoundPluginVersion of the module; a module of another version is not used.
     int Version;
     // The decoders' verdict on a whole sound (see CheckSound); never throws.
-    ContentStatus (*Check)(ContentType type, const uint8_t* data, std::size_t size, const std::atomic<bool>* cancel);
+    ItemStatus (*Check)(ItemType type, const uint8_t* data, std::size_t size, const std::atomic<bool>* cancel);
     // The sound as a 16-bit PCM WAV file into wav; false (wav untouched) when
     // it does not decode, with the reason, in English, in why. Never throws.
-    bool (*ToWav)(ContentType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why);
+    bool (*ToWav)(ItemType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why);
 };
 
 inline constexpr int kSoundPluginVersion = 1;

@@ -299,12 +299,12 @@ DecodedPicture DecodeBmp(std::span<const uint8_t> bytes)
 }
 
 // JPEG and PNG pixels come from the same decoders as the search's verdict.
-DecodedPicture DecodeRaster(PictureType type, std::span<const uint8_t> bytes)
+DecodedPicture DecodeRaster(ItemType type, std::span<const uint8_t> bytes)
 {
     Raster raster;
     const DecodeLimits limits;
     const PictureFault fault =
-        type == PictureType::Jpeg ? DecodeJpeg(bytes, limits, &raster) : DecodePng(bytes, limits, &raster);
+        type == ItemType::Jpeg ? DecodeJpeg(bytes, limits, &raster) : DecodePng(bytes, limits, &raster);
     if (fault != PictureFault::None)
         return Refuse(fault);
     const QImage view(raster.Bgra.data(), raster.Width, raster.Height, raster.Width * 4, QImage::Format_ARGB32);
@@ -315,23 +315,23 @@ DecodedPicture DecodeRaster(PictureType type, std::span<const uint8_t> bytes)
 
 }  // namespace
 
-DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes, int32_t maxFrames)
+DecodedPicture DecodePicture(ItemType type, std::span<const uint8_t> bytes, int32_t maxFrames)
 {
     switch (type) {
-    case PictureType::Gif: return DecodeGif(bytes, std::max(maxFrames, 1));
-    case PictureType::Bmp: return DecodeBmp(bytes);
-    case PictureType::Jpeg:
-    case PictureType::Png: return DecodeRaster(type, bytes);
+    case ItemType::Gif: return DecodeGif(bytes, std::max(maxFrames, 1));
+    case ItemType::Bmp: return DecodeBmp(bytes);
+    case ItemType::Jpeg:
+    case ItemType::Png: return DecodeRaster(type, bytes);
+    default: return Refuse(PictureFault::NotRecognised);
     }
-    return Refuse(PictureFault::NotRecognised);
 }
 
-std::optional<PictureType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept
+std::optional<ItemType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept
 {
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), "GIF8", 4) == 0)
-        return PictureType::Gif;
+        return ItemType::Gif;
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
-        return PictureType::Bmp;
+        return ItemType::Bmp;
     return std::nullopt;
 }
 

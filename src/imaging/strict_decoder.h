@@ -1,7 +1,7 @@
 #pragma once
 
+#include "item_type.h"
 #include "picture_fault.h"
-#include "picture_type.h"
 
 #include <QImage>
 
@@ -41,11 +41,11 @@ struct DecodedPicture {
 // unchecked. The whole structure is checked, also for frames beyond maxFrames; only the
 // first maxFrames frames (at least one) are decoded. Needs no QGuiApplication
 // and no display; may be called from several threads.
-DecodedPicture DecodePicture(PictureType type, std::span<const uint8_t> bytes,
+DecodedPicture DecodePicture(ItemType type, std::span<const uint8_t> bytes,
                              int32_t maxFrames = std::numeric_limits<int32_t>::max());
 
 // Gif for bytes starting with "GIF8", Bmp for "BM", else std::nullopt: the two
 // kinds of picture the preview shows.
-std::optional<PictureType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept;
+std::optional<ItemType> PreviewPictureType(std::span<const uint8_t> bytes) noexcept;
 
 }  // namespace kestrix

@@ -43,7 +43,7 @@ bool SoundPlayer::HasAudioOutput()
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-void SoundPlayer::Play(ContentType type, std::span<const uint8_t> bytes)
+void SoundPlayer::Play(ItemType type, std::span<const uint8_t> bytes)
 {
     Stop();
     SetState(State::Decoding);

@@ -31,7 +31,7 @@ public:
 
     // Decodes bytes (kept alive by the caller until Stop or the next Play) and
     // plays them from the start; what played before stops.
-    void Play(ContentType type, std::span<const uint8_t> bytes);
+    void Play(ItemType type, std::span<const uint8_t> bytes);
     // Stops playing and any decode under way.
     void Stop();
     bool Playing() const noexcept { return m_state != State::Idle; }

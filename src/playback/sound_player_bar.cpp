@@ -48,7 +48,7 @@ SoundPlayerBar::SoundPlayerBar(bool audioOutput, QWidget* parent)
     UpdatePlayable();
 }
 
-void SoundPlayerBar::SetSound(ContentType type, std::span<const uint8_t> bytes)
+void SoundPlayerBar::SetSound(ItemType type, std::span<const uint8_t> bytes)
 {
     Stop();
     m_type = type;

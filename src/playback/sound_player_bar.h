@@ -23,7 +23,7 @@ public:
 
     // The sound Play plays: none when bytes are empty; a type no decoder here
     // plays disables Play with "не воспроизводится". Stops what is playing.
-    void SetSound(ContentType type, std::span<const uint8_t> bytes);
+    void SetSound(ItemType type, std::span<const uint8_t> bytes);
     // Plays the chosen sound, or stops it while it plays (Space, a double-click).
     void TogglePlay();
     void Stop();
@@ -39,7 +39,7 @@ private:
     void UpdatePlayable();
 
     bool m_audioOutput;
-    ContentType m_type = ContentType::File;
+    ItemType m_type = ItemType::File;
     std::span<const uint8_t> m_bytes;
     SoundPlayer m_player;
     QToolButton* m_play;

@@ -226,7 +226,7 @@ void TPictureHolder::DecodeData()
 
     m->ReleasePicture();
     const std::span<const uint8_t> bytes(kept);
-    const std::optional<PictureType> type = PreviewPictureType(bytes);
+    const std::optional<ItemType> type = PreviewPictureType(bytes);
     if (!type)
         throw Exception("Could not load image. Invalid format");
     DecodedPicture picture = DecodePicture(*type, bytes, 1);

@@ -3,7 +3,7 @@
 #include "amr_walk.h"
 #include "format_table.h"
 #include "midi_walk.h"
-#include "picture_walk.h"
+#include "walk_result.h"
 
 #include <fluidsynth.h>
 #include <mpg123.h>
@@ -374,40 +374,40 @@ std::string MidiSoundFont()
     return std::filesystem::exists(kSoundFontPath, error) ? kSoundFontPath : std::string();
 }
 
-bool CanPlay(ContentType type)
+bool CanPlay(ItemType type)
 {
     switch (type) {
-    case ContentType::Midi:
-    case ContentType::Rmid: return !MidiSoundFont().empty();
-    case ContentType::Amr:
-    case ContentType::AmrWb:
-    case ContentType::Mp3:
-    case ContentType::Wav: return true;
+    case ItemType::Midi:
+    case ItemType::Rmid: return !MidiSoundFont().empty();
+    case ItemType::Amr:
+    case ItemType::AmrWb:
+    case ItemType::Mp3:
+    case ItemType::Wav: return true;
     default: return false;
     }
 }
 
-SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const SoundLimits& limits)
+SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const SoundLimits& limits)
 {
     if (KindOf(type) != ContentKind::Sound)
         return Result(SoundOutcome::NotPlayable);
     // The codec libraries only ever see what the format's walk accepted: a
     // cut sound plays up to its cut.
     const WalkResult walk = TraitsOf(type).Walk(bytes, true);
-    if (walk.Verdict == WalkVerdict::NotPicture)
+    if (walk.Verdict == WalkVerdict::NoItem)
         return Result(SoundOutcome::Refused);
     bytes = bytes.first(static_cast<std::size_t>(walk.End));
     try {
         switch (type) {
-        case ContentType::Midi: return RenderMidi(bytes, limits);
-        case ContentType::Rmid: {
+        case ItemType::Midi: return RenderMidi(bytes, limits);
+        case ItemType::Rmid: {
             const std::span<const uint8_t> midi = RmidData(bytes);
             return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
         }
-        case ContentType::Amr:
-        case ContentType::AmrWb: return DecodeAmr(bytes, limits);
-        case ContentType::Mp3: return DecodeMp3(bytes, limits);
-        case ContentType::Wav: return DecodeWav(bytes, limits);
+        case ItemType::Amr:
+        case ItemType::AmrWb: return DecodeAmr(bytes, limits);
+        case ItemType::Mp3: return DecodeMp3(bytes, limits);
+        case ItemType::Wav: return DecodeWav(bytes, limits);
         default: return Result(SoundOutcome::NotPlayable);
         }
     } catch (const std::bad_alloc&) {
@@ -415,7 +415,7 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
     }
 }
 
-ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
+ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
 {
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
@@ -424,13 +424,13 @@ ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const
     limits.MidiSampleRate = kCheckMidiRate;
     limits.Cancel = &cancel;
     switch (DecodeSound(type, bytes, limits).Outcome) {
-    case SoundOutcome::Decoded: return ContentStatus::Complete;
-    case SoundOutcome::Refused: return ContentStatus::Damaged;
+    case SoundOutcome::Decoded: return ItemStatus::Complete;
+    case SoundOutcome::Refused: return ItemStatus::Damaged;
     case SoundOutcome::TooCostly:
     case SoundOutcome::NotPlayable:
-    case SoundOutcome::Cancelled: return ContentStatus::Unchecked;
+    case SoundOutcome::Cancelled: return ItemStatus::Unchecked;
     }
-    return ContentStatus::Unchecked;
+    return ItemStatus::Unchecked;
 }
 
 }  // namespace kestrix

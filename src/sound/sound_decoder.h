@@ -62,12 +62,12 @@ int64_t SoundFrameBudget(std::size_t bytes) noexcept;
 std::string MidiSoundFont();
 
 // Whether a decoder here plays type (MIDI only with the sound font).
-bool CanPlay(ContentType type);
+bool CanPlay(ItemType type);
 
 // Decodes one found sound of type (a sound kind of the format table) to PCM:
 // MIDI and RMID rendered with the General MIDI sound font, AMR-NB and AMR-WB,
 // MP3, WAV (PCM, ADPCM, A-law, mu-law, GSM, float). Never throws for bad bytes.
-SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const SoundLimits& limits);
+SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const SoundLimits& limits);
 
 // The decoders' verdict on a sound whose structure is whole: Complete when it
 // decodes to sound, Damaged when the decoder refuses it or it decodes to
@@ -75,6 +75,6 @@ SoundDecode DecodeSound(ContentType type, std::span<const uint8_t> bytes, const 
 // more than SoundFrameBudget. The verdict decodes at most the first 8,000
 // frames (a second at 8 kHz) and keeps no samples; MIDI is rendered at 8000 Hz
 // for it.
-ContentStatus CheckSound(ContentType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
+ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);
 
 }  // namespace kestrix

@@ -5,17 +5,17 @@
 namespace kestrix {
 namespace {
 
-ContentStatus Check(ContentType type, const uint8_t* data, std::size_t size, const std::atomic<bool>* cancel)
+ItemStatus Check(ItemType type, const uint8_t* data, std::size_t size, const std::atomic<bool>* cancel)
 {
     static const std::atomic<bool> kNever{false};
     try {
         return CheckSound(type, {data, size}, cancel != nullptr ? *cancel : kNever);
     } catch (...) {
-        return ContentStatus::Unchecked;
+        return ItemStatus::Unchecked;
     }
 }
 
-bool ToWav(ContentType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why)
+bool ToWav(ItemType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why)
 {
     try {
         SoundLimits limits;

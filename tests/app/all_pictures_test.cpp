@@ -99,16 +99,16 @@ TEST_F(AllPicturesTest, MenuItemFillsThePageWithEveryPictureStrictlyChecked)
     f.AllPicturesSearch()->trigger();
 
     EXPECT_EQ(f.ActivePage(), TForm1::kPicturesPage);
-    const std::vector<FoundPicture>& rows = f.AllPictures()->Rows();
+    const std::vector<FoundItem>& rows = f.AllPictures()->Rows();
     ASSERT_EQ(rows.size(), m_expected.size());
     EXPECT_EQ(&f.PictureRows(), &rows);
-    std::vector<PictureStatus> statuses;
+    std::vector<ItemStatus> statuses;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         statuses.push_back(rows[i].Status);
         EXPECT_EQ(PictureGalleryModel::Caption(rows[i], static_cast<int32_t>(i)), m_expected[i].first);
     }
-    using enum PictureStatus;
-    EXPECT_EQ(statuses, (std::vector<PictureStatus>{Complete, Complete, Truncated, Complete, Damaged, Complete}));
+    using enum ItemStatus;
+    EXPECT_EQ(statuses, (std::vector<ItemStatus>{Complete, Complete, Truncated, Complete, Damaged, Complete}));
     EXPECT_EQ(f.StatusText(), QStringLiteral("Всего картинок: 6"));
     EXPECT_TRUE(f.AllPictures()->Selectable());
     EXPECT_FALSE(f.GaugeShown());
@@ -121,7 +121,7 @@ TEST_F(AllPicturesTest, SaveAndSaveAllWriteThePicturesBytesUnderTheirCaptions)
     TForm1& f = Form();
     f.SearchAllPictures();
     const auto bytesOf = [this](std::size_t row) {
-        const FoundPicture& found = Form().PictureRows()[row];
+        const FoundItem& found = Form().PictureRows()[row];
         const auto& image = Form().Hex1().Bytes();
         return Bytes(image.begin() + found.Start, image.begin() + found.End);
     };
@@ -372,7 +372,7 @@ TEST_F(AllPicturesTest, CopyPicturePutsThePixelsOnTheClipboard)
     clipboard->setText(QStringLiteral("before"));
     gallery.CopyPictureAction()->trigger();
     const QImage copied = clipboard->image();
-    const FoundPicture& bmp = f.PictureRows()[5];
+    const FoundItem& bmp = f.PictureRows()[5];
     ASSERT_EQ(copied.size(), QSize(bmp.Width, bmp.Height));
     const QImage own = QImage::fromData(m_expected[5].second.data(), static_cast<int>(m_expected[5].second.size()));
     EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), own.convertToFormat(QImage::Format_RGB32));

@@ -78,7 +78,7 @@ TEST_F(ContentPagesTest, OneSearchFillsEveryPage)
     ASSERT_EQ(f.SoundsPage()->RowCount(), 2);
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 5), QStringLiteral("Целый звук"));
-    EXPECT_EQ(CellText(f.SoundsPage(), 1, 0), QStringLiteral("Звук (1).amr"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 1, 0), QStringLiteral("Звук (2).amr"));
     EXPECT_EQ(CellText(f.SoundsPage(), 1, 7), QStringLiteral("0:00.1"));
     ASSERT_EQ(f.ApplicationsPage()->RowCount(), 1);
     EXPECT_EQ(CellText(f.ApplicationsPage(), 0, 7), QStringLiteral("Snake"));
@@ -101,7 +101,7 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     f.SearchAllContent();
     QTableView* table = f.SoundsPage()->Table();
     table->sortByColumn(4, Qt::DescendingOrder);  // size: 101 against 174 bytes
-    EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звук (1).amr"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звук (2).amr"));
     table->sortByColumn(4, Qt::AscendingOrder);
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
     // Offsets in hex from the context menu; the order stays numeric.
@@ -114,7 +114,7 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     m_saveAnswers = {all + QStringLiteral("/any name")};
     f.SaveAllRows();
     EXPECT_EQ(FilesIn(all), (std::map<QString, Bytes>{{QStringLiteral("Звонок.mid"), m_midi},
-                                                      {QStringLiteral("Звук (1).amr"), m_amr}}));
+                                                      {QStringLiteral("Звук (2).amr"), m_amr}}));
 
     table->selectRow(1);
     const QString wav = Path(QStringLiteral("wav"));
@@ -123,7 +123,7 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     f.SoundsPage()->SaveWavButton()->click();
     const std::map<QString, Bytes> wavFiles = FilesIn(wav);
     ASSERT_EQ(wavFiles.size(), 1u);
-    EXPECT_EQ(wavFiles.begin()->first, QStringLiteral("Звук (1).amr.wav"));
+    EXPECT_EQ(wavFiles.begin()->first, QStringLiteral("Звук (2).amr.wav"));
     EXPECT_EQ(std::string(wavFiles.begin()->second.begin(), wavFiles.begin()->second.begin() + 4), "RIFF");
     EXPECT_TRUE(m_errors.empty());
 

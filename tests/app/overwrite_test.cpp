@@ -28,7 +28,7 @@ Bytes AsBytes(std::string_view text)
 
 class OverwriteTest : public FormTest {
 protected:
-    // Two sounds: "Звонок.mid" (named by its entry) and "Звук (1).amr".
+    // Two sounds: "Звонок.mid" (named by its entry) and "Звук (2).amr".
     void OpenSounds()
     {
         FlashImageBuilder image(64 * 1024, 0xFF);
@@ -77,7 +77,7 @@ TEST_F(OverwriteTest, AFileThatDiffersIsAskedAboutOnceAndAnIdenticalOneNever)
     const struct {
         const char* name;
         OverwriteChoice choice;
-        std::map<QString, Bytes> after;  // besides "Звук (1).amr", identical before and after
+        std::map<QString, Bytes> after;  // besides "Звук (2).amr", identical before and after
         const char* summary;
     } cases[] = {
         {"replace",
@@ -98,12 +98,12 @@ TEST_F(OverwriteTest, AFileThatDiffersIsAskedAboutOnceAndAnIdenticalOneNever)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString folder =
-            Folder({{QStringLiteral("Звонок.mid"), m_mine}, {kept, m_mine}, {QStringLiteral("Звук (1).amr"), m_amr}});
+            Folder({{QStringLiteral("Звонок.mid"), m_mine}, {kept, m_mine}, {QStringLiteral("Звук (2).amr"), m_amr}});
         m_overwriteAsked.clear();
         m_overwriteAnswers = {{c.choice, false}};
         SaveAllInto(folder);
         std::map<QString, Bytes> after = c.after;
-        after[QStringLiteral("Звук (1).amr")] = m_amr;
+        after[QStringLiteral("Звук (2).amr")] = m_amr;
         EXPECT_EQ(FilesIn(folder), after);
         EXPECT_EQ(m_overwriteAsked, std::vector<std::string>{"Звонок.mid"});
         const QString summary = QString::fromUtf8(c.summary);
@@ -117,12 +117,12 @@ TEST_F(OverwriteTest, AFileThatDiffersIsAskedAboutOnceAndAnIdenticalOneNever)
 TEST_F(OverwriteTest, AnAnswerForAllIsGivenOnceAndSavingAgainAsksNothing)
 {
     OpenSounds();
-    const QString folder = Folder({{QStringLiteral("Звонок.mid"), m_mine}, {QStringLiteral("Звук (1).amr"), m_mine}});
+    const QString folder = Folder({{QStringLiteral("Звонок.mid"), m_mine}, {QStringLiteral("Звук (2).amr"), m_mine}});
     m_overwriteAnswers = {{OverwriteChoice::Replace, true}};
     SaveAllInto(folder);
     EXPECT_EQ(m_overwriteAsked, std::vector<std::string>{"Звонок.mid"});
     EXPECT_EQ(FilesIn(folder), (std::map<QString, Bytes>{{QStringLiteral("Звонок.mid"), m_midi},
-                                                         {QStringLiteral("Звук (1).amr"), m_amr}}));
+                                                         {QStringLiteral("Звук (2).amr"), m_amr}}));
     EXPECT_TRUE(Form().SaveSummaryText().endsWith(QStringLiteral("; заменено 2 прежних файла")))
         << Form().SaveSummaryText().toStdString();
 

@@ -72,19 +72,19 @@ constexpr std::array<uint8_t, 2> kSof0 = {0xFF, 0xC0};
 // Pictures laid among erased flash, each with the row the search would give it.
 struct BuiltImage {
     Bytes image;
-    std::vector<FoundPicture> rows;
+    std::vector<FoundItem> rows;
 
-    FoundPicture& Add(const Bytes& picture, PictureType type, QSize size = {})
+    FoundItem& Add(const Bytes& picture, ItemType type, QSize size = {})
     {
         image.insert(image.end(), 37, 0xFF);
-        FoundPicture row;
+        FoundItem row;
         row.Type = type;
         row.Start = static_cast<int32_t>(image.size());
         image.insert(image.end(), picture.begin(), picture.end());
         row.End = static_cast<int32_t>(image.size());
         row.Width = size.width();
         row.Height = size.height();
-        row.Frames = type == PictureType::Gif ? 1 : 0;
+        row.Frames = type == ItemType::Gif ? 1 : 0;
         rows.push_back(row);
         return rows.back();
     }
@@ -145,24 +145,52 @@ TEST(PictureGalleryModel, ShowsEachRowsCaptionCellsAndStatus)
 {
     const struct {
         const char* name;
-        FoundPicture row;
+        FoundItem row;
         std::array<const char*, PictureGalleryModel::kColumnCount> cells;
     } cases[] = {
         {"named gif",
-         {PictureType::Gif, PictureStatus::Complete, 100, 350, 16, 8, 3, "\xCB\xEE\xE3\xEE.gif"},
+         {.Type = ItemType::Gif,
+          .Status = ItemStatus::Complete,
+          .Start = 100,
+          .End = 350,
+          .Width = 16,
+          .Height = 8,
+          .Frames = 3,
+          .EntryName = "\xCB\xEE\xE3\xEE.gif"},
          {"Лого.gif", "gif", "100", "350", "250", "16 × 8", "3", "Целая"}},
         {"unnamed truncated jpeg",
-         {PictureType::Jpeg, PictureStatus::Truncated, 4096, 5000, 640, 480, 0, ""},
+         {.Type = ItemType::Jpeg,
+          .Status = ItemStatus::Truncated,
+          .Start = 4096,
+          .End = 5000,
+          .Width = 640,
+          .Height = 480,
+          .Frames = 0,
+          .EntryName = ""},
          {"Картинка (2).jpg", "jpg", "4096", "5000", "904", "640 × 480", "", "Обрезана"}},
         {"damaged png of unknown size",
-         {PictureType::Png, PictureStatus::Damaged, 7, 8, 0, 0, 0, ""},
+         {.Type = ItemType::Png,
+          .Status = ItemStatus::Damaged,
+          .Start = 7,
+          .End = 8,
+          .Width = 0,
+          .Height = 0,
+          .Frames = 0,
+          .EntryName = ""},
          {"Картинка (3).png", "png", "7", "8", "1", "", "", "Повреждена"}},
         {"bmp named with a zero byte",
-         {PictureType::Bmp, PictureStatus::Complete, 0, 62, 1, 1, 0, std::string("a\0b", 3)},
+         {.Type = ItemType::Bmp,
+          .Status = ItemStatus::Complete,
+          .Start = 0,
+          .End = 62,
+          .Width = 1,
+          .Height = 1,
+          .Frames = 0,
+          .EntryName = std::string("a\0b", 3)},
          {"a\u2423b", "bmp", "0", "62", "62", "1 × 1", "", "Целая"}},
     };
     PictureGalleryModel model;
-    std::vector<FoundPicture> rows;
+    std::vector<FoundItem> rows;
     for (const auto& c : cases)
         rows.push_back(c.row);
     model.SetPictures(rows, {});
@@ -180,7 +208,7 @@ TEST(PictureGalleryModel, ShowsEachRowsCaptionCellsAndStatus)
         const QString tip = model.data(model.index(r, 3), Qt::ToolTipRole).toString();
         EXPECT_TRUE(tip.startsWith(QString::fromUtf8(c.cells[0]))) << c.name;
         EXPECT_TRUE(tip.contains(PictureGalleryModel::StatusText(c.row.Status) + QLatin1Char(':'))) << c.name;
-        const bool marked = c.row.Status != PictureStatus::Complete;
+        const bool marked = c.row.Status != ItemStatus::Complete;
         EXPECT_EQ(model.data(model.index(r, PictureGalleryModel::kStatusColumn), Qt::ForegroundRole).isValid(), marked)
             << c.name;
         EXPECT_FALSE(model.flags(model.index(r, 0)) & Qt::ItemIsEditable);
@@ -219,32 +247,32 @@ TEST(DecodeToFit, DecodesEachKindToFitAndRefusesWhatItMustNot)
 
     const struct {
         const char* name;
-        PictureType type;
+        ItemType type;
         Bytes bytes;
         QSize box;
         QSize declared;
         ThumbnailState state;
         QSize shown;
     } cases[] = {
-        {"png larger than the box", PictureType::Png, png, box, {300, 150}, ThumbnailState::Ready, {96, 48}},
-        {"tall jpeg", PictureType::Jpeg, Encode(Pattern(200, 400), "JPEG"), box, {}, ThumbnailState::Ready, {48, 96}},
+        {"png larger than the box", ItemType::Png, png, box, {300, 150}, ThumbnailState::Ready, {96, 48}},
+        {"tall jpeg", ItemType::Jpeg, Encode(Pattern(200, 400), "JPEG"), box, {}, ThumbnailState::Ready, {48, 96}},
         {"small bmp is not enlarged",
-         PictureType::Bmp,
+         ItemType::Bmp,
          Encode(Pattern(40, 30), "BMP"),
          box,
          {},
          ThumbnailState::Ready,
          {40, 30}},
-        {"gif", PictureType::Gif, Gif(20, 10), box, {20, 10}, ThumbnailState::Ready, {20, 10}},
-        {"no box keeps the size", PictureType::Png, png, QSize(), {}, ThumbnailState::Ready, {300, 150}},
-        {"signature and garbage", PictureType::Gif, junk, box, {}, ThumbnailState::Undecodable, {}},
-        {"no bytes", PictureType::Png, {}, box, {}, ThumbnailState::Undecodable, {}},
+        {"gif", ItemType::Gif, Gif(20, 10), box, {20, 10}, ThumbnailState::Ready, {20, 10}},
+        {"no box keeps the size", ItemType::Png, png, QSize(), {}, ThumbnailState::Ready, {300, 150}},
+        {"signature and garbage", ItemType::Gif, junk, box, {}, ThumbnailState::Undecodable, {}},
+        {"no bytes", ItemType::Png, {}, box, {}, ThumbnailState::Undecodable, {}},
         // The strict decoder is the one judge: bytes of another type do not pass.
-        {"png taken for a gif", PictureType::Gif, png, box, {}, ThumbnailState::Undecodable, {}},
-        {"header of a huge png", PictureType::Png, hugePng, box, {}, ThumbnailState::TooLarge, {}},
-        {"header of a huge jpeg", PictureType::Jpeg, hugeJpeg, box, {}, ThumbnailState::TooLarge, {}},
-        {"header of a huge gif", PictureType::Gif, hugeGif, box, {}, ThumbnailState::TooLarge, {}},
-        {"huge size from the search", PictureType::Png, png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
+        {"png taken for a gif", ItemType::Gif, png, box, {}, ThumbnailState::Undecodable, {}},
+        {"header of a huge png", ItemType::Png, hugePng, box, {}, ThumbnailState::TooLarge, {}},
+        {"header of a huge jpeg", ItemType::Jpeg, hugeJpeg, box, {}, ThumbnailState::TooLarge, {}},
+        {"header of a huge gif", ItemType::Gif, hugeGif, box, {}, ThumbnailState::TooLarge, {}},
+        {"huge size from the search", ItemType::Png, png, box, {5000, 5000}, ThumbnailState::TooLarge, {}},
     };
     for (const auto& c : cases) {
         const GalleryPicture decoded = DecodeToFit(c.type, c.bytes, c.box, c.declared);
@@ -263,7 +291,7 @@ TEST(DecodeToFit, DrawsBitmapsOfEveryInfoHeaderAndDepth)
     for (const uint16_t bits : {16, 24, 32}) {
         for (const uint32_t headerSize : {40u, 52u, 56u, 108u}) {
             const Bytes bmp = test_support::BuildBmp({.headerSize = headerSize, .bits = bits, .width = 7, .height = 5});
-            const GalleryPicture decoded = DecodeToFit(PictureType::Bmp, bmp, QSize(96, 96), {7, 5});
+            const GalleryPicture decoded = DecodeToFit(ItemType::Bmp, bmp, QSize(96, 96), {7, 5});
             EXPECT_EQ(decoded.State, ThumbnailState::Ready) << headerSize << " bytes, " << bits << " bits";
             EXPECT_EQ(decoded.Image.size(), QSize(7, 5)) << headerSize << " bytes, " << bits << " bits";
         }
@@ -321,10 +349,10 @@ protected:
     // must refuse to decode.
     void FillFourKinds()
     {
-        m_built.Add(Gif(24, 12), PictureType::Gif, {24, 12}).EntryName = "\xCB\xEE\xE3\xEE.gif";
-        m_built.Add(Encode(Pattern(40, 30), "BMP"), PictureType::Bmp, {40, 30}).Status = PictureStatus::Truncated;
-        m_built.Add(Encode(Pattern(200, 100), "JPEG"), PictureType::Jpeg, {200, 100});
-        m_built.Add(Encode(Pattern(16, 16), "PNG"), PictureType::Png, {16, 16}).Status = PictureStatus::Damaged;
+        m_built.Add(Gif(24, 12), ItemType::Gif, {24, 12}).EntryName = "\xCB\xEE\xE3\xEE.gif";
+        m_built.Add(Encode(Pattern(40, 30), "BMP"), ItemType::Bmp, {40, 30}).Status = ItemStatus::Truncated;
+        m_built.Add(Encode(Pattern(200, 100), "JPEG"), ItemType::Jpeg, {200, 100});
+        m_built.Add(Encode(Pattern(16, 16), "PNG"), ItemType::Png, {16, 16}).Status = ItemStatus::Damaged;
     }
 
     void Show()
@@ -372,8 +400,8 @@ TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
 {
     const int32_t sizes[] = {5, 100, 20, 3000, 9, 250, 1, 70, 12, 400, 33, 2};
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
-        FoundPicture row;
-        row.Type = PictureType::Png;
+        FoundItem row;
+        row.Type = ItemType::Png;
         row.Start = static_cast<int32_t>(i) * 4000;
         row.End = row.Start + sizes[i];
         m_built.rows.push_back(row);
@@ -420,9 +448,9 @@ TEST_F(PictureGalleryTest, AHeaderClickSortsBothViewsNumbersAsNumbers)
 TEST(PictureSortModel, NameOrderFollowsANewListAndTheFilter)
 {
     const auto rowsNamed = [](std::initializer_list<const char*> names) {
-        std::vector<FoundPicture> rows;
+        std::vector<FoundItem> rows;
         for (const char* name : names) {
-            FoundPicture row;
+            FoundItem row;
             row.EntryName = name;
             rows.push_back(row);
         }
@@ -496,7 +524,7 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
 TEST_F(PictureGalleryTest, DecodesOnlyTheRowsInViewAndKeepsTheCacheInItsBound)
 {
     for (int i = 0; i < 300; ++i)
-        m_built.Add(Encode(Pattern(64, 64, i), "PNG"), PictureType::Png, {64, 64});
+        m_built.Add(Encode(Pattern(64, 64, i), "PNG"), ItemType::Png, {64, 64});
     m_gallery->SetPictures(m_built.rows, m_built.image);
     const int64_t thumbnail = 64 * 64 * 4;
     m_gallery->Model().Decoder().SetCacheLimit(40 * thumbnail);
@@ -533,14 +561,14 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
 {
     Bytes junk = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     junk.insert(junk.end(), 200, 0x5A);
-    m_built.Add(junk, PictureType::Png, {10, 10}).Status = PictureStatus::Damaged;
-    m_built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {70000, 70000});
-    m_built.Add(Encode(Pattern(20, 20), "PNG"), PictureType::Png, {20, 20});
-    FoundPicture outside = m_built.rows.back();
+    m_built.Add(junk, ItemType::Png, {10, 10}).Status = ItemStatus::Damaged;
+    m_built.Add(Encode(Pattern(20, 20), "PNG"), ItemType::Png, {70000, 70000});
+    m_built.Add(Encode(Pattern(20, 20), "PNG"), ItemType::Png, {20, 20});
+    FoundItem outside = m_built.rows.back();
     outside.Start = static_cast<int32_t>(m_built.image.size()) - 10;
     outside.End = static_cast<int32_t>(m_built.image.size()) + 100;
     m_built.rows.push_back(outside);
-    FoundPicture negative = outside;
+    FoundItem negative = outside;
     negative.Start = -5;
     negative.End = 40;
     m_built.rows.push_back(negative);
@@ -584,14 +612,14 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
 TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoes)
 {
     for (int i = 0; i < 12; ++i)
-        m_built.Add(Encode(Pattern(900, 900, i), "PNG"), PictureType::Png, {900, 900});
+        m_built.Add(Encode(Pattern(900, 900, i), "PNG"), ItemType::Png, {900, 900});
     Show();
     ASSERT_TRUE(WaitUntil([this] { return m_gallery->Model().Decoder().DecodeCount() > 0; }));
     m_gallery->SelectRows({0});
 
     // The old image is freed as soon as the rows are replaced.
     auto replacement = std::make_unique<BuiltImage>();
-    replacement->Add(Encode(Pattern(8, 8), "PNG"), PictureType::Png, {8, 8});
+    replacement->Add(Encode(Pattern(8, 8), "PNG"), ItemType::Png, {8, 8});
     m_gallery->SetPictures(replacement->rows, replacement->image);
     m_built = BuiltImage{};
     m_built.image.shrink_to_fit();

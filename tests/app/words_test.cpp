@@ -15,16 +15,16 @@ TEST(WindowWords, StatusWordsAgreeWithTheKind)
 {
     const struct {
         ContentKind kind;
-        ContentStatus status;
+        ItemStatus status;
         const char16_t* text;
     } words[] = {
-        {ContentKind::Picture, ContentStatus::Complete, u"Целая картинка"},
-        {ContentKind::Sound, ContentStatus::Complete, u"Целый звук"},
-        {ContentKind::Application, ContentStatus::Complete, u"Целое приложение"},
-        {ContentKind::File, ContentStatus::Complete, u"Целый файл"},
-        {ContentKind::Application, ContentStatus::Truncated, u"Обрезанное приложение"},
-        {ContentKind::Sound, ContentStatus::Damaged, u"Повреждённый звук"},
-        {ContentKind::Picture, ContentStatus::Unchecked, u"Непроверенная картинка"},
+        {ContentKind::Picture, ItemStatus::Complete, u"Целая картинка"},
+        {ContentKind::Sound, ItemStatus::Complete, u"Целый звук"},
+        {ContentKind::Application, ItemStatus::Complete, u"Целое приложение"},
+        {ContentKind::File, ItemStatus::Complete, u"Целый файл"},
+        {ContentKind::Application, ItemStatus::Truncated, u"Обрезанное приложение"},
+        {ContentKind::Sound, ItemStatus::Damaged, u"Повреждённый звук"},
+        {ContentKind::Picture, ItemStatus::Unchecked, u"Непроверенная картинка"},
     };
     for (const auto& w : words)
         EXPECT_EQ(ContentListModel::StatusText(w.kind, w.status), QString::fromUtf16(w.text));

@@ -21,34 +21,34 @@ TEST(PictureCheck, VerdictsOfWholePicturesAndBombs)
 {
     const struct {
         const char* name;
-        PictureType type;
+        ItemType type;
         Bytes bytes;
         PictureFault fault;
-        PictureStatus status;
+        ItemStatus status;
     } cases[] = {
-        {"GIF", PictureType::Gif, test_support::BuildGif({}), PictureFault::None, PictureStatus::Complete},
-        {"bitmap", PictureType::Bmp, test_support::BuildBmp({}), PictureFault::None, PictureStatus::Complete},
-        {"JPEG", PictureType::Jpeg, test_support::BuildJpeg({}), PictureFault::None, PictureStatus::Complete},
-        {"progressive JPEG", PictureType::Jpeg, test_support::BuildJpeg({.progressive = true}), PictureFault::None,
-         PictureStatus::Complete},
-        {"PNG", PictureType::Png, test_support::BuildPng({}), PictureFault::None, PictureStatus::Complete},
-        {"RLE bitmap that draws nothing", PictureType::Bmp, BuildBomb(BombKind::EmptyRleBitmap), PictureFault::Damaged,
-         PictureStatus::Damaged},
-        {"GIF without colours", PictureType::Gif, BuildBomb(BombKind::ColourlessGif), PictureFault::Damaged,
-         PictureStatus::Damaged},
-        {"JPEG repeating its last scan", PictureType::Jpeg, BuildBomb(BombKind::RepeatedScanJpeg),
-         PictureFault::Damaged, PictureStatus::Damaged},
-        {"JPEG declaring 4096 x 4096", PictureType::Jpeg, BuildBomb(BombKind::HugeCanvasJpeg), PictureFault::TooCostly,
-         PictureStatus::Unchecked},
-        {"PNG of 4096 x 4096 zeros", PictureType::Png, BuildBomb(BombKind::ZeroPng), PictureFault::TooCostly,
-         PictureStatus::Unchecked},
-        {"RLE bitmap of 4096 x 4096 drawing one pixel", PictureType::Bmp,
+        {"GIF", ItemType::Gif, test_support::BuildGif({}), PictureFault::None, ItemStatus::Complete},
+        {"bitmap", ItemType::Bmp, test_support::BuildBmp({}), PictureFault::None, ItemStatus::Complete},
+        {"JPEG", ItemType::Jpeg, test_support::BuildJpeg({}), PictureFault::None, ItemStatus::Complete},
+        {"progressive JPEG", ItemType::Jpeg, test_support::BuildJpeg({.progressive = true}), PictureFault::None,
+         ItemStatus::Complete},
+        {"PNG", ItemType::Png, test_support::BuildPng({}), PictureFault::None, ItemStatus::Complete},
+        {"RLE bitmap that draws nothing", ItemType::Bmp, BuildBomb(BombKind::EmptyRleBitmap), PictureFault::Damaged,
+         ItemStatus::Damaged},
+        {"GIF without colours", ItemType::Gif, BuildBomb(BombKind::ColourlessGif), PictureFault::Damaged,
+         ItemStatus::Damaged},
+        {"JPEG repeating its last scan", ItemType::Jpeg, BuildBomb(BombKind::RepeatedScanJpeg), PictureFault::Damaged,
+         ItemStatus::Damaged},
+        {"JPEG declaring 4096 x 4096", ItemType::Jpeg, BuildBomb(BombKind::HugeCanvasJpeg), PictureFault::TooCostly,
+         ItemStatus::Unchecked},
+        {"PNG of 4096 x 4096 zeros", ItemType::Png, BuildBomb(BombKind::ZeroPng), PictureFault::TooCostly,
+         ItemStatus::Unchecked},
+        {"RLE bitmap of 4096 x 4096 drawing one pixel", ItemType::Bmp,
          test_support::BuildBmp(
              {.bits = 8, .width = 4096, .height = 4096, .compression = 1, .pixelData = Bytes{1, 7, 0, 1}}),
-         PictureFault::TooCostly, PictureStatus::Unchecked},
+         PictureFault::TooCostly, ItemStatus::Unchecked},
         // The floor: a small canvas is always decoded, however well it packs.
-        {"PNG of 64 x 64 zeros", PictureType::Png, BuildBomb(BombKind::ZeroPng, 64), PictureFault::None,
-         PictureStatus::Complete},
+        {"PNG of 64 x 64 zeros", ItemType::Png, BuildBomb(BombKind::ZeroPng, 64), PictureFault::None,
+         ItemStatus::Complete},
     };
     const std::atomic<bool> keepGoing{false};
     for (const auto& c : cases) {
@@ -97,7 +97,7 @@ TEST(PictureCheck, DecoderWarningsPrintNothing)
     const std::size_t text = test_support::Find(png, {'t', 'E', 'X', 't'});
     png[text + 4 + 4 + 1] ^= 0xFF;  // inside the chunk's text: its CRC no longer matches
     testing::internal::CaptureStderr();
-    const PictureFault fault = CheckPictureFault(PictureType::Png, png);
+    const PictureFault fault = CheckPictureFault(ItemType::Png, png);
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(fault, PictureFault::None);
     EXPECT_EQ(printed, "");

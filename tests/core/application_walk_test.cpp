@@ -42,7 +42,7 @@ void CheckCase(const WalkCase& c, const WalkResult& result, std::size_t imageSiz
 {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(static_cast<int>(result.Verdict), static_cast<int>(c.verdict));
-    if (c.verdict == WalkVerdict::NotPicture) {
+    if (c.verdict == WalkVerdict::NoItem) {
         EXPECT_EQ(result.End, 0);
         return;
     }
@@ -134,13 +134,13 @@ std::vector<WalkCase> JarCases()
          WalkVerdict::Truncated, At(directory)},
         {"directory offset not pointing back", Changed(kGame, record + 16, kGame[record + 16] + 1),
          WalkVerdict::Truncated, At(directory)},
-        {"signature and garbage", Then({0x50, 0x4B, 0x03, 0x04}, Garbage(400, 3)), WalkVerdict::NotPicture},
+        {"signature and garbage", Then({0x50, 0x4B, 0x03, 0x04}, Garbage(400, 3)), WalkVerdict::NoItem},
         {"first entry's data past the end", Cut(BuildJar({{{"big.bin", Garbage(1000, 1), false, false}}}), 200),
-         WalkVerdict::NotPicture},
-        {"first entry's deflate stream cut", Cut(kGame, 44), WalkVerdict::NotPicture},
-        {"first entry's descriptor cut, zeros after", Then(Cut(kGame, 50), Bytes(400, 0x00)), WalkVerdict::NotPicture},
-        {"encrypted", Changed(kGame, 6, 0x09), WalkVerdict::NotPicture},
-        {"unknown method", Changed(kGame, 8, 0x63), WalkVerdict::NotPicture},
+         WalkVerdict::NoItem},
+        {"first entry's deflate stream cut", Cut(kGame, 44), WalkVerdict::NoItem},
+        {"first entry's descriptor cut, zeros after", Then(Cut(kGame, 50), Bytes(400, 0x00)), WalkVerdict::NoItem},
+        {"encrypted", Changed(kGame, 6, 0x09), WalkVerdict::NoItem},
+        {"unknown method", Changed(kGame, 8, 0x63), WalkVerdict::NoItem},
     };
 }
 
@@ -238,11 +238,11 @@ std::vector<WalkCase> JadCases()
          TextBytes("MIDlet-Jar-Size: 12x\nMIDlet-Jar-URL: a.jar\nMIDlet-Name: a\nMIDlet-Vendor: b\n"),
          WalkVerdict::Truncated},
         {"a manifest", TextBytes(test_support::MidletManifest("Snake", "Games & Co", "1.0", "/i.png")),
-         WalkVerdict::NotPicture},
-        {"one attribute only", TextBytes("MIDlet-Name: Snake\n"), WalkVerdict::NotPicture},
-        {"a key without colon", TextBytes(std::string("MIDlet-Name\0MIDlet-Vendor\0", 26)), WalkVerdict::NotPicture},
-        {"mail headers", TextBytes("Content-Type: text/plain\r\nContent-Length: 12\r\n"), WalkVerdict::NotPicture},
-        {"key and garbage", Then(TextBytes("MIDlet-"), Garbage(200, 4)), WalkVerdict::NotPicture},
+         WalkVerdict::NoItem},
+        {"one attribute only", TextBytes("MIDlet-Name: Snake\n"), WalkVerdict::NoItem},
+        {"a key without colon", TextBytes(std::string("MIDlet-Name\0MIDlet-Vendor\0", 26)), WalkVerdict::NoItem},
+        {"mail headers", TextBytes("Content-Type: text/plain\r\nContent-Length: 12\r\n"), WalkVerdict::NoItem},
+        {"key and garbage", Then(TextBytes("MIDlet-"), Garbage(200, 4)), WalkVerdict::NoItem},
     };
 }
 

@@ -2,6 +2,7 @@
 #include "content_list.h"
 #include "content_search.h"
 #include "flash_image_builder.h"
+#include "found_item_printer.h"
 #include "jar_builders.h"
 #include "picture_builders.h"
 #include "sound_builders.h"
@@ -13,12 +14,6 @@
 #include <vector>
 
 namespace kestrix {
-
-void PrintTo(const FoundItem& item, std::ostream* out)
-{
-    *out << '{' << ContentTypeName(item.Type) << ' ' << PictureStatusName(item.Status) << ' ' << item.Start << ".."
-         << item.End << " entry \"" << item.EntryName << "\"}";
-}
 
 namespace {
 
@@ -32,8 +27,8 @@ std::string_view Text(const Bytes& bytes)
 
 // What a row says of itself, for comparing with a table's expectation.
 struct Expected {
-    ContentType Type;
-    ContentStatus Status;
+    ItemType Type;
+    ItemStatus Status;
     int32_t Start;
     int32_t End;
     std::string EntryName;
@@ -83,18 +78,17 @@ TEST(ContentEntries, TheEntrySizeDecidesTheEndAndTheWalkTheStatus)
         // A signature whose name is empty is a chance hit, no entry.
         .PutFileEntry(9000, std::string(1, '\0'), 3, "xyz");
     const int32_t d = 38;
-    ExpectItems(
-        Search(image.Bytes()).Items,
-        {
-            {ContentType::Midi, ContentStatus::Complete, 200 + d, 200 + d + int32_t(midi.size()), "whole.mid"},
-            {ContentType::Midi, ContentStatus::Damaged, 1200 + d, 1200 + d + int32_t(midi.size()) + 10, "long.mid"},
-            {ContentType::Midi, ContentStatus::Truncated, 2200 + d, 2200 + d + int32_t(midi.size()) - 5, "cut.mid"},
-            {ContentType::Amr, ContentStatus::Complete, 3200 + d, 3200 + d + int32_t(amr.size()), "ring.amr"},
-            {ContentType::File, ContentStatus::Unchecked, 4200 + d, 4200 + d + int32_t(text.size()), "notes.TXT"},
-            {ContentType::File, ContentStatus::Truncated, 6200 + d, 7200 - 89, "big.dat"},
-            {ContentType::File, ContentStatus::Unchecked, 7200 + d, 7200 + d + 4, "small"},
-            {ContentType::File, ContentStatus::Truncated, 16000 + d, 16384, "tail.bin"},
-        });
+    ExpectItems(Search(image.Bytes()).Items,
+                {
+                    {ItemType::Midi, ItemStatus::Complete, 200 + d, 200 + d + int32_t(midi.size()), "whole.mid"},
+                    {ItemType::Midi, ItemStatus::Complete, 1200 + d, 1200 + d + int32_t(midi.size()) + 10, "long.mid"},
+                    {ItemType::Midi, ItemStatus::Truncated, 2200 + d, 2200 + d + int32_t(midi.size()) - 5, "cut.mid"},
+                    {ItemType::Amr, ItemStatus::Complete, 3200 + d, 3200 + d + int32_t(amr.size()), "ring.amr"},
+                    {ItemType::File, ItemStatus::Unchecked, 4200 + d, 4200 + d + int32_t(text.size()), "notes.TXT"},
+                    {ItemType::File, ItemStatus::Truncated, 6200 + d, 7200 - 89, "big.dat"},
+                    {ItemType::File, ItemStatus::Unchecked, 7200 + d, 7200 + d + 4, "small"},
+                    {ItemType::File, ItemStatus::Truncated, 16000 + d, 16384, "tail.bin"},
+                });
 }
 
 // Items of every kind among erased flash, at odd offsets, with what a user
@@ -109,10 +103,10 @@ TEST(ContentItems, KindsFactsAndNesting)
     image.Put(1001, jar).Put(20003, mp3).Put(30005, wav).Put(40007, gif);
     const ContentFound found = Search(image.Bytes());
     ExpectItems(found.Items, {
-                                 {ContentType::Jar, ContentStatus::Complete, 1001, 1001 + int32_t(jar.size()), ""},
-                                 {ContentType::Mp3, ContentStatus::Complete, 20003, 20003 + int32_t(mp3.size()), ""},
-                                 {ContentType::Wav, ContentStatus::Complete, 30005, 30005 + int32_t(wav.size()), ""},
-                                 {ContentType::Gif, ContentStatus::Complete, 40007, 40007 + int32_t(gif.size()), ""},
+                                 {ItemType::Jar, ItemStatus::Complete, 1001, 1001 + int32_t(jar.size()), ""},
+                                 {ItemType::Mp3, ItemStatus::Complete, 20003, 20003 + int32_t(mp3.size()), ""},
+                                 {ItemType::Wav, ItemStatus::Complete, 30005, 30005 + int32_t(wav.size()), ""},
+                                 {ItemType::Gif, ItemStatus::Complete, 40007, 40007 + int32_t(gif.size()), ""},
                              });
     ASSERT_EQ(found.Items[0].Midlet, 0);
     const MidletInfo& midlet = found.Midlets[0];
@@ -138,7 +132,7 @@ TEST(ContentItems, AnMp3CutByErasedFlashIsOneItem)
     FlashImageBuilder image(32768);
     image.Put(1001, Bytes(mp3.begin(), mp3.begin() + static_cast<std::ptrdiff_t>(15 * frame + 77)));
     ExpectItems(Search(image.Bytes()).Items,
-                {{ContentType::Mp3, ContentStatus::Truncated, 1001, 1001 + static_cast<int32_t>(15 * frame), ""}});
+                {{ItemType::Mp3, ItemStatus::Truncated, 1001, 1001 + static_cast<int32_t>(15 * frame), ""}});
 }
 
 // A descriptor is checked against the archive it names, when that archive is
@@ -153,10 +147,10 @@ TEST(ContentItems, DescriptorSizeIsCheckedAgainstTheNamedArchive)
         image.PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()), Text(jar)).Put(20000, jad);
         const ContentFound found = Search(image.Bytes());
         ASSERT_EQ(found.Items.size(), 2u);
-        EXPECT_EQ(found.Items[1].Type, ContentType::Jad);
+        EXPECT_EQ(found.Items[1].Type, ItemType::Jad);
         EXPECT_EQ(found.Items[1].Start, 20000);
         EXPECT_EQ(found.Items[1].Status,
-                  stated == static_cast<int64_t>(jar.size()) ? ContentStatus::Complete : ContentStatus::Damaged);
+                  stated == static_cast<int64_t>(jar.size()) ? ItemStatus::Complete : ItemStatus::Damaged);
     }
 }
 
@@ -177,18 +171,18 @@ TEST(ContentItems, TypeNamesOfFileEntries)
 TEST(ContentItems, ExtractionPlansOneKindUnderItsCaptions)
 {
     std::vector<FoundItem> items(4);
-    items[0].Type = ContentType::Midi;
-    items[1].Type = ContentType::Gif;
-    items[2].Type = ContentType::Midi;
+    items[0].Type = ItemType::Midi;
+    items[1].Type = ItemType::Gif;
+    items[2].Type = ItemType::Midi;
     items[2].EntryName = "\xC7\xE2\xF3\xEA (1).mid";
-    items[3].Type = ContentType::Amr;
+    items[3].Type = ItemType::Amr;
     const std::vector<std::string> captions = ContentCaptions(items);
     const std::vector<ExtractItem> plan = PlanContentExtraction(items, captions, ContentKind::Sound);
     ASSERT_EQ(plan.size(), 3u);
     EXPECT_EQ(plan[0].Row, 0);
     EXPECT_EQ(plan[0].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (1).mid");
     EXPECT_EQ(plan[1].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (1) (2).mid");
-    EXPECT_EQ(plan[2].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (2).amr");
+    EXPECT_EQ(plan[2].FileName, "\xD0\x97\xD0\xB2\xD1\x83\xD0\xBA (3).amr") << "numbered among all sounds";
     EXPECT_EQ(ContentKindNamed("sounds"), ContentKind::Sound);
     EXPECT_EQ(ContentKindNamed("apps"), std::nullopt);
 }

@@ -15,10 +15,10 @@ using test_support::BuildContentImage;
 using test_support::ContentImage;
 using test_support::ExpectedItem;
 
-std::string Describe(ContentType type, ContentStatus status, int32_t start, int32_t end, const std::string& entry)
+std::string Describe(ItemType type, ItemStatus status, int32_t start, int32_t end, const std::string& entry)
 {
     std::ostringstream out;
-    out << ContentTypeName(type) << ' ' << PictureStatusName(status) << ' ' << start << ".." << end;
+    out << ContentTypeName(type) << ' ' << ItemStatusName(status) << ' ' << start << ".." << end;
     if (!entry.empty())
         out << " \"" << Cp1251ToUtf8(entry) << '"';
     return out.str();
@@ -76,10 +76,10 @@ TEST(ContentSearch, PaddingWithMachineCodeChangesNothing)
     ExpectExactly(found->Items, image);
 }
 
-// A bitmap's pixels may be anything, erased flash too: a bitmap cut by erased
-// flash is taken whole to its stated size, and the pictures within that size
-// are not listed. Enable when the search decides these cuts.
-TEST(ContentSearch, DISABLED_BitmapCutByErasedFlashLeavesThePicturesAfterIt)
+// A bitmap's pixels may be anything, erased flash too; but a bitmap in whose
+// pixels erased flash is followed by a whole item was cut where the erased run
+// starts, and the items after it are listed.
+TEST(ContentSearch, BitmapCutByErasedFlashLeavesThePicturesAfterIt)
 {
     const ContentImage image = BuildContentImage({.openTraps = true});
     const std::optional<ContentFound> found = FindAllContent(image.Bytes, {});

@@ -12,22 +12,39 @@
 namespace kestrix {
 namespace {
 
-FoundPicture Picture(PictureType type, int32_t start, int32_t end, std::string entry = {},
-                     PictureStatus status = PictureStatus::Complete)
+FoundItem Picture(ItemType type, int32_t start, int32_t end, std::string entry = {},
+                  ItemStatus status = ItemStatus::Complete)
 {
-    return {type, status, start, end, 7, 5, type == PictureType::Gif ? 2 : 0, std::move(entry)};
+    FoundItem picture;
+    picture.Type = type;
+    picture.Status = status;
+    picture.Start = start;
+    picture.End = end;
+    picture.Width = 7;
+    picture.Height = 5;
+    picture.Frames = type == ItemType::Gif ? 2 : 0;
+    picture.EntryName = std::move(entry);
+    return picture;
+}
+
+std::vector<FoundItem> PicturesOf(const FoundRows& rows)
+{
+    std::vector<FoundItem> pictures;
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        pictures.push_back(PictureAt(rows, i));
+    return pictures;
 }
 
 TEST(PictureList, RowsKeepEveryDetailAndReadAsTheListShowsThem)
 {
-    const std::vector<FoundPicture> pictures{
-        Picture(PictureType::Gif, 100, 180),
-        Picture(PictureType::Png, 200, 290, Utf8ToCp1251("Обои/фон.png"), PictureStatus::Truncated),
-        Picture(PictureType::Jpeg, 300, 400, {}, PictureStatus::Damaged),
-        Picture(PictureType::Bmp, 500, 530, "icon.bmp"),
+    const std::vector<FoundItem> pictures{
+        Picture(ItemType::Gif, 100, 180),
+        Picture(ItemType::Png, 200, 290, Utf8ToCp1251("Обои/фон.png"), ItemStatus::Truncated),
+        Picture(ItemType::Jpeg, 300, 400, {}, ItemStatus::Damaged),
+        Picture(ItemType::Bmp, 500, 530, "icon.bmp"),
     };
     FoundRows rows;
-    for (const FoundPicture& picture : pictures)
+    for (const FoundItem& picture : pictures)
         AppendPicture(rows, picture);
     EXPECT_EQ(PicturesOf(rows), pictures);
     EXPECT_EQ(rows[1].Size, 90);
@@ -44,18 +61,18 @@ TEST(PictureList, RowsKeepEveryDetailAndReadAsTheListShowsThem)
 
     // Removing rows keeps each row's details with it.
     rows.RemoveIf([](const FoundRow& row, std::string_view) { return row.Start == 200; });
-    EXPECT_EQ(PicturesOf(rows), (std::vector<FoundPicture>{pictures[0], pictures[2], pictures[3]}));
+    EXPECT_EQ(PicturesOf(rows), (std::vector<FoundItem>{pictures[0], pictures[2], pictures[3]}));
 }
 
 TEST(PictureList, SavesEveryRowUnderItsCaptionMadeSafeAndUnique)
 {
     FoundRows rows;
-    AppendPicture(rows, Picture(PictureType::Gif, 0, 10, Utf8ToCp1251("Обои/фон.gif")));
-    AppendPicture(rows, Picture(PictureType::Jpeg, 10, 20));
-    AppendPicture(rows, Picture(PictureType::Gif, 20, 30, Utf8ToCp1251("Обои/фон.gif")));
-    AppendPicture(rows, Picture(PictureType::Png, 30, 40, "..", PictureStatus::Truncated));
-    AppendPicture(rows, Picture(PictureType::Png, 40, 50, Utf8ToCp1251("Картинка (5).png")));
-    AppendPicture(rows, Picture(PictureType::Png, 50, 60));
+    AppendPicture(rows, Picture(ItemType::Gif, 0, 10, Utf8ToCp1251("Обои/фон.gif")));
+    AppendPicture(rows, Picture(ItemType::Jpeg, 10, 20));
+    AppendPicture(rows, Picture(ItemType::Gif, 20, 30, Utf8ToCp1251("Обои/фон.gif")));
+    AppendPicture(rows, Picture(ItemType::Png, 30, 40, "..", ItemStatus::Truncated));
+    AppendPicture(rows, Picture(ItemType::Png, 40, 50, Utf8ToCp1251("Картинка (5).png")));
+    AppendPicture(rows, Picture(ItemType::Png, 50, 60));
 
     const std::vector<ExtractItem> all = PlanExtraction(ListKind::Pictures, rows);
     std::vector<std::string> names;

@@ -72,7 +72,7 @@ void CheckWalk(const WalkCase& c, const std::function<WalkResult(std::span<const
     const Bytes image = Then(c.bytes, Fill(300, 0xFF));
     const WalkResult result = walk(image);
     ASSERT_EQ(result.Verdict, c.verdict);
-    if (c.verdict == WalkVerdict::NotPicture)
+    if (c.verdict == WalkVerdict::NoItem)
         return;
     EXPECT_EQ(result.End, c.end == kWhole ? static_cast<int32_t>(c.bytes.size()) : c.end);
     if (c.frames >= 0) {
@@ -116,11 +116,11 @@ std::vector<WalkCase> GifCases()
         {"trailer missing", Cut(kGif, kGif.size() - 1), WalkVerdict::Truncated, static_cast<int32_t>(kGif.size() - 1)},
         {"a stray byte for the trailer", Changed(kGif, kGif.size() - 1, 0x47), WalkVerdict::Truncated,
          static_cast<int32_t>(kGif.size() - 1)},
-        {"signature and garbage", Then(Cut(kGif, 6), Garbage(200, 7)), WalkVerdict::NotPicture},
-        {"screen of zero width", Changed(Changed(kGif, 6, 0), 7, 0), WalkVerdict::NotPicture},
-        {"trailer right after the palette", Then(Cut(kGif, 25), {0x3B}), WalkVerdict::NotPicture},
-        {"erased flash right after the palette", Cut(kGif, 25), WalkVerdict::NotPicture},
-        {"GIF88a", Changed(kGif, 4, '8'), WalkVerdict::NotPicture},
+        {"signature and garbage", Then(Cut(kGif, 6), Garbage(200, 7)), WalkVerdict::NoItem},
+        {"screen of zero width", Changed(Changed(kGif, 6, 0), 7, 0), WalkVerdict::NoItem},
+        {"trailer right after the palette", Then(Cut(kGif, 25), {0x3B}), WalkVerdict::NoItem},
+        {"erased flash right after the palette", Cut(kGif, 25), WalkVerdict::NoItem},
+        {"GIF88a", Changed(kGif, 4, '8'), WalkVerdict::NoItem},
     };
 }
 
@@ -164,16 +164,16 @@ std::vector<WalkCase> BmpCases()
                                    Then(BuildBmp({.fileSizeField = size + 10}), Fill(10, 0x00)), WalkVerdict::Whole},
                                   {"file size far beyond the pixels", BuildBmp({.fileSizeField = 0x7E000000}),
                                    WalkVerdict::Whole, size},
-                                  {"BM and garbage", Then({'B', 'M'}, Garbage(100, 3)), WalkVerdict::NotPicture},
-                                  {"reserved not zero", Changed(bmp, 7, 1), WalkVerdict::NotPicture},
-                                  {"header of 64 bytes", Changed(bmp, 14, 64), WalkVerdict::NotPicture},
-                                  {"two planes", Changed(bmp, 26, 2), WalkVerdict::NotPicture},
-                                  {"2 bits", Changed(bmp, 28, 2), WalkVerdict::NotPicture},
-                                  {"unknown compression", Changed(bmp, 30, 9), WalkVerdict::NotPicture},
-                                  {"RLE8 of 24 bits", Changed(bmp, 30, 1), WalkVerdict::NotPicture},
-                                  {"width 0", Changed(bmp, 18, 0), WalkVerdict::NotPicture},
-                                  {"height 0", Changed(bmp, 22, 0), WalkVerdict::NotPicture},
-                                  {"pixels inside the headers", Changed(bmp, 10, 30), WalkVerdict::NotPicture},
+                                  {"BM and garbage", Then({'B', 'M'}, Garbage(100, 3)), WalkVerdict::NoItem},
+                                  {"reserved not zero", Changed(bmp, 7, 1), WalkVerdict::NoItem},
+                                  {"header of 64 bytes", Changed(bmp, 14, 64), WalkVerdict::NoItem},
+                                  {"two planes", Changed(bmp, 26, 2), WalkVerdict::NoItem},
+                                  {"2 bits", Changed(bmp, 28, 2), WalkVerdict::NoItem},
+                                  {"unknown compression", Changed(bmp, 30, 9), WalkVerdict::NoItem},
+                                  {"RLE8 of 24 bits", Changed(bmp, 30, 1), WalkVerdict::NoItem},
+                                  {"width 0", Changed(bmp, 18, 0), WalkVerdict::NoItem},
+                                  {"height 0", Changed(bmp, 22, 0), WalkVerdict::NoItem},
+                                  {"pixels inside the headers", Changed(bmp, 10, 30), WalkVerdict::NoItem},
                               });
     return cases;
 }
@@ -225,10 +225,10 @@ std::vector<WalkCase> JpegCases()
          static_cast<int32_t>(kScanData - 10)},
         {"a stray marker for the end", Changed(kJpeg, kJpeg.size() - 1, 0x47), WalkVerdict::Truncated,
          static_cast<int32_t>(kJpeg.size() - 2)},
-        {"cut in the thumbnail, before the frame", Cut(kJpegWithThumbnail, 60), WalkVerdict::NotPicture},
-        {"start and garbage", Then({0xFF, 0xD8, 0xFF}, Garbage(300, 5)), WalkVerdict::NotPicture},
-        {"start and end only", {0xFF, 0xD8, 0xFF, 0xD9}, WalkVerdict::NotPicture},
-        {"a scan before the frame", Then(Cut(kJpeg, 2), From(kJpeg, kScanData - 10)), WalkVerdict::NotPicture},
+        {"cut in the thumbnail, before the frame", Cut(kJpegWithThumbnail, 60), WalkVerdict::NoItem},
+        {"start and garbage", Then({0xFF, 0xD8, 0xFF}, Garbage(300, 5)), WalkVerdict::NoItem},
+        {"start and end only", {0xFF, 0xD8, 0xFF, 0xD9}, WalkVerdict::NoItem},
+        {"a scan before the frame", Then(Cut(kJpeg, 2), From(kJpeg, kScanData - 10)), WalkVerdict::NoItem},
     };
 }
 
@@ -267,9 +267,9 @@ std::vector<WalkCase> PngCases()
         {"wrong CRC", Changed(kSplitPng, secondIdat + 20, 0x55), WalkVerdict::Truncated,
          static_cast<int32_t>(secondIdat)},
         {"no IEND", Cut(kPng, iend), WalkVerdict::Truncated, static_cast<int32_t>(iend)},
-        {"signature and garbage", Then(Cut(kPng, 8), Garbage(100, 9)), WalkVerdict::NotPicture},
-        {"wrong header CRC", Changed(kPng, 30, 0), WalkVerdict::NotPicture},
-        {"16-bit palette", Changed(kPng, 24, 16), WalkVerdict::NotPicture},
+        {"signature and garbage", Then(Cut(kPng, 8), Garbage(100, 9)), WalkVerdict::NoItem},
+        {"wrong header CRC", Changed(kPng, 30, 0), WalkVerdict::NoItem},
+        {"16-bit palette", Changed(kPng, 24, 16), WalkVerdict::NoItem},
     };
 }
 

@@ -89,7 +89,7 @@ void CheckCases(const std::vector<SoundCase>& cases, Walker walk)
         ASSERT_STREQ(VerdictName(result.Verdict), VerdictName(c.verdict));
         EXPECT_GE(result.Examined, result.End);
         EXPECT_LE(result.Examined, static_cast<int64_t>(image.size()));
-        if (c.verdict == WalkVerdict::NotPicture) {
+        if (c.verdict == WalkVerdict::NoItem) {
             EXPECT_EQ(result.End, 0);
             continue;
         }
@@ -142,12 +142,12 @@ TEST(WalkMidi, EndsAfterTheDeclaredTracks)
             {"zeros for the second track", Then(Cut(two, static_cast<std::size_t>(secondTrack)), Fill(40, 0)),
              WalkVerdict::Truncated, secondTrack},
             {"erased flash after the header", Cut(two, 14), WalkVerdict::Truncated},
-            {"a header and garbage", Then(Cut(two, 14), Garbage(100, 5)), WalkVerdict::NotPicture},
-            {"signature and garbage", Then(Cut(two, 4), Garbage(100, 5)), WalkVerdict::NotPicture},
-            {"format 0 with two tracks", BuildMidi({.format = 0}), WalkVerdict::NotPicture},
-            {"format 3", BuildMidi({.format = 3}), WalkVerdict::NotPicture},
-            {"header of 7 bytes", Changed(two, 7, 7), WalkVerdict::NotPicture},
-            {"no tracks declared", BuildMidi({.declaredTracks = 0}), WalkVerdict::NotPicture},
+            {"a header and garbage", Then(Cut(two, 14), Garbage(100, 5)), WalkVerdict::NoItem},
+            {"signature and garbage", Then(Cut(two, 4), Garbage(100, 5)), WalkVerdict::NoItem},
+            {"format 0 with two tracks", BuildMidi({.format = 0}), WalkVerdict::NoItem},
+            {"format 3", BuildMidi({.format = 3}), WalkVerdict::NoItem},
+            {"header of 7 bytes", Changed(two, 7, 7), WalkVerdict::NoItem},
+            {"no tracks declared", BuildMidi({.declaredTracks = 0}), WalkVerdict::NoItem},
         },
         WalkMidi);
 }
@@ -171,12 +171,12 @@ TEST(WalkAmr, EndsAtTheFirstByteThatStartsNoFrame)
             {"a type for future use after the frames", Then(narrow, {0x4C, 0x00}), WalkVerdict::Whole, SizeOf(narrow)},
             {"cut inside the last frame, erased flash after", Cut(narrow, narrow.size() - 10), WalkVerdict::Truncated,
              lastFrame},
-            {"signature and garbage", Then(Cut(narrow, 6), {0x80, 0x13, 0x55}), WalkVerdict::NotPicture},
-            {"signature and two frames before garbage", Then(Cut(narrow, 6 + 64), {0x80}), WalkVerdict::NotPicture},
-            {"signature and erased flash", Cut(narrow, 6), WalkVerdict::NotPicture},
-            {"signature and erased zeros", Then(Cut(wide, 9), Fill(64, 0x00)), WalkVerdict::NotPicture},
+            {"signature and garbage", Then(Cut(narrow, 6), {0x80, 0x13, 0x55}), WalkVerdict::NoItem},
+            {"signature and two frames before garbage", Then(Cut(narrow, 6 + 64), {0x80}), WalkVerdict::NoItem},
+            {"signature and erased flash", Cut(narrow, 6), WalkVerdict::NoItem},
+            {"signature and erased zeros", Then(Cut(wide, 9), Fill(64, 0x00)), WalkVerdict::NoItem},
             {"#!AMR-NB", Then({'#', '!', 'A', 'M', 'R', '-', 'N', 'B', '\n'}, From(narrow, 6)),
-             WalkVerdict::NotPicture},
+             WalkVerdict::NoItem},
         },
         WalkAmr);
     // The same cut with nothing after it.
@@ -223,13 +223,13 @@ TEST(WalkMp3, AcceptsOnlyLongChainsAndKeepsTheTags)
             {"a tag, two frames, then erased flash", Then(id3, Cut(plain, 2 * static_cast<std::size_t>(frame))),
              WalkVerdict::Truncated, SizeOf(id3)},
             {"a tag whose size runs past the end", hugeTag, WalkVerdict::Truncated, 10},
-            {"three frames", BuildMp3({.frames = 3}), WalkVerdict::NotPicture},
-            {"three frames, then garbage", Then(BuildMp3({.frames = 3}), Garbage(500, 2)), WalkVerdict::NotPicture},
-            {"a chain of Layer I", BuildMp3({.layer = 1}), WalkVerdict::NotPicture},
-            {"free format", Changed(plain, 2, 0x00), WalkVerdict::NotPicture},
-            {"a tag and garbage", Then(id3, Garbage(500, 3)), WalkVerdict::NotPicture},
+            {"three frames", BuildMp3({.frames = 3}), WalkVerdict::NoItem},
+            {"three frames, then garbage", Then(BuildMp3({.frames = 3}), Garbage(500, 2)), WalkVerdict::NoItem},
+            {"a chain of Layer I", BuildMp3({.layer = 1}), WalkVerdict::NoItem},
+            {"free format", Changed(plain, 2, 0x00), WalkVerdict::NoItem},
+            {"a tag and garbage", Then(id3, Garbage(500, 3)), WalkVerdict::NoItem},
             {"two chains of three", Then(BuildMp3({.frames = 3}), BuildMp3({.version = 2, .frames = 3})),
-             WalkVerdict::NotPicture},
+             WalkVerdict::NoItem},
         },
         WalkMp3);
 }
@@ -262,12 +262,12 @@ TEST(WalkRiff, WalksTheChunksWhenTheSizeSaysNothing)
             {"RMID", BuildRiff({.form = "RMID"}), WalkVerdict::Whole, kWhole, 2000, kAny, kAny, 2},
             {"cut inside the data", Cut(wav, wav.size() - 100), WalkVerdict::Truncated, SizeOf(wav) - 100},
             {"a chunk past the RIFF size", chunkPastTheEnd, WalkVerdict::Truncated, data},
-            {"RIFF and garbage", Then(Cut(wav, 4), Garbage(100, 6)), WalkVerdict::NotPicture},
-            {"WAVE and garbage", Then(Cut(wav, 12), Garbage(100, 6)), WalkVerdict::NotPicture},
+            {"RIFF and garbage", Then(Cut(wav, 4), Garbage(100, 6)), WalkVerdict::NoItem},
+            {"WAVE and garbage", Then(Cut(wav, 12), Garbage(100, 6)), WalkVerdict::NoItem},
             {"data before the format", Then(Cut(wav, 12), From(wav, static_cast<std::size_t>(data))),
-             WalkVerdict::NotPicture},
-            {"MP3 in a WAVE", Changed(wav, 20, 0x55), WalkVerdict::NotPicture},
-            {"AVI", Changed(wav, 8, 'A'), WalkVerdict::NotPicture},
+             WalkVerdict::NoItem},
+            {"MP3 in a WAVE", Changed(wav, 20, 0x55), WalkVerdict::NoItem},
+            {"AVI", Changed(wav, 8, 'A'), WalkVerdict::NoItem},
         },
         WalkRiff);
     // Erased flash after a cut inside a chunk reads as the chunk's bytes; the
@@ -294,8 +294,8 @@ TEST(WalkImelody, EndsAfterTheEndLine)
             {"cut inside the end line", Cut(melody, melody.size() - 4), WalkVerdict::Truncated, endLine},
             {"erased zeros inside", Then(Cut(melody, static_cast<std::size_t>(endLine) + 2), Fill(40, 0)),
              WalkVerdict::Truncated, endLine},
-            {"signature and garbage", Then(Cut(melody, 15), Garbage(100, 8)), WalkVerdict::NotPicture},
-            {"no line end after the signature", Changed(melody, 13, ' '), WalkVerdict::NotPicture},
+            {"signature and garbage", Then(Cut(melody, 15), Garbage(100, 8)), WalkVerdict::NoItem},
+            {"no line end after the signature", Changed(melody, 13, ' '), WalkVerdict::NoItem},
         },
         WalkImelody);
 }
@@ -311,8 +311,8 @@ TEST(WalkSmaf, EndsWhereItsSizeSays)
              WalkVerdict::Truncated, SizeOf(smaf) - 2},
             {"a size past every byte", BuildSmaf({.tracks = 2, .mmmdSize = 0xFFFFFFFF}), WalkVerdict::Truncated,
              SizeOf(smaf) - 2},
-            {"signature and garbage", Then(Cut(smaf, 8), Garbage(100, 1)), WalkVerdict::NotPicture},
-            {"no CNTI first", Changed(smaf, 8, 'X'), WalkVerdict::NotPicture},
+            {"signature and garbage", Then(Cut(smaf, 8), Garbage(100, 1)), WalkVerdict::NoItem},
+            {"no CNTI first", Changed(smaf, 8, 'X'), WalkVerdict::NoItem},
         },
         WalkSmaf);
     const WalkResult cut = WalkSmaf(Cut(smaf, smaf.size() - 6));

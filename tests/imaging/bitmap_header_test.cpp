@@ -13,15 +13,15 @@ TEST(BitmapHeaders, EveryInfoHeaderSizeDecodesToTheSamePixels)
 {
     for (const uint16_t bits : {16, 24, 32}) {
         const DecodedPicture reference =
-            DecodePicture(PictureType::Bmp, test_support::BuildBmp({.headerSize = 40, .bits = bits}));
+            DecodePicture(ItemType::Bmp, test_support::BuildBmp({.headerSize = 40, .bits = bits}));
         ASSERT_TRUE(reference.Ok()) << bits;
         for (const uint32_t headerSize : {52u, 56u, 108u, 124u}) {
             const auto bytes = test_support::BuildBmp({.headerSize = headerSize, .bits = bits});
-            const DecodedPicture picture = DecodePicture(PictureType::Bmp, bytes);
+            const DecodedPicture picture = DecodePicture(ItemType::Bmp, bytes);
             ASSERT_TRUE(picture.Ok()) << headerSize << " bytes, " << bits
                                       << " bits: " << PictureFaultName(picture.Fault);
             EXPECT_EQ(picture.Frames.at(0), reference.Frames.at(0)) << headerSize << " bytes, " << bits << " bits";
-            EXPECT_TRUE((CheckPictureFault(PictureType::Bmp, bytes) == PictureFault::None))
+            EXPECT_TRUE((CheckPictureFault(ItemType::Bmp, bytes) == PictureFault::None))
                 << headerSize << " bytes, " << bits << " bits";
         }
     }

@@ -87,7 +87,7 @@ TEST(PublicSuites, PygifFramesMatchTheSuite)
         frames.removeAll(QString());
         const QSize size(conf.value("config/width").toInt(), conf.value("config/height").toInt());
         const DecodedPicture picture =
-            DecodePicture(PictureType::Gif, ReadBytes(folder / conf.value("config/input").toString().toStdString()));
+            DecodePicture(ItemType::Gif, ReadBytes(folder / conf.value("config/input").toString().toStdString()));
 
         const auto deliberate = kAcceptedAgainstTheSuite.find(name);
         const bool accepted = deliberate != kAcceptedAgainstTheSuite.end() ? deliberate->second : !frames.isEmpty();
@@ -107,30 +107,30 @@ TEST(PublicSuites, KnownFaults)
 {
     const struct {
         const char* path;
-        PictureType type;
+        ItemType type;
         PictureFault fault;
     } cases[] = {
-        {"bmpsuite/g/pal8.bmp", PictureType::Bmp, PictureFault::None},
-        {"bmpsuite/b/shortfile.bmp", PictureType::Bmp, PictureFault::CutShort},
-        {"go-fuzz-corpus/bmp/34c93e0f1e82.bmp", PictureType::Bmp, PictureFault::CutShort},
-        {"bmpsuite/b/badrle.bmp", PictureType::Bmp, PictureFault::Damaged},
-        {"bmpsuite/b/badrle4bis.bmp", PictureType::Bmp, PictureFault::Damaged},
-        {"bmpsuite/b/rletopdown.bmp", PictureType::Bmp, PictureFault::Damaged},
-        {"image-rs-image/tests/images/bmp/images/lenient/rle_overflow.bmp", PictureType::Bmp, PictureFault::Damaged},
+        {"bmpsuite/g/pal8.bmp", ItemType::Bmp, PictureFault::None},
+        {"bmpsuite/b/shortfile.bmp", ItemType::Bmp, PictureFault::CutShort},
+        {"go-fuzz-corpus/bmp/34c93e0f1e82.bmp", ItemType::Bmp, PictureFault::CutShort},
+        {"bmpsuite/b/badrle.bmp", ItemType::Bmp, PictureFault::Damaged},
+        {"bmpsuite/b/badrle4bis.bmp", ItemType::Bmp, PictureFault::Damaged},
+        {"bmpsuite/b/rletopdown.bmp", ItemType::Bmp, PictureFault::Damaged},
+        {"image-rs-image/tests/images/bmp/images/lenient/rle_overflow.bmp", ItemType::Bmp, PictureFault::Damaged},
         // An OS/2 palette shorter than its depth: read whole, it would shift the pixels.
-        {"bmpsuite/q/pal8os2sp.bmp", PictureType::Bmp, PictureFault::Damaged},
-        {"bmpsuite/b/reallybig.bmp", PictureType::Bmp, PictureFault::TooLarge},
-        {"wuffs/test/data/hippopotamus.interlaced.gif", PictureType::Gif, PictureFault::None},
-        {"wuffs/test/data/hippopotamus.interlaced.truncated.gif", PictureType::Gif, PictureFault::CutShort},
-        {"wuffs/test/data/artificial-gif/pixel-data-none.gif", PictureType::Gif, PictureFault::CutShort},
-        {"wuffs/test/data/artificial-gif/pixel-data-not-enough.gif", PictureType::Gif, PictureFault::CutShort},
-        {"wuffs/test/data/artificial-gif/pixel-data-too-much-good-lzw.gif", PictureType::Gif, PictureFault::None},
+        {"bmpsuite/q/pal8os2sp.bmp", ItemType::Bmp, PictureFault::Damaged},
+        {"bmpsuite/b/reallybig.bmp", ItemType::Bmp, PictureFault::TooLarge},
+        {"wuffs/test/data/hippopotamus.interlaced.gif", ItemType::Gif, PictureFault::None},
+        {"wuffs/test/data/hippopotamus.interlaced.truncated.gif", ItemType::Gif, PictureFault::CutShort},
+        {"wuffs/test/data/artificial-gif/pixel-data-none.gif", ItemType::Gif, PictureFault::CutShort},
+        {"wuffs/test/data/artificial-gif/pixel-data-not-enough.gif", ItemType::Gif, PictureFault::CutShort},
+        {"wuffs/test/data/artificial-gif/pixel-data-too-much-good-lzw.gif", ItemType::Gif, PictureFault::None},
         // The invalid code comes after the last pixel; it would throw a reader off
         // any block after it.
-        {"wuffs/test/data/artificial-gif/pixel-data-too-much-bad-lzw.gif", PictureType::Gif, PictureFault::Damaged},
-        {"wuffs/test/data/artificial-gif/no-frames.gif", PictureType::Gif, PictureFault::Damaged},
-        {"wuffs/test/data/artificial-gif/frame-out-of-bounds.gif", PictureType::Gif, PictureFault::None},
-        {"libnsgif/ns-afl-gif/afl-058.gif", PictureType::Gif, PictureFault::CutShort},
+        {"wuffs/test/data/artificial-gif/pixel-data-too-much-bad-lzw.gif", ItemType::Gif, PictureFault::Damaged},
+        {"wuffs/test/data/artificial-gif/no-frames.gif", ItemType::Gif, PictureFault::Damaged},
+        {"wuffs/test/data/artificial-gif/frame-out-of-bounds.gif", ItemType::Gif, PictureFault::None},
+        {"libnsgif/ns-afl-gif/afl-058.gif", ItemType::Gif, PictureFault::CutShort},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -163,7 +163,7 @@ TEST(PublicSuites, RleBitmapsMatchTheirReferences)
         SCOPED_TRACE(c.picture);
         if (!fs::exists(kTestData / c.picture) || !fs::exists(kTestData / c.reference))
             GTEST_SKIP() << "missing " << c.picture;
-        const DecodedPicture picture = DecodePicture(PictureType::Bmp, ReadBytes(kTestData / c.picture));
+        const DecodedPicture picture = DecodePicture(ItemType::Bmp, ReadBytes(kTestData / c.picture));
         ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
         const QImage reference(QString::fromStdString((kTestData / c.reference).string()));
         EXPECT_EQ(CountDifferences(picture.Frames.at(0), reference.convertToFormat(QImage::Format_ARGB32)), 0);
@@ -190,7 +190,7 @@ TEST(PublicSuites, TheVerdictAgreesWithTheFullDecode)
             continue;
         std::ifstream in(entry.path(), std::ios::binary);
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-        const PictureType type = gif ? PictureType::Gif : PictureType::Bmp;
+        const ItemType type = gif ? ItemType::Gif : ItemType::Bmp;
         EXPECT_EQ((CheckPictureFault(type, bytes) == PictureFault::None), DecodePicture(type, bytes).Ok())
             << entry.path();
         ++checked;

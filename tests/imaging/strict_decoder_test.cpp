@@ -101,7 +101,7 @@ TEST(StrictDecoder, GifScreenOutsideTheImageIsTransparentNotTheBackgroundColour)
 {
     // Background colour index 1 (red): Qt fills the screen with it.
     const DecodedPicture picture = DecodePicture(
-        PictureType::Gif, BuildGif({.width = 8, .height = 6, .background = 1, .images = {GifImage{3, 2, 4, 4, {}}}}));
+        ItemType::Gif, BuildGif({.width = 8, .height = 6, .background = 1, .images = {GifImage{3, 2, 4, 4, {}}}}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     EXPECT_EQ(picture.Frames[0].format(), QImage::Format_ARGB32_Premultiplied);
@@ -116,7 +116,7 @@ TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
     const std::vector<GifImage> images = {GifImage{0, 0, 4, 4, {}}, GifImage{5, 2, 4, 3, Bytes(12, 3)}};
     const Bytes gif = BuildGif({.width = 10, .height = 6, .images = images});
     auto first = [](int x, int y) { return x < 4 && y < 4 ? kPalette[(x + y) % 4] : kTransparent; };
-    const DecodedPicture picture = DecodePicture(PictureType::Gif, gif);
+    const DecodedPicture picture = DecodePicture(ItemType::Gif, gif);
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 2u);
     ExpectPixels(picture.Frames[0], {10, 6}, first);
@@ -126,31 +126,31 @@ TEST(StrictDecoder, GifFramesShowEveryImageSoFarAndTheWholeStructureIsChecked)
     // Restoring the first image to the background uncovers it again.
     std::vector<GifImage> disposed = images;
     disposed[0].disposal = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif({.width = 10, .height = 6, .images = disposed})).Frames.at(1),
+    ExpectPixels(DecodePicture(ItemType::Gif, BuildGif({.width = 10, .height = 6, .images = disposed})).Frames.at(1),
                  {10, 6}, [](int x, int y) { return x >= 5 && x < 9 && y >= 2 && y < 5 ? kPalette[3] : kTransparent; });
 
-    EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 1).Frames.size(), 1u);
-    EXPECT_EQ(DecodePicture(PictureType::Gif, gif, 0).Frames.size(), 1u);
+    EXPECT_EQ(DecodePicture(ItemType::Gif, gif, 1).Frames.size(), 1u);
+    EXPECT_EQ(DecodePicture(ItemType::Gif, gif, 0).Frames.size(), 1u);
     // The second image's data stop short: refused even when only the first frame is asked for.
     const Bytes cut = Truncated(gif, gif.size() - 4);
-    EXPECT_EQ(DecodePicture(PictureType::Gif, cut, 1).Fault, PictureFault::CutShort);
-    EXPECT_TRUE(DecodePicture(PictureType::Gif, cut, 1).Frames.empty());
+    EXPECT_EQ(DecodePicture(ItemType::Gif, cut, 1).Fault, PictureFault::CutShort);
+    EXPECT_TRUE(DecodePicture(ItemType::Gif, cut, 1).Frames.empty());
 }
 
 TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 {
     GifImage image{0, 0, 4, 4, {}};
     image.transparentIndex = 2;
-    ExpectPixels(DecodePicture(PictureType::Gif, BuildGif({.width = 4, .height = 4, .images = {image}})).Frames.at(0),
+    ExpectPixels(DecodePicture(ItemType::Gif, BuildGif({.width = 4, .height = 4, .images = {image}})).Frames.at(0),
                  {4, 4}, [](int x, int y) { return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4]; });
     // Partly off the screen: Qt clips it; the part on the screen is shown.
     ExpectPixels(
-        DecodePicture(PictureType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{3, 3, 4, 4, {}}}}))
+        DecodePicture(ItemType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{3, 3, 4, 4, {}}}}))
             .Frames.at(0),
         {5, 5}, [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
     // Wholly off the screen: nothing is shown.
     ExpectPixels(
-        DecodePicture(PictureType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{30, 0, 4, 4, {}}}}))
+        DecodePicture(ItemType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{30, 0, 4, 4, {}}}}))
             .Frames.at(0),
         {5, 5}, [](int, int) { return kTransparent; });
 }
@@ -158,7 +158,7 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
 TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
 {
     const DecodedPicture picture =
-        DecodePicture(PictureType::Bmp, BuildBmp(BmpPlan{.bits = 8,
+        DecodePicture(ItemType::Bmp, BuildBmp(BmpPlan{.bits = 8,
                                                          .width = 5,
                                                          .height = 3,
                                                          .pixelData = test_support::PatternRows8(5, 3),
@@ -181,7 +181,7 @@ TEST(StrictDecoder, RleSkippedPixelsAreTransparent)
                                        .compression = 1,
                                        .pixelData = Bytes{2, 1, 0, 2, 1, 2, 1, 3, 0, 0, 4, 2, 0, 1},
                                        .palette = FourColourPalette()});
-    const DecodedPicture picture = DecodePicture(PictureType::Bmp, bmp);
+    const DecodedPicture picture = DecodePicture(ItemType::Bmp, bmp);
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ExpectPixels(picture.Frames.at(0), {4, 4}, [](int x, int y) {
         const int stored = 3 - y;
@@ -216,16 +216,16 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
 
     const struct {
         const char* name;
-        PictureType type;
+        ItemType type;
         Bytes bytes;
         PictureFault fault;
     } cases[] = {
-        {"GIF", PictureType::Gif, gif, PictureFault::None},
-        {"GIF cut", PictureType::Gif, Truncated(gif, gif.size() - 5), PictureFault::CutShort},
-        {"GIF screen too large", PictureType::Gif, hugeScreen, PictureFault::TooLarge},
-        {"bitmap", PictureType::Bmp, bmp, PictureFault::None},
-        {"bitmap cut", PictureType::Bmp, Truncated(bmp, bmp.size() - 1), PictureFault::CutShort},
-        {"bitmap with a broken RLE", PictureType::Bmp,
+        {"GIF", ItemType::Gif, gif, PictureFault::None},
+        {"GIF cut", ItemType::Gif, Truncated(gif, gif.size() - 5), PictureFault::CutShort},
+        {"GIF screen too large", ItemType::Gif, hugeScreen, PictureFault::TooLarge},
+        {"bitmap", ItemType::Bmp, bmp, PictureFault::None},
+        {"bitmap cut", ItemType::Bmp, Truncated(bmp, bmp.size() - 1), PictureFault::CutShort},
+        {"bitmap with a broken RLE", ItemType::Bmp,
          BuildBmp(BmpPlan{.bits = 8,
                           .width = 4,
                           .height = 4,
@@ -233,24 +233,24 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
                           .pixelData = Bytes{5, 1, 0, 1},
                           .palette = FourColourPalette()}),
          PictureFault::Damaged},
-        {"JPEG", PictureType::Jpeg, jpeg, PictureFault::None},
-        {"progressive JPEG", PictureType::Jpeg, progressive, PictureFault::None},
-        {"JPEG without its end marker", PictureType::Jpeg, Truncated(jpeg, jpeg.size() - 2), PictureFault::None},
-        {"JPEG cut in its scan", PictureType::Jpeg, Truncated(jpeg, jpeg.size() * 2 / 3), PictureFault::DecoderFailed},
-        {"progressive JPEG cut", PictureType::Jpeg, Truncated(progressive, progressive.size() * 2 / 3),
+        {"JPEG", ItemType::Jpeg, jpeg, PictureFault::None},
+        {"progressive JPEG", ItemType::Jpeg, progressive, PictureFault::None},
+        {"JPEG without its end marker", ItemType::Jpeg, Truncated(jpeg, jpeg.size() - 2), PictureFault::None},
+        {"JPEG cut in its scan", ItemType::Jpeg, Truncated(jpeg, jpeg.size() * 2 / 3), PictureFault::DecoderFailed},
+        {"progressive JPEG cut", ItemType::Jpeg, Truncated(progressive, progressive.size() * 2 / 3),
          PictureFault::DecoderFailed},
-        {"JPEG with an end marker in its scan", PictureType::Jpeg, endInside, PictureFault::DecoderFailed},
-        {"JPEG scan zeroed", PictureType::Jpeg, zeroTail, PictureFault::DecoderFailed},
-        {"JPEG headers only", PictureType::Jpeg, Truncated(jpeg, 20), PictureFault::DecoderFailed},
-        {"PNG", PictureType::Png, png, PictureFault::None},
-        {"PNG whose image data stop short", PictureType::Png, PngWithImageDataCut(png, 200),
+        {"JPEG with an end marker in its scan", ItemType::Jpeg, endInside, PictureFault::DecoderFailed},
+        {"JPEG scan zeroed", ItemType::Jpeg, zeroTail, PictureFault::DecoderFailed},
+        {"JPEG headers only", ItemType::Jpeg, Truncated(jpeg, 20), PictureFault::DecoderFailed},
+        {"PNG", ItemType::Png, png, PictureFault::None},
+        {"PNG whose image data stop short", ItemType::Png, PngWithImageDataCut(png, 200),
          PictureFault::DecoderFailed},
-        {"PNG cut", PictureType::Png, Truncated(png, png.size() / 2), PictureFault::CutShort},
-        {"GIF asked as PNG", PictureType::Png, gif, PictureFault::NotRecognised},
-        {"PNG asked as JPEG", PictureType::Jpeg, png, PictureFault::NotRecognised},
-        {"JPEG asked as bitmap", PictureType::Bmp, jpeg, PictureFault::NotRecognised},
-        {"bitmap asked as GIF", PictureType::Gif, bmp, PictureFault::NotRecognised},
-        {"nothing", PictureType::Png, {}, PictureFault::NotRecognised},
+        {"PNG cut", ItemType::Png, Truncated(png, png.size() / 2), PictureFault::CutShort},
+        {"GIF asked as PNG", ItemType::Png, gif, PictureFault::NotRecognised},
+        {"PNG asked as JPEG", ItemType::Jpeg, png, PictureFault::NotRecognised},
+        {"JPEG asked as bitmap", ItemType::Bmp, jpeg, PictureFault::NotRecognised},
+        {"bitmap asked as GIF", ItemType::Gif, bmp, PictureFault::NotRecognised},
+        {"nothing", ItemType::Png, {}, PictureFault::NotRecognised},
     };
     const PictureDecodeCheck check = CheckPicture;
     const std::atomic<bool> cancel{false};
@@ -259,7 +259,7 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
         const DecodedPicture picture = DecodePicture(c.type, c.bytes);
         EXPECT_EQ(picture.Fault, c.fault) << PictureFaultName(picture.Fault);
         EXPECT_EQ(picture.Frames.empty(), c.fault != PictureFault::None);
-        EXPECT_EQ(check(c.type, c.bytes, cancel) == PictureStatus::Complete, c.fault == PictureFault::None);
+        EXPECT_EQ(check(c.type, c.bytes, cancel) == ItemStatus::Complete, c.fault == PictureFault::None);
     }
 }
 
@@ -267,7 +267,7 @@ TEST(StrictDecoder, JpegAndPngPixels)
 {
     for (const char* format : {"jpeg", "png"}) {
         SCOPED_TRACE(format);
-        const PictureType type = format[0] == 'j' ? PictureType::Jpeg : PictureType::Png;
+        const ItemType type = format[0] == 'j' ? ItemType::Jpeg : ItemType::Png;
         const DecodedPicture picture = DecodePicture(type, test_support::WriteWithQt(format, 64, 48));
         ASSERT_TRUE(picture.Ok());
         ASSERT_EQ(picture.Frames.size(), 1u);
@@ -300,8 +300,8 @@ TEST(StrictDecoder, JpegComplaintsAreTrappedWhateverTheLoggingRules)
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false\nqt.gui.imageio.jpeg=false"));
     gMessages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(RecordMessage);
-    const bool cutAccepted = (CheckPictureFault(PictureType::Jpeg, cut) == PictureFault::None);
-    const bool wholeAccepted = (CheckPictureFault(PictureType::Jpeg, jpeg) == PictureFault::None);
+    const bool cutAccepted = (CheckPictureFault(ItemType::Jpeg, cut) == PictureFault::None);
+    const bool wholeAccepted = (CheckPictureFault(ItemType::Jpeg, jpeg) == PictureFault::None);
     qWarning("after the decode");
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QString());
@@ -317,14 +317,14 @@ TEST(StrictDecoder, ConcurrentChecksKeepTheirOwnVerdicts)
     const Bytes cut = Truncated(jpeg, jpeg.size() * 2 / 3);
     const Bytes gif = BuildGif({.width = 16, .height = 16, .images = {GifImage{0, 0, 16, 16, {}}}});
     std::atomic<int> wrong{0};
-    auto run = [&](const Bytes& bytes, PictureType type, bool expected) {
+    auto run = [&](const Bytes& bytes, ItemType type, bool expected) {
         for (int i = 0; i < 40; ++i)
             if ((CheckPictureFault(type, bytes) == PictureFault::None) != expected)
                 ++wrong;
     };
-    std::thread damaged(run, std::cref(cut), PictureType::Jpeg, false);
-    std::thread whole(run, std::cref(jpeg), PictureType::Jpeg, true);
-    std::thread other(run, std::cref(gif), PictureType::Gif, true);
+    std::thread damaged(run, std::cref(cut), ItemType::Jpeg, false);
+    std::thread whole(run, std::cref(jpeg), ItemType::Jpeg, true);
+    std::thread other(run, std::cref(gif), ItemType::Gif, true);
     damaged.join();
     whole.join();
     other.join();
@@ -335,21 +335,21 @@ TEST(StrictDecoder, RunsWithoutAGuiApplication)
 {
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     EXPECT_EQ(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr);
-    EXPECT_EQ(CheckPictureFault(PictureType::Gif, BuildGif({.width = 4, .height = 4, .images = {GifImage{}}})),
+    EXPECT_EQ(CheckPictureFault(ItemType::Gif, BuildGif({.width = 4, .height = 4, .images = {GifImage{}}})),
               PictureFault::None);
-    EXPECT_EQ(CheckPictureFault(PictureType::Jpeg, test_support::WriteWithQt("jpeg")), PictureFault::None);
-    EXPECT_EQ(CheckPictureFault(PictureType::Png, test_support::WriteWithQt("png")), PictureFault::None);
-    EXPECT_EQ(CheckPictureFault(PictureType::Bmp, test_support::WriteWithQt("bmp")), PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(ItemType::Jpeg, test_support::WriteWithQt("jpeg")), PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(ItemType::Png, test_support::WriteWithQt("png")), PictureFault::None);
+    EXPECT_EQ(CheckPictureFault(ItemType::Bmp, test_support::WriteWithQt("bmp")), PictureFault::None);
 }
 
 TEST(StrictDecoder, PreviewPictureTypeBySignature)
 {
     const struct {
         std::string bytes;
-        std::optional<PictureType> type;
+        std::optional<ItemType> type;
     } cases[] = {
-        {"GIF89a", PictureType::Gif}, {"GIF8", PictureType::Gif}, {"GIF7", std::nullopt},
-        {"BM", PictureType::Bmp},     {"B", std::nullopt},        {"\x89PNG", std::nullopt},
+        {"GIF89a", ItemType::Gif}, {"GIF8", ItemType::Gif}, {"GIF7", std::nullopt},
+        {"BM", ItemType::Bmp},     {"B", std::nullopt},        {"\x89PNG", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PreviewPictureType(Bytes(c.bytes.begin(), c.bytes.end())), c.type) << c.bytes;

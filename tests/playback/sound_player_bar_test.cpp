@@ -18,15 +18,15 @@ TEST(SoundPlayerBar, PlayIsDisabledWithTheReasonWhenNothingCanPlay)
     const struct {
         const char* name;
         bool audioOutput;
-        ContentType type;
+        ItemType type;
         const std::vector<uint8_t>* bytes;
         bool enabled;
         const char* tooltip;
     } cases[] = {
-        {"no audio output", false, ContentType::Amr, &amr, false, "нет вывода звука"},
-        {"no sound chosen", true, ContentType::Amr, nullptr, false, "Выберите звук"},
-        {"a format no decoder plays", true, ContentType::Smaf, &smaf, false, "не воспроизводится"},
-        {"a playable sound", true, ContentType::Amr, &amr, true, "Пробел"},
+        {"no audio output", false, ItemType::Amr, &amr, false, "нет вывода звука"},
+        {"no sound chosen", true, ItemType::Amr, nullptr, false, "Выберите звук"},
+        {"a format no decoder plays", true, ItemType::Smaf, &smaf, false, "не воспроизводится"},
+        {"a playable sound", true, ItemType::Amr, &amr, true, "Пробел"},
     };
     for (const auto& c : cases) {
         SoundPlayerBar bar(c.audioOutput);

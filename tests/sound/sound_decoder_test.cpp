@@ -39,24 +39,24 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
 {
     const struct {
         const char* name;
-        ContentType type;
+        ItemType type;
         Bytes bytes;
         int64_t frameMs;
         bool silent;
     } cases[] = {
-        {"midi type 1", ContentType::Midi, BuildMidi({}), 1, false},
-        {"midi type 0", ContentType::Midi, BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), 1, false},
-        {"rmid", ContentType::Rmid, BuildRiff({.form = "RMID"}), 1, false},
-        {"amr-nb", ContentType::Amr, BuildAmr({}), 20, false},
-        {"amr-nb silence frames only", ContentType::Amr, BuildAmr({.frameTypes = {8, 15, 15, 8, 15}}), 20, true},
-        {"amr-wb", ContentType::AmrWb, BuildAmr({.wide = true}), 20, false},
+        {"midi type 1", ItemType::Midi, BuildMidi({}), 1, false},
+        {"midi type 0", ItemType::Midi, BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), 1, false},
+        {"rmid", ItemType::Rmid, BuildRiff({.form = "RMID"}), 1, false},
+        {"amr-nb", ItemType::Amr, BuildAmr({}), 20, false},
+        {"amr-nb silence frames only", ItemType::Amr, BuildAmr({.frameTypes = {8, 15, 15, 8, 15}}), 20, true},
+        {"amr-wb", ItemType::AmrWb, BuildAmr({.wide = true}), 20, false},
         // Its frames lean on a bit reservoir that came before the first one.
-        {"mp3 of four frames", ContentType::Mp3, BuildMp3({.frames = 4}), 27, true},
-        {"mp3 mpeg-2 layer ii mono with tags", ContentType::Mp3,
+        {"mp3 of four frames", ItemType::Mp3, BuildMp3({.frames = 4}), 27, true},
+        {"mp3 mpeg-2 layer ii mono with tags", ItemType::Mp3,
          BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true, .id3 = true, .ape = true, .id3v1 = true}), 48,
          false},
-        {"wav pcm", ContentType::Wav, BuildRiff({}), 1, false},
-        {"wav ima adpcm", ContentType::Wav, BuildRiff({.formatTag = 17, .dataBytes = 256 * 6}), 64, false},
+        {"wav pcm", ItemType::Wav, BuildRiff({}), 1, false},
+        {"wav ima adpcm", ItemType::Wav, BuildRiff({.formatTag = 17, .dataBytes = 256 * 6}), 64, false},
     };
     if (MidiSoundFont().empty())
         GTEST_SKIP() << "no General MIDI sound font on this machine";
@@ -70,9 +70,9 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
                     static_cast<double>(c.frameMs));
         if (!c.silent)
             EXPECT_FALSE(AllZero(decoded.Sound));
-        if (walk.Channels > 0 && c.type != ContentType::Midi && c.type != ContentType::Rmid)
+        if (walk.Channels > 0 && c.type != ItemType::Midi && c.type != ItemType::Rmid)
             EXPECT_EQ(decoded.Sound.Channels, walk.Channels);
-        EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), ContentStatus::Complete);
+        EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), ItemStatus::Complete);
     }
 }
 
@@ -83,16 +83,16 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
     std::fill(cutMp3.begin() + 200, cutMp3.end(), 0x00);
     const struct {
         const char* name;
-        ContentType type;
+        ItemType type;
         Bytes bytes;
-        ContentStatus status;
+        ItemStatus status;
     } cases[] = {
-        {"midi without notes", ContentType::Midi, BuildMidi({.notes = 0}), ContentStatus::Damaged},
-        {"smaf", ContentType::Smaf, BuildSmaf({}), ContentStatus::Unchecked},
-        {"imelody", ContentType::Imelody, BuildImelody({}), ContentStatus::Unchecked},
-        {"qcp", ContentType::Qcp, BuildRiff({.form = "QLCM"}), ContentStatus::Unchecked},
-        {"wav with a broken format chunk", ContentType::Wav, Bytes(44, 0x00), ContentStatus::Damaged},
-        {"amr header alone", ContentType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ContentStatus::Damaged},
+        {"midi without notes", ItemType::Midi, BuildMidi({.notes = 0}), ItemStatus::Damaged},
+        {"smaf", ItemType::Smaf, BuildSmaf({}), ItemStatus::Unchecked},
+        {"imelody", ItemType::Imelody, BuildImelody({}), ItemStatus::Unchecked},
+        {"qcp", ItemType::Qcp, BuildRiff({.form = "QLCM"}), ItemStatus::Unchecked},
+        {"wav with a broken format chunk", ItemType::Wav, Bytes(44, 0x00), ItemStatus::Damaged},
+        {"amr header alone", ItemType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ItemStatus::Damaged},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
@@ -105,19 +105,19 @@ TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
     amr.resize(amr.size() + 1'000'000, 0x7C);  // frame type 15: no data, one byte
     SoundLimits limits = Limits(amr.size());
     limits.MaxFrames = 1000;
-    EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::TooCostly);
+    EXPECT_EQ(DecodeSound(ItemType::Amr, amr, limits).Outcome, SoundOutcome::TooCostly);
     std::atomic<bool> cancel{true};
     limits = Limits(amr.size());
     limits.Cancel = &cancel;
-    EXPECT_EQ(DecodeSound(ContentType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
+    EXPECT_EQ(DecodeSound(ItemType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
     // The verdict reads the first frames and takes the rest on trust.
-    EXPECT_EQ(CheckSound(ContentType::Amr, amr, std::atomic<bool>{false}), ContentStatus::Complete);
+    EXPECT_EQ(CheckSound(ItemType::Amr, amr, std::atomic<bool>{false}), ItemStatus::Complete);
 }
 
 TEST(WavFile, ReadsBackWithTheSameSamples)
 {
     const Bytes amr = BuildAmr({.wide = true});
-    const SoundDecode decoded = DecodeSound(ContentType::AmrWb, amr, Limits(amr.size()));
+    const SoundDecode decoded = DecodeSound(ItemType::AmrWb, amr, Limits(amr.size()));
     ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
     const Bytes wav = WavFileBytes(decoded.Sound);
     const std::filesystem::path path =

@@ -65,7 +65,7 @@ public:
 
     // bytes after a gap, expected as an item of type and status ending at
     // start + expectedSize (the whole piece when 0).
-    std::size_t Put(const Bytes& bytes, ContentType type, ContentStatus status, const std::string& what,
+    std::size_t Put(const Bytes& bytes, ItemType type, ItemStatus status, const std::string& what,
                     std::size_t expectedSize = 0)
     {
         const std::size_t at = Place(bytes, true);
@@ -74,7 +74,7 @@ public:
     }
 
     // bytes right after the previous piece, with no gap.
-    std::size_t PutAdjacent(const Bytes& bytes, ContentType type, ContentStatus status, const std::string& what)
+    std::size_t PutAdjacent(const Bytes& bytes, ItemType type, ItemStatus status, const std::string& what)
     {
         const std::size_t at = Place(bytes, false);
         Expect(at, at + bytes.size(), type, status, {}, what);
@@ -90,8 +90,8 @@ public:
     // A file-system entry called name (UTF-8) stating size and holding data,
     // expected as an item of type and status ending at end (0: the stated end).
     // Returns the offset of its data.
-    std::size_t PutEntry(const std::string& name, const Bytes& data, uint32_t size, ContentType type,
-                         ContentStatus status, const std::string& what, std::size_t end = 0)
+    std::size_t PutEntry(const std::string& name, const Bytes& data, uint32_t size, ItemType type,
+                         ItemStatus status, const std::string& what, std::size_t end = 0)
     {
         const std::size_t at = m_image.size() + Gap();
         const std::size_t h = at + kFileEntryNameDistance;
@@ -125,7 +125,7 @@ public:
     // A run of erased flash, right after the previous piece when adjacent.
     void PutRun(std::size_t count, uint8_t value, bool adjacent = false) { Place(Bytes(count, value), !adjacent); }
 
-    void Expect(std::size_t start, std::size_t end, ContentType type, ContentStatus status, std::string entry,
+    void Expect(std::size_t start, std::size_t end, ItemType type, ItemStatus status, std::string entry,
                 const std::string& what)
     {
         m_items.push_back(
@@ -143,7 +143,7 @@ public:
     }
 
     // An entry placed for its effect on others, listed under another rule.
-    static constexpr ContentStatus kNotListed = static_cast<ContentStatus>(0xFF);
+    static constexpr ItemStatus kNotListed = static_cast<ItemStatus>(0xFF);
 
 private:
     std::size_t Gap()
@@ -177,25 +177,25 @@ void PutPictures(Layout& flash, bool openTraps)
     const Bytes animation = BuildGif({.frames = 3, .localPaletteFrame = 1});
     const Bytes png = BuildPng({.width = 30, .height = 20, .idatChunks = 3});
     const Bytes jpeg = BuildJpeg({});
-    flash.Put(gif, ContentType::Gif, ContentStatus::Complete, "GIF89a");
-    flash.Put(BuildGif({.gif87a = true}), ContentType::Gif, ContentStatus::Complete, "GIF87a");
-    flash.Put(BuildGif({.comment = std::string("\0\x3B", 2)}), ContentType::Gif, ContentStatus::Complete,
+    flash.Put(gif, ItemType::Gif, ItemStatus::Complete, "GIF89a");
+    flash.Put(BuildGif({.gif87a = true}), ItemType::Gif, ItemStatus::Complete, "GIF87a");
+    flash.Put(BuildGif({.comment = std::string("\0\x3B", 2)}), ItemType::Gif, ItemStatus::Complete,
               "GIF with 00 3B in a comment");
     flash.PutCode(3000);
-    flash.PutAdjacent(animation, ContentType::Gif, ContentStatus::Complete, "animated GIF among machine code");
+    flash.PutAdjacent(animation, ItemType::Gif, ItemStatus::Complete, "animated GIF among machine code");
     flash.PutCode(2000, false);
-    flash.Put(Cut(animation, Find(animation, {0x21, 0xF9}, 1)), ContentType::Gif, ContentStatus::Truncated,
+    flash.Put(Cut(animation, Find(animation, {0x21, 0xF9}, 1)), ItemType::Gif, ItemStatus::Truncated,
               "GIF cut before its second frame");
     // Cut inside a sub-block: a walk that read the erased bytes as blocks of
     // 255 would land in the GIF after the run and take its trailer.
-    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ContentType::Gif, ContentStatus::Truncated,
+    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ItemType::Gif, ItemStatus::Truncated,
               "GIF cut in its image data, then a long run of erased flash");
     flash.PutRun(kLongErasedRun, 0xFF, true);
-    flash.PutAdjacent(gif, ContentType::Gif, ContentStatus::Complete, "GIF after the long erased run");
-    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ContentType::Gif, ContentStatus::Truncated,
+    flash.PutAdjacent(gif, ItemType::Gif, ItemStatus::Complete, "GIF after the long erased run");
+    flash.Put(Cut(BuildGif({.width = 200, .height = 200}), 337), ItemType::Gif, ItemStatus::Truncated,
               "GIF cut in its image data, then 64 bytes of erased flash");
     flash.PutRun(64, 0xFF, true);
-    flash.PutAdjacent(BuildGif({.width = 200, .height = 200}), ContentType::Gif, ContentStatus::Complete,
+    flash.PutAdjacent(BuildGif({.width = 200, .height = 200}), ItemType::Gif, ItemStatus::Complete,
                       "GIF after the short erased run");
     // An encoder keeping its full table writes the uniform rows as code 4095
     // again and again: runs of FFh that are data.
@@ -206,30 +206,30 @@ void PutPictures(Layout& flash, bool openTraps)
     flash.Put(BuildGif({.width = 400,
                         .height = 97,
                         .images = {{.width = 400, .height = 97, .pixels = pixels, .style = LzwStyle::KeepFullTable}}}),
-              ContentType::Gif, ContentStatus::Complete, "GIF whose full LZW table writes runs of FFh");
-    flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ContentType::Bmp, ContentStatus::Complete,
+              ItemType::Gif, ItemStatus::Complete, "GIF whose full LZW table writes runs of FFh");
+    flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ItemType::Bmp, ItemStatus::Complete,
               "8-bit bitmap");
     flash.PutCode(1500);
-    flash.PutAdjacent(BuildBmp({.headerSize = 124, .bits = 32, .width = 6, .height = 6}), ContentType::Bmp,
-                      ContentStatus::Complete, "V5 32-bit bitmap among machine code");
+    flash.PutAdjacent(BuildBmp({.headerSize = 124, .bits = 32, .width = 6, .height = 6}), ItemType::Bmp,
+                      ItemStatus::Complete, "V5 32-bit bitmap among machine code");
     flash.PutCode(1500, false);
     if (openTraps) {
-        flash.Put(Cut(BuildBmp({.width = 40, .height = 30}), 700), ContentType::Bmp, ContentStatus::Truncated,
+        flash.Put(Cut(BuildBmp({.width = 40, .height = 30}), 700), ItemType::Bmp, ItemStatus::Truncated,
                   "bitmap cut by erased flash, pictures within its stated size");
-        flash.Put(jpeg, ContentType::Jpeg, ContentStatus::Complete, "JPEG inside a cut bitmap's stated size");
+        flash.Put(jpeg, ItemType::Jpeg, ItemStatus::Complete, "JPEG inside a cut bitmap's stated size");
     }
-    flash.Put(jpeg, ContentType::Jpeg, ContentStatus::Complete, "baseline JPEG");
-    flash.Put(BuildJpeg({.thumbnail = true}), ContentType::Jpeg, ContentStatus::Complete,
+    flash.Put(jpeg, ItemType::Jpeg, ItemStatus::Complete, "baseline JPEG");
+    flash.Put(BuildJpeg({.thumbnail = true}), ItemType::Jpeg, ItemStatus::Complete,
               "JPEG with a thumbnail and its FF D9");
-    flash.Put(Cut(jpeg, Find(jpeg, {0xFF, 0xDA}) + 11), ContentType::Jpeg, ContentStatus::Truncated,
+    flash.Put(Cut(jpeg, Find(jpeg, {0xFF, 0xDA}) + 11), ItemType::Jpeg, ItemStatus::Truncated,
               "JPEG cut in its scan");
     flash.PutRun(3000, 0x00);
-    flash.Put(png, ContentType::Png, ContentStatus::Complete, "PNG of three IDAT after zeros");
-    flash.Put(BuildPng({.text = "IEND\xAE\x42\x60\x82"}), ContentType::Png, ContentStatus::Complete,
+    flash.Put(png, ItemType::Png, ItemStatus::Complete, "PNG of three IDAT after zeros");
+    flash.Put(BuildPng({.text = "IEND\xAE\x42\x60\x82"}), ItemType::Png, ItemStatus::Complete,
               "PNG with IEND in a text chunk");
     // A cut chunk-walked item ends with its last whole chunk.
     const std::size_t secondIdat = Find(png, {'I', 'D', 'A', 'T'}, 1) - 4;
-    flash.Put(Cut(png, secondIdat + 30), ContentType::Png, ContentStatus::Truncated, "PNG cut in its second IDAT",
+    flash.Put(Cut(png, secondIdat + 30), ItemType::Png, ItemStatus::Truncated, "PNG cut in its second IDAT",
               secondIdat);
     flash.PutDecoy(Then(Cut(gif, 6), Garbage(200, 1)), "GIF89a + garbage");
     flash.PutDecoy(Then({'B', 'M'}, Garbage(100, 2)), "BM + garbage");
@@ -240,50 +240,50 @@ void PutPictures(Layout& flash, bool openTraps)
 void PutSounds(Layout& flash)
 {
     const Bytes midi = BuildMidi({});
-    flash.Put(midi, ContentType::Midi, ContentStatus::Complete, "MIDI type 1");
+    flash.Put(midi, ItemType::Midi, ItemStatus::Complete, "MIDI type 1");
     flash.PutCode(2500);
-    flash.PutAdjacent(BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), ContentType::Midi,
-                      ContentStatus::Complete, "MIDI type 0 among machine code");
+    flash.PutAdjacent(BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), ItemType::Midi,
+                      ItemStatus::Complete, "MIDI type 0 among machine code");
     flash.PutCode(2500, false);
-    flash.Put(BuildMidi({.unknownChunk = true}), ContentType::Midi, ContentStatus::Complete,
+    flash.Put(BuildMidi({.unknownChunk = true}), ItemType::Midi, ItemStatus::Complete,
               "MIDI with an unknown chunk");
     const std::size_t lastTrack = Find(midi, {'M', 'T', 'r', 'k'}, 1);
-    flash.Put(Cut(midi, midi.size() - 20), ContentType::Midi, ContentStatus::Truncated, "MIDI cut in its last track",
+    flash.Put(Cut(midi, midi.size() - 20), ItemType::Midi, ItemStatus::Truncated, "MIDI cut in its last track",
               lastTrack);
     const Bytes amr = BuildAmr({.frameTypes = std::vector<uint8_t>(60, 7)});
-    flash.Put(amr, ContentType::Amr, ContentStatus::Complete, "AMR-NB");
-    flash.Put(BuildAmr({.frameTypes = {7, 8, 15, 15, 15, 8, 15, 15, 15, 15, 8, 15, 15, 7}}), ContentType::Amr,
-              ContentStatus::Complete, "AMR-NB with silence and no-data frames");
+    flash.Put(amr, ItemType::Amr, ItemStatus::Complete, "AMR-NB");
+    flash.Put(BuildAmr({.frameTypes = {7, 8, 15, 15, 15, 8, 15, 15, 15, 15, 8, 15, 15, 7}}), ItemType::Amr,
+              ItemStatus::Complete, "AMR-NB with silence and no-data frames");
     // A 12.2 kbit/s frame is 32 bytes with its header: the last one is cut.
-    flash.Put(Cut(amr, amr.size() - 9), ContentType::Amr, ContentStatus::Truncated,
+    flash.Put(Cut(amr, amr.size() - 9), ItemType::Amr, ItemStatus::Truncated,
               "AMR-NB cut in a frame by erased flash", amr.size() - 32);
     flash.PutRun(2000, 0x00);
-    flash.Put(BuildAmr({.wide = true, .frameTypes = std::vector<uint8_t>(40, 8)}), ContentType::AmrWb,
-              ContentStatus::Complete, "AMR-WB after zeros");
+    flash.Put(BuildAmr({.wide = true, .frameTypes = std::vector<uint8_t>(40, 8)}), ItemType::AmrWb,
+              ItemStatus::Complete, "AMR-WB after zeros");
     const Bytes mp3 = BuildMp3({.frames = 20});
     const std::size_t frame = Mp3FrameSize({.frames = 20});
-    flash.Put(mp3, ContentType::Mp3, ContentStatus::Complete, "MP3 without tags");
-    flash.Put(BuildMp3({.frames = 12, .id3 = true, .ape = true, .id3v1 = true}), ContentType::Mp3,
-              ContentStatus::Complete, "MP3 with ID3v2, APE and ID3v1 tags");
+    flash.Put(mp3, ItemType::Mp3, ItemStatus::Complete, "MP3 without tags");
+    flash.Put(BuildMp3({.frames = 12, .id3 = true, .ape = true, .id3v1 = true}), ItemType::Mp3,
+              ItemStatus::Complete, "MP3 with ID3v2, APE and ID3v1 tags");
     flash.Put(BuildMp3({.version = 2, .layer = 2, .frames = 10, .mono = true, .id3 = true, .id3Footer = true}),
-              ContentType::Mp3, ContentStatus::Complete, "MPEG-2 Layer II with an ID3v2 footer");
-    flash.Put(Cut(mp3, frame * 10 + 50), ContentType::Mp3, ContentStatus::Truncated, "MP3 cut in its 11th frame",
+              ItemType::Mp3, ItemStatus::Complete, "MPEG-2 Layer II with an ID3v2 footer");
+    flash.Put(Cut(mp3, frame * 10 + 50), ItemType::Mp3, ItemStatus::Truncated, "MP3 cut in its 11th frame",
               frame * 10);
     flash.PutCode(1000);
-    flash.PutAdjacent(BuildRiff({}), ContentType::Wav, ContentStatus::Complete, "WAV PCM among machine code");
+    flash.PutAdjacent(BuildRiff({}), ItemType::Wav, ItemStatus::Complete, "WAV PCM among machine code");
     flash.PutCode(1000, false);
-    flash.Put(BuildRiff({.formatTag = 17, .dataBytes = 256 * 8}), ContentType::Wav, ContentStatus::Complete,
+    flash.Put(BuildRiff({.formatTag = 17, .dataBytes = 256 * 8}), ItemType::Wav, ItemStatus::Complete,
               "WAV IMA ADPCM");
-    flash.Put(BuildRiff({.oddChunk = true}), ContentType::Wav, ContentStatus::Complete, "WAV with an odd chunk");
-    flash.Put(BuildRiff({.riffSize = 0}), ContentType::Wav, ContentStatus::Complete, "WAV whose RIFF size is 0");
-    flash.Put(BuildRiff({.riffSize = 0xFFFFFFFF}), ContentType::Wav, ContentStatus::Complete,
+    flash.Put(BuildRiff({.oddChunk = true}), ItemType::Wav, ItemStatus::Complete, "WAV with an odd chunk");
+    flash.Put(BuildRiff({.riffSize = 0}), ItemType::Wav, ItemStatus::Complete, "WAV whose RIFF size is 0");
+    flash.Put(BuildRiff({.riffSize = 0xFFFFFFFF}), ItemType::Wav, ItemStatus::Complete,
               "WAV whose RIFF size is FFFFFFFFh");
-    flash.Put(BuildRiff({.form = "QLCM"}), ContentType::Qcp, ContentStatus::Complete, "QCP");
-    flash.Put(BuildRiff({.form = "RMID"}), ContentType::Rmid, ContentStatus::Complete, "RMID");
-    flash.Put(BuildImelody({}), ContentType::Imelody, ContentStatus::Complete, "iMelody, CR LF lines");
-    flash.Put(BuildImelody({.lineEnd = "\n", .finalLineEnd = false}), ContentType::Imelody, ContentStatus::Complete,
+    flash.Put(BuildRiff({.form = "QLCM"}), ItemType::Qcp, ItemStatus::Complete, "QCP");
+    flash.Put(BuildRiff({.form = "RMID"}), ItemType::Rmid, ItemStatus::Complete, "RMID");
+    flash.Put(BuildImelody({}), ItemType::Imelody, ItemStatus::Complete, "iMelody, CR LF lines");
+    flash.Put(BuildImelody({.lineEnd = "\n", .finalLineEnd = false}), ItemType::Imelody, ItemStatus::Complete,
               "iMelody, LF lines, no last line end");
-    flash.Put(BuildSmaf({.tracks = 2}), ContentType::Smaf, ContentStatus::Complete, "SMAF");
+    flash.Put(BuildSmaf({.tracks = 2}), ItemType::Smaf, ItemStatus::Complete, "SMAF");
     flash.PutDecoy(Then(Cut(midi, 14), Garbage(100, 21)), "MThd + garbage");
     flash.PutDecoy(Then(Bytes{'#', '!', 'A', 'M', 'R', '\n'}, Garbage(60, 22)), "#!AMR + garbage");
     flash.PutDecoy(Cut(mp3, frame * 3), "three MP3 frames");
@@ -293,24 +293,24 @@ void PutSounds(Layout& flash)
 void PutApplications(Layout& flash)
 {
     const Bytes snake = BuildJar(MidletPlan("Snake"));
-    flash.Put(snake, ContentType::Jar, ContentStatus::Complete, "JAR with data descriptors");
-    flash.Put(BuildJar(MidletPlan("Outer", BuildJar(MidletPlan("Inner")))), ContentType::Jar, ContentStatus::Complete,
+    flash.Put(snake, ItemType::Jar, ItemStatus::Complete, "JAR with data descriptors");
+    flash.Put(BuildJar(MidletPlan("Outer", BuildJar(MidletPlan("Inner")))), ItemType::Jar, ItemStatus::Complete,
               "JAR stored inside a JAR");
     JarPlan stored = MidletPlan("Stored");
     for (JarFile& file : stored.files)
         file.deflated = false, file.descriptor = false;
     flash.PutCode(2000);
-    flash.PutAdjacent(BuildJar(stored), ContentType::Jar, ContentStatus::Complete, "JAR of stored files among code");
+    flash.PutAdjacent(BuildJar(stored), ItemType::Jar, ItemStatus::Complete, "JAR of stored files among code");
     flash.PutCode(2000, false);
     // Cut in the last file's data descriptor: the archive ends with its last whole file.
     const JarPlan tetrisPlan = MidletPlan("Tetris");
     const Bytes tetris = BuildJar(tetrisPlan);
     const std::size_t cut = CentralDirectoryOf(tetris) - 5;
-    flash.Put(Cut(tetris, cut), ContentType::Jar, ContentStatus::Truncated,
+    flash.Put(Cut(tetris, cut), ItemType::Jar, ItemStatus::Truncated,
               "JAR cut before its directory, another JAR right after it",
               LocalHeaderOf(tetris, tetrisPlan.files.back().name));
-    flash.PutAdjacent(snake, ContentType::Jar, ContentStatus::Complete, "the JAR after a cut one");
-    flash.Put(TextBytes(MidletDescriptor("Snake", snake.size())), ContentType::Jad, ContentStatus::Complete,
+    flash.PutAdjacent(snake, ItemType::Jar, ItemStatus::Complete, "the JAR after a cut one");
+    flash.Put(TextBytes(MidletDescriptor("Snake", snake.size())), ItemType::Jad, ItemStatus::Complete,
               "descriptor of a JAR no entry names");
     flash.PutDecoy(Then({'P', 'K', 3, 4}, Garbage(200, 24)), "PK 03 04 + garbage");
     flash.PutDecoy(TextBytes("MIDlet-Name: Lonely\r\n"), "one MIDlet line");
@@ -319,44 +319,44 @@ void PutApplications(Layout& flash)
 void PutFiles(Layout& flash)
 {
     const Bytes ring = BuildMidi({.notes = 8});
-    flash.PutEntry("Звонок.mid", ring, static_cast<uint32_t>(ring.size()), ContentType::Midi, ContentStatus::Complete,
+    flash.PutEntry("Звонок.mid", ring, static_cast<uint32_t>(ring.size()), ItemType::Midi, ItemStatus::Complete,
                    "entry: MIDI");
     const Bytes voice = BuildAmr({.frameTypes = {7, 7, 8, 15, 15, 15, 15, 8, 7, 7, 7, 7}});
-    flash.PutEntry("Запись 1.amr", voice, static_cast<uint32_t>(voice.size()), ContentType::Amr,
-                   ContentStatus::Complete, "entry: AMR with silence frames");
-    flash.PutEntry("Запись 2.amr", voice, static_cast<uint32_t>(voice.size() + 300), ContentType::Amr,
-                   ContentStatus::Truncated, "entry: AMR whose size runs into erased flash");
+    flash.PutEntry("Запись 1.amr", voice, static_cast<uint32_t>(voice.size()), ItemType::Amr,
+                   ItemStatus::Complete, "entry: AMR with silence frames");
+    flash.PutEntry("Запись 2.amr", voice, static_cast<uint32_t>(voice.size() + 300), ItemType::Amr,
+                   ItemStatus::Truncated, "entry: AMR whose size runs into erased flash");
     const Bytes racer = BuildJar(MidletPlan("Racer"));
-    flash.PutEntry("Racer.jar", racer, static_cast<uint32_t>(racer.size()), ContentType::Jar, ContentStatus::Complete,
+    flash.PutEntry("Racer.jar", racer, static_cast<uint32_t>(racer.size()), ItemType::Jar, ItemStatus::Complete,
                    "entry: JAR");
-    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size())), ContentType::Jad, ContentStatus::Complete,
+    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size())), ItemType::Jad, ItemStatus::Complete,
               "descriptor naming the entry's JAR, right size");
-    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size() + 1)), ContentType::Jad, ContentStatus::Damaged,
+    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size() + 1)), ItemType::Jad, ItemStatus::Damaged,
               "descriptor naming the entry's JAR, wrong size");
     const Bytes song = BuildMp3({.frames = 8, .id3 = true});
-    flash.PutEntry("Песня.mp3", song, static_cast<uint32_t>(song.size()), ContentType::Mp3, ContentStatus::Complete,
+    flash.PutEntry("Песня.mp3", song, static_cast<uint32_t>(song.size()), ItemType::Mp3, ItemStatus::Complete,
                    "entry: MP3");
     const Bytes screen = BuildGif({.frames = 3, .delay = 0x3B00});
-    flash.PutEntry("Заставка.gif", screen, static_cast<uint32_t>(screen.size()), ContentType::Gif,
-                   ContentStatus::Complete, "entry: animated GIF");
+    flash.PutEntry("Заставка.gif", screen, static_cast<uint32_t>(screen.size()), ItemType::Gif,
+                   ItemStatus::Complete, "entry: animated GIF");
     const Bytes icon = BuildPng({});
     flash.PutEntry("broken.png", Then(icon, Garbage(100, 30)), static_cast<uint32_t>(icon.size() + 100),
-                   ContentType::Png, ContentStatus::Damaged, "entry: PNG ending inside its entry, garbage after");
+                   ItemType::Png, ItemStatus::Complete, "entry: PNG ending inside its entry, other bytes after");
     flash.PutEntry("Фон.jpg", BuildJpeg({.progressive = true}),
-                   static_cast<uint32_t>(BuildJpeg({.progressive = true}).size()), ContentType::Jpeg,
-                   ContentStatus::Complete, "entry: progressive JPEG");
+                   static_cast<uint32_t>(BuildJpeg({.progressive = true}).size()), ItemType::Jpeg,
+                   ItemStatus::Complete, "entry: progressive JPEG");
     const std::string text = "The phone's own settings, 1=2\n";
-    flash.PutEntry("settings.txt", TextBytes(text), static_cast<uint32_t>(text.size()), ContentType::File,
-                   ContentStatus::Unchecked, "entry: text file");
-    flash.PutEntry("settings.txt", TextBytes(text + "3=4\n"), static_cast<uint32_t>(text.size() + 4), ContentType::File,
+    flash.PutEntry("settings.txt", TextBytes(text), static_cast<uint32_t>(text.size()), ItemType::File,
+                   ItemStatus::Unchecked, "entry: text file");
+    flash.PutEntry("settings.txt", TextBytes(text + "3=4\n"), static_cast<uint32_t>(text.size() + 4), ItemType::File,
                    Layout::kNotListed, "entry: a second file of the same name");
     flash.PutCode(3000);
     // Its stated size runs over the next entry: cut where that entry's name begins.
-    flash.PutEntry("big.dat", Garbage(3000, 25), 1u << 20, ContentType::File, ContentStatus::Truncated,
+    flash.PutEntry("big.dat", Garbage(3000, 25), 1u << 20, ItemType::File, ItemStatus::Truncated,
                    "entry: size crossing the next entry's signature");
     ExpectedItem& big = flash.Last();
-    const std::size_t small = flash.PutEntry("small.dat", Garbage(40, 26), 40, ContentType::File,
-                                             ContentStatus::Unchecked, "entry: after a crossing one");
+    const std::size_t small = flash.PutEntry("small.dat", Garbage(40, 26), 40, ItemType::File,
+                                             ItemStatus::Unchecked, "entry: after a crossing one");
     big.End = static_cast<int32_t>(small - kFileEntryDataDistance - kFileEntryNameDistance);
 }
 
@@ -378,7 +378,7 @@ ContentImage BuildContentImage(const ContentImagePlan& plan)
     }
     // Last: an entry whose stated size runs past the image's end.
     const Bytes tail = Garbage(500, 27);
-    flash.PutEntry("tail.dat", tail, 1u << 20, ContentType::File, ContentStatus::Truncated,
+    flash.PutEntry("tail.dat", tail, 1u << 20, ItemType::File, ItemStatus::Truncated,
                    "entry: size crossing the image's end");
     flash.Last().End = static_cast<int32_t>(flash.Size());
     return flash.Finish();

@@ -10,8 +10,8 @@ namespace kestrix::test_support {
 
 // One item the content search must list in a built content image.
 struct ExpectedItem {
-    ContentType Type = ContentType::File;
-    ContentStatus Status = ContentStatus::Complete;
+    ItemType Type = ItemType::File;
+    ItemStatus Status = ItemStatus::Complete;
     int32_t Start = 0;
     // One past the item's last byte.
     int32_t End = 0;

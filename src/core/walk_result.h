@@ -5,19 +5,19 @@
 
 namespace kestrix {
 
-// What a structure walk made of the bytes at a candidate picture's start.
-//   NotPicture: the header fails its checks (no picture is listed);
+// What a structure walk made of the bytes at a candidate item's start.
+//   NoItem:     the header fails its checks (no item is listed);
 //   Truncated:  the header is sound, but the walk met the end of the bytes, an
 //               impossible block or erased flash before the end marker;
 //   Whole:      the walk reached the format's end marker.
-enum class WalkVerdict : uint8_t { NotPicture, Truncated, Whole };
+enum class WalkVerdict : uint8_t { NoItem, Truncated, Whole };
 
-// The result of walking one picture's structure. Offsets are relative to the
+// The result of walking one item's structure. Offsets are relative to the
 // first byte of the walked bytes, which are never more than 2^31 - 1.
 struct WalkResult {
-    WalkVerdict Verdict = WalkVerdict::NotPicture;
+    WalkVerdict Verdict = WalkVerdict::NoItem;
     // One past the last part the walk accepted: the end marker's last byte + 1
-    // for a whole picture; 0 for no picture.
+    // for a whole item; 0 for no item.
     int32_t End = 0;
     int32_t Width = 0;
     int32_t Height = 0;
