@@ -71,6 +71,8 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // The middle goes, so that the number and the extension of a name stay.
+    m_table->setTextElideMode(Qt::ElideMiddle);
     // Column widths from the first rows: measuring thousands of rows would
     // keep the window from answering.
     m_table->horizontalHeader()->setResizeContentsPrecision(64);

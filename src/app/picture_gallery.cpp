@@ -211,7 +211,8 @@ void PictureGallery::BuildDetails()
     m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_details->setAllColumnsShowFocus(true);
     m_details->setIconSize(QSize(16, 16));
-    m_details->setTextElideMode(Qt::ElideRight);
+    // The middle goes, so that the number and the extension of a name stay.
+    m_details->setTextElideMode(Qt::ElideMiddle);
 
     QHeaderView* head = m_details->header();
     head->setSectionsMovable(false);
@@ -268,6 +269,8 @@ void PictureGallery::FilterChanged()
     m_sorted->SetNameFilter(m_filter->Text());
     m_sorted->SetOnlyFlawed(m_filter->OnlyFlawed());
     UpdateCounts();
+    // A picture the filter hides is no longer selected, nor shown large.
+    UpdatePreviewRow();
 }
 
 void PictureGallery::UpdateCounts()

@@ -1,3 +1,4 @@
+#include "filter_bar.h"
 #include "picture_builders.h"
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
@@ -513,6 +514,13 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
     m_gallery->SetSelectable(true);
     Click(*m_gallery->Grid(), 1);
     EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{1}));
+
+    // A filter that hides the selected picture also takes it from the large view.
+    EXPECT_EQ(m_gallery->PreviewRow(), 1);
+    m_gallery->Filter()->SetText(QStringLiteral("нет такого имени"));
+    EXPECT_EQ(m_gallery->PreviewRow(), -1);
+    EXPECT_TRUE(m_gallery->SelectedRows().empty());
+    m_gallery->Filter()->SetText({});
 
     // New rows drop the selection and the preview.
     m_gallery->SetPictures(m_built.rows, m_built.image);
