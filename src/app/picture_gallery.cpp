@@ -246,7 +246,12 @@ void PictureGallery::BuildActions()
     m_hexOffsets = new QAction(QStringLiteral("Смещения в hex"), this);
     m_hexOffsets->setObjectName(QStringLiteral("HexOffsets"));
     m_hexOffsets->setCheckable(true);
-    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) { m_model->SetHexOffsets(on); });
+    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) {
+        m_model->SetHexOffsets(on);
+        // The caption of the large view tells the start as the table does.
+        if (m_previewRow >= 0)
+            ShowPreview(m_previewRow);
+    });
     m_copyPicture = new QAction(QStringLiteral("Копировать картинку"), this);
     m_copyPicture->setObjectName(QStringLiteral("CopyPicture"));
     connect(m_copyPicture, &QAction::triggered, this, [this] { CopyPicture(); });
@@ -423,6 +428,8 @@ void PictureGallery::SetMode(ViewMode mode)
     m_stack->setCurrentWidget(shown);
     m_thumbnailsButton->setChecked(mode == ViewMode::Thumbnails);
     m_detailsButton->setChecked(mode == ViewMode::Details);
+    // The slider sizes thumbnails, which the table does not show.
+    m_sizeSlider->setVisible(mode == ViewMode::Thumbnails);
     if (m_selection->currentIndex().isValid())
         shown->scrollTo(m_selection->currentIndex());
 }
@@ -523,7 +530,7 @@ void PictureGallery::ShowPreview(int32_t row)
         return;
     }
     const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
-    m_previewInfo->setText(PictureGalleryModel::Description(picture, row) + QLatin1Char('\n') +
+    m_previewInfo->setText(PictureGalleryModel::Description(picture, row, HexOffsets()) + QLatin1Char('\n') +
                            PictureGalleryModel::StatusText(picture.Status));
     m_preview->SetMessage(QStringLiteral("Загрузка…"));
     m_previewBox = m_preview->size().expandedTo(QSize(1, 1));
