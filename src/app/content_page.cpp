@@ -186,10 +186,12 @@ int ContentPage::RowCount() const
 bool ContentPage::OpenItem(int row)
 {
     const QString path = m_model->ScratchCopy(m_sorted->mapToSource(m_sorted->index(row, 0)).row());
-    if (path.isEmpty())
-        return false;
     const QUrl url = QUrl::fromLocalFile(path);
-    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+    if (path.isEmpty() || !(m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url))) {
+        emit OpenFailed(path);
+        return false;
+    }
+    return true;
 }
 
 void ContentPage::StopPlaying()

@@ -535,6 +535,18 @@ void TForm1::FindedSelectItem(int32_t row, bool selected)
     RunCommand([&] { PreviewOrClear(row, selected); });
 }
 
+void TForm1::TellOpenFailed(const QString& path)
+{
+    if (path.isEmpty()) {
+        m_saveResult->SetMessage(QStringLiteral("Не удалось записать копию, чтобы открыть её"));
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).path());
+    m_saveResult->SetMessage(
+        QStringLiteral("Нет программы, чтобы открыть «%1»; копия лежит в %2").arg(QFileInfo(path).fileName(), folder),
+        folder);
+}
+
 void TForm1::OpenMenuBar()
 {
     const QList<QAction*> menus = menuBar()->actions();

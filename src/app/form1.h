@@ -210,6 +210,9 @@ public slots:
     // forgetting) the images that no longer exist; a choice opens its image as
     // Файл / Открыть does.
     void FillRecentMenu();
+    // An item's copy that no desktop program opened: the status bar says so
+    // and names the copy's folder (its tooltip holds the whole path).
+    void TellOpenFailed(const QString& path);
     // F10: opens the menu bar at its first menu.
     void OpenMenuBar();
     // Ctrl+F: puts the focus in the filter box of the page shown, if it has one.

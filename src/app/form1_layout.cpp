@@ -345,6 +345,9 @@ void TForm1::BuildPages()
     m_phoneFiles = new ContentPage(ContentKind::File, false);
     m_phoneFiles->setObjectName(QStringLiteral("PhoneFiles"));
     m_page->addTab(m_phoneFiles, ImageList::Icon(8), QStringLiteral("Файлы телефона"));
+    connect(m_allPictures, &PictureGallery::OpenFailed, this, &TForm1::TellOpenFailed);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        connect(page, &ContentPage::OpenFailed, this, &TForm1::TellOpenFailed);
     m_page->setCurrentIndex(kFilesPage);
 }
 

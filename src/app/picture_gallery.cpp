@@ -322,10 +322,12 @@ QImage PictureGallery::FullPicture(int32_t row) const
 bool PictureGallery::OpenPicture(int32_t row)
 {
     const QString path = m_model->ScratchCopy(row);
-    if (path.isEmpty())
-        return false;
     const QUrl url = QUrl::fromLocalFile(path);
-    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+    if (path.isEmpty() || !(m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url))) {
+        emit OpenFailed(path);
+        return false;
+    }
+    return true;
 }
 
 bool PictureGallery::CopyPicture()

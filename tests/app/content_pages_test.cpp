@@ -171,6 +171,11 @@ TEST_F(ContentPagesTest, ADoubleClickOpensAndADragCarriesTheItemsBytes)
     ASSERT_TRUE(apps->OpenItem(0));
     EXPECT_TRUE(opened.toLocalFile().endsWith(QStringLiteral("Приложение (1).jar")));
     EXPECT_EQ(ReadFileBytes(QFile::encodeName(opened.toLocalFile()).toStdString()), m_jar);
+    // Where no desktop program opens it, the window says so and where the copy is.
+    apps->SetUrlOpener([](const QUrl&) { return false; });
+    EXPECT_FALSE(apps->OpenItem(0));
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Нет программы, чтобы открыть «Приложение (1).jar»")))
+        << f.SaveSummaryText().toStdString();
 
     const QAbstractItemModel* files = f.PhoneFilesPage()->Table()->model();
     std::unique_ptr<QMimeData> drag(files->mimeData({files->index(0, 0)}));
