@@ -7,7 +7,9 @@
 # zoomed in its large view, docs/recent_menu.png, Файл / Недавние образы;
 # docs/sounds.png, the page "Звуки" playing a voice note (into PulseAudio's
 # null sink, started here when pulseaudio is installed) and
-# docs/applications.png, the page "Приложения".
+# docs/applications.png, the page "Приложения"; docs/hexview.png, the dock
+# "Байты и карта образа" with a sound highlighted, and docs/map.png, the map
+# of the flash as kestrix-cli map draws it.
 #
 #   bench/screenshot.sh [BUILD_DIR]
 set -euo pipefail
@@ -35,3 +37,5 @@ LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --
   --sounds "$root/docs/sounds.png" --applications "$root/docs/applications.png" "$image"
 LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --filtered "$root/docs/filtered.png" \
   --zoomed "$root/docs/zoomed.png" --recent-menu "$root/docs/recent_menu.png" "$image"
+LANG=ru_RU.UTF-8 LANGUAGE=ru xvfb-run -a -s "-screen 0 1280x1024x24" "$probe" --hex --view "$root/docs/hexview.png" "$image"
+"$build/bin/kestrix-cli" map "$image" --png "$root/docs/map.png" --width 640

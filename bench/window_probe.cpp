@@ -40,6 +40,7 @@
 #include "picture_check.h"
 #include "picture_gallery.h"
 #include "picture_gallery_preview.h"
+#include "probe_timing.h"
 #include "qt_translations.h"
 #include "read_baseline.h"
 #include "result_list_view.h"
@@ -73,58 +74,15 @@
 namespace {
 
 using kestrix::TForm1;
+using kestrix::bench::Milliseconds;
+using kestrix::bench::RunEventsFor;
+using kestrix::bench::TimeWithPing;
 
 struct ScanFigures {
     double LongestGapMs = 0;
     double WindowMs = std::numeric_limits<double>::max();
     double PlainMs = std::numeric_limits<double>::max();
 };
-
-// Lets the event loop run for about ms milliseconds.
-void RunEventsFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-double Milliseconds(qint64 nanoseconds)
-{
-    return static_cast<double>(nanoseconds) / 1e6;
-}
-
-// Runs command with a 1 ms timer firing around it; returns the command's time
-// and stores the longest stretch without a firing in longestGap (ns).
-qint64 TimeWithPing(const std::function<void()>& command, qint64& longestGap)
-{
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0;
-    bool recording = false;
-    longestGap = 0;
-    QTimer ping;
-    ping.setTimerType(Qt::PreciseTimer);
-    ping.setInterval(1);
-    QObject::connect(&ping, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (recording)
-            longestGap = std::max(longestGap, now - last);
-        last = now;
-    });
-    ping.start();
-    RunEventsFor(20);
-
-    const qint64 start = clock.nsecsElapsed();
-    last = start;
-    recording = true;
-    command();
-    const qint64 end = clock.nsecsElapsed();
-    recording = false;
-    longestGap = std::max(longestGap, end - last);
-    ping.stop();
-    return end - start;
-}
 
 qint64 TimePlain(const std::function<void()>& command)
 {
@@ -178,6 +136,8 @@ int32_t LargeGifRow(TForm1& form)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && QByteArray(argv[1]) == "--hex")
+        return kestrix::bench::RunHexProbe(argc, argv);
     QString screenshot;
     QString openDialog;
     QString pictures;

@@ -9,6 +9,7 @@
 #include "file_drop.h"
 #include "filter_bar.h"
 #include "firmware_info.h"
+#include "hex_dock.h"
 #include "hex_text.h"
 #include "overwrite_dialog.h"
 #include "pattern_search.h"
@@ -79,6 +80,7 @@ TForm1::TForm1(FormSeams seams, QWidget* parent)
     InitAppResources();
     ConfigureComponents();
     BuildLayout();
+    InstallHexDock(*this, m_hex1);
     RestoreLayout();
     new FileDropFilter(
         this, [this](const QByteArray& path) { OpenLocalFile(path); }, [this] { return m_scan.Running(); },

@@ -147,7 +147,10 @@ void TForm1::BuildMenu()
         return action;
     };
     key("OpenMenuBar", QKeySequence(Qt::Key_F10), &TForm1::OpenMenuBar);
-    key("FocusFilter", QKeySequence::Find, &TForm1::FocusFilter);
+    // Within the pages only: the bytes dock below them has a Ctrl+F of its own.
+    QAction* focusFilter = key("FocusFilter", QKeySequence::Find, &TForm1::FocusFilter);
+    removeAction(focusFilter);
+    focusFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     key("OpenGuide", QKeySequence(Qt::Key_F1), &TForm1::OpenGuide);
 }
 
@@ -267,6 +270,7 @@ void TForm1::BuildPages()
 
     m_page = new QTabWidget(central);
     m_page->setObjectName(QStringLiteral("Page"));
+    m_page->addAction(findChild<QAction*>(QStringLiteral("FocusFilter")));
     m_page->setIconSize(QSize(16, 16));
     m_page->setDocumentMode(false);
     column->addWidget(m_page, 1);

@@ -10,6 +10,7 @@
 #include "json_writer.h"
 #include "kestrix_version.h"
 #include "list_kind.h"
+#include "map_command.h"
 #include "picture_check.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
@@ -187,8 +188,8 @@ ExtractReport Extract(THexBuffer& buffer, const FoundRows& rows, ListKind list, 
     return report;
 }
 
-// Why an image could not be read, naming it: "cannot read PATH: cause" (bytes
-// as given; the caller makes them safe for where they go).
+}  // namespace
+
 std::string LoadFailureText(const std::string& path, const LoadFailure& failure, const std::exception& error)
 {
     std::string cause;
@@ -229,6 +230,8 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
     }
     return "cannot read " + path + ": " + cause;
 }
+
+namespace {
 
 // What an extraction adds to an image's JSON object: the files written, the
 // rows that failed and (wav) the sounds no WAV file was made of.
@@ -394,13 +397,17 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        return Printable(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + Printable(midlet.Vendor)) +
-               (midlet.Version.empty() ? "" : " " + Printable(midlet.Version));
+        return TerminalText(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
+               (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
     }
     case ContentKind::File: return {};
     }
     return {};
 }
+
+// The bound of the WAV files of one image (content --wav).
+constexpr int64_t kWavBytesPerImageByte = 32;
+constexpr int64_t kWavFixedBytes = int64_t{64} << 20;
 
 // Saves the listed items into one folder per kind under folder.
 ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& items,
@@ -429,14 +436,21 @@ ExtractReport ExtractContent(THexBuffer& buffer, const std::vector<FoundItem>& i
         }
         SaveToFolder(buffer, path, plan, rangeOf, hooks, images);
         if (kind == ContentKind::Sound && wavFrom != nullptr) {
-            const WavMaker toWav = [wavFrom](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav,
-                                             std::string& why) {
-                return wavFrom->ToWav(type, sound.data(), sound.size(), &wav, &why);
+            // The WAV files of an image hold at most kWavBytesPerImageByte times
+            // its bytes, plus kWavFixedBytes, in all: a sound the bound cannot
+            // take is refused before it is decoded.
+            int64_t wavLeft = kWavBytesPerImageByte * static_cast<int64_t>(buffer.Bytes().size()) + kWavFixedBytes;
+            const WavStreamer toWav = [wavFrom, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
+                                                          std::string& why) {
+                const bool whole = wavFrom->ToWavStream(type, sound.data(), sound.size(), &out, wavLeft, &why);
+                if (whole)
+                    wavLeft -= out.Position();
+                return whole;
             };
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
             };
-            SaveSoundsAsWav(buffer, items, PlanWavFiles(plan), path, toWav, hooks, skipped, images);
+            StreamSoundsAsWav(buffer, items, PlanWavFiles(plan), path, toWav, hooks, skipped, images);
         }
     }
     return report;
@@ -621,7 +635,8 @@ std::string Help()
            "  info IMAGE...        the five facts read at fixed offsets\n" +
            commands +
            "  content IMAGE...     every picture, sound, Java application and file of the\n"
-           "                       phone, each whole, checked and named\n"
+           "                       phone, each whole, checked and named\n" +
+           std::string(kMapCommandHelp) +
            "\n"
            "Options:\n"
            "  --json               Print one JSON object per image (one per line).\n"
@@ -732,6 +747,8 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
 
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
+    if (arguments.size() > 1 && arguments[1] == "map")
+        return RunMapCommand(arguments, out, err);
     CliRequest request;
     request.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool help = false;

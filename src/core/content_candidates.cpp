@@ -248,10 +248,14 @@ std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64
         return std::nullopt;
     const uint8_t first = image[static_cast<std::size_t>(p)];
     const uint8_t second = image[static_cast<std::size_t>(p + 1)];
-    for (const FormatTraits& format : kFormats)
-        if (format.Lead[0] == first && format.Lead[1] == second && Matches(image, p, format.Signature) &&
-            Matches(image, p + 8, format.Form))
-            return format.Type;
+    for (const FormatTraits& format : kFormats) {
+        if (format.Lead[0] != first || format.Lead[1] != second || !Matches(image, p, format.Signature) ||
+            !Matches(image, p + 8, format.Form))
+            continue;
+        if (format.Type == ItemType::Jad && !IsJadCandidate(image, p))
+            return std::nullopt;
+        return format.Type;
+    }
     if (first == 0xFF && IsMpegFrameLead(second))
         return ItemType::Mp3;
     return std::nullopt;

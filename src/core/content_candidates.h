@@ -20,7 +20,8 @@ bool IsContentLead(uint8_t first, uint8_t second) noexcept;
 
 // The format whose item may start at image[p]: its lead, then its whole
 // signature and form (format table) inside image; for FFh and an MPEG frame
-// lead, Mp3. None when p + 1 is past the image.
+// lead, Mp3. A descriptor only where IsJadCandidate holds: one "MIDlet-" line
+// a run of attribute lines. None when p + 1 is past the image.
 std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept;
 
 // Lowest p with from <= p < to at which IsContentLead holds for data[p],

@@ -2,6 +2,7 @@
 
 #include "check_pool.h"
 #include "content_candidates.h"
+#include "erased_text.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
 #include "search_pacing.h"
@@ -32,7 +33,7 @@ CandidateWalk WalkCandidate(ItemType type, std::span<const uint8_t> bytes, bool 
     CandidateWalk result;
     try {
         if (type == ItemType::Jar) {
-            JarWalk jar = WalkJar(bytes);
+            JarWalk jar = WalkJar(bytes, thorough);
             result.Walk = jar.Walk;
             if (jar.Midlet.HasManifest)
                 result.Midlet = MidletInfo{std::move(jar.Midlet.Name),
@@ -244,7 +245,7 @@ private:
         if (walk.Verdict != WalkVerdict::Whole)
             SetStatus(item, NeedsMoreBytes(type, start, size, walk) ? ItemStatus::Truncated : ItemStatus::Damaged,
                       StatusReason::BrokenInEntry);
-        else if (walk.End < size && ErasedFrom(start + walk.End, start + size))
+        else if (walk.End < size && ErasedFrom(type, start + walk.End, start + size))
             SetStatus(item, ItemStatus::Truncated, StatusReason::Cut);
         else {
             // The entry holds the whole item and more: the rest is the entry's.
@@ -257,9 +258,13 @@ private:
 
     // Whether erased flash (FFh or 00h) begins at from, running to end or for
     // kErasedRunLength bytes: an entry whose format ends there was cut, its
-    // last bytes never written.
-    bool ErasedFrom(int64_t from, int64_t end) const
+    // last bytes never written. After text, FFh is erased only as a run
+    // (ErasedTextAt): one FFh is the letter "я".
+    bool ErasedFrom(ItemType type, int64_t from, int64_t end) const
     {
+        if ((type == ItemType::Imelody || type == ItemType::Jad) && m_image[static_cast<std::size_t>(from)] == 0xFF)
+            return ErasedTextAt(m_image.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(end - from)),
+                                0);
         const int64_t count = std::min<int64_t>(kErasedRunLength, end - from);
         return count > 0 && (IsRunOf(m_image, from, count, 0xFF) || IsRunOf(m_image, from, count, 0x00));
     }

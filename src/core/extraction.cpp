@@ -142,6 +142,22 @@ void WriteBytesToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
     }
 }
 
+bool WriteToFileAtomically(TCustomHexBuffer& buffer, const std::string& path,
+                           const std::function<bool(Stream& out)>& write, const KeptFiles* kept)
+{
+    if (IsOpenImage(buffer, path) || (kept != nullptr && kept->Holds(path)))
+        throw ReplacesImageError(FormatMessage("Cannot replace the open image \"%s\"", {path}));
+    AtomicFile file(path);
+    try {
+        if (!write(file))
+            return false;
+        file.Commit();
+    } catch (const EWriteError&) {
+        throw WriteError(path, file.LastError() != 0 ? file.LastError() : errno);
+    }
+    return true;
+}
+
 void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, int32_t start, int32_t count,
                                 const KeptFiles* kept)
 {

@@ -103,6 +103,12 @@ void WriteRangeToFileAtomically(TCustomHexBuffer& buffer, const std::string& pat
 void WriteBytesToFileAtomically(TCustomHexBuffer& buffer, const std::string& path, std::span<const uint8_t> bytes,
                                 const KeptFiles* kept = nullptr);
 
+// Writes what write puts into out (a file, from its start) to path, with the
+// rules and errors of WriteRangeToFileAtomically; when write returns false the
+// file is dropped and nothing is written. Returns write's answer.
+bool WriteToFileAtomically(TCustomHexBuffer& buffer, const std::string& path,
+                           const std::function<bool(Stream& out)>& write, const KeptFiles* kept = nullptr);
+
 // What a save does with an item that could not be written.
 enum class AfterFailure { GoOn, Stop };
 

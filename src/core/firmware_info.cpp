@@ -67,6 +67,23 @@ std::vector<FirmwareFact> ReadFirmwareInfo(std::span<const uint8_t> image)
     return facts;
 }
 
+std::vector<FactRange> FirmwareFactRanges(std::span<const uint8_t> image)
+{
+    std::vector<FactRange> ranges;
+    for (const FactField& field : kFacts) {
+        const auto offset = static_cast<std::size_t>(field.Offset);
+        if (offset >= image.size()) {
+            ranges.push_back({field.Offset, field.Offset});
+            continue;
+        }
+        const auto* stop =
+            static_cast<const uint8_t*>(std::memchr(image.data() + offset, field.Stop, image.size() - offset));
+        const std::size_t end = stop != nullptr ? static_cast<std::size_t>(stop - image.data()) : image.size();
+        ranges.push_back({field.Offset, static_cast<int32_t>(end)});
+    }
+    return ranges;
+}
+
 std::string ShownFactValue(const FirmwareFact& fact)
 {
     if (!fact.Length || static_cast<std::size_t>(*fact.Length) <= fact.Value.size())

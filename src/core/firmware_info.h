@@ -29,6 +29,18 @@ struct FirmwareFact {
 // byte or, without one, to the end of the image; only its beginning is kept.
 std::vector<FirmwareFact> ReadFirmwareInfo(std::span<const uint8_t> image);
 
+// Where a fact lies in the image: from its offset up to its stop byte (or the
+// image's end), in the order of ReadFirmwareInfo.
+struct FactRange {
+    int32_t Start = 0;
+    int32_t End = 0;  // one past the value's last byte; Start when the value is empty
+    bool operator==(const FactRange&) const = default;
+};
+
+// The ranges of the five facts; a fact beyond the image's end is empty
+// (End == Start, at its offset).
+std::vector<FactRange> FirmwareFactRanges(std::span<const uint8_t> image);
+
 // A fact's value as the lists show it: the value kept, followed by
 // "… (N bytes)" when the whole value is longer.
 std::string ShownFactValue(const FirmwareFact& fact);

@@ -1,5 +1,7 @@
 #include "imelody_walk.h"
 
+#include "erased_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -10,9 +12,12 @@ namespace {
 constexpr std::string_view kBegin = "BEGIN:IMELODY";
 constexpr std::string_view kEnd = "END:IMELODY";
 
-bool IsText(uint8_t c) noexcept
+// Whether bytes[at] is text: printable ASCII, a tab, or a Windows-1251 letter
+// (80h..FFh), FFh ("я") unless erased flash starts there.
+bool IsTextAt(std::span<const uint8_t> bytes, int64_t at) noexcept
 {
-    return c == '\t' || (c >= 0x20 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
+    const uint8_t c = bytes[static_cast<std::size_t>(at)];
+    return c == '\t' || (c >= 0x20 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE) || (c == 0xFF && !ErasedTextAt(bytes, at));
 }
 
 bool IsNameChar(char c) noexcept
@@ -90,7 +95,7 @@ WalkResult WalkImelody(std::span<const uint8_t> bytes) noexcept
             break;  // no line end
         accepted = p = next;
         int64_t end = p;
-        while (end < limit && IsText(bytes[static_cast<std::size_t>(end)]))
+        while (end < limit && IsTextAt(bytes, end))
             ++end;
         const std::string_view line = LineAt(bytes, p, end);
         if (lines == 0 && !IsPropertyLine(line))

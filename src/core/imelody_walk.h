@@ -6,11 +6,12 @@ namespace kestrix {
 
 // Walks an iMelody text from bytes[0]: "BEGIN:IMELODY" and its line end (CR LF
 // or LF), a first property line ("NAME:value", the name of letters, digits and
-// hyphens), then lines of text (printable ASCII, bytes 80h..FEh, tab) up to a
+// hyphens), then lines of text (printable ASCII, bytes 80h..FFh, tab; FFh is
+// "я" in Windows-1251 unless it starts erased flash, see ErasedTextAt) up to a
 // line "END:IMELODY". The item is Whole after that line's end (CR LF, LF or CR;
 // End right after "END:IMELODY" when none follows). It is Truncated, End after
 // the last whole line, when a line is cut by the end of the bytes, by erased
-// flash (00h or FFh) or by any other byte that is no text, and when no END line
+// flash (00h, or a run of FFh) or by any other byte that is no text, and when no END line
 // comes within kLongestImelody bytes. A signature without its line end and
 // first property line is no item.
 // DurationMs is the melody's playing time at its BEAT (120 by default): notes

@@ -1,5 +1,8 @@
 #include "jad_walk.h"
 
+#include "erased_text.h"
+#include "midlet_text.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -10,6 +13,7 @@ constexpr int64_t kLongestKey = 128;
 constexpr int64_t kLongestValue = 4096;
 constexpr int64_t kLargestJarSize = 0x7FFFFFFF;
 constexpr uint8_t kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+constexpr std::string_view kMidletPrefix = "MIDlet-";
 
 bool IsText(uint8_t b) noexcept
 {
@@ -51,7 +55,8 @@ AttributeLine ReadLine(std::span<const uint8_t> bytes, int64_t at) noexcept
     while (p < size && (byte(p) == ' ' || byte(p) == '\t'))
         ++p;
     line.ValueAt = p;
-    while (p < size && IsText(byte(p)) && p - line.ValueAt <= kLongestValue)
+    while (p < size && IsText(byte(p)) && !(byte(p) == 0xFF && ErasedTextAt(bytes, p)) &&
+           p - line.ValueAt <= kLongestValue)
         ++p;
     if (p - line.ValueAt > kLongestValue) {
         line.End = p;
@@ -127,14 +132,18 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
         examined = std::max(examined, std::min(size, line.End + 1));
         if (!line.Valid)
             break;
+        if (line.End > kLongestJad) {
+            result.Walk.Examined = examined;
+            return result;
+        }
         const std::string_view key = text(p, line.KeyLength);
         const std::string_view value = text(line.ValueAt, line.ValueLength);
         if (SameKey(key, "MIDlet-Name"))
-            facts.Name = value;
+            facts.Name = MidletText(value);
         else if (SameKey(key, "MIDlet-Vendor"))
-            facts.Vendor = value;
+            facts.Vendor = MidletText(value);
         else if (SameKey(key, "MIDlet-Version"))
-            facts.Version = value;
+            facts.Version = MidletText(value);
         else if (SameKey(key, "MIDlet-Jar-URL"))
             facts.JarUrl = value;
         else if (SameKey(key, "MIDlet-Jar-Size"))
@@ -159,7 +168,11 @@ JadWalk WalkJad(std::span<const uint8_t> bytes)
     return result;
 }
 
-int64_t JadRunStart(std::span<const uint8_t> bytes, int64_t at) noexcept
+namespace {
+
+// JadRunStart; with stopAtMidlet, stops at the first earlier line of the run
+// that starts with "MIDlet-" and returns -1.
+int64_t RunStart(std::span<const uint8_t> bytes, int64_t at, bool stopAtMidlet) noexcept
 {
     const int64_t limit = std::max<int64_t>(0, at - kLongestJadLookBack);
     int64_t start = LineStart(bytes, at, limit);
@@ -177,12 +190,38 @@ int64_t JadRunStart(std::span<const uint8_t> bytes, int64_t at) noexcept
         const AttributeLine line = ReadLine(bytes, previous);
         if (!line.Valid || line.End != start || previous == previousEnd)
             break;
+        if (stopAtMidlet && std::equal(kMidletPrefix.begin(), kMidletPrefix.end(),
+                                       bytes.begin() + static_cast<std::ptrdiff_t>(previous)))
+            return -1;
         start = previous;
     }
     if (start >= 3 &&
         std::equal(kByteOrderMark, kByteOrderMark + 3, bytes.begin() + static_cast<std::ptrdiff_t>(start - 3)))
         start -= 3;
     return start;
+}
+
+}  // namespace
+
+int64_t JadRunStart(std::span<const uint8_t> bytes, int64_t at) noexcept
+{
+    return RunStart(bytes, at, false);
+}
+
+bool IsJadCandidate(std::span<const uint8_t> bytes, int64_t at) noexcept
+{
+    const auto size = static_cast<int64_t>(bytes.size());
+    if (at < 0 || at + static_cast<int64_t>(kMidletPrefix.size()) > size ||
+        !std::equal(kMidletPrefix.begin(), kMidletPrefix.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at)))
+        return false;
+    if (at == 0)
+        return true;
+    const uint8_t before = bytes[static_cast<std::size_t>(at - 1)];
+    if (at >= 3 && std::equal(kByteOrderMark, kByteOrderMark + 3, bytes.begin() + static_cast<std::ptrdiff_t>(at - 3)))
+        return true;
+    if (before != '\n' && before != '\r')
+        return before == 0xFF || !IsText(before);
+    return RunStart(bytes, at, true) >= 0;
 }
 
 }  // namespace kestrix

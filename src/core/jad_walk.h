@@ -7,7 +7,8 @@
 namespace kestrix {
 
 // What a Java application descriptor says about the application it describes;
-// empty strings (and JarSize -1) for attributes it lacks.
+// empty strings (and JarSize -1) for attributes it lacks. Name, Vendor and
+// Version are UTF-8 (MidletText); JarUrl the bytes as written.
 struct JadFacts {
     std::string Name;
     std::string Vendor;
@@ -29,8 +30,10 @@ struct JadWalk {
 // except 7Fh, and tabs; at most 4096 bytes; spaces around it dropped), then a
 // line end (LF, CR LF or CR). The run ends before the first line that is no
 // attribute line (an empty line, a line of other text, a byte that is no
-// text); a last line cut short by a byte that is no text (or by the end of the
-// bytes) still counts, and the run ends with it.
+// text, erased flash: see ErasedTextAt); a last line cut short by a byte that
+// is no text (or by the end of the bytes) still counts, and the run ends with
+// it. FFh is text ("я" in Windows-1251) unless erased flash starts there. A
+// run whose lines reach beyond kLongestJad bytes is no descriptor.
 
 // Walks a descriptor from bytes[0] (an optional UTF-8 byte order mark, then its
 // first attribute line). End is one past the run's last line end. Verdict:
@@ -54,5 +57,16 @@ JadWalk WalkJad(std::span<const uint8_t> bytes);
 int64_t JadRunStart(std::span<const uint8_t> bytes, int64_t at) noexcept;
 
 inline constexpr int64_t kLongestJadLookBack = 64 * 1024;
+inline constexpr int64_t kLongestJad = 64 * 1024;
+
+// Whether the "MIDlet-" at at is where the content search looks for a
+// descriptor: at the bytes' start, after a UTF-8 byte order mark, after a byte
+// that is no text or FFh (erased flash), or at the start of a line when no
+// earlier line of its run (looking back as JadRunStart does) starts with
+// "MIDlet-" too; that earlier line's search reads the same run. "MIDlet-"
+// after other text is part of that text. The work is linear in the bytes
+// back to that earlier line (at most kLongestJadLookBack), so that every line
+// of a long run is read back over once.
+bool IsJadCandidate(std::span<const uint8_t> bytes, int64_t at) noexcept;
 
 }  // namespace kestrix

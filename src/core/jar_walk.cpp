@@ -1,11 +1,13 @@
 #include "jar_walk.h"
 
+#include "midlet_text.h"
 #include "png_walk.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -42,6 +44,8 @@ struct LocalEntry {
     int64_t DataAt = 0;
     int64_t DataSize = 0;
     uint32_t Crc = 0;
+    // The uncompressed size the header or the data descriptor states.
+    int64_t Uncompressed = 0;
     uint16_t Method = 0;
     // The walk already inflated the data to their end.
     bool Inflated = false;
@@ -55,7 +59,10 @@ struct InflateResult {
 
 class Walker {
 public:
-    explicit Walker(std::span<const uint8_t> bytes) : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())) {}
+    Walker(std::span<const uint8_t> bytes, bool thorough)
+        : m_bytes(bytes), m_size(static_cast<int64_t>(bytes.size())), m_thorough(thorough)
+    {
+    }
 
     int64_t Examined() const { return m_examined; }
 
@@ -134,6 +141,25 @@ public:
         return {code == Z_STREAM_END, consumed};
     }
 
+    // Whether [from, to) holds a local or central header's signature: an extra
+    // field never does, while headers whose extra fields step over the headers
+    // after them (to share one stream of data between all of them) do.
+    bool HoldsHeaderSignature(int64_t from, int64_t to)
+    {
+        for (int64_t q = from; q + 4 <= to; ++q) {
+            const void* hit = std::memchr(m_bytes.data() + q, 0x50, static_cast<std::size_t>(to - 3 - q));
+            if (hit == nullptr)
+                break;
+            q = static_cast<const uint8_t*>(hit) - m_bytes.data();
+            if (Le32(q) == kLocalSignature || Le32(q) == kCentralSignature) {
+                Touch(q + 4);
+                return true;
+            }
+        }
+        Touch(to);
+        return false;
+    }
+
     // The local entry whose header is at at, walked to the end of its data (and
     // data descriptor); std::nullopt when its header is no sound local header
     // or its data do not end inside the bytes.
@@ -159,31 +185,44 @@ public:
         entry.NameLength = Le16(at + 26);
         entry.NameAt = at + kLocalHeaderSize;
         entry.DataAt = entry.NameAt + entry.NameLength + Le16(at + 28);
-        if (entry.NameLength == 0 || entry.NameLength > kLongestName || !Has(entry.NameAt, entry.DataAt - entry.NameAt))
+        if (entry.NameLength == 0 || entry.NameLength > kLongestName || !Has(entry.NameAt, entry.NameLength) ||
+            entry.DataAt > m_size)
             return std::nullopt;
         for (const char c : Text(entry.NameAt, entry.NameLength))
             if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F)
                 return std::nullopt;
+        if (HoldsHeaderSignature(entry.NameAt + entry.NameLength, entry.DataAt))
+            return std::nullopt;
+        if (!m_thorough && (flags & kDescriptorFlag) != 0 && (method == kDeflated || compressed == 0))
+            return std::nullopt;
         if ((flags & kDescriptorFlag) == 0) {
             if (compressed == 0xFFFFFFFF || (method == kStored && compressed != uncompressed) ||
                 !Has(entry.DataAt, compressed))
                 return std::nullopt;
             entry.DataSize = compressed;
+            entry.Uncompressed = uncompressed;
             entry.End = entry.DataAt + compressed;
             return entry;
         }
         if (method == kDeflated) {
-            const InflateResult inflated = Inflate(entry.DataAt, m_size, nullptr, 0);
-            if (!inflated.Ended)
-                return std::nullopt;
-            entry.DataSize = inflated.Consumed;
-            entry.Inflated = true;
+            // Java's jar tool signs its descriptors: the first one stating the
+            // distance to it ends the data, without inflating them. Without
+            // one the stream's own end decides.
+            if (const std::optional<int64_t> described = FindDescriptor(entry.DataAt, false)) {
+                entry.DataSize = *described;
+            } else {
+                const InflateResult inflated = Inflate(entry.DataAt, m_size, nullptr, 0);
+                if (!inflated.Ended)
+                    return std::nullopt;
+                entry.DataSize = inflated.Consumed;
+                entry.Inflated = true;
+            }
         } else if (compressed != 0) {
             if (!Has(entry.DataAt, compressed))
                 return std::nullopt;
             entry.DataSize = compressed;
         } else {
-            const std::optional<int64_t> stored = FindStoredDescriptor(entry.DataAt);
+            const std::optional<int64_t> stored = FindDescriptor(entry.DataAt, true);
             if (!stored)
                 return std::nullopt;
             entry.DataSize = *stored;
@@ -191,19 +230,27 @@ public:
         return ReadDescriptor(entry);
     }
 
-    // The data size of a stored entry of unknown size: the distance to the first
-    // signed data descriptor whose two sizes both equal it. The search gives up
-    // at a local or central header: otherwise every false local header in a
-    // row of them would search the rest of the bytes.
-    std::optional<int64_t> FindStoredDescriptor(int64_t dataAt)
+    // The data size of an entry of unknown size: the distance to the first
+    // signed data descriptor whose compressed size (and for stored data its
+    // uncompressed size too) equals it. The search gives up at a local or
+    // central header: otherwise every false local header in a row of them
+    // would search the rest of the bytes.
+    std::optional<int64_t> FindDescriptor(int64_t dataAt, bool stored)
     {
+        int32_t erased = 0;
         for (int64_t q = dataAt; q + 4 <= m_size; ++q) {
+            // Deflated data, like their stream, end at erased flash.
+            erased = m_bytes[static_cast<std::size_t>(q)] == 0xFF ? erased + 1 : 0;
+            if (!stored && erased == kErasedRunLength) {
+                Touch(q + 1);
+                return std::nullopt;
+            }
             if (m_bytes[static_cast<std::size_t>(q)] != 0x50)
                 continue;
             const uint32_t signature = Le32(q);
             const int64_t distance = q - dataAt;
             if (signature == kDescriptorSignature && q + 16 <= m_size && Le32(q + 8) == distance &&
-                Le32(q + 12) == distance) {
+                (!stored || Le32(q + 12) == distance)) {
                 Touch(q + 16);
                 return distance;
             }
@@ -225,6 +272,7 @@ public:
             (entry.Method == kStored && Le32(d + 8) != static_cast<uint32_t>(entry.DataSize)))
             return std::nullopt;
         entry.Crc = Le32(d);
+        entry.Uncompressed = Le32(d + 8);
         entry.End = d + 12;
         return entry;
     }
@@ -246,6 +294,8 @@ public:
     // longer than limit or do not inflate.
     std::optional<std::vector<uint8_t>> Contents(const LocalEntry& entry, std::size_t limit)
     {
+        if (entry.Uncompressed > static_cast<int64_t>(limit))
+            return std::nullopt;
         if (entry.Method == kStored) {
             if (entry.DataSize > static_cast<int64_t>(limit))
                 return std::nullopt;
@@ -262,6 +312,7 @@ public:
 private:
     std::span<const uint8_t> m_bytes;
     int64_t m_size;
+    bool m_thorough;
     int64_t m_examined = 0;
 };
 
@@ -320,8 +371,9 @@ void ReadManifest(std::string_view text, MidletFacts& facts)
                                                   : &ignored;
         value->assign(line.substr(colon + 1));
     }
-    for (std::string* field : {&facts.Name, &facts.Vendor, &facts.Version, &facts.IconPath})
-        field->assign(Trimmed(*field));
+    for (std::string* field : {&facts.Name, &facts.Vendor, &facts.Version})
+        *field = MidletText(Trimmed(*field));
+    facts.IconPath.assign(Trimmed(facts.IconPath));
     if (facts.IconPath.empty()) {
         const std::size_t first = midlet1.find(',');
         if (first != std::string::npos) {
@@ -404,9 +456,9 @@ int64_t CheckDirectory(Walker& walker, const std::vector<LocalEntry>& entries, i
 
 }  // namespace
 
-JarWalk WalkJar(std::span<const uint8_t> bytes)
+JarWalk WalkJar(std::span<const uint8_t> bytes, bool thorough)
 {
-    Walker walker(bytes.first(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF)));
+    Walker walker(bytes.first(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF)), thorough);
     std::vector<LocalEntry> entries;
     int64_t p = 0;
     while (const auto entry = walker.ReadLocal(p)) {

@@ -8,7 +8,8 @@
 namespace kestrix {
 
 // What the manifest (META-INF/MANIFEST.MF) of a Java application says about
-// it, from the main section; empty strings for attributes it lacks.
+// it, from the main section; empty strings for attributes it lacks. Name,
+// Vendor and Version are UTF-8 (MidletText); IconPath the bytes as written.
 struct MidletFacts {
     // False when the archive has no manifest the walk could read: none walked,
     // or one compressed by a method other than stored (0) or deflated (8), or
@@ -22,11 +23,14 @@ struct MidletFacts {
     std::string IconPath;
     // The icon file's bytes, uncompressed, when the archive holds an entry of
     // that path (without its leading '/') whose data the walk took in, stored
-    // or deflated, of at most kLargestJarIcon bytes; empty otherwise.
+    // or deflated, of at most kLargestJarIcon bytes (a larger one is never
+    // inflated beyond that); empty otherwise.
     std::vector<uint8_t> Icon;
 };
 
-inline constexpr std::size_t kLargestJarIcon = 256 * 1024;
+// A phone's application icon is a PNG of a few KiB at most; an archive keeps
+// no more than this of it, whatever its entry claims.
+inline constexpr std::size_t kLargestJarIcon = 64 * 1024;
 
 // The walk of one archive and the facts of its manifest.
 struct JarWalk {
@@ -42,8 +46,13 @@ struct JarWalk {
 //   control characters), its name and extra field, then the data and, with
 //   flag bit 3, a data descriptor (optional signature 50 4B 07 08, CRC,
 //   compressed and uncompressed size) whose compressed size matches the data.
+//   An extra field that holds a local or central header's signature is no
+//   extra field (headers stepping over the headers after them, all pointing
+//   into one stream), and its header no local header.
 //   The data are the header's compressed size long, except with flag bit 3:
-//   deflated data (zero sizes, as Java's jar tool writes them) end where their
+//   deflated data (zero sizes, as Java's jar tool writes them) end at the first
+//   signed descriptor whose compressed size equals their length, found before
+//   any local or central header signature or erased run, else where their
 //   deflate stream ends; stored data with a zero size end at the first signed
 //   descriptor whose sizes equal their length, found before any local or
 //   central header signature. An archive stored inside the
@@ -69,10 +78,15 @@ struct JarWalk {
 // flash after a cut), and is broken when it inflates to more than 32 times its
 // bytes read plus 1 MiB (a bound on hostile streams, far above real entries).
 // Reads only inside bytes; the work is linear in the bytes (a deflated byte is
-// inflated at most twice, plus the manifest and the icon). Midlet holds the
+// inflated at most twice, plus the manifest and the icon, which is not
+// inflated at all when its stated size is over kLargestJarIcon). Midlet holds the
 // facts of the manifest (META-INF/MANIFEST.MF, names compared without regard to
 // case) among the whole entries, when it is stored or deflated and at most 64
 // KiB once inflated; the icon likewise.
-JarWalk WalkJar(std::span<const uint8_t> bytes);
+// thorough false (the search drops it only for hostile images that have used
+// up their budget): entries whose data end is not stated (flag bit 3, deflated
+// or stored with size 0) are not looked for, as that may read the rest of the
+// bytes.
+JarWalk WalkJar(std::span<const uint8_t> bytes, bool thorough = true);
 
 }  // namespace kestrix

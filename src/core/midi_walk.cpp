@@ -9,6 +9,13 @@ namespace {
 constexpr int64_t kHeaderEnd = 14;
 constexpr int64_t kChunkHeader = 8;
 constexpr uint32_t kDefaultTempo = 500000;  // microseconds per quarter note
+// Chunks of other types a file may hold before its tracks are all found: real
+// files carry one or two (XFIH, XFKM). Without the bound a chain of them would
+// be walked again from every header in it.
+constexpr int32_t kMostForeignChunks = 16;
+// Playing times are held below this (about 292 years), whatever the tempo and
+// deltas say.
+constexpr long double kLongestMicros = 9.2e18L;
 
 bool HasType(std::span<const uint8_t> bytes, int64_t at, const char* type) noexcept
 {
@@ -41,7 +48,8 @@ bool ReadQuantity(std::span<const uint8_t> bytes, int64_t& p, int64_t end, uint3
 
 // The events of one track's data [p, end): its length in ticks, with every
 // tempo change appended to tempos; false when the events do not parse.
-bool ReadTrack(std::span<const uint8_t> bytes, int64_t p, int64_t end, int64_t& ticks, std::vector<TempoChange>& tempos)
+bool ReadTrack(std::span<const uint8_t> bytes, int64_t p, int64_t end, int64_t& ticks, std::vector<TempoChange>& tempos,
+               int64_t& notes)
 {
     ticks = 0;
     uint8_t status = 0;
@@ -83,6 +91,8 @@ bool ReadTrack(std::span<const uint8_t> bytes, int64_t p, int64_t end, int64_t& 
             const int64_t data = (status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0 ? 1 : 2;
             if (p + data > end)
                 return false;
+            if ((status & 0xF0) == 0x90 && bytes[static_cast<std::size_t>(p + 1)] != 0)
+                ++notes;
             p += data;
         }
     }
@@ -98,7 +108,8 @@ int64_t PlayingTime(int64_t ticks, const std::vector<TempoChange>& tempos, int32
         const int64_t perFrame = division & 0xFF;
         if (fps <= 0 || perFrame == 0)
             return 0;
-        return ticks * 1000 / (fps * perFrame);
+        return static_cast<int64_t>(
+            std::min(kLongestMicros, static_cast<long double>(ticks) * 1000 / (fps * perFrame)));
     }
     long double micros = 0;
     int64_t at = 0;
@@ -111,33 +122,47 @@ int64_t PlayingTime(int64_t ticks, const std::vector<TempoChange>& tempos, int32
         tempo = change.Tempo;
     }
     micros += static_cast<long double>(ticks - at) * tempo / division;
-    return static_cast<int64_t>(micros / 1000);
+    return static_cast<int64_t>(std::min(kLongestMicros, micros) / 1000);
 }
 
 }  // namespace
 
 WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
 {
-    const auto size = static_cast<int64_t>(bytes.size());
-    if (size < kHeaderEnd || !HasType(bytes, 0, "MThd") || ReadBe32(bytes, 4) != 6)
+    try {
+        return SummarizeMidi(bytes).Walk;
+    } catch (...) {
+        // Only the list of tempo changes allocates: a file of millions of them
+        // that cannot be held is no item.
         return {};
+    }
+}
+
+MidiSummary SummarizeMidi(std::span<const uint8_t> bytes)
+{
+    MidiSummary summary;
+    const auto size = static_cast<int64_t>(bytes.size());
+    summary.Walk.Examined = std::min<int64_t>(size, kHeaderEnd + kChunkHeader);
+    if (size < kHeaderEnd || !HasType(bytes, 0, "MThd") || ReadBe32(bytes, 4) != 6)
+        return summary;
     const uint32_t format = ReadBe16(bytes, 8);
     const uint32_t tracks = ReadBe16(bytes, 10);
     const auto division = static_cast<int32_t>(static_cast<int16_t>(ReadBe16(bytes, 12)));
     if (format > 2 || tracks == 0 || (format == 0 && tracks != 1) || division == 0)
-        return {};
+        return summary;
     // The first chunk must look like one, or the header is a chance hit; erased
     // flash there cut the file after its header.
     if (size >= kHeaderEnd + kChunkHeader && !IsPrintableTag(bytes, kHeaderEnd) &&
         !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0xFF) && !IsRunOf(bytes, kHeaderEnd, kChunkHeader, 0x00))
-        return {};
+        return summary;
 
-    WalkResult result;
+    WalkResult& result = summary.Walk;
     result.Tracks = static_cast<int32_t>(tracks);
     result.Verdict = WalkVerdict::Truncated;
     int64_t p = kHeaderEnd;
     int64_t examined = p;
     uint32_t found = 0;
+    int32_t foreign = 0;
     bool eventsParse = true;
     int64_t longest = 0;
     std::vector<TempoChange> tempos;
@@ -158,11 +183,15 @@ WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
                 bytes[static_cast<std::size_t>(end - 2)] != 0x2F || bytes[static_cast<std::size_t>(end - 1)] != 0x00)
                 break;
             int64_t ticks = 0;
-            if (eventsParse && ReadTrack(bytes, p + kChunkHeader, end, ticks, tempos))
+            if (eventsParse && ReadTrack(bytes, p + kChunkHeader, end, ticks, tempos, summary.Notes))
                 longest = std::max(longest, ticks);
             else
                 eventsParse = false;
             ++found;
+        } else if (++foreign > kMostForeignChunks) {
+            if (found == 0)
+                return MidiSummary{.Walk = {.Examined = examined}};
+            break;
         }
         p = end;
     }
@@ -174,10 +203,11 @@ WalkResult WalkMidi(std::span<const uint8_t> bytes) noexcept
             result.DurationMs = PlayingTime(longest, tempos, division);
         }
     }
+    summary.EventsParse = eventsParse && found == tracks;
     result.End = static_cast<int32_t>(p);
     result.SureEnd = static_cast<int32_t>(kHeaderEnd);
     result.Examined = std::min(size, std::max(examined, p));
-    return result;
+    return summary;
 }
 
 }  // namespace kestrix

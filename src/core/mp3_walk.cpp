@@ -1,7 +1,10 @@
 #include "mp3_walk.h"
 
+#include "file_entry_layout.h"
+
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace kestrix {
 namespace {
@@ -102,6 +105,25 @@ int64_t TagsEnd(std::span<const uint8_t> bytes, int64_t p) noexcept
     return p;
 }
 
+// Signatures of other items and of a file-system entry: long enough that
+// sound data hold one by chance about once in 16 million bytes.
+constexpr std::string_view kForeignSignatures[] = {
+    "GIF8", "\x89PNG\r\n",   "\xFF\xD8\xFF", "MThd",       "#!AMR",   "ID3",
+    "RIFF", "BEGIN:IMELODY", "MMMD",         "PK\x03\x04", "MIDlet-", {"\x00\x00\x01\xFF\x00\x00\x00", 7}};
+static_assert(kForeignSignatures[11][3] == '\xFF' && kForeignSignatures[11].size() == kFileEntrySignature.size());
+
+// Whether bytes [from, to) hold the start of another item or entry.
+bool HoldsForeignStart(std::span<const uint8_t> bytes, int64_t from, int64_t to) noexcept
+{
+    for (int64_t q = from; q < to; ++q)
+        for (const std::string_view signature : kForeignSignatures)
+            if (bytes[static_cast<std::size_t>(q)] == static_cast<uint8_t>(signature[0]) &&
+                q + static_cast<int64_t>(signature.size()) <= static_cast<int64_t>(bytes.size()) &&
+                std::memcmp(bytes.data() + q, signature.data(), signature.size()) == 0)
+                return true;
+    return false;
+}
+
 }  // namespace
 
 WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
@@ -119,6 +141,8 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
     int64_t examined = p;
     int64_t frames = 0;
     int64_t samples = 0;
+    int64_t last = p;
+    int32_t lastSamples = 0;
     uint32_t kind = 0;
     bool cut = false;
     while (p + 4 <= size) {
@@ -143,9 +167,19 @@ WalkResult WalkMp3(std::span<const uint8_t> bytes) noexcept
             result.SampleRate = frame.SampleRate;
             result.Channels = frame.Channels;
         }
+        last = p;
+        lastSamples = frame.Samples;
         p += frame.Size;
         ++frames;
         samples += frame.Samples;
+    }
+    // The chain's last frame may be a frame cut by whatever was written after
+    // it: its stated size then runs into the next item.
+    if (!cut && frames > kLeastMp3Frames && HoldsForeignStart(bytes, last + 4, p)) {
+        cut = true;
+        p = last;
+        --frames;
+        samples -= lastSamples;
     }
     // A piece of a frame header at the end of the bytes.
     if (!cut && p + 4 > size && p < size && bytes[static_cast<std::size_t>(p)] == 0xFF &&

@@ -17,7 +17,9 @@ namespace kestrix {
 // There is no end marker: the item ends, Whole, after the last frame (or tag)
 // when the next byte starts no frame of the chain. Truncated, End after the last
 // whole frame, when a frame is cut by the end of the bytes, when a frame's last
-// kErasedRunLength bytes are erased flash (FFh), or when a whole ID3v2 tag is
+// kErasedRunLength bytes are erased flash (FFh), when the chain's last frame
+// holds the signature of another item or of a file-system entry (a frame cut
+// by what was written after it), or when a whole ID3v2 tag is
 // followed by erased flash, a short chain cut by the end of the bytes, or
 // nothing (End: the tag's end, or 10 when the tag itself is cut).
 // DurationMs, SampleRate and Channels (1 for mono, else 2) come from the

@@ -12,6 +12,11 @@ constexpr int64_t kChunkHeader = 8;
 constexpr int64_t kFirstChunk = 12;
 constexpr uint32_t kUndecided = 0xFFFFFFFFu;
 constexpr int64_t kQcpPacketMs = 20;
+// Chunks a RIFF may hold before its required ones: real files put at most a
+// few (LIST, JUNK, bext, fact) first. Without the bound, a chain of chunks
+// that never reaches a format would be walked again from every RIFF header in
+// it.
+constexpr int32_t kMostChunksBeforeRequired = 16;
 
 enum class Form { Wave, Qcp, Rmid };
 
@@ -64,17 +69,52 @@ public:
         m_examined = m_p;
         const WalkVerdict verdict = WalkChunks();
         if (verdict == WalkVerdict::NoItem)
-            return {};
+            return NoItem();
         m_result.Verdict = verdict;
         m_result.End = static_cast<int32_t>(m_p);
         m_result.SureEnd = static_cast<int32_t>(std::min(m_p, m_sureEnd));
         m_result.Examined = std::min(m_size, std::max(m_examined, m_p));
-        if (m_form != Form::Qcp && m_byteRate > 0)
-            m_result.DurationMs = m_dataSize * 1000 / m_byteRate;
+        if (m_form == Form::Wave)
+            m_result.DurationMs = WaveDurationMs();
         return m_result;
     }
 
 private:
+    // A walk that lists nothing still reports what it read.
+    WalkResult NoItem() const noexcept
+    {
+        WalkResult none;
+        none.Examined = std::min(m_size, std::max(m_examined, m_p));
+        return none;
+    }
+
+    // The playing time of the data bytes by the format: whole blocks of
+    // samples for PCM, A-law, mu-law and float, the samples per block for the
+    // ADPCMs and GSM. The header's byte rate is only a hint and may be anything.
+    int64_t WaveDurationMs() const noexcept
+    {
+        const int64_t rate = m_result.SampleRate;
+        if (rate <= 0 || m_blockAlign <= 0)
+            return 0;
+        int64_t frames = 0;
+        const int64_t blocks = m_dataSize / m_blockAlign;
+        switch (m_formatTag) {
+        case 0x0002:  // Microsoft ADPCM: 7 header bytes a channel, then two samples a byte
+            if (m_blockAlign > 7 * m_result.Channels)
+                frames = blocks * ((m_blockAlign - 7 * m_result.Channels) * 2 / m_result.Channels + 2);
+            break;
+        case 0x0011:  // IMA ADPCM: 4 header bytes a channel, then two samples a byte
+            if (m_blockAlign > 4 * m_result.Channels)
+                frames = blocks * ((m_blockAlign - 4 * m_result.Channels) * 2 / m_result.Channels + 1);
+            break;
+        case 0x0031:  // GSM 6.10: 320 samples in each 65-byte block
+            frames = blocks * 320;
+            break;
+        default: frames = blocks;
+        }
+        return frames * 1000 / rate;
+    }
+
     bool HasRequiredChunks() const noexcept { return m_hasData && (m_form == Form::Rmid || m_hasFormat); }
 
     // What the walk makes of a stop before the RIFF end at m_p: erased flash or
@@ -109,6 +149,9 @@ private:
             const uint32_t length = ReadLe32(m_bytes, m_p + 4);
             const int64_t data = m_p + kChunkHeader;
             const bool isData = HasText(m_bytes, m_p, "data");
+            // Before its data: the format chunk and kMostChunksBeforeRequired others.
+            if (!HasRequiredChunks() && !isData && ++m_chunks > kMostChunksBeforeRequired + 1)
+                return WalkVerdict::NoItem;
             if (isData && (length == kUndecided || (length == 0 && !m_decided)))
                 return OpenData(data);
             const int64_t end = data + length;
@@ -208,7 +251,7 @@ private:
             return false;
         m_result.SampleRate = static_cast<int32_t>(rate);
         m_result.Channels = static_cast<int32_t>(channels);
-        m_byteRate = ReadLe32(m_bytes, data + 8);
+        m_formatTag = tag;
         m_blockAlign = blockAlign;
         m_hasFormat = true;
         return true;
@@ -239,7 +282,8 @@ private:
     bool m_hasFormat = false;
     bool m_hasData = false;
     int64_t m_dataSize = 0;
-    int64_t m_byteRate = 0;
+    uint32_t m_formatTag = 0;
+    int32_t m_chunks = 0;
     int64_t m_blockAlign = 0;
     int64_t m_packetSize = 0;
     int64_t m_qcpPackets = 0;

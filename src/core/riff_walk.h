@@ -24,9 +24,14 @@ namespace kestrix {
 // the RIFF size is reached. A form or first chunk that fails these checks, or a
 // RIFF size too small for the form, is no item; so is a walk that ends before
 // the required chunks without reaching the end of the bytes or erased flash.
-// DurationMs, SampleRate and Channels come from the format chunk (a QCP's from
-// its packets of 20 ms), Tracks from the MIDI file inside an RMID. Reads only
-// inside bytes; linear.
+// More than 16 chunks besides the format before the data is no item (a chain
+// of chunks that never holds a sound). Examined is set for every verdict.
+// SampleRate and Channels come from the format chunk; a WAVE's DurationMs from
+// its data's size in whole blocks and the samples a block holds (PCM and the
+// other plain codings one frame a block, IMA and Microsoft ADPCM and GSM by
+// their block layouts), never from the header's byte rate; a QCP's from its
+// packets of 20 ms; an RMID's and its Tracks from the MIDI file inside. Reads
+// only inside bytes; linear.
 WalkResult WalkRiff(std::span<const uint8_t> bytes) noexcept;
 
 // Erased flash (FFh) that ends the sound of a data chunk never closed: longer

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content_search.h"
+#include "stream.h"
 
 #include <atomic>
 #include <cstddef>
@@ -21,9 +22,16 @@ struct SoundPlugin {
     // The sound as a 16-bit PCM WAV file into wav; false (wav untouched) when
     // it does not decode, with the reason, in English, in why. Never throws.
     bool (*ToWav)(ItemType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why);
+    // The sound as a 16-bit PCM WAV file written into out as it decodes, in
+    // bounded memory, at most maxBytes long (see WriteWavFile); false, with the
+    // reason in English in why, when it is not written whole (out then holds a
+    // part, for the caller to drop). Never throws: a failure of out is a
+    // false return with its message.
+    bool (*ToWavStream)(ItemType type, const uint8_t* data, std::size_t size, Stream* out, int64_t maxBytes,
+                        std::string* why);
 };
 
-inline constexpr int kSoundPluginVersion = 1;
+inline constexpr int kSoundPluginVersion = 2;
 // The module's file name and the C function in it that returns its table.
 inline constexpr const char* kSoundPluginFile = "kestrix-sound.so";
 inline constexpr const char* kSoundPluginSymbol = "KestrixSoundPlugin";

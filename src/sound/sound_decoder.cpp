@@ -44,7 +44,7 @@ bool Cancelled(const SoundLimits& limits)
 // Gathers the frames a decoder gives, within the limits.
 class PcmSink {
 public:
-    enum class Next { More, Enough, TooCostly };
+    enum class Next { More, Enough, TooCostly, Stopped };
 
     PcmSink(int32_t rate, int32_t channels, const SoundLimits& limits) : m_limits(limits)
     {
@@ -61,8 +61,12 @@ public:
         m_frames += static_cast<int64_t>(samples) / std::max(1, m_sound.Channels);
         if (m_frames > m_limits.MaxFrames)
             return Next::TooCostly;
-        if (m_limits.KeepSamples)
+        if (m_limits.Stream) {
+            if (!m_limits.Stream({block, samples}, m_sound.SampleRate, m_sound.Channels))
+                return Next::Stopped;
+        } else if (m_limits.KeepSamples) {
             m_sound.Samples.insert(m_sound.Samples.end(), block, block + samples);
+        }
         return m_limits.EnoughFrames >= 0 && m_frames >= m_limits.EnoughFrames ? Next::Enough : Next::More;
     }
 
@@ -71,6 +75,8 @@ public:
     {
         if (next == Next::TooCostly)
             return {SoundOutcome::TooCostly, {}};
+        if (next == Next::Stopped)
+            return {SoundOutcome::Cancelled, {}};
         if (m_frames == 0)
             return {SoundOutcome::Refused, {}};
         return {SoundOutcome::Decoded, std::move(m_sound)};
@@ -316,10 +322,33 @@ SharedSynth SynthFor(int32_t rate)
     return {std::move(lock), *synths.back().second};
 }
 
-SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits)
+// The header and the MTrk chunks of a whole MIDI file, without the chunks of
+// other types: the synthesizer's player takes the first chunk after the
+// header for a track whatever its type, and plays a file with an XFIH chunk
+// there as a few milliseconds of silence.
+std::vector<uint8_t> TracksOnly(std::span<const uint8_t> bytes)
+{
+    constexpr std::size_t kHeaderEnd = 14;
+    std::vector<uint8_t> tracks(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kHeaderEnd));
+    std::size_t p = kHeaderEnd;
+    while (p + 8 <= bytes.size()) {
+        const std::size_t end = std::min(bytes.size(), p + 8 + ReadBe32(bytes, static_cast<int64_t>(p + 4)));
+        if (std::memcmp(bytes.data() + p, "MTrk", 4) == 0)
+            tracks.insert(tracks.end(), bytes.begin() + static_cast<std::ptrdiff_t>(p),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
+        p = end;
+    }
+    return tracks;
+}
+
+SoundDecode RenderMidi(std::span<const uint8_t> file, const SoundLimits& limits)
 {
     if (MidiSoundFont().empty())
         return Result(SoundOutcome::NotPlayable);
+    if (file.size() < 14)
+        return Result(SoundOutcome::Refused);
+    const std::vector<uint8_t> tracks = TracksOnly(file);
+    const std::span<const uint8_t> bytes = tracks;
     const SharedSynth shared = SynthFor(limits.MidiSampleRate);
     MidiSynth& midi = shared.Synth;
     if (!midi.Loaded())
@@ -358,6 +387,10 @@ SoundDecode RenderMidi(std::span<const uint8_t> bytes, const SoundLimits& limits
         }
     }
     fluid_player_stop(player.get());
+    // A player that stopped well before the walked length did not play the
+    // song the walk read: the file is not what it seems.
+    if (next == PcmSink::Next::More && sink.Frames() + limits.MidiSampleRate + length / 100 < length)
+        refused = true;
     return refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
 }
 
@@ -397,6 +430,9 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
     if (walk.Verdict == WalkVerdict::NoItem)
         return Result(SoundOutcome::Refused);
     bytes = bytes.first(static_cast<std::size_t>(walk.End));
+    // What the walk knows of the length decides the cost before any decoding.
+    if (walk.SampleRate > 0 && walk.DurationMs > limits.MaxFrames / walk.SampleRate * 1000 + 1000)
+        return Result(SoundOutcome::TooCostly);
     try {
         switch (type) {
         case ItemType::Midi: return RenderMidi(bytes, limits);
@@ -415,8 +451,55 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
     }
 }
 
+namespace {
+
+// The verdict on a MIDI file (or an RMID's) that its walk gives for certain:
+// a song whose every event parsed plays as walked, without a synthesizer.
+ItemStatus MidiVerdict(std::span<const uint8_t> midi)
+{
+    const MidiSummary summary = SummarizeMidi(midi);
+    if (summary.Walk.Verdict != WalkVerdict::Whole || !summary.EventsParse || summary.Notes == 0)
+        return ItemStatus::Damaged;
+    if (MidiSoundFont().empty() || summary.Walk.DurationMs > kLongestMidiMs)
+        return ItemStatus::Unchecked;
+    return ItemStatus::Complete;
+}
+
+// Whether the AMR file's frames are all no-data frames: it decodes to silence
+// of its walked length, and no decoder needs to run.
+bool OnlyNoDataFrames(std::span<const uint8_t> bytes, int64_t end)
+{
+    const bool wide = bytes.size() >= 9 && std::memcmp(bytes.data(), "#!AMR-WB\n", 9) == 0;
+    for (int64_t p = wide ? 9 : 6; p < end;) {
+        const int32_t size = AmrFrameSize(wide, bytes[static_cast<std::size_t>(p)]);
+        if (size != 1)
+            return false;
+        p += size;
+    }
+    return true;
+}
+
+}  // namespace
+
 ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
 {
+    if (type == ItemType::Midi)
+        return MidiVerdict(bytes);
+    if (type == ItemType::Rmid) {
+        const WalkResult walk = WalkRiff(bytes);
+        if (walk.Verdict != WalkVerdict::Whole)
+            return ItemStatus::Damaged;
+        const std::span<const uint8_t> midi = RmidData(bytes.first(static_cast<std::size_t>(walk.End)));
+        return midi.empty() ? ItemStatus::Damaged : MidiVerdict(midi);
+    }
+    if (type == ItemType::Amr || type == ItemType::AmrWb) {
+        const WalkResult walk = WalkAmr(bytes);
+        if (walk.Verdict == WalkVerdict::Whole && walk.DurationMs == 0)
+            return ItemStatus::Damaged;
+        if (walk.Verdict == WalkVerdict::Whole && OnlyNoDataFrames(bytes, walk.End))
+            return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ItemStatus::Unchecked
+                                                                                             : ItemStatus::Complete;
+    }
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
     limits.EnoughFrames = kCheckFrames;

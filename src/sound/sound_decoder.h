@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ struct SoundLimits {
     int64_t EnoughFrames = -1;
     // False: the frames are counted, not kept (Pcm stays empty).
     bool KeepSamples = true;
+    // When set, each block of decoded samples (whole frames, interleaved) goes
+    // here as it comes, instead of into Pcm::Samples, with the sound's rate and
+    // channels; false ends the decode, Cancelled. Memory stays one block.
+    std::function<bool(std::span<const int16_t> samples, int32_t rate, int32_t channels)> Stream;
     // MIDI is rendered at this rate (the other formats keep their own).
     int32_t MidiSampleRate = 22050;
     // Checked between blocks of samples; may be null.

@@ -34,7 +34,18 @@ bool ToWav(ItemType type, const uint8_t* data, std::size_t size, std::vector<uin
     return false;
 }
 
-constexpr SoundPlugin kPlugin{kSoundPluginVersion, Check, ToWav};
+bool ToWavStream(ItemType type, const uint8_t* data, std::size_t size, Stream* out, int64_t maxBytes,
+                 std::string* why)
+{
+    try {
+        return WriteWavFile(type, {data, size}, *out, maxBytes, *why);
+    } catch (const std::exception& error) {
+        *why = error.what();
+    }
+    return false;
+}
+
+constexpr SoundPlugin kPlugin{kSoundPluginVersion, Check, ToWav, ToWavStream};
 
 }  // namespace
 }  // namespace kestrix

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "sound_decoder.h"
+#include "stream.h"
+
+#include <string>
 
 #include <cstdint>
 #include <vector>
@@ -12,5 +15,19 @@ namespace kestrix {
 // little-endian. A sound of more than 4 GiB of samples does not fit: throws
 // std::length_error.
 std::vector<uint8_t> WavFileBytes(const Pcm& sound);
+
+// Decodes a found sound of type (DecodeSound, within SoundFrameBudget of its
+// bytes) into out as a 16-bit PCM WAV file, block by block: memory stays a
+// block, whatever the sound's length. The file is at most maxBytes long: one
+// that ExpectedWavBytes puts over it is refused before decoding, and a decode
+// that passes it stops. False, with the reason in English in why, when
+// the sound does not decode, is over its frame budget or over maxBytes (out
+// then holds a part: the caller drops it). Raises what out raises.
+bool WriteWavFile(ItemType type, std::span<const uint8_t> bytes, Stream& out, int64_t maxBytes, std::string& why);
+
+// The bytes of the WAV file WriteWavFile would write, from what the sound's
+// walk tells (its playing time, rate and channels; MIDI rendered at 22,050 Hz
+// in stereo), before any decoding; 0 when the walk finds no sound.
+int64_t ExpectedWavBytes(ItemType type, std::span<const uint8_t> bytes);
 
 }  // namespace kestrix

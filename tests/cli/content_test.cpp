@@ -122,6 +122,32 @@ TEST_F(CliContent, WavFilesGoBesideTheSounds)
     EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 12), "WAVE");
 }
 
+// Descriptor and manifest text is UTF-8 where valid, else Windows-1251, and
+// the table shows what the JSON says.
+TEST(CliContentText, TableAndJsonShowTheSameApplicationNames)
+{
+    const std::string jad = "MIDlet-Name: Змейка\r\nMIDlet-Vendor: Игры\r\nMIDlet-Jar-URL: s.jar\r\n";
+    test_support::JarPlan plan = test_support::MidletPlan("x");
+    plan.files[1].data = test_support::TextBytes(test_support::MidletManifest(Utf8ToCp1251("Змея"), "Co", "1.0", "/i"));
+    const Bytes jar = test_support::BuildJar(plan);
+    FlashImageBuilder image{16 * 1024, 0xFF};
+    image.Put(100, jad).Put(4000, Text(jar));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("text.bin");
+    image.WriteTo(path.toStdString());
+
+    const CliResult json = RunCliWith({"content", path, "--json", "--kind", "application"});
+    ASSERT_EQ(json.status, CliStatus::Ok) << json.err;
+    const QJsonArray rows = Json(json.out)["rows"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject()["midlet"].toObject()["name"].toString(), QString::fromUtf8("Змейка"));
+    EXPECT_EQ(rows[1].toObject()["midlet"].toObject()["name"].toString(), QString::fromUtf8("Змея"));
+    const CliResult table = RunCliWith({"content", path, "--kind", "application"});
+    ASSERT_EQ(table.status, CliStatus::Ok) << table.err;
+    EXPECT_NE(table.out.find("Змейка, Игры"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("Змея, Co 1.0"), std::string::npos) << table.out;
+}
+
 TEST_F(CliContent, UsageErrors)
 {
     const struct {

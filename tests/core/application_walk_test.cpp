@@ -1,3 +1,4 @@
+#include "hostile_images.h"
 #include "jad_walk.h"
 #include "jar_builders.h"
 #include "jar_walk.h"
@@ -225,6 +226,9 @@ std::vector<WalkCase> JadCases()
     const std::string lf = MidletDescriptor("Snake", 4821, "\n");
     const std::size_t vendorLine = kJad.find("MIDlet-Vendor");
     const std::string noFinalEnd = kJad.substr(0, kJad.size() - 2);
+    Bytes longRun = TextBytes(kJad);
+    while (longRun.size() <= kLongestJad)
+        longRun = Then(longRun, TextBytes("X-Key: 12345678\r\n"));
     return {
         {"CR LF", TextBytes(kJad), WalkVerdict::Whole},
         {"LF", TextBytes(lf), WalkVerdict::Whole},
@@ -243,6 +247,8 @@ std::vector<WalkCase> JadCases()
         {"a key without colon", TextBytes(std::string("MIDlet-Name\0MIDlet-Vendor\0", 26)), WalkVerdict::NoItem},
         {"mail headers", TextBytes("Content-Type: text/plain\r\nContent-Length: 12\r\n"), WalkVerdict::NoItem},
         {"key and garbage", Then(TextBytes("MIDlet-"), Garbage(200, 4)), WalkVerdict::NoItem},
+        {"no line end after the last line, erased flash after", TextBytes(noFinalEnd), WalkVerdict::Whole},
+        {"a run of lines longer than 64 KiB", longRun, WalkVerdict::NoItem},
     };
 }
 
@@ -272,6 +278,103 @@ TEST(JadRunStart, StepsBackOverTheRunsLines)
     const Bytes plain = Then(Bytes(10, 0x00), TextBytes(kJad));
     EXPECT_EQ(JadRunStart(plain, static_cast<int64_t>(plain.size()) - 3), 10);
     EXPECT_EQ(JadRunStart(plain, 3), 3);
+}
+
+// The descriptor's and the manifest's text is UTF-8 where it is valid UTF-8,
+// else Windows-1251 ("Змея" in Windows-1251 ends in FFh, "я").
+TEST(MidletText, DecodesUtf8ElseWindows1251)
+{
+    const struct {
+        const char* name;
+        std::string value;
+        std::string text;
+    } cases[] = {
+        {"Windows-1251", "\xC7\xEC\xE5\xFF", "Змея"},
+        {"UTF-8", "Змейка", "Змейка"},
+        {"ASCII", "Snake", "Snake"},
+        {"an overlong UTF-8 form is Windows-1251", "\xC0\xAF", "АЇ"},
+        {"a UTF-8 sequence cut short is Windows-1251", "\xD0", "Р"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string jad = "MIDlet-Name: " + c.value + "\r\nMIDlet-Jar-URL: a.jar\r\n";
+        EXPECT_EQ(WalkJad(TextBytes(jad)).Facts.Name, c.text);
+        JarPlan plan = MidletPlan("x");
+        plan.files[1].data = TextBytes(test_support::MidletManifest(c.value, c.value, "1.0", "/icon.png"));
+        const JarWalk jar = WalkJar(BuildJar(plan));
+        EXPECT_EQ(jar.Midlet.Name, c.text);
+        EXPECT_EQ(jar.Midlet.Vendor, c.text);
+    }
+}
+
+// One candidate a run of attribute lines: the first "MIDlet-" line at a line's
+// start reads the whole run, so the lines after it are no candidates.
+TEST(IsJadCandidate, OneLineARun)
+{
+    const Bytes image = Then(Then(Bytes{0x00}, TextBytes("Foo: MIDlet-2: y\nMIDlet-1: x\nKey: v\nMIDlet-2: y\n\n")),
+                             Then(Bytes{0xFF}, TextBytes("MIDlet-3: z\nxMIDlet-4: w\n\xEF\xBB\xBFMIDlet-5: v")));
+    const auto at = [&](const char* text, int n = 0) { return static_cast<int64_t>(Find(image, TextBytes(text), n)); };
+    const struct {
+        const char* name;
+        int64_t at;
+        bool candidate;
+    } cases[] = {
+        {"after other text on its line", at("MIDlet-2"), false},
+        {"the first MIDlet- line of a run", at("MIDlet-1"), true},
+        {"a later MIDlet- line of the run", at("MIDlet-2", 1), false},
+        {"after erased flash", at("MIDlet-3"), true},
+        {"inside a longer key", at("MIDlet-4"), false},
+        {"after a byte order mark", at("MIDlet-5"), true},
+        {"no MIDlet- there", at("Key"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsJadCandidate(image, c.at), c.candidate) << c.name;
+    EXPECT_TRUE(IsJadCandidate(TextBytes(kJad), 0));
+}
+
+// An archive keeps at most kLargestJarIcon of its icon and never inflates more
+// for it.
+TEST(WalkJar, KeepsOnlyASmallIcon)
+{
+    const struct {
+        const char* name;
+        std::size_t size;
+        bool deflated;
+        bool kept;
+    } cases[] = {
+        {"60 KiB stored", 60 * 1024, false, true},
+        {"64 KiB deflated", kLargestJarIcon, true, true},
+        {"70 KiB stored", 70 * 1024, false, false},
+        {"256 KiB deflated", 256 * 1024, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JarPlan plan = MidletPlan("Icons");
+        plan.files[2] = {"icon.png", Bytes(c.size, 0x42), c.deflated, c.deflated};
+        const JarWalk jar = WalkJar(BuildJar(plan));
+        ASSERT_EQ(jar.Walk.Verdict, WalkVerdict::Whole);
+        EXPECT_EQ(jar.Midlet.Icon.size(), c.kept ? c.size : 0);
+    }
+}
+
+// Headers whose extra fields step over the headers after them into one stream
+// of data are no archive, and cost a few bytes each; entries of unknown size
+// are not looked for when the search asks for no thoroughness.
+TEST(WalkJar, SharedDataAndUnknownSizesCostLittle)
+{
+    for (const auto kind : {test_support::HostileKind::JarSharedInflate, test_support::HostileKind::JarSharedStored}) {
+        const Bytes image = test_support::BuildHostileImage(kind, std::size_t{1} << 20);
+        for (const std::size_t header : {std::size_t{0}, std::size_t{31 * 1000}}) {
+            const WalkResult walk = WalkJar(std::span<const uint8_t>(image).subspan(header)).Walk;
+            EXPECT_EQ(walk.Verdict, WalkVerdict::NoItem);
+            EXPECT_LT(walk.Examined, 100);
+        }
+    }
+    EXPECT_EQ(WalkJar(kGame, false).Walk.Verdict, WalkVerdict::NoItem);
+    JarPlan sized = MidletPlan("Sized");
+    for (JarFile& file : sized.files)
+        file.descriptor = false;
+    EXPECT_EQ(WalkJar(BuildJar(sized), false).Walk.Verdict, WalkVerdict::Whole);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -318,6 +320,104 @@ TEST(WalkSmaf, EndsWhereItsSizeSays)
     const WalkResult cut = WalkSmaf(Cut(smaf, smaf.size() - 6));
     EXPECT_STREQ(VerdictName(cut.Verdict), "Truncated");
     EXPECT_EQ(cut.End, SizeOf(smaf) - 20);
+}
+
+}  // namespace
+}  // namespace kestrix
+
+namespace kestrix {
+namespace {
+
+Bytes Text(const char* text)
+{
+    return Bytes(text, text + std::strlen(text));
+}
+
+// A format 0 MIDI of one track: tempo, then events, then the track's end.
+Bytes MidiTrack(uint32_t tempo, int16_t division, const Bytes& events)
+{
+    Bytes track = {0x00,
+                   0xFF,
+                   0x51,
+                   0x03,
+                   static_cast<uint8_t>(tempo >> 16),
+                   static_cast<uint8_t>(tempo >> 8),
+                   static_cast<uint8_t>(tempo)};
+    track.insert(track.end(), events.begin(), events.end());
+    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+    Bytes midi = {
+        'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division),
+        'M', 'T', 'r', 'k'};
+    for (const int shift : {24, 16, 8, 0})
+        midi.push_back(static_cast<uint8_t>(track.size() >> shift));
+    return Then(midi, track);
+}
+
+// Verdicts and facts a user reads off a row: Windows-1251 text, cut frames,
+// playing times from the data rather than from what a header claims.
+TEST(SoundWalkVerdicts, TextCutsAndDurations)
+{
+    // "Моя мелодия" in Windows-1251: "я" is FFh.
+    const Bytes russian =
+        Then(Then(Text("BEGIN:IMELODY\r\nNAME:"), {0xCC, 0xEE, 0xFF, 0x20, 0xEC, 0xE5, 0xEB, 0xEE, 0xE4, 0xE8, 0xFF}),
+             Text("\r\nBEAT:120\r\nMELODY:c2d2e2f2\r\nEND:IMELODY\r\n"));
+    // "Змея", cut by erased flash right after its "я".
+    const Bytes cutRussian = Then(Text("BEGIN:IMELODY\r\nNAME:x\r\nCOMPOSER:"), {0xC7, 0xEC, 0xE5, 0xFF});
+    Bytes huge;
+    for (int i = 0; i < 4096; ++i)
+        huge.insert(huge.end(), {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x40});
+    const Bytes wav = BuildRiff({});
+    Bytes byteRateOne = wav;
+    std::fill_n(byteRateOne.begin() + 28, 4, 0);
+    byteRateOne[28] = 1;
+    const Bytes mp3 = BuildMp3({.frames = 20});
+    const auto frame = static_cast<int32_t>(Mp3FrameSize({.frames = 20}));
+    const Bytes cutMp3 =
+        Then(Then(Cut(mp3, static_cast<std::size_t>(frame) * 10 + 50), BuildMidi({})), Garbage(1000, 3));
+    const struct {
+        Walker walk;
+        SoundCase c;
+    } cases[] = {
+        {WalkImelody, {"imelody named in Russian with \"я\"", russian, WalkVerdict::Whole, kWhole, 2000}},
+        {WalkImelody, {"imelody cut by erased flash after \"я\"", cutRussian, WalkVerdict::Truncated, 23}},
+        {WalkMidi,
+         {"midi of tempo FFFFFFh and huge deltas", MidiTrack(0xFFFFFF, 1, huge), WalkVerdict::Whole, kWhole,
+          9'200'000'000'000'000}},
+        {WalkRiff, {"wav whose byte rate says 1", byteRateOne, WalkVerdict::Whole, kWhole, 100}},
+        {WalkMp3, {"mp3 cut inside its 11th frame, a MIDI after", cutMp3, WalkVerdict::Truncated, frame * 10}},
+    };
+    for (const auto& row : cases)
+        CheckCases({row.c}, row.walk);
+}
+
+// Chains of chunks that never hold a sound cost a bounded walk from each of
+// their headers, and the walk says how far it read.
+TEST(SoundWalkVerdicts, ChunkChainsWithoutSoundAreBounded)
+{
+    // "RIFF", size 0, "WAVE", then a JUNK chunk of 12 bytes stepping over the
+    // next header to its JUNK chunk.
+    Bytes riffs;
+    for (int i = 0; i < 10000; ++i)
+        riffs = Then(riffs, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'J', 'U', 'N', 'K', 12, 0, 0, 0});
+    Bytes midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 1, 0, 96};
+    for (int i = 0; i < 10000; ++i)
+        midi = Then(midi, {'X', 'F', 'I', 'H', 0, 0, 0, 0});
+    for (const auto& [name, walk, bytes] :
+         {std::tuple{"riff", Walker{WalkRiff}, riffs}, std::tuple{"midi", Walker{WalkMidi}, midi}}) {
+        SCOPED_TRACE(name);
+        const WalkResult result = walk(bytes);
+        EXPECT_EQ(result.Verdict, WalkVerdict::NoItem);
+        EXPECT_GT(result.Examined, 12);
+        EXPECT_LT(result.Examined, 2000);
+    }
+    // A real file's chunks before its format (LIST, JUNK, bext...) are far fewer.
+    Bytes junkFirst = BuildRiff({});
+    for (int i = 0; i < 16; ++i)
+        junkFirst.insert(junkFirst.begin() + 12, {'J', 'U', 'N', 'K', 0, 0, 0, 0});
+    junkFirst[4] = static_cast<uint8_t>(junkFirst[4] + 128);
+    const WalkResult walked = WalkRiff(junkFirst);
+    EXPECT_EQ(walked.Verdict, WalkVerdict::Whole);
+    EXPECT_EQ(walked.End, SizeOf(junkFirst));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "content_search.h"
 #include "format_table.h"
+#include "picture_builders.h"
 #include "sound_builders.h"
 #include "sound_decoder.h"
 #include "wav_file.h"
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,6 +49,9 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
     } cases[] = {
         {"midi type 1", ItemType::Midi, BuildMidi({}), 1, false},
         {"midi type 0", ItemType::Midi, BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), 1, false},
+        // The synthesizer's player takes the first chunk for a track: only the
+        // tracks are given to it.
+        {"midi with an XFIH chunk before its tracks", ItemType::Midi, BuildMidi({.unknownChunk = true}), 1, false},
         {"rmid", ItemType::Rmid, BuildRiff({.form = "RMID"}), 1, false},
         {"amr-nb", ItemType::Amr, BuildAmr({}), 20, false},
         {"amr-nb silence frames only", ItemType::Amr, BuildAmr({.frameTypes = {8, 15, 15, 8, 15}}), 20, true},
@@ -76,11 +82,13 @@ TEST(SoundDecoder, BuiltSoundsDecodeToTheirDuration)
     }
 }
 
-// What the decoders cannot play or refuse.
+// What the decoders cannot play or refuse, and what the walk decides alone.
 TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
 {
-    Bytes cutMp3 = BuildMp3({.frames = 6});
-    std::fill(cutMp3.begin() + 200, cutMp3.end(), 0x00);
+    Bytes brokenEvent = BuildMidi({});
+    brokenEvent[static_cast<std::size_t>(Find(brokenEvent, {0x90}))] = 0xF4;  // undefined status
+    Bytes wideNoData = {'#', '!', 'A', 'M', 'R', '-', 'W', 'B', '\n'};
+    wideNoData.resize(wideNoData.size() + 200'000, 0x7C);
     const struct {
         const char* name;
         ItemType type;
@@ -93,25 +101,71 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         {"qcp", ItemType::Qcp, BuildRiff({.form = "QLCM"}), ItemStatus::Unchecked},
         {"wav with a broken format chunk", ItemType::Wav, Bytes(44, 0x00), ItemStatus::Damaged},
         {"amr header alone", ItemType::Amr, Bytes{'#', '!', 'A', 'M', 'R', '\n'}, ItemStatus::Damaged},
+        {"midi with an event of no status", ItemType::Midi, brokenEvent, ItemStatus::Damaged},
+        // 64 Mi frames of silence, more than its 200,009 bytes allow: --wav
+        // refuses it too.
+        {"amr-wb of 200,000 no-data frames", ItemType::AmrWb, wideNoData, ItemStatus::Unchecked},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
+    EXPECT_EQ(DecodeSound(ItemType::AmrWb, wideNoData, Limits(wideNoData.size())).Outcome, SoundOutcome::TooCostly);
 }
 
-// A sound longer than its bytes allow is not decoded to its end.
+// A sound longer than its bytes allow is not decoded to its end, and its
+// verdict and its decode agree on that bound before any decoding.
 TEST(SoundDecoder, AMillionNoDataFramesAreTooCostly)
 {
-    Bytes amr = {'#', '!', 'A', 'M', 'R', '\n'};
-    amr.resize(amr.size() + 1'000'000, 0x7C);  // frame type 15: no data, one byte
+    const auto noData = [](std::size_t frames) {
+        Bytes amr = {'#', '!', 'A', 'M', 'R', '\n'};
+        amr.resize(amr.size() + frames, 0x7C);  // frame type 15: no data, one byte
+        return amr;
+    };
+    const Bytes amr = noData(1'000'000);
     SoundLimits limits = Limits(amr.size());
-    limits.MaxFrames = 1000;
     EXPECT_EQ(DecodeSound(ItemType::Amr, amr, limits).Outcome, SoundOutcome::TooCostly);
+    EXPECT_EQ(CheckSound(ItemType::Amr, amr, std::atomic<bool>{false}), ItemStatus::Unchecked);
+    limits.MaxFrames = 1000;
+    EXPECT_EQ(DecodeSound(ItemType::Amr, noData(100), limits).Outcome, SoundOutcome::TooCostly);
+
+    const Bytes shorter = noData(100'000);
+    EXPECT_EQ(CheckSound(ItemType::Amr, shorter, std::atomic<bool>{false}), ItemStatus::Complete);
     std::atomic<bool> cancel{true};
-    limits = Limits(amr.size());
+    limits = Limits(shorter.size());
     limits.Cancel = &cancel;
-    EXPECT_EQ(DecodeSound(ItemType::Amr, amr, limits).Outcome, SoundOutcome::Cancelled);
-    // The verdict reads the first frames and takes the rest on trust.
-    EXPECT_EQ(CheckSound(ItemType::Amr, amr, std::atomic<bool>{false}), ItemStatus::Complete);
+    EXPECT_EQ(DecodeSound(ItemType::Amr, shorter, limits).Outcome, SoundOutcome::Cancelled);
+}
+
+// A WAV file written as the sound decodes is the file made of the whole
+// decode; a file the bound cannot take is refused before any decoding.
+TEST(WavFile, WrittenAsItDecodesWithinItsBound)
+{
+    const struct {
+        const char* name;
+        ItemType type;
+        Bytes bytes;
+    } cases[] = {
+        {"amr-wb", ItemType::AmrWb, BuildAmr({.wide = true})},
+        {"mp3", ItemType::Mp3, BuildMp3({.version = 2, .layer = 2, .frames = 12, .mono = true})},
+        {"wav", ItemType::Wav, BuildRiff({})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SoundDecode decoded = DecodeSound(c.type, c.bytes, Limits(c.bytes.size()));
+        ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+        const Bytes whole = WavFileBytes(decoded.Sound);
+        MemoryStream streamed;
+        std::string why;
+        ASSERT_TRUE(WriteWavFile(c.type, c.bytes, streamed, INT64_MAX, why)) << why;
+        ASSERT_EQ(streamed.Size(), static_cast<int64_t>(whole.size()));
+        EXPECT_EQ(std::memcmp(streamed.Memory(), whole.data(), whole.size()), 0);
+        EXPECT_NEAR(static_cast<double>(ExpectedWavBytes(c.type, c.bytes)), static_cast<double>(whole.size()),
+                    static_cast<double>(whole.size()) / 10);
+
+        MemoryStream refused;
+        EXPECT_FALSE(WriteWavFile(c.type, c.bytes, refused, static_cast<int64_t>(whole.size()) / 2, why));
+        EXPECT_EQ(why, "the WAV file would pass the bound of the run's WAV files");
+        EXPECT_EQ(refused.Size(), 0);
+    }
 }
 
 TEST(WavFile, ReadsBackWithTheSameSamples)
