@@ -1,6 +1,8 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace kestrix {
@@ -21,6 +23,17 @@ QString ImageArgument(const QStringList& arguments)
     if (images.isEmpty() || images.front().isEmpty())
         return {};
     return QFileInfo(images.front()).absoluteFilePath();
+}
+
+QByteArray ImageArgumentBytes(const QString& image, int argc, const char* const* argv)
+{
+    for (int i = argc - 1; i >= 1; --i) {
+        const QByteArray argument(argv[i]);
+        if (QFileInfo(QFile::decodeName(argument)).absoluteFilePath() != image)
+            continue;
+        return argument.startsWith('/') ? argument : QFile::encodeName(QDir::currentPath()) + '/' + argument;
+    }
+    return QFile::encodeName(image);
 }
 
 }  // namespace kestrix

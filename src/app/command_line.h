@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -11,5 +12,9 @@ namespace kestrix {
 // ends it with status 1, more than one image prints the help and ends it with
 // status 1. A running QCoreApplication is required.
 QString ImageArgument(const QStringList& arguments);
+
+// The bytes of the program's argument that ImageArgument read as image, made
+// absolute: Qt's texts lose a name that is not UTF-8, the bytes keep it.
+QByteArray ImageArgumentBytes(const QString& image, int argc, const char* const* argv);
 
 }  // namespace kestrix

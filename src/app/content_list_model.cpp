@@ -29,8 +29,9 @@ QString Text(const std::string& cp1251)
 
 ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstractTableModel(parent), m_kind(kind)
 {
-    m_headers = {QStringLiteral("Имя"),    QStringLiteral("Тип"),    QStringLiteral("Начало"), QStringLiteral("Конец"),
-                 QStringLiteral("Размер"), QStringLiteral("Статус"), QStringLiteral("Запись")};
+    m_headers = {QStringLiteral("Имя"),     QStringLiteral("Тип"),    QStringLiteral("Начало"),
+                 QStringLiteral("Конец"),   QStringLiteral("Размер"), QStringLiteral("Состояние"),
+                 QStringLiteral("Имя в ФС")};
     if (kind == ContentKind::Sound)
         m_headers << QStringLiteral("Длительность") << QStringLiteral("Частота, Гц") << QStringLiteral("Каналы")
                   << QStringLiteral("Дорожки");
@@ -71,15 +72,29 @@ int ContentListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
-QString ContentListModel::StatusText(ItemStatus status)
+QString ContentListModel::StatusText(ContentKind kind, ItemStatus status)
 {
+    // The adjective agrees with the noun of the kind: masculine, feminine or neuter.
+    struct Words {
+        const char16_t* Noun;
+        const char16_t* Endings[4];  // whole, truncated, damaged, unchecked
+    };
+    static const Words kMasculine[] = {{u"звук", {u"Целый", u"Обрезанный", u"Повреждённый", u"Непроверенный"}},
+                                       {u"файл", {u"Целый", u"Обрезанный", u"Повреждённый", u"Непроверенный"}}};
+    static const Words kPicture = {u"картинка", {u"Целая", u"Обрезанная", u"Повреждённая", u"Непроверенная"}};
+    static const Words kApplication = {u"приложение", {u"Целое", u"Обрезанное", u"Повреждённое", u"Непроверенное"}};
+    const Words& words = kind == ContentKind::Picture       ? kPicture
+                         : kind == ContentKind::Application ? kApplication
+                         : kind == ContentKind::Sound       ? kMasculine[0]
+                                                            : kMasculine[1];
+    int which = 0;
     switch (status) {
-    case ItemStatus::Complete: return QStringLiteral("Целый");
-    case ItemStatus::Truncated: return QStringLiteral("Обрезан");
-    case ItemStatus::Damaged: return QStringLiteral("Повреждён");
-    case ItemStatus::Unchecked: return QStringLiteral("Не проверен");
+    case ItemStatus::Complete: which = 0; break;
+    case ItemStatus::Truncated: which = 1; break;
+    case ItemStatus::Damaged: which = 2; break;
+    case ItemStatus::Unchecked: which = 3; break;
     }
-    return {};
+    return QString::fromUtf16(words.Endings[which]) + u' ' + QString::fromUtf16(words.Noun);
 }
 
 QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int column) const
@@ -92,7 +107,7 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
     case kStart: return OffsetText(item.Start, m_hexOffsets);
     case kEnd: return OffsetText(item.End, m_hexOffsets);
     case kSize: return QString::number(item.Size());
-    case kStatus: return StatusText(item.Status);
+    case kStatus: return StatusText(KindOf(item.Type), item.Status);
     case kEntry: return Text(item.EntryName);
     default: break;
     }

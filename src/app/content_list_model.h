@@ -58,8 +58,9 @@ public:
     void SetHexOffsets(bool value);
     bool HexOffsets() const noexcept { return m_hexOffsets; }
 
-    // The Russian word for a status ("Целый", "Обрезан", "Повреждён", "Не проверен").
-    static QString StatusText(ItemStatus status);
+    // A status in Russian words that agree with the kind: "Целый звук",
+    // "Целая картинка", "Целое приложение", "Обрезанный файл"...
+    static QString StatusText(ContentKind kind, ItemStatus status);
 
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;

@@ -1,5 +1,7 @@
 #include "content_page.h"
 
+#include "window_text.h"
+
 #include "filter_bar.h"
 #include "sound_player_bar.h"
 
@@ -69,12 +71,16 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // The middle goes, so that the number and the extension of a name stay.
+    m_table->setTextElideMode(Qt::ElideMiddle);
     // Column widths from the first rows: measuring thousands of rows would
     // keep the window from answering.
     m_table->horizontalHeader()->setResizeContentsPrecision(64);
     m_table->setColumnWidth(0, 220);
     m_table->setIconSize(QSize(24, 24));
     m_table->setObjectName(QStringLiteral("ContentTable"));
+    // The window remembers this table's columns and sort (WindowLayout).
+    m_table->setProperty("kestrixKeepHeader", true);
     auto* hex = new QAction(QStringLiteral("Смещения в hex"), this);
     hex->setObjectName(QStringLiteral("HexOffsets"));
     hex->setCheckable(true);
@@ -138,12 +144,11 @@ void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 void ContentPage::ShowCount()
 {
     m_filter->SetCounts(ShownCount(), RowCount());
+    // The filter bar tells how many are shown; here only how many were found.
     if (RowCount() == 0)
         m_count->clear();
-    else if (ShownCount() == RowCount())
-        m_count->setText(QStringLiteral("Найдено: %1").arg(RowCount()));
     else
-        m_count->setText(QStringLiteral("Найдено: %1, показано: %2").arg(RowCount()).arg(ShownCount()));
+        m_count->setText(QStringLiteral("Найдено: %1").arg(GroupedNumber(RowCount())));
 }
 
 int ContentPage::ShownCount() const
@@ -181,10 +186,12 @@ int ContentPage::RowCount() const
 bool ContentPage::OpenItem(int row)
 {
     const QString path = m_model->ScratchCopy(m_sorted->mapToSource(m_sorted->index(row, 0)).row());
-    if (path.isEmpty())
-        return false;
     const QUrl url = QUrl::fromLocalFile(path);
-    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+    if (path.isEmpty() || !(m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url))) {
+        emit OpenFailed(path);
+        return false;
+    }
+    return true;
 }
 
 void ContentPage::StopPlaying()

@@ -69,6 +69,8 @@ public:
     void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
 signals:
+    // No desktop program opened the copy at path (empty: no copy could be written).
+    void OpenFailed(const QString& path);
     // "Сохранить как WAV": selected (true) or all sounds.
     void SaveWavRequested(bool selectedOnly);
 

@@ -1,5 +1,7 @@
 #include "filter_bar.h"
 
+#include "window_text.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,7 +71,8 @@ void FilterBar::SetOnlyFlawed(bool value)
 void FilterBar::SetCounts(int shown, int total)
 {
     const bool filtering = !Text().trimmed().isEmpty() || OnlyFlawed();
-    m_count->setText(filtering ? QStringLiteral("показано %1 из %2").arg(shown).arg(total) : QString());
+    m_count->setText(filtering ? QStringLiteral("показано %1 из %2").arg(GroupedNumber(shown), GroupedNumber(total))
+                               : QString());
 }
 
 }  // namespace kestrix

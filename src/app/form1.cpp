@@ -4,11 +4,14 @@
 #include "content_page.h"
 #include "error_box.h"
 #include "exceptions.h"
+#include "existing_files.h"
 #include "extraction.h"
 #include "file_drop.h"
+#include "filter_bar.h"
 #include "firmware_info.h"
 #include "hex_dock.h"
 #include "hex_text.h"
+#include "overwrite_dialog.h"
 #include "pattern_search.h"
 #include "picture_check.h"
 #include "picture_gallery.h"
@@ -21,24 +24,35 @@
 #include "save_summary.h"
 #include "sound_decoder.h"
 #include "sound_player.h"
+#include "sound_player_bar.h"
 #include "status_message.h"
 #include "stream.h"
+#include "user_guide.h"
 #include "wav_file.h"
+#include "window_layout.h"
 #include "window_text.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <new>
 
@@ -54,6 +68,7 @@ namespace {
 const QString kSettingsSection = QStringLiteral("Kestrix");
 const QString kSettingsKey = QStringLiteral("Path");
 const QString kRecentSection = QStringLiteral("KestrixRecent");
+const QString kLayoutSection = QStringLiteral("KestrixWindow");
 
 }  // namespace
 
@@ -65,8 +80,14 @@ TForm1::TForm1(FormSeams seams, QWidget* parent)
     InitAppResources();
     ConfigureComponents();
     BuildLayout();
-    new FileDropFilter(this, [this](const QString& path) { OpenFile(path); });
     InstallHexDock(*this, m_hex1);
+    RestoreLayout();
+    new FileDropFilter(
+        this, [this](const QByteArray& path) { OpenLocalFile(path); }, [this] { return m_scan.Running(); },
+        [this] {
+            m_saveResult->SetMessage(
+                QStringLiteral("Образ не открыт: идёт поиск или сохранение. Остановите его (Esc) и перетащите снова"));
+        });
     FormCreate();
 }
 
@@ -185,6 +206,31 @@ void TForm1::OpenFile(const QString& path)
     RunCommand([&] { OpenChosenFile(path, OpenOrder::RememberAfterLoad); });
 }
 
+void TForm1::OpenLocalFile(const QByteArray& localPath)
+{
+    const QString decoded = QFile::decodeName(localPath);
+    if (QFile::encodeName(decoded) == localPath) {
+        OpenFile(decoded);
+        return;
+    }
+    // Qt's texts cannot carry this name's bytes: the image is loaded by them and
+    // shown under its Windows-1251 reading, and neither its folder nor the image
+    // is remembered, as the next start could not find them under that text.
+    RunCommand([&] {
+        try {
+            LoadImageFrom(localPath.toStdString());
+        } catch (const std::exception& e) {
+            ReportError(QString::fromUtf8(e.what()));
+            return;
+        }
+        const QString shown = ShownPath(localPath);
+        m_stat->setText(VisibleText(QFileInfo(shown).fileName()));
+        m_stat->setToolTip(shown);
+        ShowImageName(shown);
+        ShowFirmwareInfo();
+    });
+}
+
 void TForm1::N4Click()
 {
     close();
@@ -200,27 +246,38 @@ void TForm1::N7Click()
     RunCommand([this] {
         if (const auto count = RunScan(ListKind::Files))
             m_stat->setText(QStringLiteral("Всего файлов: %1").arg(*count));
+        TellIfStopped();
     });
 }
 
 void TForm1::gif1Click()
 {
-    RunCommand([this] { RunScan(ListKind::Graphics); });
+    RunCommand([this] {
+        RunScan(ListKind::Graphics);
+        TellIfStopped();
+    });
 }
 
 void TForm1::SearchAllPictures()
 {
     RunCommand([this] {
+        if (!ReadyForOurSearch())
+            return;
         m_page->setCurrentIndex(kPicturesPage);
         ForgetPictures();
         m_allPictures->SetPictures(m_scan.RunPictures(m_hex1, *m_progressBar, CheckPicture), m_hex1.Bytes());
-        m_stat->setText(QStringLiteral("Всего картинок: %1").arg(PictureRows().size()));
+        if (TellIfStopped())
+            return;
+        m_stat->setText(
+            QStringLiteral("Всего картинок: %1").arg(GroupedNumber(static_cast<int64_t>(PictureRows().size()))));
     });
 }
 
 void TForm1::SearchAllContent()
 {
     RunCommand([this] {
+        if (!ReadyForOurSearch())
+            return;
         m_page->setCurrentIndex(kSoundsPage);
         ForgetPictures();
         const SoundDecodeCheck soundCheck = [](ItemType type, std::span<const uint8_t> bytes,
@@ -228,7 +285,7 @@ void TForm1::SearchAllContent()
             return CheckSound(type, bytes, cancel);
         };
         std::optional<ContentFound> found = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
-        if (!found)
+        if (TellIfStopped() || !found)
             return;
         auto results = std::make_shared<ContentResults>();
         results->Captions = ContentCaptions(found->Items);
@@ -241,7 +298,8 @@ void TForm1::SearchAllContent()
         for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
             page->SetResults(results, m_hex1.Bytes());
         // Each page counts its own items; the status panel has room for the total.
-        m_stat->setText(QStringLiteral("Всего найдено: %1").arg(results->Found.Items.size()));
+        m_stat->setText(
+            QStringLiteral("Всего найдено: %1").arg(GroupedNumber(static_cast<int64_t>(results->Found.Items.size()))));
     });
 }
 
@@ -294,20 +352,129 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
     }
     m_saveDialog1.FileName = target;
     outcome.Folder = QFileInfo(target).path();
-    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    SaveHooks hooks;
-    hooks.Written = [&outcome](const ExtractItem&, std::size_t written) {
-        outcome.Written = static_cast<int32_t>(written);
-    };
-    hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
-        return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
-    };
     if (wav) {
         outcome.Reason = SkipReason::NotPlayable;
-        const WavMaker toWav = [](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
-                                  std::string& why) {
+        SaveWavFiles(results->Found.Items, PlanWavFiles(plan), outcome);
+        return;
+    }
+    WriteOurItems(
+        plan,
+        [results](const ExtractItem& item) {
+            const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
+            return ItemRange{found.Start, found.End};
+        },
+        outcome);
+}
+
+namespace {
+
+// Thrown from a save's hooks on the worker thread to end the save after the file just written.
+struct SaveStoppedByUser {};
+
+AfterFailure GoOnPastKeptImage(const ExtractItem&, const std::exception& failure)
+{
+    // The open image is kept and the other rows go on; the refusal is told
+    // at the end. Any other failure ends the save.
+    return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
+}
+
+}  // namespace
+
+std::optional<std::vector<ExtractItem>> TForm1::ResolveOurItems(const std::vector<ExtractItem>& items,
+                                                                const ItemBytesFunction& bytesOf, SaveOutcome& outcome)
+{
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    std::vector<Existing> existing;
+    const bool compared = m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        work.Total = static_cast<int64_t>(items.size());
+        existing = CompareWithFolder(folder, items, bytesOf, &work.Cancel);
+    });
+    if (!compared) {
+        outcome.End = SaveEnd::Stopped;
+        return std::nullopt;
+    }
+    const OverwriteAsk ask = [this, &outcome](const OverwriteQuestion& question) {
+        return m_seams.AskOverwrite ? m_seams.AskOverwrite(outcome.Folder, question)
+                                    : AskOverwrite(this, outcome.Folder, question);
+    };
+    ResolvedSave resolved = ResolveExisting(folder, items, existing, ask);
+    if (resolved.Cancelled) {
+        outcome.End = SaveEnd::Cancelled;
+        return std::nullopt;
+    }
+    outcome.Written = resolved.Identical;
+    outcome.Replaced = resolved.Replaced;
+    outcome.KeptExisting = resolved.Skipped;
+    outcome.KeptBoth = resolved.KeptBoth;
+    return std::move(resolved.Write);
+}
+
+void TForm1::WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf,
+                           SaveOutcome& outcome)
+{
+    const std::span<const uint8_t> image = m_hex1.Bytes();
+    const auto bytesOf = [&](const ExtractItem& item) -> std::optional<std::span<const uint8_t>> {
+        const ItemRange range = rangeOf(item);
+        if (range.Start < 0 || range.Count() < 0 ||
+            static_cast<std::size_t>(range.Start) + static_cast<std::size_t>(range.Count()) > image.size())
+            return std::nullopt;
+        return image.subspan(static_cast<std::size_t>(range.Start), static_cast<std::size_t>(range.Count()));
+    };
+    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(items, bytesOf, outcome);
+    if (!write)
+        return;
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    const int32_t already = outcome.Written;
+    std::atomic<int32_t> written{0};
+    std::atomic<bool> stopped{false};
+    SaveReport report;
+    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        int64_t total = 0;
+        for (const ExtractItem& item : *write)
+            total += std::max(1, rangeOf(item).Count());
+        work.Total = total;
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem& item, std::size_t count) {
+            written = static_cast<int32_t>(count);
+            work.Done += std::max(1, rangeOf(item).Count());
+            if (work.Cancel && count < write->size())
+                throw SaveStoppedByUser{};
+        };
+        hooks.Failed = GoOnPastKeptImage;
+        try {
+            report = SaveToFolder(m_hex1, folder, *write, rangeOf, hooks);
+        } catch (const SaveStoppedByUser&) {
+            stopped = true;
+        }
+    });
+    outcome.Written = already + written;
+    if (stopped)
+        outcome.End = SaveEnd::Stopped;
+    if (report.FirstFailure)
+        std::rethrow_exception(report.FirstFailure);
+}
+
+void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
+                          SaveOutcome& outcome)
+{
+    // A WAV file's bytes are known only once its sound is decoded: every file
+    // of that name is a question.
+    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(
+        wavFiles, [](const ExtractItem&) { return std::nullopt; }, outcome);
+    if (!write)
+        return;
+    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
+    const int32_t already = outcome.Written;
+    std::atomic<int32_t> written{0};
+    std::atomic<int32_t> skipped{0};
+    std::atomic<bool> stopped{false};
+    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        work.Total = static_cast<int64_t>(write->size());
+        const WavMaker toWav = [&work](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
+                                       std::string& why) {
             SoundLimits limits;
             limits.MaxFrames = SoundFrameBudget(sound.size());
+            limits.Cancel = &work.Cancel;
             const SoundDecode decoded = DecodeSound(type, sound, limits);
             if (decoded.Outcome != SoundOutcome::Decoded) {
                 why = NotPlayableText(decoded.Outcome).toStdString();
@@ -316,17 +483,30 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
             bytes = WavFileBytes(decoded.Sound);
             return true;
         };
-        SaveSoundsAsWav(m_hex1, results->Found.Items, PlanWavFiles(plan), folder, toWav, hooks,
-                        [&outcome](const ExtractItem&, const std::string&) { ++outcome.Skipped; });
-        return;
-    }
-    const auto rangeOf = [results](const ExtractItem& item) {
-        const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
-        return ItemRange{found.Start, found.End};
-    };
-    const SaveReport report = SaveToFolder(m_hex1, folder, plan, rangeOf, hooks);
-    if (report.FirstFailure)
-        std::rethrow_exception(report.FirstFailure);
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem&, std::size_t count) {
+            written = static_cast<int32_t>(count);
+            ++work.Done;
+            if (work.Cancel && work.Done < work.Total)
+                throw SaveStoppedByUser{};
+        };
+        hooks.Failed = GoOnPastKeptImage;
+        const auto passedOver = [&](const ExtractItem&, const std::string&) {
+            if (work.Cancel)
+                throw SaveStoppedByUser{};
+            ++skipped;
+            ++work.Done;
+        };
+        try {
+            SaveSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
+        } catch (const SaveStoppedByUser&) {
+            stopped = true;
+        }
+    });
+    outcome.Written = already + written;
+    outcome.Skipped += skipped;
+    if (stopped)
+        outcome.End = SaveEnd::Stopped;
 }
 
 void TForm1::SaveClick()
@@ -357,6 +537,74 @@ void TForm1::FindedSelectItem(int32_t row, bool selected)
     RunCommand([&] { PreviewOrClear(row, selected); });
 }
 
+void TForm1::TellOpenFailed(const QString& path)
+{
+    if (path.isEmpty()) {
+        m_saveResult->SetMessage(QStringLiteral("Не удалось записать копию, чтобы открыть её"));
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(QFileInfo(path).path());
+    m_saveResult->SetMessage(
+        QStringLiteral("Нет программы, чтобы открыть «%1»; копия лежит в %2").arg(QFileInfo(path).fileName(), folder),
+        folder);
+}
+
+void TForm1::OpenMenuBar()
+{
+    const QList<QAction*> menus = menuBar()->actions();
+    if (!menus.isEmpty())
+        menuBar()->setActiveAction(menus.front());
+}
+
+void TForm1::FocusFilter()
+{
+    FilterBar* filter = ActivePage() == kPicturesPage ? m_allPictures->Filter() : nullptr;
+    if (const ContentPage* content = ContentPageAt(ActivePage()))
+        filter = content->Filter();
+    if (filter == nullptr)
+        return;
+    filter->TextBox()->setFocus(Qt::ShortcutFocusReason);
+    filter->TextBox()->selectAll();
+}
+
+void TForm1::OpenGuide()
+{
+    const QUrl guide = UserGuideUrl();
+    if (guide.isEmpty()) {
+        m_saveResult->SetMessage(QStringLiteral("Руководство не установлено: его нет рядом с программой"));
+        return;
+    }
+    const bool opened = m_seams.OpenUrl ? m_seams.OpenUrl(guide) : QDesktopServices::openUrl(guide);
+    if (!opened) {
+        const QString file = QDir::toNativeSeparators(guide.toLocalFile());
+        m_saveResult->SetMessage(QStringLiteral("Нет программы, чтобы открыть руководство: %1").arg(file), file);
+    }
+}
+
+void TForm1::CancelTask()
+{
+    m_scan.Cancel();
+}
+
+bool TForm1::ReadyForOurSearch()
+{
+    if (m_hex1.DataSize() == 0) {
+        m_saveResult->SetMessage(QStringLiteral("Сначала откройте образ"));
+        return false;
+    }
+    // What the status bar said of the last save or search is about to go stale.
+    m_saveResult->SetMessage({});
+    return true;
+}
+
+bool TForm1::TellIfStopped()
+{
+    if (!m_scan.Cancelled())
+        return false;
+    m_saveResult->SetMessage(QStringLiteral("Поиск остановлен"));
+    return true;
+}
+
 void TForm1::FormCreate()
 {
     RunCommand([this] { RestoreOpenFolder(); });
@@ -380,7 +628,81 @@ void TForm1::closeEvent(QCloseEvent* event)
     }
     bool canClose = true;
     RunCommand([&] { FormCloseQuery(canClose); });
+    if (canClose)
+        SaveLayout();
     event->setAccepted(canClose);
+}
+
+std::unique_ptr<WindowLayout> TForm1::MakeLayout()
+{
+    const auto flag = [](QAction* action) {
+        return LayoutValue{QString(), [action] { return QString::number(action->isChecked() ? 1 : 0); },
+                           [action](const QString& text) { action->setChecked(text == QStringLiteral("1")); }};
+    };
+    std::vector<LayoutValue> values;
+    values.push_back({QStringLiteral("PicturesView"),
+                      [this] {
+                          return m_allPictures->Mode() == PictureGallery::ViewMode::Details ? QStringLiteral("table")
+                                                                                            : QStringLiteral("grid");
+                      },
+                      [this](const QString& text) {
+                          m_allPictures->SetMode(text == QStringLiteral("table")
+                                                     ? PictureGallery::ViewMode::Details
+                                                     : PictureGallery::ViewMode::Thumbnails);
+                      }});
+    values.push_back({QStringLiteral("ThumbnailSide"),
+                      [this] { return QString::number(m_allPictures->ThumbnailSide()); },
+                      [this](const QString& text) {
+                          bool ok = false;
+                          if (const int side = text.toInt(&ok); ok)
+                              m_allPictures->SetThumbnailSide(side);
+                      }});
+    LayoutValue picturesHex = flag(m_allPictures->HexOffsetsAction());
+    picturesHex.Key = QStringLiteral("AllPictures/HexOffsets");
+    values.push_back(picturesHex);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles}) {
+        if (auto* hex = page->findChild<QAction*>(QStringLiteral("HexOffsets"))) {
+            LayoutValue value = flag(hex);
+            value.Key = page->objectName() + QStringLiteral("/HexOffsets");
+            values.push_back(value);
+        }
+    }
+    if (m_sounds->Player() != nullptr) {
+        if (auto* volume = m_sounds->Player()->findChild<QSlider*>(QStringLiteral("PlayVolume"))) {
+            values.push_back({QStringLiteral("Volume"), [volume] { return QString::number(volume->value()); },
+                              [volume](const QString& text) {
+                                  bool ok = false;
+                                  if (const int value = text.toInt(&ok); ok)
+                                      volume->setValue(value);
+                              }});
+        }
+    }
+    return std::make_unique<WindowLayout>(*this, kLayoutSection, std::move(values));
+}
+
+void TForm1::RestoreLayout()
+{
+    bool restored = false;
+    try {
+        restored = MakeLayout()->Restore(m_regIniStore1);
+    } catch (const std::exception&) {
+        // A layout that cannot be read leaves the window as on a first start.
+    }
+    if (!restored) {
+        // Wide enough for every page's tab, so that none hides behind the tab bar's arrows.
+        const int tabs =
+            m_page->tabBar()->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth);
+        resize(std::max(width(), tabs), height());
+    }
+}
+
+void TForm1::SaveLayout()
+{
+    try {
+        MakeLayout()->Save(m_regIniStore1);
+    } catch (const std::exception&) {
+        // The layout is a convenience: a store that cannot be written must not keep the window open.
+    }
 }
 
 // Command bodies --------------------------------------------------------------
@@ -437,7 +759,7 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
         remember();
     try {
         LoadImage(fileName);
-        m_stat->setText(QFileInfo(fileName).fileName());
+        m_stat->setText(VisibleText(QFileInfo(fileName).fileName()));
         m_stat->setToolTip(QDir::toNativeSeparators(fileName));
         ShowImageName(fileName);
         if (order == OpenOrder::RememberAfterLoad)
@@ -458,10 +780,15 @@ void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
 
 void TForm1::LoadImage(const QString& fileName)
 {
+    LoadImageFrom(QFile::encodeName(fileName).toStdString());
+}
+
+void TForm1::LoadImageFrom(const std::string& localPath)
+{
     const bool hadImage = m_hex1.DataSize() > 0;
     ForgetPictures();
     try {
-        m_hex1.LoadFromFile(QFile::encodeName(fileName).toStdString());
+        m_hex1.LoadFromFile(localPath);
     } catch (...) {
         // A load that failed while reading has emptied the buffer: what was
         // found in the old image must not be shown or saved as if it were there.
@@ -474,8 +801,10 @@ void TForm1::LoadImage(const QString& fileName)
         throw;
     }
     // Rows found in the previous image name ranges of that image; they go
-    // with it rather than point into the new one.
+    // with it rather than point into the new one, and so does our account
+    // of the last save.
     ForgetImageResults();
+    m_saveResult->SetMessage({});
 }
 
 void TForm1::ForgetImageResults()
@@ -518,7 +847,7 @@ void TForm1::RememberImage(const QString& fileName)
 
 void TForm1::ShowImageName(const QString& fileName)
 {
-    m_imageName->setText(QFileInfo(fileName).fileName());
+    m_imageName->setText(VisibleText(QFileInfo(fileName).fileName()));
     m_imageName->setToolTip(QDir::toNativeSeparators(fileName));
 }
 
@@ -645,6 +974,11 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         outcome.Considered = static_cast<int32_t>(considered);
     }
     outcome.Skipped = static_cast<int32_t>(considered - items.size());
+    if (kind == ListKind::Pictures && items.empty()) {
+        // On our page the dialog is not shown for a save that can write nothing.
+        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
+        return;
+    }
     const bool showGauge = traits.SaveShowsProgress;
     if (showGauge) {
         m_progressBar->SetMin(0);
@@ -653,6 +987,16 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
         m_progressBar->show();
     }
     const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
+    const auto rangeOf = [&rows](const ExtractItem& item) {
+        return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
+    };
+    if (!target.isEmpty() && kind == ListKind::Pictures) {
+        m_saveDialog1.FileName = target;
+        outcome.Folder = QFileInfo(target).path();
+        WriteOurItems(items, rangeOf, outcome);
+        m_progressBar->hide();
+        return;
+    }
     SaveReport report;
     if (!target.isEmpty()) {
         m_saveDialog1.FileName = target;
@@ -666,15 +1010,7 @@ void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
                 m_progressBar->repaint();
             }
         };
-        // The open image is kept and the other rows go on; the refusal is told at
-        // the end. Any other failure ends the save.
-        hooks.Failed = [](const ExtractItem&, const std::exception& failure) {
-            return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn
-                                                                                : AfterFailure::Stop;
-        };
-        const auto rangeOf = [&rows](const ExtractItem& item) {
-            return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
-        };
+        hooks.Failed = GoOnPastKeptImage;
         report = SaveToFolder(m_hex1, QFile::encodeName(outcome.Folder).toStdString(), items, rangeOf, hooks);
     } else {
         outcome.End = SaveEnd::Cancelled;
@@ -747,11 +1083,25 @@ void TForm1::SetInteractive(bool enabled)
         action->setEnabled(enabled);
     for (QToolButton* button : {m_openButton, m_save, m_saveAllButton})
         button->setEnabled(enabled);
+    m_saveItem->setEnabled(enabled);
+    m_saveAllItem->setEnabled(enabled);
     m_fileList->SetSelectable(enabled);
     m_finded->SetSelectable(enabled);
     m_allPictures->SetSelectable(enabled);
     for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
         page->setEnabled(enabled);
+    // Choosing an image there would be ignored until the task ends.
+    m_recentMenu->setEnabled(enabled);
+    const bool busy = !enabled;
+    m_cancelAction->setEnabled(busy);
+    m_progressStrip->setFixedHeight(busy ? m_cancelButton->sizeHint().height() : 5);
+    m_progressText->setText(QStringLiteral("0 %"));
+    m_progressText->setVisible(busy);
+    m_cancelButton->setVisible(busy);
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
 }
 
 }  // namespace kestrix

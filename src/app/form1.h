@@ -1,6 +1,7 @@
 #pragma once
 
 #include "custom_hex_buffer.h"
+#include "existing_files.h"
 #include "extraction.h"
 #include "file_dialog.h"
 #include "found_rows.h"
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,7 @@ class ProgressGauge;
 class StatusMessage;
 struct SaveOutcome;
 class ResultListView;
+class WindowLayout;
 
 // How the window asks the user: replaceable so that the commands run without
 // modal dialogs. Empty members fall back to the real dialogs.
@@ -43,8 +46,14 @@ struct FormSeams {
     std::function<QString(const FileDialog& dialog)> SaveFile;
     // Shows the error box with the final text (full stop already applied).
     std::function<void(const QString& text)> ErrorBox;
+    // Opens url with the desktop's program; false when none could. Empty:
+    // QDesktopServices::openUrl.
+    std::function<bool(const QUrl& url)> OpenUrl;
     // Whether the machine has an audio output; empty: ask Qt Multimedia.
     std::function<bool()> AudioOutput;
+    // What to do with a file of folder that a save on our pages would
+    // replace with other bytes; empty: AskOverwrite's box.
+    std::function<OverwriteAnswer(const QString& folder, const OverwriteQuestion& question)> AskOverwrite;
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
@@ -84,6 +93,11 @@ public:
     ResultListView* Finded() const noexcept { return m_finded; }
     ResultListView* InfoList() const noexcept { return m_infoList; }
     ProgressGauge* ProgressBar() const noexcept { return m_progressBar; }
+    // Beside the gauge while a scan or save runs: its percentage and the button that stops it.
+    QLabel* ProgressText() const noexcept { return m_progressText; }
+    QToolButton* CancelButton() const noexcept { return m_cancelButton; }
+    // Esc: stops the running scan or save.
+    QAction* CancelAction() const noexcept { return m_cancelAction; }
     QLabel* Stat() const noexcept { return m_stat; }
     // Right of Stat: what the last save did.
     StatusMessage* SaveResult() const noexcept { return m_saveResult; }
@@ -113,6 +127,9 @@ public:
 
     // How the window asks the user; replaceable at any time.
     FormSeams& Seams() noexcept { return m_seams; }
+    // Файл / Сохранить and Файл / Сохранить все.
+    QAction* SaveItem() const noexcept { return m_saveItem; }
+    QAction* SaveAllItem() const noexcept { return m_saveAllItem; }
 
     // Read access to the window's state.
     std::vector<ResultRow> FileListRows() const;
@@ -146,6 +163,9 @@ public:
     // for the image named on the command line and for a file dropped on the
     // window. The path becomes the open dialog's chosen file.
     void OpenFile(const QString& path);
+    // The same for a path given as the system's bytes (the command line, a
+    // drop), which need not be UTF-8: a name in Windows-1251 opens too.
+    void OpenLocalFile(const QByteArray& localPath);
 
 public slots:
     // Файл / Открыть: choose an image, load it, show its name, remember its
@@ -190,6 +210,19 @@ public slots:
     // forgetting) the images that no longer exist; a choice opens its image as
     // Файл / Открыть does.
     void FillRecentMenu();
+    // An item's copy that no desktop program opened: the status bar says so
+    // and names the copy's folder (its tooltip holds the whole path).
+    void TellOpenFailed(const QString& path);
+    // F10: opens the menu bar at its first menu.
+    void OpenMenuBar();
+    // Ctrl+F: puts the focus in the filter box of the page shown, if it has one.
+    void FocusFilter();
+    // F1: opens the user guide with the desktop's program; where none can,
+    // the status bar says so and where the guide lies.
+    void OpenGuide();
+    // Esc and the button beside the gauge: stops the running scan or save at
+    // its next step; what was found or written by then stays.
+    void CancelTask();
     // Points the open dialog at the remembered folder when it still exists.
     void FormCreate();
     // Stores the folder of the file last chosen in the open dialog, if any;
@@ -229,6 +262,7 @@ private:
     // Loads fileName into Hex1 and drops the old image's rows, facts and
     // preview; a failed load drops them too when it has emptied the buffer.
     void LoadImage(const QString& fileName);
+    void LoadImageFrom(const std::string& localPath);
     void ForgetImageResults();
     // Shows the placeholder picture, as at start.
     void ClearPreview();
@@ -270,6 +304,25 @@ private:
     // Saves the selected or all items of a content page, as files or (wav)
     // as WAV files of its sounds.
     void SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome);
+    // Our pages' saves into outcome.Folder, off the window's thread, each
+    // after asking about the files there that it would replace with other
+    // bytes. ResolveOurItems: the items left to write (renamed for keep
+    // both), or none when the user cancelled or stopped (outcome says which).
+    std::optional<std::vector<ExtractItem>> ResolveOurItems(const std::vector<ExtractItem>& items,
+                                                            const ItemBytesFunction& bytesOf, SaveOutcome& outcome);
+    void WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf, SaveOutcome& outcome);
+    void SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
+                      SaveOutcome& outcome);
+    // Before F7 and F8: false, saying so, without an image; otherwise clears
+    // our status message.
+    bool ReadyForOurSearch();
+    // After a scan: when the user stopped it, says so on the status bar; true then.
+    bool TellIfStopped();
+    // Our remembered layout (WindowLayout) in its own section of the store;
+    // without one, a first start sized so that every page's tab shows.
+    std::unique_ptr<WindowLayout> MakeLayout();
+    void RestoreLayout();
+    void SaveLayout();
     // Switches the commands that change the image or the lists, and the
     // selection of the two result lists, on or off.
     void SetInteractive(bool enabled);
@@ -283,6 +336,10 @@ private:
     ResultListView* m_finded = nullptr;
     ResultListView* m_infoList = nullptr;
     ProgressGauge* m_progressBar = nullptr;
+    QWidget* m_progressStrip = nullptr;
+    QLabel* m_progressText = nullptr;
+    QToolButton* m_cancelButton = nullptr;
+    QAction* m_cancelAction = nullptr;
     QLabel* m_stat = nullptr;
     StatusMessage* m_saveResult = nullptr;
     TPictureView* m_pictureView1 = nullptr;
@@ -302,6 +359,8 @@ private:
     ContentPage* m_phoneFiles = nullptr;
     QAction* m_copyRows = nullptr;
     QMenu* m_recentMenu = nullptr;
+    QAction* m_saveItem = nullptr;
+    QAction* m_saveAllItem = nullptr;
     QLabel* m_imageName = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

@@ -4,6 +4,7 @@
 #include "content_page.h"
 #include "image_list.h"
 #include "kestrix_version.h"
+#include "menu_keys.h"
 #include "picture_gallery.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
@@ -14,6 +15,7 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
@@ -91,10 +93,17 @@ void TForm1::BuildMenu()
     bar->setFixedHeight(22);
     QMenu* file = bar->addMenu(QStringLiteral("&Файл"));
     m_n2 = file->addAction(QStringLiteral("&Открыть"));
+    // Our items stand between the design's two; the keys are shown, the
+    // tool buttons hold the shortcuts.
+    m_saveItem = file->addAction(QStringLiteral("&Сохранить\tCtrl+S"));
+    m_saveItem->setObjectName(QStringLiteral("SaveItem"));
+    m_saveAllItem = file->addAction(QStringLiteral("Сохранить вс&е\tCtrl+Shift+S"));
+    m_saveAllItem->setObjectName(QStringLiteral("SaveAllItem"));
+    connect(m_saveItem, &QAction::triggered, this, &TForm1::SaveClick);
+    connect(m_saveAllItem, &QAction::triggered, this, &TForm1::SaveAllRows);
+    m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     file->addSeparator();
     m_n4 = file->addAction(QStringLiteral("&Выход"));
-    file->addSeparator();
-    m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     m_recentMenu->setObjectName(QStringLiteral("RecentMenu"));
     m_recentMenu->setToolTipsVisible(true);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
@@ -127,6 +136,22 @@ void TForm1::BuildMenu()
     connect(m_gif1, &QAction::triggered, this, &TForm1::gif1Click);
     connect(m_allPicturesSearch, &QAction::triggered, this, &TForm1::SearchAllPictures);
     connect(m_contentSearch, &QAction::triggered, this, &TForm1::SearchAllContent);
+
+    new MenuKeys(bar);
+    const auto key = [this](const char* name, const QKeySequence& keys, void (TForm1::*slot)()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(keys);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    key("OpenMenuBar", QKeySequence(Qt::Key_F10), &TForm1::OpenMenuBar);
+    // Within the pages only: the bytes dock below them has a Ctrl+F of its own.
+    QAction* focusFilter = key("FocusFilter", QKeySequence::Find, &TForm1::FocusFilter);
+    removeAction(focusFilter);
+    focusFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    key("OpenGuide", QKeySequence(Qt::Key_F1), &TForm1::OpenGuide);
 }
 
 void TForm1::BuildCopyAction()
@@ -207,19 +232,45 @@ void TForm1::BuildPages()
                                             "stop:0 #7a8aa0, stop:0.5 #c8d2e0, stop:1 #eef1f5); }"));
     column->addWidget(separator);
 
-    auto* strip = new QWidget(central);
-    strip->setFixedHeight(5);
-    auto* stripLayout = new QVBoxLayout(strip);
-    stripLayout->setContentsMargins(0, 0, 0, 0);
-    m_progressBar = new ProgressGauge(strip);
+    // The gauge keeps its thin line; while a task runs, its percentage and a
+    // stop button stand beside it.
+    m_progressStrip = new QWidget(central);
+    m_progressStrip->setFixedHeight(5);
+    auto* stripLayout = new QHBoxLayout(m_progressStrip);
+    stripLayout->setContentsMargins(0, 0, 4, 0);
+    stripLayout->setSpacing(6);
+    m_progressBar = new ProgressGauge(m_progressStrip);
     m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
     m_progressBar->setFixedHeight(5);
     m_progressBar->hide();
-    stripLayout->addWidget(m_progressBar);
-    column->addWidget(strip);
+    stripLayout->addWidget(m_progressBar, 1, Qt::AlignVCenter);
+    m_progressText = new QLabel(m_progressStrip);
+    m_progressText->setObjectName(QStringLiteral("ProgressText"));
+    m_progressText->setMinimumWidth(m_progressText->fontMetrics().horizontalAdvance(QStringLiteral("100 %")));
+    m_progressText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressText->hide();
+    stripLayout->addWidget(m_progressText);
+    m_cancelButton = new QToolButton(m_progressStrip);
+    m_cancelButton->setObjectName(QStringLiteral("CancelTask"));
+    m_cancelButton->setText(QStringLiteral("Остановить"));
+    m_cancelButton->setToolTip(QStringLiteral("Остановить поиск или сохранение (Esc)"));
+    m_cancelButton->setAutoRaise(true);
+    m_cancelButton->hide();
+    stripLayout->addWidget(m_cancelButton);
+    connect(m_progressBar, &ProgressGauge::PercentChanged, m_progressText,
+            [this](int32_t percent) { m_progressText->setText(QStringLiteral("%1 %").arg(percent)); });
+    connect(m_cancelButton, &QToolButton::clicked, this, &TForm1::CancelTask);
+    m_cancelAction = new QAction(QStringLiteral("Остановить"), this);
+    m_cancelAction->setObjectName(QStringLiteral("CancelTaskAction"));
+    m_cancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelAction->setEnabled(false);
+    addAction(m_cancelAction);
+    connect(m_cancelAction, &QAction::triggered, this, &TForm1::CancelTask);
+    column->addWidget(m_progressStrip);
 
     m_page = new QTabWidget(central);
     m_page->setObjectName(QStringLiteral("Page"));
+    m_page->addAction(findChild<QAction*>(QStringLiteral("FocusFilter")));
     m_page->setIconSize(QSize(16, 16));
     m_page->setDocumentMode(false);
     column->addWidget(m_page, 1);
@@ -298,6 +349,9 @@ void TForm1::BuildPages()
     m_phoneFiles = new ContentPage(ContentKind::File, false);
     m_phoneFiles->setObjectName(QStringLiteral("PhoneFiles"));
     m_page->addTab(m_phoneFiles, ImageList::Icon(8), QStringLiteral("Файлы телефона"));
+    connect(m_allPictures, &PictureGallery::OpenFailed, this, &TForm1::TellOpenFailed);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        connect(page, &ContentPage::OpenFailed, this, &TForm1::TellOpenFailed);
     m_page->setCurrentIndex(kFilesPage);
 }
 

@@ -22,6 +22,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
     kestrix::InstallQtTranslations(app);
     const QString image = kestrix::ImageArgument(QApplication::arguments());
+    const QByteArray imagePath = image.isEmpty() ? QByteArray() : kestrix::ImageArgumentBytes(image, argc, argv);
 
     kestrix::TForm1 form;
     form.show();
@@ -29,7 +30,7 @@ int main(int argc, char** argv)
         // Opened from the running event loop, so that the window is on screen
         // before a possible error box.
         QMetaObject::invokeMethod(
-            &form, [&form, image] { form.OpenFile(image); }, Qt::QueuedConnection);
+            &form, [&form, imagePath] { form.OpenLocalFile(imagePath); }, Qt::QueuedConnection);
     }
     return QApplication::exec();
 }

@@ -114,6 +114,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     m_stack->addWidget(m_details);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("GallerySplitter"));
     m_splitter->setHandleWidth(10);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(m_stack);
@@ -198,6 +199,8 @@ void PictureGallery::BuildDetails()
 {
     m_details = new QTreeView(this);
     m_details->setObjectName(QStringLiteral("PictureDetails"));
+    // The window remembers this table's columns and sort (WindowLayout).
+    m_details->setProperty("kestrixKeepHeader", true);
     m_details->setModel(m_sorted);
     m_details->setItemDelegate(new GridDelegate(m_details));
     m_details->setRootIsDecorated(false);
@@ -208,7 +211,8 @@ void PictureGallery::BuildDetails()
     m_details->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_details->setAllColumnsShowFocus(true);
     m_details->setIconSize(QSize(16, 16));
-    m_details->setTextElideMode(Qt::ElideRight);
+    // The middle goes, so that the number and the extension of a name stay.
+    m_details->setTextElideMode(Qt::ElideMiddle);
 
     QHeaderView* head = m_details->header();
     head->setSectionsMovable(false);
@@ -242,7 +246,12 @@ void PictureGallery::BuildActions()
     m_hexOffsets = new QAction(QStringLiteral("Смещения в hex"), this);
     m_hexOffsets->setObjectName(QStringLiteral("HexOffsets"));
     m_hexOffsets->setCheckable(true);
-    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) { m_model->SetHexOffsets(on); });
+    connect(m_hexOffsets, &QAction::toggled, this, [this](bool on) {
+        m_model->SetHexOffsets(on);
+        // The caption of the large view tells the start as the table does.
+        if (m_previewRow >= 0)
+            ShowPreview(m_previewRow);
+    });
     m_copyPicture = new QAction(QStringLiteral("Копировать картинку"), this);
     m_copyPicture->setObjectName(QStringLiteral("CopyPicture"));
     connect(m_copyPicture, &QAction::triggered, this, [this] { CopyPicture(); });
@@ -265,6 +274,8 @@ void PictureGallery::FilterChanged()
     m_sorted->SetNameFilter(m_filter->Text());
     m_sorted->SetOnlyFlawed(m_filter->OnlyFlawed());
     UpdateCounts();
+    // A picture the filter hides is no longer selected, nor shown large.
+    UpdatePreviewRow();
 }
 
 void PictureGallery::UpdateCounts()
@@ -311,10 +322,12 @@ QImage PictureGallery::FullPicture(int32_t row) const
 bool PictureGallery::OpenPicture(int32_t row)
 {
     const QString path = m_model->ScratchCopy(row);
-    if (path.isEmpty())
-        return false;
     const QUrl url = QUrl::fromLocalFile(path);
-    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+    if (path.isEmpty() || !(m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url))) {
+        emit OpenFailed(path);
+        return false;
+    }
+    return true;
 }
 
 bool PictureGallery::CopyPicture()
@@ -417,6 +430,8 @@ void PictureGallery::SetMode(ViewMode mode)
     m_stack->setCurrentWidget(shown);
     m_thumbnailsButton->setChecked(mode == ViewMode::Thumbnails);
     m_detailsButton->setChecked(mode == ViewMode::Details);
+    // The slider sizes thumbnails, which the table does not show.
+    m_sizeSlider->setVisible(mode == ViewMode::Thumbnails);
     if (m_selection->currentIndex().isValid())
         shown->scrollTo(m_selection->currentIndex());
 }
@@ -517,7 +532,7 @@ void PictureGallery::ShowPreview(int32_t row)
         return;
     }
     const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
-    m_previewInfo->setText(PictureGalleryModel::Description(picture, row) + QLatin1Char('\n') +
+    m_previewInfo->setText(PictureGalleryModel::Description(picture, row, HexOffsets()) + QLatin1Char('\n') +
                            PictureGalleryModel::StatusText(picture.Status));
     m_preview->SetMessage(QStringLiteral("Загрузка…"));
     m_previewBox = m_preview->size().expandedTo(QSize(1, 1));

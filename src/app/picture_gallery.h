@@ -129,6 +129,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
+    // No desktop program opened the copy at path (empty: no copy could be written).
+    void OpenFailed(const QString& path);
     // The picture to show large changed: the current row when it is selected,
     // otherwise the first selected row; -1 when nothing is selected.
     void PictureSelected(int32_t row);

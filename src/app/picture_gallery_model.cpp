@@ -118,7 +118,7 @@ QString PictureGalleryModel::StatusText(ItemStatus status)
     return {};
 }
 
-QString PictureGalleryModel::Description(const FoundItem& picture, int32_t row)
+QString PictureGalleryModel::Description(const FoundItem& picture, int32_t row, bool hexOffsets)
 {
     QString kind = TypeName(picture.Type);
     const QString dimensions = Dimensions(picture);
@@ -127,7 +127,7 @@ QString PictureGalleryModel::Description(const FoundItem& picture, int32_t row)
     if (picture.Type == ItemType::Gif)
         kind += QStringLiteral(", кадров: %1").arg(picture.Frames);
     return Caption(picture, row) + QLatin1Char('\n') + kind + QLatin1Char('\n') +
-           QStringLiteral("%1 байт с %2").arg(picture.Size()).arg(picture.Start);
+           QStringLiteral("%1 байт с %2").arg(picture.Size()).arg(OffsetText(picture.Start, hexOffsets));
 }
 
 int PictureGalleryModel::rowCount(const QModelIndex& parent) const

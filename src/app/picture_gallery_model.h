@@ -78,8 +78,9 @@ public:
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(ItemStatus status);
     // What the page tells of a picture, in three lines: its caption; its type,
-    // width × height (when known), frames (of a GIF); its size and start.
-    static QString Description(const FoundItem& picture, int32_t row);
+    // width × height (when known), frames (of a GIF); its size and start
+    // (as OffsetText gives it, hex or decimal).
+    static QString Description(const FoundItem& picture, int32_t row, bool hexOffsets = false);
 
     // Writes row's bytes to a scratch copy named after its caption in the
     // "pictures" folder of the user's cache folder (created when missing) and

@@ -35,6 +35,18 @@ void ProgressGauge::Changed()
     m_position = m_max > m_min ? std::clamp(m_position, m_min, m_max) : m_min;
     if (FilledWidth() != m_paintedWidth)
         update();
+    if (const int32_t percent = Percent(); percent != m_percent) {
+        m_percent = percent;
+        emit PercentChanged(percent);
+    }
+}
+
+int32_t ProgressGauge::Percent() const noexcept
+{
+    if (m_max <= m_min)
+        return 0;
+    return static_cast<int32_t>((static_cast<int64_t>(m_position) - m_min) * 100 /
+                                (static_cast<int64_t>(m_max) - m_min));
 }
 
 int ProgressGauge::FilledWidth() const

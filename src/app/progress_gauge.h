@@ -32,6 +32,13 @@ public:
 
     QSize sizeHint() const override;
 
+    // How far the position is from Min to Max, 0 to 100 (0 for an empty range).
+    int32_t Percent() const noexcept;
+
+signals:
+    // The whole percent changed.
+    void PercentChanged(int32_t percent);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -44,6 +51,7 @@ private:
     int32_t m_max = 100;
     int32_t m_position = 0;
     int m_paintedWidth = -1;
+    int32_t m_percent = 0;
 };
 
 }  // namespace kestrix

@@ -54,6 +54,7 @@ QString SaveSummary(const SaveOutcome& outcome)
     case SaveEnd::NoSelection: return QStringLiteral("Ничего не сохранено: не выбрано ни одной строки");
     case SaveEnd::NoneShown: return QStringLiteral("Ничего не сохранено: фильтр скрывает все строки");
     case SaveEnd::Written:
+    case SaveEnd::Stopped:
     case SaveEnd::Failed: break;
     }
     QString text;
@@ -74,8 +75,23 @@ QString SaveSummary(const SaveOutcome& outcome)
                  : outcome.Reason == SkipReason::NoName     ? QStringLiteral(" без имени")
                                                         : QStringLiteral(": звук не воспроизводится"));
     }
+    const QString file = QStringLiteral("файл"), files = QStringLiteral("файла"), many = QStringLiteral("файлов");
+    const QString old = QStringLiteral("прежний файл"), olds = QStringLiteral("прежних файла"),
+                  oldMany = QStringLiteral("прежних файлов");
+    if (outcome.Replaced > 0)
+        text += QStringLiteral("; ") + Done(outcome.Replaced, QStringLiteral("заменён"), QStringLiteral("заменено"),
+                                            RussianCount(outcome.Replaced, old, olds, oldMany));
+    if (outcome.KeptBoth > 0)
+        text += QStringLiteral("; из них ") + RussianCount(outcome.KeptBoth, file, files, many) +
+                QStringLiteral(" под новым именем рядом с прежним");
+    if (outcome.KeptExisting > 0)
+        text +=
+            QStringLiteral("; ") + Done(outcome.KeptExisting, QStringLiteral("оставлен"), QStringLiteral("оставлено"),
+                                        RussianCount(outcome.KeptExisting, old, olds, oldMany));
     if (outcome.End == SaveEnd::Failed)
         text += QStringLiteral("; сохранение прервано ошибкой");
+    if (outcome.End == SaveEnd::Stopped)
+        text += QStringLiteral("; сохранение остановлено");
     return text;
 }
 

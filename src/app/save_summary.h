@@ -15,6 +15,7 @@ enum class SaveEnd {
     EmptyList,    // the page's list has no rows
     NoList,       // a page without a list to save
     NoneShown,    // Save all while the filter hides every row
+    Stopped,      // the user stopped it after Written files
 };
 
 // Which rows a save of one of our own lists considered; the design's lists
@@ -43,6 +44,11 @@ struct SaveOutcome {
     // Which rows were considered, and how many.
     SaveScope Scope = SaveScope::All;
     int32_t Considered = 0;
+    // Of the files that were in the folder with other bytes: how many were
+    // replaced, kept by passing their item over, or kept beside a new name.
+    int32_t Replaced = 0;
+    int32_t KeptExisting = 0;
+    int32_t KeptBoth = 0;
 };
 
 // n and the Russian noun form that goes with it: one for 1, 21, 101...;

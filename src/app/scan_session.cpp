@@ -6,7 +6,12 @@
 #include "result_list_view.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
+#include <algorithm>
+#include <exception>
+#include <thread>
 #include <utility>
 
 namespace kestrix {
@@ -52,9 +57,60 @@ std::optional<ContentFound> ScanSession::RunContent(THexBuffer& image, ProgressG
     return FindAllContent(image.Bytes(), hooks, soundCheck);
 }
 
+bool ScanSession::RunInBackground(ProgressGauge& gauge, const std::function<void(BackgroundWork& work)>& work)
+{
+    Begin(nullptr, gauge);
+    EndScope scope{*this};
+    BackgroundWork state;
+    m_work = &state;
+    gauge.SetMin(0);
+    gauge.SetMax(1000);
+    gauge.SetPosition(0);
+    gauge.show();
+    std::exception_ptr failure;
+    std::atomic<bool> finished{false};
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(20);
+    const auto show = [&] {
+        const int64_t total = state.Total.load();
+        if (total > 0)
+            gauge.SetPosition(static_cast<int32_t>(std::min<int64_t>(state.Done.load(), total) * 1000 / total));
+        if (finished.load())
+            loop.quit();
+    };
+    QObject::connect(&poll, &QTimer::timeout, &loop, show);
+    std::thread worker([&] {
+        try {
+            work(state);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        finished.store(true);
+    });
+    poll.start();
+    // The loop is left only once the thread has finished: nothing of this
+    // frame may be gone while the work still uses it.
+    loop.exec();
+    worker.join();
+    m_work = nullptr;
+    if (failure)
+        std::rethrow_exception(failure);
+    return !state.Cancel.load();
+}
+
+void ScanSession::Cancel() noexcept
+{
+    if (!m_running)
+        return;
+    m_cancelled = true;
+    if (m_work)
+        m_work->Cancel.store(true);
+}
+
 void ScanSession::CloseWhenEnded() noexcept
 {
-    m_cancelled = true;
+    Cancel();
     m_closeAfterScan = true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,14 @@ class THexBuffer;
 // scan runs the window's commands and row selection are switched off through
 // SetInteractive; a close asked for meanwhile ends the scan at its next yield
 // and is carried out through CloseWindow once the scan has ended.
+// Work run off the window's thread: it tells how far it is (Done of Total,
+// shown on the gauge) and stops soon after Cancel is set.
+struct BackgroundWork {
+    std::atomic<int64_t> Done{0};
+    std::atomic<int64_t> Total{0};
+    std::atomic<bool> Cancel{false};
+};
+
 class ScanSession {
 public:
     // SetInteractive(false) switches the window's commands and selection off,
@@ -48,7 +57,17 @@ public:
     // gauge. None when the search was cancelled.
     std::optional<ContentFound> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
                                            const SoundDecodeCheck& soundCheck);
+    // Runs work on a thread of its own while the window keeps answering, its
+    // commands off as during a scan and the gauge showing work's progress.
+    // Returns when work has returned; rethrows what work threw. False when
+    // the work was cancelled (Cancel, or a close of the window).
+    bool RunInBackground(ProgressGauge& gauge, const std::function<void(BackgroundWork& work)>& work);
+
     bool Running() const noexcept { return m_running; }
+    // Ends the running scan or background work at its next yield; nothing
+    // when none runs.
+    void Cancel() noexcept;
+    bool Cancelled() const noexcept { return m_cancelled; }
     // Ends the running scan at its next yield, then closes the window.
     void CloseWhenEnded() noexcept;
 
@@ -73,6 +92,7 @@ private:
     bool m_running = false;
     bool m_cancelled = false;
     bool m_closeAfterScan = false;
+    BackgroundWork* m_work = nullptr;
     ResultListView* m_list = nullptr;
     ProgressGauge* m_gauge = nullptr;
     QElapsedTimer m_yieldClock;

@@ -35,4 +35,42 @@ QString OffsetText(int64_t offset, bool hex)
     return hex ? QStringLiteral("0x") + QString::number(offset, 16).toUpper() : QString::number(offset);
 }
 
+QString GroupedNumber(int64_t n)
+{
+    QString digits = QString::number(n < 0 ? -n : n);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QChar(0x00A0));
+    return n < 0 ? u'-' + digits : digits;
+}
+
+QString VisibleText(const QString& text)
+{
+    QString shown = text;
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7F)
+            c = QChar(0x2421);
+    }
+    return shown;
+}
+
+QString ShownPath(const QByteArray& localPath)
+{
+    QStringList parts;
+    for (const QByteArray& part : localPath.split('/')) {
+        const QString utf8 = QString::fromUtf8(part);
+        parts << (utf8.toUtf8() == part ? utf8 : QString::fromStdString(Cp1251ToUtf8(part.toStdString())));
+    }
+    return parts.join(u'/');
+}
+
+QByteArray LocalPathOfUrl(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return {};
+    // The fully encoded path keeps every byte of the name as %XX.
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
 }  // namespace kestrix

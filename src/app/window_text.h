@@ -2,7 +2,9 @@
 
 #include "firmware_info.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 
@@ -21,5 +23,22 @@ QString WrappedToolTip(const QString& text, int lineLength = 100);
 
 // An offset as our lists show it: decimal, or with hex "0x1A2B".
 QString OffsetText(int64_t offset, bool hex);
+
+// n with its digits grouped by threes, as Russian writes counts: "1 903 299"
+// (no-break spaces).
+QString GroupedNumber(int64_t n);
+
+// text with its control characters (C0 and DEL) shown as their Unicode
+// pictures ("␊" for a newline), so that a file name is drawn on one line.
+QString VisibleText(const QString& text);
+
+// A local path (bytes, as the system names the file) as the window shows it:
+// each part that is UTF-8 as such, any other part read as Windows-1251 (the
+// names of these phones' users' older disks).
+QString ShownPath(const QByteArray& localPath);
+
+// The local path (bytes) of a file URL, with the bytes of a name that is not
+// UTF-8 kept, where QUrl::toLocalFile would lose them.
+QByteArray LocalPathOfUrl(const QUrl& url);
 
 }  // namespace kestrix

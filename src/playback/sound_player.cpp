@@ -176,7 +176,8 @@ void SoundPlayer::SetState(State state)
 {
     const bool was = Playing();
     m_state = state;
-    if (was != Playing())
+    // A new decode is told even while another sound played, so the bar says it is preparing.
+    if (was != Playing() || state == State::Decoding)
         emit StateChanged(Playing());
 }
 

@@ -35,6 +35,8 @@ public:
     // Stops playing and any decode under way.
     void Stop();
     bool Playing() const noexcept { return m_state != State::Idle; }
+    // Whether the sound is still being decoded before it plays.
+    bool Decoding() const noexcept { return m_state == State::Decoding; }
 
     // Moves the playing position (milliseconds from the start).
     void Seek(qint64 ms);

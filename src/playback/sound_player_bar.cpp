@@ -79,6 +79,9 @@ void SoundPlayerBar::ShowState(bool playing)
 {
     m_play->setText(playing ? QStringLiteral("Стоп") : QStringLiteral("Воспроизвести"));
     m_play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+    // A long sound may take seconds to decode; its time is known only then.
+    if (m_player.Decoding())
+        m_time->setText(QStringLiteral("Подготовка звука…"));
 }
 
 void SoundPlayerBar::ShowPosition(qint64 ms, qint64 durationMs)

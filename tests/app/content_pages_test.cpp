@@ -77,7 +77,7 @@ TEST_F(ContentPagesTest, OneSearchFillsEveryPage)
     EXPECT_EQ(f.PictureRows()[0].Start, 1001);
     ASSERT_EQ(f.SoundsPage()->RowCount(), 2);
     EXPECT_EQ(CellText(f.SoundsPage(), 0, 0), QStringLiteral("Звонок.mid"));
-    EXPECT_EQ(CellText(f.SoundsPage(), 0, 5), QStringLiteral("Целый"));
+    EXPECT_EQ(CellText(f.SoundsPage(), 0, 5), QStringLiteral("Целый звук"));
     EXPECT_EQ(CellText(f.SoundsPage(), 1, 0), QStringLiteral("Звук (2).amr"));
     EXPECT_EQ(CellText(f.SoundsPage(), 1, 7), QStringLiteral("0:00.1"));
     ASSERT_EQ(f.ApplicationsPage()->RowCount(), 1);
@@ -87,7 +87,7 @@ TEST_F(ContentPagesTest, OneSearchFillsEveryPage)
     EXPECT_FALSE(icon.isNull());
     ASSERT_EQ(f.PhoneFilesPage()->RowCount(), 1);
     EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 0), QStringLiteral("notes.txt"));
-    EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 5), QStringLiteral("Не проверен"));
+    EXPECT_EQ(CellText(f.PhoneFilesPage(), 0, 5), QStringLiteral("Непроверенный файл"));
     EXPECT_EQ(f.StatusText(), QStringLiteral("Всего найдено: 5"));
     // Without an audio output Play is off and says why.
     EXPECT_FALSE(f.SoundsPage()->Player()->PlayButton()->isEnabled());
@@ -171,6 +171,11 @@ TEST_F(ContentPagesTest, ADoubleClickOpensAndADragCarriesTheItemsBytes)
     ASSERT_TRUE(apps->OpenItem(0));
     EXPECT_TRUE(opened.toLocalFile().endsWith(QStringLiteral("Приложение (1).jar")));
     EXPECT_EQ(ReadFileBytes(QFile::encodeName(opened.toLocalFile()).toStdString()), m_jar);
+    // Where no desktop program opens it, the window says so and where the copy is.
+    apps->SetUrlOpener([](const QUrl&) { return false; });
+    EXPECT_FALSE(apps->OpenItem(0));
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Нет программы, чтобы открыть «Приложение (1).jar»")))
+        << f.SaveSummaryText().toStdString();
 
     const QAbstractItemModel* files = f.PhoneFilesPage()->Table()->model();
     std::unique_ptr<QMimeData> drag(files->mimeData({files->index(0, 0)}));

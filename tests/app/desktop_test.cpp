@@ -1,5 +1,6 @@
 // The habits of a desktop program around the window's own commands: Qt's
 // texts in Russian, opening from the command line and by dropping a file.
+#include "code_page.h"
 #include "command_line.h"
 #include "file_drop.h"
 #include "form_fixture.h"
@@ -100,26 +101,32 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
         data->setUrls(urls);
         return data;
     };
+    // A source that offers only a move may delete its file after the drop.
+    const Qt::DropActions copy = Qt::CopyAction, move = Qt::MoveAction;
     const struct {
         const char* name;
         std::vector<QString> paths;
+        Qt::DropActions offered;
         bool taken;
     } drags[] = {
-        {"a folder", {m_dir.path()}, false},
-        {"two files", {image, image}, false},
-        {"a missing file", {Path(QStringLiteral("none.bin"))}, false},
-        {"one file", {image}, true},
+        {"a folder", {m_dir.path()}, copy, false},
+        {"two files", {image, image}, copy, false},
+        {"a missing file", {Path(QStringLiteral("none.bin"))}, copy, false},
+        {"one file offered only as a move", {image}, move, false},
+        {"one file offered as a move or a copy", {image}, move | copy | Qt::LinkAction, true},
     };
     TForm1& f = Form();
     for (const auto& d : drags) {
         SCOPED_TRACE(d.name);
         const auto data = mime(d.paths);
-        QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(200, 200), d.offered, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&f, &enter);
         EXPECT_EQ(enter.isAccepted(), d.taken);
-        QDropEvent drop(QPointF(200, 200), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(200, 200), d.offered, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&f, &drop);
         EXPECT_EQ(drop.isAccepted(), d.taken);
+        if (d.taken)
+            EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
         QApplication::processEvents();
         EXPECT_EQ(f.Hex1().DataSize(), d.taken ? 2500 : 0);
     }
@@ -277,6 +284,46 @@ TEST_F(FormTest, TheAboutPageLinksToTheUserGuide)
 
     // Where no guide is found there is no link to follow.
     EXPECT_TRUE(UserGuideUrl({Path(QStringLiteral("missing/README.html"))}).isEmpty());
+}
+
+}  // namespace
+}  // namespace kestrix::test_support
+
+namespace kestrix::test_support {
+namespace {
+
+// Windows-1251 names are common on these users' disks; a newline in a name is
+// drawn as its picture, never as a line break.
+TEST_F(FormTest, AnImageWhoseNameIsNotUtf8OpensFromTheCommandLineAndByADrop)
+{
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray name = QByteArray::fromStdString(Utf8ToCp1251("Прошивка\n.bin"));
+    const QByteArray path = folder + '/' + name;
+    FlashImageBuilder(2500).WriteTo(path.toStdString());
+    const QByteArray relative = "./" + name;
+    const char* argv[] = {"kestrix", relative.constData()};
+    const QString parsed = ImageArgument({QStringLiteral("kestrix"), QFile::decodeName(relative)});
+    EXPECT_EQ(ImageArgumentBytes(parsed, 2, argv), folder + "/./" + name);
+
+    const QString shown = QStringLiteral("Прошивка\u240A.bin");
+    TForm1& f = Form();
+    f.OpenLocalFile(ImageArgumentBytes(parsed, 2, argv));
+    EXPECT_EQ(f.Hex1().DataSize(), 2500);
+    EXPECT_EQ(f.StatusText(), shown);
+    EXPECT_EQ(f.ImageName()->text(), shown);
+
+    FlashImageBuilder(3000).WriteTo(path.toStdString());
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded("file://" + path.toPercentEncoding("/"))});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &enter);
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    QApplication::processEvents();
+    EXPECT_EQ(f.Hex1().DataSize(), 3000);
+    EXPECT_EQ(f.ImageName()->text(), shown);
+    EXPECT_TRUE(m_errors.empty());
 }
 
 }  // namespace

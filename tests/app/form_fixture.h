@@ -72,6 +72,14 @@ protected:
             return Next(m_saveAnswers);
         };
         seams.ErrorBox = [this](const QString& text) { m_errors.push_back(text); };
+        seams.AskOverwrite = [this](const QString&, const OverwriteQuestion& question) {
+            m_overwriteAsked.push_back(question.FileName);
+            if (m_overwriteAnswers.empty())
+                return OverwriteAnswer{OverwriteChoice::CancelSave, false};
+            const OverwriteAnswer answer = m_overwriteAnswers.front();
+            m_overwriteAnswers.erase(m_overwriteAnswers.begin());
+            return answer;
+        };
         // The tests never reach a sound card: Play stays off, as on a machine without one.
         seams.AudioOutput = [] { return false; };
         auto form = std::make_unique<TForm1>(seams);
@@ -115,6 +123,10 @@ protected:
     // Per save dialog shown: the gauge's maximum while it was open, -1 when hidden.
     std::vector<int> m_gaugeAtSaveDialog;
     std::vector<QString> m_errors;
+    // The overwrite question: the answers given in turn (then Cancel), and
+    // the file names asked about.
+    std::vector<OverwriteAnswer> m_overwriteAnswers;
+    std::vector<std::string> m_overwriteAsked;
 
 private:
     std::unique_ptr<TRegIniStore> m_settings;

@@ -161,7 +161,7 @@ TEST_F(HexDockTest, SelectingARowOnAnyPageHighlightsItsRange)
     const HexItem* sound = View().Items().ItemAt(5003);
     ASSERT_NE(sound, nullptr);
     EXPECT_EQ(sound->Class, MapClass::Sound);
-    EXPECT_EQ(View().DescribeItem(*sound), QStringLiteral("Звук (2).amr (amr): Целый"));
+    EXPECT_EQ(View().DescribeItem(*sound), QStringLiteral("Звук (2).amr (amr): Целый звук"));
     EXPECT_EQ(View().Items().ItemAt(20000), nullptr);
     // Every entry's header fields are marked where it is shown, selected or not.
     View().Highlight(0, 0);

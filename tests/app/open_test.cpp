@@ -28,7 +28,9 @@ TEST_F(FormTest, StartsEmptyWithThePlaceholderShown)
 {
     TForm1& f = Form();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Kestrix 1.2"));
-    EXPECT_EQ(f.size(), QSize(862, 586));
+    // A first start is widened from 862 until every page's tab shows.
+    EXPECT_EQ(f.height(), 586);
+    EXPECT_GE(f.width(), 862);
     EXPECT_EQ(f.StatusText(), QStringLiteral("Kestrix"));
     EXPECT_EQ(f.ActivePage(), TForm1::kFilesPage);
     EXPECT_EQ(f.Page()->count(), 8);
@@ -242,8 +244,9 @@ TEST_F(FormTest, RecentImagesMenuAndTheImageNameInTheStatusBar)
     };
     EXPECT_EQ(menuTexts(), QStringList{QStringLiteral("Список пуст (off)")});
     const QList<QAction*> fileMenu = f.menuBar()->actions().front()->menu()->actions();
-    EXPECT_EQ(fileMenu.back()->menu(), f.RecentMenu());
-    EXPECT_EQ(fileMenu.back()->text(), QStringLiteral("&Недавние образы"));
+    // Above the separator before "Выход" (the whole menu: keys_test.cpp).
+    ASSERT_GE(fileMenu.size(), 3);
+    EXPECT_EQ(fileMenu[fileMenu.size() - 3]->menu(), f.RecentMenu());
 
     const FlashImageBuilder image = FlashImageBuilder(110000, 0x20).PutFact(kPdsFact, "ab.12.c");
     const QString a = OpenImage(image, QStringLiteral("a.bin"));

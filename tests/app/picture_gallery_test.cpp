@@ -1,3 +1,4 @@
+#include "filter_bar.h"
 #include "picture_builders.h"
 #include "picture_gallery.h"
 #include "picture_gallery_model.h"
@@ -15,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -513,6 +515,25 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
     m_gallery->SetSelectable(true);
     Click(*m_gallery->Grid(), 1);
     EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{1}));
+
+    // The large view's caption follows the hex toggle; the thumbnail slider
+    // shows with the thumbnails only.
+    EXPECT_EQ(m_gallery->PreviewRow(), 1);
+    m_gallery->SetHexOffsets(true);
+    EXPECT_TRUE(m_gallery->PreviewInfo()->text().contains(QStringLiteral(" байт с 0x")))
+        << m_gallery->PreviewInfo()->text().toStdString();
+    m_gallery->SetHexOffsets(false);
+    EXPECT_FALSE(m_gallery->PreviewInfo()->text().contains(QStringLiteral(" байт с 0x")));
+    m_gallery->SetMode(PictureGallery::ViewMode::Details);
+    EXPECT_FALSE(m_gallery->ThumbnailSlider()->isVisibleTo(m_gallery.get()));
+    m_gallery->SetMode(PictureGallery::ViewMode::Thumbnails);
+    EXPECT_TRUE(m_gallery->ThumbnailSlider()->isVisibleTo(m_gallery.get()));
+
+    // A filter that hides the selected picture also takes it from the large view.
+    m_gallery->Filter()->SetText(QStringLiteral("нет такого имени"));
+    EXPECT_EQ(m_gallery->PreviewRow(), -1);
+    EXPECT_TRUE(m_gallery->SelectedRows().empty());
+    m_gallery->Filter()->SetText({});
 
     // New rows drop the selection and the preview.
     m_gallery->SetPictures(m_built.rows, m_built.image);
