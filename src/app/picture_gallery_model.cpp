@@ -19,12 +19,18 @@
 namespace kestrix {
 namespace {
 
-QString StatusExplanation(ItemStatus status)
+// The status's plain meaning, or for a flawed picture the search's own reason.
+QString StatusExplanation(const FoundItem& picture)
 {
-    switch (status) {
-    case ItemStatus::Complete: return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью");
+    const QString detail = QString::fromStdString(StatusDetail(picture));
+    switch (picture.Status) {
+    case ItemStatus::Complete:
+        return QStringLiteral("Целая: картинка прочитана до конца и раскодируется полностью") +
+               (detail.isEmpty() ? QString() : QStringLiteral("; ") + detail);
     case ItemStatus::Truncated: return QStringLiteral("Обрезана: данные кончились раньше конца картинки");
-    case ItemStatus::Damaged: return QStringLiteral("Повреждена: строение цело, но точки не раскодируются");
+    case ItemStatus::Damaged:
+        return QStringLiteral("Повреждена: ") +
+               (detail.isEmpty() ? QStringLiteral("строение цело, но точки не раскодируются") : detail);
     case ItemStatus::Unchecked:
         return QStringLiteral("Не проверена: строение цело, но раскодировать её дороже, чем позволяет её размер");
     }
@@ -260,7 +266,7 @@ QVariant PictureGalleryModel::SortKey(int32_t row, int column) const
 QString PictureGalleryModel::ToolTip(int32_t row) const
 {
     QString text = Description(m_rows[static_cast<std::size_t>(row)], row) + QLatin1Char('\n') +
-                   StatusExplanation(m_rows[static_cast<std::size_t>(row)].Status);
+                   StatusExplanation(m_rows[static_cast<std::size_t>(row)]);
     const QString note = ThumbnailNote(m_decoder->State(row));
     if (!note.isEmpty())
         text += QLatin1Char('\n') + note;

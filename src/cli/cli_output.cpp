@@ -243,6 +243,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
             json.Null();
         else
             json.String(Cp1251ToUtf8(item.EntryName));
+        json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
         ContentFields(json, item, found);
     };
     return listing;

@@ -212,3 +212,36 @@ TEST(ContentCandidates, VectorScanAgreesWithTheByteScan)
 
 }  // namespace
 }  // namespace kestrix
+
+namespace kestrix {
+namespace {
+
+TEST(ContentItems, StatusDetailSaysTheReasonAndTheTrailingBytes)
+{
+    const struct {
+        const char* name;
+        ItemStatus status;
+        StatusReason reason;
+        int32_t trailing;
+        const char* detail;
+    } cases[] = {
+        {"whole", ItemStatus::Complete, StatusReason::None, 0, ""},
+        {"one byte after", ItemStatus::Complete, StatusReason::None, 1, "1 байт после конца"},
+        {"three bytes after", ItemStatus::Complete, StatusReason::None, 3, "3 байта после конца"},
+        {"eleven bytes after", ItemStatus::Complete, StatusReason::None, 11, "11 байт после конца"},
+        {"broken in its entry", ItemStatus::Damaged, StatusReason::BrokenInEntry, 0,
+         "строение обрывается внутри записи"},
+        {"refused by the decoder, bytes after", ItemStatus::Damaged, StatusReason::DoesNotDecode, 22,
+         "строение цело, но содержимое не раскодируется; 22 байта после конца"},
+    };
+    for (const auto& c : cases) {
+        FoundItem item;
+        item.Status = c.status;
+        item.Reason = c.reason;
+        item.Trailing = c.trailing;
+        EXPECT_EQ(StatusDetail(item), c.detail) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace kestrix
