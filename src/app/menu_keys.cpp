@@ -68,10 +68,11 @@ QChar RussianLetterOfKey(int key, const QString& text)
         if (at != std::string_view::npos)
             return kRussian[qsizetype(at)];
     }
-    const QChar cyrillic(key);
-    if (key > 0 && key <= 0xFFFF && kRussian.contains(cyrillic.toLower()))
-        return cyrillic.toLower();
-    return {};
+    // Key codes of keys without a character (Shift, F1...) lie past 0xFFFF.
+    if (key <= 0 || key > 0xFFFF)
+        return {};
+    const QChar cyrillic = QChar(static_cast<char16_t>(key)).toLower();
+    return kRussian.contains(cyrillic) ? cyrillic : QChar();
 }
 
 MenuKeys::MenuKeys(QMenuBar* bar) : QObject(bar), m_bar(bar)
