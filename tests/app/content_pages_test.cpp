@@ -4,6 +4,8 @@
 #include "form_fixture.h"
 #include "jar_builders.h"
 #include "picture_builders.h"
+#include "picture_gallery.h"
+#include "result_list_view.h"
 #include "sound_builders.h"
 #include "sound_player_bar.h"
 
@@ -13,10 +15,13 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QTableView>
 #include <QToolButton>
+#include <QTreeView>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -194,6 +199,86 @@ TEST_F(ContentPagesTest, PagesAreClearedWhenAnotherImageIsOpened)
     EXPECT_EQ(f.SoundsPage()->RowCount(), 0);
     EXPECT_EQ(f.ApplicationsPage()->RowCount(), 0);
     EXPECT_EQ(f.PhoneFilesPage()->RowCount(), 0);
+}
+
+// The menu as "text+" (can) or "text-" (greyed), keys left out, "|" for a separator.
+QString MenuState(const QMenu& menu)
+{
+    QStringList parts;
+    for (const QAction* action : menu.actions())
+        parts << (action->isSeparator() ? QStringLiteral("|")
+                                        : action->text().section(u'\t', 0, 0) + (action->isEnabled() ? u'+' : u'-'));
+    return parts.join(u' ');
+}
+
+// Every list's context menu offers what its selected rows can do, and only that.
+TEST_F(ContentPagesTest, ContextMenusOfferWhatTheSelectedRowsCanDo)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    struct Case {
+        const char* Name;
+        std::function<QAbstractItemView*()> List;
+        std::function<void()> Select;
+        QString Expected;
+    };
+    const auto selectRows = [](ContentPage* page, std::vector<int> rows) {
+        return [page, rows] {
+            page->Table()->clearSelection();
+            for (const int row : rows)
+                page->Table()->selectionModel()->select(page->Table()->model()->index(row, 0),
+                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        };
+    };
+    const Case cases[] = {
+        {"one sound, no audio output", [&]() -> QAbstractItemView* { return f.SoundsPage()->Table(); },
+         selectRows(f.SoundsPage(), {0}),
+         QStringLiteral("Сохранить+ Воспроизвести- Сохранить как WAV+ Открыть+ Показать в папке+ Копировать+ | "
+                        "Смещения в hex+")},
+        {"two sounds", [&]() -> QAbstractItemView* { return f.SoundsPage()->Table(); },
+         selectRows(f.SoundsPage(), {0, 1}),
+         QStringLiteral("Сохранить+ Воспроизвести- Сохранить как WAV+ Открыть- Показать в папке- Копировать+ | "
+                        "Смещения в hex+")},
+        {"nothing selected", [&]() -> QAbstractItemView* { return f.ApplicationsPage()->Table(); },
+         selectRows(f.ApplicationsPage(), {}),
+         QStringLiteral("Сохранить- Открыть- Показать в папке- Копировать- | Смещения в hex+")},
+        {"one picture", [&]() -> QAbstractItemView* { return f.AllPictures()->Details(); },
+         [&] { f.AllPictures()->SelectRows({0}); },
+         QStringLiteral("Сохранить+ Открыть+ Показать в папке+ Копировать+ | Копировать картинку+ Смещения в hex+")},
+        {"the design's list", [&]() -> QAbstractItemView* { return f.FileList(); }, [] {},
+         QStringLiteral("Сохранить- Копировать-")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Select();
+        EXPECT_EQ(MenuState(*f.RowMenu(c.List())), c.Expected);
+    }
+
+    // "Показать в папке" opens the folder of the item's copy; where nothing can, the status bar says so.
+    QList<QUrl> opened;
+    bool opens = true;
+    f.Seams().OpenUrl = [&](const QUrl& url) {
+        opened << url;
+        return opens;
+    };
+    const auto showInFolder = [&] {
+        const std::unique_ptr<QMenu> menu = f.RowMenu(f.PhoneFilesPage()->Table());
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("Показать в папке"))
+                action->trigger();
+    };
+    selectRows(f.PhoneFilesPage(), {0})();
+    showInFolder();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(
+        ReadFileBytes(QFile::encodeName(QDir(opened[0].toLocalFile()).filePath(CellText(f.PhoneFilesPage(), 0, 0)))
+                          .toStdString()),
+        TextBytes("hello"));
+    opens = false;
+    showInFolder();
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Нет программы, чтобы показать папку ")))
+        << f.SaveSummaryText().toStdString();
 }
 
 }  // namespace

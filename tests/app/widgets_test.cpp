@@ -1,9 +1,18 @@
 #include "error_box.h"
 #include "file_dialog.h"
+#include "name_column_stretch.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
+#include "sort_busy_hint.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QMainWindow>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +149,64 @@ TEST(ResultListView, ReportsEachSelectionChangeOnce)
     EXPECT_EQ(view.SelectedFlags(), (std::vector<bool>{false, true, false}));
     view.Model().Clear();
     EXPECT_EQ(view.SelCount(), 0);
+}
+
+// The name column takes what the other columns leave, down to its minimum,
+// and follows the table's width and the other columns' resizing.
+TEST(NameColumnStretch, GivesTheSpareWidthToTheNameColumn)
+{
+    QStandardItemModel model(2, 3);
+    QTableView table;
+    table.setModel(&model);
+    QHeaderView* header = table.horizontalHeader();
+    header->setStretchLastSection(true);
+    table.setColumnWidth(1, 80);
+    table.setColumnWidth(2, 90);
+    auto* stretch = new NameColumnStretch(header, 0, 100);
+    table.resize(600, 200);
+    table.show();
+    EXPECT_FALSE(header->stretchLastSection());
+    EXPECT_GT(header->width(), 400);
+    EXPECT_EQ(header->sectionSize(0), header->width() - 80 - 90);
+    EXPECT_EQ(header->sectionSize(2), 90);
+    header->resizeSection(1, 200);
+    EXPECT_EQ(header->sectionSize(0), header->width() - 200 - 90);
+    table.resize(250, 200);
+    EXPECT_EQ(header->sectionSize(0), 100);
+    header->setStretchLastSection(true);
+    stretch->Fit();
+    EXPECT_FALSE(header->stretchLastSection());
+}
+
+// While a click on a header sorts a long table, the cursor is busy and the
+// status bar says so; both return afterwards. A short table shows nothing.
+TEST(SortBusyHint, ShowsTheSortOfALongTable)
+{
+    for (const int rows : {3, 2}) {
+        SCOPED_TRACE(rows);
+        QMainWindow window;
+        QStandardItemModel model(rows, 1);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(&model);
+        auto* table = new QTableView;
+        table->setModel(&sorted);
+        table->setSortingEnabled(true);
+        window.setCentralWidget(table);
+        new SortBusyHint(table->horizontalHeader(), 3);
+        window.show();
+        bool busy = false;
+        QString said;
+        QObject::connect(&sorted, &QAbstractItemModel::layoutAboutToBeChanged, [&] {
+            busy = QGuiApplication::overrideCursor() != nullptr;
+            said = window.statusBar()->currentMessage();
+        });
+        QTest::mouseClick(table->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(busy, rows == 3);
+        EXPECT_EQ(said, rows == 3 ? QStringLiteral("Сортировка…") : QString());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+    }
 }
 
 TEST(FileDialog, FiltersAndFolders)
