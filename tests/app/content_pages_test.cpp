@@ -18,12 +18,15 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTableView>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
 #include <functional>
 #include <map>
 #include <memory>
+
+#include <zlib.h>
 
 namespace kestrix::test_support {
 namespace {
@@ -41,6 +44,25 @@ std::map<QString, Bytes> FilesIn(const QString& folder)
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
         files[name] = ReadFileBytes(QFile::encodeName(QDir(folder).filePath(name)).toStdString());
     return files;
+}
+
+// A grey PNG of side x side, its pixels deflated: a few kilobytes.
+Bytes LargeGreyPng(uint32_t side)
+{
+    const Bytes raw(std::size_t{side} * (side + 1), 0);
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes zlib(size);
+    EXPECT_EQ(compress2(zlib.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+    zlib.resize(size);
+    Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes header;
+    PutBe32(header, side);
+    PutBe32(header, side);
+    header.insert(header.end(), {8, 0, 0, 0, 0});
+    PutPngChunk(png, "IHDR", header);
+    PutPngChunk(png, "IDAT", zlib);
+    PutPngChunk(png, "IEND", {});
+    return png;
 }
 
 // One item of each kind among erased flash: a picture, two sounds (one named
@@ -279,6 +301,41 @@ TEST_F(ContentPagesTest, ContextMenusOfferWhatTheSelectedRowsCanDo)
     showInFolder();
     EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Нет программы, чтобы показать папку ")))
         << f.SaveSummaryText().toStdString();
+}
+
+// Sixty applications whose icons are 4096 x 4096: sizing the table decodes
+// none of them on the window's thread (a file's icon stands in meanwhile);
+// they are decoded off it to the side drawn, into the bounded cache.
+TEST_F(ContentPagesTest, ApplicationIconsAreDecodedSmallOffTheWindowsThread)
+{
+    JarPlan plan = MidletPlan("Big");
+    for (JarFile& file : plan.files)
+        if (file.name == "icon.png")
+            file.data = LargeGreyPng(4096);
+    const Bytes jar = BuildJar(plan);
+    const std::size_t step = jar.size() + 4096;
+    FlashImageBuilder image(60 * step + 8192, 0xFF);
+    for (std::size_t i = 0; i < 60; ++i)
+        image.Put(4096 + i * step, jar);
+    OpenImage(image);
+    TForm1& f = Form();
+    f.SearchAllContent();
+    ContentPage* apps = f.ApplicationsPage();
+    ASSERT_EQ(apps->RowCount(), 60);
+    const ThumbnailDecoder* decoder = apps->Model()->IconDecoder();
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_EQ(decoder->CachedCount(), 0);
+    // The newest request is decoded first: wait for the first icon, whichever it is.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder->CachedCount() > 0; }, 60000));
+    int ready = -1;
+    for (int row = 0; row < apps->RowCount() && ready < 0; ++row)
+        if (decoder->State(apps->Results()->Found.Items[apps->Model()->ItemOf(row)].Midlet) == ThumbnailState::Ready)
+            ready = row;
+    ASSERT_GE(ready, 0);
+    const QIcon icon = apps->Model()->data(apps->Model()->index(ready, 0), Qt::DecorationRole).value<QIcon>();
+    ASSERT_FALSE(icon.availableSizes().isEmpty());
+    EXPECT_EQ(icon.availableSizes().front(), QSize(ContentListModel::kIconSide, ContentListModel::kIconSide));
+    EXPECT_LE(decoder->CacheCost(), int64_t{60} * ContentListModel::kIconSide * ContentListModel::kIconSide * 4);
 }
 
 }  // namespace
