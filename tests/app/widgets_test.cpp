@@ -1,10 +1,15 @@
 #include "error_box.h"
 #include "file_dialog.h"
+#include "file_dialog_texts.h"
 #include "name_column_stretch.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
 #include "sort_busy_hint.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMainWindow>
@@ -12,6 +17,7 @@
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -219,6 +225,55 @@ TEST(FileDialog, FiltersAndFolders)
     save.FileName = QStringLiteral("/chosen/dir/name.bin");
     EXPECT_EQ(save.StartFolder(), QStringLiteral("/chosen/dir/"));
     EXPECT_EQ(FolderWithSeparator(QStringLiteral("name.bin")), QString());
+}
+
+TEST(RussianFileSize, NounAgreesWithTheNumberAndLargeSizesHaveUnits)
+{
+    const struct {
+        int64_t bytes;
+        const char* text;
+    } cases[] = {
+        {0, "0 байт"},        {1, "1 байт"},
+        {2, "2 байта"},       {4, "4 байта"},
+        {6, "6 байт"},        {11, "11 байт"},
+        {12, "12 байт"},      {21, "21 байт"},
+        {22, "22 байта"},     {112, "112 байт"},
+        {1023, "1023 байта"}, {1536, "1,5 КБ"},
+        {5 << 20, "5,0 МБ"},  {int64_t{3} << 30, "3,0 ГБ"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RussianFileSize(c.bytes), QString::fromUtf8(c.text)) << c.bytes;
+}
+
+// Qt's own file dialog lists sizes and folders in our Russian.
+TEST(FileDialogTexts, SizesAndFoldersInRussian)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile file(dir.filePath(QStringLiteral("six.bin")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("123456");
+    file.close();
+    QFileSystemModel files;
+    const QModelIndex root = files.setRootPath(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files.rowCount(root) == 2; }));
+    FileDialogTexts texts;
+    texts.setSourceModel(&files);
+    const auto cell = [&](const QString& name, int column) {
+        return texts.mapFromSource(files.index(dir.filePath(name), column)).data().toString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files.size(files.index(dir.filePath(QStringLiteral("six.bin")))) == 6; }));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 1), QStringLiteral("6 байт"));
+    EXPECT_EQ(cell(QStringLiteral("sub"), 2), QStringLiteral("Папка"));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 2), QStringLiteral("Файл BIN"));
+    EXPECT_EQ(
+        cell(QStringLiteral("six.bin"), 3),
+        QFileInfo(dir.filePath(QStringLiteral("six.bin"))).lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 0), QStringLiteral("six.bin"));
+
+    const FileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), dir.path(), {}, {}, {}};
+    EXPECT_NE(qobject_cast<FileDialogTexts*>(MakeSaveDialog(nullptr, save)->proxyModel()), nullptr);
 }
 
 }  // namespace
