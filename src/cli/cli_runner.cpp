@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -72,17 +73,22 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 
 namespace {
 
+// Whether the request lists sounds, which the sound decoders check.
+bool WantsSounds(const CliRequest& request)
+{
+    return request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
+                                                                  ContentKind::Sound) != request.Kinds.end());
+}
+
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
                          std::ostream& err)
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    // The sound decoders are loaded only when sounds are asked for.
-    const bool sounds = request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
-                                                           ContentKind::Sound) != request.Kinds.end();
     const SoundPlugin* plugin = nullptr;
     SoundDecodeCheck soundCheck;
-    if (sounds) {
+    // The sound decoders are loaded only when sounds are asked for.
+    if (WantsSounds(request)) {
         std::string why;
         plugin = LoadSoundPlugin(why);
         if (plugin != nullptr)
@@ -160,6 +166,27 @@ CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
     if (request.ExtractFolder)
         for (const std::string& image : request.Images)
             request.Kept.Add(image);
+    // The sound decoders' module opens beside the reading of the first image,
+    // on a core that would wait for it otherwise; without a thread it opens
+    // when first asked for.
+    std::thread opening;
+    if (WantsSounds(request)) {
+        try {
+            opening = std::thread([] {
+                std::string why;
+                LoadSoundPlugin(why);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    const struct Joiner {
+        std::thread& Thread;
+        ~Joiner()
+        {
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } joiner{opening};
     const bool several = request.Images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.Images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {
