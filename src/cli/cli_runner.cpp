@@ -99,24 +99,27 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
             err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
     }
     const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
-    const std::vector<std::string> allCaptions = ContentCaptions(found->Items);
+    const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
-    std::vector<FoundItem> items;
-    std::vector<std::string> captions;
+    std::vector<std::size_t> rows;
     for (std::size_t i = 0; i < found->Items.size(); ++i) {
         const ContentKind kind = KindOf(found->Items[i].Type);
-        if (request.Kinds.empty() ||
-            std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end()) {
-            items.push_back(found->Items[i]);
-            captions.push_back(allCaptions[i]);
-        }
+        if (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end())
+            rows.push_back(i);
     }
     std::optional<ExtractReport> report;
-    if (task.ExtractFolder)
-        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
+    if (task.ExtractFolder) {
+        std::vector<FoundItem> items;
+        std::vector<std::string> listed;
+        for (const std::size_t i : rows) {
+            items.push_back(found->Items[i]);
+            listed.push_back(captions[i]);
+        }
+        report = ExtractContent(buffer, items, listed, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav), report);
+    }
+    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, captions, rows, request.Wav), report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 

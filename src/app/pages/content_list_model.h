@@ -66,6 +66,9 @@ private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
+    // A descriptor's archive: its caption, and "(обрезан)" when it is cut or
+    // "(другого размера)" when it is not of the stated size; "" for none.
+    QString JarText(const FoundItem& item) const;
 
 public:
     // The image the items lie in (kept alive by the page's owner).

@@ -227,8 +227,8 @@ __attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* d
         Classes512 current = ClassesOf(vectors, data + p);
         while (p + 127 <= to) {
             const Classes512 next = ClassesOf(vectors, data + p + 64);
-            const __m512i second =
-                _mm512_alignr_epi8(_mm512_alignr_epi64(next.Second, current.Second, 2), current.Second, 1);
+            const __m512i second = _mm512_alignr_epi8(
+                _mm512_mask_alignr_epi64(current.Second, 0xFF, next.Second, current.Second, 2), current.Second, 1);
             for (uint64_t mask = _mm512_test_epi8_mask(current.First, second); mask != 0; mask &= mask - 1) {
                 const int64_t at = p + __builtin_ctzll(mask);
                 if (IsContentLead(data[at], data[at + 1]))
