@@ -1,10 +1,11 @@
 // The whole content command over arbitrary bytes, as a user runs it:
-// `kestrix-cli content IMAGE --json --extract DIR --wav`, with the real
+// `kestrix-cli content IMAGE --json --extract DIR [--wav]`, with the real
 // picture checks, the sound decoders' module and the command line's
 // extraction. Every run must end with one JSON line, every written file must
 // hold exactly the bytes of its row (a WAV beside a sound excepted), and the
 // folder must hold nothing else. The first input byte chooses how much erased
-// flash lies before and after the rest.
+// flash lies before and after the rest, and (40h) whether sounds also become
+// WAV files.
 #include "cli_runner.h"
 #include "erased_flash_input.h"
 
@@ -68,8 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const fs::path saved = Folder() / "out";
     std::ostringstream out;
     std::ostringstream err;
-    const CliStatus status = RunCli(
-        {"kestrix-cli", "content", imagePath.string(), "--json", "--extract", saved.string(), "--wav"}, out, err);
+    std::vector<std::string> arguments{"kestrix-cli", "content",   imagePath.string(),
+                                       "--json",      "--extract", saved.string()};
+    if ((data[0] & 0x40) != 0)
+        arguments.emplace_back("--wav");
+    const CliStatus status = RunCli(arguments, out, err);
     const std::string text = out.str();
     // One JSON object on one line, whatever the image holds.
     Check(!text.empty() && text.front() == '{' && text.back() == '\n' && text.find('\n') == text.size() - 1);

@@ -142,7 +142,8 @@ private:
         m_previous = -1;
     }
 
-    std::array<uint32_t, kTableSize> m_lengths{};
+    // Written before it is read: the codes below m_next only.
+    std::array<uint16_t, kTableSize> m_lengths;
     int64_t m_needed = 0;
     int64_t m_produced = 0;
     uint64_t m_bits = 0;
