@@ -1,4 +1,5 @@
 #include "content_candidates.h"
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_search.h"
 #include "flash_image_builder.h"
