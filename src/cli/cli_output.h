@@ -33,9 +33,11 @@ struct Listing {
 // The rows of a list scan (files, graphics, pictures), as rowText shows them.
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText);
 
-// The items of the content search, with their captions.
-Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
-                    const std::vector<std::string>& captions, bool wav);
+// The items of the content search at the indices rows of found.Items, with
+// the captions of all its items (ContentCaptions). A descriptor's row names
+// the archive it describes: "jar" {"caption", "start", "cut"} or null.
+Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
+                    const std::vector<std::size_t>& rows, bool wav);
 
 // Prints listing of the image of task (imageSize bytes): one JSON object on
 // one line ({"image", "size", "rows", and with report "written", "failed",

@@ -75,6 +75,9 @@ private:
     QIcon IconOf(const FoundItem& item) const;
     void ResetIcons();
     void IconDecoded(int32_t midlet);
+    // A descriptor's archive: its caption, and "(обрезан)" when it is cut or
+    // "(другого размера)" when it is not of the stated size; "" for none.
+    QString JarText(const FoundItem& item) const;
 
 public:
     // The image the items lie in (kept alive by the page's owner).
