@@ -110,7 +110,8 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     if (task.ExtractFolder)
         report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(),
+                 ContentRows(*found, items, captions, request.Wav, buffer.Bytes()), report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -149,7 +150,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     std::optional<ExtractReport> report;
     if (task.ExtractFolder)
         report = ExtractList(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText, buffer.Bytes()),
+                 report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
