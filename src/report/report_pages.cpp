@@ -59,7 +59,7 @@ std::string MapSvg(const FlashMap& map)
 {
     const int32_t cells = map.CellCount();
     const int32_t rows = std::max<int32_t>(1, (cells + kMapColumns - 1) / kMapColumns);
-    std::string svg = "<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
+    std::string svg = "<svg class=\"map\" viewBox=\"0 0 " +
                       std::to_string(kMapColumns) + " " + std::to_string(rows) +
                       "\" preserveAspectRatio=\"none\" shape-rendering=\"crispEdges\" role=\"img\">";
     svg += "<title>Карта флеш-памяти: " + std::to_string(map.CellBytes) + " байт в клетке</title>";
