@@ -59,8 +59,7 @@ std::string MapSvg(const FlashMap& map)
 {
     const int32_t cells = map.CellCount();
     const int32_t rows = std::max<int32_t>(1, (cells + kMapColumns - 1) / kMapColumns);
-    std::string svg = "<svg class=\"map\" viewBox=\"0 0 " +
-                      std::to_string(kMapColumns) + " " + std::to_string(rows) +
+    std::string svg = "<svg class=\"map\" viewBox=\"0 0 " + std::to_string(kMapColumns) + " " + std::to_string(rows) +
                       "\" preserveAspectRatio=\"none\" shape-rendering=\"crispEdges\" role=\"img\">";
     svg += "<title>Карта флеш-памяти: " + std::to_string(map.CellBytes) + " байт в клетке</title>";
     for (int32_t at = 0; at < cells;) {
@@ -109,14 +108,15 @@ body{font-family:"DejaVu Sans",Arial,sans-serif;margin:1.5em;color:#222}
 h1{font-size:1.5em}h2{font-size:1.2em;margin-top:1.5em}
 table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:.2em .5em;text-align:left;vertical-align:middle}
 td.n{text-align:right;font-variant-numeric:tabular-nums}
+td{white-space:nowrap}
 table.facts th{background:#f3f3f3}
 #items th{background:#e8eef7;cursor:pointer;user-select:none;position:sticky;top:0}
 #items th.up::after{content:" ▲"}#items th.down::after{content:" ▼"}
-code{font-size:.85em;word-break:break-all}
+code{font-size:.8em;white-space:nowrap}
 svg.map{width:100%;max-width:768px;height:384px;border:1px solid #999;display:block}
 ul.legend{list-style:none;padding:0;display:flex;flex-wrap:wrap;gap:1em}
 ul.legend span{display:inline-block;width:1em;height:1em;margin-right:.3em;border:1px solid #666;vertical-align:middle}
-img.thumb{max-width:64px;max-height:64px;image-rendering:pixelated}
+img.thumb{width:48px;height:48px;object-fit:contain;image-rendering:pixelated;vertical-align:middle}
 img.icon{max-width:32px;max-height:32px;vertical-align:middle;margin-right:.3em}
 audio{height:2em;vertical-align:middle}
 .filter{margin:.5em 0}.filter input{width:20em}
@@ -197,19 +197,19 @@ std::string ReportHtml(const ReportImage& image, const FlashMap& map, const std:
             "<option value=\"picture\">Картинки</option><option value=\"sound\">Звуки</option>"
             "<option value=\"application\">Приложения</option><option value=\"file\">Файлы</option></select> "
             "<span id=\"count\"></span></div>\n";
-    html += "<table id=\"items\"><thead><tr><th data-num>№</th><th>Название</th><th>Вид</th><th>Тип</th>"
+    html += "<table id=\"items\"><thead><tr><th data-num>№</th><th>Название</th><th>Просмотр</th><th>Вид</th><th>Тип</th>"
             "<th data-num>Начало</th><th data-num>Конец</th><th data-num>Размер</th><th>Состояние</th>"
-            "<th>SHA-256</th><th>Просмотр</th></tr></thead><tbody>\n";
+            "<th>SHA-256</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
         const ReportItem& item = items[i];
         const std::string caption = MarkupEscaped(item.Caption);
         html += "<tr data-kind=\"" + MarkupEscaped(item.Kind) + "\"><td class=\"n\" data-v=\"" + std::to_string(i + 1) +
                 "\">" + std::to_string(i + 1) + "</td>";
         html += Cell(item.File.empty() ? caption : "<a href=\"" + UrlPath(item.File) + "\">" + caption + "</a>");
-        html += Cell(KindWord(item.Kind)) + Cell(MarkupEscaped(item.Type));
+        html += Cell(Preview(item)) + Cell(KindWord(item.Kind)) + Cell(MarkupEscaped(item.Type));
         for (const int64_t value : {int64_t{item.Start}, int64_t{item.End}, item.Size()})
             html += "<td class=\"n\" data-v=\"" + std::to_string(value) + "\">" + std::to_string(value) + "</td>";
-        html += Cell(StatusWord(item.Status)) + Cell("<code>" + item.Sha256 + "</code>") + Cell(Preview(item));
+        html += Cell(StatusWord(item.Status)) + Cell("<code>" + item.Sha256 + "</code>");
         html += "</tr>\n";
     }
     html += "</tbody></table>\n<script>" + std::string(kScript) + "</script>\n</body></html>\n";

@@ -6,6 +6,8 @@
 #include "report_pages.h"
 
 #include <filesystem>
+#include <future>
+#include <system_error>
 
 namespace kestrix {
 namespace {
@@ -57,12 +59,26 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
         if (options.Progress)
             options.Progress(percent);
     };
-    const std::optional<ReportImage> image = DescribeImage(buffer, options.ImageName, options.Cancel);
-    if (!image)
-        throw ReportCancelled{};
+    // The digests of the image and of the items are read from memory while
+    // the items are written: they share no state with the writing.
+    struct Digested {
+        std::optional<ReportImage> Image;
+        std::vector<std::string> Items;
+    };
+    const auto digest = [&buffer, &items, &options] {
+        Digested digested{DescribeImage(buffer, options.ImageName, options.Cancel), {}};
+        if (digested.Image)
+            digested.Items = ItemDigests(buffer.Bytes(), items);
+        return digested;
+    };
+    std::future<Digested> digesting;
+    try {
+        digesting = std::async(std::launch::async, digest);
+    } catch (const std::system_error&) {
+        digesting = std::async(std::launch::deferred, digest);
+    }
+    outcome.Items = ReportItemsOf(buffer.Bytes(), found, items, captions, false);
     progress(5);
-    outcome.Items = ReportItemsOf(buffer.Bytes(), found, items, captions);
-    progress(15);
 
     std::filesystem::create_directories(folder);
     std::string subfolder;
@@ -74,7 +90,7 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
     hooks.Written = [&](const ExtractItem& item, std::size_t) {
         *field = shown(item);
         outcome.Written.push_back(*field);
-        progress(15 + static_cast<int>(75.0 * static_cast<double>(++done) / total));
+        progress(5 + static_cast<int>(85.0 * static_cast<double>(++done) / total));
         if (Cancelled(options.Cancel))
             throw ReportCancelled{};
     };
@@ -138,6 +154,12 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
     }
 
     const FlashMap map = ComputeFlashMap(buffer.Bytes(), MapItemsOf(buffer.Bytes(), items), kMapCells);
+    Digested digested = digesting.get();
+    if (!digested.Image)
+        throw ReportCancelled{};
+    for (std::size_t i = 0; i < outcome.Items.size(); ++i)
+        outcome.Items[i].Sha256 = std::move(digested.Items[i]);
+    const ReportImage* image = &*digested.Image;
     progress(95);
     const auto writeText = [&](const std::string& name, const std::string& text) {
         const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
@@ -156,9 +178,25 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
 
 }  // namespace
 
-std::vector<ReportItem> ReportItemsOf(std::span<const uint8_t> image, const ContentFound& found,
-                                      const std::vector<FoundItem>& items, const std::vector<std::string>& captions)
+std::vector<std::string> ItemDigests(std::span<const uint8_t> image, const std::vector<FoundItem>& items)
 {
+    std::vector<std::string> digests;
+    digests.reserve(items.size());
+    for (const FoundItem& item : items) {
+        const bool inside =
+            item.Start >= 0 && item.End >= item.Start && static_cast<std::size_t>(item.End) <= image.size();
+        digests.push_back(inside ? Sha256Hex(image.subspan(static_cast<std::size_t>(item.Start),
+                                                           static_cast<std::size_t>(item.End - item.Start)))
+                                 : std::string());
+    }
+    return digests;
+}
+
+std::vector<ReportItem> ReportItemsOf(std::span<const uint8_t> image, const ContentFound& found,
+                                      const std::vector<FoundItem>& items, const std::vector<std::string>& captions,
+                                      bool digests)
+{
+    std::vector<std::string> sha256 = digests ? ItemDigests(image, items) : std::vector<std::string>(items.size());
     std::vector<ReportItem> report;
     report.reserve(items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -50,10 +50,15 @@ struct ReportOutcome {
     bool Failing() const noexcept { return Cancelled || !Failed.empty(); }
 };
 
-// The items of a content search as a report tells them, their SHA-256
-// computed from image; no file named yet.
+// The SHA-256 of each item's bytes in image; empty for an item whose range
+// is not inside it.
+std::vector<std::string> ItemDigests(std::span<const uint8_t> image, const std::vector<FoundItem>& items);
+
+// The items of a content search as a report tells them, with their SHA-256
+// from image when digests is set (ItemDigests); no file named yet.
 std::vector<ReportItem> ReportItemsOf(std::span<const uint8_t> image, const ContentFound& found,
-                                      const std::vector<FoundItem>& items, const std::vector<std::string>& captions);
+                                      const std::vector<FoundItem>& items, const std::vector<std::string>& captions,
+                                      bool digests = true);
 
 // The facts and digests of the image in buffer; none when cancel is set first.
 std::optional<ReportImage> DescribeImage(const TCustomHexBuffer& buffer, const std::string& name,
