@@ -251,7 +251,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
     listing.Fields = [&found, &captions, &rows](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
-        json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
+        json.Key("kind").String(ContentKindName(KindOf(item.Type)));
         json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
         json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
         json.Key("status").String(ItemStatusName(item.Status)).Key("entry");
