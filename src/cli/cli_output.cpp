@@ -164,12 +164,16 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found, con
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        std::string text = TerminalText(midlet.Name) +
-                           (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
-                           (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
-        if (item.Jar >= 0)
-            text += "; jar: " + Printable(captions[static_cast<std::size_t>(item.Jar)]) +
-                    (item.JarFit == JarMatch::Cut ? " (cut)" : "");
+        std::string text = TerminalText(midlet.Name);
+        if (!midlet.Vendor.empty())
+            text.append(", ").append(TerminalText(midlet.Vendor));
+        if (!midlet.Version.empty())
+            text.append(" ").append(TerminalText(midlet.Version));
+        if (item.Jar >= 0) {
+            text.append("; jar: ").append(Printable(captions[static_cast<std::size_t>(item.Jar)]));
+            if (item.JarFit == JarMatch::Cut)
+                text.append(" (cut)");
+        }
         return text;
     }
     case ContentKind::File: return {};
