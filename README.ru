@@ -69,6 +69,7 @@ kestrix-cli files IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli graphics IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli pictures IMAGE... [--json] [--extract DIR] [--jobs N]
 kestrix-cli content IMAGE... [--json] [--kind KIND,...] [--extract DIR [--wav]] [--jobs N]
+kestrix-cli report IMAGE... [--json] --out DIR [--jobs N]
 kestrix-cli map IMAGE --png FILE [--width N]
 kestrix-cli --help | --version
 ```
@@ -83,6 +84,15 @@ kestrix-cli --help | --version
 - `kestrix-cli content` — поиск всего содержимого: картинки, звуки,
   приложения и файлы телефона за один проход. `--kind sound,application`
   оставляет только эти виды (`picture`, `sound`, `application`, `file`).
+- `kestrix-cli report` пишет отчёт для передачи найденного в папку `--out`:
+  всё содержимое по папкам, как `content --extract`, копии звуков в WAV,
+  значки приложений, страницу `index.html` (сведения, SHA-256 и MD5 образа,
+  карта флеш-памяти, таблица всех найденного с SHA-256 каждого, сортировка и
+  фильтр, картинки, звуки и значки прямо на странице; открывается без сети),
+  `items.csv` (UTF-8 с BOM) и `report.xml` в DFXML. В окне то же делает
+  «Файл / Сохранить отчёт…».
+- В JSON у каждой строки `files`, `graphics`, `pictures` и `content` есть
+  `"sha256"` её байтов, у `info` — `"sha256"` и `"md5"` всего образа.
 - `kestrix-cli map` рисует карту флеш-памяти (что где лежит и энтропию рядом)
   картинкой PNG шириной N точек.
 - `--json` печатает ровно один объект JSON на образ, одной строкой.

@@ -1,7 +1,6 @@
 #include "cli_extraction.h"
 
 #include "content_list.h"
-#include "content_extraction.h"
 #include "terminal_text.h"
 
 #include <algorithm>
@@ -82,17 +81,8 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
         }
         SaveToFolder(buffer, path, group.Plan, rangeOf, hooks, images);
         if (group.Sounds && wavFrom != nullptr && items != nullptr) {
-            // The WAV files of an image hold at most kWavBytesPerImageByte times
-            // its bytes, plus kWavFixedBytes, in all: a sound the bound cannot
-            // take is refused before it is decoded.
-            int64_t wavLeft = kWavBytesPerImageByte * static_cast<int64_t>(buffer.Bytes().size()) + kWavFixedBytes;
-            const WavStreamer toWav = [wavFrom, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
-                                                          std::string& why) {
-                const bool whole = wavFrom->ToWavStream(type, sound.data(), sound.size(), &out, wavLeft, &why);
-                if (whole)
-                    wavLeft -= out.Position();
-                return whole;
-            };
+            int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+            const WavStreamer toWav = BoundedWavStreamer(*wavFrom, wavLeft);
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
             };
@@ -103,6 +93,21 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
 }
 
 }  // namespace
+
+int64_t WavBytesBound(std::size_t imageBytes)
+{
+    return kWavBytesPerImageByte * static_cast<int64_t>(imageBytes) + kWavFixedBytes;
+}
+
+WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left)
+{
+    return [&plugin, &left](ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why) {
+        const bool whole = plugin.ToWavStream(type, sound.data(), sound.size(), &out, left, &why);
+        if (whole)
+            left -= out.Position();
+        return whole;
+    };
+}
 
 ExtractReport ExtractList(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
                           const KeptFiles& kept, std::ostream& err)

@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "content_list.h"
+#include "digest.h"
 #include "firmware_info.h"
 #include "picture_check.h"
 #include "terminal_text.h"
@@ -71,6 +72,17 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
     list("failed", "error", report.Failed);
     if (wav)
         list("no_wav", "why", report.NoWav);
+}
+
+// The SHA-256 of image[start, end) as a JSON field; null when the range is
+// not inside the image.
+void DigestField(JsonWriter& json, std::span<const uint8_t> image, int64_t start, int64_t end)
+{
+    json.Key("sha256");
+    if (start < 0 || end < start || end > static_cast<int64_t>(image.size()))
+        json.Null();
+    else
+        json.String(Sha256Hex(image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start))));
 }
 
 // What a row of the deep picture search adds to its JSON object.
@@ -203,7 +215,7 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
 
 }  // namespace
 
-Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText)
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image)
 {
     Listing listing;
     listing.Count = rows.Count();
@@ -220,7 +232,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    listing.Fields = [&rows, rowText, pictures](JsonWriter& json, std::size_t i) {
+    listing.Fields = [&rows, rowText, pictures, image](JsonWriter& json, std::size_t i) {
         const FoundRow& row = rows[i];
         const ResultRow text = rowText(i);
         json.Key("caption").String(Cp1251ToUtf8(text.Caption));
@@ -231,6 +243,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
         else
             json.Null();
         json.Key("size").Number(row.Size);
+        DigestField(json, image, row.Start, row.HasEnd() ? row.End : -1);
         if (pictures)
             PictureFields(json, rows, i, text);
     };
@@ -238,7 +251,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
 }
 
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
-                    const std::vector<std::size_t>& rows, bool wav)
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image)
 {
     Listing listing;
     listing.Count = rows.size();
@@ -252,7 +265,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
                                         ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    listing.Fields = [&found, &captions, &rows](JsonWriter& json, std::size_t i) {
+    listing.Fields = [&found, &captions, &rows, image](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
         json.Key("kind").String(ContentKindName(KindOf(item.Type)));
@@ -264,6 +277,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
         else
             json.String(Cp1251ToUtf8(item.EntryName));
         json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
+        DigestField(json, image, item.Start, item.End);
         ContentFields(json, item, found, captions);
     };
     return listing;
@@ -299,6 +313,7 @@ void PrintListing(std::ostream& out, bool json, const ImageTask& task, std::size
 void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBuffer& buffer)
 {
     const auto facts = ReadFirmwareInfo(buffer.Bytes());
+    const std::optional<ImageDigests> digests = DigestImage(buffer.Bytes());
     if (json) {
         JsonWriter writer;
         writer.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
@@ -312,11 +327,16 @@ void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBu
                 writer.Null();
             writer.EndObject();
         }
-        writer.EndArray().EndObject();
+        writer.EndArray();
+        writer.Key("sha256").String(digests->Sha256).Key("md5").String(digests->Md5).EndObject();
         out << writer.Text() << '\n';
         return;
     }
-    PrintTable(out, facts.size(), [&facts](std::size_t i) {
+    PrintTable(out, facts.size() + 2, [&facts, &digests](std::size_t i) {
+        if (i == facts.size())
+            return std::vector<std::string>{"SHA-256", digests->Sha256};
+        if (i == facts.size() + 1)
+            return std::vector<std::string>{"MD5", digests->Md5};
         return std::vector<std::string>{Cp1251ToUtf8(facts[i].Caption), Printable(ShownFactValue(facts[i]))};
     });
 }

@@ -14,11 +14,13 @@
 #include "list_kind.h"
 #include "map_command.h"
 #include "picture_check.h"
+#include "report_writer.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -73,11 +75,71 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 
 namespace {
 
-// Whether the request lists sounds, which the sound decoders check.
+// Whether the request lists sounds, which the sound decoders check: the
+// report always does.
 bool WantsSounds(const CliRequest& request)
 {
+    if (request.Report)
+        return true;
     return request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
                                                                   ContentKind::Sound) != request.Kinds.end());
+}
+
+// Loads the sound decoders and sets check to their verdicts; null, with a
+// message on err, when they cannot be loaded.
+const SoundPlugin* SoundChecks(SoundDecodeCheck& check, std::ostream& err)
+{
+    std::string why;
+    const SoundPlugin* plugin = LoadSoundPlugin(why);
+    if (plugin != nullptr)
+        check = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+            return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
+        };
+    else
+        err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
+    return plugin;
+}
+
+// "report": finds all content, checked, and writes its report into the
+// task's folder; one line on out (or a JSON object) tells what was written.
+CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
+                        std::ostream& err)
+{
+    ScanHooks hooks;
+    hooks.DecodeCheck = CheckPicture;
+    SoundDecodeCheck soundCheck;
+    const SoundPlugin* plugin = SoundChecks(soundCheck, err);
+    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
+    const std::vector<std::string> captions = ContentCaptions(found->Items);
+    ReportOptions options;
+    options.ImageName = ShownText(std::filesystem::path(task.ImagePath).filename().string());
+    options.Kept = request.Kept;
+    int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+    if (plugin != nullptr)
+        options.ToWav = BoundedWavStreamer(*plugin, wavLeft);
+    options.Program = "kestrix-cli";
+    options.Version = kVersion;
+    const ReportOutcome outcome = WriteReport(buffer, *found, found->Items, captions, *task.ExtractFolder, options);
+    for (const auto& [file, why] : outcome.Failed)
+        err << "kestrix-cli: " << TerminalText(file) << ": " << TerminalText(why) << '\n';
+    const std::string page = *task.ExtractFolder + "/index.html";
+    if (request.Json) {
+        JsonWriter json;
+        json.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
+        json.Key("report").String(ShownText(page)).Key("items").Number(static_cast<int64_t>(outcome.Items.size()));
+        json.Key("written").Number(static_cast<int64_t>(outcome.Written.size()));
+        json.Key("failed").BeginArray();
+        for (const auto& [file, why] : outcome.Failed)
+            json.BeginObject().Key("file").String(ShownText(file)).Key("error").String(ShownText(why)).EndObject();
+        json.EndArray().Key("no_wav").Number(static_cast<int64_t>(outcome.NoWav.size())).EndObject();
+        out << json.Text() << '\n';
+    } else {
+        out << outcome.Items.size() << (outcome.Items.size() == 1 ? " item" : " items") << ", "
+            << outcome.Written.size() << " files written, " << outcome.Failed.size() << " failed, "
+            << outcome.NoWav.size() << " sounds without WAV\n"
+            << TerminalText(page) << '\n';
+    }
+    return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
@@ -85,19 +147,9 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    const SoundPlugin* plugin = nullptr;
     SoundDecodeCheck soundCheck;
     // The sound decoders are loaded only when sounds are asked for.
-    if (WantsSounds(request)) {
-        std::string why;
-        plugin = LoadSoundPlugin(why);
-        if (plugin != nullptr)
-            soundCheck = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
-                return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
-            };
-        else
-            err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
-    }
+    const SoundPlugin* plugin = WantsSounds(request) ? SoundChecks(soundCheck, err) : nullptr;
     const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
     const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
@@ -119,7 +171,8 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         report = ExtractContent(buffer, items, listed, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
     }
-    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, captions, rows, request.Wav), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(),
+                 ContentRows(*found, captions, rows, request.Wav, buffer.Bytes()), report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -141,6 +194,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     }
     if (request.Content)
         return ExecuteContent(request, task, buffer, out, err);
+    if (request.Report)
+        return ExecuteReport(request, task, buffer, out, err);
     if (!request.List) {
         PrintInfo(out, request.Json, task, buffer);
         return CliStatus::Ok;
@@ -158,7 +213,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     std::optional<ExtractReport> report;
     if (task.ExtractFolder)
         report = ExtractList(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText, buffer.Bytes()),
+                 report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -166,7 +222,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 // side (at most request.jobs at once) with their output in the order given.
 CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (request.ExtractFolder)
+    if (request.ExtractFolder || request.ReportFolder)
         for (const std::string& image : request.Images)
             request.Kept.Add(image);
     // The sound decoders' module opens beside the reading of the first image,
@@ -193,7 +249,7 @@ CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
     const bool several = request.Images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.Images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {
-        ImageTask task{image, ShownText(image), request.ExtractFolder, several};
+        ImageTask task{image, ShownText(image), request.Report ? request.ReportFolder : request.ExtractFolder, several};
         if (several && task.ExtractFolder)
             *task.ExtractFolder += "/" + folders[index];
         if (several && !request.Json)

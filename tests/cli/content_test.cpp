@@ -24,6 +24,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using test_support::CliResult;
+using test_support::Digest;
 using test_support::FlashImageBuilder;
 using test_support::Json;
 using test_support::ReadFileBytes;
@@ -82,6 +83,12 @@ TEST_F(CliContent, JsonRowsCarryKindStatusEntryAndWhatEachKindTells)
         EXPECT_EQ(row["end"].toInt(), expected[i].start + expected[i].size);
         EXPECT_EQ(row["size"].toInt(), expected[i].size);
     }
+    // Each item's SHA-256 is that of the bytes it was built from.
+    const Bytes items[] = {m_gif, m_midi, m_jar, Bytes{'h', 'e', 'l', 'l', 'o'}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(rows[i].toObject()["sha256"].toString().toStdString(),
+                  Digest(QByteArrayView(items[i].data(), static_cast<qsizetype>(items[i].size()))))
+            << i;
     EXPECT_EQ(rows[0].toObject()["status"].toString(), "complete");
     EXPECT_EQ(rows[0].toObject()["width"].toInt(), 8);
     EXPECT_TRUE(rows[0].toObject()["entry"].isNull());
