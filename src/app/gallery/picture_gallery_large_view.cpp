@@ -1,12 +1,8 @@
 #include "picture_gallery.h"
 
 #include "filter_bar.h"
-#include "grid_delegate.h"
-#include "name_column_stretch.h"
 #include "picture_gallery_preview.h"
 #include "picture_sort_model.h"
-#include "sort_busy_hint.h"
-#include "thumbnail_delegate.h"
 #include <QBuffer>
 #include <QGroupBox>
 #include <QHBoxLayout>
