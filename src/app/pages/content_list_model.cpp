@@ -1,5 +1,7 @@
 #include "content_list_model.h"
 
+#include "picture_gallery_model.h"
+
 #include "code_page.h"
 #include "scratch_copy.h"
 #include "sound_player_bar.h"
@@ -228,6 +230,7 @@ QVariant ContentListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole: return Cell(item, itemIndex, index.column());
     case SortRole: return SortKey(item, itemIndex, index.column());
     case ItemRole: return static_cast<qulonglong>(itemIndex);
+    case PictureGalleryModel::PictureStatusRole: return static_cast<int>(item.Status);
     case Qt::DecorationRole:
         if (index.column() != kName || m_kind != ContentKind::Application)
             return {};

@@ -1,11 +1,11 @@
 #include "content_page.h"
 
-#include "window_text.h"
-
 #include "filter_bar.h"
 #include "name_column_stretch.h"
+#include "picture_sort_model.h"
 #include "sort_busy_hint.h"
 #include "sound_player_bar.h"
+#include "window_text.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -22,43 +22,8 @@
 
 namespace kestrix {
 
-// Sorts by ContentListModel::SortRole and keeps the rows the filter passes.
-class ContentFilterModel : public QSortFilterProxyModel {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    void SetFilter(const QString& text, bool onlyFaulty)
-    {
-        m_text = text;
-        m_onlyFaulty = onlyFaulty;
-        invalidateFilter();
-    }
-
-    bool Accepts(const ContentListModel& model, int row) const
-    {
-        const ContentResults* results = model.Results();
-        if (results == nullptr)
-            return false;
-        const FoundItem& item = results->Found.Items[model.ItemOf(row)];
-        if (m_onlyFaulty && item.Status != ItemStatus::Truncated && item.Status != ItemStatus::Damaged)
-            return false;
-        return m_text.isEmpty() ||
-               model.data(model.index(row, 0), Qt::DisplayRole).toString().contains(m_text, Qt::CaseInsensitive);
-    }
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex&) const override
-    {
-        return Accepts(*static_cast<const ContentListModel*>(sourceModel()), row);
-    }
-
-private:
-    QString m_text;
-    bool m_onlyFaulty = false;
-};
-
 ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
-    : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new ContentFilterModel(this)),
+    : QWidget(parent), m_model(new ContentListModel(kind, this)), m_sorted(new PictureSortModel(this)),
       m_filter(new FilterBar), m_table(new QTableView), m_count(new QLabel)
 {
     connect(m_filter, &FilterBar::Changed, this, [this] { SetFilter(m_filter->Text(), m_filter->OnlyFlawed()); });
@@ -140,7 +105,8 @@ void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std:
 
 void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 {
-    m_sorted->SetFilter(text, onlyFaulty);
+    m_sorted->SetNameFilter(text);
+    m_sorted->SetOnlyFlawed(onlyFaulty);
     ShowCount();
 }
 
@@ -162,9 +128,8 @@ int ContentPage::ShownCount() const
 std::vector<bool> ContentPage::ShownItems() const
 {
     std::vector<bool> shown(Results() != nullptr ? Results()->Found.Items.size() : 0, false);
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        if (m_sorted->Accepts(*m_model, row))
-            shown[m_model->ItemOf(row)] = true;
+    for (int row = 0; row < m_sorted->rowCount(); ++row)
+        shown[m_model->ItemOf(m_sorted->mapToSource(m_sorted->index(row, 0)).row())] = true;
     return shown;
 }
 

@@ -17,7 +17,7 @@ class QToolButton;
 
 namespace kestrix {
 
-class ContentFilterModel;
+class PictureSortModel;
 class FilterBar;
 class NameColumnStretch;
 class SoundPlayerBar;
@@ -86,7 +86,7 @@ private:
     void ShowCount();
 
     ContentListModel* m_model;
-    ContentFilterModel* m_sorted;
+    PictureSortModel* m_sorted;
     FilterBar* m_filter;
     QTableView* m_table;
     QLabel* m_count;

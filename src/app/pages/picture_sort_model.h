@@ -8,8 +8,9 @@
 
 namespace kestrix {
 
-// The gallery's rows in the order the user picked with a click on a column
-// header (PictureGalleryModel::SortRole): numbers as numbers, texts by
+// The rows of the gallery and of the content pages in the order the user
+// picked with a click on a column header (the sort role: PictureGalleryModel::SortRole
+// unless set otherwise): numbers as numbers, texts by
 // NaturalCompare. Rows of equal keys, and all rows while unsorted (column -1),
 // keep the search's order. Rows can be filtered by a part of their name (the
 // display text of column 0, case ignored) and to the truncated and damaged
