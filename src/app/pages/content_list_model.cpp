@@ -1,5 +1,7 @@
 #include "content_list_model.h"
 
+#include "digest.h"
+
 #include "code_page.h"
 #include "scratch_copy.h"
 #include "sound_player_bar.h"
@@ -37,6 +39,7 @@ ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstrac
                   << QStringLiteral("Дорожки");
     else if (kind == ContentKind::Application)
         m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия");
+    m_headers << QStringLiteral("SHA-256");
 }
 
 void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
@@ -50,6 +53,7 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
                 m_rows.push_back(i);
     m_icons.assign(m_rows.size(), QIcon());
     m_iconMade.assign(m_rows.size(), false);
+    m_digests.assign(m_rows.size(), QString());
     endResetModel();
 }
 
@@ -97,6 +101,22 @@ QString ContentListModel::StatusText(ContentKind kind, ItemStatus status)
     return QString::fromUtf16(words.Endings[which]) + u' ' + QString::fromUtf16(words.Noun);
 }
 
+std::size_t ContentListModel::RowOfItem(std::size_t itemIndex) const
+{
+    return static_cast<std::size_t>(std::lower_bound(m_rows.begin(), m_rows.end(), itemIndex) - m_rows.begin());
+}
+
+QString ContentListModel::DigestOf(const FoundItem& item, std::size_t row) const
+{
+    // Computed when first shown, copied or sorted: most rows are never looked at.
+    if (m_digests[row].isEmpty() && item.Start >= 0 && item.End >= item.Start &&
+        static_cast<std::size_t>(item.End) <= m_image.size())
+        m_digests[row] = QString::fromLatin1(
+            Sha256Hex(m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())))
+                .c_str());
+    return m_digests[row];
+}
+
 QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int column) const
 {
     const ContentFound& found = m_results->Found;
@@ -111,6 +131,8 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
     case kEntry: return Text(item.EntryName);
     default: break;
     }
+    if (column == DigestColumn())
+        return DigestOf(item, RowOfItem(index));
     const int detail = column - kFirstDetail;
     if (m_kind == ContentKind::Sound) {
         switch (detail) {

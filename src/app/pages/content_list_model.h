@@ -62,10 +62,16 @@ public:
     // "Целая картинка", "Целое приложение", "Обрезанный файл"...
     static QString StatusText(ContentKind kind, ItemStatus status);
 
+    // The last column: the SHA-256 of each row's bytes, computed when first asked for.
+    int DigestColumn() const noexcept { return static_cast<int>(m_headers.size()) - 1; }
+
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
+    QString DigestOf(const FoundItem& item, std::size_t row) const;
+    // The row of the item with index itemIndex in Found.Items.
+    std::size_t RowOfItem(std::size_t itemIndex) const;
 
 public:
     // The image the items lie in (kept alive by the page's owner).
@@ -80,6 +86,7 @@ private:
     QStringList m_headers;
     mutable std::vector<QIcon> m_icons;
     mutable std::vector<bool> m_iconMade;
+    mutable std::vector<QString> m_digests;
     bool m_hexOffsets = false;
 };
 

@@ -101,6 +101,9 @@ void TForm1::BuildMenu()
     m_saveAllItem->setObjectName(QStringLiteral("SaveAllItem"));
     connect(m_saveItem, &QAction::triggered, this, &TForm1::SaveClick);
     connect(m_saveAllItem, &QAction::triggered, this, &TForm1::SaveAllRows);
+    m_saveReportItem = file->addAction(QStringLiteral("Сохранить &отчёт…"));
+    m_saveReportItem->setObjectName(QStringLiteral("SaveReportItem"));
+    connect(m_saveReportItem, &QAction::triggered, this, &TForm1::SaveReportClick);
     m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     file->addSeparator();
     m_n4 = file->addAction(QStringLiteral("&Выход"));
