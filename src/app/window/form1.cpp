@@ -11,6 +11,7 @@
 #include "firmware_info.h"
 #include "hex_dock.h"
 #include "hex_text.h"
+#include "image_digests_label.h"
 #include "overwrite_dialog.h"
 #include "pattern_search.h"
 #include "picture_check.h"
@@ -97,6 +98,7 @@ TForm1::~TForm1()
     m_hex1.PostNotice = nullptr;
     // The gallery, a child widget, outlives m_hex1; its decoders must not.
     m_allPictures->Clear();
+    m_imageDigests->Stop();
 }
 
 void TForm1::LoadPlaceholder()
@@ -187,6 +189,7 @@ void TForm1::ShowFirmwareInfo()
     for (const FirmwareFact& fact : ReadFirmwareInfo(m_hex1.Bytes()))
         rows.push_back({fact.Caption, {WindowFactValue(fact)}, -1});
     m_infoList->Model().SetRows(std::move(rows));
+    m_imageDigests->Start(m_hex1.Bytes());
 }
 
 // Commands ------------------------------------------------------------------
@@ -787,6 +790,8 @@ void TForm1::LoadImageFrom(const std::string& localPath)
 {
     const bool hadImage = m_hex1.DataSize() > 0;
     ForgetPictures();
+    // The digests read the buffer the load replaces.
+    m_imageDigests->Stop();
     try {
         m_hex1.LoadFromFile(localPath);
     } catch (...) {
@@ -812,6 +817,7 @@ void TForm1::ForgetImageResults()
     m_fileList->Model().Clear();
     m_finded->Model().Clear();
     m_infoList->Model().Clear();
+    m_imageDigests->Stop();
     ForgetPictures();
     ClearPreview();
 }

@@ -33,6 +33,7 @@ class PictureGallery;
 class ContentPage;
 struct ContentResults;
 class ProgressGauge;
+class ImageDigestsLabel;
 class StatusMessage;
 struct SaveOutcome;
 class ResultListView;
@@ -99,6 +100,7 @@ public:
     ResultListView* FileList() const noexcept { return m_fileList; }
     ResultListView* Finded() const noexcept { return m_finded; }
     ResultListView* InfoList() const noexcept { return m_infoList; }
+    ImageDigestsLabel* ImageDigestsView() const noexcept { return m_imageDigests; }
     ProgressGauge* ProgressBar() const noexcept { return m_progressBar; }
     // Beside the gauge while a scan or save runs: its percentage and the button that stops it.
     QLabel* ProgressText() const noexcept { return m_progressText; }
@@ -348,6 +350,7 @@ private:
     ResultListView* m_fileList = nullptr;
     ResultListView* m_finded = nullptr;
     ResultListView* m_infoList = nullptr;
+    ImageDigestsLabel* m_imageDigests = nullptr;
     ProgressGauge* m_progressBar = nullptr;
     QWidget* m_progressStrip = nullptr;
     QLabel* m_progressText = nullptr;

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "image_digests_label.h"
 
 #include "about_memo.h"
 #include "content_page.h"
@@ -101,7 +102,7 @@ void TForm1::BuildMenu()
     m_saveAllItem->setObjectName(QStringLiteral("SaveAllItem"));
     connect(m_saveItem, &QAction::triggered, this, &TForm1::SaveClick);
     connect(m_saveAllItem, &QAction::triggered, this, &TForm1::SaveAllRows);
-    m_saveReportItem = file->addAction(QStringLiteral("Сохранить &отчёт…"));
+    m_saveReportItem = file->addAction(QStringLiteral("Сохранить о&тчёт…"));
     m_saveReportItem->setObjectName(QStringLiteral("SaveReportItem"));
     connect(m_saveReportItem, &QAction::triggered, this, &TForm1::SaveReportClick);
     m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
@@ -334,7 +335,15 @@ void TForm1::BuildPages()
         },
         false, false);
     m_infoList->setObjectName(QStringLiteral("InfoList"));
-    m_page->addTab(m_infoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
+    // The image's digests, ours, under the design's table of five facts.
+    auto* firmware = new QWidget;
+    auto* firmwareLayout = new QVBoxLayout(firmware);
+    firmwareLayout->setContentsMargins(0, 0, 0, 0);
+    firmwareLayout->addWidget(m_infoList, 1);
+    m_imageDigests = new ImageDigestsLabel;
+    m_imageDigests->setContentsMargins(4, 2, 4, 4);
+    firmwareLayout->addWidget(m_imageDigests);
+    m_page->addTab(firmware, ImageList::Icon(7), QStringLiteral("О Прошивке"));
 
     m_page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
 
