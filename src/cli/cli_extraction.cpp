@@ -1,6 +1,7 @@
 #include "cli_extraction.h"
 
 #include "content_list.h"
+#include "content_extraction.h"
 #include "terminal_text.h"
 
 #include <algorithm>

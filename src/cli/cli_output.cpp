@@ -114,7 +114,8 @@ void MidletFields(JsonWriter& json, const FoundItem& item, const MidletInfo& mid
 }
 
 // What a row of the content search says beyond its range, for its kind.
-void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& found)
+void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& found,
+                   const std::vector<std::string>& captions)
 {
     switch (KindOf(item.Type)) {
     case ContentKind::Picture:
@@ -135,13 +136,23 @@ void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& 
             json.Null();
         else
             MidletFields(json, item, found.Midlets[static_cast<std::size_t>(item.Midlet)]);
+        if (item.Type != ItemType::Jad)
+            break;
+        json.Key("jar");
+        if (item.Jar < 0) {
+            json.Null();
+            break;
+        }
+        json.BeginObject().Key("caption").String(Cp1251ToUtf8(captions[static_cast<std::size_t>(item.Jar)]));
+        json.Key("start").Number(found.Items[static_cast<std::size_t>(item.Jar)].Start);
+        json.Key("cut").Bool(item.JarFit == JarMatch::Cut).EndObject();
         break;
     case ContentKind::File: break;
     }
 }
 
 // The details column of the content search's plain table.
-std::string ContentDetails(const FoundItem& item, const ContentFound& found)
+std::string ContentDetails(const FoundItem& item, const ContentFound& found, const std::vector<std::string>& captions)
 {
     switch (KindOf(item.Type)) {
     case ContentKind::Picture: {
@@ -165,8 +176,13 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        return TerminalText(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
-               (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
+        std::string text = TerminalText(midlet.Name) +
+                           (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
+                           (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
+        if (item.Jar >= 0)
+            text += "; jar: " + Printable(captions[static_cast<std::size_t>(item.Jar)]) +
+                    (item.JarFit == JarMatch::Cut ? " (cut)" : "");
+        return text;
     }
     case ContentKind::File: return {};
     }
@@ -230,24 +246,24 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
     return listing;
 }
 
-Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
-                    const std::vector<std::string>& captions, bool wav, std::span<const uint8_t> image)
+Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image)
 {
     Listing listing;
-    listing.Count = items.size();
+    listing.Count = rows.size();
     listing.Wav = wav;
     listing.Columns = {"name", "kind", "type", "start", "end", "size", "status", "details", "entry"};
-    listing.Cells = [&found, &items, &captions](std::size_t i) {
-        const FoundItem& item = items[i];
-        return std::vector<std::string>{Printable(captions[i]),        std::string(ContentKindName(KindOf(item.Type))),
+    listing.Cells = [&found, &captions, &rows](std::size_t i) {
+        const FoundItem& item = found.Items[rows[i]];
+        return std::vector<std::string>{Printable(captions[rows[i]]),  std::string(ContentKindName(KindOf(item.Type))),
                                         Printable(ItemTypeName(item)), std::to_string(item.Start),
                                         std::to_string(item.End),      std::to_string(item.Size()),
-                                        ItemStatusName(item.Status),   ContentDetails(item, found),
+                                        ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    listing.Fields = [&found, &items, &captions, image](JsonWriter& json, std::size_t i) {
-        const FoundItem& item = items[i];
-        json.Key("caption").String(Cp1251ToUtf8(captions[i]));
+    listing.Fields = [&found, &captions, &rows, image](JsonWriter& json, std::size_t i) {
+        const FoundItem& item = found.Items[rows[i]];
+        json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
         json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
         json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
         json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
@@ -258,7 +274,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
             json.String(Cp1251ToUtf8(item.EntryName));
         json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
         DigestField(json, image, item.Start, item.End);
-        ContentFields(json, item, found);
+        ContentFields(json, item, found, captions);
     };
     return listing;
 }

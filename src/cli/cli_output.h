@@ -36,10 +36,12 @@ struct Listing {
 // null for a row without an end inside the image).
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image);
 
-// The items of the content search of image, with their captions; each row's
-// JSON carries the SHA-256 of the item's bytes ("sha256").
-Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
-                    const std::vector<std::string>& captions, bool wav, std::span<const uint8_t> image);
+// The items of the content search at the indices rows of found.Items, with
+// the captions of all its items (ContentCaptions). A descriptor's row names
+// the archive it describes: "jar" {"caption", "start", "cut"} or null. Each
+// row's JSON carries the SHA-256 of the item's bytes in image ("sha256").
+Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image);
 
 // Prints listing of the image of task (imageSize bytes): one JSON object on
 // one line ({"image", "size", "rows", and with report "written", "failed",

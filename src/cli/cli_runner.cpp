@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -73,6 +74,14 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 }
 
 namespace {
+
+// Whether the request lists sounds, which the sound decoders check.
+bool WantsSounds(const CliRequest& request)
+{
+    return request.Report ||
+           (request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
+                                                                   ContentKind::Sound) != request.Kinds.end()));
+}
 
 // Loads the sound decoders and sets check to their verdicts; null, with a
 // message on err, when they cannot be loaded.
@@ -136,31 +145,34 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    // The sound decoders are loaded only when sounds are asked for.
-    const bool sounds = request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
-                                                           ContentKind::Sound) != request.Kinds.end();
+    const SoundPlugin* plugin = nullptr;
     SoundDecodeCheck soundCheck;
-    const SoundPlugin* plugin = sounds ? SoundChecks(soundCheck, err) : nullptr;
+    // The sound decoders are loaded only when sounds are asked for.
+    if (WantsSounds(request))
+        plugin = SoundChecks(soundCheck, err);
     const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
-    const std::vector<std::string> allCaptions = ContentCaptions(found->Items);
+    const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
-    std::vector<FoundItem> items;
-    std::vector<std::string> captions;
+    std::vector<std::size_t> rows;
     for (std::size_t i = 0; i < found->Items.size(); ++i) {
         const ContentKind kind = KindOf(found->Items[i].Type);
-        if (request.Kinds.empty() ||
-            std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end()) {
-            items.push_back(found->Items[i]);
-            captions.push_back(allCaptions[i]);
-        }
+        if (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end())
+            rows.push_back(i);
     }
     std::optional<ExtractReport> report;
-    if (task.ExtractFolder)
-        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
+    if (task.ExtractFolder) {
+        std::vector<FoundItem> items;
+        std::vector<std::string> listed;
+        for (const std::size_t i : rows) {
+            items.push_back(found->Items[i]);
+            listed.push_back(captions[i]);
+        }
+        report = ExtractContent(buffer, items, listed, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
+    }
     PrintListing(out, request.Json, task, buffer.DataSize(),
-                 ContentRows(*found, items, captions, request.Wav, buffer.Bytes()), report);
+                 ContentRows(*found, captions, rows, request.Wav, buffer.Bytes()), report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -213,6 +225,27 @@ CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
     if (request.ExtractFolder || request.ReportFolder)
         for (const std::string& image : request.Images)
             request.Kept.Add(image);
+    // The sound decoders' module opens beside the reading of the first image,
+    // on a core that would wait for it otherwise; without a thread it opens
+    // when first asked for.
+    std::thread opening;
+    if (WantsSounds(request)) {
+        try {
+            opening = std::thread([] {
+                std::string why;
+                LoadSoundPlugin(why);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    const struct Joiner {
+        std::thread& Thread;
+        ~Joiner()
+        {
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } joiner{opening};
     const bool several = request.Images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.Images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {

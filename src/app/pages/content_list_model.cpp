@@ -38,7 +38,8 @@ ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstrac
         m_headers << QStringLiteral("Длительность") << QStringLiteral("Частота, Гц") << QStringLiteral("Каналы")
                   << QStringLiteral("Дорожки");
     else if (kind == ContentKind::Application)
-        m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия");
+        m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия")
+                  << QStringLiteral("Архив");
     m_headers << QStringLiteral("SHA-256");
 }
 
@@ -148,10 +149,23 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
         case 0: return QString::fromUtf8(midlet->Name.c_str());
         case 1: return QString::fromUtf8(midlet->Vendor.c_str());
         case 2: return QString::fromUtf8(midlet->Version.c_str());
+        case 3: return JarText(item);
         default: return {};
         }
     }
     return {};
+}
+
+QString ContentListModel::JarText(const FoundItem& item) const
+{
+    if (item.Jar < 0)
+        return {};
+    const QString caption = Text(m_results->Captions[static_cast<std::size_t>(item.Jar)]);
+    switch (item.JarFit) {
+    case JarMatch::Cut: return caption + QStringLiteral(" (обрезан)");
+    case JarMatch::OtherSize: return caption + QStringLiteral(" (другого размера)");
+    default: return caption;
+    }
 }
 
 QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int column) const

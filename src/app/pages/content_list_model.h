@@ -72,6 +72,9 @@ private:
     QString DigestOf(const FoundItem& item, std::size_t row) const;
     // The row of the item with index itemIndex in Found.Items.
     std::size_t RowOfItem(std::size_t itemIndex) const;
+    // A descriptor's archive: its caption, and "(обрезан)" when it is cut or
+    // "(другого размера)" when it is not of the stated size; "" for none.
+    QString JarText(const FoundItem& item) const;
 
 public:
     // The image the items lie in (kept alive by the page's owner).

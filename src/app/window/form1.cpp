@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_page.h"
 #include "error_box.h"
