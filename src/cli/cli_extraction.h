@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli_request.h"
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_search.h"
 #include "custom_hex_buffer.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_search.h"
 #include "custom_hex_buffer.h"
