@@ -1,7 +1,6 @@
 #include "cli_extraction.h"
 
 #include "content_list.h"
-#include "content_extraction.h"
 #include "terminal_text.h"
 
 #include <algorithm>

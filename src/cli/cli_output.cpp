@@ -176,12 +176,16 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found, con
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        std::string text = TerminalText(midlet.Name) +
-                           (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
-                           (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
-        if (item.Jar >= 0)
-            text += "; jar: " + Printable(captions[static_cast<std::size_t>(item.Jar)]) +
-                    (item.JarFit == JarMatch::Cut ? " (cut)" : "");
+        std::string text = TerminalText(midlet.Name);
+        if (!midlet.Vendor.empty())
+            text.append(", ").append(TerminalText(midlet.Vendor));
+        if (!midlet.Version.empty())
+            text.append(" ").append(TerminalText(midlet.Version));
+        if (item.Jar >= 0) {
+            text.append("; jar: ").append(Printable(captions[static_cast<std::size_t>(item.Jar)]));
+            if (item.JarFit == JarMatch::Cut)
+                text.append(" (cut)");
+        }
         return text;
     }
     case ContentKind::File: return {};
@@ -264,7 +268,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
     listing.Fields = [&found, &captions, &rows, image](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
-        json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
+        json.Key("kind").String(ContentKindName(KindOf(item.Type)));
         json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
         json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
         json.Key("status").String(ItemStatusName(item.Status)).Key("entry");

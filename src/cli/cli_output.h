@@ -37,9 +37,10 @@ struct Listing {
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image);
 
 // The items of the content search at the indices rows of found.Items, with
-// the captions of all its items (ContentCaptions). A descriptor's row names
-// the archive it describes: "jar" {"caption", "start", "cut"} or null. Each
-// row's JSON carries the SHA-256 of the item's bytes in image ("sha256").
+// the captions of all its items (ContentCaptions), image holding their bytes.
+// A descriptor's row names the archive it describes: "jar" {"caption",
+// "start", "cut"} or null. Each row's JSON carries the SHA-256 of the item's
+// bytes ("sha256").
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
                     const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image);
 

@@ -75,12 +75,14 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 
 namespace {
 
-// Whether the request lists sounds, which the sound decoders check.
+// Whether the request lists sounds, which the sound decoders check: the
+// report always does.
 bool WantsSounds(const CliRequest& request)
 {
-    return request.Report ||
-           (request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
-                                                                   ContentKind::Sound) != request.Kinds.end()));
+    if (request.Report)
+        return true;
+    return request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
+                                                                  ContentKind::Sound) != request.Kinds.end());
 }
 
 // Loads the sound decoders and sets check to their verdicts; null, with a
@@ -145,11 +147,9 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    const SoundPlugin* plugin = nullptr;
     SoundDecodeCheck soundCheck;
     // The sound decoders are loaded only when sounds are asked for.
-    if (WantsSounds(request))
-        plugin = SoundChecks(soundCheck, err);
+    const SoundPlugin* plugin = WantsSounds(request) ? SoundChecks(soundCheck, err) : nullptr;
     const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
     const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not

@@ -1,7 +1,9 @@
 #include "json_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 
 namespace kestrix {
 
@@ -54,7 +56,9 @@ JsonWriter& JsonWriter::String(std::string_view utf8)
 JsonWriter& JsonWriter::Number(int64_t value)
 {
     BeforeValue();
-    m_text += std::to_string(value);
+    char digits[24];
+    const std::to_chars_result written = std::to_chars(std::begin(digits), std::end(digits), value);
+    m_text.append(digits, written.ptr);
     return *this;
 }
 
