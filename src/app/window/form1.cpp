@@ -729,7 +729,7 @@ void TForm1::RunCommand(const std::function<void()>& command)
 
 void TForm1::ReportError(const QString& message)
 {
-    const QString text = ErrorBoxText(message);
+    const QString text = ErrorBoxText(OwnErrorInRussian(message));
     if (m_seams.ErrorBox)
         m_seams.ErrorBox(text);
     else
