@@ -11,8 +11,10 @@
 #include "progress_gauge.h"
 #include "result_list_view.h"
 #include "sound_player.h"
+#include "sound_player_bar.h"
 #include "status_message.h"
 #include "user_guide.h"
+#include "window_layout.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -20,8 +22,10 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,6 +40,8 @@
 
 namespace kestrix {
 namespace {
+
+const QString kLayoutSection = QStringLiteral("KestrixWindow");
 
 QString AboutText()
 {
@@ -419,5 +425,79 @@ void TForm1::BuildStatusBar()
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
 }
+
+std::unique_ptr<WindowLayout> TForm1::MakeLayout()
+{
+    const auto flag = [](QAction* action) {
+        return LayoutValue{QString(), [action] { return QString::number(action->isChecked() ? 1 : 0); },
+                           [action](const QString& text) { action->setChecked(text == QStringLiteral("1")); }};
+    };
+    std::vector<LayoutValue> values;
+    values.push_back({QStringLiteral("PicturesView"),
+                      [this] {
+                          return m_allPictures->Mode() == PictureGallery::ViewMode::Details ? QStringLiteral("table")
+                                                                                            : QStringLiteral("grid");
+                      },
+                      [this](const QString& text) {
+                          m_allPictures->SetMode(text == QStringLiteral("table")
+                                                     ? PictureGallery::ViewMode::Details
+                                                     : PictureGallery::ViewMode::Thumbnails);
+                      }});
+    values.push_back({QStringLiteral("ThumbnailSide"),
+                      [this] { return QString::number(m_allPictures->ThumbnailSide()); },
+                      [this](const QString& text) {
+                          bool ok = false;
+                          if (const int side = text.toInt(&ok); ok)
+                              m_allPictures->SetThumbnailSide(side);
+                      }});
+    LayoutValue picturesHex = flag(m_allPictures->HexOffsetsAction());
+    picturesHex.Key = QStringLiteral("AllPictures/HexOffsets");
+    values.push_back(picturesHex);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles}) {
+        if (auto* hex = page->findChild<QAction*>(QStringLiteral("HexOffsets"))) {
+            LayoutValue value = flag(hex);
+            value.Key = page->objectName() + QStringLiteral("/HexOffsets");
+            values.push_back(value);
+        }
+    }
+    if (m_sounds->Player() != nullptr) {
+        if (auto* volume = m_sounds->Player()->findChild<QSlider*>(QStringLiteral("PlayVolume"))) {
+            values.push_back({QStringLiteral("Volume"), [volume] { return QString::number(volume->value()); },
+                              [volume](const QString& text) {
+                                  bool ok = false;
+                                  if (const int value = text.toInt(&ok); ok)
+                                      volume->setValue(value);
+                              }});
+        }
+    }
+    return std::make_unique<WindowLayout>(*this, kLayoutSection, std::move(values));
+}
+
+void TForm1::RestoreLayout()
+{
+    bool restored = false;
+    try {
+        restored = MakeLayout()->Restore(m_regIniStore1);
+    } catch (const std::exception&) {
+        // A layout that cannot be read leaves the window as on a first start.
+    }
+    if (!restored) {
+        // Wide enough for every page's tab, so that none hides behind the tab bar's arrows.
+        const int tabs =
+            m_page->tabBar()->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth);
+        resize(std::max(width(), tabs), height());
+    }
+}
+
+void TForm1::SaveLayout()
+{
+    try {
+        MakeLayout()->Save(m_regIniStore1);
+    } catch (const std::exception&) {
+        // The layout is a convenience: a store that cannot be written must not keep the window open.
+    }
+}
+
+// Command bodies --------------------------------------------------------------
 
 }  // namespace kestrix
