@@ -39,7 +39,7 @@ MANPAGER=cat MANWIDTH=80 man kestrix-cli | head -20
 MANPAGER=cat man -w kestrix
 test -f /usr/share/doc/Kestrix/README.html
 test -f /usr/share/doc/Kestrix/README.ru
-test -f /usr/share/applications/kestrix.desktop
+test -f /usr/share/applications/org.kestrix.Kestrix.desktop
 test -f /usr/share/icons/hicolor/256x256/apps/kestrix.png
 appstreamcli validate --no-net /usr/share/metainfo/org.kestrix.Kestrix.metainfo.xml || true
 echo "== completion"

@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     QApplication::setApplicationVersion(QString::fromLatin1(kestrix::kShortVersion));
-    QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrix.Kestrix"));
     kestrix::InstallQtTranslations(app);
     const QString image = kestrix::ImageArgument(QApplication::arguments());
     const QByteArray imagePath = image.isEmpty() ? QByteArray() : kestrix::ImageArgumentBytes(image, argc, argv);

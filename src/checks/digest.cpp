@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace kestrix {
 namespace {
@@ -47,31 +48,58 @@ std::string Final(const DigestContext& context)
     return Hex(digest, length);
 }
 
+// The digest's implementation fetched once: OpenSSL 3 looks an implicit
+// EVP_sha256() up anew on every use, which costs more than a small item's digest.
+const EVP_MD* Fetched(const char* name)
+{
+    EVP_MD* type = EVP_MD_fetch(nullptr, name, nullptr);
+    if (type == nullptr)
+        throw std::runtime_error(std::string("the digest ") + name + " is not available");
+    return type;
+}
+
+// One context per thread and digest, reset for each use.
 std::string DigestHex(const EVP_MD* type, std::span<const uint8_t> bytes)
 {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, type, nullptr) != 1)
+    thread_local DigestContext sha256(nullptr, &EVP_MD_CTX_free);
+    thread_local DigestContext md5(nullptr, &EVP_MD_CTX_free);
+    DigestContext& context = EVP_MD_get_size(type) == 16 ? md5 : sha256;
+    if (!context)
+        context.reset(EVP_MD_CTX_new());
+    if (!context || EVP_DigestInit_ex(context.get(), type, nullptr) != 1)
         throw std::runtime_error("the digest could not be computed");
-    return Hex(digest, length);
+    Update(context, bytes);
+    return Final(context);
+}
+
+const EVP_MD* Sha256Type()
+{
+    static const EVP_MD* const kType = Fetched("SHA256");
+    return kType;
+}
+
+const EVP_MD* Md5Type()
+{
+    static const EVP_MD* const kType = Fetched("MD5");
+    return kType;
 }
 
 }  // namespace
 
 std::string Sha256Hex(std::span<const uint8_t> bytes)
 {
-    return DigestHex(EVP_sha256(), bytes);
+    return DigestHex(Sha256Type(), bytes);
 }
 
 std::string Md5Hex(std::span<const uint8_t> bytes)
 {
-    return DigestHex(EVP_md5(), bytes);
+    return DigestHex(Md5Type(), bytes);
 }
 
 std::optional<ImageDigests> DigestImage(std::span<const uint8_t> image, const std::atomic<bool>* cancel)
 {
-    const DigestContext sha256 = NewContext(EVP_sha256());
-    const DigestContext md5 = NewContext(EVP_md5());
+    const DigestContext sha256 = NewContext(Sha256Type());
+    const DigestContext md5 = NewContext(Md5Type());
     for (std::size_t at = 0; at < image.size(); at += kImageSlice) {
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed))
             return std::nullopt;

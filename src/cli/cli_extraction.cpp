@@ -10,10 +10,6 @@
 namespace kestrix {
 namespace {
 
-// The bound of the WAV files of one image (content --wav).
-constexpr int64_t kWavBytesPerImageByte = 32;
-constexpr int64_t kWavFixedBytes = int64_t{64} << 20;
-
 // The files of one folder of an extraction.
 struct ExtractionGroup {
     std::string Subfolder;  // empty: the extraction's folder itself
@@ -93,11 +89,6 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
 }
 
 }  // namespace
-
-int64_t WavBytesBound(std::size_t imageBytes)
-{
-    return kWavBytesPerImageByte * static_cast<int64_t>(imageBytes) + kWavFixedBytes;
-}
 
 WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left)
 {

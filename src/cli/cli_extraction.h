@@ -8,6 +8,7 @@
 #include "extraction.h"
 #include "found_rows.h"
 #include "list_kind.h"
+#include "report_writer.h"
 #include "sound_plugin.h"
 
 #include <ostream>
@@ -15,10 +16,6 @@
 #include <vector>
 
 namespace kestrix {
-
-// The bytes all WAV files made of one image's sounds may hold together: 32
-// times the image's bytes plus 64 MiB.
-int64_t WavBytesBound(std::size_t imageBytes);
 
 // Writes sounds as WAV files with the decoders of plugin, all its calls
 // together at most left bytes (WavBytesBound): a sound the bound cannot take

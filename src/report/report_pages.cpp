@@ -197,9 +197,10 @@ std::string ReportHtml(const ReportImage& image, const FlashMap& map, const std:
             "<option value=\"picture\">Картинки</option><option value=\"sound\">Звуки</option>"
             "<option value=\"application\">Приложения</option><option value=\"file\">Файлы</option></select> "
             "<span id=\"count\"></span></div>\n";
-    html += "<table id=\"items\"><thead><tr><th data-num>№</th><th>Название</th><th>Просмотр</th><th>Вид</th><th>Тип</th>"
-            "<th data-num>Начало</th><th data-num>Конец</th><th data-num>Размер</th><th>Состояние</th>"
-            "<th>SHA-256</th></tr></thead><tbody>\n";
+    html +=
+        "<table id=\"items\"><thead><tr><th data-num>№</th><th>Название</th><th>Просмотр</th><th>Вид</th><th>Тип</th>"
+        "<th data-num>Начало</th><th data-num>Конец</th><th data-num>Размер</th><th>Состояние</th>"
+        "<th>SHA-256</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
         const ReportItem& item = items[i];
         const std::string caption = MarkupEscaped(item.Caption);

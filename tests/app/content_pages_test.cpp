@@ -12,6 +12,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -158,6 +161,46 @@ TEST_F(ContentPagesTest, SortingIsNumericAndSavingWritesTheBytesUnderTheCaptions
     f.ApplicationsPage()->Table()->selectAll();
     f.CopySelectedRows();
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("Snake")));
+}
+
+// The last column of a content page is the SHA-256 of the row's bytes, also
+// in Ctrl+C; the report goes into a new folder of its own each time.
+TEST_F(ContentPagesTest, DigestColumnAndReportIntoANewFolder)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    const QString reports = Path(QStringLiteral("reports"));
+    QDir().mkpath(reports);
+    m_saveAnswers = {reports};
+    f.SaveReportItem()->trigger();
+    EXPECT_TRUE(QDir(reports).isEmpty()) << "no report before the content search";
+    EXPECT_EQ(m_saveAnswers.size(), 1u);
+
+    f.SearchAllContent();
+    ContentPage* files = f.PhoneFilesPage();
+    const int digest = files->Model()->DigestColumn();
+    EXPECT_EQ(files->Model()->headerData(digest, Qt::Horizontal, Qt::DisplayRole).toString(), "SHA-256");
+    const QString hello = QString::fromLatin1(QCryptographicHash::hash("hello", QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(CellText(files, 0, digest), hello);
+    f.Page()->setCurrentIndex(TForm1::kPhoneFilesPage);
+    files->Table()->selectAll();
+    f.CopySelectedRows();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(hello));
+
+    m_saveAnswers = {reports, reports};
+    f.SaveReportItem()->trigger();
+    f.SaveReportItem()->trigger();
+    const QStringList made = QDir(reports).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    ASSERT_EQ(made.size(), 2) << made.join(u',').toStdString();
+    EXPECT_TRUE(made[0].startsWith(QStringLiteral("Отчёт "))) << made[0].toStdString();
+    EXPECT_EQ(made[1], made[0] + QStringLiteral(" (2)"));
+    const QDir report(QDir(reports).filePath(made[0]));
+    for (const char* file : {"index.html", "items.csv", "report.xml", "files/notes.txt", "sounds/Звонок.mid.wav"})
+        EXPECT_TRUE(report.exists(QString::fromUtf8(file))) << file;
+    QFile csv(report.filePath(QStringLiteral("items.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readAll().contains(hello.toLatin1()));
+    EXPECT_TRUE(m_errors.empty());
 }
 
 TEST_F(ContentPagesTest, SaveAllSavesWhatTheFilterShows)

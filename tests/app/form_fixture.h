@@ -71,6 +71,7 @@ protected:
             m_gaugeAtSaveDialog.push_back(m_current && m_current->GaugeShown() ? m_current->ProgressBar()->Max() : -1);
             return Next(m_saveAnswers);
         };
+        seams.ReportFolder = [this] { return Next(m_saveAnswers); };
         seams.ErrorBox = [this](const QString& text) { m_errors.push_back(text); };
         seams.AskOverwrite = [this](const QString&, const OverwriteQuestion& question) {
             m_overwriteAsked.push_back(question.FileName);

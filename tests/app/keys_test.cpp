@@ -83,8 +83,8 @@ TEST_F(FormTest, TheFileMenuHoldsOurItemsBetweenTheDesignsOwn)
     for (const QAction* item : f.menuBar()->actions().front()->menu()->actions())
         texts << item->text();
     EXPECT_EQ(texts, (QStringList{QStringLiteral("&Открыть"), QStringLiteral("&Сохранить\tCtrl+S"),
-                                  QStringLiteral("Сохранить вс&е\tCtrl+Shift+S"), QStringLiteral("&Недавние образы"),
-                                  QString(), QStringLiteral("&Выход")}));
+                                  QStringLiteral("Сохранить вс&е\tCtrl+Shift+S"), QStringLiteral("Сохранить о&тчёт…"),
+                                  QStringLiteral("&Недавние образы"), QString(), QStringLiteral("&Выход")}));
 }
 
 TEST_F(FormTest, CtrlFPutsTheFocusInThePagesFilter)

@@ -1,13 +1,17 @@
 #include "code_page.h"
 #include "form_fixture.h"
+#include "image_digests_label.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -345,6 +349,33 @@ TEST_F(FormTest, AFactWithoutAStopByteShowsItsBeginningAndLength)
     EXPECT_EQ(tip.join(QString()), pds);
     EXPECT_EQ(info.data(info.index(3, 1)).toString(), QString());
     EXPECT_TRUE(m_errors.empty());
+}
+
+}  // namespace
+}  // namespace kestrix::test_support
+
+namespace kestrix::test_support {
+namespace {
+
+// The image's digests come from a thread of their own after each load and
+// name the image open now, never one opened before it.
+TEST_F(FormTest, ImageDigestsFollowEachLoad)
+{
+    const auto digestsOf = [](const QString& path, QCryptographicHash::Algorithm algorithm) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return QCryptographicHash::hash(file.readAll(), algorithm).toHex().toStdString();
+    };
+    OpenImage(FlashImageBuilder(3 * 1024 * 1024, 0x11), QStringLiteral("first.bin"));
+    const QString second = OpenImage(FlashImageBuilder(5 * 1024 * 1024 + 7, 0x22), QStringLiteral("second.bin"));
+    ImageDigestsLabel* label = Form().ImageDigestsView();
+    QSignalSpy ready(label, &ImageDigestsLabel::Ready);
+    ASSERT_TRUE(label->Digests().has_value() || ready.wait(10000));
+    EXPECT_EQ(label->Digests()->Sha256, digestsOf(second, QCryptographicHash::Sha256));
+    EXPECT_EQ(label->Digests()->Md5, digestsOf(second, QCryptographicHash::Md5));
+    EXPECT_TRUE(label->text().contains(QString::fromStdString(label->Digests()->Sha256)));
+    // The design's table keeps its five rows.
+    EXPECT_EQ(Form().InfoListRows().size(), 5u);
 }
 
 }  // namespace

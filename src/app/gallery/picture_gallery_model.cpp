@@ -1,5 +1,7 @@
 #include "picture_gallery_model.h"
 
+#include "digest.h"
+
 #include "image_list.h"
 #include "picture_list.h"
 #include "result_list_model.h"
@@ -79,6 +81,7 @@ void PictureGalleryModel::SetPictures(std::vector<FoundItem> rows, std::span<con
     m_decoder->Reset({}, {});
     m_rows = std::move(rows);
     m_captions.clear();
+    m_digests.assign(m_rows.size(), QString());
     m_image = image;
     m_decoder->Reset(m_rows, m_image);
     endResetModel();
@@ -180,7 +183,7 @@ QVariant PictureGalleryModel::headerData(int section, Qt::Orientation orientatio
     static const std::array<QString, kColumnCount> kCaptions = {
         QStringLiteral("Имя файла"),   QStringLiteral("Тип"),       QStringLiteral("Начало файла"),
         QStringLiteral("Конец файла"), QStringLiteral("Размер"),    QStringLiteral("Ширина × высота"),
-        QStringLiteral("Кадров"),      QStringLiteral("Состояние"),
+        QStringLiteral("Кадров"),      QStringLiteral("Состояние"), QStringLiteral("SHA-256"),
     };
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
@@ -243,8 +246,21 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
     case kDimensionsColumn: return Dimensions(picture);
     case kFramesColumn: return picture.Type == ItemType::Gif ? QString::number(picture.Frames) : QString();
     case kStatusColumn: return StatusText(picture.Status);
+    case kDigestColumn: return Digest(row);
     default: return {};
     }
+}
+
+const QString& PictureGalleryModel::Digest(int32_t row) const
+{
+    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
+    QString& digest = m_digests[static_cast<std::size_t>(row)];
+    if (digest.isEmpty() && picture.Start >= 0 && picture.End >= picture.Start &&
+        static_cast<std::size_t>(picture.End) <= m_image.size())
+        digest = QString::fromLatin1(Sha256Hex(m_image.subspan(static_cast<std::size_t>(picture.Start),
+                                                               static_cast<std::size_t>(picture.Size())))
+                                         .c_str());
+    return digest;
 }
 
 QVariant PictureGalleryModel::SortKey(int32_t row, int column) const
@@ -259,6 +275,7 @@ QVariant PictureGalleryModel::SortKey(int32_t row, int column) const
     case kDimensionsColumn: return qlonglong{picture.Width} * picture.Height;
     case kFramesColumn: return qlonglong{picture.Frames};
     case kStatusColumn: return static_cast<int>(picture.Status);
+    case kDigestColumn: return Digest(row);
     default: return {};
     }
 }

@@ -30,7 +30,9 @@ public:
     static constexpr int kDimensionsColumn = 5;
     static constexpr int kFramesColumn = 6;
     static constexpr int kStatusColumn = 7;
-    static constexpr int kColumnCount = 8;
+    // The SHA-256 of the picture's bytes, computed when first shown, copied or sorted.
+    static constexpr int kDigestColumn = 8;
+    static constexpr int kColumnCount = 9;
     enum Role : int {
         // QImage: the decoded thumbnail, or a null image while there is none.
         ThumbnailRole = Qt::UserRole + 1,
@@ -101,6 +103,7 @@ public:
 private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
+    const QString& Digest(int32_t row) const;
     QString Offset(int32_t offset) const;
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
@@ -113,6 +116,7 @@ private:
     bool m_hexOffsets = false;
     // RowCaption's texts; an empty vector until first asked.
     mutable std::vector<QString> m_captions;
+    mutable std::vector<QString> m_digests;
 };
 
 }  // namespace kestrix

@@ -1,5 +1,6 @@
 #include "content_list_model.h"
 
+#include "digest.h"
 #include "picture_gallery_model.h"
 
 #include "code_page.h"
@@ -39,6 +40,7 @@ ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstrac
     else if (kind == ContentKind::Application)
         m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия")
                   << QStringLiteral("Архив");
+    m_headers << QStringLiteral("SHA-256");
     if (kind == ContentKind::Application) {
         m_iconDecoder = std::make_unique<ThumbnailDecoder>();
         m_iconDecoder->SetThumbnailSide(kIconSide);
@@ -56,6 +58,7 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
             if (KindOf(m_results->Found.Items[i].Type) == m_kind)
                 m_rows.push_back(i);
     ResetIcons();
+    m_digests.assign(m_rows.size(), QString());
     endResetModel();
 }
 
@@ -143,6 +146,22 @@ QString ContentListModel::StatusText(ContentKind kind, ItemStatus status)
     return QString::fromUtf16(words.Endings[which]) + u' ' + QString::fromUtf16(words.Noun);
 }
 
+std::size_t ContentListModel::RowOfItem(std::size_t itemIndex) const
+{
+    return static_cast<std::size_t>(std::lower_bound(m_rows.begin(), m_rows.end(), itemIndex) - m_rows.begin());
+}
+
+QString ContentListModel::DigestOf(const FoundItem& item, std::size_t row) const
+{
+    // Computed when first shown, copied or sorted: most rows are never looked at.
+    if (m_digests[row].isEmpty() && item.Start >= 0 && item.End >= item.Start &&
+        static_cast<std::size_t>(item.End) <= m_image.size())
+        m_digests[row] = QString::fromLatin1(
+            Sha256Hex(m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())))
+                .c_str());
+    return m_digests[row];
+}
+
 QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int column) const
 {
     const ContentFound& found = m_results->Found;
@@ -157,6 +176,8 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
     case kEntry: return Text(item.EntryName);
     default: break;
     }
+    if (column == DigestColumn())
+        return DigestOf(item, RowOfItem(index));
     const int detail = column - kFirstDetail;
     if (m_kind == ContentKind::Sound) {
         switch (detail) {

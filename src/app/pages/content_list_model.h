@@ -69,10 +69,16 @@ public:
     // "Целая картинка", "Целое приложение", "Обрезанный файл"...
     static QString StatusText(ContentKind kind, ItemStatus status);
 
+    // The last column: the SHA-256 of each row's bytes, computed when first asked for.
+    int DigestColumn() const noexcept { return static_cast<int>(m_headers.size()) - 1; }
+
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
+    QString DigestOf(const FoundItem& item, std::size_t row) const;
+    // The row of the item with index itemIndex in Found.Items.
+    std::size_t RowOfItem(std::size_t itemIndex) const;
     void ResetIcons();
     void IconDecoded(int32_t midlet);
     // A descriptor's archive: its caption, and "(обрезан)" when it is cut or
@@ -90,6 +96,7 @@ private:
     std::shared_ptr<const ContentResults> m_results;
     std::vector<std::size_t> m_rows;
     QStringList m_headers;
+    mutable std::vector<QString> m_digests;
     bool m_hexOffsets = false;
     // One row per MIDlet for the icon decoder: its icon's place in m_iconBytes
     // (an empty range when it has none of a known type).

@@ -9,6 +9,7 @@
 #include "firmware_info.h"
 #include "hex_dock.h"
 #include "hex_text.h"
+#include "image_digests_label.h"
 #include "overwrite_dialog.h"
 #include "pattern_search.h"
 #include "picture_check.h"
@@ -76,6 +77,7 @@ TForm1::~TForm1()
     m_hex1.PostNotice = nullptr;
     // The gallery, a child widget, outlives m_hex1; its decoders must not.
     m_allPictures->Clear();
+    m_imageDigests->Stop();
 }
 
 void TForm1::LoadPlaceholder()
@@ -166,6 +168,7 @@ void TForm1::ShowFirmwareInfo()
     for (const FirmwareFact& fact : ReadFirmwareInfo(m_hex1.Bytes()))
         rows.push_back({fact.Caption, {WindowFactValue(fact)}, -1});
     m_infoList->Model().SetRows(std::move(rows));
+    m_imageDigests->Start(m_hex1.Bytes());
 }
 
 // Commands ------------------------------------------------------------------

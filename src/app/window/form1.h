@@ -34,10 +34,15 @@ class PictureGallery;
 class ContentPage;
 struct ContentResults;
 class ProgressGauge;
+class ImageDigestsLabel;
 class StatusMessage;
 struct SaveOutcome;
 class ResultListView;
 class WindowLayout;
+
+// Makes a new folder "Отчёт <imageName>" in parent (" (2)", " (3)"... added
+// when the name is taken) and returns its path; empty when none could be made.
+QString NewReportFolder(const QString& parent, const QString& imageName);
 
 // How the window asks the user: replaceable so that the commands run without
 // modal dialogs. Empty members fall back to the real dialogs.
@@ -55,6 +60,9 @@ struct FormSeams {
     // What to do with a file of folder that a save on our pages would
     // replace with other bytes; empty: AskOverwrite's box.
     std::function<OverwriteAnswer(const QString& folder, const OverwriteQuestion& question)> AskOverwrite;
+    // The folder a report goes into (a new folder is made inside it); an
+    // empty text for cancel. Empty: the desktop's folder dialog.
+    std::function<QString()> ReportFolder;
 };
 
 // The main window: menu, tool bar, progress gauge, the pages of found files,
@@ -95,6 +103,7 @@ public:
     ResultListView* FileList() const noexcept { return m_fileList; }
     ResultListView* Finded() const noexcept { return m_finded; }
     ResultListView* InfoList() const noexcept { return m_infoList; }
+    ImageDigestsLabel* ImageDigestsView() const noexcept { return m_imageDigests; }
     ProgressGauge* ProgressBar() const noexcept { return m_progressBar; }
     // Beside the gauge while a scan or save runs: its percentage and the button that stops it.
     QLabel* ProgressText() const noexcept { return m_progressText; }
@@ -133,6 +142,7 @@ public:
     // Файл / Сохранить and Файл / Сохранить все.
     QAction* SaveItem() const noexcept { return m_saveItem; }
     QAction* SaveAllItem() const noexcept { return m_saveAllItem; }
+    QAction* SaveReportItem() const noexcept { return m_saveReportItem; }
 
     // The context menu of list, one of the pages' lists: what its selected
     // rows can do ("Сохранить", "Воспроизвести", "Сохранить как WAV",
@@ -212,6 +222,10 @@ public slots:
     void SaveClick();
     // Tool button "Сохранить все": the same for every row of that list.
     void SaveAllRows();
+    // Файл / Сохранить отчёт…: the report of the content search (WriteReport)
+    // into a new folder "Отчёт <image>" inside the folder chosen, off the
+    // window's thread with the gauge and its cancel.
+    void SaveReportClick();
     // Ctrl+C: puts the selected rows of the active page's list on the
     // clipboard as tab-separated text; without selected rows nothing changes.
     void CopySelectedRows();
@@ -295,6 +309,7 @@ private:
     void RestoreOpenFolder();
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
+    void WriteImageReport();
     // The rows a save of a list reads: how many, each as the list shows it,
     // and which are selected.
     struct SaveSource {
@@ -357,6 +372,7 @@ private:
     ResultListView* m_fileList = nullptr;
     ResultListView* m_finded = nullptr;
     ResultListView* m_infoList = nullptr;
+    ImageDigestsLabel* m_imageDigests = nullptr;
     ProgressGauge* m_progressBar = nullptr;
     QWidget* m_progressStrip = nullptr;
     QLabel* m_progressText = nullptr;
@@ -383,6 +399,7 @@ private:
     QMenu* m_recentMenu = nullptr;
     QAction* m_saveItem = nullptr;
     QAction* m_saveAllItem = nullptr;
+    QAction* m_saveReportItem = nullptr;
     QLabel* m_imageName = nullptr;
     FormSeams m_seams;
     ScanSession m_scan;

@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "image_digests_label.h"
 
 #include "about_memo.h"
 #include "content_page.h"
@@ -107,6 +108,9 @@ void TForm1::BuildMenu()
     m_saveAllItem->setObjectName(QStringLiteral("SaveAllItem"));
     connect(m_saveItem, &QAction::triggered, this, &TForm1::SaveClick);
     connect(m_saveAllItem, &QAction::triggered, this, &TForm1::SaveAllRows);
+    m_saveReportItem = file->addAction(QStringLiteral("Сохранить о&тчёт…"));
+    m_saveReportItem->setObjectName(QStringLiteral("SaveReportItem"));
+    connect(m_saveReportItem, &QAction::triggered, this, &TForm1::SaveReportClick);
     m_recentMenu = file->addMenu(QStringLiteral("&Недавние образы"));
     file->addSeparator();
     m_n4 = file->addAction(QStringLiteral("&Выход"));
@@ -390,7 +394,15 @@ QWidget* TForm1::BuildInfoPage()
         },
         false, false);
     m_infoList->setObjectName(QStringLiteral("InfoList"));
-    return m_infoList;
+    // The image's digests, ours, under the design's table of five facts.
+    auto* firmware = new QWidget;
+    auto* firmwareLayout = new QVBoxLayout(firmware);
+    firmwareLayout->setContentsMargins(0, 0, 0, 0);
+    firmwareLayout->addWidget(m_infoList, 1);
+    m_imageDigests = new ImageDigestsLabel;
+    m_imageDigests->setContentsMargins(4, 2, 4, 4);
+    firmwareLayout->addWidget(m_imageDigests);
+    return firmware;
 }
 
 QWidget* TForm1::BuildPicturesPage()

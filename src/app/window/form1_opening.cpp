@@ -1,4 +1,5 @@
 #include "form1.h"
+#include "image_digests_label.h"
 
 #include "content_page.h"
 #include "exceptions.h"
@@ -83,6 +84,8 @@ void TForm1::LoadImageFrom(const std::string& localPath)
 {
     const bool hadImage = m_hex1.DataSize() > 0;
     ForgetPictures();
+    // The digests read the buffer the load replaces.
+    m_imageDigests->Stop();
     try {
         m_hex1.LoadFromFile(localPath);
     } catch (...) {
@@ -108,6 +111,7 @@ void TForm1::ForgetImageResults()
     m_fileList->Model().Clear();
     m_finded->Model().Clear();
     m_infoList->Model().Clear();
+    m_imageDigests->Stop();
     ForgetPictures();
     ClearPreview();
 }
