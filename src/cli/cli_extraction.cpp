@@ -10,10 +10,6 @@
 namespace kestrix {
 namespace {
 
-// The bound of the WAV files of one image (content --wav).
-constexpr int64_t kWavBytesPerImageByte = 32;
-constexpr int64_t kWavFixedBytes = int64_t{64} << 20;
-
 // The files of one folder of an extraction.
 struct ExtractionGroup {
     std::string Subfolder;  // empty: the extraction's folder itself
@@ -81,16 +77,10 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
         }
         SaveToFolder(buffer, path, group.Plan, rangeOf, hooks, images);
         if (group.Sounds && wavFrom != nullptr && items != nullptr) {
-            // The WAV files of an image hold at most kWavBytesPerImageByte times
-            // its bytes, plus kWavFixedBytes, in all: a sound the bound cannot
-            // take is refused before it is decoded.
-            int64_t wavLeft = kWavBytesPerImageByte * static_cast<int64_t>(buffer.Bytes().size()) + kWavFixedBytes;
+            int64_t wavLeft = WavBudgetOf(buffer.Bytes().size());
             const WavStreamer toWav = [wavFrom, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
                                                           std::string& why) {
-                const bool whole = wavFrom->ToWavStream(type, sound.data(), sound.size(), &out, wavLeft, &why);
-                if (whole)
-                    wavLeft -= out.Position();
-                return whole;
+                return wavFrom->ToWav(type, sound.data(), sound.size(), &out, &wavLeft, nullptr, &why);
             };
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
