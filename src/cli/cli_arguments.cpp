@@ -24,6 +24,10 @@ constexpr CliOption kOptions[] = {
     {CliOptionId::Wav, "wav", 0, "",
      "content --extract: also write each sound as a 16-bit PCM WAV file beside it (NAME.wav added to its name).",
      CliScope::ContentExtract, "--wav goes with content and --extract"},
+    {CliOptionId::Out, "out", 0, "DIR",
+     "report: the folder the report goes into (created when missing); with several images each image's report "
+     "goes into DIR/<image file name>/.",
+     CliScope::Report, "--out goes with report"},
     {CliOptionId::Jobs, "jobs", 0, "N", "Read at most N images at once (default: the number of cores).", CliScope::Any,
      ""},
     {CliOptionId::Help, "help", 'h', "", "Show this help.", CliScope::Alone, ""},
@@ -88,6 +92,7 @@ bool Admits(const CliOption& option, const CliCommand& command)
     case CliScope::Extracting: return command.List.has_value() || command.Content;
     case CliScope::Content:
     case CliScope::ContentExtract: return command.Content;
+    case CliScope::Report: return command.Report;
     case CliScope::Alone: return false;
     }
     return false;
@@ -135,6 +140,7 @@ std::string TakeOption(const CliOption& option, const std::string& value, CliReq
     case CliOptionId::Help: help = true; break;
     case CliOptionId::Version: version = true; break;
     case CliOptionId::Extract: request.ExtractFolder = value; break;
+    case CliOptionId::Out: request.ReportFolder = value; break;
     case CliOptionId::Kind: return ParseKinds(value, request.Kinds);
     case CliOptionId::Jobs: return ParseJobs(value, request.Jobs);
     }
@@ -147,7 +153,8 @@ std::string Misplaced(const CliCommand& command, const CliRequest& request)
     for (const CliOption& option : kOptions) {
         const bool given = (option.Id == CliOptionId::Extract && request.ExtractFolder) ||
                            (option.Id == CliOptionId::Kind && !request.Kinds.empty()) ||
-                           (option.Id == CliOptionId::Wav && request.Wav);
+                           (option.Id == CliOptionId::Wav && request.Wav) ||
+                           (option.Id == CliOptionId::Out && request.ReportFolder);
         const bool fits =
             Admits(option, command) && (option.Scope != CliScope::ContentExtract || request.ExtractFolder);
         if (given && !fits)
@@ -173,6 +180,11 @@ std::span<const CliCommand> CliCommands()
                             "every picture, sound, Java application and file of the phone, each whole, checked and "
                             "named",
                             std::nullopt, true});
+        commands.push_back({"report",
+                            "a report of all content for handing over: the items saved as --extract saves them, "
+                            "index.html (a page in Russian with the facts, the image's digests, the map of the flash "
+                            "and every item), items.csv and report.xml (DFXML), each item with its SHA-256",
+                            std::nullopt, false, true});
         return commands;
     }();
     return kCommands;
@@ -189,7 +201,9 @@ std::string CliSynopsis(const CliCommand& command)
     for (const CliOption& option : kOptions) {
         if (!Admits(option, command) || option.Scope == CliScope::ContentExtract)
             continue;
-        line.append(" [--").append(option.Long);
+        // An option a command needs is written without brackets.
+        const bool needed = option.Scope == CliScope::Report;
+        line.append(needed ? " --" : " [--").append(option.Long);
         if (!option.Value.empty())
             line.append(" ").append(option.Value);
         // Options that need --extract are written inside its brackets.
@@ -197,7 +211,8 @@ std::string CliSynopsis(const CliCommand& command)
             for (const CliOption& inner : kOptions)
                 if (inner.Scope == CliScope::ContentExtract && Admits(inner, command))
                     line.append(" [--").append(inner.Long).append("]");
-        line += "]";
+        if (!needed)
+            line += "]";
     }
     return line;
 }
@@ -260,10 +275,13 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
         return command.empty() ? "missing command" : "unknown command '" + TerminalText(command) + "'";
     request.List = named->List;
     request.Content = named->Content;
+    request.Report = named->Report;
     if (positional.size() < 2)
         return "missing image";
     if (std::string usage = Misplaced(*named, request); !usage.empty())
         return usage;
+    if (request.Report && !request.ReportFolder)
+        return "report needs --out DIR";
     request.Images.assign(positional.begin() + 1, positional.end());
     return {};
 }

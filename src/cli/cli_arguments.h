@@ -11,7 +11,7 @@
 namespace kestrix {
 
 // The options of kestrix-cli.
-enum class CliOptionId : uint8_t { Json, Kind, Extract, Wav, Jobs, Help, Version };
+enum class CliOptionId : uint8_t { Json, Kind, Extract, Wav, Out, Jobs, Help, Version };
 
 // Which commands an option goes with.
 enum class CliScope : uint8_t {
@@ -19,6 +19,7 @@ enum class CliScope : uint8_t {
     Extracting,      // the lists and content, not info
     Content,         // content only
     ContentExtract,  // content with --extract
+    Report,          // report only, and needed there
     Alone,           // instead of a command (--help, --version)
 };
 
@@ -41,11 +42,13 @@ struct CliCommand {
     std::string_view Help;  // one paragraph
     std::optional<ListKind> List;
     bool Content = false;
+    bool Report = false;
 };
 
 // The table of options, in the order --help shows them.
 std::span<const CliOption> CliOptions() noexcept;
-// Every command, in the order --help shows them: info, the lists, content.
+// Every command, in the order --help shows them: info, the lists, content,
+// report.
 std::span<const CliCommand> CliCommands();
 // The values --kind takes.
 std::span<const std::string_view> CliKindNames() noexcept;

@@ -77,11 +77,8 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
         }
         SaveToFolder(buffer, path, group.Plan, rangeOf, hooks, images);
         if (group.Sounds && wavFrom != nullptr && items != nullptr) {
-            int64_t wavLeft = WavBudgetOf(buffer.Bytes().size());
-            const WavStreamer toWav = [wavFrom, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
-                                                          std::string& why) {
-                return wavFrom->ToWav(type, sound.data(), sound.size(), &out, &wavLeft, nullptr, &why);
-            };
+            int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+            const WavStreamer toWav = BoundedWavStreamer(*wavFrom, wavLeft);
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
             };
@@ -92,6 +89,18 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
 }
 
 }  // namespace
+
+int64_t WavBytesBound(std::size_t imageBytes)
+{
+    return WavBudgetOf(imageBytes);
+}
+
+WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left)
+{
+    return [&plugin, &left](ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why) {
+        return plugin.ToWav(type, sound.data(), sound.size(), &out, &left, nullptr, &why);
+    };
+}
 
 ExtractReport ExtractList(THexBuffer& buffer, const FoundRows& rows, ListKind list, const std::string& folder,
                           const KeptFiles& kept, std::ostream& err)

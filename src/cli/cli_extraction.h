@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cli_request.h"
+#include "content_extraction.h"
+#include "content_list.h"
 #include "content_search.h"
 #include "custom_hex_buffer.h"
 #include "extraction.h"
@@ -13,6 +15,16 @@
 #include <vector>
 
 namespace kestrix {
+
+// The bytes all WAV files made of one image's sounds may hold together: 32
+// times the image's bytes plus 64 MiB.
+int64_t WavBytesBound(std::size_t imageBytes);
+
+// Writes sounds as WAV files with the decoders of plugin, all its calls
+// together at most left bytes (WavBytesBound): a sound the bound cannot take
+// is refused before it is decoded. left falls by each file written; plugin
+// and left must outlive the streamer.
+WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left);
 
 // Saves the rows of list that its save rule keeps into folder (created with
 // the folders above it when missing), never replacing a file of kept. Each

@@ -72,7 +72,8 @@ std::string CliManualPage(std::string_view version)
             "them: the firmware facts, the phone's file-system entries, pictures, sounds, Java applications and "
             "files, as tables or as one JSON object per image.\n"
             "With \\fB\\-\\-extract\\fR it saves what it lists, each file written whole or not at all, under names "
-            "made safe; no image of the run is ever replaced.\n";
+            "made safe; no image of the run is ever replaced. \\fBreport\\fR writes what a person hands over: the "
+            "items, a page, CSV and DFXML, with the SHA-256 of each item and of the image.\n";
     page += ".SH COMMANDS\n" + CommandsSection();
     page += ".SH OPTIONS\n";
     for (const CliOption& option : CliOptions())
@@ -113,7 +114,10 @@ std::string BashCompletion()
         commands.append(commands.empty() ? "" : " ").append(command.Name);
     std::string options;
     std::string valued;
+    std::string folders;
     for (const CliOption& option : CliOptions()) {
+        if (option.Value == "DIR")
+            folders.append(folders.empty() ? "" : "|").append("--").append(option.Long);
         options.append(options.empty() ? "" : " ").append("--").append(option.Long);
         if (!option.Value.empty())
             valued.append(valued.empty() ? "" : "|").append("--").append(option.Long);
@@ -124,7 +128,9 @@ std::string BashCompletion()
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} i command=\n"
            "    case $prev in\n"
-           "    --extract) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\")); return ;;\n"
+           "    " +
+           folders +
+           ") compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\")); return ;;\n"
            "    --kind) COMPREPLY=($(compgen -P \"${cur%\"${cur##*,}\"}\" -W \"" +
            kinds +
            "\" -- \"${cur##*,}\")); return ;;\n"

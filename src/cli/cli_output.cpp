@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "content_list.h"
+#include "digest.h"
 #include "firmware_info.h"
 #include "picture_check.h"
 #include "terminal_text.h"
@@ -73,6 +74,17 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
         list("no_wav", "why", report.NoWav);
 }
 
+// The SHA-256 of image[start, end) as a JSON field; null when the range is
+// not inside the image.
+void DigestField(JsonWriter& json, std::span<const uint8_t> image, int64_t start, int64_t end)
+{
+    json.Key("sha256");
+    if (start < 0 || end < start || end > static_cast<int64_t>(image.size()))
+        json.Null();
+    else
+        json.String(Sha256Hex(image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start))));
+}
+
 // What a row of the deep picture search adds to its JSON object.
 void PictureFields(JsonWriter& json, const FoundRows& rows, std::size_t index, const ResultRow& text)
 {
@@ -102,7 +114,8 @@ void MidletFields(JsonWriter& json, const FoundItem& item, const MidletInfo& mid
 }
 
 // What a row of the content search says beyond its range, for its kind.
-void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& found)
+void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& found,
+                   const std::vector<std::string>& captions)
 {
     switch (KindOf(item.Type)) {
     case ContentKind::Picture:
@@ -123,13 +136,23 @@ void ContentFields(JsonWriter& json, const FoundItem& item, const ContentFound& 
             json.Null();
         else
             MidletFields(json, item, found.Midlets[static_cast<std::size_t>(item.Midlet)]);
+        if (item.Type != ItemType::Jad)
+            break;
+        json.Key("jar");
+        if (item.Jar < 0) {
+            json.Null();
+            break;
+        }
+        json.BeginObject().Key("caption").String(Cp1251ToUtf8(captions[static_cast<std::size_t>(item.Jar)]));
+        json.Key("start").Number(found.Items[static_cast<std::size_t>(item.Jar)].Start);
+        json.Key("cut").Bool(item.JarFit == JarMatch::Cut).EndObject();
         break;
     case ContentKind::File: break;
     }
 }
 
 // The details column of the content search's plain table.
-std::string ContentDetails(const FoundItem& item, const ContentFound& found)
+std::string ContentDetails(const FoundItem& item, const ContentFound& found, const std::vector<std::string>& captions)
 {
     switch (KindOf(item.Type)) {
     case ContentKind::Picture: {
@@ -153,8 +176,17 @@ std::string ContentDetails(const FoundItem& item, const ContentFound& found)
         if (item.Midlet < 0)
             return {};
         const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        return TerminalText(midlet.Name) + (midlet.Vendor.empty() ? "" : ", " + TerminalText(midlet.Vendor)) +
-               (midlet.Version.empty() ? "" : " " + TerminalText(midlet.Version));
+        std::string text = TerminalText(midlet.Name);
+        if (!midlet.Vendor.empty())
+            text.append(", ").append(TerminalText(midlet.Vendor));
+        if (!midlet.Version.empty())
+            text.append(" ").append(TerminalText(midlet.Version));
+        if (item.Jar >= 0) {
+            text.append("; jar: ").append(Printable(captions[static_cast<std::size_t>(item.Jar)]));
+            if (item.JarFit == JarMatch::Cut)
+                text.append(" (cut)");
+        }
+        return text;
     }
     case ContentKind::File: return {};
     }
@@ -183,7 +215,7 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
 
 }  // namespace
 
-Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText)
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image)
 {
     Listing listing;
     listing.Count = rows.Count();
@@ -200,7 +232,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    listing.Fields = [&rows, rowText, pictures](JsonWriter& json, std::size_t i) {
+    listing.Fields = [&rows, rowText, pictures, image](JsonWriter& json, std::size_t i) {
         const FoundRow& row = rows[i];
         const ResultRow text = rowText(i);
         json.Key("caption").String(Cp1251ToUtf8(text.Caption));
@@ -211,31 +243,32 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
         else
             json.Null();
         json.Key("size").Number(row.Size);
+        DigestField(json, image, row.Start, row.HasEnd() ? row.End : -1);
         if (pictures)
             PictureFields(json, rows, i, text);
     };
     return listing;
 }
 
-Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
-                    const std::vector<std::string>& captions, bool wav)
+Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image)
 {
     Listing listing;
-    listing.Count = items.size();
+    listing.Count = rows.size();
     listing.Wav = wav;
     listing.Columns = {"name", "kind", "type", "start", "end", "size", "status", "details", "entry"};
-    listing.Cells = [&found, &items, &captions](std::size_t i) {
-        const FoundItem& item = items[i];
-        return std::vector<std::string>{Printable(captions[i]),        std::string(ContentKindName(KindOf(item.Type))),
+    listing.Cells = [&found, &captions, &rows](std::size_t i) {
+        const FoundItem& item = found.Items[rows[i]];
+        return std::vector<std::string>{Printable(captions[rows[i]]),  std::string(ContentKindName(KindOf(item.Type))),
                                         Printable(ItemTypeName(item)), std::to_string(item.Start),
                                         std::to_string(item.End),      std::to_string(item.Size()),
-                                        ItemStatusName(item.Status),   ContentDetails(item, found),
+                                        ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    listing.Fields = [&found, &items, &captions](JsonWriter& json, std::size_t i) {
-        const FoundItem& item = items[i];
-        json.Key("caption").String(Cp1251ToUtf8(captions[i]));
-        json.Key("kind").String(std::string(ContentKindName(KindOf(item.Type))));
+    listing.Fields = [&found, &captions, &rows, image](JsonWriter& json, std::size_t i) {
+        const FoundItem& item = found.Items[rows[i]];
+        json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
+        json.Key("kind").String(ContentKindName(KindOf(item.Type)));
         json.Key("type").String(Cp1251ToUtf8(ItemTypeName(item)));
         json.Key("start").Number(item.Start).Key("end").Number(item.End).Key("size").Number(item.Size());
         json.Key("status").String(ItemStatusName(item.Status)).Key("entry");
@@ -244,7 +277,8 @@ Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& ite
         else
             json.String(Cp1251ToUtf8(item.EntryName));
         json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
-        ContentFields(json, item, found);
+        DigestField(json, image, item.Start, item.End);
+        ContentFields(json, item, found, captions);
     };
     return listing;
 }
@@ -279,6 +313,7 @@ void PrintListing(std::ostream& out, bool json, const ImageTask& task, std::size
 void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBuffer& buffer)
 {
     const auto facts = ReadFirmwareInfo(buffer.Bytes());
+    const std::optional<ImageDigests> digests = DigestImage(buffer.Bytes());
     if (json) {
         JsonWriter writer;
         writer.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
@@ -292,11 +327,16 @@ void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBu
                 writer.Null();
             writer.EndObject();
         }
-        writer.EndArray().EndObject();
+        writer.EndArray();
+        writer.Key("sha256").String(digests->Sha256).Key("md5").String(digests->Md5).EndObject();
         out << writer.Text() << '\n';
         return;
     }
-    PrintTable(out, facts.size(), [&facts](std::size_t i) {
+    PrintTable(out, facts.size() + 2, [&facts, &digests](std::size_t i) {
+        if (i == facts.size())
+            return std::vector<std::string>{"SHA-256", digests->Sha256};
+        if (i == facts.size() + 1)
+            return std::vector<std::string>{"MD5", digests->Md5};
         return std::vector<std::string>{Cp1251ToUtf8(facts[i].Caption), Printable(ShownFactValue(facts[i]))};
     });
 }

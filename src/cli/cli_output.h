@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,12 +31,18 @@ struct Listing {
     bool Wav = false;
 };
 
-// The rows of a list scan (files, graphics, pictures), as rowText shows them.
-Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText);
+// The rows of a list scan (files, graphics, pictures) of image, as rowText
+// shows them; each row's JSON carries the SHA-256 of its bytes ("sha256",
+// null for a row without an end inside the image).
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image);
 
-// The items of the content search, with their captions.
-Listing ContentRows(const ContentFound& found, const std::vector<FoundItem>& items,
-                    const std::vector<std::string>& captions, bool wav);
+// The items of the content search at the indices rows of found.Items, with
+// the captions of all its items (ContentCaptions), image holding their bytes.
+// A descriptor's row names the archive it describes: "jar" {"caption",
+// "start", "cut"} or null. Each row's JSON carries the SHA-256 of the item's
+// bytes ("sha256").
+Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image);
 
 // Prints listing of the image of task (imageSize bytes): one JSON object on
 // one line ({"image", "size", "rows", and with report "written", "failed",
@@ -45,7 +52,8 @@ void PrintListing(std::ostream& out, bool json, const ImageTask& task, std::size
                   const std::optional<ExtractReport>& report);
 
 // Prints the five facts of the image in buffer: a JSON object on one line
-// ({"image", "size", "info"}), or a two-column table.
+// ({"image", "size", "info", "sha256", "md5"}: the image's digests beside the
+// facts), or a two-column table with the digests on two lines after it.
 void PrintInfo(std::ostream& out, bool json, const ImageTask& task, const THexBuffer& buffer);
 
 }  // namespace kestrix

@@ -24,6 +24,9 @@ struct CliRequest {
     std::vector<std::string> Images;  // as given, bytes
     bool Json = false;
     std::optional<std::string> ExtractFolder;
+    // "report": the folder its files go into (--out).
+    bool Report = false;
+    std::optional<std::string> ReportFolder;
     int Jobs = 1;
     // Every image of the run: no extraction may replace any of them.
     KeptFiles Kept;
@@ -33,6 +36,7 @@ struct CliRequest {
 struct ImageTask {
     std::string ImagePath;
     std::string ShownPath;  // UTF-8 for JSON and tables
+    // Where its files go: --extract's folder, or report's --out.
     std::optional<std::string> ExtractFolder;
     bool ErrorObject = false;  // a failed load prints {"image", "error"} in JSON
 };

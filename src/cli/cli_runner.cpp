@@ -14,13 +14,16 @@
 #include "list_kind.h"
 #include "map_command.h"
 #include "picture_check.h"
+#include "report_writer.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -72,45 +75,104 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 
 namespace {
 
+// Whether the request lists sounds, which the sound decoders check: the
+// report always does.
+bool WantsSounds(const CliRequest& request)
+{
+    if (request.Report)
+        return true;
+    return request.Content && (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
+                                                                  ContentKind::Sound) != request.Kinds.end());
+}
+
+// Loads the sound decoders and sets check to their verdicts; null, with a
+// message on err, when they cannot be loaded.
+const SoundPlugin* SoundChecks(SoundDecodeCheck& check, std::ostream& err)
+{
+    std::string why;
+    const SoundPlugin* plugin = LoadSoundPlugin(why);
+    if (plugin != nullptr)
+        check = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+            return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
+        };
+    else
+        err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
+    return plugin;
+}
+
+// "report": finds all content, checked, and writes its report into the
+// task's folder; one line on out (or a JSON object) tells what was written.
+CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
+                        std::ostream& err)
+{
+    ScanHooks hooks;
+    hooks.DecodeCheck = CheckPicture;
+    SoundDecodeCheck soundCheck;
+    const SoundPlugin* plugin = SoundChecks(soundCheck, err);
+    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
+    const std::vector<std::string> captions = ContentCaptions(found->Items);
+    ReportOptions options;
+    options.ImageName = ShownText(std::filesystem::path(task.ImagePath).filename().string());
+    options.Kept = request.Kept;
+    int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+    if (plugin != nullptr)
+        options.ToWav = BoundedWavStreamer(*plugin, wavLeft);
+    options.Program = "kestrix-cli";
+    options.Version = kVersion;
+    const ReportOutcome outcome = WriteReport(buffer, *found, found->Items, captions, *task.ExtractFolder, options);
+    for (const auto& [file, why] : outcome.Failed)
+        err << "kestrix-cli: " << TerminalText(file) << ": " << TerminalText(why) << '\n';
+    const std::string page = *task.ExtractFolder + "/index.html";
+    if (request.Json) {
+        JsonWriter json;
+        json.BeginObject().Key("image").String(task.ShownPath).Key("size").Number(buffer.DataSize());
+        json.Key("report").String(ShownText(page)).Key("items").Number(static_cast<int64_t>(outcome.Items.size()));
+        json.Key("written").Number(static_cast<int64_t>(outcome.Written.size()));
+        json.Key("failed").BeginArray();
+        for (const auto& [file, why] : outcome.Failed)
+            json.BeginObject().Key("file").String(ShownText(file)).Key("error").String(ShownText(why)).EndObject();
+        json.EndArray().Key("no_wav").Number(static_cast<int64_t>(outcome.NoWav.size())).EndObject();
+        out << json.Text() << '\n';
+    } else {
+        out << outcome.Items.size() << (outcome.Items.size() == 1 ? " item" : " items") << ", "
+            << outcome.Written.size() << " files written, " << outcome.Failed.size() << " failed, "
+            << outcome.NoWav.size() << " sounds without WAV\n"
+            << TerminalText(page) << '\n';
+    }
+    return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
+}
+
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
                          std::ostream& err)
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    // The sound decoders are loaded only when sounds are asked for.
-    const bool sounds = request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(),
-                                                           ContentKind::Sound) != request.Kinds.end();
-    const SoundPlugin* plugin = nullptr;
     SoundDecodeCheck soundCheck;
-    if (sounds) {
-        std::string why;
-        plugin = LoadSoundPlugin(why);
-        if (plugin != nullptr)
-            soundCheck = [plugin](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
-                return plugin->Check(type, bytes.data(), bytes.size(), &cancel);
-            };
-        else
-            err << "kestrix-cli: sounds are not decoded (" << TerminalText(why) << "); their status is the walk's\n";
-    }
+    // The sound decoders are loaded only when sounds are asked for.
+    const SoundPlugin* plugin = WantsSounds(request) ? SoundChecks(soundCheck, err) : nullptr;
     const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
-    const std::vector<std::string> allCaptions = ContentCaptions(found->Items);
+    const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
-    std::vector<FoundItem> items;
-    std::vector<std::string> captions;
+    std::vector<std::size_t> rows;
     for (std::size_t i = 0; i < found->Items.size(); ++i) {
         const ContentKind kind = KindOf(found->Items[i].Type);
-        if (request.Kinds.empty() ||
-            std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end()) {
-            items.push_back(found->Items[i]);
-            captions.push_back(allCaptions[i]);
-        }
+        if (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end())
+            rows.push_back(i);
     }
     std::optional<ExtractReport> report;
-    if (task.ExtractFolder)
-        report = ExtractContent(buffer, items, captions, *task.ExtractFolder, request.Kept,
+    if (task.ExtractFolder) {
+        std::vector<FoundItem> items;
+        std::vector<std::string> listed;
+        for (const std::size_t i : rows) {
+            items.push_back(found->Items[i]);
+            listed.push_back(captions[i]);
+        }
+        report = ExtractContent(buffer, items, listed, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ContentRows(*found, items, captions, request.Wav), report);
+    }
+    PrintListing(out, request.Json, task, buffer.DataSize(),
+                 ContentRows(*found, captions, rows, request.Wav, buffer.Bytes()), report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -132,6 +194,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     }
     if (request.Content)
         return ExecuteContent(request, task, buffer, out, err);
+    if (request.Report)
+        return ExecuteReport(request, task, buffer, out, err);
     if (!request.List) {
         PrintInfo(out, request.Json, task, buffer);
         return CliStatus::Ok;
@@ -149,7 +213,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     std::optional<ExtractReport> report;
     if (task.ExtractFolder)
         report = ExtractList(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText, buffer.Bytes()),
+                 report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -157,13 +222,34 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 // side (at most request.jobs at once) with their output in the order given.
 CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (request.ExtractFolder)
+    if (request.ExtractFolder || request.ReportFolder)
         for (const std::string& image : request.Images)
             request.Kept.Add(image);
+    // The sound decoders' module opens beside the reading of the first image,
+    // on a core that would wait for it otherwise; without a thread it opens
+    // when first asked for.
+    std::thread opening;
+    if (WantsSounds(request)) {
+        try {
+            opening = std::thread([] {
+                std::string why;
+                LoadSoundPlugin(why);
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    const struct Joiner {
+        std::thread& Thread;
+        ~Joiner()
+        {
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } joiner{opening};
     const bool several = request.Images.size() > 1;
     const std::vector<std::string> folders = several ? ImageFolderNames(request.Images) : std::vector<std::string>{};
     auto run = [&](std::size_t index, const std::string& image, std::ostream& imageOut, std::ostream& imageErr) {
-        ImageTask task{image, ShownText(image), request.ExtractFolder, several};
+        ImageTask task{image, ShownText(image), request.Report ? request.ReportFolder : request.ExtractFolder, several};
         if (several && task.ExtractFolder)
             *task.ExtractFolder += "/" + folders[index];
         if (several && !request.Json)

@@ -21,6 +21,7 @@ std::string LoadFailureText(const std::string& path, const LoadFailure& failure,
 //   info IMAGE... [--json] [--jobs N]
 //   LIST IMAGE... [--json] [--extract DIR] [--jobs N]   (LIST: files, graphics, pictures)
 //   content IMAGE... [--json] [--kind KIND,...] [--extract DIR [--wav]] [--jobs N]
+//   report IMAGE... --out DIR [--json] [--jobs N]     (see report_writer.h)
 //   map IMAGE --png FILE [--width N]                   (see map_command.h)
 // Results go to out, messages to err. An output that could not be written is
 // CliStatus::Failed.

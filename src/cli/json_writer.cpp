@@ -1,7 +1,9 @@
 #include "json_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 
 namespace kestrix {
 
@@ -38,7 +40,7 @@ JsonWriter& JsonWriter::EndArray()
 JsonWriter& JsonWriter::Key(std::string_view key)
 {
     BeforeValue();
-    m_text += Quote(key);
+    AppendQuoted(m_text, key);
     m_text += ": ";
     m_needComma = false;
     return *this;
@@ -47,14 +49,16 @@ JsonWriter& JsonWriter::Key(std::string_view key)
 JsonWriter& JsonWriter::String(std::string_view utf8)
 {
     BeforeValue();
-    m_text += Quote(utf8);
+    AppendQuoted(m_text, utf8);
     return *this;
 }
 
 JsonWriter& JsonWriter::Number(int64_t value)
 {
     BeforeValue();
-    m_text += std::to_string(value);
+    char digits[24];
+    const std::to_chars_result written = std::to_chars(std::begin(digits), std::end(digits), value);
+    m_text.append(digits, written.ptr);
     return *this;
 }
 
@@ -68,6 +72,13 @@ JsonWriter& JsonWriter::NumberText(std::string_view decimal)
         return Null();
     BeforeValue();
     m_text += decimal;
+    return *this;
+}
+
+JsonWriter& JsonWriter::Bool(bool value)
+{
+    BeforeValue();
+    m_text += value ? "true" : "false";
     return *this;
 }
 
@@ -87,26 +98,37 @@ void JsonWriter::BeforeValue()
 
 std::string JsonWriter::Quote(std::string_view utf8)
 {
-    std::string out = "\"";
-    for (const char c : utf8) {
+    std::string out;
+    AppendQuoted(out, utf8);
+    return out;
+}
+
+void JsonWriter::AppendQuoted(std::string& out, std::string_view utf8)
+{
+    out += '"';
+    // Runs of characters that need no escape are appended whole.
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(utf8.substr(plain, i - plain));
+        plain = i + 1;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
+        default: {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        }
         }
     }
+    out.append(utf8.substr(plain));
     out += '"';
-    return out;
 }
 
 }  // namespace kestrix

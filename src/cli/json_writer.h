@@ -22,6 +22,7 @@ public:
     JsonWriter& Number(int64_t value);
     // A decimal text written as a number as it stands, or null when it is not one.
     JsonWriter& NumberText(std::string_view decimal);
+    JsonWriter& Bool(bool value);
     JsonWriter& Null();
 
     const std::string& Text() const noexcept { return m_text; }
@@ -33,6 +34,8 @@ public:
 
 private:
     void BeforeValue();
+    // Appends utf8 quoted to out.
+    static void AppendQuoted(std::string& out, std::string_view utf8);
 
     std::string m_text;
     bool m_needComma = false;

@@ -4,6 +4,8 @@
 #include "form_fixture.h"
 #include "jar_builders.h"
 #include "picture_builders.h"
+#include "picture_gallery.h"
+#include "result_list_view.h"
 #include "sound_builders.h"
 #include "sound_player_bar.h"
 
@@ -13,12 +15,18 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QTableView>
+#include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 
+#include <functional>
 #include <map>
 #include <memory>
+
+#include <zlib.h>
 
 namespace kestrix::test_support {
 namespace {
@@ -36,6 +44,25 @@ std::map<QString, Bytes> FilesIn(const QString& folder)
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
         files[name] = ReadFileBytes(QFile::encodeName(QDir(folder).filePath(name)).toStdString());
     return files;
+}
+
+// A grey PNG of side x side, its pixels deflated: a few kilobytes.
+Bytes LargeGreyPng(uint32_t side)
+{
+    const Bytes raw(std::size_t{side} * (side + 1), 0);
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes zlib(size);
+    EXPECT_EQ(compress2(zlib.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+    zlib.resize(size);
+    Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes header;
+    PutBe32(header, side);
+    PutBe32(header, side);
+    header.insert(header.end(), {8, 0, 0, 0, 0});
+    PutPngChunk(png, "IHDR", header);
+    PutPngChunk(png, "IDAT", zlib);
+    PutPngChunk(png, "IEND", {});
+    return png;
 }
 
 // One item of each kind among erased flash: a picture, two sounds (one named
@@ -194,6 +221,121 @@ TEST_F(ContentPagesTest, PagesAreClearedWhenAnotherImageIsOpened)
     EXPECT_EQ(f.SoundsPage()->RowCount(), 0);
     EXPECT_EQ(f.ApplicationsPage()->RowCount(), 0);
     EXPECT_EQ(f.PhoneFilesPage()->RowCount(), 0);
+}
+
+// The menu as "text+" (can) or "text-" (greyed), keys left out, "|" for a separator.
+QString MenuState(const QMenu& menu)
+{
+    QStringList parts;
+    for (const QAction* action : menu.actions())
+        parts << (action->isSeparator() ? QStringLiteral("|")
+                                        : action->text().section(u'\t', 0, 0) + (action->isEnabled() ? u'+' : u'-'));
+    return parts.join(u' ');
+}
+
+// Every list's context menu offers what its selected rows can do, and only that.
+TEST_F(ContentPagesTest, ContextMenusOfferWhatTheSelectedRowsCanDo)
+{
+    OpenImage(ContentImage());
+    TForm1& f = Form();
+    f.SearchAllContent();
+    struct Case {
+        const char* Name;
+        std::function<QAbstractItemView*()> List;
+        std::function<void()> Select;
+        QString Expected;
+    };
+    const auto selectRows = [](ContentPage* page, std::vector<int> rows) {
+        return [page, rows] {
+            page->Table()->clearSelection();
+            for (const int row : rows)
+                page->Table()->selectionModel()->select(page->Table()->model()->index(row, 0),
+                                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        };
+    };
+    const Case cases[] = {
+        {"one sound, no audio output", [&]() -> QAbstractItemView* { return f.SoundsPage()->Table(); },
+         selectRows(f.SoundsPage(), {0}),
+         QStringLiteral("Сохранить+ Воспроизвести- Сохранить как WAV+ Открыть+ Показать в папке+ Копировать+ | "
+                        "Смещения в hex+")},
+        {"two sounds", [&]() -> QAbstractItemView* { return f.SoundsPage()->Table(); },
+         selectRows(f.SoundsPage(), {0, 1}),
+         QStringLiteral("Сохранить+ Воспроизвести- Сохранить как WAV+ Открыть- Показать в папке- Копировать+ | "
+                        "Смещения в hex+")},
+        {"nothing selected", [&]() -> QAbstractItemView* { return f.ApplicationsPage()->Table(); },
+         selectRows(f.ApplicationsPage(), {}),
+         QStringLiteral("Сохранить- Открыть- Показать в папке- Копировать- | Смещения в hex+")},
+        {"one picture", [&]() -> QAbstractItemView* { return f.AllPictures()->Details(); },
+         [&] { f.AllPictures()->SelectRows({0}); },
+         QStringLiteral("Сохранить+ Открыть+ Показать в папке+ Копировать+ | Копировать картинку+ Смещения в hex+")},
+        {"the design's list", [&]() -> QAbstractItemView* { return f.FileList(); }, [] {},
+         QStringLiteral("Сохранить- Копировать-")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Select();
+        EXPECT_EQ(MenuState(*f.RowMenu(c.List())), c.Expected);
+    }
+
+    // "Показать в папке" opens the folder of the item's copy; where nothing can, the status bar says so.
+    QList<QUrl> opened;
+    bool opens = true;
+    f.Seams().OpenUrl = [&](const QUrl& url) {
+        opened << url;
+        return opens;
+    };
+    const auto showInFolder = [&] {
+        const std::unique_ptr<QMenu> menu = f.RowMenu(f.PhoneFilesPage()->Table());
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("Показать в папке"))
+                action->trigger();
+    };
+    selectRows(f.PhoneFilesPage(), {0})();
+    showInFolder();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(
+        ReadFileBytes(QFile::encodeName(QDir(opened[0].toLocalFile()).filePath(CellText(f.PhoneFilesPage(), 0, 0)))
+                          .toStdString()),
+        TextBytes("hello"));
+    opens = false;
+    showInFolder();
+    EXPECT_TRUE(f.SaveSummaryText().startsWith(QStringLiteral("Нет программы, чтобы показать папку ")))
+        << f.SaveSummaryText().toStdString();
+}
+
+// Sixty applications whose icons are 4096 x 4096: sizing the table decodes
+// none of them on the window's thread (a file's icon stands in meanwhile);
+// they are decoded off it to the side drawn, into the bounded cache.
+TEST_F(ContentPagesTest, ApplicationIconsAreDecodedSmallOffTheWindowsThread)
+{
+    JarPlan plan = MidletPlan("Big");
+    for (JarFile& file : plan.files)
+        if (file.name == "icon.png")
+            file.data = LargeGreyPng(4096);
+    const Bytes jar = BuildJar(plan);
+    const std::size_t step = jar.size() + 4096;
+    FlashImageBuilder image(60 * step + 8192, 0xFF);
+    for (std::size_t i = 0; i < 60; ++i)
+        image.Put(4096 + i * step, jar);
+    OpenImage(image);
+    TForm1& f = Form();
+    f.SearchAllContent();
+    ContentPage* apps = f.ApplicationsPage();
+    ASSERT_EQ(apps->RowCount(), 60);
+    const ThumbnailDecoder* decoder = apps->Model()->IconDecoder();
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_EQ(decoder->CachedCount(), 0);
+    // The newest request is decoded first: wait for the first icon, whichever it is.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return decoder->CachedCount() > 0; }, 60000));
+    int ready = -1;
+    for (int row = 0; row < apps->RowCount() && ready < 0; ++row)
+        if (decoder->State(apps->Results()->Found.Items[apps->Model()->ItemOf(row)].Midlet) == ThumbnailState::Ready)
+            ready = row;
+    ASSERT_GE(ready, 0);
+    const QIcon icon = apps->Model()->data(apps->Model()->index(ready, 0), Qt::DecorationRole).value<QIcon>();
+    ASSERT_FALSE(icon.availableSizes().isEmpty());
+    EXPECT_EQ(icon.availableSizes().front(), QSize(ContentListModel::kIconSide, ContentListModel::kIconSide));
+    EXPECT_LE(decoder->CacheCost(), int64_t{60} * ContentListModel::kIconSide * ContentListModel::kIconSide * 4);
 }
 
 }  // namespace

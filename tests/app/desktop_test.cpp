@@ -125,8 +125,9 @@ TEST_F(FormTest, AFileDroppedOnTheWindowOpens)
         QDropEvent drop(QPointF(200, 200), d.offered, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&f, &drop);
         EXPECT_EQ(drop.isAccepted(), d.taken);
-        if (d.taken)
+        if (d.taken) {
             EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+        }
         QApplication::processEvents();
         EXPECT_EQ(f.Hex1().DataSize(), d.taken ? 2500 : 0);
     }

@@ -184,7 +184,7 @@ TEST_F(SaveTest, SavingBesideTheImageKeepsTheImageAndTheOtherRows)
     f.SaveAllRows();
     ASSERT_EQ(m_errors.size(), 1u);
     const QString image = Path(QStringLiteral("phone.bin"));
-    EXPECT_EQ(m_errors[0], QStringLiteral("Cannot replace the open image \"") + image + QStringLiteral("\""));
+    EXPECT_EQ(m_errors[0], QStringLiteral("Нельзя заменить открытый образ «") + image + QStringLiteral("»."));
     EXPECT_EQ(ReadQ(image), m_image);
     EXPECT_EQ(ReadQ(Path(QStringLiteral("a.txt"))), Range(10, 20));
     EXPECT_EQ(ReadQ(Path(QStringLiteral("a (2).txt"))), Range(40, 45));

@@ -1,9 +1,24 @@
 #include "error_box.h"
 #include "file_dialog.h"
+#include "file_dialog_texts.h"
+#include "name_column_stretch.h"
 #include "progress_gauge.h"
 #include "result_list_view.h"
+#include "sort_busy_hint.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QMainWindow>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -142,6 +157,64 @@ TEST(ResultListView, ReportsEachSelectionChangeOnce)
     EXPECT_EQ(view.SelCount(), 0);
 }
 
+// The name column takes what the other columns leave, down to its minimum,
+// and follows the table's width and the other columns' resizing.
+TEST(NameColumnStretch, GivesTheSpareWidthToTheNameColumn)
+{
+    QStandardItemModel model(2, 3);
+    QTableView table;
+    table.setModel(&model);
+    QHeaderView* header = table.horizontalHeader();
+    header->setStretchLastSection(true);
+    table.setColumnWidth(1, 80);
+    table.setColumnWidth(2, 90);
+    auto* stretch = new NameColumnStretch(header, 0, 100);
+    table.resize(600, 200);
+    table.show();
+    EXPECT_FALSE(header->stretchLastSection());
+    EXPECT_GT(header->width(), 400);
+    EXPECT_EQ(header->sectionSize(0), header->width() - 80 - 90);
+    EXPECT_EQ(header->sectionSize(2), 90);
+    header->resizeSection(1, 200);
+    EXPECT_EQ(header->sectionSize(0), header->width() - 200 - 90);
+    table.resize(250, 200);
+    EXPECT_EQ(header->sectionSize(0), 100);
+    header->setStretchLastSection(true);
+    stretch->Fit();
+    EXPECT_FALSE(header->stretchLastSection());
+}
+
+// While a click on a header sorts a long table, the cursor is busy and the
+// status bar says so; both return afterwards. A short table shows nothing.
+TEST(SortBusyHint, ShowsTheSortOfALongTable)
+{
+    for (const int rows : {3, 2}) {
+        SCOPED_TRACE(rows);
+        QMainWindow window;
+        QStandardItemModel model(rows, 1);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(&model);
+        auto* table = new QTableView;
+        table->setModel(&sorted);
+        table->setSortingEnabled(true);
+        window.setCentralWidget(table);
+        new SortBusyHint(table->horizontalHeader(), 3);
+        window.show();
+        bool busy = false;
+        QString said;
+        QObject::connect(&sorted, &QAbstractItemModel::layoutAboutToBeChanged, [&] {
+            busy = QGuiApplication::overrideCursor() != nullptr;
+            said = window.statusBar()->currentMessage();
+        });
+        QTest::mouseClick(table->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(busy, rows == 3);
+        EXPECT_EQ(said, rows == 3 ? QStringLiteral("Сортировка…") : QString());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+    }
+}
+
 TEST(FileDialog, FiltersAndFolders)
 {
     FileDialog open{QStringLiteral("Open file"), QStringLiteral("Motorola Flash File (*.bin)|*.bin"), {}, {}, {}, {}};
@@ -152,6 +225,55 @@ TEST(FileDialog, FiltersAndFolders)
     save.FileName = QStringLiteral("/chosen/dir/name.bin");
     EXPECT_EQ(save.StartFolder(), QStringLiteral("/chosen/dir/"));
     EXPECT_EQ(FolderWithSeparator(QStringLiteral("name.bin")), QString());
+}
+
+TEST(RussianFileSize, NounAgreesWithTheNumberAndLargeSizesHaveUnits)
+{
+    const struct {
+        int64_t bytes;
+        const char* text;
+    } cases[] = {
+        {0, "0 байт"},        {1, "1 байт"},
+        {2, "2 байта"},       {4, "4 байта"},
+        {6, "6 байт"},        {11, "11 байт"},
+        {12, "12 байт"},      {21, "21 байт"},
+        {22, "22 байта"},     {112, "112 байт"},
+        {1023, "1023 байта"}, {1536, "1,5 КБ"},
+        {5 << 20, "5,0 МБ"},  {int64_t{3} << 30, "3,0 ГБ"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RussianFileSize(c.bytes), QString::fromUtf8(c.text)) << c.bytes;
+}
+
+// Qt's own file dialog lists sizes and folders in our Russian.
+TEST(FileDialogTexts, SizesAndFoldersInRussian)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile file(dir.filePath(QStringLiteral("six.bin")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("123456");
+    file.close();
+    QFileSystemModel files;
+    const QModelIndex root = files.setRootPath(dir.path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files.rowCount(root) == 2; }));
+    FileDialogTexts texts;
+    texts.setSourceModel(&files);
+    const auto cell = [&](const QString& name, int column) {
+        return texts.mapFromSource(files.index(dir.filePath(name), column)).data().toString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files.size(files.index(dir.filePath(QStringLiteral("six.bin")))) == 6; }));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 1), QStringLiteral("6 байт"));
+    EXPECT_EQ(cell(QStringLiteral("sub"), 2), QStringLiteral("Папка"));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 2), QStringLiteral("Файл BIN"));
+    EXPECT_EQ(
+        cell(QStringLiteral("six.bin"), 3),
+        QFileInfo(dir.filePath(QStringLiteral("six.bin"))).lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    EXPECT_EQ(cell(QStringLiteral("six.bin"), 0), QStringLiteral("six.bin"));
+
+    const FileDialog save{QStringLiteral("Save file"), QStringLiteral("All files|*.*"), dir.path(), {}, {}, {}};
+    EXPECT_NE(qobject_cast<FileDialogTexts*>(MakeSaveDialog(nullptr, save)->proxyModel()), nullptr);
 }
 
 }  // namespace

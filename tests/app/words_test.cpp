@@ -30,6 +30,25 @@ TEST(WindowWords, StatusWordsAgreeWithTheKind)
         EXPECT_EQ(ContentListModel::StatusText(w.kind, w.status), QString::fromUtf16(w.text));
 }
 
+TEST(WindowWords, OurOwnErrorsSpeakRussianAndTheOriginalMessagesStay)
+{
+    const struct {
+        const char* message;
+        const char* shown;
+    } cases[] = {
+        {"Cannot read the settings file /home/u/.config/k.reg: Permission denied",
+         "Не удалось прочитать файл настроек /home/u/.config/k.reg: Permission denied"},
+        {"The settings file /tmp/%2.reg is damaged: line 3: no value",
+         "Файл настроек /tmp/%2.reg повреждён: line 3: no value"},
+        {"Unable to read /tmp/k.ini", "Не удалось прочитать /tmp/k.ini"},
+        {"Cannot replace the open image \"/tmp/phone.bin\"", "Нельзя заменить открытый образ «/tmp/phone.bin»"},
+        {"Unable to write to /tmp/k.ini", "Unable to write to /tmp/k.ini"},
+        {"Out of memory while expanding memory stream", "Out of memory while expanding memory stream"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OwnErrorInRussian(QString::fromUtf8(c.message)), QString::fromUtf8(c.shown)) << c.message;
+}
+
 TEST(WindowWords, BigNumbersAreGroupedByThrees)
 {
     EXPECT_EQ(GroupedNumber(0), QStringLiteral("0"));

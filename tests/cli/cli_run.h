@@ -3,6 +3,7 @@
 // Running kestrix-cli inside the test process and reading its JSON.
 #include "cli_runner.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,6 +45,21 @@ inline CliResult RunCliWithBytes(const std::vector<std::string>& arguments)
     all.insert(all.end(), arguments.begin(), arguments.end());
     const CliStatus status = RunCli(all, out, err);
     return {status, out.str(), err.str()};
+}
+
+// The digest of bytes as lowercase hexadecimal digits, by Qt's own code, to
+// hold the program's digests against.
+inline std::string Digest(QByteArrayView bytes, QCryptographicHash::Algorithm algorithm = QCryptographicHash::Sha256)
+{
+    return QCryptographicHash::hash(bytes, algorithm).toHex().toStdString();
+}
+
+// The digest of the file at path.
+inline std::string FileDigest(const QString& path, QCryptographicHash::Algorithm algorithm)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return Digest(file.readAll(), algorithm);
 }
 
 // One line of JSON text as an object; a parse error fails the test.

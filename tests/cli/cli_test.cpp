@@ -28,6 +28,7 @@ namespace kestrix {
 namespace {
 
 using test_support::CliResult;
+using test_support::FileDigest;
 using test_support::FlashImageBuilder;
 using test_support::Json;
 using test_support::ReadFileBytes;
@@ -63,7 +64,9 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
         "{\"caption\": \"Версия прошивки\", \"value\": \"R3\", \"length\": 2}, "
         "{\"caption\": \"Модель телефона\", \"value\": \"V3\\u0000x\xC2\x98\", \"length\": 5}, "
         "{\"caption\": \"Заводской номер\", \"value\": \"ЗН-1\", \"length\": 4}, "
-        "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}]}\n";
+        "{\"caption\": \"Версия Flex\", \"value\": \"F\\\"1\\\\\", \"length\": 4}], \"sha256\": \"" +
+        FileDigest(path, QCryptographicHash::Sha256) + "\", \"md5\": \"" + FileDigest(path, QCryptographicHash::Md5) +
+        "\"}\n";
     EXPECT_EQ(result.out, expected);
     Json(result.out);
 
@@ -71,6 +74,9 @@ TEST_F(CliImages, InfoPrintsTheFiveFactsAsOneJsonObject)
     EXPECT_EQ(plain.status, CliStatus::Ok);
     EXPECT_NE(plain.out.find("Заводской номер  ЗН-1\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("V3\\x00x\\x98"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("\nMD5              " + FileDigest(path, QCryptographicHash::Md5) + "\n"),
+              std::string::npos)
+        << plain.out;
 }
 
 TEST_F(CliImages, InfoOfABlankImageShowsTheBeginningAndLengthOfEachFact)
@@ -157,15 +163,16 @@ TEST(CliHelp, ShowsEveryCommandAndOptionOfTheTablesInOneColumn)
     for (const CliOption& option : CliOptions())
         labels.push_back((option.Short != 0 ? std::string("-") + option.Short + ", " : std::string()) + "--" +
                          std::string(option.Long) + (option.Value.empty() ? "" : " " + std::string(option.Value)));
-    EXPECT_EQ(labels.size(), 12u);
+    EXPECT_EQ(labels.size(), 14u);
     for (const std::string& label : labels) {
         const std::size_t at = help.find("\n  " + label + " ");
         ASSERT_NE(at, std::string::npos) << label;
         const std::size_t text = help.find_first_not_of(' ', at + 3 + label.size());
         EXPECT_EQ(text - at - 1, 23u) << label;
     }
-    EXPECT_EQ(CliSynopsis(CliCommands().back()),
+    EXPECT_EQ(CliSynopsis(CliCommands()[CliCommands().size() - 2]),
               "content IMAGE... [--json] [--kind KIND,...] [--extract DIR [--wav]] [--jobs N]");
+    EXPECT_EQ(CliSynopsis(CliCommands().back()), "report IMAGE... [--json] --out DIR [--jobs N]");
     EXPECT_EQ(CliSynopsis(CliCommands().front()), "info IMAGE... [--json] [--jobs N]");
 }
 

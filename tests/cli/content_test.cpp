@@ -24,6 +24,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using test_support::CliResult;
+using test_support::Digest;
 using test_support::FlashImageBuilder;
 using test_support::Json;
 using test_support::ReadFileBytes;
@@ -82,6 +83,12 @@ TEST_F(CliContent, JsonRowsCarryKindStatusEntryAndWhatEachKindTells)
         EXPECT_EQ(row["end"].toInt(), expected[i].start + expected[i].size);
         EXPECT_EQ(row["size"].toInt(), expected[i].size);
     }
+    // Each item's SHA-256 is that of the bytes it was built from.
+    const Bytes items[] = {m_gif, m_midi, m_jar, Bytes{'h', 'e', 'l', 'l', 'o'}};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(rows[i].toObject()["sha256"].toString().toStdString(),
+                  Digest(QByteArrayView(items[i].data(), static_cast<qsizetype>(items[i].size()))))
+            << i;
     EXPECT_EQ(rows[0].toObject()["status"].toString(), "complete");
     EXPECT_EQ(rows[0].toObject()["width"].toInt(), 8);
     EXPECT_TRUE(rows[0].toObject()["entry"].isNull());
@@ -149,6 +156,33 @@ TEST(CliContentText, TableAndJsonShowTheSameApplicationNames)
     ASSERT_EQ(table.status, CliStatus::Ok) << table.err;
     EXPECT_NE(table.out.find("Змейка, Игры"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("Змея, Co 1.0"), std::string::npos) << table.out;
+}
+
+// A descriptor's row names the archive it describes, here one cut by erased
+// flash inside its entry: the descriptor stays complete and says so.
+TEST(CliContentJar, DescriptorRowNamesItsArchiveInJsonAndTable)
+{
+    const Bytes jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
+    FlashImageBuilder image{32 * 1024, 0xFF};
+    image.PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()), Text(jar).substr(0, jar.size() - 60))
+        .Put(20000, test_support::MidletDescriptor("Snake", jar.size()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("jad.bin");
+    image.WriteTo(path.toStdString());
+
+    const CliResult json = RunCliWith({"content", path, "--json"});
+    ASSERT_EQ(json.status, CliStatus::Ok) << json.err;
+    const QJsonArray rows = Json(json.out)["rows"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject()["status"].toString(), "truncated");
+    EXPECT_FALSE(rows[0].toObject().contains("jar"));
+    const QJsonObject descriptor = rows[1].toObject();
+    EXPECT_EQ(descriptor["status"].toString(), "complete");
+    EXPECT_EQ(descriptor["detail"].toString(), QString::fromUtf8("его архив обрезан"));
+    EXPECT_EQ(descriptor["jar"].toObject(), (QJsonObject{{"caption", "Snake.jar"}, {"start", 238}, {"cut", true}}));
+    const CliResult table = RunCliWith({"content", path});
+    ASSERT_EQ(table.status, CliStatus::Ok) << table.err;
+    EXPECT_NE(table.out.find("jar: Snake.jar (cut)"), std::string::npos) << table.out;
 }
 
 TEST_F(CliContent, UsageErrors)

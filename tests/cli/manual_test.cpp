@@ -81,7 +81,7 @@ TEST(Completion, CompletesCommandsOptionsKindsFoldersAndImages)
         const char* replies;
     } cases[] = {
         {"kestrix-cli c", "content"},
-        {"kestrix-cli ", "info files graphics pictures content"},
+        {"kestrix-cli ", "info files graphics pictures content report"},
         {"kestrix-cli content --j", "--json --jobs"},
         {"kestrix-cli content x.bin --kind so", "sound"},
         {"kestrix-cli content x.bin --kind picture,a", "picture,application"},
@@ -90,6 +90,7 @@ TEST(Completion, CompletesCommandsOptionsKindsFoldersAndImages)
         {"kestrix-cli files d", "dump.bin"},
         {"kestrix-cli --json files n", ""},
         {"kestrix-cli files x.bin --extract s", "sub"},
+        {"kestrix-cli report x.bin --out s", "sub"},
     };
     std::filesystem::create_directory(folder + "/sub");
     for (const auto& c : cases) {

@@ -125,10 +125,18 @@ TEST_F(CliPictures, JsonListsEveryPictureWithItsRangeDetailsStatusAndName)
         const QJsonObject row = rows[static_cast<int>(i)].toObject();
         const int start = static_cast<int>(want.start);
         const int size = static_cast<int>(want.bytes.size());
-        const QJsonObject expected{{"caption", want.caption}, {"type", want.type},     {"start", start},
-                                   {"end", start + size},     {"size", size},          {"width", want.width},
-                                   {"height", want.height},   {"frames", want.frames}, {"status", want.status},
-                                   {"entry", want.entry}};
+        const QJsonObject expected{{"caption", want.caption},
+                                   {"type", want.type},
+                                   {"start", start},
+                                   {"end", start + size},
+                                   {"size", size},
+                                   {"width", want.width},
+                                   {"height", want.height},
+                                   {"frames", want.frames},
+                                   {"status", want.status},
+                                   {"entry", want.entry},
+                                   {"sha256", QString::fromStdString(test_support::Digest(QByteArrayView(
+                                                  want.bytes.data(), static_cast<qsizetype>(want.bytes.size()))))}};
         EXPECT_EQ(row, expected) << i << ": " << QJsonDocument(row).toJson(QJsonDocument::Compact).toStdString();
     }
 }

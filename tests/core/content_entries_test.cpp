@@ -1,4 +1,5 @@
 #include "content_candidates.h"
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_search.h"
 #include "flash_image_builder.h"
@@ -135,22 +136,63 @@ TEST(ContentItems, AnMp3CutByErasedFlashIsOneItem)
                 {{ItemType::Mp3, ItemStatus::Truncated, 1001, 1001 + static_cast<int32_t>(15 * frame), ""}});
 }
 
-// A descriptor is checked against the archive it names, when that archive is
-// listed under the name.
-TEST(ContentItems, DescriptorSizeIsCheckedAgainstTheNamedArchive)
+// A descriptor is judged by its text and names the archive it describes; a
+// cut archive leaves the descriptor complete and says so. The descriptor is
+// free, or the data of an entry (whatever attribute comes first).
+TEST(ContentItems, DescriptorNamesItsArchiveAndKeepsItsOwnVerdict)
 {
     const Bytes jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
-    for (const int64_t stated : {static_cast<int64_t>(jar.size()), static_cast<int64_t>(jar.size()) + 1}) {
-        SCOPED_TRACE(stated);
-        const std::string jad = test_support::MidletDescriptor("Snake", static_cast<std::size_t>(stated));
+    const auto jarSize = static_cast<int32_t>(jar.size());
+    const std::string whole = test_support::MidletDescriptor("Snake", jar.size());
+    // The same attributes with a manifest-like one first: no "MIDlet-" at the start.
+    const std::string leading = "Created-By: 1.4\r\n" + whole;
+    const struct {
+        const char* name;
+        std::string jad;
+        bool inEntry;
+        int32_t jarBytes;       // of the archive written into its entry
+        uint32_t jarEntrySize;  // the entry's stated size
+        ItemStatus jarStatus;
+        JarMatch fit;
+        const char* detail;
+    } cases[] = {
+        {"free descriptor, whole archive", whole, false, jarSize, static_cast<uint32_t>(jarSize), ItemStatus::Complete,
+         JarMatch::Fits, ""},
+        {"descriptor in an entry", whole, true, jarSize, static_cast<uint32_t>(jarSize), ItemStatus::Complete,
+         JarMatch::Fits, ""},
+        {"entry descriptor not starting with MIDlet-", leading, true, jarSize, static_cast<uint32_t>(jarSize),
+         ItemStatus::Complete, JarMatch::Fits, ""},
+        {"archive of another size", test_support::MidletDescriptor("Snake", jar.size() + 1), false, jarSize,
+         static_cast<uint32_t>(jarSize), ItemStatus::Complete, JarMatch::OtherSize,
+         "размер архива не тот, что указан в описании"},
+        {"archive cut by erased flash", whole, true, jarSize - 60, static_cast<uint32_t>(jarSize),
+         ItemStatus::Truncated, JarMatch::Cut, "его архив обрезан"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         FlashImageBuilder image(32768);
-        image.PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()), Text(jar)).Put(20000, jad);
+        image.PutFileEntry(200, "Snake.jar", c.jarEntrySize, Text(jar).substr(0, static_cast<std::size_t>(c.jarBytes)));
+        int32_t jadStart = 20000;
+        if (c.inEntry) {
+            image.PutFileEntry(20000, "Snake.jad", static_cast<uint32_t>(c.jad.size()), c.jad);
+            jadStart = 20038;
+        } else {
+            image.Put(20000, c.jad);
+        }
         const ContentFound found = Search(image.Bytes());
-        ASSERT_EQ(found.Items.size(), 2u);
-        EXPECT_EQ(found.Items[1].Type, ItemType::Jad);
-        EXPECT_EQ(found.Items[1].Start, 20000);
-        EXPECT_EQ(found.Items[1].Status,
-                  stated == static_cast<int64_t>(jar.size()) ? ItemStatus::Complete : ItemStatus::Damaged);
+        ASSERT_EQ(found.Items.size(), 2u) << ::testing::PrintToString(found.Items);
+        const FoundItem& archive = found.Items[0];
+        const FoundItem& descriptor = found.Items[1];
+        EXPECT_EQ(archive.Type, ItemType::Jar);
+        EXPECT_EQ(archive.Status, c.jarStatus);
+        EXPECT_EQ(descriptor.Type, ItemType::Jad);
+        EXPECT_EQ(descriptor.Start, jadStart);
+        EXPECT_EQ(descriptor.End, jadStart + static_cast<int32_t>(c.jad.size()));
+        EXPECT_EQ(descriptor.Status, ItemStatus::Complete);
+        EXPECT_EQ(descriptor.Jar, 0);
+        EXPECT_EQ(descriptor.JarFit, c.fit);
+        EXPECT_EQ(StatusDetail(descriptor), c.detail);
+        EXPECT_EQ(archive.Jar, -1);
     }
 }
 

@@ -61,6 +61,33 @@ TEST(ReadImelody, KeepsTheGrammarLineByLine)
         EXPECT_EQ(ReadImelody(TextBytes(c.text)).Valid, c.valid) << c.name;
 }
 
+// A text cut before its END line keeps the notes before the cut, to be
+// played as a cut sound plays up to its cut; it is never Valid.
+TEST(ReadImelody, ACutTextKeepsTheNotesBeforeTheCut)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        bool partial;
+        std::size_t notes;
+    } cases[] = {
+        {"cut in the end line", Header("MELODY:c2d2r2\r\nEND:IMEL"), true, 3},
+        {"the last line without its line end is cut off", Header("MELODY:c2d2\r\n e2f2"), true, 2},
+        {"a folded melody cut inside a note", Header("MELODY:c2d2\r\n e2f\r\n"), true, 3},
+        {"cut before the melody", Header("BEAT:90\r\n"), false, 0},
+        {"a broken line before the cut", Header("TEMPO:3\r\nMELODY:c2\r\n"), false, 0},
+        {"a broken melody that is not the last line", Header("MELODY:c2x2\r\nNAME:a\r\n"), false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImelodyScore score = ReadImelody(TextBytes(c.text));
+        EXPECT_FALSE(score.Valid);
+        EXPECT_EQ(score.Partial, c.partial);
+        EXPECT_EQ(score.Notes.size(), c.notes);
+        EXPECT_EQ(ImelodyMidiFile(score).empty(), c.notes == 0);
+    }
+}
+
 TEST(ReadImelody, UnrollsRepeatsAndKeepsVolumeAndLength)
 {
     const ImelodyScore score =

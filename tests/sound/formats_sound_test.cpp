@@ -118,6 +118,23 @@ TEST(ImelodySound, VerdictIsTheGrammarsAndTheWavHasTheMelody)
     EXPECT_EQ(Decode(ItemType::Imelody, Imelody("c2x2")).Outcome, SoundOutcome::Refused);
 }
 
+// A melody cut in its end line plays the notes it holds, as a cut AMR or MP3
+// plays its whole frames.
+TEST(ImelodySound, ACutMelodyPlaysUpToItsCut)
+{
+    if (MidiSoundFont().empty())
+        GTEST_SKIP() << "no General MIDI sound font on this machine";
+    const Bytes whole = Imelody("*4c2*4g2");
+    const Bytes cut(whole.begin(), whole.end() - 5);
+    const SoundDecode decoded = Decode(ItemType::Imelody, cut);
+    ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+    const Pcm& sound = decoded.Sound;
+    const int64_t noteFrames = sound.SampleRate / 2;
+    EXPECT_NEAR(static_cast<double>(sound.Frames()), static_cast<double>(2 * noteFrames), sound.SampleRate * 0.01);
+    EXPECT_EQ(LoudestKey(sound, noteFrames / 4, noteFrames / 2), 72);
+    EXPECT_EQ(LoudestKey(sound, noteFrames + noteFrames / 4, noteFrames / 2), 79);
+}
+
 // QCELP and EVRC packets each decode to 160 samples at 8000 Hz with sound in
 // them; the verdict is the decode's.
 TEST(QcpSound, PacketsDecodeToTheirLength)

@@ -331,8 +331,11 @@ void PutFiles(Layout& flash)
                    "entry: JAR");
     flash.Put(TextBytes(MidletDescriptor("Racer", racer.size())), ItemType::Jad, ItemStatus::Complete,
               "descriptor naming the entry's JAR, right size");
-    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size() + 1)), ItemType::Jad, ItemStatus::Damaged,
-              "descriptor naming the entry's JAR, wrong size");
+    flash.Put(TextBytes(MidletDescriptor("Racer", racer.size() + 1)), ItemType::Jad, ItemStatus::Complete,
+              "descriptor naming the entry's JAR, another size: judged by its text");
+    const Bytes racerJad = TextBytes(MidletDescriptor("Racer", racer.size()));
+    flash.PutEntry("Racer.jad", racerJad, static_cast<uint32_t>(racerJad.size()), ItemType::Jad,
+                   ItemStatus::Complete, "entry: descriptor");
     const Bytes song = BuildMp3({.frames = 8, .id3 = true});
     flash.PutEntry("Песня.mp3", song, static_cast<uint32_t>(song.size()), ItemType::Mp3, ItemStatus::Complete,
                    "entry: MP3");

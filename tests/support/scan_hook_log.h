@@ -1,5 +1,6 @@
 #pragma once
 
+#include "found_rows.h"
 #include "scan_hooks.h"
 
 #include <functional>

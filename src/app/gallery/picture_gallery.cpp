@@ -2,8 +2,10 @@
 
 #include "filter_bar.h"
 #include "grid_delegate.h"
+#include "name_column_stretch.h"
 #include "picture_gallery_preview.h"
 #include "picture_sort_model.h"
+#include "sort_busy_hint.h"
 #include "thumbnail_delegate.h"
 
 #include <QAction>
@@ -216,9 +218,8 @@ void PictureGallery::BuildDetails()
 
     QHeaderView* head = m_details->header();
     head->setSectionsMovable(false);
-    // The table is wider than its share of the page: the name keeps a readable
-    // width and the status column takes what is left.
-    head->setStretchLastSection(true);
+    // The name takes the spare width, keeping a readable one when the table is wider than its share of the page.
+    new NameColumnStretch(head, PictureGalleryModel::kNameColumn, 160);
     head->setMinimumSectionSize(40);
     struct Width {
         int Column;
@@ -239,6 +240,7 @@ void PictureGallery::BuildDetails()
     head->setSortIndicatorClearable(true);
     head->setSortIndicator(-1, Qt::AscendingOrder);
     m_details->setSortingEnabled(true);
+    new SortBusyHint(head, kBusySortRows);
 }
 
 void PictureGallery::BuildActions()
@@ -254,6 +256,7 @@ void PictureGallery::BuildActions()
     });
     m_copyPicture = new QAction(QStringLiteral("Копировать картинку"), this);
     m_copyPicture->setObjectName(QStringLiteral("CopyPicture"));
+    m_copyPicture->setEnabled(false);
     connect(m_copyPicture, &QAction::triggered, this, [this] { CopyPicture(); });
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(m_grid), static_cast<QAbstractItemView*>(m_details)}) {
@@ -526,12 +529,15 @@ void PictureGallery::ShowPreview(int32_t row)
     StopMovie();
     m_model->Decoder().CancelPreview();
     m_previewBox = QSize();
+    m_copyPicture->setEnabled(false);
     if (row < 0) {
         m_preview->Clear();
         m_previewInfo->clear();
         return;
     }
     const FoundItem& picture = m_model->Rows()[static_cast<std::size_t>(row)];
+    // Until the large view's decode tells, a damaged picture is taken for one that does not decode.
+    m_copyPicture->setEnabled(picture.Status != ItemStatus::Damaged);
     m_previewInfo->setText(PictureGalleryModel::Description(picture, row, HexOffsets()) + QLatin1Char('\n') +
                            PictureGalleryModel::StatusText(picture.Status));
     m_preview->SetMessage(QStringLiteral("Загрузка…"));
@@ -543,6 +549,7 @@ void PictureGallery::PreviewDecoded(int32_t row, const GalleryPicture& picture)
 {
     if (row != m_previewRow)
         return;
+    m_copyPicture->setEnabled(picture.State == ThumbnailState::Ready);
     if (picture.State != ThumbnailState::Ready) {
         m_preview->SetMessage(PreviewMessage(picture.State, picture.SourceSize));
         PreviewZoomed();

@@ -200,7 +200,7 @@ void ThumbnailDecoder::Dispatch()
         }
         state = ThumbnailState::Decoding;
         ++m_decodeCount;
-        Start(Job{row, false, QSize(kThumbnailSide, kThumbnailSide)});
+        Start(Job{row, false, QSize(m_side, m_side)});
         return;
     }
 }

@@ -87,6 +87,10 @@ public:
     // Drops a preview request that has not started.
     void CancelPreview() noexcept { m_previewRequest.reset(); }
 
+    // The side of the square thumbnails fit (kThumbnailSide unless set); set
+    // before the first request.
+    void SetThumbnailSide(int side) noexcept { m_side = side; }
+
     // The thumbnail cache's bound in bytes; never below one full-size thumbnail.
     void SetCacheLimit(int64_t bytes);
     int64_t CacheLimit() const noexcept { return m_cache.maxCost(); }
@@ -128,6 +132,7 @@ private:
     bool m_dispatchPosted = false;
     bool m_busy = false;
     uint32_t m_generation = 0;
+    int m_side = kThumbnailSide;
     int32_t m_decodeCount = 0;
     QThreadPool m_pool;
 };

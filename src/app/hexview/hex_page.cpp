@@ -61,6 +61,13 @@ HexPage::~HexPage() = default;
 
 void HexPage::BuildLayout()
 {
+    const Tools tools = BuildTools();
+    LayOut(tools);
+    ConnectTools(tools);
+}
+
+HexPage::Tools HexPage::BuildTools()
+{
     m_view = new HexView(this);
     m_view->setObjectName(QStringLiteral("HexView"));
     m_strip = new MapStrip(this);
@@ -73,40 +80,45 @@ void HexPage::BuildLayout()
     m_findEncoding = new QComboBox(this);
     m_findEncoding->addItems({QStringLiteral("hex"), QStringLiteral("Windows-1251"), QStringLiteral("UTF-8"),
                               QStringLiteral("UTF-16LE"), QStringLiteral("UTF-16BE")});
-    auto* previous = new QToolButton(this);
-    previous->setText(QStringLiteral("◀"));
-    previous->setToolTip(QStringLiteral("Найти предыдущее (Shift+F3)"));
-    auto* next = new QToolButton(this);
-    next->setText(QStringLiteral("▶"));
-    next->setToolTip(QStringLiteral("Найти следующее (F3, Enter)"));
     m_textMode = new QComboBox(this);
     m_textMode->addItems(
         {QStringLiteral("Текст: Windows-1251"), QStringLiteral("Текст: UTF-16LE"), QStringLiteral("Текст: UTF-16BE")});
-    auto* goTo = new QToolButton(this);
-    goTo->setText(QStringLiteral("Перейти…"));
-    goTo->setToolTip(QStringLiteral("Перейти к смещению (Ctrl+G)"));
-    auto* copy = new QToolButton(this);
-    copy->setText(QStringLiteral("Копировать как hex"));
-    auto* save = new QToolButton(this);
-    save->setText(QStringLiteral("Сохранить выделенное…"));
+    m_status = new QLabel(this);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_hover = new QLabel(this);
 
+    auto button = [this](const QString& text, const QString& tip) {
+        auto* tool = new QToolButton(this);
+        tool->setText(text);
+        if (!tip.isEmpty())
+            tool->setToolTip(tip);
+        return tool;
+    };
+    Tools tools;
+    tools.Previous = button(QStringLiteral("◀"), QStringLiteral("Найти предыдущее (Shift+F3)"));
+    tools.Next = button(QStringLiteral("▶"), QStringLiteral("Найти следующее (F3, Enter)"));
+    tools.GoTo = button(QStringLiteral("Перейти…"), QStringLiteral("Перейти к смещению (Ctrl+G)"));
+    tools.Copy = button(QStringLiteral("Копировать как hex"), QString());
+    tools.Save = button(QStringLiteral("Сохранить выделенное…"), QString());
+    return tools;
+}
+
+void HexPage::LayOut(const Tools& tools)
+{
     auto* findRow = new QHBoxLayout;
     findRow->addWidget(m_findText, 1);
     findRow->addWidget(m_findEncoding);
-    findRow->addWidget(previous);
-    findRow->addWidget(next);
+    findRow->addWidget(tools.Previous);
+    findRow->addWidget(tools.Next);
     auto* toolRow = new QHBoxLayout;
     toolRow->addWidget(m_textMode);
-    toolRow->addWidget(goTo);
-    toolRow->addWidget(copy);
-    toolRow->addWidget(save);
+    toolRow->addWidget(tools.GoTo);
+    toolRow->addWidget(tools.Copy);
+    toolRow->addWidget(tools.Save);
     toolRow->addStretch(1);
     auto* middle = new QHBoxLayout;
     middle->addWidget(m_view, 1);
     middle->addWidget(m_strip);
-    m_status = new QLabel(this);
-    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_hover = new QLabel(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(findRow);
@@ -114,7 +126,10 @@ void HexPage::BuildLayout()
     layout->addLayout(middle, 1);
     layout->addWidget(m_status);
     layout->addWidget(m_hover);
+}
 
+void HexPage::ConnectTools(const Tools& tools)
+{
     auto shortcut = [this](const QKeySequence& keys, auto slot) {
         auto* action = new QAction(this);
         action->setShortcut(keys);
@@ -129,12 +144,12 @@ void HexPage::BuildLayout()
     });
     shortcut(QKeySequence(Qt::Key_F3), [this] { FindNext(); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindPrevious(); });
-    connect(goTo, &QToolButton::clicked, this, &HexPage::AskGoTo);
+    connect(tools.GoTo, &QToolButton::clicked, this, &HexPage::AskGoTo);
     connect(m_findText, &QLineEdit::returnPressed, this, [this] { FindNext(); });
-    connect(next, &QToolButton::clicked, this, [this] { FindNext(); });
-    connect(previous, &QToolButton::clicked, this, [this] { FindPrevious(); });
-    connect(copy, &QToolButton::clicked, this, &HexPage::CopyAsHex);
-    connect(save, &QToolButton::clicked, this, [this] {
+    connect(tools.Next, &QToolButton::clicked, this, [this] { FindNext(); });
+    connect(tools.Previous, &QToolButton::clicked, this, [this] { FindPrevious(); });
+    connect(tools.Copy, &QToolButton::clicked, this, &HexPage::CopyAsHex);
+    connect(tools.Save, &QToolButton::clicked, this, [this] {
         const QString path =
             AskSavePath ? AskSavePath() : QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить выделенное"));
         if (!path.isEmpty())

@@ -84,7 +84,18 @@ public:
     std::function<QString(const HexItem& item)> ItemCaption;
 
 private:
+    // The page's tool buttons that only their connections need to know.
+    struct Tools {
+        QToolButton* Previous = nullptr;
+        QToolButton* Next = nullptr;
+        QToolButton* GoTo = nullptr;
+        QToolButton* Copy = nullptr;
+        QToolButton* Save = nullptr;
+    };
     void BuildLayout();
+    Tools BuildTools();
+    void LayOut(const Tools& tools);
+    void ConnectTools(const Tools& tools);
     void ShowSelection();
     void ShowHover(qint64 offset);
     void StepMap();

@@ -3,7 +3,6 @@
 #include "code_page.h"
 #include "scratch_copy.h"
 #include "sound_player_bar.h"
-#include "strict_decoder.h"
 #include "window_text.h"
 
 #include <QApplication>
@@ -36,7 +35,13 @@ ContentListModel::ContentListModel(ContentKind kind, QObject* parent) : QAbstrac
         m_headers << QStringLiteral("Длительность") << QStringLiteral("Частота, Гц") << QStringLiteral("Каналы")
                   << QStringLiteral("Дорожки");
     else if (kind == ContentKind::Application)
-        m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия");
+        m_headers << QStringLiteral("Название") << QStringLiteral("Производитель") << QStringLiteral("Версия")
+                  << QStringLiteral("Архив");
+    if (kind == ContentKind::Application) {
+        m_iconDecoder = std::make_unique<ThumbnailDecoder>();
+        m_iconDecoder->SetThumbnailSide(kIconSide);
+        m_iconDecoder->OnThumbnailChanged = [this](int32_t midlet) { IconDecoded(midlet); };
+    }
 }
 
 void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
@@ -48,9 +53,48 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
         for (std::size_t i = 0; i < m_results->Found.Items.size(); ++i)
             if (KindOf(m_results->Found.Items[i].Type) == m_kind)
                 m_rows.push_back(i);
-    m_icons.assign(m_rows.size(), QIcon());
-    m_iconMade.assign(m_rows.size(), false);
+    ResetIcons();
     endResetModel();
+}
+
+void ContentListModel::ResetIcons()
+{
+    if (!m_iconDecoder)
+        return;
+    m_iconDecoder->Reset({}, {});
+    m_iconRows.clear();
+    m_iconBytes.clear();
+    m_rowsOfMidlet.clear();
+    if (!m_results)
+        return;
+    const std::vector<MidletInfo>& midlets = m_results->Found.Midlets;
+    m_rowsOfMidlet.resize(midlets.size());
+    for (std::size_t row = 0; row < m_rows.size(); ++row)
+        if (const int32_t midlet = m_results->Found.Items[m_rows[row]].Midlet; midlet >= 0)
+            m_rowsOfMidlet[static_cast<std::size_t>(midlet)].push_back(static_cast<int32_t>(row));
+    for (const MidletInfo& midlet : midlets) {
+        FoundItem icon;
+        const std::span<const uint8_t> bytes(midlet.Icon);
+        for (const ItemType type : {ItemType::Png, ItemType::Gif, ItemType::Bmp, ItemType::Jpeg}) {
+            if (bytes.size() >= 2 && bytes[0] == TraitsOf(type).Lead[0] && bytes[1] == TraitsOf(type).Lead[1]) {
+                icon.Type = type;
+                icon.Start = static_cast<int64_t>(m_iconBytes.size());
+                m_iconBytes.insert(m_iconBytes.end(), bytes.begin(), bytes.end());
+                icon.End = static_cast<int64_t>(m_iconBytes.size());
+                break;
+            }
+        }
+        m_iconRows.push_back(icon);
+    }
+    m_iconDecoder->Reset(m_iconRows, m_iconBytes);
+}
+
+void ContentListModel::IconDecoded(int32_t midlet)
+{
+    if (midlet < 0 || static_cast<std::size_t>(midlet) >= m_rowsOfMidlet.size())
+        return;
+    for (const int32_t row : m_rowsOfMidlet[static_cast<std::size_t>(midlet)])
+        emit dataChanged(index(row, kName), index(row, kName), {Qt::DecorationRole});
 }
 
 void ContentListModel::SetHexOffsets(bool value)
@@ -126,10 +170,23 @@ QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int col
         case 0: return QString::fromUtf8(midlet->Name.c_str());
         case 1: return QString::fromUtf8(midlet->Vendor.c_str());
         case 2: return QString::fromUtf8(midlet->Version.c_str());
+        case 3: return JarText(item);
         default: return {};
         }
     }
     return {};
+}
+
+QString ContentListModel::JarText(const FoundItem& item) const
+{
+    if (item.Jar < 0)
+        return {};
+    const QString caption = Text(m_results->Captions[static_cast<std::size_t>(item.Jar)]);
+    switch (item.JarFit) {
+    case JarMatch::Cut: return caption + QStringLiteral(" (обрезан)");
+    case JarMatch::OtherSize: return caption + QStringLiteral(" (другого размера)");
+    default: return caption;
+    }
 }
 
 QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int column) const
@@ -155,16 +212,9 @@ QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int
 
 QIcon ContentListModel::IconOf(const FoundItem& item) const
 {
-    const MidletInfo& midlet = m_results->Found.Midlets[static_cast<std::size_t>(item.Midlet)];
-    const std::span<const uint8_t> bytes(midlet.Icon);
-    for (const ItemType type : {ItemType::Png, ItemType::Gif, ItemType::Bmp, ItemType::Jpeg}) {
-        if (bytes.size() < 2 || bytes[0] != TraitsOf(type).Lead[0] || bytes[1] != TraitsOf(type).Lead[1])
-            continue;
-        const DecodedPicture decoded = DecodePicture(type, bytes, 1);
-        if (decoded.Ok())
-            return QIcon(QPixmap::fromImage(decoded.Frames.front()));
-    }
-    return {};
+    // Until its icon is decoded, or when it has none, an application shows a file's icon.
+    const QImage icon = item.Midlet >= 0 ? m_iconDecoder->Thumbnail(item.Midlet) : QImage();
+    return icon.isNull() ? QApplication::style()->standardIcon(QStyle::SP_FileIcon) : QIcon(QPixmap::fromImage(icon));
 }
 
 QVariant ContentListModel::data(const QModelIndex& index, int role) const
@@ -181,13 +231,7 @@ QVariant ContentListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (index.column() != kName || m_kind != ContentKind::Application)
             return {};
-        if (!m_iconMade[row]) {
-            m_iconMade[row] = true;
-            m_icons[row] = item.Midlet >= 0 ? IconOf(item) : QIcon();
-            if (m_icons[row].isNull())
-                m_icons[row] = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
-        }
-        return m_icons[row];
+        return IconOf(item);
     case Qt::ForegroundRole:
         if (index.column() != kStatus)
             return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content_search.h"
+#include "thumbnail_decoder.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
@@ -54,6 +55,12 @@ public:
     // folder; the path, or an empty text when it could not be written.
     QString ScratchCopy(int row) const;
 
+    // Applications' icons are drawn at this side, and decoded to fit it off
+    // the window's thread by IconDecoder, whose rows are the results' MIDlets.
+    static constexpr int kIconSide = 32;
+    // Null for the kinds other than applications.
+    ThumbnailDecoder* IconDecoder() const noexcept { return m_iconDecoder.get(); }
+
     // Start and end in hex ("0x1A2B"); sorting stays numeric.
     void SetHexOffsets(bool value);
     bool HexOffsets() const noexcept { return m_hexOffsets; }
@@ -66,6 +73,11 @@ private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
+    void ResetIcons();
+    void IconDecoded(int32_t midlet);
+    // A descriptor's archive: its caption, and "(обрезан)" when it is cut or
+    // "(другого размера)" when it is not of the stated size; "" for none.
+    QString JarText(const FoundItem& item) const;
 
 public:
     // The image the items lie in (kept alive by the page's owner).
@@ -78,9 +90,14 @@ private:
     std::shared_ptr<const ContentResults> m_results;
     std::vector<std::size_t> m_rows;
     QStringList m_headers;
-    mutable std::vector<QIcon> m_icons;
-    mutable std::vector<bool> m_iconMade;
     bool m_hexOffsets = false;
+    // One row per MIDlet for the icon decoder: its icon's place in m_iconBytes
+    // (an empty range when it has none of a known type).
+    std::vector<FoundItem> m_iconRows;
+    std::vector<uint8_t> m_iconBytes;
+    std::vector<std::vector<int32_t>> m_rowsOfMidlet;
+    // Last: destroyed first, so its decode in progress ends before the bytes it reads go.
+    std::unique_ptr<ThumbnailDecoder> m_iconDecoder;
 };
 
 }  // namespace kestrix

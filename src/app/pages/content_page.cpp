@@ -3,6 +3,8 @@
 #include "window_text.h"
 
 #include "filter_bar.h"
+#include "name_column_stretch.h"
+#include "sort_busy_hint.h"
 #include "sound_player_bar.h"
 
 #include <QAction>
@@ -64,13 +66,15 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_sorted->setSortRole(ContentListModel::SortRole);
     m_table->setModel(m_sorted);
     m_table->setSortingEnabled(true);
+    new SortBusyHint(m_table->horizontalHeader(), kBusySortRows);
     m_table->sortByColumn(2, Qt::AscendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // The name takes the spare width, not the last column.
+    m_nameStretch = new NameColumnStretch(m_table->horizontalHeader(), 0, 160);
     // The middle goes, so that the number and the extension of a name stay.
     m_table->setTextElideMode(Qt::ElideMiddle);
     // Column widths from the first rows: measuring thousands of rows would
@@ -129,8 +133,7 @@ void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std:
     m_model->SetImage(image);
     m_model->SetResults(std::move(results));
     m_table->resizeColumnsToContents();
-    if (m_table->columnWidth(0) > 320)
-        m_table->setColumnWidth(0, 320);
+    m_nameStretch->Fit();
     ShowCount();
     SelectionChanged();
 }
@@ -183,9 +186,20 @@ int ContentPage::RowCount() const
     return m_model->rowCount();
 }
 
+int ContentPage::SingleSelectedRow() const
+{
+    const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.front().row() : -1;
+}
+
+QString ContentPage::ScratchCopy(int row) const
+{
+    return m_model->ScratchCopy(m_sorted->mapToSource(m_sorted->index(row, 0)).row());
+}
+
 bool ContentPage::OpenItem(int row)
 {
-    const QString path = m_model->ScratchCopy(m_sorted->mapToSource(m_sorted->index(row, 0)).row());
+    const QString path = ScratchCopy(row);
     const QUrl url = QUrl::fromLocalFile(path);
     if (path.isEmpty() || !(m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url))) {
         emit OpenFailed(path);

@@ -19,6 +19,7 @@ namespace kestrix {
 
 class ContentFilterModel;
 class FilterBar;
+class NameColumnStretch;
 class SoundPlayerBar;
 
 // One of our pages for a kind the content search finds ("Звуки",
@@ -65,6 +66,11 @@ public:
     // the copy could not be written or the desktop refused it. Sounds play
     // on a double click instead.
     bool OpenItem(int row);
+    // The table row (as shown) of the one selected row; -1 unless exactly one is selected.
+    int SingleSelectedRow() const;
+    // Writes the item at a row of the table (as shown) to its copy in the
+    // cache folder; its path, or empty when it could not be written.
+    QString ScratchCopy(int row) const;
     // How an item's copy is opened; QDesktopServices::openUrl unless set.
     void SetUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
@@ -84,6 +90,7 @@ private:
     FilterBar* m_filter;
     QTableView* m_table;
     QLabel* m_count;
+    NameColumnStretch* m_nameStretch = nullptr;
     SoundPlayerBar* m_player = nullptr;
     QToolButton* m_saveWav = nullptr;
     std::span<const uint8_t> m_image;

@@ -1,5 +1,7 @@
 #include "file_dialog.h"
 
+#include "file_dialog_texts.h"
+
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -40,6 +42,8 @@ std::unique_ptr<QFileDialog> MakeDialog(QWidget* owner, const FileDialog& dialog
     // Qt's own dialog opens so small, with fixed column widths, that sizes
     // and dates are cut; a desktop's dialog has neither part.
     box->resize(760, 460);
+    // Qt's own dialog only: a desktop's native dialog speaks the desktop's language.
+    box->setProxyModel(new FileDialogTexts(box.get()));
     if (auto* list = box->findChild<QTreeView*>(QStringLiteral("treeView"))) {
         list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
         list->header()->setSectionResizeMode(0, QHeaderView::Stretch);

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "content_extraction.h"
 #include "content_list.h"
 #include "content_page.h"
 #include "error_box.h"
@@ -718,7 +719,7 @@ void TForm1::RunCommand(const std::function<void()>& command)
 
 void TForm1::ReportError(const QString& message)
 {
-    const QString text = ErrorBoxText(message);
+    const QString text = ErrorBoxText(OwnErrorInRussian(message));
     if (m_seams.ErrorBox)
         m_seams.ErrorBox(text);
     else

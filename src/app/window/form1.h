@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+class QAbstractItemView;
 class QAction;
 class QLabel;
 class QMenu;
@@ -130,6 +131,15 @@ public:
     // Файл / Сохранить and Файл / Сохранить все.
     QAction* SaveItem() const noexcept { return m_saveItem; }
     QAction* SaveAllItem() const noexcept { return m_saveAllItem; }
+
+    // The context menu of list, one of the pages' lists: what its selected
+    // rows can do ("Сохранить", "Воспроизвести", "Сохранить как WAV",
+    // "Открыть", "Показать в папке", "Копировать"; greyed out where they
+    // cannot), then the list's own actions. Built, not shown.
+    std::unique_ptr<QMenu> RowMenu(QAbstractItemView* list);
+    // Opens the folder holding copy (a scratch copy of an item) with the
+    // desktop's program; where none can, or copy is empty, the status bar says so.
+    void ShowInFolder(const QString& copy);
 
     // Read access to the window's state.
     std::vector<ResultRow> FileListRows() const;
@@ -246,6 +256,7 @@ private:
     void BuildPages();
     void BuildStatusBar();
     void BuildCopyAction();
+    void ShowRowMenu(QAbstractItemView* list, const QPoint& pos);
     QWidget* BuildAboutPage();
     void LoadPlaceholder();
 

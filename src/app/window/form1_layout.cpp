@@ -164,7 +164,9 @@ void TForm1::BuildCopyAction()
              m_fileList, m_finded, m_infoList, m_allPictures->Grid(), m_allPictures->Details(), m_sounds->Table(),
              m_applications->Table(), m_phoneFiles->Table()}) {
         list->addAction(m_copyRows);
-        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this,
+                [this, list](const QPoint& pos) { ShowRowMenu(list, pos); });
     }
     connect(m_copyRows, &QAction::triggered, this, &TForm1::CopySelectedRows);
 }

@@ -3,6 +3,7 @@
 #include "code_page.h"
 #include "save_summary.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace kestrix {
@@ -71,6 +72,33 @@ QByteArray LocalPathOfUrl(const QUrl& url)
         return {};
     // The fully encoded path keeps every byte of the name as %XX.
     return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+}
+
+QString OwnErrorInRussian(const QString& message)
+{
+    struct Own {
+        const char* English;
+        const char* Russian;
+    };
+    // Our own messages as the core and the settings store raise them, whole, with their parts captured.
+    static const Own kOwn[] = {
+        {R"(Cannot read the settings file (.*): (.*))", "Не удалось прочитать файл настроек %1: %2"},
+        {R"(The settings file (.*) is damaged: (.*))", "Файл настроек %1 повреждён: %2"},
+        {R"(Unable to read (.*))", "Не удалось прочитать %1"},
+        {R"re(Cannot replace the open image "(.*)")re", "Нельзя заменить открытый образ «%1»"},
+    };
+    for (const Own& own : kOwn) {
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(QString::fromUtf8(own.English)),
+                                         QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = pattern.match(message);
+        if (!match.hasMatch())
+            continue;
+        // One arg call for all parts, so that a "%2" inside a path is not taken for a place.
+        const QString text = QString::fromUtf8(own.Russian);
+        return match.lastCapturedIndex() == 1 ? text.arg(match.captured(1))
+                                              : text.arg(match.captured(1), match.captured(2));
+    }
+    return message;
 }
 
 }  // namespace kestrix

@@ -41,4 +41,10 @@ QString ShownPath(const QByteArray& localPath);
 // UTF-8 kept, where QUrl::toLocalFile would lose them.
 QByteArray LocalPathOfUrl(const QUrl& url);
 
+// message in Russian when it is one of our own failures that the window
+// shows in its error box (the settings file cannot be read or is damaged, a
+// save would replace the open image); any other message, the fixed English
+// ones of the original program among them, unchanged.
+QString OwnErrorInRussian(const QString& message);
+
 }  // namespace kestrix

@@ -65,16 +65,66 @@ public:
     // blocks that follow.
     void Feed(const uint8_t* data, int32_t count) noexcept
     {
-        for (int32_t i = 0; i < count && m_state == State::Counting && !m_ended; ++i) {
-            m_bits |= uint32_t{data[i]} << m_bitCount;
-            m_bitCount += 8;
-            while (m_bitCount >= m_width && m_state == State::Counting && !m_ended) {
-                const int code = static_cast<int>(m_bits & ((1u << m_width) - 1));
-                m_bits >>= m_width;
-                m_bitCount -= m_width;
-                Take(code);
+        if (m_state != State::Counting || m_ended)
+            return;
+        // The loop works on locals, so that the codes stay in registers.
+        uint64_t bits = m_bits;
+        int bitCount = m_bitCount;
+        int width = m_width;
+        int next = m_next;
+        int previous = m_previous;
+        int64_t produced = m_produced;
+        const uint8_t* p = data;
+        const uint8_t* const end = data + count;
+        for (;;) {
+            while (bitCount <= 56 && p < end) {
+                bits |= uint64_t{*p++} << bitCount;
+                bitCount += 8;
+            }
+            if (bitCount < width)
+                break;
+            while (bitCount >= width) {
+                const int code = static_cast<int>(bits & ((uint64_t{1} << width) - 1));
+                bits >>= width;
+                bitCount -= width;
+                if (code == m_clear) {
+                    next = m_clear + 2;
+                    width = m_minCodeSize + 1;
+                    previous = -1;
+                    continue;
+                }
+                uint32_t length = 0;
+                if (code < next && code != m_clear + 1) {
+                    length = m_lengths[static_cast<std::size_t>(code)];
+                } else if (code == next && previous >= 0) {
+                    length = m_lengths[static_cast<std::size_t>(previous)] + 1;
+                } else {
+                    if (code == m_clear + 1)
+                        m_ended = true;
+                    else
+                        m_state = State::Damaged;
+                    p = end;
+                    bitCount = 0;
+                    break;
+                }
+                if (previous >= 0 && next < kTableSize) {
+                    m_lengths[static_cast<std::size_t>(next)] = m_lengths[static_cast<std::size_t>(previous)] + 1;
+                    ++next;
+                    // Not == : with a minimum code size of 1 the first free code is
+                    // already 1 << width, and the width grows at the first entry.
+                    if (next >= (1 << width) && width < kMaxCodeBits)
+                        ++width;
+                }
+                previous = code;
+                produced += length;
             }
         }
+        m_bits = bits;
+        m_bitCount = bitCount;
+        m_width = width;
+        m_next = next;
+        m_previous = previous;
+        m_produced = produced;
     }
 
     // The sub-blocks have ended: whatever was not counted yet never comes.
@@ -92,41 +142,11 @@ private:
         m_previous = -1;
     }
 
-    void Take(int code) noexcept
-    {
-        if (code == m_clear) {
-            Reset();
-            return;
-        }
-        if (code == m_clear + 1) {
-            m_ended = true;
-            return;
-        }
-        uint32_t length = 0;
-        if (code < m_next) {
-            length = m_lengths[static_cast<std::size_t>(code)];
-        } else if (code == m_next && m_previous >= 0) {
-            length = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
-        } else {
-            m_state = State::Damaged;
-            return;
-        }
-        if (m_previous >= 0 && m_next < kTableSize) {
-            m_lengths[static_cast<std::size_t>(m_next)] = m_lengths[static_cast<std::size_t>(m_previous)] + 1;
-            ++m_next;
-            // Not == : with a minimum code size of 1 the first free code is
-            // already 1 << width, and the width grows at the first entry.
-            if (m_next >= (1 << m_width) && m_width < kMaxCodeBits)
-                ++m_width;
-        }
-        m_previous = code;
-        m_produced += length;
-    }
-
-    std::array<uint32_t, kTableSize> m_lengths{};
+    // Written before it is read: the codes below m_next only.
+    std::array<uint16_t, kTableSize> m_lengths;
     int64_t m_needed = 0;
     int64_t m_produced = 0;
-    uint32_t m_bits = 0;
+    uint64_t m_bits = 0;
     int m_bitCount = 0;
     int m_minCodeSize = 0;
     int m_clear = 0;

@@ -246,9 +246,12 @@ private:
     std::vector<BlockStep>* m_block = nullptr;
 };
 
-// The logical lines of the text up to and with "END:IMELODY": folded lines
-// joined; false when no END line comes or a byte is no text.
-bool SplitLines(std::span<const uint8_t> bytes, std::vector<std::string>& lines)
+enum class TextEnd : uint8_t { Ended, Cut, Broken };
+
+// The logical lines of the text up to and with "END:IMELODY", folded lines
+// joined: Ended there; Cut when the bytes end first (a last line without its
+// line end is left out); Broken when a byte is no text.
+TextEnd SplitLines(std::span<const uint8_t> bytes, std::vector<std::string>& lines)
 {
     std::size_t p = 0;
     while (p < bytes.size()) {
@@ -256,10 +259,12 @@ bool SplitLines(std::span<const uint8_t> bytes, std::vector<std::string>& lines)
         while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
             const uint8_t c = bytes[end];
             if (c < 0x20 && c != '\t')
-                return false;
+                return TextEnd::Broken;
             ++end;
         }
         const std::string_view line(reinterpret_cast<const char*>(bytes.data()) + p, end - p);
+        if (end == bytes.size() && line != "END:IMELODY")
+            return TextEnd::Cut;
         if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !lines.empty()) {
             const std::size_t text = line.find_first_not_of(" \t");
             if (text != std::string_view::npos)
@@ -268,16 +273,14 @@ bool SplitLines(std::span<const uint8_t> bytes, std::vector<std::string>& lines)
             lines.emplace_back(line);
         }
         if (lines.back() == "END:IMELODY")
-            return true;
+            return TextEnd::Ended;
         if (end < bytes.size() && bytes[end] == '\r')
             ++end;
         if (end < bytes.size() && bytes[end] == '\n')
             ++end;
-        if (end == p)
-            return false;
         p = end;
     }
-    return false;
+    return TextEnd::Cut;
 }
 
 void PutBe32(std::vector<uint8_t>& out, uint32_t value)
@@ -305,14 +308,17 @@ ImelodyScore ReadImelody(std::span<const uint8_t> bytes)
 {
     ImelodyScore score;
     std::vector<std::string> lines;
-    if (!SplitLines(bytes, lines) || lines.size() < 2 || lines.front() != "BEGIN:IMELODY")
+    const TextEnd end = SplitLines(bytes, lines);
+    if (end == TextEnd::Broken || lines.size() < 2 || lines.front() != "BEGIN:IMELODY")
         return score;
+    // A cut text has no END line: its last line is a property line too.
+    const std::size_t properties = end == TextEnd::Ended ? lines.size() - 1 : lines.size();
     bool version = false;
     bool format = false;
     bool seen[5] = {};  // NAME, COMPOSER, BEAT, STYLE, VOLUME
     const std::string* melody = nullptr;
     int volume = 7;
-    for (std::size_t n = 1; n + 1 < lines.size(); ++n) {
+    for (std::size_t n = 1; n < properties; ++n) {
         const std::string_view line = lines[n];
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos)
@@ -354,7 +360,20 @@ ImelodyScore ReadImelody(std::span<const uint8_t> bytes)
         return score;
     const int64_t longest = kLongestImelodyMs * kWholeNote * score.Beat / 240000;
     MelodyReader reader(std::string_view(*melody).substr(7), longest, volume, score);
-    score.Valid = reader.Read();
+    const bool read = reader.Read();
+    if (end == TextEnd::Cut) {
+        // The notes before the cut play, as a cut sound plays up to its cut:
+        // a melody line cut by a fold keeps its notes before the first that
+        // does not read.
+        score.Partial = read || melody == &lines.back();
+        if (!score.Partial) {
+            score.Notes.clear();
+            score.Length = 0;
+            score.Cut = false;
+        }
+        return score;
+    }
+    score.Valid = read;
     if (!score.Valid) {
         score.Notes.clear();
         score.Length = 0;
@@ -365,7 +384,7 @@ ImelodyScore ReadImelody(std::span<const uint8_t> bytes)
 
 std::vector<uint8_t> ImelodyMidiFile(const ImelodyScore& score)
 {
-    if (!score.Valid)
+    if (!score.Valid && (!score.Partial || score.Notes.empty()))
         return {};
     std::vector<uint8_t> track;
     const auto tempo = static_cast<uint32_t>(60000000 / score.Beat);

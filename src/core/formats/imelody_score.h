@@ -33,6 +33,12 @@ struct ImelodyScore {
     // duration, volume marks, ledon/ledoff, vibeon/vibeoff, backon/backoff and
     // repeat blocks "( ... @count[V+|V-])", not nested.
     bool Valid = false;
+    // True for a text cut before its END line (the bytes end first) whose
+    // lines up to the cut keep the grammar, its melody among them: Notes hold
+    // the notes before the cut (a melody line that reads only in part, the
+    // last line, up to its first element that does not read). Valid stays
+    // false.
+    bool Partial = false;
     int Beat = 120;
     ImelodyStyle Style = ImelodyStyle::Natural;
     // The notes and rests in playing order; a block repeated n times is
@@ -53,15 +59,16 @@ struct ImelodyScore {
 inline constexpr int64_t kLongestImelodyMs = int64_t{10} * 60 * 1000;
 
 // Reads an iMelody text (bytes from "BEGIN:IMELODY"; anything after the line
-// "END:IMELODY" is ignored). Notes are filled only for a Valid text. Linear in
-// bytes; the notes written out are bounded by kLongestImelodyMs.
+// "END:IMELODY" is ignored; a last line without its line end is cut off).
+// Notes are filled only for a Valid or Partial text. Linear in bytes; the
+// notes written out are bounded by kLongestImelodyMs.
 ImelodyScore ReadImelody(std::span<const uint8_t> bytes);
 
 // The score as a Standard MIDI File of format 0: one track on channel 0, one
 // instrument (square lead), 96 ticks a quarter note (one tick is 1/384 of a
 // whole note), its tempo from Beat, each note's velocity from its volume and
 // its sounding part from the style; the track ends after the last note's
-// length. Empty for a score that is not Valid.
+// length. Empty for a score that is neither Valid nor Partial with notes.
 std::vector<uint8_t> ImelodyMidiFile(const ImelodyScore& score);
 
 }  // namespace kestrix

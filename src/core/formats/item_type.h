@@ -55,8 +55,6 @@ enum class StatusReason : uint8_t {
     BrokenInEntry,
     // Damaged: the decoder refused the item, or its decode does not match its walk.
     DoesNotDecode,
-    // Damaged: a descriptor states another size than the archive it names.
-    JarSizeDiffers,
     // Unchecked: decoding would cost more than the item's bytes allow.
     TooCostly,
     // Unchecked: no decoder or check knows the format.

@@ -143,7 +143,8 @@ public:
     // Changes counted since the pending notice was queued; 0 when none is pending.
     int32_t PendingSelectionChanges() const noexcept { return m_pendingChanges; }
 
-    // Search engine -------------------------------------------------------
+    // Search engine (custom_hex_buffer_search.cpp in the find part, with the
+    // byte search it runs on) --------------------------------------------
 
     // Turns data into the byte string that FindBytes compares and rebuilds
     // ExactTable and LowerTable. Empty data give an empty result and leave the

@@ -192,31 +192,51 @@ __attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uin
     return _mm512_loadu_si512(lanes.data());
 }
 
+// The classes of the 64 bytes at an aligned at; second: of each byte taken as
+// the second of a pair.
+struct Classes512 {
+    __m512i First;
+    __m512i Second;
+};
+
+__attribute__((target("avx512bw"))) inline Classes512 ClassesOf(const __m512i (&tables)[5], const uint8_t* at) noexcept
+{
+    const __m512i a = _mm512_load_si512(at);
+    const __m512i low = _mm512_and_si512(a, tables[4]);
+    const __m512i high = _mm512_and_si512(_mm512_srli_epi16(a, 4), tables[4]);
+    return {_mm512_and_si512(_mm512_shuffle_epi8(tables[0], low), _mm512_shuffle_epi8(tables[1], high)),
+            _mm512_and_si512(_mm512_shuffle_epi8(tables[2], low), _mm512_shuffle_epi8(tables[3], high))};
+}
+
+// Each load is aligned and read once: a load one byte on would cross a cache
+// line every time. The second bytes' classes are shifted down by one byte
+// instead, the next block's first byte entering at the top.
 __attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from, int64_t to) noexcept
 {
     const ClassTables& tables = kClassTables.first;
-    const __m512i firstLow = Table512(tables.FirstLow);
-    const __m512i firstHigh = Table512(tables.FirstHigh);
-    const __m512i secondLow = Table512(tables.SecondLow);
-    const __m512i secondHigh = Table512(tables.SecondHigh);
-    const __m512i nibble = _mm512_set1_epi8(0x0F);
-    int64_t p = from;
-    // Every load ends at p + 65 <= to + 1 <= size.
-    while (p + 64 <= to) {
-        const __m512i a = _mm512_loadu_si512(data + p);
-        const __m512i b = _mm512_loadu_si512(data + p + 1);
-        const __m512i first =
-            _mm512_and_si512(_mm512_shuffle_epi8(firstLow, _mm512_and_si512(a, nibble)),
-                             _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(a, 4), nibble)));
-        const __m512i second =
-            _mm512_and_si512(_mm512_shuffle_epi8(secondLow, _mm512_and_si512(b, nibble)),
-                             _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(b, 4), nibble)));
-        for (uint64_t mask = _mm512_test_epi8_mask(first, second); mask != 0; mask &= mask - 1) {
-            const int64_t at = p + __builtin_ctzll(mask);
-            if (IsContentLead(data[at], data[at + 1]))
-                return at;
+    const __m512i vectors[5] = {Table512(tables.FirstLow), Table512(tables.FirstHigh), Table512(tables.SecondLow),
+                                Table512(tables.SecondHigh), _mm512_set1_epi8(0x0F)};
+    const auto misalignment = static_cast<int64_t>(reinterpret_cast<uintptr_t>(data + from) & 63);
+    int64_t p = from + (misalignment == 0 ? 0 : 64 - misalignment);
+    if (p > to)
+        return NextContentCandidatePortable(data, from, to);
+    if (const int64_t head = NextContentCandidatePortable(data, from, p); head >= 0)
+        return head;
+    // Every load ends at p + 128 <= to + 1 <= size.
+    if (p + 127 <= to) {
+        Classes512 current = ClassesOf(vectors, data + p);
+        while (p + 127 <= to) {
+            const Classes512 next = ClassesOf(vectors, data + p + 64);
+            const __m512i second = _mm512_alignr_epi8(
+                _mm512_mask_alignr_epi64(current.Second, 0xFF, next.Second, current.Second, 2), current.Second, 1);
+            for (uint64_t mask = _mm512_test_epi8_mask(current.First, second); mask != 0; mask &= mask - 1) {
+                const int64_t at = p + __builtin_ctzll(mask);
+                if (IsContentLead(data[at], data[at + 1]))
+                    return at;
+            }
+            current = next;
+            p += 64;
         }
-        p += 64;
     }
     return NextContentCandidatePortable(data, p, to);
 }

@@ -5,11 +5,11 @@
 #include "erased_text.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
+#include "jad_jar_match.h"
 #include "search_pacing.h"
 
 #include <algorithm>
 #include <atomic>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace kestrix {
@@ -89,8 +89,8 @@ public:
             m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
-        MatchDescriptors();
         std::erase_if(m_found.Items, [this](const FoundItem& item) { return !m_kinds.Has(KindOf(item.Type)); });
+        MatchDescriptors();
         return std::move(m_found);
     }
 
@@ -194,8 +194,12 @@ private:
         // Looking ahead costs no more than the entry's bytes or the bytes up to
         // the next signature, which the search reaches anyway.
         const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
-        const std::optional<ItemType> type = ContentCandidateAt(m_image, start);
-        if (type && *type != ItemType::Jad) {
+        std::optional<ItemType> type = ContentCandidateAt(m_image, start);
+        // A descriptor in an entry starts with the entry's data, whatever
+        // attribute comes first.
+        if (!type || *type == ItemType::Jad)
+            type = DescriptorAt(start, whole ? statedEnd : m_size) ? std::optional(ItemType::Jad) : std::nullopt;
+        if (type) {
             if (!whole) {
                 // The size cannot be right: the walk decides, as if no entry held the data.
                 const int64_t after = ConsiderCandidate(start, *type, entry.Name);
@@ -225,6 +229,15 @@ private:
         item.EntryName = entry.Name;
         Append(std::move(item), int64_t{0}, true);
         return m_found.Items.back().End;
+    }
+
+    // Whether the bytes from start (to end at most) are a descriptor's lines.
+    bool DescriptorAt(int64_t start, int64_t end)
+    {
+        const JadWalk jad =
+            WalkJad(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+        m_work += jad.Walk.Examined;
+        return jad.Walk.Verdict != WalkVerdict::NoItem;
     }
 
     // Lists the data of an entry of a known format, walked within the entry's
@@ -484,29 +497,21 @@ private:
         return true;
     }
 
-    // A descriptor that names a listed archive of another size than it states
-    // does not describe that archive. One pass over the items for the archives
-    // and one for the descriptors.
+    // Gives each descriptor the archive it describes. A descriptor's status
+    // rests on its text alone.
     void MatchDescriptors()
     {
-        // Entry name -> whether some archive of that name has the size.
-        std::unordered_map<std::string_view, std::unordered_set<int64_t>> archiveSizes;
-        for (const FoundItem& archive : m_found.Items)
-            if (archive.Type == ItemType::Jar && !archive.EntryName.empty())
-                archiveSizes[archive.EntryName].insert(archive.Size());
-        if (archiveSizes.empty())
-            return;
-        for (FoundItem& descriptor : m_found.Items) {
-            if (descriptor.Type != ItemType::Jad || descriptor.Midlet < 0 || descriptor.Status != ItemStatus::Complete)
+        const std::vector<DescribedJar> described = FindDescribedJars(m_found);
+        for (std::size_t i = 0; i < described.size(); ++i) {
+            if (described[i].Item < 0)
                 continue;
-            const MidletInfo& facts = m_found.Midlets[static_cast<std::size_t>(descriptor.Midlet)];
-            const std::string_view url = facts.JarUrl;
-            const std::string_view file = url.substr(url.find_last_of('/') + 1);
-            if (file.empty() || facts.JarSize < 0)
-                continue;
-            const auto named = archiveSizes.find(file);
-            if (named != archiveSizes.end() && !named->second.contains(facts.JarSize))
-                SetStatus(descriptor, ItemStatus::Damaged, StatusReason::JarSizeDiffers);
+            FoundItem& descriptor = m_found.Items[i];
+            const FoundItem& jar = m_found.Items[static_cast<std::size_t>(described[i].Item)];
+            const int64_t stated = m_found.Midlets[static_cast<std::size_t>(descriptor.Midlet)].JarSize;
+            descriptor.Jar = described[i].Item;
+            descriptor.JarFit = described[i].Cut                      ? JarMatch::Cut
+                                : stated >= 0 && jar.Size() != stated ? JarMatch::OtherSize
+                                                                      : JarMatch::Fits;
         }
     }
 
@@ -625,10 +630,14 @@ std::string StatusDetail(const FoundItem& item)
     case StatusReason::NoImageData: text = "строение цело, но в нём нет ни одной точки"; break;
     case StatusReason::BrokenInEntry: text = "строение обрывается внутри записи"; break;
     case StatusReason::DoesNotDecode: text = "строение цело, но содержимое не раскодируется"; break;
-    case StatusReason::JarSizeDiffers: text = "размер архива не тот, что указан в описании"; break;
     case StatusReason::TooCostly: text = "раскодировать дороже, чем позволяет размер"; break;
     case StatusReason::NoCheck: text = "проверить нечем"; break;
     }
+    const auto add = [&text](const char* more) { text += (text.empty() ? "" : "; ") + std::string(more); };
+    if (item.JarFit == JarMatch::Cut)
+        add("его архив обрезан");
+    else if (item.JarFit == JarMatch::OtherSize)
+        add("размер архива не тот, что указан в описании");
     if (item.Trailing > 0)
         text += (text.empty() ? "" : "; ") + std::to_string(item.Trailing) + " " +
                 RussianWord(item.Trailing, "байт", "байта", "байт") + " после конца";

@@ -55,6 +55,18 @@ private:
     uint8_t m_bits = 0;
 };
 
+// How the archive a descriptor names fits what the descriptor states.
+enum class JarMatch : uint8_t {
+    // No listed archive is the one described (also every item but a descriptor).
+    None,
+    // The archive is listed whole, of the stated size (or none is stated).
+    Fits,
+    // The archive is listed truncated.
+    Cut,
+    // The archive is whole, but of another size than the stated one.
+    OtherSize,
+};
+
 // One item found anywhere in the image. Offsets are zero-based, signed 32-bit.
 struct FoundItem {
     ItemType Type = ItemType::File;
@@ -82,6 +94,10 @@ struct FoundItem {
     // are saved with the item, but the decoders read only the format's bytes.
     int32_t Trailing = 0;
     StatusReason Reason = StatusReason::None;
+    // A descriptor (Jad): the index in ContentFound::Items of the archive it
+    // describes (FindDescribedJars), -1 for none, and how that archive fits.
+    int32_t Jar = -1;
+    JarMatch JarFit = JarMatch::None;
 
     int32_t Size() const noexcept { return End - Start; }
     // The bytes of the format itself: Size() less the trailing bytes.
@@ -120,7 +136,8 @@ std::string NumberedCaption(const FoundItem& item, std::size_t number);
 
 // Why the item has its status, as a short Russian text in UTF-8 for the front
 // ends: "" for a complete item with nothing to say, else the reason and, for
-// trailing bytes, "N байт после конца".
+// trailing bytes, "N байт после конца"; for a descriptor whose archive is cut
+// or of another size, that too.
 std::string StatusDetail(const FoundItem& item);
 
 // The sound decoders' verdict on a whole sound of type (see CheckSound): like
@@ -157,8 +174,10 @@ using SoundDecodeCheck =
 //   - hooks.DecodeCheck decides Complete, Damaged or Unchecked for whole
 //     pictures with image data, and soundCheck for whole sounds, on worker
 //     threads beside the scan; either may be empty (no check).
-//   - A descriptor whose MIDlet-Jar-URL names a listed JAR (by its entry's
-//     name) of another size than its MIDlet-Jar-Size is Damaged.
+//   - Descriptors (JAD) are judged by their grammar alone, also as an entry's
+//     data (whatever attribute comes first). Each is given the archive it
+//     describes (FindDescribedJars: Jar, JarFit); a descriptor whose text is
+//     whole stays Complete when its archive is cut.
 //   - kinds: the kinds listed and checked. Items of the other kinds are still
 //     walked, so the listed items, their ends, statuses and captions are those
 //     of the whole list.

@@ -99,7 +99,7 @@ std::vector<DescribedJar> FindDescribedJars(const ContentFound& found)
         if (item < 0)
             continue;
         const FoundItem& jar = found.Items[static_cast<std::size_t>(item)];
-        result[i] = {item, jar.Status == ItemStatus::Truncated || (facts->JarSize >= 0 && jar.Size() < facts->JarSize)};
+        result[i] = {item, jar.Status == ItemStatus::Truncated};
     }
     return result;
 }

@@ -11,8 +11,8 @@ namespace kestrix {
 struct DescribedJar {
     // Index in ContentFound::Items of the JAR, -1 when none is listed.
     int32_t Item = -1;
-    // The archive is cut: listed Truncated, or smaller than the descriptor's
-    // MIDlet-Jar-Size. The descriptor itself stays as its text is.
+    // The archive is cut: listed Truncated. The descriptor itself stays as its
+    // text is.
     bool Cut = false;
 };
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "found_rows.h"
 #include "item_type.h"
 
 #include <concepts>
@@ -10,6 +9,8 @@
 #include <utility>
 
 namespace kestrix {
+
+class FoundRows;
 
 // One call of a front end that may be left empty: calling an empty hook does
 // nothing and, for a hook that answers bool, answers true (carry on).
