@@ -3,6 +3,9 @@
 # phone-like image with sounds (kestrix-make-sample), whole process, the two
 # commands taking turns, page cache warm: the median times of each pair and
 # the ratio against info. Both searches are held to twice the time of info.
+# As info also hashes the whole image (SHA-256, MD5), each search is timed
+# against read_baseline too: the image read whole into a block on huge pages,
+# as every command reads it.
 #
 #   bench/content_speed.sh [BUILD_DIR] [SIZE_BYTES] [RUNS]
 set -euo pipefail
@@ -11,19 +14,24 @@ size=${2:-268435456}
 runs=${3:-15}
 image=${TMPDIR:-/tmp}/kestrix-bench-$size.bin
 cli=$build/bin/kestrix-cli
+baseline=$build/bin/read_baseline
 
-[ -x "$cli" ] || { echo "build first: $cli is missing" >&2; exit 1; }
+for program in "$cli" "$baseline"; do
+  [ -x "$program" ] || { echo "build first: $program is missing" >&2; exit 1; }
+done
 [ -f "$image" ] || "$build/bin/kestrix-make-sample" --size "$size" "$image"
 cat "$image" > /dev/null
 
 # Prints the median wall and cpu of A, of B, and the median ratios of each pair.
 pair() {
-  local name=$1
-  shift
-  echo "== $name vs info ($runs runs each)"
-  farm-bench -n "$runs" --timeout 600 --vs "$cli info --json $image" -- "$@" 2>&1 |
+  local name=$1 yardstick=$2 against=$3
+  shift 3
+  echo "== $name vs $yardstick ($runs runs each)"
+  farm-bench -n "$runs" --timeout 600 --vs "$against" -- "$@" 2>&1 |
     awk '/^(A|B) (wall|cpu) s/ || /^A\/B (wall|cpu)/ { print "  " $0 }'
 }
 
-pair "content --json" "$cli" content --json "$image"
-pair "pictures --json" "$cli" pictures --json "$image"
+for command in content pictures; do
+  pair "$command --json" info "$cli info --json $image" "$cli" "$command" --json "$image"
+  pair "$command --json" "the read" "$baseline $image" "$cli" "$command" --json "$image"
+done

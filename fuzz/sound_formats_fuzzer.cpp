@@ -23,7 +23,9 @@ void Check(bool condition)
 void Imelody(std::span<const uint8_t> bytes)
 {
     const ImelodyScore score = ReadImelody(bytes);
-    if (!score.Valid) {
+    Check(!(score.Valid && score.Partial));
+    // A cut text keeps the notes before its cut, and plays only with some.
+    if (!score.Valid && (!score.Partial || score.Notes.empty())) {
         Check(score.Notes.empty() && ImelodyMidiFile(score).empty());
         return;
     }

@@ -90,8 +90,8 @@ public:
     // A file-system entry called name (UTF-8) stating size and holding data,
     // expected as an item of type and status ending at end (0: the stated end).
     // Returns the offset of its data.
-    std::size_t PutEntry(const std::string& name, const Bytes& data, uint32_t size, ItemType type,
-                         ItemStatus status, const std::string& what, std::size_t end = 0)
+    std::size_t PutEntry(const std::string& name, const Bytes& data, uint32_t size, ItemType type, ItemStatus status,
+                         const std::string& what, std::size_t end = 0)
     {
         const std::size_t at = m_image.size() + Gap();
         const std::size_t h = at + kFileEntryNameDistance;
@@ -207,8 +207,7 @@ void PutPictures(Layout& flash, bool openTraps)
                         .height = 97,
                         .images = {{.width = 400, .height = 97, .pixels = pixels, .style = LzwStyle::KeepFullTable}}}),
               ItemType::Gif, ItemStatus::Complete, "GIF whose full LZW table writes runs of FFh");
-    flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ItemType::Bmp, ItemStatus::Complete,
-              "8-bit bitmap");
+    flash.Put(BuildBmp({.bits = 8, .width = 16, .height = 16}), ItemType::Bmp, ItemStatus::Complete, "8-bit bitmap");
     flash.PutCode(1500);
     flash.PutAdjacent(BuildBmp({.headerSize = 124, .bits = 32, .width = 6, .height = 6}), ItemType::Bmp,
                       ItemStatus::Complete, "V5 32-bit bitmap among machine code");
@@ -221,8 +220,7 @@ void PutPictures(Layout& flash, bool openTraps)
     flash.Put(jpeg, ItemType::Jpeg, ItemStatus::Complete, "baseline JPEG");
     flash.Put(BuildJpeg({.thumbnail = true}), ItemType::Jpeg, ItemStatus::Complete,
               "JPEG with a thumbnail and its FF D9");
-    flash.Put(Cut(jpeg, Find(jpeg, {0xFF, 0xDA}) + 11), ItemType::Jpeg, ItemStatus::Truncated,
-              "JPEG cut in its scan");
+    flash.Put(Cut(jpeg, Find(jpeg, {0xFF, 0xDA}) + 11), ItemType::Jpeg, ItemStatus::Truncated, "JPEG cut in its scan");
     flash.PutRun(3000, 0x00);
     flash.Put(png, ItemType::Png, ItemStatus::Complete, "PNG of three IDAT after zeros");
     flash.Put(BuildPng({.text = "IEND\xAE\x42\x60\x82"}), ItemType::Png, ItemStatus::Complete,
@@ -242,11 +240,10 @@ void PutSounds(Layout& flash)
     const Bytes midi = BuildMidi({});
     flash.Put(midi, ItemType::Midi, ItemStatus::Complete, "MIDI type 1");
     flash.PutCode(2500);
-    flash.PutAdjacent(BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), ItemType::Midi,
-                      ItemStatus::Complete, "MIDI type 0 among machine code");
+    flash.PutAdjacent(BuildMidi({.format = 0, .declaredTracks = 1, .tracks = 1}), ItemType::Midi, ItemStatus::Complete,
+                      "MIDI type 0 among machine code");
     flash.PutCode(2500, false);
-    flash.Put(BuildMidi({.unknownChunk = true}), ItemType::Midi, ItemStatus::Complete,
-              "MIDI with an unknown chunk");
+    flash.Put(BuildMidi({.unknownChunk = true}), ItemType::Midi, ItemStatus::Complete, "MIDI with an unknown chunk");
     const std::size_t lastTrack = Find(midi, {'M', 'T', 'r', 'k'}, 1);
     flash.Put(Cut(midi, midi.size() - 20), ItemType::Midi, ItemStatus::Truncated, "MIDI cut in its last track",
               lastTrack);
@@ -255,25 +252,23 @@ void PutSounds(Layout& flash)
     flash.Put(BuildAmr({.frameTypes = {7, 8, 15, 15, 15, 8, 15, 15, 15, 15, 8, 15, 15, 7}}), ItemType::Amr,
               ItemStatus::Complete, "AMR-NB with silence and no-data frames");
     // A 12.2 kbit/s frame is 32 bytes with its header: the last one is cut.
-    flash.Put(Cut(amr, amr.size() - 9), ItemType::Amr, ItemStatus::Truncated,
-              "AMR-NB cut in a frame by erased flash", amr.size() - 32);
+    flash.Put(Cut(amr, amr.size() - 9), ItemType::Amr, ItemStatus::Truncated, "AMR-NB cut in a frame by erased flash",
+              amr.size() - 32);
     flash.PutRun(2000, 0x00);
     flash.Put(BuildAmr({.wide = true, .frameTypes = std::vector<uint8_t>(40, 8)}), ItemType::AmrWb,
               ItemStatus::Complete, "AMR-WB after zeros");
     const Bytes mp3 = BuildMp3({.frames = 20});
     const std::size_t frame = Mp3FrameSize({.frames = 20});
     flash.Put(mp3, ItemType::Mp3, ItemStatus::Complete, "MP3 without tags");
-    flash.Put(BuildMp3({.frames = 12, .id3 = true, .ape = true, .id3v1 = true}), ItemType::Mp3,
-              ItemStatus::Complete, "MP3 with ID3v2, APE and ID3v1 tags");
+    flash.Put(BuildMp3({.frames = 12, .id3 = true, .ape = true, .id3v1 = true}), ItemType::Mp3, ItemStatus::Complete,
+              "MP3 with ID3v2, APE and ID3v1 tags");
     flash.Put(BuildMp3({.version = 2, .layer = 2, .frames = 10, .mono = true, .id3 = true, .id3Footer = true}),
               ItemType::Mp3, ItemStatus::Complete, "MPEG-2 Layer II with an ID3v2 footer");
-    flash.Put(Cut(mp3, frame * 10 + 50), ItemType::Mp3, ItemStatus::Truncated, "MP3 cut in its 11th frame",
-              frame * 10);
+    flash.Put(Cut(mp3, frame * 10 + 50), ItemType::Mp3, ItemStatus::Truncated, "MP3 cut in its 11th frame", frame * 10);
     flash.PutCode(1000);
     flash.PutAdjacent(BuildRiff({}), ItemType::Wav, ItemStatus::Complete, "WAV PCM among machine code");
     flash.PutCode(1000, false);
-    flash.Put(BuildRiff({.formatTag = 17, .dataBytes = 256 * 8}), ItemType::Wav, ItemStatus::Complete,
-              "WAV IMA ADPCM");
+    flash.Put(BuildRiff({.formatTag = 17, .dataBytes = 256 * 8}), ItemType::Wav, ItemStatus::Complete, "WAV IMA ADPCM");
     flash.Put(BuildRiff({.oddChunk = true}), ItemType::Wav, ItemStatus::Complete, "WAV with an odd chunk");
     flash.Put(BuildRiff({.riffSize = 0}), ItemType::Wav, ItemStatus::Complete, "WAV whose RIFF size is 0");
     flash.Put(BuildRiff({.riffSize = 0xFFFFFFFF}), ItemType::Wav, ItemStatus::Complete,
@@ -322,8 +317,8 @@ void PutFiles(Layout& flash)
     flash.PutEntry("Звонок.mid", ring, static_cast<uint32_t>(ring.size()), ItemType::Midi, ItemStatus::Complete,
                    "entry: MIDI");
     const Bytes voice = BuildAmr({.frameTypes = {7, 7, 8, 15, 15, 15, 15, 8, 7, 7, 7, 7}});
-    flash.PutEntry("Запись 1.amr", voice, static_cast<uint32_t>(voice.size()), ItemType::Amr,
-                   ItemStatus::Complete, "entry: AMR with silence frames");
+    flash.PutEntry("Запись 1.amr", voice, static_cast<uint32_t>(voice.size()), ItemType::Amr, ItemStatus::Complete,
+                   "entry: AMR with silence frames");
     flash.PutEntry("Запись 2.amr", voice, static_cast<uint32_t>(voice.size() + 300), ItemType::Amr,
                    ItemStatus::Truncated, "entry: AMR whose size runs into erased flash");
     const Bytes racer = BuildJar(MidletPlan("Racer"));
@@ -334,20 +329,20 @@ void PutFiles(Layout& flash)
     flash.Put(TextBytes(MidletDescriptor("Racer", racer.size() + 1)), ItemType::Jad, ItemStatus::Complete,
               "descriptor naming the entry's JAR, another size: judged by its text");
     const Bytes racerJad = TextBytes(MidletDescriptor("Racer", racer.size()));
-    flash.PutEntry("Racer.jad", racerJad, static_cast<uint32_t>(racerJad.size()), ItemType::Jad,
-                   ItemStatus::Complete, "entry: descriptor");
+    flash.PutEntry("Racer.jad", racerJad, static_cast<uint32_t>(racerJad.size()), ItemType::Jad, ItemStatus::Complete,
+                   "entry: descriptor");
     const Bytes song = BuildMp3({.frames = 8, .id3 = true});
     flash.PutEntry("Песня.mp3", song, static_cast<uint32_t>(song.size()), ItemType::Mp3, ItemStatus::Complete,
                    "entry: MP3");
     const Bytes screen = BuildGif({.frames = 3, .delay = 0x3B00});
-    flash.PutEntry("Заставка.gif", screen, static_cast<uint32_t>(screen.size()), ItemType::Gif,
-                   ItemStatus::Complete, "entry: animated GIF");
+    flash.PutEntry("Заставка.gif", screen, static_cast<uint32_t>(screen.size()), ItemType::Gif, ItemStatus::Complete,
+                   "entry: animated GIF");
     const Bytes icon = BuildPng({});
-    flash.PutEntry("broken.png", Then(icon, Garbage(100, 30)), static_cast<uint32_t>(icon.size() + 100),
-                   ItemType::Png, ItemStatus::Complete, "entry: PNG ending inside its entry, other bytes after");
+    flash.PutEntry("broken.png", Then(icon, Garbage(100, 30)), static_cast<uint32_t>(icon.size() + 100), ItemType::Png,
+                   ItemStatus::Complete, "entry: PNG ending inside its entry, other bytes after");
     flash.PutEntry("Фон.jpg", BuildJpeg({.progressive = true}),
-                   static_cast<uint32_t>(BuildJpeg({.progressive = true}).size()), ItemType::Jpeg,
-                   ItemStatus::Complete, "entry: progressive JPEG");
+                   static_cast<uint32_t>(BuildJpeg({.progressive = true}).size()), ItemType::Jpeg, ItemStatus::Complete,
+                   "entry: progressive JPEG");
     const std::string text = "The phone's own settings, 1=2\n";
     flash.PutEntry("settings.txt", TextBytes(text), static_cast<uint32_t>(text.size()), ItemType::File,
                    ItemStatus::Unchecked, "entry: text file");
@@ -358,8 +353,8 @@ void PutFiles(Layout& flash)
     flash.PutEntry("big.dat", Garbage(3000, 25), 1u << 20, ItemType::File, ItemStatus::Truncated,
                    "entry: size crossing the next entry's signature");
     ExpectedItem& big = flash.Last();
-    const std::size_t small = flash.PutEntry("small.dat", Garbage(40, 26), 40, ItemType::File,
-                                             ItemStatus::Unchecked, "entry: after a crossing one");
+    const std::size_t small = flash.PutEntry("small.dat", Garbage(40, 26), 40, ItemType::File, ItemStatus::Unchecked,
+                                             "entry: after a crossing one");
     big.End = static_cast<int32_t>(small - kFileEntryDataDistance - kFileEntryNameDistance);
 }
 

@@ -1,11 +1,8 @@
 #include "form1.h"
 
-#include "content_extraction.h"
-#include "content_list.h"
 #include "content_page.h"
 #include "error_box.h"
 #include "exceptions.h"
-#include "existing_files.h"
 #include "extraction.h"
 #include "file_drop.h"
 #include "filter_bar.h"
@@ -16,21 +13,15 @@
 #include "pattern_search.h"
 #include "picture_check.h"
 #include "picture_gallery.h"
-#include "picture_list.h"
 #include "picture_view.h"
 #include "progress_gauge.h"
-#include "recent_images.h"
 #include "result_list_view.h"
 #include "row_copy.h"
-#include "save_summary.h"
 #include "sound_decoder.h"
-#include "sound_player.h"
 #include "sound_player_bar.h"
-#include "sound_plugin.h"
 #include "status_message.h"
 #include "stream.h"
 #include "user_guide.h"
-#include "wav_file.h"
 #include "window_layout.h"
 #include "window_text.h"
 
@@ -41,15 +32,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSlider>
 #include <QStandardPaths>
-#include <QStyle>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -65,15 +51,6 @@ static void InitAppResources()
 }
 
 namespace kestrix {
-namespace {
-
-const QString kSettingsSection = QStringLiteral("Kestrix");
-const QString kSettingsKey = QStringLiteral("Path");
-const QString kRecentSection = QStringLiteral("KestrixRecent");
-const QString kLayoutSection = QStringLiteral("KestrixWindow");
-
-}  // namespace
-
 TForm1::TForm1(FormSeams seams, QWidget* parent)
     : QMainWindow(parent), m_seams(std::move(seams)),
       m_scan([this](bool enabled) { SetInteractive(enabled); },
@@ -305,204 +282,6 @@ void TForm1::SearchAllContent()
     });
 }
 
-void TForm1::SaveSoundsAsWavFiles(bool selectedOnly)
-{
-    RunCommand([this, selectedOnly] {
-        SaveOutcome outcome;
-        try {
-            SaveContent(*m_sounds, selectedOnly, true, outcome);
-        } catch (...) {
-            outcome.End = SaveEnd::Failed;
-            ShowSaveSummary(outcome);
-            throw;
-        }
-        ShowSaveSummary(outcome);
-    });
-}
-
-ContentPage* TForm1::ContentPageAt(int32_t page) const
-{
-    switch (page) {
-    case kSoundsPage: return m_sounds;
-    case kApplicationsPage: return m_applications;
-    case kPhoneFilesPage: return m_phoneFiles;
-    default: return nullptr;
-    }
-}
-
-void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome)
-{
-    const ContentResults* results = page.Results();
-    if (results == nullptr || page.RowCount() == 0 || (selectedOnly && page.SelectedCount() == 0)) {
-        outcome.End = results == nullptr || page.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
-        return;
-    }
-    // "Сохранить все" saves what the filter shows.
-    const std::vector<ExtractItem> plan = PlanContentExtraction(
-        results->Found.Items, results->Captions, page.Kind(), selectedOnly ? page.SelectedItems() : page.ShownItems());
-    const bool shownOnly = !selectedOnly && page.ShownCount() < page.RowCount();
-    outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
-    outcome.Considered = selectedOnly ? page.SelectedCount() : page.ShownCount();
-    if (plan.empty()) {
-        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
-        return;
-    }
-    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
-    if (target.isEmpty()) {
-        outcome.End = SaveEnd::Cancelled;
-        return;
-    }
-    m_saveDialog1.FileName = target;
-    outcome.Folder = QFileInfo(target).path();
-    if (wav) {
-        outcome.Reason = SkipReason::NotPlayable;
-        SaveWavFiles(results->Found.Items, PlanWavFiles(plan), outcome);
-        return;
-    }
-    WriteOurItems(
-        plan,
-        [results](const ExtractItem& item) {
-            const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
-            return ItemRange{found.Start, found.End};
-        },
-        outcome);
-}
-
-namespace {
-
-// Thrown from a save's hooks on the worker thread to end the save after the file just written.
-struct SaveStoppedByUser {};
-
-AfterFailure GoOnPastKeptImage(const ExtractItem&, const std::exception& failure)
-{
-    // The open image is kept and the other rows go on; the refusal is told
-    // at the end. Any other failure ends the save.
-    return dynamic_cast<const ReplacesImageError*>(&failure) != nullptr ? AfterFailure::GoOn : AfterFailure::Stop;
-}
-
-}  // namespace
-
-std::optional<std::vector<ExtractItem>> TForm1::ResolveOurItems(const std::vector<ExtractItem>& items,
-                                                                const ItemBytesFunction& bytesOf, SaveOutcome& outcome)
-{
-    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    std::vector<Existing> existing;
-    const bool compared = m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
-        work.Total = static_cast<int64_t>(items.size());
-        existing = CompareWithFolder(folder, items, bytesOf, &work.Cancel);
-    });
-    if (!compared) {
-        outcome.End = SaveEnd::Stopped;
-        return std::nullopt;
-    }
-    const OverwriteAsk ask = [this, &outcome](const OverwriteQuestion& question) {
-        return m_seams.AskOverwrite ? m_seams.AskOverwrite(outcome.Folder, question)
-                                    : AskOverwrite(this, outcome.Folder, question);
-    };
-    ResolvedSave resolved = ResolveExisting(folder, items, existing, ask);
-    if (resolved.Cancelled) {
-        outcome.End = SaveEnd::Cancelled;
-        return std::nullopt;
-    }
-    outcome.Written = resolved.Identical;
-    outcome.Replaced = resolved.Replaced;
-    outcome.KeptExisting = resolved.Skipped;
-    outcome.KeptBoth = resolved.KeptBoth;
-    return std::move(resolved.Write);
-}
-
-void TForm1::WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf,
-                           SaveOutcome& outcome)
-{
-    const std::span<const uint8_t> image = m_hex1.Bytes();
-    const auto bytesOf = [&](const ExtractItem& item) -> std::optional<std::span<const uint8_t>> {
-        const ItemRange range = rangeOf(item);
-        if (range.Start < 0 || range.Count() < 0 ||
-            static_cast<std::size_t>(range.Start) + static_cast<std::size_t>(range.Count()) > image.size())
-            return std::nullopt;
-        return image.subspan(static_cast<std::size_t>(range.Start), static_cast<std::size_t>(range.Count()));
-    };
-    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(items, bytesOf, outcome);
-    if (!write)
-        return;
-    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    const int32_t already = outcome.Written;
-    std::atomic<int32_t> written{0};
-    std::atomic<bool> stopped{false};
-    SaveReport report;
-    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
-        int64_t total = 0;
-        for (const ExtractItem& item : *write)
-            total += std::max(1, rangeOf(item).Count());
-        work.Total = total;
-        SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem& item, std::size_t count) {
-            written = static_cast<int32_t>(count);
-            work.Done += std::max(1, rangeOf(item).Count());
-            if (work.Cancel && count < write->size())
-                throw SaveStoppedByUser{};
-        };
-        hooks.Failed = GoOnPastKeptImage;
-        try {
-            report = SaveToFolder(m_hex1, folder, *write, rangeOf, hooks);
-        } catch (const SaveStoppedByUser&) {
-            stopped = true;
-        }
-    });
-    outcome.Written = already + written;
-    if (stopped)
-        outcome.End = SaveEnd::Stopped;
-    if (report.FirstFailure)
-        std::rethrow_exception(report.FirstFailure);
-}
-
-void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
-                          SaveOutcome& outcome)
-{
-    // A WAV file's bytes are known only once its sound is decoded: every file
-    // of that name is a question.
-    const std::optional<std::vector<ExtractItem>> write = ResolveOurItems(
-        wavFiles, [](const ExtractItem&) { return std::nullopt; }, outcome);
-    if (!write)
-        return;
-    const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    const int32_t already = outcome.Written;
-    std::atomic<int32_t> written{0};
-    std::atomic<int32_t> skipped{0};
-    std::atomic<bool> stopped{false};
-    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
-        work.Total = static_cast<int64_t>(write->size());
-        int64_t wavLeft = WavBudgetOf(m_hex1.Bytes().size());
-        const WavStreamer toWav = [&work, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
-                                                    std::string& why) {
-            return SoundToWav(type, sound, out, wavLeft, why, &work.Cancel);
-        };
-        SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem&, std::size_t count) {
-            written = static_cast<int32_t>(count);
-            ++work.Done;
-            if (work.Cancel && work.Done < work.Total)
-                throw SaveStoppedByUser{};
-        };
-        hooks.Failed = GoOnPastKeptImage;
-        const auto passedOver = [&](const ExtractItem&, const std::string&) {
-            if (work.Cancel)
-                throw SaveStoppedByUser{};
-            ++skipped;
-            ++work.Done;
-        };
-        try {
-            StreamSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
-        } catch (const SaveStoppedByUser&) {
-            stopped = true;
-        }
-    });
-    outcome.Written = already + written;
-    outcome.Skipped += skipped;
-    if (stopped)
-        outcome.End = SaveEnd::Stopped;
-}
-
 void TForm1::SaveClick()
 {
     RunCommand([this] { SaveRows(true); });
@@ -627,80 +406,6 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->setAccepted(canClose);
 }
 
-std::unique_ptr<WindowLayout> TForm1::MakeLayout()
-{
-    const auto flag = [](QAction* action) {
-        return LayoutValue{QString(), [action] { return QString::number(action->isChecked() ? 1 : 0); },
-                           [action](const QString& text) { action->setChecked(text == QStringLiteral("1")); }};
-    };
-    std::vector<LayoutValue> values;
-    values.push_back({QStringLiteral("PicturesView"),
-                      [this] {
-                          return m_allPictures->Mode() == PictureGallery::ViewMode::Details ? QStringLiteral("table")
-                                                                                            : QStringLiteral("grid");
-                      },
-                      [this](const QString& text) {
-                          m_allPictures->SetMode(text == QStringLiteral("table")
-                                                     ? PictureGallery::ViewMode::Details
-                                                     : PictureGallery::ViewMode::Thumbnails);
-                      }});
-    values.push_back({QStringLiteral("ThumbnailSide"),
-                      [this] { return QString::number(m_allPictures->ThumbnailSide()); },
-                      [this](const QString& text) {
-                          bool ok = false;
-                          if (const int side = text.toInt(&ok); ok)
-                              m_allPictures->SetThumbnailSide(side);
-                      }});
-    LayoutValue picturesHex = flag(m_allPictures->HexOffsetsAction());
-    picturesHex.Key = QStringLiteral("AllPictures/HexOffsets");
-    values.push_back(picturesHex);
-    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles}) {
-        if (auto* hex = page->findChild<QAction*>(QStringLiteral("HexOffsets"))) {
-            LayoutValue value = flag(hex);
-            value.Key = page->objectName() + QStringLiteral("/HexOffsets");
-            values.push_back(value);
-        }
-    }
-    if (m_sounds->Player() != nullptr) {
-        if (auto* volume = m_sounds->Player()->findChild<QSlider*>(QStringLiteral("PlayVolume"))) {
-            values.push_back({QStringLiteral("Volume"), [volume] { return QString::number(volume->value()); },
-                              [volume](const QString& text) {
-                                  bool ok = false;
-                                  if (const int value = text.toInt(&ok); ok)
-                                      volume->setValue(value);
-                              }});
-        }
-    }
-    return std::make_unique<WindowLayout>(*this, kLayoutSection, std::move(values));
-}
-
-void TForm1::RestoreLayout()
-{
-    bool restored = false;
-    try {
-        restored = MakeLayout()->Restore(m_regIniStore1);
-    } catch (const std::exception&) {
-        // A layout that cannot be read leaves the window as on a first start.
-    }
-    if (!restored) {
-        // Wide enough for every page's tab, so that none hides behind the tab bar's arrows.
-        const int tabs =
-            m_page->tabBar()->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth);
-        resize(std::max(width(), tabs), height());
-    }
-}
-
-void TForm1::SaveLayout()
-{
-    try {
-        MakeLayout()->Save(m_regIniStore1);
-    } catch (const std::exception&) {
-        // The layout is a convenience: a store that cannot be written must not keep the window open.
-    }
-}
-
-// Command bodies --------------------------------------------------------------
-
 void TForm1::RunCommand(const std::function<void()>& command)
 {
     // A scan lets events through; a command reaching here meanwhile (its
@@ -724,163 +429,6 @@ void TForm1::ReportError(const QString& message)
         m_seams.ErrorBox(text);
     else
         ShowErrorBox(this, text);
-}
-
-void TForm1::OpenImage(OpenOrder order)
-{
-    const QString fileName =
-        m_seams.OpenFile ? m_seams.OpenFile(m_openDialog1) : ExecuteOpenDialog(this, m_openDialog1);
-    if (fileName.isEmpty())
-        return;
-    OpenChosenFile(fileName, order);
-}
-
-void TForm1::OpenChosenFile(const QString& fileName, OpenOrder order)
-{
-    m_openDialog1.FileName = fileName;
-    const QString folder = FolderWithSeparator(fileName);
-    // The last-folder memory is a convenience: a settings fault must not cost
-    // the user the image, so it is reported after the open has done its work.
-    QString settingsFault;
-    const auto remember = [&] {
-        try {
-            RememberFolder(folder);
-        } catch (const std::exception& e) {
-            settingsFault = QString::fromUtf8(e.what());
-        }
-    };
-    if (order == OpenOrder::RememberBeforeLoad)
-        remember();
-    try {
-        LoadImage(fileName);
-        m_stat->setText(VisibleText(QFileInfo(fileName).fileName()));
-        m_stat->setToolTip(QDir::toNativeSeparators(fileName));
-        ShowImageName(fileName);
-        if (order == OpenOrder::RememberAfterLoad)
-            remember();
-        try {
-            RememberImage(fileName);
-        } catch (const std::exception& e) {
-            if (settingsFault.isEmpty())
-                settingsFault = QString::fromUtf8(e.what());
-        }
-        ShowFirmwareInfo();
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
-    }
-    if (!settingsFault.isEmpty())
-        ReportError(settingsFault);
-}
-
-void TForm1::LoadImage(const QString& fileName)
-{
-    LoadImageFrom(QFile::encodeName(fileName).toStdString());
-}
-
-void TForm1::LoadImageFrom(const std::string& localPath)
-{
-    const bool hadImage = m_hex1.DataSize() > 0;
-    ForgetPictures();
-    try {
-        m_hex1.LoadFromFile(localPath);
-    } catch (...) {
-        // A load that failed while reading has emptied the buffer: what was
-        // found in the old image must not be shown or saved as if it were there.
-        if (hadImage && m_hex1.DataSize() == 0) {
-            ForgetImageResults();
-            m_stat->setText(QStringLiteral("Kestrix"));
-            m_stat->setToolTip({});
-            ShowImageName({});
-        }
-        throw;
-    }
-    // Rows found in the previous image name ranges of that image; they go
-    // with it rather than point into the new one, and so does our account
-    // of the last save.
-    ForgetImageResults();
-    m_saveResult->SetMessage({});
-}
-
-void TForm1::ForgetImageResults()
-{
-    m_fileList->Model().Clear();
-    m_finded->Model().Clear();
-    m_infoList->Model().Clear();
-    ForgetPictures();
-    ClearPreview();
-}
-
-void TForm1::ForgetPictures()
-{
-    m_allPictures->Clear();
-    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
-        page->SetResults(nullptr, {});
-}
-
-const std::vector<FoundItem>& TForm1::PictureRows() const noexcept
-{
-    return m_allPictures->Rows();
-}
-
-void TForm1::ClearPreview()
-{
-    LoadPlaceholder();
-}
-
-void TForm1::RememberFolder(const QString& folder)
-{
-    m_regIniStore1.WriteString(kSettingsSection, kSettingsKey, folder);
-}
-
-void TForm1::RememberImage(const QString& fileName)
-{
-    RecentImages recent = RecentImages::Load(m_regIniStore1, kRecentSection);
-    recent.Add(QFileInfo(fileName).absoluteFilePath());
-    recent.Save(m_regIniStore1, kRecentSection);
-}
-
-void TForm1::ShowImageName(const QString& fileName)
-{
-    m_imageName->setText(VisibleText(QFileInfo(fileName).fileName()));
-    m_imageName->setToolTip(QDir::toNativeSeparators(fileName));
-}
-
-void TForm1::FillRecentMenu()
-{
-    m_recentMenu->clear();
-    RecentImages recent;
-    try {
-        recent = RecentImages::Load(m_regIniStore1, kRecentSection);
-        if (recent.DropMissing() > 0)
-            recent.Save(m_regIniStore1, kRecentSection);
-    } catch (const std::exception&) {
-        // An unreadable store only leaves the menu empty; opening an image reports it.
-    }
-    if (recent.Paths().isEmpty()) {
-        m_recentMenu->addAction(QStringLiteral("Список пуст"))->setEnabled(false);
-        return;
-    }
-    int place = 0;
-    for (const QString& path : recent.Paths()) {
-        ++place;
-        // "&" would mark a letter for Alt: the names keep theirs doubled.
-        const QString name = QFileInfo(path).fileName().replace(u'&', QStringLiteral("&&"));
-        QAction* item = m_recentMenu->addAction(place < 10 ? QStringLiteral("&%1  %2").arg(place).arg(name)
-                                                           : QStringLiteral("%1  %2").arg(place).arg(name));
-        item->setToolTip(QDir::toNativeSeparators(path));
-        item->setData(path);
-        connect(item, &QAction::triggered, this, [this, path] { OpenFile(path); });
-    }
-}
-
-void TForm1::RestoreOpenFolder()
-{
-    if (!m_regIniStore1.ValueExists(kSettingsSection, kSettingsKey))
-        return;
-    const QString folder = m_regIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
-    // Read a second time rather than reusing folder: the start-up's two reads of the value are fixed behaviour.
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        m_openDialog1.InitialDir = m_regIniStore1.ReadString(kSettingsSection, kSettingsKey, QStringLiteral("Str"));
 }
 
 void TForm1::PreviewOrClear(int32_t row, bool selected)
@@ -909,143 +457,6 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     FileStream scratch(ScratchFile(), FileMode::OpenRead);
     m_pictureView1->Picture().LoadFromStream(&scratch);
     m_pictureView1->Refresh();
-}
-
-void TForm1::SaveRows(bool selectedOnly)
-{
-    if (ContentPage* page = ContentPageAt(ActivePage())) {
-        SaveOutcome outcome;
-        try {
-            SaveContent(*page, selectedOnly, false, outcome);
-        } catch (...) {
-            outcome.End = SaveEnd::Failed;
-            ShowSaveSummary(outcome);
-            throw;
-        }
-        ShowSaveSummary(outcome);
-        return;
-    }
-    const auto kind = ListOfPage(ActivePage());
-    SaveOutcome outcome;
-    outcome.Reason = kind == ListKind::Files ? SkipReason::NoEndAddress : SkipReason::NoName;
-    try {
-        if (kind)
-            SaveList(*kind, selectedOnly, outcome);
-        else
-            outcome.End = SaveEnd::NoList;
-    } catch (...) {
-        outcome.End = SaveEnd::Failed;
-        ShowSaveSummary(outcome);
-        throw;
-    }
-    ShowSaveSummary(outcome);
-}
-
-void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
-{
-    m_saveResult->SetMessage(SaveSummary(outcome), QDir::toNativeSeparators(outcome.Folder));
-}
-
-void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
-{
-    const ListTraits& traits = TraitsOf(kind);
-    const SaveSource rows = SaveSourceOf(kind);
-    if (rows.Count == 0 || (selectedOnly && rows.SelCount == 0)) {
-        outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
-        return;
-    }
-    // Save all of a filtered list saves what the filter shows.
-    const bool shownOnly = !selectedOnly && rows.Filtered;
-    if (shownOnly && rows.ShownCount == 0) {
-        outcome.End = SaveEnd::NoneShown;
-        return;
-    }
-    const std::vector<ExtractItem> items = PlanExtraction(
-        kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : (shownOnly ? rows.Shown : std::vector<bool>{}));
-    const std::size_t considered = selectedOnly ? rows.SelCount : (shownOnly ? rows.ShownCount : rows.Count);
-    if (kind == ListKind::Pictures) {
-        outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
-        outcome.Considered = static_cast<int32_t>(considered);
-    }
-    outcome.Skipped = static_cast<int32_t>(considered - items.size());
-    if (kind == ListKind::Pictures && items.empty()) {
-        // On our page the dialog is not shown for a save that can write nothing.
-        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
-        return;
-    }
-    const bool showGauge = traits.SaveShowsProgress;
-    if (showGauge) {
-        m_progressBar->SetMin(0);
-        m_progressBar->SetMax(static_cast<int32_t>(items.size()));
-        m_progressBar->SetPosition(0);
-        m_progressBar->show();
-    }
-    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
-    const auto rangeOf = [&rows](const ExtractItem& item) {
-        return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
-    };
-    if (!target.isEmpty() && kind == ListKind::Pictures) {
-        m_saveDialog1.FileName = target;
-        outcome.Folder = QFileInfo(target).path();
-        WriteOurItems(items, rangeOf, outcome);
-        m_progressBar->hide();
-        return;
-    }
-    SaveReport report;
-    if (!target.isEmpty()) {
-        m_saveDialog1.FileName = target;
-        outcome.Folder = QFileInfo(target).path();
-        SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem&, std::size_t written) {
-            outcome.Written = static_cast<int32_t>(written);
-            if (showGauge) {
-                m_progressBar->SetPosition(outcome.Written);
-                // No events are processed while saving; show the step now.
-                m_progressBar->repaint();
-            }
-        };
-        hooks.Failed = GoOnPastKeptImage;
-        report = SaveToFolder(m_hex1, QFile::encodeName(outcome.Folder).toStdString(), items, rangeOf, hooks);
-    } else {
-        outcome.End = SaveEnd::Cancelled;
-    }
-    if (showGauge)
-        m_progressBar->hide();
-    if (report.FirstFailure)
-        std::rethrow_exception(report.FirstFailure);
-}
-
-TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
-{
-    if (kind == ListKind::Pictures) {
-        const std::vector<FoundItem>& pictures = PictureRows();
-        std::vector<bool> selected(pictures.size(), false);
-        const std::vector<int32_t> rows = m_allPictures->SelectedRows();
-        for (const int32_t row : rows)
-            selected[static_cast<std::size_t>(row)] = true;
-        SaveSource source;
-        source.Count = pictures.size();
-        source.Text = [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); };
-        source.Selected = std::move(selected);
-        source.SelCount = rows.size();
-        if (m_allPictures->Filtering()) {
-            source.Filtered = true;
-            source.Shown.assign(pictures.size(), false);
-            const std::vector<int32_t> shown = m_allPictures->ShownRows();
-            for (const int32_t row : shown)
-                source.Shown[static_cast<std::size_t>(row)] = true;
-            source.ShownCount = shown.size();
-        }
-        return source;
-    }
-    const ResultListView& list = ListView(kind);
-    const ResultListModel& rows = list.Model();
-    SaveSource source;
-    source.Count = rows.RowCount();
-    source.Text = [&rows](std::size_t i) { return rows.Row(i); };
-    source.Selected = list.SelectedFlags();
-    source.SelCount = static_cast<std::size_t>(list.SelCount());
-    return source;
 }
 
 std::optional<ListKind> TForm1::ListOfPage(int32_t page)

@@ -65,6 +65,8 @@ struct FormSeams {
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
+    // The pages' indices: the order in which BuildPages adds the tabs, which
+    // it checks against these at compile time.
     static constexpr int32_t kFilesPage = 0;
     static constexpr int32_t kGraphicsPage = 1;
     static constexpr int32_t kInfoPage = 2;
@@ -257,7 +259,16 @@ private:
     void BuildStatusBar();
     void BuildCopyAction();
     void ShowRowMenu(QAbstractItemView* list, const QPoint& pos);
+    QWidget* BuildProgressStrip(QWidget* parent);
+    // One page each, in the order of the tabs (kPageTabs in form1_layout.cpp).
+    QWidget* BuildFilesPage();
+    QWidget* BuildGraphicsPage();
+    QWidget* BuildInfoPage();
     QWidget* BuildAboutPage();
+    QWidget* BuildPicturesPage();
+    QWidget* BuildSoundsPage();
+    QWidget* BuildApplicationsPage();
+    QWidget* BuildPhoneFilesPage();
     void LoadPlaceholder();
 
     // Runs command, showing any failure in the error box; does nothing while

@@ -10,8 +10,10 @@
 #include "progress_gauge.h"
 #include "result_list_view.h"
 #include "sound_player.h"
+#include "sound_player_bar.h"
 #include "status_message.h"
 #include "user_guide.h"
+#include "window_layout.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -19,8 +21,10 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -35,6 +39,8 @@
 
 namespace kestrix {
 namespace {
+
+const QString kLayoutSection = QStringLiteral("KestrixWindow");
 
 QString AboutText()
 {
@@ -220,6 +226,19 @@ void TForm1::BuildToolBar()
     connect(m_saveAllButton, &QToolButton::clicked, this, &TForm1::SaveAllRows);
 }
 
+namespace {
+
+// A tab of the window: its index (one of TForm1's page constants), icon,
+// title and the member that builds the page.
+struct PageTab {
+    int32_t Index;
+    int Icon;
+    const char* Title;
+    QWidget* (TForm1::*Build)();
+};
+
+}  // namespace
+
 void TForm1::BuildPages()
 {
     auto* central = new QWidget(this);
@@ -233,10 +252,49 @@ void TForm1::BuildPages()
     separator->setStyleSheet(QStringLiteral("#Separator { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, "
                                             "stop:0 #7a8aa0, stop:0.5 #c8d2e0, stop:1 #eef1f5); }"));
     column->addWidget(separator);
+    column->addWidget(BuildProgressStrip(central));
 
-    // The gauge keeps its thin line; while a task runs, its percentage and a
-    // stop button stand beside it.
-    m_progressStrip = new QWidget(central);
+    m_page = new QTabWidget(central);
+    m_page->setObjectName(QStringLiteral("Page"));
+    m_page->addAction(findChild<QAction*>(QStringLiteral("FocusFilter")));
+    m_page->setIconSize(QSize(16, 16));
+    m_page->setDocumentMode(false);
+    column->addWidget(m_page, 1);
+    setCentralWidget(central);
+
+    // The tabs in the order of their indices.
+    static constexpr PageTab kPageTabs[] = {
+        {TForm1::kFilesPage, 10, "Найденые файлы", &TForm1::BuildFilesPage},
+        {TForm1::kGraphicsPage, 8, "DRM графика", &TForm1::BuildGraphicsPage},
+        {TForm1::kInfoPage, 7, "О Прошивке", &TForm1::BuildInfoPage},
+        {TForm1::kAboutPage, 9, "О Программе", &TForm1::BuildAboutPage},
+        {TForm1::kPicturesPage, 8, "Все картинки", &TForm1::BuildPicturesPage},
+        {TForm1::kSoundsPage, 8, "Звуки", &TForm1::BuildSoundsPage},
+        {TForm1::kApplicationsPage, 8, "Приложения", &TForm1::BuildApplicationsPage},
+        {TForm1::kPhoneFilesPage, 8, "Файлы телефона", &TForm1::BuildPhoneFilesPage},
+    };
+    static_assert(
+        [] {
+            for (std::size_t i = 0; i < std::size(kPageTabs); ++i)
+                if (kPageTabs[i].Index != static_cast<int32_t>(i))
+                    return false;
+            return true;
+        }(),
+        "the tabs are added in the order of their indices");
+    for (const PageTab& tab : kPageTabs)
+        m_page->addTab((this->*tab.Build)(), ImageList::Icon(tab.Icon), QString::fromUtf8(tab.Title));
+    connect(m_sounds, &ContentPage::SaveWavRequested, this, &TForm1::SaveSoundsAsWavFiles);
+    connect(m_allPictures, &PictureGallery::OpenFailed, this, &TForm1::TellOpenFailed);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        connect(page, &ContentPage::OpenFailed, this, &TForm1::TellOpenFailed);
+    m_page->setCurrentIndex(kFilesPage);
+}
+
+// The gauge keeps its thin line; while a task runs, its percentage and a stop
+// button stand beside it.
+QWidget* TForm1::BuildProgressStrip(QWidget* parent)
+{
+    m_progressStrip = new QWidget(parent);
     m_progressStrip->setFixedHeight(5);
     auto* stripLayout = new QHBoxLayout(m_progressStrip);
     stripLayout->setContentsMargins(0, 0, 4, 0);
@@ -268,41 +326,37 @@ void TForm1::BuildPages()
     m_cancelAction->setEnabled(false);
     addAction(m_cancelAction);
     connect(m_cancelAction, &QAction::triggered, this, &TForm1::CancelTask);
-    column->addWidget(m_progressStrip);
+    return m_progressStrip;
+}
 
-    m_page = new QTabWidget(central);
-    m_page->setObjectName(QStringLiteral("Page"));
-    m_page->addAction(findChild<QAction*>(QStringLiteral("FocusFilter")));
-    m_page->setIconSize(QSize(16, 16));
-    m_page->setDocumentMode(false);
-    column->addWidget(m_page, 1);
-    setCentralWidget(central);
-
-    const Qt::Alignment centre = Qt::AlignHCenter;
-    const Qt::Alignment left = Qt::AlignLeft;
+QWidget* TForm1::BuildFilesPage()
+{
     m_fileList = new ResultListView(
         {
-            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
-            {QStringLiteral("Тип"), 100, centre, 100, 0, false},
-            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
-            {QStringLiteral("Конец файла"), 100, centre, 100, 0, false},
-            {QStringLiteral("Размер"), 100, centre, 100, 0, false},
+            {QStringLiteral("Имя файла"), 0, Qt::AlignLeft, 0, 0, true},
+            {QStringLiteral("Тип"), 100, Qt::AlignHCenter, 100, 0, false},
+            {QStringLiteral("Начало файла"), 100, Qt::AlignHCenter, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, Qt::AlignHCenter, 100, 0, false},
+            {QStringLiteral("Размер"), 100, Qt::AlignHCenter, 100, 0, false},
         },
         true, true);
     m_fileList->setObjectName(QStringLiteral("FileList"));
-    m_page->addTab(m_fileList, ImageList::Icon(10), QStringLiteral("Найденые файлы"));
+    return m_fileList;
+}
 
+QWidget* TForm1::BuildGraphicsPage()
+{
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->setHandleWidth(10);
     splitter->setOpaqueResize(false);
     splitter->setChildrenCollapsible(false);
     m_finded = new ResultListView(
         {
-            {QStringLiteral("Имя файла"), 0, left, 0, 0, true},
-            {QStringLiteral("Тип"), 100, centre, 100, 100, false},
-            {QStringLiteral("Начало файла"), 100, centre, 100, 0, false},
-            {QStringLiteral("Конец файла"), 100, left, 100, 0, false},
-            {QStringLiteral("Размер"), 100, left, 100, 100, false},
+            {QStringLiteral("Имя файла"), 0, Qt::AlignLeft, 0, 0, true},
+            {QStringLiteral("Тип"), 100, Qt::AlignHCenter, 100, 100, false},
+            {QStringLiteral("Начало файла"), 100, Qt::AlignHCenter, 100, 0, false},
+            {QStringLiteral("Конец файла"), 100, Qt::AlignLeft, 100, 0, false},
+            {QStringLiteral("Размер"), 100, Qt::AlignLeft, 100, 100, false},
         },
         true, true);
     m_finded->setObjectName(QStringLiteral("Finded"));
@@ -322,39 +376,50 @@ void TForm1::BuildPages()
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
     splitter->setSizes({862 - 188 - 10, 188});
-    m_page->addTab(splitter, ImageList::Icon(8), QStringLiteral("DRM графика"));
     LoadPlaceholder();
     m_pictureView1->Loaded();
+    return splitter;
+}
 
+QWidget* TForm1::BuildInfoPage()
+{
     m_infoList = new ResultListView(
         {
-            {QStringLiteral("Раздел"), 0, left, 0, 0, true},
-            {QStringLiteral("Значение"), 300, left, 0, 0, false},
+            {QStringLiteral("Раздел"), 0, Qt::AlignLeft, 0, 0, true},
+            {QStringLiteral("Значение"), 300, Qt::AlignLeft, 0, 0, false},
         },
         false, false);
     m_infoList->setObjectName(QStringLiteral("InfoList"));
-    m_page->addTab(m_infoList, ImageList::Icon(7), QStringLiteral("О Прошивке"));
+    return m_infoList;
+}
 
-    m_page->addTab(BuildAboutPage(), ImageList::Icon(9), QStringLiteral("О Программе"));
-
+QWidget* TForm1::BuildPicturesPage()
+{
     m_allPictures = new PictureGallery;
     m_allPictures->setObjectName(QStringLiteral("AllPictures"));
-    m_page->addTab(m_allPictures, ImageList::Icon(8), QStringLiteral("Все картинки"));
+    return m_allPictures;
+}
+
+QWidget* TForm1::BuildSoundsPage()
+{
     const bool audioOutput = m_seams.AudioOutput ? m_seams.AudioOutput() : SoundPlayer::HasAudioOutput();
     m_sounds = new ContentPage(ContentKind::Sound, audioOutput);
     m_sounds->setObjectName(QStringLiteral("Sounds"));
-    m_page->addTab(m_sounds, ImageList::Icon(8), QStringLiteral("Звуки"));
-    connect(m_sounds, &ContentPage::SaveWavRequested, this, &TForm1::SaveSoundsAsWavFiles);
+    return m_sounds;
+}
+
+QWidget* TForm1::BuildApplicationsPage()
+{
     m_applications = new ContentPage(ContentKind::Application, false);
     m_applications->setObjectName(QStringLiteral("Applications"));
-    m_page->addTab(m_applications, ImageList::Icon(8), QStringLiteral("Приложения"));
+    return m_applications;
+}
+
+QWidget* TForm1::BuildPhoneFilesPage()
+{
     m_phoneFiles = new ContentPage(ContentKind::File, false);
     m_phoneFiles->setObjectName(QStringLiteral("PhoneFiles"));
-    m_page->addTab(m_phoneFiles, ImageList::Icon(8), QStringLiteral("Файлы телефона"));
-    connect(m_allPictures, &PictureGallery::OpenFailed, this, &TForm1::TellOpenFailed);
-    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
-        connect(page, &ContentPage::OpenFailed, this, &TForm1::TellOpenFailed);
-    m_page->setCurrentIndex(kFilesPage);
+    return m_phoneFiles;
 }
 
 QWidget* TForm1::BuildAboutPage()
@@ -407,5 +472,79 @@ void TForm1::BuildStatusBar()
     statusBar()->setFixedHeight(21);
     statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
 }
+
+std::unique_ptr<WindowLayout> TForm1::MakeLayout()
+{
+    const auto flag = [](QAction* action) {
+        return LayoutValue{QString(), [action] { return QString::number(action->isChecked() ? 1 : 0); },
+                           [action](const QString& text) { action->setChecked(text == QStringLiteral("1")); }};
+    };
+    std::vector<LayoutValue> values;
+    values.push_back({QStringLiteral("PicturesView"),
+                      [this] {
+                          return m_allPictures->Mode() == PictureGallery::ViewMode::Details ? QStringLiteral("table")
+                                                                                            : QStringLiteral("grid");
+                      },
+                      [this](const QString& text) {
+                          m_allPictures->SetMode(text == QStringLiteral("table")
+                                                     ? PictureGallery::ViewMode::Details
+                                                     : PictureGallery::ViewMode::Thumbnails);
+                      }});
+    values.push_back({QStringLiteral("ThumbnailSide"),
+                      [this] { return QString::number(m_allPictures->ThumbnailSide()); },
+                      [this](const QString& text) {
+                          bool ok = false;
+                          if (const int side = text.toInt(&ok); ok)
+                              m_allPictures->SetThumbnailSide(side);
+                      }});
+    LayoutValue picturesHex = flag(m_allPictures->HexOffsetsAction());
+    picturesHex.Key = QStringLiteral("AllPictures/HexOffsets");
+    values.push_back(picturesHex);
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles}) {
+        if (auto* hex = page->findChild<QAction*>(QStringLiteral("HexOffsets"))) {
+            LayoutValue value = flag(hex);
+            value.Key = page->objectName() + QStringLiteral("/HexOffsets");
+            values.push_back(value);
+        }
+    }
+    if (m_sounds->Player() != nullptr) {
+        if (auto* volume = m_sounds->Player()->findChild<QSlider*>(QStringLiteral("PlayVolume"))) {
+            values.push_back({QStringLiteral("Volume"), [volume] { return QString::number(volume->value()); },
+                              [volume](const QString& text) {
+                                  bool ok = false;
+                                  if (const int value = text.toInt(&ok); ok)
+                                      volume->setValue(value);
+                              }});
+        }
+    }
+    return std::make_unique<WindowLayout>(*this, kLayoutSection, std::move(values));
+}
+
+void TForm1::RestoreLayout()
+{
+    bool restored = false;
+    try {
+        restored = MakeLayout()->Restore(m_regIniStore1);
+    } catch (const std::exception&) {
+        // A layout that cannot be read leaves the window as on a first start.
+    }
+    if (!restored) {
+        // Wide enough for every page's tab, so that none hides behind the tab bar's arrows.
+        const int tabs =
+            m_page->tabBar()->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth);
+        resize(std::max(width(), tabs), height());
+    }
+}
+
+void TForm1::SaveLayout()
+{
+    try {
+        MakeLayout()->Save(m_regIniStore1);
+    } catch (const std::exception&) {
+        // The layout is a convenience: a store that cannot be written must not keep the window open.
+    }
+}
+
+// Command bodies --------------------------------------------------------------
 
 }  // namespace kestrix
