@@ -11,9 +11,9 @@ PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 qt
             libfluidsynth-dev timgm6mb-soundfont libopencore-amrnb-dev libopencore-amrwb-dev \
             libmpg123-dev libsndfile1-dev libavcodec-dev qt6-multimedia-dev \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
-            clang libclang-rt-14-dev time
+            clang libclang-rt-14-dev clang-format time
 
-.PHONY: all setup build sample run test test-asan fuzz install deb clean
+.PHONY: all setup build sample run check test test-asan fuzz install deb clean
 
 all: build
 
@@ -36,7 +36,10 @@ setup:
 $(BUILD)/build.ninja: CMakeLists.txt
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
+# `make check` and `make test` build with warnings as errors (WERROR=ON); a
+# plain build keeps what the build folder was configured with.
 build: setup $(BUILD)/build.ninja
+	$(if $(WERROR),cmake -S . -B $(BUILD) -DKESTRIX_WERROR=$(WERROR) >/dev/null)
 	cmake --build $(BUILD) -j $(JOBS)
 
 sample: build
@@ -54,6 +57,12 @@ run: sample
 	  echo "or under a virtual display: xvfb-run -a $(BUILD)/bin/kestrix"; \
 	fi
 
+# A developer's quick loop: the Release tests only.
+check: WERROR := ON
+check: sample
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test: WERROR := ON
 test: sample
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory test-asan

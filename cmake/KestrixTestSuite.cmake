@@ -9,6 +9,9 @@ function(kestrix_add_test_suite name)
   cmake_parse_arguments(ARG "OFFSCREEN" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name}_tests ${ARG_SOURCES})
   target_link_libraries(${name}_tests PRIVATE ${ARG_LIBRARIES})
+  # GoogleTest's EXPECT macros are an if/else of their own: under an if
+  # without braces GCC takes them for a dangling else.
+  target_compile_options(${name}_tests PRIVATE -Wno-dangling-else)
   target_compile_definitions(${name}_tests PRIVATE KESTRIX_TESTDATA_DIR="${CMAKE_SOURCE_DIR}/../shared/testdata")
   if(ARG_OFFSCREEN)
     gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60

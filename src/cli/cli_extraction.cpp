@@ -77,7 +77,7 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
         }
         SaveToFolder(buffer, path, group.Plan, rangeOf, hooks, images);
         if (group.Sounds && wavFrom != nullptr && items != nullptr) {
-            int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+            int64_t wavLeft = WavBudgetOf(buffer.Bytes().size());
             const WavStreamer toWav = BoundedWavStreamer(*wavFrom, wavLeft);
             const auto skipped = [&report](const ExtractItem& item, const std::string& why) {
                 report.NoWav.emplace_back(item.Row, why);
@@ -93,10 +93,7 @@ ExtractReport ExtractGroups(THexBuffer& buffer, const std::string& folder, const
 WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left)
 {
     return [&plugin, &left](ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why) {
-        const bool whole = plugin.ToWavStream(type, sound.data(), sound.size(), &out, left, &why);
-        if (whole)
-            left -= out.Position();
-        return whole;
+        return plugin.ToWav(type, sound.data(), sound.size(), &out, &left, nullptr, &why);
     };
 }
 

@@ -18,7 +18,7 @@
 namespace kestrix {
 
 // Writes sounds as WAV files with the decoders of plugin, all its calls
-// together at most left bytes (WavBytesBound): a sound the bound cannot take
+// together at most left bytes (WavBudgetOf): a sound the bound cannot take
 // is refused before it is decoded. left falls by each file written; plugin
 // and left must outlive the streamer.
 WavStreamer BoundedWavStreamer(const SoundPlugin& plugin, int64_t& left);

@@ -114,7 +114,7 @@ CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBu
     ReportOptions options;
     options.ImageName = ShownText(std::filesystem::path(task.ImagePath).filename().string());
     options.Kept = request.Kept;
-    int64_t wavLeft = WavBytesBound(buffer.Bytes().size());
+    int64_t wavLeft = WavBudgetOf(buffer.Bytes().size());
     if (plugin != nullptr)
         options.ToWav = BoundedWavStreamer(*plugin, wavLeft);
     options.Program = "kestrix-cli";

@@ -24,24 +24,33 @@ Loaded Load()
                                                        folder / KESTRIX_SOUND_PLUGIN_FROM_BIN / kSoundPluginFile};
     std::string why;
     for (const std::filesystem::path& place : places) {
-        void* module = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            if (why.empty() || std::filesystem::exists(place, error))
-                why = dlerror();
-            continue;
-        }
-        using Entry = const SoundPlugin* (*)();
-        const auto entry = reinterpret_cast<Entry>(dlsym(module, kSoundPluginSymbol));
-        const SoundPlugin* plugin = entry != nullptr ? entry() : nullptr;
-        if (plugin != nullptr && plugin->Version == kSoundPluginVersion)
+        std::string failure;
+        if (const SoundPlugin* plugin = OpenSoundPlugin(place, failure))
             return {plugin, {}};
-        why = place.string() + " is not a sound module of this version";
-        dlclose(module);
+        if (why.empty() || std::filesystem::exists(place, error))
+            why = failure;
     }
     return {nullptr, why};
 }
 
 }  // namespace
+
+const SoundPlugin* OpenSoundPlugin(const std::filesystem::path& place, std::string& why)
+{
+    void* module = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        why = dlerror();
+        return nullptr;
+    }
+    using Entry = const SoundPlugin* (*)();
+    const auto entry = reinterpret_cast<Entry>(dlsym(module, kSoundPluginSymbol));
+    const SoundPlugin* plugin = entry != nullptr ? entry() : nullptr;
+    if (plugin != nullptr && plugin->Abi == kSoundPluginAbi)
+        return plugin;
+    why = place.string() + " is not a sound module of this version";
+    dlclose(module);
+    return nullptr;
+}
 
 const SoundPlugin* LoadSoundPlugin(std::string& why)
 {

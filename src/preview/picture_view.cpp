@@ -32,7 +32,8 @@ struct TPictureView::State {
     TStretchMode StretchMode = smNever;
     bool AutoSize = false;
     bool Animate = false;
-    std::unique_ptr<TTimerWnd> TimerWnd;
+    AnimationClock Clock;
+    std::unique_ptr<QObject> TimerWnd;
     int32_t TickCount = 0;
     int32_t NextFrameTick = 0;
     bool IsAnimated = false;
@@ -119,10 +120,9 @@ void TPictureView::SetAnimate(bool value)
         m->TimerWnd.reset();
         return;
     }
-    m->TimerWnd = std::make_unique<TTimerWnd>();
     m->TickCount = 0;
     m->NextFrameTick = 0;
-    m->TimerWnd->OnTimer = [this](TTimerWnd&) {
+    const auto tick = [this] {
         // A timer event cannot carry an exception; a frame that fails to
         // decode leaves the holder without a picture and the next tick moves on.
         try {
@@ -130,6 +130,18 @@ void TPictureView::SetAnimate(bool value)
         } catch (const Exception&) {
         }
     };
+    if (m->Clock) {
+        m->TimerWnd = m->Clock(tick);
+        return;
+    }
+    auto timer = std::make_unique<TTimerWnd>();
+    timer->OnTimer = [tick](TTimerWnd&) { tick(); };
+    m->TimerWnd = std::move(timer);
+}
+
+void TPictureView::SetAnimationClock(AnimationClock clock)
+{
+    m->Clock = std::move(clock);
 }
 
 QString TPictureView::Version() const

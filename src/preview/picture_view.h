@@ -51,9 +51,17 @@ public:
     // the holder's pixel size.
     void SetAutoSize(bool value);
     bool Animate() const noexcept;
-    // Switching on starts a 10 ms timer driving AnimationTick with TickCount
-    // and NextFrameTick at 0; switching off stops it, keeping the frame shown.
+    // Switching on starts the animation clock (by default a 10 ms TTimerWnd)
+    // driving AnimationTick with TickCount and NextFrameTick at 0; switching
+    // off stops it, keeping the frame shown.
     void SetAnimate(bool value);
+
+    // Starts a clock that calls tick every TTimerWnd::kIntervalMs on the
+    // user-interface thread until the object it returns is destroyed.
+    using AnimationClock = std::function<std::unique_ptr<QObject>(std::function<void()> tick)>;
+    // The clock SetAnimate starts from now on (a test's clock advanced by
+    // hand); an empty one restores the timer.
+    void SetAnimationClock(AnimationClock clock);
     // "1.3.0.0"; writing does nothing.
     QString Version() const;
     void SetVersion(const QString&) {}

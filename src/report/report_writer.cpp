@@ -178,11 +178,6 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
 
 }  // namespace
 
-int64_t WavBytesBound(std::size_t imageBytes) noexcept
-{
-    return 32 * static_cast<int64_t>(imageBytes) + (int64_t{64} << 20);
-}
-
 std::vector<std::string> ItemDigests(std::span<const uint8_t> image, const std::vector<FoundItem>& items)
 {
     std::vector<std::string> digests;

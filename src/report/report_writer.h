@@ -16,10 +16,6 @@
 
 namespace kestrix {
 
-// The bytes all WAV files made of one image's sounds may hold together (a
-// save's or a report's): 32 times the image's bytes plus 64 MiB.
-int64_t WavBytesBound(std::size_t imageBytes) noexcept;
-
 // How a report is written.
 struct ReportOptions {
     // The image's file name as the report names it (UTF-8).

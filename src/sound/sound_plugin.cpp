@@ -2,6 +2,8 @@
 #include "sound_decoder.h"
 #include "wav_file.h"
 
+#include <exception>
+
 namespace kestrix {
 namespace {
 
@@ -15,37 +17,18 @@ ItemStatus Check(ItemType type, const uint8_t* data, std::size_t size, const std
     }
 }
 
-bool ToWav(ItemType type, const uint8_t* data, std::size_t size, std::vector<uint8_t>* wav, std::string* why)
+bool ToWav(ItemType type, const uint8_t* data, std::size_t size, Stream* out, int64_t* budget,
+           const std::atomic<bool>* cancel, std::string* why)
 {
     try {
-        SoundLimits limits;
-        limits.MaxFrames = SoundFrameBudget(size);
-        const SoundDecode decoded = DecodeSound(type, {data, size}, limits);
-        switch (decoded.Outcome) {
-        case SoundOutcome::Decoded: *wav = WavFileBytes(decoded.Sound); return true;
-        case SoundOutcome::Refused: *why = "the sound does not decode"; break;
-        case SoundOutcome::TooCostly: *why = "the sound would decode to more than its bytes allow"; break;
-        case SoundOutcome::NotPlayable: *why = "no decoder here plays this type"; break;
-        case SoundOutcome::Cancelled: *why = "cancelled"; break;
-        }
+        return SoundToWav(type, {data, size}, *out, *budget, *why, cancel);
     } catch (const std::exception& error) {
         *why = error.what();
     }
     return false;
 }
 
-bool ToWavStream(ItemType type, const uint8_t* data, std::size_t size, Stream* out, int64_t maxBytes,
-                 std::string* why)
-{
-    try {
-        return WriteWavFile(type, {data, size}, *out, maxBytes, *why);
-    } catch (const std::exception& error) {
-        *why = error.what();
-    }
-    return false;
-}
-
-constexpr SoundPlugin kPlugin{kSoundPluginVersion, Check, ToWav, ToWavStream};
+constexpr SoundPlugin kPlugin{kSoundPluginAbi, Check, ToWav};
 
 }  // namespace
 }  // namespace kestrix

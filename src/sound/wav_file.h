@@ -3,9 +3,9 @@
 #include "sound_decoder.h"
 #include "stream.h"
 
-#include <string>
-
+#include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kestrix {
@@ -21,9 +21,18 @@ std::vector<uint8_t> WavFileBytes(const Pcm& sound);
 // block, whatever the sound's length. The file is at most maxBytes long: one
 // that ExpectedWavBytes puts over it is refused before decoding, and a decode
 // that passes it stops. False, with the reason in English in why, when
-// the sound does not decode, is over its frame budget or over maxBytes (out
-// then holds a part: the caller drops it). Raises what out raises.
-bool WriteWavFile(ItemType type, std::span<const uint8_t> bytes, Stream& out, int64_t maxBytes, std::string& why);
+// the sound does not decode, is over its frame budget or over maxBytes, or
+// cancel turned true (out then holds a part: the caller drops it). Raises what
+// out raises.
+bool WriteWavFile(ItemType type, std::span<const uint8_t> bytes, Stream& out, int64_t maxBytes, std::string& why,
+                  const std::atomic<bool>* cancel = nullptr);
+
+// The one way both front ends turn a found sound into a WAV file: WriteWavFile
+// within budget, the bytes the run's WAV files have left (WavBudgetOf the
+// image to begin with), which it lowers by the bytes of a file written whole.
+// False, with the reason in English in why, as WriteWavFile.
+bool SoundToWav(ItemType type, std::span<const uint8_t> bytes, Stream& out, int64_t& budget, std::string& why,
+                const std::atomic<bool>* cancel = nullptr);
 
 // The bytes of the WAV file WriteWavFile would write, from what the sound's
 // walk tells (its playing time, rate and channels; MIDI rendered at 22,050 Hz

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -92,19 +91,6 @@ struct BuiltImage {
     }
 };
 
-// Runs the event loop until done() holds or about ms milliseconds pass.
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
 std::vector<int32_t> RowsInView(const PictureGallery& gallery)
 {
     std::vector<int32_t> rows;
@@ -123,7 +109,7 @@ bool Settled(ThumbnailState state)
 // Waits until every row in view has its thumbnail or its placeholder for good.
 bool WaitForThumbnails(PictureGallery& gallery)
 {
-    return WaitUntil([&gallery] {
+    return QTest::qWaitFor([&gallery] {
         if (!gallery.Model().Decoder().Idle())
             return false;
         const std::vector<int32_t> rows = RowsInView(gallery);
@@ -489,7 +475,7 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
     EXPECT_EQ(m_signalled, (std::vector<int32_t>{2}));
     EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{2}));
     EXPECT_EQ(m_gallery->PreviewRow(), 2);
-    ASSERT_TRUE(WaitUntil([this] { return !m_gallery->Preview()->Picture().isNull(); }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_gallery->Preview()->Picture().isNull(); }));
     EXPECT_EQ(m_gallery->Preview()->Picture().size(), QSize(200, 100));
     EXPECT_TRUE(m_gallery->PreviewInfo()->text().contains(QStringLiteral("200 × 100")));
 
@@ -497,7 +483,7 @@ TEST_F(PictureGalleryTest, SelectingAPictureReportsItsRowAndShowsItLarge)
     m_gallery->SelectRows({0, 1});
     EXPECT_EQ(m_signalled.back(), 0);
     EXPECT_EQ(m_gallery->SelectedRows(), (std::vector<int32_t>{0, 1}));
-    ASSERT_TRUE(WaitUntil([this] { return m_gallery->Preview()->Picture().size() == QSize(24, 12); }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_gallery->Preview()->Picture().size() == QSize(24, 12); }));
     const QRect shown = m_gallery->Preview()->PictureRect();
     EXPECT_EQ(shown.width() % 24, 0);
     EXPECT_GE(shown.width(), 48);
@@ -550,7 +536,7 @@ TEST_F(PictureGalleryTest, DecodesOnlyTheRowsInViewAndKeepsTheCacheInItsBound)
     m_gallery->SetPictures(m_built.rows, m_built.image);
     const int64_t thumbnail = 64 * 64 * 4;
     m_gallery->Model().Decoder().SetCacheLimit(40 * thumbnail);
-    WaitUntil([] { return false; }, 50);
+    QTest::qWait(50);
     EXPECT_EQ(m_gallery->Model().Decoder().DecodeCount(), 0);
 
     m_gallery->show();
@@ -625,7 +611,7 @@ TEST_F(PictureGalleryTest, ShowsPlaceholdersForPicturesItMustNotDecode)
     };
     for (const auto& p : previews) {
         m_gallery->SelectRows({p.row});
-        EXPECT_TRUE(WaitUntil([&] { return m_gallery->Preview()->Message() == QString::fromUtf8(p.message); }))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return m_gallery->Preview()->Message() == QString::fromUtf8(p.message); }))
             << p.row << ": " << m_gallery->Preview()->Message().toStdString();
         EXPECT_TRUE(m_gallery->Preview()->Picture().isNull());
     }
@@ -636,7 +622,7 @@ TEST_F(PictureGalleryTest, NewRowsWaitForTheDecodeInProgressBeforeTheOldImageGoe
     for (int i = 0; i < 12; ++i)
         m_built.Add(Encode(Pattern(900, 900, i), "PNG"), ItemType::Png, {900, 900});
     Show();
-    ASSERT_TRUE(WaitUntil([this] { return m_gallery->Model().Decoder().DecodeCount() > 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_gallery->Model().Decoder().DecodeCount() > 0; }));
     m_gallery->SelectRows({0});
 
     // The old image is freed as soon as the rows are replaced.

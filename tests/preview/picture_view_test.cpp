@@ -4,13 +4,12 @@
 #include "picture_fixtures.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QScreen>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -361,25 +360,39 @@ TEST(PictureView, SwitchingAnimationOffAndOnRestartsTheCountFromTheFrameShown)
     EXPECT_EQ(view.NextFrameTick(), 30);
 }
 
-TEST(PictureView, TheTimerDrivesTheAnimationOnlyWhileAnimateIsOn)
+// A clock the test advances by hand: the tick it was started with, until the
+// view destroys what it returned.
+struct HandClock {
+    std::shared_ptr<std::function<void()>> tick = std::make_shared<std::function<void()>>();
+
+    TPictureView::AnimationClock Clock() const
+    {
+        return [tick = tick](std::function<void()> started) {
+            *tick = std::move(started);
+            auto running = std::make_unique<QObject>();
+            QObject::connect(running.get(), &QObject::destroyed, [tick] { *tick = nullptr; });
+            return running;
+        };
+    }
+};
+
+TEST(PictureView, TheClockDrivesTheAnimationOnlyWhileAnimateIsOn)
 {
     TPictureView view;
+    const HandClock clock;
+    view.SetAnimationClock(clock.Clock());
     Load(view.Picture(), test_support::MakeGifWithDelays(4, 4, {1, 1, 1}));
+    EXPECT_FALSE(*clock.tick);
     view.SetAnimate(true);
-    QElapsedTimer clock;
-    clock.start();
-    while (view.TickCount() < 3 && clock.elapsed() < 10000) {
-        QApplication::processEvents();
-        QThread::msleep(2);
-    }
-    EXPECT_GE(view.TickCount(), 3);
+    ASSERT_TRUE(*clock.tick);
+    for (int i = 0; i < 3; ++i)
+        (*clock.tick)();
+    EXPECT_EQ(view.TickCount(), 3);
     EXPECT_GE(view.Picture().Frame(), 1);
 
     view.SetAnimate(false);
-    const int32_t ticks = view.TickCount();
-    QThread::msleep(50);
-    QApplication::processEvents();
-    EXPECT_EQ(view.TickCount(), ticks);
+    EXPECT_FALSE(*clock.tick);
+    EXPECT_EQ(view.TickCount(), 3);
 }
 
 // Records the paint events a widget receives.

@@ -169,6 +169,35 @@ TEST(WavFile, WrittenAsItDecodesWithinItsBound)
     }
 }
 
+// The budget is shared by every WAV file of a run: what one file wrote is
+// gone for the next, and a cancelled decode writes nothing and spends nothing.
+TEST(WavFile, SoundToWavSpendsOneBudgetAcrossTheRun)
+{
+    const Bytes amr = BuildAmr({.wide = true});
+    MemoryStream first;
+    std::string why;
+    int64_t budget = INT64_MAX;
+    ASSERT_TRUE(SoundToWav(ItemType::AmrWb, amr, first, budget, why)) << why;
+    const int64_t size = first.Size();
+    EXPECT_EQ(budget, INT64_MAX - size);
+
+    budget = size + size / 2;
+    MemoryStream second;
+    ASSERT_TRUE(SoundToWav(ItemType::AmrWb, amr, second, budget, why)) << why;
+    EXPECT_EQ(budget, size / 2);
+    MemoryStream third;
+    EXPECT_FALSE(SoundToWav(ItemType::AmrWb, amr, third, budget, why));
+    EXPECT_EQ(why, "the WAV file would pass the bound of the run's WAV files");
+    EXPECT_EQ(budget, size / 2);
+
+    const std::atomic<bool> cancel{true};
+    budget = INT64_MAX;
+    MemoryStream cancelled;
+    EXPECT_FALSE(SoundToWav(ItemType::AmrWb, amr, cancelled, budget, why, &cancel));
+    EXPECT_EQ(why, "cancelled");
+    EXPECT_EQ(budget, INT64_MAX);
+}
+
 TEST(WavFile, ReadsBackWithTheSameSamples)
 {
     const Bytes amr = BuildAmr({.wide = true});

@@ -6,6 +6,7 @@
 #include "kestrix_version.h"
 #include "progress_gauge.h"
 #include "report_writer.h"
+#include "sound_plugin.h"
 #include "status_message.h"
 #include "wav_file.h"
 
@@ -58,7 +59,7 @@ void TForm1::WriteImageReport()
     ReportOptions options;
     options.ImageName = imageName.toStdString();
     options.Version = kVersion;
-    int64_t wavLeft = WavBytesBound(m_hex1.Bytes().size());
+    int64_t wavLeft = WavBudgetOf(m_hex1.Bytes().size());
     options.ToWav = [&wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why) {
         const bool whole = WriteWavFile(type, sound, out, wavLeft, why);
         if (whole)

@@ -17,6 +17,7 @@
 #include "sound_decoder.h"
 #include "sound_player.h"
 #include "sound_player_bar.h"
+#include "sound_plugin.h"
 #include "status_message.h"
 #include "stream.h"
 #include "wav_file.h"
@@ -199,18 +200,10 @@ void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector
     std::atomic<bool> stopped{false};
     m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
         work.Total = static_cast<int64_t>(write->size());
-        const WavMaker toWav = [&work](ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& bytes,
-                                       std::string& why) {
-            SoundLimits limits;
-            limits.MaxFrames = SoundFrameBudget(sound.size());
-            limits.Cancel = &work.Cancel;
-            const SoundDecode decoded = DecodeSound(type, sound, limits);
-            if (decoded.Outcome != SoundOutcome::Decoded) {
-                why = NotPlayableText(decoded.Outcome).toStdString();
-                return false;
-            }
-            bytes = WavFileBytes(decoded.Sound);
-            return true;
+        int64_t wavLeft = WavBudgetOf(m_hex1.Bytes().size());
+        const WavStreamer toWav = [&work, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
+                                                    std::string& why) {
+            return SoundToWav(type, sound, out, wavLeft, why, &work.Cancel);
         };
         SaveHooks hooks;
         hooks.Written = [&](const ExtractItem&, std::size_t count) {
@@ -227,7 +220,7 @@ void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector
             ++work.Done;
         };
         try {
-            SaveSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
+            StreamSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
         } catch (const SaveStoppedByUser&) {
             stopped = true;
         }

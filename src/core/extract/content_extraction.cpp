@@ -65,22 +65,4 @@ std::size_t StreamSoundsAsWav(TCustomHexBuffer& buffer, const std::vector<FoundI
     return written;
 }
 
-std::size_t SaveSoundsAsWav(TCustomHexBuffer& buffer, const std::vector<FoundItem>& items,
-                            const std::vector<ExtractItem>& wavFiles, const std::string& folder, const WavMaker& toWav,
-                            const SaveHooks& hooks,
-                            const std::function<void(const ExtractItem& item, const std::string& why)>& skipped,
-                            const KeptFiles& kept)
-{
-    const WavStreamer whole = [&toWav](ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why) {
-        std::vector<uint8_t> wav;
-        if (!toWav(type, sound, wav, why))
-            return false;
-        if (wav.size() > static_cast<std::size_t>(INT32_MAX))
-            throw EWriteError("Stream write error");
-        out.WriteBuffer(wav.data(), static_cast<int32_t>(wav.size()));
-        return true;
-    };
-    return StreamSoundsAsWav(buffer, items, wavFiles, folder, whole, hooks, skipped, kept);
-}
-
 }  // namespace kestrix

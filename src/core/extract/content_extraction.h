@@ -25,33 +25,21 @@ std::vector<ExtractItem> PlanContentExtraction(const std::vector<FoundItem>& ite
 // plan too, so that they can go beside the originals. Rows as in plan.
 std::vector<ExtractItem> PlanWavFiles(const std::vector<ExtractItem>& plan);
 
-// Turns a sound of type into the bytes of a WAV file; false, with the reason,
-// when it does not decode.
-using WavMaker =
-    std::function<bool(ItemType type, std::span<const uint8_t> sound, std::vector<uint8_t>& wav, std::string& why)>;
-
 // Writes a sound of type into out as a WAV file as it decodes; false, with the
 // reason, when it is not written whole (the file is then dropped).
 using WavStreamer = std::function<bool(ItemType type, std::span<const uint8_t> sound, Stream& out, std::string& why)>;
 
-// SaveSoundsAsWav, each file written by toWav as it decodes
-// (WriteToFileAtomically), so that no sound is held whole in memory.
+// Writes a WAV file of each sound of wavFiles (PlanWavFiles; Row: the item's
+// index in items) into folder, each written by toWav as it decodes
+// (WriteToFileAtomically), whole or not at all, so that no sound is held whole
+// in memory; never replaces the open image or a file of kept. A sound toWav
+// refuses writes nothing and goes to skipped with the reason; a file that
+// cannot be written goes to hooks.Failed, as in SaveToFolder (GoOn or Stop).
+// Returns the files written.
 std::size_t StreamSoundsAsWav(TCustomHexBuffer& buffer, const std::vector<FoundItem>& items,
                               const std::vector<ExtractItem>& wavFiles, const std::string& folder,
                               const WavStreamer& toWav, const SaveHooks& hooks,
                               const std::function<void(const ExtractItem& item, const std::string& why)>& skipped,
                               const KeptFiles& kept = {});
-
-// Writes a WAV file of each sound of wavFiles (PlanWavFiles; Row: the item's
-// index in items) into folder, whole or not at all (WriteBytesToFileAtomically),
-// never replacing the open image or a file of kept. A sound that does not
-// decode writes nothing and goes to skipped with the reason; a file that
-// cannot be written goes to hooks.Failed, as in SaveToFolder (GoOn or Stop).
-// Returns the files written.
-std::size_t SaveSoundsAsWav(TCustomHexBuffer& buffer, const std::vector<FoundItem>& items,
-                            const std::vector<ExtractItem>& wavFiles, const std::string& folder, const WavMaker& toWav,
-                            const SaveHooks& hooks,
-                            const std::function<void(const ExtractItem& item, const std::string& why)>& skipped,
-                            const KeptFiles& kept = {});
 
 }  // namespace kestrix
