@@ -19,9 +19,9 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strcmp(argv[1], "--each") == 0) {
         using kestrix::test_support::BombKind;
         const std::pair<const char*, BombKind> kinds[] = {
-            {"bomb-empty-rle.bmp", BombKind::EmptyRleBitmap},   {"bomb-colourless.gif", BombKind::ColourlessGif},
+            {"bomb-empty-rle.bmp", BombKind::EmptyRleBitmap},       {"bomb-colourless.gif", BombKind::ColourlessGif},
             {"bomb-repeated-scan.jpg", BombKind::RepeatedScanJpeg}, {"bomb-many-scans.jpg", BombKind::ManyScansJpeg},
-            {"bomb-huge-canvas.jpg", BombKind::HugeCanvasJpeg}, {"bomb-zeros.png", BombKind::ZeroPng}};
+            {"bomb-huge-canvas.jpg", BombKind::HugeCanvasJpeg},     {"bomb-zeros.png", BombKind::ZeroPng}};
         for (const auto& [name, kind] : kinds) {
             const std::vector<uint8_t> bomb = kestrix::test_support::BuildBomb(kind, 4096, 300);
             std::ofstream out(std::string(argv[2]) + "/" + name, std::ios::binary);
@@ -43,9 +43,8 @@ int main(int argc, char** argv)
     const std::vector<std::vector<uint8_t>> large = {
         BuildBomb(BombKind::RepeatedScanJpeg), BuildBomb(BombKind::ManyScansJpeg), BuildBomb(BombKind::ZeroPng),
         BuildBomb(BombKind::ZeroPng, 2048), BuildBomb(BombKind::ZeroPng, 1024)};
-    const std::vector<std::vector<uint8_t>> small = {BuildBomb(BombKind::EmptyRleBitmap),
-                                                     BuildBomb(BombKind::ColourlessGif),
-                                                     BuildBomb(BombKind::HugeCanvasJpeg)};
+    const std::vector<std::vector<uint8_t>> small = {
+        BuildBomb(BombKind::EmptyRleBitmap), BuildBomb(BombKind::ColourlessGif), BuildBomb(BombKind::HugeCanvasJpeg)};
     std::vector<uint8_t> image(1001, 0xFF);
     for (std::size_t k = 0; image.size() < size; ++k) {
         const std::vector<uint8_t>& bomb = k < large.size() ? large[k] : small[k % small.size()];

@@ -177,8 +177,7 @@ TEST(WalkAmr, EndsAtTheFirstByteThatStartsNoFrame)
             {"signature and two frames before garbage", Then(Cut(narrow, 6 + 64), {0x80}), WalkVerdict::NoItem},
             {"signature and erased flash", Cut(narrow, 6), WalkVerdict::NoItem},
             {"signature and erased zeros", Then(Cut(wide, 9), Fill(64, 0x00)), WalkVerdict::NoItem},
-            {"#!AMR-NB", Then({'#', '!', 'A', 'M', 'R', '-', 'N', 'B', '\n'}, From(narrow, 6)),
-             WalkVerdict::NoItem},
+            {"#!AMR-NB", Then({'#', '!', 'A', 'M', 'R', '-', 'N', 'B', '\n'}, From(narrow, 6)), WalkVerdict::NoItem},
         },
         WalkAmr);
     // The same cut with nothing after it.

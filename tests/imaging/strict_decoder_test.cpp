@@ -144,10 +144,9 @@ TEST(StrictDecoder, GifTransparentIndexAndImagesBeyondTheScreen)
     ExpectPixels(DecodePicture(ItemType::Gif, BuildGif({.width = 4, .height = 4, .images = {image}})).Frames.at(0),
                  {4, 4}, [](int x, int y) { return (x + y) % 4 == 2 ? kTransparent : kPalette[(x + y) % 4]; });
     // Partly off the screen: Qt clips it; the part on the screen is shown.
-    ExpectPixels(
-        DecodePicture(ItemType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{3, 3, 4, 4, {}}}}))
-            .Frames.at(0),
-        {5, 5}, [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
+    ExpectPixels(DecodePicture(ItemType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{3, 3, 4, 4, {}}}}))
+                     .Frames.at(0),
+                 {5, 5}, [](int x, int y) { return x >= 3 && y >= 3 ? kPalette[(x - 3 + y - 3) % 4] : kTransparent; });
     // Wholly off the screen: nothing is shown.
     ExpectPixels(
         DecodePicture(ItemType::Gif, BuildGif({.width = 5, .height = 5, .images = {GifImage{30, 0, 4, 4, {}}}}))
@@ -159,10 +158,10 @@ TEST(StrictDecoder, BmpPixelsAreThePaletteColours)
 {
     const DecodedPicture picture =
         DecodePicture(ItemType::Bmp, BuildBmp(BmpPlan{.bits = 8,
-                                                         .width = 5,
-                                                         .height = 3,
-                                                         .pixelData = test_support::PatternRows8(5, 3),
-                                                         .palette = FourColourPalette()}));
+                                                      .width = 5,
+                                                      .height = 3,
+                                                      .pixelData = test_support::PatternRows8(5, 3),
+                                                      .palette = FourColourPalette()}));
     ASSERT_TRUE(picture.Ok()) << PictureFaultName(picture.Fault);
     ASSERT_EQ(picture.Frames.size(), 1u);
     ExpectPixels(picture.Frames[0], {5, 3}, [](int x, int y) { return kPalette[(x + y) % 4]; });
@@ -243,8 +242,7 @@ TEST(StrictDecoder, AcceptsOrRefusesByTheWholePicture)
         {"JPEG scan zeroed", ItemType::Jpeg, zeroTail, PictureFault::DecoderFailed},
         {"JPEG headers only", ItemType::Jpeg, Truncated(jpeg, 20), PictureFault::DecoderFailed},
         {"PNG", ItemType::Png, png, PictureFault::None},
-        {"PNG whose image data stop short", ItemType::Png, PngWithImageDataCut(png, 200),
-         PictureFault::DecoderFailed},
+        {"PNG whose image data stop short", ItemType::Png, PngWithImageDataCut(png, 200), PictureFault::DecoderFailed},
         {"PNG cut", ItemType::Png, Truncated(png, png.size() / 2), PictureFault::CutShort},
         {"GIF asked as PNG", ItemType::Png, gif, PictureFault::NotRecognised},
         {"PNG asked as JPEG", ItemType::Jpeg, png, PictureFault::NotRecognised},
@@ -349,7 +347,7 @@ TEST(StrictDecoder, PreviewPictureTypeBySignature)
         std::optional<ItemType> type;
     } cases[] = {
         {"GIF89a", ItemType::Gif}, {"GIF8", ItemType::Gif}, {"GIF7", std::nullopt},
-        {"BM", ItemType::Bmp},     {"B", std::nullopt},        {"\x89PNG", std::nullopt},
+        {"BM", ItemType::Bmp},     {"B", std::nullopt},     {"\x89PNG", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PreviewPictureType(Bytes(c.bytes.begin(), c.bytes.end())), c.type) << c.bytes;

@@ -43,8 +43,7 @@ public:
     }
 
     // A file-system entry called name (UTF-8) holding bytes whole.
-    void Entry(const std::string& name, const Bytes& bytes, ItemType type, ItemStatus status,
-               const std::string& what)
+    void Entry(const std::string& name, const Bytes& bytes, ItemType type, ItemStatus status, const std::string& what)
     {
         FlashImageBuilder block(kNameDistance + kDataDistance + bytes.size());
         const std::string cp1251 = Utf8ToCp1251(name);
@@ -137,8 +136,8 @@ ContentImage BuildFormatsImage()
         // WAV is cut in its headers.
         if (sample.type == ItemType::Bmp)
             continue;
-        layout.Flagged(Cut(sample.bytes, sample.type == ItemType::Wav ? 40 : sample.bytes.size() * 3 / 5),
-                       sample.type, ItemStatus::Truncated, name + " cut by erased flash");
+        layout.Flagged(Cut(sample.bytes, sample.type == ItemType::Wav ? 40 : sample.bytes.size() * 3 / 5), sample.type,
+                       ItemStatus::Truncated, name + " cut by erased flash");
         // A cut RIFF file's stated size still reaches past the cut: what lies
         // there is its.
         layout.Pad(sample.bytes.size());

@@ -291,7 +291,8 @@ QString HexDock::Caption(int32_t source, int32_t index) const
         const FoundItem& item = results->Found.Items[i];
         return QStringLiteral("%1 (%2): %3")
             .arg(QString::fromStdString(Cp1251ToUtf8(results->Captions[i])),
-                 QString::fromLatin1(ContentTypeName(item.Type)), ContentListModel::StatusText(KindOf(item.Type), item.Status));
+                 QString::fromLatin1(ContentTypeName(item.Type)),
+                 ContentListModel::StatusText(KindOf(item.Type), item.Status));
     }
     }
     return {};

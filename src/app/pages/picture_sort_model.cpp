@@ -55,8 +55,7 @@ int PictureSortModel::NaturalCompare(QStringView a, QStringView b)
     return j < b.size() ? -1 : 0;
 }
 
-PictureSortModel::PictureSortModel(QObject* parent)
-    : QSortFilterProxyModel(parent)
+PictureSortModel::PictureSortModel(QObject* parent) : QSortFilterProxyModel(parent)
 {
     setSortRole(PictureGalleryModel::SortRole);
 }

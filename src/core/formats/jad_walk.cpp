@@ -1,8 +1,8 @@
 #include "jad_walk.h"
 
 #include "erased_text.h"
-#include "midlet_text.h"
 #include "jad_grammar.h"
+#include "midlet_text.h"
 
 #include <algorithm>
 #include <string_view>
