@@ -6,6 +6,12 @@
 #include <utility>
 
 namespace kestrix::test_support {
+
+std::vector<uint8_t> DefaultGifPalette()
+{
+    return {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF};
+}
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -63,6 +63,9 @@ struct GifImage {
 // graphic control extension with delay (00 3Bh = 15104 plants 00 3B);
 // localPaletteFrame >= 0 gives that image its own table (the global one
 // reversed). A GIF87a has no extensions at all.
+// The default global colour table of a GifPlan: black, red, green, blue.
+std::vector<uint8_t> DefaultGifPalette();
+
 struct GifPlan {
     bool gif87a = false;
     uint16_t width = 8;
@@ -70,7 +73,7 @@ struct GifPlan {
     int frames = 1;
     uint16_t delay = 10;
     std::string comment = {};
-    std::vector<uint8_t> globalPalette{0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF};
+    std::vector<uint8_t> globalPalette = DefaultGifPalette();
     int localPaletteFrame = -1;
     bool graphicControl = true;
     uint8_t background = 0;
