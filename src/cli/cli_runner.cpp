@@ -134,9 +134,9 @@ CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBu
         json.EndArray().Key("no_wav").Number(static_cast<int64_t>(outcome.NoWav.size())).EndObject();
         out << json.Text() << '\n';
     } else {
-        out << outcome.Items.size() << (outcome.Items.size() == 1 ? " item" : " items") << ", "
-            << outcome.Written.size() << " files written, " << outcome.Failed.size() << " failed, "
-            << outcome.NoWav.size() << " sounds without WAV\n"
+        // The same counts, in the same words, as the summary of an extraction.
+        out << "items: " << outcome.Items.size() << ", written: " << outcome.Written.size()
+            << ", failed: " << outcome.Failed.size() << ", sounds without WAV: " << outcome.NoWav.size() << '\n'
             << TerminalText(page) << '\n';
     }
     return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
