@@ -1,6 +1,7 @@
 #include "code_page.h"
 #include "content_page.h"
 #include "filter_bar.h"
+#include "flash_image_builder.h"
 #include "form_fixture.h"
 #include "jar_builders.h"
 #include "picture_builders.h"
@@ -35,11 +36,6 @@ namespace kestrix::test_support {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string_view Text(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
 
 std::map<QString, Bytes> FilesIn(const QString& folder)
 {
@@ -76,7 +72,8 @@ protected:
     {
         FlashImageBuilder image(64 * 1024, 0xFF);
         image.Put(1001, m_gif)
-            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()),
+                          test_support::AsText(m_midi))
             .Put(5003, m_amr)
             .Put(9000, m_jar)
             .PutFileEntry(30000, "notes.txt", 5, "hello");

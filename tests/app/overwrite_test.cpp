@@ -2,6 +2,7 @@
 
 #include "code_page.h"
 #include "content_page.h"
+#include "flash_image_builder.h"
 #include "form_fixture.h"
 #include "result_list_view.h"
 #include "save_summary.h"
@@ -16,11 +17,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string_view Text(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 Bytes AsBytes(std::string_view text)
 {
     return {text.begin(), text.end()};
@@ -32,7 +28,9 @@ protected:
     void OpenSounds()
     {
         FlashImageBuilder image(64 * 1024, 0xFF);
-        image.PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+        image
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()),
+                          test_support::AsText(m_midi))
             .Put(5003, m_amr)
             .PutFileEntry(30000, "notes.txt", 5, "hello");
         OpenImage(image);

@@ -30,18 +30,14 @@ using test_support::Json;
 using test_support::ReadFileBytes;
 using test_support::RunCliWith;
 
-std::string_view Text(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 // One item of each kind: a picture, a named sound, an application, a file.
 class CliContent : public ::testing::Test {
 protected:
     void SetUp() override
     {
         m_image.Put(1001, m_gif)
-            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()),
+                          test_support::AsText(m_midi))
             .Put(8003, m_jar)
             .PutFileEntry(20000, "notes.txt", 5, "hello");
         m_path = m_dir.filePath("content.bin");
@@ -141,7 +137,7 @@ TEST(CliContentText, TableAndJsonShowTheSameApplicationNames)
     plan.files[1].data = test_support::TextBytes(test_support::MidletManifest(Utf8ToCp1251("Змея"), "Co", "1.0", "/i"));
     const Bytes jar = test_support::BuildJar(plan);
     FlashImageBuilder image{16 * 1024, 0xFF};
-    image.Put(100, jad).Put(4000, Text(jar));
+    image.Put(100, jad).Put(4000, test_support::AsText(jar));
     QTemporaryDir dir;
     const QString path = dir.filePath("text.bin");
     image.WriteTo(path.toStdString());
@@ -164,7 +160,9 @@ TEST(CliContentJar, DescriptorRowNamesItsArchiveInJsonAndTable)
 {
     const Bytes jar = test_support::BuildJar(test_support::MidletPlan("Snake"));
     FlashImageBuilder image{32 * 1024, 0xFF};
-    image.PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()), Text(jar).substr(0, jar.size() - 60))
+    image
+        .PutFileEntry(200, "Snake.jar", static_cast<uint32_t>(jar.size()),
+                      test_support::AsText(jar).substr(0, jar.size() - 60))
         .Put(20000, test_support::MidletDescriptor("Snake", jar.size()));
     QTemporaryDir dir;
     const QString path = dir.filePath("jad.bin");

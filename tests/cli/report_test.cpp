@@ -30,11 +30,6 @@ using test_support::FlashImageBuilder;
 using test_support::Json;
 using test_support::RunCliWith;
 
-std::string_view Text(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 QString ReadText(const QString& path)
 {
     QFile file(path);
@@ -81,7 +76,8 @@ protected:
     void SetUp() override
     {
         m_image.Put(1001, m_gif)
-            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()), Text(m_midi))
+            .PutFileEntry(3000, Utf8ToCp1251("Звонок.mid"), static_cast<uint32_t>(m_midi.size()),
+                          test_support::AsText(m_midi))
             .Put(8003, m_jar)
             .PutFileEntry(20000, "=<b>\"x\",y&.txt", 5, "hello");
         m_path = m_dir.filePath("образ.bin");

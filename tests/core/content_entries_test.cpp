@@ -21,11 +21,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using test_support::FlashImageBuilder;
 
-std::string_view Text(const Bytes& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 // What a row says of itself, for comparing with a table's expectation.
 struct Expected {
     ItemType Type;
@@ -64,11 +59,11 @@ TEST(ContentEntries, TheEntrySizeDecidesTheEndAndTheWalkTheStatus)
     const auto size = [](const Bytes& bytes) { return static_cast<uint32_t>(bytes.size()); };
     const std::string text = "plain text of the phone";
     FlashImageBuilder image(16384);
-    image.PutFileEntry(200, "whole.mid", size(midi), Text(midi))
-        .PutFileEntry(1200, "long.mid", size(midi) + 10, Text(midi))
+    image.PutFileEntry(200, "whole.mid", size(midi), test_support::AsText(midi))
+        .PutFileEntry(1200, "long.mid", size(midi) + 10, test_support::AsText(midi))
         .Fill(1200 + 38 + midi.size(), 10, 0x20)
-        .PutFileEntry(2200, "cut.mid", size(midi) - 5, Text(midi))
-        .PutFileEntry(3200, "ring.amr", size(amr), Text(amr))
+        .PutFileEntry(2200, "cut.mid", size(midi) - 5, test_support::AsText(midi))
+        .PutFileEntry(3200, "ring.amr", size(amr), test_support::AsText(amr))
         .PutFileEntry(4200, "notes.TXT", static_cast<uint32_t>(text.size()), text)
         .PutFileEntry(5200, "notes.TXT", static_cast<uint32_t>(text.size()), text)
         // Crosses the next entry's signature: cut at that entry's name.
@@ -171,7 +166,8 @@ TEST(ContentItems, DescriptorNamesItsArchiveAndKeepsItsOwnVerdict)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FlashImageBuilder image(32768);
-        image.PutFileEntry(200, "Snake.jar", c.jarEntrySize, Text(jar).substr(0, static_cast<std::size_t>(c.jarBytes)));
+        image.PutFileEntry(200, "Snake.jar", c.jarEntrySize,
+                           test_support::AsText(jar).substr(0, static_cast<std::size_t>(c.jarBytes)));
         int32_t jadStart = 20000;
         if (c.inEntry) {
             image.PutFileEntry(20000, "Snake.jad", static_cast<uint32_t>(c.jad.size()), c.jad);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,5 +46,8 @@ private:
 
 // Reads a whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// The bytes as text, for matching what a file or an output holds.
+std::string_view AsText(std::span<const uint8_t> bytes);
 
 }  // namespace kestrix::test_support
