@@ -225,8 +225,11 @@ TEST(ContentItems, ExtractionPlansOneKindUnderItsCaptions)
     EXPECT_EQ(ContentKindNamed("apps"), std::nullopt);
 }
 
-// The vector scan finds exactly the places the byte-by-byte scan finds.
-TEST(ContentCandidates, VectorScanAgreesWithTheByteScan)
+// Every cursor finds exactly the places the byte-by-byte scan finds: over
+// data at any alignment, with leads far apart and back to back, asked in
+// slices of any length (as the search asks while the image is still loading),
+// and asked again from the start.
+TEST(ContentCandidates, CursorsAgreeWithTheByteScan)
 {
     Bytes data = test_support::Garbage(1 << 16, 7);
     const char* leads[] = {"GIF8",          "BM",   "\xFF\xD8",   "\x89PNG", "MThd",     "#!AMR\n", "ID3", "RIFF",
@@ -236,16 +239,32 @@ TEST(ContentCandidates, VectorScanAgreesWithTheByteScan)
         for (int k = 0; k < 3; ++k, at += 997)
             for (std::size_t i = 0; lead[i] != 0; ++i)
                 data[at + i] = static_cast<uint8_t>(lead[i]);
-    const auto scan = [&](auto next) {
-        std::vector<int64_t> found;
-        for (int64_t p = 0; (p = next(data.data(), p, static_cast<int64_t>(data.size()) - 1)) >= 0; ++p)
-            found.push_back(p);
-        return found;
-    };
-    const std::vector<int64_t> portable = scan(NextContentCandidatePortable);
-    for (const ContentCandidateFinder finder : ContentCandidateFinders())
-        EXPECT_EQ(scan(finder), portable);
-    EXPECT_GE(portable.size(), 3 * std::size(leads));
+    for (std::size_t i = 50000; i < 50300; i += 3)
+        data[i] = 'B', data[i + 1] = 'M';
+    for (const int64_t offset : {0, 1, 63}) {
+        const uint8_t* bytes = data.data() + offset;
+        const int64_t last = static_cast<int64_t>(data.size()) - offset - 1;
+        std::vector<int64_t> portable;
+        for (int64_t p = 0; (p = NextContentCandidatePortable(bytes, p, last)) >= 0; ++p)
+            portable.push_back(p);
+        ASSERT_GE(portable.size(), 3 * std::size(leads) + 100);
+        for (const CandidateScan scan : CandidateScans())
+            for (const int64_t slice : {last, int64_t{37}, int64_t{4096}}) {
+                ContentCandidateCursor cursor(bytes, scan);
+                for (int round = 0; round < 2; ++round) {
+                    std::vector<int64_t> found;
+                    for (int64_t p = 0, to = std::min(last, slice); p < last;) {
+                        const int64_t next = cursor.Next(p, to);
+                        if (next >= 0)
+                            found.push_back(next);
+                        p = next >= 0 ? next + 1 : to;
+                        to = next >= 0 ? to : std::min(last, to + slice);
+                    }
+                    EXPECT_EQ(found, portable) << "scan " << static_cast<int>(scan) << ", offset " << offset
+                                               << ", slice " << slice << ", round " << round;
+                }
+            }
+    }
 }
 
 }  // namespace

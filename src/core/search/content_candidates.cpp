@@ -2,6 +2,7 @@
 
 #include "file_entry_layout.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -157,32 +158,20 @@ __attribute__((target("avx2"))) inline __m256i ClassesAt(const ClassVectors& v, 
     return _mm256_and_si256(first, second);
 }
 
-__attribute__((target("avx2"))) int64_t NextCandidateAvx2(const uint8_t* data, int64_t from, int64_t to) noexcept
+// The candidates among the 64 places from block, one bit each (a superset:
+// IsContentLead decides); reads block[0] to block[64].
+__attribute__((target("avx2"))) uint64_t BlockMaskAvx2(const uint8_t* block) noexcept
 {
     const ClassTables& tables = kClassTables.first;
-    const ClassVectors vectors{Table(tables.FirstLow), Table(tables.FirstHigh), Table(tables.SecondLow),
-                               Table(tables.SecondHigh), _mm256_set1_epi8(0x0F)};
-    int64_t p = from;
-    // Every load ends at p + 65 <= to + 1 <= size.
-    while (p + 64 <= to) {
-        const __m256i m0 = ClassesAt(vectors, data + p);
-        const __m256i m1 = ClassesAt(vectors, data + p + 32);
-        const __m256i any = _mm256_or_si256(m0, m1);
-        if (!_mm256_testz_si256(any, any)) {
-            const __m256i zero = _mm256_setzero_si256();
-            uint64_t mask = ~(
-                static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m0, zero)))) |
-                static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m1, zero)))) << 32);
-            for (; mask != 0; mask &= mask - 1) {
-                const int64_t at = p + __builtin_ctzll(mask);
-                if (IsContentLead(data[at], data[at + 1]))
-                    return at;
-            }
-        }
-        p += 64;
-    }
-    return NextContentCandidatePortable(data, p, to);
+    static const ClassVectors kVectors{Table(tables.FirstLow), Table(tables.FirstHigh), Table(tables.SecondLow),
+                                       Table(tables.SecondHigh), _mm256_set1_epi8(0x0F)};
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = _mm256_cmpeq_epi8(ClassesAt(kVectors, block), zero);
+    const __m256i high = _mm256_cmpeq_epi8(ClassesAt(kVectors, block + 32), zero);
+    return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(low))) |
+             static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32);
 }
+
 // The same lookups in 64-byte vectors.
 __attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uint8_t, 16>& table) noexcept
 {
@@ -192,66 +181,38 @@ __attribute__((target("avx512bw"))) inline __m512i Table512(const std::array<uin
     return _mm512_loadu_si512(lanes.data());
 }
 
-// The classes of the 64 bytes at an aligned at; second: of each byte taken as
-// the second of a pair.
-struct Classes512 {
-    __m512i First;
-    __m512i Second;
-};
-
-__attribute__((target("avx512bw"))) inline Classes512 ClassesOf(const __m512i (&tables)[5], const uint8_t* at) noexcept
+__attribute__((target("avx512bw"))) inline __m512i Classes512(__m512i low, __m512i high, __m512i bytes,
+                                                              __m512i nibble) noexcept
 {
-    const __m512i a = _mm512_load_si512(at);
-    const __m512i low = _mm512_and_si512(a, tables[4]);
-    const __m512i high = _mm512_and_si512(_mm512_srli_epi16(a, 4), tables[4]);
-    return {_mm512_and_si512(_mm512_shuffle_epi8(tables[0], low), _mm512_shuffle_epi8(tables[1], high)),
-            _mm512_and_si512(_mm512_shuffle_epi8(tables[2], low), _mm512_shuffle_epi8(tables[3], high))};
+    return _mm512_and_si512(_mm512_shuffle_epi8(low, _mm512_and_si512(bytes, nibble)),
+                            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(bytes, 4), nibble)));
 }
 
-// Each load is aligned and read once: a load one byte on would cross a cache
-// line every time. The second bytes' classes are shifted down by one byte
-// instead, the next block's first byte entering at the top.
-__attribute__((target("avx512bw"))) int64_t NextCandidateAvx512(const uint8_t* data, int64_t from, int64_t to) noexcept
+__attribute__((target("avx512bw"))) uint64_t BlockMaskAvx512(const uint8_t* block) noexcept
 {
     const ClassTables& tables = kClassTables.first;
-    const __m512i vectors[5] = {Table512(tables.FirstLow), Table512(tables.FirstHigh), Table512(tables.SecondLow),
-                                Table512(tables.SecondHigh), _mm512_set1_epi8(0x0F)};
-    const auto misalignment = static_cast<int64_t>(reinterpret_cast<uintptr_t>(data + from) & 63);
-    int64_t p = from + (misalignment == 0 ? 0 : 64 - misalignment);
-    if (p > to)
-        return NextContentCandidatePortable(data, from, to);
-    if (const int64_t head = NextContentCandidatePortable(data, from, p); head >= 0)
-        return head;
-    // Every load ends at p + 128 <= to + 1 <= size.
-    if (p + 127 <= to) {
-        Classes512 current = ClassesOf(vectors, data + p);
-        while (p + 127 <= to) {
-            const Classes512 next = ClassesOf(vectors, data + p + 64);
-            const __m512i second = _mm512_alignr_epi8(
-                _mm512_mask_alignr_epi64(current.Second, 0xFF, next.Second, current.Second, 2), current.Second, 1);
-            for (uint64_t mask = _mm512_test_epi8_mask(current.First, second); mask != 0; mask &= mask - 1) {
-                const int64_t at = p + __builtin_ctzll(mask);
-                if (IsContentLead(data[at], data[at + 1]))
-                    return at;
-            }
-            current = next;
-            p += 64;
-        }
-    }
-    return NextContentCandidatePortable(data, p, to);
+    static const __m512i kVectors[5] = {Table512(tables.FirstLow), Table512(tables.FirstHigh),
+                                        Table512(tables.SecondLow), Table512(tables.SecondHigh),
+                                        _mm512_set1_epi8(0x0F)};
+    const __m512i first = Classes512(kVectors[0], kVectors[1], _mm512_loadu_si512(block), kVectors[4]);
+    const __m512i second = Classes512(kVectors[2], kVectors[3], _mm512_loadu_si512(block + 1), kVectors[4]);
+    return _mm512_test_epi8_mask(first, second);
 }
 #endif
 
-ContentCandidateFinder ChooseCandidateFinder() noexcept
+ContentCandidateCursor::BlockMask BlockMaskOf(CandidateScan scan) noexcept
 {
+    switch (scan) {
+    case CandidateScan::Portable: return nullptr;
 #ifdef KESTRIX_CONTENT_CANDIDATES_AVX2
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw"))
-        return NextCandidateAvx512;
-    if (__builtin_cpu_supports("avx2"))
-        return NextCandidateAvx2;
+    case CandidateScan::Avx2: return BlockMaskAvx2;
+    case CandidateScan::Avx512: return BlockMaskAvx512;
+#else
+    case CandidateScan::Avx2:
+    case CandidateScan::Avx512: return nullptr;
 #endif
-    return NextContentCandidatePortable;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -289,23 +250,63 @@ int64_t NextContentCandidatePortable(const uint8_t* data, int64_t from, int64_t 
     return -1;
 }
 
-std::vector<ContentCandidateFinder> ContentCandidateFinders()
+std::vector<CandidateScan> CandidateScans()
 {
-    std::vector<ContentCandidateFinder> finders{NextContentCandidatePortable};
+    std::vector<CandidateScan> scans{CandidateScan::Portable};
 #ifdef KESTRIX_CONTENT_CANDIDATES_AVX2
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2"))
-        finders.push_back(NextCandidateAvx2);
+        scans.push_back(CandidateScan::Avx2);
     if (__builtin_cpu_supports("avx512bw"))
-        finders.push_back(NextCandidateAvx512);
+        scans.push_back(CandidateScan::Avx512);
 #endif
-    return finders;
+    return scans;
 }
 
-int64_t NextContentCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept
+CandidateScan BestCandidateScan()
 {
-    static const ContentCandidateFinder kFinder = ChooseCandidateFinder();
-    return kFinder(data, from, to);
+    static const CandidateScan kBest = CandidateScans().back();
+    return kBest;
+}
+
+ContentCandidateCursor::ContentCandidateCursor(const uint8_t* data, CandidateScan scan) noexcept
+    : m_data(data), m_blockMask(BlockMaskOf(scan))
+{
+}
+
+int64_t ContentCandidateCursor::Next(int64_t from, int64_t to) noexcept
+{
+    if (m_blockMask == nullptr)
+        return NextContentCandidatePortable(m_data, from, to);
+    int64_t p = from;
+    while (p < to) {
+        // Blocks are aligned in memory, so that their first load is.
+        const auto misalignment =
+            static_cast<int64_t>((reinterpret_cast<uintptr_t>(m_data) + static_cast<uintptr_t>(p)) & 63);
+        const int64_t block = p - misalignment;
+        // A block's mask reads its 64 bytes and the next one: a block that
+        // starts before the data or whose places reach to is scanned byte by byte.
+        if (block < 0 || block + 64 > to) {
+            const int64_t end = std::min(to, block + 64);
+            if (const int64_t at = NextContentCandidatePortable(m_data, p, end); at >= 0)
+                return at;
+            p = end;
+            continue;
+        }
+        if (block != m_block) {
+            m_block = block;
+            m_mask = m_blockMask(m_data + block);
+        }
+        for (uint64_t mask = m_mask & ~uint64_t{0} << misalignment; mask != 0; mask &= mask - 1) {
+            const int64_t at = block + __builtin_ctzll(mask);
+            if (IsContentLead(m_data[at], m_data[at + 1]))
+                return at;
+            // A place the exact test refused stays refused, whatever the next call asks.
+            m_mask &= ~(uint64_t{1} << (at - block));
+        }
+        p = block + 64;
+    }
+    return -1;
 }
 
 }  // namespace kestrix

@@ -25,17 +25,45 @@ bool IsContentLead(uint8_t first, uint8_t second) noexcept;
 std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept;
 
 // Lowest p with from <= p < to at which IsContentLead holds for data[p],
-// data[p + 1], or -1. Requires 0 <= from and to smaller than the data's size.
-// Uses byte-class lookups in 64- or 32-byte vectors where the processor has them.
-int64_t NextContentCandidate(const uint8_t* data, int64_t from, int64_t to) noexcept;
-
-// The same byte by byte, on any processor.
+// data[p + 1], or -1, byte by byte. Requires 0 <= from and to smaller than the
+// data's size.
 int64_t NextContentCandidatePortable(const uint8_t* data, int64_t from, int64_t to) noexcept;
 
-using ContentCandidateFinder = int64_t (*)(const uint8_t* data, int64_t from, int64_t to) noexcept;
+// The ways of finding candidates: byte by byte, or byte-class lookups in 32-
+// or 64-byte vectors.
+enum class CandidateScan : uint8_t { Portable, Avx2, Avx512 };
 
-// Every way of NextContentCandidate this processor can run, the portable one
-// first: they all give the same answers.
-std::vector<ContentCandidateFinder> ContentCandidateFinders();
+// Every CandidateScan this processor can run, Portable first: they all give
+// the same answers.
+std::vector<CandidateScan> CandidateScans();
+
+// The fastest of CandidateScans().
+CandidateScan BestCandidateScan();
+
+// Finds the candidates of one block of data call after call: it keeps what it
+// learnt of the 64 bytes it last looked at, so that candidates close together
+// cost no more than candidates far apart. The data must not change while it
+// is used.
+class ContentCandidateCursor {
+public:
+    // The candidates of 64 places from block, a bit each (more than
+    // IsContentLead takes); reads block[0] to block[64].
+    using BlockMask = uint64_t (*)(const uint8_t* block) noexcept;
+
+    // scan must be one of CandidateScans().
+    explicit ContentCandidateCursor(const uint8_t* data, CandidateScan scan = BestCandidateScan()) noexcept;
+
+    // Lowest p with from <= p < to at which IsContentLead holds for data[p],
+    // data[p + 1], or -1: NextContentCandidatePortable's answer. Requires
+    // 0 <= from; reads no byte past data[to], so to may be the first byte not
+    // yet loaded.
+    int64_t Next(int64_t from, int64_t to) noexcept;
+
+private:
+    const uint8_t* m_data;
+    BlockMask m_blockMask;
+    int64_t m_block = -1;
+    uint64_t m_mask = 0;
+};
 
 }  // namespace kestrix

@@ -76,7 +76,7 @@ public:
     ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck,
                   ContentKinds kinds)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
-          m_kinds(kinds), m_extraBudget(ExtraWalkBudget(m_size))
+          m_kinds(kinds), m_candidates(image.data()), m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -106,7 +106,7 @@ private:
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
             const int64_t from = pos;
             while (pos < to) {
-                const int64_t candidate = NextContentCandidate(m_image.data(), pos, to);
+                const int64_t candidate = m_candidates.Next(pos, to);
                 if (candidate < 0) {
                     pos = to;
                     break;
@@ -529,6 +529,7 @@ private:
     ContentFound m_found;
     const SoundDecodeCheck& m_soundCheck;
     ContentKinds m_kinds;
+    ContentCandidateCursor m_candidates;
     // The decoders' checks of the items listed Complete, each with its item.
     CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
