@@ -7,6 +7,7 @@
 #include "cli_request.h"
 #include "code_page.h"
 #include "content_list.h"
+#include "content_search.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
 #include "json_writer.h"
@@ -100,6 +101,67 @@ const SoundPlugin* SoundChecks(SoundDecodeCheck& check, std::ostream& err)
     return plugin;
 }
 
+// The sound decoders' verdicts, the decoders loaded when the first sound is
+// checked: a search can start before they are. A sound is left as its walk
+// judged it when they cannot be loaded, as without a check.
+SoundDecodeCheck LazySoundCheck()
+{
+    return [](ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel) {
+        std::string why;
+        const SoundPlugin* plugin = LoadSoundPlugin(why);
+        return plugin != nullptr ? plugin->Check(type, bytes.data(), bytes.size(), &cancel) : ItemStatus::Complete;
+    };
+}
+
+// The content search of an image run beside its load, on a thread of its own.
+class SearchBesideLoad {
+public:
+    // Starts the search of what buffer's next load brings in; without a thread
+    // to run it on, Take gives nothing and the caller searches after the load.
+    SearchBesideLoad(THexBuffer& buffer, bool sounds) : m_buffer(buffer)
+    {
+        m_hooks.DecodeCheck = CheckPicture;
+        if (sounds)
+            m_soundCheck = LazySoundCheck();
+        m_buffer.SetLoadWatermark(&m_arriving);
+        try {
+            m_thread = std::thread([this] { m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck); });
+        } catch (const std::system_error&) {
+            m_buffer.SetLoadWatermark(nullptr);
+        }
+    }
+    ~SearchBesideLoad()
+    {
+        // A load that never began (the file could not be opened) stops the search.
+        m_arriving.Fail();
+        Join();
+    }
+    SearchBesideLoad(const SearchBesideLoad&) = delete;
+    SearchBesideLoad& operator=(const SearchBesideLoad&) = delete;
+
+    // What the search found, once the load succeeded.
+    std::optional<ContentFound> Take()
+    {
+        Join();
+        return std::move(m_found);
+    }
+
+private:
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        m_buffer.SetLoadWatermark(nullptr);
+    }
+
+    THexBuffer& m_buffer;
+    ScanHooks m_hooks;
+    SoundDecodeCheck m_soundCheck;
+    LoadWatermark m_arriving;
+    std::optional<ContentFound> m_found;
+    std::thread m_thread;
+};
+
 // "report": finds all content, checked, and writes its report into the
 // task's folder; one line on out (or a JSON object) tells what was written.
 CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
@@ -142,15 +204,17 @@ CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBu
     return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
-CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
-                         std::ostream& err)
+// found: what the search beside the load found, or none to search now.
+CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer,
+                         std::optional<ContentFound> found, std::ostream& out, std::ostream& err)
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
     SoundDecodeCheck soundCheck;
     // The sound decoders are loaded only when sounds are asked for.
     const SoundPlugin* plugin = WantsSounds(request) ? SoundChecks(soundCheck, err) : nullptr;
-    const std::optional<ContentFound> found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
+    if (!found)
+        found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
     const std::vector<std::string> captions = ContentCaptions(found->Items);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
@@ -180,9 +244,13 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
+    std::optional<SearchBesideLoad> search;
+    if (request.Content)
+        search.emplace(buffer, WantsSounds(request));
     try {
         buffer.LoadFromFile(task.ImagePath);
     } catch (const std::exception& e) {
+        search.reset();
         const std::string message = LoadFailureText(task.ImagePath, buffer.LastLoadFailure(), e);
         err << "kestrix-cli: " << TerminalText(message) << '\n';
         if (task.ErrorObject && request.Json) {
@@ -193,7 +261,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         return CliStatus::Failed;
     }
     if (request.Content)
-        return ExecuteContent(request, task, buffer, out, err);
+        return ExecuteContent(request, task, buffer, search->Take(), out, err);
     if (request.Report)
         return ExecuteReport(request, task, buffer, out, err);
     if (!request.List) {

@@ -1,12 +1,19 @@
 #include "code_page.h"
 #include "content_image_builder.h"
 #include "content_search.h"
+#include "custom_hex_buffer.h"
+#include "exceptions.h"
+#include "found_item_printer.h"
+#include "picture_builders.h"
+#include "short_stream.h"
+#include "sound_builders.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace kestrix {
 namespace {
@@ -85,6 +92,86 @@ TEST(ContentSearch, BitmapCutByErasedFlashLeavesThePicturesAfterIt)
     const std::optional<ContentFound> found = FindAllContent(image.Bytes, {});
     ASSERT_TRUE(found.has_value());
     ExpectExactly(found->Items, image);
+}
+
+// A sound longer than a walk's first look, the content image, garbage longer
+// than the image's last entry says it is, and a cut sound at the end.
+std::vector<uint8_t> ArrivingImage()
+{
+    using test_support::BuildRiff;
+    const std::vector<uint8_t> cut = BuildRiff({.dataBytes = 3u << 20});
+    return test_support::Concat({BuildRiff({.dataBytes = 3u << 20}), BuildContentImage().Bytes,
+                                 test_support::Garbage(2u << 20, 5), test_support::Cut(cut, cut.size() / 2)});
+}
+
+// Searched while it arrives, however the bytes come in, an image gives what
+// it gives when searched whole: also when each chunk comes only once the
+// search waits for it, so that every walk first sees as few bytes as it may.
+TEST(ContentSearchWhileLoading, FindsWhatTheWholeImageHolds)
+{
+    const std::vector<uint8_t> bytes = ArrivingImage();
+    const auto size = static_cast<int64_t>(bytes.size());
+    const std::optional<ContentFound> whole = FindAllContent(bytes, {});
+    ASSERT_TRUE(whole);
+    const struct {
+        const char* name;
+        int64_t step;  // bytes a chunk; 0: the buffer's own load
+        bool whenWanted;
+    } cases[] = {{"the buffer's load", 0, false},
+                 {"small chunks", 4093, false},
+                 {"small chunks when wanted", 4093, true},
+                 {"large chunks when wanted", 300007, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        THexBuffer buffer;
+        LoadWatermark arriving;
+        std::optional<ContentFound> found;
+        std::atomic<bool> done = false;
+        std::thread search([&] {
+            found = FindAllContentWhileLoading(arriving, {});
+            done = true;
+        });
+        if (c.step == 0) {
+            buffer.SetLoadWatermark(&arriving);
+            buffer.LoadFromBytes(bytes);
+        } else {
+            arriving.Begin(bytes);
+            for (int64_t in = 0; in < size && !done;) {
+                if (c.whenWanted && arriving.Wanted() <= in) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                in = std::min(size, in + c.step);
+                arriving.Advance(in);
+            }
+        }
+        search.join();
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->Items, whole->Items);
+        EXPECT_EQ(found->Midlets, whole->Midlets);
+    }
+}
+
+// A load that fails stops the search, and the block is freed only once the
+// search let go of it; a load that fails before it began gives no search.
+TEST(ContentSearchWhileLoading, AFailedLoadStopsTheSearch)
+{
+    const std::vector<uint8_t> bytes = ArrivingImage();
+    test_support::ShortStream source(static_cast<int64_t>(bytes.size()) * 2);
+    source.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+    THexBuffer buffer;
+    LoadWatermark arriving;
+    buffer.SetLoadWatermark(&arriving);
+    std::optional<ContentFound> found = ContentFound{};
+    std::thread search([&] { found = FindAllContentWhileLoading(arriving, {}); });
+    EXPECT_THROW(buffer.LoadFromStream(source), EReadError);
+    search.join();
+    EXPECT_FALSE(found);
+    EXPECT_EQ(buffer.DataSize(), 0);
+
+    LoadWatermark never;
+    never.Fail();
+    EXPECT_FALSE(FindAllContentWhileLoading(never, {}));
 }
 
 }  // namespace

@@ -217,10 +217,15 @@ void TCustomHexBuffer::LoadFromStream(Stream& source)
             throw ERangeError("Range check error");
         m_dataStore.SetSize(size);
         m_dataStore.SetPosition(0);
+        if (m_loadWatermark != nullptr)
+            m_loadWatermark->Begin({m_dataStore.Memory(), static_cast<std::size_t>(size)});
         CopyWithProgress(source, m_dataStore, -1, pkLoad);
         m_dataStore.SetPosition(0);
     } catch (...) {
         failure = std::current_exception();
+        // The block is freed below: the reader must be done with it first.
+        if (m_loadWatermark != nullptr)
+            m_loadWatermark->Fail();
     }
     if (m_undoNesting == 0)
         ResetUndo();
@@ -253,12 +258,15 @@ void TCustomHexBuffer::CopyWithProgress(Stream& source, Stream& destination, int
     const std::string& name = m_loadingName.empty() ? m_fileName : m_loadingName;
     ChunkMover mover(source, destination, &destination == &m_dataStore ? &m_dataStore : nullptr);
     ChunkProgress progress(total);
+    LoadWatermark* const watermark = kind == pkLoad && &destination == &m_dataStore ? m_loadWatermark : nullptr;
     for (int64_t remaining = total; remaining > 0;) {
         if (const std::optional<uint8_t> percent = progress.Before(remaining))
             ReportProgress(kind, name, *percent);
         const auto n = static_cast<int32_t>(std::min<int64_t>(remaining, kTransferSize));
         mover.Move(n);
         remaining -= n;
+        if (watermark != nullptr)
+            watermark->Advance(m_dataStore.Position());
     }
 }
 

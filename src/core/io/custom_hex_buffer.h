@@ -1,5 +1,6 @@
 #pragma once
 
+#include "load_watermark.h"
 #include "stream.h"
 #include "translation.h"
 
@@ -69,6 +70,11 @@ public:
     // Replaces the image with the whole source, from its first byte. Raises as
     // LoadFromFile does once the file is open (buffer empty).
     void LoadFromStream(Stream& source);
+    // The loads from now on announce their block and their progress to
+    // watermark (see LoadWatermark), so that one reader can work on the bytes
+    // while they arrive; a failed load frees its block only once that reader
+    // has released it. Null: no watermark. The watermark must outlive the loads.
+    void SetLoadWatermark(LoadWatermark* watermark) noexcept { m_loadWatermark = watermark; }
     // Replaces the image with a copy of bytes, with the reports, events and
     // states of LoadFromStream.
     void LoadFromBytes(std::span<const uint8_t> bytes);
@@ -181,6 +187,7 @@ private:
     std::string m_fileName = "---";
     std::string m_loadingName;
     LoadFailure m_loadFailure;
+    LoadWatermark* m_loadWatermark = nullptr;
     int32_t m_caret = 0;
     int32_t m_anchor = -1;
     int32_t m_low = -1;

@@ -18,6 +18,19 @@ namespace {
 // "MIDlet-", the line a descriptor's candidate is found by.
 constexpr int64_t kJadLeadLength = 7;
 
+// While the image is still loading: a walk starts once this many bytes from
+// its start are in, and its answer stands only when it read this far short of
+// the bytes that were in (else it walks again over more): no walk then reads
+// near the end of what it was given, so none can tell that end from the
+// image's.
+constexpr int64_t kWalkLead = int64_t{1} << 20;
+constexpr int64_t kWalkMargin = int64_t{64} << 10;
+// The bytes from a candidate's start that telling its format reads.
+constexpr int64_t kCandidateReach = 4096;
+
+// Thrown out of the search when the image stops loading before its end.
+struct LoadStopped {};
+
 // The archives' icons a search keeps in all: an icon past it keeps its path
 // but not its bytes, whatever the archives claim.
 constexpr int64_t kIconBudget = int64_t{32} << 20;
@@ -73,10 +86,12 @@ struct Entry {
 
 class ContentSearch {
 public:
+    // arriving: the image's load while it is still under way, or null.
     ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck,
-                  ContentKinds kinds)
+                  ContentKinds kinds, const LoadWatermark* arriving = nullptr)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
-          m_kinds(kinds), m_candidates(image.data()), m_extraBudget(ExtraWalkBudget(m_size))
+          m_kinds(kinds), m_candidates(image.data()), m_arriving(arriving), m_loaded(arriving ? 0 : m_size),
+          m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -84,7 +99,11 @@ public:
     {
         if (m_hooks.ShowGauge)
             m_hooks.ShowGauge(static_cast<int32_t>(m_size));
-        const bool finished = Scan() && CollectVerdicts();
+        bool finished = false;
+        try {
+            finished = Scan() && CollectVerdicts();
+        } catch (const LoadStopped&) {
+        }
         if (m_hooks.HideGauge)
             m_hooks.HideGauge();
         if (!finished)
@@ -104,6 +123,7 @@ private:
         while (pos < lastCandidate || m_pending) {
             const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSearchSliceSize));
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
+            Need(to + 1);
             const int64_t from = pos;
             while (pos < to) {
                 const int64_t candidate = m_candidates.Next(pos, to);
@@ -166,22 +186,24 @@ private:
     }
 
     // Whether another entry's signature starts after h and before end.
-    bool SignatureBefore(int64_t h, int64_t end) const
+    bool SignatureBefore(int64_t h, int64_t end)
     {
         const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
         const int64_t to = std::min(m_size, end + signatureLength - 1);
         if (h + 1 + signatureLength > to)
             return false;
+        Need(to);
         return FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(to),
                          kFileEntrySignature.data(), static_cast<int32_t>(signatureLength)) >= 0;
     }
 
     // The first entry signature after h, or the image's size when none.
-    int64_t SignatureAfter(int64_t h) const
+    int64_t SignatureAfter(int64_t h)
     {
         const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
         if (h + 1 + signatureLength > m_size)
             return m_size;
+        Need(m_size);
         const int32_t hit = FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(m_size),
                                       kFileEntrySignature.data(), static_cast<int32_t>(signatureLength));
         return hit >= 0 ? hit : m_size;
@@ -194,6 +216,7 @@ private:
         // Looking ahead costs no more than the entry's bytes or the bytes up to
         // the next signature, which the search reaches anyway.
         const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
+        Need(start + kCandidateReach);
         std::optional<ItemType> type = ContentCandidateAt(m_image, start);
         // A descriptor in an entry starts with the entry's data, whatever
         // attribute comes first.
@@ -234,10 +257,9 @@ private:
     // Whether the bytes from start (to end at most) are a descriptor's lines.
     bool DescriptorAt(int64_t start, int64_t end)
     {
-        const JadWalk jad =
-            WalkJad(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-        m_work += jad.Walk.Examined;
-        return jad.Walk.Verdict != WalkVerdict::NoItem;
+        const WalkResult jad = WalkLoaded(ItemType::Jad, start, end, false).Walk;
+        m_work += jad.Examined;
+        return jad.Verdict != WalkVerdict::NoItem;
     }
 
     // Lists the data of an entry of a known format, walked within the entry's
@@ -247,6 +269,7 @@ private:
     {
         const int64_t start = entry.DataStart;
         const auto size = static_cast<int64_t>(entry.Size);
+        Need(start + size);
         CandidateWalk walked =
             WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
         m_work += walked.Walk.Examined;
@@ -290,7 +313,7 @@ private:
         // taken for cut data.
         if (walk.Examined >= size || m_extraBudget <= 0)
             return true;
-        const WalkResult free = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), false).Walk;
+        const WalkResult free = WalkLoaded(type, start, m_size, false).Walk;
         m_work += free.Examined;
         m_extraBudget -= free.Examined;
         return free.Examined > size;
@@ -300,6 +323,7 @@ private:
     // the search for candidates goes on.
     int64_t Consider(int64_t start)
     {
+        Need(start + kCandidateReach);
         if (HasFileEntrySignature(m_image, start - kEntryLeadOffset))
             return ConsiderSignature(start - kEntryLeadOffset);
         std::optional<ItemType> type = ContentCandidateAt(m_image, start);
@@ -339,7 +363,7 @@ private:
             m_coverErasedAt = -1;
             return Cover().End;
         }
-        CandidateWalk walked = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
+        CandidateWalk walked = WalkLoaded(type, start, m_size, m_extraBudget > 0);
         const WalkResult& walk = walked.Walk;
         m_work += walk.Examined;
         m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
@@ -364,6 +388,34 @@ private:
         if (type == ItemType::Bmp && (m_coverErasedAt = ErasedRunIn(start + walk.SureEnd, start + walk.End)) >= 0)
             return m_coverErasedAt + kErasedRunLength;
         return start + walk.End;
+    }
+
+    // Waits until the bytes before end (at most the image's end) are loaded;
+    // returns how many are. Throws LoadStopped when the load failed.
+    int64_t Need(int64_t end)
+    {
+        end = std::min(end, m_size);
+        if (m_loaded >= end)
+            return m_loaded;
+        const int64_t loaded = m_arriving->WaitFor(end);
+        if (loaded < 0)
+            throw LoadStopped{};
+        return m_loaded = loaded;
+    }
+
+    // WalkCandidate over the bytes from start to end, once the bytes it reads
+    // are loaded: the same answer as over all of them.
+    CandidateWalk WalkLoaded(ItemType type, int64_t start, int64_t end, bool thorough)
+    {
+        for (int64_t want = std::min(end, start + kWalkLead);;) {
+            const int64_t loaded = std::min(end, Need(want));
+            CandidateWalk walked = WalkCandidate(
+                type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(loaded - start)),
+                thorough);
+            if (loaded == end || walked.Walk.Examined + kWalkMargin <= loaded - start)
+                return walked;
+            want = std::min(end, start + 2 * (loaded - start));
+        }
     }
 
     // The start of the first run of kErasedRunLength bytes FFh in [from, end),
@@ -530,6 +582,9 @@ private:
     const SoundDecodeCheck& m_soundCheck;
     ContentKinds m_kinds;
     ContentCandidateCursor m_candidates;
+    const LoadWatermark* m_arriving;
+    // The bytes known to be loaded.
+    int64_t m_loaded;
     // The decoders' checks of the items listed Complete, each with its item.
     CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
@@ -649,6 +704,15 @@ std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const
                                            const SoundDecodeCheck& soundCheck, ContentKinds kinds)
 {
     return ContentSearch(image, hooks, soundCheck, kinds).Run();
+}
+
+std::optional<ContentFound> FindAllContentWhileLoading(LoadWatermark& arriving, const ScanHooks& hooks,
+                                                       const SoundDecodeCheck& soundCheck, ContentKinds kinds)
+{
+    const LoadWatermarkReader reader(arriving);
+    if (!reader.Block())
+        return std::nullopt;
+    return ContentSearch(*reader.Block(), hooks, soundCheck, kinds, &arriving).Run();
 }
 
 }  // namespace kestrix

@@ -2,6 +2,7 @@
 
 #include "format_table.h"
 #include "item_type.h"
+#include "load_watermark.h"
 #include "scan_hooks.h"
 
 #include <atomic>
@@ -189,5 +190,14 @@ using SoundDecodeCheck =
 std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
                                            const SoundDecodeCheck& soundCheck = {},
                                            ContentKinds kinds = ContentKinds::All());
+
+// FindAllContent over the image arriving's load brings in, while it is under
+// way (on another thread than the load's): the same answer, each byte read
+// only once it is in. std::nullopt when the load failed (the search then
+// stops at once) or KeepGoing ended the search. Takes and releases arriving's
+// block.
+std::optional<ContentFound> FindAllContentWhileLoading(LoadWatermark& arriving, const ScanHooks& hooks,
+                                                       const SoundDecodeCheck& soundCheck = {},
+                                                       ContentKinds kinds = ContentKinds::All());
 
 }  // namespace kestrix
