@@ -8,6 +8,11 @@
 #include "terminal_text.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace kestrix {
 namespace {
@@ -74,15 +79,87 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
         list("no_wav", "why", report.NoWav);
 }
 
-// The SHA-256 of image[start, end) as a JSON field; null when the range is
-// not inside the image.
-void DigestField(JsonWriter& json, std::span<const uint8_t> image, int64_t start, int64_t end)
+// The SHA-256 texts of the rows' byte ranges, worked out in row order on a
+// thread of its own (started by the first question) while the rows before
+// are written out, so that the hashing and the writing go side by side.
+class RowDigests {
+public:
+    // ranges[i]: row i's bytes [start, end) of image.
+    RowDigests(std::span<const uint8_t> image, std::vector<std::pair<int64_t, int64_t>> ranges)
+        : m_image(image), m_ranges(std::move(ranges)), m_digests(m_ranges.size())
+    {
+    }
+    ~RowDigests()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    RowDigests(const RowDigests&) = delete;
+    RowDigests& operator=(const RowDigests&) = delete;
+
+    // Row i's digest, null when its range is not inside the image.
+    const std::optional<std::string>& At(std::size_t i)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_started) {
+            m_started = true;
+            try {
+                m_thread = std::thread([this] { Work(); });
+            } catch (const std::system_error&) {
+                lock.unlock();
+                Work();
+                lock.lock();
+            }
+        }
+        m_wanted = i + 1;
+        m_ready.wait(lock, [this, i] { return m_done > i; });
+        m_wanted = 0;
+        return m_digests[i];
+    }
+
+private:
+    void Work()
+    {
+        for (std::size_t i = 0; i < m_ranges.size(); ++i) {
+            const auto [start, end] = m_ranges[i];
+            std::optional<std::string> digest;
+            if (start >= 0 && end >= start && end <= static_cast<int64_t>(m_image.size()))
+                digest =
+                    Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+            const std::lock_guard lock(m_mutex);
+            if (m_stop)
+                return;
+            m_digests[i] = std::move(digest);
+            m_done = i + 1;
+            if (m_wanted != 0 && m_done >= m_wanted)
+                m_ready.notify_one();
+        }
+    }
+
+    std::span<const uint8_t> m_image;
+    std::vector<std::pair<int64_t, int64_t>> m_ranges;
+    std::vector<std::optional<std::string>> m_digests;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::size_t m_done = 0;
+    std::size_t m_wanted = 0;
+    bool m_started = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Row i's SHA-256 as a JSON field; null when its range is not inside the image.
+void DigestField(JsonWriter& json, RowDigests& digests, std::size_t i)
 {
     json.Key("sha256");
-    if (start < 0 || end < start || end > static_cast<int64_t>(image.size()))
-        json.Null();
+    if (const std::optional<std::string>& digest = digests.At(i))
+        json.String(*digest);
     else
-        json.String(Sha256Hex(image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start))));
+        json.Null();
 }
 
 // What a row of the deep picture search adds to its JSON object.
@@ -232,7 +309,12 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    listing.Fields = [&rows, rowText, pictures, image](JsonWriter& json, std::size_t i) {
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    ranges.reserve(rows.Count());
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        ranges.emplace_back(rows[i].Start, rows[i].HasEnd() ? rows[i].End : -1);
+    const auto digests = std::make_shared<RowDigests>(image, std::move(ranges));
+    listing.Fields = [&rows, rowText, pictures, digests](JsonWriter& json, std::size_t i) {
         const FoundRow& row = rows[i];
         const ResultRow text = rowText(i);
         json.Key("caption").String(Cp1251ToUtf8(text.Caption));
@@ -243,7 +325,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
         else
             json.Null();
         json.Key("size").Number(row.Size);
-        DigestField(json, image, row.Start, row.HasEnd() ? row.End : -1);
+        DigestField(json, *digests, i);
         if (pictures)
             PictureFields(json, rows, i, text);
     };
@@ -265,7 +347,12 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
                                         ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    listing.Fields = [&found, &captions, &rows, image](JsonWriter& json, std::size_t i) {
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    ranges.reserve(rows.size());
+    for (const std::size_t row : rows)
+        ranges.emplace_back(found.Items[row].Start, found.Items[row].End);
+    const auto digests = std::make_shared<RowDigests>(image, std::move(ranges));
+    listing.Fields = [&found, &captions, &rows, digests](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
         json.Key("kind").String(ContentKindName(KindOf(item.Type)));
@@ -277,7 +364,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
         else
             json.String(Cp1251ToUtf8(item.EntryName));
         json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
-        DigestField(json, image, item.Start, item.End);
+        DigestField(json, *digests, i);
         ContentFields(json, item, found, captions);
     };
     return listing;

@@ -14,12 +14,16 @@ void LoadWatermark::Begin(std::span<const uint8_t> block)
 
 void LoadWatermark::Advance(int64_t count)
 {
+    bool wake = false;
     {
         // Under the lock, so that a reader about to wait cannot miss it.
         const std::lock_guard lock(m_mutex);
         m_loaded.store(count, std::memory_order_release);
+        // The reader is woken only once what it waits for is in.
+        wake = m_wanted != 0 && count >= m_wanted;
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
 }
 
 void LoadWatermark::Fail()

@@ -25,6 +25,8 @@ constexpr int64_t kJadLeadLength = 7;
 // image's.
 constexpr int64_t kWalkLead = int64_t{1} << 20;
 constexpr int64_t kWalkMargin = int64_t{64} << 10;
+// A search that must wait for the load waits for this many bytes more.
+constexpr int64_t kWaitAhead = int64_t{256} << 10;
 // The bytes from a candidate's start that telling its format reads.
 constexpr int64_t kCandidateReach = 4096;
 
@@ -397,7 +399,9 @@ private:
         end = std::min(end, m_size);
         if (m_loaded >= end)
             return m_loaded;
-        const int64_t loaded = m_arriving->WaitFor(end);
+        // Waiting for more than is needed spares the loader and the search a
+        // wake-up for every chunk the search would take as soon as it is in.
+        const int64_t loaded = m_arriving->WaitFor(std::min(m_size, end + kWaitAhead));
         if (loaded < 0)
             throw LoadStopped{};
         return m_loaded = loaded;
