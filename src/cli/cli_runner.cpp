@@ -15,6 +15,7 @@
 #include "list_kind.h"
 #include "map_command.h"
 #include "picture_check.h"
+#include "picture_list.h"
 #include "report_writer.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
@@ -116,16 +117,18 @@ SoundDecodeCheck LazySoundCheck()
 // The content search of an image run beside its load, on a thread of its own.
 class SearchBesideLoad {
 public:
-    // Starts the search of what buffer's next load brings in; without a thread
-    // to run it on, Take gives nothing and the caller searches after the load.
-    SearchBesideLoad(THexBuffer& buffer, bool sounds) : m_buffer(buffer)
+    // Starts the search of what buffer's next load brings in, of kinds;
+    // without a thread to run it on, Take gives nothing and the caller
+    // searches after the load.
+    SearchBesideLoad(THexBuffer& buffer, bool sounds, ContentKinds kinds = ContentKinds::All()) : m_buffer(buffer)
     {
         m_hooks.DecodeCheck = CheckPicture;
         if (sounds)
             m_soundCheck = LazySoundCheck();
         m_buffer.SetLoadWatermark(&m_arriving);
         try {
-            m_thread = std::thread([this] { m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck); });
+            m_thread = std::thread(
+                [this, kinds] { m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck, kinds); });
         } catch (const std::system_error&) {
             m_buffer.SetLoadWatermark(nullptr);
         }
@@ -244,9 +247,14 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
 {
     THexBuffer buffer;
     buffer.ResetToEmpty("Untitled");
+    // The content search, and the picture search that is that search
+    // restricted to pictures, read the image while it loads.
+    const bool pictures = request.List == ListKind::Pictures && !request.Content && !request.Report;
     std::optional<SearchBesideLoad> search;
     if (request.Content)
         search.emplace(buffer, WantsSounds(request));
+    else if (pictures)
+        search.emplace(buffer, false, ContentKinds::Only(ContentKind::Picture));
     try {
         buffer.LoadFromFile(task.ImagePath);
     } catch (const std::exception& e) {
@@ -273,7 +281,11 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     FoundRows rows;
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    if (!list.Scan(buffer, hooks, rows))
+    if (std::optional<ContentFound> found = pictures ? search->Take() : std::nullopt) {
+        // What ScanAllPictures lists.
+        for (const FoundItem& picture : found->Items)
+            AppendPicture(rows, picture);
+    } else if (!list.Scan(buffer, hooks, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
