@@ -3,7 +3,8 @@
 # pattern every 16 bytes below the GIF pass start and "GIF89a" back to back
 # above it, about 43.7 million picture rows at 256 MiB. The budget is the
 # image's size plus 2 GiB, for kestrix-cli (plain table and JSON) and for the
-# window (window_probe --memory on the offscreen platform).
+# window (window_probe --memory on the offscreen platform). The content search,
+# which walks every one of those candidates, is timed on the same image.
 #
 #   bench/dense_bench.sh [BUILD_DIR] [SIZE_BYTES]
 set -euo pipefail
@@ -36,6 +37,7 @@ printf 'image: %s (%d MiB), budget %d MiB\n' "$image" $((size >> 20)) "$budget"
 printf '%-28s %13s  %10s  %s\n' what peak wall last_line
 label="kestrix-cli graphics" measure "$cli" graphics "$image"
 label="kestrix-cli graphics --json" measure sh -c '"$0" graphics "$1" --json | wc -c' "$cli" "$image"
+label="kestrix-cli content --json" measure sh -c '"$0" content "$1" --json | wc -c' "$cli" "$image"
 if [ -x "$probe" ]; then
   label="window (both scans)" measure env QT_QPA_PLATFORM=offscreen "$probe" --memory "$image"
 else

@@ -81,12 +81,17 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
 
 // The SHA-256 texts of the rows' byte ranges, worked out in row order on a
 // thread of its own (started by the first question) while the rows before
-// are written out, so that the hashing and the writing go side by side.
+// are written out, so that the hashing and the writing go side by side. It
+// keeps at most kAhead digests not yet asked for.
 class RowDigests {
 public:
-    // ranges[i]: row i's bytes [start, end) of image.
-    RowDigests(std::span<const uint8_t> image, std::vector<std::pair<int64_t, int64_t>> ranges)
-        : m_image(image), m_ranges(std::move(ranges)), m_digests(m_ranges.size())
+    // Row i's bytes [start, end) of image; a range not inside the image has no digest.
+    using RangeOf = std::function<std::pair<int64_t, int64_t>(std::size_t i)>;
+
+    // rangeOf is called from the digests' thread: what it reads must not
+    // change while the rows are asked for.
+    RowDigests(std::span<const uint8_t> image, std::size_t count, RangeOf rangeOf)
+        : m_image(image), m_count(count), m_rangeOf(std::move(rangeOf)), m_ring(kAhead)
     {
     }
     ~RowDigests()
@@ -95,14 +100,15 @@ public:
             const std::lock_guard lock(m_mutex);
             m_stop = true;
         }
+        m_changed.notify_all();
         if (m_thread.joinable())
             m_thread.join();
     }
     RowDigests(const RowDigests&) = delete;
     RowDigests& operator=(const RowDigests&) = delete;
 
-    // Row i's digest, null when its range is not inside the image.
-    const std::optional<std::string>& At(std::size_t i)
+    // Row i's digest; rows asked for out of order are worked out at once.
+    std::optional<std::string> At(std::size_t i)
     {
         std::unique_lock lock(m_mutex);
         if (!m_started) {
@@ -110,44 +116,64 @@ public:
             try {
                 m_thread = std::thread([this] { Work(); });
             } catch (const std::system_error&) {
-                lock.unlock();
-                Work();
-                lock.lock();
+                m_failed = true;
             }
         }
-        m_wanted = i + 1;
-        m_ready.wait(lock, [this, i] { return m_done > i; });
-        m_wanted = 0;
-        return m_digests[i];
+        if (m_failed || i != m_asked)
+            return Digest(i);
+        m_writerWaits = true;
+        m_changed.wait(lock, [this, i] { return m_done > i; });
+        m_writerWaits = false;
+        std::optional<std::string> digest = std::move(m_ring[i % kAhead]);
+        m_asked = i + 1;
+        if (m_workerWaits)
+            m_changed.notify_all();
+        return digest;
     }
 
 private:
+    static constexpr std::size_t kAhead = 4096;
+
+    std::optional<std::string> Digest(std::size_t i) const
+    {
+        const auto [start, end] = m_rangeOf(i);
+        if (start < 0 || end < start || end > static_cast<int64_t>(m_image.size()))
+            return std::nullopt;
+        return Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    }
+
     void Work()
     {
-        for (std::size_t i = 0; i < m_ranges.size(); ++i) {
-            const auto [start, end] = m_ranges[i];
-            std::optional<std::string> digest;
-            if (start >= 0 && end >= start && end <= static_cast<int64_t>(m_image.size()))
-                digest =
-                    Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+        for (std::size_t i = 0; i < m_count; ++i) {
+            {
+                std::unique_lock lock(m_mutex);
+                m_workerWaits = true;
+                m_changed.wait(lock, [this, i] { return m_stop || i < m_asked + kAhead; });
+                m_workerWaits = false;
+                if (m_stop)
+                    return;
+            }
+            std::optional<std::string> digest = Digest(i);
             const std::lock_guard lock(m_mutex);
-            if (m_stop)
-                return;
-            m_digests[i] = std::move(digest);
+            m_ring[i % kAhead] = std::move(digest);
             m_done = i + 1;
-            if (m_wanted != 0 && m_done >= m_wanted)
-                m_ready.notify_one();
+            if (m_writerWaits)
+                m_changed.notify_all();
         }
     }
 
     std::span<const uint8_t> m_image;
-    std::vector<std::pair<int64_t, int64_t>> m_ranges;
-    std::vector<std::optional<std::string>> m_digests;
+    std::size_t m_count;
+    RangeOf m_rangeOf;
+    std::vector<std::optional<std::string>> m_ring;
     std::mutex m_mutex;
-    std::condition_variable m_ready;
+    std::condition_variable m_changed;
     std::size_t m_done = 0;
-    std::size_t m_wanted = 0;
+    std::size_t m_asked = 0;
+    bool m_writerWaits = false;
+    bool m_workerWaits = false;
     bool m_started = false;
+    bool m_failed = false;
     bool m_stop = false;
     std::thread m_thread;
 };
@@ -156,7 +182,7 @@ private:
 void DigestField(JsonWriter& json, RowDigests& digests, std::size_t i)
 {
     json.Key("sha256");
-    if (const std::optional<std::string>& digest = digests.At(i))
+    if (const std::optional<std::string> digest = digests.At(i))
         json.String(*digest);
     else
         json.Null();
@@ -309,11 +335,9 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    std::vector<std::pair<int64_t, int64_t>> ranges;
-    ranges.reserve(rows.Count());
-    for (std::size_t i = 0; i < rows.Count(); ++i)
-        ranges.emplace_back(rows[i].Start, rows[i].HasEnd() ? rows[i].End : -1);
-    const auto digests = std::make_shared<RowDigests>(image, std::move(ranges));
+    const auto digests = std::make_shared<RowDigests>(image, rows.Count(), [&rows](std::size_t i) {
+        return std::pair<int64_t, int64_t>(rows[i].Start, rows[i].HasEnd() ? rows[i].End : -1);
+    });
     listing.Fields = [&rows, rowText, pictures, digests](JsonWriter& json, std::size_t i) {
         const FoundRow& row = rows[i];
         const ResultRow text = rowText(i);
@@ -347,11 +371,10 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
                                         ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    std::vector<std::pair<int64_t, int64_t>> ranges;
-    ranges.reserve(rows.size());
-    for (const std::size_t row : rows)
-        ranges.emplace_back(found.Items[row].Start, found.Items[row].End);
-    const auto digests = std::make_shared<RowDigests>(image, std::move(ranges));
+    const auto digests = std::make_shared<RowDigests>(image, rows.size(), [&found, &rows](std::size_t i) {
+        const FoundItem& item = found.Items[rows[i]];
+        return std::pair<int64_t, int64_t>(item.Start, item.End);
+    });
     listing.Fields = [&found, &captions, &rows, digests](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));

@@ -14,8 +14,9 @@
 namespace kestrix {
 
 // Runs the decode checks of found items on worker threads (one per core,
-// started with the first check) while the search that finds them goes on: the
-// verdicts change no walk. The thread that adds checks runs none of them.
+// started with the first check and woken a batch of checks at a time) while
+// the search that finds them goes on: the verdicts change no walk. The thread
+// that adds checks runs none of them.
 class CheckPool {
 public:
     // A check: the verdict on one item (Complete, Damaged or Unchecked); once
