@@ -27,8 +27,14 @@ constexpr int64_t kWalkLead = int64_t{1} << 20;
 constexpr int64_t kWalkMargin = int64_t{64} << 10;
 // A search that must wait for the load waits for this many bytes more.
 constexpr int64_t kWaitAhead = int64_t{256} << 10;
-// The bytes from a candidate's start that telling its format reads.
+// The bytes from a candidate's start that telling its format (its signature,
+// its form at 8) and reading an entry's header read.
 constexpr int64_t kCandidateReach = 4096;
+static_assert(std::ranges::all_of(kFormats, [](const FormatTraits& format) {
+    return static_cast<int64_t>(format.Signature.size()) <= kCandidateReach &&
+           8 + static_cast<int64_t>(format.Form.size()) <= kCandidateReach;
+}));
+static_assert(kFileEntryDataOffset <= kCandidateReach);
 
 // Thrown out of the search when the image stops loading before its end.
 struct LoadStopped {};
