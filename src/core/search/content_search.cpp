@@ -51,6 +51,14 @@ struct CandidateWalk {
 
 CandidateWalk WalkCandidate(ItemType type, std::span<const uint8_t> bytes, bool thorough)
 {
+    // Most candidates are no archive: they skip building an archive's facts.
+    if (type != ItemType::Jar && type != ItemType::Jad) {
+        try {
+            return {TraitsOf(type).Walk(bytes, thorough), std::nullopt};
+        } catch (...) {
+            return {};
+        }
+    }
     CandidateWalk result;
     try {
         if (type == ItemType::Jar) {
@@ -74,8 +82,6 @@ CandidateWalk WalkCandidate(ItemType type, std::span<const uint8_t> bytes, bool 
                                        {},
                                        std::move(jad.Facts.JarUrl),
                                        jad.Facts.JarSize};
-        } else {
-            result.Walk = TraitsOf(type).Walk(bytes, thorough);
         }
     } catch (...) {
         // An archive whose parts cannot even be held is no item.
