@@ -110,29 +110,46 @@ public:
     // Row i's digest; rows asked for out of order are worked out at once.
     std::optional<std::string> At(std::size_t i)
     {
-        std::unique_lock lock(m_mutex);
-        if (!m_started) {
-            m_started = true;
-            try {
-                m_thread = std::thread([this] { Work(); });
-            } catch (const std::system_error&) {
-                m_failed = true;
-            }
-        }
-        if (m_failed || i != m_asked)
+        if (m_failed || i != m_next)
             return Digest(i);
-        m_writerWaits = true;
-        m_changed.wait(lock, [this, i] { return m_done > i; });
-        m_writerWaits = false;
+        if (i >= m_doneSeen) {
+            std::unique_lock lock(m_mutex);
+            if (!m_started) {
+                m_started = true;
+                try {
+                    m_thread = std::thread([this] { Work(); });
+                } catch (const std::system_error&) {
+                    m_failed = true;
+                    return Digest(i);
+                }
+            }
+            m_asked = i;
+            if (m_workerWaits)
+                m_changed.notify_all();
+            m_writerWaits = true;
+            m_changed.wait(lock, [this, i] { return m_done > i; });
+            m_writerWaits = false;
+            m_doneSeen = m_done;
+        }
+        // The digests below m_doneSeen were stored before m_done was read
+        // under the lock, and their places are not written again before they
+        // are taken.
         std::optional<std::string> digest = std::move(m_ring[i % kAhead]);
-        m_asked = i + 1;
-        if (m_workerWaits)
-            m_changed.notify_all();
+        m_next = i + 1;
+        if (m_next % kBatch == 0) {
+            const std::lock_guard lock(m_mutex);
+            m_asked = m_next;
+            if (m_workerWaits)
+                m_changed.notify_all();
+        }
         return digest;
     }
 
 private:
     static constexpr std::size_t kAhead = 4096;
+    // The two threads meet once a batch of rows, not once a row: rows may be
+    // a few bytes each.
+    static constexpr std::size_t kBatch = 64;
 
     std::optional<std::string> Digest(std::size_t i) const
     {
@@ -144,19 +161,21 @@ private:
 
     void Work()
     {
-        for (std::size_t i = 0; i < m_count; ++i) {
+        for (std::size_t i = 0; i < m_count;) {
+            const std::size_t batch = std::min(kBatch, m_count - i);
             {
                 std::unique_lock lock(m_mutex);
                 m_workerWaits = true;
-                m_changed.wait(lock, [this, i] { return m_stop || i < m_asked + kAhead; });
+                m_changed.wait(lock, [this, i, batch] { return m_stop || i + batch <= m_asked + kAhead; });
                 m_workerWaits = false;
                 if (m_stop)
                     return;
             }
-            std::optional<std::string> digest = Digest(i);
+            for (std::size_t k = i; k < i + batch; ++k)
+                m_ring[k % kAhead] = Digest(k);
+            i += batch;
             const std::lock_guard lock(m_mutex);
-            m_ring[i % kAhead] = std::move(digest);
-            m_done = i + 1;
+            m_done = i;
             if (m_writerWaits)
                 m_changed.notify_all();
         }
@@ -168,8 +187,12 @@ private:
     std::vector<std::optional<std::string>> m_ring;
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    // Under the lock: the rows digested, the rows the writer has taken.
     std::size_t m_done = 0;
     std::size_t m_asked = 0;
+    // The writer's own: the row it takes next, and m_done as it last read it.
+    std::size_t m_next = 0;
+    std::size_t m_doneSeen = 0;
     bool m_writerWaits = false;
     bool m_workerWaits = false;
     bool m_started = false;
