@@ -8,6 +8,7 @@
 #include "terminal_text.h"
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -107,8 +108,13 @@ public:
     RowDigests(const RowDigests&) = delete;
     RowDigests& operator=(const RowDigests&) = delete;
 
+    // Row i's SHA-256 as 64 hexadecimal digits, or none when its range is not
+    // inside the image. Held in place, so that no text is made on one thread
+    // and freed on the other.
+    using Hex = std::optional<std::array<char, 64>>;
+
     // Row i's digest; rows asked for out of order are worked out at once.
-    std::optional<std::string> At(std::size_t i)
+    Hex At(std::size_t i)
     {
         if (m_failed || i != m_next)
             return Digest(i);
@@ -134,7 +140,7 @@ public:
         // The digests below m_doneSeen were stored before m_done was read
         // under the lock, and their places are not written again before they
         // are taken.
-        std::optional<std::string> digest = std::move(m_ring[i % kAhead]);
+        const Hex digest = m_ring[i % kAhead];
         m_next = i + 1;
         if (m_next % kBatch == 0) {
             const std::lock_guard lock(m_mutex);
@@ -149,14 +155,18 @@ private:
     static constexpr std::size_t kAhead = 4096;
     // The two threads meet once a batch of rows, not once a row: rows may be
     // a few bytes each.
-    static constexpr std::size_t kBatch = 64;
+    static constexpr std::size_t kBatch = 512;
 
-    std::optional<std::string> Digest(std::size_t i) const
+    Hex Digest(std::size_t i) const
     {
         const auto [start, end] = m_rangeOf(i);
         if (start < 0 || end < start || end > static_cast<int64_t>(m_image.size()))
             return std::nullopt;
-        return Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+        const std::string text =
+            Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+        std::array<char, 64> hex{};
+        std::copy_n(text.begin(), std::min(text.size(), hex.size()), hex.begin());
+        return hex;
     }
 
     void Work()
@@ -184,7 +194,7 @@ private:
     std::span<const uint8_t> m_image;
     std::size_t m_count;
     RangeOf m_rangeOf;
-    std::vector<std::optional<std::string>> m_ring;
+    std::vector<Hex> m_ring;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // Under the lock: the rows digested, the rows the writer has taken.
@@ -205,8 +215,8 @@ private:
 void DigestField(JsonWriter& json, RowDigests& digests, std::size_t i)
 {
     json.Key("sha256");
-    if (const std::optional<std::string> digest = digests.At(i))
-        json.String(*digest);
+    if (const RowDigests::Hex digest = digests.At(i))
+        json.String(std::string_view(digest->data(), digest->size()));
     else
         json.Null();
 }
