@@ -79,6 +79,18 @@ def functions(text):
         if c == "{":
             inside = any(stack)
             heading = code[heading_start:i].strip()
+            # A member's brace initializer in a constructor's list ("Foo(int a)
+            # : m_a{a}") is part of the heading: step over it.
+            if not inside and "(" in heading and re.search(r"(?<!:)[:,]\s*\w+$", heading) \
+                    and heading.split()[0] not in ("class", "struct", "enum", "union", "namespace"):
+                depth = 0
+                while i < len(code):
+                    depth += {"{": 1, "}": -1}.get(code[i], 0)
+                    if depth == 0:
+                        break
+                    i += 1
+                i += 1
+                continue
             is_function = False
             if not inside and "(" in heading and not STATEMENTS.search(heading):
                 head = heading.split("(")[0].split()
