@@ -48,13 +48,12 @@ TEST(FormatTable, EveryRowIsAWholeFormat)
         EXPECT_EQ(ContentCandidateAt(bytes, 0), row.Type);
 
         // A bare lead (MPEG audio's frame header) is a candidate of this row.
-        if (row.Start.BareSecond != nullptr)
-            for (unsigned second = 0; second < 256; ++second)
-                if (row.Start.BareSecond(static_cast<uint8_t>(second))) {
-                    const std::vector<uint8_t> bare{row.Start.BareFirst, static_cast<uint8_t>(second), 0, 0};
-                    EXPECT_TRUE(IsContentLead(bare[0], bare[1]));
-                    EXPECT_EQ(ContentCandidateAt(bare, 0), row.Type);
-                }
+        for (unsigned second = 0; second < 256; ++second)
+            if (row.Start.BareSeconds.Has(static_cast<uint8_t>(second))) {
+                const std::vector<uint8_t> bare{row.Start.BareFirst, static_cast<uint8_t>(second), 0, 0};
+                EXPECT_TRUE(IsContentLead(bare[0], bare[1]));
+                EXPECT_EQ(ContentCandidateAt(bare, 0), row.Type);
+            }
 
         ASSERT_NE(row.Walk, nullptr);
         EXPECT_EQ(row.Walk(std::span(bytes).first(2), true).Verdict, WalkVerdict::NoItem);

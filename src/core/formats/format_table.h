@@ -32,6 +32,31 @@ constexpr bool IsMpegFrameLead(uint8_t second) noexcept
     return (second & 0xE0) == 0xE0 && ((second >> 3) & 3) != 1 && (layer == 1 || layer == 2);
 }
 
+// A set of byte values, usable in constant expressions.
+struct ByteSet {
+    std::array<uint64_t, 4> Bits{};
+
+    constexpr bool Has(uint8_t byte) const noexcept { return (Bits[byte >> 6] >> (byte & 63) & 1) != 0; }
+    constexpr bool Empty() const noexcept { return (Bits[0] | Bits[1] | Bits[2] | Bits[3]) == 0; }
+    constexpr bool operator==(const ByteSet&) const noexcept = default;
+    // The one byte value.
+    static constexpr ByteSet Of(uint8_t byte) noexcept
+    {
+        ByteSet set;
+        set.Bits[byte >> 6] |= uint64_t{1} << (byte & 63);
+        return set;
+    }
+    // The byte values for which test holds.
+    static constexpr ByteSet Where(bool (*test)(uint8_t byte) noexcept) noexcept
+    {
+        ByteSet set;
+        for (unsigned byte = 0; byte < 256; ++byte)
+            if (test(static_cast<uint8_t>(byte)))
+                set.Bits[byte >> 6] |= uint64_t{1} << (byte & 63);
+        return set;
+    }
+};
+
 // A walk and the facts it read that a WalkResult does not hold: an
 // application's name, vendor, version, icon and archive link.
 struct FormatWalk {
@@ -54,11 +79,12 @@ enum class FormatDecoder : uint8_t {
 
 // Where an item of a format starts, when that is not simply at its lead.
 struct FormatStart {
-    // A second lead: a first byte, and a test of the byte after it (MPEG
-    // audio's bare frame header: FFh, then IsMpegFrameLead). The signature
-    // and form are not checked there. None when BareSecond is null.
+    // A second lead: a first byte, and the bytes that may follow it (MPEG
+    // audio's bare frame header: FFh, then a byte for which IsMpegFrameLead
+    // holds). The signature and form are not checked there. None when
+    // BareSeconds is empty.
     uint8_t BareFirst = 0;
-    bool (*BareSecond)(uint8_t second) noexcept = nullptr;
+    ByteSet BareSeconds{};
     // Whether the signature at p in image is where the search looks for an
     // item at all (a descriptor's "MIDlet-" line only where its run of lines
     // is read from: IsJadCandidate); null: every signature is.
@@ -194,7 +220,7 @@ inline constexpr FormatTraits kFormats[] = {
      .Signature = "ID3",
      .Walk = [](std::span<const uint8_t> bytes, bool) noexcept { return WalkMp3(bytes); },
      .Decoder = FormatDecoder::Sound,
-     .Start = {.BareFirst = 0xFF, .BareSecond = IsMpegFrameLead}},
+     .Start = {.BareFirst = 0xFF, .BareSeconds = ByteSet::Where(IsMpegFrameLead)}},
     {.Type = ItemType::Wav,
      .Kind = ContentKind::Sound,
      .Name = "wav",

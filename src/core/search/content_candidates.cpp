@@ -12,21 +12,17 @@
 namespace kestrix {
 namespace {
 
-// One candidate lead: a first byte, and a second byte or a test of it.
+// One candidate lead: a first byte, and the second bytes it takes.
 struct LeadPair {
     uint8_t First;
-    uint8_t Wanted;
-    bool (*Bare)(uint8_t second) noexcept;
+    ByteSet Seconds;
+
+    constexpr bool operator==(const LeadPair&) const noexcept = default;
 };
 
 constexpr bool Takes(const LeadPair& pair, uint8_t second)
 {
-    return pair.Bare != nullptr ? pair.Bare(second) : second == pair.Wanted;
-}
-
-constexpr bool SameLead(const LeadPair& a, const LeadPair& b)
-{
-    return a.First == b.First && a.Wanted == b.Wanted && a.Bare == b.Bare;
+    return pair.Seconds.Has(second);
 }
 
 // The distinct leads of the format table (a row's lead and its bare lead,
@@ -37,16 +33,16 @@ constexpr auto kLeads = [] {
     std::size_t count = 0;
     const auto add = [&pairs, &count](const LeadPair& pair) {
         for (std::size_t k = 0; k < count; ++k)
-            if (SameLead(pairs[k], pair))
+            if (pairs[k] == pair)
                 return;
         pairs[count++] = pair;
     };
     for (const FormatTraits& format : kFormats)
-        add({format.Lead[0], format.Lead[1], nullptr});
+        add({format.Lead[0], ByteSet::Of(format.Lead[1])});
     for (const FormatTraits& format : kFormats)
-        if (format.Start.BareSecond != nullptr)
-            add({format.Start.BareFirst, 0, format.Start.BareSecond});
-    add({kFileEntrySignature[kEntryLeadOffset], kFileEntrySignature[kEntryLeadOffset + 1], nullptr});
+        if (!format.Start.BareSeconds.Empty())
+            add({format.Start.BareFirst, format.Start.BareSeconds});
+    add({kFileEntrySignature[kEntryLeadOffset], ByteSet::Of(kFileEntrySignature[kEntryLeadOffset + 1])});
     return std::pair{pairs, count};
 }();
 
@@ -263,7 +259,7 @@ bool IsLeadOf(FormatTable formats, uint8_t first, uint8_t second) noexcept
         return true;
     for (const FormatTraits& format : formats)
         if ((format.Lead[0] == first && format.Lead[1] == second) ||
-            (format.Start.BareSecond != nullptr && format.Start.BareFirst == first && format.Start.BareSecond(second)))
+            (format.Start.BareFirst == first && format.Start.BareSeconds.Has(second)))
             return true;
     return false;
 }
@@ -291,7 +287,7 @@ std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64
         return format.Type;
     }
     for (const FormatTraits& format : formats)
-        if (format.Start.BareSecond != nullptr && format.Start.BareFirst == first && format.Start.BareSecond(second))
+        if (format.Start.BareFirst == first && format.Start.BareSeconds.Has(second))
             return format.Type;
     return std::nullopt;
 }
