@@ -1,5 +1,6 @@
 #include "content_search.h"
 
+#include "arriving_image.h"
 #include "check_pool.h"
 #include "content_candidates.h"
 #include "erased_text.h"
@@ -10,21 +11,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <type_traits>
 #include <unordered_set>
 
 namespace kestrix {
 namespace {
 
-// While the image is still loading: a walk starts once this many bytes from
-// its start are in, and its answer stands only when it read this far short of
-// the bytes that were in (else it walks again over more): no walk then reads
-// near the end of what it was given, so none can tell that end from the
-// image's.
-constexpr int64_t kWalkLead = int64_t{1} << 20;
-constexpr int64_t kWalkMargin = int64_t{64} << 10;
-// A search that must wait for the load waits for this many bytes more.
-constexpr int64_t kWaitAhead = int64_t{256} << 10;
 // The bytes from a candidate's start that telling its format (its signature,
 // its form at 8) and reading an entry's header read.
 constexpr int64_t kCandidateReach = 4096;
@@ -33,9 +24,6 @@ static_assert(std::ranges::all_of(kFormats, [](const FormatTraits& format) {
            8 + static_cast<int64_t>(format.Form.size()) <= kCandidateReach;
 }));
 static_assert(kFileEntryDataOffset <= kCandidateReach);
-
-// Thrown out of the search when the image stops loading before its end.
-struct LoadStopped {};
 
 // The archives' icons a search keeps in all: an icon past it keeps its path
 // but not its bytes, whatever the archives claim.
@@ -70,8 +58,7 @@ public:
                   ContentKinds kinds, FormatTable formats, const LoadWatermark* arriving = nullptr)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
           m_kinds(kinds), m_formats(formats), m_ownTable(formats.data() == std::data(kFormats)),
-          m_candidates(image.data()), m_arriving(arriving), m_loaded(arriving ? 0 : m_size),
-          m_extraBudget(ExtraWalkBudget(m_size))
+          m_candidates(image.data()), m_arriving(image, arriving), m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -114,7 +101,7 @@ private:
         while (pos < lastCandidate || m_pending) {
             const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSearchSliceSize));
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
-            Need(to + 1);
+            m_arriving.Need(to + 1);
             const int64_t from = pos;
             while (pos < to) {
                 const int64_t candidate = NextCandidate(pos, to);
@@ -183,7 +170,7 @@ private:
         const int64_t to = std::min(m_size, end + signatureLength - 1);
         if (h + 1 + signatureLength > to)
             return false;
-        Need(to);
+        m_arriving.Need(to);
         return FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(to),
                          kFileEntrySignature.data(), static_cast<int32_t>(signatureLength)) >= 0;
     }
@@ -194,7 +181,7 @@ private:
         const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
         if (h + 1 + signatureLength > m_size)
             return m_size;
-        Need(m_size);
+        m_arriving.Need(m_size);
         const int32_t hit = FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(m_size),
                                       kFileEntrySignature.data(), static_cast<int32_t>(signatureLength));
         return hit >= 0 ? hit : m_size;
@@ -207,7 +194,7 @@ private:
         // Looking ahead costs no more than the entry's bytes or the bytes up to
         // the next signature, which the search reaches anyway.
         const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
-        Need(start + kCandidateReach);
+        m_arriving.Need(start + kCandidateReach);
         std::optional<ItemType> type = ContentCandidateAt(m_image, start, m_formats);
         // A descriptor in an entry starts with the entry's data, whatever
         // attribute comes first.
@@ -252,8 +239,8 @@ private:
         for (const FormatTraits& row : m_formats) {
             if (!row.Start.AnyLeadInEntry)
                 continue;
-            const WalkResult walk =
-                WalkLoaded(start, end, [&row](std::span<const uint8_t> bytes) { return row.Walk(bytes, true); });
+            const WalkResult walk = m_arriving.WalkLoaded(
+                start, end, [&row](std::span<const uint8_t> bytes) { return row.Walk(bytes, true); });
             m_work += walk.Examined;
             if (walk.Verdict != WalkVerdict::NoItem)
                 return row.Type;
@@ -268,7 +255,7 @@ private:
     {
         const int64_t start = entry.DataStart;
         const auto size = static_cast<int64_t>(entry.Size);
-        Need(start + size);
+        m_arriving.Need(start + size);
         FormatWalk walked = WalkCandidate(
             Row(type), m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
         m_work += walked.Walk.Examined;
@@ -322,7 +309,7 @@ private:
     // the search for candidates goes on.
     int64_t Consider(int64_t start)
     {
-        Need(start + kCandidateReach);
+        m_arriving.Need(start + kCandidateReach);
         if (HasFileEntrySignature(m_image, start - kEntryLeadOffset))
             return ConsiderSignature(start - kEntryLeadOffset);
         const std::optional<ItemType> type = ContentCandidateAt(m_image, start, m_formats);
@@ -383,45 +370,12 @@ private:
         return start + walk.End;
     }
 
-    // Waits until the bytes before end (at most the image's end) are loaded;
-    // returns how many are. Throws LoadStopped when the load failed.
-    int64_t Need(int64_t end)
-    {
-        end = std::min(end, m_size);
-        if (m_loaded >= end)
-            return m_loaded;
-        // Waiting for more than is needed spares the loader and the search a
-        // wake-up for every chunk the search would take as soon as it is in.
-        const int64_t loaded = m_arriving->WaitFor(std::min(m_size, end + kWaitAhead));
-        if (loaded < 0)
-            throw LoadStopped{};
-        return m_loaded = loaded;
-    }
-
-    // walk over the bytes from start to end, once the bytes it reads are
-    // loaded: the same answer as over all of them.
-    template <typename Walk>
-    std::invoke_result_t<const Walk&, std::span<const uint8_t>> WalkLoaded(int64_t start, int64_t end, const Walk& walk)
-    {
-        for (int64_t want = std::min(end, start + kWalkLead);;) {
-            const int64_t loaded = std::min(end, Need(want));
-            auto walked =
-                walk(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(loaded - start)));
-            if (loaded == end || ResultOf(walked).Examined + kWalkMargin <= loaded - start)
-                return walked;
-            want = std::min(end, start + 2 * (loaded - start));
-        }
-    }
-
-    static const WalkResult& ResultOf(const WalkResult& walk) noexcept { return walk; }
-    static const WalkResult& ResultOf(const FormatWalk& walk) noexcept { return walk.Walk; }
-
     // WalkCandidate of the candidate of type at start over the rest of the
     // image, once the bytes it reads are loaded.
     FormatWalk WalkCandidateLoaded(ItemType type, int64_t start, bool thorough)
     {
         const FormatTraits& row = Row(type);
-        return WalkLoaded(start, m_size, [&row, thorough](std::span<const uint8_t> bytes) {
+        return m_arriving.WalkLoaded(start, m_size, [&row, thorough](std::span<const uint8_t> bytes) {
             return WalkCandidate(row, bytes, thorough);
         });
     }
@@ -594,9 +548,7 @@ private:
     // Whether m_formats is kFormats, whose leads the vector scan knows.
     bool m_ownTable;
     ContentCandidateCursor m_candidates;
-    const LoadWatermark* m_arriving;
-    // The bytes known to be loaded.
-    int64_t m_loaded;
+    ArrivingImage m_arriving;
     // The decoders' checks of the items listed Complete, each with its item.
     CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
