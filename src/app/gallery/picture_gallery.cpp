@@ -128,6 +128,8 @@ PictureGallery::PictureGallery(QWidget* parent)
 
 PictureGallery::~PictureGallery()
 {
+    // The model goes first among the children: a sort in progress reads it.
+    m_sorted->setSourceModel(nullptr);
     m_model->Decoder().OnPreviewDecoded = nullptr;
     m_model->Decoder().RowWanted = nullptr;
 }
@@ -226,7 +228,7 @@ void PictureGallery::BuildDetails()
     head->setSortIndicatorClearable(true);
     head->setSortIndicator(-1, Qt::AscendingOrder);
     m_details->setSortingEnabled(true);
-    new SortBusyHint(head, kBusySortRows);
+    new SortBusyHint(head, m_sorted);
 }
 
 void PictureGallery::BuildActions()

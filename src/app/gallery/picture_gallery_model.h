@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture_search.h"
+#include "picture_sort_model.h"
 #include "thumbnail_decoder.h"
 
 #include <QAbstractTableModel>
@@ -18,7 +19,7 @@ namespace kestrix {
 // thumbnails come from its ThumbnailDecoder, asked only through ThumbnailRole
 // (what the grid paints). The image bytes must stay alive and unchanged until the
 // next SetPictures or Clear, or until the model is destroyed.
-class PictureGalleryModel : public QAbstractTableModel {
+class PictureGalleryModel : public QAbstractTableModel, public SortKeySource {
     Q_OBJECT
 public:
     // The columns of the detailed list; the grid shows the name column.
@@ -76,6 +77,9 @@ public:
     // frames, status); 0 for the text columns. row must exist.
     qlonglong NumberKey(int32_t row, int column) const;
     static bool IsTextColumn(int column) { return column == kNameColumn || column == kTypeColumn; }
+    // The keys SortRole gives, for sorting off the window's thread: the
+    // caption, the type's name and the SHA-256 as texts, the rest as NumberKey.
+    Reader SortKeys(int column) const override;
 
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(ItemStatus status);
@@ -104,6 +108,9 @@ private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
     const QString& Digest(int32_t row) const;
+    // The SHA-256 of picture's bytes in image; empty when they lie outside it.
+    static QString DigestOf(const FoundItem& picture, std::span<const uint8_t> image);
+    static qlonglong NumberKeyOf(const FoundItem& picture, int column);
     QString Offset(int32_t offset) const;
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);

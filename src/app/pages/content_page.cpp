@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -31,7 +30,7 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     m_sorted->setSortRole(ContentListModel::SortRole);
     m_table->setModel(m_sorted);
     m_table->setSortingEnabled(true);
-    new SortBusyHint(m_table->horizontalHeader(), kBusySortRows);
+    new SortBusyHint(m_table->horizontalHeader(), m_sorted);
     m_table->sortByColumn(2, Qt::AscendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -89,6 +88,8 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
 ContentPage::~ContentPage()
 {
     StopPlaying();
+    // The model goes first among the children: a sort in progress reads it.
+    m_sorted->setSourceModel(nullptr);
 }
 
 void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std::span<const uint8_t> image)

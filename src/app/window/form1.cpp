@@ -77,6 +77,9 @@ TForm1::~TForm1()
     m_hex1.PostNotice = nullptr;
     // The gallery, a child widget, outlives m_hex1; its decoders must not.
     m_allPictures->Clear();
+    // Their sorts in progress read the image too.
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        page->Model()->SetResults(nullptr);
     m_imageDigests->Stop();
 }
 
