@@ -222,8 +222,8 @@ TEST(PictureSortModel, ANewerSortWinsAndTheSelectionFollowsItsRows)
 }
 
 // A new list drops the order being worked out for the old one and is sorted
-// by the same column itself; a filter changed while a sort runs applies to the
-// order it gives.
+// by the same column itself. A filter changed while a sort runs is worked out
+// with it: the rows stay as they were until both are shown at once.
 TEST(PictureSortModel, ANewListDropsAPendingSortAndTheFilterAppliesToItsOrder)
 {
     PictureRows pictures;
@@ -247,10 +247,18 @@ TEST(PictureSortModel, ANewListDropsAPendingSortAndTheFilterAppliesToItsOrder)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sorted.Sorting(); }));
     sorted.sort(PictureGalleryModel::kNameColumn, Qt::AscendingOrder);
     sorted.SetNameFilter(QStringLiteral("b"));
-    // Still down by size until the order by name arrives.
-    EXPECT_EQ(SourceRows(sorted), (std::vector<int>{5, 0, 4, 3}));
+    EXPECT_TRUE(sorted.Sorting());
+    EXPECT_EQ(SourceRows(sorted), (std::vector<int>{5, 7, 2, 0, 4, 1, 6, 3}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sorted.Sorting(); }));
     EXPECT_EQ(SourceRows(sorted), (std::vector<int>{3, 5, 0, 4}));
+    // A filter alone, off the window's thread too.
+    sorted.SetOnlyFlawed(true);
+    EXPECT_TRUE(sorted.Sorting());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sorted.Sorting(); }));
+    EXPECT_EQ(SourceRows(sorted), std::vector<int>{});
+    sorted.SetNameFilter({});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sorted.Sorting(); }));
+    EXPECT_EQ(SourceRows(sorted), (std::vector<int>{2, 1, 6}));
 }
 
 }  // namespace

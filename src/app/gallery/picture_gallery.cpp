@@ -94,6 +94,12 @@ PictureGallery::PictureGallery(QWidget* parent)
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_sorted, signal, this, [this] { UpdateCounts(); });
     connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
+    // A long list is filtered off the window's thread: what it shows changes later.
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
+        UpdateCounts();
+        if (m_selection != nullptr)
+            UpdatePreviewRow();
+    });
 
     m_stack = new QStackedWidget(this);
     BuildGrid();

@@ -81,7 +81,7 @@ void PictureGalleryModel::SetPictures(std::vector<FoundItem> rows, std::span<con
     m_decoder->Reset({}, {});
     m_rows = std::move(rows);
     m_captions.clear();
-    m_digests.assign(m_rows.size(), QString());
+    m_digests.clear();
     m_image = image;
     m_decoder->Reset(m_rows, m_image);
     endResetModel();

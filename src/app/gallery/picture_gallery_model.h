@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrix {
@@ -80,6 +81,7 @@ public:
     // The keys SortRole gives, for sorting off the window's thread: the
     // caption, the type's name and the SHA-256 as texts, the rest as NumberKey.
     Reader SortKeys(int column) const override;
+    Reader StatusKeys() const override { return SortKeys(kStatusColumn); }
 
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(ItemStatus status);
@@ -123,7 +125,8 @@ private:
     bool m_hexOffsets = false;
     // RowCaption's texts; an empty vector until first asked.
     mutable std::vector<QString> m_captions;
-    mutable std::vector<QString> m_digests;
+    // The digests shown or copied so far, by row: most rows are never looked at.
+    mutable std::unordered_map<std::size_t, QString> m_digests;
 };
 
 }  // namespace kestrix

@@ -53,12 +53,12 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
     beginResetModel();
     m_results = std::move(results);
     m_rows.clear();
+    m_digests.clear();
     if (m_results)
         for (std::size_t i = 0; i < m_results->Found.Items.size(); ++i)
             if (KindOf(m_results->Found.Items[i].Type) == m_kind)
                 m_rows.push_back(i);
     ResetIcons();
-    m_digests.assign(m_rows.size(), QString());
     endResetModel();
 }
 
@@ -154,9 +154,10 @@ std::size_t ContentListModel::RowOfItem(std::size_t itemIndex) const
 QString ContentListModel::DigestOf(const FoundItem& item, std::size_t row) const
 {
     // Computed when first shown or copied: most rows are never looked at.
-    if (m_digests[row].isEmpty())
-        m_digests[row] = Digest(item);
-    return m_digests[row];
+    QString& digest = m_digests[row];
+    if (digest.isEmpty())
+        digest = Digest(item);
+    return digest;
 }
 
 QString ContentListModel::Digest(const FoundItem& item) const
@@ -245,6 +246,11 @@ QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int
     if (NumberKey(item, column, number))
         return number;
     return Cell(item, index, column).toLower();
+}
+
+SortKeySource::Reader ContentListModel::StatusKeys() const
+{
+    return SortKeys(kStatus);
 }
 
 SortKeySource::Reader ContentListModel::SortKeys(int column) const

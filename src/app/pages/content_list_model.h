@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrix {
@@ -75,6 +76,7 @@ public:
 
     // The keys SortRole gives, for sorting off the window's thread.
     Reader SortKeys(int column) const override;
+    Reader StatusKeys() const override;
 
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
@@ -104,7 +106,8 @@ private:
     std::shared_ptr<const ContentResults> m_results;
     std::vector<std::size_t> m_rows;
     QStringList m_headers;
-    mutable std::vector<QString> m_digests;
+    // The digests shown or copied so far, by row: most rows are never looked at.
+    mutable std::unordered_map<std::size_t, QString> m_digests;
     bool m_hexOffsets = false;
     // One row per MIDlet for the icon decoder: its icon's place in m_iconBytes
     // (an empty range when it has none of a known type).

@@ -28,6 +28,11 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     connect(m_filter, &FilterBar::Changed, this, [this] { SetFilter(m_filter->Text(), m_filter->OnlyFlawed()); });
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(ContentListModel::SortRole);
+    // A long list is filtered off the window's thread: what it shows changes later.
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
+        ShowCount();
+        SelectionChanged();
+    });
     m_table->setModel(m_sorted);
     m_table->setSortingEnabled(true);
     new SortBusyHint(m_table->horizontalHeader(), m_sorted);

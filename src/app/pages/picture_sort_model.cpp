@@ -43,9 +43,9 @@ bool StableSortRows(std::vector<int32_t>& rows, const Less& less, const std::ato
     return true;
 }
 
-// The keys of rows 0..count-1 read by key; false when cancel was set meanwhile.
-template <class Key, class Read>
-bool ReadKeys(std::vector<Key>& keys, int32_t count, const Read& key, const std::atomic<bool>& cancel)
+// The numbers of rows 0..count-1 read by key; false when cancel was set meanwhile.
+bool ReadNumbers(std::vector<qlonglong>& keys, int32_t count, const std::function<qlonglong(int32_t)>& key,
+                 const std::atomic<bool>& cancel)
 {
     keys.resize(static_cast<std::size_t>(count));
     for (int32_t row = 0; row < count; ++row) {
@@ -56,26 +56,69 @@ bool ReadKeys(std::vector<Key>& keys, int32_t count, const Read& key, const std:
     return true;
 }
 
+// The texts of rows 0..count-1 read by key, one after another in text: row's
+// from starts[row] to starts[row + 1]. Two blocks rather than a million
+// strings: the thread's allocations stay out of the window's way.
+bool ReadTexts(std::vector<char16_t>& text, std::vector<std::size_t>& starts, int32_t count,
+               const std::function<QString(int32_t)>& key, const std::atomic<bool>& cancel)
+{
+    starts.resize(static_cast<std::size_t>(count) + 1);
+    for (int32_t row = 0; row < count; ++row) {
+        if (cancel.load(std::memory_order_relaxed))
+            return false;
+        starts[static_cast<std::size_t>(row)] = text.size();
+        const QString value = key(row);
+        text.insert(text.end(), value.utf16(), value.utf16() + value.size());
+    }
+    starts.back() = text.size();
+    return true;
+}
+
 }  // namespace
 
-// One sort of every source row by one column, run on the window's thread or a
-// thread of its own; Result is the order, descending already reversed.
+// The order of every source row by one column, or the filter's verdict on
+// every row, or both, worked out on the window's thread or a thread of its
+// own. Sorted stays empty for the search's order, Accepted when every row passes.
 struct PictureSortModel::Job {
     int32_t Rows = 0;
+    // What is worked out: the order (by Keys when set) and the verdicts (by Accept when set).
+    bool Sort = false;
+    bool Filter = false;
     Qt::SortOrder Order = Qt::AscendingOrder;
     SortKeySource::Reader Keys;
+    std::function<bool(int32_t row)> Accept;
     std::atomic<bool> Cancel{false};
-    std::vector<int32_t> Result;
+    std::vector<int32_t> Sorted;
+    std::vector<uint8_t> Accepted;
+
+    bool Busy() const { return Keys.Number || Keys.Text || Accept; }
 
     // False when cancelled.
-    bool Run()
+    bool Run() { return RunFilter() && RunSort(); }
+
+    bool RunFilter()
     {
+        if (!Accept)
+            return true;
+        Accepted.resize(static_cast<std::size_t>(Rows));
+        for (int32_t row = 0; row < Rows; ++row) {
+            if (Cancel.load(std::memory_order_relaxed))
+                return false;
+            Accepted[static_cast<std::size_t>(row)] = Accept(row) ? 1 : 0;
+        }
+        return true;
+    }
+
+    bool RunSort()
+    {
+        if (!Keys.Number && !Keys.Text)
+            return true;
         std::vector<int32_t> rows(static_cast<std::size_t>(Rows));
         std::iota(rows.begin(), rows.end(), 0);
         bool done = false;
         if (Keys.Number) {
             std::vector<qlonglong> keys;
-            done = ReadKeys(keys, Rows, Keys.Number, Cancel) &&
+            done = ReadNumbers(keys, Rows, Keys.Number, Cancel) &&
                    StableSortRows(
                        rows,
                        [&keys](int32_t a, int32_t b) {
@@ -83,22 +126,22 @@ struct PictureSortModel::Job {
                        },
                        Cancel);
         } else {
-            std::vector<QString> keys;
-            done =
-                ReadKeys(keys, Rows, Keys.Text, Cancel) &&
-                StableSortRows(
-                    rows,
-                    [&keys](int32_t a, int32_t b) {
-                        return NaturalCompare(keys[static_cast<std::size_t>(a)], keys[static_cast<std::size_t>(b)]) < 0;
-                    },
-                    Cancel);
+            std::vector<char16_t> text;
+            std::vector<std::size_t> starts;
+            const auto key = [&](int32_t row) {
+                const std::size_t start = starts[static_cast<std::size_t>(row)];
+                return QStringView(text.data() + start, starts[static_cast<std::size_t>(row) + 1] - start);
+            };
+            done = ReadTexts(text, starts, Rows, Keys.Text, Cancel) &&
+                   StableSortRows(
+                       rows, [&key](int32_t a, int32_t b) { return NaturalCompare(key(a), key(b)) < 0; }, Cancel);
         }
         if (!done)
             return false;
         // Rows of equal keys keep the search's order going up, and the reverse going down.
         if (Order == Qt::DescendingOrder)
             std::reverse(rows.begin(), rows.end());
-        Result = std::move(rows);
+        Sorted = std::move(rows);
         return true;
     }
 };
@@ -153,8 +196,7 @@ void PictureSortModel::SetNameFilter(const QString& text)
     if (name == m_name)
         return;
     m_name = name;
-    Filter();
-    Relayout(QAbstractItemModel::NoLayoutChangeHint);
+    Request(false, true, false);
 }
 
 void PictureSortModel::SetOnlyFlawed(bool value)
@@ -162,38 +204,46 @@ void PictureSortModel::SetOnlyFlawed(bool value)
     if (value == m_onlyFlawed)
         return;
     m_onlyFlawed = value;
-    Filter();
-    Relayout(QAbstractItemModel::NoLayoutChangeHint);
+    Request(false, true, false);
 }
 
-bool PictureSortModel::Accepts(int sourceRow) const
+std::function<bool(int32_t row)> PictureSortModel::AcceptOf() const
 {
-    const QModelIndex first = sourceModel()->index(sourceRow, 0);
-    if (m_onlyFlawed) {
-        const auto status = static_cast<ItemStatus>(first.data(PictureGalleryModel::PictureStatusRole).toInt());
-        if (status != ItemStatus::Truncated && status != ItemStatus::Damaged)
-            return false;
+    if (!Filtering())
+        return {};
+    std::function<QString(int32_t)> name;
+    std::function<qlonglong(int32_t)> status;
+    if (m_keys != nullptr) {
+        if (!m_name.isEmpty())
+            name = m_keys->SortKeys(0).Text;
+        if (m_onlyFlawed)
+            status = m_keys->StatusKeys().Number;
+    } else {
+        // Another model's data are read here, on the window's thread: the thread gets a copy.
+        const QAbstractItemModel& source = *sourceModel();
+        auto names = std::make_shared<std::vector<QString>>();
+        auto statuses = std::make_shared<std::vector<qlonglong>>();
+        for (int row = 0; row < source.rowCount(); ++row) {
+            const QModelIndex first = source.index(row, 0);
+            names->push_back(first.data().toString());
+            statuses->push_back(first.data(PictureGalleryModel::PictureStatusRole).toLongLong());
+        }
+        name = [names](int32_t row) { return (*names)[static_cast<std::size_t>(row)]; };
+        status = [statuses](int32_t row) { return (*statuses)[static_cast<std::size_t>(row)]; };
     }
-    if (m_name.isEmpty())
-        return true;
-    const QString name = m_pictures != nullptr ? m_pictures->RowCaption(sourceRow) : first.data().toString();
-    return name.contains(m_name, Qt::CaseInsensitive);
+    return [text = m_name, onlyFlawed = m_onlyFlawed, name, status](int32_t row) {
+        if (onlyFlawed) {
+            const auto flaw = static_cast<ItemStatus>(status(row));
+            if (flaw != ItemStatus::Truncated && flaw != ItemStatus::Damaged)
+                return false;
+        }
+        return text.isEmpty() || name(row).contains(text, Qt::CaseInsensitive);
+    };
 }
 
 int PictureSortModel::SourceRows() const
 {
     return sourceModel() != nullptr ? sourceModel()->rowCount() : 0;
-}
-
-void PictureSortModel::Filter()
-{
-    m_accepted.clear();
-    if (!Filtering())
-        return;
-    const int rows = SourceRows();
-    m_accepted.resize(static_cast<std::size_t>(rows));
-    for (int row = 0; row < rows; ++row)
-        m_accepted[static_cast<std::size_t>(row)] = Accepts(row) ? 1 : 0;
 }
 
 void PictureSortModel::Map()
@@ -260,55 +310,73 @@ SortKeySource::Reader PictureSortModel::KeysOf(int column) const
     return reader;
 }
 
+bool PictureSortModel::Ordering() const noexcept
+{
+    return m_job && (m_job->Keys.Number || m_job->Keys.Text);
+}
+
 void PictureSortModel::sort(int column, Qt::SortOrder order)
 {
     m_column = column;
     m_order = order;
-    StartSort(false);
+    Request(true, false, false);
 }
 
-void PictureSortModel::StartSort(bool quiet)
+void PictureSortModel::Request(bool sort, bool filter, bool quiet)
 {
-    StopJob();
-    const int rows = SourceRows();
-    if (m_column < 0 || rows == 0 || m_column >= sourceModel()->columnCount()) {
-        m_sorted.clear();
-    } else {
-        auto job = std::make_shared<Job>();
-        job->Rows = rows;
-        job->Order = m_order;
-        job->Keys = KeysOf(m_column);
-        if (rows >= m_backgroundFrom) {
-            m_job = job;
-            m_thread = std::thread([this, job] {
-                if (job->Run())
-                    QMetaObject::invokeMethod(
-                        this, [this, job] { Finish(job); }, Qt::QueuedConnection);
-            });
-            // Until the order arrives, a new list shows in the search's order, an old one as it was.
-            if (quiet)
-                Map();
-            emit SortingChanged(true);
-            return;
-        }
-        job->Run();
-        m_sorted = std::move(job->Result);
+    // What the job in progress was to work out is worked out again, with what is asked now.
+    if (m_job) {
+        sort = sort || m_job->Sort;
+        filter = filter || m_job->Filter;
+        StopJob();
     }
+    const int rows = SourceRows();
+    auto job = std::make_shared<Job>();
+    job->Rows = rows;
+    job->Sort = sort;
+    job->Filter = filter;
+    job->Order = m_order;
+    if (sort && rows > 0 && m_column >= 0 && m_column < sourceModel()->columnCount())
+        job->Keys = KeysOf(m_column);
+    if (filter && rows > 0)
+        job->Accept = AcceptOf();
+    if (rows >= m_backgroundFrom && job->Busy()) {
+        m_job = job;
+        m_thread = std::thread([this, job] {
+            if (job->Run())
+                QMetaObject::invokeMethod(
+                    this, [this, job] { Finish(job); }, Qt::QueuedConnection);
+        });
+        // Until the job is done, a new list shows unsorted and unfiltered, an old one as it was.
+        if (quiet)
+            Map();
+        emit SortingChanged(true);
+        return;
+    }
+    job->Run();
+    Apply(*job, quiet);
+}
+
+void PictureSortModel::Apply(Job& job, bool quiet)
+{
+    if (job.Sort)
+        m_sorted = std::move(job.Sorted);
+    if (job.Filter)
+        m_accepted = std::move(job.Accepted);
     if (quiet)
         Map();
     else
-        Relayout(QAbstractItemModel::VerticalSortHint);
+        Relayout(job.Filter ? QAbstractItemModel::NoLayoutChangeHint : QAbstractItemModel::VerticalSortHint);
 }
 
 void PictureSortModel::Finish(const std::shared_ptr<Job>& job)
 {
-    // An order posted just before its sort was stopped is dropped.
+    // What was posted just before its job was stopped is dropped.
     if (job != m_job)
         return;
     m_thread.join();
     m_job.reset();
-    m_sorted = std::move(job->Result);
-    Relayout(QAbstractItemModel::VerticalSortHint);
+    Apply(*job, false);
     emit SortingChanged(false);
 }
 
@@ -332,9 +400,9 @@ void PictureSortModel::setSourceModel(QAbstractItemModel* model)
     if (sourceModel() != nullptr)
         disconnect(sourceModel(), nullptr, this, nullptr);
     QAbstractProxyModel::setSourceModel(model);
-    m_pictures = qobject_cast<const PictureGalleryModel*>(model);
     m_keys = dynamic_cast<const SortKeySource*>(model);
     m_sorted.clear();
+    m_accepted.clear();
     if (model != nullptr) {
         connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &PictureSortModel::SourceAboutToBeReset);
         connect(model, &QAbstractItemModel::modelReset, this, &PictureSortModel::SourceReset);
@@ -353,10 +421,8 @@ void PictureSortModel::setSourceModel(QAbstractItemModel* model)
         connect(model, &QAbstractItemModel::rowsMoved, this, &PictureSortModel::SourceReset);
         connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, &PictureSortModel::SourceAboutToBeReset);
         connect(model, &QAbstractItemModel::layoutChanged, this, &PictureSortModel::SourceReset);
-        Filter();
-        StartSort(true);
+        Request(true, true, true);
     } else {
-        m_accepted.clear();
         Map();
     }
     endResetModel();
@@ -372,8 +438,8 @@ void PictureSortModel::SourceAboutToBeReset()
 void PictureSortModel::SourceReset()
 {
     m_sorted.clear();
-    Filter();
-    StartSort(true);
+    m_accepted.clear();
+    Request(true, true, true);
     endResetModel();
 }
 

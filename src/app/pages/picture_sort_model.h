@@ -28,6 +28,8 @@ public:
         std::function<QString(int32_t row)> Text;
     };
     virtual Reader SortKeys(int column) const = 0;
+    // The ItemStatus of each row (as a number), read as SortKeys' are.
+    virtual Reader StatusKeys() const = 0;
 
 protected:
     ~SortKeySource() = default;
@@ -42,14 +44,14 @@ protected:
 // answers PictureGalleryModel::PictureStatusRole with an ItemStatus (as an int)
 // can be shown through it.
 //
-// A list of BackgroundFrom() rows or more is sorted on a thread of its own,
-// from its SortKeySource's keys (or, for another source, a copy of its
-// sortRole data taken on the window's thread); the order is applied in one
-// layout change, persistent indexes (selection, current row) following their
-// rows. Until then the rows keep their order and Sorting() is true. A newer
-// sort, a reset of the source or the model's end stops the sort in progress
-// and drops its result; a filter changed meanwhile applies to the order when
-// it arrives.
+// A list of BackgroundFrom() rows or more is sorted and filtered on a thread
+// of its own, from its SortKeySource's keys (or, for another source, a copy of
+// its data taken on the window's thread); the result is applied in one layout
+// change, persistent indexes (selection, current row) following their rows.
+// Until then the rows stay as they were and Sorting() is true. A newer sort or
+// filter stops the job in progress and works out what it was to work out
+// again with what is asked now; a reset of the source or the model's end stops
+// it and drops its result.
 class PictureSortModel : public QAbstractProxyModel {
     Q_OBJECT
 public:
@@ -76,8 +78,10 @@ public:
     // Lists of this many rows or more are sorted off the window's thread (kBusySortRows unless set).
     void SetBackgroundFrom(int rows) noexcept { m_backgroundFrom = rows; }
     int BackgroundFrom() const noexcept { return m_backgroundFrom; }
-    // Whether a sort runs off the window's thread, its order not yet shown.
+    // Whether a sort or a filter runs off the window's thread, its result not yet shown.
     bool Sorting() const noexcept { return m_job != nullptr; }
+    // Whether that job orders the rows (otherwise it only filters them).
+    bool Ordering() const noexcept;
     // The column (-1: the search's order) and direction last asked for.
     int SortColumn() const noexcept { return m_column; }
     Qt::SortOrder SortOrder() const noexcept { return m_order; }
@@ -95,8 +99,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 signals:
-    // A sort off the window's thread started (true) or ended (false), whether
-    // its order was shown or dropped.
+    // A sort or filter off the window's thread started (true) or ended
+    // (false), whether its result was shown or dropped.
     void SortingChanged(bool sorting);
 
 private:
@@ -104,16 +108,17 @@ private:
 
     int SourceRows() const;
     SortKeySource::Reader KeysOf(int column) const;
-    bool Accepts(int sourceRow) const;
-    // The filter's verdict on every source row, and the mapping both ways from
-    // it and the sorted order; no signal.
-    void Filter();
+    // The filter's verdict on a row, callable on any thread; empty without a filter.
+    std::function<bool(int32_t row)> AcceptOf() const;
+    // The mapping both ways from the order and the filter's verdicts; no signal.
     void Map();
     // Map() in one layout change, persistent indexes following their rows.
     void Relayout(QAbstractItemModel::LayoutChangeHint hint);
-    // Orders the rows by the column asked for: at once for a short list (with
-    // a layout change unless quiet), otherwise on a thread of its own.
-    void StartSort(bool quiet);
+    // Works out the order (sort) or the filter's verdicts (filter) as now
+    // asked for: at once for a short list, shown in a layout change unless
+    // quiet, otherwise on a thread of its own.
+    void Request(bool sort, bool filter, bool quiet);
+    void Apply(Job& job, bool quiet);
     void Finish(const std::shared_ptr<Job>& job);
     // Stops the sort in progress, if any, and waits for its thread.
     void StopJob();
@@ -127,8 +132,6 @@ private:
     int m_backgroundFrom = kBusySortRows;
     int m_column = -1;
     Qt::SortOrder m_order = Qt::AscendingOrder;
-    // The source when it is the gallery's own model: its captions are read without QVariant.
-    const class PictureGalleryModel* m_pictures = nullptr;
     const SortKeySource* m_keys = nullptr;
     // Every source row in the order shown (empty: the source's order), the
     // filter's verdicts (empty: every row passes), and the mapping both ways.

@@ -18,7 +18,8 @@ QStatusBar* StatusBarOf(QWidget* widget)
 
 }  // namespace
 
-SortBusyHint::SortBusyHint(QHeaderView* header, PictureSortModel* model) : QObject(header), m_header(header)
+SortBusyHint::SortBusyHint(QHeaderView* header, PictureSortModel* model)
+    : QObject(header), m_header(header), m_model(model)
 {
     connect(model, &PictureSortModel::SortingChanged, this, &SortBusyHint::Show);
 }
@@ -37,12 +38,13 @@ void SortBusyHint::Show(bool sorting)
     QStatusBar* bar = StatusBarOf(m_header);
     if (sorting) {
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        m_message = m_model->Ordering() ? QStringLiteral("Сортировка…") : QStringLiteral("Фильтрация…");
         if (bar != nullptr)
-            bar->showMessage(QStringLiteral("Сортировка…"));
+            bar->showMessage(m_message);
         return;
     }
     QGuiApplication::restoreOverrideCursor();
-    if (bar != nullptr && bar->currentMessage() == QStringLiteral("Сортировка…"))
+    if (bar != nullptr && bar->currentMessage() == m_message)
         bar->clearMessage();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QHeaderView;
 
@@ -8,10 +9,11 @@ namespace kestrix {
 
 class PictureSortModel;
 
-// Shows that a long table is being sorted off the window's thread: while
-// model sorts (PictureSortModel::Sorting), the cursor is busy over the
-// window and its status bar says "Сортировка…"; both return when the new
-// order is shown or the sort is dropped. Owned by header.
+// Shows that a long table is being sorted or filtered off the window's
+// thread: while model works (PictureSortModel::Sorting), the cursor is busy
+// and the window's status bar says "Сортировка…" (or "Фильтрация…" when the
+// job only filters); both return when the result is shown or dropped. Owned
+// by header.
 class SortBusyHint : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +24,8 @@ private:
     void Show(bool sorting);
 
     QHeaderView* m_header;
+    PictureSortModel* m_model;
+    QString m_message;
     bool m_busy = false;
 };
 

@@ -269,12 +269,9 @@ void TForm1::SearchAllContent()
                                                const std::atomic<bool>& cancel) {
             return CheckSound(type, bytes, cancel);
         };
-        std::optional<ContentFound> found = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
-        if (TellIfStopped() || !found)
+        std::shared_ptr<ContentResults> results = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
+        if (TellIfStopped() || !results)
             return;
-        auto results = std::make_shared<ContentResults>();
-        results->Captions = ContentCaptions(found->Items);
-        results->Found = std::move(*found);
         std::vector<FoundItem> pictures;
         for (const FoundItem& item : results->Found.Items)
             if (KindOf(item.Type) == ContentKind::Picture)

@@ -45,16 +45,24 @@ std::vector<FoundItem> ScanSession::RunPictures(THexBuffer& image, ProgressGauge
     return found && !m_cancelled ? std::move(*found) : std::vector<FoundItem>{};
 }
 
-std::optional<ContentFound> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,
-                                                    const PictureDecodeCheck& check, const SoundDecodeCheck& soundCheck)
+std::shared_ptr<ContentResults> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,
+                                                        const PictureDecodeCheck& check,
+                                                        const SoundDecodeCheck& soundCheck)
 {
-    std::optional<ContentFound> found;
+    std::shared_ptr<ContentResults> results;
     const std::span<const uint8_t> bytes = image.Bytes();
-    RunInBackground(
-        gauge, [&](BackgroundWork& work) { found = FindAllContent(bytes, BackgroundHooks(work, check), soundCheck); });
+    RunInBackground(gauge, [&](BackgroundWork& work) {
+        std::optional<ContentFound> found = FindAllContent(bytes, BackgroundHooks(work, check), soundCheck);
+        if (!found)
+            return;
+        // A million items' captions take a second or more: not on the window's thread.
+        results = std::make_shared<ContentResults>();
+        results->Captions = ContentCaptions(found->Items);
+        results->Found = std::move(*found);
+    });
     if (m_cancelled)
-        return std::nullopt;
-    return found;
+        return nullptr;
+    return results;
 }
 
 ScanHooks ScanSession::BackgroundHooks(BackgroundWork& work, const PictureDecodeCheck& check)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content_list_model.h"
 #include "content_search.h"
 #include "found_rows.h"
 #include "list_kind.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -56,9 +58,10 @@ public:
 
     // Runs the content search over image (FindAllContent) off the window's
     // thread with the strict picture check and the sound decoders' check,
-    // showing its progress on gauge. None when the search was cancelled.
-    std::optional<ContentFound> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
-                                           const SoundDecodeCheck& soundCheck);
+    // showing its progress on gauge. What it found with the items' captions;
+    // null when the search was cancelled.
+    std::shared_ptr<ContentResults> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
+                                               const SoundDecodeCheck& soundCheck);
     // Runs work on a thread of its own while the window keeps answering, its
     // commands off as during a scan and the gauge showing work's progress.
     // Returns when work has returned; rethrows what work threw. False when
