@@ -283,6 +283,7 @@ void PictureGallery::UpdateCounts()
 std::vector<int32_t> PictureGallery::ShownRows() const
 {
     std::vector<int32_t> rows;
+    m_sorted->Settle();
     const int count = m_sorted->rowCount();
     rows.reserve(static_cast<std::size_t>(count));
     for (int r = 0; r < count; ++r)

@@ -118,7 +118,8 @@ void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 
 void ContentPage::ShowCount()
 {
-    m_filter->SetCounts(ShownCount(), RowCount());
+    // As shown now: a filter still being worked out counts when it is shown.
+    m_filter->SetCounts(m_sorted->rowCount(), RowCount());
     // The filter bar tells how many are shown; here only how many were found.
     if (RowCount() == 0)
         m_count->clear();
@@ -128,12 +129,14 @@ void ContentPage::ShowCount()
 
 int ContentPage::ShownCount() const
 {
+    m_sorted->Settle();
     return m_sorted->rowCount();
 }
 
 std::vector<bool> ContentPage::ShownItems() const
 {
     std::vector<bool> shown(Results() != nullptr ? Results()->Found.Items.size() : 0, false);
+    m_sorted->Settle();
     for (int row = 0; row < m_sorted->rowCount(); ++row)
         shown[m_model->ItemOf(m_sorted->mapToSource(m_sorted->index(row, 0)).row())] = true;
     return shown;

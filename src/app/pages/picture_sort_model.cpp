@@ -90,6 +90,8 @@ struct PictureSortModel::Job {
     std::atomic<bool> Cancel{false};
     std::vector<int32_t> Sorted;
     std::vector<uint8_t> Accepted;
+    // Set by the thread when Run has worked everything out; read once it has ended.
+    bool Done = false;
 
     bool Busy() const { return Keys.Number || Keys.Text || Accept; }
 
@@ -343,7 +345,12 @@ void PictureSortModel::Request(bool sort, bool filter, bool quiet)
     if (rows >= m_backgroundFrom && job->Busy()) {
         m_job = job;
         m_thread = std::thread([this, job] {
-            if (job->Run())
+            try {
+                job->Done = job->Run();
+            } catch (...) {
+                // Out of memory for the keys: the rows stay as they are.
+            }
+            if (!job->Cancel.load())
                 QMetaObject::invokeMethod(
                     this, [this, job] { Finish(job); }, Qt::QueuedConnection);
         });
@@ -374,9 +381,18 @@ void PictureSortModel::Finish(const std::shared_ptr<Job>& job)
     // What was posted just before its job was stopped is dropped.
     if (job != m_job)
         return;
+    Settle();
+}
+
+void PictureSortModel::Settle()
+{
+    if (!m_job)
+        return;
     m_thread.join();
+    const std::shared_ptr<Job> job = std::move(m_job);
     m_job.reset();
-    Apply(*job, false);
+    if (job->Done)
+        Apply(*job, false);
     emit SortingChanged(false);
 }
 

@@ -82,6 +82,9 @@ public:
     bool Sorting() const noexcept { return m_job != nullptr; }
     // Whether that job orders the rows (otherwise it only filters them).
     bool Ordering() const noexcept;
+    // Waits for the job in progress, if any, and shows its result: for a
+    // command that acts on the rows as sorted and filtered.
+    void Settle();
     // The column (-1: the search's order) and direction last asked for.
     int SortColumn() const noexcept { return m_column; }
     Qt::SortOrder SortOrder() const noexcept { return m_order; }
