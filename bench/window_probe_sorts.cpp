@@ -2,7 +2,7 @@
 // lists of a content search, and how long the process takes to end after its
 // window closes.
 //
-//   window_probe --sorts IMAGE
+//   window_probe --sorts IMAGE [PNG]
 //   window_probe --close-times IMAGE
 //
 // --sorts runs the content search, then on the page of most items (and on
@@ -10,6 +10,7 @@
 // by start, filters the names and saves what the filter shows, each with a
 // 1 ms timer firing around it: the longest time between two firings is how
 // long the window did not answer. A sort counts until its order is shown.
+// With PNG, the window as the first sort runs is saved there.
 //
 // --close-times starts this program again for each case (nothing, each scan,
 // a sound played), which opens the image, does what the case says, closes
@@ -104,16 +105,23 @@ Figure Timed(const char* what, int rows, const std::function<void()>& command)
     return {what, rows, Milliseconds(gap), Milliseconds(time)};
 }
 
-// Sorts, filters and saves one page's list; view shows model.
-void ProbeList(ProbeWindow& probe, QAbstractItemView& view, PictureSortModel& model, FilterBar& filter)
+// Sorts, filters and saves one page's list; view shows model. With shot, the
+// window is saved there as the first sort runs.
+void ProbeList(ProbeWindow& probe, QAbstractItemView& view, PictureSortModel& model, FilterBar& filter,
+               const QString& shot)
 {
     const int rows = model.rowCount();
+    QString pending = shot;
     const auto sortBy = [&](int column, Qt::SortOrder order) {
-        return [&view, &model, column, order] {
+        return [&view, &model, &probe, &pending, column, order] {
             if (auto* tree = qobject_cast<QTreeView*>(&view))
                 tree->sortByColumn(column, order);
             else if (auto* table = qobject_cast<QTableView*>(&view))
                 table->sortByColumn(column, order);
+            RunEventsFor(100);
+            if (!pending.isEmpty() && model.Sorting() && !probe.Form->grab().save(pending, "PNG"))
+                std::fprintf(stderr, "window_probe: cannot write %s\n", pending.toLocal8Bit().constData());
+            pending.clear();
             while (model.Sorting())
                 QApplication::processEvents(QEventLoop::AllEvents, 5);
         };
@@ -141,7 +149,7 @@ void ProbeList(ProbeWindow& probe, QAbstractItemView& view, PictureSortModel& mo
     Print(Timed("search's order", rows, sortBy(-1, Qt::AscendingOrder)));
 }
 
-int RunSorts(ProbeWindow& probe)
+int RunSorts(ProbeWindow& probe, const QString& shot)
 {
     TForm1& form = *probe.Form;
     std::printf("image: %s (%d MiB), platform %s\n", probe.Image.toLocal8Bit().constData(),
@@ -158,7 +166,7 @@ int RunSorts(ProbeWindow& probe)
         RunEventsFor(100);
         std::printf("page %s\n", form.Page()->tabText(form.Page()->currentIndex()).toUtf8().constData());
         ProbeList(probe, *largest->Table(), *qobject_cast<PictureSortModel*>(largest->Table()->model()),
-                  *largest->Filter());
+                  *largest->Filter(), shot);
     }
     PictureGallery& gallery = *form.AllPictures();
     if (!gallery.Rows().empty()) {
@@ -166,7 +174,7 @@ int RunSorts(ProbeWindow& probe)
         gallery.SetMode(PictureGallery::ViewMode::Details);
         RunEventsFor(100);
         std::printf("page Все картинки\n");
-        ProbeList(probe, *gallery.Details(), gallery.Sorted(), *gallery.Filter());
+        ProbeList(probe, *gallery.Details(), gallery.Sorted(), *gallery.Filter(), {});
     }
     return probe.Error.isEmpty() ? 0 : 1;
 }
@@ -204,8 +212,15 @@ int RunCloseCase(ProbeWindow& probe, const QString& what)
         },
         Qt::QueuedConnection);
     const int code = QApplication::exec();
+    const auto mark = [](const char* what) {
+        std::printf("%s %lld\n", what, static_cast<long long>(MonotonicNs()));
+        std::fflush(stdout);
+    };
+    mark("left-loop");
     probe.Form.reset();
+    mark("window-gone");
     probe.App.reset();
+    mark("application-gone");
     return code;
 }
 
@@ -222,9 +237,18 @@ int RunCloseTimes(const QString& self, const QString& image)
         }
         const int64_t ended = MonotonicNs();
         int64_t closing = 0;
-        for (const QByteArray& line : child.readAllStandardOutput().split('\n'))
-            if (line.startsWith("closing "))
-                closing = line.mid(8).toLongLong();
+        QString steps;
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() != 2)
+                continue;
+            if (words[0] == "closing")
+                closing = words[1].toLongLong();
+            else if (closing != 0)
+                steps += QStringLiteral(" %1 %2")
+                             .arg(QString::fromLatin1(words[0]))
+                             .arg(static_cast<double>(words[1].toLongLong() - closing) / 1e6, 0, 'f', 1);
+        }
         const QByteArray said = child.readAllStandardError();
         const QString playing = said.contains("playing: yes")  ? QStringLiteral(" (played)")
                                 : said.contains("playing: no") ? QStringLiteral(" (no audio output: not played)")
@@ -232,8 +256,8 @@ int RunCloseTimes(const QString& self, const QString& image)
         if (closing == 0)
             std::printf("%-10s %14s\n", what, "no close");
         else
-            std::printf("%-10s %14.1f%s\n", what, static_cast<double>(ended - closing) / 1e6,
-                        playing.toUtf8().constData());
+            std::printf("%-10s %14.1f%s (from the close:%s)\n", what, static_cast<double>(ended - closing) / 1e6,
+                        playing.toUtf8().constData(), steps.toUtf8().constData());
         std::fflush(stdout);
     }
     return 0;
@@ -249,14 +273,17 @@ int RunSortProbe(int argc, char** argv)
         return RunCloseTimes(QCoreApplication::applicationFilePath(), QString::fromLocal8Bit(argv[2]));
     }
     const bool closeCase = mode == QStringLiteral("--close-after") && argc == 4;
-    if (!(mode == QStringLiteral("--sorts") && argc == 3) && !closeCase) {
-        std::fprintf(stderr, "usage: window_probe --sorts IMAGE\n       window_probe --close-times IMAGE\n");
+    const bool sorts = mode == QStringLiteral("--sorts") && (argc == 3 || argc == 4);
+    if (!sorts && !closeCase) {
+        std::fprintf(stderr, "usage: window_probe --sorts IMAGE [PNG]\n       window_probe --close-times IMAGE\n");
         return 2;
     }
+    const QString image = QString::fromLocal8Bit(argv[closeCase ? 3 : 2]);
+    const QString shot = sorts && argc == 4 ? QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath() : QString();
     ProbeWindow probe;
-    if (!probe.Home.isValid() || !probe.Open(argc, argv, QString::fromLocal8Bit(argv[argc - 1])))
+    if (!probe.Home.isValid() || !probe.Open(argc, argv, image))
         return 1;
-    return closeCase ? RunCloseCase(probe, QString::fromLocal8Bit(argv[2])) : RunSorts(probe);
+    return closeCase ? RunCloseCase(probe, QString::fromLocal8Bit(argv[2])) : RunSorts(probe, shot);
 }
 
 }  // namespace kestrix::bench
