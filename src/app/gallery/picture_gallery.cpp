@@ -91,15 +91,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     bar->addWidget(m_filter, 1);
     layout->addLayout(bar);
     connect(m_filter, &FilterBar::Changed, this, [this] { FilterChanged(); });
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
-    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
-    // A long list is filtered off the window's thread: what it shows changes later.
-    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
-        UpdateCounts();
-        if (m_selection != nullptr)
-            UpdatePreviewRow();
-    });
+    FollowShownRows();
 
     m_stack = new QStackedWidget(this);
     BuildGrid();
@@ -138,6 +130,19 @@ PictureGallery::~PictureGallery()
     m_sorted->setSourceModel(nullptr);
     m_model->Decoder().OnPreviewDecoded = nullptr;
     m_model->Decoder().RowWanted = nullptr;
+}
+
+void PictureGallery::FollowShownRows()
+{
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
+    // A long list is filtered off the window's thread: what it shows changes later.
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
+        UpdateCounts();
+        if (m_selection != nullptr)
+            UpdatePreviewRow();
+    });
 }
 
 void PictureGallery::BuildGrid()

@@ -138,6 +138,8 @@ signals:
 
 private:
     void BuildGrid();
+    // Keeps the counts and the large view up with the rows the views show.
+    void FollowShownRows();
     void BuildActions();
     void FilterChanged();
     void UpdateCounts();
