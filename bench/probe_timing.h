@@ -59,5 +59,8 @@ inline qint64 TimeWithPing(const std::function<void()>& command, qint64& longest
 
 // The hex view's probe (window_probe_hex.cpp): window_probe --hex ... IMAGE.
 int RunHexProbe(int argc, char** argv);
+// The sorts' and the close's probe (window_probe_sorts.cpp): window_probe
+// --sorts IMAGE, --close-times IMAGE (and --close-after CASE IMAGE, its child).
+int RunSortProbe(int argc, char** argv);
 
 }  // namespace kestrix::bench

@@ -138,6 +138,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && QByteArray(argv[1]) == "--hex")
         return kestrix::bench::RunHexProbe(argc, argv);
+    if (argc > 1 && (QByteArray(argv[1]) == "--sorts" || QByteArray(argv[1]).startsWith("--close-")))
+        return kestrix::bench::RunSortProbe(argc, argv);
     QString screenshot;
     QString openDialog;
     QString pictures;

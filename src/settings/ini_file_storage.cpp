@@ -169,16 +169,22 @@ QString IniFileStorage::ReadString(const QString& section, const QString& ident,
 
 void IniFileStorage::WriteString(const QString& section, const QString& ident, const QString& value)
 {
+    WriteStrings(section, {{ident, value}});
+}
+
+void IniFileStorage::WriteStrings(const QString& section, const QList<QPair<QString, QString>>& values)
+{
     const auto fail = [this] {
         throw IniFileError(FormatMessage("Unable to write to %s", {m_fileName.toStdString()}));
     };
-    const QString trimmedSection = section.trimmed();
-    const QString trimmedIdent = ident.trimmed();
-    if (trimmedSection.isEmpty() || trimmedIdent.isEmpty() || HasLineBreak(section) || HasLineBreak(ident) ||
-        HasLineBreak(value) || section.contains(QLatin1Char(']')) || ident.contains(QLatin1Char('=')) ||
-        trimmedIdent.startsWith(QLatin1Char('[')) || trimmedIdent.startsWith(QLatin1Char(';')) ||
-        trimmedIdent.startsWith(QLatin1Char('#')))
-        fail();
+    for (const auto& [ident, value] : values) {
+        const QString trimmedIdent = ident.trimmed();
+        if (section.trimmed().isEmpty() || trimmedIdent.isEmpty() || HasLineBreak(section) || HasLineBreak(ident) ||
+            HasLineBreak(value) || section.contains(QLatin1Char(']')) || ident.contains(QLatin1Char('=')) ||
+            trimmedIdent.startsWith(QLatin1Char('[')) || trimmedIdent.startsWith(QLatin1Char(';')) ||
+            trimmedIdent.startsWith(QLatin1Char('#')))
+            fail();
+    }
 
     QLockFile lock(m_fileName + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockTimeoutMs))
@@ -187,27 +193,36 @@ void IniFileStorage::WriteString(const QString& section, const QString& ident, c
     if (!LoadIni(m_fileName, &text))
         fail();
 
-    const SectionRange range = FindSection(text.Lines, section);
-    if (range.Header < 0) {
-        text.Lines << QLatin1Char('[') + section + QLatin1Char(']') << ident + QLatin1Char('=') + value;
-    } else {
+    bool changed = false;
+    for (const auto& [ident, value] : values) {
+        const SectionRange range = FindSection(text.Lines, section);
+        if (range.Header < 0) {
+            text.Lines << QLatin1Char('[') + section + QLatin1Char(']') << ident + QLatin1Char('=') + value;
+            changed = true;
+            continue;
+        }
         QString key;
         QString oldValue;
         const qsizetype line = FindKey(text.Lines, range, ident, &key, &oldValue);
         if (line >= 0) {
             const QString replaced = key + QLatin1Char('=') + value;
-            if (text.Lines[line] == replaced)
-                return;
-            text.Lines[line] = replaced;
-        } else {
-            qsizetype after = range.Header;
-            for (qsizetype i = range.Header + 1; i < range.End; ++i) {
-                if (!text.Lines[i].trimmed().isEmpty())
-                    after = i;
+            if (text.Lines[line] != replaced) {
+                text.Lines[line] = replaced;
+                changed = true;
             }
-            text.Lines.insert(after + 1, ident + QLatin1Char('=') + value);
+            continue;
         }
+        qsizetype after = range.Header;
+        for (qsizetype i = range.Header + 1; i < range.End; ++i) {
+            if (!text.Lines[i].trimmed().isEmpty())
+                after = i;
+        }
+        text.Lines.insert(after + 1, ident + QLatin1Char('=') + value);
+        changed = true;
     }
+    // Values as they were leave the file untouched.
+    if (!changed)
+        return;
 
     QByteArray bytes = text.Bom ? QByteArray(kUtf8Bom) : QByteArray();
     bytes += text.Lines.join(text.Eol).toUtf8();

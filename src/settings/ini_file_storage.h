@@ -28,6 +28,8 @@ public:
     // cannot be read or written, or when a name or the value cannot be held by
     // one line (a line break, '=' in the key, ']' in the section, an empty name).
     void WriteString(const QString& section, const QString& ident, const QString& value) override;
+    // All of values at once, under one lock and in one replacement of the file.
+    void WriteStrings(const QString& section, const QList<QPair<QString, QString>>& values) override;
 
     // Longest text ReadString returns.
     static constexpr int32_t kMaxRead = 2047;

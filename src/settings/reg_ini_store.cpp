@@ -152,4 +152,10 @@ void TRegIniStore::WriteString(const QString& section, const QString& ident, con
     m->Storage->WriteString(section, ident, value);
 }
 
+void TRegIniStore::WriteStrings(const QString& section, const QList<QPair<QString, QString>>& values)
+{
+    PrepareStorage();
+    m->Storage->WriteStrings(section, values);
+}
+
 }  // namespace kestrix

@@ -64,6 +64,9 @@ public:
     // /home/me/.config/kestrix/registry: Not a directory"); ini file: "Unable
     // to write to <file name>".
     void WriteString(const QString& section, const QString& ident, const QString& value);
+    // Each (ident, value) of values as WriteString writes it; an ini file is
+    // read and replaced once for all of them.
+    void WriteStrings(const QString& section, const QList<QPair<QString, QString>>& values);
 
 private:
     struct State;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 namespace kestrix {
@@ -15,6 +17,13 @@ public:
     virtual QString ReadString(const QString& section, const QString& ident, const QString& defaultValue) = 0;
     // Stores value under ident in section, creating the section when missing.
     virtual void WriteString(const QString& section, const QString& ident, const QString& value) = 0;
+    // Stores each (ident, value) of values in section as WriteString does; a
+    // storage may write them all at once.
+    virtual void WriteStrings(const QString& section, const QList<QPair<QString, QString>>& values)
+    {
+        for (const auto& [ident, value] : values)
+            WriteString(section, ident, value);
+    }
 };
 
 }  // namespace kestrix

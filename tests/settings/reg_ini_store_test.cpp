@@ -532,6 +532,27 @@ TEST_F(IniFileStoreTest, FirstRunCreatesNothingAndWritesKeepOtherLines)
     EXPECT_EQ(Read("Other", "Path"), QStringLiteral("/other/"));
 }
 
+// Several values written at once land as one write each would put them, in
+// one replacement of the file; one value that cannot be held writes none.
+TEST_F(IniFileStoreTest, ValuesWrittenAtOnceLandAsSingleWritesWould)
+{
+    WriteFile(m_store.Path(), "[KESTRIX]\r\n  path = /old/\r\n\r\n[Last]\r\nx=1\r\n");
+    m_store.WriteStrings(QStringLiteral("kestrix"), {{QStringLiteral("Path"), QStringLiteral("/new/")},
+                                                     {QStringLiteral("Added"), QStringLiteral("A")}});
+    m_store.WriteStrings(QStringLiteral("New"), {{QStringLiteral("One"), QStringLiteral("1")},
+                                                 {QStringLiteral("Two"), QStringLiteral("Два")}});
+    const QByteArray expected = QStringLiteral("[KESTRIX]\r\npath=/new/\r\nAdded=A\r\n\r\n[Last]\r\nx=1\r\n"
+                                               "[New]\r\nOne=1\r\nTwo=Два\r\n")
+                                    .toUtf8();
+    EXPECT_EQ(ReadFile(m_store.Path()), expected);
+    EXPECT_EQ(ErrorOf([&] {
+                  m_store.WriteStrings(QStringLiteral("New"), {{QStringLiteral("One"), QStringLiteral("changed")},
+                                                               {QStringLiteral("a=b"), QStringLiteral("x")}});
+              }),
+              "IniFileError: Unable to write to " + m_store.Path().toStdString());
+    EXPECT_EQ(ReadFile(m_store.Path()), expected);
+}
+
 TEST_F(IniFileStoreTest, ReadsValuesAsTheProfileFunctionsDo)
 {
     WriteFile(m_store.Path(), "top=before any section\n"

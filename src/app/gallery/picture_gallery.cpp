@@ -91,9 +91,7 @@ PictureGallery::PictureGallery(QWidget* parent)
     bar->addWidget(m_filter, 1);
     layout->addLayout(bar);
     connect(m_filter, &FilterBar::Changed, this, [this] { FilterChanged(); });
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
-    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
+    FollowShownRows();
 
     m_stack = new QStackedWidget(this);
     BuildGrid();
@@ -128,8 +126,23 @@ PictureGallery::PictureGallery(QWidget* parent)
 
 PictureGallery::~PictureGallery()
 {
+    // The model goes first among the children: a sort in progress reads it.
+    m_sorted->setSourceModel(nullptr);
     m_model->Decoder().OnPreviewDecoded = nullptr;
     m_model->Decoder().RowWanted = nullptr;
+}
+
+void PictureGallery::FollowShownRows()
+{
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_sorted, signal, this, [this] { UpdateCounts(); });
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, [this] { UpdateCounts(); });
+    // A long list is filtered off the window's thread: what it shows changes later.
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
+        UpdateCounts();
+        if (m_selection != nullptr)
+            UpdatePreviewRow();
+    });
 }
 
 void PictureGallery::BuildGrid()
@@ -226,7 +239,7 @@ void PictureGallery::BuildDetails()
     head->setSortIndicatorClearable(true);
     head->setSortIndicator(-1, Qt::AscendingOrder);
     m_details->setSortingEnabled(true);
-    new SortBusyHint(head, kBusySortRows);
+    new SortBusyHint(head, m_sorted);
 }
 
 void PictureGallery::BuildActions()
@@ -275,6 +288,7 @@ void PictureGallery::UpdateCounts()
 std::vector<int32_t> PictureGallery::ShownRows() const
 {
     std::vector<int32_t> rows;
+    m_sorted->Settle();
     const int count = m_sorted->rowCount();
     rows.reserve(static_cast<std::size_t>(count));
     for (int r = 0; r < count; ++r)

@@ -72,7 +72,8 @@ public:
     bool Selectable() const noexcept { return m_selectable; }
 
     // Indexes of the rows the filter lets through, ascending: every row while
-    // no filter is set.
+    // no filter is set. A filter being worked out off the window's thread is
+    // waited for.
     std::vector<int32_t> ShownRows() const;
     // Whether the filter bar may hide rows.
     bool Filtering() const;
@@ -137,6 +138,8 @@ signals:
 
 private:
     void BuildGrid();
+    // Keeps the counts and the large view up with the rows the views show.
+    void FollowShownRows();
     void BuildActions();
     void FilterChanged();
     void UpdateCounts();

@@ -81,7 +81,7 @@ void PictureGalleryModel::SetPictures(std::vector<FoundItem> rows, std::span<con
     m_decoder->Reset({}, {});
     m_rows = std::move(rows);
     m_captions.clear();
-    m_digests.assign(m_rows.size(), QString());
+    m_digests.clear();
     m_image = image;
     m_decoder->Reset(m_rows, m_image);
     endResetModel();
@@ -104,7 +104,40 @@ const QString& PictureGalleryModel::RowCaption(int32_t row) const
 
 qlonglong PictureGalleryModel::NumberKey(int32_t row, int column) const
 {
-    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
+    return NumberKeyOf(m_rows[static_cast<std::size_t>(row)], column);
+}
+
+SortKeySource::Reader PictureGalleryModel::SortKeys(int column) const
+{
+    // The reader runs on another thread: it reads only what stays unchanged
+    // until the next reset (the rows, the image, captions already made).
+    const std::vector<FoundItem>* rows = &m_rows;
+    Reader reader;
+    switch (column) {
+    case kNameColumn:
+        if (m_captions.size() == m_rows.size())
+            reader.Text = [captions = &m_captions](int32_t row) { return (*captions)[static_cast<std::size_t>(row)]; };
+        else
+            reader.Text = [rows](int32_t row) { return Caption((*rows)[static_cast<std::size_t>(row)], row); };
+        break;
+    case kTypeColumn:
+        reader.Text = [rows](int32_t row) { return TypeName((*rows)[static_cast<std::size_t>(row)].Type); };
+        break;
+    case kDigestColumn:
+        reader.Text = [rows, image = m_image](int32_t row) {
+            return DigestOf((*rows)[static_cast<std::size_t>(row)], image);
+        };
+        break;
+    default:
+        reader.Number = [rows, column](int32_t row) {
+            return NumberKeyOf((*rows)[static_cast<std::size_t>(row)], column);
+        };
+    }
+    return reader;
+}
+
+qlonglong PictureGalleryModel::NumberKeyOf(const FoundItem& picture, int column)
+{
     switch (column) {
     case kStartColumn: return picture.Start;
     case kEndColumn: return picture.End;
@@ -253,14 +286,19 @@ QString PictureGalleryModel::CellText(int32_t row, int column) const
 
 const QString& PictureGalleryModel::Digest(int32_t row) const
 {
-    const FoundItem& picture = m_rows[static_cast<std::size_t>(row)];
     QString& digest = m_digests[static_cast<std::size_t>(row)];
-    if (digest.isEmpty() && picture.Start >= 0 && picture.End >= picture.Start &&
-        static_cast<std::size_t>(picture.End) <= m_image.size())
-        digest = QString::fromLatin1(Sha256Hex(m_image.subspan(static_cast<std::size_t>(picture.Start),
-                                                               static_cast<std::size_t>(picture.Size())))
-                                         .c_str());
+    if (digest.isEmpty())
+        digest = DigestOf(m_rows[static_cast<std::size_t>(row)], m_image);
     return digest;
+}
+
+QString PictureGalleryModel::DigestOf(const FoundItem& picture, std::span<const uint8_t> image)
+{
+    if (picture.Start < 0 || picture.End < picture.Start || static_cast<std::size_t>(picture.End) > image.size())
+        return {};
+    return QString::fromLatin1(
+        Sha256Hex(image.subspan(static_cast<std::size_t>(picture.Start), static_cast<std::size_t>(picture.Size())))
+            .c_str());
 }
 
 QVariant PictureGalleryModel::SortKey(int32_t row, int column) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture_search.h"
+#include "picture_sort_model.h"
 #include "thumbnail_decoder.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrix {
@@ -18,7 +20,7 @@ namespace kestrix {
 // thumbnails come from its ThumbnailDecoder, asked only through ThumbnailRole
 // (what the grid paints). The image bytes must stay alive and unchanged until the
 // next SetPictures or Clear, or until the model is destroyed.
-class PictureGalleryModel : public QAbstractTableModel {
+class PictureGalleryModel : public QAbstractTableModel, public SortKeySource {
     Q_OBJECT
 public:
     // The columns of the detailed list; the grid shows the name column.
@@ -76,6 +78,10 @@ public:
     // frames, status); 0 for the text columns. row must exist.
     qlonglong NumberKey(int32_t row, int column) const;
     static bool IsTextColumn(int column) { return column == kNameColumn || column == kTypeColumn; }
+    // The keys SortRole gives, for sorting off the window's thread: the
+    // caption, the type's name and the SHA-256 as texts, the rest as NumberKey.
+    Reader SortKeys(int column) const override;
+    Reader StatusKeys() const override { return SortKeys(kStatusColumn); }
 
     // "Целая", "Обрезана", "Повреждена".
     static QString StatusText(ItemStatus status);
@@ -104,6 +110,9 @@ private:
     QString ToolTip(int32_t row) const;
     QString CellText(int32_t row, int column) const;
     const QString& Digest(int32_t row) const;
+    // The SHA-256 of picture's bytes in image; empty when they lie outside it.
+    static QString DigestOf(const FoundItem& picture, std::span<const uint8_t> image);
+    static qlonglong NumberKeyOf(const FoundItem& picture, int column);
     QString Offset(int32_t offset) const;
     QVariant SortKey(int32_t row, int column) const;
     void ThumbnailChanged(int32_t row);
@@ -116,7 +125,8 @@ private:
     bool m_hexOffsets = false;
     // RowCaption's texts; an empty vector until first asked.
     mutable std::vector<QString> m_captions;
-    mutable std::vector<QString> m_digests;
+    // The digests shown or copied so far, by row: most rows are never looked at.
+    mutable std::unordered_map<std::size_t, QString> m_digests;
 };
 
 }  // namespace kestrix

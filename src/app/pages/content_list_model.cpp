@@ -53,12 +53,12 @@ void ContentListModel::SetResults(std::shared_ptr<const ContentResults> results)
     beginResetModel();
     m_results = std::move(results);
     m_rows.clear();
+    m_digests.clear();
     if (m_results)
         for (std::size_t i = 0; i < m_results->Found.Items.size(); ++i)
             if (KindOf(m_results->Found.Items[i].Type) == m_kind)
                 m_rows.push_back(i);
     ResetIcons();
-    m_digests.assign(m_rows.size(), QString());
     endResetModel();
 }
 
@@ -153,13 +153,20 @@ std::size_t ContentListModel::RowOfItem(std::size_t itemIndex) const
 
 QString ContentListModel::DigestOf(const FoundItem& item, std::size_t row) const
 {
-    // Computed when first shown, copied or sorted: most rows are never looked at.
-    if (m_digests[row].isEmpty() && item.Start >= 0 && item.End >= item.Start &&
-        static_cast<std::size_t>(item.End) <= m_image.size())
-        m_digests[row] = QString::fromLatin1(
-            Sha256Hex(m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())))
-                .c_str());
-    return m_digests[row];
+    // Computed when first shown or copied: most rows are never looked at.
+    QString& digest = m_digests[row];
+    if (digest.isEmpty())
+        digest = Digest(item);
+    return digest;
+}
+
+QString ContentListModel::Digest(const FoundItem& item) const
+{
+    if (item.Start < 0 || item.End < item.Start || static_cast<std::size_t>(item.End) > m_image.size())
+        return {};
+    return QString::fromLatin1(
+        Sha256Hex(m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())))
+            .c_str());
 }
 
 QString ContentListModel::Cell(const FoundItem& item, std::size_t index, int column) const
@@ -212,25 +219,66 @@ QString ContentListModel::JarText(const FoundItem& item) const
     }
 }
 
-QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int column) const
+bool ContentListModel::NumberKey(const FoundItem& item, int column, qlonglong& key) const
 {
     switch (column) {
-    case kStart: return static_cast<qlonglong>(item.Start);
-    case kEnd: return static_cast<qlonglong>(item.End);
-    case kSize: return static_cast<qlonglong>(item.Size());
-    case kStatus: return static_cast<int>(item.Status);
+    case kStart: key = item.Start; return true;
+    case kEnd: key = item.End; return true;
+    case kSize: key = item.Size(); return true;
+    case kStatus: key = static_cast<int>(item.Status); return true;
     default: break;
     }
     if (m_kind == ContentKind::Sound) {
         switch (column - kFirstDetail) {
-        case 0: return static_cast<qlonglong>(item.DurationMs);
-        case 1: return item.SampleRate;
-        case 2: return item.Channels;
-        case 3: return item.Tracks;
+        case 0: key = item.DurationMs; return true;
+        case 1: key = item.SampleRate; return true;
+        case 2: key = item.Channels; return true;
+        case 3: key = item.Tracks; return true;
         default: break;
         }
     }
+    return false;
+}
+
+QVariant ContentListModel::SortKey(const FoundItem& item, std::size_t index, int column) const
+{
+    qlonglong number = 0;
+    if (NumberKey(item, column, number))
+        return number;
     return Cell(item, index, column).toLower();
+}
+
+SortKeySource::Reader ContentListModel::StatusKeys() const
+{
+    return SortKeys(kStatus);
+}
+
+SortKeySource::Reader ContentListModel::SortKeys(int column) const
+{
+    // The reader runs on another thread: it reads only what stays unchanged
+    // until the next reset (the results, the rows, the image), never the
+    // digests kept for showing.
+    Reader reader;
+    if (!m_results)
+        return reader;
+    const auto itemAt = [this](int32_t row) -> const FoundItem& {
+        return m_results->Found.Items[m_rows[static_cast<std::size_t>(row)]];
+    };
+    qlonglong probe = 0;
+    if (NumberKey(FoundItem{}, column, probe)) {
+        reader.Number = [this, itemAt, column](int32_t row) {
+            qlonglong key = 0;
+            NumberKey(itemAt(row), column, key);
+            return key;
+        };
+    } else if (column == DigestColumn()) {
+        reader.Text = [this, itemAt](int32_t row) { return Digest(itemAt(row)).toLower(); };
+    } else {
+        reader.Text = [this, itemAt, column](int32_t row) {
+            return Cell(itemAt(row), m_rows[static_cast<std::size_t>(row)], column).toLower();
+        };
+    }
+    return reader;
 }
 
 QIcon ContentListModel::IconOf(const FoundItem& item) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content_search.h"
+#include "picture_sort_model.h"
 #include "thumbnail_decoder.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrix {
@@ -25,7 +27,7 @@ struct ContentResults {
 // duration, rate and channels or tracks; an application's name, vendor and
 // version, with its icon beside the caption). SortRole gives numbers as
 // numbers.
-class ContentListModel : public QAbstractTableModel {
+class ContentListModel : public QAbstractTableModel, public SortKeySource {
     Q_OBJECT
 public:
     static constexpr int SortRole = Qt::UserRole + 1;
@@ -72,11 +74,19 @@ public:
     // The last column: the SHA-256 of each row's bytes, computed when first asked for.
     int DigestColumn() const noexcept { return static_cast<int>(m_headers.size()) - 1; }
 
+    // The keys SortRole gives, for sorting off the window's thread.
+    Reader SortKeys(int column) const override;
+    Reader StatusKeys() const override;
+
 private:
     QString Cell(const FoundItem& item, std::size_t index, int column) const;
     QVariant SortKey(const FoundItem& item, std::size_t index, int column) const;
     QIcon IconOf(const FoundItem& item) const;
     QString DigestOf(const FoundItem& item, std::size_t row) const;
+    // The SHA-256 of item's bytes, not kept; empty when they lie outside the image.
+    QString Digest(const FoundItem& item) const;
+    // SortKey's number for a numeric column; false for a text column.
+    bool NumberKey(const FoundItem& item, int column, qlonglong& key) const;
     // The row of the item with index itemIndex in Found.Items.
     std::size_t RowOfItem(std::size_t itemIndex) const;
     void ResetIcons();
@@ -96,7 +106,8 @@ private:
     std::shared_ptr<const ContentResults> m_results;
     std::vector<std::size_t> m_rows;
     QStringList m_headers;
-    mutable std::vector<QString> m_digests;
+    // The digests shown or copied so far, by row: most rows are never looked at.
+    mutable std::unordered_map<std::size_t, QString> m_digests;
     bool m_hexOffsets = false;
     // One row per MIDlet for the icon decoder: its icon's place in m_iconBytes
     // (an empty range when it has none of a known type).

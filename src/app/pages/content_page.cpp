@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
-#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,9 +28,14 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
     connect(m_filter, &FilterBar::Changed, this, [this] { SetFilter(m_filter->Text(), m_filter->OnlyFlawed()); });
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(ContentListModel::SortRole);
+    // A long list is filtered off the window's thread: what it shows changes later.
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, [this] {
+        ShowCount();
+        SelectionChanged();
+    });
     m_table->setModel(m_sorted);
     m_table->setSortingEnabled(true);
-    new SortBusyHint(m_table->horizontalHeader(), kBusySortRows);
+    new SortBusyHint(m_table->horizontalHeader(), m_sorted);
     m_table->sortByColumn(2, Qt::AscendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -89,6 +93,8 @@ ContentPage::ContentPage(ContentKind kind, bool audioOutput, QWidget* parent)
 ContentPage::~ContentPage()
 {
     StopPlaying();
+    // The model goes first among the children: a sort in progress reads it.
+    m_sorted->setSourceModel(nullptr);
 }
 
 void ContentPage::SetResults(std::shared_ptr<const ContentResults> results, std::span<const uint8_t> image)
@@ -112,7 +118,8 @@ void ContentPage::SetFilter(const QString& text, bool onlyFaulty)
 
 void ContentPage::ShowCount()
 {
-    m_filter->SetCounts(ShownCount(), RowCount());
+    // As shown now: a filter still being worked out counts when it is shown.
+    m_filter->SetCounts(m_sorted->rowCount(), RowCount());
     // The filter bar tells how many are shown; here only how many were found.
     if (RowCount() == 0)
         m_count->clear();
@@ -122,12 +129,14 @@ void ContentPage::ShowCount()
 
 int ContentPage::ShownCount() const
 {
+    m_sorted->Settle();
     return m_sorted->rowCount();
 }
 
 std::vector<bool> ContentPage::ShownItems() const
 {
     std::vector<bool> shown(Results() != nullptr ? Results()->Found.Items.size() : 0, false);
+    m_sorted->Settle();
     for (int row = 0; row < m_sorted->rowCount(); ++row)
         shown[m_model->ItemOf(m_sorted->mapToSource(m_sorted->index(row, 0)).row())] = true;
     return shown;

@@ -41,11 +41,12 @@ public:
 
     // One flag per item of the results: the selected rows of this page.
     std::vector<bool> SelectedItems() const;
-    // One flag per item of the results: the rows the filter shows.
+    // One flag per item of the results: the rows the filter shows (once a
+    // filter being worked out off the window's thread is done).
     std::vector<bool> ShownItems() const;
     int SelectedCount() const;
     int RowCount() const;
-    // The rows the filter shows.
+    // The rows the filter shows (once a filter being worked out is done).
     int ShownCount() const;
 
     // The filter: rows whose name holds text (any case) and, with onlyFaulty,

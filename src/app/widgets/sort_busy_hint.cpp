@@ -1,12 +1,11 @@
 #include "sort_busy_hint.h"
 
-#include <QAbstractItemModel>
+#include "picture_sort_model.h"
+
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMainWindow>
-#include <QMouseEvent>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace kestrix {
 namespace {
@@ -19,35 +18,33 @@ QStatusBar* StatusBarOf(QWidget* widget)
 
 }  // namespace
 
-SortBusyHint::SortBusyHint(QHeaderView* header, int minRows) : QObject(header), m_header(header), m_minRows(minRows)
+SortBusyHint::SortBusyHint(QHeaderView* header, PictureSortModel* model)
+    : QObject(header), m_header(header), m_model(model)
 {
-    header->viewport()->installEventFilter(this);
+    connect(model, &PictureSortModel::SortingChanged, this, &SortBusyHint::Show);
 }
 
-bool SortBusyHint::eventFilter(QObject* watched, QEvent* event)
+SortBusyHint::~SortBusyHint()
 {
-    if (m_busy || event->type() != QEvent::MouseButtonRelease ||
-        static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton || !m_header->sectionsClickable() ||
-        m_header->model() == nullptr || m_header->model()->rowCount() < m_minRows)
-        return QObject::eventFilter(watched, event);
-    m_busy = true;
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    if (QStatusBar* bar = StatusBarOf(m_header)) {
-        bar->showMessage(QStringLiteral("Сортировка…"));
-        // The sort follows within this event: paint the message before it.
-        bar->repaint();
+    if (m_busy)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void SortBusyHint::Show(bool sorting)
+{
+    if (sorting == m_busy)
+        return;
+    m_busy = sorting;
+    QStatusBar* bar = StatusBarOf(m_header);
+    if (sorting) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        m_message = m_model->Ordering() ? QStringLiteral("Сортировка…") : QStringLiteral("Фильтрация…");
+        if (bar != nullptr)
+            bar->showMessage(m_message);
+        return;
     }
-    QGuiApplication::sync();
-    // Runs once the release, and the sort it starts, are handled.
-    QTimer::singleShot(0, this, &SortBusyHint::Done);
-    return QObject::eventFilter(watched, event);
-}
-
-void SortBusyHint::Done()
-{
-    m_busy = false;
     QGuiApplication::restoreOverrideCursor();
-    if (QStatusBar* bar = StatusBarOf(m_header))
+    if (bar != nullptr && bar->currentMessage() == m_message)
         bar->clearMessage();
 }
 

@@ -1,32 +1,31 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QHeaderView;
 
 namespace kestrix {
 
-// Rows from which a table's sort takes long enough to be shown.
-inline constexpr int kBusySortRows = 50000;
+class PictureSortModel;
 
-// Shows that a click on a header of a long table sorts it: from the click's
-// release, while the table sorts on the window's thread, the cursor is busy
-// and the window's status bar says "Сортировка…"; both return when the
-// window answers again. Tables of fewer than minRows rows sort too fast to
-// show anything. Owned by header.
+// Shows that a long table is being sorted or filtered off the window's
+// thread: while model works (PictureSortModel::Sorting), the cursor is busy
+// and the window's status bar says "Сортировка…" (or "Фильтрация…" when the
+// job only filters); both return when the result is shown or dropped. Owned
+// by header.
 class SortBusyHint : public QObject {
     Q_OBJECT
 public:
-    SortBusyHint(QHeaderView* header, int minRows);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    SortBusyHint(QHeaderView* header, PictureSortModel* model);
+    ~SortBusyHint() override;
 
 private:
-    void Done();
+    void Show(bool sorting);
 
     QHeaderView* m_header;
-    int m_minRows;
+    PictureSortModel* m_model;
+    QString m_message;
     bool m_busy = false;
 };
 

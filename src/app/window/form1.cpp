@@ -78,6 +78,9 @@ TForm1::~TForm1()
     m_hex1.PostNotice = nullptr;
     // The gallery, a child widget, outlives m_hex1; its decoders must not.
     m_allPictures->Clear();
+    // Their sorts in progress read the image too.
+    for (ContentPage* page : {m_sounds, m_applications, m_phoneFiles})
+        page->Model()->SetResults(nullptr);
     m_imageDigests->Stop();
 }
 
@@ -267,12 +270,9 @@ void TForm1::SearchAllContent()
                                                const std::atomic<bool>& cancel) {
             return CheckSound(type, bytes, cancel);
         };
-        std::optional<ContentFound> found = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
-        if (TellIfStopped() || !found)
+        std::shared_ptr<ContentResults> results = m_scan.RunContent(m_hex1, *m_progressBar, CheckPicture, soundCheck);
+        if (TellIfStopped() || !results)
             return;
-        auto results = std::make_shared<ContentResults>();
-        results->Captions = ContentCaptions(found->Items);
-        results->Found = std::move(*found);
         std::vector<FoundItem> pictures;
         for (const FoundItem& item : results->Found.Items)
             if (KindOf(item.Type) == ContentKind::Picture)

@@ -39,22 +39,44 @@ std::optional<std::size_t> ScanSession::Run(ListKind kind, THexBuffer& image, Re
 std::vector<FoundItem> ScanSession::RunPictures(THexBuffer& image, ProgressGauge& gauge,
                                                 const PictureDecodeCheck& check)
 {
-    Begin(nullptr, gauge);
-    EndScope scope{*this};
-    ScanHooks hooks = MakeHooks();
-    hooks.DecodeCheck = check;
-    std::optional<std::vector<FoundItem>> found = FindAllPictures(image.Bytes(), hooks);
-    return found ? std::move(*found) : std::vector<FoundItem>{};
+    std::optional<std::vector<FoundItem>> found;
+    const std::span<const uint8_t> bytes = image.Bytes();
+    RunInBackground(gauge, [&](BackgroundWork& work) { found = FindAllPictures(bytes, BackgroundHooks(work, check)); });
+    return found && !m_cancelled ? std::move(*found) : std::vector<FoundItem>{};
 }
 
-std::optional<ContentFound> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,
-                                                    const PictureDecodeCheck& check, const SoundDecodeCheck& soundCheck)
+std::shared_ptr<ContentResults> ScanSession::RunContent(THexBuffer& image, ProgressGauge& gauge,
+                                                        const PictureDecodeCheck& check,
+                                                        const SoundDecodeCheck& soundCheck)
 {
-    Begin(nullptr, gauge);
-    EndScope scope{*this};
-    ScanHooks hooks = MakeHooks();
+    std::shared_ptr<ContentResults> results;
+    const std::span<const uint8_t> bytes = image.Bytes();
+    RunInBackground(gauge, [&](BackgroundWork& work) {
+        std::optional<ContentFound> found = FindAllContent(bytes, BackgroundHooks(work, check), soundCheck);
+        if (!found)
+            return;
+        // A million items' captions take a second or more: not on the window's thread.
+        results = std::make_shared<ContentResults>();
+        results->Captions = ContentCaptions(found->Items);
+        results->Found = std::move(*found);
+    });
+    if (m_cancelled)
+        return nullptr;
+    return results;
+}
+
+ScanHooks ScanSession::BackgroundHooks(BackgroundWork& work, const PictureDecodeCheck& check)
+{
+    // Called on the search's thread: they only pass figures to the window's.
+    ScanHooks hooks;
+    hooks.ShowGauge = [&work](int32_t maximum) {
+        work.Done.store(0);
+        work.Total.store(maximum);
+    };
+    hooks.MoveGauge = [&work](int32_t value) { work.Done.store(value); };
+    hooks.KeepGoing = [&work] { return !work.Cancel.load(); };
     hooks.DecodeCheck = check;
-    return FindAllContent(image.Bytes(), hooks, soundCheck);
+    return hooks;
 }
 
 bool ScanSession::RunInBackground(ProgressGauge& gauge, const std::function<void(BackgroundWork& work)>& work)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content_list_model.h"
 #include "content_search.h"
 #include "found_rows.h"
 #include "list_kind.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,9 +23,10 @@ class ProgressGauge;
 class ResultListView;
 class THexBuffer;
 
-// One scan of the image at a time on the user-interface thread: the list
-// being filled shows its rows as they come, the gauge shows the progress, and
-// pending events are processed at most once per yield interval. While the
+// One scan of the image at a time: the design's scans on the user-interface
+// thread, the list being filled showing its rows as they come and pending
+// events processed at most once per yield interval; our searches and saves on
+// a thread of their own while the window answers. The gauge shows the progress. While the
 // scan runs the window's commands and row selection are switched off through
 // SetInteractive; a close asked for meanwhile ends the scan at its next yield
 // and is carried out through CloseWindow once the scan has ended.
@@ -47,16 +50,18 @@ public:
     // scan (the list is then left as it was). A cancelled scan returns the
     // number of rows found before it stopped, which the list keeps.
     std::optional<std::size_t> Run(ListKind kind, THexBuffer& image, ResultListView& list, ProgressGauge& gauge);
-    // Runs the deep picture search over image (FindAllPictures), with check as
-    // its strict decode check, showing its progress on gauge. Images of any size
-    // are searched. The pictures found; none when the search was cancelled.
+    // Runs the deep picture search over image (FindAllPictures) off the
+    // window's thread, with check as its strict decode check, showing its
+    // progress on gauge. Images of any size are searched. The pictures found;
+    // none when the search was cancelled.
     std::vector<FoundItem> RunPictures(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check);
 
-    // Runs the content search over image (FindAllContent) with the strict
-    // picture check and the sound decoders' check, showing its progress on
-    // gauge. None when the search was cancelled.
-    std::optional<ContentFound> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
-                                           const SoundDecodeCheck& soundCheck);
+    // Runs the content search over image (FindAllContent) off the window's
+    // thread with the strict picture check and the sound decoders' check,
+    // showing its progress on gauge. What it found with the items' captions;
+    // null when the search was cancelled.
+    std::shared_ptr<ContentResults> RunContent(THexBuffer& image, ProgressGauge& gauge, const PictureDecodeCheck& check,
+                                               const SoundDecodeCheck& soundCheck);
     // Runs work on a thread of its own while the window keeps answering, its
     // commands off as during a scan and the gauge showing work's progress.
     // Returns when work has returned; rethrows what work threw. False when
@@ -82,6 +87,9 @@ private:
     };
 
     ScanHooks MakeHooks();
+    // Hooks for a search run by RunInBackground: its gauge moves work's
+    // figures and it stops when work is cancelled.
+    static ScanHooks BackgroundHooks(BackgroundWork& work, const PictureDecodeCheck& check);
     bool KeepGoing();
     // list: the view filled as rows come, if any.
     void Begin(ResultListView* list, ProgressGauge& gauge);

@@ -65,17 +65,20 @@ WindowLayout::WindowLayout(QWidget& window, QString section, std::vector<LayoutV
 
 void WindowLayout::Save(TRegIniStore& store) const
 {
-    store.WriteString(m_section, kGeometryKey, Text(m_window.saveGeometry()));
+    // Written at once: the window closes without waiting for a write per value.
+    QList<QPair<QString, QString>> values;
+    values.append({kGeometryKey, Text(m_window.saveGeometry())});
     for (const QSplitter* splitter : m_window.findChildren<QSplitter*>()) {
         const QString path = PathOf(m_window, splitter);
         if (!path.isEmpty())
-            store.WriteString(m_section, path, Text(splitter->saveState()));
+            values.append({path, Text(splitter->saveState())});
     }
     ForEachHeader(m_window, [&](const QString& key, QAbstractItemView&, QHeaderView& header) {
-        store.WriteString(m_section, key, Text(header.saveState()));
+        values.append({key, Text(header.saveState())});
     });
     for (const LayoutValue& value : m_values)
-        store.WriteString(m_section, value.Key, value.Get());
+        values.append({value.Key, value.Get()});
+    store.WriteStrings(m_section, values);
 }
 
 bool WindowLayout::Restore(TRegIniStore& store) const
