@@ -11,7 +11,7 @@ PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 qt
             libfluidsynth-dev timgm6mb-soundfont libopencore-amrnb-dev libopencore-amrwb-dev \
             libmpg123-dev libsndfile1-dev libavcodec-dev qt6-multimedia-dev \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
-            clang libclang-rt-14-dev clang-format time
+            clang libclang-rt-14-dev clang-format time python3
 
 .PHONY: all setup build sample run check test test-asan fuzz install deb clean
 
