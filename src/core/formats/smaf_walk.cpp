@@ -45,6 +45,38 @@ void ReadTrackChunks(std::span<const uint8_t> track, SmafAudio& audio) noexcept
     }
 }
 
+// Whether the CRC field at crcAt and the kErasedRunLength bytes before it
+// are erased flash of one value: a file cut there, its sizes reaching into
+// the erased bytes; the start of the erased run when so, else -1.
+int64_t ErasedTailStart(std::span<const uint8_t> bytes, int64_t crcAt) noexcept
+{
+    const uint8_t erased = bytes[static_cast<std::size_t>(crcAt)];
+    if ((erased != 0xFF && erased != 0x00) || crcAt - kErasedRunLength < kHeader ||
+        !IsRunOf(bytes, crcAt - kErasedRunLength, kErasedRunLength + kCrcSize, erased))
+        return -1;
+    int64_t start = crcAt - kErasedRunLength;
+    while (start > kHeader && bytes[static_cast<std::size_t>(start - 1)] == erased)
+        --start;
+    return start;
+}
+
+// The end of the last whole chunk from the contents info on that ends by
+// limit, counting the tracks before it.
+int64_t WholeChunksEnd(std::span<const uint8_t> bytes, int64_t limit, int32_t& tracks) noexcept
+{
+    int64_t p = kHeader;
+    tracks = 0;
+    while (p + kChunkHeader <= limit) {
+        const int64_t next = p + kChunkHeader + ReadBe32(bytes, p + 4);
+        if (next > limit)
+            break;
+        if (HasText(bytes, p, "MTR", 3) || HasText(bytes, p, "ATR", 3))
+            ++tracks;
+        p = next;
+    }
+    return p;
+}
+
 }  // namespace
 
 std::optional<SmafAudio> ReadSmafAudio(std::span<const uint8_t> bytes) noexcept
@@ -99,11 +131,16 @@ WalkResult WalkSmaf(std::span<const uint8_t> bytes) noexcept
     int64_t examined = p;
     for (;;) {
         if (p == chunksEnd) {
-            if (end <= size) {
+            examined = std::min(size, end);
+            if (end > size)
+                break;
+            const int64_t erased = ErasedTailStart(bytes, chunksEnd);
+            if (erased < 0) {
                 result.Verdict = WalkVerdict::Whole;
                 p = end;
+            } else {
+                p = WholeChunksEnd(bytes, erased, result.Tracks);
             }
-            examined = std::min(size, end);
             break;
         }
         if (p + kChunkHeader > std::min(size, chunksEnd)) {

@@ -12,7 +12,9 @@ namespace kestrix {
 // "OPDA", "MTR" and "ATR" with their track numbers) and a size, up to the last
 // 2 bytes, the file's CRC. The item is Whole at the end the size gives when its
 // chunks fill it; Truncated, End after the last whole chunk, when a chunk runs
-// past the bytes or the size, or a chunk type is erased flash or garbage. A size
+// past the bytes or the size, or a chunk type is erased flash or garbage, or
+// when the chunks fill the size but the CRC and the 32 bytes before it are all
+// FFh or all 00h (a file cut there, erased flash read as its data). A size
 // too small for CNTI, or no CNTI first, is no item.
 // Tracks counts the MTR and ATR chunks walked. DurationMs, SampleRate and
 // Channels are those of the first audio track among the chunks walked when a
