@@ -12,6 +12,13 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavformat/version_major.h>
+#include <libavutil/macros.h>
+}
+
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -278,6 +285,25 @@ TEST(SmafSound, TracksNoDecoderPlaysKeepTheCrcVerdictAndBrokenOnesAreFlagged)
         EXPECT_FALSE(CanPlay(ItemType::Smaf, c.bytes));
         EXPECT_EQ(WalkSmaf(c.bytes).DurationMs, 0);
     }
+}
+
+// ctest runs each test in a process of its own; a run of the whole binary may
+// have opened the library in an earlier test.
+TEST(SmafSound, LibavformatOpensAtTheFirstAudioTrackDecode)
+{
+    const auto opened = [] {
+        void* library = dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_NOLOAD);
+        if (library != nullptr)
+            dlclose(library);
+        return library != nullptr;
+    };
+    if (opened())
+        GTEST_SKIP() << "an earlier test in this process decoded a SMAF";
+    EXPECT_EQ(Decode(ItemType::Smaf, BuildSmaf({.tracks = 2})).Outcome, SoundOutcome::NotPlayable);
+    EXPECT_EQ(CheckSound(ItemType::Smaf, BuildSmaf({.tracks = 2}), std::atomic<bool>{false}), ItemStatus::Complete);
+    EXPECT_FALSE(opened());
+    EXPECT_EQ(Decode(ItemType::Smaf, BuildSmaf({.audioMs = 100})).Outcome, SoundOutcome::Decoded);
+    EXPECT_TRUE(opened());
 }
 
 TEST(SmafSound, VerdictRestsOnTheCrc)
