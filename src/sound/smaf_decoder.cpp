@@ -82,9 +82,9 @@ int64_t SeekInput(void* opaque, int64_t offset, int whence)
     if ((whence & AVSEEK_SIZE) != 0)
         return size;
     const int from = whence & ~AVSEEK_FORCE;
-    const int64_t target = from == SEEK_CUR ? input->Position + offset : from == SEEK_END ? size + offset : offset;
-    if (from != SEEK_SET && from != SEEK_CUR && from != SEEK_END)
+    if ((from != SEEK_SET && from != SEEK_CUR && from != SEEK_END) || offset < -size || offset > size)
         return AVERROR(EINVAL);
+    const int64_t target = from == SEEK_CUR ? input->Position + offset : from == SEEK_END ? size + offset : offset;
     if (target < 0 || target > size)
         return AVERROR(EINVAL);
     input->Position = target;
