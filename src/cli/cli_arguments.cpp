@@ -1,7 +1,7 @@
 #include "cli_arguments.h"
 
 #include "content_list.h"
-#include "map_command.h"
+#include "flash_map.h"
 #include "terminal_text.h"
 
 #include <algorithm>
@@ -28,6 +28,9 @@ constexpr CliOption kOptions[] = {
      "report: the folder the report goes into (created when missing); with several images each image's report "
      "goes into DIR/<image file name>/.",
      CliScope::Report, "--out goes with report"},
+    {CliOptionId::Png, "png", 0, "FILE", "map: the PNG file the map of the flash goes into.", CliScope::MapNeeded, ""},
+    {CliOptionId::Width, "width", 0, "N", "map: the map's width in pixels (default 512, 32 to 4096).", CliScope::Map,
+     ""},
     {CliOptionId::Jobs, "jobs", 0, "N", "Read at most N images at once (default: the number of cores).", CliScope::Any,
      ""},
     {CliOptionId::Help, "help", 'h', "", "Show this help.", CliScope::Alone, ""},
@@ -40,12 +43,14 @@ constexpr std::string_view kKindNames[] = {"picture", "sound", "application", "f
 constexpr std::size_t kHelpColumn = 23;
 constexpr std::size_t kHelpWidth = 80;
 
-// "  label   text", text wrapped at kHelpWidth with its lines starting at kHelpColumn.
+// "  label   text", text wrapped at kHelpWidth with its lines starting at
+// kHelpColumn; a label too long for that column has its text on the next line.
 std::string HelpEntry(const std::string& label, std::string_view text)
 {
     std::string entry = "  " + label;
-    entry += std::string(entry.size() + 2 <= kHelpColumn ? kHelpColumn - entry.size() : 2, ' ');
-    std::size_t column = entry.size();
+    entry += entry.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - entry.size(), ' ')
+                                             : "\n" + std::string(kHelpColumn, ' ');
+    std::size_t column = kHelpColumn;
     bool first = true;
     while (!text.empty()) {
         const std::size_t space = text.find(' ');
@@ -88,11 +93,13 @@ const CliOption* OptionNamed(std::string_view name)
 bool Admits(const CliOption& option, const CliCommand& command)
 {
     switch (option.Scope) {
-    case CliScope::Any: return true;
+    case CliScope::Any: return !command.Map;
     case CliScope::Extracting: return command.List.has_value() || command.Content;
     case CliScope::Content:
     case CliScope::ContentExtract: return command.Content;
     case CliScope::Report: return command.Report;
+    case CliScope::MapNeeded:
+    case CliScope::Map: return command.Map;
     case CliScope::Alone: return false;
     }
     return false;
@@ -130,6 +137,17 @@ std::string ParseJobs(const std::string& text, int& jobs)
     return jobs >= 1 ? std::string() : "--jobs takes a whole number of at least 1.";
 }
 
+// Reads --width's value: a whole number from kMinMapWidth to kMaxMapWidth.
+std::string ParseWidth(const std::string& text, int32_t& width)
+{
+    const char* end = text.data() + text.size();
+    if (text.empty() || std::from_chars(text.data(), end, width).ptr != end || width < kMinMapWidth ||
+        width > kMaxMapWidth)
+        return "--width takes a whole number from " + std::to_string(kMinMapWidth) + " to " +
+               std::to_string(kMaxMapWidth) + ".";
+    return {};
+}
+
 // Takes option's value into request; returns a usage message, empty on success.
 std::string TakeOption(const CliOption& option, const std::string& value, CliRequest& request, bool& help,
                        bool& version)
@@ -141,25 +159,41 @@ std::string TakeOption(const CliOption& option, const std::string& value, CliReq
     case CliOptionId::Version: version = true; break;
     case CliOptionId::Extract: request.ExtractFolder = value; break;
     case CliOptionId::Out: request.ReportFolder = value; break;
+    case CliOptionId::Png: request.MapPng = value; break;
+    case CliOptionId::Width: return ParseWidth(value, request.MapWidth);
     case CliOptionId::Kind: return ParseKinds(value, request.Kinds);
     case CliOptionId::Jobs: return ParseJobs(value, request.Jobs);
     }
     return {};
 }
 
-// The usage error of the first option given that does not go with command.
-std::string Misplaced(const CliCommand& command, const CliRequest& request)
+// The usage error of the first option given that does not go with command;
+// an option with no such error is unknown there.
+std::string Misplaced(const CliCommand& command, const CliRequest& request, const std::vector<CliOptionId>& given)
 {
     for (const CliOption& option : kOptions) {
-        const bool given = (option.Id == CliOptionId::Extract && request.ExtractFolder) ||
-                           (option.Id == CliOptionId::Kind && !request.Kinds.empty()) ||
-                           (option.Id == CliOptionId::Wav && request.Wav) ||
-                           (option.Id == CliOptionId::Out && request.ReportFolder);
         const bool fits =
             Admits(option, command) && (option.Scope != CliScope::ContentExtract || request.ExtractFolder);
-        if (given && !fits)
-            return std::string(option.Misplaced);
+        if (fits || std::find(given.begin(), given.end(), option.Id) == given.end())
+            continue;
+        return option.Misplaced.empty() ? "Unknown option '" + std::string(option.Long) + "'."
+                                        : std::string(option.Misplaced);
     }
+    return {};
+}
+
+// The usage error of a command given too few or too many images, or without
+// an option it needs.
+std::string Incomplete(const CliCommand& command, const CliRequest& request, std::size_t images)
+{
+    if (images == 0)
+        return "missing image";
+    if (command.Map && images > 1)
+        return "map takes one image";
+    if (command.Map && request.MapPng.empty())
+        return "map needs --png FILE";
+    if (command.Report && !request.ReportFolder)
+        return "report needs --out DIR";
     return {};
 }
 
@@ -185,6 +219,10 @@ std::span<const CliCommand> CliCommands()
                             "index.html (a page in Russian with the facts, the image's digests, the map of the flash "
                             "and every item), items.csv and report.xml (DFXML), each item with its SHA-256",
                             std::nullopt, false, true});
+        commands.push_back({"map",
+                            "draw the map of the flash (what lies where, and the entropy beside it) as a PNG picture "
+                            "N pixels wide (default 512, 32 to 4096)",
+                            std::nullopt, false, false, true});
         return commands;
     }();
     return kCommands;
@@ -197,12 +235,12 @@ std::span<const std::string_view> CliKindNames() noexcept
 
 std::string CliSynopsis(const CliCommand& command)
 {
-    std::string line = std::string(command.Name) + " IMAGE...";
+    std::string line = std::string(command.Name) + (command.Map ? " IMAGE" : " IMAGE...");
     for (const CliOption& option : kOptions) {
         if (!Admits(option, command) || option.Scope == CliScope::ContentExtract)
             continue;
         // An option a command needs is written without brackets.
-        const bool needed = option.Scope == CliScope::Report;
+        const bool needed = option.Scope == CliScope::Report || option.Scope == CliScope::MapNeeded;
         line.append(needed ? " --" : " [--").append(option.Long);
         if (!option.Value.empty())
             line.append(" ").append(option.Value);
@@ -217,6 +255,11 @@ std::string CliSynopsis(const CliCommand& command)
     return line;
 }
 
+std::string CliCommandLabel(const CliCommand& command)
+{
+    return command.Map ? CliSynopsis(command) : std::string(command.Name) + " IMAGE...";
+}
+
 std::string CliHelp()
 {
     std::string text = "Usage: kestrix-cli [options] command image...\n"
@@ -224,8 +267,7 @@ std::string CliHelp()
                        "\n"
                        "Commands:\n";
     for (const CliCommand& command : CliCommands())
-        text += HelpEntry(std::string(command.Name) + " IMAGE...", command.Help);
-    text += kMapCommandHelp;
+        text += HelpEntry(CliCommandLabel(command), command.Help);
     text += "\nOptions:\n";
     for (const CliOption& option : kOptions)
         text += HelpEntry(OptionLabel(option), option.Help);
@@ -237,6 +279,7 @@ std::string CliHelp()
 std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest& request, bool& help, bool& version)
 {
     std::vector<std::string> positional;
+    std::vector<CliOptionId> given;
     bool optionsEnd = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -259,8 +302,11 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
             return "Unknown option '" + TerminalText(name) + "'.";
         if (!option->Value.empty() && !value && i + 1 < arguments.size())
             value = arguments[++i];
-        if (!option->Value.empty() && (!value || value->empty()) && option->Id != CliOptionId::Jobs)
+        // --jobs and --width say themselves what they take.
+        if (!option->Value.empty() && (!value || value->empty()) && option->Id != CliOptionId::Jobs &&
+            option->Id != CliOptionId::Width)
             return "Missing value after '--" + std::string(option->Long) + "'.";
+        given.push_back(option->Id);
         if (std::string usage = TakeOption(*option, value.value_or(std::string()), request, help, version);
             !usage.empty())
             return usage;
@@ -276,12 +322,13 @@ std::string ParseArguments(const std::vector<std::string>& arguments, CliRequest
     request.List = named->List;
     request.Content = named->Content;
     request.Report = named->Report;
+    request.Map = named->Map;
     if (positional.size() < 2)
         return "missing image";
-    if (std::string usage = Misplaced(*named, request); !usage.empty())
+    if (std::string usage = Misplaced(*named, request, given); !usage.empty())
         return usage;
-    if (request.Report && !request.ReportFolder)
-        return "report needs --out DIR";
+    if (std::string usage = Incomplete(*named, request, positional.size() - 1); !usage.empty())
+        return usage;
     request.Images.assign(positional.begin() + 1, positional.end());
     return {};
 }

@@ -11,15 +11,17 @@
 namespace kestrix {
 
 // The options of kestrix-cli.
-enum class CliOptionId : uint8_t { Json, Kind, Extract, Wav, Out, Jobs, Help, Version };
+enum class CliOptionId : uint8_t { Json, Kind, Extract, Wav, Out, Png, Width, Jobs, Help, Version };
 
 // Which commands an option goes with.
 enum class CliScope : uint8_t {
-    Any,             // every command
+    Any,             // every command but map
     Extracting,      // the lists and content, not info
     Content,         // content only
     ContentExtract,  // content with --extract
     Report,          // report only, and needed there
+    MapNeeded,       // map only, and needed there
+    Map,             // map only
     Alone,           // instead of a command (--help, --version)
 };
 
@@ -43,12 +45,14 @@ struct CliCommand {
     std::optional<ListKind> List;
     bool Content = false;
     bool Report = false;
+    // "map": one image, drawn as a PNG picture.
+    bool Map = false;
 };
 
 // The table of options, in the order --help shows them.
 std::span<const CliOption> CliOptions() noexcept;
 // Every command, in the order --help shows them: info, the lists, content,
-// report.
+// report, map.
 std::span<const CliCommand> CliCommands();
 // The values --kind takes.
 std::span<const std::string_view> CliKindNames() noexcept;
@@ -56,6 +60,11 @@ std::span<const std::string_view> CliKindNames() noexcept;
 // A command's usage line without the program: "files IMAGE... [--json]
 // [--extract DIR] [--jobs N]", its options from the table.
 std::string CliSynopsis(const CliCommand& command);
+
+// How --help and the manual pages name a command: "files IMAGE..."; map,
+// whose options are needed to use it, with them: "map IMAGE --png FILE
+// [--width N]".
+std::string CliCommandLabel(const CliCommand& command);
 
 // The text of --help, from the tables.
 std::string CliHelp();

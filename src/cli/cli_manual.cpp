@@ -44,8 +44,12 @@ std::string OptionTag(const CliOption& option)
 std::string CommandsSection()
 {
     std::string text;
-    for (const CliCommand& command : CliCommands())
-        text += ".TP\n\\fB" + Roff(command.Name) + "\\fR \\fIIMAGE\\fR...\n" + Roff(command.Help) + ".\n";
+    for (const CliCommand& command : CliCommands()) {
+        const std::string label = CliCommandLabel(command);
+        const std::string rest = label.substr(label.find(' ') + 1);
+        text += ".TP\n\\fB" + Roff(command.Name) + "\\fR " +
+                (rest == "IMAGE..." ? std::string("\\fIIMAGE\\fR...") : Roff(rest)) + "\n" + Roff(command.Help) + ".\n";
+    }
     return text;
 }
 
@@ -115,9 +119,12 @@ std::string BashCompletion()
     std::string options;
     std::string valued;
     std::string folders;
+    std::string files;
     for (const CliOption& option : CliOptions()) {
         if (option.Value == "DIR")
             folders.append(folders.empty() ? "" : "|").append("--").append(option.Long);
+        if (option.Value == "FILE")
+            files.append(files.empty() ? "" : "|").append("--").append(option.Long);
         options.append(options.empty() ? "" : " ").append("--").append(option.Long);
         if (!option.Value.empty())
             valued.append(valued.empty() ? "" : "|").append("--").append(option.Long);
@@ -131,6 +138,9 @@ std::string BashCompletion()
            "    " +
            folders +
            ") compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- \"$cur\")); return ;;\n"
+           "    " +
+           files +
+           ") compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n"
            "    --kind) COMPREPLY=($(compgen -P \"${cur%\"${cur##*,}\"}\" -W \"" +
            kinds +
            "\" -- \"${cur##*,}\")); return ;;\n"

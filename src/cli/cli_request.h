@@ -12,6 +12,9 @@
 
 namespace kestrix {
 
+// The width of the map of the flash when --width does not say.
+inline constexpr int32_t kDefaultMapWidth = 512;
+
 // What one run of kestrix-cli was asked to do.
 struct CliRequest {
     // The list to print; none for the facts ("info") and the content search.
@@ -27,6 +30,10 @@ struct CliRequest {
     // "report": the folder its files go into (--out).
     bool Report = false;
     std::optional<std::string> ReportFolder;
+    // "map": the PNG file it writes (--png) and its width in pixels (--width).
+    bool Map = false;
+    std::string MapPng;
+    int32_t MapWidth = kDefaultMapWidth;
     int Jobs = 1;
     // Every image of the run: no extraction may replace any of them.
     KeptFiles Kept;

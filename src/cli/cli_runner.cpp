@@ -263,8 +263,6 @@ CliStatus ExecuteAll(CliRequest& request, std::ostream& out, std::ostream& err)
 
 CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
 {
-    if (arguments.size() > 1 && arguments[1] == "map")
-        return RunMapCommand(arguments, out, err);
     CliRequest request;
     request.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool help = false;
@@ -279,6 +277,8 @@ CliStatus RunCli(const std::vector<std::string>& arguments, std::ostream& out, s
         out << CliHelp();
     else if (version)
         out << "kestrix-cli " << kVersion << '\n';
+    else if (request.Map)
+        status = RunMapCommand(request, out, err);
     else
         status = ExecuteAll(request, out, err);
     out.flush();

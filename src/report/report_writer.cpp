@@ -50,6 +50,76 @@ std::string IconFileName(std::size_t row, const std::string& iconPath)
     return std::to_string(row + 1) + extension;
 }
 
+// The digests of the image (none when cancelled) and of each item.
+struct Digested {
+    std::optional<ReportImage> Image;
+    std::vector<std::string> Items;
+};
+
+// Starts reading the digests from memory beside the writing, with which they
+// share no state; where no thread can be started, they are read when asked for.
+std::future<Digested> StartDigests(const TCustomHexBuffer& buffer, const std::vector<FoundItem>& items,
+                                   const ReportOptions& options)
+{
+    const auto digest = [&buffer, &items, &options] {
+        Digested digested{DescribeImage(buffer, options.ImageName, options.Cancel), {}};
+        if (digested.Image)
+            digested.Items = ItemDigests(buffer.Bytes(), items);
+        return digested;
+    };
+    try {
+        return std::async(std::launch::async, digest);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, digest);
+    }
+}
+
+// Writes the applications' icons into folder/icons (made for the first), each
+// named in its item's row; a failure is noted and the others go on.
+void WriteIcons(TCustomHexBuffer& buffer, const ContentFound& found, const std::vector<FoundItem>& items,
+                const std::string& folder, const ReportOptions& options, ReportOutcome& outcome)
+{
+    bool icons = false;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const FoundItem& item = items[i];
+        if (item.Midlet < 0 || found.Midlets[static_cast<std::size_t>(item.Midlet)].Icon.empty())
+            continue;
+        const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
+        const std::string name = "icons/" + IconFileName(i, midlet.IconPath);
+        try {
+            if (!icons)
+                std::filesystem::create_directories(folder + "/icons");
+            icons = true;
+            WriteBytesToFileAtomically(buffer, folder + "/" + name, midlet.Icon, &options.Kept);
+            outcome.Items[i].Icon = name;
+            outcome.Written.push_back(name);
+        } catch (const std::exception& failure) {
+            outcome.Failed.emplace_back(name, failure.what());
+        }
+        if (Cancelled(options.Cancel))
+            throw ReportCancelled{};
+    }
+}
+
+// Writes the page, the CSV and the DFXML into folder; a failure is noted and
+// the others go on.
+void WriteTables(TCustomHexBuffer& buffer, const ReportImage& image, const FlashMap& map, const std::string& folder,
+                 const ReportOptions& options, ReportOutcome& outcome)
+{
+    const auto writeText = [&](const std::string& name, const std::string& text) {
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        try {
+            WriteBytesToFileAtomically(buffer, folder + "/" + name, bytes, &options.Kept);
+            outcome.Written.push_back(name);
+        } catch (const std::exception& failure) {
+            outcome.Failed.emplace_back(name, failure.what());
+        }
+    };
+    writeText("index.html", ReportHtml(image, map, outcome.Items));
+    writeText("items.csv", ReportCsv(outcome.Items));
+    writeText("report.xml", ReportDfxml(image, outcome.Items, options.Program, options.Version));
+}
+
 // Writes the whole report into folder, filling outcome as it goes.
 void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::vector<FoundItem>& items,
               const std::vector<std::string>& captions, const std::string& folder, const ReportOptions& options,
@@ -59,24 +129,7 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
         if (options.Progress)
             options.Progress(percent);
     };
-    // The digests of the image and of the items are read from memory while
-    // the items are written: they share no state with the writing.
-    struct Digested {
-        std::optional<ReportImage> Image;
-        std::vector<std::string> Items;
-    };
-    const auto digest = [&buffer, &items, &options] {
-        Digested digested{DescribeImage(buffer, options.ImageName, options.Cancel), {}};
-        if (digested.Image)
-            digested.Items = ItemDigests(buffer.Bytes(), items);
-        return digested;
-    };
-    std::future<Digested> digesting;
-    try {
-        digesting = std::async(std::launch::async, digest);
-    } catch (const std::system_error&) {
-        digesting = std::async(std::launch::deferred, digest);
-    }
+    std::future<Digested> digesting = StartDigests(buffer, items, options);
     outcome.Items = ReportItemsOf(buffer.Bytes(), found, items, captions, false);
     progress(5);
 
@@ -132,26 +185,7 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
         }
     }
 
-    bool icons = false;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const FoundItem& item = items[i];
-        if (item.Midlet < 0 || found.Midlets[static_cast<std::size_t>(item.Midlet)].Icon.empty())
-            continue;
-        const MidletInfo& midlet = found.Midlets[static_cast<std::size_t>(item.Midlet)];
-        const std::string name = "icons/" + IconFileName(i, midlet.IconPath);
-        try {
-            if (!icons)
-                std::filesystem::create_directories(folder + "/icons");
-            icons = true;
-            WriteBytesToFileAtomically(buffer, folder + "/" + name, midlet.Icon, &options.Kept);
-            outcome.Items[i].Icon = name;
-            outcome.Written.push_back(name);
-        } catch (const std::exception& failure) {
-            outcome.Failed.emplace_back(name, failure.what());
-        }
-        if (Cancelled(options.Cancel))
-            throw ReportCancelled{};
-    }
+    WriteIcons(buffer, found, items, folder, options, outcome);
 
     const FlashMap map = ComputeFlashMap(buffer.Bytes(), MapItemsOf(buffer.Bytes(), items), kMapCells);
     Digested digested = digesting.get();
@@ -159,20 +193,8 @@ void WriteAll(TCustomHexBuffer& buffer, const ContentFound& found, const std::ve
         throw ReportCancelled{};
     for (std::size_t i = 0; i < outcome.Items.size(); ++i)
         outcome.Items[i].Sha256 = std::move(digested.Items[i]);
-    const ReportImage* image = &*digested.Image;
     progress(95);
-    const auto writeText = [&](const std::string& name, const std::string& text) {
-        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-        try {
-            WriteBytesToFileAtomically(buffer, folder + "/" + name, bytes, &options.Kept);
-            outcome.Written.push_back(name);
-        } catch (const std::exception& failure) {
-            outcome.Failed.emplace_back(name, failure.what());
-        }
-    };
-    writeText("index.html", ReportHtml(*image, map, outcome.Items));
-    writeText("items.csv", ReportCsv(outcome.Items));
-    writeText("report.xml", ReportDfxml(*image, outcome.Items, options.Program, options.Version));
+    WriteTables(buffer, *digested.Image, map, folder, options, outcome);
     progress(100);
 }
 

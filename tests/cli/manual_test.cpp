@@ -81,7 +81,9 @@ TEST(Completion, CompletesCommandsOptionsKindsFoldersAndImages)
         const char* replies;
     } cases[] = {
         {"kestrix-cli c", "content"},
-        {"kestrix-cli ", "info files graphics pictures content report"},
+        {"kestrix-cli ", "info files graphics pictures content report map"},
+        {"kestrix-cli map x.bin --png n", "notes.txt"},
+        {"kestrix-cli map x.bin --wi", "--width"},
         {"kestrix-cli content --j", "--json --jobs"},
         {"kestrix-cli content x.bin --kind so", "sound"},
         {"kestrix-cli content x.bin --kind picture,a", "picture,application"},

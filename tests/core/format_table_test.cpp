@@ -31,8 +31,8 @@ std::vector<uint8_t> LeadBytesOf(const FormatTraits& row)
 }
 
 // Every row of the table holds what the search and the front ends read of
-// it: lead bytes the candidate scan finds and takes for this row alone, a
-// walker that finds no item in its lead bytes alone, a type name that is the
+// it: lead bytes (and a bare lead) the candidate scan finds and takes for this
+// row alone, a walker that finds no item in its lead bytes alone, a type name that is the
 // extension of its saved files, and the caption of its numbered items.
 TEST(FormatTable, EveryRowIsAWholeFormat)
 {
@@ -46,6 +46,14 @@ TEST(FormatTable, EveryRowIsAWholeFormat)
 
         const std::vector<uint8_t> bytes = LeadBytesOf(row);
         EXPECT_EQ(ContentCandidateAt(bytes, 0), row.Type);
+
+        // A bare lead (MPEG audio's frame header) is a candidate of this row.
+        for (unsigned second = 0; second < 256; ++second)
+            if (row.Start.BareSeconds.Has(static_cast<uint8_t>(second))) {
+                const std::vector<uint8_t> bare{row.Start.BareFirst, static_cast<uint8_t>(second), 0, 0};
+                EXPECT_TRUE(IsContentLead(bare[0], bare[1]));
+                EXPECT_EQ(ContentCandidateAt(bare, 0), row.Type);
+            }
 
         ASSERT_NE(row.Walk, nullptr);
         EXPECT_EQ(row.Walk(std::span(bytes).first(2), true).Verdict, WalkVerdict::NoItem);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace kestrix {
 namespace {
@@ -83,6 +84,43 @@ TEST(EveryFormat, WholeItemsAreCompleteAndTheRestFlagged)
         EXPECT_EQ(std::memcmp(wav.data() + 44, samples.data(), samples.size() * 2), 0);
     }
     EXPECT_GT(smafPlayed, 0);
+}
+
+// The decoder hook of each row names the decoder that judges its items: that
+// one knows the format (it gives a verdict of its own), the other does not, and
+// a format whose row names none is known to no decoder.
+TEST(EveryFormat, EachRowsDecoderHookNamesTheDecoderThatJudgesIt)
+{
+    const ContentImage image = BuildFormatsImage();
+    const std::optional<ContentFound> found = FindAllContent(image.Bytes, {});
+    ASSERT_TRUE(found);
+    const std::atomic<bool> cancel{false};
+    std::set<ItemType> judged;
+    for (const FoundItem& item : found->Items) {
+        if (item.Type == ItemType::File || item.Status != ItemStatus::Complete || !judged.insert(item.Type).second)
+            continue;
+        SCOPED_TRACE(ContentTypeName(item.Type));
+        const auto bytes =
+            std::span(image.Bytes)
+                .subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize()));
+        const bool picture = CheckPictureFault(item.Type, bytes, nullptr) != PictureFault::NotRecognised;
+        const ItemStatus sound = CheckSound(item.Type, bytes, cancel);
+        switch (TraitsOf(item.Type).Decoder) {
+        case FormatDecoder::Picture:
+            EXPECT_TRUE(picture);
+            EXPECT_EQ(sound, ItemStatus::Unchecked);
+            break;
+        case FormatDecoder::Sound:
+            EXPECT_FALSE(picture);
+            EXPECT_TRUE(sound != ItemStatus::Unchecked || MidiSoundFont().empty());
+            break;
+        case FormatDecoder::None:
+            EXPECT_FALSE(picture);
+            EXPECT_EQ(sound, ItemStatus::Unchecked);
+            break;
+        }
+    }
+    EXPECT_EQ(judged.size(), std::size(kFormats));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "progress_gauge.h"
 #include "result_list_view.h"
 #include "row_copy.h"
+#include "save_controller.h"
 #include "sound_decoder.h"
 #include "sound_player_bar.h"
 #include "status_message.h"
@@ -453,7 +454,10 @@ void TForm1::PreviewRow(int32_t row, bool selected)
     const auto index = static_cast<std::size_t>(row);
     if (row < 0 || index >= rows.RowCount() || rows.Row(index).Caption.empty())
         return;
-    const ItemRange range = RangeOfCells(rows.Row(static_cast<std::size_t>(m_finded->SelectedRows().front())));
+    const auto shown = static_cast<std::size_t>(m_finded->SelectedRows().front());
+    const FoundRows* found = rows.Found();
+    const ItemRange range = found != nullptr ? RangeOfRow(*found, shown, [&rows](std::size_t i) { return rows.Row(i); })
+                                             : RangeOfCells(rows.Row(shown));
     // Written under a temporary name and renamed, so a link planted under the
     // scratch name is replaced rather than followed.
     WriteRangeToFileAtomically(m_hex1, ScratchFile(), range.Start, range.Count());

@@ -37,6 +37,7 @@ class ProgressGauge;
 class ImageDigestsLabel;
 class StatusMessage;
 struct SaveOutcome;
+struct RowsToSave;
 class ResultListView;
 class WindowLayout;
 
@@ -310,20 +311,17 @@ private:
     void PreviewRow(int32_t row, bool selected);
     void SaveRows(bool selectedOnly);
     void WriteImageReport();
-    // The rows a save of a list reads: how many, each as the list shows it,
-    // and which are selected.
-    struct SaveSource {
-        std::size_t Count = 0;
-        RowTextFunction Text;
-        std::vector<bool> Selected;
-        std::size_t SelCount = 0;
-        // Our own lists: which rows the filter shows (empty when it hides none).
-        bool Filtered = false;
-        std::vector<bool> Shown;
-        std::size_t ShownCount = 0;
-    };
-    SaveSource SaveSourceOf(ListKind kind) const;
+    // The rows a save of a list reads (SaveRowsTo): how many, which are
+    // selected, which the filter shows; each row as the list shows it, and
+    // its range read from the row's data.
+    RowsToSave RowsToSaveOf(ListKind kind) const;
+    std::size_t ListRowCount(ListKind kind) const;
+    RowTextFunction RowTextOf(ListKind kind) const;
+    ItemRangeFunction RangeOfListRow(ListKind kind) const;
     void SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome);
+    // The save dialog's file name (remembered for the next save); empty when
+    // it was cancelled.
+    QString ChooseSaveTarget();
     void ShowSaveSummary(const SaveOutcome& outcome);
 
     // The list a page shows, if any, and the view of a list.
@@ -347,6 +345,15 @@ private:
     // both), or none when the user cancelled or stopped (outcome says which).
     std::optional<std::vector<ExtractItem>> ResolveOurItems(const std::vector<ExtractItem>& items,
                                                             const ItemBytesFunction& bytesOf, SaveOutcome& outcome);
+    // Runs save off the window's thread with the gauge at the weight of the
+    // files written (weightOf) out of total; hooks count the files written
+    // into outcome, and passedOver is a step for a file passed over. A stop
+    // asked for ends the save after the file just written (outcome.End
+    // Stopped).
+    using BackgroundSave =
+        std::function<void(BackgroundWork& work, const SaveHooks& hooks, const std::function<void()>& passedOver)>;
+    void WriteInBackground(int64_t total, const std::function<int64_t(const ExtractItem& item)>& weightOf,
+                           const BackgroundSave& save, SaveOutcome& outcome);
     void WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf, SaveOutcome& outcome);
     void SaveWavFiles(const std::vector<FoundItem>& found, const std::vector<ExtractItem>& wavFiles,
                       SaveOutcome& outcome);

@@ -13,6 +13,7 @@
 #include "progress_gauge.h"
 #include "recent_images.h"
 #include "result_list_view.h"
+#include "save_controller.h"
 #include "save_summary.h"
 #include "sound_decoder.h"
 #include "sound_player.h"
@@ -36,15 +37,10 @@ namespace kestrix {
 void TForm1::SaveSoundsAsWavFiles(bool selectedOnly)
 {
     RunCommand([this, selectedOnly] {
-        SaveOutcome outcome;
-        try {
-            SaveContent(*m_sounds, selectedOnly, true, outcome);
-        } catch (...) {
-            outcome.End = SaveEnd::Failed;
-            ShowSaveSummary(outcome);
-            throw;
-        }
-        ShowSaveSummary(outcome);
+        SaveWithSummary(
+            SkipReason::NoEndAddress,
+            [this, selectedOnly](SaveOutcome& outcome) { SaveContent(*m_sounds, selectedOnly, true, outcome); },
+            [this](const SaveOutcome& outcome) { ShowSaveSummary(outcome); });
     });
 }
 
@@ -58,42 +54,49 @@ ContentPage* TForm1::ContentPageAt(int32_t page) const
     }
 }
 
+QString TForm1::ChooseSaveTarget()
+{
+    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
+    if (!target.isEmpty())
+        m_saveDialog1.FileName = target;
+    return target;
+}
+
 void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOutcome& outcome)
 {
     const ContentResults* results = page.Results();
-    if (results == nullptr || page.RowCount() == 0 || (selectedOnly && page.SelectedCount() == 0)) {
-        outcome.End = results == nullptr || page.RowCount() == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
-        return;
+    RowsToSave rows;
+    if (results != nullptr) {
+        rows.Count = static_cast<std::size_t>(page.RowCount());
+        rows.Selected = page.SelectedItems();
+        rows.SelCount = static_cast<std::size_t>(page.SelectedCount());
+        rows.Shown = page.ShownItems();
+        rows.ShownCount = static_cast<std::size_t>(page.ShownCount());
+        rows.Filtered = page.ShownCount() < page.RowCount();
     }
-    // "Сохранить все" saves what the filter shows.
-    const std::vector<ExtractItem> plan = PlanContentExtraction(
-        results->Found.Items, results->Captions, page.Kind(), selectedOnly ? page.SelectedItems() : page.ShownItems());
-    const bool shownOnly = !selectedOnly && page.ShownCount() < page.RowCount();
-    outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
-    outcome.Considered = selectedOnly ? page.SelectedCount() : page.ShownCount();
-    if (plan.empty()) {
-        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
-        return;
-    }
-    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
-    if (target.isEmpty()) {
-        outcome.End = SaveEnd::Cancelled;
-        return;
-    }
-    m_saveDialog1.FileName = target;
-    outcome.Folder = QFileInfo(target).path();
-    if (wav) {
-        outcome.Reason = SkipReason::NotPlayable;
-        SaveWavFiles(results->Found.Items, PlanWavFiles(plan), outcome);
-        return;
-    }
-    WriteOurItems(
-        plan,
-        [results](const ExtractItem& item) {
-            const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
-            return ItemRange{found.Start, found.End};
-        },
-        outcome);
+    SaveSteps steps;
+    steps.Plan = [results, &page](const std::vector<bool>& keep) {
+        // Save all of an unfiltered page plans every item the page shows.
+        return PlanContentExtraction(results->Found.Items, results->Captions, page.Kind(),
+                                     keep.empty() ? page.ShownItems() : keep);
+    };
+    steps.ChooseTarget = [this] { return ChooseSaveTarget(); };
+    steps.Write = [this, results, wav](const std::vector<ExtractItem>& plan, SaveOutcome& written) {
+        if (wav) {
+            written.Reason = SkipReason::NotPlayable;
+            SaveWavFiles(results->Found.Items, PlanWavFiles(plan), written);
+        } else {
+            WriteOurItems(
+                plan,
+                [results](const ExtractItem& item) {
+                    const FoundItem& found = results->Found.Items[static_cast<std::size_t>(item.Row)];
+                    return ItemRange{found.Start, found.End};
+                },
+                written);
+        }
+        return std::exception_ptr();
+    };
+    SaveRowsTo(rows, selectedOnly, SavePages::Ours, steps, outcome);
 }
 
 namespace {
@@ -139,6 +142,39 @@ std::optional<std::vector<ExtractItem>> TForm1::ResolveOurItems(const std::vecto
     return std::move(resolved.Write);
 }
 
+void TForm1::WriteInBackground(int64_t total, const std::function<int64_t(const ExtractItem& item)>& weightOf,
+                               const BackgroundSave& save, SaveOutcome& outcome)
+{
+    const int32_t already = outcome.Written;
+    std::atomic<int32_t> written{0};
+    std::atomic<bool> stopped{false};
+    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
+        work.Total = total;
+        SaveHooks hooks;
+        hooks.Written = [&](const ExtractItem& item, std::size_t count) {
+            written = static_cast<int32_t>(count);
+            work.Done += weightOf(item);
+            if (work.Cancel && work.Done < work.Total)
+                throw SaveStoppedByUser{};
+        };
+        hooks.Failed = GoOnPastKeptImage;
+        // Passing over a file is a step of the gauge too, and a stop ends the save there.
+        const auto passedOver = [&work] {
+            if (work.Cancel)
+                throw SaveStoppedByUser{};
+            ++work.Done;
+        };
+        try {
+            save(work, hooks, passedOver);
+        } catch (const SaveStoppedByUser&) {
+            stopped = true;
+        }
+    });
+    outcome.Written = already + written;
+    if (stopped)
+        outcome.End = SaveEnd::Stopped;
+}
+
 void TForm1::WriteOurItems(const std::vector<ExtractItem>& items, const ItemRangeFunction& rangeOf,
                            SaveOutcome& outcome)
 {
@@ -154,32 +190,17 @@ void TForm1::WriteOurItems(const std::vector<ExtractItem>& items, const ItemRang
     if (!write)
         return;
     const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    const int32_t already = outcome.Written;
-    std::atomic<int32_t> written{0};
-    std::atomic<bool> stopped{false};
+    const auto weightOf = [&rangeOf](const ExtractItem& item) { return int64_t{std::max(1, rangeOf(item).Count())}; };
+    int64_t total = 0;
+    for (const ExtractItem& item : *write)
+        total += weightOf(item);
     SaveReport report;
-    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
-        int64_t total = 0;
-        for (const ExtractItem& item : *write)
-            total += std::max(1, rangeOf(item).Count());
-        work.Total = total;
-        SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem& item, std::size_t count) {
-            written = static_cast<int32_t>(count);
-            work.Done += std::max(1, rangeOf(item).Count());
-            if (work.Cancel && count < write->size())
-                throw SaveStoppedByUser{};
-        };
-        hooks.Failed = GoOnPastKeptImage;
-        try {
+    WriteInBackground(
+        total, weightOf,
+        [&](BackgroundWork&, const SaveHooks& hooks, const std::function<void()>&) {
             report = SaveToFolder(m_hex1, folder, *write, rangeOf, hooks);
-        } catch (const SaveStoppedByUser&) {
-            stopped = true;
-        }
-    });
-    outcome.Written = already + written;
-    if (stopped)
-        outcome.End = SaveEnd::Stopped;
+        },
+        outcome);
     if (report.FirstFailure)
         std::rethrow_exception(report.FirstFailure);
 }
@@ -194,71 +215,44 @@ void TForm1::SaveWavFiles(const std::vector<FoundItem>& found, const std::vector
     if (!write)
         return;
     const std::string folder = QFile::encodeName(outcome.Folder).toStdString();
-    const int32_t already = outcome.Written;
-    std::atomic<int32_t> written{0};
     std::atomic<int32_t> skipped{0};
-    std::atomic<bool> stopped{false};
-    m_scan.RunInBackground(*m_progressBar, [&](BackgroundWork& work) {
-        work.Total = static_cast<int64_t>(write->size());
-        int64_t wavLeft = WavBudgetOf(m_hex1.Bytes().size());
-        const WavStreamer toWav = [&work, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
-                                                    std::string& why) {
-            return SoundToWav(type, sound, out, wavLeft, why, &work.Cancel);
-        };
-        SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem&, std::size_t count) {
-            written = static_cast<int32_t>(count);
-            ++work.Done;
-            if (work.Cancel && work.Done < work.Total)
-                throw SaveStoppedByUser{};
-        };
-        hooks.Failed = GoOnPastKeptImage;
-        const auto passedOver = [&](const ExtractItem&, const std::string&) {
-            if (work.Cancel)
-                throw SaveStoppedByUser{};
-            ++skipped;
-            ++work.Done;
-        };
-        try {
-            StreamSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, passedOver);
-        } catch (const SaveStoppedByUser&) {
-            stopped = true;
-        }
-    });
-    outcome.Written = already + written;
+    WriteInBackground(
+        static_cast<int64_t>(write->size()), [](const ExtractItem&) { return int64_t{1}; },
+        [&](BackgroundWork& work, const SaveHooks& hooks, const std::function<void()>& passedOver) {
+            int64_t wavLeft = WavBudgetOf(m_hex1.Bytes().size());
+            const WavStreamer toWav = [&work, &wavLeft](ItemType type, std::span<const uint8_t> sound, Stream& out,
+                                                        std::string& why) {
+                return SoundToWav(type, sound, out, wavLeft, why, &work.Cancel);
+            };
+            StreamSoundsAsWav(m_hex1, found, *write, folder, toWav, hooks, [&](const ExtractItem&, const std::string&) {
+                passedOver();
+                ++skipped;
+            });
+        },
+        outcome);
     outcome.Skipped += skipped;
-    if (stopped)
-        outcome.End = SaveEnd::Stopped;
 }
 
 void TForm1::SaveRows(bool selectedOnly)
 {
+    const auto show = [this](const SaveOutcome& outcome) { ShowSaveSummary(outcome); };
     if (ContentPage* page = ContentPageAt(ActivePage())) {
-        SaveOutcome outcome;
-        try {
-            SaveContent(*page, selectedOnly, false, outcome);
-        } catch (...) {
-            outcome.End = SaveEnd::Failed;
-            ShowSaveSummary(outcome);
-            throw;
-        }
-        ShowSaveSummary(outcome);
+        SaveWithSummary(
+            SkipReason::NoEndAddress,
+            [this, page, selectedOnly](SaveOutcome& outcome) { SaveContent(*page, selectedOnly, false, outcome); },
+            show);
         return;
     }
     const auto kind = ListOfPage(ActivePage());
-    SaveOutcome outcome;
-    outcome.Reason = kind == ListKind::Files ? SkipReason::NoEndAddress : SkipReason::NoName;
-    try {
-        if (kind)
-            SaveList(*kind, selectedOnly, outcome);
-        else
-            outcome.End = SaveEnd::NoList;
-    } catch (...) {
-        outcome.End = SaveEnd::Failed;
-        ShowSaveSummary(outcome);
-        throw;
-    }
-    ShowSaveSummary(outcome);
+    SaveWithSummary(
+        kind == ListKind::Files ? SkipReason::NoEndAddress : SkipReason::NoName,
+        [this, kind, selectedOnly](SaveOutcome& outcome) {
+            if (kind)
+                SaveList(*kind, selectedOnly, outcome);
+            else
+                outcome.End = SaveEnd::NoList;
+        },
+        show);
 }
 
 void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
@@ -268,104 +262,98 @@ void TForm1::ShowSaveSummary(const SaveOutcome& outcome)
 
 void TForm1::SaveList(ListKind kind, bool selectedOnly, SaveOutcome& outcome)
 {
-    const ListTraits& traits = TraitsOf(kind);
-    const SaveSource rows = SaveSourceOf(kind);
-    if (rows.Count == 0 || (selectedOnly && rows.SelCount == 0)) {
-        outcome.End = rows.Count == 0 ? SaveEnd::EmptyList : SaveEnd::NoSelection;
-        return;
-    }
-    // Save all of a filtered list saves what the filter shows.
-    const bool shownOnly = !selectedOnly && rows.Filtered;
-    if (shownOnly && rows.ShownCount == 0) {
-        outcome.End = SaveEnd::NoneShown;
-        return;
-    }
-    const std::vector<ExtractItem> items = PlanExtraction(
-        kind, rows.Count, rows.Text, selectedOnly ? rows.Selected : (shownOnly ? rows.Shown : std::vector<bool>{}));
-    const std::size_t considered = selectedOnly ? rows.SelCount : (shownOnly ? rows.ShownCount : rows.Count);
-    if (kind == ListKind::Pictures) {
-        outcome.Scope = selectedOnly ? SaveScope::Selected : (shownOnly ? SaveScope::Shown : SaveScope::All);
-        outcome.Considered = static_cast<int32_t>(considered);
-    }
-    outcome.Skipped = static_cast<int32_t>(considered - items.size());
-    if (kind == ListKind::Pictures && items.empty()) {
-        // On our page the dialog is not shown for a save that can write nothing.
-        outcome.End = shownOnly ? SaveEnd::NoneShown : SaveEnd::EmptyList;
-        return;
-    }
-    const bool showGauge = traits.SaveShowsProgress;
-    if (showGauge) {
-        m_progressBar->SetMin(0);
-        m_progressBar->SetMax(static_cast<int32_t>(items.size()));
-        m_progressBar->SetPosition(0);
-        m_progressBar->show();
-    }
-    const QString target = m_seams.SaveFile ? m_seams.SaveFile(m_saveDialog1) : ExecuteSaveDialog(this, m_saveDialog1);
-    const auto rangeOf = [&rows](const ExtractItem& item) {
-        return RangeOfCells(rows.Text(static_cast<std::size_t>(item.Row)));
-    };
-    if (!target.isEmpty() && kind == ListKind::Pictures) {
-        m_saveDialog1.FileName = target;
-        outcome.Folder = QFileInfo(target).path();
-        WriteOurItems(items, rangeOf, outcome);
-        m_progressBar->hide();
-        return;
-    }
-    SaveReport report;
-    if (!target.isEmpty()) {
-        m_saveDialog1.FileName = target;
-        outcome.Folder = QFileInfo(target).path();
+    const bool ours = kind == ListKind::Pictures;
+    const bool showGauge = TraitsOf(kind).SaveShowsProgress;
+    const RowTextFunction text = RowTextOf(kind);
+    const ItemRangeFunction rangeOf = RangeOfListRow(kind);
+    SaveSteps steps;
+    steps.Plan = [&](const std::vector<bool>& keep) { return PlanExtraction(kind, ListRowCount(kind), text, keep); };
+    if (showGauge)
+        steps.Ready = [this](const std::vector<ExtractItem>& items) {
+            m_progressBar->SetMin(0);
+            m_progressBar->SetMax(static_cast<int32_t>(items.size()));
+            m_progressBar->SetPosition(0);
+            m_progressBar->show();
+        };
+    steps.ChooseTarget = [this] { return ChooseSaveTarget(); };
+    steps.Write = [&](const std::vector<ExtractItem>& items, SaveOutcome& written) -> std::exception_ptr {
+        if (ours) {
+            WriteOurItems(items, rangeOf, written);
+            return nullptr;
+        }
         SaveHooks hooks;
-        hooks.Written = [&](const ExtractItem&, std::size_t written) {
-            outcome.Written = static_cast<int32_t>(written);
+        hooks.Written = [&](const ExtractItem&, std::size_t count) {
+            written.Written = static_cast<int32_t>(count);
             if (showGauge) {
-                m_progressBar->SetPosition(outcome.Written);
+                m_progressBar->SetPosition(written.Written);
                 // No events are processed while saving; show the step now.
                 m_progressBar->repaint();
             }
         };
         hooks.Failed = GoOnPastKeptImage;
-        report = SaveToFolder(m_hex1, QFile::encodeName(outcome.Folder).toStdString(), items, rangeOf, hooks);
-    } else {
-        outcome.End = SaveEnd::Cancelled;
-    }
-    if (showGauge)
-        m_progressBar->hide();
-    if (report.FirstFailure)
-        std::rethrow_exception(report.FirstFailure);
+        return SaveToFolder(m_hex1, QFile::encodeName(written.Folder).toStdString(), items, rangeOf, hooks)
+            .FirstFailure;
+    };
+    if (showGauge || ours)
+        steps.Finish = [this] { m_progressBar->hide(); };
+    SaveRowsTo(RowsToSaveOf(kind), selectedOnly, ours ? SavePages::Ours : SavePages::Design, steps, outcome);
 }
 
-TForm1::SaveSource TForm1::SaveSourceOf(ListKind kind) const
+std::size_t TForm1::ListRowCount(ListKind kind) const
 {
+    return kind == ListKind::Pictures ? PictureRows().size() : ListView(kind).Model().RowCount();
+}
+
+RowTextFunction TForm1::RowTextOf(ListKind kind) const
+{
+    if (kind == ListKind::Pictures)
+        return [this](std::size_t i) { return AllPicturesRowText(PictureRows()[i], i); };
+    const ResultListModel& rows = ListView(kind).Model();
+    return [&rows](std::size_t i) { return rows.Row(i); };
+}
+
+ItemRangeFunction TForm1::RangeOfListRow(ListKind kind) const
+{
+    if (kind == ListKind::Pictures)
+        return [this](const ExtractItem& item) {
+            const FoundItem& picture = PictureRows()[static_cast<std::size_t>(item.Row)];
+            return ItemRange{picture.Start, picture.End};
+        };
+    const ResultListModel& rows = ListView(kind).Model();
+    return [&rows](const ExtractItem& item) {
+        const auto index = static_cast<std::size_t>(item.Row);
+        const FoundRows* found = rows.Found();
+        return found != nullptr ? RangeOfRow(*found, index, [&rows](std::size_t i) { return rows.Row(i); })
+                                : RangeOfCells(rows.Row(index));
+    };
+}
+
+RowsToSave TForm1::RowsToSaveOf(ListKind kind) const
+{
+    RowsToSave rows;
     if (kind == ListKind::Pictures) {
-        const std::vector<FoundItem>& pictures = PictureRows();
-        std::vector<bool> selected(pictures.size(), false);
-        const std::vector<int32_t> rows = m_allPictures->SelectedRows();
-        for (const int32_t row : rows)
-            selected[static_cast<std::size_t>(row)] = true;
-        SaveSource source;
-        source.Count = pictures.size();
-        source.Text = [&pictures](std::size_t i) { return AllPicturesRowText(pictures[i], i); };
-        source.Selected = std::move(selected);
-        source.SelCount = rows.size();
+        const std::size_t count = PictureRows().size();
+        rows.Count = count;
+        rows.Selected.assign(count, false);
+        const std::vector<int32_t> selected = m_allPictures->SelectedRows();
+        for (const int32_t row : selected)
+            rows.Selected[static_cast<std::size_t>(row)] = true;
+        rows.SelCount = selected.size();
         if (m_allPictures->Filtering()) {
-            source.Filtered = true;
-            source.Shown.assign(pictures.size(), false);
+            rows.Filtered = true;
+            rows.Shown.assign(count, false);
             const std::vector<int32_t> shown = m_allPictures->ShownRows();
             for (const int32_t row : shown)
-                source.Shown[static_cast<std::size_t>(row)] = true;
-            source.ShownCount = shown.size();
+                rows.Shown[static_cast<std::size_t>(row)] = true;
+            rows.ShownCount = shown.size();
         }
-        return source;
+        return rows;
     }
     const ResultListView& list = ListView(kind);
-    const ResultListModel& rows = list.Model();
-    SaveSource source;
-    source.Count = rows.RowCount();
-    source.Text = [&rows](std::size_t i) { return rows.Row(i); };
-    source.Selected = list.SelectedFlags();
-    source.SelCount = static_cast<std::size_t>(list.SelCount());
-    return source;
+    rows.Count = list.Model().RowCount();
+    rows.Selected = list.SelectedFlags();
+    rows.SelCount = static_cast<std::size_t>(list.SelCount());
+    return rows;
 }
 
 }  // namespace kestrix

@@ -8,12 +8,12 @@ namespace kestrix {
 
 std::vector<ExtractItem> PlanContentExtraction(const std::vector<FoundItem>& items,
                                                const std::vector<std::string>& captions, ContentKind kind,
-                                               const std::vector<bool>& keep)
+                                               const std::vector<bool>& keep, FormatTable formats)
 {
     std::vector<ExtractItem> plan;
     FolderNames names;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (KindOf(items[i].Type) != kind || (!keep.empty() && (i >= keep.size() || !keep[i])))
+        if (KindOf(items[i].Type, formats) != kind || (!keep.empty() && (i >= keep.size() || !keep[i])))
             continue;
         plan.push_back({static_cast<int32_t>(i), names.Claim(captions[i])});
     }

@@ -13,12 +13,12 @@
 namespace kestrix {
 
 // The files a save of items writes into the folder of one kind: the items of
-// kind, in list order, that keep (one flag per item, empty: all) holds, each
-// under its caption (ContentCaptions) as FolderNames makes it. ExtractItem::Row
-// is the item's index in items.
+// kind (their rows in formats), in list order, that keep (one flag per item,
+// empty: all) holds, each under its caption (ContentCaptions) as FolderNames
+// makes it. ExtractItem::Row is the item's index in items.
 std::vector<ExtractItem> PlanContentExtraction(const std::vector<FoundItem>& items,
                                                const std::vector<std::string>& captions, ContentKind kind,
-                                               const std::vector<bool>& keep = {});
+                                               const std::vector<bool>& keep = {}, FormatTable formats = kFormats);
 
 // The names of the WAV files made of the sounds of plan (a plan of one kind's
 // folder): each file's name with ".wav" added, made unique among the names of

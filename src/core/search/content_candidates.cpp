@@ -12,58 +12,49 @@
 namespace kestrix {
 namespace {
 
-// One candidate lead: a first byte, and a test of the second.
+// One candidate lead: a first byte, and the second bytes it takes.
 struct LeadPair {
     uint8_t First;
-    bool (*Second)(uint8_t second, uint8_t wanted);
-    uint8_t Wanted;
+    ByteSet Seconds;
+
+    constexpr bool operator==(const LeadPair&) const noexcept = default;
 };
 
-constexpr bool SecondEquals(uint8_t second, uint8_t wanted)
+constexpr bool Takes(const LeadPair& pair, uint8_t second)
 {
-    return second == wanted;
+    return pair.Seconds.Has(second);
 }
 
-constexpr bool SecondIsMpeg(uint8_t second, uint8_t)
-{
-    return IsMpegFrameLead(second);
-}
-
-// The distinct leads of the format table, FFh with an MPEG frame lead, and the
-// middle of a file-system entry's signature.
-constexpr auto kPairs = [] {
-    std::array<LeadPair, std::size(kFormats) + 2> pairs{};
+// The distinct leads of the format table (a row's lead and its bare lead,
+// FormatStart), and the middle of a file-system entry's signature; and how
+// many there are.
+constexpr auto kLeads = [] {
+    std::array<LeadPair, std::size(kFormats) * 2 + 1> pairs{};
     std::size_t count = 0;
-    for (const FormatTraits& format : kFormats) {
-        bool known = false;
+    const auto add = [&pairs, &count](const LeadPair& pair) {
         for (std::size_t k = 0; k < count; ++k)
-            known = known || (pairs[k].First == format.Lead[0] && pairs[k].Wanted == format.Lead[1]);
-        if (!known)
-            pairs[count++] = {format.Lead[0], SecondEquals, format.Lead[1]};
-    }
-    pairs[count++] = {0xFF, SecondIsMpeg, 0};
-    pairs[count++] = {kFileEntrySignature[kEntryLeadOffset], SecondEquals, kFileEntrySignature[kEntryLeadOffset + 1]};
-    // Unused places repeat the last lead.
-    for (std::size_t k = count; k < pairs.size(); ++k)
-        pairs[k] = pairs[count - 1];
-    return pairs;
+            if (pairs[k] == pair)
+                return;
+        pairs[count++] = pair;
+    };
+    for (const FormatTraits& format : kFormats)
+        add({format.Lead[0], ByteSet::Of(format.Lead[1])});
+    for (const FormatTraits& format : kFormats)
+        if (!format.Start.BareSeconds.Empty())
+            add({format.Start.BareFirst, format.Start.BareSeconds});
+    add({kFileEntrySignature[kEntryLeadOffset], ByteSet::Of(kFileEntrySignature[kEntryLeadOffset + 1])});
+    return std::pair{pairs, count};
 }();
 
-constexpr std::size_t kPairCount = [] {
-    std::size_t count = 1;
-    while (count < kPairs.size() &&
-           !(kPairs[count].First == kPairs[count - 1].First && kPairs[count].Wanted == kPairs[count - 1].Wanted &&
-             kPairs[count].Second == kPairs[count - 1].Second))
-        ++count;
-    return count;
-}();
+constexpr const auto& kPairs = kLeads.first;
+constexpr std::size_t kPairCount = kLeads.second;
 
 // One bit per (first, second) pair.
 constexpr auto kLeadBits = [] {
     std::array<uint64_t, 65536 / 64> bits{};
     for (std::size_t k = 0; k < kPairCount; ++k)
         for (unsigned second = 0; second < 256; ++second)
-            if (kPairs[k].Second(static_cast<uint8_t>(second), kPairs[k].Wanted)) {
+            if (Takes(kPairs[k], static_cast<uint8_t>(second))) {
                 const unsigned pair = static_cast<unsigned>(kPairs[k].First) << 8 | second;
                 bits[pair >> 6] |= uint64_t{1} << (pair & 63);
             }
@@ -113,7 +104,7 @@ constexpr auto kClassTables = [] {
             ++classes;
         firsts[c][kPairs[k].First] = true;
         for (unsigned second = 0; second < 256; ++second)
-            if (kPairs[k].Second(static_cast<uint8_t>(second), kPairs[k].Wanted))
+            if (Takes(kPairs[k], static_cast<uint8_t>(second)))
                 seconds[c][second] = true;
     }
     ClassTables tables;
@@ -262,22 +253,42 @@ bool IsContentLead(uint8_t first, uint8_t second) noexcept
     return (kLeadBits[pair >> 6] >> (pair & 63) & 1) != 0;
 }
 
-std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p) noexcept
+bool IsLeadOf(FormatTable formats, uint8_t first, uint8_t second) noexcept
+{
+    if (first == kFileEntrySignature[kEntryLeadOffset] && second == kFileEntrySignature[kEntryLeadOffset + 1])
+        return true;
+    for (const FormatTraits& format : formats)
+        if ((format.Lead[0] == first && format.Lead[1] == second) ||
+            (format.Start.BareFirst == first && format.Start.BareSeconds.Has(second)))
+            return true;
+    return false;
+}
+
+int64_t NextCandidateOf(FormatTable formats, const uint8_t* data, int64_t from, int64_t to) noexcept
+{
+    for (int64_t p = from; p < to; ++p)
+        if (IsLeadOf(formats, data[p], data[p + 1]))
+            return p;
+    return -1;
+}
+
+std::optional<ItemType> ContentCandidateAt(std::span<const uint8_t> image, int64_t p, FormatTable formats) noexcept
 {
     if (p < 0 || p + 1 >= static_cast<int64_t>(image.size()))
         return std::nullopt;
     const uint8_t first = image[static_cast<std::size_t>(p)];
     const uint8_t second = image[static_cast<std::size_t>(p + 1)];
-    for (const FormatTraits& format : kFormats) {
+    for (const FormatTraits& format : formats) {
         if (format.Lead[0] != first || format.Lead[1] != second || !Matches(image, p, format.Signature) ||
             !Matches(image, p + 8, format.Form))
             continue;
-        if (format.Type == ItemType::Jad && !IsJadCandidate(image, p))
+        if (format.Start.Takes != nullptr && !format.Start.Takes(image, p))
             return std::nullopt;
         return format.Type;
     }
-    if (first == 0xFF && IsMpegFrameLead(second))
-        return ItemType::Mp3;
+    for (const FormatTraits& format : formats)
+        if (format.Start.BareFirst == first && format.Start.BareSeconds.Has(second))
+            return format.Type;
     return std::nullopt;
 }
 

@@ -15,52 +15,22 @@
 namespace kestrix {
 namespace {
 
-// "MIDlet-", the line a descriptor's candidate is found by.
-constexpr int64_t kJadLeadLength = 7;
-
 // The archives' icons a search keeps in all: an icon past it keeps its path
 // but not its bytes, whatever the archives claim.
 constexpr int64_t kIconBudget = int64_t{32} << 20;
 
-// What a walk of one candidate gave: the walk and the facts of an application.
-struct CandidateWalk {
-    WalkResult Walk;
-    std::optional<MidletInfo> Midlet;
-};
-
-CandidateWalk WalkCandidate(ItemType type, std::span<const uint8_t> bytes, bool thorough)
+// Walks an item of row from bytes[0], with its facts where the row reads
+// them.
+FormatWalk WalkCandidate(const FormatTraits& row, std::span<const uint8_t> bytes, bool thorough)
 {
-    CandidateWalk result;
+    if (row.Facts == nullptr)
+        return {row.Walk(bytes, thorough), std::nullopt};
     try {
-        if (type == ItemType::Jar) {
-            JarWalk jar = WalkJar(bytes, thorough);
-            result.Walk = jar.Walk;
-            if (jar.Midlet.HasManifest)
-                result.Midlet = MidletInfo{std::move(jar.Midlet.Name),
-                                           std::move(jar.Midlet.Vendor),
-                                           std::move(jar.Midlet.Version),
-                                           std::move(jar.Midlet.IconPath),
-                                           std::move(jar.Midlet.Icon),
-                                           {},
-                                           -1};
-        } else if (type == ItemType::Jad) {
-            JadWalk jad = WalkJad(bytes);
-            result.Walk = jad.Walk;
-            result.Midlet = MidletInfo{std::move(jad.Facts.Name),
-                                       std::move(jad.Facts.Vendor),
-                                       std::move(jad.Facts.Version),
-                                       {},
-                                       {},
-                                       std::move(jad.Facts.JarUrl),
-                                       jad.Facts.JarSize};
-        } else {
-            result.Walk = TraitsOf(type).Walk(bytes, thorough);
-        }
+        return row.Facts(bytes, thorough);
     } catch (...) {
         // An archive whose parts cannot even be held is no item.
-        result = CandidateWalk{};
+        return {};
     }
-    return result;
 }
 
 // A file-system entry whose signature the search has met.
@@ -74,9 +44,10 @@ struct Entry {
 class ContentSearch {
 public:
     ContentSearch(std::span<const uint8_t> image, const ScanHooks& hooks, const SoundDecodeCheck& soundCheck,
-                  ContentKinds kinds)
+                  ContentKinds kinds, FormatTable formats)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
-          m_kinds(kinds), m_extraBudget(ExtraWalkBudget(m_size))
+          m_kinds(kinds), m_formats(formats), m_ownTable(formats.data() == std::data(kFormats)),
+          m_extraBudget(ExtraWalkBudget(m_size))
     {
     }
 
@@ -89,12 +60,24 @@ public:
             m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
-        std::erase_if(m_found.Items, [this](const FoundItem& item) { return !m_kinds.Has(KindOf(item.Type)); });
+        std::erase_if(m_found.Items, [this](const FoundItem& item) { return !m_kinds.Has(Kind(item.Type)); });
         MatchDescriptors();
         return std::move(m_found);
     }
 
 private:
+    const FormatTraits& Row(ItemType type) const noexcept { return *RowOf(m_formats, type); }
+
+    ContentKind Kind(ItemType type) const noexcept { return KindOf(type, m_formats); }
+
+    // The next candidate in [from, to), or -1: the vector scan for the
+    // program's own table.
+    int64_t NextCandidate(int64_t from, int64_t to) const noexcept
+    {
+        return m_ownTable ? NextContentCandidate(m_image.data(), from, to)
+                          : NextCandidateOf(m_formats, m_image.data(), from, to);
+    }
+
     // False when the front end asked to stop.
     bool Scan()
     {
@@ -106,7 +89,7 @@ private:
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
             const int64_t from = pos;
             while (pos < to) {
-                const int64_t candidate = NextContentCandidate(m_image.data(), pos, to);
+                const int64_t candidate = NextCandidate(pos, to);
                 if (candidate < 0) {
                     pos = to;
                     break;
@@ -194,11 +177,11 @@ private:
         // Looking ahead costs no more than the entry's bytes or the bytes up to
         // the next signature, which the search reaches anyway.
         const bool whole = statedEnd <= m_size && !SignatureBefore(entry.Header, statedEnd);
-        std::optional<ItemType> type = ContentCandidateAt(m_image, start);
+        std::optional<ItemType> type = ContentCandidateAt(m_image, start, m_formats);
         // A descriptor in an entry starts with the entry's data, whatever
         // attribute comes first.
-        if (!type || *type == ItemType::Jad)
-            type = DescriptorAt(start, whole ? statedEnd : m_size) ? std::optional(ItemType::Jad) : std::nullopt;
+        if (!type || Row(*type).Start.AnyLeadInEntry)
+            type = AnyLeadFormatAt(start, whole ? statedEnd : m_size);
         if (type) {
             if (!whole) {
                 // The size cannot be right: the walk decides, as if no entry held the data.
@@ -231,13 +214,20 @@ private:
         return m_found.Items.back().End;
     }
 
-    // Whether the bytes from start (to end at most) are a descriptor's lines.
-    bool DescriptorAt(int64_t start, int64_t end)
+    // The first format tried in an entry whatever its lead (AnyLeadInEntry)
+    // whose walk finds an item in the bytes from start (to end at most).
+    std::optional<ItemType> AnyLeadFormatAt(int64_t start, int64_t end)
     {
-        const JadWalk jad =
-            WalkJad(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-        m_work += jad.Walk.Examined;
-        return jad.Walk.Verdict != WalkVerdict::NoItem;
+        const auto bytes = m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+        for (const FormatTraits& row : m_formats) {
+            if (!row.Start.AnyLeadInEntry)
+                continue;
+            const WalkResult walk = row.Walk(bytes, true);
+            m_work += walk.Examined;
+            if (walk.Verdict != WalkVerdict::NoItem)
+                return row.Type;
+        }
+        return std::nullopt;
     }
 
     // Lists the data of an entry of a known format, walked within the entry's
@@ -247,8 +237,8 @@ private:
     {
         const int64_t start = entry.DataStart;
         const auto size = static_cast<int64_t>(entry.Size);
-        CandidateWalk walked =
-            WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
+        FormatWalk walked = WalkCandidate(
+            Row(type), m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(size)), true);
         m_work += walked.Walk.Examined;
         const WalkResult& walk = walked.Walk;
         if (walk.Verdict == WalkVerdict::NoItem)
@@ -275,7 +265,7 @@ private:
     // (ErasedTextAt): one FFh is the letter "я".
     bool ErasedFrom(ItemType type, int64_t from, int64_t end) const
     {
-        if ((type == ItemType::Imelody || type == ItemType::Jad) && m_image[static_cast<std::size_t>(from)] == 0xFF)
+        if (Row(type).IsText && m_image[static_cast<std::size_t>(from)] == 0xFF)
             return ErasedTextAt(m_image.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(end - from)),
                                 0);
         const int64_t count = std::min<int64_t>(kErasedRunLength, end - from);
@@ -290,7 +280,7 @@ private:
         // taken for cut data.
         if (walk.Examined >= size || m_extraBudget <= 0)
             return true;
-        const WalkResult free = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), false).Walk;
+        const WalkResult free = WalkCandidate(Row(type), m_image.subspan(static_cast<std::size_t>(start)), false).Walk;
         m_work += free.Examined;
         m_extraBudget -= free.Examined;
         return free.Examined > size;
@@ -302,25 +292,19 @@ private:
     {
         if (HasFileEntrySignature(m_image, start - kEntryLeadOffset))
             return ConsiderSignature(start - kEntryLeadOffset);
-        std::optional<ItemType> type = ContentCandidateAt(m_image, start);
+        const std::optional<ItemType> type = ContentCandidateAt(m_image, start, m_formats);
         if (!type)
             return start + 1;
-        if (*type == ItemType::Jad) {
-            // The descriptor's run of lines starts before its "MIDlet-" line,
-            // but never inside what is already listed.
-            const int64_t floor = m_cover >= 0 ? std::max<int64_t>(Cover().End, 0) : 0;
-            if (start < floor)
-                return start + 1;
-            // Lines before it belong to it only when they end right before it.
-            const uint8_t before = start > floor ? m_image[static_cast<std::size_t>(start - 1)] : 0;
-            const int64_t runStart =
-                before == '\n' || before == '\r'
-                    ? floor + JadRunStart(m_image.subspan(static_cast<std::size_t>(floor)), start - floor)
-                    : start;
-            const int64_t after = ConsiderCandidate(runStart, *type, {});
-            return std::max(after, start + kJadLeadLength);
-        }
-        return ConsiderCandidate(start, *type, {});
+        const FormatTraits& row = Row(*type);
+        if (row.Start.Begin == nullptr)
+            return ConsiderCandidate(start, *type, {});
+        // The item starts before its signature (a descriptor's run of lines
+        // before its "MIDlet-" line), but never inside what is already listed.
+        const int64_t floor = m_cover >= 0 ? std::max<int64_t>(Cover().End, 0) : 0;
+        if (start < floor)
+            return start + 1;
+        const int64_t after = ConsiderCandidate(row.Start.Begin(m_image, start, floor), *type, {});
+        return std::max(after, start + static_cast<int64_t>(row.Signature.size()));
     }
 
     int64_t ConsiderCandidate(int64_t start, ItemType type, const std::string& entryName)
@@ -339,7 +323,8 @@ private:
             m_coverErasedAt = -1;
             return Cover().End;
         }
-        CandidateWalk walked = WalkCandidate(type, m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
+        FormatWalk walked =
+            WalkCandidate(Row(type), m_image.subspan(static_cast<std::size_t>(start)), m_extraBudget > 0);
         const WalkResult& walk = walked.Walk;
         m_work += walk.Examined;
         m_extraBudget -= nested ? walk.Examined : std::max<int64_t>(0, walk.Examined - walk.End);
@@ -361,7 +346,7 @@ private:
         if (walk.Verdict != WalkVerdict::Whole)
             return start + 1;
         // Items may follow erased flash inside a bitmap's pixels.
-        if (type == ItemType::Bmp && (m_coverErasedAt = ErasedRunIn(start + walk.SureEnd, start + walk.End)) >= 0)
+        if (Row(type).MayHoldErased && (m_coverErasedAt = ErasedRunIn(start + walk.SureEnd, start + walk.End)) >= 0)
             return m_coverErasedAt + kErasedRunLength;
         return start + walk.End;
     }
@@ -385,7 +370,7 @@ private:
         item.Type = type;
         item.Start = static_cast<int32_t>(start);
         item.End = static_cast<int32_t>(start + walk.End);
-        if (KindOf(type) == ContentKind::Picture) {
+        if (Kind(type) == ContentKind::Picture) {
             item.Width = walk.Width;
             item.Height = walk.Height;
             item.Frames = walk.Frames;
@@ -424,27 +409,28 @@ private:
     {
         const FoundItem& item = m_found.Items[index];
         const ItemType type = item.Type;
-        if (!m_kinds.Has(KindOf(type)))
+        if (!m_kinds.Has(Kind(type)))
             return;
         const auto bytes =
             m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize()));
         CheckPool::Check check;
-        if (KindOf(type) == ContentKind::Picture && m_hooks.DecodeCheck)
+        const FormatDecoder decoder = type == ItemType::File ? FormatDecoder::None : Row(type).Decoder;
+        if (decoder == FormatDecoder::Picture && m_hooks.DecodeCheck)
             check = [this, type, bytes](const std::atomic<bool>& cancel) {
                 return m_hooks.DecodeCheck(type, bytes, cancel);
             };
-        else if (KindOf(type) == ContentKind::Sound && m_soundCheck)
+        else if (decoder == FormatDecoder::Sound && m_soundCheck)
             check = [this, type, bytes](const std::atomic<bool>& cancel) { return m_soundCheck(type, bytes, cancel); };
         if (check)
             m_unchecked.emplace_back(index, m_checks.Add(std::move(check)));
     }
 
     // Complete until the decode check says otherwise (CollectVerdicts).
-    static void SetStatusOf(FoundItem& item, ItemType type, const WalkResult& walk) noexcept
+    void SetStatusOf(FoundItem& item, ItemType type, const WalkResult& walk) const noexcept
     {
         if (walk.Verdict != WalkVerdict::Whole)
             SetStatus(item, ItemStatus::Truncated, StatusReason::Cut);
-        else if (KindOf(type) == ContentKind::Picture && !walk.HasImageData)
+        else if (Kind(type) == ContentKind::Picture && !walk.HasImageData)
             SetStatus(item, ItemStatus::Damaged, StatusReason::NoImageData);
         else
             SetStatus(item, ItemStatus::Complete, StatusReason::None);
@@ -488,7 +474,7 @@ private:
             if (item.Status != ItemStatus::Complete)
                 continue;
             const ItemStatus verdict = m_checks.Verdict(ticket);
-            const bool picture = KindOf(item.Type) == ContentKind::Picture;
+            const bool picture = Row(item.Type).Decoder == FormatDecoder::Picture;
             SetStatus(item, verdict,
                       verdict == ItemStatus::Damaged ? StatusReason::DoesNotDecode
                       : picture                      ? StatusReason::TooCostly
@@ -529,6 +515,9 @@ private:
     ContentFound m_found;
     const SoundDecodeCheck& m_soundCheck;
     ContentKinds m_kinds;
+    FormatTable m_formats;
+    // Whether m_formats is kFormats, whose leads the vector scan knows.
+    bool m_ownTable;
     // The decoders' checks of the items listed Complete, each with its item.
     CheckPool m_checks;
     std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
@@ -549,105 +538,12 @@ private:
     std::unordered_set<std::string> m_fileNames;
 };
 
-// The word for count in Russian: one (1, 21...), few (2-4, 22-24...) or many.
-const char* RussianWord(int64_t count, const char* one, const char* few, const char* many) noexcept
-{
-    const int64_t tens = count % 100;
-    const int64_t units = count % 10;
-    if (tens >= 11 && tens <= 14)
-        return many;
-    return units == 1 ? one : units >= 2 && units <= 4 ? few : many;
-}
-
-bool IsAsciiAlnum(char c) noexcept
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 }  // namespace
 
-ContentKind KindOf(ItemType type) noexcept
-{
-    return type == ItemType::File ? ContentKind::File : TraitsOf(type).Kind;
-}
-
-const char* ItemStatusName(ItemStatus status) noexcept
-{
-    switch (status) {
-    case ItemStatus::Complete: return "complete";
-    case ItemStatus::Truncated: return "truncated";
-    case ItemStatus::Damaged: return "damaged";
-    case ItemStatus::Unchecked: return "unchecked";
-    }
-    return "";
-}
-
-const char* ContentTypeName(ItemType type) noexcept
-{
-    return type == ItemType::File ? "bin" : TraitsOf(type).Name.data();
-}
-
-std::string ItemTypeName(const FoundItem& item)
-{
-    if (item.Type != ItemType::File)
-        return ContentTypeName(item.Type);
-    const std::string_view name = item.EntryName;
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size() || name.size() - dot - 1 > 8)
-        return "bin";
-    std::string extension;
-    for (const char c : name.substr(dot + 1)) {
-        if (!IsAsciiAlnum(c))
-            return "bin";
-        extension += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return extension;
-}
-
-std::string NumberedCaption(const FoundItem& item, std::size_t number)
-{
-    return std::string(KindCaption(KindOf(item.Type))) + " (" + std::to_string(number) + ")." + ItemTypeName(item);
-}
-
-std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items)
-{
-    std::vector<std::string> captions;
-    captions.reserve(items.size());
-    std::size_t numbers[4] = {};
-    for (const FoundItem& item : items) {
-        const std::size_t number = ++numbers[static_cast<std::size_t>(KindOf(item.Type))];
-        captions.push_back(item.EntryName.empty() ? NumberedCaption(item, number) : item.EntryName);
-    }
-    return captions;
-}
-
-std::string StatusDetail(const FoundItem& item)
-{
-    std::string text;
-    switch (item.Reason) {
-    case StatusReason::None: break;
-    case StatusReason::Cut: text = "обрезан"; break;
-    case StatusReason::NoImageData: text = "строение цело, но в нём нет ни одной точки"; break;
-    case StatusReason::BrokenInEntry: text = "строение обрывается внутри записи"; break;
-    case StatusReason::DoesNotDecode: text = "строение цело, но содержимое не раскодируется"; break;
-    case StatusReason::TooCostly: text = "раскодировать дороже, чем позволяет размер"; break;
-    case StatusReason::NoCheck: text = "проверить нечем"; break;
-    }
-    const auto add = [&text](const char* more) { text += (text.empty() ? "" : "; ") + std::string(more); };
-    if (item.JarFit == JarMatch::Cut)
-        add("его архив обрезан");
-    else if (item.JarFit == JarMatch::OtherSize)
-        add("размер архива не тот, что указан в описании");
-    if (item.Trailing > 0)
-        text += (text.empty() ? "" : "; ") + std::to_string(item.Trailing) + " " +
-                RussianWord(item.Trailing, "байт", "байта", "байт") + " после конца";
-    return text;
-}
-
 std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
-                                           const SoundDecodeCheck& soundCheck, ContentKinds kinds)
+                                           const SoundDecodeCheck& soundCheck, ContentKinds kinds, FormatTable formats)
 {
-    return ContentSearch(image, hooks, soundCheck, kinds).Run();
+    return ContentSearch(image, hooks, soundCheck, kinds, formats).Run();
 }
 
 }  // namespace kestrix

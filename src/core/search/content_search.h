@@ -15,22 +15,6 @@
 
 namespace kestrix {
 
-// What the manifest of a Java application (JAR) or its descriptor (JAD) says.
-struct MidletInfo {
-    std::string Name;
-    std::string Vendor;
-    std::string Version;
-    // The icon the manifest names, as written, and its bytes when the archive
-    // holds them (JAR only).
-    std::string IconPath;
-    std::vector<uint8_t> Icon;
-    // A descriptor's MIDlet-Jar-URL and MIDlet-Jar-Size (-1 when missing).
-    std::string JarUrl;
-    int64_t JarSize = -1;
-
-    bool operator==(const MidletInfo&) const = default;
-};
-
 // The set of kinds a search lists.
 class ContentKinds {
 public:
@@ -111,28 +95,28 @@ struct ContentFound {
     std::vector<MidletInfo> Midlets;
 };
 
-// The kind of a content type: File for ItemType::File.
-ContentKind KindOf(ItemType type) noexcept;
+// The kind of a content type (its row in formats): File for ItemType::File.
+ContentKind KindOf(ItemType type, FormatTable formats = kFormats) noexcept;
 
 // The type name of a content type, also the extension of a saved item ("gif",
 // "mid", "jar"...); "bin" for ItemType::File.
-const char* ContentTypeName(ItemType type) noexcept;
+const char* ContentTypeName(ItemType type, FormatTable formats = kFormats) noexcept;
 
 // The type name of item: ContentTypeName, but for a file-system entry of no
 // known format the extension of its name (after its last dot, at most 8
 // characters of letters and digits, lower case), or "bin".
-std::string ItemTypeName(const FoundItem& item);
+std::string ItemTypeName(const FoundItem& item, FormatTable formats = kFormats);
 
 // The caption of every item, which is also the name it is saved under
 // (Windows-1251): its entry's name, or "<kind caption> (N).<type name>" with N
 // the item's place among the items of its kind, from 1 in image order, named
 // ones counted too ("Картинка (3).gif", "Звук (1).mid"). A list restricted to
 // some kinds gives its items the captions they have in the whole list.
-std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items);
+std::vector<std::string> ContentCaptions(const std::vector<FoundItem>& items, FormatTable formats = kFormats);
 
 // The caption of an item without an entry name at place number (from 1) among
 // the items of its kind: "<kind caption> (number).<type name>".
-std::string NumberedCaption(const FoundItem& item, std::size_t number);
+std::string NumberedCaption(const FoundItem& item, std::size_t number, FormatTable formats = kFormats);
 
 // Why the item has its status, as a short Russian text in UTF-8 for the front
 // ends: "" for a complete item with nothing to say, else the reason and, for
@@ -147,9 +131,9 @@ using SoundDecodeCheck =
 
 // Finds every picture, sound, Java application and file of the phone in image
 // in one pass, each walked by its format's structure to its true end.
-//   - Candidates: each format's signature (format table), and an MPEG frame
-//     header for MP3; a JAD starts at the run of attribute lines holding its
-//     "MIDlet-" line.
+//   - Candidates: each format's signature in formats (the format table), and
+//     where its start hook says (FormatStart: an MPEG frame header for MP3; a
+//     JAD starts at the run of attribute lines holding its "MIDlet-" line).
 //   - Items lying inside a listed item are not listed again; a truncated item
 //     whose walk ran on past its cut ends where the next item starts. A
 //     bitmap's pixels may hold erased flash (white is FFh): a bitmap in whose
@@ -172,8 +156,9 @@ using SoundDecodeCheck =
 //     entry's name. File items are listed once per entry name (the first
 //     entry of a name); items of a known format are listed for every entry.
 //   - hooks.DecodeCheck decides Complete, Damaged or Unchecked for whole
-//     pictures with image data, and soundCheck for whole sounds, on worker
-//     threads beside the scan; either may be empty (no check).
+//     pictures with image data, and soundCheck for whole sounds (the row's
+//     decoder hook says which), on worker threads beside the scan; either may
+//     be empty (no check).
 //   - Descriptors (JAD) are judged by their grammar alone, also as an entry's
 //     data (whatever attribute comes first). Each is given the archive it
 //     describes (FindDescribedJars: Jar, JarFit); a descriptor whose text is
@@ -181,6 +166,9 @@ using SoundDecodeCheck =
 //   - kinds: the kinds listed and checked. Items of the other kinds are still
 //     walked, so the listed items, their ends, statuses and captions are those
 //     of the whole list.
+//   - formats: the formats looked for; kFormats, the program's, is scanned
+//     in vectors, any other table byte by byte (tests add formats of their
+//     own; their items are named through the same table).
 // Progress: ShowGauge with the image size, MoveGauge with the offset reached,
 // KeepGoing every few MiB of work and every 10 ms while the checks finish,
 // HideGauge; std::nullopt when KeepGoing ended the search, which cancels the
@@ -188,6 +176,6 @@ using SoundDecodeCheck =
 // images.
 std::optional<ContentFound> FindAllContent(std::span<const uint8_t> image, const ScanHooks& hooks,
                                            const SoundDecodeCheck& soundCheck = {},
-                                           ContentKinds kinds = ContentKinds::All());
+                                           ContentKinds kinds = ContentKinds::All(), FormatTable formats = kFormats);
 
 }  // namespace kestrix
