@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc)
 PACKAGES := cmake g++ ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 qt6-translations-l10n \
             libjpeg62-turbo-dev libpng-dev zlib1g-dev libssl-dev pkg-config \
             libfluidsynth-dev timgm6mb-soundfont libopencore-amrnb-dev libopencore-amrwb-dev \
-            libmpg123-dev libsndfile1-dev libavcodec-dev qt6-multimedia-dev \
+            libmpg123-dev libsndfile1-dev libavcodec-dev libavformat-dev qt6-multimedia-dev \
             libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core \
             clang libclang-rt-14-dev clang-format time python3
 

@@ -100,11 +100,11 @@ void SoundPlayerBar::UpdatePlayable()
         why = QStringLiteral("На этом компьютере нет вывода звука");
     else if (m_bytes.empty())
         why = QStringLiteral("Выберите звук в списке");
-    else if (!CanPlay(m_type))
+    else if (!CanPlay(m_type, m_bytes))
         why = QStringLiteral("Этот звук не воспроизводится");
     m_play->setEnabled(why.isEmpty());
     m_play->setToolTip(why.isEmpty() ? QStringLiteral("Воспроизвести или остановить (Пробел, двойной щелчок)") : why);
-    if (m_audioOutput && !m_bytes.empty() && !CanPlay(m_type))
+    if (m_audioOutput && !m_bytes.empty() && !CanPlay(m_type, m_bytes))
         m_message->setText(QStringLiteral("не воспроизводится"));
 }
 

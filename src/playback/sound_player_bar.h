@@ -21,8 +21,9 @@ public:
     // audioOutput: whether the machine can play (SoundPlayer::HasAudioOutput).
     explicit SoundPlayerBar(bool audioOutput, QWidget* parent = nullptr);
 
-    // The sound Play plays: none when bytes are empty; a type no decoder here
-    // plays disables Play with "не воспроизводится". Stops what is playing.
+    // The sound Play plays: none when bytes are empty; a sound no decoder here
+    // plays (CanPlay of its type and bytes: a SMAF of score tracks) disables
+    // Play with "не воспроизводится". Stops what is playing.
     void SetSound(ItemType type, std::span<const uint8_t> bytes);
     // Plays the chosen sound, or stops it while it plays (Space, a double-click).
     void TogglePlay();

@@ -1,18 +1,10 @@
 #include "qcp_decoder.h"
 
+#include "av_codec_library.h"
 #include "walk_result.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/log.h>
-}
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <string>
 #include <vector>
 
 namespace kestrix {
@@ -34,84 +26,6 @@ QcpCodec CodecOf(std::span<const uint8_t> guid) noexcept
     if (is(kQcelpGuid1) || is(kQcelpGuid2))
         return QcpCodec::Qcelp;
     return is(kEvrcGuid) ? QcpCodec::Evrc : QcpCodec::Other;
-}
-
-// libavcodec and libavutil, opened at the first QCP decode: they bring some
-// ninety libraries of their own, which a window that never plays a QCP should
-// not load at its start.
-struct Codecs {
-    bool Loaded = false;
-    decltype(&avcodec_find_decoder) FindDecoder = nullptr;
-    decltype(&avcodec_alloc_context3) AllocContext = nullptr;
-    decltype(&avcodec_free_context) FreeContext = nullptr;
-    decltype(&avcodec_open2) Open = nullptr;
-    decltype(&avcodec_send_packet) SendPacket = nullptr;
-    decltype(&avcodec_receive_frame) ReceiveFrame = nullptr;
-    decltype(&av_packet_alloc) PacketAlloc = nullptr;
-    decltype(&av_packet_free) PacketFree = nullptr;
-    decltype(&av_new_packet) NewPacket = nullptr;
-    decltype(&av_packet_unref) PacketUnref = nullptr;
-    decltype(&av_frame_alloc) FrameAlloc = nullptr;
-    decltype(&av_frame_free) FrameFree = nullptr;
-    decltype(&av_frame_unref) FrameUnref = nullptr;
-    decltype(&av_channel_layout_default) DefaultLayout = nullptr;
-};
-
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-const Codecs& LoadCodecs()
-{
-    static const Codecs codecs = [] {
-        Codecs c;
-        const std::string codecName = "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR);
-        const std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
-        void* codec = dlopen(codecName.c_str(), RTLD_NOW | RTLD_LOCAL);
-        void* util = dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (codec == nullptr || util == nullptr)
-            return c;
-        decltype(&av_log_set_level) setLogLevel = nullptr;
-        c.Loaded = Resolve(codec, "avcodec_find_decoder", c.FindDecoder) &&
-                   Resolve(codec, "avcodec_alloc_context3", c.AllocContext) &&
-                   Resolve(codec, "avcodec_free_context", c.FreeContext) && Resolve(codec, "avcodec_open2", c.Open) &&
-                   Resolve(codec, "avcodec_send_packet", c.SendPacket) &&
-                   Resolve(codec, "avcodec_receive_frame", c.ReceiveFrame) &&
-                   Resolve(codec, "av_packet_alloc", c.PacketAlloc) && Resolve(codec, "av_packet_free", c.PacketFree) &&
-                   Resolve(codec, "av_new_packet", c.NewPacket) && Resolve(codec, "av_packet_unref", c.PacketUnref) &&
-                   Resolve(util, "av_frame_alloc", c.FrameAlloc) && Resolve(util, "av_frame_free", c.FrameFree) &&
-                   Resolve(util, "av_frame_unref", c.FrameUnref) &&
-                   Resolve(util, "av_channel_layout_default", c.DefaultLayout) &&
-                   Resolve(util, "av_log_set_level", setLogLevel);
-        if (c.Loaded)
-            setLogLevel(AV_LOG_QUIET);
-        return c;
-    }();
-    return codecs;
-}
-
-void ToPcm16(const AVFrame& frame, std::vector<int16_t>& out)
-{
-    out.clear();
-    const int count = frame.nb_samples;
-    const auto format = static_cast<AVSampleFormat>(frame.format);
-    for (int i = 0; i < count; ++i) {
-        float value = 0;
-        switch (format) {
-        case AV_SAMPLE_FMT_FLT:
-        case AV_SAMPLE_FMT_FLTP: value = reinterpret_cast<const float*>(frame.data[0])[i]; break;
-        case AV_SAMPLE_FMT_S16:
-        case AV_SAMPLE_FMT_S16P: out.push_back(reinterpret_cast<const int16_t*>(frame.data[0])[i]); continue;
-        default: return;
-        }
-        // A NaN from a broken frame becomes silence rather than an undefined cast.
-        if (!(value == value))
-            value = 0;
-        out.push_back(static_cast<int16_t>(std::clamp(value * 32768.0F, -32768.0F, 32767.0F)));
-    }
 }
 
 }  // namespace
@@ -166,23 +80,22 @@ QcpOutcome DecodeQcp(std::span<const uint8_t> bytes, const std::function<bool(st
         return QcpOutcome::Refused;
     if (layout->Codec == QcpCodec::Other)
         return QcpOutcome::NotPlayable;
-    const Codecs& av = LoadCodecs();
+    const AvCodecLibrary& av = LoadAvCodec();
     if (!av.Loaded)
         return QcpOutcome::NotPlayable;
     const AVCodec* codec = av.FindDecoder(layout->Codec == QcpCodec::Qcelp ? AV_CODEC_ID_QCELP : AV_CODEC_ID_EVRC);
     if (codec == nullptr)
         return QcpOutcome::NotPlayable;
-    const auto freeContext = [&av](AVCodecContext* context) { av.FreeContext(&context); };
-    std::unique_ptr<AVCodecContext, decltype(freeContext)> context(av.AllocContext(codec), freeContext);
-    const auto freePacket = [&av](AVPacket* packet) { av.PacketFree(&packet); };
-    std::unique_ptr<AVPacket, decltype(freePacket)> packet(av.PacketAlloc(), freePacket);
-    const auto freeFrame = [&av](AVFrame* frame) { av.FrameFree(&frame); };
-    std::unique_ptr<AVFrame, decltype(freeFrame)> frame(av.FrameAlloc(), freeFrame);
-    if (!context || !packet || !frame)
+    AvDecoderObjects objects(av);
+    objects.Context = av.AllocContext(codec);
+    if (!objects.Allocated() || objects.Context == nullptr)
         return QcpOutcome::Refused;
+    AVCodecContext* context = objects.Context;
+    AVPacket* packet = objects.Packet;
+    AVFrame* frame = objects.Frame;
     context->sample_rate = 8000;
     av.DefaultLayout(&context->ch_layout, 1);
-    if (av.Open(context.get(), codec, nullptr) < 0)
+    if (av.Open(context, codec, nullptr) < 0)
         return QcpOutcome::Refused;
 
     const std::span<const uint8_t> data = layout->Packets;
@@ -193,16 +106,17 @@ QcpOutcome DecodeQcp(std::span<const uint8_t> bytes, const std::function<bool(st
         const auto size = static_cast<std::size_t>(QcpPacketSize(layout->Codec, data[p]));
         if (size == 0 || p + size > data.size())
             break;
-        if (av.NewPacket(packet.get(), static_cast<int>(size)) < 0)
+        if (av.NewPacket(packet, static_cast<int>(size)) < 0)
             return QcpOutcome::Refused;
         std::memcpy(packet->data, data.data() + p, size);
-        const int sent = av.SendPacket(context.get(), packet.get());
-        av.PacketUnref(packet.get());
+        const int sent = av.SendPacket(context, packet);
+        av.PacketUnref(packet);
         if (sent < 0)
             return any ? QcpOutcome::Decoded : QcpOutcome::Refused;
-        while (av.ReceiveFrame(context.get(), frame.get()) == 0) {
-            ToPcm16(*frame, samples);
-            av.FrameUnref(frame.get());
+        while (av.ReceiveFrame(context, frame) == 0) {
+            samples.clear();
+            AppendPcm16(*frame, 1, samples);
+            av.FrameUnref(frame);
             if (samples.empty())
                 continue;
             any = true;

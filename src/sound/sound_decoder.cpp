@@ -5,6 +5,7 @@
 #include "imelody_score.h"
 #include "midi_walk.h"
 #include "qcp_decoder.h"
+#include "smaf_decoder.h"
 #include "smaf_walk.h"
 #include "walk_result.h"
 
@@ -413,6 +414,25 @@ SoundDecode DecodeQcpSound(std::span<const uint8_t> bytes, const SoundLimits& li
     return outcome == QcpOutcome::Refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
 }
 
+// A SMAF's first audio track through libavformat and libavcodec.
+SoundDecode DecodeSmafSound(std::span<const uint8_t> bytes, const SoundLimits& limits)
+{
+    const std::optional<SmafAudio> audio = ReadSmafAudio(bytes);
+    if (!audio)
+        return Result(SoundOutcome::NotPlayable);
+    PcmSink sink(audio->SampleRate, audio->Channels, limits);
+    PcmSink::Next next = PcmSink::Next::More;
+    const SmafOutcome outcome = DecodeSmafAudio(*audio, [&](std::span<const int16_t> block) {
+        next = sink.Add(block.data(), block.size());
+        return next == PcmSink::Next::More && !Cancelled(limits);
+    });
+    if (Cancelled(limits))
+        return Result(SoundOutcome::Cancelled);
+    if (outcome == SmafOutcome::NotPlayable)
+        return Result(SoundOutcome::NotPlayable);
+    return outcome == SmafOutcome::Refused ? Result(SoundOutcome::Refused) : sink.Finish(next);
+}
+
 // An iMelody played as the MIDI file of its notes.
 SoundDecode RenderImelody(std::span<const uint8_t> bytes, const SoundLimits& limits)
 {
@@ -448,6 +468,14 @@ bool CanPlay(ItemType type)
     }
 }
 
+bool CanPlay(ItemType type, std::span<const uint8_t> bytes)
+{
+    if (type != ItemType::Smaf)
+        return CanPlay(type);
+    const std::optional<SmafAudio> audio = ReadSmafAudio(bytes);
+    return audio && audio->Playable();
+}
+
 SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const SoundLimits& limits)
 {
     if (KindOf(type) != ContentKind::Sound)
@@ -474,6 +502,7 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
         case ItemType::Wav: return DecodeWav(bytes, limits);
         case ItemType::Qcp: return DecodeQcpSound(bytes, limits);
         case ItemType::Imelody: return RenderImelody(bytes, limits);
+        case ItemType::Smaf: return DecodeSmafSound(bytes, limits);
         default: return Result(SoundOutcome::NotPlayable);
         }
     } catch (const std::bad_alloc&) {
@@ -530,8 +559,8 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
             return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ItemStatus::Unchecked
                                                                                              : ItemStatus::Complete;
     }
-    // Melodies and SMAF are judged by their text's grammar and their CRC: no
-    // synthesizer is needed to tell a whole one, and SMAF's scores play nowhere.
+    // Melodies are judged by their text's grammar: no synthesizer is needed
+    // to tell a whole one.
     if (type == ItemType::Imelody)
         return ReadImelody(bytes).Valid ? ItemStatus::Complete : ItemStatus::Damaged;
     if (type == ItemType::Qcp) {
@@ -539,13 +568,13 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
         if (layout && layout->Codec != QcpCodec::Other && !QcpPacketsFillData(*layout))
             return ItemStatus::Damaged;
     }
+    // SMAF rests on its CRC, and its audio track, where one plays, on its
+    // decode too; its score tracks play nowhere.
     if (type == ItemType::Smaf) {
         const WalkResult walk = WalkSmaf(bytes);
-        if (walk.Verdict != WalkVerdict::Whole)
+        if (walk.Verdict != WalkVerdict::Whole ||
+            CheckSmafCrc(bytes.first(static_cast<std::size_t>(walk.End))) == SmafCrc::Disagrees)
             return ItemStatus::Damaged;
-        return CheckSmafCrc(bytes.first(static_cast<std::size_t>(walk.End))) == SmafCrc::Disagrees
-                   ? ItemStatus::Damaged
-                   : ItemStatus::Complete;
     }
     SoundLimits limits;
     limits.MaxFrames = SoundFrameBudget(bytes.size());
@@ -556,8 +585,8 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
     switch (DecodeSound(type, bytes, limits).Outcome) {
     case SoundOutcome::Decoded: return ItemStatus::Complete;
     case SoundOutcome::Refused: return ItemStatus::Damaged;
+    case SoundOutcome::NotPlayable: return type == ItemType::Smaf ? ItemStatus::Complete : ItemStatus::Unchecked;
     case SoundOutcome::TooCostly:
-    case SoundOutcome::NotPlayable:
     case SoundOutcome::Cancelled: return ItemStatus::Unchecked;
     }
     return ItemStatus::Unchecked;

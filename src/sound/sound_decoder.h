@@ -27,8 +27,9 @@ struct Pcm {
 //   Refused:     the decoder could not read the bytes, or they gave no sound;
 //   TooCostly:   the sound would be longer than its bytes allow (see
 //                SoundFrameBudget): it was not decoded to its end;
-//   NotPlayable: no decoder here plays the type (SMAF, a QCP of SMV, or MIDI
-//                and iMelody without the General MIDI sound font);
+//   NotPlayable: no decoder here plays the type (a SMAF without an audio
+//                track of Yamaha ADPCM, a QCP of SMV, or MIDI and iMelody
+//                without the General MIDI sound font);
 //   Cancelled:   the cancel flag turned true.
 enum class SoundOutcome : uint8_t { Decoded, Refused, TooCostly, NotPlayable, Cancelled };
 
@@ -66,22 +67,31 @@ int64_t SoundFrameBudget(std::size_t bytes) noexcept;
 // /usr/share/sounds/sf2/default-GM.sf2); empty when the machine has none.
 std::string MidiSoundFont();
 
-// Whether a decoder here plays type (MIDI and iMelody only with the sound font).
+// Whether a decoder here plays type (MIDI and iMelody only with the sound font;
+// SMAF never: whether one plays depends on its bytes).
 bool CanPlay(ItemType type);
+
+// Whether a decoder here plays this sound of type: as CanPlay(type), and a
+// SMAF when its first audio track is Yamaha ADPCM (SmafAudio::Playable).
+// Reads the SMAF's chunk headers only.
+bool CanPlay(ItemType type, std::span<const uint8_t> bytes);
 
 // Decodes one found sound of type (a sound kind of the format table) to PCM:
 // MIDI and RMID rendered with the General MIDI sound font, iMelody rendered as
 // the MIDI file of its notes (ImelodyMidiFile), AMR-NB and AMR-WB, MP3, WAV
-// (PCM, ADPCM, A-law, mu-law, GSM, float), QCP of QCELP-13K or EVRC. Never
-// throws for bad bytes.
+// (PCM, ADPCM, A-law, mu-law, GSM, float), QCP of QCELP-13K or EVRC, the
+// Yamaha ADPCM audio track of a SMAF (DecodeSmafAudio). Never throws for bad
+// bytes.
 SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const SoundLimits& limits);
 
 // The decoders' verdict on a sound whose structure is whole: Complete when it
 // decodes to sound, Damaged when the decoder refuses it or it decodes to
 // nothing, Unchecked when no decoder plays its type or it would decode to
 // more than SoundFrameBudget. iMelody is judged by its grammar (ReadImelody),
-// SMAF by its CRC (CheckSmafCrc), neither rendered; a QCP whose packets do not
-// fill its data is Damaged. The verdict decodes at most the first 8,000
+// not rendered. SMAF is Damaged when its CRC disagrees (CheckSmafCrc), and
+// else rests on the decode of its audio track: Complete when no decoder here
+// plays one (score tracks only). A QCP whose packets do not fill its data is
+// Damaged. The verdict decodes at most the first 8,000
 // frames (a second at 8 kHz) and keeps no samples; MIDI is rendered at 8000 Hz
 // for it.
 ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel);

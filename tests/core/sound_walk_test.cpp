@@ -304,6 +304,10 @@ TEST(WalkImelody, EndsAfterTheEndLine)
 TEST(WalkSmaf, EndsWhereItsSizeSays)
 {
     const Bytes smaf = BuildSmaf({.tracks = 2});
+    const Bytes audio = BuildSmaf({.tracks = 1, .audioMs = 600});
+    // Two 4-bit samples a byte, shared by the two channels.
+    const Bytes stereo = BuildSmaf({.tracks = 0, .audioMs = 600, .waveType = 0x93});
+    const auto track = static_cast<int32_t>(Find(audio, {'A', 'T', 'R'}));
     CheckCases(
         {
             {"two tracks", smaf, WalkVerdict::Whole, kWhole, kAny, kAny, kAny, 2},
@@ -314,6 +318,12 @@ TEST(WalkSmaf, EndsWhereItsSizeSays)
              SizeOf(smaf) - 2},
             {"signature and garbage", Then(Cut(smaf, 8), Garbage(100, 1)), WalkVerdict::NoItem},
             {"no CNTI first", Changed(smaf, 8, 'X'), WalkVerdict::NoItem},
+            {"an audio track of 8000 Hz after a score track", audio, WalkVerdict::Whole, kWhole, 600, 8000, 1, 2},
+            {"stereo at 22050 Hz", stereo, WalkVerdict::Whole, kWhole, 300, 22050, 2, 1},
+            {"cut in the wave, erased flash after", Cut(audio, audio.size() - 200), WalkVerdict::Truncated, track, 0, 0,
+             0, 1},
+            {"cut in the wave, erased zeros after", Then(Cut(audio, audio.size() - 200), Fill(400, 0x00)),
+             WalkVerdict::Truncated, track, 0, 0, 0, 1},
         },
         WalkSmaf);
     const WalkResult cut = WalkSmaf(Cut(smaf, smaf.size() - 6));

@@ -15,6 +15,7 @@ TEST(SoundPlayerBar, PlayIsDisabledWithTheReasonWhenNothingCanPlay)
 {
     const std::vector<uint8_t> amr = test_support::BuildAmr({});
     const std::vector<uint8_t> smaf = test_support::BuildSmaf({});
+    const std::vector<uint8_t> smafAudio = test_support::BuildSmaf({.audioMs = 200});
     const struct {
         const char* name;
         bool audioOutput;
@@ -25,8 +26,9 @@ TEST(SoundPlayerBar, PlayIsDisabledWithTheReasonWhenNothingCanPlay)
     } cases[] = {
         {"no audio output", false, ItemType::Amr, &amr, false, "нет вывода звука"},
         {"no sound chosen", true, ItemType::Amr, nullptr, false, "Выберите звук"},
-        {"a format no decoder plays", true, ItemType::Smaf, &smaf, false, "не воспроизводится"},
+        {"a SMAF of score tracks, which no decoder plays", true, ItemType::Smaf, &smaf, false, "не воспроизводится"},
         {"a playable sound", true, ItemType::Amr, &amr, true, "Пробел"},
+        {"a SMAF with an audio track", true, ItemType::Smaf, &smafAudio, true, "Пробел"},
     };
     for (const auto& c : cases) {
         SoundPlayerBar bar(c.audioOutput);

@@ -1,14 +1,27 @@
 // iMelody rendered through the synthesizer, QCP voice through libavcodec and
-// SMAF judged by its CRC, tested on the PCM.
+// SMAF judged by its CRC, its audio track through libavformat, tested on the
+// PCM.
 #include "format_table.h"
 #include "imelody_score.h"
+#include "picture_builders.h"
+#include "smaf_walk.h"
 #include "sound_builders.h"
 #include "sound_decoder.h"
+#include "stream.h"
+#include "wav_file.h"
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavformat/version_major.h>
+#include <libavutil/macros.h>
+}
+
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -166,6 +179,131 @@ TEST(QcpSound, BoundedByTheBudgetAndTheCancelFlag)
     limits.MaxFrames = SoundFrameBudget(bytes.size());
     limits.Cancel = &cancel;
     EXPECT_EQ(DecodeSound(ItemType::Qcp, bytes, limits).Outcome, SoundOutcome::Cancelled);
+}
+
+// Sign changes of channel 0.
+int64_t ZeroCrossings(const Pcm& sound)
+{
+    int64_t crossings = 0;
+    for (int64_t i = 1; i < sound.Frames(); ++i)
+        crossings += (sound.Samples[static_cast<std::size_t>((i - 1) * sound.Channels)] < 0) !=
+                     (sound.Samples[static_cast<std::size_t>(i * sound.Channels)] < 0);
+    return crossings;
+}
+
+TEST(SmafSound, AudioTrackPlaysItsToneForItsLength)
+{
+    const struct {
+        const char* name;
+        SmafPlan plan;
+    } cases[] = {
+        {"440 Hz at 8000 Hz after two score tracks", {.tracks = 2, .audioMs = 500}},
+        {"1000 Hz at 22050 Hz, no score track", {.tracks = 0, .audioMs = 300, .toneHz = 1000, .waveType = 0x13}},
+        {"300 Hz at 4000 Hz", {.audioMs = 700, .toneHz = 300, .waveType = 0x10}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = BuildSmaf(c.plan);
+        const int rate = SmafRate(c.plan.waveType);
+        const int64_t frames = int64_t{c.plan.audioMs} * rate / 1000;
+        const SoundDecode decoded = Decode(ItemType::Smaf, bytes);
+        ASSERT_EQ(decoded.Outcome, SoundOutcome::Decoded);
+        EXPECT_EQ(decoded.Sound.SampleRate, rate);
+        EXPECT_EQ(decoded.Sound.Channels, 1);
+        // Two samples a byte: an odd count gains one.
+        EXPECT_EQ(decoded.Sound.Frames(), frames + frames % 2);
+        const double expected = 2 * c.plan.toneHz * c.plan.audioMs / 1000;
+        EXPECT_NEAR(static_cast<double>(ZeroCrossings(decoded.Sound)), expected, expected / 50);
+        const WalkResult walk = WalkSmaf(bytes);
+        EXPECT_EQ(walk.DurationMs, c.plan.audioMs);
+        EXPECT_EQ(walk.SampleRate, rate);
+        EXPECT_TRUE(CanPlay(ItemType::Smaf, bytes));
+        EXPECT_EQ(CheckSound(ItemType::Smaf, bytes, std::atomic<bool>{false}), ItemStatus::Complete);
+    }
+}
+
+TEST(SmafSound, WavFileHoldsTheDecodedTrackWithinTheBudget)
+{
+    const Bytes bytes = BuildSmaf({.audioMs = 400});
+    MemoryStream wav;
+    std::string why;
+    int64_t budget = 44 + 3200 * 2;
+    ASSERT_TRUE(SoundToWav(ItemType::Smaf, bytes, wav, budget, why)) << why;
+    EXPECT_EQ(budget, 0);
+    const SoundDecode decoded = Decode(ItemType::Smaf, bytes);
+    ASSERT_EQ(static_cast<std::size_t>(wav.SizeValue()), 44 + decoded.Sound.Samples.size() * 2);
+    EXPECT_EQ(std::memcmp(wav.Memory() + 44, decoded.Sound.Samples.data(), decoded.Sound.Samples.size() * 2), 0);
+
+    MemoryStream small;
+    budget = 44 + 3000 * 2;
+    EXPECT_FALSE(SoundToWav(ItemType::Smaf, bytes, small, budget, why));
+    EXPECT_EQ(why, "the WAV file would pass the bound of the run's WAV files");
+}
+
+TEST(SmafSound, DecodeStopsAtTheBudgetAndTheCancelFlag)
+{
+    const Bytes bytes = BuildSmaf({.audioMs = 1000});
+    SoundLimits limits;
+    limits.MaxFrames = 4000;
+    EXPECT_EQ(DecodeSound(ItemType::Smaf, bytes, limits).Outcome, SoundOutcome::TooCostly);
+    std::atomic<bool> cancel{true};
+    limits.MaxFrames = SoundFrameBudget(bytes.size());
+    limits.Cancel = &cancel;
+    EXPECT_EQ(DecodeSound(ItemType::Smaf, bytes, limits).Outcome, SoundOutcome::Cancelled);
+}
+
+TEST(SmafSound, TracksNoDecoderPlaysKeepTheCrcVerdictAndBrokenOnesAreFlagged)
+{
+    const Bytes whole = BuildSmaf({.tracks = 1, .audioMs = 200});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        SoundOutcome outcome;
+        ItemStatus status;
+    } cases[] = {
+        {"score tracks only", BuildSmaf({.tracks = 2}), SoundOutcome::NotPlayable, ItemStatus::Complete},
+        {"score tracks only, a bad CRC", BuildSmaf({.tracks = 2, .badCrc = true}), SoundOutcome::NotPlayable,
+         ItemStatus::Damaged},
+        {"a wave format of PCM", BuildSmaf({.audioMs = 200, .waveType = 0x01}), SoundOutcome::NotPlayable,
+         ItemStatus::Complete},
+        {"a rate code of no rate", BuildSmaf({.audioMs = 200, .waveType = 0x17}), SoundOutcome::NotPlayable,
+         ItemStatus::Complete},
+        {"no sequence before the wave", BuildSmaf({.audioMs = 200, .noSequence = true}), SoundOutcome::Refused,
+         ItemStatus::Damaged},
+        {"a wave larger than its track", BuildSmaf({.audioMs = 200, .waveSize = 5000}), SoundOutcome::Refused,
+         ItemStatus::Damaged},
+        {"an empty wave", BuildSmaf({.audioMs = 200, .waveSize = 0}), SoundOutcome::Refused, ItemStatus::Damaged},
+        // The walk keeps the chunks before the cut: the audio track is gone.
+        {"cut inside the audio track", Cut(whole, whole.size() - 300), SoundOutcome::NotPlayable, ItemStatus::Damaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SoundDecode decoded = Decode(ItemType::Smaf, c.bytes);
+        EXPECT_EQ(decoded.Outcome, c.outcome);
+        EXPECT_TRUE(decoded.Sound.Samples.empty());
+        EXPECT_EQ(CheckSound(ItemType::Smaf, c.bytes, std::atomic<bool>{false}), c.status);
+        EXPECT_FALSE(CanPlay(ItemType::Smaf, c.bytes));
+        EXPECT_EQ(WalkSmaf(c.bytes).DurationMs, 0);
+    }
+}
+
+// ctest runs each test in a process of its own; a run of the whole binary may
+// have opened the library in an earlier test.
+TEST(SmafSound, LibavformatOpensAtTheFirstAudioTrackDecode)
+{
+    const auto opened = [] {
+        void* library = dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_NOLOAD);
+        if (library != nullptr)
+            dlclose(library);
+        return library != nullptr;
+    };
+    if (opened())
+        GTEST_SKIP() << "an earlier test in this process decoded a SMAF";
+    EXPECT_EQ(Decode(ItemType::Smaf, BuildSmaf({.tracks = 2})).Outcome, SoundOutcome::NotPlayable);
+    EXPECT_EQ(CheckSound(ItemType::Smaf, BuildSmaf({.tracks = 2}), std::atomic<bool>{false}), ItemStatus::Complete);
+    EXPECT_FALSE(opened());
+    EXPECT_EQ(Decode(ItemType::Smaf, BuildSmaf({.audioMs = 100})).Outcome, SoundOutcome::Decoded);
+    EXPECT_TRUE(opened());
 }
 
 TEST(SmafSound, VerdictRestsOnTheCrc)

@@ -108,6 +108,7 @@ ContentImage BuildFormatsImage()
          "Диктофон 2.qcp"},
         {ItemType::Imelody, Imelody("Звонок", "*5c3e3g3(c2r3@2)&b1."), "Звонок.imy"},
         {ItemType::Smaf, BuildSmaf({.tracks = 2}), "Звонок.mmf"},
+        {ItemType::Smaf, BuildSmaf({.tracks = 1, .audioMs = 300}), "Голос.mmf"},
         {ItemType::Jar, jar, "Snake.jar"},
         {ItemType::Jad, TextBytes(descriptor), "Snake.jad"},
     };
@@ -115,6 +116,8 @@ ContentImage BuildFormatsImage()
     layout.Flagged(BuildSmaf({.badCrc = true}), ItemType::Smaf, ItemStatus::Damaged, "SMAF with a bad CRC");
     layout.Entry("Плохой.mmf", BuildSmaf({.tracks = 3, .badCrc = true}), ItemType::Smaf, ItemStatus::Damaged,
                  "SMAF entry with a bad CRC");
+    layout.Flagged(BuildSmaf({.audioMs = 200, .noSequence = true}), ItemType::Smaf, ItemStatus::Damaged,
+                   "SMAF whose audio track does not decode");
     layout.Flagged(Imelody("Ошибка", "c2d2x9"), ItemType::Imelody, ItemStatus::Damaged,
                    "iMelody with a letter off its grammar");
     Bytes noCodec = BuildRiff({.form = "QLCM", .qcpPackets = 3});

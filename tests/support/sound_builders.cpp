@@ -3,6 +3,9 @@
 #include "picture_builders.h"
 #include "smaf_walk.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 namespace kestrix::test_support {
@@ -242,12 +245,53 @@ std::vector<uint8_t> BuildImelody(const ImelodyPlan& plan)
     return out;
 }
 
+int SmafRate(uint8_t waveType)
+{
+    constexpr int kRates[] = {4000, 8000, 11025, 22050, 44100};
+    return kRates[std::min(waveType & 0x0F, 4)];
+}
+
+std::vector<uint8_t> YamahaAdpcm(const std::vector<int16_t>& samples)
+{
+    constexpr int kScale[8] = {230, 230, 230, 230, 307, 409, 512, 614};
+    int predictor = 0;
+    int step = 127;
+    Bytes out((samples.size() + 1) / 2, 0);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const int delta = samples[i] - predictor;
+        const int magnitude = std::min(7, std::abs(delta) * 4 / step);
+        const int difference = (2 * magnitude + 1) * step >> 3;
+        predictor = std::clamp(delta < 0 ? predictor - difference : predictor + difference, -32768, 32767);
+        step = std::clamp(step * kScale[magnitude] >> 8, 127, 24576);
+        const int nibble = magnitude | (delta < 0 ? 8 : 0);
+        out[i / 2] |= static_cast<uint8_t>(i % 2 == 0 ? nibble : nibble << 4);
+    }
+    return out;
+}
+
 std::vector<uint8_t> BuildSmaf(const SmafPlan& plan)
 {
     Bytes body = Chunk("CNTI", {0x00, 0x01, 0x02, 0x00, 0x00}, true);
     Append(body, Chunk("OPDA", {'D', 'c', 0, 0}, true));
     for (int track = 0; track < plan.tracks; ++track)
         Append(body, Chunk(std::string("MTR") + static_cast<char>(5 + track), Bytes(10, 0x33), true));
+    if (plan.audioMs > 0) {
+        const int rate = SmafRate(plan.waveType);
+        std::vector<int16_t> tone(static_cast<std::size_t>(int64_t{plan.audioMs} * rate / 1000));
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = static_cast<int16_t>(
+                12000 * std::sin(2 * std::numbers::pi * plan.toneHz * static_cast<double>(i) / rate));
+        // Format type 0, sequence type 0, the wave type, 4 bits a sample, time bases of 2 ms.
+        Bytes track = {0x00, 0x00, plan.waveType, 0x00, 0x02, 0x02};
+        if (!plan.noSequence)
+            Append(track, Chunk("Atsq", {0x00, 0x01, 0x80, 0x00, 0x80, 0x00, 0xFF, 0x00, 0x00, 0x00}, true));
+        Bytes wave = Chunk(std::string("Awa") + '\x01', YamahaAdpcm(tone), true);
+        if (plan.waveSize >= 0)
+            for (int i = 0; i < 4; ++i)
+                wave[static_cast<std::size_t>(4 + i)] = static_cast<uint8_t>(plan.waveSize >> (24 - 8 * i));
+        Append(track, wave);
+        Append(body, Chunk(std::string("ATR") + '\0', track, true));
+    }
     Bytes out;
     Text(out, "MMMD");
     PutBe32(out, plan.mmmdSize >= 0 ? static_cast<uint32_t>(plan.mmmdSize) : static_cast<uint32_t>(body.size() + 2));

@@ -81,14 +81,33 @@ struct ImelodyPlan {
 };
 std::vector<uint8_t> BuildImelody(const ImelodyPlan& plan);
 
-// A SMAF file: MMMD, CNTI, an OPDA chunk and tracks MTR chunks, then a 2-byte
-// CRC (the file's true one, or one that disagrees when badCrc); mmmdSize < 0
-// writes the true size.
+// A SMAF file: MMMD, CNTI, an OPDA chunk and tracks MTR chunks, then, when
+// audioMs > 0, an ATR chunk of a toneHz sine (amplitude 12000) for audioMs
+// in Yamaha ADPCM (YamahaAdpcm), then a 2-byte CRC (the file's true one, or
+// one that disagrees when badCrc); mmmdSize < 0 writes the true size.
+// The track's wave type is waveType (bit 7 stereo, bits 6..4 the format, 1 for
+// Yamaha ADPCM, bits 3..0 the rate code, 1 for 8000 Hz: the tone is made at
+// that rate); its "Atsq" chunk is left out when noSequence, and its "Awa"
+// chunk's size says waveSize bytes when waveSize >= 0.
 struct SmafPlan {
     int tracks = 1;
     int64_t mmmdSize = -1;
     bool badCrc = false;
+    int audioMs = 0;
+    double toneHz = 440;
+    uint8_t waveType = 0x11;
+    bool noSequence = false;
+    int64_t waveSize = -1;
 };
 std::vector<uint8_t> BuildSmaf(const SmafPlan& plan);
+
+// The sample rate of a SMAF wave type's rate code (its bits 3..0: 4000, 8000,
+// 11025, 22050, 44100 Hz).
+int SmafRate(uint8_t waveType);
+
+// Mono samples in 4-bit Yamaha ADPCM, two a byte, the first in the low nibble
+// (predictor from 0, step from 127; a nibble's bits 2..0 scale the step and
+// bit 3 is the sign).
+std::vector<uint8_t> YamahaAdpcm(const std::vector<int16_t>& samples);
 
 }  // namespace kestrix::test_support

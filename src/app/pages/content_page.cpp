@@ -202,8 +202,7 @@ void ContentPage::SelectionChanged()
         return;
     }
     const FoundItem& item = Results()->Found.Items[m_model->ItemOf(m_sorted->mapToSource(chosen).row())];
-    m_player->SetSound(item.Type,
-                       m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size())));
+    m_player->SetSound(item.Type, ItemBytes(item));
 }
 
 }  // namespace kestrix

@@ -38,6 +38,11 @@ public:
     // null clears the page. Stops what plays.
     void SetResults(std::shared_ptr<const ContentResults> results, std::span<const uint8_t> image);
     const ContentResults* Results() const noexcept { return m_model->Results(); }
+    // The bytes of one of the results' items.
+    std::span<const uint8_t> ItemBytes(const FoundItem& item) const
+    {
+        return m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.Size()));
+    }
 
     // One flag per item of the results: the selected rows of this page.
     std::vector<bool> SelectedItems() const;

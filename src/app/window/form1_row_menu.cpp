@@ -31,9 +31,11 @@ bool AnyPlayableSelected(const ContentPage& page)
     if (results == nullptr)
         return false;
     const std::vector<bool> selected = page.SelectedItems();
-    for (std::size_t i = 0; i < selected.size(); ++i)
-        if (selected[i] && CanPlay(results->Found.Items[i].Type))
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const FoundItem& item = results->Found.Items[i];
+        if (selected[i] && CanPlay(item.Type, page.ItemBytes(item)))
             return true;
+    }
     return false;
 }
 
