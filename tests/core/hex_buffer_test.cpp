@@ -105,6 +105,35 @@ TEST(HexBufferProgress, ReportsFollowTheChunks)
     }
 }
 
+// A file of several megabytes, which the load reads ahead of its chunks, gives
+// the bytes and the reports of the same bytes loaded from memory, and a cancel
+// past the first megabyte still empties the buffer.
+TEST_F(HexBufferLoad, AFileReadAheadOfItsChunksLoadsAsFromMemory)
+{
+    const auto bytes = Pattern(3 * 1048576 + 5);
+    const std::string path = Write("large.bin", bytes);
+    const auto reportsOf = [](THexBuffer& buffer, const auto& load) {
+        std::vector<int> reports;
+        buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool&) {
+            reports.push_back(percent);
+        };
+        load();
+        return reports;
+    };
+    THexBuffer fromMemory;
+    THexBuffer fromFile;
+    const auto memoryReports = reportsOf(fromMemory, [&] { fromMemory.LoadFromBytes(bytes); });
+    EXPECT_EQ(reportsOf(fromFile, [&] { fromFile.LoadFromFile(path); }), memoryReports);
+    ASSERT_EQ(fromFile.DataSize(), static_cast<int32_t>(bytes.size()));
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), fromFile.Data()));
+
+    fromFile.OnProgress = [](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& stop) {
+        stop = percent >= 50;
+    };
+    EXPECT_THROW(fromFile.LoadFromFile(path), EHexBuffer);
+    EXPECT_EQ(fromFile.DataSize(), 0);
+}
+
 TEST_F(HexBufferLoad, LoadsWholeFileAndNamesItself)
 {
     const auto bytes = Pattern(200000);
@@ -256,11 +285,12 @@ TEST_F(HexBufferLoad, FileOfTwoGibibytesIsARangeErrorAndEmptiesTheBuffer)
 }
 
 // The cause a failed load records beside the exception, for the command line's
-// messages: a file cut short between chunks, and a cancel.
+// messages: a file cut short while it loads (past the megabyte the load reads
+// ahead), and a cancel.
 TEST_F(HexBufferLoad, ALoadCutShortOrCancelledRecordsItsCause)
 {
     for (const bool cancel : {false, true}) {
-        const std::string path = Write("shrinks.bin", Pattern(300000));
+        const std::string path = Write("shrinks.bin", Pattern(3000000));
         THexBuffer buffer;
         buffer.OnProgress = [&](TCustomHexBuffer&, TProgressKind, const std::string&, uint8_t percent, bool& stop) {
             if (percent > 0 && !cancel)
@@ -270,7 +300,7 @@ TEST_F(HexBufferLoad, ALoadCutShortOrCancelledRecordsItsCause)
         EXPECT_THROW(buffer.LoadFromFile(path), Exception);
         EXPECT_EQ(buffer.LastLoadFailure().Cause, cancel ? LoadCause::Cancelled : LoadCause::ShortRead);
         EXPECT_EQ(buffer.LastLoadFailure().Error, 0);
-        EXPECT_EQ(buffer.LastLoadFailure().Size, 300000);
+        EXPECT_EQ(buffer.LastLoadFailure().Size, 3000000);
     }
 }
 

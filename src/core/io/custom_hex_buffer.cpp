@@ -86,6 +86,7 @@ public:
 };
 
 constexpr int32_t kChunk = TCustomHexBuffer::kTransferSize;
+constexpr int64_t kReadAhead = int64_t{1} << 20;
 
 // The progress reports of a copy of count bytes in chunks: before a chunk, a
 // report whenever the rounded percentage changed, and 100 before the last chunk.
@@ -118,7 +119,8 @@ public:
     // loadTarget: the destination when it is the block being loaded, else null.
     ChunkMover(Stream& source, Stream& destination, MemoryStream* loadTarget)
         : m_source(source), m_destination(destination), m_memorySource(dynamic_cast<MemoryStream*>(&source)),
-          m_loadTarget(loadTarget)
+          m_loadTarget(loadTarget), m_readsAhead(loadTarget != nullptr && dynamic_cast<ImageFile*>(&source) != nullptr),
+          m_filled(loadTarget != nullptr ? loadTarget->Position() : 0)
     {
     }
 
@@ -147,8 +149,31 @@ private:
     void IntoLoadTarget(int32_t n)
     {
         const int64_t position = m_loadTarget->Position();
-        m_source.ReadBuffer(m_loadTarget->Memory() + position, n);
+        if (m_readsAhead)
+            FillTo(position + n);
+        else
+            m_source.ReadBuffer(m_loadTarget->Memory() + position, n);
         m_loadTarget->SetPosition(position + n);
+    }
+
+    // The image's own file is read into the block a megabyte at a time: a read
+    // call per chunk costs the kernel a call and a page cache lookup each, two
+    // thirds again the time of the copy. The chunks, their reports and a cancel
+    // between them stay as they were.
+    void FillTo(int64_t end)
+    {
+        if (end <= m_filled)
+            return;
+        const int64_t target = std::max(end, std::min(m_filled + kReadAhead, m_loadTarget->SizeValue()));
+        while (m_filled < target) {
+            const int32_t got =
+                m_source.Read(m_loadTarget->Memory() + m_filled, static_cast<int32_t>(target - m_filled));
+            if (got <= 0)
+                break;
+            m_filled += got;
+        }
+        if (m_filled < end)
+            throw EReadError("Stream read error");
     }
 
     void ThroughTransferBuffer(int32_t n)
@@ -162,6 +187,8 @@ private:
     Stream& m_destination;
     MemoryStream* m_memorySource;
     MemoryStream* m_loadTarget;
+    bool m_readsAhead;
+    int64_t m_filled;  // the block's bytes read from the file so far
     std::vector<uint8_t> m_transfer;
 };
 
