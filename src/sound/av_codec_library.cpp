@@ -20,14 +20,18 @@ int16_t FromFloat(float value)
 
 }  // namespace
 
+void* OpenAvLibrary(const char* stem, int majorVersion)
+{
+    const std::string name = std::string(stem) + ".so." + std::to_string(majorVersion);
+    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 const AvCodecLibrary& LoadAvCodec()
 {
     static const AvCodecLibrary library = [] {
         AvCodecLibrary c;
-        const std::string codecName = "libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR);
-        const std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
-        void* codec = dlopen(codecName.c_str(), RTLD_NOW | RTLD_LOCAL);
-        void* util = dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* codec = OpenAvLibrary("libavcodec", LIBAVCODEC_VERSION_MAJOR);
+        void* util = OpenAvLibrary("libavutil", LIBAVUTIL_VERSION_MAJOR);
         if (codec == nullptr || util == nullptr)
             return c;
         decltype(&av_log_set_level) setLogLevel = nullptr;

@@ -39,6 +39,10 @@ struct AvCodecLibrary {
 // either library or one of the functions is missing.
 const AvCodecLibrary& LoadAvCodec();
 
+// Opens the shared library named stem ("libavutil") of the given major
+// version, its symbols kept to itself; null when it cannot be opened.
+void* OpenAvLibrary(const char* stem, int majorVersion);
+
 // Resolves name in library into function; false when it is missing.
 template <typename Function>
 bool ResolveSymbol(void* library, const char* name, Function& function)

@@ -9,7 +9,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace kestrix {
@@ -38,10 +37,8 @@ const AvFormatLibrary& LoadAvFormat()
 {
     static const AvFormatLibrary library = [] {
         AvFormatLibrary f;
-        const std::string formatName = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
-        const std::string utilName = "libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR);
-        void* format = dlopen(formatName.c_str(), RTLD_NOW | RTLD_LOCAL);
-        void* util = dlopen(utilName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* format = OpenAvLibrary("libavformat", LIBAVFORMAT_VERSION_MAJOR);
+        void* util = OpenAvLibrary("libavutil", LIBAVUTIL_VERSION_MAJOR);
         if (format == nullptr || util == nullptr)
             return f;
         f.Loaded = ResolveSymbol(format, "av_find_input_format", f.FindInputFormat) &&

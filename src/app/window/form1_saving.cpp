@@ -101,6 +101,15 @@ void TForm1::SaveContent(ContentPage& page, bool selectedOnly, bool wav, SaveOut
 
 namespace {
 
+// One flag per row of count, set for the given rows.
+std::vector<bool> FlagsOfRows(std::size_t count, const std::vector<int32_t>& rows)
+{
+    std::vector<bool> flags(count, false);
+    for (const int32_t row : rows)
+        flags[static_cast<std::size_t>(row)] = true;
+    return flags;
+}
+
 // Thrown from a save's hooks on the worker thread to end the save after the file just written.
 struct SaveStoppedByUser {};
 
@@ -334,17 +343,13 @@ RowsToSave TForm1::RowsToSaveOf(ListKind kind) const
     if (kind == ListKind::Pictures) {
         const std::size_t count = PictureRows().size();
         rows.Count = count;
-        rows.Selected.assign(count, false);
         const std::vector<int32_t> selected = m_allPictures->SelectedRows();
-        for (const int32_t row : selected)
-            rows.Selected[static_cast<std::size_t>(row)] = true;
+        rows.Selected = FlagsOfRows(count, selected);
         rows.SelCount = selected.size();
         if (m_allPictures->Filtering()) {
             rows.Filtered = true;
-            rows.Shown.assign(count, false);
             const std::vector<int32_t> shown = m_allPictures->ShownRows();
-            for (const int32_t row : shown)
-                rows.Shown[static_cast<std::size_t>(row)] = true;
+            rows.Shown = FlagsOfRows(count, shown);
             rows.ShownCount = shown.size();
         }
         return rows;
