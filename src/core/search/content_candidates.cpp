@@ -149,18 +149,28 @@ __attribute__((target("avx2"))) inline __m256i ClassesAt(const ClassVectors& v, 
     return _mm256_and_si256(first, second);
 }
 
-// The candidates among the 64 places from block, one bit each (a superset:
-// IsContentLead decides); reads block[0] to block[64].
-__attribute__((target("avx2"))) uint64_t BlockMaskAvx2(const uint8_t* block) noexcept
+// The first of count blocks of 64 bytes from blocks whose candidates (a
+// superset: IsContentLead decides) are not none, with those candidates in
+// mask, one bit per place; count when every block has none. Reads up to
+// blocks[64 * count].
+__attribute__((target("avx2"))) int64_t ScanBlocksAvx2(const uint8_t* blocks, int64_t count, uint64_t& mask) noexcept
 {
     const ClassTables& tables = kClassTables.first;
-    static const ClassVectors kVectors{Table(tables.FirstLow), Table(tables.FirstHigh), Table(tables.SecondLow),
-                                       Table(tables.SecondHigh), _mm256_set1_epi8(0x0F)};
+    const ClassVectors vectors{Table(tables.FirstLow), Table(tables.FirstHigh), Table(tables.SecondLow),
+                               Table(tables.SecondHigh), _mm256_set1_epi8(0x0F)};
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i low = _mm256_cmpeq_epi8(ClassesAt(kVectors, block), zero);
-    const __m256i high = _mm256_cmpeq_epi8(ClassesAt(kVectors, block + 32), zero);
-    return ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(low))) |
-             static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32);
+    for (int64_t k = 0; k < count; ++k) {
+        const uint8_t* block = blocks + 64 * k;
+        const __m256i low = _mm256_cmpeq_epi8(ClassesAt(vectors, block), zero);
+        const __m256i high = _mm256_cmpeq_epi8(ClassesAt(vectors, block + 32), zero);
+        const uint64_t found = ~(static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(low))) |
+                                 static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32);
+        if (found != 0) {
+            mask = found;
+            return k;
+        }
+    }
+    return count;
 }
 
 // The same lookups in 64-byte vectors.
@@ -179,25 +189,35 @@ __attribute__((target("avx512bw"))) inline __m512i Classes512(__m512i low, __m51
                             _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(bytes, 4), nibble)));
 }
 
-__attribute__((target("avx512bw"))) uint64_t BlockMaskAvx512(const uint8_t* block) noexcept
+__attribute__((target("avx512bw"))) int64_t ScanBlocksAvx512(const uint8_t* blocks, int64_t count,
+                                                             uint64_t& mask) noexcept
 {
     const ClassTables& tables = kClassTables.first;
-    static const __m512i kVectors[5] = {Table512(tables.FirstLow), Table512(tables.FirstHigh),
-                                        Table512(tables.SecondLow), Table512(tables.SecondHigh),
-                                        _mm512_set1_epi8(0x0F)};
-    const __m512i first = Classes512(kVectors[0], kVectors[1], _mm512_loadu_si512(block), kVectors[4]);
-    const __m512i second = Classes512(kVectors[2], kVectors[3], _mm512_loadu_si512(block + 1), kVectors[4]);
-    return _mm512_test_epi8_mask(first, second);
+    const __m512i firstLow = Table512(tables.FirstLow);
+    const __m512i firstHigh = Table512(tables.FirstHigh);
+    const __m512i secondLow = Table512(tables.SecondLow);
+    const __m512i secondHigh = Table512(tables.SecondHigh);
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    for (int64_t k = 0; k < count; ++k) {
+        const uint8_t* block = blocks + 64 * k;
+        const __m512i first = Classes512(firstLow, firstHigh, _mm512_loadu_si512(block), nibble);
+        const __m512i second = Classes512(secondLow, secondHigh, _mm512_loadu_si512(block + 1), nibble);
+        if (const uint64_t found = _mm512_test_epi8_mask(first, second); found != 0) {
+            mask = found;
+            return k;
+        }
+    }
+    return count;
 }
 #endif
 
-ContentCandidateCursor::BlockMask BlockMaskOf(CandidateScan scan) noexcept
+ContentCandidateCursor::BlockScan BlockScanOf(CandidateScan scan) noexcept
 {
     switch (scan) {
     case CandidateScan::Portable: return nullptr;
 #ifdef KESTRIX_CONTENT_CANDIDATES_AVX2
-    case CandidateScan::Avx2: return BlockMaskAvx2;
-    case CandidateScan::Avx512: return BlockMaskAvx512;
+    case CandidateScan::Avx2: return ScanBlocksAvx2;
+    case CandidateScan::Avx512: return ScanBlocksAvx512;
 #else
     case CandidateScan::Avx2:
     case CandidateScan::Avx512: return nullptr;
@@ -281,13 +301,13 @@ CandidateScan BestCandidateScan()
 }
 
 ContentCandidateCursor::ContentCandidateCursor(const uint8_t* data, CandidateScan scan) noexcept
-    : m_data(data), m_blockMask(BlockMaskOf(scan))
+    : m_data(data), m_blockScan(BlockScanOf(scan))
 {
 }
 
 int64_t ContentCandidateCursor::Next(int64_t from, int64_t to) noexcept
 {
-    if (m_blockMask == nullptr)
+    if (m_blockScan == nullptr)
         return NextContentCandidatePortable(m_data, from, to);
     int64_t p = from;
     while (p < to) {
@@ -305,17 +325,28 @@ int64_t ContentCandidateCursor::Next(int64_t from, int64_t to) noexcept
             continue;
         }
         if (block != m_block) {
-            m_block = block;
-            m_mask = m_blockMask(m_data + block);
+            // The whole blocks up to to, in one go: most have no candidate.
+            const int64_t count = (to - block) / 64;
+            uint64_t mask = 0;
+            const int64_t k = m_blockScan(m_data + block, count, mask);
+            if (k == count) {
+                p = block + 64 * count;
+                continue;
+            }
+            m_block = block + 64 * k;
+            m_mask = mask;
+            if (k > 0)
+                p = m_block;
         }
-        for (uint64_t mask = m_mask & ~uint64_t{0} << misalignment; mask != 0; mask &= mask - 1) {
-            const int64_t at = block + __builtin_ctzll(mask);
+        const int64_t first = p - m_block;
+        for (uint64_t mask = m_mask & ~uint64_t{0} << first; mask != 0; mask &= mask - 1) {
+            const int64_t at = m_block + __builtin_ctzll(mask);
             if (IsContentLead(m_data[at], m_data[at + 1]))
                 return at;
             // A place the exact test refused stays refused, whatever the next call asks.
-            m_mask &= ~(uint64_t{1} << (at - block));
+            m_mask &= ~(uint64_t{1} << (at - m_block));
         }
-        p = block + 64;
+        p = m_block + 64;
     }
     return -1;
 }

@@ -54,9 +54,10 @@ CandidateScan BestCandidateScan();
 // is used.
 class ContentCandidateCursor {
 public:
-    // The candidates of 64 places from block, a bit each (more than
-    // IsContentLead takes); reads block[0] to block[64].
-    using BlockMask = uint64_t (*)(const uint8_t* block) noexcept;
+    // The first of count blocks of 64 places from blocks with candidates
+    // (more than IsContentLead takes), those in mask a bit each; count when
+    // none has any. Reads blocks[0] to blocks[64 * count].
+    using BlockScan = int64_t (*)(const uint8_t* blocks, int64_t count, uint64_t& mask) noexcept;
 
     // scan must be one of CandidateScans().
     explicit ContentCandidateCursor(const uint8_t* data, CandidateScan scan = BestCandidateScan()) noexcept;
@@ -69,7 +70,7 @@ public:
 
 private:
     const uint8_t* m_data;
-    BlockMask m_blockMask;
+    BlockScan m_blockScan;
     int64_t m_block = -1;
     uint64_t m_mask = 0;
 };

@@ -1,10 +1,11 @@
-// The GIF check (every image's LZW codes counted to the last pixel) over the
-// GIFs the content search finds in a phone-like sample image, the pictures
-// check's largest share of the content search's time, and over GIFs of a real
-// encoder (codes of up to 12 bits; the sample's are 3-bit literals between
-// clear codes).
+// Parts of the content search of a phone-like sample image, each alone on
+// one core: the search without the decoders' checks (candidates, walks, the
+// list), and the GIF check (every image's LZW codes counted to the last
+// pixel), the largest of the checks, over the sample's GIFs and over GIFs of a
+// real encoder (codes of up to 12 bits; the sample's are 3-bit literals
+// between clear codes).
 //
-//   gif_check_bench [IMAGE] [benchmark flags]
+//   content_parts_bench [IMAGE] [benchmark flags]
 // IMAGE defaults to $TMPDIR/kestrix-bench-268435456.bin (bench/content_speed.sh
 // makes it).
 #include "content_search.h"
@@ -15,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,11 +27,30 @@ using namespace kestrix;
 
 std::string g_imagePath;
 
+const THexBuffer& Image()
+{
+    static const std::unique_ptr<THexBuffer> buffer = [] {
+        auto loaded = std::make_unique<THexBuffer>();
+        loaded->LoadFromFile(g_imagePath);
+        return loaded;
+    }();
+    return *buffer;
+}
+
+void SearchWithoutChecks(benchmark::State& state)
+{
+    const THexBuffer& image = Image();
+    std::size_t items = 0;
+    for (auto _ : state)
+        items = FindAllContent(image.Bytes(), {}, {})->Items.size();
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(image.Bytes().size()));
+    state.counters["items"] = static_cast<double>(items);
+}
+
 const std::vector<std::span<const uint8_t>>& WholeGifs()
 {
-    static THexBuffer buffer;
     static const std::vector<std::span<const uint8_t>> gifs = [] {
-        buffer.LoadFromFile(g_imagePath);
+        const THexBuffer& buffer = Image();
         std::vector<std::span<const uint8_t>> found;
         const std::optional<ContentFound> content =
             FindAllContent(buffer.Bytes(), {}, {}, ContentKinds::Only(ContentKind::Picture));
@@ -79,6 +100,7 @@ void CountGifPixels(benchmark::State& state, const std::vector<std::span<const u
     state.counters["faults"] = static_cast<double>(faults) / static_cast<double>(state.iterations());
 }
 
+BENCHMARK(SearchWithoutChecks)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(CountGifPixels, sample, WholeGifs)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(CountGifPixels, encoder, EncodedGifs)->Unit(benchmark::kMillisecond);
 
