@@ -28,6 +28,10 @@ static_assert(kFileEntryDataOffset <= kCandidateReach);
 // The archives' icons a search keeps in all: an icon past it keeps its path
 // but not its bytes, whatever the archives claim.
 constexpr int64_t kIconBudget = int64_t{32} << 20;
+// Image bytes per item the list is first made room for. Room not filled is
+// never touched; a list that outgrows it is copied as it grows, new pages
+// and all, which on a large image cost more than finding its items.
+constexpr int64_t kBytesPerExpectedItem = 4096;
 
 // Walks an item of row from bytes[0], with its facts where the row reads
 // them.
@@ -60,6 +64,7 @@ public:
           m_kinds(kinds), m_formats(formats), m_ownTable(formats.data() == std::data(kFormats)),
           m_candidates(image.data()), m_arriving(image, arriving), m_extraBudget(ExtraWalkBudget(m_size))
     {
+        m_found.Items.reserve(static_cast<std::size_t>(m_size / kBytesPerExpectedItem));
     }
 
     std::optional<ContentFound> Run()
