@@ -53,6 +53,8 @@ public:
         m_minCodeSize = minCodeSize;
         for (int code = 0; code < m_clear; ++code)
             m_lengths[static_cast<std::size_t>(code)] = 1;
+        m_lengths[static_cast<std::size_t>(m_clear)] = 0;
+        m_lengths[static_cast<std::size_t>(m_clear) + 1] = 0;
         Reset();
     }
 
@@ -68,63 +70,39 @@ public:
         if (m_state != State::Counting || m_ended)
             return;
         // The loop works on locals, so that the codes stay in registers.
-        uint64_t bits = m_bits;
-        int bitCount = m_bitCount;
-        int width = m_width;
-        int next = m_next;
-        int previous = m_previous;
-        int64_t produced = m_produced;
+        Registers r{m_bits, m_bitCount, m_width, m_next, m_previousLength, m_produced};
         const uint8_t* p = data;
         const uint8_t* const end = data + count;
-        for (;;) {
-            while (bitCount <= 56 && p < end) {
-                bits |= uint64_t{*p++} << bitCount;
-                bitCount += 8;
-            }
-            if (bitCount < width)
-                break;
-            while (bitCount >= width) {
-                const int code = static_cast<int>(bits & ((uint64_t{1} << width) - 1));
-                bits >>= width;
-                bitCount -= width;
-                if (code == m_clear) {
-                    next = m_clear + 2;
-                    width = m_minCodeSize + 1;
-                    previous = -1;
-                    continue;
+        // While eight bytes are left, one load tops the bits up to at least
+        // 56, enough for four codes of 12 bits: the loop then branches only
+        // on rare codes. The bytes are taken whole; bits of the next byte may
+        // sit above bitCount, and the next load puts the same bits there.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            r.Bits |= word << r.BitCount;
+            p += (63 - r.BitCount) >> 3;
+            r.BitCount |= 56;
+            for (int k = 0; k < 4; ++k)
+                if (!Take(r)) {
+                    Store(r);
+                    return;
                 }
-                uint32_t length = 0;
-                if (code < next && code != m_clear + 1) {
-                    length = m_lengths[static_cast<std::size_t>(code)];
-                } else if (code == next && previous >= 0) {
-                    length = m_lengths[static_cast<std::size_t>(previous)] + 1;
-                } else {
-                    if (code == m_clear + 1)
-                        m_ended = true;
-                    else
-                        m_state = State::Damaged;
-                    p = end;
-                    bitCount = 0;
-                    break;
-                }
-                if (previous >= 0 && next < kTableSize) {
-                    m_lengths[static_cast<std::size_t>(next)] = m_lengths[static_cast<std::size_t>(previous)] + 1;
-                    ++next;
-                    // Not == : with a minimum code size of 1 the first free code is
-                    // already 1 << width, and the width grows at the first entry.
-                    if (next >= (1 << width) && width < kMaxCodeBits)
-                        ++width;
-                }
-                previous = code;
-                produced += length;
-            }
         }
-        m_bits = bits;
-        m_bitCount = bitCount;
-        m_width = width;
-        m_next = next;
-        m_previous = previous;
-        m_produced = produced;
+        for (;;) {
+            while (r.BitCount <= 56 && p < end) {
+                r.Bits |= uint64_t{*p++} << r.BitCount;
+                r.BitCount += 8;
+            }
+            if (r.BitCount < r.Width)
+                break;
+            while (r.BitCount >= r.Width)
+                if (!Take(r)) {
+                    Store(r);
+                    return;
+                }
+        }
+        Store(r);
     }
 
     // The sub-blocks have ended: whatever was not counted yet never comes.
@@ -135,11 +113,75 @@ public:
     }
 
 private:
+    struct Registers {
+        uint64_t Bits;
+        int BitCount;
+        int Width;
+        int Next;
+        // The string length of the code before, 0 right after a clear code.
+        uint32_t PreviousLength;
+        int64_t Produced;
+    };
+
+    // Reads one code from r (r.BitCount >= r.Width); false once the codes have
+    // ended, well or badly. The new table entry is the string before plus the
+    // first letter of this one, so its length is known before the code is
+    // looked up, and a code naming the entry it makes (KwKwK) needs no case
+    // of its own. The clear and end codes have length 0 in the table.
+    bool Take(Registers& r) noexcept
+    {
+        const auto code = static_cast<uint32_t>(r.Bits & ((uint64_t{1} << r.Width) - 1));
+        r.Bits >>= r.Width;
+        r.BitCount -= r.Width;
+        if (r.PreviousLength != 0 && r.Next < kTableSize) {
+            m_lengths[static_cast<std::size_t>(r.Next)] = static_cast<uint16_t>(r.PreviousLength + 1);
+            ++r.Next;
+            // Not == : with a minimum code size of 1 the first free code is
+            // already 1 << width, and the width grows at the first entry.
+            if (r.Next >= (1 << r.Width) && r.Width < kMaxCodeBits)
+                ++r.Width;
+        }
+        const uint32_t length = code < static_cast<uint32_t>(r.Next) ? m_lengths[code] : 0;
+        if (length == 0) [[unlikely]]
+            return TakeRare(r, code);
+        r.PreviousLength = length;
+        r.Produced += length;
+        return true;
+    }
+
+    // A clear code, the end code or an invalid one, read by Take (which may
+    // have made an entry for it: a clear code drops the table, the others end).
+    bool TakeRare(Registers& r, uint32_t code) noexcept
+    {
+        if (code == static_cast<uint32_t>(m_clear)) {
+            r.Next = m_clear + 2;
+            r.Width = m_minCodeSize + 1;
+            r.PreviousLength = 0;
+            return true;
+        }
+        if (code == static_cast<uint32_t>(m_clear) + 1)
+            m_ended = true;
+        else
+            m_state = State::Damaged;
+        r.BitCount = 0;
+        return false;
+    }
+
+    void Store(const Registers& r) noexcept
+    {
+        m_bits = r.Bits;
+        m_bitCount = r.BitCount;
+        m_width = r.Width;
+        m_next = r.Next;
+        m_previousLength = r.PreviousLength;
+        m_produced = r.Produced;
+    }
+
     void Reset() noexcept
     {
         m_next = m_clear + 2;
         m_width = m_minCodeSize + 1;
-        m_previous = -1;
+        m_previousLength = 0;
     }
 
     // Written before it is read: the codes below m_next only.
@@ -152,7 +194,7 @@ private:
     int m_clear = 0;
     int m_next = 0;
     int m_width = 0;
-    int m_previous = -1;
+    uint32_t m_previousLength = 0;
     bool m_ended = false;
     State m_state = State::Counting;
 };
