@@ -23,7 +23,7 @@ int16_t FromFloat(float value)
 void* OpenAvLibrary(const char* stem, int majorVersion)
 {
     const std::string name = std::string(stem) + ".so." + std::to_string(majorVersion);
-    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return OpenSharedLibrary(name.c_str());
 }
 
 const AvCodecLibrary& LoadAvCodec()

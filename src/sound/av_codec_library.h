@@ -4,7 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include <dlfcn.h>
+#include "shared_library.h"
 
 #include <cstdint>
 #include <vector>
@@ -40,16 +40,8 @@ struct AvCodecLibrary {
 const AvCodecLibrary& LoadAvCodec();
 
 // Opens the shared library named stem ("libavutil") of the given major
-// version, its symbols kept to itself; null when it cannot be opened.
+// version, as OpenSharedLibrary.
 void* OpenAvLibrary(const char* stem, int majorVersion);
-
-// Resolves name in library into function; false when it is missing.
-template <typename Function>
-bool ResolveSymbol(void* library, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
 
 // The objects of one decode, freed through the library that made them.
 struct AvDecoderObjects {

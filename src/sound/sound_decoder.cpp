@@ -1,6 +1,7 @@
 #include "sound_decoder.h"
 
 #include "amr_walk.h"
+#include "fluid_synth_library.h"
 #include "format_table.h"
 #include "imelody_score.h"
 #include "midi_walk.h"
@@ -9,7 +10,6 @@
 #include "smaf_walk.h"
 #include "walk_result.h"
 
-#include <fluidsynth.h>
 #include <mpg123.h>
 #include <opencore-amrnb/interf_dec.h>
 #include <opencore-amrwb/dec_if.h>
@@ -266,28 +266,34 @@ std::span<const uint8_t> RmidData(std::span<const uint8_t> bytes)
     return {};
 }
 
-void Quiet(int, const char*, void*) {}
+// Whether MIDI renders here: the sound font is installed and the
+// synthesizer library opens. The font is looked at first, so that a machine
+// without it never loads the library.
+bool MidiPlayable()
+{
+    return !MidiSoundFont().empty() && LoadFluidSynth().Loaded;
+}
 
 // One synthesizer with the sound font loaded.
 class MidiSynth {
 public:
-    explicit MidiSynth(int32_t rate)
+    MidiSynth(const FluidSynthLibrary& fluid, int32_t rate) : m_fluid(fluid)
     {
-        m_settings = new_fluid_settings();
-        fluid_settings_setnum(m_settings, "synth.sample-rate", rate);
-        fluid_settings_setint(m_settings, "synth.reverb.active", 0);
-        fluid_settings_setint(m_settings, "synth.chorus.active", 0);
-        fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
-        fluid_settings_setstr(m_settings, "player.timing-source", "sample");
-        fluid_settings_setint(m_settings, "synth.lock-memory", 0);
-        m_synth = new_fluid_synth(m_settings);
-        m_loaded = m_synth != nullptr && fluid_synth_sfload(m_synth, kSoundFontPath, 1) != FLUID_FAILED;
+        m_settings = fluid.NewSettings();
+        fluid.SetNum(m_settings, "synth.sample-rate", rate);
+        fluid.SetInt(m_settings, "synth.reverb.active", 0);
+        fluid.SetInt(m_settings, "synth.chorus.active", 0);
+        fluid.SetInt(m_settings, "synth.cpu-cores", 1);
+        fluid.SetStr(m_settings, "player.timing-source", "sample");
+        fluid.SetInt(m_settings, "synth.lock-memory", 0);
+        m_synth = fluid.NewSynth(m_settings);
+        m_loaded = m_synth != nullptr && fluid.LoadSoundFont(m_synth, kSoundFontPath, 1) != FLUID_FAILED;
     }
     ~MidiSynth()
     {
         if (m_synth != nullptr)
-            delete_fluid_synth(m_synth);
-        delete_fluid_settings(m_settings);
+            m_fluid.DeleteSynth(m_synth);
+        m_fluid.DeleteSettings(m_settings);
     }
     MidiSynth(const MidiSynth&) = delete;
     MidiSynth& operator=(const MidiSynth&) = delete;
@@ -296,6 +302,7 @@ public:
     fluid_synth_t* Synth() const noexcept { return m_synth; }
 
 private:
+    const FluidSynthLibrary& m_fluid;
     fluid_settings_t* m_settings = nullptr;
     fluid_synth_t* m_synth = nullptr;
     bool m_loaded = false;
@@ -309,20 +316,15 @@ struct SharedSynth {
     MidiSynth& Synth;
 };
 
-SharedSynth SynthFor(int32_t rate)
+SharedSynth SynthFor(const FluidSynthLibrary& fluid, int32_t rate)
 {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] {
-        for (const int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-            fluid_set_log_function(level, Quiet, nullptr);
-    });
     static std::mutex mutex;
     static std::vector<std::pair<int32_t, std::unique_ptr<MidiSynth>>> synths;
     std::unique_lock lock(mutex);
     for (auto& [synthRate, synth] : synths)
         if (synthRate == rate)
             return {std::move(lock), *synth};
-    synths.emplace_back(rate, std::make_unique<MidiSynth>(rate));
+    synths.emplace_back(rate, std::make_unique<MidiSynth>(fluid, rate));
     return {std::move(lock), *synths.back().second};
 }
 
@@ -347,21 +349,22 @@ std::vector<uint8_t> TracksOnly(std::span<const uint8_t> bytes)
 
 SoundDecode RenderMidi(std::span<const uint8_t> file, const SoundLimits& limits)
 {
-    if (MidiSoundFont().empty())
+    if (!MidiPlayable())
         return Result(SoundOutcome::NotPlayable);
     if (file.size() < 14)
         return Result(SoundOutcome::Refused);
     const std::vector<uint8_t> tracks = TracksOnly(file);
     const std::span<const uint8_t> bytes = tracks;
-    const SharedSynth shared = SynthFor(limits.MidiSampleRate);
+    const FluidSynthLibrary& fluid = LoadFluidSynth();
+    const SharedSynth shared = SynthFor(fluid, limits.MidiSampleRate);
     MidiSynth& midi = shared.Synth;
     if (!midi.Loaded())
         return Result(SoundOutcome::NotPlayable);
     fluid_synth_t* synth = midi.Synth();
-    fluid_synth_system_reset(synth);
-    std::unique_ptr<fluid_player_t, void (*)(fluid_player_t*)> player(new_fluid_player(synth), delete_fluid_player);
-    if (!player || fluid_player_add_mem(player.get(), bytes.data(), bytes.size()) != FLUID_OK ||
-        fluid_player_play(player.get()) != FLUID_OK)
+    fluid.SystemReset(synth);
+    std::unique_ptr<fluid_player_t, void (*)(fluid_player_t*)> player(fluid.NewPlayer(synth), fluid.DeletePlayer);
+    if (!player || fluid.AddMem(player.get(), bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid.Play(player.get()) != FLUID_OK)
         return Result(SoundOutcome::Refused);
     // The player keeps playing for a while after the last track's end: the
     // song's own length, from its events and tempo changes, decides.
@@ -378,19 +381,19 @@ SoundDecode RenderMidi(std::span<const uint8_t> file, const SoundLimits& limits)
     int16_t block[kBlockFrames * 2];
     bool refused = false;
     while (next == PcmSink::Next::More && sink.Frames() < length &&
-           fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING) {
+           fluid.GetStatus(player.get()) == FLUID_PLAYER_PLAYING) {
         const int frames = static_cast<int>(std::min<int64_t>(kBlockFrames, length - sink.Frames()));
-        if (fluid_synth_write_s16(synth, frames, block, 0, 2, block, 1, 2) != FLUID_OK) {
+        if (fluid.WriteS16(synth, frames, block, 0, 2, block, 1, 2) != FLUID_OK) {
             refused = true;
             break;
         }
         next = sink.Add(block, static_cast<std::size_t>(frames) * 2);
         if (Cancelled(limits)) {
-            fluid_player_stop(player.get());
+            fluid.Stop(player.get());
             return Result(SoundOutcome::Cancelled);
         }
     }
-    fluid_player_stop(player.get());
+    fluid.Stop(player.get());
     // A player that stopped well before the walked length did not play the
     // song the walk read: the file is not what it seems.
     if (next == PcmSink::Next::More && sink.Frames() + limits.MidiSampleRate + length / 100 < length)
@@ -458,7 +461,7 @@ bool CanPlay(ItemType type)
     switch (type) {
     case ItemType::Midi:
     case ItemType::Rmid:
-    case ItemType::Imelody: return !MidiSoundFont().empty();
+    case ItemType::Imelody: return MidiPlayable();
     case ItemType::Qcp:
     case ItemType::Amr:
     case ItemType::AmrWb:

@@ -29,7 +29,8 @@ struct Pcm {
 //                SoundFrameBudget): it was not decoded to its end;
 //   NotPlayable: no decoder here plays the type (a SMAF without an audio
 //                track of Yamaha ADPCM, a QCP of SMV, or MIDI and iMelody
-//                without the General MIDI sound font);
+//                without the General MIDI sound font or the synthesizer
+//                library);
 //   Cancelled:   the cancel flag turned true.
 enum class SoundOutcome : uint8_t { Decoded, Refused, TooCostly, NotPlayable, Cancelled };
 
@@ -67,8 +68,9 @@ int64_t SoundFrameBudget(std::size_t bytes) noexcept;
 // /usr/share/sounds/sf2/default-GM.sf2); empty when the machine has none.
 std::string MidiSoundFont();
 
-// Whether a decoder here plays type (MIDI and iMelody only with the sound font;
-// SMAF never: whether one plays depends on its bytes).
+// Whether a decoder here plays type (MIDI and iMelody only with the sound font
+// and the synthesizer library, which a first such question opens; SMAF never:
+// whether one plays depends on its bytes).
 bool CanPlay(ItemType type);
 
 // Whether a decoder here plays this sound of type: as CanPlay(type), and a
