@@ -342,17 +342,25 @@ private:
                 return true;
             }
             const int64_t blockEnd = std::min(m_size, m_p + 1 + length);
-            for (int64_t q = m_p; q < blockEnd; ++q) {
-                if (At(q) != 0xFF) {
-                    runStart = -1;
-                    continue;
-                }
-                if (runStart < 0)
+            for (int64_t q = m_p; q < blockEnd;) {
+                // Most blocks hold no FFh at all: find the next one in one go.
+                if (runStart < 0) {
+                    const auto* hit = static_cast<const uint8_t*>(
+                        std::memchr(m_bytes.data() + q, 0xFF, static_cast<std::size_t>(blockEnd - q)));
+                    if (hit == nullptr)
+                        break;
+                    q = hit - m_bytes.data();
                     runStart = q;
-                if (q + 1 - runStart >= kErasedRunLength && !CodesGoOn(q + 1)) {
-                    m_accepted = runStart;
-                    m_p = q + 1;
-                    return false;
+                }
+                for (; q < blockEnd && At(q) == 0xFF; ++q)
+                    if (q + 1 - runStart >= kErasedRunLength && !CodesGoOn(q + 1)) {
+                        m_accepted = runStart;
+                        m_p = q + 1;
+                        return false;
+                    }
+                if (q < blockEnd) {
+                    runStart = -1;
+                    ++q;
                 }
             }
             if (m_p + 1 + length > m_size)
