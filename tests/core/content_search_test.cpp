@@ -3,6 +3,7 @@
 #include "content_search.h"
 #include "custom_hex_buffer.h"
 #include "exceptions.h"
+#include "flash_image_builder.h"
 #include "found_item_printer.h"
 #include "picture_builders.h"
 #include "short_stream.h"
@@ -150,6 +151,46 @@ TEST(ContentSearchWhileLoading, FindsWhatTheWholeImageHolds)
         EXPECT_EQ(found->Items, whole->Items);
         EXPECT_EQ(found->Midlets, whole->Midlets);
     }
+}
+
+// The search keeps up with the load: an entry whose stated size runs past
+// the next entry is cut at that entry, and the search waits only for the
+// bytes up to it, never for the rest of the image.
+TEST(ContentSearchWhileLoading, WaitsOnlyForTheBytesItReads)
+{
+    constexpr std::size_t kSize = 32u << 20;
+    test_support::FlashImageBuilder image(kSize, 0x00);
+    image.Put(0, test_support::Garbage(kSize, 11));
+    image.PutFileEntry(4096, "cut.txt", 100000, "cut short by the next entry");
+    image.PutFileEntry(8192, "next.txt", 16, "sixteen bytes..");
+    image.PutFileEntry(kSize - 8192, "last.txt", 100000, "cut short by the image's end");
+    const std::vector<uint8_t>& bytes = image.Bytes();
+    const std::optional<ContentFound> whole = FindAllContent(bytes, {});
+    ASSERT_TRUE(whole);
+
+    LoadWatermark arriving;
+    std::optional<ContentFound> found;
+    std::atomic<bool> done = false;
+    std::thread search([&] {
+        found = FindAllContentWhileLoading(arriving, {});
+        done = true;
+    });
+    arriving.Begin(bytes);
+    int64_t furthestAhead = 0;
+    for (int64_t in = 0; in < static_cast<int64_t>(kSize) && !done;) {
+        const int64_t wanted = arriving.Wanted();
+        if (wanted <= in) {
+            std::this_thread::yield();
+            continue;
+        }
+        furthestAhead = std::max(furthestAhead, wanted - in);
+        in = std::min<int64_t>(kSize, in + 65536);
+        arriving.Advance(in);
+    }
+    search.join();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->Items, whole->Items);
+    EXPECT_LT(furthestAhead, int64_t{4} << 20);
 }
 
 // A load that fails stops the search, and the block is freed only once the

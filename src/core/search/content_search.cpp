@@ -28,6 +28,8 @@ static_assert(kFileEntryDataOffset <= kCandidateReach);
 // The archives' icons a search keeps in all: an icon past it keeps its path
 // but not its bytes, whatever the archives claim.
 constexpr int64_t kIconBudget = int64_t{32} << 20;
+// The first window FirstSignature looks in.
+constexpr int64_t kSignatureWindow = int64_t{64} << 10;
 // Image bytes per item the list is first made room for. Room not filled is
 // never touched; a list that outgrows it is copied as it grows, new pages
 // and all, which on a large image cost more than finding its items.
@@ -172,24 +174,33 @@ private:
     bool SignatureBefore(int64_t h, int64_t end)
     {
         const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
-        const int64_t to = std::min(m_size, end + signatureLength - 1);
-        if (h + 1 + signatureLength > to)
-            return false;
-        m_arriving.Need(to);
-        return FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(to),
-                         kFileEntrySignature.data(), static_cast<int32_t>(signatureLength)) >= 0;
+        return FirstSignature(h + 1, std::min(m_size, end + signatureLength - 1)) >= 0;
     }
 
     // The first entry signature after h, or the image's size when none.
     int64_t SignatureAfter(int64_t h)
     {
-        const int64_t signatureLength = static_cast<int64_t>(kFileEntrySignature.size());
-        if (h + 1 + signatureLength > m_size)
-            return m_size;
-        m_arriving.Need(m_size);
-        const int32_t hit = FindExact(m_image.data(), static_cast<int32_t>(h + 1), static_cast<int32_t>(m_size),
-                                      kFileEntrySignature.data(), static_cast<int32_t>(signatureLength));
+        const int64_t hit = FirstSignature(h + 1, m_size);
         return hit >= 0 ? hit : m_size;
+    }
+
+    // The first entry signature wholly inside [from, to), or -1. While the
+    // image loads, it looks a window at a time, each twice the last, and so
+    // waits only for the bytes up to the signature it finds: the next entry
+    // is usually near, the image's end far.
+    int64_t FirstSignature(int64_t from, int64_t to)
+    {
+        const auto signatureLength = static_cast<int32_t>(kFileEntrySignature.size());
+        for (int64_t window = kSignatureWindow; from + signatureLength <= to; window *= 2) {
+            const int64_t upTo = std::min(to, from + window);
+            m_arriving.Need(upTo);
+            const int32_t hit = FindExact(m_image.data(), static_cast<int32_t>(from), static_cast<int32_t>(upTo),
+                                          kFileEntrySignature.data(), signatureLength);
+            if (hit >= 0 || upTo == to)
+                return hit;
+            from = upTo - signatureLength + 1;
+        }
+        return -1;
     }
 
     int64_t ConsiderEntryData(const Entry& entry)
