@@ -32,6 +32,8 @@ public:
     // most the block's size); returns how many are in, or -1 when the load
     // failed.
     int64_t WaitFor(int64_t count) const;
+    // Reader: how many bytes are in now; does not wait.
+    int64_t Loaded() const noexcept { return m_loaded.load(std::memory_order_acquire); }
     // Reader: it reads the block no more.
     void Release();
     // The count of bytes the reader waits for now, 0 when it is not waiting.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <type_traits>
 
@@ -32,13 +33,32 @@ public:
         end = std::min(end, m_size);
         if (m_loaded >= end)
             return m_loaded;
+        if (const int64_t loaded = m_arriving->Loaded(); loaded >= end)
+            return m_loaded = loaded;
+        if (m_waitHook)
+            m_waitHook(true);
         // Waiting for more than is needed spares the loader and the search a
         // wake-up for every chunk the search would take as soon as it is in.
         const int64_t loaded = m_arriving->WaitFor(std::min(m_size, end + kWaitAhead));
+        if (loaded >= 0)
+            m_loaded = loaded;
+        if (m_waitHook)
+            m_waitHook(false);
         if (loaded < 0)
             throw LoadStopped{};
-        return m_loaded = loaded;
+        return loaded;
     }
+
+    // Whether bytes of the image are still to come; does not wait.
+    bool Loading() noexcept
+    {
+        if (m_loaded < m_size)
+            m_loaded = std::max<int64_t>(m_loaded, m_arriving->Loaded());
+        return m_loaded < m_size;
+    }
+
+    // hook(true) is called before Need waits for the load, hook(false) after.
+    void SetWaitHook(std::function<void(bool waiting)> hook) { m_waitHook = std::move(hook); }
 
     // walk (giving a WalkResult or a FormatWalk) over the bytes from start to
     // end, once the bytes it reads are in: the same answer as over all of
@@ -72,6 +92,7 @@ private:
     const LoadWatermark* m_arriving;
     // The bytes known to be in.
     int64_t m_loaded;
+    std::function<void(bool)> m_waitHook;
 };
 
 }  // namespace kestrix

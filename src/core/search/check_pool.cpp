@@ -29,9 +29,21 @@ std::size_t CheckPool::Add(Check check)
     }
     // A worker is woken for a batch of checks, not for each: waking one costs
     // about as much as a small check. Finish wakes them for the rest.
-    if (m_tasks.size() - m_next >= kWakeBatch)
+    if (!m_held && m_tasks.size() - m_next >= kWakeBatch)
         m_wake.notify_one();
     return m_tasks.size() - 1;
+}
+
+void CheckPool::Hold(bool held)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_held == held)
+            return;
+        m_held = held;
+    }
+    if (!held)
+        m_wake.notify_all();
 }
 
 bool CheckPool::Finish(const std::function<bool()>& keepGoing)
@@ -40,6 +52,7 @@ bool CheckPool::Finish(const std::function<bool()>& keepGoing)
     {
         std::unique_lock lock(m_mutex);
         m_closing = true;
+        m_held = false;
         m_wake.notify_all();
         while (!m_allDone.wait_for(lock, kCheckYieldInterval, [this] { return m_done == m_tasks.size(); })) {
             lock.unlock();
@@ -61,7 +74,7 @@ void CheckPool::Work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_cancel || m_closing || m_next < m_tasks.size(); });
+        m_wake.wait(lock, [this] { return m_cancel || m_closing || (!m_held && m_next < m_tasks.size()); });
         if (m_cancel)
             return;
         if (m_next == m_tasks.size())

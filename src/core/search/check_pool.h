@@ -33,6 +33,12 @@ public:
     // returns its ticket for Verdict, counting from 0.
     std::size_t Add(Check check);
 
+    // While held, no worker starts a check (one under way goes on). The
+    // search holds them while it runs beside a load that has the other core,
+    // so that it keeps up with the load, and lets them run while it waits for
+    // bytes and once the load is done. Finish lets them run.
+    void Hold(bool held);
+
     // Waits for every queued check, calling keepGoing at least every 10 ms.
     // When keepGoing answers false, the checks are cancelled (the check is
     // told to stop, those not started are skipped) and the result is false
@@ -62,6 +68,7 @@ private:
     std::size_t m_next = 0;
     std::size_t m_done = 0;
     bool m_closing = false;
+    bool m_held = false;
     std::atomic<bool> m_cancel{false};
     std::vector<std::thread> m_workers;
 };

@@ -73,6 +73,13 @@ public:
     {
         if (m_hooks.ShowGauge)
             m_hooks.ShowGauge(static_cast<int32_t>(m_size));
+        // The load has a core to itself: the checks take the other one only
+        // while the search waits for bytes, so that the search keeps up with
+        // the load and is done soon after it.
+        if (m_arriving.Loading()) {
+            m_checks.Hold(true);
+            m_arriving.SetWaitHook([this](bool waiting) { m_checks.Hold(!waiting && m_arriving.Loading()); });
+        }
         bool finished = false;
         try {
             finished = Scan() && CollectVerdicts();
@@ -109,6 +116,8 @@ private:
             const int64_t sliceEnd = std::max(pos, std::min(lastCandidate, pos + kSearchSliceSize));
             const int64_t to = std::min(sliceEnd, NextEvent(pos, sliceEnd));
             m_arriving.Need(to + 1);
+            if (!m_arriving.Loading())
+                m_checks.Hold(false);
             const int64_t from = pos;
             while (pos < to) {
                 const int64_t candidate = NextCandidate(pos, to);
