@@ -80,20 +80,29 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
         list("no_wav", "why", report.NoWav);
 }
 
-// The SHA-256 texts of the rows' byte ranges, worked out in row order on a
-// thread of its own (started by the first question) while the rows before
-// are written out, so that the hashing and the writing go side by side. It
-// keeps at most kAhead digests not yet asked for.
+// The SHA-256 texts of the rows' byte ranges, worked out in row order a
+// batch of rows at a time on threads of their own (up to one per core), from
+// the moment the rows are known, while the rest of the output is made and the
+// rows before are written out. It keeps at most kAhead digests not yet asked
+// for.
 class RowDigests {
 public:
     // Row i's bytes [start, end) of image; a range not inside the image has no digest.
     using RangeOf = std::function<std::pair<int64_t, int64_t>(std::size_t i)>;
 
-    // rangeOf is called from the digests' thread: what it reads must not
+    // rangeOf is called from the digests' threads: what it reads must not
     // change while the rows are asked for.
     RowDigests(std::span<const uint8_t> image, std::size_t count, RangeOf rangeOf)
         : m_image(image), m_count(count), m_rangeOf(std::move(rangeOf)), m_ring(kAhead)
     {
+        const std::size_t batches = (count + kBatch - 1) / kBatch;
+        const std::size_t workers = std::min<std::size_t>({batches, kMostWorkers, std::thread::hardware_concurrency()});
+        try {
+            for (std::size_t k = 0; k < std::max<std::size_t>(workers, 1) && count > 0; ++k)
+                m_workers.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+        }
+        m_alone = m_workers.empty();
     }
     ~RowDigests()
     {
@@ -102,8 +111,8 @@ public:
             m_stop = true;
         }
         m_changed.notify_all();
-        if (m_thread.joinable())
-            m_thread.join();
+        for (std::thread& worker : m_workers)
+            worker.join();
     }
     RowDigests(const RowDigests&) = delete;
     RowDigests& operator=(const RowDigests&) = delete;
@@ -116,22 +125,10 @@ public:
     // Row i's digest; rows asked for out of order are worked out at once.
     Hex At(std::size_t i)
     {
-        if (m_failed || i != m_next)
+        if (m_alone || i != m_next)
             return Digest(i);
         if (i >= m_doneSeen) {
             std::unique_lock lock(m_mutex);
-            if (!m_started) {
-                m_started = true;
-                try {
-                    m_thread = std::thread([this] { Work(); });
-                } catch (const std::system_error&) {
-                    m_failed = true;
-                    return Digest(i);
-                }
-            }
-            m_asked = i;
-            if (m_workerWaits)
-                m_changed.notify_all();
             m_writerWaits = true;
             m_changed.wait(lock, [this, i] { return m_done > i; });
             m_writerWaits = false;
@@ -143,19 +140,22 @@ public:
         const Hex digest = m_ring[i % kAhead];
         m_next = i + 1;
         if (m_next % kBatch == 0) {
-            const std::lock_guard lock(m_mutex);
-            m_asked = m_next;
-            if (m_workerWaits)
-                m_changed.notify_all();
+            {
+                const std::lock_guard lock(m_mutex);
+                m_asked = m_next;
+            }
+            m_changed.notify_all();
         }
         return digest;
     }
 
 private:
     static constexpr std::size_t kAhead = 4096;
-    // The two threads meet once a batch of rows, not once a row: rows may be
-    // a few bytes each.
+    // The threads meet once a batch of rows, not once a row: rows may be a few
+    // bytes each.
     static constexpr std::size_t kBatch = 512;
+    static constexpr std::size_t kBatchesAhead = kAhead / kBatch;
+    static constexpr std::size_t kMostWorkers = 4;
 
     Hex Digest(std::size_t i) const
     {
@@ -169,24 +169,38 @@ private:
         return hex;
     }
 
+    // Takes the next batch not yet taken, once it lies within kAhead rows of
+    // the writer, and digests it; batches finish in any order, m_done counts
+    // the rows from the first whose batches all have.
     void Work()
     {
-        for (std::size_t i = 0; i < m_count;) {
-            const std::size_t batch = std::min(kBatch, m_count - i);
+        for (;;) {
+            std::size_t first = 0;
+            std::size_t last = 0;
             {
                 std::unique_lock lock(m_mutex);
-                m_workerWaits = true;
-                m_changed.wait(lock, [this, i, batch] { return m_stop || i + batch <= m_asked + kAhead; });
-                m_workerWaits = false;
-                if (m_stop)
+                m_changed.wait(lock, [this] {
+                    return m_stop || m_taken == m_count ||
+                           m_taken + std::min(kBatch, m_count - m_taken) <= m_asked + kAhead;
+                });
+                if (m_stop || m_taken == m_count)
                     return;
+                first = m_taken;
+                last = m_taken = first + std::min(kBatch, m_count - first);
             }
-            for (std::size_t k = i; k < i + batch; ++k)
+            for (std::size_t k = first; k < last; ++k)
                 m_ring[k % kAhead] = Digest(k);
-            i += batch;
-            const std::lock_guard lock(m_mutex);
-            m_done = i;
-            if (m_writerWaits)
+            bool wake = false;
+            {
+                const std::lock_guard lock(m_mutex);
+                m_finished[first / kBatch % kBatchesAhead] = true;
+                while (m_done < m_count && m_finished[m_done / kBatch % kBatchesAhead]) {
+                    m_finished[m_done / kBatch % kBatchesAhead] = false;
+                    m_done = std::min(m_count, m_done + kBatch);
+                }
+                wake = m_writerWaits;
+            }
+            if (wake)
                 m_changed.notify_all();
         }
     }
@@ -197,18 +211,21 @@ private:
     std::vector<Hex> m_ring;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    // Under the lock: the rows digested, the rows the writer has taken.
+    // Under the lock: the rows taken by a worker, the rows digested, the rows
+    // the writer has taken, and which of the batches from m_done on have
+    // finished (a batch is never more than kAhead rows past the writer).
+    std::size_t m_taken = 0;
     std::size_t m_done = 0;
     std::size_t m_asked = 0;
+    std::array<bool, kBatchesAhead> m_finished{};
+    bool m_writerWaits = false;
+    bool m_stop = false;
     // The writer's own: the row it takes next, and m_done as it last read it.
     std::size_t m_next = 0;
     std::size_t m_doneSeen = 0;
-    bool m_writerWaits = false;
-    bool m_workerWaits = false;
-    bool m_started = false;
-    bool m_failed = false;
-    bool m_stop = false;
-    std::thread m_thread;
+    // No worker could be started: the writer digests each row itself.
+    bool m_alone = false;
+    std::vector<std::thread> m_workers;
 };
 
 // Row i's SHA-256 as a JSON field; null when its range is not inside the image.
@@ -351,7 +368,8 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
 
 }  // namespace
 
-Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image)
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,
+                 bool json)
 {
     Listing listing;
     listing.Count = rows.Count();
@@ -368,7 +386,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    const auto digests = std::make_shared<RowDigests>(image, rows.Count(), [&rows](std::size_t i) {
+    const auto digests = std::make_shared<RowDigests>(image, json ? rows.Count() : 0, [&rows](std::size_t i) {
         return std::pair<int64_t, int64_t>(rows[i].Start, rows[i].HasEnd() ? rows[i].End : -1);
     });
     listing.Fields = [&rows, rowText, pictures, digests](JsonWriter& json, std::size_t i) {
@@ -390,7 +408,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
 }
 
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
-                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image)
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image, bool json)
 {
     Listing listing;
     listing.Count = rows.size();
@@ -404,7 +422,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
                                         ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    const auto digests = std::make_shared<RowDigests>(image, rows.size(), [&found, &rows](std::size_t i) {
+    const auto digests = std::make_shared<RowDigests>(image, json ? rows.size() : 0, [&found, &rows](std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         return std::pair<int64_t, int64_t>(item.Start, item.End);
     });

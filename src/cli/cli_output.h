@@ -33,16 +33,20 @@ struct Listing {
 
 // The rows of a list scan (files, graphics, pictures) of image, as rowText
 // shows them; each row's JSON carries the SHA-256 of its bytes ("sha256",
-// null for a row without an end inside the image).
-Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image);
+// null for a row without an end inside the image). With json (the rows are
+// for JSON output) the digests are worked out from now on, beside whatever
+// the caller does before it prints them.
+Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,
+                 bool json);
 
 // The items of the content search at the indices rows of found.Items, with
 // the captions of all its items (ContentCaptions), image holding their bytes.
 // A descriptor's row names the archive it describes: "jar" {"caption",
 // "start", "cut"} or null. Each row's JSON carries the SHA-256 of the item's
-// bytes ("sha256").
+// bytes ("sha256"), worked out from now on with json, as in ListRows. The
+// captions are read only when the rows are printed.
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
-                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image);
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image, bool json);
 
 // Prints listing of the image of task (imageSize bytes): one JSON object on
 // one line ({"image", "size", "rows", and with report "written", "failed",

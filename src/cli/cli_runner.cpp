@@ -218,15 +218,19 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     const SoundPlugin* plugin = WantsSounds(request) ? SoundChecks(soundCheck, err) : nullptr;
     if (!found)
         found = FindAllContent(buffer.Bytes(), hooks, soundCheck);
-    const std::vector<std::string> captions = ContentCaptions(found->Items);
-    // Captions are numbered over all kinds, so that a kind's names do not
-    // depend on which other kinds were asked for.
     std::vector<std::size_t> rows;
     for (std::size_t i = 0; i < found->Items.size(); ++i) {
         const ContentKind kind = KindOf(found->Items[i].Type);
         if (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end())
             rows.push_back(i);
     }
+    // The rows' digests are worked out from here on, while the captions are
+    // made and the items saved.
+    std::vector<std::string> captions;
+    const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), request.Json);
+    // Captions are numbered over all kinds, so that a kind's names do not
+    // depend on which other kinds were asked for.
+    captions = ContentCaptions(found->Items);
     std::optional<ExtractReport> report;
     if (task.ExtractFolder) {
         std::vector<FoundItem> items;
@@ -238,8 +242,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         report = ExtractContent(buffer, items, listed, *task.ExtractFolder, request.Kept,
                                 request.Wav ? plugin : nullptr, err);
     }
-    PrintListing(out, request.Json, task, buffer.DataSize(),
-                 ContentRows(*found, captions, rows, request.Wav, buffer.Bytes()), report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), listing, report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
@@ -289,12 +292,12 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
+    const Listing listing = ListRows(list.Kind, rows, rowText, buffer.Bytes(), request.Json);
 
     std::optional<ExtractReport> report;
     if (task.ExtractFolder)
         report = ExtractList(buffer, rows, list.Kind, *task.ExtractFolder, request.Kept, err);
-    PrintListing(out, request.Json, task, buffer.DataSize(), ListRows(list.Kind, rows, rowText, buffer.Bytes()),
-                 report);
+    PrintListing(out, request.Json, task, buffer.DataSize(), listing, report);
     return report && report->Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 

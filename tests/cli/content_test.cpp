@@ -273,5 +273,31 @@ TEST_F(CliContent, EveryImageGetsItsJsonLineWhenItsFolderCannotBeMade)
     EXPECT_EQ(Json(empty.out)["rows"].toArray().size(), 0);
 }
 
+// Thousands of rows: their digests are worked out a batch at a time on
+// several threads, batches finishing in any order, and each row still
+// carries the digest of its own bytes.
+TEST(CliContentDigests, EveryRowOfThousandsCarriesItsOwnDigest)
+{
+    constexpr int kGifs = 5000;
+    FlashImageBuilder image(kGifs * 64 + 4096, 0x00);
+    for (int k = 0; k < kGifs; ++k)
+        image.Put(1024 + static_cast<std::size_t>(k) * 64,
+                  test_support::BuildGif({.width = static_cast<uint16_t>(1 + k % 7), .height = 2}));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("many.bin");
+    image.WriteTo(path.toStdString());
+    const CliResult result = RunCliWith({"content", path, "--json"});
+    ASSERT_EQ(result.status, CliStatus::Ok) << result.err;
+    const QJsonArray rows = Json(result.out)["rows"].toArray();
+    ASSERT_EQ(rows.size(), kGifs);
+    for (const QJsonValue& value : rows) {
+        const QJsonObject row = value.toObject();
+        const auto start = static_cast<qsizetype>(row["start"].toInt());
+        const auto size = static_cast<qsizetype>(row["size"].toInt());
+        const QByteArrayView bytes(image.Bytes().data() + start, size);
+        ASSERT_EQ(row["sha256"].toString().toStdString(), Digest(bytes)) << start;
+    }
+}
+
 }  // namespace
 }  // namespace kestrix
