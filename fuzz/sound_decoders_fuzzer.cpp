@@ -1,6 +1,7 @@
 // The sound decoders over arbitrary bytes: the first input byte chooses the
 // format; the rest is decoded within a small frame budget, and the PCM and the
 // verdict are checked against what the decoders promise.
+#include "amr_walk.h"
 #include "sound_decoder.h"
 #include "wav_file.h"
 
@@ -48,5 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const std::atomic<bool> cancel{false};
     const ItemStatus status = CheckSound(type, bytes, cancel);
     Check(status != ItemStatus::Truncated);
+    // A whole AMR stream is judged by its walk alone: a decode within the
+    // check's budget agrees with it.
+    if ((type == ItemType::Amr || type == ItemType::AmrWb) && WalkAmr(bytes).Verdict == WalkVerdict::Whole) {
+        SoundLimits check;
+        check.MaxFrames = SoundFrameBudget(bytes.size());
+        check.EnoughFrames = 8000;
+        check.KeepSamples = false;
+        const SoundOutcome outcome = DecodeSound(type, bytes, check).Outcome;
+        Check(status != ItemStatus::Complete || outcome == SoundOutcome::Decoded);
+        Check(outcome != SoundOutcome::Refused || status == ItemStatus::Damaged);
+    }
     return 0;
 }

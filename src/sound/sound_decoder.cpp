@@ -443,6 +443,12 @@ SoundDecode RenderImelody(std::span<const uint8_t> bytes, const SoundLimits& lim
     return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
 }
 
+// Whether the length the walk found is more than a second past maxFrames.
+bool LongerThanBudget(const WalkResult& walk, int64_t maxFrames) noexcept
+{
+    return walk.SampleRate > 0 && walk.DurationMs > maxFrames / walk.SampleRate * 1000 + 1000;
+}
+
 }  // namespace
 
 int64_t SoundFrameBudget(std::size_t bytes) noexcept
@@ -490,7 +496,7 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
         return Result(SoundOutcome::Refused);
     bytes = bytes.first(static_cast<std::size_t>(walk.End));
     // What the walk knows of the length decides the cost before any decoding.
-    if (walk.SampleRate > 0 && walk.DurationMs > limits.MaxFrames / walk.SampleRate * 1000 + 1000)
+    if (LongerThanBudget(walk, limits.MaxFrames))
         return Result(SoundOutcome::TooCostly);
     try {
         switch (type) {
@@ -561,6 +567,12 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
         if (walk.Verdict == WalkVerdict::Whole && OnlyNoDataFrames(bytes, walk.End))
             return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ItemStatus::Unchecked
                                                                                              : ItemStatus::Complete;
+        // The decoders take every frame of a known type and size, whatever its
+        // bits: a stream walked to its end decodes, and only its cost is left
+        // to decide, as the decode would.
+        if (walk.Verdict == WalkVerdict::Whole)
+            return LongerThanBudget(walk, SoundFrameBudget(bytes.size())) ? ItemStatus::Unchecked
+                                                                          : ItemStatus::Complete;
     }
     // Melodies are judged by their text's grammar: no synthesizer is needed
     // to tell a whole one.
