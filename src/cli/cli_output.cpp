@@ -5,6 +5,7 @@
 #include "digest.h"
 #include "firmware_info.h"
 #include "picture_check.h"
+#include "row_digests.h"
 #include "terminal_text.h"
 
 #include <algorithm>
@@ -80,159 +81,19 @@ void ReportFields(JsonWriter& json, const ExtractReport& report, bool wav)
         list("no_wav", "why", report.NoWav);
 }
 
-// The SHA-256 texts of the rows' byte ranges, worked out in row order a
-// batch of rows at a time on threads of their own (up to one per core), from
-// the moment the rows are known, while the rest of the output is made and the
-// rows before are written out. It keeps at most kAhead digests not yet asked
-// for.
-class RowDigests {
-public:
-    // Row i's bytes [start, end) of image; a range not inside the image has no digest.
-    using RangeOf = std::function<std::pair<int64_t, int64_t>(std::size_t i)>;
+// A list row's bytes; none without an end.
+RowDigests::Range RowRange(const FoundRow& row)
+{
+    return {row.Start, row.HasEnd() ? row.End : -1};
+}
 
-    // rangeOf is called from the digests' threads: what it reads must not
-    // change while the rows are asked for.
-    RowDigests(std::span<const uint8_t> image, std::size_t count, RangeOf rangeOf)
-        : m_image(image), m_count(count), m_rangeOf(std::move(rangeOf)), m_ring(kAhead)
-    {
-        const std::size_t batches = (count + kBatch - 1) / kBatch;
-        const std::size_t workers = std::min<std::size_t>({batches, kMostWorkers, std::thread::hardware_concurrency()});
-        try {
-            for (std::size_t k = 0; k < std::max<std::size_t>(workers, 1) && count > 0; ++k)
-                m_workers.emplace_back([this] { Work(); });
-        } catch (const std::system_error&) {
-        }
-        m_alone = m_workers.empty();
-    }
-    ~RowDigests()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        for (std::thread& worker : m_workers)
-            worker.join();
-    }
-    RowDigests(const RowDigests&) = delete;
-    RowDigests& operator=(const RowDigests&) = delete;
-
-    // Row i's SHA-256 as 64 hexadecimal digits, or none when its range is not
-    // inside the image. Held in place, so that no text is made on one thread
-    // and freed on the other.
-    using Hex = std::optional<std::array<char, 64>>;
-
-    // Row i's digest; rows asked for out of order are worked out at once.
-    Hex At(std::size_t i)
-    {
-        if (m_alone || i != m_next)
-            return Digest(i);
-        if (i >= m_doneSeen) {
-            std::unique_lock lock(m_mutex);
-            m_writerWaits = true;
-            m_changed.wait(lock, [this, i] { return m_done > i; });
-            m_writerWaits = false;
-            m_doneSeen = m_done;
-        }
-        // The digests below m_doneSeen were stored before m_done was read
-        // under the lock, and their places are not written again before they
-        // are taken.
-        const Hex digest = m_ring[i % kAhead];
-        m_next = i + 1;
-        if (m_next % kBatch == 0) {
-            {
-                const std::lock_guard lock(m_mutex);
-                m_asked = m_next;
-            }
-            m_changed.notify_all();
-        }
-        return digest;
-    }
-
-private:
-    static constexpr std::size_t kAhead = 4096;
-    // The threads meet once a batch of rows, not once a row: rows may be a few
-    // bytes each.
-    static constexpr std::size_t kBatch = 512;
-    static constexpr std::size_t kBatchesAhead = kAhead / kBatch;
-    static constexpr std::size_t kMostWorkers = 4;
-
-    Hex Digest(std::size_t i) const
-    {
-        const auto [start, end] = m_rangeOf(i);
-        if (start < 0 || end < start || end > static_cast<int64_t>(m_image.size()))
-            return std::nullopt;
-        const std::string text =
-            Sha256Hex(m_image.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-        std::array<char, 64> hex{};
-        std::copy_n(text.begin(), std::min(text.size(), hex.size()), hex.begin());
-        return hex;
-    }
-
-    // Takes the next batch not yet taken, once it lies within kAhead rows of
-    // the writer, and digests it; batches finish in any order, m_done counts
-    // the rows from the first whose batches all have.
-    void Work()
-    {
-        for (;;) {
-            std::size_t first = 0;
-            std::size_t last = 0;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] {
-                    return m_stop || m_taken == m_count ||
-                           m_taken + std::min(kBatch, m_count - m_taken) <= m_asked + kAhead;
-                });
-                if (m_stop || m_taken == m_count)
-                    return;
-                first = m_taken;
-                last = m_taken = first + std::min(kBatch, m_count - first);
-            }
-            for (std::size_t k = first; k < last; ++k)
-                m_ring[k % kAhead] = Digest(k);
-            bool wake = false;
-            {
-                const std::lock_guard lock(m_mutex);
-                m_finished[first / kBatch % kBatchesAhead] = true;
-                while (m_done < m_count && m_finished[m_done / kBatch % kBatchesAhead]) {
-                    m_finished[m_done / kBatch % kBatchesAhead] = false;
-                    m_done = std::min(m_count, m_done + kBatch);
-                }
-                wake = m_writerWaits;
-            }
-            if (wake)
-                m_changed.notify_all();
-        }
-    }
-
-    std::span<const uint8_t> m_image;
-    std::size_t m_count;
-    RangeOf m_rangeOf;
-    std::vector<Hex> m_ring;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    // Under the lock: the rows taken by a worker, the rows digested, the rows
-    // the writer has taken, and which of the batches from m_done on have
-    // finished (a batch is never more than kAhead rows past the writer).
-    std::size_t m_taken = 0;
-    std::size_t m_done = 0;
-    std::size_t m_asked = 0;
-    std::array<bool, kBatchesAhead> m_finished{};
-    bool m_writerWaits = false;
-    bool m_stop = false;
-    // The writer's own: the row it takes next, and m_done as it last read it.
-    std::size_t m_next = 0;
-    std::size_t m_doneSeen = 0;
-    // No worker could be started: the writer digests each row itself.
-    bool m_alone = false;
-    std::vector<std::thread> m_workers;
-};
-
-// Row i's SHA-256 as a JSON field; null when its range is not inside the image.
-void DigestField(JsonWriter& json, RowDigests& digests, std::size_t i)
+// Row i's SHA-256 as a JSON field, from digests when they are under way;
+// null when its range is not inside the image.
+void DigestField(JsonWriter& json, RowDigests* digests, std::size_t i, std::span<const uint8_t> image,
+                 RowDigests::Range range)
 {
     json.Key("sha256");
-    if (const RowDigests::Hex digest = digests.At(i))
+    if (const RowDigests::Hex digest = digests != nullptr ? digests->At(i) : RowDigests::Of(image, range))
         json.String(std::string_view(digest->data(), digest->size()));
     else
         json.Null();
@@ -368,8 +229,26 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
 
 }  // namespace
 
+std::vector<RowDigests::Range> RowRanges(const FoundRows& rows)
+{
+    std::vector<RowDigests::Range> ranges;
+    ranges.reserve(rows.Count());
+    for (std::size_t i = 0; i < rows.Count(); ++i)
+        ranges.push_back(RowRange(rows[i]));
+    return ranges;
+}
+
+std::vector<RowDigests::Range> ItemRanges(const std::vector<FoundItem>& items, const std::vector<std::size_t>& rows)
+{
+    std::vector<RowDigests::Range> ranges;
+    ranges.reserve(rows.size());
+    for (const std::size_t i : rows)
+        ranges.emplace_back(items[i].Start, items[i].End);
+    return ranges;
+}
+
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,
-                 bool json)
+                 std::shared_ptr<RowDigests> digests)
 {
     Listing listing;
     listing.Count = rows.Count();
@@ -386,10 +265,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
                                        row.Cell(RowCell::Status), Printable(std::string(rows.Name(i)))});
         return cells;
     };
-    const auto digests = std::make_shared<RowDigests>(image, json ? rows.Count() : 0, [&rows](std::size_t i) {
-        return std::pair<int64_t, int64_t>(rows[i].Start, rows[i].HasEnd() ? rows[i].End : -1);
-    });
-    listing.Fields = [&rows, rowText, pictures, digests](JsonWriter& json, std::size_t i) {
+    listing.Fields = [&rows, rowText, pictures, digests, image](JsonWriter& json, std::size_t i) {
         const FoundRow& row = rows[i];
         const ResultRow text = rowText(i);
         json.Key("caption").String(Cp1251ToUtf8(text.Caption));
@@ -400,7 +276,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
         else
             json.Null();
         json.Key("size").Number(row.Size);
-        DigestField(json, *digests, i);
+        DigestField(json, digests.get(), i, image, RowRange(row));
         if (pictures)
             PictureFields(json, rows, i, text);
     };
@@ -408,7 +284,8 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
 }
 
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
-                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image, bool json)
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image,
+                    std::shared_ptr<RowDigests> digests)
 {
     Listing listing;
     listing.Count = rows.size();
@@ -422,11 +299,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
                                         ItemStatusName(item.Status),   ContentDetails(item, found, captions),
                                         Printable(item.EntryName)};
     };
-    const auto digests = std::make_shared<RowDigests>(image, json ? rows.size() : 0, [&found, &rows](std::size_t i) {
-        const FoundItem& item = found.Items[rows[i]];
-        return std::pair<int64_t, int64_t>(item.Start, item.End);
-    });
-    listing.Fields = [&found, &captions, &rows, digests](JsonWriter& json, std::size_t i) {
+    listing.Fields = [&found, &captions, &rows, digests, image](JsonWriter& json, std::size_t i) {
         const FoundItem& item = found.Items[rows[i]];
         json.Key("caption").String(Cp1251ToUtf8(captions[rows[i]]));
         json.Key("kind").String(ContentKindName(KindOf(item.Type)));
@@ -438,7 +311,7 @@ Listing ContentRows(const ContentFound& found, const std::vector<std::string>& c
         else
             json.String(Cp1251ToUtf8(item.EntryName));
         json.Key("trailing").Number(item.Trailing).Key("detail").String(StatusDetail(item));
-        DigestField(json, *digests, i);
+        DigestField(json, digests.get(), i, image, {item.Start, item.End});
         ContentFields(json, item, found, captions);
     };
     return listing;

@@ -7,9 +7,11 @@
 #include "found_rows.h"
 #include "json_writer.h"
 #include "list_kind.h"
+#include "row_digests.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -31,22 +33,28 @@ struct Listing {
     bool Wav = false;
 };
 
+// The byte ranges of the rows of a list scan, and of the items at the
+// indices rows, for their digests.
+std::vector<RowDigests::Range> RowRanges(const FoundRows& rows);
+std::vector<RowDigests::Range> ItemRanges(const std::vector<FoundItem>& items, const std::vector<std::size_t>& rows);
+
 // The rows of a list scan (files, graphics, pictures) of image, as rowText
 // shows them; each row's JSON carries the SHA-256 of its bytes ("sha256",
-// null for a row without an end inside the image). With json (the rows are
-// for JSON output) the digests are worked out from now on, beside whatever
-// the caller does before it prints them.
+// null for a row without an end inside the image): from digests (of
+// RowRanges(rows)) when they are under way, else worked out as the row is
+// written.
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,
-                 bool json);
+                 std::shared_ptr<RowDigests> digests);
 
 // The items of the content search at the indices rows of found.Items, with
-// the captions of all its items (ContentCaptions), image holding their bytes.
-// A descriptor's row names the archive it describes: "jar" {"caption",
-// "start", "cut"} or null. Each row's JSON carries the SHA-256 of the item's
-// bytes ("sha256"), worked out from now on with json, as in ListRows. The
-// captions are read only when the rows are printed.
+// the captions of all its items (ContentCaptions, read only as rows are
+// printed), image holding their bytes. A descriptor's row names the archive
+// it describes: "jar" {"caption", "start", "cut"} or null. Each row's JSON
+// carries the SHA-256 of the item's bytes ("sha256"), from digests (of
+// ItemRanges(found.Items, rows)) as in ListRows.
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
-                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image, bool json);
+                    const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image,
+                    std::shared_ptr<RowDigests> digests);
 
 // Prints listing of the image of task (imageSize bytes): one JSON object on
 // one line ({"image", "size", "rows", and with report "written", "failed",

@@ -17,12 +17,16 @@
 #include "picture_check.h"
 #include "picture_list.h"
 #include "report_writer.h"
+#include "row_digests.h"
 #include "sound_loader.h"
 #include "terminal_text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -123,14 +127,28 @@ public:
     SearchBesideLoad(THexBuffer& buffer, bool sounds, ContentKinds kinds = ContentKinds::All()) : m_buffer(buffer)
     {
         m_hooks.DecodeCheck = CheckPicture;
+        m_hooks.ItemsListed = [this](const ContentFound& found) {
+            std::vector<RowDigests::Range> ranges;
+            ranges.reserve(found.Items.size());
+            for (const FoundItem& item : found.Items)
+                ranges.emplace_back(item.Start, item.End);
+            const std::lock_guard lock(m_mutex);
+            m_ranges = std::move(ranges);
+            m_listed.notify_all();
+        };
         if (sounds)
             m_soundCheck = LazySoundCheck();
         m_buffer.SetLoadWatermark(&m_arriving);
         try {
-            m_thread = std::thread(
-                [this, kinds] { m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck, kinds); });
+            m_thread = std::thread([this, kinds] {
+                m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck, kinds);
+                const std::lock_guard lock(m_mutex);
+                m_ended = true;
+                m_listed.notify_all();
+            });
         } catch (const std::system_error&) {
             m_buffer.SetLoadWatermark(nullptr);
+            m_ended = true;
         }
     }
     ~SearchBesideLoad()
@@ -141,6 +159,20 @@ public:
     }
     SearchBesideLoad(const SearchBesideLoad&) = delete;
     SearchBesideLoad& operator=(const SearchBesideLoad&) = delete;
+
+    // Once the search has listed its items (after a load that succeeded), the
+    // digests of their bytes in the loaded image, worked out from now on while
+    // the search's checks finish; none when the search ended without a list.
+    std::shared_ptr<RowDigests> StartDigests()
+    {
+        std::unique_lock lock(m_mutex);
+        m_listed.wait(lock, [this] { return m_ranges || m_ended; });
+        if (!m_ranges)
+            return nullptr;
+        auto digests = std::make_shared<RowDigests>(m_buffer.Bytes(), std::move(*m_ranges));
+        m_ranges.reset();
+        return digests;
+    }
 
     // What the search found, once the load succeeded.
     std::optional<ContentFound> Take()
@@ -162,6 +194,12 @@ private:
     SoundDecodeCheck m_soundCheck;
     LoadWatermark m_arriving;
     std::optional<ContentFound> m_found;
+    // The ranges of the items listed, until StartDigests takes them; whether
+    // the search has ended.
+    std::mutex m_mutex;
+    std::condition_variable m_listed;
+    std::optional<std::vector<RowDigests::Range>> m_ranges;
+    bool m_ended = false;
     std::thread m_thread;
 };
 
@@ -207,9 +245,11 @@ CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBu
     return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
-// found: what the search beside the load found, or none to search now.
+// found: what the search beside the load found, or none to search now;
+// digests: the digests of all its items, when already under way.
 CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer,
-                         std::optional<ContentFound> found, std::ostream& out, std::ostream& err)
+                         std::optional<ContentFound> found, std::shared_ptr<RowDigests> digests, std::ostream& out,
+                         std::ostream& err)
 {
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
@@ -224,10 +264,14 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
         if (request.Kinds.empty() || std::find(request.Kinds.begin(), request.Kinds.end(), kind) != request.Kinds.end())
             rows.push_back(i);
     }
-    // The rows' digests are worked out from here on, while the captions are
-    // made and the items saved.
+    // The rows' digests are worked out from here on, if not already, while
+    // the captions are made and the items saved.
+    if (!request.Json)
+        digests.reset();
+    else if (!digests || digests->Count() != rows.size())
+        digests = std::make_shared<RowDigests>(buffer.Bytes(), ItemRanges(found->Items, rows));
     std::vector<std::string> captions;
-    const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), request.Json);
+    const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), digests);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
     captions = ContentCaptions(found->Items);
@@ -271,8 +315,11 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         }
         return CliStatus::Failed;
     }
+    // The digests of the items start as soon as they are listed, while the
+    // search's checks finish.
+    std::shared_ptr<RowDigests> digests = search && request.Json ? search->StartDigests() : nullptr;
     if (request.Content)
-        return ExecuteContent(request, task, buffer, search->Take(), out, err);
+        return ExecuteContent(request, task, buffer, search->Take(), std::move(digests), out, err);
     if (request.Report)
         return ExecuteReport(request, task, buffer, out, err);
     if (!request.List) {
@@ -292,7 +339,11 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
-    const Listing listing = ListRows(list.Kind, rows, rowText, buffer.Bytes(), request.Json);
+    if (!request.Json || (digests && digests->Count() != rows.Count()))
+        digests.reset();
+    if (request.Json && !digests)
+        digests = std::make_shared<RowDigests>(buffer.Bytes(), RowRanges(rows));
+    const Listing listing = ListRows(list.Kind, rows, rowText, buffer.Bytes(), digests);
 
     std::optional<ExtractReport> report;
     if (task.ExtractFolder)

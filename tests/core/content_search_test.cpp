@@ -11,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace kestrix {
 namespace {
@@ -71,6 +74,48 @@ TEST(ContentSearch, FindsExactlyEveryBuiltItemOfTheContentImage)
     const std::optional<ContentFound> found = FindAllContent(image.Bytes, {});
     ASSERT_TRUE(found.has_value());
     ExpectExactly(found->Items, image);
+}
+
+// Before the checks' verdicts, the front end is told the items once, in
+// their final order, with their final ranges, types and names, whichever
+// kinds were asked for; the verdicts then land on their own items.
+TEST(ContentSearch, ItemsListedBeforeTheVerdictsAreTheFinalItems)
+{
+    const ContentImage image = BuildContentImage();
+    ScanHooks hooks;
+    hooks.DecodeCheck = [](ItemType, std::span<const uint8_t> bytes, const std::atomic<bool>&) {
+        return bytes.size() % 2 == 0 ? ItemStatus::Damaged : ItemStatus::Complete;
+    };
+    const std::optional<ContentFound> all = FindAllContent(image.Bytes, hooks);
+    ASSERT_TRUE(all);
+    for (const ContentKinds kinds : {ContentKinds::All(), ContentKinds::Only(ContentKind::Picture)}) {
+        std::vector<FoundItem> listed;
+        int calls = 0;
+        hooks.ItemsListed = [&](const ContentFound& found) {
+            ++calls;
+            listed = found.Items;
+        };
+        const std::optional<ContentFound> found = FindAllContent(image.Bytes, hooks, {}, kinds);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(calls, 1);
+        std::vector<FoundItem> expected;
+        std::copy_if(all->Items.begin(), all->Items.end(), std::back_inserter(expected),
+                     [kinds](const FoundItem& item) { return kinds.Has(KindOf(item.Type)); });
+        ASSERT_EQ(found->Items, expected);
+        int judged = 0;
+        for (const FoundItem& item : found->Items)
+            if (KindOf(item.Type) == ContentKind::Picture &&
+                (item.Status == ItemStatus::Complete || item.Reason == StatusReason::DoesNotDecode)) {
+                EXPECT_EQ(item.Status == ItemStatus::Damaged, item.FormatSize() % 2 == 0) << item.Start;
+                ++judged;
+            }
+        EXPECT_GT(judged, 2);
+        ASSERT_EQ(listed.size(), expected.size());
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            EXPECT_EQ(std::tie(listed[i].Start, listed[i].End, listed[i].Type, listed[i].EntryName),
+                      std::tie(expected[i].Start, expected[i].End, expected[i].Type, expected[i].EntryName))
+                << i;
+    }
 }
 
 // The same items when the image is padded with more machine code and erased

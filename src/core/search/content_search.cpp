@@ -82,14 +82,16 @@ public:
         }
         bool finished = false;
         try {
-            finished = Scan() && CollectVerdicts();
+            if (Scan()) {
+                ListItems();
+                finished = CollectVerdicts();
+            }
         } catch (const LoadStopped&) {
         }
         if (m_hooks.HideGauge)
             m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
-        std::erase_if(m_found.Items, [this](const FoundItem& item) { return !m_kinds.Has(Kind(item.Type)); });
         MatchDescriptors();
         return std::move(m_found);
     }
@@ -516,6 +518,27 @@ private:
     }
 
     FoundItem& Cover() { return m_found.Items[static_cast<std::size_t>(m_cover)]; }
+
+    // Drops the items of kinds not asked for (listed only so that they cover
+    // their bytes) and tells the front end the list.
+    void ListItems()
+    {
+        std::vector<std::size_t> moved(m_found.Items.size());
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_found.Items.size(); ++i) {
+            moved[i] = kept;
+            if (!m_kinds.Has(Kind(m_found.Items[i].Type)))
+                continue;
+            if (kept != i)
+                m_found.Items[kept] = std::move(m_found.Items[i]);
+            ++kept;
+        }
+        m_found.Items.resize(kept);
+        // Only items of the kinds asked for are checked: they keep their tickets.
+        for (auto& unchecked : m_unchecked)
+            unchecked.first = moved[unchecked.first];
+        m_hooks.ItemsListed(m_found);
+    }
 
     // Waits for the decode checks that ran beside the scan and gives their
     // verdicts to the items still whole; false when the front end asked to stop.

@@ -11,6 +11,7 @@
 namespace kestrix {
 
 class FoundRows;
+struct ContentFound;
 
 // One call of a front end that may be left empty: calling an empty hook does
 // nothing and, for a hook that answers bool, answers true (carry on).
@@ -57,6 +58,11 @@ struct ScanHooks {
     // The front end's strict decoder, for the analyses that tell whole pictures
     // from damaged ones; empty: every structurally whole picture is whole.
     PictureDecodeCheck DecodeCheck;
+    // The content search has listed its items, while their checks may still
+    // run: their order, ranges, types and names are final, their statuses
+    // and descriptors' archives not yet. Called once, on the searching thread;
+    // found is the search's own, to be read only during the call.
+    Hook<void(const ContentFound& found)> ItemsListed;
 };
 
 }  // namespace kestrix
