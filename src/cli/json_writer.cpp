@@ -2,10 +2,33 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace kestrix {
+namespace {
+
+constexpr uint64_t kEveryByte = 0x0101010101010101;
+
+// Whether a byte of word is zero.
+constexpr bool AnyZero(uint64_t word) noexcept
+{
+    return ((word - kEveryByte) & ~word & kEveryByte * 0x80) != 0;
+}
+
+// Whether one of the eight bytes from at is a control character, a quote or
+// a backslash (bytes of 80h and above are never taken for one).
+bool AnyNeedsEscape(const char* at) noexcept
+{
+    uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const bool control = ((word - kEveryByte * 0x20) & ~word & kEveryByte * 0x80) != 0;
+    return control || AnyZero(word ^ (kEveryByte * '"')) || AnyZero(word ^ (kEveryByte * '\\'));
+}
+
+}  // namespace
 
 JsonWriter& JsonWriter::BeginObject()
 {
@@ -109,6 +132,11 @@ void JsonWriter::AppendQuoted(std::string& out, std::string_view utf8)
     // Runs of characters that need no escape are appended whole.
     std::size_t plain = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
+        // Eight bytes at a time while none of them needs an escape.
+        while (i + 8 <= utf8.size() && !AnyNeedsEscape(utf8.data() + i))
+            i += 8;
+        if (i == utf8.size())
+            break;
         const auto c = static_cast<unsigned char>(utf8[i]);
         if (c >= 0x20 && c != '"' && c != '\\')
             continue;

@@ -8,8 +8,10 @@
 
 namespace kestrix {
 
-RowDigests::RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges)
-    : m_image(image), m_ranges(std::move(ranges)), m_count(m_ranges.size()), m_ring(kAhead)
+RowDigests::RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges, std::size_t aheadBatches)
+    : m_image(image), m_ranges(std::move(ranges)), m_count(m_ranges.size()),
+      m_ahead(std::max<std::size_t>(aheadBatches, 1) * kBatch), m_ringSize(std::min(m_count, m_ahead)),
+      m_ring(std::make_unique_for_overwrite<Slot[]>(m_ringSize)), m_finished(m_ahead / kBatch)
 {
     const std::size_t count = m_count;
     const std::size_t batches = (count + kBatch - 1) / kBatch;
@@ -47,7 +49,8 @@ RowDigests::Hex RowDigests::At(std::size_t i)
     // The digests below m_doneSeen were stored before m_done was read
     // under the lock, and their places are not written again before they
     // are taken.
-    const Hex digest = m_ring[i % kAhead];
+    const Slot& slot = m_ring[i % m_ringSize];
+    const Hex digest = slot.Has ? Hex(slot.Text) : std::nullopt;
     m_next = i + 1;
     if (m_next % kBatch == 0) {
         {
@@ -71,7 +74,7 @@ RowDigests::Hex RowDigests::Of(std::span<const uint8_t> image, Range range)
     return hex;
 }
 
-// Takes the next batch not yet taken, once it lies within kAhead rows of the
+// Takes the next batch not yet taken, once it lies within m_ahead rows of the
 // writer, and digests it; batches finish in any order, m_done counts the rows
 // from the first whose batches all have.
 void RowDigests::Work()
@@ -83,21 +86,26 @@ void RowDigests::Work()
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [this] {
                 return m_stop || m_taken == m_count ||
-                       m_taken + std::min(kBatch, m_count - m_taken) <= m_asked + kAhead;
+                       m_taken + std::min(kBatch, m_count - m_taken) <= m_asked + m_ahead;
             });
             if (m_stop || m_taken == m_count)
                 return;
             first = m_taken;
             last = m_taken = first + std::min(kBatch, m_count - first);
         }
-        for (std::size_t k = first; k < last; ++k)
-            m_ring[k % kAhead] = Of(m_image, m_ranges[k]);
+        for (std::size_t k = first; k < last; ++k) {
+            const Hex digest = Of(m_image, m_ranges[k]);
+            Slot& slot = m_ring[k % m_ringSize];
+            slot.Has = digest.has_value();
+            if (digest)
+                slot.Text = *digest;
+        }
         bool wake = false;
         {
             const std::lock_guard lock(m_mutex);
-            m_finished[first / kBatch % kBatchesAhead] = true;
-            while (m_done < m_count && m_finished[m_done / kBatch % kBatchesAhead]) {
-                m_finished[m_done / kBatch % kBatchesAhead] = false;
+            m_finished[first / kBatch % m_finished.size()] = true;
+            while (m_done < m_count && m_finished[m_done / kBatch % m_finished.size()]) {
+                m_finished[m_done / kBatch % m_finished.size()] = false;
                 m_done = std::min(m_count, m_done + kBatch);
             }
             wake = m_writerWaits;

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -16,16 +17,19 @@ namespace kestrix {
 // The SHA-256 texts of rows' byte ranges, worked out in row order a batch of
 // rows at a time on threads of their own (up to one per core) from the moment
 // it is made, while the rest of the output is made and the rows before are
-// written out. It keeps at most kAhead digests not yet asked for.
+// written out. It keeps a bounded number of digests not yet asked for (by
+// default 65536: a listing of no more rows is digested whole while the
+// writer is still busy elsewhere).
 class RowDigests {
 public:
     // A row's bytes [start, end) of the image; a range not inside the image
     // has no digest.
     using Range = std::pair<int64_t, int64_t>;
 
-    // The digests of the rows of ranges, started at once; image must stay
+    // The digests of the rows of ranges, started at once, at most aheadBatches
+    // batches of kBatch rows ahead of the rows asked for; image must stay
     // while the rows are asked for.
-    RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges);
+    RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges, std::size_t aheadBatches = 128);
     // Stops the threads; digests not asked for are dropped.
     ~RowDigests();
     RowDigests(const RowDigests&) = delete;
@@ -46,12 +50,11 @@ public:
     // out at once. Asked from one thread only.
     Hex At(std::size_t i);
 
-private:
-    static constexpr std::size_t kAhead = 4096;
     // The threads meet once a batch of rows, not once a row: rows may be a few
     // bytes each.
     static constexpr std::size_t kBatch = 512;
-    static constexpr std::size_t kBatchesAhead = kAhead / kBatch;
+
+private:
     static constexpr std::size_t kMostWorkers = 4;
 
     void Work();
@@ -59,16 +62,27 @@ private:
     std::span<const uint8_t> m_image;
     std::vector<Range> m_ranges;
     std::size_t m_count;
-    std::vector<Hex> m_ring;
+    // A digest's place, written by a worker before the writer reads it: left
+    // unset when made, so that a ring of many rows costs no memory before it
+    // fills.
+    struct Slot {
+        std::array<char, 64> Text;
+        bool Has;
+    };
+
+    // The rows digested ahead of the writer at most, and their places.
+    std::size_t m_ahead;
+    std::size_t m_ringSize;
+    std::unique_ptr<Slot[]> m_ring;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // Under the lock: the rows taken by a worker, the rows digested, the rows
     // the writer has taken, and which of the batches from m_done on have
-    // finished (a batch is never more than kAhead rows past the writer).
+    // finished (a batch is never more than m_ahead rows past the writer).
     std::size_t m_taken = 0;
     std::size_t m_done = 0;
     std::size_t m_asked = 0;
-    std::array<bool, kBatchesAhead> m_finished{};
+    std::vector<char> m_finished;
     bool m_writerWaits = false;
     bool m_stop = false;
     // The writer's own: the row it takes next, and m_done as it last read it.
