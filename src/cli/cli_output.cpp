@@ -229,22 +229,17 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
 
 }  // namespace
 
-std::vector<RowDigests::Range> RowRanges(const FoundRows& rows)
+std::shared_ptr<RowDigests> RowDigestsOf(std::span<const uint8_t> image, const FoundRows& rows)
 {
-    std::vector<RowDigests::Range> ranges;
-    ranges.reserve(rows.Count());
-    for (std::size_t i = 0; i < rows.Count(); ++i)
-        ranges.push_back(RowRange(rows[i]));
-    return ranges;
+    return std::make_shared<RowDigests>(image, rows.Count(), [&rows](std::size_t i) { return RowRange(rows[i]); });
 }
 
-std::vector<RowDigests::Range> ItemRanges(const std::vector<FoundItem>& items, const std::vector<std::size_t>& rows)
+std::shared_ptr<RowDigests> ItemDigestsOf(std::span<const uint8_t> image, const std::vector<FoundItem>& items,
+                                          const std::vector<std::size_t>& rows)
 {
-    std::vector<RowDigests::Range> ranges;
-    ranges.reserve(rows.size());
-    for (const std::size_t i : rows)
-        ranges.emplace_back(items[i].Start, items[i].End);
-    return ranges;
+    return std::make_shared<RowDigests>(image, rows.size(), [&items, &rows](std::size_t i) {
+        return RowDigests::Range(items[rows[i]].Start, items[rows[i]].End);
+    });
 }
 
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,

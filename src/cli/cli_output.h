@@ -33,15 +33,16 @@ struct Listing {
     bool Wav = false;
 };
 
-// The byte ranges of the rows of a list scan, and of the items at the
-// indices rows, for their digests.
-std::vector<RowDigests::Range> RowRanges(const FoundRows& rows);
-std::vector<RowDigests::Range> ItemRanges(const std::vector<FoundItem>& items, const std::vector<std::size_t>& rows);
+// The digests of the rows of a list scan, and of the items at the indices
+// rows, started at once; what they read must stay while they are asked for.
+std::shared_ptr<RowDigests> RowDigestsOf(std::span<const uint8_t> image, const FoundRows& rows);
+std::shared_ptr<RowDigests> ItemDigestsOf(std::span<const uint8_t> image, const std::vector<FoundItem>& items,
+                                          const std::vector<std::size_t>& rows);
 
 // The rows of a list scan (files, graphics, pictures) of image, as rowText
 // shows them; each row's JSON carries the SHA-256 of its bytes ("sha256",
 // null for a row without an end inside the image): from digests (of
-// RowRanges(rows)) when they are under way, else worked out as the row is
+// RowDigestsOf) when they are under way, else worked out as the row is
 // written.
 Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& rowText, std::span<const uint8_t> image,
                  std::shared_ptr<RowDigests> digests);
@@ -51,7 +52,7 @@ Listing ListRows(ListKind list, const FoundRows& rows, const RowTextFunction& ro
 // printed), image holding their bytes. A descriptor's row names the archive
 // it describes: "jar" {"caption", "start", "cut"} or null. Each row's JSON
 // carries the SHA-256 of the item's bytes ("sha256"), from digests (of
-// ItemRanges(found.Items, rows)) as in ListRows.
+// ItemDigestsOf) as in ListRows.
 Listing ContentRows(const ContentFound& found, const std::vector<std::string>& captions,
                     const std::vector<std::size_t>& rows, bool wav, std::span<const uint8_t> image,
                     std::shared_ptr<RowDigests> digests);

@@ -169,9 +169,10 @@ public:
         m_listed.wait(lock, [this] { return m_ranges || m_ended; });
         if (!m_ranges)
             return nullptr;
-        auto digests = std::make_shared<RowDigests>(m_buffer.Bytes(), std::move(*m_ranges));
+        const auto ranges = std::make_shared<std::vector<RowDigests::Range>>(std::move(*m_ranges));
         m_ranges.reset();
-        return digests;
+        return std::make_shared<RowDigests>(m_buffer.Bytes(), ranges->size(),
+                                            [ranges](std::size_t i) { return (*ranges)[i]; });
     }
 
     // What the search found, once the load succeeded.
@@ -269,7 +270,7 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     if (!request.Json)
         digests.reset();
     else if (!digests || digests->Count() != rows.size())
-        digests = std::make_shared<RowDigests>(buffer.Bytes(), ItemRanges(found->Items, rows));
+        digests = ItemDigestsOf(buffer.Bytes(), found->Items, rows);
     std::vector<std::string> captions;
     const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), digests);
     // Captions are numbered over all kinds, so that a kind's names do not
@@ -342,7 +343,7 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     if (!request.Json || (digests && digests->Count() != rows.Count()))
         digests.reset();
     if (request.Json && !digests)
-        digests = std::make_shared<RowDigests>(buffer.Bytes(), RowRanges(rows));
+        digests = RowDigestsOf(buffer.Bytes(), rows);
     const Listing listing = ListRows(list.Kind, rows, rowText, buffer.Bytes(), digests);
 
     std::optional<ExtractReport> report;

@@ -8,12 +8,11 @@
 
 namespace kestrix {
 
-RowDigests::RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges, std::size_t aheadBatches)
-    : m_image(image), m_ranges(std::move(ranges)), m_count(m_ranges.size()),
+RowDigests::RowDigests(std::span<const uint8_t> image, std::size_t count, RangeOf rangeOf, std::size_t aheadBatches)
+    : m_image(image), m_count(count), m_rangeOf(std::move(rangeOf)),
       m_ahead(std::max<std::size_t>(aheadBatches, 1) * kBatch), m_ringSize(std::min(m_count, m_ahead)),
       m_ring(std::make_unique_for_overwrite<Slot[]>(m_ringSize)), m_finished(m_ahead / kBatch)
 {
-    const std::size_t count = m_count;
     const std::size_t batches = (count + kBatch - 1) / kBatch;
     const std::size_t workers = std::min<std::size_t>({batches, kMostWorkers, std::thread::hardware_concurrency()});
     try {
@@ -38,7 +37,7 @@ RowDigests::~RowDigests()
 RowDigests::Hex RowDigests::At(std::size_t i)
 {
     if (m_alone || i != m_next)
-        return Of(m_image, m_ranges[i]);
+        return Of(m_image, m_rangeOf(i));
     if (i >= m_doneSeen) {
         std::unique_lock lock(m_mutex);
         m_writerWaits = true;
@@ -94,7 +93,7 @@ void RowDigests::Work()
             last = m_taken = first + std::min(kBatch, m_count - first);
         }
         for (std::size_t k = first; k < last; ++k) {
-            const Hex digest = Of(m_image, m_ranges[k]);
+            const Hex digest = Of(m_image, m_rangeOf(k));
             Slot& slot = m_ring[k % m_ringSize];
             slot.Has = digest.has_value();
             if (digest)

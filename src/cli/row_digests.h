@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,10 +27,14 @@ public:
     // has no digest.
     using Range = std::pair<int64_t, int64_t>;
 
-    // The digests of the rows of ranges, started at once, at most aheadBatches
+    // Row i's range, asked from the digests' threads: what it reads must not
+    // change while the rows are asked for.
+    using RangeOf = std::function<Range(std::size_t i)>;
+
+    // The digests of count rows, started at once, at most aheadBatches
     // batches of kBatch rows ahead of the rows asked for; image must stay
     // while the rows are asked for.
-    RowDigests(std::span<const uint8_t> image, std::vector<Range> ranges, std::size_t aheadBatches = 128);
+    RowDigests(std::span<const uint8_t> image, std::size_t count, RangeOf rangeOf, std::size_t aheadBatches = 128);
     // Stops the threads; digests not asked for are dropped.
     ~RowDigests();
     RowDigests(const RowDigests&) = delete;
@@ -60,8 +65,8 @@ private:
     void Work();
 
     std::span<const uint8_t> m_image;
-    std::vector<Range> m_ranges;
     std::size_t m_count;
+    RangeOf m_rangeOf;
     // A digest's place, written by a worker before the writer reads it: left
     // unset when made, so that a ring of many rows costs no memory before it
     // fills.

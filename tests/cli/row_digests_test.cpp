@@ -35,7 +35,8 @@ TEST(RowDigests, EveryRowGetsTheDigestOfItsOwnBytes)
             ranges.emplace_back(static_cast<int64_t>(i * 7 % 60000), static_cast<int64_t>(i * 7 % 60000 + i % 300));
         if (c.rows > 2)
             ranges[c.rows / 2] = {60000, 70000};
-        RowDigests digests(image, ranges, c.aheadBatches);
+        RowDigests digests(
+            image, ranges.size(), [&ranges](std::size_t i) { return ranges[i]; }, c.aheadBatches);
         EXPECT_EQ(digests.Count(), c.rows);
         for (std::size_t i = 0; i < c.rows; i += i < c.skipFrom ? 1 : 2) {
             const auto [start, end] = ranges[i];
