@@ -118,32 +118,50 @@ SoundDecodeCheck LazySoundCheck()
     };
 }
 
+// What the search beside the load found, and what it worked out beside the
+// checks once it had listed its items.
+struct SearchResult {
+    std::optional<ContentFound> Found;
+    // The digests of all items' bytes, when started (StartDigests).
+    std::shared_ptr<RowDigests> Digests;
+    // The captions of all items (ContentCaptions), when the search made them.
+    std::optional<std::vector<std::string>> Captions;
+};
+
 // The content search of an image run beside its load, on a thread of its own.
 class SearchBesideLoad {
 public:
-    // Starts the search of what buffer's next load brings in, of kinds;
-    // without a thread to run it on, Take gives nothing and the caller
-    // searches after the load.
-    SearchBesideLoad(THexBuffer& buffer, bool sounds, ContentKinds kinds = ContentKinds::All()) : m_buffer(buffer)
+    // Starts the search of what buffer's next load brings in, of kinds, making
+    // the items' captions once they are listed when captions; without a thread
+    // to run it on, Take gives nothing and the caller searches after the load.
+    SearchBesideLoad(THexBuffer& buffer, bool sounds, bool captions, ContentKinds kinds = ContentKinds::All())
+        : m_buffer(buffer)
     {
         m_hooks.DecodeCheck = CheckPicture;
-        m_hooks.ItemsListed = [this](const ContentFound& found) {
+        m_hooks.ItemsListed = [this, captions](const ContentFound& found) {
             std::vector<RowDigests::Range> ranges;
             ranges.reserve(found.Items.size());
             for (const FoundItem& item : found.Items)
                 ranges.emplace_back(item.Start, item.End);
-            const std::lock_guard lock(m_mutex);
-            m_ranges = std::move(ranges);
+            {
+                const std::lock_guard lock(m_mutex);
+                m_ranges = std::move(ranges);
+            }
             m_listed.notify_all();
+            // Made while the checks finish, on a thread that would only wait for them.
+            if (captions)
+                m_result.Captions = ContentCaptions(found.Items);
         };
         if (sounds)
             m_soundCheck = LazySoundCheck();
         m_buffer.SetLoadWatermark(&m_arriving);
         try {
             m_thread = std::thread([this, kinds] {
-                m_found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck, kinds);
-                const std::lock_guard lock(m_mutex);
-                m_ended = true;
+                m_result.Found = FindAllContentWhileLoading(m_arriving, m_hooks, m_soundCheck, kinds);
+                {
+                    const std::lock_guard lock(m_mutex);
+                    m_ended = true;
+                }
                 m_listed.notify_all();
             });
         } catch (const std::system_error&) {
@@ -160,26 +178,27 @@ public:
     SearchBesideLoad(const SearchBesideLoad&) = delete;
     SearchBesideLoad& operator=(const SearchBesideLoad&) = delete;
 
-    // Once the search has listed its items (after a load that succeeded), the
-    // digests of their bytes in the loaded image, worked out from now on while
-    // the search's checks finish; none when the search ended without a list.
-    std::shared_ptr<RowDigests> StartDigests()
+    // After a load that succeeded: waits until the search has listed its items
+    // and starts the digests of their bytes in the loaded image, worked out
+    // while the search's checks finish; none when the search ended without a
+    // list.
+    void StartDigests()
     {
         std::unique_lock lock(m_mutex);
         m_listed.wait(lock, [this] { return m_ranges || m_ended; });
         if (!m_ranges)
-            return nullptr;
+            return;
         const auto ranges = std::make_shared<std::vector<RowDigests::Range>>(std::move(*m_ranges));
         m_ranges.reset();
-        return std::make_shared<RowDigests>(m_buffer.Bytes(), ranges->size(),
-                                            [ranges](std::size_t i) { return (*ranges)[i]; });
+        m_result.Digests = std::make_shared<RowDigests>(m_buffer.Bytes(), ranges->size(),
+                                                        [ranges](std::size_t i) { return (*ranges)[i]; });
     }
 
     // What the search found, once the load succeeded.
-    std::optional<ContentFound> Take()
+    SearchResult Take()
     {
         Join();
-        return std::move(m_found);
+        return std::move(m_result);
     }
 
 private:
@@ -194,7 +213,7 @@ private:
     ScanHooks m_hooks;
     SoundDecodeCheck m_soundCheck;
     LoadWatermark m_arriving;
-    std::optional<ContentFound> m_found;
+    SearchResult m_result;
     // The ranges of the items listed, until StartDigests takes them; whether
     // the search has ended.
     std::mutex m_mutex;
@@ -246,12 +265,12 @@ CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBu
     return outcome.Failing() ? CliStatus::Failed : CliStatus::Ok;
 }
 
-// found: what the search beside the load found, or none to search now;
-// digests: the digests of all its items, when already under way.
-CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer,
-                         std::optional<ContentFound> found, std::shared_ptr<RowDigests> digests, std::ostream& out,
-                         std::ostream& err)
+// searched: what the search beside the load found, or no items to search now.
+CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, SearchResult searched,
+                         std::ostream& out, std::ostream& err)
 {
+    std::optional<ContentFound>& found = searched.Found;
+    std::shared_ptr<RowDigests>& digests = searched.Digests;
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
     SoundDecodeCheck soundCheck;
@@ -275,7 +294,8 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), digests);
     // Captions are numbered over all kinds, so that a kind's names do not
     // depend on which other kinds were asked for.
-    captions = ContentCaptions(found->Items);
+    captions = searched.Captions && searched.Captions->size() == found->Items.size() ? std::move(*searched.Captions)
+                                                                                     : ContentCaptions(found->Items);
     std::optional<ExtractReport> report;
     if (task.ExtractFolder) {
         std::vector<FoundItem> items;
@@ -300,9 +320,9 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     const bool pictures = request.List == ListKind::Pictures && !request.Content && !request.Report;
     std::optional<SearchBesideLoad> search;
     if (request.Content)
-        search.emplace(buffer, WantsSounds(request));
+        search.emplace(buffer, WantsSounds(request), true);
     else if (pictures)
-        search.emplace(buffer, false, ContentKinds::Only(ContentKind::Picture));
+        search.emplace(buffer, false, false, ContentKinds::Only(ContentKind::Picture));
     try {
         buffer.LoadFromFile(task.ImagePath);
     } catch (const std::exception& e) {
@@ -318,9 +338,10 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     }
     // The digests of the items start as soon as they are listed, while the
     // search's checks finish.
-    std::shared_ptr<RowDigests> digests = search && request.Json ? search->StartDigests() : nullptr;
+    if (search && request.Json)
+        search->StartDigests();
     if (request.Content)
-        return ExecuteContent(request, task, buffer, search->Take(), std::move(digests), out, err);
+        return ExecuteContent(request, task, buffer, search->Take(), out, err);
     if (request.Report)
         return ExecuteReport(request, task, buffer, out, err);
     if (!request.List) {
@@ -332,9 +353,11 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
     FoundRows rows;
     ScanHooks hooks;
     hooks.DecodeCheck = CheckPicture;
-    if (std::optional<ContentFound> found = pictures ? search->Take() : std::nullopt) {
+    SearchResult searched = pictures ? search->Take() : SearchResult{};
+    std::shared_ptr<RowDigests>& digests = searched.Digests;
+    if (searched.Found) {
         // What ScanAllPictures lists.
-        for (const FoundItem& picture : found->Items)
+        for (const FoundItem& picture : searched.Found->Items)
             AppendPicture(rows, picture);
     } else if (!list.Scan(buffer, hooks, rows))
         err << "kestrix-cli: the image has " << buffer.DataSize()
