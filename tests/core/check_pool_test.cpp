@@ -16,12 +16,13 @@ TEST(CheckPool, HeldWorkersStartNoCheckUntilLetGoOrFinishing)
         SCOPED_TRACE(letGo ? "let go" : "finishing");
         CheckPool pool;
         std::atomic<int> ran = 0;
+        const CheckPool::Check check = [&ran](ItemType, std::span<const uint8_t>, const std::atomic<bool>&) {
+            ++ran;
+            return ItemStatus::Damaged;
+        };
         pool.Hold(true);
         for (int k = 0; k < 40; ++k)
-            pool.Add([&ran](const std::atomic<bool>&) {
-                ++ran;
-                return ItemStatus::Damaged;
-            });
+            pool.Add(check, ItemType::Gif, {});
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_EQ(ran, 0);
         if (letGo) {

@@ -18,10 +18,10 @@ CheckPool::~CheckPool()
     Stop();
 }
 
-std::size_t CheckPool::Add(Check check)
+std::size_t CheckPool::Add(const Check& check, ItemType type, std::span<const uint8_t> bytes)
 {
     const std::lock_guard lock(m_mutex);
-    m_tasks.push_back({std::move(check)});
+    m_tasks.push_back({&check, bytes, type});
     if (m_workers.empty()) {
         const unsigned count = std::max(1u, std::thread::hardware_concurrency());
         for (unsigned k = 0; k < count; ++k)
@@ -91,7 +91,7 @@ void CheckPool::Work()
 ItemStatus CheckPool::Run(const Task& task) const noexcept
 {
     try {
-        const ItemStatus status = task.Run(m_cancel);
+        const ItemStatus status = (*task.Run)(task.Type, task.Bytes, m_cancel);
         return status == ItemStatus::Truncated ? ItemStatus::Damaged : status;
     } catch (...) {
         // A picture the decoder cannot even hold does not decode in full.

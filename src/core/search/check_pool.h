@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -19,9 +20,11 @@ namespace kestrix {
 // that adds checks runs none of them.
 class CheckPool {
 public:
-    // A check: the verdict on one item (Complete, Damaged or Unchecked); once
-    // cancel turns true the answer no longer matters and it should return soon.
-    using Check = std::function<ItemStatus(const std::atomic<bool>& cancel)>;
+    // A check: the verdict on an item of type from its bytes (Complete,
+    // Damaged or Unchecked); once cancel turns true the answer no longer
+    // matters and it should return soon.
+    using Check =
+        std::function<ItemStatus(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)>;
 
     CheckPool() = default;
     // Cancels the checks still running and waits for the workers.
@@ -29,9 +32,10 @@ public:
     CheckPool(const CheckPool&) = delete;
     CheckPool& operator=(const CheckPool&) = delete;
 
-    // Queues check (what it reads must stay alive until Finish returns);
-    // returns its ticket for Verdict, counting from 0.
-    std::size_t Add(Check check);
+    // Queues check of the item of type whose bytes are bytes (check, and what
+    // it reads, must stay alive and unchanged until Finish returns); returns
+    // its ticket for Verdict, counting from 0.
+    std::size_t Add(const Check& check, ItemType type, std::span<const uint8_t> bytes);
 
     // While held, no worker starts a check (one under way goes on). The
     // search holds them while it runs beside a load that has the other core,
@@ -50,8 +54,12 @@ public:
     ItemStatus Verdict(std::size_t ticket) const { return m_tasks[ticket].Status; }
 
 private:
+    // Plain data, so that queueing tens of thousands of checks allocates
+    // next to nothing.
     struct Task {
-        Check Run;
+        const Check* Run;
+        std::span<const uint8_t> Bytes;
+        ItemType Type;
         ItemStatus Status = ItemStatus::Complete;
     };
 

@@ -469,16 +469,12 @@ private:
             return;
         const auto bytes =
             m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize()));
-        CheckPool::Check check;
         const FormatDecoder decoder = type == ItemType::File ? FormatDecoder::None : Row(type).Decoder;
-        if (decoder == FormatDecoder::Picture && m_hooks.DecodeCheck)
-            check = [this, type, bytes](const std::atomic<bool>& cancel) {
-                return m_hooks.DecodeCheck(type, bytes, cancel);
-            };
-        else if (decoder == FormatDecoder::Sound && m_soundCheck)
-            check = [this, type, bytes](const std::atomic<bool>& cancel) { return m_soundCheck(type, bytes, cancel); };
-        if (check)
-            m_unchecked.emplace_back(index, m_checks.Add(std::move(check)));
+        const CheckPool::Check* check = decoder == FormatDecoder::Picture && m_hooks.DecodeCheck ? &m_hooks.DecodeCheck
+                                        : decoder == FormatDecoder::Sound && m_soundCheck        ? &m_soundCheck
+                                                                                                 : nullptr;
+        if (check != nullptr)
+            m_unchecked.emplace_back(index, m_checks.Add(*check, type, bytes));
     }
 
     // Complete until the decode check says otherwise (CollectVerdicts).
