@@ -218,13 +218,14 @@ void PrintJson(std::ostream& out, const ImageTask& task, std::size_t imageSize, 
         listing.Fields(json, i);
         json.EndObject();
         if (json.Text().size() >= kJsonFlushSize)
-            out << json.TakeText();
+            json.WriteTo(out);
     }
     json.EndArray();
     if (report)
         ReportFields(json, *report, listing.Wav);
     json.EndObject();
-    out << json.TakeText() << '\n';
+    json.WriteTo(out);
+    out << '\n';
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,8 +27,13 @@ public:
     JsonWriter& Null();
 
     const std::string& Text() const noexcept { return m_text; }
-    // The text built so far, handed over; building goes on after it.
-    std::string TakeText() noexcept { return std::exchange(m_text, {}); }
+    // Writes the text built so far to out and drops it, keeping its room for
+    // what is built next.
+    void WriteTo(std::ostream& out)
+    {
+        out << m_text;
+        m_text.clear();
+    }
 
     // text as a quoted JSON string.
     static std::string Quote(std::string_view utf8);
