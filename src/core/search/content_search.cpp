@@ -1,11 +1,11 @@
 #include "content_search.h"
 
 #include "arriving_image.h"
-#include "check_pool.h"
 #include "content_candidates.h"
 #include "erased_text.h"
 #include "fast_find.h"
 #include "file_entry_layout.h"
+#include "item_checks.h"
 #include "jad_jar_match.h"
 #include "search_pacing.h"
 
@@ -64,7 +64,8 @@ public:
                   ContentKinds kinds, FormatTable formats, const LoadWatermark* arriving = nullptr)
         : m_image(image), m_size(static_cast<int64_t>(image.size())), m_hooks(hooks), m_soundCheck(soundCheck),
           m_kinds(kinds), m_formats(formats), m_ownTable(formats.data() == std::data(kFormats)),
-          m_candidates(image.data()), m_arriving(image, arriving), m_extraBudget(ExtraWalkBudget(m_size))
+          m_candidates(image.data()), m_arriving(image, arriving), m_checks(hooks.DecodeCheck, soundCheck),
+          m_extraBudget(ExtraWalkBudget(m_size))
     {
         m_found.Items.reserve(static_cast<std::size_t>(m_size / kBytesPerExpectedItem));
     }
@@ -84,7 +85,7 @@ public:
         try {
             if (Scan()) {
                 ListItems();
-                finished = CollectVerdicts();
+                finished = m_checks.GiveVerdicts(m_found.Items, [this] { return Progress(m_size); });
             }
         } catch (const LoadStopped&) {
         }
@@ -92,7 +93,7 @@ public:
             m_hooks.HideGauge();
         if (!finished)
             return std::nullopt;
-        MatchDescriptors();
+        MatchDescriptors(m_found);
         return std::move(m_found);
     }
 
@@ -464,20 +465,14 @@ private:
     void QueueCheck(std::size_t index)
     {
         const FoundItem& item = m_found.Items[index];
-        const ItemType type = item.Type;
-        if (!m_kinds.Has(Kind(type)))
+        if (!m_kinds.Has(Kind(item.Type)) || item.Type == ItemType::File)
             return;
-        const auto bytes =
-            m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize()));
-        const FormatDecoder decoder = type == ItemType::File ? FormatDecoder::None : Row(type).Decoder;
-        const CheckPool::Check* check = decoder == FormatDecoder::Picture && m_hooks.DecodeCheck ? &m_hooks.DecodeCheck
-                                        : decoder == FormatDecoder::Sound && m_soundCheck        ? &m_soundCheck
-                                                                                                 : nullptr;
-        if (check != nullptr)
-            m_unchecked.emplace_back(index, m_checks.Add(*check, type, bytes));
+        m_checks.Queue(
+            index, item.Type, Row(item.Type).Decoder,
+            m_image.subspan(static_cast<std::size_t>(item.Start), static_cast<std::size_t>(item.FormatSize())));
     }
 
-    // Complete until the decode check says otherwise (CollectVerdicts).
+    // Complete until the decode check says otherwise.
     void SetStatusOf(FoundItem& item, ItemType type, const WalkResult& walk) const noexcept
     {
         if (walk.Verdict != WalkVerdict::Whole)
@@ -530,48 +525,9 @@ private:
             ++kept;
         }
         m_found.Items.resize(kept);
-        // Only items of the kinds asked for are checked: they keep their tickets.
-        for (auto& unchecked : m_unchecked)
-            unchecked.first = moved[unchecked.first];
+        // Only items of the kinds asked for are checked: they keep their checks.
+        m_checks.Renumber(moved);
         m_hooks.ItemsListed(m_found);
-    }
-
-    // Waits for the decode checks that ran beside the scan and gives their
-    // verdicts to the items still whole; false when the front end asked to stop.
-    bool CollectVerdicts()
-    {
-        if (!m_checks.Finish([this] { return Progress(m_size); }))
-            return false;
-        for (const auto& [index, ticket] : m_unchecked) {
-            FoundItem& item = m_found.Items[index];
-            if (item.Status != ItemStatus::Complete)
-                continue;
-            const ItemStatus verdict = m_checks.Verdict(ticket);
-            const bool picture = Row(item.Type).Decoder == FormatDecoder::Picture;
-            SetStatus(item, verdict,
-                      verdict == ItemStatus::Damaged ? StatusReason::DoesNotDecode
-                      : picture                      ? StatusReason::TooCostly
-                                                     : StatusReason::NoCheck);
-        }
-        return true;
-    }
-
-    // Gives each descriptor the archive it describes. A descriptor's status
-    // rests on its text alone.
-    void MatchDescriptors()
-    {
-        const std::vector<DescribedJar> described = FindDescribedJars(m_found);
-        for (std::size_t i = 0; i < described.size(); ++i) {
-            if (described[i].Item < 0)
-                continue;
-            FoundItem& descriptor = m_found.Items[i];
-            const FoundItem& jar = m_found.Items[static_cast<std::size_t>(described[i].Item)];
-            const int64_t stated = m_found.Midlets[static_cast<std::size_t>(descriptor.Midlet)].JarSize;
-            descriptor.Jar = described[i].Item;
-            descriptor.JarFit = described[i].Cut                      ? JarMatch::Cut
-                                : stated >= 0 && jar.Size() != stated ? JarMatch::OtherSize
-                                                                      : JarMatch::Fits;
-        }
     }
 
     bool Progress(int64_t pos)
@@ -593,9 +549,8 @@ private:
     bool m_ownTable;
     ContentCandidateCursor m_candidates;
     ArrivingImage m_arriving;
-    // The decoders' checks of the items listed Complete, each with its item.
-    CheckPool m_checks;
-    std::vector<std::pair<std::size_t, std::size_t>> m_unchecked;
+    // The decoders' checks of the items listed Complete.
+    ItemChecks m_checks;
     // The listed item that reaches furthest, -1 before the first; the end of
     // the parts its walk is sure of; whether all its bytes are sure.
     int64_t m_cover = -1;

@@ -104,4 +104,20 @@ std::vector<DescribedJar> FindDescribedJars(const ContentFound& found)
     return result;
 }
 
+void MatchDescriptors(ContentFound& found)
+{
+    const std::vector<DescribedJar> described = FindDescribedJars(found);
+    for (std::size_t i = 0; i < described.size(); ++i) {
+        if (described[i].Item < 0)
+            continue;
+        FoundItem& descriptor = found.Items[i];
+        const FoundItem& jar = found.Items[static_cast<std::size_t>(described[i].Item)];
+        const int64_t stated = found.Midlets[static_cast<std::size_t>(descriptor.Midlet)].JarSize;
+        descriptor.Jar = described[i].Item;
+        descriptor.JarFit = described[i].Cut                      ? JarMatch::Cut
+                            : stated >= 0 && jar.Size() != stated ? JarMatch::OtherSize
+                                                                  : JarMatch::Fits;
+    }
+}
+
 }  // namespace kestrix

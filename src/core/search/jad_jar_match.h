@@ -29,4 +29,9 @@ struct DescribedJar {
 // in the items (hash tables by name), also for images full of descriptors.
 std::vector<DescribedJar> FindDescribedJars(const ContentFound& found);
 
+// Gives each descriptor of found the archive it describes (FindDescribedJars)
+// and how that archive fits: cut, of another size than the stated one, or
+// fitting. A descriptor's status rests on its text alone and is left as it is.
+void MatchDescriptors(ContentFound& found);
+
 }  // namespace kestrix
