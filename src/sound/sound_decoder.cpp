@@ -443,12 +443,6 @@ SoundDecode RenderImelody(std::span<const uint8_t> bytes, const SoundLimits& lim
     return midi.empty() ? Result(SoundOutcome::Refused) : RenderMidi(midi, limits);
 }
 
-// Whether the length the walk found is more than a second past maxFrames.
-bool LongerThanBudget(const WalkResult& walk, int64_t maxFrames) noexcept
-{
-    return walk.SampleRate > 0 && walk.DurationMs > maxFrames / walk.SampleRate * 1000 + 1000;
-}
-
 }  // namespace
 
 int64_t SoundFrameBudget(std::size_t bytes) noexcept
@@ -496,7 +490,7 @@ SoundDecode DecodeSound(ItemType type, std::span<const uint8_t> bytes, const Sou
         return Result(SoundOutcome::Refused);
     bytes = bytes.first(static_cast<std::size_t>(walk.End));
     // What the walk knows of the length decides the cost before any decoding.
-    if (LongerThanBudget(walk, limits.MaxFrames))
+    if (walk.SampleRate > 0 && walk.DurationMs > limits.MaxFrames / walk.SampleRate * 1000 + 1000)
         return Result(SoundOutcome::TooCostly);
     try {
         switch (type) {
@@ -533,20 +527,6 @@ ItemStatus MidiVerdict(std::span<const uint8_t> midi)
     return ItemStatus::Complete;
 }
 
-// Whether the AMR file's frames are all no-data frames: it decodes to silence
-// of its walked length, and no decoder needs to run.
-bool OnlyNoDataFrames(std::span<const uint8_t> bytes, int64_t end)
-{
-    const bool wide = bytes.size() >= 9 && std::memcmp(bytes.data(), "#!AMR-WB\n", 9) == 0;
-    for (int64_t p = wide ? 9 : 6; p < end;) {
-        const int32_t size = AmrFrameSize(wide, bytes[static_cast<std::size_t>(p)]);
-        if (size != 1)
-            return false;
-        p += size;
-    }
-    return true;
-}
-
 }  // namespace
 
 ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::atomic<bool>& cancel)
@@ -560,19 +540,16 @@ ItemStatus CheckSound(ItemType type, std::span<const uint8_t> bytes, const std::
         const std::span<const uint8_t> midi = RmidData(bytes.first(static_cast<std::size_t>(walk.End)));
         return midi.empty() ? ItemStatus::Damaged : MidiVerdict(midi);
     }
+    // The AMR decoders take every frame of a known type and size, whatever its
+    // bits: a stream walked to its end decodes, and only its cost is left to
+    // decide, by the frames its walk counted, as for its WAV file.
     if (type == ItemType::Amr || type == ItemType::AmrWb) {
         const WalkResult walk = WalkAmr(bytes);
         if (walk.Verdict == WalkVerdict::Whole && walk.DurationMs == 0)
             return ItemStatus::Damaged;
-        if (walk.Verdict == WalkVerdict::Whole && OnlyNoDataFrames(bytes, walk.End))
+        if (walk.Verdict == WalkVerdict::Whole)
             return walk.DurationMs * walk.SampleRate / 1000 > SoundFrameBudget(bytes.size()) ? ItemStatus::Unchecked
                                                                                              : ItemStatus::Complete;
-        // The decoders take every frame of a known type and size, whatever its
-        // bits: a stream walked to its end decodes, and only its cost is left
-        // to decide, as the decode would.
-        if (walk.Verdict == WalkVerdict::Whole)
-            return LongerThanBudget(walk, SoundFrameBudget(bytes.size())) ? ItemStatus::Unchecked
-                                                                          : ItemStatus::Complete;
     }
     // Melodies are judged by their text's grammar: no synthesizer is needed
     // to tell a whole one.

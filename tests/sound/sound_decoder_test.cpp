@@ -89,6 +89,11 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
     brokenEvent[static_cast<std::size_t>(Find(brokenEvent, {0x90}))] = 0xF4;  // undefined status
     Bytes wideNoData = {'#', '!', 'A', 'M', 'R', '-', 'W', 'B', '\n'};
     wideNoData.resize(wideNoData.size() + 200'000, 0x7C);
+    // A speech frame and 16,680 no-data frames: 5,337,920 sample frames, past
+    // the 5,336,576 its 16,750 bytes allow by less than a second.
+    std::vector<uint8_t> speechTypes(16'680, 15);
+    speechTypes.insert(speechTypes.begin(), 8);
+    const Bytes justPast = BuildAmr({.wide = true, .frameTypes = speechTypes});
     const struct {
         const char* name;
         ItemType type;
@@ -106,10 +111,12 @@ TEST(SoundDecoder, VerdictsOnSoundsThatDoNotPlay)
         // 64 Mi frames of silence, more than its 200,009 bytes allow: --wav
         // refuses it too.
         {"amr-wb of 200,000 no-data frames", ItemType::AmrWb, wideNoData, ItemStatus::Unchecked},
+        {"amr-wb of speech just past its frames' bound", ItemType::AmrWb, justPast, ItemStatus::Unchecked},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckSound(c.type, c.bytes, std::atomic<bool>{false}), c.status) << c.name;
     EXPECT_EQ(DecodeSound(ItemType::AmrWb, wideNoData, Limits(wideNoData.size())).Outcome, SoundOutcome::TooCostly);
+    EXPECT_EQ(DecodeSound(ItemType::AmrWb, justPast, Limits(justPast.size())).Outcome, SoundOutcome::TooCostly);
 }
 
 // A sound longer than its bytes allow is not decoded to its end, and its
