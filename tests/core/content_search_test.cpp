@@ -150,13 +150,46 @@ std::vector<uint8_t> ArrivingImage()
                                  test_support::Garbage(2u << 20, 5), test_support::Cut(cut, cut.size() / 2)});
 }
 
+// What a search of bytes found while they were handed over a step at a time,
+// and the furthest past the bytes in that it ever asked for.
+struct ChunkedSearch {
+    std::optional<ContentFound> Found;
+    int64_t FurthestAhead = 0;
+};
+
+// Searches bytes while handing them over step bytes at a time, with
+// whenWanted each only once the search waits for it.
+ChunkedSearch SearchInChunks(const std::vector<uint8_t>& bytes, int64_t step, bool whenWanted)
+{
+    const auto size = static_cast<int64_t>(bytes.size());
+    LoadWatermark arriving;
+    ChunkedSearch result;
+    std::atomic<bool> done = false;
+    std::thread search([&] {
+        result.Found = FindAllContentWhileLoading(arriving, {});
+        done = true;
+    });
+    arriving.Begin(bytes);
+    for (int64_t in = 0; in < size && !done;) {
+        const int64_t wanted = arriving.Wanted();
+        if (whenWanted && wanted <= in) {
+            std::this_thread::yield();
+            continue;
+        }
+        result.FurthestAhead = std::max(result.FurthestAhead, wanted - in);
+        in = std::min(size, in + step);
+        arriving.Advance(in);
+    }
+    search.join();
+    return result;
+}
+
 // Searched while it arrives, however the bytes come in, an image gives what
 // it gives when searched whole: also when each chunk comes only once the
 // search waits for it, so that every walk first sees as few bytes as it may.
 TEST(ContentSearchWhileLoading, FindsWhatTheWholeImageHolds)
 {
     const std::vector<uint8_t> bytes = ArrivingImage();
-    const auto size = static_cast<int64_t>(bytes.size());
     const std::optional<ContentFound> whole = FindAllContent(bytes, {});
     ASSERT_TRUE(whole);
     const struct {
@@ -169,29 +202,17 @@ TEST(ContentSearchWhileLoading, FindsWhatTheWholeImageHolds)
                  {"large chunks when wanted", 300007, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        THexBuffer buffer;
-        LoadWatermark arriving;
         std::optional<ContentFound> found;
-        std::atomic<bool> done = false;
-        std::thread search([&] {
-            found = FindAllContentWhileLoading(arriving, {});
-            done = true;
-        });
         if (c.step == 0) {
+            THexBuffer buffer;
+            LoadWatermark arriving;
+            std::thread search([&] { found = FindAllContentWhileLoading(arriving, {}); });
             buffer.SetLoadWatermark(&arriving);
             buffer.LoadFromBytes(bytes);
+            search.join();
         } else {
-            arriving.Begin(bytes);
-            for (int64_t in = 0; in < size && !done;) {
-                if (c.whenWanted && arriving.Wanted() <= in) {
-                    std::this_thread::yield();
-                    continue;
-                }
-                in = std::min(size, in + c.step);
-                arriving.Advance(in);
-            }
+            found = SearchInChunks(bytes, c.step, c.whenWanted).Found;
         }
-        search.join();
         ASSERT_TRUE(found);
         EXPECT_EQ(found->Items, whole->Items);
         EXPECT_EQ(found->Midlets, whole->Midlets);
@@ -209,33 +230,12 @@ TEST(ContentSearchWhileLoading, WaitsOnlyForTheBytesItReads)
     image.PutFileEntry(4096, "cut.txt", 100000, "cut short by the next entry");
     image.PutFileEntry(8192, "next.txt", 16, "sixteen bytes..");
     image.PutFileEntry(kSize - 8192, "last.txt", 100000, "cut short by the image's end");
-    const std::vector<uint8_t>& bytes = image.Bytes();
-    const std::optional<ContentFound> whole = FindAllContent(bytes, {});
+    const std::optional<ContentFound> whole = FindAllContent(image.Bytes(), {});
     ASSERT_TRUE(whole);
-
-    LoadWatermark arriving;
-    std::optional<ContentFound> found;
-    std::atomic<bool> done = false;
-    std::thread search([&] {
-        found = FindAllContentWhileLoading(arriving, {});
-        done = true;
-    });
-    arriving.Begin(bytes);
-    int64_t furthestAhead = 0;
-    for (int64_t in = 0; in < static_cast<int64_t>(kSize) && !done;) {
-        const int64_t wanted = arriving.Wanted();
-        if (wanted <= in) {
-            std::this_thread::yield();
-            continue;
-        }
-        furthestAhead = std::max(furthestAhead, wanted - in);
-        in = std::min<int64_t>(kSize, in + 65536);
-        arriving.Advance(in);
-    }
-    search.join();
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->Items, whole->Items);
-    EXPECT_LT(furthestAhead, int64_t{4} << 20);
+    const ChunkedSearch chunked = SearchInChunks(image.Bytes(), 65536, true);
+    ASSERT_TRUE(chunked.Found);
+    EXPECT_EQ(chunked.Found->Items, whole->Items);
+    EXPECT_LT(chunked.FurthestAhead, int64_t{4} << 20);
 }
 
 // A load that fails stops the search, and the block is freed only once the
