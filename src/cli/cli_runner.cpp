@@ -25,6 +25,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -223,6 +224,17 @@ private:
     std::thread m_thread;
 };
 
+// The digests count rows get: none without JSON; those started beside the
+// search when they are of as many rows (of all its items, in order); else the
+// ones make starts.
+std::shared_ptr<RowDigests> DigestsOfRows(bool json, std::shared_ptr<RowDigests> started, std::size_t count,
+                                          const std::function<std::shared_ptr<RowDigests>()>& make)
+{
+    if (!json)
+        return nullptr;
+    return started && started->Count() == count ? started : make();
+}
+
 // "report": finds all content, checked, and writes its report into the
 // task's folder; one line on out (or a JSON object) tells what was written.
 CliStatus ExecuteReport(const CliRequest& request, const ImageTask& task, THexBuffer& buffer, std::ostream& out,
@@ -286,10 +298,8 @@ CliStatus ExecuteContent(const CliRequest& request, const ImageTask& task, THexB
     }
     // The rows' digests are worked out from here on, if not already, while
     // the captions are made and the items saved.
-    if (!request.Json)
-        digests.reset();
-    else if (!digests || digests->Count() != rows.size())
-        digests = ItemDigestsOf(buffer.Bytes(), found->Items, rows);
+    digests = DigestsOfRows(request.Json, std::move(digests), rows.size(),
+                            [&] { return ItemDigestsOf(buffer.Bytes(), found->Items, rows); });
     std::vector<std::string> captions;
     const Listing listing = ContentRows(*found, captions, rows, request.Wav, buffer.Bytes(), digests);
     // Captions are numbered over all kinds, so that a kind's names do not
@@ -363,10 +373,8 @@ CliStatus Execute(const CliRequest& request, const ImageTask& task, std::ostream
         err << "kestrix-cli: the image has " << buffer.DataSize()
             << " bytes; images of 1000 bytes or less are not scanned\n";
     const RowTextFunction rowText = [&rows, &list](std::size_t i) { return list.Text(rows, i); };
-    if (!request.Json || (digests && digests->Count() != rows.Count()))
-        digests.reset();
-    if (request.Json && !digests)
-        digests = RowDigestsOf(buffer.Bytes(), rows);
+    digests = DigestsOfRows(request.Json, std::move(digests), rows.Count(),
+                            [&] { return RowDigestsOf(buffer.Bytes(), rows); });
     const Listing listing = ListRows(list.Kind, rows, rowText, buffer.Bytes(), digests);
 
     std::optional<ExtractReport> report;
